@@ -1,0 +1,24 @@
+# Everything is 32-bit: packed data holds 4-byte pointers and records constructed in place
+# over their stored bytes. SSE arithmetic keeps float results equal at every optimisation level;
+# -fno-lifetime-dse keeps stored fields alive through in-place construction.
+set(CMAKE_CXX_STANDARD 17)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+if(NOT CMAKE_BUILD_TYPE)
+    set(CMAKE_BUILD_TYPE RelWithDebInfo)
+endif()
+
+add_compile_options(-m32 -msse2 -mfpmath=sse -ffp-contract=off
+                    -fno-lifetime-dse -fno-strict-aliasing -Wall -Wextra)
+add_link_options(-m32)
+
+# i386 libraries from Debian's multiarch folders.
+set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
+set(CMAKE_FIND_LIBRARY_CUSTOM_LIB_SUFFIX 32)
+
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
