@@ -198,6 +198,17 @@ TEST_F(Translation, UpdateMarksUsedUnusedAndNewTexts)
                  "^Couldnot open infile \nnothing.txt: No such file or directory$");
 }
 
+TEST_F(Translation, AnUpdateThatFailsHalfWayLeavesTheDatabaseAsItWas)
+{
+    // Without an English column the new row is appended and marked before storing its text fails.
+    MakeDatabase(path, "CREATE TABLE Translation (Updated INTEGER);");
+    mgtest::WriteFile(dir / "source.txt", "New\n");
+    CTranslationDatabase table;
+    EXPECT_FATAL(table.UpdateFromSource((dir / "source.txt").c_str(), path.c_str()),
+                 "error: no field named 'English' in 'Translation'\nSetValue\\(\\)$");
+    EXPECT_EQ(RunPython(path, "print(db.execute('SELECT count(*) FROM Translation').fetchone()[0])"), "0\n");
+}
+
 TEST_F(Translation, OnlyTheLiveTableIsCurrent)
 {
     {
