@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 // Helpers shared by the parser tests: running qvgc and reading files whole.
 namespace qvtest {
@@ -37,17 +38,19 @@ inline void WriteAll(const std::string& path, const std::string& data)
 // Runs a command, returning its exit status and (in `output`) what it printed.
 inline int RunCommand(const std::string& command, std::string* output = nullptr)
 {
-    std::string capture = BinaryPath("qv_command_output.txt");
+    // One file per process: CTest runs the cases of a program in parallel.
+    std::string capture = BinaryPath("qv_command_output_" + std::to_string(getpid()) + ".txt");
     int status = system((command + " > " + capture + " 2>&1").c_str());
     if (output)
         *output = ReadAll(capture);
+    remove(capture.c_str());
     return WEXITSTATUS(status);
 }
 
 // Compiles a grammar source under tests/parser/data with qvgc into the build folder.
 inline std::string CompileGrammar(const std::string& source, const std::string& image)
 {
-    std::string out = BinaryPath(image);
+    std::string out = BinaryPath(std::to_string(getpid()) + "_" + image);
     std::string command = BinaryPath("bin/qvgc") + " " + DataPath(source) + " -o " + out;
     return RunCommand(command) == 0 ? out : std::string();
 }
