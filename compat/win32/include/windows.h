@@ -168,3 +168,57 @@ struct IUnknown {
     virtual ~IUnknown() = default;
 };
 typedef IUnknown* LPUNKNOWN;
+
+// ---------------------------------------------------------------------------------------------
+// Kernel and user calls implemented by the win32 substitute library.
+
+#define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#define MAKEINTRESOURCE MAKEINTRESOURCEA
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define RT_STRING MAKEINTRESOURCEA(6)
+#define RT_RCDATA MAKEINTRESOURCEA(10)
+
+#define GMEM_FIXED 0x0000u
+#define GMEM_ZEROINIT 0x0040u
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+
+#define MB_OK 0x00000000u
+#define MB_ICONINFORMATION 0x00000040u
+#define MB_ICONERROR 0x00000010u
+#define IDOK 1
+
+extern "C" {
+// Resources of the main module: the tables generated sources register at start-up and the
+// table the host program exports (see mg_win32.h).
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
+HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
+LPVOID WINAPI LockResource(HGLOBAL resourceData);
+DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
+BOOL WINAPI FreeResource(HGLOBAL resourceData);
+int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
+
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
+HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
+
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count);
+BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+
+void WINAPI OutputDebugStringA(LPCSTR text);
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// The running program's path in Windows form: "\work\game\bin\host" (see mg_win32.h for how
+// such paths reach the file system).
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+}
+
+// Parts of the C runtime the code takes from Windows' own headers.
+#define _MAX_PATH 260
+#define _MAX_DRIVE 3
+#define _MAX_DIR 256
+#define _MAX_FNAME 256
+#define _MAX_EXT 256
+// Splits at the last separator ("\\" or "/") and the last dot after it; any output may be null.
+void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
+int _stricmp(const char* a, const char* b);
+int _strnicmp(const char* a, const char* b, size_t count);
