@@ -1,11 +1,11 @@
-#include "core/CDatabase.h"
+#include "converter/core/CDatabase.h"
 
-#include "core/CZelWriter.h"
-#include "core/ConsoleOutput.h"
-#include "core/RenderFlags.h"
+#include "converter/core/CZelWriter.h"
+#include "converter/core/ConsoleOutput.h"
+#include "converter/core/RenderFlags.h"
 
-#include <CCRC32.h>
-#include <CZRiffFile.h>
+#include "core/names/CCRC32.h"
+#include "core/files/CZRiffFile.h"
 #include <windows.h>
 
 #include <cerrno>

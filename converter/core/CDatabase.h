@@ -1,10 +1,10 @@
 #pragma once
 // The one element database of a conversion: every element in creation order (the order
 // they are written in), an index by label, and the settings several commands share.
-#include "core/CdbElement.h"
-#include "core/ZSearchArray.h"
-#include "import2d/CPixelFormat.h"
-#include "import3d/CAxisFormat.h"
+#include "converter/core/CdbElement.h"
+#include "converter/core/ZSearchArray.h"
+#include "converter/import2d/CPixelFormat.h"
+#include "converter/import3d/CAxisFormat.h"
 
 #include <string>
 #include <vector>

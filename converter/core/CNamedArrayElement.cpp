@@ -1,6 +1,6 @@
-#include "core/CNamedArrayElement.h"
+#include "converter/core/CNamedArrayElement.h"
 
-#include <CCRC32.h>
+#include "core/names/CCRC32.h"
 
 #include <cstdarg>
 #include <cstdio>

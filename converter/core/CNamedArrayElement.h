@@ -1,7 +1,7 @@
 #pragma once
 // Base of everything the converter keeps in a keyed list (database elements, types,
 // constants, writer symbols): a name, its name key, and the index it is entered in.
-#include "core/ZSearchTable.h"
+#include "converter/core/ZSearchTable.h"
 
 #include <string>
 

@@ -1,10 +1,10 @@
-#include "core/CType.h"
+#include "converter/core/CType.h"
 
-#include "core/CTypeDatabase.h"
-#include "core/CZelWriter.h"
-#include "core/ConsoleOutput.h"
+#include "converter/core/CTypeDatabase.h"
+#include "converter/core/CZelWriter.h"
+#include "converter/core/ConsoleOutput.h"
 
-#include <CCRC32.h>
+#include "core/names/CCRC32.h"
 
 #include <algorithm>
 #include <cstring>

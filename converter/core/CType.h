@@ -1,8 +1,8 @@
 #pragma once
 // A record layout of the type database (class, struct, union, typedef or builtin scalar),
 // with its members, and the state of the one record of it being written.
-#include "core/CNamedArrayElement.h"
-#include "core/ZVariant.h"
+#include "converter/core/CNamedArrayElement.h"
+#include "converter/core/ZVariant.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,8 +1,8 @@
-#include "core/CTypeDatabase.h"
+#include "converter/core/CTypeDatabase.h"
 
-#include "core/ConsoleOutput.h"
+#include "converter/core/ConsoleOutput.h"
 
-#include <CCRC32.h>
+#include "core/names/CCRC32.h"
 
 #include <cstring>
 

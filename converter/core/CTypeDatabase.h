@@ -1,9 +1,9 @@
 #pragma once
 // The converter's knowledge of the engine's record layouts and named constants, filled from
 // the type file (or a preprocessed engine header) and used to write records member by member.
-#include "core/CType.h"
-#include "core/ZSearchArray.h"
-#include "core/ZVariant.h"
+#include "converter/core/CType.h"
+#include "converter/core/ZSearchArray.h"
+#include "converter/core/ZVariant.h"
 
 class CConstant : public CNamedArrayElement {
 public:

@@ -1,6 +1,6 @@
 // The flat member list of a record image: one entry per scalar member, each with the dotted
 // path by which CType::Dump reaches that member again.
-#include "core/CType.h"
+#include "converter/core/CType.h"
 
 #include <cstring>
 

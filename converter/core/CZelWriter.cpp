@@ -1,10 +1,10 @@
-#include "core/CZelWriter.h"
+#include "converter/core/CZelWriter.h"
 
-#include "core/ConsoleOutput.h"
+#include "converter/core/ConsoleOutput.h"
 
-#include <CCRC32.h>
-#include <CKzqCompressor.h>
-#include <CZRiffFile.h>
+#include "core/names/CCRC32.h"
+#include "core/compress/CKzqCompressor.h"
+#include "core/files/CZRiffFile.h"
 #include <windows.h>
 
 #include <cctype>

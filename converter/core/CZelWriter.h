@@ -3,8 +3,8 @@
 // define symbols at record starts and leave pointer, 16-bit offset and handle fields that
 // name a symbol. Closing a platform block resolves what it can inside the file and writes
 // the loader's tables and the segments (compressed when large enough).
-#include "core/CNamedArrayElement.h"
-#include "core/ZSearchArray.h"
+#include "converter/core/CNamedArrayElement.h"
+#include "converter/core/ZSearchArray.h"
 
 #include <memory>
 #include <string>

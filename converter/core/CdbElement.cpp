@@ -1,10 +1,10 @@
-#include "core/CdbElement.h"
+#include "converter/core/CdbElement.h"
 
-#include "core/CDatabase.h"
-#include "core/ConsoleOutput.h"
+#include "converter/core/CDatabase.h"
+#include "converter/core/ConsoleOutput.h"
 
-#include <CCRC32.h>
-#include <CZRiffFile.h>
+#include "core/names/CCRC32.h"
+#include "core/files/CZRiffFile.h"
 
 #include <string>
 #include <vector>

@@ -2,7 +2,7 @@
 // Base of every element a script command creates: a labelled object in the one element
 // database that writes its records into packed data, and optionally saves itself into a
 // chunk file and is re-created from one through the factory table.
-#include "core/CNamedArrayElement.h"
+#include "converter/core/CNamedArrayElement.h"
 
 class CDatabase;
 class CZRiffFile;

@@ -1,17 +1,21 @@
-#include "core/ConsoleOutput.h"
+#include "converter/core/ConsoleOutput.h"
 
-#include <windows.h>
+#include <mg_win32.h>
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 
 int VerboseLevel = 1;
 
 namespace {
-// Large enough for any message the converter formats; longer ones are cut, never overrun.
-char FatalMessage[8192];
-}
+// The converter runs without a debugger: what goes to the debugger output (the fatal
+// message among it) is on the console already, and must not show there a second time.
+void DropDebugOutput(const char*, void*) {}
+
+struct QuietDebugOutput {
+    QuietDebugOutput() { MgSetDebugOutputSink(DropDebugOutput, nullptr); }
+} quietDebugOutput;
+} // namespace
 
 int VerbosePrintf(int level, const char* format, ...)
 {
@@ -22,16 +26,4 @@ int VerbosePrintf(int level, const char* format, ...)
     const int written = vprintf(format, args);
     va_end(args);
     return written;
-}
-
-void vbail(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    vsnprintf(FatalMessage, sizeof(FatalMessage), format, args);
-    va_end(args);
-    OutputDebugStringA(FatalMessage);
-    printf("%s", FatalMessage);
-    fflush(stdout);
-    exit(3);
 }

@@ -1,6 +1,8 @@
-#include "core/RenderFlags.h"
+#include "converter/core/RenderFlags.h"
 
-#include "import2d/CPixelFormat.h"
+#include "converter/import2d/CPixelFormat.h"
+
+#include <initializer_list>
 
 void RenderFlags::Reset(CFormatSpecifier& s)
 {

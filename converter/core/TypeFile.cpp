@@ -1,7 +1,7 @@
 // The type file: the text form of the type database, read back by the header reader.
-#include "core/CTypeDatabase.h"
+#include "converter/core/CTypeDatabase.h"
 
-#include "core/ConsoleOutput.h"
+#include "converter/core/ConsoleOutput.h"
 
 #include <cerrno>
 #include <cstring>

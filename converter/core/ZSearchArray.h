@@ -2,8 +2,8 @@
 // Ordered lists of named elements with a 256-bucket index by name key. The order is the
 // order of appending (and of every walk over the list); lookups go through the index, so
 // the first element appended under a key is the one found.
-#include "core/CNamedArrayElement.h"
-#include "core/ZSearchTable.h"
+#include "converter/core/CNamedArrayElement.h"
+#include "converter/core/ZSearchTable.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "core/ZSearchTable.h"
+#include "converter/core/ZSearchTable.h"
 
-#include "core/ConsoleOutput.h"
+#include "converter/core/ConsoleOutput.h"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
-#include "core/ZVariant.h"
+#include "converter/core/ZVariant.h"
 
-#include "core/ConsoleOutput.h"
-#include "core/CZelWriter.h"
+#include "converter/core/ConsoleOutput.h"
+#include "converter/core/CZelWriter.h"
 
-#include <CCRC32.h>
+#include "core/names/CCRC32.h"
 
 #include <cinttypes>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "import3d/CAxisFormat.h"
+#include "converter/import3d/CAxisFormat.h"
 
-#include "core/ConsoleOutput.h"
+#include "converter/core/ConsoleOutput.h"
 
 #include <cctype>
 #include <cstring>
