@@ -110,3 +110,11 @@ inline bool operator<=(LPCTSTR a, const CString& b) { return b.Compare(a) >= 0; 
 inline bool operator>=(const CString& a, const CString& b) { return a.Compare(b) >= 0; }
 inline bool operator>=(const CString& a, LPCTSTR b) { return a.Compare(b) >= 0; }
 inline bool operator>=(LPCTSTR a, const CString& b) { return b.Compare(a) <= 0; }
+
+// The program module's state. m_dwVersion names the class-library version the program asks for;
+// the database engine is chosen by it when AfxDaoInit runs.
+struct AFX_MODULE_STATE {
+    DWORD m_dwVersion;
+};
+
+AFX_MODULE_STATE* AfxGetModuleState();
