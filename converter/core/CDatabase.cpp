@@ -5,7 +5,7 @@
 #include "converter/core/RenderFlags.h"
 
 #include "core/names/CCRC32.h"
-#include "core/files/CZRiffFile.h"
+#include "core/riff/CZRiffFile.h"
 #include <windows.h>
 
 #include <cerrno>

@@ -4,7 +4,8 @@
 
 #include "core/names/CCRC32.h"
 #include "core/compress/CKzqCompressor.h"
-#include "core/files/CZRiffFile.h"
+#include "core/riff/CZRiffFile.h"
+#include <mg_win32.h>
 #include <windows.h>
 
 #include <cctype>
@@ -12,6 +13,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -44,6 +46,15 @@ const char* FourCCText(unsigned long code)
 bool IsPublic(const CZelSymbol& symbol) { return symbol.Public; }
 bool IsAny(const CZelSymbol&) { return true; }
 bool IsUnresolved(const CZelSymbol& fixup) { return fixup.Target == nullptr; }
+
+// Where the core's file layer puts a name: the same folder and file the chunk writer used.
+std::string FileSystemPath(const char* name)
+{
+    std::vector<char> path(strlen(name) + 4096);
+    if (MgMapPath(name, path.data(), static_cast<int>(path.size())) < 0)
+        vbail("Path too long:\n%s\n", name);
+    return path.data();
+}
 
 int WriteToChunk(void* user, void* data, int size)
 {
@@ -491,13 +502,19 @@ void CZelWriter::Finish()
     }
     VerbosePrintf(1, "\nFinal Dump:\n");
     Flush();
-    if (!File->Close())
-        vbail("Cannot write output file!\n%s.temp", OutputName.c_str());
+    // The top chunk's header plus everything written into it: a file of another size was cut
+    // short on its way to the disk.
+    const unsigned long expectedSize = 8 + File->Tell();
+    File->Close();
     File.reset();
+    const std::string temp = OutputName + ".temp";
+    const std::string tempPath = FileSystemPath(temp.c_str());
+    struct stat written;
+    if (stat(tempPath.c_str(), &written) != 0 || static_cast<unsigned long>(written.st_size) != expectedSize)
+        vbail("Cannot write output file!\n%s", temp.c_str());
     VerbosePrintf(1, "\tFinished dumping\n");
     // rename replaces the previous output in one step: it is either the old file or the new.
-    const std::string temp = OutputName + ".temp";
-    if (rename(temp.c_str(), OutputName.c_str()) != 0)
+    if (rename(tempPath.c_str(), FileSystemPath(OutputName.c_str()).c_str()) != 0)
         vbail("Cannot replace output file %s: %s\n", OutputName.c_str(), strerror(errno));
     if (VerboseLevel >= 2) {
         printf("\nSize Log Report for %s:\n", OutputName.c_str());

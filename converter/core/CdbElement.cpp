@@ -4,7 +4,7 @@
 #include "converter/core/ConsoleOutput.h"
 
 #include "core/names/CCRC32.h"
-#include "core/files/CZRiffFile.h"
+#include "core/riff/CZRiffFile.h"
 
 #include <string>
 #include <vector>

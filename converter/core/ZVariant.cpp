@@ -386,9 +386,8 @@ void ZVariant::CombineInt64(Op op, const ZVariant& other)
     case Op::Div:
         if (b == 0)
             vbail("Division by zero in a constant expression\n");
-        if (a == INT64_MIN && b == -1)
-            vbail("Division overflows a 64-bit integer in a constant expression\n");
-        result = static_cast<uint64_t>(a / b);
+        // The one quotient that does not fit wraps, as every other result of the class does.
+        result = a == INT64_MIN && b == -1 ? static_cast<uint64_t>(a) : static_cast<uint64_t>(a / b);
         break;
     case Op::Shl: result = count >= 64 ? 0 : static_cast<uint64_t>(a) << count; break;
     case Op::Shr: result = static_cast<uint64_t>(count >= 64 ? (a < 0 ? -1 : 0) : a >> count); break;
