@@ -82,10 +82,12 @@ public:
 
 private:
     void Export();
-    void ListType(const unsigned char* image, const std::string& prefix, const std::string& memberName,
+    // The list being built belongs to owner, the type whose record is listed.
+    void ListType(CType& owner, const unsigned char* image, const std::string& prefix, const std::string& memberName,
                   const CType* root);
-    void ListMember(const unsigned char* image, const CMember& member, const std::string& prefix, const CType* root);
-    void ListUnion(const unsigned char* image, const std::string& prefix, const CType* root);
+    void ListMember(CType& owner, const unsigned char* image, const CMember& member, const std::string& prefix,
+                    const CType* root);
+    void ListUnion(CType& owner, const unsigned char* image, const std::string& prefix, const CType* root);
     void ListLeaf(const unsigned char* image, const CMember& member, const std::string& prefix);
 
     std::vector<std::unique_ptr<CExtractInfo>> MemberList;

@@ -22,7 +22,7 @@ void CType::BuildMemberList(const void* image)
     while (root->Base)
         root = root->Base;
     ListingRootClass = false;
-    ListType(static_cast<const unsigned char*>(image), "", "", root);
+    ListType(*this, static_cast<const unsigned char*>(image), "", "", root);
     ListingRootClass = false;
 }
 
@@ -36,21 +36,21 @@ CExtractInfo* CType::NextMember()
     return nullptr;
 }
 
-void CType::ListType(const unsigned char* image, const std::string& prefix, const std::string& memberName,
+void CType::ListType(CType& owner, const unsigned char* image, const std::string& prefix, const std::string& memberName,
                      const CType* root)
 {
     if (Base)
-        Base->ListType(image, prefix, memberName, root);
+        Base->ListType(owner, image, prefix, memberName, root);
     const bool isRoot = this == root;
     if (isRoot)
         ListingRootClass = true;
     const std::string memberPrefix =
         memberName.empty() || StartsWithGenerated(memberName) ? prefix : prefix + memberName + ".";
     if (TypeKind == Union) {
-        ListUnion(image, memberPrefix, root);
+        ListUnion(owner, image, memberPrefix, root);
     } else {
         for (const std::unique_ptr<CMember>& member : Members)
-            ListMember(image, *member, memberPrefix, root);
+            ListMember(owner, image, *member, memberPrefix, root);
     }
     if (isRoot)
         ListingRootClass = false;
@@ -68,27 +68,27 @@ void CType::ListLeaf(const unsigned char* image, const CMember& member, const st
     MemberList.push_back(std::move(entry));
 }
 
-void CType::ListMember(const unsigned char* image, const CMember& member, const std::string& prefix,
+void CType::ListMember(CType& owner, const unsigned char* image, const CMember& member, const std::string& prefix,
                        const CType* root)
 {
     // A trailing open array has no bytes in the fixed part of the image.
     if ((!member.Type && !member.IsPointer) || member.Count == 0)
         return;
     if (member.IsPointer || member.Type->TypeKind == Builtin)
-        ListLeaf(image, member, prefix);
+        owner.ListLeaf(image, member, prefix);
     else
-        member.Type->ListType(image + member.Offset, prefix, member.Name, root);
+        member.Type->ListType(owner, image + member.Offset, prefix, member.Name, root);
 }
 
 // A union is read through one member: its first builtin one, else its first one.
-void CType::ListUnion(const unsigned char* image, const std::string& prefix, const CType* root)
+void CType::ListUnion(CType& owner, const unsigned char* image, const std::string& prefix, const CType* root)
 {
     for (const std::unique_ptr<CMember>& member : Members) {
         if (member->Type && member->Type->TypeKind == Builtin) {
-            ListMember(image, *member, prefix, root);
+            ListMember(owner, image, *member, prefix, root);
             return;
         }
     }
     if (!Members.empty())
-        ListMember(image, *Members.front(), prefix, root);
+        ListMember(owner, image, *Members.front(), prefix, root);
 }

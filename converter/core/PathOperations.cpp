@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -31,7 +32,10 @@ PathParts Split(const char* path)
 
 const char* Join(const char* a, const char* b = "", const char* c = "", const char* d = "")
 {
-    snprintf(SharedPath, sizeof(SharedPath), "%s%s%s%s", a, b, c, d);
+    const std::string joined = std::string(a) + b + c + d;
+    if (joined.size() >= sizeof(SharedPath))
+        vbail("Path too long (more than %d characters):\n%s\n", MAX_PATH - 1, joined.c_str());
+    memcpy(SharedPath, joined.c_str(), joined.size() + 1);
     return SharedPath;
 }
 
