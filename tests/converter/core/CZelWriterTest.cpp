@@ -110,13 +110,13 @@ TEST_F(ZelWriterTest, EveryFixupKindEndsUpInItsTableOrItsField)
         writer.DefineSymbol("Private", nullptr, false, 0);
         writer.WriteData(std::string(40, 'p').data(), 1, 40, nullptr);
         writer.DefineSymbol("Public", nullptr, true, 0);
-        writer.AddOffsetFixup("Private", nullptr);     // 48: 40 bytes back
+        Value("offset", "Private").Write(writer, nullptr);  // 48: 40 bytes back
         writer.AddOffsetFixup("Missing", nullptr);     // 50: no target, 0
-        writer.AddPointerFixup("Private", nullptr);    // 52
+        Value("pointer", "Private").Write(writer, nullptr); // 52
         writer.AddPointerFixup("Private", nullptr);    // 56: the same target again
         writer.AddPointerFixup("Elsewhere", nullptr);  // 60: an import
         writer.AddPointerFixup(nullptr, nullptr);      // 64: null
-        writer.AddHandleFixup("Public", nullptr);      // 68
+        Value("CZelHandle", "Public").Write(writer, nullptr); // 68
         writer.AddPointerFixup("Later", nullptr);      // 72: defined further on
         writer.AddOffsetFixup("Later", nullptr);       // 76
         writer.DefineSymbol("Later", nullptr, true, 0); // aligned to 80
