@@ -78,7 +78,7 @@ private:
 
     unsigned long PlaceOf(const CZelSegment& segment, unsigned long position) const;
     unsigned long CurrentPlace() const { return PlaceOf(*Current, Current->Position); }
-    void EnsureCapacity(CZelSegment& segment, unsigned long needed);
+    void EnsureRoom(CZelSegment& segment, unsigned long size);
     void GrowSegment(CZelSegment& segment, unsigned long needed);
     void AddFixup(ZelSymbolList& list, const char* symbolName, const char* label, unsigned long width,
                   const char* namedListing, const char* nullListing);

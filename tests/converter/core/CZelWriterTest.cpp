@@ -1,7 +1,10 @@
 // The packed data writer: golden files, every fixup kind read back by table, compression
 // decided per segment and undone by the core decompressor, the Python walker's view of the
 // chunk tree, and the writer's fatal errors.
+#include "converter/core/CDatabase.h"
 #include "converter/core/CZelWriter.h"
+#include "converter/core/ConsoleOutput.h"
+#include "converter/core/ZSearchTable.h"
 #include "converter/core/ZVariant.h"
 
 #include "FatalTest.h"
@@ -30,12 +33,26 @@ ZVariant Value(const char* type, const char* text)
     return v;
 }
 
+// A string element as the String command makes it: a public symbol holding the text.
+class StringElement : public CdbElement {
+public:
+    StringElement(const char* label, const char* text, CDatabase* database) : CdbElement(label, database)
+    {
+        Text.SetString(text);
+    }
+    void Dump(CZelWriter& writer) override
+    {
+        writer.DefineSymbol(GetLabel(), nullptr, true, 0);
+        Text.Write(writer, nullptr);
+    }
+    ZVariant Text;
+};
+
 void WriteGreeting(CZelWriter& writer)
 {
-    writer.DefineSymbol("Greeting", nullptr, true, 0);
-    ZVariant text;
-    text.SetString("Hello");
-    text.Write(writer, nullptr);
+    CDatabase database;
+    new StringElement("Greeting", "Hello", &database);
+    database.Dump(writer, true);
 }
 
 // The label record the driver adds for a public symbol when debug labels are on.
@@ -337,6 +354,62 @@ TEST_F(ZelWriterTest, FaultsThatWouldCorruptTheFileAreFatal)
             writer.HexList(1, 3, nullptr);
         },
         "Bad radix");
+    EXPECT_FATAL(
+        {
+            CZelWriter writer;
+            writer.Open(nullptr);
+            writer.SetPosition(0x10000000);
+            writer.DefineSymbol("Huge", nullptr, false, 0);
+        },
+        "Segment 0 is past 268435455 bytes at Huge: the offset no longer fits a place word");
+    EXPECT_FATAL(
+        {
+            CZelWriter writer;
+            writer.Open(nullptr);
+            writer.DefineSymbol("Big", nullptr, false, 0);
+            writer.WriteData("x", 0x10000, 0x10000, nullptr);
+        },
+        "Segment 0 is past 268435455 bytes at Big");
+    // A bucket counts its pairs in 16 bits.
+    EXPECT_FATAL(
+        {
+            ZSearchTable table(255);
+            for (unsigned long i = 0; i <= 65535; ++i)
+                table.Add(i << 8, &table);
+        },
+        "Search table bucket overflow");
+}
+
+TEST_F(ZelWriterTest, TheListingReportsEveryTable)
+{
+    const int saved = VerboseLevel;
+    VerboseLevel = 4;
+    testing::internal::CaptureStdout();
+    {
+        CZelWriter writer;
+        writer.Open(Path.c_str());
+        writer.SetCompression(true);
+        writer.LogSize("Strings");
+        writer.BeginList(PCX);
+        WriteGreeting(writer);
+        writer.DefineSymbol("Hidden", nullptr, false, 0);
+        writer.AddOffsetFixup("Greeting", "back");
+        writer.AddPointerFixup("Hidden", "self");
+        writer.AddPointerFixup("Import", nullptr);
+        writer.AddHandleFixup("Greeting", nullptr);
+        writer.WriteData(Pattern(2000, 7).data(), 4, 500, "block");
+        writer.EndList();
+        writer.Finish();
+    }
+    const std::string out = testing::internal::GetCapturedStdout();
+    VerboseLevel = saved;
+    for (const char* line : {"LIST DESCEND!!! - FCC = 0x20584350 --> \"PCX \"", "Type Section, 0 entries:",
+                             "CZelHandles Section, 1 entries:", "Public Section, 1 entries (1 private symbols):",
+                             "00000000  Public Greeting CRC=406A3902", "Private Hidden, Not output",
+                             "Extern Section, 1 entries:", "Offset Section, 1 entries:",
+                             "0000000A  Offset Points to 00000008 (Hidden)", "00000008  Short Offset is FFF8, Relative to Greeting",
+                             "Compression: 2022 Bytes data, ", "Size Log Report for ", "  Strings = 2020 bytes"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
 }
 
 } // namespace
