@@ -8,6 +8,7 @@
 #include <mg_win32.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdarg>
@@ -33,15 +34,6 @@ const SegmentCodes Codes[4] = {
     {MAKEFOURCC('E', 'X', 'T', 'A'), 0},
     {MAKEFOURCC('P', 'L', 'A', 'T'), MAKEFOURCC('P', 'L', 'A', 'X')},
 };
-
-const char* FourCCText(unsigned long code)
-{
-    static char text[5];
-    for (int i = 0; i < 4; ++i)
-        text[i] = static_cast<char>(code >> (8 * i));
-    text[4] = '\0';
-    return text;
-}
 
 bool IsPublic(const CZelSymbol& symbol) { return symbol.Public; }
 bool IsAny(const CZelSymbol&) { return true; }
@@ -90,8 +82,10 @@ void CZelWriter::Open(const char* name)
 {
     if (File)
         vbail("ERROR:\nTried to create output file %s,\nbut already was generating %s\n", name ? name : "", OutputName.c_str());
+    // Fresh, zeroed segments: bytes nobody writes in this file must read as zero.
     for (int i = 0; i < 4; ++i) {
-        Segments[i].Position = 0;
+        delete[] Segments[i].Buffer;
+        Segments[i] = CZelSegment();
         Segments[i].Index = i;
     }
     Current = &Segments[0];
@@ -107,7 +101,7 @@ void CZelWriter::Open(const char* name)
 
 void CZelWriter::BeginList(unsigned long code)
 {
-    VerbosePrintf(2, "\n\nLIST DESCEND!!! - FCC = 0x%08lX --> \"%s\"\n", code, FourCCText(code));
+    VerbosePrintf(2, "\n\nLIST DESCEND!!! - FCC = 0x%08lX --> \"%s\"\n", code, CZRiffFile::FourCCToString(code));
     if (File)
         BeginChunk(MAKEFOURCC('L', 'I', 'S', 'T'), code);
 }
@@ -121,7 +115,9 @@ void CZelWriter::EndList()
 
 void CZelWriter::SelectSegment(int index)
 {
-    Current = &Segments[index & 3];
+    if (index < 0 || index > 3)
+        vbail("There is no output segment %d\n", index);
+    Current = &Segments[index];
 }
 
 unsigned long CZelWriter::PlaceOf(const CZelSegment& segment, unsigned long position) const
@@ -132,8 +128,14 @@ unsigned long CZelWriter::PlaceOf(const CZelSegment& segment, unsigned long posi
     return segment.Index << 28 | position;
 }
 
-void CZelWriter::EnsureCapacity(CZelSegment& segment, unsigned long needed)
+// Makes room for size bytes at the segment's position. A segment cannot pass what a place
+// word addresses (28 bits); a run that gets there stops rather than writing wrapped offsets.
+void CZelWriter::EnsureRoom(CZelSegment& segment, unsigned long size)
 {
+    if (size > MaxOffset + 1 - std::min(segment.Position, MaxOffset + 1))
+        vbail("Segment %lu is past %lu bytes at %s: the offset no longer fits a place word\n", segment.Index,
+              MaxOffset, LastSymbol.c_str());
+    const unsigned long needed = segment.Position + size;
     if (needed > segment.Capacity || !segment.Buffer)
         GrowSegment(segment, needed);
 }
@@ -142,9 +144,6 @@ void CZelWriter::EnsureCapacity(CZelSegment& segment, unsigned long needed)
 // even rounding before compression never need a reallocation of their own.
 void CZelWriter::GrowSegment(CZelSegment& segment, unsigned long needed)
 {
-    if (needed > MaxOffset + 1)
-        vbail("Segment %lu is past %lu bytes at %s: the offset no longer fits a place word\n",
-              segment.Index, MaxOffset, LastSymbol.c_str());
     unsigned long capacity = segment.Capacity;
     while (capacity < needed || capacity == 0)
         capacity += GrowthStep;
@@ -158,14 +157,18 @@ void CZelWriter::GrowSegment(CZelSegment& segment, unsigned long needed)
 
 void CZelWriter::Align(unsigned long n)
 {
+    if (n <= 1)
+        return;
+    // Checked before rounding, so that a position near the top cannot wrap round to 0.
+    PlaceOf(*Current, Current->Position);
     Current->Position = (Current->Position + n - 1) / n * n;
 }
 
 void CZelWriter::DefineSymbol(const char* name, const char* typeName, bool isPublic, unsigned long alignment)
 {
-    Align(alignment ? alignment : 4);
     if (name && *name)
         LastSymbol = name;
+    Align(alignment ? alignment : 4);
     if (typeName)
         Types.Add(typeName, CurrentPlace());
     if (name && *name) {
@@ -179,16 +182,17 @@ void CZelWriter::DefineSymbol(const char* name, const char* typeName, bool isPub
 
 void CZelWriter::Reserve(unsigned long size)
 {
-    EnsureCapacity(*Current, Current->Position + size);
+    EnsureRoom(*Current, size);
     memset(Current->Buffer + Current->Position, 0, size);
 }
 
 void CZelWriter::WriteData(const void* data, unsigned long elementSize, unsigned long count, const char* label)
 {
-    const unsigned long total = elementSize * count;
+    const unsigned long long wide = static_cast<unsigned long long>(elementSize) * count;
+    const unsigned long total = wide > MaxOffset + 1 ? MaxOffset + 2 : static_cast<unsigned long>(wide);
+    EnsureRoom(*Current, total);
     const unsigned long end = Current->Position + total;
     CountBytes(total);
-    EnsureCapacity(*Current, end);
     if (total)
         memcpy(Current->Buffer + Current->Position, data, total);
     if (VerboseLevel >= 3) {
@@ -204,7 +208,7 @@ void CZelWriter::AddFixup(ZelSymbolList& list, const char* symbolName, const cha
                           const char* namedListing, const char* nullListing)
 {
     // A fixup may be added where nothing was reserved yet: make the field exist.
-    EnsureCapacity(*Current, Current->Position + width);
+    EnsureRoom(*Current, width);
     if (!symbolName || !*symbolName) {
         memset(Current->Buffer + Current->Position, 0, width);
         ListLine(label, "%s", nullListing);
@@ -262,8 +266,12 @@ void CZelWriter::HexList(unsigned long count, unsigned long elementSize, const c
 {
     if (elementSize != 1 && elementSize != 2 && elementSize != 4)
         vbail("Bad radix");
-    if (VerboseLevel < 3)
+    if (VerboseLevel < 3 || !Current->Buffer)
         return;
+    // Lists only what the segment holds, whatever the caller asked for.
+    const unsigned long held = Current->Capacity + SegmentSlack;
+    const unsigned long available = Current->Position < held ? (held - Current->Position) / elementSize : 0;
+    count = std::min(count, available);
     const unsigned char* data = Current->Buffer + Current->Position;
     const unsigned long total = count * elementSize;
     if (VerboseLevel == 3)
@@ -458,6 +466,8 @@ void CZelWriter::FlushSegment(CZelSegment& segment)
 {
     if (!segment.Buffer)
         return;
+    // The position may have been set past the last write: those bytes are zeros to be written.
+    EnsureRoom(segment, 0);
     const SegmentCodes& codes = Codes[segment.Index];
     const bool compressed = Compression && segment.Position > CompressAbove && codes.Compressed;
     BeginChunk(compressed ? codes.Compressed : codes.Plain, 0);

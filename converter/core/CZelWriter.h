@@ -68,8 +68,6 @@ public:
     void ListLine(const char* label, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void HexList(unsigned long count, unsigned long elementSize, const char* label);
 
-    bool IsOpen() const { return File != nullptr; }
-
 private:
     struct SizeLogEntry {
         std::string Name;
@@ -78,7 +76,7 @@ private:
 
     unsigned long PlaceOf(const CZelSegment& segment, unsigned long position) const;
     unsigned long CurrentPlace() const { return PlaceOf(*Current, Current->Position); }
-    void EnsureCapacity(CZelSegment& segment, unsigned long needed);
+    void EnsureRoom(CZelSegment& segment, unsigned long size);
     void GrowSegment(CZelSegment& segment, unsigned long needed);
     void AddFixup(ZelSymbolList& list, const char* symbolName, const char* label, unsigned long width,
                   const char* namedListing, const char* nullListing);

@@ -1,7 +1,10 @@
 // The packed data writer: golden files, every fixup kind read back by table, compression
 // decided per segment and undone by the core decompressor, the Python walker's view of the
 // chunk tree, and the writer's fatal errors.
+#include "converter/core/CDatabase.h"
 #include "converter/core/CZelWriter.h"
+#include "converter/core/ConsoleOutput.h"
+#include "converter/core/ZSearchTable.h"
 #include "converter/core/ZVariant.h"
 
 #include "FatalTest.h"
@@ -30,12 +33,26 @@ ZVariant Value(const char* type, const char* text)
     return v;
 }
 
+// A string element as the String command makes it: a public symbol holding the text.
+class StringElement : public CdbElement {
+public:
+    StringElement(const char* label, const char* text, CDatabase* database) : CdbElement(label, database)
+    {
+        Text.SetString(text);
+    }
+    void Dump(CZelWriter& writer) override
+    {
+        writer.DefineSymbol(GetLabel(), nullptr, true, 0);
+        Text.Write(writer, nullptr);
+    }
+    ZVariant Text;
+};
+
 void WriteGreeting(CZelWriter& writer)
 {
-    writer.DefineSymbol("Greeting", nullptr, true, 0);
-    ZVariant text;
-    text.SetString("Hello");
-    text.Write(writer, nullptr);
+    CDatabase database;
+    new StringElement("Greeting", "Hello", &database);
+    database.Dump(writer, true);
 }
 
 // The label record the driver adds for a public symbol when debug labels are on.
@@ -98,6 +115,15 @@ TEST_F(ZelWriterTest, OneStringElementWithItsDebugLabelMatchesItsGoldenBytes)
         'G', 'r', 'e', 'e', 't', 'i', 'n', 'g', 0, 0};
     EXPECT_EQ(ReadAll(Path), golden);
     EXPECT_EQ(Walk(Path), "RIFF ZEL2 96\n  LIST PCX  84\n    TYPE 12\n    PUBL 12\n    DATA 6\n    EXTA 17\n");
+}
+
+TEST_F(ZelWriterTest, ADatabaseDumpedToAFileOfItsOwnHasNoPlatformBlock)
+{
+    CDatabase database;
+    new StringElement("Greeting", "Hello", &database);
+    database.DumpToFile(Path.c_str(), true);
+    EXPECT_EQ(database.GetSize(), 0);
+    EXPECT_EQ(Walk(Path), "RIFF ZEL2 38\n  PUBL 12\n  DATA 6\n");
 }
 
 TEST_F(ZelWriterTest, EveryFixupKindEndsUpInItsTableOrItsField)
@@ -210,6 +236,7 @@ TEST_F(ZelWriterTest, SegmentsAboveOneKilobyteAreCompressedExceptExtraData)
     Bytes evenMain = main;
     evenMain.push_back(0);
     EXPECT_EQ(Decompress(Chunk(file, "LIST/DATX")), evenMain);
+    EXPECT_EQ(PythonDecode(Chunk(file, "LIST/DATX"), Folder), evenMain);
     EXPECT_EQ(Decompress(Chunk(file, "LIST/PLAX")), platform);
     EXPECT_EQ(Chunk(file, "LIST/TEMP"), temp);
     EXPECT_EQ(Chunk(file, "LIST/EXTA"), extra);
@@ -289,6 +316,21 @@ TEST_F(ZelWriterTest, AFatalErrorLeavesThePreviousOutputInPlace)
         writer.Finish();
     }
     EXPECT_EQ(ReadAll(Path).size(), 58u);
+
+    // A finished file that cannot take the old one's place is an error, not a success.
+    const std::string blocked = Folder + "/blocked.zel";
+    mkdir(blocked.c_str(), 0755);
+    { std::ofstream(blocked + "/keep") << "x"; }
+    EXPECT_FATAL(
+        {
+            CZelWriter writer;
+            writer.Open(blocked.c_str());
+            writer.BeginList(PCX);
+            WriteGreeting(writer);
+            writer.EndList();
+            writer.Finish();
+        },
+        "Cannot replace output file .*blocked.zel");
 }
 
 TEST_F(ZelWriterTest, FaultsThatWouldCorruptTheFileAreFatal)
@@ -337,6 +379,62 @@ TEST_F(ZelWriterTest, FaultsThatWouldCorruptTheFileAreFatal)
             writer.HexList(1, 3, nullptr);
         },
         "Bad radix");
+    EXPECT_FATAL(
+        {
+            CZelWriter writer;
+            writer.Open(nullptr);
+            writer.SetPosition(0x10000000);
+            writer.DefineSymbol("Huge", nullptr, false, 0);
+        },
+        "Segment 0 is past 268435455 bytes at Huge: the offset no longer fits a place word");
+    EXPECT_FATAL(
+        {
+            CZelWriter writer;
+            writer.Open(nullptr);
+            writer.DefineSymbol("Big", nullptr, false, 0);
+            writer.WriteData("x", 0x10000, 0x10000, nullptr);
+        },
+        "Segment 0 is past 268435455 bytes at Big");
+    // A bucket counts its pairs in 16 bits.
+    EXPECT_FATAL(
+        {
+            ZSearchTable table(255);
+            for (unsigned long i = 0; i <= 65535; ++i)
+                table.Add(i << 8, &table);
+        },
+        "Search table bucket overflow");
+}
+
+TEST_F(ZelWriterTest, TheListingReportsEveryTable)
+{
+    const int saved = VerboseLevel;
+    VerboseLevel = 4;
+    testing::internal::CaptureStdout();
+    {
+        CZelWriter writer;
+        writer.Open(Path.c_str());
+        writer.SetCompression(true);
+        writer.LogSize("Strings");
+        writer.BeginList(PCX);
+        WriteGreeting(writer);
+        writer.DefineSymbol("Hidden", nullptr, false, 0);
+        writer.AddOffsetFixup("Greeting", "back");
+        writer.AddPointerFixup("Hidden", "self");
+        writer.AddPointerFixup("Import", nullptr);
+        writer.AddHandleFixup("Greeting", nullptr);
+        writer.WriteData(Pattern(2000, 7).data(), 4, 500, "block");
+        writer.EndList();
+        writer.Finish();
+    }
+    const std::string out = testing::internal::GetCapturedStdout();
+    VerboseLevel = saved;
+    for (const char* line : {"LIST DESCEND!!! - FCC = 0x20584350 --> \"PCX \"", "Type Section, 0 entries:",
+                             "CZelHandles Section, 1 entries:", "Public Section, 1 entries (1 private symbols):",
+                             "00000000  Public Greeting CRC=406A3902", "Private Hidden, Not output",
+                             "Extern Section, 1 entries:", "Offset Section, 1 entries:",
+                             "0000000A  Offset Points to 00000008 (Hidden)", "00000008  Short Offset is FFF8, Relative to Greeting",
+                             "Compression: 2022 Bytes data, ", "Size Log Report for ", "  Strings = 2020 bytes"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
 }
 
 } // namespace
