@@ -1,0 +1,4 @@
+#include "object/CProfile.h"
+
+CProfile* CProfile::pThe = nullptr;
+static CProfile s_Profile;

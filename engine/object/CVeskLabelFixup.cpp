@@ -1,0 +1,17 @@
+#include "object/CVeskLabelFixup.h"
+
+#include <cstring>
+
+#include "core/output/ZOutput.h"
+#include "object/CZelFixupManager.h"
+#include "object/CZelFile.h"
+
+static CZelFixupManager s_VeskLabelFixupType("CVeskLabelFixup", ZelConstructInPlace<CVeskLabelFixup>);
+
+CVeskLabelFixup::CVeskLabelFixup()
+{
+    unsigned long available = CZelFile::BytesAvailable(pLabel);
+    if (available == 0 || !std::memchr(pLabel, 0, available))
+        vbail("Cannot load packed data: the label of a CVeskLabelFixup is not terminated");
+    CZelFixupManager::SetLabel(Key, pLabel);
+}

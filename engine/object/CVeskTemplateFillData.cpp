@@ -1,0 +1,34 @@
+#include "object/CVeskTemplateFillData.h"
+
+#include "core/containers/ZArray.h"
+#include "object/CZelFixupManager.h"
+
+static CZelFixupManager s_VeskTemplateFillDataType("CVeskTemplateFillData",
+                                                   ZelConstructInPlace<CVeskTemplateFillData>);
+
+CVeskTemplateFillData* CVeskTemplateFillData::pFirst = nullptr;
+
+CVeskTemplateFillData::CVeskTemplateFillData()
+{
+    pNext = nullptr;
+    CVeskTemplateFillData** link = &pFirst;
+    while (*link)
+        link = &(*link)->pNext;
+    *link = this;
+}
+
+CVeskTemplateFillData::~CVeskTemplateFillData()
+{
+    for (CVeskTemplateFillData** link = &pFirst; *link; link = &(*link)->pNext) {
+        if (*link == this) {
+            *link = pNext;
+            return;
+        }
+    }
+}
+
+void CVeskTemplateFillData::GetTemplates(CZArray<CVeskTemplateFillData*>& out)
+{
+    for (CVeskTemplateFillData* t = pFirst; t; t = t->pNext)
+        out.Add(t);
+}
