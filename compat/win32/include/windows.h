@@ -168,3 +168,42 @@ struct IUnknown {
     virtual ~IUnknown() = default;
 };
 typedef IUnknown* LPUNKNOWN;
+
+// ---------------------------------------------------------------------------------------------
+// Kernel and user calls implemented by the win32 substitute library.
+
+#define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#define MAKEINTRESOURCE MAKEINTRESOURCEA
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define RT_STRING MAKEINTRESOURCEA(6)
+#define RT_RCDATA MAKEINTRESOURCEA(10)
+
+#define GMEM_FIXED 0x0000u
+#define GMEM_ZEROINIT 0x0040u
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+
+#define MB_OK 0x00000000u
+#define MB_ICONINFORMATION 0x00000040u
+#define MB_ICONERROR 0x00000010u
+#define IDOK 1
+
+extern "C" {
+// Resources of the main module: the tables generated sources register at start-up and the
+// table the host program exports (see mg_win32.h).
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
+HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
+LPVOID WINAPI LockResource(HGLOBAL resourceData);
+DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
+BOOL WINAPI FreeResource(HGLOBAL resourceData);
+int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
+
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
+HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
+
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count);
+BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+
+void WINAPI OutputDebugStringA(LPCSTR text);
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+}

@@ -1,0 +1,598 @@
+// Records that packed data holds, and the named constants scripts may use, declared once for
+// both sides: the converter reads this header (preprocessed with RHU_TYPEINFO defined) into its
+// type file, and the engine checks its own classes against the copies declared here in
+// namespace rhu. Keep it free of includes, templates and bit-fields, and give a class a table
+// pointer only where its base chain starts: the converter lays records out byte for byte with
+// no padding, exactly as pack(1) does.
+#ifndef RHUTYPES_H
+#define RHUTYPES_H
+
+#ifdef RHU_TYPEINFO
+#define RHU_EXPORT __rhuexport
+#else
+#define RHU_EXPORT
+namespace rhu {
+#endif
+
+#pragma pack(push, 1)
+
+#ifndef RHU_TYPEINFO
+// The type database knows CCRC32 as a builtin 32-bit name key.
+typedef unsigned long CCRC32;
+#endif
+
+const RHU_EXPORT unsigned short FILLDATA_EMBEDDED_GOBJECT = 1;
+const RHU_EXPORT unsigned short FILLDATA_EMBEDDED_POINTER = 4;
+const RHU_EXPORT unsigned short FILLDATA_ZEL_POINTER = 8;
+const RHU_EXPORT unsigned short FILLDATA_ZEL_HANDLE = 16;
+const RHU_EXPORT unsigned short FILLDATA_SAVED_EMBEDDED_GOBJECT = 2;
+
+const RHU_EXPORT unsigned long MESSAGE_LENGTH_IS_VARIABLE = 0xFFFFFFFF;
+
+const RHU_EXPORT unsigned long COLLISIONDATA_PLOT = 1;
+const RHU_EXPORT unsigned long COLLISIONDATA_COLLIDE = 2;
+const RHU_EXPORT unsigned long COLLISIONDATA_LOCALPATH = 4;
+const RHU_EXPORT unsigned long COLLISIONDATA_GLOBALPATH = 8;
+const RHU_EXPORT unsigned long COLLISIONDATA_SPECIAL = 16;
+const RHU_EXPORT unsigned long COLLISION_SIMPLEVOLUME = 0;
+const RHU_EXPORT unsigned long COLLISION_CYLINDER = 1;
+const RHU_EXPORT unsigned long COLLISION_SPHERE = 2;
+
+const RHU_EXPORT unsigned char INPUT_DEVICE_NONE = 0;
+const RHU_EXPORT unsigned char INPUT_DEVICE_KEYBOARD = 1;
+const RHU_EXPORT unsigned char INPUT_DEVICE_MOUSE = 2;
+const RHU_EXPORT unsigned char INPUT_DEVICE_GAMEPAD = 4;
+const RHU_EXPORT unsigned char INPUT_DEVICE_CONFIG = 128;
+const RHU_EXPORT unsigned char INPUT_CONDITION_ONPRESS = 0;
+const RHU_EXPORT unsigned char INPUT_CONDITION_ONRELEASE = 1;
+const RHU_EXPORT unsigned char INPUT_CONDITION_ISDOWN = 2;
+const RHU_EXPORT unsigned char INPUT_CONDITION_ISUP = 3;
+const RHU_EXPORT unsigned char INPUT_CONDITION_ONCHANGE = 4;
+const RHU_EXPORT unsigned char INPUT_CONDITION_STREAM = 5;
+
+const RHU_EXPORT unsigned long INPUT_CONFIG_ALL = INPUT_DEVICE_CONFIG << 16 | 0xFF;
+const RHU_EXPORT unsigned long INPUT_CONFIG_1 = INPUT_DEVICE_CONFIG << 16 | 0x01;
+const RHU_EXPORT unsigned long INPUT_CONFIG_2 = INPUT_DEVICE_CONFIG << 16 | 0x02;
+const RHU_EXPORT unsigned long INPUT_CONFIG_3 = INPUT_DEVICE_CONFIG << 16 | 0x04;
+const RHU_EXPORT unsigned long INPUT_CONFIG_4 = INPUT_DEVICE_CONFIG << 16 | 0x08;
+const RHU_EXPORT unsigned long INPUT_CONFIG_5 = INPUT_DEVICE_CONFIG << 16 | 0x10;
+const RHU_EXPORT unsigned long INPUT_CONFIG_6 = INPUT_DEVICE_CONFIG << 16 | 0x20;
+const RHU_EXPORT unsigned long INPUT_CONFIG_7 = INPUT_DEVICE_CONFIG << 16 | 0x40;
+const RHU_EXPORT unsigned long INPUT_CONFIG_8 = INPUT_DEVICE_CONFIG << 16 | 0x80;
+
+const RHU_EXPORT unsigned long INPUT_MOUSE_BUTTON_1 = 0x00020000;
+const RHU_EXPORT unsigned long INPUT_MOUSE_BUTTON_2 = 0x00020001;
+const RHU_EXPORT unsigned long INPUT_MOUSE_BUTTON_3 = 0x00020002;
+const RHU_EXPORT unsigned long INPUT_MOUSE_BUTTON_4 = 0x00020003;
+const RHU_EXPORT unsigned long INPUT_MOUSE_AXIS_X = 0x05020004;
+const RHU_EXPORT unsigned long INPUT_MOUSE_AXIS_Y = 0x05020005;
+const RHU_EXPORT unsigned long INPUT_MOUSE_AXIS_Z = 0x04020006;
+const RHU_EXPORT unsigned long INPUT_MOUSE_AXIS_ABSOLUTE_X = 0x05020007;
+const RHU_EXPORT unsigned long INPUT_MOUSE_AXIS_ABSOLUTE_Y = 0x05020008;
+
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_0 = 0x00040000;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_1 = 0x00040001;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_2 = 0x00040002;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_3 = 0x00040003;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_4 = 0x00040004;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_5 = 0x00040005;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_6 = 0x00040006;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_7 = 0x00040007;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_8 = 0x00040008;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_9 = 0x00040009;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_10 = 0x0004000A;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_11 = 0x0004000B;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_12 = 0x0004000C;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_13 = 0x0004000D;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_14 = 0x0004000E;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_15 = 0x0004000F;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_16 = 0x00040010;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_17 = 0x00040011;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_18 = 0x00040012;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_19 = 0x00040013;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_UP = 0x00040014;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_DOWN = 0x00040015;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_LEFT = 0x00040016;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_RIGHT = 0x00040017;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_AXIS_1 = 0x05040018;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_AXIS_2 = 0x05040019;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_AXIS_3 = 0x0504001A;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_AXIS_4 = 0x0504001B;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_AXIS_5 = 0x0504001C;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_AXIS_6 = 0x0504001D;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_AXIS_7 = 0x0504001E;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_AXIS_8 = 0x0504001F;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_1 = 0x04040020;
+
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_START_DIGITAL = 0x00040000;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_SELECT_DIGITAL = 0x00040001;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_LEFT_DIGITAL = 0x00040002;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_RIGHT_DIGITAL = 0x00040003;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_UP_DIGITAL = 0x00040004;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_DOWN_DIGITAL = 0x00040005;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_SQUARE_DIGITAL = 0x00040006;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_CIRCLE_DIGITAL = 0x00040007;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_TRIANGLE_DIGITAL = 0x00040008;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_X_DIGITAL = 0x00040009;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_TRIGGER_L1_DIGITAL = 0x0004000A;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_TRIGGER_L2_DIGITAL = 0x0004000B;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_TRIGGER_L3_DIGITAL = 0x0004000C;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_TRIGGER_R1_DIGITAL = 0x0004000D;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_TRIGGER_R2_DIGITAL = 0x0004000E;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_TRIGGER_R3_DIGITAL = 0x0004000F;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_LEFT_ANALOG = 0x05040010;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_RIGHT_ANALOG = 0x05040011;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_UP_ANALOG = 0x05040012;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DPAD_DOWN_ANALOG = 0x05040013;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_SQUARE_ANALOG = 0x05040014;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_CIRCLE_ANALOG = 0x05040015;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_TRIANGLE_ANALOG = 0x05040016;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_BUTTON_X_ANALOG = 0x05040017;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_TRIGGER_L1_ANALOG = 0x05040018;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_TRIGGER_L2_ANALOG = 0x05040019;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_TRIGGER_R1_ANALOG = 0x0504001A;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_TRIGGER_R2_ANALOG = 0x0504001B;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_STICK_LEFT_X = 0x0504001C;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_STICK_LEFT_Y = 0x0504001D;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_STICK_RIGHT_X = 0x0504001E;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_STICK_RIGHT_Y = 0x0504001F;
+const RHU_EXPORT unsigned long INPUT_GAMEPAD_DISCONNECT = 0x00040020;
+
+const RHU_EXPORT unsigned long INPUT_TEXT = 0x00010000;
+const RHU_EXPORT unsigned long INPUT_ESCAPE = 0x00010001;
+const RHU_EXPORT unsigned long INPUT_1 = 0x00010002;
+const RHU_EXPORT unsigned long INPUT_2 = 0x00010003;
+const RHU_EXPORT unsigned long INPUT_3 = 0x00010004;
+const RHU_EXPORT unsigned long INPUT_4 = 0x00010005;
+const RHU_EXPORT unsigned long INPUT_5 = 0x00010006;
+const RHU_EXPORT unsigned long INPUT_6 = 0x00010007;
+const RHU_EXPORT unsigned long INPUT_7 = 0x00010008;
+const RHU_EXPORT unsigned long INPUT_8 = 0x00010009;
+const RHU_EXPORT unsigned long INPUT_9 = 0x0001000A;
+const RHU_EXPORT unsigned long INPUT_0 = 0x0001000B;
+const RHU_EXPORT unsigned long INPUT_MINUS = 0x0001000C;
+const RHU_EXPORT unsigned long INPUT_EQUALS = 0x0001000D;
+const RHU_EXPORT unsigned long INPUT_BACK = 0x0001000E;
+const RHU_EXPORT unsigned long INPUT_TAB = 0x0001000F;
+const RHU_EXPORT unsigned long INPUT_Q = 0x00010010;
+const RHU_EXPORT unsigned long INPUT_W = 0x00010011;
+const RHU_EXPORT unsigned long INPUT_E = 0x00010012;
+const RHU_EXPORT unsigned long INPUT_R = 0x00010013;
+const RHU_EXPORT unsigned long INPUT_T = 0x00010014;
+const RHU_EXPORT unsigned long INPUT_Y = 0x00010015;
+const RHU_EXPORT unsigned long INPUT_U = 0x00010016;
+const RHU_EXPORT unsigned long INPUT_I = 0x00010017;
+const RHU_EXPORT unsigned long INPUT_O = 0x00010018;
+const RHU_EXPORT unsigned long INPUT_P = 0x00010019;
+const RHU_EXPORT unsigned long INPUT_LBRACKET = 0x0001001A;
+const RHU_EXPORT unsigned long INPUT_RBRACKET = 0x0001001B;
+const RHU_EXPORT unsigned long INPUT_RETURN = 0x0001001C;
+const RHU_EXPORT unsigned long INPUT_LCONTROL = 0x0001001D;
+const RHU_EXPORT unsigned long INPUT_A = 0x0001001E;
+const RHU_EXPORT unsigned long INPUT_S = 0x0001001F;
+const RHU_EXPORT unsigned long INPUT_D = 0x00010020;
+const RHU_EXPORT unsigned long INPUT_F = 0x00010021;
+const RHU_EXPORT unsigned long INPUT_G = 0x00010022;
+const RHU_EXPORT unsigned long INPUT_H = 0x00010023;
+const RHU_EXPORT unsigned long INPUT_J = 0x00010024;
+const RHU_EXPORT unsigned long INPUT_K = 0x00010025;
+const RHU_EXPORT unsigned long INPUT_L = 0x00010026;
+const RHU_EXPORT unsigned long INPUT_SEMICOLON = 0x00010027;
+const RHU_EXPORT unsigned long INPUT_APOSTROPHE = 0x00010028;
+const RHU_EXPORT unsigned long INPUT_GRAVE = 0x00010029;
+const RHU_EXPORT unsigned long INPUT_LSHIFT = 0x0001002A;
+const RHU_EXPORT unsigned long INPUT_BACKSLASH = 0x0001002B;
+const RHU_EXPORT unsigned long INPUT_Z = 0x0001002C;
+const RHU_EXPORT unsigned long INPUT_X = 0x0001002D;
+const RHU_EXPORT unsigned long INPUT_C = 0x0001002E;
+const RHU_EXPORT unsigned long INPUT_V = 0x0001002F;
+const RHU_EXPORT unsigned long INPUT_B = 0x00010030;
+const RHU_EXPORT unsigned long INPUT_N = 0x00010031;
+const RHU_EXPORT unsigned long INPUT_M = 0x00010032;
+const RHU_EXPORT unsigned long INPUT_COMMA = 0x00010033;
+const RHU_EXPORT unsigned long INPUT_PERIOD = 0x00010034;
+const RHU_EXPORT unsigned long INPUT_SLASH = 0x00010035;
+const RHU_EXPORT unsigned long INPUT_RSHIFT = 0x00010036;
+const RHU_EXPORT unsigned long INPUT_MULTIPLY = 0x00010037;
+const RHU_EXPORT unsigned long INPUT_LMENU = 0x00010038;
+const RHU_EXPORT unsigned long INPUT_SPACE = 0x00010039;
+const RHU_EXPORT unsigned long INPUT_CAPITAL = 0x0001003A;
+const RHU_EXPORT unsigned long INPUT_F1 = 0x0001003B;
+const RHU_EXPORT unsigned long INPUT_F2 = 0x0001003C;
+const RHU_EXPORT unsigned long INPUT_F3 = 0x0001003D;
+const RHU_EXPORT unsigned long INPUT_F4 = 0x0001003E;
+const RHU_EXPORT unsigned long INPUT_F5 = 0x0001003F;
+const RHU_EXPORT unsigned long INPUT_F6 = 0x00010040;
+const RHU_EXPORT unsigned long INPUT_F7 = 0x00010041;
+const RHU_EXPORT unsigned long INPUT_F8 = 0x00010042;
+const RHU_EXPORT unsigned long INPUT_F9 = 0x00010043;
+const RHU_EXPORT unsigned long INPUT_F10 = 0x00010044;
+const RHU_EXPORT unsigned long INPUT_NUMLOCK = 0x00010045;
+const RHU_EXPORT unsigned long INPUT_SCROLL = 0x00010046;
+const RHU_EXPORT unsigned long INPUT_NUMPAD7 = 0x00010047;
+const RHU_EXPORT unsigned long INPUT_NUMPAD8 = 0x00010048;
+const RHU_EXPORT unsigned long INPUT_NUMPAD9 = 0x00010049;
+const RHU_EXPORT unsigned long INPUT_SUBTRACT = 0x0001004A;
+const RHU_EXPORT unsigned long INPUT_NUMPAD4 = 0x0001004B;
+const RHU_EXPORT unsigned long INPUT_NUMPAD5 = 0x0001004C;
+const RHU_EXPORT unsigned long INPUT_NUMPAD6 = 0x0001004D;
+const RHU_EXPORT unsigned long INPUT_ADD = 0x0001004E;
+const RHU_EXPORT unsigned long INPUT_NUMPAD1 = 0x0001004F;
+const RHU_EXPORT unsigned long INPUT_NUMPAD2 = 0x00010050;
+const RHU_EXPORT unsigned long INPUT_NUMPAD3 = 0x00010051;
+const RHU_EXPORT unsigned long INPUT_NUMPAD0 = 0x00010052;
+const RHU_EXPORT unsigned long INPUT_DECIMAL = 0x00010053;
+const RHU_EXPORT unsigned long INPUT_F11 = 0x00010057;
+const RHU_EXPORT unsigned long INPUT_F12 = 0x00010058;
+const RHU_EXPORT unsigned long INPUT_F13 = 0x00010064;
+const RHU_EXPORT unsigned long INPUT_F14 = 0x00010065;
+const RHU_EXPORT unsigned long INPUT_F15 = 0x00010066;
+const RHU_EXPORT unsigned long INPUT_KANA = 0x00010070;
+const RHU_EXPORT unsigned long INPUT_CONVERT = 0x00010079;
+const RHU_EXPORT unsigned long INPUT_NOCONVERT = 0x0001007B;
+const RHU_EXPORT unsigned long INPUT_YEN = 0x0001007D;
+const RHU_EXPORT unsigned long INPUT_NUMPADEQUALS = 0x0001008D;
+const RHU_EXPORT unsigned long INPUT_CIRCUMFLEX = 0x00010090;
+const RHU_EXPORT unsigned long INPUT_AT = 0x00010091;
+const RHU_EXPORT unsigned long INPUT_COLON = 0x00010092;
+const RHU_EXPORT unsigned long INPUT_UNDERLINE = 0x00010093;
+const RHU_EXPORT unsigned long INPUT_KANJI = 0x00010094;
+const RHU_EXPORT unsigned long INPUT_STOP = 0x00010095;
+const RHU_EXPORT unsigned long INPUT_AX = 0x00010096;
+const RHU_EXPORT unsigned long INPUT_UNLABELED = 0x00010097;
+const RHU_EXPORT unsigned long INPUT_NUMPADENTER = 0x0001009C;
+const RHU_EXPORT unsigned long INPUT_RCONTROL = 0x0001009D;
+const RHU_EXPORT unsigned long INPUT_NUMPADCOMMA = 0x000100B3;
+const RHU_EXPORT unsigned long INPUT_DIVIDE = 0x000100B5;
+const RHU_EXPORT unsigned long INPUT_SYSRQ = 0x000100B7;
+const RHU_EXPORT unsigned long INPUT_RMENU = 0x000100B8;
+const RHU_EXPORT unsigned long INPUT_PAUSE = 0x000100C5;
+const RHU_EXPORT unsigned long INPUT_HOME = 0x000100C7;
+const RHU_EXPORT unsigned long INPUT_UP = 0x000100C8;
+const RHU_EXPORT unsigned long INPUT_PRIOR = 0x000100C9;
+const RHU_EXPORT unsigned long INPUT_LEFT = 0x000100CB;
+const RHU_EXPORT unsigned long INPUT_RIGHT = 0x000100CD;
+const RHU_EXPORT unsigned long INPUT_END = 0x000100CF;
+const RHU_EXPORT unsigned long INPUT_DOWN = 0x000100D0;
+const RHU_EXPORT unsigned long INPUT_NEXT = 0x000100D1;
+const RHU_EXPORT unsigned long INPUT_INSERT = 0x000100D2;
+const RHU_EXPORT unsigned long INPUT_DELETE = 0x000100D3;
+const RHU_EXPORT unsigned long INPUT_LWIN = 0x000100DB;
+const RHU_EXPORT unsigned long INPUT_RWIN = 0x000100DC;
+const RHU_EXPORT unsigned long INPUT_APPS = 0x000100DD;
+const RHU_EXPORT unsigned long INPUT_POWER = 0x000100DE;
+const RHU_EXPORT unsigned long INPUT_SLEEP = 0x000100DF;
+
+class CZelFile;
+class CEmbeddedFillData;
+
+class RHU_EXPORT CVector
+{
+public:
+    union { float X; float Red; };
+    union { float Y; float Green; };
+    union { float Z; float Blue; };
+};
+
+class RHU_EXPORT CZelStaticResource
+{
+public:
+    virtual ~CZelStaticResource();
+};
+
+class RHU_EXPORT CZelLoad : public CZelStaticResource
+{
+public:
+    CZelFile *pZel;
+    char File[0];
+};
+
+struct RHU_EXPORT CZelBinary
+{
+    unsigned long Length;
+    unsigned char Data[0];
+};
+
+union RHU_EXPORT HGOBJECT
+{
+    unsigned long Handle;
+    struct
+    {
+        unsigned short Player;
+        unsigned short Id;
+    } UniqueHandle;
+};
+
+struct RHU_EXPORT EditableFillData
+{
+    unsigned long Crc;
+    unsigned short Length;
+    unsigned char ArrayIndex;
+    unsigned char Flags;
+    unsigned char Data[0];
+};
+
+class RHU_EXPORT CMessage
+{
+public:
+    unsigned long MessageId;
+    HGOBJECT hRecipient;
+    unsigned char Priority;
+    unsigned char __filler[3];
+};
+
+class RHU_EXPORT CVariableLengthMessage : public CMessage
+{
+public:
+    unsigned short Size;
+};
+
+class RHU_EXPORT CSetPosMessage : public CMessage
+{
+public:
+    enum { DefaultPriority = 10, CMessageId = 17 };
+    CVector Pos;
+};
+
+class RHU_EXPORT CSetRotMessage : public CMessage
+{
+public:
+    enum { DefaultPriority = 10, CMessageId = 18 };
+    CVector Rot;
+};
+
+class RHU_EXPORT CCreateMessage : public CMessage
+{
+public:
+    enum { DefaultPriority = 10, CMessageId = 21 };
+    unsigned long TemplateId;
+    unsigned long ClassId;
+    HGOBJECT hObject;
+    CVector Pos;
+    CVector Rot;
+};
+
+class RHU_EXPORT CCreateIdMessage : public CMessage
+{
+public:
+    enum { DefaultPriority = 10, CMessageId = 22 };
+    unsigned long ClassId;
+    HGOBJECT hObject;
+    CVector Pos;
+    CVector Rot;
+};
+
+class RHU_EXPORT CDestroyMessage : public CMessage
+{
+public:
+    enum { DefaultPriority = 10, CMessageId = 0x00020017 };
+};
+
+// The collision volume records come with the world subsystem; scripts already name the limit.
+const RHU_EXPORT signed long CSimpleVolCollision_MAX_POINTS = 16;
+
+union RHU_EXPORT CInputDef
+{
+    unsigned long Code;
+    struct
+    {
+        unsigned short Control;
+        unsigned char Device;
+        unsigned char Condition;
+    } SubCodes;
+};
+
+class RHU_EXPORT CInputTrigger : public CZelStaticResource
+{
+public:
+    CInputTrigger *pNext;
+    unsigned long InputLabel;
+    unsigned long InputValue;
+    unsigned char Size;
+    unsigned char Active;
+    unsigned short Padding1;
+    CInputDef InputDefs[0];
+};
+
+class RHU_EXPORT CVeskLabelFixup : public CZelStaticResource
+{
+public:
+    unsigned long Key;
+    char pLabel[0];
+};
+
+class RHU_EXPORT CKeyFrameMessage : public CMessage
+{
+public:
+    enum { DefaultPriority = 10, CMessageId = 0x0001001E };
+};
+
+class RHU_EXPORT CCineCreateMessage : public CMessage
+{
+public:
+    enum { DefaultPriority = 10, CMessageId = 0x0001001F };
+    CEmbeddedFillData *pCreateMe;
+    HGOBJECT hParent;
+};
+
+class RHU_EXPORT CPlaySoundMessage : public CMessage
+{
+public:
+    enum { DefaultPriority = 10, CMessageId = 0x0001001C };
+    CCRC32 SoundId;
+    CVector Pos;
+    int LipSync;
+};
+
+class RHU_EXPORT CCineLoadLevelMessage : public CMessage
+{
+public:
+    enum { DefaultPriority = 10, CMessageId = 0x0001001B };
+    char *pLevelName;
+};
+
+const RHU_EXPORT unsigned long SOUND_STREAM = 1;
+const RHU_EXPORT unsigned long SOUND_ONLYONEIGNORE = 2;
+const RHU_EXPORT unsigned long SOUND_ONLYONERESTART = 4;
+const RHU_EXPORT unsigned long SOUND_LOOP = 8;
+const RHU_EXPORT unsigned long SOUND_NATURALIZE = 16;
+const RHU_EXPORT unsigned long SOUND_PLAYPAUSED = 32;
+const RHU_EXPORT unsigned long SOUND_VOICE = 64;
+const RHU_EXPORT unsigned long SOUND_MUSIC = 128;
+
+const RHU_EXPORT unsigned long PARDEF_PATHSTYLE = 1;
+const RHU_EXPORT unsigned long PARDEF_ALPHA = 2;
+const RHU_EXPORT unsigned long PARDEF_ADDITIVE = 4;
+const RHU_EXPORT unsigned long PARDEF_ZBUFFER = 8;
+const RHU_EXPORT unsigned long PARDEF_ZWRITE = 16;
+const RHU_EXPORT unsigned long PARDEF_COLLIDE = 32;
+
+const RHU_EXPORT unsigned long SET_ANIMATION_FLAG = 0;
+const RHU_EXPORT unsigned long STOP_ANIMATION = 1;
+const RHU_EXPORT unsigned long RESET_ANIMATION = 2;
+const RHU_EXPORT unsigned long OUTPUT_ANIMATION_MOVEMENT = 3;
+const RHU_EXPORT unsigned long ANIMATION_SEND_MESSAGE = 4;
+
+const RHU_EXPORT unsigned short MAT_DATA_LIGHT = 1;
+const RHU_EXPORT unsigned short MAT_DATA_ADD_COLOUR = 2;
+const RHU_EXPORT unsigned short MAT_DATA_ALPHA = 16;
+const RHU_EXPORT unsigned short MAT_DATA_ALPHA_CMP = 32;
+const RHU_EXPORT unsigned short MAT_DATA_DETAIL = 128;
+const RHU_EXPORT unsigned short MAT_DATA_SPECULAR = 256;
+const RHU_EXPORT unsigned short MAT_DATA_ENVIRONMENT = 512;
+const RHU_EXPORT unsigned short MAT_DATA_WRAP = 1024;
+const RHU_EXPORT unsigned short MAT_DATA_BILINEAR = 2048;
+const RHU_EXPORT unsigned short MAT_DATA_ADDITIVE = 4096;
+const RHU_EXPORT unsigned short MAT_DATA_LINE = 8192;
+
+const RHU_EXPORT unsigned short PRIM_ZBUFFER = 1;
+const RHU_EXPORT unsigned short PRIM_ZWRITES = 2;
+const RHU_EXPORT unsigned short PRIM_BUMPMAP = 64;
+const RHU_EXPORT unsigned short PRIM_VERT_ALPHA = 128;
+const RHU_EXPORT unsigned short PRIM_TEX_ALPHA = 256;
+const RHU_EXPORT unsigned short PRIM_CULL_BACK = 512;
+const RHU_EXPORT unsigned short PRIM_CULL_FRONT = 1024;
+const RHU_EXPORT unsigned short PRIM_ZALWAYS = 16384;
+
+const RHU_EXPORT unsigned long VERT_TRANSFORM = 1;
+const RHU_EXPORT unsigned long VERT_SHADOWS = 16;
+const RHU_EXPORT unsigned long VERT_ANTI_ALIAS = 32;
+const RHU_EXPORT unsigned long VERT_BUMP_COORDS = 64;
+const RHU_EXPORT unsigned long VERT_SORT_SOLID = 65536;
+const RHU_EXPORT unsigned long VERT_SORT_ALPHA = 131072;
+const RHU_EXPORT unsigned long VERT_INTERPOLATE_NORMALS = 262144;
+
+const RHU_EXPORT signed short XBUF_TRILIST = 2;
+const RHU_EXPORT signed short XBUF_BASICVERTS = 5;
+const RHU_EXPORT signed short XBUF_STRIPLIST = 6;
+const RHU_EXPORT signed short PCXBUF_BASICVERTS = 1;
+const RHU_EXPORT signed short PCXBUF_STRIPLIST = 2;
+
+const RHU_EXPORT unsigned short SPRITE_RENDER_NEXT = 1;
+const RHU_EXPORT unsigned short SPRITE_SWAP_UV = 2;
+const RHU_EXPORT unsigned long SPRITE_BATCH_ZBUFFER = 1;
+const RHU_EXPORT unsigned long SPRITE_BATCH_ZWRITES = 2;
+const RHU_EXPORT unsigned long SPRITE_BATCH_NO_PIXELSCALE = 4;
+const RHU_EXPORT unsigned long SPRITE_BATCH_ALPHA = 16;
+const RHU_EXPORT unsigned long SPRITE_BATCH_ALPHA_CMP = 32;
+const RHU_EXPORT unsigned long SPRITE_BATCH_BILINEAR = 2048;
+const RHU_EXPORT unsigned long SPRITE_BATCH_ADDITIVE = 4096;
+const RHU_EXPORT unsigned long SPRITE_BATCH_USE_POSITION = 64;
+const RHU_EXPORT unsigned long SPRITE_BATCH_USE_3D_OFFSET = 128;
+const RHU_EXPORT unsigned long SPRITE_BATCH_SCREEN_SPRITE = 256;
+const RHU_EXPORT unsigned long SPRITE_BATCH_USE_MATRIX = 512;
+const RHU_EXPORT unsigned long SPRITE_BATCH_SCALE_BY_VIEW = 1024;
+const RHU_EXPORT unsigned long SPRITE_SORT_SOLID = 65536;
+const RHU_EXPORT unsigned long SPRITE_SORT_ALPHA = 131072;
+
+const RHU_EXPORT unsigned char BACKGROUND_USER_SHIFT = 4;
+const RHU_EXPORT unsigned char BACKGROUND_FLIP_UV_BASE = 1;
+const RHU_EXPORT unsigned char BACKGROUND_FLIP_UV_TOP = 2;
+const RHU_EXPORT unsigned char BACKGROUND_SECOND_POINT = 4;
+const RHU_EXPORT unsigned char BACKGROUND_FLIP_SPLIT = 8;
+const RHU_EXPORT unsigned char SPLIT_BOTTOM_RIGHT_X = 1;
+const RHU_EXPORT unsigned char SPLIT_BOTTOM_RIGHT_Y = 2;
+const RHU_EXPORT unsigned char SPLIT_BOTTOM_LEFT_X = 4;
+const RHU_EXPORT unsigned char SPLIT_BOTTOM_LEFT_Y = 8;
+const RHU_EXPORT unsigned char SPLIT_TOP_RIGHT_X = 16;
+const RHU_EXPORT unsigned char SPLIT_TOP_RIGHT_Y = 32;
+const RHU_EXPORT unsigned char SPLIT_TOP_LEFT_X = 64;
+const RHU_EXPORT unsigned char SPLIT_TOP_LEFT_Y = 128;
+const RHU_EXPORT unsigned char EXTRA_FLIP_UV_BASE = 1;
+const RHU_EXPORT unsigned char EXTRA_FLIP_UV_TOP = 2;
+const RHU_EXPORT unsigned char EXTRA_UPPER_USE_BASE = 4;
+const RHU_EXPORT unsigned char EXTRA_UPPER_USE_TOP = 8;
+const RHU_EXPORT unsigned char EXTRA_LEFT_USE_BASE = 16;
+const RHU_EXPORT unsigned char EXTRA_LEFT_USE_TOP = 32;
+const RHU_EXPORT unsigned char EXTRA_DIAG_USE_BASE = 64;
+const RHU_EXPORT unsigned char EXTRA_DIAG_USE_TOP = 128;
+const RHU_EXPORT unsigned char DECAL_FLIP_UV = 1;
+const RHU_EXPORT unsigned char DECAL_ADDITIVE = 2;
+
+const RHU_EXPORT unsigned long BORDER_TERMINATE = 0;
+const RHU_EXPORT unsigned long BORDER_NORTH = 1;
+const RHU_EXPORT unsigned long BORDER_SOUTH = 2;
+const RHU_EXPORT unsigned long BORDER_EAST = 3;
+const RHU_EXPORT unsigned long BORDER_WEST = 4;
+const RHU_EXPORT unsigned long BACKGROUND_BATCH_USE_SPLIT_FLAG = 1;
+const RHU_EXPORT unsigned long MAX_PRIM_BATCHES = 32;
+const RHU_EXPORT unsigned long MAX_VERTS_PER_BATCH = 2048;
+const RHU_EXPORT unsigned long MAX_SIDES_PER_POLY = 32;
+const RHU_EXPORT unsigned long MAX_MAP_HEIGHT = 1024;
+const RHU_EXPORT unsigned long MAX_MAP_WIDTH = 1024;
+const RHU_EXPORT unsigned long DECAL_HASH_MASK = 15;
+
+const RHU_EXPORT unsigned long TEXTURE_PALETTED = 1;
+const RHU_EXPORT unsigned long TEXTURE_ALPHA = 2;
+const RHU_EXPORT unsigned long TEXTURE_ONE_BIT_ALPHA = 4;
+const RHU_EXPORT unsigned long TEXTURE_COMPRESS_DXT1 = 8;
+const RHU_EXPORT unsigned long TEXTURE_COMPRESS_DXT2 = 16;
+const RHU_EXPORT unsigned long TEXTURE_COMPRESS_DXT4 = 32;
+const RHU_EXPORT unsigned long TEXTURE_BUMP_MAP = 256;
+const RHU_EXPORT unsigned long TEXTURE_DETAIL_MAP = 512;
+const RHU_EXPORT unsigned long TEXTURE_SPECULAR_MAP = 1024;
+const RHU_EXPORT unsigned long TEXTURE_ENVIONMENT_MAP = 2048;
+
+const RHU_EXPORT unsigned long PS2_DMA_TAG_RET = 0x60000000;
+const RHU_EXPORT unsigned long PS2_VIF_TAG_UNPACK_V4_32 = 0x6C000000;
+const RHU_EXPORT unsigned long PS2_VIF_TAG_UNPACK_V4_16 = 0x6D000000;
+const RHU_EXPORT unsigned long PS2_VIF_TAG_UNPACK_TOPS_FLG = 0x00008000;
+const RHU_EXPORT unsigned long PS2_VIF_TAG_UNPACK_UNSIGNED = 0x00004000;
+const RHU_EXPORT unsigned long PS2_VIF_NUM_SHIFT = 16;
+const RHU_EXPORT unsigned long PS2_DMA_TAG_SPRITE_FRAME = 0x60000000;
+const RHU_EXPORT unsigned long PS2_VIF_TAG_SPRITE_FRAME = 0x6D008005;
+const RHU_EXPORT unsigned long PS2_VIF_TAG_RHU_NOP = 0;
+const RHU_EXPORT unsigned long PS2_MESH_OFFSET = 37;
+const RHU_EXPORT unsigned long PS2_MESH_MAX_VERTS = 108;
+const RHU_EXPORT unsigned long PS2_MESH_LERP_VERTS = 54;
+const RHU_EXPORT unsigned long PS2_DMA_TAG_MESH = 0x60000000;
+const RHU_EXPORT unsigned long PS2_VIF_TAG_MESH = 0x6C008025;
+const RHU_EXPORT unsigned long PS2_VIF_TAG_MESH_COMP = 0x6D008025;
+
+#pragma pack(pop)
+
+#ifndef RHU_TYPEINFO
+static_assert(sizeof(CVector) == 12, "CVector");
+static_assert(sizeof(CZelStaticResource) == 4, "CZelStaticResource");
+static_assert(sizeof(CZelLoad) == 8, "CZelLoad");
+static_assert(sizeof(CZelBinary) == 4, "CZelBinary");
+static_assert(sizeof(HGOBJECT) == 4, "HGOBJECT");
+static_assert(sizeof(EditableFillData) == 8, "EditableFillData");
+static_assert(sizeof(CMessage) == 12, "CMessage");
+static_assert(sizeof(CVariableLengthMessage) == 14, "CVariableLengthMessage");
+static_assert(sizeof(CSetPosMessage) == 24, "CSetPosMessage");
+static_assert(sizeof(CSetRotMessage) == 24, "CSetRotMessage");
+static_assert(sizeof(CCreateMessage) == 48, "CCreateMessage");
+static_assert(sizeof(CCreateIdMessage) == 44, "CCreateIdMessage");
+static_assert(sizeof(CDestroyMessage) == 12, "CDestroyMessage");
+static_assert(sizeof(CInputDef) == 4, "CInputDef");
+static_assert(sizeof(CInputTrigger) == 20, "CInputTrigger");
+static_assert(sizeof(CVeskLabelFixup) == 8, "CVeskLabelFixup");
+static_assert(sizeof(CKeyFrameMessage) == 12, "CKeyFrameMessage");
+static_assert(sizeof(CCineCreateMessage) == 20, "CCineCreateMessage");
+static_assert(sizeof(CPlaySoundMessage) == 32, "CPlaySoundMessage");
+static_assert(sizeof(CCineLoadLevelMessage) == 16, "CCineLoadLevelMessage");
+} // namespace rhu
+#endif
+
+#endif
