@@ -10,8 +10,8 @@
 #include <mg_window.h>
 
 #include "HostOptions.h"
-#include "core/files/CZFile.h"
-#include "object/CShell.h"
+#include "core/file/CZFile.h"
+#include "engine/object/CShell.h"
 
 namespace {
 

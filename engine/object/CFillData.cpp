@@ -1,16 +1,16 @@
-#include "object/CFillData.h"
+#include "engine/object/CFillData.h"
 
 #include "core/output/ZOutput.h"
-#include "devices/StartPosition.h"
-#include "object/ClassTypeEntry.h"
-#include "object/EditableFillData.h"
-#include "object/GObject.h"
-#include "object/CZelFixupManager.h"
-#include "object/CZelFile.h"
+#include "engine/devices/GStartPosition.h"
+#include "engine/object/ClassTypeEntry.h"
+#include "engine/object/EditableFillData.h"
+#include "engine/object/GObject.h"
+#include "engine/object/CZelFixupManager.h"
+#include "engine/object/CZelFile.h"
 
-static CZelFixupManager s_DefaultFillDataType("CDefaultFillData", ZelConstructInPlace<CDefaultFillData>);
-static CZelFixupManager s_PresetFillDataType("CPresetFillData", ZelConstructInPlace<CPresetFillData>);
-static CZelFixupManager s_EmbeddedFillDataType("CEmbeddedFillData", ZelConstructInPlace<CEmbeddedFillData>);
+ZEL_REGISTER_RECORD(CDefaultFillData);
+ZEL_REGISTER_RECORD(CPresetFillData);
+ZEL_REGISTER_RECORD(CEmbeddedFillData);
 
 namespace {
 
@@ -74,7 +74,7 @@ CDefaultFillData::~CDefaultFillData()
 CPresetFillData::CPresetFillData()
 {
     if (GStartPosition::pCurrent)
-        Player = GStartPosition::pCurrent->GetPlayer();
+        Player = GStartPosition::pCurrent->Player;
     ClassTypeEntry* entry = GObject::FindClassEntry(ClassId);
     if (!entry)
         return;

@@ -1,8 +1,8 @@
 #pragma once
 // Fill-data records: packed records that turn a level's stored field values into class
 // defaults, objects created at load time, and blocks kept for later creation.
-#include "object/HGOBJECT.h"
-#include "object/CZelStaticResource.h"
+#include "engine/object/HGOBJECT.h"
+#include "engine/object/CZelStaticResource.h"
 
 struct EditableFillData;
 

@@ -1,4 +1,4 @@
-#include "object/CPerfTracker.h"
+#include "engine/object/CPerfTracker.h"
 
 static CPerfTracker s_PerfTracker;
 CPerfTracker* CPerfTracker::pThe = &s_PerfTracker;

@@ -1,4 +1,4 @@
-#include "object/CProfile.h"
+#include "engine/object/CProfile.h"
 
 CProfile* CProfile::pThe = nullptr;
 static CProfile s_Profile;

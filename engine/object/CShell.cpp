@@ -1,4 +1,4 @@
-#include "object/CShell.h"
+#include "engine/object/CShell.h"
 
 #include <cstdio>
 #include <cstring>
@@ -8,17 +8,18 @@
 #include "core/names/CCRC32.h"
 #include "core/names/CRandom.h"
 #include "core/output/ZOutput.h"
-#include "devices/InputDevice.h"
-#include "devices/MultiPlay.h"
-#include "devices/SoundSystem.h"
-#include "object/GObject.h"
-#include "object/CGameTimer.h"
-#include "object/CPerfTracker.h"
-#include "object/CProfile.h"
-#include "object/CZelFile.h"
-#include "render/CRenderer.h"
-#include "render/Viewports.h"
-#include "world/GSectionMgr.h"
+#include "engine/devices/GInputDevice.h"
+#include "engine/devices/GPCXInputDevice.h"
+#include "engine/devices/GMultiPlay.h"
+#include "engine/devices/GSoundSystem.h"
+#include "engine/object/GObject.h"
+#include "engine/object/CGameTimer.h"
+#include "engine/object/CPerfTracker.h"
+#include "engine/object/CProfile.h"
+#include "engine/object/CZelFile.h"
+#include "engine/render/CRenderer.h"
+#include "engine/render/Viewports.h"
+#include "engine/world/GSectionMgr.h"
 
 CShell* CShell::pThe = nullptr;
 float CShell::HeapSampleTimer = 0.0f;
@@ -105,7 +106,7 @@ HWND CShell::Construct(HINSTANCE instance, int, int)
     SetActiveWindow(window);
     SetCapture(window);
 
-    GPCXInputDevice::SetWindow(instance, window);
+    GPCXInputDevice::Init(instance, window);
     return window;
 }
 

@@ -1,14 +1,14 @@
-#include "object/CVeskExtraData.h"
+#include "engine/object/CVeskExtraData.h"
 
 #include <cstring>
 
 #include "core/containers/ZArray.h"
 #include "core/heap/ZHeap.h"
 #include "core/names/CCRC32.h"
-#include "object/CFillData.h"
-#include "object/CZelFixupManager.h"
+#include "engine/object/CFillData.h"
+#include "engine/object/CZelFixupManager.h"
 
-static CZelFixupManager s_VeskExtraDataType("CVeskExtraData", ZelConstructInPlace<CVeskExtraData>);
+ZEL_REGISTER_RECORD(CVeskExtraData);
 
 CVeskExtraData* CVeskExtraData::pFirst = nullptr;
 

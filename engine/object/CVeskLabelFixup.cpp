@@ -1,12 +1,12 @@
-#include "object/CVeskLabelFixup.h"
+#include "engine/object/CVeskLabelFixup.h"
 
 #include <cstring>
 
 #include "core/output/ZOutput.h"
-#include "object/CZelFixupManager.h"
-#include "object/CZelFile.h"
+#include "engine/object/CZelFixupManager.h"
+#include "engine/object/CZelFile.h"
 
-static CZelFixupManager s_VeskLabelFixupType("CVeskLabelFixup", ZelConstructInPlace<CVeskLabelFixup>);
+ZEL_REGISTER_RECORD(CVeskLabelFixup);
 
 CVeskLabelFixup::CVeskLabelFixup()
 {

@@ -1,10 +1,9 @@
-#include "object/CVeskTemplateFillData.h"
+#include "engine/object/CVeskTemplateFillData.h"
 
 #include "core/containers/ZArray.h"
-#include "object/CZelFixupManager.h"
+#include "engine/object/CZelFixupManager.h"
 
-static CZelFixupManager s_VeskTemplateFillDataType("CVeskTemplateFillData",
-                                                   ZelConstructInPlace<CVeskTemplateFillData>);
+ZEL_REGISTER_RECORD(CVeskTemplateFillData);
 
 CVeskTemplateFillData* CVeskTemplateFillData::pFirst = nullptr;
 

@@ -1,6 +1,6 @@
 #pragma once
 // An editor template: a named creation block the editor offers for placing new objects.
-#include "object/CFillData.h"
+#include "engine/object/CFillData.h"
 
 #include "core/containers/ZArray.h"
 

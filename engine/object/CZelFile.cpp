@@ -1,5 +1,6 @@
-#include "object/CZelFile.h"
+#include "engine/object/CZelFile.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -7,12 +8,12 @@
 
 #include "core/names/CCRC32.h"
 #include "core/Compressor.h"
-#include "core/File.h"
+#include "core/file/CZFile.h"
 #include "core/heap/ZHeap.h"
 #include "core/output/ZOutput.h"
-#include "devices/PlatformMemory.h"
-#include "object/CZelFixupManager.h"
-#include "object/CZelStaticResource.h"
+#include "engine/devices/PlatformMemory.h"
+#include "engine/object/CZelFixupManager.h"
+#include "engine/object/CZelStaticResource.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ int ReadCompressedBytes(void* user, void* buffer, int byteCount)
     unsigned long n = (unsigned long)byteCount < source->left ? (unsigned long)byteCount : source->left;
     if (n == 0)
         return 0;
-    if (source->pRiff->Read(buffer, n, false) & 0xFF)
+    if (source->pRiff->Read(buffer, n, false))
         return -1;
     source->left -= n;
     return int(n);
@@ -170,13 +171,13 @@ bool CZelFile::ReadPackIndex()
     if (!ZlpkFile.Open(path, FourCC("ZLPK")))
         vbail("Cannot read ZLPK file");
     ZRIFFCKINFO* index = ZlpkFile.Descend(FourCC("INDX"), 0, true);
-    if (!index || index->cksize < 64 + 8)
+    if (!index || index->size < 64 + 8)
         vbail("Cannot read ZLPK file");
-    PackPairCount = (index->cksize - 64) / 8;
+    PackPairCount = (index->size - 64) / 8;
     pPackPairs = new unsigned long[PackPairCount * 2];
-    if ((ZlpkFile.Read(pPackPairs, PackPairCount * 8, false) & 0xFF) ||
-        ZlpkFile.Seek(index->cksize - 64) ||
-        (ZlpkFile.Read(PackBucketStart, sizeof PackBucketStart, false) & 0xFF))
+    if ((ZlpkFile.Read(pPackPairs, PackPairCount * 8, false)) ||
+        ZlpkFile.Seek(index->size - 64) ||
+        (ZlpkFile.Read(PackBucketStart, sizeof PackBucketStart, false)))
         vbail("Cannot read ZLPK file");
     ZlpkFile.Ascend();
     return true;
@@ -292,7 +293,7 @@ CZelFile* CZelFile::AddChainedFile()
 // object, each further one into a chained object. Loose chunks form one block of their own.
 int CZelFile::LoadChunks(CZRiffFile& riff)
 {
-    const unsigned long topSize = riff.GetCurrentChunk()->cksize;
+    const unsigned long topSize = riff.GetCurrentChunk()->size;
     for (;;) {
         unsigned long at = riff.Tell();
         if (at + 8 > topSize)
@@ -300,13 +301,13 @@ int CZelFile::LoadChunks(CZRiffFile& riff)
         ZRIFFCKINFO* chunk = riff.Descend(0, 0, true);
         if (!chunk)
             Damaged("unreadable chunk header at offset %lu", at);
-        if (chunk->ckid != FourCC("LIST")) {
+        if (chunk->id != FourCC("LIST")) {
             riff.Ascend();
             if (riff.Seek(at))
                 Damaged("cannot seek back to offset %lu", at);
             return (HasBlock() ? AddChainedFile() : this)->LoadBlock(riff);
         }
-        if (BlockEnabled(chunk->fccType, ChunkCategories)) {
+        if (BlockEnabled(chunk->listType, ChunkCategories)) {
             if ((HasBlock() ? AddChainedFile() : this)->LoadBlock(riff) != 0)
                 return 1;
         }
@@ -317,8 +318,8 @@ int CZelFile::LoadChunks(CZRiffFile& riff)
 int CZelFile::LoadBlock(CZRiffFile& riff)
 {
     const ZRIFFCKINFO* block = riff.GetCurrentChunk();
-    const unsigned long blockSize = block->cksize;
-    const unsigned long blockEnd = block->dwDataOffset + blockSize;
+    const unsigned long blockSize = block->size;
+    const unsigned long blockEnd = block->dataStart + blockSize;
     for (;;) {
         unsigned long at = riff.Tell();
         if (at + 8 > blockSize)
@@ -326,11 +327,11 @@ int CZelFile::LoadBlock(CZRiffFile& riff)
         ZRIFFCKINFO* chunk = riff.Descend(0, 0, true);
         if (!chunk)
             Damaged("unreadable chunk header at offset %lu", at);
-        if (chunk->dwDataOffset + chunk->cksize > blockEnd || chunk->dwDataOffset + chunk->cksize < chunk->dwDataOffset)
-            Damaged("chunk %s of %lu bytes runs past its block", CZRiffFile::FourCCToString(chunk->ckid),
-                    (unsigned long)chunk->cksize);
-        const ChunkKind* kind = FindKind(chunk->ckid);
-        if (kind && (kind->mask & ChunkCategories) && !ReadChunk(riff, *kind, chunk->cksize))
+        if (chunk->dataStart + chunk->size > blockEnd || chunk->dataStart + chunk->size < chunk->dataStart)
+            Damaged("chunk %s of %lu bytes runs past its block", CZRiffFile::FourCCToString(chunk->id),
+                    (unsigned long)chunk->size);
+        const ChunkKind* kind = FindKind(chunk->id);
+        if (kind && (kind->mask & ChunkCategories) && !ReadChunk(riff, *kind, chunk->size))
             return 1;
         riff.Ascend();
     }
@@ -348,7 +349,7 @@ bool CZelFile::ReadChunk(CZRiffFile& riff, const ChunkKind& kind, unsigned long 
     const char* id = CZRiffFile::FourCCToString(kind.id);
     unsigned long length = size;
     if (kind.compressed) {
-        if (size < 4 || (riff.Read(&length, 4, riff.IsBigEndian()) & 0xFF))
+        if (size < 4 || (riff.Read(&length, 4, riff.IsBigEndian())))
             Damaged("compressed chunk %s has no length", id);
         if (length / kMaxExpansion > size)
             Damaged("compressed chunk %s states %lu bytes from %lu", id, length, size);
@@ -397,7 +398,7 @@ bool CZelFile::ReadPayload(CZRiffFile& riff, void* dest, unsigned long length, b
             else
                 ok = ReadOddTail(decompressor, out + done, slice);
         } else {
-            ok = !(riff.Read(out + done, slice, false) & 0xFF);
+            ok = !(riff.Read(out + done, slice, false));
         }
         done += slice;
     }
@@ -501,26 +502,46 @@ void CZelFile::FixupHandles()
 }
 
 // A class the engine does not know has no constructor (value 0): its record is left unbuilt,
-// reported, and marked so that unloading does not call a table pointer it never got.
+// reported, and marked so that unloading does not call a table pointer it never got. Records
+// that overlap would overwrite each other's table pointers and fields, so they are refused.
 void CZelFile::ConstructTypes()
 {
     Table& table = Tables[TabType];
+    std::vector<TypedExtent> extents;
     for (unsigned long i = 0; i < table.Count(); ++i) {
         unsigned long key = table.Entries()[2 * i];
-        unsigned char* record = Place(table.Entries()[2 * i + 1], sizeof(CZelStaticResource), "a typed record");
-        if (!record)
-            continue;
-        ZelInPlaceConstructor construct =
-            reinterpret_cast<ZelInPlaceConstructor>(CZelFixupManager::GetAddress(key));
-        if (!construct) {
+        unsigned long& place = table.Entries()[2 * i + 1];
+        if (!CZelFixupManager::GetAddress(key)) {
             char message[160];
-            std::snprintf(message, sizeof message, "%s: no record type registered for class key %08lX; record skipped",
-                          pName, key);
+            std::snprintf(message, sizeof message,
+                          "%s: no record type registered for class key %08lX; record skipped", pName, key);
             _puts(message);
-            table.Entries()[2 * i + 1] = kSkippedPlace;
+            place = kSkippedPlace;
             continue;
         }
-        construct(record);
+        unsigned long size = CZelFixupManager::GetRecordSize(key);
+        if (Place(place, size < 4 ? 4 : size, "a typed record"))
+            extents.push_back(TypedExtent{place, size});
+    }
+    CheckTypedExtents(extents);
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        unsigned long place = table.Entries()[2 * i + 1];
+        if (place == kSkippedPlace || !pSegment[place >> 28])
+            continue;
+        ZelInPlaceConstructor construct = reinterpret_cast<ZelInPlaceConstructor>(
+            CZelFixupManager::GetAddress(table.Entries()[2 * i]));
+        construct(pSegment[place >> 28] + (place & kPlaceOffsetMask));
+    }
+}
+
+void CZelFile::CheckTypedExtents(std::vector<TypedExtent>& extents)
+{
+    std::sort(extents.begin(), extents.end(),
+              [](const TypedExtent& a, const TypedExtent& b) { return a.place < b.place; });
+    for (size_t i = 1; i < extents.size(); ++i) {
+        const TypedExtent& before = extents[i - 1];
+        if (before.place >> 28 == extents[i].place >> 28 && before.place + before.size > extents[i].place)
+            Damaged("typed records at %08lX and %08lX overlap", before.place, extents[i].place);
     }
 }
 
@@ -600,12 +621,3 @@ void CZelFile::Damaged(const char* format, ...)
     vbail("Cannot load %s: %s", pName ? pName : "(unnamed)", detail);
 }
 
-unsigned long ZelBytesAvailable(const void* record)
-{
-    return CZelFile::BytesAvailable(record);
-}
-
-void ZelRecordOverrun(const void* record, size_t size)
-{
-    vbail("Cannot load packed data: a record of %u bytes at %p runs past its segment", unsigned(size), record);
-}

@@ -1,7 +1,9 @@
 #pragma once
 // One packed data file in memory: its segments patched in place (pointers, imports, exports,
 // handles) and its typed records constructed over their stored bytes.
-#include "core/RiffFile.h"
+#include <vector>
+
+#include "core/riff/CZRiffFile.h"
 
 class CKzqCompressor;
 
@@ -67,6 +69,11 @@ private:
     void FixupExports();
     void FixupHandles();
     void ConstructTypes();
+    struct TypedExtent {
+        unsigned long place;
+        unsigned long size;
+    };
+    void CheckTypedExtents(std::vector<TypedExtent>& extents);
     void ReleaseTemporary();
     void DestroyTypes(int segment);
     void ClearExports(int segment);

@@ -1,4 +1,4 @@
-#include "object/CZelFixupManager.h"
+#include "engine/object/CZelFixupManager.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +8,8 @@
 #include "core/output/ZOutput.h"
 
 CHashTable* CZelFixupManager::pSymbolTable = nullptr;
+CZelFixupManager::RecordSize CZelFixupManager::RecordSizes[kMaxRecordTypes];
+int CZelFixupManager::RecordTypeCount = 0;
 
 CHashTableElement::CHashTableElement() : pBlocks(nullptr), lastIndex(-1), capacity(0) {}
 
@@ -102,12 +104,25 @@ CZelFixupManager::CZelFixupManager() : pEntry(nullptr)
     BuildTable();
 }
 
-CZelFixupManager::CZelFixupManager(const char* className, ZelInPlaceConstructor constructor)
+CZelFixupManager::CZelFixupManager(const char* className, ZelInPlaceConstructor constructor,
+                                   unsigned long recordSize)
     : CZelFixupManager()
 {
-    pEntry = &pSymbolTable->Get(CCRC32::GetCRC(className));
+    unsigned long key = CCRC32::GetCRC(className);
+    pEntry = &pSymbolTable->Get(key);
     pEntry->label = className;
     pEntry->value = reinterpret_cast<void*>(constructor);
+    if (RecordTypeCount >= kMaxRecordTypes)
+        vbail("Too many packed record types registered (%s)", className);
+    RecordSizes[RecordTypeCount++] = RecordSize{key, recordSize};
+}
+
+unsigned long CZelFixupManager::GetRecordSize(unsigned long classKey)
+{
+    for (int i = 0; i < RecordTypeCount; ++i)
+        if (RecordSizes[i].key == classKey)
+            return RecordSizes[i].size;
+    return 0;
 }
 
 void* CZelFixupManager::GetAddress(unsigned long key)

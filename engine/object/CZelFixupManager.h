@@ -3,6 +3,8 @@
 // constructors of every record type that packed data may hold, all keyed by name key.
 #include <cstdint>
 
+#include "engine/object/CZelStaticResource.h"
+
 #pragma pack(push, 1)
 // One symbol. Handle fields in packed data point at an entry and read its value at use time,
 // so an entry's address never changes once it exists.
@@ -78,8 +80,9 @@ class CZelFixupManager {
 public:
     CZelFixupManager();
     // Registers a record type: the entry keyed by the class name's key gets the class name as
-    // its label and the constructor as its value.
-    CZelFixupManager(const char* className, ZelInPlaceConstructor constructor);
+    // its label and the constructor as its value. The loader also learns the record's size, so
+    // that it refuses typed records that overlap or run past their segment.
+    CZelFixupManager(const char* className, ZelInPlaceConstructor constructor, unsigned long recordSize);
 
     static void* GetAddress(unsigned long key);
     static void SetAddress(unsigned long key, void* value);
@@ -87,11 +90,25 @@ public:
     static void SetLabel(unsigned long key, const char* label);
     static int GetKey(void* value);
     static const char* GetLabel(void* value);
+    // Size of a registered record type, 0 for an unknown key.
+    static unsigned long GetRecordSize(unsigned long classKey);
 
     static CHashTable* pSymbolTable;
 
 private:
     static void BuildTable();
 
+    struct RecordSize {
+        unsigned long key;
+        unsigned long size;
+    };
+    static const int kMaxRecordTypes = 512;
+    static RecordSize RecordSizes[kMaxRecordTypes];
+    static int RecordTypeCount;
+
     HashEntry* pEntry;
 };
+
+// Registers a record class for packed data from a static initialiser of its source file.
+#define ZEL_REGISTER_RECORD(Class) \
+    static CZelFixupManager s_##Class##Registration(#Class, ZelConstructInPlace<Class>, sizeof(Class))

@@ -1,13 +1,13 @@
-#include "object/CZelLoad.h"
+#include "engine/object/CZelLoad.h"
 
 #include <cstring>
 
 #include "core/heap/ZHeap.h"
 #include "core/output/ZOutput.h"
-#include "object/CZelFixupManager.h"
-#include "object/CZelFile.h"
+#include "engine/object/CZelFixupManager.h"
+#include "engine/object/CZelFile.h"
 
-static CZelFixupManager s_ZelLoadType("CZelLoad", ZelConstructInPlace<CZelLoad>);
+ZEL_REGISTER_RECORD(CZelLoad);
 
 // The name is stored inline after the record; a name that does not end inside the loaded
 // segment is damage and must not be read past the segment.

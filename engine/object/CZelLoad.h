@@ -1,6 +1,6 @@
 #pragma once
 // A packed record that loads a further packed file while it exists.
-#include "object/CZelStaticResource.h"
+#include "engine/object/CZelStaticResource.h"
 
 class CZelFile;
 

@@ -3,11 +3,6 @@
 // their stored bytes and never freed one by one, so allocation and copying do nothing.
 #include <cstddef>
 
-// Ends the load with a fatal error: a typed record of the named size does not fit in what is
-// left of its segment.
-[[noreturn]] void ZelRecordOverrun(const void* record, size_t size);
-unsigned long ZelBytesAvailable(const void* record);
-
 #pragma pack(push, 1)
 class CZelStaticResource {
 public:
@@ -29,7 +24,5 @@ static_assert(sizeof(CZelStaticResource) == 4, "a packed record starts with its 
 template <class T>
 void ZelConstructInPlace(void* record)
 {
-    if (ZelBytesAvailable(record) < sizeof(T))
-        ZelRecordOverrun(record, sizeof(T));
     new (record) T;
 }

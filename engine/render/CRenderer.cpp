@@ -1,4 +1,4 @@
-#include "render/CRenderer.h"
+#include "engine/render/CRenderer.h"
 
 IMPLEMENT_GOBJECT(CRenderer, 0x20800001)
 

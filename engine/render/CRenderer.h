@@ -3,7 +3,7 @@
 // like the real one and accepts the shell's calls, drawing nothing.
 #include <windows.h>
 
-#include "object/GObject.h"
+#include "engine/object/GObject.h"
 
 class CRenderer : public GObject {
     DECLARE_GOBJECT(CRenderer, GObject)

@@ -1,4 +1,4 @@
-#include "render/Viewports.h"
+#include "engine/render/Viewports.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "world/GSectionMgr.h"
+#include "engine/world/GSectionMgr.h"
 
 IMPLEMENT_GOBJECT(GSectionMgr, 0x20800100)
 

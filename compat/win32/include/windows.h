@@ -207,3 +207,6 @@ BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 void WINAPI OutputDebugStringA(LPCSTR text);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 }
+
+// Windows and the message queue (headless).
+#include "mg_winuser.h"

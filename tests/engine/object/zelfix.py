@@ -137,6 +137,7 @@ def fill_data(fields):
     out = b""
     for name, data, index, flags in fields:
         out += struct.pack("<IHBB", name_key(name), len(data), index, flags) + data
+        out += b"\0" * (-len(data) % 4)  # records start on 4-byte boundaries
     return out + struct.pack("<IHBB", 0, 0, 0, 0)
 
 
@@ -173,3 +174,132 @@ def pack(members):
 def hashed_name(name):
     last = name.replace("/", "\\").split("\\")[-1]
     return "%08X.zlx" % name_key(last.upper())
+
+
+# ---------------------------------------------------------------------------------------------
+# The engine tests' data set.
+
+def probe(block, value, text=None, export=None, handle=None, imported=None, segment=0):
+    """CZelProbe, a record type of the tests: Value, pText, Handle, pImport (20 bytes)."""
+    where = block.record("CZelProbe", struct.pack("<IIII", value, 0, 0, 0), segment=segment, export=export)
+    if text is not None:
+        block.pointer(where + 8, block.segments[segment].add(text.encode() + b"\0"))
+    if handle is not None:
+        block.hndl.append((name_key(handle), where + 12))
+    if imported is not None:
+        block.extn.append((name_key(imported), where + 16))
+    return where
+
+
+def preset(block, class_name, label, fields, player=0, handle=0):
+    return fill_record(block, "CPresetFillData", class_name, label, fields, struct.pack("<iI", player, handle))
+
+
+def label_fixup(block, key_name, label):
+    block.record("CVeskLabelFixup", struct.pack("<I", name_key(key_name)) + label.encode() + b"\0")
+
+
+def zel_load(block, name):
+    block.record("CZelLoad", struct.pack("<I", 0) + name.encode() + b"\0")
+
+
+def i32(v):
+    return struct.pack("<i", v)
+
+
+def f32(v):
+    return struct.pack("<f", v)
+
+
+def master_file():
+    b = Block()
+    probe(b, 1, text="master text", export="MasterThing")
+    probe(b, 2, export="TempThing", segment=1)
+    label_fixup(b, "MasterThing", "MasterThing")
+    fill_record(b, "CDefaultFillData", "GZelProbeObject", None, [("Count", i32(7), 0, 0)])
+    return zel_file([("PCX ", b)], compress_segments=True)
+
+
+def level_file():
+    everyone = Block()
+    probe(everyone, 10, export="AllThing")
+    pc = Block()
+    where = probe(pc, 11, text="level text", export="LevelThing", handle="MasterThing", imported="MasterThing")
+    probe(pc, 13, handle="NoSuchThing", imported="NoSuchImport")
+    # A pointer whose target lies in the platform segment, which the PC never loads.
+    far = probe(pc, 14)
+    pc.pointer(far + 8, place(3, 16))
+    probe(pc, 12, export="ExtraSegmentThing", segment=2)
+    preset(pc, "GZelProbeObject", "Probe1", [("Speed", f32(2.5), 0, 0)], player=1)
+    preset(pc, "GNotAClass", "Nobody", [], handle=0x12345)
+    pc.record("CNotARecord", struct.pack("<I", 0xC0FFEE))
+    zel_load(pc, "extra.zel")
+    windows = Block()
+    probe(windows, 99, export="WindowsThing")
+    del where
+    return zel_file([("ALL ", everyone), ("WIN ", windows), ("PCX ", pc)])
+
+
+def single_probe_file(value, export, compress_segments=False):
+    b = Block()
+    probe(b, value, text="probe %d" % value, export=export)
+    return zel_file([("PCX ", b)], compress_segments)
+
+
+def shell_level(value, export, objects=()):
+    b = Block()
+    probe(b, value, export=export)
+    for class_name, label in objects:
+        preset(b, class_name, label, [("Count", i32(value), 0, 0)])
+    return zel_file([("PCX ", b)])
+
+
+def mutation_base():
+    """Every table and both segment forms, for the damaged-file tests."""
+    b = Block()
+    probe(b, 70, text="mutant", export="MutantThing", handle="MasterThing", imported="MasterThing")
+    probe(b, 71, export="MutantTemp", segment=1)
+    probe(b, 72, segment=2)
+    preset(b, "GZelProbeObject", "Mutant", [("Speed", f32(1.5), 0, 0), ("Count", i32(3), 0, 0)])
+    label_fixup(b, "MutantThing", "MutantThing")
+    return zel_file([("PCX ", b)], compress_segments=True), zel_file([("PCX ", b)])
+
+
+def write_test_data(out):
+    out = Path(out)
+    out.mkdir(parents=True, exist_ok=True)
+    files = {
+        "master.zel": master_file(),
+        "level.zel": level_file(),
+        "extra.zel": single_probe_file(20, "ExtraThing"),
+        "mainmenu.zel": shell_level(80, "MenuThing", [("GZelProbeObject", "MenuProbe")]),
+        "second.zel": shell_level(81, "SecondThing", [("GZelProbeObject", "SecondProbe")]),
+        "splash.zel": single_probe_file(82, "SplashThing"),
+        "plainonly/level.zel": single_probe_file(60, "PlainThing"),
+        "both/level.zel": single_probe_file(51, "BothPlainThing"),
+    }
+    compressed, plain = mutation_base()
+    files["mutants/base_x.zel"] = compressed
+    files["mutants/base.zel"] = plain
+    hashed = {
+        "hashonly/Level.zel": single_probe_file(40, "HashThing", compress_segments=True),
+        "both/level.zel": single_probe_file(50, "BothHashThing"),
+    }
+    for name, data in files.items():
+        path = out / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+    for name, data in hashed.items():
+        folder = (out / name).parent
+        folder.mkdir(parents=True, exist_ok=True)
+        (folder / hashed_name(name)).write_bytes(data)
+    (out / "zlp.zlp").write_bytes(pack([
+        ("packed/Level.zel", single_probe_file(30, "PackedThing", compress_segments=True)),
+        ("packed/Other.zel", single_probe_file(31, "OtherPackedThing")),
+    ]))
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3 or sys.argv[1] != "testdata":
+        sys.exit("usage: zelfix.py testdata OUTDIR")
+    write_test_data(sys.argv[2])
