@@ -38,6 +38,13 @@ void MgSetDebugOutputSink(MG_DEBUG_SINK sink, void* user);
 void MgUseVirtualClock(LONGLONG startTicks);
 void MgAdvanceVirtualClock(LONGLONG ticks);
 void MgUseRealClock(void);
+
+// Paths: the code builds Windows paths. Before one reaches the file system, "\\" becomes "/",
+// a drive letter is dropped, and a component that does not exist as spelled is looked up
+// without regard to case (Windows names are case-blind; files made elsewhere may differ in
+// case). Components still not found are kept as given, so new files get the spelling asked for.
+// Returns the mapped length, or -1 when it would not fit in outSize bytes.
+int MgMapPath(const char* path, char* out, int outSize);
 }
 
 #ifdef __cplusplus

@@ -206,7 +206,22 @@ BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 
 void WINAPI OutputDebugStringA(LPCSTR text);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// The running program's path in Windows form: "\work\game\bin\host" (see mg_win32.h for how
+// such paths reach the file system).
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 }
+
+// Parts of the C runtime the code takes from Windows' own headers.
+#define _MAX_PATH 260
+#define _MAX_DRIVE 3
+#define _MAX_DIR 256
+#define _MAX_FNAME 256
+#define _MAX_EXT 256
+// Splits at the last separator ("\\" or "/") and the last dot after it; any output may be null.
+void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
+int _stricmp(const char* a, const char* b);
+int _strnicmp(const char* a, const char* b, size_t count);
 
 // Windows and the message queue (headless).
 #include "mg_winuser.h"

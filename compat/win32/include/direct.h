@@ -1,0 +1,6 @@
+#pragma once
+// Folder creation of the C runtime, over the path mapping of mg_win32.h.
+#include <windows.h>
+
+// Creates one folder level; 0 on success, -1 otherwise.
+int _mkdir(const char* path);

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+// Helpers shared by the parser tests: running qvgc and reading files whole.
+namespace qvtest {
+
+inline std::string BinaryPath(const std::string& name) { return std::string(MG_BINARY_DIR) + "/" + name; }
+
+inline std::string DataPath(const std::string& name) { return std::string(MG_TESTS_DIR) + "/parser/data/" + name; }
+
+inline std::string ReadAll(const std::string& path)
+{
+    std::string text;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return text;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, n);
+    fclose(file);
+    return text;
+}
+
+inline void WriteAll(const std::string& path, const std::string& data)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file) {
+        fwrite(data.data(), 1, data.size(), file);
+        fclose(file);
+    }
+}
+
+// Runs a command, returning its exit status and (in `output`) what it printed.
+inline int RunCommand(const std::string& command, std::string* output = nullptr)
+{
+    // One file per process: CTest runs the cases of a program in parallel.
+    std::string capture = BinaryPath("qv_command_output_" + std::to_string(getpid()) + ".txt");
+    int status = system((command + " > " + capture + " 2>&1").c_str());
+    if (output)
+        *output = ReadAll(capture);
+    remove(capture.c_str());
+    return WEXITSTATUS(status);
+}
+
+// Compiles a grammar source under tests/parser/data with qvgc into the build folder.
+inline std::string CompileGrammar(const std::string& source, const std::string& image)
+{
+    std::string out = BinaryPath(std::to_string(getpid()) + "_" + image);
+    std::string command = BinaryPath("bin/qvgc") + " " + DataPath(source) + " -o " + out;
+    return RunCommand(command) == 0 ? out : std::string();
+}
+
+} // namespace qvtest
