@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "core/names/CCRC32.h"
-#include "core/Compressor.h"
+#include "core/compress/CKzqCompressor.h"
 #include "core/file/CZFile.h"
 #include "core/heap/ZHeap.h"
 #include "core/output/ZOutput.h"
