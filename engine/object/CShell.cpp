@@ -85,7 +85,7 @@ HWND CShell::Construct(HINSTANCE instance, int, int)
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconResource));
     windowClass.hCursor = nullptr;
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszMenuName = nullptr;
     windowClass.lpszClassName = kWindowClass;
     if (!RegisterClassA(&windowClass))
@@ -306,7 +306,7 @@ void CShell::DelayMasterLoad(bool delay)
         pThe->bDelayMasterLoad = delay;
 }
 
-const int CShell::GetFrameNum()
+int CShell::GetFrameNum()
 {
     return pThe ? pThe->FrameNum : 0;
 }

@@ -20,7 +20,7 @@ public:
     static void SetSplashScreen(const char* name);
     static void LoadSplashScreen(const char* name);
     static void DelayMasterLoad(bool delay);
-    static const int GetFrameNum();
+    static int GetFrameNum();
     static const char* GetCurrentLevel();
 
     static CShell* pThe;
