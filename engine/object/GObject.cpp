@@ -74,6 +74,11 @@ GObject::GObject(RootTag)
       pNext(nullptr), pPrev(nullptr), hObject(0), Label(0), Priority(ROOT_PRIORITY),
       pClassEntry(nullptr), StartAsleep(0), SleepTime(0), ProcessIndex(0), LayoutDumped(0)
 {
+    Init();
+}
+
+void GObject::Init()
+{
     ResetHandles();
     DestroyInhibit = 0;
 }

@@ -75,6 +75,8 @@ public:
     void ScreenWake();
     bool RunOnceCondition(bool value) { return value; }
     static GObject* GetRoot() { return &Root; }
+    // Empties the handle table and lifts any destruction inhibit.
+    static void Init();
 
     // Searches share one cursor; every Destroy ends a search in progress.
     static void Search(GObject* start, bool recursive, DWORD player, DWORD classId);

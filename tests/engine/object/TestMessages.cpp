@@ -52,6 +52,24 @@ TEST_F(MessageTest, CreationByTypeGivesAFreshMessageOfTheRegisteredSizeAndName)
     delete message;
 }
 
+TEST_F(MessageTest, TheSystemsTypesHaveTheirRowsSizesAndNames)
+{
+    struct Row { DWORD type; int size; const char* name; };
+    const Row rows[] = {
+        {0x0001001B, 16, "CCineLoadLevelMessage"},
+        {0x0001001E, 12, "CKeyFrameMessage"},
+        {0x0001001F, 20, "CCineCreateMessage"},
+    };
+    for (const Row& row : rows) {
+        CMessage* message = CMessage::Create(row.type);
+        ASSERT_NE(message, nullptr) << row.name;
+        EXPECT_EQ(message->MessageId, row.type) << row.name;
+        EXPECT_EQ(message->GetSize(), row.size) << row.name;
+        EXPECT_STREQ(message->GetTypeName(), row.name);
+        delete message;
+    }
+}
+
 TEST_F(MessageTest, AVariableLengthMessageReportsItsOwnLength)
 {
     TVarMessage* message = static_cast<TVarMessage*>(CMessage::Create(TVarMessage::CMessageId));

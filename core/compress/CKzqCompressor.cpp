@@ -1,0 +1,377 @@
+#include "core/compress/CKzqCompressor.h"
+
+#include "core/heap/ZHeap.h"
+#include "core/output/ZOutput.h"
+
+#include <cstring>
+
+namespace {
+const int kWindowSizes[4] = {255, 511, 1023, 2047};
+
+bool IsWindowSize(int w)
+{
+    for (int size : kWindowSizes)
+        if (w == size)
+            return true;
+    return false;
+}
+} // namespace
+
+CKzqCompressor::CKzqCompressor()
+    : m_pIn(nullptr), m_nScan(0), m_nFill(0), m_nEnd(0), m_pOut(nullptr), m_nOut(0), m_nFlagPos(0), m_Bit(0),
+      m_pInBytes(nullptr), m_nInPos(0), m_nInLimit(0), m_bInputEnded(false), m_pWindow(nullptr), m_nWindowFill(0),
+      m_nDelivered(0), m_bStreamEnded(false), m_bHeaderRead(false), m_W(0), m_L(0), m_Mask(0), m_bError(false),
+      m_pErrorText(nullptr), m_pCallback(nullptr), m_pUser(nullptr)
+{
+}
+
+CKzqCompressor::~CKzqCompressor() { FreeBuffers(); }
+
+void CKzqCompressor::FreeBuffers()
+{
+    zfree(m_pIn);
+    zfree(m_pOut);
+    zfree(m_pInBytes);
+    zfree(m_pWindow);
+    m_pIn = nullptr;
+    m_pOut = nullptr;
+    m_pInBytes = nullptr;
+    m_pWindow = nullptr;
+}
+
+void CKzqCompressor::Fail(const char* text)
+{
+    if (!m_bError)
+        m_pErrorText = text;
+    m_bError = true;
+}
+
+void CKzqCompressor::CalcConstants()
+{
+    int bits = 0;
+    while ((m_W >> bits) != 0)
+        ++bits;
+    m_L = 16 - bits;
+    m_Mask = (1 << m_L) - 1;
+}
+
+void CKzqCompressor::wmemcpy(unsigned short* dst, const unsigned short* src, int words)
+{
+    std::memmove(dst, src, static_cast<size_t>(words) * 2);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Compression
+
+bool CKzqCompressor::Compress(Callback write, void* user, int level)
+{
+    if (write == nullptr) {
+        if (m_pOut == nullptr)
+            return true;
+        m_nFill = m_nEnd;
+        CompressCore(true);
+        while (m_nOut > 0 && !m_bError)
+            UnloadOutput();
+        FreeBuffers();
+        return m_bError;
+    }
+    if (level < 0)
+        return true;
+    FreeBuffers();
+    m_W = kWindowSizes[level > 3 ? 3 : level];
+    CalcConstants();
+    m_pIn = static_cast<unsigned short*>(zmalloc(kCompressInWords * 2));
+    m_pOut = static_cast<unsigned char*>(zmalloc(kCompressOutBytes));
+    m_nScan = m_nFill = m_nEnd = 0;
+    m_nOut = 0;
+    m_Bit = 0;
+    m_bError = false;
+    m_pErrorText = nullptr;
+    m_pCallback = write;
+    m_pUser = user;
+    PutWord(static_cast<unsigned short>(m_W));
+    return false;
+}
+
+int CKzqCompressor::Write(const void* data, int byteCount)
+{
+    if (byteCount & 1)
+        vbail("Must compress even aligned data.");
+    if (m_bError || m_pIn == nullptr)
+        return -1;
+    const unsigned short* words = static_cast<const unsigned short*>(data);
+    int left = byteCount / 2;
+    while (left > 0) {
+        if (m_nEnd == kCompressInWords) {
+            // Full with more to come: code all but the last W words, which the matches of the
+            // coded part may still look into, then keep W words of history and go on.
+            m_nFill = kCompressInWords - m_W;
+            if (CompressCore(false))
+                return -1;
+            int keepFrom = m_nScan - m_W;
+            wmemcpy(m_pIn, m_pIn + keepFrom, m_nEnd - keepFrom);
+            m_nScan -= keepFrom;
+            m_nEnd -= keepFrom;
+        }
+        int take = kCompressInWords - m_nEnd;
+        if (take > left)
+            take = left;
+        std::memcpy(m_pIn + m_nEnd, words, static_cast<size_t>(take) * 2);
+        m_nEnd += take;
+        words += take;
+        left -= take;
+    }
+    return byteCount;
+}
+
+void CKzqCompressor::PutWord(unsigned short word)
+{
+    m_pOut[m_nOut] = static_cast<unsigned char>(word);
+    m_pOut[m_nOut + 1] = static_cast<unsigned char>(word >> 8);
+    m_nOut += 2;
+}
+
+// Farthest candidate first; a nearer one wins only with a strictly longer match, and a match
+// of the full mask ends the search. Matches never reach past the words held, nor overlap the
+// words they produce.
+int CKzqCompressor::LongestMatch(int& distance) const
+{
+    const unsigned short* here = m_pIn + m_nScan;
+    int held = m_nEnd - m_nScan;
+    int best = 0;
+    distance = 0;
+    for (int d = m_nScan < m_W ? m_nScan : m_W; d >= 1; --d) {
+        const unsigned short* there = here - d;
+        int limit = d < held ? d : held;
+        if (limit > m_Mask)
+            limit = m_Mask;
+        // Only a longer match can win: test the word that would make it longer first.
+        if (limit <= best || there[best] != here[best])
+            continue;
+        int length = 0;
+        while (length < limit && there[length] == here[length])
+            ++length;
+        if (length > best) {
+            best = length;
+            distance = d;
+            if (best >= m_Mask)
+                break;
+        }
+    }
+    return best;
+}
+
+bool CKzqCompressor::CompressCore(bool final)
+{
+    for (;;) {
+        if (m_Bit == 0) {
+            if (!final && m_nScan >= m_nFill)
+                return false;
+            if (m_nOut > kFlushBytes) {
+                UnloadOutput();
+                if (m_bError)
+                    return true;
+            }
+            m_nFlagPos = m_nOut;
+            PutWord(0);
+            m_Bit = 0x8000;
+        }
+        unsigned short flags = static_cast<unsigned short>(m_pOut[m_nFlagPos] | (m_pOut[m_nFlagPos + 1] << 8));
+        if (final && m_nScan >= m_nFill) {
+            flags |= m_Bit;
+            m_pOut[m_nFlagPos] = static_cast<unsigned char>(flags);
+            m_pOut[m_nFlagPos + 1] = static_cast<unsigned char>(flags >> 8);
+            PutWord(0);
+            m_Bit = 0;
+            return false;
+        }
+        int distance;
+        int length = LongestMatch(distance);
+        if (length > m_nFill - m_nScan)
+            length = m_nFill - m_nScan;
+        if (length >= 2) {
+            flags |= m_Bit;
+            m_pOut[m_nFlagPos] = static_cast<unsigned char>(flags);
+            m_pOut[m_nFlagPos + 1] = static_cast<unsigned char>(flags >> 8);
+            PutWord(static_cast<unsigned short>((distance << m_L) | length));
+            m_nScan += length;
+        } else {
+            PutWord(m_pIn[m_nScan]);
+            ++m_nScan;
+        }
+        m_Bit >>= 1;
+    }
+}
+
+void CKzqCompressor::UnloadOutput()
+{
+    int count = m_nOut < kFlushBytes ? m_nOut : kFlushBytes;
+    if (count > 0 && m_pCallback(m_pUser, m_pOut, count) < 0)
+        Fail("the output callback failed");
+    std::memmove(m_pOut, m_pOut + count, static_cast<size_t>(m_nOut - count));
+    m_nOut -= count;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Decompression
+
+bool CKzqCompressor::Decompress(Callback read, void* user)
+{
+    if (read == nullptr) {
+        FreeBuffers();
+        return m_bError;
+    }
+    FreeBuffers();
+    m_pInBytes = static_cast<unsigned char*>(zmalloc(kDecompressInBytes));
+    m_pWindow = static_cast<unsigned short*>(zmalloc(kWindowWords * 2));
+    m_nInPos = m_nFill = m_nInLimit = 0;
+    m_bInputEnded = false;
+    m_nWindowFill = m_nDelivered = 0;
+    m_bStreamEnded = false;
+    m_bHeaderRead = false;
+    m_W = m_L = m_Mask = 0;
+    m_bError = false;
+    m_pErrorText = nullptr;
+    m_pCallback = read;
+    m_pUser = user;
+    return false;
+}
+
+// Moves the unread input to the front and asks for more. Until the input ends, a whole group
+// (at most 34 bytes) is always held before the limit.
+bool CKzqCompressor::Refill()
+{
+    int unread = m_nFill - m_nInPos;
+    std::memmove(m_pInBytes, m_pInBytes + m_nInPos, static_cast<size_t>(unread));
+    m_nInPos = 0;
+    m_nFill = unread;
+    int wanted = kDecompressInBytes - m_nFill;
+    if (wanted > kRefillBytes)
+        wanted = kRefillBytes;
+    int got = m_pCallback(m_pUser, m_pInBytes + m_nFill, wanted);
+    if (got < 0 || got > wanted) {
+        Fail("the input callback failed");
+        return true;
+    }
+    if (got == 0)
+        m_bInputEnded = true;
+    m_nFill += got;
+    m_nInLimit = m_bInputEnded ? m_nFill : m_nFill - kGroupSlackBytes;
+    return false;
+}
+
+bool CKzqCompressor::ReadHeader()
+{
+    while (m_nFill < 2 && !m_bInputEnded)
+        if (Refill())
+            return true;
+    if (m_nFill < 2) {
+        Fail("the stream ends before its header");
+        return true;
+    }
+    m_W = m_pInBytes[0] | (m_pInBytes[1] << 8);
+    m_nInPos = 2;
+    if (!IsWindowSize(m_W)) {
+        Fail("the stream's window size is not 255, 511, 1023 or 2047");
+        return true;
+    }
+    CalcConstants();
+    m_bHeaderRead = true;
+    return false;
+}
+
+bool CKzqCompressor::DecompressCore()
+{
+    if (!m_bHeaderRead && ReadHeader())
+        return true;
+    unsigned short* out = m_pWindow;
+    const unsigned char* in = m_pInBytes;
+    for (;;) {
+        while (m_nInPos >= m_nInLimit && !m_bInputEnded)
+            if (Refill())
+                return true;
+        if (m_nWindowFill >= kFillLimitWords)
+            return false;
+        const int groupIn = m_nInPos;
+        const int groupOut = m_nWindowFill;
+        int pos = m_nInPos;
+        int fill = m_nWindowFill;
+        const int held = m_nFill;
+        if (pos + 2 > held) {
+            Fail("the stream ends before its end token");
+            return true;
+        }
+        unsigned flags = in[pos] | (in[pos + 1] << 8);
+        pos += 2;
+        for (unsigned bit = 0x8000; bit != 0; bit >>= 1) {
+            if (pos + 2 > held) {
+                Fail("the stream ends before its end token");
+                return true;
+            }
+            unsigned word = in[pos] | (in[pos + 1] << 8);
+            pos += 2;
+            if (!(flags & bit)) {
+                out[fill++] = static_cast<unsigned short>(word);
+                continue;
+            }
+            if (word == 0) {
+                m_bStreamEnded = true;
+                m_nInPos = pos;
+                m_nWindowFill = fill;
+                return false;
+            }
+            if (fill >= kFillLimitWords) {
+                // The window is full: this group is decoded again, whole, next time.
+                m_nInPos = groupIn;
+                m_nWindowFill = groupOut;
+                return false;
+            }
+            int length = static_cast<int>(word & m_Mask);
+            int distance = static_cast<int>(word >> m_L);
+            if (distance == 0 || distance > fill) {
+                Fail("a token reaches back beyond the data decoded so far");
+                return true;
+            }
+            const unsigned short* from = out + fill - distance;
+            if (distance >= length) {
+                std::memcpy(out + fill, from, static_cast<size_t>(length) * 2);
+            } else {
+                for (int i = 0; i < length; ++i)
+                    out[fill + i] = from[i];
+            }
+            fill += length;
+        }
+        m_nInPos = pos;
+        m_nWindowFill = fill;
+    }
+}
+
+int CKzqCompressor::Read(void* buffer, int byteCount)
+{
+    if (byteCount & 1)
+        vbail("Must decompress even aligned data.");
+    if (m_bError || m_pWindow == nullptr)
+        return -1;
+    unsigned short* words = static_cast<unsigned short*>(buffer);
+    int wanted = byteCount / 2;
+    int delivered = 0;
+    while (delivered < wanted) {
+        int ready = m_nWindowFill - m_nDelivered;
+        if (ready > 0) {
+            int take = ready < wanted - delivered ? ready : wanted - delivered;
+            std::memcpy(words + delivered, m_pWindow + m_nDelivered, static_cast<size_t>(take) * 2);
+            delivered += take;
+            m_nDelivered += take;
+            continue;
+        }
+        if (m_bStreamEnded)
+            break;
+        // Keep the last W words: tokens reach back that far.
+        int keep = m_nWindowFill < m_W ? m_nWindowFill : m_W;
+        wmemcpy(m_pWindow, m_pWindow + m_nWindowFill - keep, keep);
+        m_nWindowFill = m_nDelivered = keep;
+        if (DecompressCore())
+            return -1;
+    }
+    return delivered * 2;
+}
