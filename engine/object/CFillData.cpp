@@ -84,6 +84,8 @@ CPresetFillData::CPresetFillData()
     entry->Flags |= CLASS_AFTER_EQUALS;
     GObject* object = entry->pCreate(nullptr, HGOBJECT(DWORD(Player) & 0xFFFF), entry, pData, nullptr);
     entry->Flags = flags;
+    if (!object)
+        return;
     object->SetLabel(LabelId);
     hgobject = object->GetHandle();
 }

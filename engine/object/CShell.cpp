@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "core/heap/ZHeap.h"
-#include "core/math/CMatrix.h"
 #include "core/names/CCRC32.h"
 #include "core/names/CRandom.h"
 #include "core/output/ZOutput.h"
@@ -253,8 +252,6 @@ bool CShell::ShellLoadLevel(const char* name)
     CGameTimer::SetSeconds(0.0f);
 
     SetViewport(7, 0.0f, 0.0f, 640.0f, 480.0f, 0.0f, 1000.0f);
-    CMatrix overlay = CMatrix::Ortho(0.0f, 640.0f, 480.0f, 0.0f, 0.0f, 1000.0f);
-    LoadProjection(7, overlay);
 
     std::printf("Load complete\n");
     std::fflush(stdout);

@@ -483,7 +483,10 @@ void CZelFile::FixupExports()
     const Table& table = Tables[TabPubl];
     for (unsigned long i = 0; i < table.Count(); ++i) {
         unsigned long key = table.Entries()[2 * i];
-        if (unsigned char* record = Place(table.Entries()[2 * i + 1], 0, "an export"))
+        unsigned char* record = Place(table.Entries()[2 * i + 1], 0, "an export");
+        if (record && CZelFixupManager::IsRecordType(key))
+            Damaged("an export would replace the record type %08lX", key);
+        if (record)
             CZelFixupManager::SetAddress(key, record);
     }
 }
@@ -511,7 +514,9 @@ void CZelFile::ConstructTypes()
     for (unsigned long i = 0; i < table.Count(); ++i) {
         unsigned long key = table.Entries()[2 * i];
         unsigned long& place = table.Entries()[2 * i + 1];
-        if (!CZelFixupManager::GetAddress(key)) {
+        ZelInPlaceConstructor construct = nullptr;
+        unsigned long size = 0;
+        if (!CZelFixupManager::GetRecordType(key, construct, size)) {
             char message[160];
             std::snprintf(message, sizeof message,
                           "%s: no record type registered for class key %08lX; record skipped", pName, key);
@@ -519,7 +524,6 @@ void CZelFile::ConstructTypes()
             place = kSkippedPlace;
             continue;
         }
-        unsigned long size = CZelFixupManager::GetRecordSize(key);
         if (Place(place, size < 4 ? 4 : size, "a typed record"))
             extents.push_back(TypedExtent{place, size});
     }
@@ -528,8 +532,9 @@ void CZelFile::ConstructTypes()
         unsigned long place = table.Entries()[2 * i + 1];
         if (place == kSkippedPlace || !pSegment[place >> 28])
             continue;
-        ZelInPlaceConstructor construct = reinterpret_cast<ZelInPlaceConstructor>(
-            CZelFixupManager::GetAddress(table.Entries()[2 * i]));
+        ZelInPlaceConstructor construct = nullptr;
+        unsigned long size = 0;
+        CZelFixupManager::GetRecordType(table.Entries()[2 * i], construct, size);
         construct(pSegment[place >> 28] + (place & kPlaceOffsetMask));
     }
 }

@@ -8,7 +8,7 @@
 #include "core/output/ZOutput.h"
 
 CHashTable* CZelFixupManager::pSymbolTable = nullptr;
-CZelFixupManager::RecordSize CZelFixupManager::RecordSizes[kMaxRecordTypes];
+CZelFixupManager::RecordType CZelFixupManager::RecordTypes[kMaxRecordTypes];
 int CZelFixupManager::RecordTypeCount = 0;
 
 CHashTableElement::CHashTableElement() : pBlocks(nullptr), lastIndex(-1), capacity(0) {}
@@ -114,15 +114,31 @@ CZelFixupManager::CZelFixupManager(const char* className, ZelInPlaceConstructor 
     pEntry->value = reinterpret_cast<void*>(constructor);
     if (RecordTypeCount >= kMaxRecordTypes)
         vbail("Too many packed record types registered (%s)", className);
-    RecordSizes[RecordTypeCount++] = RecordSize{key, recordSize};
+    RecordTypes[RecordTypeCount++] = RecordType{key, recordSize, constructor};
 }
 
-unsigned long CZelFixupManager::GetRecordSize(unsigned long classKey)
+const CZelFixupManager::RecordType* CZelFixupManager::FindRecordType(unsigned long key)
 {
     for (int i = 0; i < RecordTypeCount; ++i)
-        if (RecordSizes[i].key == classKey)
-            return RecordSizes[i].size;
-    return 0;
+        if (RecordTypes[i].key == key)
+            return &RecordTypes[i];
+    return nullptr;
+}
+
+bool CZelFixupManager::GetRecordType(unsigned long classKey, ZelInPlaceConstructor& constructor,
+                                     unsigned long& size)
+{
+    const RecordType* type = FindRecordType(classKey);
+    if (!type)
+        return false;
+    constructor = type->constructor;
+    size = type->size;
+    return true;
+}
+
+bool CZelFixupManager::IsRecordType(unsigned long key)
+{
+    return FindRecordType(key) != nullptr;
 }
 
 void* CZelFixupManager::GetAddress(unsigned long key)

@@ -90,20 +90,26 @@ public:
     static void SetLabel(unsigned long key, const char* label);
     static int GetKey(void* value);
     static const char* GetLabel(void* value);
-    // Size of a registered record type, 0 for an unknown key.
-    static unsigned long GetRecordSize(unsigned long classKey);
+    // The constructor and size registered for a record type; false for any other key. The
+    // loader calls constructors from here, never from an entry's value, which a damaged file's
+    // exports could have replaced.
+    static bool GetRecordType(unsigned long classKey, ZelInPlaceConstructor& constructor,
+                              unsigned long& size);
+    static bool IsRecordType(unsigned long key);
 
     static CHashTable* pSymbolTable;
 
 private:
     static void BuildTable();
 
-    struct RecordSize {
+    struct RecordType {
         unsigned long key;
         unsigned long size;
+        ZelInPlaceConstructor constructor;
     };
+    static const RecordType* FindRecordType(unsigned long key);
     static const int kMaxRecordTypes = 512;
-    static RecordSize RecordSizes[kMaxRecordTypes];
+    static RecordType RecordTypes[kMaxRecordTypes];
     static int RecordTypeCount;
 
     HashEntry* pEntry;

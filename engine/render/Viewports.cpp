@@ -1,9 +1,5 @@
 #include "engine/render/Viewports.h"
 
-#include <cstring>
-
-#include "core/math/CMatrix.h"
-
 namespace {
 const int kViewports = 8;
 ViewportStandIn g_Viewports[kViewports];
@@ -20,15 +16,6 @@ int SetViewport(int viewport, float x, float y, float width, float height, float
     v.Height = height;
     v.MinZ = minZ;
     v.MaxZ = maxZ;
-    return 0;
-}
-
-int LoadProjection(int viewport, CMatrix& projection)
-{
-    if (viewport < 0 || viewport >= kViewports)
-        return 3;
-    static_assert(sizeof(CMatrix) == sizeof g_Viewports[0].Projection, "a 4 by 4 float matrix");
-    std::memcpy(g_Viewports[viewport].Projection, &projection, sizeof(CMatrix));
     return 0;
 }
 

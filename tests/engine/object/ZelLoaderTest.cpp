@@ -71,12 +71,14 @@ TEST_F(ZelLoader, PointerIntoAnAbsentSegmentKeepsItsPlaceWord)
     master.Load("master.zel");
     CZelFile level;
     level.Load("level.zel");
-    const unsigned char* data = static_cast<const unsigned char*>(level.GetSegment(CZelFile::SegData));
     bool found = false;
-    for (unsigned long at = 0; at + sizeof(CZelProbe) <= level.GetSegmentSize(CZelFile::SegData); at += 4) {
-        const CZelProbe* p = reinterpret_cast<const CZelProbe*>(data + at);
-        if (p->Value == 14 && reinterpret_cast<uintptr_t>(p->pText) == 0x30000010u)
-            found = true;
+    for (const CZelFile* block = &level; block; block = block->GetNext()) {
+        const unsigned char* data = static_cast<const unsigned char*>(block->GetSegment(CZelFile::SegData));
+        for (unsigned long at = 0; at + sizeof(CZelProbe) <= block->GetSegmentSize(CZelFile::SegData); at += 4) {
+            const CZelProbe* p = reinterpret_cast<const CZelProbe*>(data + at);
+            if (p->Value == 14 && reinterpret_cast<uintptr_t>(p->pText) == 0x30000010u)
+                found = true;
+        }
     }
     EXPECT_TRUE(found);
 }
