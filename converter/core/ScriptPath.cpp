@@ -1,10 +1,16 @@
 #include "converter/core/ScriptPath.h"
 
-#include <algorithm>
+#include <mg_win32.h>
+
+#include <cstring>
+#include <vector>
 
 std::string ScriptPath(const char* name)
 {
-    std::string path = name ? name : "";
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
+    if (!name)
+        return std::string();
+    std::vector<char> mapped(strlen(name) * 2 + 64);
+    while (MgMapPath(name, mapped.data(), static_cast<int>(mapped.size())) < 0)
+        mapped.resize(mapped.size() * 2);
+    return mapped.data();
 }

@@ -1,0 +1,327 @@
+#include "PixelPipeline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "PixelFormat.h"
+
+namespace d3d9sw {
+
+namespace {
+
+void ColourOf(DWORD argb, float out[4]) {
+    out[0] = ((argb >> 16) & 0xFF) / 255.0f;
+    out[1] = ((argb >> 8) & 0xFF) / 255.0f;
+    out[2] = (argb & 0xFF) / 255.0f;
+    out[3] = (argb >> 24) / 255.0f;
+}
+
+inline float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+
+inline uint32_t ToByte(float v) { return uint32_t(Clamp01(v) * 255.0f + 0.5f); }
+
+bool Compare(DWORD func, float a, float b) {
+    switch (func) {
+    case D3DCMP_NEVER: return false;
+    case D3DCMP_LESS: return a < b;
+    case D3DCMP_EQUAL: return a == b;
+    case D3DCMP_LESSEQUAL: return a <= b;
+    case D3DCMP_GREATER: return a > b;
+    case D3DCMP_NOTEQUAL: return a != b;
+    case D3DCMP_GREATEREQUAL: return a >= b;
+    default: return true;
+    }
+}
+
+bool UsesTexture(DWORD op, const DWORD* args) {
+    if (op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM) return true;
+    for (int i = 0; i < 3; ++i)
+        if ((args[i] & D3DTA_SELECTMASK) == D3DTA_TEXTURE) return true;
+    return false;
+}
+
+}  // namespace
+
+PixelPipeline::PixelPipeline(const DeviceState& state, Surface* target, Surface* depth, FogInput fog, bool depthInW)
+    : target_(target), depth_(depth), fogInput_(fog), depthInW_(depthInW) {
+    const DWORD* rs = state.render;
+    flat_ = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+    depthTest_ = depth && rs[D3DRS_ZENABLE] != D3DZB_FALSE;
+    depthWrite_ = depthTest_ && rs[D3DRS_ZWRITEENABLE];
+    depthFunc_ = rs[D3DRS_ZFUNC];
+    alphaTest_ = rs[D3DRS_ALPHATESTENABLE] != FALSE;
+    alphaFunc_ = rs[D3DRS_ALPHAFUNC];
+    alphaRef_ = rs[D3DRS_ALPHAREF] & 0xFF;
+    blend_ = rs[D3DRS_ALPHABLENDENABLE] != FALSE;
+    sourceBlend_ = rs[D3DRS_SRCBLEND];
+    destBlend_ = rs[D3DRS_DESTBLEND];
+    blendOp_ = rs[D3DRS_BLENDOP];
+    writeMask_ = rs[D3DRS_COLORWRITEENABLE];
+    specular_ = rs[D3DRS_SPECULARENABLE] != FALSE;
+    fog_ = rs[D3DRS_FOGENABLE] != FALSE;
+    fogMode_ = rs[D3DRS_FOGTABLEMODE];
+    fogStart_ = state.RenderFloat(D3DRS_FOGSTART);
+    fogEnd_ = state.RenderFloat(D3DRS_FOGEND);
+    fogDensity_ = state.RenderFloat(D3DRS_FOGDENSITY);
+    float fogColour[4];
+    ColourOf(rs[D3DRS_FOGCOLOR], fogColour);
+    std::memcpy(fogColour_, fogColour, sizeof fogColour_);
+    ColourOf(rs[D3DRS_TEXTUREFACTOR], textureFactor_);
+    SetupStages(state);
+}
+
+void PixelPipeline::SetupStages(const DeviceState& state) {
+    for (int s = 0; s < kStages; ++s) {
+        const DWORD* st = state.stage[s];
+        if (st[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
+        Stage stage;
+        stage.colourOp = st[D3DTSS_COLOROP];
+        stage.alphaOp = st[D3DTSS_ALPHAOP];
+        stage.colourArg[0] = st[D3DTSS_COLORARG0];
+        stage.colourArg[1] = st[D3DTSS_COLORARG1];
+        stage.colourArg[2] = st[D3DTSS_COLORARG2];
+        stage.alphaArg[0] = st[D3DTSS_ALPHAARG0];
+        stage.alphaArg[1] = st[D3DTSS_ALPHAARG1];
+        stage.alphaArg[2] = st[D3DTSS_ALPHAARG2];
+        stage.result = st[D3DTSS_RESULTARG];
+        stage.texCoordSet = int(st[D3DTSS_TEXCOORDINDEX] & 0xFFFF) % kTexSets;
+        ColourOf(st[D3DTSS_CONSTANT], stage.constant);
+        bool reads = UsesTexture(stage.colourOp, stage.colourArg) || UsesTexture(stage.alphaOp, stage.alphaArg);
+        if (reads && state.textures[s]) {
+            stage.sampler = std::make_unique<Sampler>(state.textures[s], state.sampler[s]);
+            varyingCount_ = std::max(varyingCount_, kTexCoord + 2 * stage.texCoordSet + 2);
+        }
+        stages_.push_back(std::move(stage));
+    }
+}
+
+bool PixelPipeline::AlphaPasses(float alpha) const {
+    float a = float(ToByte(alpha)), ref = float(alphaRef_);
+    return Compare(alphaFunc_, a, ref);
+}
+
+float PixelPipeline::FogFactor(float value, float w, float z) const {
+    if (fogInput_ == FogInput::Factor) return Clamp01(value);
+    float d = fogInput_ == FogInput::Distance ? value : (depthInW_ ? w : z);
+    switch (fogMode_) {
+    case D3DFOG_LINEAR: return fogEnd_ != fogStart_ ? Clamp01((fogEnd_ - d) / (fogEnd_ - fogStart_)) : 1.0f;
+    case D3DFOG_EXP: return Clamp01(std::exp(-d * fogDensity_));
+    case D3DFOG_EXP2: return Clamp01(std::exp(-(d * fogDensity_) * (d * fogDensity_)));
+    default: return 1.0f;
+    }
+}
+
+namespace {
+
+struct Arguments {
+    const float* diffuse;
+    const float* specular;
+    const float* current;
+    const float* texel;
+    const float* factor;
+    const float* temp;
+    const float* constant;
+};
+
+void Fetch(DWORD arg, const Arguments& in, float out[4]) {
+    const float* from;
+    switch (arg & D3DTA_SELECTMASK) {
+    case D3DTA_DIFFUSE: from = in.diffuse; break;
+    case D3DTA_TEXTURE: from = in.texel; break;
+    case D3DTA_TFACTOR: from = in.factor; break;
+    case D3DTA_SPECULAR: from = in.specular; break;
+    case D3DTA_TEMP: from = in.temp; break;
+    case D3DTA_CONSTANT: from = in.constant; break;
+    default: from = in.current; break;
+    }
+    for (int c = 0; c < 4; ++c) out[c] = from[c];
+    if (arg & D3DTA_ALPHAREPLICATE) out[0] = out[1] = out[2] = out[3];
+    if (arg & D3DTA_COMPLEMENT)
+        for (int c = 0; c < 4; ++c) out[c] = 1.0f - out[c];
+}
+
+// One texture-stage operation on channels [first, last).
+void Operate(DWORD op, const float* a0, const float* a1, const float* a2, const Arguments& in, int first, int last,
+             float* out) {
+    for (int c = first; c < last; ++c) {
+        float r;
+        switch (op) {
+        case D3DTOP_SELECTARG1: r = a1[c]; break;
+        case D3DTOP_SELECTARG2: r = a2[c]; break;
+        case D3DTOP_MODULATE: r = a1[c] * a2[c]; break;
+        case D3DTOP_MODULATE2X: r = a1[c] * a2[c] * 2.0f; break;
+        case D3DTOP_MODULATE4X: r = a1[c] * a2[c] * 4.0f; break;
+        case D3DTOP_ADD: r = a1[c] + a2[c]; break;
+        case D3DTOP_ADDSIGNED: r = a1[c] + a2[c] - 0.5f; break;
+        case D3DTOP_ADDSIGNED2X: r = (a1[c] + a2[c] - 0.5f) * 2.0f; break;
+        case D3DTOP_SUBTRACT: r = a1[c] - a2[c]; break;
+        case D3DTOP_ADDSMOOTH: r = a1[c] + a2[c] - a1[c] * a2[c]; break;
+        case D3DTOP_BLENDDIFFUSEALPHA: r = a1[c] * in.diffuse[3] + a2[c] * (1.0f - in.diffuse[3]); break;
+        case D3DTOP_BLENDTEXTUREALPHA: r = a1[c] * in.texel[3] + a2[c] * (1.0f - in.texel[3]); break;
+        case D3DTOP_BLENDFACTORALPHA: r = a1[c] * in.factor[3] + a2[c] * (1.0f - in.factor[3]); break;
+        case D3DTOP_BLENDCURRENTALPHA: r = a1[c] * in.current[3] + a2[c] * (1.0f - in.current[3]); break;
+        case D3DTOP_BLENDTEXTUREALPHAPM: r = a1[c] + a2[c] * (1.0f - in.texel[3]); break;
+        case D3DTOP_MODULATEALPHA_ADDCOLOR: r = c < 3 ? a1[c] + a1[3] * a2[c] : a1[c]; break;
+        case D3DTOP_MODULATECOLOR_ADDALPHA: r = c < 3 ? a1[c] * a2[c] + a1[3] : a1[c]; break;
+        case D3DTOP_MODULATEINVALPHA_ADDCOLOR: r = c < 3 ? (1.0f - a1[3]) * a2[c] + a1[c] : a1[c]; break;
+        case D3DTOP_MODULATEINVCOLOR_ADDALPHA: r = c < 3 ? (1.0f - a1[c]) * a2[c] + a1[3] : a1[c]; break;
+        case D3DTOP_DOTPRODUCT3: {
+            float d = 0.0f;
+            for (int k = 0; k < 3; ++k) d += (a1[k] - 0.5f) * (a2[k] - 0.5f);
+            r = 4.0f * d;
+            break;
+        }
+        case D3DTOP_MULTIPLYADD: r = a0[c] + a1[c] * a2[c]; break;
+        case D3DTOP_LERP: r = a0[c] * a1[c] + (1.0f - a0[c]) * a2[c]; break;
+        default: r = in.current[c]; break;
+        }
+        out[c] = Clamp01(r);
+    }
+}
+
+}  // namespace
+
+void PixelPipeline::Combine(const float* diffuse, const float* specular, const float (*texel)[4],
+                            float* colour) const {
+    static const float kWhite[4] = {1, 1, 1, 1};
+    float current[4], temp[4] = {0, 0, 0, 0};
+    std::memcpy(current, diffuse, sizeof current);
+    for (size_t s = 0; s < stages_.size(); ++s) {
+        const Stage& stage = stages_[s];
+        Arguments in{diffuse, specular, current, stage.sampler ? texel[s] : kWhite, textureFactor_, temp,
+                     stage.constant};
+        float result[4];
+        std::memcpy(result, current, sizeof result);
+        float a0[4], a1[4], a2[4];
+        Fetch(stage.colourArg[0], in, a0);
+        Fetch(stage.colourArg[1], in, a1);
+        Fetch(stage.colourArg[2], in, a2);
+        Operate(stage.colourOp, a0, a1, a2, in, 0, 3, result);
+        if (stage.alphaOp != D3DTOP_DISABLE) {
+            Fetch(stage.alphaArg[0], in, a0);
+            Fetch(stage.alphaArg[1], in, a1);
+            Fetch(stage.alphaArg[2], in, a2);
+            Operate(stage.alphaOp, a0, a1, a2, in, 3, 4, result);
+        }
+        if ((stage.result & D3DTA_SELECTMASK) == D3DTA_TEMP) std::memcpy(temp, result, sizeof temp);
+        else std::memcpy(current, result, sizeof current);
+    }
+    std::memcpy(colour, current, sizeof current);
+}
+
+namespace {
+
+void BlendFactor(DWORD factor, const float* src, const float* dst, float out[4]) {
+    switch (factor) {
+    case D3DBLEND_ZERO: out[0] = out[1] = out[2] = out[3] = 0.0f; return;
+    case D3DBLEND_ONE: out[0] = out[1] = out[2] = out[3] = 1.0f; return;
+    case D3DBLEND_SRCCOLOR: for (int c = 0; c < 4; ++c) out[c] = src[c]; return;
+    case D3DBLEND_INVSRCCOLOR: for (int c = 0; c < 4; ++c) out[c] = 1.0f - src[c]; return;
+    case D3DBLEND_SRCALPHA: out[0] = out[1] = out[2] = out[3] = src[3]; return;
+    case D3DBLEND_INVSRCALPHA: out[0] = out[1] = out[2] = out[3] = 1.0f - src[3]; return;
+    case D3DBLEND_DESTALPHA: out[0] = out[1] = out[2] = out[3] = dst[3]; return;
+    case D3DBLEND_INVDESTALPHA: out[0] = out[1] = out[2] = out[3] = 1.0f - dst[3]; return;
+    case D3DBLEND_DESTCOLOR: for (int c = 0; c < 4; ++c) out[c] = dst[c]; return;
+    case D3DBLEND_INVDESTCOLOR: for (int c = 0; c < 4; ++c) out[c] = 1.0f - dst[c]; return;
+    case D3DBLEND_SRCALPHASAT: {
+        float f = std::min(src[3], 1.0f - dst[3]);
+        out[0] = out[1] = out[2] = f;
+        out[3] = 1.0f;
+        return;
+    }
+    default: out[0] = out[1] = out[2] = out[3] = 1.0f; return;
+    }
+}
+
+}  // namespace
+
+void PixelPipeline::Blend(const float* source, uint8_t* pixel) const {
+    D3DFORMAT format = target_->Format();
+    uint32_t old = DecodePixel(format, pixel);
+    float result[4];
+    if (blend_) {
+        float dst[4], fs[4], fd[4];
+        ColourOf(old, dst);
+        BlendFactor(sourceBlend_, source, dst, fs);
+        BlendFactor(destBlend_, source, dst, fd);
+        for (int c = 0; c < 4; ++c) {
+            float s = source[c] * fs[c], d = dst[c] * fd[c];
+            switch (blendOp_) {
+            case D3DBLENDOP_SUBTRACT: result[c] = s - d; break;
+            case D3DBLENDOP_REVSUBTRACT: result[c] = d - s; break;
+            case D3DBLENDOP_MIN: result[c] = std::min(source[c], dst[c]); break;
+            case D3DBLENDOP_MAX: result[c] = std::max(source[c], dst[c]); break;
+            default: result[c] = s + d; break;
+            }
+        }
+    } else {
+        std::memcpy(result, source, sizeof result);
+    }
+    uint32_t value = (ToByte(result[3]) << 24) | (ToByte(result[0]) << 16) | (ToByte(result[1]) << 8) | ToByte(result[2]);
+    if (writeMask_ != 0xF) {
+        uint32_t keep = 0;
+        if (!(writeMask_ & D3DCOLORWRITEENABLE_RED)) keep |= 0x00FF0000;
+        if (!(writeMask_ & D3DCOLORWRITEENABLE_GREEN)) keep |= 0x0000FF00;
+        if (!(writeMask_ & D3DCOLORWRITEENABLE_BLUE)) keep |= 0x000000FF;
+        if (!(writeMask_ & D3DCOLORWRITEENABLE_ALPHA)) keep |= 0xFF000000;
+        value = (value & ~keep) | (old & keep);
+    }
+    EncodePixel(format, value, pixel);
+}
+
+void PixelPipeline::ShadeSpan(int y, int x0, int x1, const SpanSetup& s) {
+    uint8_t* row = target_->Row(UINT(y));
+    unsigned bytes = ColourBytes(target_->Format());
+    float* depthRow = depth_ ? depth_->DepthRow(UINT(y)) : nullptr;
+    float dy = float(y - s.refY);
+    float zRow = s.z[0] + s.z[2] * dy, qRow = s.q[0] + s.q[2] * dy;
+    float vRow[kVaryings];
+    for (int i = 0; i < varyingCount_; ++i) vRow[i] = s.varying[i][0] + s.varying[i][2] * dy;
+    // Level of detail needs the texture coordinates' screen derivatives: for u = U / q,
+    // du/dx = (dU/dx - u * dq/dx) / q.
+    bool anyLod = false;
+    for (const Stage& stage : stages_) anyLod |= stage.sampler && stage.sampler->NeedsLod();
+
+    for (int x = x0; x < x1; ++x) {
+        float dx = float(x - s.refX);
+        float z = zRow + s.z[1] * dx;
+        if (depthTest_) {
+            if (!Compare(depthFunc_, z, depthRow[x])) continue;
+        }
+        float q = qRow + s.q[1] * dx;
+        float w = q != 0.0f ? 1.0f / q : 0.0f;
+        float v[kVaryings];
+        for (int i = 0; i < varyingCount_; ++i) v[i] = (vRow[i] + s.varying[i][1] * dx) * w;
+
+        float texel[kStages][4];
+        for (size_t st = 0; st < stages_.size(); ++st) {
+            const Stage& stage = stages_[st];
+            if (!stage.sampler) continue;
+            int set = kTexCoord + 2 * stage.texCoordSet;
+            float lod = 0.0f;
+            if (anyLod && stage.sampler->NeedsLod()) {
+                float dudx = (s.varying[set][1] - v[set] * s.q[1]) * w, dvdx = (s.varying[set + 1][1] - v[set + 1] * s.q[1]) * w;
+                float dudy = (s.varying[set][2] - v[set] * s.q[2]) * w, dvdy = (s.varying[set + 1][2] - v[set + 1] * s.q[2]) * w;
+                float sw = stage.sampler->Width(), sh = stage.sampler->Height();
+                float rx = (dudx * sw) * (dudx * sw) + (dvdx * sh) * (dvdx * sh);
+                float ry = (dudy * sw) * (dudy * sw) + (dvdy * sh) * (dvdy * sh);
+                lod = 0.5f * std::log2(std::max(rx, ry));
+            }
+            stage.sampler->Sample(v[set], v[set + 1], lod, texel[st]);
+        }
+        float colour[4];
+        Combine(v + kDiffuse, v + kSpecular, texel, colour);
+        if (specular_)
+            for (int c = 0; c < 3; ++c) colour[c] = Clamp01(colour[c] + v[kSpecular + c]);
+        if (alphaTest_ && !AlphaPasses(colour[3])) continue;
+        if (fog_) {
+            float f = FogFactor(v[kFogValue], w, z);
+            for (int c = 0; c < 3; ++c) colour[c] = f * colour[c] + (1.0f - f) * fogColour_[c];
+        }
+        Blend(colour, row + size_t(x) * bytes);
+        if (depthWrite_) depthRow[x] = z;
+    }
+}
+
+}  // namespace d3d9sw
