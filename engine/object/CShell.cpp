@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/heap/ZHeap.h"
+#include "core/math/CMatrix.h"
 #include "core/names/CCRC32.h"
 #include "core/names/CRandom.h"
 #include "core/output/ZOutput.h"
@@ -252,6 +253,9 @@ bool CShell::ShellLoadLevel(const char* name)
     CGameTimer::SetSeconds(0.0f);
 
     SetViewport(7, 0.0f, 0.0f, 640.0f, 480.0f, 0.0f, 1000.0f);
+    CMatrix overlay;
+    overlay.Ortho(0.0f, 640.0f, 480.0f, 0.0f, 0.0f, 1000.0f);
+    LoadProjection(7, overlay);
 
     std::printf("Load complete\n");
     std::fflush(stdout);

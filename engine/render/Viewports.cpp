@@ -19,6 +19,14 @@ int SetViewport(int viewport, float x, float y, float width, float height, float
     return 0;
 }
 
+int LoadProjection(int viewport, CMatrix& projection)
+{
+    if (viewport < 0 || viewport >= kViewports)
+        return 3;
+    g_Viewports[viewport].Projection = projection;
+    return 0;
+}
+
 const ViewportStandIn* GetViewportStandIn(int viewport)
 {
     return viewport >= 0 && viewport < kViewports ? &g_Viewports[viewport] : nullptr;

@@ -12,14 +12,15 @@
 #include "engine/object/CShell.h"
 #include "engine/object/CZelFile.h"
 #include "engine/render/CRenderer.h"
-
-namespace {
+#include "engine/render/Viewports.h"
 
 // Stands in for the game's error menu: a class the host registers, surviving level loads.
 class GLevelLoadErrorMenu : public GObject {
     DECLARE_GOBJECT(GLevelLoadErrorMenu, GObject)
 };
 IMPLEMENT_GOBJECT(GLevelLoadErrorMenu, 0x20008000)
+
+namespace {
 
 // Runs the loop with an action per turn; the turn count starts at 1.
 class ShellRun : public ::testing::Test {
@@ -82,6 +83,13 @@ TEST_F(ShellRun, InjectedQuitEndsTheLoopAtThatTurn)
     EXPECT_EQ(Count(out, "Load complete\n"), 1);
     EXPECT_TRUE(Exists("MenuProbe"));
     EXPECT_NE(ExportedProbe("MasterThing"), nullptr);
+    // The level load leaves viewport 7 as the 640 by 480 overlay.
+    const ViewportStandIn* overlay = GetViewportStandIn(7);
+    EXPECT_EQ(overlay->Width, 640.0f);
+    EXPECT_EQ(overlay->Height, 480.0f);
+    EXPECT_EQ(overlay->MaxZ, 1000.0f);
+    EXPECT_FLOAT_EQ(overlay->Projection.m0, 2.0f / 640.0f);
+    EXPECT_FLOAT_EQ(overlay->Projection.m5, 2.0f / 480.0f);
 }
 
 TEST_F(ShellRun, WindowCloseQuits)
