@@ -1,6 +1,7 @@
 #include "converter/core/ZelPostProcess.h"
 
 #include "converter/core/ConsoleOutput.h"
+#include "converter/core/CzFileFind.h"
 #include "converter/core/ScriptPath.h"
 #include "core/names/CCRC32.h"
 #include "core/riff/CZRiffFile.h"
@@ -321,4 +322,22 @@ void BuildZelPack(const char* outputFile, const char* listFile)
     }
     VerbosePrintf(1, "\nZLP BigFiling complete\n");
     PutInPlace(*pack, outputFile);
+}
+
+void StripPlatforms(const char* pattern, const PlatformSelection& platforms)
+{
+    if (!platforms.Any())
+        vbail("You need to specify SOME platform for stripping");
+    VerbosePrintf(1, "\nSTRIPPING\n");
+    CzFileFind found(pattern, strchr(pattern, '*') != nullptr);
+    for (int index = 0; const char* path = found.GetFile(index); ++index)
+    {
+        const std::string file = path;
+        VerbosePrintf(1, "\nprocessing file %s\n", file.c_str());
+        std::unique_ptr<CZRiffFile> source = OpenZel(file);
+        std::unique_ptr<CZRiffFile> stripped = CreateRiff(TemporaryName(file), ZelForm);
+        CopyPlatformLists(*source, *stripped, platforms);
+        source->Close();
+        PutInPlace(*stripped, file);
+    }
 }

@@ -27,6 +27,10 @@ extern std::string g_ZelOutputPrefix;
 // output, chunk by chunk as opaque bytes (compressed segments stay compressed).
 void CopyPlatformLists(CZRiffFile& source, CZRiffFile& destination, const PlatformSelection& platforms);
 
+// Rewrites the files of a pattern in place, keeping only the selected platforms; subfolders
+// are searched when the pattern holds a "*".
+void StripPlatforms(const char* pattern, const PlatformSelection& platforms);
+
 // Joins the selected platform blocks of every file named by a "LOADZEL name" line of a list.
 void CombineZelFiles(const char* outputFile, const char* listFile, const PlatformSelection& platforms);
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,6 +76,12 @@ std::vector<Block> ReadBlocks(const std::string& path, std::vector<std::string>&
         file.Ascend();
     }
     return blocks;
+}
+
+std::string FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteText(const std::string& path, const std::string& text)
@@ -163,6 +170,24 @@ TEST_F(ZelPostProcess, CombineJoinsTheSelectedBlocksOfListedFiles)
     EXPECT_EQ(blocks[2].chunks[0].bytes, "second");
 }
 
+TEST_F(ZelPostProcess, StripKeepsOnlyTheChosenPlatformInEveryMatchingFile)
+{
+    ASSERT_EQ(mkdir(Path("sub").c_str(), 0755), 0);
+    WriteZel(Path("a.zel"), {WinBlock, PcxBlock});
+    WriteZel(Path("sub/b.zel"), {PcxBlock, WinBlock, PcxBlock});
+
+    StripPlatforms((m_Dir + "/*.zel").c_str(), {false, false, false, true});
+
+    for (const char* name : {"a.zel", "sub/b.zel"})
+    {
+        std::vector<std::string> listTypes;
+        const std::vector<Block> blocks = ReadBlocks(Path(name), listTypes);
+        EXPECT_EQ(listTypes, std::vector<std::string>(name[0] == 'a' ? 1 : 2, "PCX ")) << name;
+        EXPECT_EQ(blocks.front().chunks.back().bytes, "odd") << name;
+        EXPECT_FALSE(Exists(Path(name) + ".temp")) << name;
+    }
+}
+
 using ZelPostProcessDeathTest = ZelPostProcess;
 
 // The fatal error prints on the console; death tests read what the process wrote to stderr.
@@ -188,6 +213,12 @@ TEST_F(ZelPostProcessDeathTest, RefusesFilesThatCannotBeCopiedFaithfully)
     // Nothing half-written is left under the output's name.
     EXPECT_FALSE(Exists(Path("out.zel")));
     EXPECT_FALSE(Exists(Path("zlp.zlp")));
+
+    // A file that would lose every block is left as it was.
+    const std::string before = FileBytes(Path("pcx.zel"));
+    EXPECT_FATAL(StripPlatforms(Path("pcx.zel").c_str(), windows), "Just made an empty file");
+    EXPECT_EQ(FileBytes(Path("pcx.zel")), before);
+    EXPECT_FATAL(StripPlatforms(Path("pcx.zel").c_str(), none), "SOME platform");
 }
 
 } // namespace
