@@ -306,6 +306,21 @@ TEST_F(ZelWriterTest, AFatalErrorLeavesThePreviousOutputInPlace)
         writer.Finish();
     }
     EXPECT_EQ(ReadAll(Path).size(), 58u);
+
+    // A finished file that cannot take the old one's place is an error, not a success.
+    const std::string blocked = Folder + "/blocked.zel";
+    mkdir(blocked.c_str(), 0755);
+    { std::ofstream(blocked + "/keep") << "x"; }
+    EXPECT_FATAL(
+        {
+            CZelWriter writer;
+            writer.Open(blocked.c_str());
+            writer.BeginList(PCX);
+            WriteGreeting(writer);
+            writer.EndList();
+            writer.Finish();
+        },
+        "Cannot replace output file .*blocked.zel");
 }
 
 TEST_F(ZelWriterTest, FaultsThatWouldCorruptTheFileAreFatal)
