@@ -29,7 +29,6 @@ public:
     bool AddDependency(const char* fileName);
     void WriteDependencyReport(const char* path);
     void SetDependencyReport(bool on) { DependencyReport = on; }
-    const std::vector<std::string>& GetInputFiles() const { return InputFiles; }
 
     // Moves element to stand just before another, so that it is written first.
     void MoveElement(CdbElement* element, CdbElement* before);

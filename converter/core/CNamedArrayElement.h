@@ -22,8 +22,6 @@ public:
 
     const char* GetName() const { return Name.c_str(); }
     unsigned long GetKey() const { return Key; }
-    unsigned long GetIndexedKey() const { return IndexedKey; }
-    bool IsIndexed() const { return Indexed; }
 
     // Called by the owning list when the element is appended.
     void SetOwnerIndex(ZSearchTable* index);

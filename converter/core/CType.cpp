@@ -15,11 +15,6 @@ namespace {
 // Counts every CType ever constructed, so generated names never repeat within a run.
 int GeneratedTypeCounter = 0;
 
-bool HasGeneratedName(const std::string& name)
-{
-    return name.compare(0, strlen(GeneratedTypePrefix), GeneratedTypePrefix) == 0;
-}
-
 std::vector<std::string> SplitPath(const char* path)
 {
     std::vector<std::string> names;
@@ -61,9 +56,9 @@ CType::CType()
     SetNameF("%s%08d_", GeneratedTypePrefix, GeneratedTypeCounter++);
 }
 
-bool CType::IsGeneratedName() const
+bool IsGeneratedTypeName(const std::string& name)
 {
-    return HasGeneratedName(GetName());
+    return name.compare(0, strlen(GeneratedTypePrefix), GeneratedTypePrefix) == 0;
 }
 
 CMember* CType::AddMember(const char* memberName, const char* typeName)
@@ -170,7 +165,7 @@ CMember* CType::FindMember(const char* name, unsigned long& offset) const
     }
     if (!found) {
         for (const std::unique_ptr<CMember>& member : Members) {
-            if (!HasGeneratedName(member->Name) || !member->Type)
+            if (!IsGeneratedTypeName(member->Name) || !member->Type)
                 continue;
             unsigned long inner = 0;
             found = member->Type->FindMember(name, inner);
@@ -256,8 +251,7 @@ unsigned long CType::Dump(CZelWriter& writer, const char* path, const ZVariant& 
     if (member && member->Size == 0) {
         DumpSize += value.GetSize();
         value.Write(writer, nullptr);
-    } else if (value.GetType() == TypeDatabase.FindType("offset")->Scratch.GetType() &&
-               value.GetSize() == target->Scratch.GetSize()) {
+    } else if (value.GetType() == CCRC32::GetCRC("offset") && value.GetSize() == target->Scratch.GetSize()) {
         value.Write(writer, path);
     } else {
         target->Scratch.Assign(value);

@@ -65,8 +65,6 @@ public:
     // The declaration; the diagnostic form also writes builtins, typedefs and unexported types.
     void Save(FILE* stream, bool diagnostic = false) const;
 
-    bool IsGeneratedName() const;
-
     std::string BaseName;
     CType* Base = nullptr;
     std::string TargetName;
@@ -94,5 +92,7 @@ private:
     size_t Cursor = 0;
 };
 
-// Nested types read without a name keep this generated one, which also stands in type files.
+// Nested types read without a name keep a generated one, which also stands in type files;
+// members of such types are reached as if they were the holder's own.
 extern const char* const GeneratedTypePrefix;
+bool IsGeneratedTypeName(const std::string& name);

@@ -29,9 +29,6 @@ public:
     void Diagnostic() const;
     void Save(const char* fileName) const;
 
-    int GetConstantCount() const { return Constants.GetSize(); }
-    CConstant* GetConstantAt(int index) const { return Constants[index]; }
-
 private:
     void AddBuiltins();
 

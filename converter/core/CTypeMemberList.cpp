@@ -2,16 +2,11 @@
 // path by which CType::Dump reaches that member again.
 #include "converter/core/CType.h"
 
-#include <cstring>
 
 namespace {
 // The listing runs for one type at a time; this marks the part that belongs to the most-base class.
 bool ListingRootClass = false;
 
-bool StartsWithGenerated(const std::string& name)
-{
-    return name.compare(0, strlen(GeneratedTypePrefix), GeneratedTypePrefix) == 0;
-}
 } // namespace
 
 void CType::BuildMemberList(const void* image)
@@ -45,7 +40,7 @@ void CType::ListType(CType& owner, const unsigned char* image, const std::string
     if (isRoot)
         ListingRootClass = true;
     const std::string memberPrefix =
-        memberName.empty() || StartsWithGenerated(memberName) ? prefix : prefix + memberName + ".";
+        memberName.empty() || IsGeneratedTypeName(memberName) ? prefix : prefix + memberName + ".";
     if (TypeKind == Union) {
         ListUnion(owner, image, memberPrefix, root);
     } else {

@@ -35,15 +35,6 @@ const SegmentCodes Codes[4] = {
     {MAKEFOURCC('P', 'L', 'A', 'T'), MAKEFOURCC('P', 'L', 'A', 'X')},
 };
 
-const char* FourCCText(unsigned long code)
-{
-    static char text[5];
-    for (int i = 0; i < 4; ++i)
-        text[i] = static_cast<char>(code >> (8 * i));
-    text[4] = '\0';
-    return text;
-}
-
 bool IsPublic(const CZelSymbol& symbol) { return symbol.Public; }
 bool IsAny(const CZelSymbol&) { return true; }
 bool IsUnresolved(const CZelSymbol& fixup) { return fixup.Target == nullptr; }
@@ -91,8 +82,10 @@ void CZelWriter::Open(const char* name)
 {
     if (File)
         vbail("ERROR:\nTried to create output file %s,\nbut already was generating %s\n", name ? name : "", OutputName.c_str());
+    // Fresh, zeroed segments: bytes nobody writes in this file must read as zero.
     for (int i = 0; i < 4; ++i) {
-        Segments[i].Position = 0;
+        delete[] Segments[i].Buffer;
+        Segments[i] = CZelSegment();
         Segments[i].Index = i;
     }
     Current = &Segments[0];
@@ -108,7 +101,7 @@ void CZelWriter::Open(const char* name)
 
 void CZelWriter::BeginList(unsigned long code)
 {
-    VerbosePrintf(2, "\n\nLIST DESCEND!!! - FCC = 0x%08lX --> \"%s\"\n", code, FourCCText(code));
+    VerbosePrintf(2, "\n\nLIST DESCEND!!! - FCC = 0x%08lX --> \"%s\"\n", code, CZRiffFile::FourCCToString(code));
     if (File)
         BeginChunk(MAKEFOURCC('L', 'I', 'S', 'T'), code);
 }
@@ -122,7 +115,9 @@ void CZelWriter::EndList()
 
 void CZelWriter::SelectSegment(int index)
 {
-    Current = &Segments[index & 3];
+    if (index < 0 || index > 3)
+        vbail("There is no output segment %d\n", index);
+    Current = &Segments[index];
 }
 
 unsigned long CZelWriter::PlaceOf(const CZelSegment& segment, unsigned long position) const
@@ -162,14 +157,18 @@ void CZelWriter::GrowSegment(CZelSegment& segment, unsigned long needed)
 
 void CZelWriter::Align(unsigned long n)
 {
+    if (n <= 1)
+        return;
+    // Checked before rounding, so that a position near the top cannot wrap round to 0.
+    PlaceOf(*Current, Current->Position);
     Current->Position = (Current->Position + n - 1) / n * n;
 }
 
 void CZelWriter::DefineSymbol(const char* name, const char* typeName, bool isPublic, unsigned long alignment)
 {
-    Align(alignment ? alignment : 4);
     if (name && *name)
         LastSymbol = name;
+    Align(alignment ? alignment : 4);
     if (typeName)
         Types.Add(typeName, CurrentPlace());
     if (name && *name) {

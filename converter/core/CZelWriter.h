@@ -68,8 +68,6 @@ public:
     void ListLine(const char* label, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void HexList(unsigned long count, unsigned long elementSize, const char* label);
 
-    bool IsOpen() const { return File != nullptr; }
-
 private:
     struct SizeLogEntry {
         std::string Name;

@@ -33,7 +33,6 @@ public:
 
     int GetSize() const { return static_cast<int>(Items.size()); }
     T* operator[](int index) const { return Items[index]; }
-    ZSearchTable& GetIndex() { return Index; }
 
 protected:
     std::vector<T*> Items;

@@ -24,44 +24,35 @@ struct TypeName {
     unsigned long Tag;
 };
 
+constexpr TypeName Named(const char* name, Kind kind) { return {name, kind, CCRC32::GetCRC(name)}; }
+
 // Every name Set knows; several fold onto one stored kind, whose tag is that of the first
 // name listed for it.
-TypeName* TypeNames()
-{
-    static TypeName names[] = {
-        {"bool", Kind::Bool, 0},
-        {"signed char", Kind::SChar, 0}, {"char", Kind::SChar, 0},
-        {"unsigned char", Kind::UChar, 0},
-        {"signed short", Kind::SShort, 0}, {"short", Kind::SShort, 0},
-        {"unsigned short", Kind::UShort, 0},
-        {"signed long", Kind::SLong, 0}, {"int", Kind::SLong, 0}, {"signed", Kind::SLong, 0},
-        {"long", Kind::SLong, 0}, {"signed int", Kind::SLong, 0},
-        {"unsigned long", Kind::ULong, 0}, {"unsigned", Kind::ULong, 0}, {"unsigned int", Kind::ULong, 0},
-        {"__int64", Kind::Int64, 0},
-        {"float", Kind::Float, 0},
-        {"double", Kind::Double, 0},
-        {"id", Kind::Id, 0},
-        {"CCRC32", Kind::Crc, 0},
-        {"pointer", Kind::Pointer, 0},
-        {"CZelHandle", Kind::Handle, 0},
-        {"offset", Kind::Offset, 0},
-        {"string", Kind::String, 0},
-        {nullptr, Kind::None, 0},
-    };
-    static bool keyed = false;
-    if (!keyed) {
-        for (TypeName* n = names; n->Name; ++n)
-            n->Tag = CCRC32::GetCRC(n->Name);
-        keyed = true;
-    }
-    return names;
-}
+constexpr TypeName TypeNames[] = {
+    Named("bool", Kind::Bool),
+    Named("signed char", Kind::SChar), Named("char", Kind::SChar),
+    Named("unsigned char", Kind::UChar),
+    Named("signed short", Kind::SShort), Named("short", Kind::SShort),
+    Named("unsigned short", Kind::UShort),
+    Named("signed long", Kind::SLong), Named("int", Kind::SLong), Named("signed", Kind::SLong),
+    Named("long", Kind::SLong), Named("signed int", Kind::SLong),
+    Named("unsigned long", Kind::ULong), Named("unsigned", Kind::ULong), Named("unsigned int", Kind::ULong),
+    Named("__int64", Kind::Int64),
+    Named("float", Kind::Float),
+    Named("double", Kind::Double),
+    Named("id", Kind::Id),
+    Named("CCRC32", Kind::Crc),
+    Named("pointer", Kind::Pointer),
+    Named("CZelHandle", Kind::Handle),
+    Named("offset", Kind::Offset),
+    Named("string", Kind::String),
+};
 
 const TypeName* FindByTag(unsigned long tag)
 {
-    for (const TypeName* n = TypeNames(); n->Name; ++n)
-        if (n->Tag == tag)
-            return n;
+    for (const TypeName& n : TypeNames)
+        if (n.Tag == tag)
+            return &n;
     return nullptr;
 }
 
@@ -73,9 +64,9 @@ Kind KindOfTag(unsigned long tag)
 
 unsigned long StoredTag(Kind kind)
 {
-    for (const TypeName* n = TypeNames(); n->Name; ++n)
-        if (n->KindOf == kind)
-            return n->Tag;
+    for (const TypeName& n : TypeNames)
+        if (n.KindOf == kind)
+            return n.Tag;
     return 0;
 }
 

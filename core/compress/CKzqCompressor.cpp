@@ -8,6 +8,8 @@
 namespace {
 const int kWindowSizes[4] = {255, 511, 1023, 2047};
 
+unsigned ReadLE16(const unsigned char* bytes) { return bytes[0] | (bytes[1] << 8); }
+
 bool IsWindowSize(int w)
 {
     for (int size : kWindowSizes)
@@ -297,18 +299,20 @@ bool CKzqCompressor::DecompressCore()
         int pos = m_nInPos;
         int fill = m_nWindowFill;
         const int held = m_nFill;
-        if (pos + 2 > held) {
+        // A whole group (flag word and 16 items) present: no item needs its own bounds check.
+        const bool whole = held - pos >= 34;
+        if (!whole && pos + 2 > held) {
             Fail("the stream ends before its end token");
             return true;
         }
-        unsigned flags = in[pos] | (in[pos + 1] << 8);
+        unsigned flags = ReadLE16(in + pos);
         pos += 2;
         for (unsigned bit = 0x8000; bit != 0; bit >>= 1) {
-            if (pos + 2 > held) {
+            if (!whole && pos + 2 > held) {
                 Fail("the stream ends before its end token");
                 return true;
             }
-            unsigned word = in[pos] | (in[pos + 1] << 8);
+            unsigned word = ReadLE16(in + pos);
             pos += 2;
             if (!(flags & bit)) {
                 out[fill++] = static_cast<unsigned short>(word);
@@ -332,13 +336,11 @@ bool CKzqCompressor::DecompressCore()
                 Fail("a token reaches back beyond the data decoded so far");
                 return true;
             }
-            const unsigned short* from = out + fill - distance;
-            if (distance >= length) {
-                std::memcpy(out + fill, from, static_cast<size_t>(length) * 2);
-            } else {
-                for (int i = 0; i < length; ++i)
-                    out[fill + i] = from[i];
-            }
+            // Front to back, so that even an overlapping copy repeats its words.
+            unsigned short* to = out + fill;
+            const unsigned short* from = to - distance;
+            for (int i = 0; i < length; ++i)
+                to[i] = from[i];
             fill += length;
         }
         m_nInPos = pos;

@@ -117,6 +117,15 @@ TEST_F(ZelWriterTest, OneStringElementWithItsDebugLabelMatchesItsGoldenBytes)
     EXPECT_EQ(Walk(Path), "RIFF ZEL2 96\n  LIST PCX  84\n    TYPE 12\n    PUBL 12\n    DATA 6\n    EXTA 17\n");
 }
 
+TEST_F(ZelWriterTest, ADatabaseDumpedToAFileOfItsOwnHasNoPlatformBlock)
+{
+    CDatabase database;
+    new StringElement("Greeting", "Hello", &database);
+    database.DumpToFile(Path.c_str(), true);
+    EXPECT_EQ(database.GetSize(), 0);
+    EXPECT_EQ(Walk(Path), "RIFF ZEL2 38\n  PUBL 12\n  DATA 6\n");
+}
+
 TEST_F(ZelWriterTest, EveryFixupKindEndsUpInItsTableOrItsField)
 {
     {
@@ -227,6 +236,7 @@ TEST_F(ZelWriterTest, SegmentsAboveOneKilobyteAreCompressedExceptExtraData)
     Bytes evenMain = main;
     evenMain.push_back(0);
     EXPECT_EQ(Decompress(Chunk(file, "LIST/DATX")), evenMain);
+    EXPECT_EQ(PythonDecode(Chunk(file, "LIST/DATX"), Folder), evenMain);
     EXPECT_EQ(Decompress(Chunk(file, "LIST/PLAX")), platform);
     EXPECT_EQ(Chunk(file, "LIST/TEMP"), temp);
     EXPECT_EQ(Chunk(file, "LIST/EXTA"), extra);
@@ -306,6 +316,21 @@ TEST_F(ZelWriterTest, AFatalErrorLeavesThePreviousOutputInPlace)
         writer.Finish();
     }
     EXPECT_EQ(ReadAll(Path).size(), 58u);
+
+    // A finished file that cannot take the old one's place is an error, not a success.
+    const std::string blocked = Folder + "/blocked.zel";
+    mkdir(blocked.c_str(), 0755);
+    { std::ofstream(blocked + "/keep") << "x"; }
+    EXPECT_FATAL(
+        {
+            CZelWriter writer;
+            writer.Open(blocked.c_str());
+            writer.BeginList(PCX);
+            WriteGreeting(writer);
+            writer.EndList();
+            writer.Finish();
+        },
+        "Cannot replace output file .*blocked.zel");
 }
 
 TEST_F(ZelWriterTest, FaultsThatWouldCorruptTheFileAreFatal)
