@@ -1,9 +1,8 @@
 #pragma once
 // Minimal sound system until the device layer is built: the registered class the shell creates
 // at every level load, with the calls the object model makes on it.
+#include "core/math/CVector.h"
 #include "engine/object/GObject.h"
-
-class CVector;
 
 // Handle of a playing sound; SOUND_NO_DEFINITION when nothing was played.
 typedef DWORD SoundStatus;

@@ -38,6 +38,14 @@ DWORD ReadWord(const EditableFillData* record, DWORD element)
     return value;
 }
 
+// The field's first four bytes (fewer for a narrower field), zero-extended.
+DWORD ReadFieldWord(GObject* object, const EditableInfo* info)
+{
+    DWORD value = 0;
+    memcpy(&value, reinterpret_cast<BYTE*>(object) + info->Place, info->Size < 4 ? info->Size : 4);
+    return value;
+}
+
 bool IsTextType(const EditableInfo* info, const char* typeName) { return strcmp(info->TypeName, typeName) == 0; }
 
 } // namespace
@@ -180,14 +188,6 @@ void GObject::GetEditableInfoList(ZPtrArray<EditableInfo, 64>& list)
         return;
     for (EditableInfo* info = pClassEntry->pEditable; info->Crc != 0 || info->Place != 0; ++info)
         list.Add(info);
-}
-
-// The field's first four bytes (fewer for a narrower field), zero-extended.
-static DWORD ReadFieldWord(GObject* object, const EditableInfo* info)
-{
-    DWORD value = 0;
-    memcpy(&value, reinterpret_cast<BYTE*>(object) + info->Place, info->Size < 4 ? info->Size : 4);
-    return value;
 }
 
 char* GObject::GetEditDataValue(char* buffer, EditableInfo* info)

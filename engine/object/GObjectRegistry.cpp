@@ -133,6 +133,8 @@ void GObject::InitEditableInfo()
     EditableEvaluation = 1;
     for (ClassTypeEntry* entry : Registry) {
         GObject* prototype = entry->pCreate(nullptr, HGOBJECT(0), entry, nullptr, nullptr);
+        if (prototype == nullptr)
+            continue;
         entry->pParent = FindClassEntry(prototype->GetParentClassId());
         if (entry->pParent == entry)
             entry->pParent = nullptr;

@@ -2,6 +2,7 @@
 // Predicates over game objects for queries that take a function and an untyped data pointer.
 // A validator answers Test for one candidate: a handle (passed as the item's value) or a
 // HandleOffset record (passed by address). The adapters at the end give them the callback shape.
+#include "core/math/CVector.h"
 #include "engine/object/GObject.h"
 
 class VValidator {
@@ -53,7 +54,12 @@ public:
 // A handle followed by a position.
 struct HandleOffset {
     HGOBJECT Handle;
-    float Offset[3];
+    CVector Offset;
+};
+
+class VVector {
+public:
+    static CVector* Convert(void* item) { return static_cast<CVector*>(item); }
 };
 
 class VHandleOffset {

@@ -117,6 +117,15 @@ TEST_F(ZelWriterTest, OneStringElementWithItsDebugLabelMatchesItsGoldenBytes)
     EXPECT_EQ(Walk(Path), "RIFF ZEL2 96\n  LIST PCX  84\n    TYPE 12\n    PUBL 12\n    DATA 6\n    EXTA 17\n");
 }
 
+TEST_F(ZelWriterTest, ADatabaseDumpedToAFileOfItsOwnHasNoPlatformBlock)
+{
+    CDatabase database;
+    new StringElement("Greeting", "Hello", &database);
+    database.DumpToFile(Path.c_str(), true);
+    EXPECT_EQ(database.GetSize(), 0);
+    EXPECT_EQ(Walk(Path), "RIFF ZEL2 38\n  PUBL 12\n  DATA 6\n");
+}
+
 TEST_F(ZelWriterTest, EveryFixupKindEndsUpInItsTableOrItsField)
 {
     {
@@ -227,6 +236,7 @@ TEST_F(ZelWriterTest, SegmentsAboveOneKilobyteAreCompressedExceptExtraData)
     Bytes evenMain = main;
     evenMain.push_back(0);
     EXPECT_EQ(Decompress(Chunk(file, "LIST/DATX")), evenMain);
+    EXPECT_EQ(PythonDecode(Chunk(file, "LIST/DATX"), Folder), evenMain);
     EXPECT_EQ(Decompress(Chunk(file, "LIST/PLAX")), platform);
     EXPECT_EQ(Chunk(file, "LIST/TEMP"), temp);
     EXPECT_EQ(Chunk(file, "LIST/EXTA"), extra);

@@ -88,4 +88,24 @@ inline std::string Walk(const std::string& path)
     return out;
 }
 
+// A compressed chunk's stream decoded by the core's independent Python decoder.
+inline Bytes PythonDecode(const Bytes& chunk, const std::string& scratch)
+{
+    const std::string stream = scratch + "/stream.kzq";
+    {
+        std::ofstream out(stream, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(chunk.data()) + 4, chunk.size() - 4);
+    }
+    const std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/core/kzq_decode.py '" + stream + "'";
+    Bytes out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        unsigned char buffer[4096];
+        while (size_t n = fread(buffer, 1, sizeof(buffer), pipe))
+            out.insert(out.end(), buffer, buffer + n);
+        if (pclose(pipe) != 0)
+            out.clear();
+    }
+    return out;
+}
+
 } // namespace zelfiles

@@ -5,6 +5,7 @@ IMPLEMENT_GOBJECT(TProbeAfterEquals, 0x10008000)
 IMPLEMENT_GOBJECT(TProbeHandled, 0x80008000)
 IMPLEMENT_GOBJECT(TProbeSecondPass, 0x40008000)
 IMPLEMENT_GOBJECT(TProbeSurvivor, 0x20008000)
+IMPLEMENT_GOBJECT(TProbeTakesTargetAlong, 0x00008000)
 IMPLEMENT_GOBJECT(TFields, 0x00008000)
 IMPLEMENT_GOBJECT(TFieldsDerived, 0x00008000)
 IMPLEMENT_GOBJECT(TEmbedded, 0x80008000)
@@ -50,6 +51,15 @@ bool TProbe::Process()
     }
     Act = NONE;
     return false;
+}
+
+void TProbeTakesTargetAlong::Destroy()
+{
+    if (GObject* target = pTarget) {
+        pTarget = nullptr;
+        target->Destroy();
+    }
+    TProbe::Destroy();
 }
 
 TFields::TFields() { CountSeenByConstructor = static_cast<float>(Count); }

@@ -41,6 +41,13 @@ class TProbeSurvivor : public TProbe {
     DECLARE_GOBJECT(TProbeSurvivor, TProbe)
 };
 
+// Takes its target down with it, as classes that own other objects do.
+class TProbeTakesTargetAlong : public TProbe {
+    DECLARE_GOBJECT(TProbeTakesTargetAlong, TProbe)
+
+    void Destroy() override;
+};
+
 // One member of every editable kind.
 class TFields : public GObject {
     DECLARE_GOBJECT(TFields, GObject)

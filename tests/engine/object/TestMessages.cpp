@@ -56,7 +56,16 @@ TEST_F(MessageTest, TheSystemsTypesHaveTheirRowsSizesAndNames)
 {
     struct Row { DWORD type; int size; const char* name; };
     const Row rows[] = {
+        {17, 24, "CSetPosMessage"},
+        {18, 24, "CSetRotMessage"},
+        {20, 12, "CVeskUpdateMessage"},
+        {21, 48, "CCreateMessage"},
+        {22, 44, "CCreateIdMessage"},
+        {24, 16, "CAnimMessage"},
+        {25, 12, "CAnimMoveMessage"},
+        {0x00020017, 12, "CDestroyMessage"},
         {0x0001001B, 16, "CCineLoadLevelMessage"},
+        {0x0001001C, 32, "CPlaySoundMessage"},
         {0x0001001E, 12, "CKeyFrameMessage"},
         {0x0001001F, 20, "CCineCreateMessage"},
     };
@@ -89,8 +98,9 @@ TEST_F(MessageTest, UnregisteredTypesHaveNoMessageNoNameAndTheHeaderSize)
 
 TEST_F(MessageTest, ARowClashEndsTheProgramNamingTheLowestFreeRow)
 {
-    EXPECT_EXIT(CMessage::RegisterMessageType("Clash", 0x71, &TFixedMessage::CreateMessage, 16),
-                ::testing::ExitedWithCode(3), "Msg type 00000071 is used - use 00000001!");
+    // The destroy message 0x20017 holds row 0x17.
+    EXPECT_EXIT(CMessage::RegisterMessageType("Clash", 23, &TFixedMessage::CreateMessage, 12),
+                ::testing::ExitedWithCode(3), "Msg type 00000017 is used - use 00000001!");
 }
 
 TEST_F(MessageTest, ATypeOf256OrMoreInItsLow16BitsEndsTheProgram)

@@ -189,6 +189,20 @@ TEST_F(ObjectTreeTest, SleepingForeverLastsUntilWakeup)
     EXPECT_EQ(TProbe::ProcessLog, (std::vector<int>{1}));
 }
 
+// Sweeps remember each next sibling before destroying; an override that destroys that sibling
+// must not send the sweep into freed memory.
+TEST_F(ObjectTreeTest, SweepsSurviveADestroyOverrideThatDestroysTheNextSibling)
+{
+    MakeProbe(3);
+    TProbe* next = MakeProbe(2);
+    TProbe* owner = MakeProbe(1, nullptr, TProbeTakesTargetAlong::ClassId);
+    owner->pTarget = next;
+
+    GObject::DestroyObjects();
+    EXPECT_EQ(TProbe::DestroyLog, (std::vector<int>{2, 1, 3}));
+    EXPECT_EQ(CountRootChildren(), 0);
+}
+
 TEST_F(ObjectTreeTest, TheLevelSweepDestroysInTwoPassesAndLeavesOnlySurvivors)
 {
     TProbe* late = MakeProbe(1, nullptr, TProbeSecondPass::ClassId);

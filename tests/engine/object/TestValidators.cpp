@@ -47,7 +47,7 @@ TEST_F(ValidatorTest, AFilterListRejectsOnTheFirstValidatorThatGivesItsRejectVal
 
 TEST_F(ValidatorTest, HandleOffsetValidatorsLookAtTheRecordsHandle)
 {
-    HandleOffset record = {HGOBJECT(0x00420007), {1.0f, 2.0f, 3.0f}};
+    HandleOffset record = {HGOBJECT(0x00420007), CVector(1.0f, 2.0f, 3.0f)};
     VHOEquality same(HGOBJECT(0x00420007));
     VHOEquality other(HGOBJECT(0x00420006));
     VHOPlayer seven(7);

@@ -1,0 +1,91 @@
+#include "engine/object/CFillData.h"
+
+#include "core/output/ZOutput.h"
+#include "engine/devices/GStartPosition.h"
+#include "engine/object/ClassTypeEntry.h"
+#include "engine/object/EditableFillData.h"
+#include "engine/object/GObject.h"
+#include "engine/object/CZelFixupManager.h"
+#include "engine/object/CZelFile.h"
+
+ZEL_REGISTER_RECORD(CDefaultFillData);
+ZEL_REGISTER_RECORD(CPresetFillData);
+ZEL_REGISTER_RECORD(CEmbeddedFillData);
+
+namespace {
+
+// Embedded creation records nest; real data nests a few levels, damage may loop.
+const int kMaxEmbedding = 16;
+
+bool IsSoundRun(const EditableFillData* data, int depth);
+
+bool IsSoundEmbedded(const BYTE* pointerField, int depth)
+{
+    const CEmbeddedFillData* embedded;
+    std::memcpy(&embedded, pointerField, sizeof embedded);
+    return CZelFile::IsLoadedData(embedded, sizeof(CEmbeddedFillData)) &&
+           IsSoundRun(embedded->pData, depth + 1);
+}
+
+bool IsSoundRun(const EditableFillData* record, int depth)
+{
+    if (depth > kMaxEmbedding)
+        return false;
+    for (;;) {
+        if (!CZelFile::IsLoadedData(record, sizeof(EditableFillData)))
+            return false;
+        if (record->Crc == 0)
+            return true;
+        if (!CZelFile::IsLoadedData(record->Data, record->Length))
+            return false;
+        if (record->Flags == FILLDATA_EMBEDDED_GOBJECT &&
+            (record->Length < 4 || !IsSoundEmbedded(record->Data, depth)))
+            return false;
+        record = record->Next();
+    }
+}
+
+}  // namespace
+
+bool IsSoundFillData(const EditableFillData* data)
+{
+    return data == nullptr || IsSoundRun(data, 0);
+}
+
+static void RequireSoundFillData(const CFillData& record, const char* type)
+{
+    if (!IsSoundFillData(record.pData))
+        vbail("Cannot load packed data: the field values of a %s for class %08lX run outside their file",
+              type, (unsigned long)record.ClassId);
+}
+
+CDefaultFillData::CDefaultFillData()
+{
+    RequireSoundFillData(*this, "CDefaultFillData");
+    GObject::RegisterDefaultData(ClassId, pData);
+}
+
+// The defaults live in this record's file and vanish with it.
+CDefaultFillData::~CDefaultFillData()
+{
+    GObject::RegisterDefaultData(ClassId, nullptr);
+}
+
+CPresetFillData::CPresetFillData()
+{
+    if (GStartPosition::pCurrent)
+        Player = GStartPosition::pCurrent->Player;
+    ClassTypeEntry* entry = GObject::FindClassEntry(ClassId);
+    if (!entry)
+        return;
+    RequireSoundFillData(*this, "CPresetFillData");
+    // Objects of one level keep the order of their records among equal priorities.
+    DWORD flags = entry->Flags;
+    entry->Flags |= CLASS_AFTER_EQUALS;
+    GObject* object = entry->pCreate(nullptr, HGOBJECT(DWORD(Player) & 0xFFFF), entry, pData, nullptr);
+    entry->Flags = flags;
+    if (!object)
+        return;
+    object->SetLabel(LabelId);
+    hgobject = object->GetHandle();
+}

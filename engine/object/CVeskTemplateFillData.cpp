@@ -1,0 +1,33 @@
+#include "engine/object/CVeskTemplateFillData.h"
+
+#include "core/containers/ZArray.h"
+#include "engine/object/CZelFixupManager.h"
+
+ZEL_REGISTER_RECORD(CVeskTemplateFillData);
+
+CVeskTemplateFillData* CVeskTemplateFillData::pFirst = nullptr;
+
+CVeskTemplateFillData::CVeskTemplateFillData()
+{
+    pNext = nullptr;
+    CVeskTemplateFillData** link = &pFirst;
+    while (*link)
+        link = &(*link)->pNext;
+    *link = this;
+}
+
+CVeskTemplateFillData::~CVeskTemplateFillData()
+{
+    for (CVeskTemplateFillData** link = &pFirst; *link; link = &(*link)->pNext) {
+        if (*link == this) {
+            *link = pNext;
+            return;
+        }
+    }
+}
+
+void CVeskTemplateFillData::GetTemplates(CZArray<CVeskTemplateFillData*>& out)
+{
+    for (CVeskTemplateFillData* t = pFirst; t; t = t->pNext)
+        out.Add(t);
+}

@@ -1,0 +1,27 @@
+#include "engine/object/CZelLoad.h"
+
+#include <cstring>
+
+#include "core/heap/ZHeap.h"
+#include "core/output/ZOutput.h"
+#include "engine/object/CZelFixupManager.h"
+#include "engine/object/CZelFile.h"
+
+ZEL_REGISTER_RECORD(CZelLoad);
+
+// The name is stored inline after the record; a name that does not end inside the loaded
+// segment is damage and must not be read past the segment.
+CZelLoad::CZelLoad()
+{
+    unsigned long available = CZelFile::BytesAvailable(File);
+    if (available == 0 || !std::memchr(File, 0, available))
+        vbail("Cannot load a file named by a CZelLoad record: its name is not terminated");
+    pZel = new CZelFile;
+    pZel->Load(File);
+}
+
+CZelLoad::~CZelLoad()
+{
+    delete pZel;
+    pZel = nullptr;
+}
