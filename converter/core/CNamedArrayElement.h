@@ -11,7 +11,6 @@ public:
     explicit CNamedArrayElement(const char* name);
     CNamedArrayElement(const CNamedArrayElement&) = delete;
     CNamedArrayElement& operator=(const CNamedArrayElement&) = delete;
-    virtual void Reserved() {}
     // Leaves the owner's index, so that a destroyed element is never found by key.
     virtual ~CNamedArrayElement();
 

@@ -541,8 +541,10 @@ void CZelFile::ConstructTypes()
 
 void CZelFile::CheckTypedExtents(std::vector<TypedExtent>& extents)
 {
-    std::sort(extents.begin(), extents.end(),
-              [](const TypedExtent& a, const TypedExtent& b) { return a.place < b.place; });
+    auto byPlace = [](const TypedExtent& a, const TypedExtent& b) { return a.place < b.place; };
+    // Writers emit records in place order, so the sort is usually skipped.
+    if (!std::is_sorted(extents.begin(), extents.end(), byPlace))
+        std::sort(extents.begin(), extents.end(), byPlace);
     for (size_t i = 1; i < extents.size(); ++i) {
         const TypedExtent& before = extents[i - 1];
         if (before.place >> 28 == extents[i].place >> 28 && before.place + before.size > extents[i].place)

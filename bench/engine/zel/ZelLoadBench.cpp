@@ -152,9 +152,13 @@ int ReadCompressed(void* user, void* buffer, int count)
     return riff->Read(buffer, n, false) ? -1 : int(n);
 }
 
+unsigned long g_BytesDecoded = 0;
+unsigned long g_LastIndex = 0;
+
 // The bound: every chunk read into heap memory and the segment decompressed, nothing patched.
 void ReadAndDecompress(const char* path)
 {
+    g_BytesDecoded = 0;
     CZRiffFile riff;
     if (!riff.Open(path, CZRiffFile::MakeFourCC("ZEL2")) || !riff.Descend(CZRiffFile::MakeFourCC("LIST"), 0, true))
         std::abort();
@@ -167,7 +171,8 @@ void ReadAndDecompress(const char* path)
             decompressor.Decompress(ReadCompressed, &riff);
             for (unsigned long done = 0; done < length; done += 0x100000) {
                 unsigned long slice = length - done < 0x100000 ? length - done : 0x100000;
-                decompressor.Read(static_cast<char*>(data) + done, int(slice));
+                int got = decompressor.Read(static_cast<char*>(data) + done, int(slice));
+                g_BytesDecoded += got > 0 ? unsigned(got) : 0;
             }
             decompressor.Decompress(nullptr, nullptr);
             zfree(data);
@@ -197,6 +202,10 @@ void LoadInPlace(const char* name)
 {
     CZelFile file;
     file.Load(name);
+    char last[32];
+    std::snprintf(last, sizeof last, "Bench%lu", (kRecords - 1) / kExportEvery * kExportEvery);
+    const CBenchRecord* record = static_cast<const CBenchRecord*>(CZelFixupManager::GetAddress(CCRC32::GetCRC(last)));
+    g_LastIndex = record && record->pNext ? record->pNext->Index : 0;
 }
 
 }  // namespace
@@ -214,6 +223,12 @@ int main()
     double load = Seconds(LoadInPlace, kLevelName);
     std::printf("level: %lu records of %lu bytes, %lu pointer fixups, %lu exports and handles\n", kRecords,
                 kRecordWords * 4, kRecords, kRecords / kExportEvery);
+    // Both runs must have done the whole work: every byte decoded, every pointer relocated.
+    if (g_BytesDecoded != kRecords * kRecordWords * 4 || g_LastIndex != (kRecords - 1) / kExportEvery * kExportEvery + 1) {
+        std::fprintf(stderr, "bench_zel_load: incomplete run (%lu bytes decoded, index %lu)\n", g_BytesDecoded,
+                     g_LastIndex);
+        return 1;
+    }
     std::printf("read and decompress: %.3f s\nload in place:       %.3f s\nratio load/read:     %.2f\n", bound,
                 load, load / bound);
     return 0;

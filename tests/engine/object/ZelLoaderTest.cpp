@@ -25,6 +25,8 @@ protected:
         CZelFile::LoadChunkCategories(0x11);
         GObject::InitEditableInfo();
     }
+    // Objects outlive the files that created them; each test starts with an empty tree.
+    void TearDown() override { GObject::DestroyObjects(); }
 };
 
 TEST_F(ZelLoader, MasterAndLevelLoadWithEveryFixup)
@@ -138,6 +140,29 @@ TEST_F(ZelLoader, LookupSearchesPackThenHashedThenPlainNames)
         EXPECT_EQ(probe->Value, c.value) << c.asked;
     }
     EXPECT_EQ(ExportedProbe("BothPlainThing"), nullptr);
+}
+
+// "written.zel" comes from the converter's own writer.
+TEST_F(ZelLoader, ConverterOutputLoadsWithEveryFixup)
+{
+    CZelFile master;
+    master.Load("master.zel");
+    CZelFile written;
+    ASSERT_EQ(written.Load("written.zel"), 0);
+    CZelProbe* probe = ExportedProbe("WrittenThing");
+    ASSERT_NE(probe, nullptr);
+    EXPECT_EQ(probe->Value, 90u);
+    EXPECT_STREQ(probe->pText, "written text");
+    EXPECT_EQ(probe->pImport, ExportedProbe("MasterThing"));
+    EXPECT_EQ(probe->Handle.GetValue(), ExportedProbe("MasterThing"));
+    EXPECT_TRUE(Contains(CZelProbe::Destroyed(), 91));  // the temporary segment is gone
+    EXPECT_EQ(ExportedProbe("WrittenTemp"), nullptr);
+
+    GZelProbeObject* object = static_cast<GZelProbeObject*>(GObject::Find(CCRC32::GetCRC("WrittenObject")));
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(object->Count, 41);
+    EXPECT_FLOAT_EQ(object->Speed, 4.25f);
+    EXPECT_EQ(object->GetHandle().Player(), 2);
 }
 
 TEST(ZelLoaderDeath, MissingFileNamesBothNames)

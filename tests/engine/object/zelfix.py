@@ -203,6 +203,33 @@ def zel_load(block, name):
     block.record("CZelLoad", struct.pack("<I", 0) + name.encode() + b"\0")
 
 
+def text(block, value):
+    return block.segments[0].add(value.encode() + b"\0")
+
+
+def template(block, class_name, label, name):
+    """CVeskTemplateFillData: CFillData, Player, pName, pNext."""
+    where = fill_record(block, "CVeskTemplateFillData", class_name, label, [], struct.pack("<iII", 0, 0, 0))
+    block.pointer(where + 20, text(block, name))
+
+
+def extra_data(block, file_name, label):
+    """CVeskExtraData: pNext, pFileName, pReference, pLabel, bDumped and filler, LabelCRC."""
+    where = block.record("CVeskExtraData", struct.pack("<IIIIBxxxI", 0, 0, 0, 0, 0, name_key(label)))
+    if file_name:
+        block.pointer(where + 8, text(block, file_name))
+    block.pointer(where + 16, text(block, label))
+
+
+def vesk_file(templates, extras):
+    b = Block()
+    for class_name, label, name in templates:
+        template(b, class_name, label, name)
+    for file_name, label in extras:
+        extra_data(b, file_name, label)
+    return zel_file([("PCX ", b)])
+
+
 def i32(v):
     return struct.pack("<i", v)
 
@@ -231,7 +258,8 @@ def level_file():
     pc.pointer(far + 8, place(3, 16))
     probe(pc, 12, export="ExtraSegmentThing", segment=2)
     preset(pc, "GZelProbeObject", "Probe1", [("Speed", f32(2.5), 0, 0)], player=1)
-    preset(pc, "GNotAClass", "Nobody", [], handle=0x12345)
+    where = preset(pc, "GNotAClass", "Nobody", [], handle=0x12345)
+    pc.publ.append((name_key("NobodyPreset"), where))
     pc.record("CNotARecord", struct.pack("<I", 0xC0FFEE))
     zel_load(pc, "extra.zel")
     windows = Block()
@@ -277,6 +305,9 @@ def write_test_data(out):
         "splash.zel": single_probe_file(82, "SplashThing"),
         "plainonly/level.zel": single_probe_file(60, "PlainThing"),
         "both/level.zel": single_probe_file(51, "BothPlainThing"),
+        "vesk1.zel": vesk_file([("GZelProbeObject", "T1", "First"), ("GZelProbeObject", "T2", "Second")],
+                               [("a.rhu", "One"), ("b.rhu", "Two"), ("a.rhu", "Three"), (None, "Four")]),
+        "vesk2.zel": vesk_file([("GZelProbeObject", "T3", "Third")], [("c.rhu", "Five")]),
     }
     compressed, plain = mutation_base()
     files["mutants/base_x.zel"] = compressed
