@@ -40,7 +40,14 @@ private:
         float constant[4];
     };
 
+    // How a pixel of the common single-stage draws is computed on 8-bit channels.
+    enum class FastSource : uint8_t { Texture, Diffuse, Modulate };
+    enum class FastBlend : uint8_t { None, Alpha, AlphaAdd, Add };
+
     void SetupStages(const DeviceState& state);
+    void ChooseFastPath();
+    void ShadeSpanFast(int y, int x0, int x1, const SpanSetup& setup);
+    float Lod(const Stage& stage, const SpanSetup& setup, const float* v, float w) const;
     void Combine(const float* diffuse, const float* specular, const float (*texel)[4], float* colour) const;
     void Blend(const float* source, uint8_t* pixel) const;
     bool AlphaPasses(float alpha) const;
@@ -58,6 +65,10 @@ private:
     bool blend_;
     DWORD sourceBlend_, destBlend_, blendOp_;
     DWORD writeMask_;
+    bool directWrite_;  // no blending into a 32-bit target: pixels are stored, not read
+    bool fast_ = false;
+    FastSource fastColour_ = FastSource::Diffuse, fastAlpha_ = FastSource::Diffuse;
+    FastBlend fastBlend_ = FastBlend::None;
     bool specular_;
     bool fog_;
     FogInput fogInput_;

@@ -8,13 +8,13 @@ namespace d3d9sw {
 
 namespace {
 
-struct ByteTable {
-    float values[256];
-    ByteTable() {
-        for (int i = 0; i < 256; ++i) values[i] = float(i) / 255.0f;
-    }
-};
-const ByteTable kTable;
+// Coordinates are limited to +-1e6 texels before this, so the conversion cannot overflow.
+inline int Floor(float value) {
+    int i = int(value);
+    return value < float(i) ? i - 1 : i;
+}
+
+bool PowerOfTwo(int size) { return (size & (size - 1)) == 0; }
 
 D3DTEXTUREFILTERTYPE Filter(DWORD value) {
     // Anisotropic filtering is served by the linear filter.
@@ -22,12 +22,15 @@ D3DTEXTUREFILTERTYPE Filter(DWORD value) {
     return value <= D3DTEXF_LINEAR ? D3DTEXTUREFILTERTYPE(value) : D3DTEXF_LINEAR;
 }
 
-inline void Unpack(uint32_t argb, float out[4]) {
-    out[0] = kTable.values[(argb >> 16) & 0xFF];
-    out[1] = kTable.values[(argb >> 8) & 0xFF];
-    out[2] = kTable.values[argb & 0xFF];
-    out[3] = kTable.values[argb >> 24];
+// Blends two packed ARGB values, weight 0..256 towards the second, rounding each channel.
+inline uint32_t Lerp(uint32_t a, uint32_t b, uint32_t weight) {
+    uint32_t keep = 256 - weight;
+    uint32_t redBlue = ((a & 0x00FF00FFu) * keep + (b & 0x00FF00FFu) * weight + 0x00800080u) >> 8;
+    uint32_t alphaGreen = (((a >> 8) & 0x00FF00FFu) * keep + ((b >> 8) & 0x00FF00FFu) * weight + 0x00800080u) >> 8;
+    return (redBlue & 0x00FF00FFu) | ((alphaGreen & 0x00FF00FFu) << 8);
 }
+
+inline uint32_t Weight(float fraction) { return uint32_t(fraction * 256.0f + 0.5f); }
 
 }  // namespace
 
@@ -35,7 +38,9 @@ Sampler::Sampler(const Texture* texture, const DWORD* states) {
     UINT first = std::min<UINT>(states[D3DSAMP_MAXMIPLEVEL], texture->LevelCount() - 1);
     for (UINT i = first; i < texture->LevelCount(); ++i) {
         TextureLevel l = texture->Level(i);
-        levels_.push_back({int(l.width), int(l.height), float(l.width), float(l.height), l.argb});
+        bool wrapU = states[D3DSAMP_ADDRESSU] == D3DTADDRESS_WRAP && PowerOfTwo(int(l.width));
+        bool wrapV = states[D3DSAMP_ADDRESSV] == D3DTADDRESS_WRAP && PowerOfTwo(int(l.height));
+        levels_.push_back({int(l.width), int(l.height), float(l.width), float(l.height), l.argb, wrapU, wrapV});
     }
     addressU_ = states[D3DSAMP_ADDRESSU];
     addressV_ = states[D3DSAMP_ADDRESSV];
@@ -49,7 +54,11 @@ Sampler::Sampler(const Texture* texture, const DWORD* states) {
     needsLod_ = minFilter_ != magFilter_ || (mipFilter_ != D3DTEXF_NONE && levels_.size() > 1);
 }
 
-bool Sampler::Address(int& i, int size, DWORD mode) const {
+inline bool Sampler::Address(int& i, int size, bool maskable, DWORD mode) const {
+    if (maskable) {
+        i &= size - 1;
+        return true;
+    }
     switch (mode) {
     case D3DTADDRESS_CLAMP: i = i < 0 ? 0 : (i >= size ? size - 1 : i); return true;
     case D3DTADDRESS_BORDER: return i >= 0 && i < size;
@@ -64,62 +73,40 @@ bool Sampler::Address(int& i, int size, DWORD mode) const {
     }
 }
 
-void Sampler::SampleLevel(const Level& level, D3DTEXTUREFILTERTYPE filter, float u, float v, float out[4]) const {
-    if (filter == D3DTEXF_POINT) {
-        int x = int(std::floor(u * level.fw)), y = int(std::floor(v * level.fh));
-        if (Address(x, level.width, addressU_) && Address(y, level.height, addressV_))
-            Unpack(level.argb[y * level.width + x], out);
-        else
-            Unpack(border_, out);
-        return;
-    }
-    float fx = u * level.fw - 0.5f, fy = v * level.fh - 0.5f;
-    float bx = std::floor(fx), by = std::floor(fy);
-    float ax = fx - bx, ay = fy - by;
-    int x0 = int(bx), y0 = int(by);
-    float texel[4][4];
-    for (int k = 0; k < 4; ++k) {
-        int x = x0 + (k & 1), y = y0 + (k >> 1);
-        if (Address(x, level.width, addressU_) && Address(y, level.height, addressV_))
-            Unpack(level.argb[y * level.width + x], texel[k]);
-        else
-            Unpack(border_, texel[k]);
-    }
-    for (int c = 0; c < 4; ++c) {
-        float top = texel[0][c] + (texel[1][c] - texel[0][c]) * ax;
-        float bottom = texel[2][c] + (texel[3][c] - texel[2][c]) * ax;
-        out[c] = top + (bottom - top) * ay;
-    }
+inline uint32_t Sampler::Texel(const Level& level, int x, int y) const {
+    if (Address(x, level.width, level.wrapU, addressU_) && Address(y, level.height, level.wrapV, addressV_))
+        return level.argb[y * level.width + x];
+    return border_;
 }
 
-void Sampler::Sample(float u, float v, float lod, float out[4]) const {
+uint32_t Sampler::SampleLevel(const Level& level, D3DTEXTUREFILTERTYPE filter, float u, float v) const {
+    if (filter == D3DTEXF_POINT) return Texel(level, Floor(u * level.fw), Floor(v * level.fh));
+    float fx = u * level.fw - 0.5f, fy = v * level.fh - 0.5f;
+    int x0 = Floor(fx), y0 = Floor(fy);
+    uint32_t wx = Weight(fx - float(x0)), wy = Weight(fy - float(y0));
+    uint32_t top = Lerp(Texel(level, x0, y0), Texel(level, x0 + 1, y0), wx);
+    uint32_t bottom = Lerp(Texel(level, x0, y0 + 1), Texel(level, x0 + 1, y0 + 1), wx);
+    return Lerp(top, bottom, wy);
+}
+
+uint32_t Sampler::Sample(float u, float v, float lod) const {
     if (!std::isfinite(u) || !std::isfinite(v)) u = v = 0.0f;
     // Keep coordinates where integer texel indices cannot overflow.
     u = std::max(-1.0e6f, std::min(1.0e6f, u));
     v = std::max(-1.0e6f, std::min(1.0e6f, v));
     lod += lodBias_;
-    if (!needsLod_ || !(lod > 0.0f)) {
-        SampleLevel(levels_[0], needsLod_ ? magFilter_ : minFilter_, u, v, out);
-        return;
-    }
+    if (!needsLod_ || !(lod > 0.0f)) return SampleLevel(levels_[0], needsLod_ ? magFilter_ : minFilter_, u, v);
     int last = int(levels_.size()) - 1;
-    if (mipFilter_ == D3DTEXF_NONE || last == 0) {
-        SampleLevel(levels_[0], minFilter_, u, v, out);
-        return;
-    }
+    if (mipFilter_ == D3DTEXF_NONE || last == 0) return SampleLevel(levels_[0], minFilter_, u, v);
     if (mipFilter_ == D3DTEXF_POINT) {
-        int level = std::min(last, int(std::floor(lod + 0.5f)));
-        SampleLevel(levels_[level], minFilter_, u, v, out);
-        return;
+        int level = std::min(last, int(lod + 0.5f));
+        return SampleLevel(levels_[level], minFilter_, u, v);
     }
     float clamped = std::min(lod, float(last));
-    int lower = int(std::floor(clamped));
+    int lower = int(clamped);
     int upper = std::min(last, lower + 1);
-    float weight = clamped - float(lower);
-    float a[4], b[4];
-    SampleLevel(levels_[lower], minFilter_, u, v, a);
-    SampleLevel(levels_[upper], minFilter_, u, v, b);
-    for (int c = 0; c < 4; ++c) out[c] = a[c] + (b[c] - a[c]) * weight;
+    return Lerp(SampleLevel(levels_[lower], minFilter_, u, v), SampleLevel(levels_[upper], minFilter_, u, v),
+                Weight(clamped - float(lower)));
 }
 
 }  // namespace d3d9sw

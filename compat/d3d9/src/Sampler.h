@@ -18,18 +18,21 @@ public:
     float Width() const { return levels_[0].fw; }
     float Height() const { return levels_[0].fh; }
 
-    // lod is log2 of texels per pixel at the base level; colour out as r, g, b, a in 0..1.
-    void Sample(float u, float v, float lod, float out[4]) const;
+    // lod is log2 of texels per pixel at the base level. Filtering works on 8-bit channels
+    // with 8-bit weights, as texture units do; the result is packed ARGB.
+    uint32_t Sample(float u, float v, float lod) const;
 
 private:
     struct Level {
         int width, height;
         float fw, fh;
         const uint32_t* argb;
+        bool wrapU, wrapV;  // wrap addressing on a power-of-two size: a mask does it
     };
 
-    void SampleLevel(const Level& level, D3DTEXTUREFILTERTYPE filter, float u, float v, float out[4]) const;
-    bool Address(int& i, int size, DWORD mode) const;
+    uint32_t SampleLevel(const Level& level, D3DTEXTUREFILTERTYPE filter, float u, float v) const;
+    bool Address(int& i, int size, bool maskable, DWORD mode) const;
+    uint32_t Texel(const Level& level, int x, int y) const;
 
     std::vector<Level> levels_;
     DWORD addressU_, addressV_;
