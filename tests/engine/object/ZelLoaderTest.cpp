@@ -175,6 +175,18 @@ TEST(ZelLoaderDeath, MissingFileNamesBothNames)
         ::testing::ExitedWithCode(3), "Cannot locate nowhere/missing.zel or NOWHERE\\\\[0-9A-F]{8}\\.zlx");
 }
 
+// An export under a record type's name would make the next record of that type jump into data.
+TEST(ZelLoaderDeath, ExportOverARecordTypeIsRefused)
+{
+    CZelFile::LoadChunkCategories(0x11);
+    EXPECT_EXIT(
+        {
+            CZelFile file;
+            file.Load("mutants/export_over_type.zel");
+        },
+        ::testing::ExitedWithCode(3), "Cannot load mutants/export_over_type.zel: an export would replace the record type");
+}
+
 TEST(ZelLoaderDeath, SetLabelOnUnknownKeyIsFatal)
 {
     EXPECT_EXIT(CZelFixupManager::SetLabel(CCRC32::GetCRC("never seen anywhere"), "x"),
