@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -96,6 +97,27 @@ TEST_F(RiffFile, ReadsPythonWaveOutput)
     riff.Read(frame, 4, false);
     EXPECT_EQ(frame[0], 70);
     EXPECT_EQ(frame[1], -30);
+}
+
+TEST_F(RiffFile, RealRecordingMatchesPythonWave)
+{
+    const std::string path = MG_TESTDATA_DIR "/wav/Front_Center.wav";
+    std::vector<std::string> python = SplitLines(RiffCheck("readwav", path));
+    ASSERT_EQ(python.size(), 2u);
+    CZRiffFile riff;
+    ASSERT_NE(riff.Open(path.c_str(), FourCC("WAVE")), nullptr);
+    ASSERT_NE(riff.Descend(FourCC("fmt "), 0, true), nullptr);
+    unsigned short fmt[8];
+    EXPECT_FALSE(riff.Read(fmt, sizeof fmt, false));
+    riff.Ascend();
+    ZRIFFCKINFO* data = riff.Descend(FourCC("data"), 0, true);
+    ASSERT_NE(data, nullptr);
+    std::string samples(data->size, '\0');
+    EXPECT_FALSE(riff.Read(&samples[0], data->size, false));
+    unsigned long rate = fmt[2] | static_cast<unsigned long>(fmt[3]) << 16;
+    EXPECT_EQ(python[0], std::to_string(fmt[1]) + " " + std::to_string(fmt[7] / 8) + " " + std::to_string(rate) + " " +
+                             std::to_string(data->size / fmt[6]));
+    EXPECT_TRUE(python[1] == HexOf(samples));
 }
 
 TEST_F(RiffFile, FormFilesReadBigEndianUntilARiffHeader)

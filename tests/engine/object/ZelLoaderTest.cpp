@@ -142,6 +142,18 @@ TEST_F(ZelLoader, LookupSearchesPackThenHashedThenPlainNames)
     EXPECT_EQ(ExportedProbe("BothPlainThing"), nullptr);
 }
 
+int g_ProgressCalls = 0;
+
+TEST_F(ZelLoader, ProgressCallbackRunsBeforeEveryReadSlice)
+{
+    CZelFile::RegisterHackCallback([] { ++g_ProgressCalls; });
+    CZelFile master;
+    master.Load("master.zel");
+    CZelFile::RegisterHackCallback(nullptr);
+    // Five tables and two segments of a few bytes each: one slice apiece.
+    EXPECT_EQ(g_ProgressCalls, 7);
+}
+
 // "written.zel" comes from the converter's own writer.
 TEST_F(ZelLoader, ConverterOutputLoadsWithEveryFixup)
 {
@@ -173,6 +185,18 @@ TEST(ZelLoaderDeath, MissingFileNamesBothNames)
             file.Load("nowhere/missing.zel");
         },
         ::testing::ExitedWithCode(3), "Cannot locate nowhere/missing.zel or NOWHERE\\\\[0-9A-F]{8}\\.zlx");
+}
+
+// An export under a record type's name would make the next record of that type jump into data.
+TEST(ZelLoaderDeath, ExportOverARecordTypeIsRefused)
+{
+    CZelFile::LoadChunkCategories(0x11);
+    EXPECT_EXIT(
+        {
+            CZelFile file;
+            file.Load("mutants/export_over_type.zel");
+        },
+        ::testing::ExitedWithCode(3), "Cannot load mutants/export_over_type.zel: an export would replace the record type");
 }
 
 TEST(ZelLoaderDeath, SetLabelOnUnknownKeyIsFatal)

@@ -293,6 +293,14 @@ def mutation_base():
     return zel_file([("PCX ", b)], compress_segments=True), zel_file([("PCX ", b)])
 
 
+def export_over_type_file():
+    """A damaged file: it exports a record under the name of a record type."""
+    b = Block()
+    where = b.segments[0].add(struct.pack("<II", 0, 0))
+    b.publ.append((name_key("CZelProbe"), where))
+    return zel_file([("PCX ", b)])
+
+
 def write_test_data(out):
     out = Path(out)
     out.mkdir(parents=True, exist_ok=True)
@@ -307,6 +315,7 @@ def write_test_data(out):
         "both/level.zel": single_probe_file(51, "BothPlainThing"),
         "vesk1.zel": vesk_file([("GZelProbeObject", "T1", "First"), ("GZelProbeObject", "T2", "Second")],
                                [("a.rhu", "One"), ("b.rhu", "Two"), ("a.rhu", "Three"), (None, "Four")]),
+        "mutants/export_over_type.zel": export_over_type_file(),
         "vesk2.zel": vesk_file([("GZelProbeObject", "T3", "Third")], [("c.rhu", "Five")]),
     }
     compressed, plain = mutation_base()
