@@ -148,30 +148,23 @@ CZelFile::~CZelFile()
 // ---------------------------------------------------------------------------------------------
 // Finding the file: the pack first, then the hashed loose name, then the plain name.
 
-void CZelFile::ResetPackIndex()
-{
-    ZlpkFile.Close();
-    delete[] pPackPairs;
-    pPackPairs = nullptr;
-    PackPairCount = 0;
-    bPackIndexRead = false;
-}
-
-bool CZelFile::ReadPackIndex()
+void CZelFile::ReadPackIndex()
 {
     bPackIndexRead = true;
     for (unsigned long& start : PackBucketStart)
         start = 0xFFFFFFFF;
     CZFile probe;
     if (probe.Open("zlp.zlp", 0x105) != 0)
-        return false;
+        return;
     char path[kPathMax];
     CZFile::GetPath(path, 0x101);
     std::strncat(path, "zlp.zlp", kPathMax - std::strlen(path) - 1);
-    if (!ZlpkFile.Open(path, FourCC("ZLPK")))
+    const ZRIFFCKINFO* top = ZlpkFile.Open(path, FourCC("ZLPK"));
+    if (!top)
         vbail("Cannot read ZLPK file");
-    ZRIFFCKINFO* index = ZlpkFile.Descend(FourCC("INDX"), 0, true);
-    if (!index || index->size < 64 + 8)
+    const unsigned long packEnd = top->dataStart + top->size;
+    const ZRIFFCKINFO* index = ZlpkFile.Descend(FourCC("INDX"), 0, true);
+    if (!index || index->size < 64 + 8 || index->size > packEnd - index->dataStart)
         vbail("Cannot read ZLPK file");
     PackPairCount = (index->size - 64) / 8;
     pPackPairs = new unsigned long[PackPairCount * 2];
@@ -180,7 +173,6 @@ bool CZelFile::ReadPackIndex()
         (ZlpkFile.Read(PackBucketStart, sizeof PackBucketStart, false)))
         vbail("Cannot read ZLPK file");
     ZlpkFile.Ascend();
-    return true;
 }
 
 // A missing pack, an empty bucket or a start past the pairs all mean "not in the pack"; the
