@@ -148,30 +148,23 @@ CZelFile::~CZelFile()
 // ---------------------------------------------------------------------------------------------
 // Finding the file: the pack first, then the hashed loose name, then the plain name.
 
-void CZelFile::ResetPackIndex()
-{
-    ZlpkFile.Close();
-    delete[] pPackPairs;
-    pPackPairs = nullptr;
-    PackPairCount = 0;
-    bPackIndexRead = false;
-}
-
-bool CZelFile::ReadPackIndex()
+void CZelFile::ReadPackIndex()
 {
     bPackIndexRead = true;
     for (unsigned long& start : PackBucketStart)
         start = 0xFFFFFFFF;
     CZFile probe;
     if (probe.Open("zlp.zlp", 0x105) != 0)
-        return false;
+        return;
     char path[kPathMax];
     CZFile::GetPath(path, 0x101);
     std::strncat(path, "zlp.zlp", kPathMax - std::strlen(path) - 1);
-    if (!ZlpkFile.Open(path, FourCC("ZLPK")))
+    const ZRIFFCKINFO* top = ZlpkFile.Open(path, FourCC("ZLPK"));
+    if (!top)
         vbail("Cannot read ZLPK file");
-    ZRIFFCKINFO* index = ZlpkFile.Descend(FourCC("INDX"), 0, true);
-    if (!index || index->size < 64 + 8)
+    const unsigned long packEnd = top->dataStart + top->size;
+    const ZRIFFCKINFO* index = ZlpkFile.Descend(FourCC("INDX"), 0, true);
+    if (!index || index->size < 64 + 8 || index->size > packEnd - index->dataStart)
         vbail("Cannot read ZLPK file");
     PackPairCount = (index->size - 64) / 8;
     pPackPairs = new unsigned long[PackPairCount * 2];
@@ -180,7 +173,6 @@ bool CZelFile::ReadPackIndex()
         (ZlpkFile.Read(PackBucketStart, sizeof PackBucketStart, false)))
         vbail("Cannot read ZLPK file");
     ZlpkFile.Ascend();
-    return true;
 }
 
 // A missing pack, an empty bucket or a start past the pairs all mean "not in the pack"; the
@@ -510,33 +502,37 @@ void CZelFile::FixupHandles()
 void CZelFile::ConstructTypes()
 {
     Table& table = Tables[TabType];
+    std::vector<ZelInPlaceConstructor> constructors(table.Count());
     std::vector<TypedExtent> extents;
+    extents.reserve(table.Count());
     for (unsigned long i = 0; i < table.Count(); ++i) {
         unsigned long key = table.Entries()[2 * i];
         unsigned long& place = table.Entries()[2 * i + 1];
-        ZelInPlaceConstructor construct = nullptr;
         unsigned long size = 0;
-        if (!CZelFixupManager::GetRecordType(key, construct, size)) {
-            char message[160];
-            std::snprintf(message, sizeof message,
-                          "%s: no record type registered for class key %08lX; record skipped", pName, key);
-            _puts(message);
-            place = kSkippedPlace;
+        if (!CZelFixupManager::GetRecordType(key, constructors[i], size)) {
+            SkipUnknownType(key, place);
             continue;
         }
         if (Place(place, size < 4 ? 4 : size, "a typed record"))
             extents.push_back(TypedExtent{place, size});
+        else
+            constructors[i] = nullptr;  // its segment is not loaded on this platform
     }
     CheckTypedExtents(extents);
     for (unsigned long i = 0; i < table.Count(); ++i) {
         unsigned long place = table.Entries()[2 * i + 1];
-        if (place == kSkippedPlace || !pSegment[place >> 28])
-            continue;
-        ZelInPlaceConstructor construct = nullptr;
-        unsigned long size = 0;
-        CZelFixupManager::GetRecordType(table.Entries()[2 * i], construct, size);
-        construct(pSegment[place >> 28] + (place & kPlaceOffsetMask));
+        if (constructors[i])
+            constructors[i](pSegment[place >> 28] + (place & kPlaceOffsetMask));
     }
+}
+
+void CZelFile::SkipUnknownType(unsigned long key, unsigned long& place)
+{
+    char message[160];
+    std::snprintf(message, sizeof message, "%s: no record type registered for class key %08lX; record skipped",
+                  pName, key);
+    _puts(message);
+    place = kSkippedPlace;
 }
 
 void CZelFile::CheckTypedExtents(std::vector<TypedExtent>& extents)

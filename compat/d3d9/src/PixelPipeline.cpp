@@ -394,19 +394,29 @@ void PixelPipeline::ShadeSpanFast(int y, int x0, int x1, const SpanSetup& s) {
     for (int i = 0; i < varyingCount_; ++i) vRow[i] = s.varying[i][0] + s.varying[i][2] * dy;
     const Stage& stage = stages_[0];
     const int set = kTexCoord + 2 * stage.texCoordSet;
+    const bool textured = stage.sampler != nullptr;
+    float lod = 0.0f;
     const uint32_t opaque = target_->Format() == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
     const uint8_t colourSource = uint8_t(fastColour_), alphaSource = uint8_t(fastAlpha_);
 
     for (int x = x0; x < x1; ++x) {
         float dx = float(x - s.refX);
         float z = zRow + s.z[1] * dx;
-        if (depthTest_ && !Compare(depthFunc_, z, depthRow[x])) continue;
+        if (depthTest_ && !(depthFunc_ == D3DCMP_LESSEQUAL ? z <= depthRow[x] : Compare(depthFunc_, z, depthRow[x])))
+            continue;
         float q = qRow + s.q[1] * dx;
         float w = q != 0.0f ? 1.0f / q : 0.0f;
         float v[kVaryings];
-        for (int i = 0; i < varyingCount_; ++i) v[i] = (vRow[i] + s.varying[i][1] * dx) * w;
+        for (int i = kDiffuse; i < kDiffuse + 4; ++i) v[i] = (vRow[i] + s.varying[i][1] * dx) * w;
         uint32_t d[4] = {ToByte(v[kDiffuse]), ToByte(v[kDiffuse + 1]), ToByte(v[kDiffuse + 2]), ToByte(v[kDiffuse + 3])};
-        uint32_t texel = stage.sampler ? stage.sampler->Sample(v[set], v[set + 1], Lod(stage, s, v, w)) : 0xFFFFFFFFu;
+        uint32_t texel = 0xFFFFFFFFu;
+        if (textured) {
+            v[set] = (vRow[set] + s.varying[set][1] * dx) * w;
+            v[set + 1] = (vRow[set + 1] + s.varying[set + 1][1] * dx) * w;
+            // Like texture units, one level of detail serves a pair of neighbouring pixels.
+            if (((x - x0) & 1) == 0) lod = Lod(stage, s, v, w);
+            texel = stage.sampler->Sample(v[set], v[set + 1], lod);
+        }
         uint32_t t[4] = {(texel >> 16) & 0xFF, (texel >> 8) & 0xFF, texel & 0xFF, texel >> 24};
         uint32_t c[4];
         for (int k = 0; k < 3; ++k) c[k] = Pick(colourSource, t[k], d[k]);

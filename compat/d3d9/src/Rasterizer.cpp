@@ -21,6 +21,28 @@ int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
 }
 int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
 
+// The span of columns lo..hi where a * x + k >= bias, narrowed in place. The quotient is
+// estimated in double, clamped to the span and corrected exactly in integers: 64-bit division
+// and 64-bit float conversion are slow library paths on this 32-bit target.
+void NarrowSpan(int64_t a, int64_t k, int64_t bias, int& lo, int& hi) {
+    if (a == 0) {
+        if (k < bias) hi = lo - 1;
+        return;
+    }
+    double edge = double(bias - k) / double(a);
+    if (a > 0) {
+        int x = edge <= lo ? lo : (edge > hi + 1 ? hi + 1 : int(edge));
+        while (x > lo && a * (x - 1) + k >= bias) --x;
+        while (x <= hi && a * x + k < bias) ++x;
+        lo = x;
+    } else {
+        int x = edge >= hi ? hi : (edge < lo - 1 ? lo - 1 : int(edge));
+        while (x < hi && a * (x + 1) + k >= bias) ++x;
+        while (x >= lo && a * x + k < bias) --x;
+        hi = x;
+    }
+}
+
 void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, ShadedVertex& out) {
     for (int i = 0; i < 4; ++i) out.clip[i] = a.clip[i] + (b.clip[i] - a.clip[i]) * t;
     for (int i = 0; i < varyings; ++i) out.varying[i] = a.varying[i] + (b.varying[i] - a.varying[i]) * t;
@@ -162,14 +184,9 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
         Plane(a.varying[i], b.varying[i], c.varying[i], a, b, c, fArea, setup.varying[i], x0, y0);
 
     for (int y = y0; y <= y1; ++y) {
-        int64_t left = x0, right = x1;
-        for (int i = 0; i < 3 && left <= right; ++i) {
-            int64_t k = eb[i] * y + ec[i];
-            if (ea[i] > 0) left = std::max(left, CeilDiv(bias[i] - k, ea[i]));
-            else if (ea[i] < 0) right = std::min(right, FloorDiv(k - bias[i], -ea[i]));
-            else if (k < bias[i]) right = left - 1;
-        }
-        if (left <= right) pixels_.ShadeSpan(y, int(left), int(right) + 1, setup);
+        int left = x0, right = x1;
+        for (int i = 0; i < 3 && left <= right; ++i) NarrowSpan(ea[i], eb[i] * y + ec[i], bias[i], left, right);
+        if (left <= right) pixels_.ShadeSpan(y, left, right + 1, setup);
     }
 }
 

@@ -142,6 +142,18 @@ TEST_F(ZelLoader, LookupSearchesPackThenHashedThenPlainNames)
     EXPECT_EQ(ExportedProbe("BothPlainThing"), nullptr);
 }
 
+int g_ProgressCalls = 0;
+
+TEST_F(ZelLoader, ProgressCallbackRunsBeforeEveryReadSlice)
+{
+    CZelFile::RegisterHackCallback([] { ++g_ProgressCalls; });
+    CZelFile master;
+    master.Load("master.zel");
+    CZelFile::RegisterHackCallback(nullptr);
+    // Five tables and two segments of a few bytes each: one slice apiece.
+    EXPECT_EQ(g_ProgressCalls, 7);
+}
+
 // "written.zel" comes from the converter's own writer.
 TEST_F(ZelLoader, ConverterOutputLoadsWithEveryFixup)
 {
