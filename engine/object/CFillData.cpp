@@ -32,10 +32,13 @@ bool IsSoundRun(const EditableFillData* record, int depth)
     if (depth > kMaxEmbedding)
         return false;
     for (;;) {
-        if (!CZelFile::IsLoadedData(record, sizeof(EditableFillData)))
+        // The run's end is a lone zero name key: the converter writes only those 4 bytes.
+        if (!CZelFile::IsLoadedData(record, sizeof record->Crc))
             return false;
         if (record->Crc == 0)
             return true;
+        if (!CZelFile::IsLoadedData(record, sizeof(EditableFillData)))
+            return false;
         if (!CZelFile::IsLoadedData(record->Data, record->Length))
             return false;
         if (record->Flags == FILLDATA_EMBEDDED_GOBJECT &&

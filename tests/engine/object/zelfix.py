@@ -138,15 +138,15 @@ def fill_data(fields):
     for name, data, index, flags in fields:
         out += struct.pack("<IHBB", name_key(name), len(data), index, flags) + data
         out += b"\0" * (-len(data) % 4)  # records start on 4-byte boundaries
-    return out + struct.pack("<IHBB", 0, 0, 0, 0)
+    return out + struct.pack("<I", 0)  # the end: a lone zero name key
 
 
 def fill_record(block, cls, class_name, label, fields, extra=b"", segment=0, export=None):
     """CFillData and its subclasses: table pointer, ClassId, LabelId, pData, then extra."""
-    data_place = block.segments[segment].add(fill_data(fields))
     where = block.record(cls, struct.pack("<III", name_key(class_name), name_key(label) if label else 0, 0) + extra,
                          segment=segment, export=export)
-    block.pointer(where + 12, data_place)
+    # The values follow their record, so a file's last run ends exactly at its segment's end.
+    block.pointer(where + 12, block.segments[segment].add(fill_data(fields)))
     return where
 
 
