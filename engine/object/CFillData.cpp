@@ -7,10 +7,17 @@
 #include "engine/object/GObject.h"
 #include "engine/object/CZelFixupManager.h"
 #include "engine/object/CZelFile.h"
+#include "engine/include/RhuTypes.h"
 
 ZEL_REGISTER_RECORD(CDefaultFillData);
 ZEL_REGISTER_RECORD(CPresetFillData);
 ZEL_REGISTER_RECORD(CEmbeddedFillData);
+
+// The converter lays these records out from the shared record header.
+static_assert(sizeof(CFillData) == sizeof(rhu::CFillData), "CFillData differs from the record header");
+static_assert(sizeof(CDefaultFillData) == sizeof(rhu::CDefaultFillData), "CDefaultFillData differs from the record header");
+static_assert(sizeof(CPresetFillData) == sizeof(rhu::CPresetFillData), "CPresetFillData differs from the record header");
+static_assert(sizeof(CEmbeddedFillData) == sizeof(rhu::CEmbeddedFillData), "CEmbeddedFillData differs from the record header");
 
 namespace {
 
