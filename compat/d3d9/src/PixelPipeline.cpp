@@ -19,7 +19,8 @@ void ColourOf(DWORD argb, float out[4]) {
 
 inline float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
-inline uint32_t ToByte(float v) { return uint32_t(Clamp01(v) * 255.0f + 0.5f); }
+// Through int: a direct float to unsigned conversion is a slow sequence on this target.
+inline uint32_t ToByte(float v) { return uint32_t(int(Clamp01(v) * 255.0f + 0.5f)); }
 
 // log2 to within 0.01, from the float's exponent and a quadratic over its mantissa that is
 // exact at powers of two: enough to pick and blend mip levels, and much cheaper than the

@@ -21,15 +21,14 @@ int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
 }
 int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
 
-// The span of columns lo..hi where a * x + k >= bias, narrowed in place. The quotient is
-// estimated in double, clamped to the span and corrected exactly in integers: 64-bit division
-// and 64-bit float conversion are slow library paths on this 32-bit target.
-void NarrowSpan(int64_t a, int64_t k, int64_t bias, int& lo, int& hi) {
+// The span of columns lo..hi where a * x + k >= bias, narrowed in place. edge estimates the
+// crossing (bias - k) / a; it is clamped to the span and corrected exactly in integers, since
+// 64-bit division and 64-bit float conversion are slow library paths on this 32-bit target.
+void NarrowSpan(int64_t a, int64_t k, int64_t bias, double edge, int& lo, int& hi) {
     if (a == 0) {
         if (k < bias) hi = lo - 1;
         return;
     }
-    double edge = double(bias - k) / double(a);
     if (a > 0) {
         int x = edge <= lo ? lo : (edge > hi + 1 ? hi + 1 : int(edge));
         while (x > lo && a * (x - 1) + k >= bias) --x;
@@ -183,9 +182,21 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
     for (int i = 0; i < varyings_; ++i)
         Plane(a.varying[i], b.varying[i], c.varying[i], a, b, c, fArea, setup.varying[i], x0, y0);
 
+    // Each edge's value at the row start and its crossing estimate advance by fixed steps.
+    int64_t k[3];
+    double crossing[3], crossingStep[3];
+    for (int i = 0; i < 3; ++i) {
+        k[i] = eb[i] * y0 + ec[i];
+        crossing[i] = ea[i] != 0 ? double(bias[i] - k[i]) / double(ea[i]) : 0.0;
+        crossingStep[i] = ea[i] != 0 ? -double(eb[i]) / double(ea[i]) : 0.0;
+    }
     for (int y = y0; y <= y1; ++y) {
         int left = x0, right = x1;
-        for (int i = 0; i < 3 && left <= right; ++i) NarrowSpan(ea[i], eb[i] * y + ec[i], bias[i], left, right);
+        for (int i = 0; i < 3; ++i) {
+            if (left <= right) NarrowSpan(ea[i], k[i], bias[i], crossing[i], left, right);
+            k[i] += eb[i];
+            crossing[i] += crossingStep[i];
+        }
         if (left <= right) pixels_.ShadeSpan(y, left, right + 1, setup);
     }
 }

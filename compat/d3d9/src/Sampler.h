@@ -49,7 +49,7 @@ private:
         uint32_t alphaGreen = (((a >> 8) & 0x00FF00FFu) * keep + ((b >> 8) & 0x00FF00FFu) * weight + 0x00800080u) >> 8;
         return (redBlue & 0x00FF00FFu) | ((alphaGreen & 0x00FF00FFu) << 8);
     }
-    static uint32_t Weight(float fraction) { return uint32_t(fraction * 256.0f + 0.5f); }
+    static uint32_t Weight(float fraction) { return uint32_t(int(fraction * 256.0f + 0.5f)); }
 
     std::vector<Level> levels_;
     DWORD addressU_, addressV_;
