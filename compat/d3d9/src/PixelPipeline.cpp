@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <emmintrin.h>
+
 #include "PixelFormat.h"
 
 namespace d3d9sw {
@@ -376,12 +378,29 @@ namespace {
 
 inline uint32_t Mul255(uint32_t a, uint32_t b) { return ((a * b + 128) * 257) >> 16; }
 
-inline uint32_t Pick(uint8_t source, uint32_t texel, uint32_t diffuse) {
-    switch (source) {
-    case 0: return texel;
-    case 1: return diffuse;
-    default: return Mul255(texel, diffuse);
-    }
+
+}  // namespace
+
+namespace {
+
+// The diffuse colour's four channels as 16-bit lanes in the texel's byte order (b, g, r, a).
+inline __m128i DiffuseLanes(__m128 rgba) {
+    __m128 clamped = _mm_min_ps(_mm_max_ps(rgba, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+    __m128i bytes = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(clamped, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
+    bytes = _mm_shuffle_epi32(bytes, _MM_SHUFFLE(3, 0, 1, 2));
+    return _mm_packs_epi32(bytes, bytes);
+}
+
+// round(a * b / 255) per 16-bit lane, for a, b in 0..255.
+inline __m128i Mul255Lanes(__m128i a, __m128i b) {
+    __m128i x = _mm_add_epi16(_mm_mullo_epi16(a, b), _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+}
+
+// All bits set in the lanes (b, g, r, a) whose source is the given one.
+__m128i SourceMask(uint8_t colour, uint8_t alpha, uint8_t source) {
+    short c = colour == source ? -1 : 0, a = alpha == source ? -1 : 0;
+    return _mm_setr_epi16(c, c, c, a, 0, 0, 0, 0);
 }
 
 }  // namespace
@@ -391,14 +410,24 @@ void PixelPipeline::ShadeSpanFast(int y, int x0, int x1, const SpanSetup& s) {
     float* depthRow = depth_ ? depth_->DepthRow(UINT(y)) : nullptr;
     float dy = float(y - s.refY);
     float zRow = s.z[0] + s.z[2] * dy, qRow = s.q[0] + s.q[2] * dy;
-    float vRow[kVaryings];
-    for (int i = 0; i < varyingCount_; ++i) vRow[i] = s.varying[i][0] + s.varying[i][2] * dy;
+    const __m128 diffuseRow = _mm_setr_ps(s.varying[kDiffuse][0] + s.varying[kDiffuse][2] * dy,
+                                          s.varying[kDiffuse + 1][0] + s.varying[kDiffuse + 1][2] * dy,
+                                          s.varying[kDiffuse + 2][0] + s.varying[kDiffuse + 2][2] * dy,
+                                          s.varying[kDiffuse + 3][0] + s.varying[kDiffuse + 3][2] * dy);
+    const __m128 diffuseStep = _mm_setr_ps(s.varying[kDiffuse][1], s.varying[kDiffuse + 1][1],
+                                           s.varying[kDiffuse + 2][1], s.varying[kDiffuse + 3][1]);
     const Stage& stage = stages_[0];
     const int set = kTexCoord + 2 * stage.texCoordSet;
     const bool textured = stage.sampler != nullptr;
+    const float uRow = textured ? s.varying[set][0] + s.varying[set][2] * dy : 0.0f;
+    const float vRow = textured ? s.varying[set + 1][0] + s.varying[set + 1][2] * dy : 0.0f;
     float lod = 0.0f;
     const uint32_t opaque = target_->Format() == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
     const uint8_t colourSource = uint8_t(fastColour_), alphaSource = uint8_t(fastAlpha_);
+    const __m128i fromTexture = SourceMask(colourSource, alphaSource, uint8_t(FastSource::Texture));
+    const __m128i fromDiffuse = SourceMask(colourSource, alphaSource, uint8_t(FastSource::Diffuse));
+    const __m128i fromProduct = SourceMask(colourSource, alphaSource, uint8_t(FastSource::Modulate));
+    const __m128i zero = _mm_setzero_si128();
 
     for (int x = x0; x < x1; ++x) {
         float dx = float(x - s.refX);
@@ -407,43 +436,46 @@ void PixelPipeline::ShadeSpanFast(int y, int x0, int x1, const SpanSetup& s) {
             continue;
         float q = qRow + s.q[1] * dx;
         float w = q != 0.0f ? 1.0f / q : 0.0f;
-        float v[kVaryings];
-        for (int i = kDiffuse; i < kDiffuse + 4; ++i) v[i] = (vRow[i] + s.varying[i][1] * dx) * w;
-        uint32_t d[4] = {ToByte(v[kDiffuse]), ToByte(v[kDiffuse + 1]), ToByte(v[kDiffuse + 2]), ToByte(v[kDiffuse + 3])};
+        __m128 dxs = _mm_set1_ps(dx), ws = _mm_set1_ps(w);
+        __m128i diffuse = DiffuseLanes(_mm_mul_ps(_mm_add_ps(diffuseRow, _mm_mul_ps(diffuseStep, dxs)), ws));
         uint32_t texel = 0xFFFFFFFFu;
         if (textured) {
-            v[set] = (vRow[set] + s.varying[set][1] * dx) * w;
-            v[set + 1] = (vRow[set + 1] + s.varying[set + 1][1] * dx) * w;
+            float v[kVaryings];
+            v[set] = (uRow + s.varying[set][1] * dx) * w;
+            v[set + 1] = (vRow + s.varying[set + 1][1] * dx) * w;
             // Like texture units, one level of detail serves a pair of neighbouring pixels.
             if (((x - x0) & 1) == 0) lod = Lod(stage, s, v, w);
             texel = stage.sampler->Sample(v[set], v[set + 1], lod);
         }
-        uint32_t t[4] = {(texel >> 16) & 0xFF, (texel >> 8) & 0xFF, texel & 0xFF, texel >> 24};
-        uint32_t c[4];
-        for (int k = 0; k < 3; ++k) c[k] = Pick(colourSource, t[k], d[k]);
-        c[3] = Pick(alphaSource, t[3], d[3]);
-        if (alphaTest_ && !Compare(alphaFunc_, float(c[3]), float(alphaRef_))) continue;
-        if (fastBlend_ != FastBlend::None) {
-            uint32_t old = row[x];
-            uint32_t o[3] = {(old >> 16) & 0xFF, (old >> 8) & 0xFF, old & 0xFF};
-            uint32_t a = c[3];
-            for (int k = 0; k < 3; ++k) {
-                uint32_t value;
-                switch (fastBlend_) {
-                case FastBlend::Alpha: value = Mul255(c[k], a) + Mul255(o[k], 255 - a); break;
-                case FastBlend::AlphaAdd: value = Mul255(c[k], a) + o[k]; break;
-                default: value = c[k] + o[k]; break;
-                }
-                c[k] = value > 255 ? 255 : value;
-            }
-            uint32_t oldAlpha = old >> 24;
-            c[3] = fastBlend_ == FastBlend::Alpha ? Mul255(a, a) + Mul255(oldAlpha, 255 - a)
-                 : fastBlend_ == FastBlend::AlphaAdd ? std::min(255u, Mul255(a, a) + oldAlpha)
-                                                     : std::min(255u, a + oldAlpha);
-        }
-        row[x] = (c[3] << 24) | (c[0] << 16) | (c[1] << 8) | c[2] | opaque;
+        __m128i texture = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(texel)), zero);
+        __m128i lanes = _mm_or_si128(_mm_or_si128(_mm_and_si128(texture, fromTexture), _mm_and_si128(diffuse, fromDiffuse)),
+                                     _mm_and_si128(Mul255Lanes(texture, diffuse), fromProduct));
+        uint32_t colour = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes)));
+        uint32_t alpha = colour >> 24;
+        if (alphaTest_ && !Compare(alphaFunc_, float(alpha), float(alphaRef_))) continue;
+        if (fastBlend_ != FastBlend::None) colour = BlendFast(colour, row[x]);
+        row[x] = colour | opaque;
         if (depthWrite_) depthRow[x] = z;
     }
+}
+
+uint32_t PixelPipeline::BlendFast(uint32_t source, uint32_t old) const {
+    uint32_t a = source >> 24;
+    uint32_t out = 0;
+    for (int shift : {16, 8, 0}) {
+        uint32_t c = (source >> shift) & 0xFF, o = (old >> shift) & 0xFF, value;
+        switch (fastBlend_) {
+        case FastBlend::Alpha: value = Mul255(c, a) + Mul255(o, 255 - a); break;
+        case FastBlend::AlphaAdd: value = Mul255(c, a) + o; break;
+        default: value = c + o; break;
+        }
+        out |= std::min(255u, value) << shift;
+    }
+    uint32_t oldAlpha = old >> 24;
+    uint32_t alpha = fastBlend_ == FastBlend::Alpha      ? Mul255(a, a) + Mul255(oldAlpha, 255 - a)
+                     : fastBlend_ == FastBlend::AlphaAdd ? std::min(255u, Mul255(a, a) + oldAlpha)
+                                                         : std::min(255u, a + oldAlpha);
+    return out | (alpha << 24);
 }
 
 void PixelPipeline::ShadeSpan(int y, int x0, int x1, const SpanSetup& s) {

@@ -47,6 +47,7 @@ private:
     void SetupStages(const DeviceState& state);
     void ChooseFastPath();
     void ShadeSpanFast(int y, int x0, int x1, const SpanSetup& setup);
+    uint32_t BlendFast(uint32_t source, uint32_t old) const;
     float Lod(const Stage& stage, const SpanSetup& setup, const float* v, float w) const;
     void Combine(const float* diffuse, const float* specular, const float (*texel)[4], float* colour) const;
     void Blend(const float* source, uint8_t* pixel) const;
