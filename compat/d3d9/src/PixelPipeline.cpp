@@ -90,6 +90,12 @@ PixelPipeline::PixelPipeline(const DeviceState& state, Surface* target, Surface*
     ColourOf(rs[D3DRS_TEXTUREFACTOR], textureFactor_);
     SetupStages(state);
     ChooseFastPath();
+    varyingMask_ = (1u << varyingCount_) - 1;
+    if (fast_) {
+        // The fast path reads the diffuse colour and the stage's coordinates only.
+        varyingMask_ = 0xFu << kDiffuse;
+        if (stages_[0].sampler) varyingMask_ |= 3u << (kTexCoord + 2 * stages_[0].texCoordSet);
+    }
 }
 
 namespace {

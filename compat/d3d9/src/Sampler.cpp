@@ -41,7 +41,9 @@ Sampler::Sampler(const Texture* texture, const DWORD* states) {
 }
 
 void Sampler::Sample4(const float* u, const float* v, const float* lod, int live, uint32_t* out) const {
-    if (live == 0xF && linearWrapped_) {
+    // Lanes that are not live still sample somewhere inside the texture; their results are
+    // simply not used.
+    if (linearWrapped_) {
         SampleLinearWrapped4(u, v, lod, out);
         return;
     }

@@ -24,7 +24,7 @@ public:
     // lod is log2 of texels per pixel at the base level. Filtering works on 8-bit channels
     // with 8-bit weights, as texture units do; the result is packed ARGB.
     inline uint32_t Sample(float u, float v, float lod) const;
-    // Four samples at once, for the lanes set in live; the others are left alone.
+    // Four samples at once; lanes not set in live may hold anything afterwards.
     void Sample4(const float* u, const float* v, const float* lod, int live, uint32_t* out) const;
 
 private:
