@@ -11,7 +11,6 @@ public:
     explicit CNamedArrayElement(const char* name);
     CNamedArrayElement(const CNamedArrayElement&) = delete;
     CNamedArrayElement& operator=(const CNamedArrayElement&) = delete;
-    virtual void Reserved() {}
     // Leaves the owner's index, so that a destroyed element is never found by key.
     virtual ~CNamedArrayElement();
 
@@ -22,8 +21,6 @@ public:
 
     const char* GetName() const { return Name.c_str(); }
     unsigned long GetKey() const { return Key; }
-    unsigned long GetIndexedKey() const { return IndexedKey; }
-    bool IsIndexed() const { return Indexed; }
 
     // Called by the owning list when the element is appended.
     void SetOwnerIndex(ZSearchTable* index);

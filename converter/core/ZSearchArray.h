@@ -22,7 +22,8 @@ public:
         Items.push_back(element);
         element->SetOwnerIndex(&Index);
     }
-    T* Find(unsigned long key) const { return static_cast<T*>(Index.Find(key)); }
+    // The index holds the elements as their named base.
+    T* Find(unsigned long key) const { return static_cast<T*>(static_cast<CNamedArrayElement*>(Index.Find(key))); }
     // Takes the element out of the order without destroying it; its key stays indexed.
     void Detach(T* element) { Items.erase(std::remove(Items.begin(), Items.end(), element), Items.end()); }
     int IndexOf(const T* element) const
@@ -32,8 +33,8 @@ public:
     }
 
     int GetSize() const { return static_cast<int>(Items.size()); }
-    T* operator[](int index) const { return Items[index]; }
-    ZSearchTable& GetIndex() { return Index; }
+    // Null outside the list.
+    T* operator[](int index) const { return index >= 0 && index < GetSize() ? Items[index] : nullptr; }
 
 protected:
     std::vector<T*> Items;

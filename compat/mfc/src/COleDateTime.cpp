@@ -64,6 +64,13 @@ bool Split(DATE value, DateParts& parts)
     return true;
 }
 
+// One part of a date, or -1 for an invalid one.
+int PartOf(const COleDateTime& value, int DateParts::*part)
+{
+    DateParts parts;
+    return value.m_status == COleDateTime::valid && Split(value.m_dt, parts) ? parts.*part : -1;
+}
+
 }  // namespace
 
 COleDateTime::COleDateTime(int year, int month, int day, int hour, int minute, int second)
@@ -83,41 +90,12 @@ COleDateTime::COleDateTime(int year, int month, int day, int hour, int minute, i
     m_dt = oleDay >= 0 ? oleDay + time : oleDay - time;
 }
 
-int COleDateTime::GetYear() const
-{
-    DateParts parts;
-    return m_status == valid && Split(m_dt, parts) ? parts.year : -1;
-}
-
-int COleDateTime::GetMonth() const
-{
-    DateParts parts;
-    return m_status == valid && Split(m_dt, parts) ? parts.month : -1;
-}
-
-int COleDateTime::GetDay() const
-{
-    DateParts parts;
-    return m_status == valid && Split(m_dt, parts) ? parts.day : -1;
-}
-
-int COleDateTime::GetHour() const
-{
-    DateParts parts;
-    return m_status == valid && Split(m_dt, parts) ? parts.hour : -1;
-}
-
-int COleDateTime::GetMinute() const
-{
-    DateParts parts;
-    return m_status == valid && Split(m_dt, parts) ? parts.minute : -1;
-}
-
-int COleDateTime::GetSecond() const
-{
-    DateParts parts;
-    return m_status == valid && Split(m_dt, parts) ? parts.second : -1;
-}
+int COleDateTime::GetYear() const { return PartOf(*this, &DateParts::year); }
+int COleDateTime::GetMonth() const { return PartOf(*this, &DateParts::month); }
+int COleDateTime::GetDay() const { return PartOf(*this, &DateParts::day); }
+int COleDateTime::GetHour() const { return PartOf(*this, &DateParts::hour); }
+int COleDateTime::GetMinute() const { return PartOf(*this, &DateParts::minute); }
+int COleDateTime::GetSecond() const { return PartOf(*this, &DateParts::second); }
 
 CString COleDateTime::Format(LPCTSTR format) const
 {

@@ -222,3 +222,6 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
 int _stricmp(const char* a, const char* b);
 int _strnicmp(const char* a, const char* b, size_t count);
+
+// Windows and the message queue (headless).
+#include "mg_winuser.h"

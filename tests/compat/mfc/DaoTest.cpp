@@ -266,7 +266,11 @@ TEST(Dao, CurrencyAndDatesFormatAsText)
     EXPECT_STREQ(COleDateTime(2003, 7, 4, 6, 30, 15).Format("%m %d %y %H:%M:%S %A"), "07 04 03 06:30:15 Friday");
     EXPECT_STREQ(COleDateTime(-1.25).Format("%Y-%m-%d %H:%M"), "1899-12-29 06:00");
     EXPECT_STREQ(COleDateTime(0.0).Format("%m %d %y"), "12 30 99");
+    const COleDateTime leapDay(2004, 2, 29, 23, 59, 59);
+    EXPECT_EQ(leapDay.GetYear() * 10000 + leapDay.GetMonth() * 100 + leapDay.GetDay(), 20040229);
+    EXPECT_EQ(leapDay.GetHour() * 3600 + leapDay.GetMinute() * 60 + leapDay.GetSecond(), 86399);
     EXPECT_EQ(COleDateTime(2001, 2, 29, 0, 0, 0).m_status, COleDateTime::invalid);
+    EXPECT_EQ(COleDateTime(2001, 2, 29, 0, 0, 0).GetDay(), -1);
     EXPECT_STREQ(COleDateTime(1e300).Format("%m"), "");
 }
 

@@ -1,0 +1,230 @@
+// The draw calls: gather the streams and indices, run the vertex stage once per vertex
+// used, assemble the primitives and hand them to the rasterizer.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "Buffers.h"
+#include "Device.h"
+#include "PixelPipeline.h"
+#include "Rasterizer.h"
+#include "VertexDeclaration.h"
+#include "VertexProcessor.h"
+
+namespace d3d9sw {
+
+namespace {
+
+// The widest range of vertex indices one draw may touch (the renderer's meshes use 16-bit
+// indices); it bounds the vertex cache's memory whatever the indices say.
+constexpr int64_t kMaxDrawVertices = int64_t(1) << 18;
+
+UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
+    switch (type) {
+    case D3DPT_POINTLIST: return primitives;
+    case D3DPT_LINELIST: return primitives * 2;
+    case D3DPT_LINESTRIP: return primitives + 1;
+    case D3DPT_TRIANGLELIST: return primitives * 3;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN: return primitives + 2;
+    default: return 0;
+    }
+}
+
+// Vertices processed on first use, each at most once per draw.
+class VertexCache {
+public:
+    VertexCache(VertexProcessor& processor, int64_t lowest, size_t count)
+        : processor_(processor), lowest_(lowest), vertices_(count), status_(count, kPending) {}
+
+    const ShadedVertex* Get(int64_t index) {
+        int64_t slot = index - lowest_;
+        if (index < 0 || slot < 0 || size_t(slot) >= status_.size()) return nullptr;
+        uint8_t& status = status_[size_t(slot)];
+        if (status == kPending)
+            status = processor_.Process(UINT(index), vertices_[size_t(slot)]) ? kReady : kMissing;
+        return status == kReady ? &vertices_[size_t(slot)] : nullptr;
+    }
+
+private:
+    enum : uint8_t { kPending, kReady, kMissing };
+    VertexProcessor& processor_;
+    int64_t lowest_;
+    std::vector<ShadedVertex> vertices_;
+    std::vector<uint8_t> status_;
+};
+
+}  // namespace
+
+bool Device::Layout(std::vector<D3DVERTEXELEMENT9>& layout) const {
+    if (state_.declaration) {
+        layout = state_.declaration->Elements();
+        return true;
+    }
+    if (state_.fvf == 0) return false;
+    UINT stride;
+    layout = VertexDeclaration::FromFVF(state_.fvf, stride);
+    return true;
+}
+
+namespace {
+
+// The highest vertex index whose every element lies inside its stream, or -1.
+int64_t LastReadableVertex(const std::vector<D3DVERTEXELEMENT9>& layout, const StreamView* streams) {
+    int64_t last = INT64_MAX;
+    for (const D3DVERTEXELEMENT9& e : layout) {
+        const StreamView& s = streams[e.Stream];
+        size_t end = size_t(e.Offset) + VertexDeclaration::TypeSize(e.Type);
+        if (!s.data || s.size < end) return -1;
+        if (s.stride != 0) last = std::min<int64_t>(last, int64_t((s.size - end) / s.stride));
+    }
+    return last;
+}
+
+}  // namespace
+
+void Device::StreamViews(StreamView* views) const {
+    for (int i = 0; i < kStreams; ++i) {
+        const StreamSource& s = state_.streams[i];
+        views[i] = StreamView();
+        if (!s.buffer || s.offset > s.buffer->Size()) continue;
+        views[i].data = s.buffer->Data() + s.offset;
+        views[i].size = s.buffer->Size() - s.offset;
+        views[i].stride = s.stride;
+    }
+}
+
+HRESULT Device::Draw(DrawCall& call) {
+    try {
+        return DrawChecked(call);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT Device::DrawChecked(DrawCall& call) {
+    UINT vertices = VertexCount(call.type, call.primitives);
+    if (call.primitives > FakeAdapter::Current().Caps.MaxPrimitiveCount || (vertices == 0 && call.primitives != 0))
+        return D3DERR_INVALIDCALL;
+    std::vector<D3DVERTEXELEMENT9> layout;
+    if (!Layout(layout)) return D3DERR_INVALIDCALL;
+    if (call.primitives == 0 || cooperative_ != FakeAdapter::DeviceState::Operational) return D3D_OK;
+
+    // The vertex indices the draw reads, in order.
+    std::vector<int64_t> order(vertices);
+    int64_t lowest = INT64_MAX, highest = INT64_MIN;
+    for (UINT i = 0; i < vertices; ++i) {
+        int64_t index;
+        if (call.indices) {
+            uint64_t at = (uint64_t(call.firstIndex) + i) * (call.index32 ? 4 : 2);
+            if (at + (call.index32 ? 4 : 2) > call.indexBytes) return D3DERR_INVALIDCALL;
+            uint32_t raw = 0;
+            std::memcpy(&raw, call.indices + at, call.index32 ? 4 : 2);
+            index = int64_t(call.baseVertex) + raw;
+        } else {
+            index = int64_t(call.startVertex) + i;
+        }
+        order[i] = index;
+        lowest = std::min(lowest, index);
+        highest = std::max(highest, index);
+    }
+    // Vertices past the streams' data are never read: primitives that use them are dropped.
+    highest = std::min(highest, LastReadableVertex(layout, call.streams));
+    if (lowest < 0) return D3DERR_INVALIDCALL;
+    if (highest < lowest) return D3D_OK;
+    if (highest - lowest >= kMaxDrawVertices) return D3DERR_INVALIDCALL;
+
+    VertexProcessor processor(state_, layout, call.streams);
+    VertexCache cache(processor, lowest, size_t(highest - lowest + 1));
+    PixelPipeline pixels(state_, renderTarget_, depthStencil_, processor.Fog(), processor.DepthInW());
+    Rasterizer raster(pixels, state_.viewport, TargetBounds(), state_.render[D3DRS_CULLMODE],
+                      state_.render[D3DRS_LASTPIXEL] != FALSE);
+
+    auto triangle = [&](UINT a, UINT b, UINT c) {
+        const ShadedVertex* va = cache.Get(order[a]);
+        const ShadedVertex* vb = cache.Get(order[b]);
+        const ShadedVertex* vc = cache.Get(order[c]);
+        if (va && vb && vc) raster.Triangle(*va, *vb, *vc);
+    };
+    auto line = [&](UINT a, UINT b) {
+        const ShadedVertex* va = cache.Get(order[a]);
+        const ShadedVertex* vb = cache.Get(order[b]);
+        if (va && vb) raster.Line(*va, *vb);
+    };
+    for (UINT p = 0; p < call.primitives; ++p) {
+        switch (call.type) {
+        case D3DPT_TRIANGLELIST: triangle(3 * p, 3 * p + 1, 3 * p + 2); break;
+        // Odd strip triangles swap two vertices so every triangle keeps the strip's winding.
+        case D3DPT_TRIANGLESTRIP: (p & 1) ? triangle(p, p + 2, p + 1) : triangle(p, p + 1, p + 2); break;
+        case D3DPT_TRIANGLEFAN: triangle(p + 1, p + 2, 0); break;
+        case D3DPT_LINELIST: line(2 * p, 2 * p + 1); break;
+        case D3DPT_LINESTRIP: line(p, p + 1); break;
+        case D3DPT_POINTLIST: line(p, p); break;
+        default: break;
+        }
+    }
+    return D3D_OK;
+}
+
+HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) {
+    DrawCall call{};
+    call.type = PrimitiveType;
+    call.primitives = PrimitiveCount;
+    call.startVertex = StartVertex;
+    StreamViews(call.streams);
+    return Draw(call);
+}
+
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT, UINT,
+                                     UINT startIndex, UINT primCount) {
+    if (!state_.indices) return D3DERR_INVALIDCALL;
+    DrawCall call{};
+    call.type = PrimitiveType;
+    call.primitives = primCount;
+    call.indices = state_.indices->Data();
+    call.indexBytes = state_.indices->Size();
+    call.index32 = state_.indices->Format() == D3DFMT_INDEX32;
+    call.firstIndex = startIndex;
+    call.baseVertex = BaseVertexIndex;
+    StreamViews(call.streams);
+    return Draw(call);
+}
+
+HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount, const void* pVertexStreamZeroData,
+                                UINT VertexStreamZeroStride) {
+    if (!pVertexStreamZeroData || VertexStreamZeroStride == 0) return D3DERR_INVALIDCALL;
+    DrawCall call{};
+    call.type = PrimitiveType;
+    call.primitives = PrimitiveCount;
+    call.streams[0].data = static_cast<const uint8_t*>(pVertexStreamZeroData);
+    call.streams[0].size = size_t(VertexCount(PrimitiveType, PrimitiveCount)) * VertexStreamZeroStride;
+    call.streams[0].stride = VertexStreamZeroStride;
+    // The user pointer replaces stream 0 for this draw, as on the hardware.
+    SafeRelease(state_.streams[0].buffer);
+    state_.streams[0] = StreamSource();
+    return Draw(call);
+}
+
+HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex, UINT NumVertices,
+                                       UINT PrimitiveCount, const void* pIndexData, D3DFORMAT IndexDataFormat,
+                                       const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
+    if (!pIndexData || !pVertexStreamZeroData || VertexStreamZeroStride == 0 ||
+        (IndexDataFormat != D3DFMT_INDEX16 && IndexDataFormat != D3DFMT_INDEX32))
+        return D3DERR_INVALIDCALL;
+    DrawCall call{};
+    call.type = PrimitiveType;
+    call.primitives = PrimitiveCount;
+    call.index32 = IndexDataFormat == D3DFMT_INDEX32;
+    call.indices = static_cast<const uint8_t*>(pIndexData);
+    call.indexBytes = size_t(VertexCount(PrimitiveType, PrimitiveCount)) * (call.index32 ? 4 : 2);
+    // Only vertices MinVertexIndex .. MinVertexIndex + NumVertices - 1 are readable.
+    call.streams[0].data = static_cast<const uint8_t*>(pVertexStreamZeroData);
+    call.streams[0].size = (size_t(MinVertexIndex) + NumVertices) * VertexStreamZeroStride;
+    call.streams[0].stride = VertexStreamZeroStride;
+    SafeRelease(state_.streams[0].buffer);
+    state_.streams[0] = StreamSource();
+    SafeRelease(state_.indices);
+    return Draw(call);
+}
+
+}  // namespace d3d9sw

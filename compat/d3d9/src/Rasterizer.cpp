@@ -1,0 +1,240 @@
+#include "Rasterizer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace d3d9sw {
+
+namespace {
+
+constexpr int kSubPixelBits = 8;
+constexpr float kSubPixel = float(1 << kSubPixelBits);
+// Screen positions stay within this many pixels of the origin, so edge products fit in 64 bits.
+constexpr float kGuardBandPixels = 8192.0f;
+constexpr int kMaxPolygon = 16;
+constexpr int kClipPlanes = 7;
+
+int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
+    int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
+
+// The span of columns lo..hi where a * x + k >= bias, narrowed in place. edge estimates the
+// crossing (bias - k) / a; it is clamped to the span and corrected exactly in integers, since
+// 64-bit division and 64-bit float conversion are slow library paths on this 32-bit target.
+void NarrowSpan(int64_t a, int64_t k, int64_t bias, double edge, int& lo, int& hi) {
+    if (a == 0) {
+        if (k < bias) hi = lo - 1;
+        return;
+    }
+    if (a > 0) {
+        int x = edge <= lo ? lo : (edge > hi + 1 ? hi + 1 : int(edge));
+        while (x > lo && a * (x - 1) + k >= bias) --x;
+        while (x <= hi && a * x + k < bias) ++x;
+        lo = x;
+    } else {
+        int x = edge >= hi ? hi : (edge < lo - 1 ? lo - 1 : int(edge));
+        while (x < hi && a * (x + 1) + k >= bias) ++x;
+        while (x >= lo && a * x + k < bias) --x;
+        hi = x;
+    }
+}
+
+void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, ShadedVertex& out) {
+    for (int i = 0; i < 4; ++i) out.clip[i] = a.clip[i] + (b.clip[i] - a.clip[i]) * t;
+    for (int i = 0; i < varyings; ++i) out.varying[i] = a.varying[i] + (b.varying[i] - a.varying[i]) * t;
+}
+
+}  // namespace
+
+Rasterizer::Rasterizer(PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
+                       bool lastPixel)
+    : pixels_(pixels), viewport_(viewport), bounds_(bounds), cullMode_(cullMode), lastPixel_(lastPixel),
+      varyings_(pixels.VaryingCount()) {
+    guardX_ = kGuardBandPixels / std::max(1.0f, float(viewport.Width));
+    guardY_ = kGuardBandPixels / std::max(1.0f, float(viewport.Height));
+}
+
+float Rasterizer::Distance(const ShadedVertex& v, int plane) const {
+    const float* c = v.clip;
+    switch (plane) {
+    case 0: return c[2];
+    case 1: return c[3] - c[2];
+    case 2: return c[3] - 1.0e-6f;
+    case 3: return guardX_ * c[3] - c[0];
+    case 4: return guardX_ * c[3] + c[0];
+    case 5: return guardY_ * c[3] - c[1];
+    default: return guardY_ * c[3] + c[1];
+    }
+}
+
+// Sutherland-Hodgman against near and far (0 <= z <= w), w > 0 and the guard band; x and y
+// inside the guard band are left to the pixel bounds.
+int Rasterizer::Clip(ShadedVertex* polygon, int count, ShadedVertex* scratch) const {
+    ShadedVertex* in = polygon;
+    ShadedVertex* out = scratch;
+    for (int plane = 0; plane < kClipPlanes && count > 0; ++plane) {
+        bool allInside = true;
+        for (int i = 0; i < count; ++i) allInside &= Distance(in[i], plane) >= 0.0f;
+        if (allInside) continue;
+        int n = 0;
+        for (int i = 0; i < count; ++i) {
+            const ShadedVertex& a = in[i];
+            const ShadedVertex& b = in[(i + 1) % count];
+            float da = Distance(a, plane), db = Distance(b, plane);
+            if (da >= 0.0f && n < kMaxPolygon) out[n++] = a;
+            if ((da >= 0.0f) != (db >= 0.0f) && n < kMaxPolygon) Lerp(a, b, da / (da - db), varyings_, out[n++]);
+        }
+        count = n;
+        std::swap(in, out);
+    }
+    if (in != polygon) std::memcpy(polygon, in, sizeof(ShadedVertex) * size_t(count));
+    return count;
+}
+
+bool Rasterizer::ClipSegment(ShadedVertex& a, ShadedVertex& b) const {
+    for (int plane = 0; plane < kClipPlanes; ++plane) {
+        float da = Distance(a, plane), db = Distance(b, plane);
+        if (da < 0.0f && db < 0.0f) return false;
+        if (da < 0.0f) Lerp(a, b, da / (da - db), varyings_, a);
+        else if (db < 0.0f) Lerp(b, a, db / (db - da), varyings_, b);
+    }
+    return true;
+}
+
+void Rasterizer::Project(const ShadedVertex& in, ScreenVertex& out) const {
+    float q = 1.0f / in.clip[3];
+    out.x = float(viewport_.X) + (1.0f + in.clip[0] * q) * float(viewport_.Width) * 0.5f;
+    out.y = float(viewport_.Y) + (1.0f - in.clip[1] * q) * float(viewport_.Height) * 0.5f;
+    out.z = viewport_.MinZ + in.clip[2] * q * (viewport_.MaxZ - viewport_.MinZ);
+    out.q = q;
+    out.fx = int64_t(std::lround(out.x * kSubPixel));
+    out.fy = int64_t(std::lround(out.y * kSubPixel));
+    out.x = float(out.fx) / kSubPixel;
+    out.y = float(out.fy) / kSubPixel;
+    for (int i = 0; i < varyings_; ++i) out.varying[i] = in.varying[i] * q;
+}
+
+void Rasterizer::Triangle(const ShadedVertex& a, const ShadedVertex& b, const ShadedVertex& c) {
+    ShadedVertex polygon[kMaxPolygon], scratch[kMaxPolygon];
+    polygon[0] = a;
+    polygon[1] = b;
+    polygon[2] = c;
+    if (pixels_.FlatShading()) {
+        for (int v = 1; v < 3; ++v)
+            std::memcpy(polygon[v].varying, a.varying, sizeof(float) * kFogValue);
+    }
+    int count = Clip(polygon, 3, scratch);
+    if (count < 3) return;
+    ScreenVertex screen[kMaxPolygon];
+    for (int i = 0; i < count; ++i) Project(polygon[i], screen[i]);
+    for (int i = 1; i + 1 < count; ++i) Fill(screen[0], screen[i], screen[i + 1]);
+}
+
+void Rasterizer::Plane(float a0, float a1, float a2, const ScreenVertex& v0, const ScreenVertex& v1,
+                       const ScreenVertex& v2, double area, float out[3], int refX, int refY) const {
+    double dx = ((double(a1) - a0) * (double(v2.y) - v0.y) - (double(a2) - a0) * (double(v1.y) - v0.y)) / area;
+    double dy = ((double(a2) - a0) * (double(v1.x) - v0.x) - (double(a1) - a0) * (double(v2.x) - v0.x)) / area;
+    out[0] = float(a0 + dx * (refX - double(v0.x)) + dy * (refY - double(v0.y)));
+    out[1] = float(dx);
+    out[2] = float(dy);
+}
+
+void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const ScreenVertex& cIn) {
+    int64_t area = (bIn.fx - a.fx) * (cIn.fy - a.fy) - (cIn.fx - a.fx) * (bIn.fy - a.fy);
+    if (area == 0) return;
+    // On a y-down screen a positive area means the vertices run clockwise.
+    if ((cullMode_ == D3DCULL_CCW && area < 0) || (cullMode_ == D3DCULL_CW && area > 0)) return;
+    const ScreenVertex& b = area > 0 ? bIn : cIn;
+    const ScreenVertex& c = area > 0 ? cIn : bIn;
+    const ScreenVertex* v[3] = {&a, &b, &c};
+
+    int64_t minX = std::min({a.fx, b.fx, c.fx}), maxX = std::max({a.fx, b.fx, c.fx});
+    int64_t minY = std::min({a.fy, b.fy, c.fy}), maxY = std::max({a.fy, b.fy, c.fy});
+    int x0 = int(std::max<int64_t>(bounds_.left, CeilDiv(minX, 1 << kSubPixelBits)));
+    int x1 = int(std::min<int64_t>(bounds_.right - 1, FloorDiv(maxX, 1 << kSubPixelBits)));
+    int y0 = int(std::max<int64_t>(bounds_.top, CeilDiv(minY, 1 << kSubPixelBits)));
+    int y1 = int(std::min<int64_t>(bounds_.bottom - 1, FloorDiv(maxY, 1 << kSubPixelBits)));
+    if (x0 > x1 || y0 > y1) return;
+
+    // Edge i runs from v[i] to v[i + 1]; a pixel centre is inside when a * px + k >= bias,
+    // with bias 0 on top and left edges and 1 elsewhere.
+    int64_t ea[3], eb[3], ec[3], bias[3];
+    for (int i = 0; i < 3; ++i) {
+        const ScreenVertex& p = *v[i];
+        const ScreenVertex& n = *v[(i + 1) % 3];
+        int64_t dx = n.fx - p.fx, dy = n.fy - p.fy;
+        ea[i] = -dy << kSubPixelBits;
+        eb[i] = dx << kSubPixelBits;
+        ec[i] = dy * p.fx - dx * p.fy;
+        bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+        bias[i] = topLeft ? 0 : 1;
+    }
+
+    SpanSetup setup;
+    setup.refX = x0;
+    setup.refY = y0;
+    double fArea = (double(b.x) - a.x) * (double(c.y) - a.y) - (double(c.x) - a.x) * (double(b.y) - a.y);
+    Plane(a.z, b.z, c.z, a, b, c, fArea, setup.z, x0, y0);
+    Plane(a.q, b.q, c.q, a, b, c, fArea, setup.q, x0, y0);
+    for (int i = 0; i < varyings_; ++i)
+        Plane(a.varying[i], b.varying[i], c.varying[i], a, b, c, fArea, setup.varying[i], x0, y0);
+
+    // Each edge's value at the row start and its crossing estimate advance by fixed steps.
+    int64_t k[3];
+    double crossing[3], crossingStep[3];
+    for (int i = 0; i < 3; ++i) {
+        k[i] = eb[i] * y0 + ec[i];
+        crossing[i] = ea[i] != 0 ? double(bias[i] - k[i]) / double(ea[i]) : 0.0;
+        crossingStep[i] = ea[i] != 0 ? -double(eb[i]) / double(ea[i]) : 0.0;
+    }
+    for (int y = y0; y <= y1; ++y) {
+        int left = x0, right = x1;
+        for (int i = 0; i < 3; ++i) {
+            if (left <= right) NarrowSpan(ea[i], k[i], bias[i], crossing[i], left, right);
+            k[i] += eb[i];
+            crossing[i] += crossingStep[i];
+        }
+        if (left <= right) pixels_.ShadeSpan(y, left, right + 1, setup);
+    }
+}
+
+void Rasterizer::Line(const ShadedVertex& a, const ShadedVertex& b) {
+    ShadedVertex first = a, second = b;
+    if (pixels_.FlatShading()) std::memcpy(second.varying, a.varying, sizeof(float) * kFogValue);
+    if (!ClipSegment(first, second)) return;
+    ScreenVertex p, e;
+    Project(first, p);
+    Project(second, e);
+    float dx = e.x - p.x, dy = e.y - p.y;
+    bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    float length = xMajor ? dx : dy;
+    int start = int(std::lround(xMajor ? p.x : p.y)), end = int(std::lround(xMajor ? e.x : e.y));
+    int step = end >= start ? 1 : -1;
+    if (!lastPixel_) {
+        if (start == end) return;
+        end -= step;
+    }
+    SpanSetup setup;
+    std::memset(&setup, 0, sizeof setup);
+    for (int major = start;; major += step) {
+        float t = length != 0.0f ? (float(major) - (xMajor ? p.x : p.y)) / length : 0.0f;
+        t = std::max(0.0f, std::min(1.0f, t));
+        float minor = (xMajor ? p.y + dy * t : p.x + dx * t);
+        int x = xMajor ? major : int(std::floor(minor + 0.5f));
+        int y = xMajor ? int(std::floor(minor + 0.5f)) : major;
+        if (x >= bounds_.left && x < bounds_.right && y >= bounds_.top && y < bounds_.bottom) {
+            setup.refX = x;
+            setup.refY = y;
+            setup.z[0] = p.z + (e.z - p.z) * t;
+            setup.q[0] = p.q + (e.q - p.q) * t;
+            for (int i = 0; i < varyings_; ++i) setup.varying[i][0] = p.varying[i] + (e.varying[i] - p.varying[i]) * t;
+            pixels_.ShadeSpan(y, x, x + 1, setup);
+        }
+        if (major == end) break;
+    }
+}
+
+}  // namespace d3d9sw

@@ -1,0 +1,44 @@
+#pragma once
+// Clips primitives in homogeneous space, maps them to the viewport and walks the covered
+// pixels. Pixel centres lie at integer coordinates; triangle edges follow the top-left rule,
+// so two triangles sharing an edge cover each pixel along it exactly once.
+#include <cstdint>
+
+#include "PixelPipeline.h"
+
+namespace d3d9sw {
+
+class Rasterizer {
+public:
+    // bounds: the pixels that may be written (the viewport within the render target).
+    Rasterizer(PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
+               bool lastPixel);
+
+    void Triangle(const ShadedVertex& a, const ShadedVertex& b, const ShadedVertex& c);
+    void Line(const ShadedVertex& a, const ShadedVertex& b);
+
+private:
+    struct ScreenVertex {
+        int64_t fx, fy;  // position in 1/256 pixel
+        float x, y, z, q;
+        float varying[kVaryings];  // multiplied by q
+    };
+
+    float Distance(const ShadedVertex& v, int plane) const;
+    int Clip(ShadedVertex* polygon, int count, ShadedVertex* scratch) const;
+    bool ClipSegment(ShadedVertex& a, ShadedVertex& b) const;
+    void Project(const ShadedVertex& in, ScreenVertex& out) const;
+    void Fill(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c);
+    void Plane(float a0, float a1, float a2, const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2,
+               double area, float out[3], int refX, int refY) const;
+
+    PixelPipeline& pixels_;
+    D3DVIEWPORT9 viewport_;
+    RECT bounds_;
+    DWORD cullMode_;
+    bool lastPixel_;
+    int varyings_;
+    float guardX_, guardY_;
+};
+
+}  // namespace d3d9sw

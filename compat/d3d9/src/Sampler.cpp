@@ -1,0 +1,39 @@
+#include "Sampler.h"
+
+#include <cstring>
+
+namespace d3d9sw {
+
+namespace {
+
+bool PowerOfTwo(int size) { return (size & (size - 1)) == 0; }
+
+D3DTEXTUREFILTERTYPE Filter(DWORD value) {
+    // Anisotropic filtering is served by the linear filter.
+    if (value == D3DTEXF_ANISOTROPIC) return D3DTEXF_LINEAR;
+    return value <= D3DTEXF_LINEAR ? D3DTEXTUREFILTERTYPE(value) : D3DTEXF_LINEAR;
+}
+
+}  // namespace
+
+Sampler::Sampler(const Texture* texture, const DWORD* states) {
+    UINT first = std::min<UINT>(states[D3DSAMP_MAXMIPLEVEL], texture->LevelCount() - 1);
+    for (UINT i = first; i < texture->LevelCount(); ++i) {
+        TextureLevel l = texture->Level(i);
+        bool wrapU = states[D3DSAMP_ADDRESSU] == D3DTADDRESS_WRAP && PowerOfTwo(int(l.width));
+        bool wrapV = states[D3DSAMP_ADDRESSV] == D3DTADDRESS_WRAP && PowerOfTwo(int(l.height));
+        levels_.push_back({int(l.width), int(l.height), float(l.width), float(l.height), l.argb, wrapU, wrapV});
+    }
+    addressU_ = states[D3DSAMP_ADDRESSU];
+    addressV_ = states[D3DSAMP_ADDRESSV];
+    magFilter_ = Filter(states[D3DSAMP_MAGFILTER]);
+    minFilter_ = Filter(states[D3DSAMP_MINFILTER]);
+    mipFilter_ = Filter(states[D3DSAMP_MIPFILTER]);
+    std::memcpy(&lodBias_, &states[D3DSAMP_MIPMAPLODBIAS], 4);
+    border_ = states[D3DSAMP_BORDERCOLOR];
+    if (minFilter_ == D3DTEXF_NONE) minFilter_ = D3DTEXF_POINT;
+    if (magFilter_ == D3DTEXF_NONE) magFilter_ = D3DTEXF_POINT;
+    needsLod_ = minFilter_ != magFilter_ || (mipFilter_ != D3DTEXF_NONE && levels_.size() > 1);
+}
+
+}  // namespace d3d9sw

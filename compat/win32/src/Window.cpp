@@ -1,0 +1,221 @@
+// Headless windows: each window is a record with its class's window procedure; messages pass
+// through one FIFO queue on the calling thread, as the engine's single-threaded loop expects.
+#include <windows.h>
+
+#include <cstring>
+#include <deque>
+
+#include "mg_window.h"
+
+namespace {
+
+const int kMaxClasses = 16;
+const int kMaxWindows = 16;
+const UINT_PTR kFirstHandle = 0x1000;
+
+struct WindowClass {
+    bool used;
+    char name[64];
+    WNDPROC proc;
+};
+
+struct Window {
+    bool alive;
+    WNDPROC proc;
+    LONG style;
+};
+
+WindowClass g_Classes[kMaxClasses];
+Window g_Windows[kMaxWindows];
+HWND g_Foreground;
+MG_PUMP_HOOK g_PumpHook;
+void* g_PumpUser;
+
+std::deque<MSG>& Queue()
+{
+    static std::deque<MSG>* queue = new std::deque<MSG>;
+    return *queue;
+}
+
+Window* Find(HWND handle)
+{
+    UINT_PTR index = reinterpret_cast<UINT_PTR>(handle) - kFirstHandle;
+    if (index >= UINT_PTR(kMaxWindows) || !g_Windows[index].alive)
+        return nullptr;
+    return &g_Windows[index];
+}
+
+WindowClass* FindClass(LPCSTR name)
+{
+    for (WindowClass& c : g_Classes)
+        if (c.used && std::strcmp(c.name, name) == 0)
+            return &c;
+    return nullptr;
+}
+
+bool TakeMessage(LPMSG msg, UINT remove)
+{
+    if (Queue().empty())
+        return false;
+    *msg = Queue().front();
+    if (remove & PM_REMOVE)
+        Queue().pop_front();
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+void MgSetMessagePumpHook(MG_PUMP_HOOK hook, void* user)
+{
+    g_PumpHook = hook;
+    g_PumpUser = user;
+}
+
+void MgResetWindows(void)
+{
+    std::memset(g_Classes, 0, sizeof g_Classes);
+    std::memset(g_Windows, 0, sizeof g_Windows);
+    g_Foreground = nullptr;
+    Queue().clear();
+}
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
+{
+    if (!windowClass || !windowClass->lpszClassName || !windowClass->lpfnWndProc ||
+        std::strlen(windowClass->lpszClassName) >= sizeof g_Classes[0].name ||
+        FindClass(windowClass->lpszClassName))
+        return 0;
+    for (int i = 0; i < kMaxClasses; ++i) {
+        if (!g_Classes[i].used) {
+            g_Classes[i].used = true;
+            std::strcpy(g_Classes[i].name, windowClass->lpszClassName);
+            g_Classes[i].proc = windowClass->lpfnWndProc;
+            return ATOM(0xC000 + i);
+        }
+    }
+    return 0;
+}
+
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD style, int, int, int, int, HWND,
+                            HMENU, HINSTANCE, LPVOID)
+{
+    WindowClass* windowClass = className ? FindClass(className) : nullptr;
+    if (!windowClass)
+        return nullptr;
+    for (int i = 0; i < kMaxWindows; ++i) {
+        if (!g_Windows[i].alive) {
+            g_Windows[i] = Window{true, windowClass->proc, LONG(style)};
+            return reinterpret_cast<HWND>(kFirstHandle + i);
+        }
+    }
+    return nullptr;
+}
+
+// As on Windows, the window procedure sees WM_DESTROY before the window is gone.
+BOOL WINAPI DestroyWindow(HWND handle)
+{
+    Window* window = Find(handle);
+    if (!window)
+        return FALSE;
+    window->proc(handle, WM_DESTROY, 0, 0);
+    window->alive = false;
+    if (g_Foreground == handle)
+        g_Foreground = nullptr;
+    return TRUE;
+}
+
+BOOL WINAPI IsWindow(HWND handle) { return Find(handle) ? TRUE : FALSE; }
+BOOL WINAPI ShowWindow(HWND handle, int) { return Find(handle) ? TRUE : FALSE; }
+BOOL WINAPI UpdateWindow(HWND handle) { return Find(handle) ? TRUE : FALSE; }
+
+LONG WINAPI SetWindowLongA(HWND handle, int index, LONG value)
+{
+    Window* window = Find(handle);
+    if (!window || index != GWL_STYLE)
+        return 0;
+    LONG previous = window->style;
+    window->style = value;
+    return previous;
+}
+
+LONG WINAPI GetWindowLongA(HWND handle, int index)
+{
+    Window* window = Find(handle);
+    return window && index == GWL_STYLE ? window->style : 0;
+}
+
+UINT WINAPI SendInput(UINT count, LPINPUT, int) { return count; }
+
+// Windows tells an application that it became active; the input devices wait for it.
+BOOL WINAPI SetForegroundWindow(HWND handle)
+{
+    if (!Find(handle))
+        return FALSE;
+    if (g_Foreground != handle) {
+        g_Foreground = handle;
+        PostMessageA(handle, WM_ACTIVATEAPP, TRUE, 0);
+    }
+    return TRUE;
+}
+
+HWND WINAPI SetActiveWindow(HWND handle) { return Find(handle) ? handle : nullptr; }
+HWND WINAPI SetCapture(HWND) { return nullptr; }
+HICON WINAPI LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
+HGDIOBJ WINAPI GetStockObject(int) { return nullptr; }
+
+BOOL WINAPI PeekMessageA(LPMSG msg, HWND, UINT, UINT, UINT remove)
+{
+    if (TakeMessage(msg, remove))
+        return TRUE;
+    if (g_PumpHook)
+        g_PumpHook(g_PumpUser);
+    return TakeMessage(msg, remove) ? TRUE : FALSE;
+}
+
+BOOL WINAPI TranslateMessage(const MSG*) { return FALSE; }
+
+LRESULT WINAPI DispatchMessageA(const MSG* msg)
+{
+    Window* window = msg ? Find(msg->hwnd) : nullptr;
+    return window ? window->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
+}
+
+BOOL WINAPI PostMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (handle && !Find(handle))
+        return FALSE;
+    Queue().push_back(MSG{handle, message, wParam, lParam, 0, {0, 0}});
+    return TRUE;
+}
+
+LRESULT WINAPI SendMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Window* window = Find(handle);
+    return window ? window->proc(handle, message, wParam, lParam) : 0;
+}
+
+void WINAPI PostQuitMessage(int exitCode)
+{
+    Queue().push_back(MSG{nullptr, WM_QUIT, WPARAM(exitCode), 0, 0, {0, 0}});
+}
+
+LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_CLOSE:
+        DestroyWindow(handle);
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE)
+            SendMessageA(handle, WM_CLOSE, 0, 0);
+        return 0;
+    case WM_NCHITTEST:
+        return 1;  // the client area
+    default:
+        return 0;
+    }
+}
+
+}  // extern "C"

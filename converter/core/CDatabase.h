@@ -1,0 +1,49 @@
+#pragma once
+// The one element database of a conversion: every element in creation order (the order
+// they are written in), an index by label, and the settings several commands share.
+#include "converter/core/CdbElement.h"
+#include "converter/core/ZSearchArray.h"
+#include "converter/import2d/CPixelFormat.h"
+#include "converter/import3d/CAxisFormat.h"
+
+#include <string>
+#include <vector>
+
+class CZRiffFile;
+class CZelWriter;
+
+class CDatabase : public ZSearchPtrArray<CdbElement> {
+public:
+    CDatabase();
+    ~CDatabase();
+
+    static CDatabase* pThe;
+
+    CdbElement* FindElement(const char* label) const;
+
+    // Writes every element in order; with destroy the database is emptied afterwards.
+    void Dump(CZelWriter& writer, bool destroy);
+    void DumpToFile(const char* fileName, bool destroy);
+    void Diagnostic();
+
+    bool AddDependency(const char* fileName);
+    void WriteDependencyReport(const char* path);
+    void SetDependencyReport(bool on) { DependencyReport = on; }
+
+    // Moves element to stand just before another, so that it is written first.
+    void MoveElement(CdbElement* element, CdbElement* before);
+    void RemoveAll();
+
+    // Both return false: failures of the chunk file are the caller's to notice.
+    bool Save(CZRiffFile& file, int formatVersion);
+    bool LoadElements(CZRiffFile& file, int formatVersion);
+
+    CAxisFormat AxisFormat;
+    CPixelFormat PixelFormats[3];   // NOALPHA, ALPHA1, ALPHA
+    CFormatSpecifier CurrentFormat;
+    unsigned long TargetMachine = 0;
+
+private:
+    std::vector<std::string> InputFiles;
+    bool DependencyReport = false;
+};

@@ -1,0 +1,3 @@
+#include "engine/devices/GMultiPlay.h"
+
+GMultiPlay* GMultiPlay::pThe;

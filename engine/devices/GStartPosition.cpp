@@ -1,0 +1,3 @@
+#include "engine/devices/GStartPosition.h"
+
+GStartPosition* GStartPosition::pCurrent;

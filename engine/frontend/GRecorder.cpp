@@ -1,0 +1,3 @@
+#include "engine/frontend/GRecorder.h"
+
+void GRecorder::Record(CMessage*) {}

@@ -1,0 +1,4 @@
+#include "engine/object/CPerfTracker.h"
+
+static CPerfTracker s_PerfTracker;
+CPerfTracker* CPerfTracker::pThe = &s_PerfTracker;

@@ -1,0 +1,37 @@
+#include "engine/object/CVeskTemplateFillData.h"
+
+#include "core/containers/ZArray.h"
+#include "engine/object/CZelFixupManager.h"
+#include "engine/include/RhuTypes.h"
+
+ZEL_REGISTER_RECORD(CVeskTemplateFillData);
+
+// The converter lays these records out from the shared record header.
+static_assert(sizeof(CVeskTemplateFillData) == sizeof(rhu::CVeskTemplateFillData), "CVeskTemplateFillData differs from the record header");
+
+CVeskTemplateFillData* CVeskTemplateFillData::pFirst = nullptr;
+
+CVeskTemplateFillData::CVeskTemplateFillData()
+{
+    pNext = nullptr;
+    CVeskTemplateFillData** link = &pFirst;
+    while (*link)
+        link = &(*link)->pNext;
+    *link = this;
+}
+
+CVeskTemplateFillData::~CVeskTemplateFillData()
+{
+    for (CVeskTemplateFillData** link = &pFirst; *link; link = &(*link)->pNext) {
+        if (*link == this) {
+            *link = pNext;
+            return;
+        }
+    }
+}
+
+void CVeskTemplateFillData::GetTemplates(CZArray<CVeskTemplateFillData*>& out)
+{
+    for (CVeskTemplateFillData* t = pFirst; t; t = t->pNext)
+        out.Add(t);
+}

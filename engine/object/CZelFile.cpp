@@ -1,0 +1,626 @@
+#include "engine/object/CZelFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "core/names/CCRC32.h"
+#include "core/compress/CKzqCompressor.h"
+#include "core/file/CZFile.h"
+#include "core/heap/ZHeap.h"
+#include "core/output/ZOutput.h"
+#include "engine/devices/PlatformMemory.h"
+#include "engine/object/CZelFixupManager.h"
+#include "engine/object/CZelStaticResource.h"
+
+namespace {
+
+const unsigned long kPathMax = 512;
+const unsigned long kSliceBytes = 0x100000;
+const unsigned long kPlaceOffsetMask = 0x0FFFFFFF;
+// A compressed stream at the smallest window expands at most about 256 times (a 2-byte token
+// yields up to 255 words); a stated length beyond that is damage, not data.
+const unsigned long kMaxExpansion = 256;
+// Marks a "TYPE" entry whose class has no constructor: the record was never built.
+const unsigned long kSkippedPlace = 0xFFFFFFFF;
+
+constexpr unsigned long FourCC(const char (&s)[5])
+{
+    return (unsigned long)(unsigned char)s[0] | (unsigned long)(unsigned char)s[1] << 8 |
+           (unsigned long)(unsigned char)s[2] << 16 | (unsigned long)(unsigned char)s[3] << 24;
+}
+
+}  // namespace
+
+// Where a chunk of a block goes: a segment (0..3) or a table.
+enum ChunkSlot { SlotSegment, SlotTable };
+
+struct CZelFile::ChunkKind {
+    unsigned long id;
+    unsigned long mask;
+    bool compressed;
+    bool platformMemory;
+    ChunkSlot slot;
+    int index;  // the segment number, or the table
+};
+
+namespace {
+
+typedef CZelFile::ChunkKind ChunkKind;
+
+const ChunkKind kChunkKinds[] = {
+    {FourCC("TYPE"), 0x01, false, false, SlotTable, 3},
+    {FourCC("HNDL"), 0x01, false, false, SlotTable, 4},
+    {FourCC("OFFS"), 0x01, false, false, SlotTable, 0},
+    {FourCC("PUBL"), 0x01, false, false, SlotTable, 1},
+    {FourCC("EXTN"), 0x01, false, false, SlotTable, 2},
+    {FourCC("DATA"), 0x01, false, false, SlotSegment, 0},
+    {FourCC("TEMP"), 0x01, false, false, SlotSegment, 1},
+    {FourCC("PLAT"), 0x08, false, true, SlotSegment, 3},
+    {FourCC("DATX"), 0x01, true, false, SlotSegment, 0},
+    {FourCC("TEMX"), 0x01, true, false, SlotSegment, 1},
+    {FourCC("PLAX"), 0x08, true, true, SlotSegment, 3},
+    {FourCC("EXTA"), 0x12, false, false, SlotSegment, 2},
+};
+
+// Platform blocks: the list types of the top chunk's LIST chunks.
+const struct {
+    unsigned long type;
+    unsigned long mask;
+} kBlockKinds[] = {
+    {FourCC("ALL "), 0x01}, {FourCC("WIN "), 0x02}, {FourCC("PS2 "), 0x04},
+    {FourCC("XBOX"), 0x08}, {FourCC("PCX "), 0x10},
+};
+
+const ChunkKind* FindKind(unsigned long id)
+{
+    for (const ChunkKind& kind : kChunkKinds)
+        if (kind.id == id)
+            return &kind;
+    return nullptr;
+}
+
+bool BlockEnabled(unsigned long listType, unsigned long categories)
+{
+    for (const auto& block : kBlockKinds)
+        if (block.type == listType)
+            return (block.mask & categories) != 0;
+    return false;
+}
+
+struct DecompressSource {
+    CZRiffFile* pRiff;
+    unsigned long left;
+};
+
+int ReadCompressedBytes(void* user, void* buffer, int byteCount)
+{
+    DecompressSource* source = static_cast<DecompressSource*>(user);
+    unsigned long n = (unsigned long)byteCount < source->left ? (unsigned long)byteCount : source->left;
+    if (n == 0)
+        return 0;
+    if (source->pRiff->Read(buffer, n, false))
+        return -1;
+    source->left -= n;
+    return int(n);
+}
+
+}  // namespace
+
+unsigned long CZelFile::ChunkCategories = 1;
+void (*CZelFile::pHackCallback)() = nullptr;
+unsigned long* CZelFile::pPackPairs = nullptr;
+unsigned long CZelFile::PackPairCount = 0;
+unsigned long CZelFile::PackBucketStart[16] = {};
+bool CZelFile::bPackIndexRead = false;
+CZRiffFile CZelFile::ZlpkFile;
+CZelFile* CZelFile::pFirstLive = nullptr;
+
+CZelFile::CZelFile() : pNext(nullptr), pSegment{}, pName(nullptr), SegmentSize{}, pNextLive(pFirstLive)
+{
+    pFirstLive = this;
+}
+
+CZelFile::~CZelFile()
+{
+    delete pNext;
+    DestroyTypes(SegData);
+    ClearExports(SegData);
+    DestroyTypes(SegExtra);
+    ClearExports(SegExtra);
+    zfree(pSegment[SegData]);
+    zfree(pSegment[SegExtra]);
+    zfree_plat(pSegment[SegPlat]);
+    zfree(pSegment[SegTemp]);
+    for (int t = 0; t < TabCount; ++t)
+        FreeTable(TableId(t));
+    delete[] pName;
+    for (CZelFile** link = &pFirstLive; *link; link = &(*link)->pNextLive) {
+        if (*link == this) {
+            *link = pNextLive;
+            break;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Finding the file: the pack first, then the hashed loose name, then the plain name.
+
+void CZelFile::ReadPackIndex()
+{
+    bPackIndexRead = true;
+    for (unsigned long& start : PackBucketStart)
+        start = 0xFFFFFFFF;
+    CZFile probe;
+    if (probe.Open("zlp.zlp", 0x105) != 0)
+        return;
+    char path[kPathMax];
+    CZFile::GetPath(path, 0x101);
+    std::strncat(path, "zlp.zlp", kPathMax - std::strlen(path) - 1);
+    const ZRIFFCKINFO* top = ZlpkFile.Open(path, FourCC("ZLPK"));
+    if (!top)
+        vbail("Cannot read ZLPK file");
+    const unsigned long packEnd = top->dataStart + top->size;
+    const ZRIFFCKINFO* index = ZlpkFile.Descend(FourCC("INDX"), 0, true);
+    if (!index || index->size < 64 + 8 || index->size > packEnd - index->dataStart)
+        vbail("Cannot read ZLPK file");
+    PackPairCount = (index->size - 64) / 8;
+    pPackPairs = new unsigned long[PackPairCount * 2];
+    if ((ZlpkFile.Read(pPackPairs, PackPairCount * 8, false)) ||
+        ZlpkFile.Seek(index->size - 64) ||
+        (ZlpkFile.Read(PackBucketStart, sizeof PackBucketStart, false)))
+        vbail("Cannot read ZLPK file");
+    ZlpkFile.Ascend();
+}
+
+// A missing pack, an empty bucket or a start past the pairs all mean "not in the pack"; the
+// walk never leaves the pairs that were read.
+bool CZelFile::FindInPack(unsigned long key, unsigned long& offset)
+{
+    if (!bPackIndexRead)
+        ReadPackIndex();
+    unsigned long start = PackBucketStart[key & 15];
+    if (!pPackPairs || start == 0xFFFFFFFF)
+        return false;
+    for (unsigned long i = start; i < PackPairCount && pPackPairs[2 * i] != 0; ++i) {
+        if (pPackPairs[2 * i] == key) {
+            offset = pPackPairs[2 * i + 1];
+            return true;
+        }
+    }
+    return false;
+}
+
+int CZelFile::Load(const char* name)
+{
+    size_t length = std::strlen(name);
+    if (length >= kPathMax - 16)
+        vbail("Cannot locate %s: the name is too long", name);
+    delete[] pName;
+    pName = new char[length + 1];
+    std::memcpy(pName, name, length + 1);
+
+    char upper[kPathMax];
+    char* last = upper;
+    for (size_t i = 0; i <= length; ++i) {
+        char c = name[i] == '/' ? '\\' : name[i];
+        upper[i] = char(std::toupper((unsigned char)c));
+        if (c == '\\')
+            last = upper + i + 1;
+    }
+    unsigned long offset = 0;
+    if (FindInPack(CCRC32::GetCRC(upper), offset))
+        return LoadFromPack(offset);
+    return LoadLoose(name, upper, last);
+}
+
+int CZelFile::LoadFromPack(unsigned long offset)
+{
+    CZRiffFile member;
+    if (!member.Attach(&ZlpkFile, FourCC("ZLPK")))
+        vbail("Bad duplicate");
+    if (member.Seek(offset) || !member.Descend(FourCC("LIST"), FourCC("ZEL2"), true))
+        vbail("Cannot read ZLPK file");
+    int result = LoadChunks(member);
+    member.Close();
+    return result;
+}
+
+int CZelFile::LoadLoose(const char* asked, char* upperPath, char* lastComponent)
+{
+    char hashed[kPathMax];
+    size_t folderLength = size_t(lastComponent - upperPath);
+    std::memcpy(hashed, upperPath, folderLength);
+    std::snprintf(hashed + folderLength, sizeof hashed - folderLength, "%08lX.zlx",
+                  (unsigned long)CCRC32::GetCRC(lastComponent));
+
+    const char* chosen = nullptr;
+    CZFile probe;
+    if (probe.Open(hashed, 0x105) == 0)
+        chosen = hashed;
+    else if (probe.Open(upperPath, 0x105) == 0)
+        chosen = upperPath;
+    else
+        vbail("Cannot locate %s or %s", asked, hashed);
+
+    char path[kPathMax];
+    CZFile::GetPath(path, 0x101);
+    std::strncat(path, chosen, kPathMax - std::strlen(path) - 1);
+    CZRiffFile riff;
+    if (!riff.Open(path, FourCC("ZEL2")))
+        vbail("Cannot open %s", path);
+    if (LoadChunks(riff) != 0)
+        vbail("Cannot load %s", path);
+    riff.Close();
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading chunks.
+
+bool CZelFile::HasBlock() const
+{
+    for (int s = 0; s < SegCount; ++s)
+        if (pSegment[s])
+            return true;
+    for (int t = 0; t < TabCount; ++t)
+        if (Tables[t].pWords)
+            return true;
+    return false;
+}
+
+CZelFile* CZelFile::AddChainedFile()
+{
+    CZelFile* file = new CZelFile;
+    file->pName = new char[std::strlen(pName) + 1];
+    std::strcpy(file->pName, pName);
+    file->pNext = pNext;
+    pNext = file;
+    return file;
+}
+
+// The top chunk holds platform blocks (LIST chunks); the first enabled one loads into this
+// object, each further one into a chained object. Loose chunks form one block of their own.
+int CZelFile::LoadChunks(CZRiffFile& riff)
+{
+    const unsigned long topSize = riff.GetCurrentChunk()->size;
+    for (;;) {
+        unsigned long at = riff.Tell();
+        if (at + 8 > topSize)
+            return 0;
+        ZRIFFCKINFO* chunk = riff.Descend(0, 0, true);
+        if (!chunk)
+            Damaged("unreadable chunk header at offset %lu", at);
+        if (chunk->id != FourCC("LIST")) {
+            riff.Ascend();
+            if (riff.Seek(at))
+                Damaged("cannot seek back to offset %lu", at);
+            return (HasBlock() ? AddChainedFile() : this)->LoadBlock(riff);
+        }
+        if (BlockEnabled(chunk->listType, ChunkCategories)) {
+            if ((HasBlock() ? AddChainedFile() : this)->LoadBlock(riff) != 0)
+                return 1;
+        }
+        riff.Ascend();
+    }
+}
+
+int CZelFile::LoadBlock(CZRiffFile& riff)
+{
+    const ZRIFFCKINFO* block = riff.GetCurrentChunk();
+    const unsigned long blockSize = block->size;
+    const unsigned long blockEnd = block->dataStart + blockSize;
+    for (;;) {
+        unsigned long at = riff.Tell();
+        if (at + 8 > blockSize)
+            break;
+        ZRIFFCKINFO* chunk = riff.Descend(0, 0, true);
+        if (!chunk)
+            Damaged("unreadable chunk header at offset %lu", at);
+        if (chunk->dataStart + chunk->size > blockEnd || chunk->dataStart + chunk->size < chunk->dataStart)
+            Damaged("chunk %s of %lu bytes runs past its block", CZRiffFile::FourCCToString(chunk->id),
+                    (unsigned long)chunk->size);
+        const ChunkKind* kind = FindKind(chunk->id);
+        if (kind && (kind->mask & ChunkCategories) && !ReadChunk(riff, *kind, chunk->size))
+            return 1;
+        riff.Ascend();
+    }
+    FixupOffsets();
+    FixupImports();
+    FixupExports();
+    FixupHandles();
+    ConstructTypes();
+    ReleaseTemporary();
+    return 0;
+}
+
+bool CZelFile::ReadChunk(CZRiffFile& riff, const ChunkKind& kind, unsigned long size)
+{
+    const char* id = CZRiffFile::FourCCToString(kind.id);
+    unsigned long length = size;
+    if (kind.compressed) {
+        if (size < 4 || (riff.Read(&length, 4, riff.IsBigEndian())))
+            Damaged("compressed chunk %s has no length", id);
+        if (length / kMaxExpansion > size)
+            Damaged("compressed chunk %s states %lu bytes from %lu", id, length, size);
+    }
+    bool isTable = kind.slot == SlotTable;
+    if (isTable ? Tables[kind.index].pWords != nullptr : pSegment[kind.index] != nullptr)
+        Damaged("chunk %s appears twice in one block", id);
+
+    void* data;
+    if (kind.platformMemory)
+        data = zmalloc_plat(length ? length : 1);
+    else
+        data = zmalloc(length ? length : 1);
+    if (isTable) {
+        Tables[kind.index].pWords = static_cast<unsigned long*>(data);
+        Tables[kind.index].Bytes = length;
+    } else {
+        pSegment[kind.index] = static_cast<unsigned char*>(data);
+        SegmentSize[kind.index] = length;
+    }
+    if (!ReadPayload(riff, data, length, kind.compressed, size - (kind.compressed ? 4 : 0)))
+        Damaged("chunk %s cannot be read (%lu bytes)", id, length);
+    if (isTable)
+        CheckTable(TableId(kind.index), id);
+    return true;
+}
+
+bool CZelFile::ReadPayload(CZRiffFile& riff, void* dest, unsigned long length, bool compressed,
+                           unsigned long storedBytes)
+{
+    CKzqCompressor decompressor;
+    DecompressSource source = {&riff, storedBytes};
+    if (compressed && decompressor.Decompress(ReadCompressedBytes, &source))
+        return false;
+    bool ok = true;
+    unsigned char* out = static_cast<unsigned char*>(dest);
+    for (unsigned long done = 0; ok && done < length;) {
+        unsigned long slice = length - done < kSliceBytes ? length - done : kSliceBytes;
+        if (pHackCallback)
+            pHackCallback();
+        if (compressed) {
+            // The decompressor hands out whole words; an odd length was rounded up when written.
+            unsigned long even = (slice + 1) & ~1ul;
+            if (even == slice)
+                ok = decompressor.Read(out + done, int(slice)) == int(slice);
+            else
+                ok = ReadOddTail(decompressor, out + done, slice);
+        } else {
+            ok = !(riff.Read(out + done, slice, false));
+        }
+        done += slice;
+    }
+    if (compressed && decompressor.Decompress(nullptr, nullptr))
+        ok = false;
+    return ok;
+}
+
+bool CZelFile::ReadOddTail(CKzqCompressor& decompressor, unsigned char* out, unsigned long bytes)
+{
+    if (bytes > 1 && decompressor.Read(out, int(bytes - 1)) != int(bytes - 1))
+        return false;
+    unsigned char last[2];
+    if (decompressor.Read(last, 2) != 2)
+        return false;
+    out[bytes - 1] = last[0];
+    return true;
+}
+
+// Tables are a count and then entries of one word ("OFFS") or two words; the count must fit
+// the bytes that were read.
+void CZelFile::CheckTable(TableId table, const char* id)
+{
+    unsigned long bytes = Tables[table].Bytes;
+    unsigned long entryBytes = table == TabOffs ? 4 : 8;
+    if (bytes < 4)
+        Damaged("table %s holds no count", id);
+    unsigned long count = Tables[table].Count();
+    if (count > (bytes - 4) / entryBytes)
+        Damaged("table %s counts %lu entries in %lu bytes", id, count, bytes);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fixups, in the order that lets imports see earlier files and constructors see finished data.
+
+unsigned char* CZelFile::Place(unsigned long place, unsigned long width, const char* what)
+{
+    unsigned long segment = place >> 28;
+    unsigned long offset = place & kPlaceOffsetMask;
+    if (segment >= SegCount)
+        Damaged("%s names segment %lu", what, segment);
+    if (!pSegment[segment])
+        return nullptr;
+    if (offset > SegmentSize[segment] || width > SegmentSize[segment] - offset)
+        Damaged("%s at %08lX lies outside its segment of %lu bytes", what, place,
+                SegmentSize[segment]);
+    return pSegment[segment] + offset;
+}
+
+void CZelFile::FixupOffsets()
+{
+    const Table& table = Tables[TabOffs];
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        unsigned char* field = Place(table.Entries()[i], 4, "a pointer");
+        if (!field)
+            continue;
+        unsigned long target;
+        std::memcpy(&target, field, 4);
+        if (unsigned char* address = Place(target, 0, "a pointer's target")) {
+            target = (unsigned long)(uintptr_t)address;
+            std::memcpy(field, &target, 4);
+        }
+    }
+    FreeTable(TabOffs);
+}
+
+void CZelFile::FixupImports()
+{
+    const Table& table = Tables[TabExtn];
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        unsigned long key = table.Entries()[2 * i];
+        if (unsigned char* field = Place(table.Entries()[2 * i + 1], 4, "an import")) {
+            void* value = CZelFixupManager::GetAddress(key);
+            std::memcpy(field, &value, 4);
+        }
+    }
+    FreeTable(TabExtn);
+}
+
+void CZelFile::FixupExports()
+{
+    const Table& table = Tables[TabPubl];
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        unsigned long key = table.Entries()[2 * i];
+        unsigned char* record = Place(table.Entries()[2 * i + 1], 0, "an export");
+        if (record && CZelFixupManager::IsRecordType(key))
+            Damaged("an export would replace the record type %08lX", key);
+        if (record)
+            CZelFixupManager::SetAddress(key, record);
+    }
+}
+
+void CZelFile::FixupHandles()
+{
+    const Table& table = Tables[TabHndl];
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        unsigned long key = table.Entries()[2 * i];
+        if (unsigned char* field = Place(table.Entries()[2 * i + 1], 4, "a handle")) {
+            const HashEntry* entry = CZelFixupManager::GetHashEntry(key);
+            std::memcpy(field, &entry, 4);
+        }
+    }
+    FreeTable(TabHndl);
+}
+
+// A class the engine does not know has no constructor (value 0): its record is left unbuilt,
+// reported, and marked so that unloading does not call a table pointer it never got. Records
+// that overlap would overwrite each other's table pointers and fields, so they are refused.
+void CZelFile::ConstructTypes()
+{
+    Table& table = Tables[TabType];
+    std::vector<ZelInPlaceConstructor> constructors(table.Count());
+    std::vector<TypedExtent> extents;
+    extents.reserve(table.Count());
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        unsigned long key = table.Entries()[2 * i];
+        unsigned long& place = table.Entries()[2 * i + 1];
+        unsigned long size = 0;
+        if (!CZelFixupManager::GetRecordType(key, constructors[i], size)) {
+            SkipUnknownType(key, place);
+            continue;
+        }
+        if (Place(place, size < 4 ? 4 : size, "a typed record"))
+            extents.push_back(TypedExtent{place, size});
+        else
+            constructors[i] = nullptr;  // its segment is not loaded on this platform
+    }
+    CheckTypedExtents(extents);
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        unsigned long place = table.Entries()[2 * i + 1];
+        if (constructors[i])
+            constructors[i](pSegment[place >> 28] + (place & kPlaceOffsetMask));
+    }
+}
+
+void CZelFile::SkipUnknownType(unsigned long key, unsigned long& place)
+{
+    char message[160];
+    std::snprintf(message, sizeof message, "%s: no record type registered for class key %08lX; record skipped",
+                  pName, key);
+    _puts(message);
+    place = kSkippedPlace;
+}
+
+void CZelFile::CheckTypedExtents(std::vector<TypedExtent>& extents)
+{
+    auto byPlace = [](const TypedExtent& a, const TypedExtent& b) { return a.place < b.place; };
+    // Writers emit records in place order, so the sort is usually skipped.
+    if (!std::is_sorted(extents.begin(), extents.end(), byPlace))
+        std::sort(extents.begin(), extents.end(), byPlace);
+    for (size_t i = 1; i < extents.size(); ++i) {
+        const TypedExtent& before = extents[i - 1];
+        if (before.place >> 28 == extents[i].place >> 28 && before.place + before.size > extents[i].place)
+            Damaged("typed records at %08lX and %08lX overlap", before.place, extents[i].place);
+    }
+}
+
+void CZelFile::ReleaseTemporary()
+{
+    if (!pSegment[SegTemp])
+        return;
+    DestroyTypes(SegTemp);
+    ClearExports(SegTemp);
+    zfree(pSegment[SegTemp]);
+    pSegment[SegTemp] = nullptr;
+    SegmentSize[SegTemp] = 0;
+}
+
+void CZelFile::DestroyTypes(int segment)
+{
+    if (!pSegment[segment])
+        return;
+    const Table& table = Tables[TabType];
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        unsigned long place = table.Entries()[2 * i + 1];
+        if (place != kSkippedPlace && place >> 28 == (unsigned long)segment)
+            reinterpret_cast<CZelStaticResource*>(pSegment[segment] + (place & kPlaceOffsetMask))
+                ->~CZelStaticResource();
+    }
+}
+
+void CZelFile::ClearExports(int segment)
+{
+    if (!pSegment[segment])
+        return;
+    const Table& table = Tables[TabPubl];
+    const unsigned char* begin = pSegment[segment];
+    const unsigned char* end = begin + SegmentSize[segment];
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        if (table.Entries()[2 * i + 1] >> 28 != (unsigned long)segment)
+            continue;
+        HashEntry* entry = CZelFixupManager::pSymbolTable->Find(table.Entries()[2 * i]);
+        const unsigned char* value = static_cast<const unsigned char*>(entry ? entry->value : nullptr);
+        if (value >= begin && value <= end)
+            entry->value = nullptr;
+    }
+}
+
+void CZelFile::FreeTable(TableId table)
+{
+    zfree(Tables[table].pWords);
+    Tables[table].pWords = nullptr;
+    Tables[table].Bytes = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Checks for records that follow pointers inside loaded data.
+
+unsigned long CZelFile::BytesAvailable(const void* p)
+{
+    const unsigned char* at = static_cast<const unsigned char*>(p);
+    for (CZelFile* file = pFirstLive; file; file = file->pNextLive)
+        for (int s = 0; s < SegCount; ++s)
+            if (file->pSegment[s] && at >= file->pSegment[s] && at < file->pSegment[s] + file->SegmentSize[s])
+                return (unsigned long)(file->pSegment[s] + file->SegmentSize[s] - at);
+    return 0;
+}
+
+bool CZelFile::IsLoadedData(const void* p, unsigned long length)
+{
+    return length <= BytesAvailable(p) && (length > 0 || BytesAvailable(p) > 0);
+}
+
+void CZelFile::Damaged(const char* format, ...)
+{
+    char detail[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(detail, sizeof detail, format, args);
+    va_end(args);
+    vbail("Cannot load %s: %s", pName ? pName : "(unnamed)", detail);
+}
+

@@ -1,0 +1,96 @@
+#pragma once
+// One packed data file in memory: its segments patched in place (pointers, imports, exports,
+// handles) and its typed records constructed over their stored bytes.
+#include <vector>
+
+#include "core/riff/CZRiffFile.h"
+
+class CKzqCompressor;
+
+class CZelFile {
+public:
+    enum Segment { SegData = 0, SegTemp = 1, SegExtra = 2, SegPlat = 3, SegCount = 4 };
+
+    CZelFile();
+    ~CZelFile();
+
+    // 0 = success. A missing or damaged file is fatal with a message naming it.
+    int Load(const char* name);
+
+    static void LoadChunkCategories(unsigned long mask) { ChunkCategories = mask; }
+    static void RegisterHackCallback(void (*callback)()) { pHackCallback = callback; }
+
+    CZelFile* GetNext() const { return pNext; }
+    void* GetSegment(int segment) const { return pSegment[segment]; }
+    unsigned long GetSegmentSize(int segment) const { return SegmentSize[segment]; }
+
+    // True when [p, p + length) lies inside one segment of a file that is loaded or loading:
+    // records check pointers they follow with it before trusting damaged data.
+    static bool IsLoadedData(const void* p, unsigned long length);
+    // Bytes from p to the end of the loaded segment holding it, 0 when none does.
+    static unsigned long BytesAvailable(const void* p);
+
+    struct ChunkKind;  // how one chunk id of a block is read and kept
+
+private:
+    CZelFile(const CZelFile&) = delete;
+    CZelFile& operator=(const CZelFile&) = delete;
+
+    struct Table {
+        unsigned long* pWords = nullptr;  // the count, then the entries
+        unsigned long Bytes = 0;
+        unsigned long Count() const { return pWords ? pWords[0] : 0; }
+        unsigned long* Entries() const { return pWords + 1; }
+    };
+    enum TableId { TabOffs, TabPubl, TabExtn, TabType, TabHndl, TabCount };
+
+    static void ReadPackIndex();
+    static bool FindInPack(unsigned long key, unsigned long& offset);
+    int LoadFromPack(unsigned long offset);
+    int LoadLoose(const char* asked, char* upperPath, char* lastComponent);
+
+    int LoadChunks(CZRiffFile& riff);
+    int LoadBlock(CZRiffFile& riff);
+    bool ReadChunk(CZRiffFile& riff, const ChunkKind& kind, unsigned long size);
+    bool ReadPayload(CZRiffFile& riff, void* dest, unsigned long length, bool compressed,
+                     unsigned long storedBytes);
+    static bool ReadOddTail(CKzqCompressor& decompressor, unsigned char* out, unsigned long bytes);
+    void CheckTable(TableId table, const char* id);
+    bool HasBlock() const;
+    CZelFile* AddChainedFile();
+
+    void FixupOffsets();
+    void FixupImports();
+    void FixupExports();
+    void FixupHandles();
+    void ConstructTypes();
+    void SkipUnknownType(unsigned long key, unsigned long& place);
+    struct TypedExtent {
+        unsigned long place;
+        unsigned long size;
+    };
+    void CheckTypedExtents(std::vector<TypedExtent>& extents);
+    void ReleaseTemporary();
+    void DestroyTypes(int segment);
+    void ClearExports(int segment);
+    void FreeTable(TableId table);
+
+    unsigned char* Place(unsigned long place, unsigned long width, const char* what);
+    [[noreturn]] void Damaged(const char* format, ...);
+
+    CZelFile* pNext;
+    unsigned char* pSegment[SegCount];
+    Table Tables[TabCount];
+    char* pName;
+    unsigned long SegmentSize[SegCount];
+    CZelFile* pNextLive;
+
+    static unsigned long ChunkCategories;
+    static void (*pHackCallback)();
+    static unsigned long* pPackPairs;
+    static unsigned long PackPairCount;
+    static unsigned long PackBucketStart[16];
+    static bool bPackIndexRead;
+    static CZRiffFile ZlpkFile;
+    static CZelFile* pFirstLive;
+};

@@ -1,0 +1,111 @@
+#pragma once
+// Helpers for tests that write packed data files: a scratch folder, the file's bytes, the
+// bytes of one chunk found by its path of ids, and the independent Python chunk walker.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <stdlib.h>
+#include <string>
+#include <vector>
+
+namespace zelfiles {
+
+typedef std::vector<uint8_t> Bytes;
+
+inline std::string ScratchFolder()
+{
+    std::string folder = std::string(MG_BINARY_DIR) + "/scratch_XXXXXX";
+    if (!mkdtemp(&folder[0]))
+        ADD_FAILURE() << "cannot create " << folder;
+    return folder;
+}
+
+inline Bytes ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline uint32_t Word(const Bytes& bytes, size_t at)
+{
+    uint32_t word = 0;
+    if (at + 4 <= bytes.size())
+        memcpy(&word, &bytes[at], 4);
+    return word;
+}
+
+// The data of the first chunk along path ("LIST/DATA" descends into the first LIST chunk);
+// empty when there is none.
+inline Bytes Chunk(const Bytes& file, const std::string& path)
+{
+    size_t begin = 12, end = file.size();
+    std::string rest = path;
+    while (!rest.empty()) {
+        const std::string id = rest.substr(0, 4);
+        rest = rest.size() > 5 ? rest.substr(5) : "";
+        bool found = false;
+        for (size_t at = begin; at + 8 <= end;) {
+            const uint32_t size = Word(file, at + 4);
+            if (memcmp(&file[at], id.data(), 4) == 0 && at + 8 + size <= end) {
+                const bool list = id == "LIST";
+                begin = at + 8 + (list ? 4 : 0);
+                end = at + 8 + size;
+                found = true;
+                break;
+            }
+            at += 8 + size + (size & 1);
+        }
+        if (!found)
+            return Bytes();
+    }
+    return Bytes(file.begin() + begin, file.begin() + end);
+}
+
+inline std::vector<uint32_t> Words(const Bytes& bytes)
+{
+    std::vector<uint32_t> words(bytes.size() / 4);
+    if (!words.empty())
+        memcpy(words.data(), bytes.data(), words.size() * 4);
+    return words;
+}
+
+// The chunk tree as riff_walk.py prints it, or its complaint.
+inline std::string Walk(const std::string& path)
+{
+    const std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/converter/core/riff_walk.py '" + path + "' 2>&1";
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (size_t n = fread(buffer, 1, sizeof(buffer), pipe))
+            out.append(buffer, n);
+        if (pclose(pipe) != 0)
+            out = "walker failed: " + out;
+    }
+    return out;
+}
+
+// A compressed chunk's stream decoded by the core's independent Python decoder.
+inline Bytes PythonDecode(const Bytes& chunk, const std::string& scratch)
+{
+    const std::string stream = scratch + "/stream.kzq";
+    {
+        std::ofstream out(stream, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(chunk.data()) + 4, chunk.size() - 4);
+    }
+    const std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/core/kzq_decode.py '" + stream + "'";
+    Bytes out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        unsigned char buffer[4096];
+        while (size_t n = fread(buffer, 1, sizeof(buffer), pipe))
+            out.insert(out.end(), buffer, buffer + n);
+        if (pclose(pipe) != 0)
+            out.clear();
+    }
+    return out;
+}
+
+} // namespace zelfiles

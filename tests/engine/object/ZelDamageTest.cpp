@@ -1,0 +1,111 @@
+// Damaged packed files: thousands of seeded mutations of valid files (plain and compressed
+// segments) must each load or end with the loader's fatal error (exit code 3), never crash.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ZelTestSupport.h"
+#include "engine/object/CZelFile.h"
+
+namespace {
+
+const int kMutationsPerFile = 1500;
+
+std::vector<unsigned char> ReadFixture(const char* name)
+{
+    std::ifstream in(std::string(ZEL_FIXTURE_DIR) + "/" + name, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+void PutWord(std::vector<unsigned char>& bytes, size_t at, unsigned long value)
+{
+    for (int i = 0; i < 4 && at + i < bytes.size(); ++i)
+        bytes[at + i] = (unsigned char)(value >> (8 * i));
+}
+
+// One to four changes: a flipped byte, a word set to a value that stresses counts, sizes and
+// place words, or a cut tail.
+std::vector<unsigned char> Mutate(std::vector<unsigned char> bytes, std::mt19937& random)
+{
+    const unsigned long interesting[] = {0, 1, 3, 0x7FFFFFFF, 0xFFFFFFFF, 0x0FFFFFFF, 0x10000000,
+                                         0x30000000, 0xF0000000, (unsigned long)bytes.size()};
+    int changes = 1 + int(random() % 4);
+    for (int c = 0; c < changes && !bytes.empty(); ++c) {
+        size_t at = random() % bytes.size();
+        switch (random() % 4) {
+        case 0:
+            bytes[at] ^= (unsigned char)(1u << (random() % 8));
+            break;
+        case 1:
+            PutWord(bytes, at & ~size_t(3), interesting[random() % std::size(interesting)]);
+            break;
+        case 2:
+            PutWord(bytes, at & ~size_t(3), random());
+            break;
+        default:
+            bytes.resize(at);
+            break;
+        }
+    }
+    return bytes;
+}
+
+// Loads and unloads the file in a child process; returns its wait status.
+int LoadInChild(const std::string& relativeName)
+{
+    pid_t child = fork();
+    if (child == 0) {
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
+        dup2(null, 1);
+        CZelFile* file = new CZelFile;
+        file->Load(relativeName.c_str());
+        delete file;
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+}
+
+TEST(ZelDamage, SeededMutationsLoadOrFailCleanly)
+{
+    CZelFile::LoadChunkCategories(0x11);
+    GObject::InitEditableInfo();
+    const char* bases[] = {"mutants/base.zel", "mutants/base_x.zel"};
+    std::string name = "mutants/m" + std::to_string(getpid()) + ".zel";
+    std::string path = std::string(ZEL_FIXTURE_DIR) + "/" + name;
+    int loaded = 0;
+    int refused = 0;
+    for (const char* base : bases) {
+        std::vector<unsigned char> original = ReadFixture(base);
+        ASSERT_FALSE(original.empty()) << base;
+        ASSERT_TRUE(WIFEXITED(LoadInChild(base)) && WEXITSTATUS(LoadInChild(base)) == 0) << base;
+        std::mt19937 random(20261210);
+        for (int i = 0; i < kMutationsPerFile; ++i) {
+            std::vector<unsigned char> bytes = Mutate(original, random);
+            std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                        std::streamsize(bytes.size()));
+            int status = LoadInChild(name);
+            ASSERT_TRUE(WIFEXITED(status)) << base << " mutation " << i << " died by signal "
+                                           << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+            int code = WEXITSTATUS(status);
+            ASSERT_TRUE(code == 0 || code == 3) << base << " mutation " << i << " exit code " << code;
+            (code == 0 ? loaded : refused)++;
+        }
+    }
+    std::remove(path.c_str());
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(loaded, 0);
+}
+
+}  // namespace

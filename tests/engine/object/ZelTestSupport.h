@@ -1,0 +1,39 @@
+#pragma once
+// What the packed-data and shell tests share: a record type and a game-object class that the
+// fixture files use, and helpers over the fixture data folder.
+#include <vector>
+
+#include "engine/object/CZelFixupManager.h"
+#include "engine/object/CZelStaticResource.h"
+#include "engine/object/GObject.h"
+
+#pragma pack(push, 1)
+// A record of the tests: it notes every construction and destruction.
+class CZelProbe : public CZelStaticResource {
+public:
+    CZelProbe();
+    ~CZelProbe() override;
+
+    DWORD Value;
+    const char* pText;
+    CZelHandle Handle;
+    void* pImport;
+
+    static std::vector<DWORD>& Constructed();
+    static std::vector<DWORD>& Destroyed();
+};
+#pragma pack(pop)
+
+// A game-object class whose objects the fixture levels create from fill data.
+class GZelProbeObject : public GObject {
+    DECLARE_GOBJECT(GZelProbeObject, GObject)
+
+    int SpecifyEditable(EditableInfo*& cursor) override;
+
+    int Count;
+    float Speed;
+};
+
+// The probe record exported under the name, or null.
+CZelProbe* ExportedProbe(const char* name);
+int CountObjects(DWORD classId);
