@@ -43,7 +43,7 @@ struct CZelFile::ChunkKind {
     bool compressed;
     bool platformMemory;
     ChunkSlot slot;
-    int index;  // the segment number, or the table
+    int index;  // the segment number, or the table: 0 OFFS, 1 PUBL, 2 EXTN, 3 TYPE, 4 HNDL
 };
 
 namespace {

@@ -25,8 +25,10 @@ class PixelPipeline {
 public:
     PixelPipeline(const DeviceState& state, Surface* target, Surface* depth, FogInput fog, bool depthInW);
 
-    // The number of leading varyings the stages read; the rasterizer sets up only these.
+    // The number of leading varyings the stages read; the rasterizer clips only these, and
+    // sets up planes only for those marked in VaryingMask.
     int VaryingCount() const { return varyingCount_; }
+    uint32_t VaryingMask() const { return varyingMask_; }
     bool FlatShading() const { return flat_; }
 
     // Shades pixels x0 <= x < x1 of row y.
@@ -58,6 +60,7 @@ private:
     Surface* depth_;
     std::vector<Stage> stages_;
     int varyingCount_ = kTexCoord;
+    uint32_t varyingMask_ = 0;
     bool flat_;
     bool depthTest_, depthWrite_;
     DWORD depthFunc_;

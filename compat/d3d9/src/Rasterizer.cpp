@@ -52,7 +52,7 @@ void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, S
 Rasterizer::Rasterizer(PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
                        bool lastPixel)
     : pixels_(pixels), viewport_(viewport), bounds_(bounds), cullMode_(cullMode), lastPixel_(lastPixel),
-      varyings_(pixels.VaryingCount()) {
+      varyings_(pixels.VaryingCount()), planes_(pixels.VaryingMask()) {
     guardX_ = kGuardBandPixels / std::max(1.0f, float(viewport.Width));
     guardY_ = kGuardBandPixels / std::max(1.0f, float(viewport.Height));
 }
@@ -180,7 +180,7 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
     Plane(a.z, b.z, c.z, a, b, c, fArea, setup.z, x0, y0);
     Plane(a.q, b.q, c.q, a, b, c, fArea, setup.q, x0, y0);
     for (int i = 0; i < varyings_; ++i)
-        Plane(a.varying[i], b.varying[i], c.varying[i], a, b, c, fArea, setup.varying[i], x0, y0);
+        if (planes_ & (1u << i)) Plane(a.varying[i], b.varying[i], c.varying[i], a, b, c, fArea, setup.varying[i], x0, y0);
 
     // Each edge's value at the row start and its crossing estimate advance by fixed steps.
     int64_t k[3];

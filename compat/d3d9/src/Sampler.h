@@ -24,6 +24,8 @@ public:
     // lod is log2 of texels per pixel at the base level. Filtering works on 8-bit channels
     // with 8-bit weights, as texture units do; the result is packed ARGB.
     inline uint32_t Sample(float u, float v, float lod) const;
+    // Four samples at once; lanes not set in live may hold anything afterwards.
+    void Sample4(const float* u, const float* v, const float* lod, int live, uint32_t* out) const;
 
 private:
     struct Level {
@@ -51,7 +53,10 @@ private:
     }
     static uint32_t Weight(float fraction) { return uint32_t(int(fraction * 256.0f + 0.5f)); }
 
+    void SampleLinearWrapped4(const float* u, const float* v, const float* lod, uint32_t* out) const;
+
     std::vector<Level> levels_;
+    bool linearWrapped_;  // linear filtering, at most point mips, wrapped power-of-two levels
     DWORD addressU_, addressV_;
     D3DTEXTUREFILTERTYPE magFilter_, minFilter_, mipFilter_;
     float lodBias_;

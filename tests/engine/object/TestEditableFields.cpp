@@ -6,6 +6,8 @@
 
 #include "ObjectTestSupport.h"
 #include "TestClasses.h"
+#include "engine/object/CVeskExtraData.h"
+#include "engine/object/CZelFixupManager.h"
 
 namespace {
 
@@ -35,7 +37,7 @@ TEST_F(EditableTest, TheTableListsBaseFieldsFirstWithSizesPlacesAndTypeCodes)
     TFieldsDerived* object = static_cast<TFieldsDerived*>(MakeFields(nullptr, TFieldsDerived::ClassId));
     ZPtrArray<EditableInfo, 64> list;
     object->GetEditableInfoList(list);
-    ASSERT_EQ(list.GetSize(), 11);
+    ASSERT_EQ(list.GetSize(), 12);
 
     struct Row { const char* name; WORD size; BYTE type; DWORD place; };
     const Row rows[] = {
@@ -56,7 +58,7 @@ TEST_F(EditableTest, TheTableListsBaseFieldsFirstWithSizesPlacesAndTypeCodes)
         EXPECT_EQ(info->Place, row.place) << row.name;
     }
     EXPECT_STREQ(list[0]->Name, "Speed");
-    EXPECT_STREQ(list[10]->Name, "Extra");
+    EXPECT_STREQ(list[11]->Name, "Extra");
 }
 
 TEST_F(EditableTest, CalcTypeDecidesTheCodeAndWarnsAboutWhatSavesCannotHandle)
@@ -218,6 +220,52 @@ TEST_F(EditableTest, TextFormsRoundTripByDeclaredType)
     }
     EXPECT_EQ(object->GetEditDataValue(buffer, Field(object, "Flag")), nullptr);
     EXPECT_STREQ(object->GetEditDataValue(buffer, Field(object, "pChild")), "null");
+}
+
+TEST_F(EditableTest, SymbolRecordsTakeTheEntrysValueOrItsAddress)
+{
+    static int exported = 5;
+    const DWORD key = CCRC32::GetCRC("EditableTest.exported");
+    CZelFixupManager::SetAddress(key, &exported);
+    TFields* object = MakeFields();
+    GObject* kept = TProbe::Create();
+    object->pLinks[1] = kept;
+
+    FillData data;
+    const DWORD keys[2] = {key, 0};
+    data.Raw("pLinks", keys, 8, 0, FILLDATA_ZEL_POINTER).Word("ZelHandle", key, FILLDATA_ZEL_HANDLE);
+    object->SetEditableInfo(data.Get(), nullptr, 0x11, false);
+    EXPECT_EQ(object->pLinks[0], reinterpret_cast<GObject*>(&exported));
+    EXPECT_EQ(object->pLinks[1], kept) << "a zero key keeps the element";
+    EXPECT_EQ(object->ZelHandle, reinterpret_cast<DWORD>(CZelFixupManager::GetHashEntry(key)));
+    EXPECT_NE(object->ZelHandle, 0u);
+}
+
+TEST_F(EditableTest, KeysAndPointersReadAsTheBestNameTheTablesKnow)
+{
+    static int exported = 7;
+    static int placedRecord = 8;
+    const DWORD symbolKey = CCRC32::GetCRC("EditableTest.symbol");
+    CZelFixupManager::SetAddress(symbolKey, &exported);
+    CZelFixupManager::SetLabel(symbolKey, "EditableTest.symbol");
+    CVeskExtraData::Create("EditableTest.placed");
+    CZelFixupManager::SetAddress(CCRC32::GetCRC("EditableTest.placed"), &placedRecord);
+    CZelFixupManager::SetLabel(CCRC32::GetCRC("EditableTest.placed"), "symbol label loses");
+
+    TFields* object = MakeFields();
+    EditableInfo* kind = Field(object, "Kind");
+    EditableInfo* pointer = Field(object, "pChild");
+    char buffer[64];
+    object->SetEditDataValue("EditableTest.placed", kind);
+    EXPECT_STREQ(object->GetEditDataValue(buffer, kind), "EditableTest.placed");
+    object->SetEditDataValue("EditableTest.symbol", kind);
+    EXPECT_STREQ(object->GetEditDataValue(buffer, kind), "EditableTest.symbol");
+
+    object->SetEditDataValue("EditableTest.symbol", pointer);
+    EXPECT_EQ(object->pChild, reinterpret_cast<GObject*>(&exported));
+    object->SetEditDataValue("EditableTest.nothing", pointer);
+    EXPECT_EQ(object->pChild, reinterpret_cast<GObject*>(&exported)) << "an unknown symbol stores nothing";
+    EXPECT_STREQ(object->GetEditDataValue(buffer, pointer), "EditableTest.symbol");
 }
 
 TEST_F(EditableTest, GetDataItemMatchesNameAndLengthAndClimbsTheClassChain)

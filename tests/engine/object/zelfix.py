@@ -316,6 +316,7 @@ def write_test_data(out):
         "vesk1.zel": vesk_file([("GZelProbeObject", "T1", "First"), ("GZelProbeObject", "T2", "Second")],
                                [("a.rhu", "One"), ("b.rhu", "Two"), ("a.rhu", "Three"), (None, "Four")]),
         "mutants/export_over_type.zel": export_over_type_file(),
+        "order.zel": shell_level(83, "OrderThing", [("GZelProbeObject", n) for n in ("First", "Second", "Third")]),
         "vesk2.zel": vesk_file([("GZelProbeObject", "T3", "Third")], [("c.rhu", "Five")]),
     }
     compressed, plain = mutation_base()
