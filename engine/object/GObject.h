@@ -13,6 +13,7 @@
 #include "engine/object/EditableInfo.h"
 #include "engine/object/HGOBJECT.h"
 
+class CEmbeddedFillData;
 class CMessage;
 
 // Object status values.
@@ -94,6 +95,9 @@ public:
     static ClassTypeEntry* FindClassEntry(DWORD classId);
     static GObject* Create(DWORD classId, HGOBJECT handle, EditableFillData* data);
     GObject* Create(DWORD classId, EditableFillData* data);
+    // A child of the class and with the data a stored creation record names; the caller gives
+    // it the record's label.
+    GObject* Create(CEmbeddedFillData* record);
     static void InitEditableInfo();
     static EditableFillData* GetDefaultData(DWORD classId);
     static void RegisterDefaultData(DWORD classId, EditableFillData* data);
