@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "core/names/CCRC32.h"
+#include "engine/object/CZelFixupManager.h"
 #include "engine/object/GObject.h"
 
 namespace {
@@ -139,10 +140,33 @@ void GObject::ApplyFillRecord(EditableFillData* record, EditableInfo* info, bool
             return;
         }
         break;
+    case FILLDATA_ZEL_POINTER:
+    case FILLDATA_ZEL_HANDLE:
+        ApplySymbolRecord(record, info, oneEditable);
+        return;
     default:
         break;
     }
     WriteField(info, record->ArrayIndex * record->Length, record->Data, record->Length);
+}
+
+// Symbol keys become the value of their entry (kind 8; key 0 keeps the element) or the
+// address of the entry itself, a CZelHandle (kind 16). Keys without an entry give null.
+void GObject::ApplySymbolRecord(EditableFillData* record, EditableInfo* info, bool oneEditable)
+{
+    const DWORD first = oneEditable ? record->ArrayIndex : 0;
+    const DWORD words = record->Length / 4;
+    for (DWORD i = 0; i < words; ++i) {
+        const DWORD key = ReadWord(record, i);
+        const HashEntry* entry = key != 0 ? CZelFixupManager::GetHashEntry(key) : nullptr;
+        const void* value = entry;
+        if (record->Flags == FILLDATA_ZEL_POINTER) {
+            if (key == 0)
+                continue;
+            value = entry != nullptr ? entry->value : nullptr;
+        }
+        WriteField(info, (first + i) * 4, &value, 4);
+    }
 }
 
 // Creates the child a kind-1 record describes and stores it in the field's element (or
