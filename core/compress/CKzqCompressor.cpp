@@ -22,7 +22,7 @@ bool IsWindowSize(int w)
 CKzqCompressor::CKzqCompressor()
     : m_pIn(nullptr), m_nScan(0), m_nFill(0), m_nEnd(0), m_pHead(nullptr), m_pPrev(nullptr), m_nBase(0),
       m_nInserted(0), m_pOut(nullptr), m_nOut(0), m_nFlagPos(0), m_Bit(0),
-      m_pInBytes(nullptr), m_nInPos(0), m_nInLimit(0), m_bInputEnded(false), m_pWindow(nullptr), m_nWindowFill(0),
+      m_pInBytes(nullptr), m_nInPos(0), m_nInFill(0), m_nInLimit(0), m_bInputEnded(false), m_pWindow(nullptr), m_nWindowFill(0),
       m_nDelivered(0), m_bStreamEnded(false), m_bHeaderRead(false), m_W(0), m_L(0), m_Mask(0), m_bError(false),
       m_pErrorText(nullptr), m_pCallback(nullptr), m_pUser(nullptr)
 {
@@ -277,7 +277,7 @@ bool CKzqCompressor::Decompress(Callback read, void* user)
     FreeBuffers();
     m_pInBytes = static_cast<unsigned char*>(zmalloc(kDecompressInBytes));
     m_pWindow = static_cast<unsigned short*>(zmalloc(kWindowWords * 2));
-    m_nInPos = m_nFill = m_nInLimit = 0;
+    m_nInPos = m_nInFill = m_nInLimit = 0;
     m_bInputEnded = false;
     m_nWindowFill = m_nDelivered = 0;
     m_bStreamEnded = false;
@@ -294,31 +294,31 @@ bool CKzqCompressor::Decompress(Callback read, void* user)
 // (at most 34 bytes) is always held before the limit.
 bool CKzqCompressor::Refill()
 {
-    int unread = m_nFill - m_nInPos;
+    int unread = m_nInFill - m_nInPos;
     std::memmove(m_pInBytes, m_pInBytes + m_nInPos, static_cast<size_t>(unread));
     m_nInPos = 0;
-    m_nFill = unread;
-    int wanted = kDecompressInBytes - m_nFill;
+    m_nInFill = unread;
+    int wanted = kDecompressInBytes - m_nInFill;
     if (wanted > kRefillBytes)
         wanted = kRefillBytes;
-    int got = m_pCallback(m_pUser, m_pInBytes + m_nFill, wanted);
+    int got = m_pCallback(m_pUser, m_pInBytes + m_nInFill, wanted);
     if (got < 0 || got > wanted) {
         Fail("the input callback failed");
         return true;
     }
     if (got == 0)
         m_bInputEnded = true;
-    m_nFill += got;
-    m_nInLimit = m_bInputEnded ? m_nFill : m_nFill - kGroupSlackBytes;
+    m_nInFill += got;
+    m_nInLimit = m_bInputEnded ? m_nInFill : m_nInFill - kGroupSlackBytes;
     return false;
 }
 
 bool CKzqCompressor::ReadHeader()
 {
-    while (m_nFill < 2 && !m_bInputEnded)
+    while (m_nInFill < 2 && !m_bInputEnded)
         if (Refill())
             return true;
-    if (m_nFill < 2) {
+    if (m_nInFill < 2) {
         Fail("the stream ends before its header");
         return true;
     }
@@ -349,7 +349,7 @@ bool CKzqCompressor::DecompressCore()
         const int groupOut = m_nWindowFill;
         int pos = m_nInPos;
         int fill = m_nWindowFill;
-        const int held = m_nFill;
+        const int held = m_nInFill;
         // A whole group (flag word and 16 items) present: no item needs its own bounds check.
         const bool whole = held - pos >= 34;
         if (!whole && pos + 2 > held) {

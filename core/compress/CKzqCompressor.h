@@ -63,7 +63,7 @@ private:
 
     unsigned short* m_pIn;
     int m_nScan;  // compression: next word to code
-    int m_nFill;  // compression: tokens end here; decompression: input bytes held
+    int m_nFill;  // compression: tokens end here
     int m_nEnd;   // compression: words held
     // Where each pair of words was seen: chains of stream positions (plus one; 0 ends a chain),
     // newest first, so the search visits only candidates whose first two words match.
@@ -78,6 +78,7 @@ private:
 
     unsigned char* m_pInBytes;  // decompression input
     int m_nInPos;
+    int m_nInFill;  // input bytes held
     int m_nInLimit;
     bool m_bInputEnded;
     unsigned short* m_pWindow;  // decompressed words, history first

@@ -43,7 +43,7 @@ struct CZelFile::ChunkKind {
     bool compressed;
     bool platformMemory;
     ChunkSlot slot;
-    int index;  // the segment number, or the table
+    int index;  // the segment number, or the table: 0 OFFS, 1 PUBL, 2 EXTN, 3 TYPE, 4 HNDL
 };
 
 namespace {
@@ -502,33 +502,37 @@ void CZelFile::FixupHandles()
 void CZelFile::ConstructTypes()
 {
     Table& table = Tables[TabType];
+    std::vector<ZelInPlaceConstructor> constructors(table.Count());
     std::vector<TypedExtent> extents;
+    extents.reserve(table.Count());
     for (unsigned long i = 0; i < table.Count(); ++i) {
         unsigned long key = table.Entries()[2 * i];
         unsigned long& place = table.Entries()[2 * i + 1];
-        ZelInPlaceConstructor construct = nullptr;
         unsigned long size = 0;
-        if (!CZelFixupManager::GetRecordType(key, construct, size)) {
-            char message[160];
-            std::snprintf(message, sizeof message,
-                          "%s: no record type registered for class key %08lX; record skipped", pName, key);
-            _puts(message);
-            place = kSkippedPlace;
+        if (!CZelFixupManager::GetRecordType(key, constructors[i], size)) {
+            SkipUnknownType(key, place);
             continue;
         }
         if (Place(place, size < 4 ? 4 : size, "a typed record"))
             extents.push_back(TypedExtent{place, size});
+        else
+            constructors[i] = nullptr;  // its segment is not loaded on this platform
     }
     CheckTypedExtents(extents);
     for (unsigned long i = 0; i < table.Count(); ++i) {
         unsigned long place = table.Entries()[2 * i + 1];
-        if (place == kSkippedPlace || !pSegment[place >> 28])
-            continue;
-        ZelInPlaceConstructor construct = nullptr;
-        unsigned long size = 0;
-        CZelFixupManager::GetRecordType(table.Entries()[2 * i], construct, size);
-        construct(pSegment[place >> 28] + (place & kPlaceOffsetMask));
+        if (constructors[i])
+            constructors[i](pSegment[place >> 28] + (place & kPlaceOffsetMask));
     }
+}
+
+void CZelFile::SkipUnknownType(unsigned long key, unsigned long& place)
+{
+    char message[160];
+    std::snprintf(message, sizeof message, "%s: no record type registered for class key %08lX; record skipped",
+                  pName, key);
+    _puts(message);
+    place = kSkippedPlace;
 }
 
 void CZelFile::CheckTypedExtents(std::vector<TypedExtent>& extents)

@@ -64,6 +64,7 @@ private:
     void FixupExports();
     void FixupHandles();
     void ConstructTypes();
+    void SkipUnknownType(unsigned long key, unsigned long& place);
     struct TypedExtent {
         unsigned long place;
         unsigned long size;

@@ -14,6 +14,7 @@
 #include "engine/object/EditableInfo.h"
 #include "engine/object/HGOBJECT.h"
 
+class CEmbeddedFillData;
 class CMessage;
 
 // Object status values.
@@ -95,6 +96,9 @@ public:
     static ClassTypeEntry* FindClassEntry(DWORD classId);
     static GObject* Create(DWORD classId, HGOBJECT handle, EditableFillData* data);
     GObject* Create(DWORD classId, EditableFillData* data);
+    // A child of the class and with the data a stored creation record names; the caller gives
+    // it the record's label.
+    GObject* Create(CEmbeddedFillData* record);
     static void InitEditableInfo();
     static EditableFillData* GetDefaultData(DWORD classId);
     static void RegisterDefaultData(DWORD classId, EditableFillData* data);
@@ -215,7 +219,6 @@ private:
     void ApplyFillRecord(EditableFillData* record, EditableInfo* info, bool oneEditable);
     void ApplyEmbeddedRecord(EditableFillData* record, EditableInfo* info);
     bool WriteField(EditableInfo* info, DWORD offset, const void* bytes, DWORD length);
-    void ApplySymbolRecord(EditableFillData* record, EditableInfo* info, bool oneEditable);
 
     void SaveFields(CLoadSaveBuffer& stream);
     void SavePointerField(CLoadSaveBuffer& stream, EditableInfo* info);

@@ -6,6 +6,7 @@
 #include "core/heap/ZHeap.h"
 #include "core/names/CCRC32.h"
 #include "core/output/ZOutput.h"
+#include "engine/object/CFillData.h"
 #include "engine/object/GObject.h"
 
 // Starts at 1: until the prototypes are built, objects get no handles.
@@ -80,6 +81,11 @@ GObject* GObject::Create(DWORD classId, EditableFillData* data)
     if (entry == nullptr)
         return nullptr;
     return entry->pCreate(this, HGOBJECT(0), entry, data, nullptr);
+}
+
+GObject* GObject::Create(CEmbeddedFillData* record)
+{
+    return record != nullptr ? Create(record->ClassId, record->pData) : nullptr;
 }
 
 void* GObject::operator new(size_t size, GObject* parent, HGOBJECT handle, ClassTypeEntry* entry,

@@ -263,31 +263,33 @@ TEST_F(RiffFile, StringsArePaddedToEvenLengths)
 
 TEST_F(RiffFile, AttachedReaderGivesTheFileBack)
 {
-    std::string member = Chunk("RIFF", "ZEL2" + Chunk("DATA", "1234"));
     std::string path = Path("pack.riff");
-    WriteWholeFile(path, member);
+    WriteWholeFile(path, Chunk("RIFF", "ZEL2" + Chunk("DATA", "1234") + Chunk("MORE", "56")));
     CZRiffFile pack;
     ASSERT_NE(pack.Open(path.c_str(), FourCC("ZEL2")), nullptr);
-    for (unsigned long start : {12UL, 0UL}) {
-        pack.Seek(start - 12 + (start ? 0 : 0));
-        if (start == 0) {
-            pack.Close();
-            ASSERT_NE(pack.Open(path.c_str(), FourCC("ZEL2")), nullptr);
-            pack.Seek(0);
-        }
+    auto readMember = [&] {
         unsigned long before = pack.Tell();
         {
-            CZRiffFile reader;
-            ASSERT_NE(reader.Attach(&pack, FourCC("ZEL2")), nullptr);
-            ZRIFFCKINFO* data = reader.Descend(FourCC("DATA"), 0, true);
-            ASSERT_NE(data, nullptr);
-            char bytes[4];
-            EXPECT_FALSE(reader.Read(bytes, 4, false));
+            CZRiffFile member;
+            ASSERT_NE(member.Attach(&pack, FourCC("ZEL2")), nullptr);
+            ASSERT_NE(member.Descend(FourCC("MORE"), 0, true), nullptr);
+            char bytes[2];
+            EXPECT_FALSE(member.Read(bytes, 2, false));
+            EXPECT_EQ(std::string(bytes, 2), "56");
         }
         EXPECT_EQ(pack.Tell(), before);
-    }
+    };
+    readMember();  // right after the header
+    ASSERT_NE(pack.Descend(FourCC("DATA"), 0, true), nullptr);
+    char two[2];
+    pack.Read(two, 2, false);
+    readMember();  // in the middle of a chunk
+    pack.Read(two, 2, false);
+    EXPECT_EQ(std::string(two, 2), "34");
+
     CZRiffFile failing;
     EXPECT_EQ(failing.Attach(&pack, FourCC("NONE")), nullptr);
+    EXPECT_EQ(pack.Tell(), 4u);
     EXPECT_TRUE(pack.IsOpen());
 }
 

@@ -62,6 +62,18 @@ TEST_F(HostRun, RunsFixtureLevelsForTheGivenFrames)
     EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
 }
 
+// Without "zlp.zlp" every file is a loose one; the empty pack index must not be walked.
+TEST_F(HostRun, RunsWithoutAPackFile)
+{
+    RunResult fixtures = RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/zelfix.py testdata " +
+                                    (root / "zel").string());
+    ASSERT_EQ(fixtures.exitCode, 0) << fixtures.output;
+    fs::remove(root / "zel" / "zlp.zlp");
+    RunResult run = RunCommand(Host() + " --frames 3 mainmenu.zel");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
+}
+
 TEST_F(HostRun, MissingLevelEndsWithTheLoadersFatalError)
 {
     RunResult fixtures = RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/zelfix.py testdata " +

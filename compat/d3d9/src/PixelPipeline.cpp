@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <emmintrin.h>
+
 #include "PixelFormat.h"
 
 namespace d3d9sw {
@@ -19,7 +21,8 @@ void ColourOf(DWORD argb, float out[4]) {
 
 inline float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
-inline uint32_t ToByte(float v) { return uint32_t(Clamp01(v) * 255.0f + 0.5f); }
+// Through int: a direct float to unsigned conversion is a slow sequence on this target.
+inline uint32_t ToByte(float v) { return uint32_t(int(Clamp01(v) * 255.0f + 0.5f)); }
 
 // log2 to within 0.01, from the float's exponent and a quadratic over its mantissa that is
 // exact at powers of two: enough to pick and blend mip levels, and much cheaper than the
@@ -87,6 +90,12 @@ PixelPipeline::PixelPipeline(const DeviceState& state, Surface* target, Surface*
     ColourOf(rs[D3DRS_TEXTUREFACTOR], textureFactor_);
     SetupStages(state);
     ChooseFastPath();
+    varyingMask_ = (1u << varyingCount_) - 1;
+    if (fast_) {
+        // The fast path reads the diffuse colour and the stage's coordinates only.
+        varyingMask_ = 0xFu << kDiffuse;
+        if (stages_[0].sampler) varyingMask_ |= 3u << (kTexCoord + 2 * stages_[0].texCoordSet);
+    }
 }
 
 namespace {
@@ -375,64 +384,160 @@ namespace {
 
 inline uint32_t Mul255(uint32_t a, uint32_t b) { return ((a * b + 128) * 257) >> 16; }
 
-inline uint32_t Pick(uint8_t source, uint32_t texel, uint32_t diffuse) {
-    switch (source) {
-    case 0: return texel;
-    case 1: return diffuse;
-    default: return Mul255(texel, diffuse);
-    }
+
+}  // namespace
+
+namespace {
+
+// round(a * b / 255) per 16-bit lane, for a, b in 0..255.
+inline __m128i Mul255Lanes(__m128i a, __m128i b) {
+    __m128i x = _mm_add_epi16(_mm_mullo_epi16(a, b), _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+}
+
+// All bits set in the lanes (b, g, r, a) of two pixels whose source is the given one.
+__m128i SourceMask(uint8_t colour, uint8_t alpha, uint8_t source) {
+    short c = colour == source ? -1 : 0, a = alpha == source ? -1 : 0;
+    return _mm_setr_epi16(c, c, c, a, c, c, c, a);
 }
 
 }  // namespace
 
+// FastLog2 on four lanes.
+inline __m128 FastLog2x4(__m128 x) {
+    __m128i bits = _mm_castps_si128(x);
+    __m128 exponent = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(bits, 23), _mm_set1_epi32(0xFF)),
+                                                    _mm_set1_epi32(127)));
+    __m128i mantissa = _mm_or_si128(_mm_and_si128(bits, _mm_set1_epi32(0x007FFFFF)), _mm_set1_epi32(0x3F800000));
+    __m128 t = _mm_sub_ps(_mm_castsi128_ps(mantissa), _mm_set1_ps(1.0f));
+    __m128 log = _mm_add_ps(exponent,
+                            _mm_mul_ps(t, _mm_sub_ps(_mm_set1_ps(1.3465743f), _mm_mul_ps(_mm_set1_ps(0.3465743f), t))));
+    __m128 positive = _mm_cmpgt_ps(x, _mm_setzero_ps());
+    return _mm_or_ps(_mm_and_ps(positive, log), _mm_andnot_ps(positive, _mm_set1_ps(-128.0f)));
+}
+
+// Four pixels side by side: interpolation, perspective, level of detail (one per pixel pair,
+// as texture units share it), sampling and the stage on SSE2 lanes; the depth and alpha tests,
+// blending and the stores per pixel.
 void PixelPipeline::ShadeSpanFast(int y, int x0, int x1, const SpanSetup& s) {
     uint32_t* row = reinterpret_cast<uint32_t*>(target_->Row(UINT(y)));
     float* depthRow = depth_ ? depth_->DepthRow(UINT(y)) : nullptr;
-    float dy = float(y - s.refY);
-    float zRow = s.z[0] + s.z[2] * dy, qRow = s.q[0] + s.q[2] * dy;
-    float vRow[kVaryings];
-    for (int i = 0; i < varyingCount_; ++i) vRow[i] = s.varying[i][0] + s.varying[i][2] * dy;
+    const float dy = float(y - s.refY);
+    const __m128 zRow = _mm_set1_ps(s.z[0] + s.z[2] * dy), zStep = _mm_set1_ps(s.z[1]);
+    const __m128 qRow = _mm_set1_ps(s.q[0] + s.q[2] * dy), qStep = _mm_set1_ps(s.q[1]);
+    __m128 diffuseRow[4], diffuseStep[4];
+    for (int c = 0; c < 4; ++c) {
+        diffuseRow[c] = _mm_set1_ps(s.varying[kDiffuse + c][0] + s.varying[kDiffuse + c][2] * dy);
+        diffuseStep[c] = _mm_set1_ps(s.varying[kDiffuse + c][1]);
+    }
     const Stage& stage = stages_[0];
+    const Sampler* sampler = stage.sampler.get();
     const int set = kTexCoord + 2 * stage.texCoordSet;
+    const float* uPlane = s.varying[set];
+    const float* vPlane = s.varying[set + 1];
+    const __m128 uRow = _mm_set1_ps(uPlane[0] + uPlane[2] * dy), vRow = _mm_set1_ps(vPlane[0] + vPlane[2] * dy);
+    const float texWidth = sampler ? sampler->Width() : 0.0f, texHeight = sampler ? sampler->Height() : 0.0f;
     const uint32_t opaque = target_->Format() == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
     const uint8_t colourSource = uint8_t(fastColour_), alphaSource = uint8_t(fastAlpha_);
+    const __m128i fromTexture = SourceMask(colourSource, alphaSource, uint8_t(FastSource::Texture));
+    const __m128i fromDiffuse = SourceMask(colourSource, alphaSource, uint8_t(FastSource::Diffuse));
+    const __m128i fromProduct = SourceMask(colourSource, alphaSource, uint8_t(FastSource::Modulate));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128 lanes = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
 
-    for (int x = x0; x < x1; ++x) {
-        float dx = float(x - s.refX);
-        float z = zRow + s.z[1] * dx;
-        if (depthTest_ && !Compare(depthFunc_, z, depthRow[x])) continue;
-        float q = qRow + s.q[1] * dx;
-        float w = q != 0.0f ? 1.0f / q : 0.0f;
-        float v[kVaryings];
-        for (int i = 0; i < varyingCount_; ++i) v[i] = (vRow[i] + s.varying[i][1] * dx) * w;
-        uint32_t d[4] = {ToByte(v[kDiffuse]), ToByte(v[kDiffuse + 1]), ToByte(v[kDiffuse + 2]), ToByte(v[kDiffuse + 3])};
-        uint32_t texel = stage.sampler ? stage.sampler->Sample(v[set], v[set + 1], Lod(stage, s, v, w)) : 0xFFFFFFFFu;
-        uint32_t t[4] = {(texel >> 16) & 0xFF, (texel >> 8) & 0xFF, texel & 0xFF, texel >> 24};
-        uint32_t c[4];
-        for (int k = 0; k < 3; ++k) c[k] = Pick(colourSource, t[k], d[k]);
-        c[3] = Pick(alphaSource, t[3], d[3]);
-        if (alphaTest_ && !Compare(alphaFunc_, float(c[3]), float(alphaRef_))) continue;
-        if (fastBlend_ != FastBlend::None) {
-            uint32_t old = row[x];
-            uint32_t o[3] = {(old >> 16) & 0xFF, (old >> 8) & 0xFF, old & 0xFF};
-            uint32_t a = c[3];
-            for (int k = 0; k < 3; ++k) {
-                uint32_t value;
-                switch (fastBlend_) {
-                case FastBlend::Alpha: value = Mul255(c[k], a) + Mul255(o[k], 255 - a); break;
-                case FastBlend::AlphaAdd: value = Mul255(c[k], a) + o[k]; break;
-                default: value = c[k] + o[k]; break;
-                }
-                c[k] = value > 255 ? 255 : value;
+    for (int x = x0; x < x1; x += 4) {
+        int live = (1 << std::min(4, x1 - x)) - 1;
+        __m128 dx = _mm_add_ps(_mm_set1_ps(float(x - s.refX)), lanes);
+        alignas(16) float z[4];
+        __m128 depth = _mm_add_ps(zRow, _mm_mul_ps(zStep, dx));
+        _mm_store_ps(z, depth);
+        if (depthTest_) {
+            if (live == 0xF && depthFunc_ == D3DCMP_LESSEQUAL) {
+                live &= _mm_movemask_ps(_mm_cmple_ps(depth, _mm_loadu_ps(depthRow + x)));
+            } else {
+                for (int l = 0; l < 4; ++l)
+                    if ((live & (1 << l)) && !Compare(depthFunc_, z[l], depthRow[x + l])) live &= ~(1 << l);
             }
-            uint32_t oldAlpha = old >> 24;
-            c[3] = fastBlend_ == FastBlend::Alpha ? Mul255(a, a) + Mul255(oldAlpha, 255 - a)
-                 : fastBlend_ == FastBlend::AlphaAdd ? std::min(255u, Mul255(a, a) + oldAlpha)
-                                                     : std::min(255u, a + oldAlpha);
+            if (!live) continue;
         }
-        row[x] = (c[3] << 24) | (c[0] << 16) | (c[1] << 8) | c[2] | opaque;
-        if (depthWrite_) depthRow[x] = z;
+        __m128 q = _mm_add_ps(qRow, _mm_mul_ps(qStep, dx));
+        __m128 w = _mm_and_ps(_mm_div_ps(_mm_set1_ps(1.0f), q), _mm_cmpneq_ps(q, _mm_setzero_ps()));
+
+        __m128i channel[4];
+        for (int c = 0; c < 4; ++c) {
+            __m128 value = _mm_mul_ps(_mm_add_ps(diffuseRow[c], _mm_mul_ps(diffuseStep[c], dx)), w);
+            value = _mm_min_ps(_mm_max_ps(value, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+            channel[c] = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
+        }
+        __m128i diffuse = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(channel[3], 24), _mm_slli_epi32(channel[0], 16)),
+                                       _mm_or_si128(_mm_slli_epi32(channel[1], 8), channel[2]));
+
+        alignas(16) uint32_t texel[4] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+        if (sampler) {
+            __m128 u = _mm_mul_ps(_mm_add_ps(uRow, _mm_mul_ps(_mm_set1_ps(uPlane[1]), dx)), w);
+            __m128 v = _mm_mul_ps(_mm_add_ps(vRow, _mm_mul_ps(_mm_set1_ps(vPlane[1]), dx)), w);
+            alignas(16) float us[4], vs[4], lod[4] = {};
+            if (sampler->NeedsLod()) {
+                // For u = U / q: du/dx = (dU/dx - u * dq/dx) / q, and likewise along y.
+                __m128 dqx = _mm_set1_ps(s.q[1]), dqy = _mm_set1_ps(s.q[2]);
+                __m128 dudx = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(uPlane[1]), _mm_mul_ps(u, dqx)), w);
+                __m128 dvdx = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vPlane[1]), _mm_mul_ps(v, dqx)), w);
+                __m128 dudy = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(uPlane[2]), _mm_mul_ps(u, dqy)), w);
+                __m128 dvdy = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vPlane[2]), _mm_mul_ps(v, dqy)), w);
+                __m128 sw = _mm_set1_ps(texWidth), sh = _mm_set1_ps(texHeight);
+                __m128 ux = _mm_mul_ps(dudx, sw), vx = _mm_mul_ps(dvdx, sh), uy = _mm_mul_ps(dudy, sw), vy = _mm_mul_ps(dvdy, sh);
+                __m128 rx = _mm_add_ps(_mm_mul_ps(ux, ux), _mm_mul_ps(vx, vx));
+                __m128 ry = _mm_add_ps(_mm_mul_ps(uy, uy), _mm_mul_ps(vy, vy));
+                __m128 level = _mm_mul_ps(_mm_set1_ps(0.5f), FastLog2x4(_mm_max_ps(rx, ry)));
+                _mm_store_ps(lod, _mm_shuffle_ps(level, level, _MM_SHUFFLE(2, 2, 0, 0)));
+            }
+            _mm_store_ps(us, u);
+            _mm_store_ps(vs, v);
+            sampler->Sample4(us, vs, lod, live, texel);
+        }
+        __m128i texels = _mm_load_si128(reinterpret_cast<const __m128i*>(texel));
+        __m128i combined[2];
+        for (int half = 0; half < 2; ++half) {
+            __m128i t = half ? _mm_unpackhi_epi8(texels, zero) : _mm_unpacklo_epi8(texels, zero);
+            __m128i d = half ? _mm_unpackhi_epi8(diffuse, zero) : _mm_unpacklo_epi8(diffuse, zero);
+            combined[half] = _mm_or_si128(_mm_or_si128(_mm_and_si128(t, fromTexture), _mm_and_si128(d, fromDiffuse)),
+                                          _mm_and_si128(Mul255Lanes(t, d), fromProduct));
+        }
+        __m128i result = _mm_packus_epi16(combined[0], combined[1]);
+        if (live == 0xF && !alphaTest_ && fastBlend_ == FastBlend::None) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_or_si128(result, _mm_set1_epi32(int(opaque))));
+            if (depthWrite_) _mm_storeu_ps(depthRow + x, depth);
+            continue;
+        }
+        alignas(16) uint32_t colour[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(colour), result);
+        for (int l = 0; l < 4; ++l) {
+            if (!(live & (1 << l))) continue;
+            if (alphaTest_ && !Compare(alphaFunc_, float(colour[l] >> 24), float(alphaRef_))) continue;
+            uint32_t value = fastBlend_ != FastBlend::None ? BlendFast(colour[l], row[x + l]) : colour[l];
+            row[x + l] = value | opaque;
+            if (depthWrite_) depthRow[x + l] = z[l];
+        }
     }
+}
+
+uint32_t PixelPipeline::BlendFast(uint32_t source, uint32_t old) const {
+    uint32_t a = source >> 24;
+    uint32_t out = 0;
+    for (int shift : {16, 8, 0}) {
+        uint32_t c = (source >> shift) & 0xFF, o = (old >> shift) & 0xFF, value;
+        switch (fastBlend_) {
+        case FastBlend::Alpha: value = Mul255(c, a) + Mul255(o, 255 - a); break;
+        case FastBlend::AlphaAdd: value = Mul255(c, a) + o; break;
+        default: value = c + o; break;
+        }
+        out |= std::min(255u, value) << shift;
+    }
+    uint32_t oldAlpha = old >> 24;
+    uint32_t alpha = fastBlend_ == FastBlend::Alpha      ? Mul255(a, a) + Mul255(oldAlpha, 255 - a)
+                     : fastBlend_ == FastBlend::AlphaAdd ? std::min(255u, Mul255(a, a) + oldAlpha)
+                                                         : std::min(255u, a + oldAlpha);
+    return out | (alpha << 24);
 }
 
 void PixelPipeline::ShadeSpan(int y, int x0, int x1, const SpanSetup& s) {

@@ -21,6 +21,27 @@ int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
 }
 int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
 
+// The span of columns lo..hi where a * x + k >= bias, narrowed in place. edge estimates the
+// crossing (bias - k) / a; it is clamped to the span and corrected exactly in integers, since
+// 64-bit division and 64-bit float conversion are slow library paths on this 32-bit target.
+void NarrowSpan(int64_t a, int64_t k, int64_t bias, double edge, int& lo, int& hi) {
+    if (a == 0) {
+        if (k < bias) hi = lo - 1;
+        return;
+    }
+    if (a > 0) {
+        int x = edge <= lo ? lo : (edge > hi + 1 ? hi + 1 : int(edge));
+        while (x > lo && a * (x - 1) + k >= bias) --x;
+        while (x <= hi && a * x + k < bias) ++x;
+        lo = x;
+    } else {
+        int x = edge >= hi ? hi : (edge < lo - 1 ? lo - 1 : int(edge));
+        while (x < hi && a * (x + 1) + k >= bias) ++x;
+        while (x >= lo && a * x + k < bias) --x;
+        hi = x;
+    }
+}
+
 void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, ShadedVertex& out) {
     for (int i = 0; i < 4; ++i) out.clip[i] = a.clip[i] + (b.clip[i] - a.clip[i]) * t;
     for (int i = 0; i < varyings; ++i) out.varying[i] = a.varying[i] + (b.varying[i] - a.varying[i]) * t;
@@ -31,7 +52,7 @@ void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, S
 Rasterizer::Rasterizer(PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
                        bool lastPixel)
     : pixels_(pixels), viewport_(viewport), bounds_(bounds), cullMode_(cullMode), lastPixel_(lastPixel),
-      varyings_(pixels.VaryingCount()) {
+      varyings_(pixels.VaryingCount()), planes_(pixels.VaryingMask()) {
     guardX_ = kGuardBandPixels / std::max(1.0f, float(viewport.Width));
     guardY_ = kGuardBandPixels / std::max(1.0f, float(viewport.Height));
 }
@@ -159,17 +180,24 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
     Plane(a.z, b.z, c.z, a, b, c, fArea, setup.z, x0, y0);
     Plane(a.q, b.q, c.q, a, b, c, fArea, setup.q, x0, y0);
     for (int i = 0; i < varyings_; ++i)
-        Plane(a.varying[i], b.varying[i], c.varying[i], a, b, c, fArea, setup.varying[i], x0, y0);
+        if (planes_ & (1u << i)) Plane(a.varying[i], b.varying[i], c.varying[i], a, b, c, fArea, setup.varying[i], x0, y0);
 
+    // Each edge's value at the row start and its crossing estimate advance by fixed steps.
+    int64_t k[3];
+    double crossing[3], crossingStep[3];
+    for (int i = 0; i < 3; ++i) {
+        k[i] = eb[i] * y0 + ec[i];
+        crossing[i] = ea[i] != 0 ? double(bias[i] - k[i]) / double(ea[i]) : 0.0;
+        crossingStep[i] = ea[i] != 0 ? -double(eb[i]) / double(ea[i]) : 0.0;
+    }
     for (int y = y0; y <= y1; ++y) {
-        int64_t left = x0, right = x1;
-        for (int i = 0; i < 3 && left <= right; ++i) {
-            int64_t k = eb[i] * y + ec[i];
-            if (ea[i] > 0) left = std::max(left, CeilDiv(bias[i] - k, ea[i]));
-            else if (ea[i] < 0) right = std::min(right, FloorDiv(k - bias[i], -ea[i]));
-            else if (k < bias[i]) right = left - 1;
+        int left = x0, right = x1;
+        for (int i = 0; i < 3; ++i) {
+            if (left <= right) NarrowSpan(ea[i], k[i], bias[i], crossing[i], left, right);
+            k[i] += eb[i];
+            crossing[i] += crossingStep[i];
         }
-        if (left <= right) pixels_.ShadeSpan(y, int(left), int(right) + 1, setup);
+        if (left <= right) pixels_.ShadeSpan(y, left, right + 1, setup);
     }
 }
 

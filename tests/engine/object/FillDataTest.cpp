@@ -65,6 +65,19 @@ TEST_F(FillData, PresetLoadedUnderAStartPositionTakesItsPlayer)
     EXPECT_EQ(object->GetHandle().Player(), 5);
 }
 
+// Objects of equal priority keep the order of their records: newer siblings go after.
+TEST_F(FillData, PresetsOfEqualPriorityKeepTheirFileOrder)
+{
+    CZelFile order;
+    order.Load("order.zel");
+    std::vector<DWORD> labels;
+    GObject::Search(nullptr, false, 0xFFFFFFFF, GZelProbeObject::ClassId);
+    while (GObject* object = GObject::SearchNext())
+        labels.push_back(object->GetLabel());
+    EXPECT_EQ(labels, (std::vector<DWORD>{CCRC32::GetCRC("First"), CCRC32::GetCRC("Second"),
+                                          CCRC32::GetCRC("Third")}));
+}
+
 TEST_F(FillData, TemplatesJoinAndLeaveTheListWithTheirFiles)
 {
     CZelFile* first = new CZelFile;

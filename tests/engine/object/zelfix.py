@@ -138,15 +138,15 @@ def fill_data(fields):
     for name, data, index, flags in fields:
         out += struct.pack("<IHBB", name_key(name), len(data), index, flags) + data
         out += b"\0" * (-len(data) % 4)  # records start on 4-byte boundaries
-    return out + struct.pack("<IHBB", 0, 0, 0, 0)
+    return out + struct.pack("<I", 0)  # the end: a lone zero name key
 
 
 def fill_record(block, cls, class_name, label, fields, extra=b"", segment=0, export=None):
     """CFillData and its subclasses: table pointer, ClassId, LabelId, pData, then extra."""
-    data_place = block.segments[segment].add(fill_data(fields))
     where = block.record(cls, struct.pack("<III", name_key(class_name), name_key(label) if label else 0, 0) + extra,
                          segment=segment, export=export)
-    block.pointer(where + 12, data_place)
+    # The values follow their record, so a file's last run ends exactly at its segment's end.
+    block.pointer(where + 12, block.segments[segment].add(fill_data(fields)))
     return where
 
 
@@ -316,6 +316,7 @@ def write_test_data(out):
         "vesk1.zel": vesk_file([("GZelProbeObject", "T1", "First"), ("GZelProbeObject", "T2", "Second")],
                                [("a.rhu", "One"), ("b.rhu", "Two"), ("a.rhu", "Three"), (None, "Four")]),
         "mutants/export_over_type.zel": export_over_type_file(),
+        "order.zel": shell_level(83, "OrderThing", [("GZelProbeObject", n) for n in ("First", "Second", "Third")]),
         "vesk2.zel": vesk_file([("GZelProbeObject", "T3", "Third")], [("c.rhu", "Five")]),
     }
     compressed, plain = mutation_base()
