@@ -5,6 +5,7 @@
 // the creation operator zero-fills the memory, links the object, gives it a handle and applies
 // its creation data before any constructor runs.
 #include <stddef.h>
+#include <stdio.h>
 #include <windows.h>
 
 #include "core/containers/ZPtrArray.h"
@@ -127,6 +128,22 @@ public:
     // Messages.
     bool ReceiveMessage(CMessage* message);
 
+    // Saved games and the editor's clipboard; the statics return true on failure.
+    static bool SaveAll(CLoadSaveBuffer& stream);
+    void Save(CLoadSaveBuffer& stream, bool copy);
+    static bool TerminateSaveFile(CLoadSaveBuffer& stream);
+    static bool LoadAll(CLoadSaveBuffer& stream, bool copy);
+    void Load(CLoadSaveBuffer& stream);
+    void HandleSaveCheck(bool validate);
+    // The stored form of a pointer: a symbol key (kind FILLDATA_ZEL_POINTER) or an object's
+    // label (kind FILLDATA_EMBEDDED_POINTER); 0 for null and for anything else.
+    static DWORD SavePointer(void* pointer, BYTE& kind);
+
+    // Layout text: objects written back as the .rhu parameter blocks they came from.
+    const char* GetTextLabel();
+    void TextDump(FILE* file);
+    static void VeskTextSave(bool generated);
+
     // Creation operator: the first half of every class's Create (see IMPLEMENT_GOBJECT).
     // Returns null, and no constructor runs, when a handle is needed and none is free.
     static void* operator new(size_t size, GObject* parent, HGOBJECT handle, ClassTypeEntry* entry,
@@ -202,6 +219,17 @@ private:
     void ApplyFillRecord(EditableFillData* record, EditableInfo* info, bool oneEditable);
     void ApplyEmbeddedRecord(EditableFillData* record, EditableInfo* info);
     bool WriteField(EditableInfo* info, DWORD offset, const void* bytes, DWORD length);
+
+    void SaveFields(CLoadSaveBuffer& stream);
+    void SavePointerField(CLoadSaveBuffer& stream, EditableInfo* info);
+    void LoadChildren(CLoadSaveBuffer& stream);
+    void LoadFields(CLoadSaveBuffer& stream);
+    void LoadFieldRecord(CLoadSaveBuffer& stream, EditableInfo* info);
+    void MarkSaveHandles(bool validate);
+
+    void TextDumpAt(FILE* file, int depth);
+    void TextDumpFields(FILE* file);
+    bool HoldsDefault(EditableInfo* info, DWORD value);
 };
 
 // Declares the registration members every game-object class carries. Use in the class body:

@@ -89,7 +89,7 @@ GObject* GObject::Create(CEmbeddedFillData* record)
 }
 
 void* GObject::operator new(size_t size, GObject* parent, HGOBJECT handle, ClassTypeEntry* entry,
-                            EditableFillData* data, CLoadSaveBuffer*) noexcept
+                            EditableFillData* data, CLoadSaveBuffer* stream) noexcept
 {
     GObject* object = static_cast<GObject*>(zmalloc(size));
     if (object == nullptr)
@@ -112,9 +112,15 @@ void* GObject::operator new(size_t size, GObject* parent, HGOBJECT handle, Class
         object->hObject = HGOBJECT(player);
     }
 
-    object->SetEditableInfo(entry->pDefaultData, entry->pParent, 0x11, true);
-    if (data != nullptr)
-        object->SetEditableInfo(data, nullptr, 0x11, bCreatingDefaultObjects);
+    // A saved object comes back with its saved values alone: its class defaults are not laid
+    // under them.
+    if (stream != nullptr) {
+        object->Load(*stream);
+    } else {
+        object->SetEditableInfo(entry->pDefaultData, entry->pParent, 0x11, true);
+        if (data != nullptr)
+            object->SetEditableInfo(data, nullptr, 0x11, bCreatingDefaultObjects);
+    }
     object->Status = bCreatingDefaultObjects ? STATUS_DEFAULT_OBJECT : STATUS_LIVE;
     return object;
 }
