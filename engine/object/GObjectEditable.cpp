@@ -192,7 +192,7 @@ void GObject::ApplyEmbeddedRecord(EditableFillData* record, EditableInfo* info)
     }
 
     ++EmbeddingDepth;
-    GObject* child = Create(embedded->ClassId, embedded->pData);
+    GObject* child = Create(embedded);
     --EmbeddingDepth;
     if (child == nullptr) {
         printf("Editable: embedded object of unknown class %08lX in %s, skipped\n", embedded->ClassId,

@@ -449,13 +449,14 @@ void PixelPipeline::ShadeSpanFast(int y, int x0, int x1, const SpanSetup& s) {
         int live = (1 << std::min(4, x1 - x)) - 1;
         __m128 dx = _mm_add_ps(_mm_set1_ps(float(x - s.refX)), lanes);
         alignas(16) float z[4];
-        _mm_store_ps(z, _mm_add_ps(zRow, _mm_mul_ps(zStep, dx)));
+        __m128 depth = _mm_add_ps(zRow, _mm_mul_ps(zStep, dx));
+        _mm_store_ps(z, depth);
         if (depthTest_) {
-            for (int l = 0; l < 4; ++l) {
-                if (!(live & (1 << l))) continue;
-                float stored = depthRow[x + l];
-                if (!(depthFunc_ == D3DCMP_LESSEQUAL ? z[l] <= stored : Compare(depthFunc_, z[l], stored)))
-                    live &= ~(1 << l);
+            if (live == 0xF && depthFunc_ == D3DCMP_LESSEQUAL) {
+                live &= _mm_movemask_ps(_mm_cmple_ps(depth, _mm_loadu_ps(depthRow + x)));
+            } else {
+                for (int l = 0; l < 4; ++l)
+                    if ((live & (1 << l)) && !Compare(depthFunc_, z[l], depthRow[x + l])) live &= ~(1 << l);
             }
             if (!live) continue;
         }
@@ -502,8 +503,14 @@ void PixelPipeline::ShadeSpanFast(int y, int x0, int x1, const SpanSetup& s) {
             combined[half] = _mm_or_si128(_mm_or_si128(_mm_and_si128(t, fromTexture), _mm_and_si128(d, fromDiffuse)),
                                           _mm_and_si128(Mul255Lanes(t, d), fromProduct));
         }
+        __m128i result = _mm_packus_epi16(combined[0], combined[1]);
+        if (live == 0xF && !alphaTest_ && fastBlend_ == FastBlend::None) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_or_si128(result, _mm_set1_epi32(int(opaque))));
+            if (depthWrite_) _mm_storeu_ps(depthRow + x, depth);
+            continue;
+        }
         alignas(16) uint32_t colour[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(colour), _mm_packus_epi16(combined[0], combined[1]));
+        _mm_store_si128(reinterpret_cast<__m128i*>(colour), result);
         for (int l = 0; l < 4; ++l) {
             if (!(live & (1 << l))) continue;
             if (alphaTest_ && !Compare(alphaFunc_, float(colour[l] >> 24), float(alphaRef_))) continue;

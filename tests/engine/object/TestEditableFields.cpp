@@ -13,6 +13,10 @@ namespace {
 
 class EditableTest : public ObjectTest {
 protected:
+    // Default data stays registered for the whole test, so it lives as long as the fixture.
+    FillData baseDefaults;
+    FillData derivedDefaults;
+
     void TearDown() override
     {
         GObject::RegisterDefaultData(TFields::ClassId, nullptr);
@@ -88,9 +92,7 @@ TEST_F(EditableTest, CalcTypeDecidesTheCodeAndWarnsAboutWhatSavesCannotHandle)
 
 TEST_F(EditableTest, DefaultsApplyDeepestAncestorFirstThenTheObjectsOwnDataWhereTheLastRecordWins)
 {
-    static FillData baseDefaults;
     baseDefaults.Float("Speed", 1.5f).Int("Count", 2).Word("Mask", 0x10);
-    static FillData derivedDefaults;
     derivedDefaults.Int("Count", 7).Int("Extra", 9);
     GObject::RegisterDefaultData(TFields::ClassId, baseDefaults.Get());
     GObject::RegisterDefaultData(TFieldsDerived::ClassId, derivedDefaults.Get());
@@ -144,9 +146,8 @@ TEST_F(EditableTest, WritesStopAtTheEndOfTheirField)
 TEST_F(EditableTest, EmbeddedRecordsCreateLabelledChildrenAndReplaceThePreviousOne)
 {
     static EmbeddedRecordForTest defaultChild = {0, TEmbedded::ClassId, CCRC32::GetCRC("first"), nullptr, 0};
-    static FillData defaults;
-    defaults.Embedded(CCRC32::GetCRC("pChild"), &defaultChild);
-    GObject::RegisterDefaultData(TFields::ClassId, defaults.Get());
+    baseDefaults.Embedded(CCRC32::GetCRC("pChild"), &defaultChild);
+    GObject::RegisterDefaultData(TFields::ClassId, baseDefaults.Get());
 
     TFields* plain = MakeFields();
     ASSERT_NE(plain->pChild, nullptr);
@@ -270,9 +271,7 @@ TEST_F(EditableTest, KeysAndPointersReadAsTheBestNameTheTablesKnow)
 
 TEST_F(EditableTest, GetDataItemMatchesNameAndLengthAndClimbsTheClassChain)
 {
-    static FillData baseDefaults;
     baseDefaults.Float("Speed", 1.25f).Int("Count", 3);
-    static FillData derivedDefaults;
     const short narrow = 5;
     derivedDefaults.Raw("Count", &narrow, 2);
     GObject::RegisterDefaultData(TFields::ClassId, baseDefaults.Get());
