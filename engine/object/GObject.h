@@ -229,6 +229,9 @@ private:
 
     void TextDumpAt(FILE* file, int depth);
     void TextDumpFields(FILE* file);
+    void TextDumpPointer(FILE* file, EditableInfo* info, void* pointer);
+    // The game object living at the address, or null.
+    static GObject* ObjectAt(const void* address);
     bool HoldsDefault(EditableInfo* info, DWORD value);
 };
 

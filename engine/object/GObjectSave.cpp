@@ -62,7 +62,6 @@ bool IsNotWritten(GObject* object)
 
 DWORD Padded(DWORD size) { return size < 4 ? 4 : (size + 1) & ~1ul; }
 
-// The object living at the address, searched over the whole tree.
 GObject* FindObjectAt(GObject* under, const void* address)
 {
     for (GObject* child = under->pChild; child != nullptr; child = child->pNext) {
@@ -145,6 +144,8 @@ bool ReadBitmap(CLoadSaveBuffer& stream, DWORD* bitmap)
 }
 
 } // namespace
+
+GObject* GObject::ObjectAt(const void* address) { return FindObjectAt(&Root, address); }
 
 void GObject::HandleSaveCheck(bool validate)
 {
@@ -313,7 +314,7 @@ DWORD GObject::SavePointer(void* pointer, BYTE& kind)
         return 0;
     if (const DWORD key = static_cast<DWORD>(CZelFixupManager::GetKey(pointer)))
         return key;
-    if (GObject* object = FindObjectAt(&Root, pointer)) {
+    if (GObject* object = ObjectAt(pointer)) {
         kind = FILLDATA_EMBEDDED_POINTER;
         return GiveLabel(object);
     }
