@@ -299,7 +299,8 @@ bool QVInstructionCheck::Check(long offset)
         return token == QV_TOKEN_NONE || Target(token, true);
     }
     case QV_ERROR:
-        return Fits(offset, 12) && Target(At(code_, offset + 4), false) && TextRecord(At(code_, offset + 8));
+        return Fits(offset, 12) && Target(At(code_, offset + 4), true) &&
+               (At(code_, offset + 8) == 0 || TextRecord(At(code_, offset + 8)));
     case QV_COMPUTEDLENGTH:
         return Fits(offset, 16) && (At(code_, offset + 4) == 0 || TextRecord(At(code_, offset + 4))) &&
                (At(code_, offset + 8) == 0 || TextRecord(At(code_, offset + 8))) &&

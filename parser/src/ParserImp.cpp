@@ -593,20 +593,22 @@ void ParserImp::ExecConjunction(long index)
     const Frame& f = frames_[index];
     long item = child.pushedFor & (kSpacePhase - 1);
     if (child.pushedFor & kSpacePhase) {
-        Push(Int(itemsAt + 4 * item), ChildEnd(child, status_), item, 0);
+        Push(Int(itemsAt + 4 * item), ChildEnd(child, status_), item, child.parentSaved);
         return;
     }
     if (status_ < 0)
         return Fail();
-    long length = child.start - f.start + status_;
+    // An item that matched nothing leaves the length where the previous item ended, before
+    // the whitespace that followed it.
+    long position = child.start + status_;
+    long length = status_ > 0 ? position - f.start : child.parentSaved;
     if (item + 1 >= n)
         return Match(length);
     long next = item + 1;
-    long position = f.start + length;
     long after = position;
     if (status_ > 0 && SkipWhitespace(index, position, next, length, after))
         return;
-    Push(Int(itemsAt + 4 * next), after, next, 0);
+    Push(Int(itemsAt + 4 * next), after, next, length);
 }
 
 void ParserImp::ExecDisjunction(long index)
@@ -659,7 +661,8 @@ void ParserImp::ExecRepetition(long index)
     if (phase == kItem) {
         count += 1;
         f.counter = static_cast<int32_t>(count);
-        length = child.start - f.start + status_;
+        if (status_ > 0 || count == 1)
+            length = child.start - f.start + status_;
         f.saved1 = static_cast<int32_t>(length);
         f.saved2 = static_cast<int32_t>(tree_->Count());
         f.saved3 = static_cast<int32_t>(status_);
