@@ -142,6 +142,9 @@ private:
     unsigned presents_ = 0;
     HWND lastPresentWindow_ = nullptr;
     bool inScene_ = false;
+    // The draw calls' vertex cache, reused from draw to draw.
+    std::vector<ShadedVertex> shadedVertices_;
+    std::vector<uint8_t> vertexStatus_;
 };
 
 }  // namespace d3d9sw

@@ -31,15 +31,20 @@ UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
     }
 }
 
-// Vertices processed on first use, each at most once per draw.
+// Vertices processed on first use, each at most once per draw. The storage is the device's,
+// kept from draw to draw so that drawing does not allocate.
 class VertexCache {
 public:
-    VertexCache(VertexProcessor& processor, int64_t lowest, size_t count)
-        : processor_(processor), lowest_(lowest), vertices_(count), status_(count, kPending) {}
+    VertexCache(VertexProcessor& processor, int64_t lowest, size_t count, std::vector<ShadedVertex>& vertices,
+                std::vector<uint8_t>& status)
+        : processor_(processor), lowest_(lowest), count_(count), vertices_(vertices), status_(status) {
+        if (vertices_.size() < count) vertices_.resize(count);
+        status_.assign(count, kPending);
+    }
 
     const ShadedVertex* Get(int64_t index) {
         int64_t slot = index - lowest_;
-        if (index < 0 || slot < 0 || size_t(slot) >= status_.size()) return nullptr;
+        if (index < 0 || slot < 0 || size_t(slot) >= count_) return nullptr;
         uint8_t& status = status_[size_t(slot)];
         if (status == kPending)
             status = processor_.Process(UINT(index), vertices_[size_t(slot)]) ? kReady : kMissing;
@@ -50,8 +55,9 @@ private:
     enum : uint8_t { kPending, kReady, kMissing };
     VertexProcessor& processor_;
     int64_t lowest_;
-    std::vector<ShadedVertex> vertices_;
-    std::vector<uint8_t> status_;
+    size_t count_;
+    std::vector<ShadedVertex>& vertices_;
+    std::vector<uint8_t>& status_;
 };
 
 }  // namespace
@@ -135,7 +141,7 @@ HRESULT Device::DrawChecked(DrawCall& call) {
     if (highest - lowest >= kMaxDrawVertices) return D3DERR_INVALIDCALL;
 
     VertexProcessor processor(state_, layout, call.streams);
-    VertexCache cache(processor, lowest, size_t(highest - lowest + 1));
+    VertexCache cache(processor, lowest, size_t(highest - lowest + 1), shadedVertices_, vertexStatus_);
     PixelPipeline pixels(state_, renderTarget_, depthStencil_, processor.Fog(), processor.DepthInW());
     Rasterizer raster(pixels, state_.viewport, TargetBounds(), state_.render[D3DRS_CULLMODE],
                       state_.render[D3DRS_LASTPIXEL] != FALSE);
