@@ -115,6 +115,7 @@ T* Place(const char* label, const std::string& file, GObject* parent = nullptr)
 TEST(LayoutText, LevelIsWrittenAsTheCategoriesLayoutFiles)
 {
     GObject::InitEditableInfo();
+    GObject::DestroyObjects();
     const std::string folder = std::string(MG_BINARY_DIR) + "/layout_text";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
