@@ -138,6 +138,8 @@ public:
     // The stored form of a pointer: a symbol key (kind FILLDATA_ZEL_POINTER) or an object's
     // label (kind FILLDATA_EMBEDDED_POINTER); 0 for null and for anything else.
     static DWORD SavePointer(void* pointer, BYTE& kind);
+    // The game object living at the address, or null.
+    static GObject* ObjectAt(const void* address);
 
     // Layout text: objects written back as the .rhu parameter blocks they came from.
     const char* GetTextLabel();
@@ -225,13 +227,12 @@ private:
     void LoadChildren(CLoadSaveBuffer& stream);
     void LoadFields(CLoadSaveBuffer& stream);
     void LoadFieldRecord(CLoadSaveBuffer& stream, EditableInfo* info);
+    void NotePendingPointers(EditableFillData* record, EditableInfo* info);
     void MarkSaveHandles(bool validate);
 
     void TextDumpAt(FILE* file, int depth);
     void TextDumpFields(FILE* file);
     void TextDumpPointer(FILE* file, EditableInfo* info, void* pointer);
-    // The game object living at the address, or null.
-    static GObject* ObjectAt(const void* address);
     bool HoldsDefault(EditableInfo* info, DWORD value);
 };
 

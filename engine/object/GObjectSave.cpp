@@ -32,6 +32,15 @@ ZPtrArray<GObject> SaveList;
 int LoadDepth;
 int LoadedObjects;
 
+// A pointer to an object that a load has not recreated yet (one saved after the object holding
+// the pointer): resolved by label once every object of the load exists.
+struct PendingPointer {
+    GObject* Holder;
+    DWORD Place;
+    DWORD Label;
+};
+ZArray<PendingPointer> PendingPointers;
+
 // Labels given to objects that have none when they are saved.
 DWORD NextSaveLabel = 0x11111111;
 
@@ -119,6 +128,17 @@ GObject* Recreate(ClassTypeEntry* entry, GObject* parent, const LSObjectHeader& 
     if (object != nullptr)
         object->Label = header.Label;
     return object;
+}
+
+void ResolvePendingPointers()
+{
+    for (const PendingPointer& pending : PendingPointers) {
+        if (GObject::ObjectAt(pending.Holder) == nullptr)
+            continue;
+        GObject* target = GObject::Find(pending.Label);
+        memcpy(reinterpret_cast<BYTE*>(pending.Holder) + pending.Place, &target, 4);
+    }
+    PendingPointers.RemoveAll();
 }
 
 void ClearReservations()
@@ -373,6 +393,9 @@ bool GObject::LoadAll(CLoadSaveBuffer& stream, bool copy)
             loaded->LoadEx(stream);
     }
     SaveList.RemoveAll();
+    if (!failed)
+        ResolvePendingPointers();
+    PendingPointers.RemoveAll();
 
     if (copy)
         return failed;
@@ -478,7 +501,23 @@ void GObject::LoadFieldRecord(CLoadSaveBuffer& stream, EditableInfo* info)
     EditableFillData* record = static_cast<EditableFillData*>(zmalloc(sizeof(EditableFillData) + header.Length));
     *record = header;
     stream.Read(record->Data, header.Length);
-    if (stream.ErrorStatus() == 0)
+    if (stream.ErrorStatus() == 0) {
         SetOneEditable(record, 0);
+        if (header.Flags == FILLDATA_EMBEDDED_POINTER)
+            NotePendingPointers(record, info);
+    }
     zfree(record);
+}
+
+// Elements whose label named no object yet wait for the end of the load.
+void GObject::NotePendingPointers(EditableFillData* record, EditableInfo* info)
+{
+    for (DWORD i = 0; i < record->Length / 4u; ++i) {
+        DWORD label;
+        GObject* object;
+        memcpy(&label, record->Data + i * 4, 4);
+        memcpy(&object, reinterpret_cast<BYTE*>(this) + info->Place + i * 4, 4);
+        if (label != 0 && object == nullptr)
+            PendingPointers.Add(PendingPointer{this, info->Place + i * 4, label});
+    }
 }

@@ -60,6 +60,7 @@ void ParserImp::Cleanup()
     free(frames_);
     frames_ = nullptr;
     capacity_ = top_ = 0;
+    choices_.clear();
     current_ = -1;
     delete reader_;
     reader_ = nullptr;
@@ -211,6 +212,8 @@ bool ParserImp::Push(long instruction, long position, long pushedFor, long paren
     }
     if (f.settings.bits & kBacktrack)
         f.flags |= kChoice;
+    if ((f.flags & kChoice) && Int(instruction) == QV_DISJUNCTION)
+        choices_.push_back(static_cast<int32_t>(top_));
     current_ = top_++;
     ApplyEntry(f);
     if (MakesNode(f))
@@ -442,21 +445,25 @@ void ParserImp::Move(long index, long status)
         return;
     }
     if (!(f.settings.bits & kBacktrack)) {
-        top_ = index;
+        SetTop(index);
         current_ = parent;
         return;
     }
     if (status >= 0) {
-        bool liveChoice = Int(f.instruction) == QV_DISJUNCTION && (f.flags & kChoice) &&
-                          f.counter + 1 < Int(f.instruction + 4);
-        if (index == top_ - 1 && !liveChoice)
-            top_ = index;
+        // Only frames that a later failure can come back to need to stay: the choices with
+        // untried alternatives, and the frames below them.
+        while (!choices_.empty() && choices_.back() > index && !IsLiveChoice(choices_.back()))
+            choices_.pop_back();
+        if (!choices_.empty() && choices_.back() > index)
+            SetTop(choices_.back() + 1);
+        else
+            SetTop(IsLiveChoice(index) ? index + 1 : index);
         current_ = parent;
         return;
     }
     const Frame& p = frames_[parent];
     if ((p.flags & kExpected) || Int(p.instruction) == QV_REPETITION || (f.flags & kSpaceFrame)) {
-        top_ = index;
+        SetTop(index);
         current_ = parent;
         return;
     }
@@ -468,15 +475,28 @@ void ParserImp::Move(long index, long status)
         bool liveChoice = op == QV_DISJUNCTION && (candidate.flags & kChoice) &&
                           candidate.counter + 1 < Int(candidate.instruction + 4);
         if (liveChoice || op == QV_PRODUCTION || op == QV_TERMLIST || (candidate.flags & kResync)) {
-            top_ = c + 1;
+            SetTop(c + 1);
             tree_->CutBack(candidate.treeMark);
             current_ = c;
             lastChild_ = -1;
             return;
         }
     }
-    top_ = parent + 1;
+    SetTop(parent + 1);
     current_ = parent;
+}
+
+bool ParserImp::IsLiveChoice(long index) const
+{
+    const Frame& f = frames_[index];
+    return Int(f.instruction) == QV_DISJUNCTION && (f.flags & kChoice) && f.counter + 1 < Int(f.instruction + 4);
+}
+
+void ParserImp::SetTop(long top)
+{
+    top_ = top;
+    while (!choices_.empty() && choices_.back() >= top_)
+        choices_.pop_back();
 }
 
 void ParserImp::Execute(long index)
@@ -902,7 +922,7 @@ void ParserImp::ExecNotChar(long index)
     Frame& f = frames_[index];
     if (!f.state)
         return ExecBody(index, Int(f.instruction + 4));
-    top_ = index + 1;
+    SetTop(index + 1);
     tree_->CutBack(f.node ? f.node + 1 : f.treeMark);
     bool itemFailed = lastChild_ < 0 || status_ < 0;
     return itemFailed && f.budget >= 1 && f.start < size_ ? Match(1) : Fail();
@@ -913,7 +933,7 @@ void ParserImp::ExecNotTerm(long index)
     Frame& f = frames_[index];
     if (!f.state)
         return ExecBody(index, Int(f.instruction + 4));
-    top_ = index + 1;
+    SetTop(index + 1);
     tree_->CutBack(f.treeMark);
     bool itemFailed = lastChild_ < 0 || status_ < 0;
     return itemFailed ? Match(0) : Fail();
@@ -924,7 +944,7 @@ void ParserImp::ExecProduction(long index)
     Frame& f = frames_[index];
     if (f.state) {
         bool exact = lastChild_ >= 0 && status_ >= 0 && status_ == f.saved1;
-        top_ = index + 1;
+        SetTop(index + 1);
         tree_->CutBack(f.treeMark);
         long mode = Int(f.instruction + 12);
         if (lastChild_ >= 0 && ((mode == 1 && exact) || (mode == 2 && !exact)))
@@ -1061,7 +1081,7 @@ void ParserImp::RootFail(long index, long code)
 // lands at the furthest failure, where a person would look for it.
 void ParserImp::GiveUp()
 {
-    top_ = 1;
+    SetTop(1);
     current_ = 0;
     lastChild_ = -1;
     tree_->CutBack(startContextNode_ ? startContextNode_ + 1 : 2);

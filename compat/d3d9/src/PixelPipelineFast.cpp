@@ -75,6 +75,11 @@ inline __m128i Mul255Lanes(__m128i a, __m128i b) {
     return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
 }
 
+// All bits set in the 32-bit lanes whose bit is set in mask.
+inline __m128i LaneMask(int mask) {
+    return _mm_setr_epi32(mask & 1 ? -1 : 0, mask & 2 ? -1 : 0, mask & 4 ? -1 : 0, mask & 8 ? -1 : 0);
+}
+
 // All bits set in the lanes (b, g, r, a) of two pixels whose source is the given one.
 __m128i SourceMask(uint8_t colour, uint8_t alpha, uint8_t source) {
     short c = colour == source ? -1 : 0, a = alpha == source ? -1 : 0;
@@ -124,6 +129,8 @@ void PixelPipeline::ShadeSpanFast(int y, int x0, int x1, const SpanSetup& s) {
     const __m128i fromProduct = SourceMask(colourSource, alphaSource, uint8_t(FastSource::Modulate));
     const __m128i zero = _mm_setzero_si128();
     const __m128 lanes = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
+    // Groups that end by this column may read and write four pixels at once.
+    const int rowEnd = int(depth_ ? std::min(target_->Width(), depth_->Width()) : target_->Width());
 
     for (int x = x0; x < x1; x += 4) {
         int live = (1 << std::min(4, x1 - x)) - 1;
@@ -132,7 +139,7 @@ void PixelPipeline::ShadeSpanFast(int y, int x0, int x1, const SpanSetup& s) {
         __m128 depth = _mm_add_ps(zRow, _mm_mul_ps(zStep, dx));
         _mm_store_ps(z, depth);
         if (depthTest_) {
-            if (live == 0xF && depthFunc_ == D3DCMP_LESSEQUAL) {
+            if (x + 4 <= rowEnd && depthFunc_ == D3DCMP_LESSEQUAL) {
                 live &= _mm_movemask_ps(_mm_cmple_ps(depth, _mm_loadu_ps(depthRow + x)));
             } else {
                 for (int l = 0; l < 4; ++l)
@@ -184,9 +191,18 @@ void PixelPipeline::ShadeSpanFast(int y, int x0, int x1, const SpanSetup& s) {
                                           _mm_and_si128(Mul255Lanes(t, d), fromProduct));
         }
         __m128i result = _mm_packus_epi16(combined[0], combined[1]);
-        if (live == 0xF && !alphaTest_ && fastBlend_ == FastBlend::None) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_or_si128(result, _mm_set1_epi32(int(opaque))));
-            if (depthWrite_) _mm_storeu_ps(depthRow + x, depth);
+        if (x + 4 <= rowEnd && !alphaTest_ && fastBlend_ == FastBlend::None) {
+            // Whole groups inside the row are written back four at a time, keeping the pixels
+            // of lanes that are not drawn.
+            __m128i keep = LaneMask(live ^ 0xF);
+            __m128i* target = reinterpret_cast<__m128i*>(row + x);
+            __m128i drawn = _mm_or_si128(result, _mm_set1_epi32(int(opaque)));
+            _mm_storeu_si128(target, _mm_or_si128(_mm_andnot_si128(keep, drawn), _mm_and_si128(keep, _mm_loadu_si128(target))));
+            if (depthWrite_) {
+                __m128 old = _mm_loadu_ps(depthRow + x);
+                __m128 keepDepth = _mm_castsi128_ps(keep);
+                _mm_storeu_ps(depthRow + x, _mm_or_ps(_mm_andnot_ps(keepDepth, depth), _mm_and_ps(keepDepth, old)));
+            }
             continue;
         }
         alignas(16) uint32_t colour[4];

@@ -93,9 +93,19 @@ void Sampler::SampleLinearWrapped4(const float* u, const float* v, const float* 
     alignas(16) int widthMask[4], heightMask[4];
     const uint32_t* texels[4];
     int last = int(levels_.size()) - 1;
+    int previous = -1;
     for (int l = 0; l < 4; ++l) {
         float bias = lod[l] + lodBias_;
         int level = (!needsLod_ || !(bias > 0.0f) || mipFilter_ == D3DTEXF_NONE) ? 0 : std::min(last, int(bias + 0.5f));
+        if (level == previous) {  // neighbours mostly share a level
+            width[l] = width[l - 1];
+            height[l] = height[l - 1];
+            widthMask[l] = widthMask[l - 1];
+            heightMask[l] = heightMask[l - 1];
+            texels[l] = texels[l - 1];
+            continue;
+        }
+        previous = level;
         const Level& chosen = levels_[level];
         width[l] = chosen.fw;
         height[l] = chosen.fh;

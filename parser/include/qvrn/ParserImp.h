@@ -121,6 +121,8 @@ private:
     long NearestNode(long frame) const;
     long ResolveSymbol(long offset);
     void Finish(long index);
+    bool IsLiveChoice(long index) const;
+    void SetTop(long top);
     void Move(long index, long status);
     void Execute(long index);
     void Match(long length) { status_ = length; }
@@ -207,6 +209,7 @@ private:
     long outsideResult_ = -1;
 
     std::unordered_map<long, long> symbolCache_;
+    std::vector<int32_t> choices_;  // frames in use that are disjunctions pushed while backtracking
     std::vector<Record> records_;
     long recordedCount_ = 0;
     bool hasErrorNodes_ = false;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "SaveTestSupport.h"
+#include "core/file/CZFile.h"
 #include "core/names/CCRC32.h"
 #include "engine/object/CVeskExtraData.h"
 
@@ -112,60 +113,93 @@ T* Place(const char* label, const std::string& file, GObject* parent = nullptr)
     return object;
 }
 
-TEST(LayoutText, LevelIsWrittenAsTheCategoriesLayoutFiles)
+// A small level: lights, a design object, a crate with an embedded lid and an object of a
+// class that is never written, each with the editor's bookkeeping.
+class LayoutLevel : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GObject::InitEditableInfo();
+        GObject::DestroyObjects();
+        folder = std::string(MG_BINARY_DIR) + "/layout_text/" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        const std::string lighting = "P:" + folder + "/lighting.rhu";
+        const std::string design = "P:" + folder + "/DESIGNPARAMS.RHU";
+        const std::string layout = "P:" + folder + "/LAYOUTPARAMS.RHU";
+
+        static char thing[] = "thing";
+        static char hello[] = "hello";
+        CZelFixupManager::SetAddress(CCRC32::GetCRC("GoldenThing"), thing);
+        CZelFixupManager::SetLabel(CCRC32::GetCRC("GoldenThing"), "GoldenThing");
+        CZelFixupManager::SetAddress(CCRC32::GetCRC("_autostring_7"), hello);
+        CZelFixupManager::SetLabel(CCRC32::GetCRC("_autostring_7"), "_autostring_7");
+
+        Place<GTestLight>("Lamp1", lighting)->Brightness = 0.75f;
+        // No layout file of its own: a light goes to the lighting file, and only there.
+        GTestLight* lamp2 = Place<GTestLight>("Lamp2", "");
+        lamp2->Brightness = 1.5f;
+        lamp2->ChangePlayer(3);
+        GTestDesign* planner = Place<GTestDesign>("Planner", design);
+        planner->Level = 3;
+        planner->Reach = INFINITY;
+        planner->Hidden = 9;
+
+        // Weight holds its class default and is left out.
+        static const struct {
+            EditableFillData Header;
+            DWORD Value;
+            EditableFillData End;
+        } defaults = {{CCRC32::GetCRC("Weight"), 4, 0, 0, {}}, 12, {0, 0, 0, 0, {}}};
+        GObject::RegisterDefaultData(GTestCrate::ClassId, const_cast<EditableFillData*>(&defaults.Header));
+        GTestCrate* crate = Place<GTestCrate>("Crate", layout);
+        crate->Weight = 12;
+        crate->Volume = -5;
+        crate->Kind = 0xA1B2C3D4;
+        crate->pThing = thing;
+        crate->pText = hello;
+        crate->pLid = Place<GTestCrate>("Lid", "", crate);
+        crate->pLid->Volume = 1;
+        Place<GTestMarker>("Marker", layout);
+    }
+    void TearDown() override { GObject::RegisterDefaultData(GTestCrate::ClassId, nullptr); }
+
+    std::string folder;
+};
+
+TEST_F(LayoutLevel, WrittenAsTheCategoriesLayoutFiles)
 {
-    GObject::InitEditableInfo();
-    const std::string folder = std::string(MG_BINARY_DIR) + "/layout_text";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
     // The lighting and layout files exist; the design file does not and is written beside.
     WriteFileBytes(folder + "/LIGHTING.RHU", "old");
     WriteFileBytes(folder + "/LAYOUTPARAMS.RHU", "old");
-    const std::string lighting = "P:" + folder + "/lighting.rhu";
-    const std::string design = "P:" + folder + "/DESIGNPARAMS.RHU";
-    const std::string layout = "P:" + folder + "/LAYOUTPARAMS.RHU";
-
-    static char thing[] = "thing";
-    static char hello[] = "hello";
-    CZelFixupManager::SetAddress(CCRC32::GetCRC("GoldenThing"), thing);
-    CZelFixupManager::SetLabel(CCRC32::GetCRC("GoldenThing"), "GoldenThing");
-    CZelFixupManager::SetAddress(CCRC32::GetCRC("_autostring_7"), hello);
-    CZelFixupManager::SetLabel(CCRC32::GetCRC("_autostring_7"), "_autostring_7");
-
-    Place<GTestLight>("Lamp1", lighting)->Brightness = 0.75f;
-    // No layout file of its own: a light goes to the lighting file, and only there.
-    GTestLight* lamp2 = Place<GTestLight>("Lamp2", "");
-    lamp2->Brightness = 1.5f;
-    lamp2->ChangePlayer(3);
-    GTestDesign* planner = Place<GTestDesign>("Planner", design);
-    planner->Level = 3;
-    planner->Reach = INFINITY;
-    planner->Hidden = 9;
-
-    // Weight holds its class default and is left out.
-    static const struct {
-        EditableFillData Header;
-        DWORD Value;
-        EditableFillData End;
-    } defaults = {{CCRC32::GetCRC("Weight"), 4, 0, 0, {}}, 12, {0, 0, 0, 0, {}}};
-    GObject::RegisterDefaultData(GTestCrate::ClassId, const_cast<EditableFillData*>(&defaults.Header));
-    GTestCrate* crate = Place<GTestCrate>("Crate", layout);
-    crate->Weight = 12;
-    crate->Volume = -5;
-    crate->Kind = 0xA1B2C3D4;
-    crate->pThing = thing;
-    crate->pText = hello;
-    crate->pLid = Place<GTestCrate>("Lid", "", crate);
-    crate->pLid->Volume = 1;
-    Place<GTestMarker>("Marker", layout);
-
     GObject::VeskTextSave(false);
-    GObject::RegisterDefaultData(GTestCrate::ClassId, nullptr);
-
     EXPECT_EQ(ReadFileBytes(folder + "/LIGHTING.RHU"), Golden("LIGHTING.RHU"));
     EXPECT_EQ(ReadFileBytes(folder + "/DESIGNPARAMS.RHU.NCO"), Golden("DESIGNPARAMS.RHU.NCO"));
     EXPECT_EQ(ReadFileBytes(folder + "/LAYOUTPARAMS.RHU"), Golden("LAYOUTPARAMS.RHU"));
     EXPECT_FALSE(std::filesystem::exists(folder + "/DESIGNPARAMS.RHU"));
+}
+
+// Generated mode writes only the category files that exist in the level's folder of the data
+// folder (no level is loaded here, so that is the data folder itself).
+TEST_F(LayoutLevel, GeneratedModeWritesBesideTheLevel)
+{
+    char base[CZFile::kPathSize];
+    CZFile::GetPath(base, 0x101);
+    std::string dataFolder(base);
+    for (char& c : dataFolder)
+        if (c == '\\')
+            c = '/';
+    const std::string lighting = dataFolder + "LIGHTING.RHU";
+    WriteFileBytes(lighting, "old");
+    GObject::VeskTextSave(true);
+    std::string expected = Golden("LIGHTING.RHU");
+    const std::string typeInfo = "TYPEINFO l:\\brimosdk\\include\\rhutypes.hxx";
+    expected.replace(expected.find(typeInfo), typeInfo.size(), "// VESK GENERATED FILE, NO TYPES INFO");
+    EXPECT_EQ(ReadFileBytes(lighting), expected);
+    EXPECT_FALSE(std::filesystem::exists(dataFolder + "LAYOUTPARAMS.RHU"));
+    EXPECT_FALSE(std::filesystem::exists(dataFolder + "DESIGNPARAMS.RHU"));
+    std::filesystem::remove(lighting);
 }
 
 } // namespace

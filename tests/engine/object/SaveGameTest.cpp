@@ -86,10 +86,12 @@ protected:
     {
         GSaveProbe* alpha = static_cast<GSaveProbe*>(FindLabel("Alpha"));
         GSaveProbe* beta = static_cast<GSaveProbe*>(FindLabel("Beta"));
-        // Objects refer back to objects saved before them (and to their own children).
+        // Objects refer to their own children and to objects saved before and after them.
         beta->pFriend = alpha;
         beta->pList[1] = alpha;
+        alpha->pFriend = beta;
         alpha->pList[0] = alpha->pChild;
+        alpha->pList[2] = beta;
         alpha->Odd[4] = true;
         alpha->Extra = 1234;
         beta->Bits = 0xDEADBEEF;
