@@ -10,6 +10,7 @@
 #include "engine/object/CGameTimer.h"
 #include "engine/object/CLoadSaveBuffer.h"
 #include "engine/object/CShell.h"
+#include "engine/object/CZelFile.h"
 #include "engine/object/GObject.h"
 
 CProfile* CProfile::pThe = nullptr;
@@ -501,8 +502,13 @@ int CProfile::ReadSlot(CZFile& file)
     stream.Attach(&file, false);
     char level[kLevelNameBytes];
     stream.Read(level, sizeof level);
-    if (stream.ErrorStatus() != 0 || !IsTerminated(level, sizeof level) || level[0] == '\0')
+    // A level the loader cannot find would end the process; a damaged name only fails the load.
+    if (stream.ErrorStatus() != 0)
         return 1;
+    if (!IsTerminated(level, sizeof level) || !CZelFile::Exists(level)) {
+        printf("LoadGame: the saved level cannot be found\n");
+        return 1;
+    }
     CShell::pThe->ShellLoadLevel(level);
     const bool failed = GObject::LoadAll(stream, false);
     return stream.Close() != 0 || failed ? 1 : 0;

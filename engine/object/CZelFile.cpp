@@ -193,6 +193,35 @@ bool CZelFile::FindInPack(unsigned long key, unsigned long& offset)
     return false;
 }
 
+namespace {
+
+// The name as the pack index and the loose files know it: upper case, folders separated by
+// backslashes. Returns the start of its last component.
+char* UpperName(const char* name, char* upper)
+{
+    char* last = upper;
+    for (size_t i = 0;; ++i) {
+        char c = name[i] == '/' ? '\\' : name[i];
+        upper[i] = char(std::toupper((unsigned char)c));
+        if (c == '\0')
+            break;
+        if (c == '\\')
+            last = upper + i + 1;
+    }
+    return last;
+}
+
+// The loose file named after the name key of the last component, in the name's folder.
+void HashedName(const char* upper, const char* last, char* hashed)
+{
+    size_t folderLength = size_t(last - upper);
+    std::memcpy(hashed, upper, folderLength);
+    std::snprintf(hashed + folderLength, kPathMax - folderLength, "%08lX.zlx",
+                  (unsigned long)CCRC32::GetCRC(last));
+}
+
+}  // namespace
+
 int CZelFile::Load(const char* name)
 {
     size_t length = std::strlen(name);
@@ -203,17 +232,26 @@ int CZelFile::Load(const char* name)
     std::memcpy(pName, name, length + 1);
 
     char upper[kPathMax];
-    char* last = upper;
-    for (size_t i = 0; i <= length; ++i) {
-        char c = name[i] == '/' ? '\\' : name[i];
-        upper[i] = char(std::toupper((unsigned char)c));
-        if (c == '\\')
-            last = upper + i + 1;
-    }
+    char* last = UpperName(name, upper);
     unsigned long offset = 0;
     if (FindInPack(CCRC32::GetCRC(upper), offset))
         return LoadFromPack(offset);
     return LoadLoose(name, upper, last);
+}
+
+bool CZelFile::Exists(const char* name)
+{
+    if (name == nullptr || std::strlen(name) >= kPathMax - 16)
+        return false;
+    char upper[kPathMax];
+    char* last = UpperName(name, upper);
+    unsigned long offset = 0;
+    if (FindInPack(CCRC32::GetCRC(upper), offset))
+        return true;
+    char hashed[kPathMax];
+    HashedName(upper, last, hashed);
+    CZFile probe;
+    return probe.Open(hashed, 0x105) == 0 || probe.Open(upper, 0x105) == 0;
 }
 
 int CZelFile::LoadFromPack(unsigned long offset)
@@ -231,10 +269,7 @@ int CZelFile::LoadFromPack(unsigned long offset)
 int CZelFile::LoadLoose(const char* asked, char* upperPath, char* lastComponent)
 {
     char hashed[kPathMax];
-    size_t folderLength = size_t(lastComponent - upperPath);
-    std::memcpy(hashed, upperPath, folderLength);
-    std::snprintf(hashed + folderLength, sizeof hashed - folderLength, "%08lX.zlx",
-                  (unsigned long)CCRC32::GetCRC(lastComponent));
+    HashedName(upperPath, lastComponent, hashed);
 
     const char* chosen = nullptr;
     CZFile probe;

@@ -16,6 +16,8 @@ public:
 
     // 0 = success. A missing or damaged file is fatal with a message naming it.
     int Load(const char* name);
+    // Whether Load would find the file (in the pack, as its hashed loose file or by name).
+    static bool Exists(const char* name);
 
     static void LoadChunkCategories(unsigned long mask) { ChunkCategories = mask; }
     static void RegisterHackCallback(void (*callback)()) { pHackCallback = callback; }

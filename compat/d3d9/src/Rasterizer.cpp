@@ -21,15 +21,16 @@ int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
 }
 int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
 
-// The span of columns lo..hi where a * x + k >= bias, narrowed in place. edge estimates the
-// crossing (bias - k) / a; it is clamped to the span and corrected exactly in integers, since
-// 64-bit division and 64-bit float conversion are slow library paths on this 32-bit target.
-void NarrowSpan(int64_t a, int64_t k, int64_t bias, double edge, int& lo, int& hi) {
-    if (a == 0) {
+// The span of columns lo..hi where a * x + k >= bias, narrowed in place. Edge values are
+// integers below 2^53, so double arithmetic on them is exact and spares the 64-bit integer
+// multiplies and divisions that are slow on this 32-bit target; edge is the crossing
+// (bias - k) / a, kept up to date by the caller.
+void NarrowSpan(double a, double k, double bias, double edge, int& lo, int& hi) {
+    if (a == 0.0) {
         if (k < bias) hi = lo - 1;
         return;
     }
-    if (a > 0) {
+    if (a > 0.0) {
         int x = edge <= lo ? lo : (edge > hi + 1 ? hi + 1 : int(edge));
         while (x > lo && a * (x - 1) + k >= bias) --x;
         while (x <= hi && a * x + k < bias) ++x;
@@ -183,18 +184,20 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
         if (planes_ & (1u << i)) Plane(a.varying[i], b.varying[i], c.varying[i], a, b, c, fArea, setup.varying[i], x0, y0);
 
     // Each edge's value at the row start and its crossing estimate advance by fixed steps.
-    int64_t k[3];
-    double crossing[3], crossingStep[3];
+    double slope[3], step[3], k[3], threshold[3], crossing[3], crossingStep[3];
     for (int i = 0; i < 3; ++i) {
-        k[i] = eb[i] * y0 + ec[i];
-        crossing[i] = ea[i] != 0 ? double(bias[i] - k[i]) / double(ea[i]) : 0.0;
-        crossingStep[i] = ea[i] != 0 ? -double(eb[i]) / double(ea[i]) : 0.0;
+        slope[i] = double(ea[i]);
+        step[i] = double(eb[i]);
+        k[i] = double(eb[i] * y0 + ec[i]);
+        threshold[i] = double(bias[i]);
+        crossing[i] = ea[i] != 0 ? (threshold[i] - k[i]) / slope[i] : 0.0;
+        crossingStep[i] = ea[i] != 0 ? -step[i] / slope[i] : 0.0;
     }
     for (int y = y0; y <= y1; ++y) {
         int left = x0, right = x1;
         for (int i = 0; i < 3; ++i) {
-            if (left <= right) NarrowSpan(ea[i], k[i], bias[i], crossing[i], left, right);
-            k[i] += eb[i];
+            if (left <= right) NarrowSpan(slope[i], k[i], threshold[i], crossing[i], left, right);
+            k[i] += step[i];
             crossing[i] += crossingStep[i];
         }
         if (left <= right) pixels_.ShadeSpan(y, left, right + 1, setup);

@@ -15,6 +15,8 @@
 
 #include "SaveTestSupport.h"
 #include "core/names/CCRC32.h"
+#include "core/file/CZFile.h"
+#include "engine/object/CLoadSaveBuffer.h"
 #include "engine/object/CProfile.h"
 #include "engine/object/CShell.h"
 
@@ -37,6 +39,28 @@ std::string RunPython(const std::string& script, const std::string& argument)
         pclose(pipe);
     }
     return out;
+}
+
+// The slot with its stream written again under another level name (32 bytes, as stored).
+std::string Resaved(const std::string& slot, const std::string& level32)
+{
+    const std::string path = std::string(MG_BINARY_DIR) + "/resaved_" + std::to_string(getpid()) + ".bin";
+    {
+        CZFile file;
+        EXPECT_EQ(file.Open(path.c_str(), 0x000A), 0);
+        file.Write(slot.data(), 416);
+        CLoadSaveBuffer stream;
+        stream.Attach(&file, true);
+        std::string name = level32;
+        name.resize(32, '\0');
+        stream.Write(name.data(), 32, "level name");
+        GObject::SaveAll(stream);
+        stream.Close();
+    }
+    std::string bytes = ReadFileBytes(path);
+    unlink(path.c_str());
+    bytes.resize(512000, '\0');
+    return bytes;
 }
 
 class HostSession : public ::testing::Test {
@@ -199,7 +223,9 @@ TEST_F(HostSession, DamagedSlotsFallBackToTheMainMenu)
              for (size_t i = 416 + 40; i < 416 + 400; i += 7)
                  s[i] = static_cast<char>(s[i] ^ 0x5A);
          }},
-        {"long level name", [](std::string& s) { s.replace(0, 128, 128, 'N'); }},
+        {"long description", [](std::string& s) { s.replace(0, 128, 128, 'N'); }},
+        {"missing level", [](std::string& s) { s = Resaved(s, "gone.zel"); }},
+        {"unterminated level name", [](std::string& s) { s = Resaved(s, std::string(32, 'L')); }},
     };
     std::string good;
     Run(4 + 3 * static_cast<int>(std::size(cases)), [&](int t) {
