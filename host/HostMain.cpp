@@ -51,8 +51,10 @@ int main(int argc, char** argv)
 
     FrameDriver driver = {options.Frames > 0 ? options.Frames + 1 : 0,
                           LONGLONG(options.FrameTime * double(MG_PERF_FREQUENCY) + 0.5)};
+    // The virtual clock starts one second in: a counter reading of 0 means "not started" to the
+    // game clock.
     if (driver.TicksPerFrame > 0)
-        MgUseVirtualClock(0);
+        MgUseVirtualClock(MG_PERF_FREQUENCY);
     MgSetMessagePumpHook(OnPumpTurn, &driver);
 
     CShell* shell = new CShell(GetModuleHandleA(nullptr), 0, 0);

@@ -11,10 +11,10 @@ demo=build/demo
 rm -rf "$demo"
 mkdir -p "$demo/zel" "$demo/bin"
 cp data/*.rhu "$demo/zel/" 2>/dev/null || true
-if [ -x build/bin/wexlorn ]; then
-    build/bin/wexlorn "$demo/zel"
+if [ ! -x build/bin/wexlorn ]; then
+    echo "demo: the converter build/bin/wexlorn was not built, so the demo cannot be converted" >&2
+    exit 1
 fi
-if [ -x build/bin/marlgate_host ]; then
-    cp build/bin/marlgate_host "$demo/bin/"
-    "$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 "$@"
-fi
+build/bin/wexlorn "$demo/zel"
+cp build/bin/marlgate_host "$demo/bin/"
+"$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 "$@"

@@ -25,11 +25,11 @@ bool IsFolder(const _finddata_t& entry)
 
 // Entries of one folder in Windows' own listing order (by name, case-blind), so that a run
 // converts files in the same order on every machine.
-std::vector<_finddata_t> ListFolder(const std::string& spec)
+std::vector<_finddata_t> ListFolder(const std::string& pattern)
 {
     std::vector<_finddata_t> entries;
     _finddata_t entry;
-    const intptr_t handle = _findfirst(spec.c_str(), &entry);
+    const intptr_t handle = _findfirst(pattern.c_str(), &entry);
     if (handle == -1)
         return entries;
     do

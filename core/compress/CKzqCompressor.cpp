@@ -20,8 +20,9 @@ bool IsWindowSize(int w)
 } // namespace
 
 CKzqCompressor::CKzqCompressor()
-    : m_pIn(nullptr), m_nScan(0), m_nFill(0), m_nEnd(0), m_pOut(nullptr), m_nOut(0), m_nFlagPos(0), m_Bit(0),
-      m_pInBytes(nullptr), m_nInPos(0), m_nInLimit(0), m_bInputEnded(false), m_pWindow(nullptr), m_nWindowFill(0),
+    : m_pIn(nullptr), m_nScan(0), m_nFill(0), m_nEnd(0), m_pHead(nullptr), m_pPrev(nullptr), m_nBase(0),
+      m_nInserted(0), m_pOut(nullptr), m_nOut(0), m_nFlagPos(0), m_Bit(0),
+      m_pInBytes(nullptr), m_nInPos(0), m_nInFill(0), m_nInLimit(0), m_bInputEnded(false), m_pWindow(nullptr), m_nWindowFill(0),
       m_nDelivered(0), m_bStreamEnded(false), m_bHeaderRead(false), m_W(0), m_L(0), m_Mask(0), m_bError(false),
       m_pErrorText(nullptr), m_pCallback(nullptr), m_pUser(nullptr)
 {
@@ -32,10 +33,14 @@ CKzqCompressor::~CKzqCompressor() { FreeBuffers(); }
 void CKzqCompressor::FreeBuffers()
 {
     zfree(m_pIn);
+    zfree(m_pHead);
+    zfree(m_pPrev);
     zfree(m_pOut);
     zfree(m_pInBytes);
     zfree(m_pWindow);
     m_pIn = nullptr;
+    m_pHead = nullptr;
+    m_pPrev = nullptr;
     m_pOut = nullptr;
     m_pInBytes = nullptr;
     m_pWindow = nullptr;
@@ -84,6 +89,10 @@ bool CKzqCompressor::Compress(Callback write, void* user, int level)
     CalcConstants();
     m_pIn = static_cast<unsigned short*>(zmalloc(kCompressInWords * 2));
     m_pOut = static_cast<unsigned char*>(zmalloc(kCompressOutBytes));
+    m_pHead = static_cast<int*>(zmalloc(kHashSize * sizeof(int)));
+    m_pPrev = static_cast<int*>(zmalloc(kCompressInWords * sizeof(int)));
+    std::memset(m_pHead, 0, kHashSize * sizeof(int));
+    m_nBase = m_nInserted = 0;
     m_nScan = m_nFill = m_nEnd = 0;
     m_nOut = 0;
     m_Bit = 0;
@@ -114,6 +123,7 @@ int CKzqCompressor::Write(const void* data, int byteCount)
             wmemcpy(m_pIn, m_pIn + keepFrom, m_nEnd - keepFrom);
             m_nScan -= keepFrom;
             m_nEnd -= keepFrom;
+            m_nBase += keepFrom;
         }
         int take = kCompressInWords - m_nEnd;
         if (take > left)
@@ -133,34 +143,75 @@ void CKzqCompressor::PutWord(unsigned short word)
     m_nOut += 2;
 }
 
-// Farthest candidate first; a nearer one wins only with a strictly longer match, and a match
-// of the full mask ends the search. Matches never reach past the words held, nor overlap the
-// words they produce.
-int CKzqCompressor::LongestMatch(int& distance) const
+unsigned CKzqCompressor::Hash(const unsigned short* words)
 {
-    const unsigned short* here = m_pIn + m_nScan;
-    int held = m_nEnd - m_nScan;
-    int best = 0;
+    return (static_cast<unsigned>(words[0]) * 40503u + words[1]) & (kHashSize - 1);
+}
+
+// Enters every position before scan into the chains. A position's slot in m_pPrev is reused
+// 8,192 positions later, long after it has left the window.
+void CKzqCompressor::InsertUpTo(int scan)
+{
+    for (int end = m_nBase + scan; m_nInserted < end; ++m_nInserted) {
+        unsigned hash = Hash(m_pIn + (m_nInserted - m_nBase));
+        m_pPrev[m_nInserted & (kCompressInWords - 1)] = m_pHead[hash];
+        m_pHead[hash] = m_nInserted + 1;
+    }
+}
+
+// Words matching from distance back, never more than the distance, the words held or the mask.
+int CKzqCompressor::MatchLength(const unsigned short* here, int distance, int held) const
+{
+    int limit = distance < held ? distance : held;
+    if (limit > m_Mask)
+        limit = m_Mask;
+    const unsigned short* there = here - distance;
+    int length = 0;
+    while (length < limit && there[length] == here[length])
+        ++length;
+    return length;
+}
+
+// The match the stream format calls for: the longest (cut at the mask), and among equally
+// long ones the farthest. Only matches of two words or more become tokens.
+int CKzqCompressor::LongestMatch(int& distance)
+{
     distance = 0;
-    for (int d = m_nScan < m_W ? m_nScan : m_W; d >= 1; --d) {
-        const unsigned short* there = here - d;
-        int limit = d < held ? d : held;
-        if (limit > m_Mask)
-            limit = m_Mask;
-        // Only a longer match can win: test the word that would make it longer first.
-        if (limit <= best || there[best] != here[best])
-            continue;
-        int length = 0;
-        while (length < limit && there[length] == here[length])
-            ++length;
-        if (length > best) {
+    const int held = m_nEnd - m_nScan;
+    if (held < 2)
+        return 0;
+    InsertUpTo(m_nScan);
+    const unsigned short* here = m_pIn + m_nScan;
+    const int farthest = m_nScan < m_W ? m_nScan : m_W;
+    // Runs and long repeats: the farthest candidate often matches in full, and then it wins.
+    if (farthest >= 2 && MatchLength(here, farthest, held) >= m_Mask) {
+        distance = farthest;
+        return m_Mask;
+    }
+    const int position = m_nBase + m_nScan;
+    int best = 1;
+    for (int entry = m_pHead[Hash(here)]; entry != 0; entry = m_pPrev[(entry - 1) & (kCompressInWords - 1)]) {
+        int d = position - (entry - 1);
+        if (d > farthest)
+            break;
+        // Newest first, so a later candidate of equal length lies farther back and wins.
+        int length = MatchLength(here, d, held);
+        if (length > 1 && length >= best) {
             best = length;
             distance = d;
             if (best >= m_Mask)
                 break;
         }
     }
-    return best;
+    if (best >= m_Mask) {
+        // A full match was found going backwards; a farther one may still exist.
+        for (int d = farthest - 1; d > distance; --d)
+            if (MatchLength(here, d, held) >= m_Mask) {
+                distance = d;
+                break;
+            }
+    }
+    return distance == 0 ? 0 : best;
 }
 
 bool CKzqCompressor::CompressCore(bool final)
@@ -226,7 +277,7 @@ bool CKzqCompressor::Decompress(Callback read, void* user)
     FreeBuffers();
     m_pInBytes = static_cast<unsigned char*>(zmalloc(kDecompressInBytes));
     m_pWindow = static_cast<unsigned short*>(zmalloc(kWindowWords * 2));
-    m_nInPos = m_nFill = m_nInLimit = 0;
+    m_nInPos = m_nInFill = m_nInLimit = 0;
     m_bInputEnded = false;
     m_nWindowFill = m_nDelivered = 0;
     m_bStreamEnded = false;
@@ -243,31 +294,31 @@ bool CKzqCompressor::Decompress(Callback read, void* user)
 // (at most 34 bytes) is always held before the limit.
 bool CKzqCompressor::Refill()
 {
-    int unread = m_nFill - m_nInPos;
+    int unread = m_nInFill - m_nInPos;
     std::memmove(m_pInBytes, m_pInBytes + m_nInPos, static_cast<size_t>(unread));
     m_nInPos = 0;
-    m_nFill = unread;
-    int wanted = kDecompressInBytes - m_nFill;
+    m_nInFill = unread;
+    int wanted = kDecompressInBytes - m_nInFill;
     if (wanted > kRefillBytes)
         wanted = kRefillBytes;
-    int got = m_pCallback(m_pUser, m_pInBytes + m_nFill, wanted);
+    int got = m_pCallback(m_pUser, m_pInBytes + m_nInFill, wanted);
     if (got < 0 || got > wanted) {
         Fail("the input callback failed");
         return true;
     }
     if (got == 0)
         m_bInputEnded = true;
-    m_nFill += got;
-    m_nInLimit = m_bInputEnded ? m_nFill : m_nFill - kGroupSlackBytes;
+    m_nInFill += got;
+    m_nInLimit = m_bInputEnded ? m_nInFill : m_nInFill - kGroupSlackBytes;
     return false;
 }
 
 bool CKzqCompressor::ReadHeader()
 {
-    while (m_nFill < 2 && !m_bInputEnded)
+    while (m_nInFill < 2 && !m_bInputEnded)
         if (Refill())
             return true;
-    if (m_nFill < 2) {
+    if (m_nInFill < 2) {
         Fail("the stream ends before its header");
         return true;
     }
@@ -298,7 +349,7 @@ bool CKzqCompressor::DecompressCore()
         const int groupOut = m_nWindowFill;
         int pos = m_nInPos;
         int fill = m_nWindowFill;
-        const int held = m_nFill;
+        const int held = m_nInFill;
         // A whole group (flag word and 16 items) present: no item needs its own bounds check.
         const bool whole = held - pos >= 34;
         if (!whole && pos + 2 > held) {

@@ -35,6 +35,7 @@ public:
 
 private:
     static constexpr int kCompressInWords = 8192;
+    static constexpr int kHashSize = 65536;
     static constexpr int kCompressOutBytes = 16448;
     static constexpr int kFlushBytes = 16384;
     static constexpr int kDecompressInBytes = 16896;
@@ -47,7 +48,10 @@ private:
 
     void CalcConstants();
     bool CompressCore(bool final);
-    int LongestMatch(int& distance) const;
+    int LongestMatch(int& distance);
+    int MatchLength(const unsigned short* here, int distance, int held) const;
+    void InsertUpTo(int scan);
+    static unsigned Hash(const unsigned short* words);
     void PutWord(unsigned short word);
     void UnloadOutput();
     bool DecompressCore();
@@ -59,8 +63,14 @@ private:
 
     unsigned short* m_pIn;
     int m_nScan;  // compression: next word to code
-    int m_nFill;  // compression: tokens end here; decompression: input bytes held
+    int m_nFill;  // compression: tokens end here
     int m_nEnd;   // compression: words held
+    // Where each pair of words was seen: chains of stream positions (plus one; 0 ends a chain),
+    // newest first, so the search visits only candidates whose first two words match.
+    int* m_pHead;
+    int* m_pPrev;
+    int m_nBase;      // stream position of m_pIn[0]
+    int m_nInserted;  // positions below this are in the chains
     unsigned char* m_pOut;
     int m_nOut;       // compression: output bytes held
     int m_nFlagPos;   // byte offset of the current group's flag word
@@ -68,6 +78,7 @@ private:
 
     unsigned char* m_pInBytes;  // decompression input
     int m_nInPos;
+    int m_nInFill;  // input bytes held
     int m_nInLimit;
     bool m_bInputEnded;
     unsigned short* m_pWindow;  // decompressed words, history first

@@ -312,6 +312,50 @@ struct RHU_EXPORT EditableFillData
     unsigned char Data[0];
 };
 
+class RHU_EXPORT CFillData : public CZelStaticResource
+{
+public:
+    unsigned long ClassId;
+    unsigned long LabelId;
+    EditableFillData *pData;
+};
+
+class RHU_EXPORT CDefaultFillData : public CFillData
+{
+};
+
+class RHU_EXPORT CPresetFillData : public CFillData
+{
+public:
+    int Player;
+    HGOBJECT hgobject;
+};
+
+class RHU_EXPORT CEmbeddedFillData : public CFillData
+{
+public:
+    int Player;
+};
+
+class RHU_EXPORT CVeskTemplateFillData : public CEmbeddedFillData
+{
+public:
+    char *pName;
+    CVeskTemplateFillData *pNext;
+};
+
+class RHU_EXPORT CVeskExtraData : public CZelStaticResource
+{
+public:
+    CVeskExtraData *pNext;
+    char *pFileName;
+    CFillData *pReference;
+    char *pLabel;
+    bool bDumped;
+    unsigned char __filler[3];
+    unsigned long LabelCRC;
+};
+
 class RHU_EXPORT CMessage
 {
 public:
@@ -578,6 +622,12 @@ static_assert(sizeof(CZelLoad) == 8, "CZelLoad");
 static_assert(sizeof(CZelBinary) == 4, "CZelBinary");
 static_assert(sizeof(HGOBJECT) == 4, "HGOBJECT");
 static_assert(sizeof(EditableFillData) == 8, "EditableFillData");
+static_assert(sizeof(CFillData) == 16, "CFillData");
+static_assert(sizeof(CDefaultFillData) == 16, "CDefaultFillData");
+static_assert(sizeof(CPresetFillData) == 24, "CPresetFillData");
+static_assert(sizeof(CEmbeddedFillData) == 20, "CEmbeddedFillData");
+static_assert(sizeof(CVeskTemplateFillData) == 28, "CVeskTemplateFillData");
+static_assert(sizeof(CVeskExtraData) == 28, "CVeskExtraData");
 static_assert(sizeof(CMessage) == 12, "CMessage");
 static_assert(sizeof(CVariableLengthMessage) == 14, "CVariableLengthMessage");
 static_assert(sizeof(CSetPosMessage) == 24, "CSetPosMessage");

@@ -7,10 +7,17 @@
 #include "engine/object/GObject.h"
 #include "engine/object/CZelFixupManager.h"
 #include "engine/object/CZelFile.h"
+#include "engine/include/RhuTypes.h"
 
 ZEL_REGISTER_RECORD(CDefaultFillData);
 ZEL_REGISTER_RECORD(CPresetFillData);
 ZEL_REGISTER_RECORD(CEmbeddedFillData);
+
+// The converter lays these records out from the shared record header.
+static_assert(sizeof(CFillData) == sizeof(rhu::CFillData), "CFillData differs from the record header");
+static_assert(sizeof(CDefaultFillData) == sizeof(rhu::CDefaultFillData), "CDefaultFillData differs from the record header");
+static_assert(sizeof(CPresetFillData) == sizeof(rhu::CPresetFillData), "CPresetFillData differs from the record header");
+static_assert(sizeof(CEmbeddedFillData) == sizeof(rhu::CEmbeddedFillData), "CEmbeddedFillData differs from the record header");
 
 namespace {
 
@@ -32,10 +39,13 @@ bool IsSoundRun(const EditableFillData* record, int depth)
     if (depth > kMaxEmbedding)
         return false;
     for (;;) {
-        if (!CZelFile::IsLoadedData(record, sizeof(EditableFillData)))
+        // The run's end is a lone zero name key: the converter writes only those 4 bytes.
+        if (!CZelFile::IsLoadedData(record, sizeof record->Crc))
             return false;
         if (record->Crc == 0)
             return true;
+        if (!CZelFile::IsLoadedData(record, sizeof(EditableFillData)))
+            return false;
         if (!CZelFile::IsLoadedData(record->Data, record->Length))
             return false;
         if (record->Flags == FILLDATA_EMBEDDED_GOBJECT &&

@@ -28,6 +28,9 @@ public:
     enum Requests : DWORD { RequestLevel = 1, RequestLoadGame = 2, RequestQuit = 4 };
 
 private:
+    // A saved game names its level; the profile manager loads it before the saved objects.
+    friend class CProfile;
+
     static const int kNameLength = 260;
 
     bool ShellLoadLevel(const char* name);

@@ -7,8 +7,12 @@
 #include "core/names/CCRC32.h"
 #include "engine/object/CFillData.h"
 #include "engine/object/CZelFixupManager.h"
+#include "engine/include/RhuTypes.h"
 
 ZEL_REGISTER_RECORD(CVeskExtraData);
+
+// The converter lays these records out from the shared record header.
+static_assert(sizeof(CVeskExtraData) == sizeof(rhu::CVeskExtraData), "CVeskExtraData differs from the record header");
 
 CVeskExtraData* CVeskExtraData::pFirst = nullptr;
 

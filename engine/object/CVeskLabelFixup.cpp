@@ -5,8 +5,12 @@
 #include "core/output/ZOutput.h"
 #include "engine/object/CZelFixupManager.h"
 #include "engine/object/CZelFile.h"
+#include "engine/include/RhuTypes.h"
 
 ZEL_REGISTER_RECORD(CVeskLabelFixup);
+
+// The converter lays these records out from the shared record header.
+static_assert(sizeof(CVeskLabelFixup) == sizeof(rhu::CVeskLabelFixup), "CVeskLabelFixup differs from the record header");
 
 CVeskLabelFixup::CVeskLabelFixup()
 {

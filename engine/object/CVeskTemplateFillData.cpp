@@ -2,8 +2,12 @@
 
 #include "core/containers/ZArray.h"
 #include "engine/object/CZelFixupManager.h"
+#include "engine/include/RhuTypes.h"
 
 ZEL_REGISTER_RECORD(CVeskTemplateFillData);
+
+// The converter lays these records out from the shared record header.
+static_assert(sizeof(CVeskTemplateFillData) == sizeof(rhu::CVeskTemplateFillData), "CVeskTemplateFillData differs from the record header");
 
 CVeskTemplateFillData* CVeskTemplateFillData::pFirst = nullptr;
 

@@ -43,7 +43,7 @@ struct CZelFile::ChunkKind {
     bool compressed;
     bool platformMemory;
     ChunkSlot slot;
-    int index;  // the segment number, or the table
+    int index;  // the segment number, or the table: 0 OFFS, 1 PUBL, 2 EXTN, 3 TYPE, 4 HNDL
 };
 
 namespace {
@@ -148,30 +148,23 @@ CZelFile::~CZelFile()
 // ---------------------------------------------------------------------------------------------
 // Finding the file: the pack first, then the hashed loose name, then the plain name.
 
-void CZelFile::ResetPackIndex()
-{
-    ZlpkFile.Close();
-    delete[] pPackPairs;
-    pPackPairs = nullptr;
-    PackPairCount = 0;
-    bPackIndexRead = false;
-}
-
-bool CZelFile::ReadPackIndex()
+void CZelFile::ReadPackIndex()
 {
     bPackIndexRead = true;
     for (unsigned long& start : PackBucketStart)
         start = 0xFFFFFFFF;
     CZFile probe;
     if (probe.Open("zlp.zlp", 0x105) != 0)
-        return false;
+        return;
     char path[kPathMax];
     CZFile::GetPath(path, 0x101);
     std::strncat(path, "zlp.zlp", kPathMax - std::strlen(path) - 1);
-    if (!ZlpkFile.Open(path, FourCC("ZLPK")))
+    const ZRIFFCKINFO* top = ZlpkFile.Open(path, FourCC("ZLPK"));
+    if (!top)
         vbail("Cannot read ZLPK file");
-    ZRIFFCKINFO* index = ZlpkFile.Descend(FourCC("INDX"), 0, true);
-    if (!index || index->size < 64 + 8)
+    const unsigned long packEnd = top->dataStart + top->size;
+    const ZRIFFCKINFO* index = ZlpkFile.Descend(FourCC("INDX"), 0, true);
+    if (!index || index->size < 64 + 8 || index->size > packEnd - index->dataStart)
         vbail("Cannot read ZLPK file");
     PackPairCount = (index->size - 64) / 8;
     pPackPairs = new unsigned long[PackPairCount * 2];
@@ -180,7 +173,6 @@ bool CZelFile::ReadPackIndex()
         (ZlpkFile.Read(PackBucketStart, sizeof PackBucketStart, false)))
         vbail("Cannot read ZLPK file");
     ZlpkFile.Ascend();
-    return true;
 }
 
 // A missing pack, an empty bucket or a start past the pairs all mean "not in the pack"; the
@@ -201,6 +193,35 @@ bool CZelFile::FindInPack(unsigned long key, unsigned long& offset)
     return false;
 }
 
+namespace {
+
+// The name as the pack index and the loose files know it: upper case, folders separated by
+// backslashes. Returns the start of its last component.
+char* UpperName(const char* name, char* upper)
+{
+    char* last = upper;
+    for (size_t i = 0;; ++i) {
+        char c = name[i] == '/' ? '\\' : name[i];
+        upper[i] = char(std::toupper((unsigned char)c));
+        if (c == '\0')
+            break;
+        if (c == '\\')
+            last = upper + i + 1;
+    }
+    return last;
+}
+
+// The loose file named after the name key of the last component, in the name's folder.
+void HashedName(const char* upper, const char* last, char* hashed)
+{
+    size_t folderLength = size_t(last - upper);
+    std::memcpy(hashed, upper, folderLength);
+    std::snprintf(hashed + folderLength, kPathMax - folderLength, "%08lX.zlx",
+                  (unsigned long)CCRC32::GetCRC(last));
+}
+
+}  // namespace
+
 int CZelFile::Load(const char* name)
 {
     size_t length = std::strlen(name);
@@ -211,17 +232,26 @@ int CZelFile::Load(const char* name)
     std::memcpy(pName, name, length + 1);
 
     char upper[kPathMax];
-    char* last = upper;
-    for (size_t i = 0; i <= length; ++i) {
-        char c = name[i] == '/' ? '\\' : name[i];
-        upper[i] = char(std::toupper((unsigned char)c));
-        if (c == '\\')
-            last = upper + i + 1;
-    }
+    char* last = UpperName(name, upper);
     unsigned long offset = 0;
     if (FindInPack(CCRC32::GetCRC(upper), offset))
         return LoadFromPack(offset);
     return LoadLoose(name, upper, last);
+}
+
+bool CZelFile::Exists(const char* name)
+{
+    if (name == nullptr || std::strlen(name) >= kPathMax - 16)
+        return false;
+    char upper[kPathMax];
+    char* last = UpperName(name, upper);
+    unsigned long offset = 0;
+    if (FindInPack(CCRC32::GetCRC(upper), offset))
+        return true;
+    char hashed[kPathMax];
+    HashedName(upper, last, hashed);
+    CZFile probe;
+    return probe.Open(hashed, 0x105) == 0 || probe.Open(upper, 0x105) == 0;
 }
 
 int CZelFile::LoadFromPack(unsigned long offset)
@@ -239,10 +269,7 @@ int CZelFile::LoadFromPack(unsigned long offset)
 int CZelFile::LoadLoose(const char* asked, char* upperPath, char* lastComponent)
 {
     char hashed[kPathMax];
-    size_t folderLength = size_t(lastComponent - upperPath);
-    std::memcpy(hashed, upperPath, folderLength);
-    std::snprintf(hashed + folderLength, sizeof hashed - folderLength, "%08lX.zlx",
-                  (unsigned long)CCRC32::GetCRC(lastComponent));
+    HashedName(upperPath, lastComponent, hashed);
 
     const char* chosen = nullptr;
     CZFile probe;
@@ -510,39 +537,45 @@ void CZelFile::FixupHandles()
 void CZelFile::ConstructTypes()
 {
     Table& table = Tables[TabType];
+    std::vector<ZelInPlaceConstructor> constructors(table.Count());
     std::vector<TypedExtent> extents;
+    extents.reserve(table.Count());
     for (unsigned long i = 0; i < table.Count(); ++i) {
         unsigned long key = table.Entries()[2 * i];
         unsigned long& place = table.Entries()[2 * i + 1];
-        ZelInPlaceConstructor construct = nullptr;
         unsigned long size = 0;
-        if (!CZelFixupManager::GetRecordType(key, construct, size)) {
-            char message[160];
-            std::snprintf(message, sizeof message,
-                          "%s: no record type registered for class key %08lX; record skipped", pName, key);
-            _puts(message);
-            place = kSkippedPlace;
+        if (!CZelFixupManager::GetRecordType(key, constructors[i], size)) {
+            SkipUnknownType(key, place);
             continue;
         }
         if (Place(place, size < 4 ? 4 : size, "a typed record"))
             extents.push_back(TypedExtent{place, size});
+        else
+            constructors[i] = nullptr;  // its segment is not loaded on this platform
     }
     CheckTypedExtents(extents);
     for (unsigned long i = 0; i < table.Count(); ++i) {
         unsigned long place = table.Entries()[2 * i + 1];
-        if (place == kSkippedPlace || !pSegment[place >> 28])
-            continue;
-        ZelInPlaceConstructor construct = nullptr;
-        unsigned long size = 0;
-        CZelFixupManager::GetRecordType(table.Entries()[2 * i], construct, size);
-        construct(pSegment[place >> 28] + (place & kPlaceOffsetMask));
+        if (constructors[i])
+            constructors[i](pSegment[place >> 28] + (place & kPlaceOffsetMask));
     }
+}
+
+void CZelFile::SkipUnknownType(unsigned long key, unsigned long& place)
+{
+    char message[160];
+    std::snprintf(message, sizeof message, "%s: no record type registered for class key %08lX; record skipped",
+                  pName, key);
+    _puts(message);
+    place = kSkippedPlace;
 }
 
 void CZelFile::CheckTypedExtents(std::vector<TypedExtent>& extents)
 {
-    std::sort(extents.begin(), extents.end(),
-              [](const TypedExtent& a, const TypedExtent& b) { return a.place < b.place; });
+    auto byPlace = [](const TypedExtent& a, const TypedExtent& b) { return a.place < b.place; };
+    // Writers emit records in place order, so the sort is usually skipped.
+    if (!std::is_sorted(extents.begin(), extents.end(), byPlace))
+        std::sort(extents.begin(), extents.end(), byPlace);
     for (size_t i = 1; i < extents.size(); ++i) {
         const TypedExtent& before = extents[i - 1];
         if (before.place >> 28 == extents[i].place >> 28 && before.place + before.size > extents[i].place)

@@ -16,24 +16,21 @@ public:
 
     // 0 = success. A missing or damaged file is fatal with a message naming it.
     int Load(const char* name);
+    // Whether Load would find the file (in the pack, as its hashed loose file or by name).
+    static bool Exists(const char* name);
 
     static void LoadChunkCategories(unsigned long mask) { ChunkCategories = mask; }
-    static unsigned long GetChunkCategories() { return ChunkCategories; }
     static void RegisterHackCallback(void (*callback)()) { pHackCallback = callback; }
 
     CZelFile* GetNext() const { return pNext; }
     void* GetSegment(int segment) const { return pSegment[segment]; }
     unsigned long GetSegmentSize(int segment) const { return SegmentSize[segment]; }
-    const char* GetName() const { return pName; }
 
     // True when [p, p + length) lies inside one segment of a file that is loaded or loading:
     // records check pointers they follow with it before trusting damaged data.
     static bool IsLoadedData(const void* p, unsigned long length);
     // Bytes from p to the end of the loaded segment holding it, 0 when none does.
     static unsigned long BytesAvailable(const void* p);
-
-    // Forgets the pack index so the next load reads "zlp.zlp" again (tests switch data sets).
-    static void ResetPackIndex();
 
     struct ChunkKind;  // how one chunk id of a block is read and kept
 
@@ -49,7 +46,7 @@ private:
     };
     enum TableId { TabOffs, TabPubl, TabExtn, TabType, TabHndl, TabCount };
 
-    static bool ReadPackIndex();
+    static void ReadPackIndex();
     static bool FindInPack(unsigned long key, unsigned long& offset);
     int LoadFromPack(unsigned long offset);
     int LoadLoose(const char* asked, char* upperPath, char* lastComponent);
@@ -69,6 +66,7 @@ private:
     void FixupExports();
     void FixupHandles();
     void ConstructTypes();
+    void SkipUnknownType(unsigned long key, unsigned long& place);
     struct TypedExtent {
         unsigned long place;
         unsigned long size;

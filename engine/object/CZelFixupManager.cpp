@@ -117,11 +117,15 @@ CZelFixupManager::CZelFixupManager(const char* className, ZelInPlaceConstructor 
     RecordTypes[RecordTypeCount++] = RecordType{key, recordSize, constructor};
 }
 
+// Files hold long runs of records of one type, so the last type found is tried first.
 const CZelFixupManager::RecordType* CZelFixupManager::FindRecordType(unsigned long key)
 {
+    static const RecordType* last = nullptr;
+    if (last && last->key == key)
+        return last;
     for (int i = 0; i < RecordTypeCount; ++i)
         if (RecordTypes[i].key == key)
-            return &RecordTypes[i];
+            return last = &RecordTypes[i];
     return nullptr;
 }
 

@@ -6,8 +6,12 @@
 #include "core/output/ZOutput.h"
 #include "engine/object/CZelFixupManager.h"
 #include "engine/object/CZelFile.h"
+#include "engine/include/RhuTypes.h"
 
 ZEL_REGISTER_RECORD(CZelLoad);
+
+// The converter lays these records out from the shared record header.
+static_assert(sizeof(CZelLoad) == sizeof(rhu::CZelLoad), "CZelLoad differs from the record header");
 
 // The name is stored inline after the record; a name that does not end inside the loaded
 // segment is damage and must not be read past the segment.

@@ -290,7 +290,9 @@ bool GObject::RequestDeferredDestroy()
 
 void GObject::Destroy()
 {
-    if (this == &Root)
+    // The root is not heap memory; an object already being torn down (a child or an owned
+    // object asking for its owner's destruction) is finished by the call in progress.
+    if (this == &Root || Status == STATUS_DESTROYED)
         return;
     if (DestroyInhibit != 0 && pClassEntry != nullptr && (pClassEntry->Flags & DestroyInhibit) != 0)
         return;

@@ -5,6 +5,7 @@
 // the creation operator zero-fills the memory, links the object, gives it a handle and applies
 // its creation data before any constructor runs.
 #include <stddef.h>
+#include <stdio.h>
 #include <windows.h>
 
 #include "core/containers/ZPtrArray.h"
@@ -13,6 +14,7 @@
 #include "engine/object/EditableInfo.h"
 #include "engine/object/HGOBJECT.h"
 
+class CEmbeddedFillData;
 class CMessage;
 
 // Object status values.
@@ -94,6 +96,9 @@ public:
     static ClassTypeEntry* FindClassEntry(DWORD classId);
     static GObject* Create(DWORD classId, HGOBJECT handle, EditableFillData* data);
     GObject* Create(DWORD classId, EditableFillData* data);
+    // A child of the class and with the data a stored creation record names; the caller gives
+    // it the record's label.
+    GObject* Create(CEmbeddedFillData* record);
     static void InitEditableInfo();
     static EditableFillData* GetDefaultData(DWORD classId);
     static void RegisterDefaultData(DWORD classId, EditableFillData* data);
@@ -122,6 +127,24 @@ public:
 
     // Messages.
     bool ReceiveMessage(CMessage* message);
+
+    // Saved games and the editor's clipboard; the statics return true on failure.
+    static bool SaveAll(CLoadSaveBuffer& stream);
+    void Save(CLoadSaveBuffer& stream, bool copy);
+    static bool TerminateSaveFile(CLoadSaveBuffer& stream);
+    static bool LoadAll(CLoadSaveBuffer& stream, bool copy);
+    void Load(CLoadSaveBuffer& stream);
+    void HandleSaveCheck(bool validate);
+    // The stored form of a pointer: a symbol key (kind FILLDATA_ZEL_POINTER) or an object's
+    // label (kind FILLDATA_EMBEDDED_POINTER); 0 for null and for anything else.
+    static DWORD SavePointer(void* pointer, BYTE& kind);
+    // The game object living at the address, or null.
+    static GObject* ObjectAt(const void* address);
+
+    // Layout text: objects written back as the .rhu parameter blocks they came from.
+    const char* GetTextLabel();
+    void TextDump(FILE* file);
+    static void VeskTextSave(bool generated);
 
     // Creation operator: the first half of every class's Create (see IMPLEMENT_GOBJECT).
     // Returns null, and no constructor runs, when a handle is needed and none is free.
@@ -198,6 +221,19 @@ private:
     void ApplyFillRecord(EditableFillData* record, EditableInfo* info, bool oneEditable);
     void ApplyEmbeddedRecord(EditableFillData* record, EditableInfo* info);
     bool WriteField(EditableInfo* info, DWORD offset, const void* bytes, DWORD length);
+
+    void SaveFields(CLoadSaveBuffer& stream);
+    void SavePointerField(CLoadSaveBuffer& stream, EditableInfo* info);
+    void LoadChildren(CLoadSaveBuffer& stream);
+    void LoadFields(CLoadSaveBuffer& stream);
+    void LoadFieldRecord(CLoadSaveBuffer& stream, EditableInfo* info);
+    void NotePendingPointers(EditableFillData* record, EditableInfo* info);
+    void MarkSaveHandles(bool validate);
+
+    void TextDumpAt(FILE* file, int depth);
+    void TextDumpFields(FILE* file);
+    void TextDumpPointer(FILE* file, EditableInfo* info, void* pointer);
+    bool HoldsDefault(EditableInfo* info, DWORD value);
 };
 
 // Declares the registration members every game-object class carries. Use in the class body:

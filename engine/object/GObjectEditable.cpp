@@ -6,6 +6,9 @@
 #include <string.h>
 
 #include "core/names/CCRC32.h"
+#include "engine/object/CFillData.h"
+#include "engine/object/CVeskExtraData.h"
+#include "engine/object/CZelFixupManager.h"
 #include "engine/object/GObject.h"
 
 namespace {
@@ -18,18 +21,6 @@ const int TEXT_BUFFER_SIZE = 64;
 // refers to itself.
 const int MAX_EMBEDDING_DEPTH = 32;
 int EmbeddingDepth;
-
-// The fields of the embedded creation record (a packed-data record after its table pointer)
-// that a kind-1 record names.
-#pragma pack(push, 1)
-struct EmbeddedRecord {
-    DWORD TablePointer;
-    DWORD ClassId;
-    DWORD LabelId;
-    EditableFillData* pData;
-};
-#pragma pack(pop)
-static_assert(sizeof(EmbeddedRecord) == 16, "embedded creation record header");
 
 DWORD ReadWord(const EditableFillData* record, DWORD element)
 {
@@ -47,6 +38,28 @@ DWORD ReadFieldWord(GObject* object, const EditableInfo* info)
 }
 
 bool IsTextType(const EditableInfo* info, const char* typeName) { return strcmp(info->TypeName, typeName) == 0; }
+
+void* SymbolValue(DWORD key)
+{
+    const HashEntry* entry = CZelFixupManager::GetHashEntry(key);
+    return entry != nullptr ? entry->value : nullptr;
+}
+
+// The most readable name a key has: the editor's label, a symbol's label, a class name, or
+// the number itself (written into scratch).
+const char* KeyText(DWORD key, char* scratch)
+{
+    if (CVeskExtraData* extra = CVeskExtraData::Find(static_cast<unsigned long>(key)))
+        if (extra->Label() != nullptr)
+            return extra->Label();
+    if (const HashEntry* entry = CZelFixupManager::GetHashEntry(key))
+        if (entry->label != nullptr)
+            return entry->label;
+    if (ClassTypeEntry* entry = GObject::FindClassEntry(key))
+        return entry->Name;
+    snprintf(scratch, TEXT_BUFFER_SIZE, "0x%lx", key);
+    return scratch;
+}
 
 } // namespace
 
@@ -127,6 +140,22 @@ void GObject::ApplyFillRecord(EditableFillData* record, EditableInfo* info, bool
     case FILLDATA_EMBEDDED_GOBJECT:
         ApplyEmbeddedRecord(record, info);
         return;
+    case FILLDATA_ZEL_POINTER:
+    case FILLDATA_ZEL_HANDLE: {
+        // Creation data fills the field from its first element; a saved record names its element.
+        const DWORD first = oneEditable ? record->ArrayIndex : 0;
+        const DWORD count = oneEditable && record->Flags == FILLDATA_ZEL_HANDLE && words > 1 ? 1 : words;
+        for (DWORD i = 0; i < count; ++i) {
+            const DWORD key = ReadWord(record, i);
+            const void* value = record->Flags == FILLDATA_ZEL_HANDLE
+                                    ? static_cast<const void*>(CZelFixupManager::GetHashEntry(key))
+                                    : SymbolValue(key);
+            if (record->Flags == FILLDATA_ZEL_POINTER && key == 0)
+                continue;
+            WriteField(info, (first + i) * 4, &value, 4);
+        }
+        return;
+    }
     case FILLDATA_EMBEDDED_POINTER:
         if (oneEditable) {
             for (DWORD i = 0; i < words; ++i) {
@@ -149,7 +178,7 @@ void GObject::ApplyFillRecord(EditableFillData* record, EditableInfo* info, bool
 // nowhere, without a field), destroying the object stored there before.
 void GObject::ApplyEmbeddedRecord(EditableFillData* record, EditableInfo* info)
 {
-    EmbeddedRecord* embedded = nullptr;
+    CEmbeddedFillData* embedded = nullptr;
     if (record->Length < sizeof(embedded))
         return;
     memcpy(&embedded, record->Data, sizeof(embedded));
@@ -163,7 +192,7 @@ void GObject::ApplyEmbeddedRecord(EditableFillData* record, EditableInfo* info)
     }
 
     ++EmbeddingDepth;
-    GObject* child = Create(embedded->ClassId, embedded->pData);
+    GObject* child = Create(embedded);
     --EmbeddingDepth;
     if (child == nullptr) {
         printf("Editable: embedded object of unknown class %08lX in %s, skipped\n", embedded->ClassId,
@@ -202,12 +231,11 @@ char* GObject::GetEditDataValue(char* buffer, EditableInfo* info)
     } else if (IsTextType(info, "DWORD")) {
         snprintf(buffer, TEXT_BUFFER_SIZE, "0x%lx", word);
     } else if (IsTextType(info, "CCRC32")) {
-        if (ClassTypeEntry* entry = FindClassEntry(word))
-            snprintf(buffer, TEXT_BUFFER_SIZE, "%s", entry->Name);
-        else
-            snprintf(buffer, TEXT_BUFFER_SIZE, "0x%lx", word);
+        char number[TEXT_BUFFER_SIZE];
+        snprintf(buffer, TEXT_BUFFER_SIZE, "%s", KeyText(word, number));
     } else if (strchr(info->TypeName, '*') != nullptr) {
-        snprintf(buffer, TEXT_BUFFER_SIZE, "null");
+        const char* label = CZelFixupManager::GetLabel(reinterpret_cast<void*>(word));
+        snprintf(buffer, TEXT_BUFFER_SIZE, "%s", label != nullptr ? label : "null");
     } else {
         return nullptr;
     }
@@ -227,6 +255,10 @@ void GObject::SetEditDataValue(const char* text, EditableInfo* info)
     } else if (IsTextType(info, "CCRC32")) {
         const bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
         word = hex ? strtoul(text, nullptr, 0) : CCRC32::GetCRC(text);
+    } else if (strchr(info->TypeName, '*') != nullptr) {
+        word = reinterpret_cast<DWORD>(SymbolValue(CCRC32::GetCRC(text)));
+        if (word == 0)
+            return;
     } else {
         return;
     }

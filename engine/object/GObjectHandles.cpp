@@ -2,6 +2,7 @@
 // draws indices from a fixed range, searching from a cursor that remembers where it stopped.
 #include <stdio.h>
 
+#include "engine/object/CLoadSaveBuffer.h"
 #include "engine/object/GObject.h"
 
 GObject* GObject::TheHandleArray[65536];
@@ -80,6 +81,9 @@ HGOBJECT GObject::AddHandle(WORD player, HGOBJECT wanted)
         handle = HGOBJECT((index << 16) | player);
         HandleInsertCache[player] = static_cast<WORD>(index + 1);
     }
+    // Recreating a saved object over a live one means the saved game does not fit the level.
+    if (TheHandleArray[handle.Id()] != nullptr && CLoadSaveBuffer::pThe != nullptr)
+        CLoadSaveBuffer::pThe->SetErrorStatus(1);
     TheHandleArray[handle.Id()] = this;
     hObject = handle;
     return handle;

@@ -6,6 +6,7 @@
 #include "core/heap/ZHeap.h"
 #include "core/names/CCRC32.h"
 #include "core/output/ZOutput.h"
+#include "engine/object/CFillData.h"
 #include "engine/object/GObject.h"
 
 // Starts at 1: until the prototypes are built, objects get no handles.
@@ -82,8 +83,13 @@ GObject* GObject::Create(DWORD classId, EditableFillData* data)
     return entry->pCreate(this, HGOBJECT(0), entry, data, nullptr);
 }
 
+GObject* GObject::Create(CEmbeddedFillData* record)
+{
+    return record != nullptr ? Create(record->ClassId, record->pData) : nullptr;
+}
+
 void* GObject::operator new(size_t size, GObject* parent, HGOBJECT handle, ClassTypeEntry* entry,
-                            EditableFillData* data, CLoadSaveBuffer*) noexcept
+                            EditableFillData* data, CLoadSaveBuffer* stream) noexcept
 {
     GObject* object = static_cast<GObject*>(zmalloc(size));
     if (object == nullptr)
@@ -106,9 +112,15 @@ void* GObject::operator new(size_t size, GObject* parent, HGOBJECT handle, Class
         object->hObject = HGOBJECT(player);
     }
 
-    object->SetEditableInfo(entry->pDefaultData, entry->pParent, 0x11, true);
-    if (data != nullptr)
-        object->SetEditableInfo(data, nullptr, 0x11, bCreatingDefaultObjects);
+    // A saved object comes back with its saved values alone: its class defaults are not laid
+    // under them.
+    if (stream != nullptr) {
+        object->Load(*stream);
+    } else {
+        object->SetEditableInfo(entry->pDefaultData, entry->pParent, 0x11, true);
+        if (data != nullptr)
+            object->SetEditableInfo(data, nullptr, 0x11, bCreatingDefaultObjects);
+    }
     object->Status = bCreatingDefaultObjects ? STATUS_DEFAULT_OBJECT : STATUS_LIVE;
     return object;
 }

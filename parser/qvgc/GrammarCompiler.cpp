@@ -335,6 +335,10 @@ long GrammarCompiler::EmitSpecials()
     }
     if (!source_.token.empty())
         special("<TOKEN>", 1, EmitInts({QV_TOKEN, 0, static_cast<int32_t>(EmitRef(source_.token))}));
+    // The root and error instructions are part of the image, so trees restored from a cache
+    // file still name their root and error nodes.
+    special("<START>", 0, EmitInts({QV_ROOT, 0, 0, 0}));
+    special("<ERROR>", 0, EmitInts({QV_ERROR, 0, 0}));
     special("<EOF>", 0, EmitInts({QV_POSITION, QVP_END_OF_INPUT, 0, 0}));
     if (!source_.version.empty())
         special("<VERSION>", 1, EmitInts({QV_LITERAL, static_cast<int32_t>(source_.version.size())}, source_.version));

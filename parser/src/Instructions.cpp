@@ -12,10 +12,17 @@ int32_t At(const char* code, long offset) { return QVReadInt(code, offset); }
 
 void AppendName(const Context& context, long offset, std::string& out, int depth);
 
+bool Inside(const Context& context, long offset, long size)
+{
+    return offset >= 1 && size >= 0 && offset <= context.GetByteCodeLength() - size;
+}
+
 void AppendSymbolName(const Context& context, long offset, std::string& out)
 {
     const char* code = context.GetByteCode();
-    int32_t n = At(code, offset + 4);
+    int32_t n = Inside(context, offset, 8) ? At(code, offset + 4) : 0;
+    if (n < 0 || !Inside(context, offset, 8 + 4L * n))
+        return;
     for (int32_t i = 0; i < n; ++i) {
         const char* name = context.GetName(At(code, offset + 8 + 4 * i));
         if (i)
@@ -35,13 +42,15 @@ void AppendName(const Context& context, long offset, std::string& out, int depth
     case QV_DISJUNCTION: out += "<disjunction>"; break;
     case QV_REPETITION:
         out += '{';
-        AppendName(context, At(code, offset + 12), out, depth + 1);
+        if (Inside(context, offset, 20))
+            AppendName(context, At(code, offset + 12), out, depth + 1);
         out += '}';
         break;
     case QV_SKIPTO: out += '*'; break;
     case QV_LITERAL:
         out += '"';
-        out.append(code + offset + 8, At(code, offset + 4));
+        if (Inside(context, offset, 8) && Inside(context, offset + 8, At(code, offset + 4)))
+            out.append(code + offset + 8, At(code, offset + 4));
         out += '"';
         break;
     case QV_NULL: out += "<null>"; break;
@@ -53,7 +62,7 @@ void AppendName(const Context& context, long offset, std::string& out, int depth
     case QV_ROOT: out += "Parse Tree"; break;
     case QV_STRINGLIST: out += "<stringlist>"; break;
     case QV_CONSTRAINT: out += "<constraint?>"; break;
-    case QV_TEST: out += At(code, offset + 8) < 1 ? "<exists?>" : "<compare?>"; break;
+    case QV_TEST: out += Inside(context, offset, 12) && At(code, offset + 8) >= 1 ? "<compare?>" : "<exists?>"; break;
     case QV_PRODUCTION: out += "<production?>"; break;
     case QV_BUILTSYMBOL: out += "<#SYMBOL>"; break;
     case QV_NOTTERM: out += "<not-term>"; break;
@@ -290,7 +299,8 @@ bool QVInstructionCheck::Check(long offset)
         return token == QV_TOKEN_NONE || Target(token, true);
     }
     case QV_ERROR:
-        return Fits(offset, 12) && Target(At(code_, offset + 4), false) && TextRecord(At(code_, offset + 8));
+        return Fits(offset, 12) && Target(At(code_, offset + 4), true) &&
+               (At(code_, offset + 8) == 0 || TextRecord(At(code_, offset + 8)));
     case QV_COMPUTEDLENGTH:
         return Fits(offset, 16) && (At(code_, offset + 4) == 0 || TextRecord(At(code_, offset + 4))) &&
                (At(code_, offset + 8) == 0 || TextRecord(At(code_, offset + 8))) &&

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,34 @@ TEST(EngineHeap, MissingSizeResourceIsFatal)
     EXPECT_EQ(WEXITSTATUS(status), 3) << output;
     EXPECT_NE(output.find("Memory manager could not find memory size resource!"), std::string::npos) << output;
     EXPECT_NE(output.find("[FATAL ERROR]"), std::string::npos) << output;
+}
+
+} // namespace
+
+namespace {
+
+// Threads of the platform layers and of the C++ runtime allocate through the same global new.
+TEST(EngineHeap, ThreadsAllocatingAtOnceKeepTheArenaWhole)
+{
+    auto churn = [] {
+        std::vector<std::string*> live;
+        for (int i = 0; i < 20000; ++i) {
+            live.push_back(new std::string(static_cast<size_t>(20 + i % 200), 'x'));
+            if (live.size() > 50) {
+                delete live.front();
+                live.erase(live.begin());
+            }
+        }
+        for (std::string* s : live)
+            delete s;
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back(churn);
+    for (std::thread& t : threads)
+        t.join();
+    ResetHeapAllocation();
+    EXPECT_GT(GetHeapAvailable(), 60UL * 1024 * 1024);
 }
 
 } // namespace

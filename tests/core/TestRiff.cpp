@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -96,6 +97,27 @@ TEST_F(RiffFile, ReadsPythonWaveOutput)
     riff.Read(frame, 4, false);
     EXPECT_EQ(frame[0], 70);
     EXPECT_EQ(frame[1], -30);
+}
+
+TEST_F(RiffFile, RealRecordingMatchesPythonWave)
+{
+    const std::string path = MG_TESTDATA_DIR "/wav/Front_Center.wav";
+    std::vector<std::string> python = SplitLines(RiffCheck("readwav", path));
+    ASSERT_EQ(python.size(), 2u);
+    CZRiffFile riff;
+    ASSERT_NE(riff.Open(path.c_str(), FourCC("WAVE")), nullptr);
+    ASSERT_NE(riff.Descend(FourCC("fmt "), 0, true), nullptr);
+    unsigned short fmt[8];
+    EXPECT_FALSE(riff.Read(fmt, sizeof fmt, false));
+    riff.Ascend();
+    ZRIFFCKINFO* data = riff.Descend(FourCC("data"), 0, true);
+    ASSERT_NE(data, nullptr);
+    std::string samples(data->size, '\0');
+    EXPECT_FALSE(riff.Read(&samples[0], data->size, false));
+    unsigned long rate = fmt[2] | static_cast<unsigned long>(fmt[3]) << 16;
+    EXPECT_EQ(python[0], std::to_string(fmt[1]) + " " + std::to_string(fmt[7] / 8) + " " + std::to_string(rate) + " " +
+                             std::to_string(data->size / fmt[6]));
+    EXPECT_TRUE(python[1] == HexOf(samples));
 }
 
 TEST_F(RiffFile, FormFilesReadBigEndianUntilARiffHeader)
@@ -241,31 +263,33 @@ TEST_F(RiffFile, StringsArePaddedToEvenLengths)
 
 TEST_F(RiffFile, AttachedReaderGivesTheFileBack)
 {
-    std::string member = Chunk("RIFF", "ZEL2" + Chunk("DATA", "1234"));
     std::string path = Path("pack.riff");
-    WriteWholeFile(path, member);
+    WriteWholeFile(path, Chunk("RIFF", "ZEL2" + Chunk("DATA", "1234") + Chunk("MORE", "56")));
     CZRiffFile pack;
     ASSERT_NE(pack.Open(path.c_str(), FourCC("ZEL2")), nullptr);
-    for (unsigned long start : {12UL, 0UL}) {
-        pack.Seek(start - 12 + (start ? 0 : 0));
-        if (start == 0) {
-            pack.Close();
-            ASSERT_NE(pack.Open(path.c_str(), FourCC("ZEL2")), nullptr);
-            pack.Seek(0);
-        }
+    auto readMember = [&] {
         unsigned long before = pack.Tell();
         {
-            CZRiffFile reader;
-            ASSERT_NE(reader.Attach(&pack, FourCC("ZEL2")), nullptr);
-            ZRIFFCKINFO* data = reader.Descend(FourCC("DATA"), 0, true);
-            ASSERT_NE(data, nullptr);
-            char bytes[4];
-            EXPECT_FALSE(reader.Read(bytes, 4, false));
+            CZRiffFile member;
+            ASSERT_NE(member.Attach(&pack, FourCC("ZEL2")), nullptr);
+            ASSERT_NE(member.Descend(FourCC("MORE"), 0, true), nullptr);
+            char bytes[2];
+            EXPECT_FALSE(member.Read(bytes, 2, false));
+            EXPECT_EQ(std::string(bytes, 2), "56");
         }
         EXPECT_EQ(pack.Tell(), before);
-    }
+    };
+    readMember();  // right after the header
+    ASSERT_NE(pack.Descend(FourCC("DATA"), 0, true), nullptr);
+    char two[2];
+    pack.Read(two, 2, false);
+    readMember();  // in the middle of a chunk
+    pack.Read(two, 2, false);
+    EXPECT_EQ(std::string(two, 2), "34");
+
     CZRiffFile failing;
     EXPECT_EQ(failing.Attach(&pack, FourCC("NONE")), nullptr);
+    EXPECT_EQ(pack.Tell(), 4u);
     EXPECT_TRUE(pack.IsOpen());
 }
 

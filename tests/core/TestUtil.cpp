@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 std::string HexOf(const std::string& bytes)
 {
@@ -31,8 +31,10 @@ std::vector<std::string> SplitLines(const std::string& text)
 std::string ScratchDir(const std::string& name)
 {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string dir = std::string(MG_BINARY_DIR) + "/test_scratch/" + info->test_suite_name() + "." + info->name() +
-                      "." + name + "." + std::to_string(getpid());
+    // CTest runs each test case in its own process; the program and test names keep the
+    // folders of parallel runs apart.
+    std::string dir = std::string(MG_BINARY_DIR) + "/test_scratch/" + program_invocation_short_name + "/" +
+                      info->test_suite_name() + "." + info->name() + "." + name;
     std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str());
     return dir;
 }

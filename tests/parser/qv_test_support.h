@@ -56,3 +56,52 @@ inline std::string CompileGrammar(const std::string& source, const std::string& 
 }
 
 } // namespace qvtest
+
+#include "qvrn/ParseTree.h"
+
+namespace qvtest {
+
+// One line per node, indented by depth: name, then start and length, then the text in quotes.
+// Literal nodes (error attributes) show their stored text.
+inline std::string DumpTree(QVParseTree* tree)
+{
+    std::string out;
+    if (!tree)
+        return "(no tree)\n";
+    ParseTreeImp* imp = static_cast<ParseTreeImp*>(tree);
+    for (long node = 1; node < imp->Count(); ++node) {
+        char name[256];
+        long length = tree->GetNodeLength(node);
+        std::string text(length > 0 ? length : 0, '\0');
+        long written = 0;
+        if (length > 0)
+            imp->CopyNodeText(node, &text[0], length, written);
+        out += std::string(2 * tree->GetDepth(node), ' ') + tree->GetNodeName(node, name, sizeof name) + " " +
+               std::to_string(tree->GetNodeStart(node)) + " " + std::to_string(length) + " \"" + text + "\"\n";
+    }
+    return out;
+}
+
+} // namespace qvtest
+
+#include "qvrn/Grammar.h"
+#include "qvrn/QuorvaneAPI.h"
+
+namespace qvtest {
+
+// Compiles grammar source text with qvgc and loads the image; null when either step fails.
+inline QVGrammar* CompileAndLoad(QuorvaneAPI& api, const std::string& source, const std::string& tag)
+{
+    std::string sourcePath = BinaryPath(std::to_string(getpid()) + "_" + tag + ".qvg");
+    std::string imagePath = BinaryPath(std::to_string(getpid()) + "_" + tag + ".gmr");
+    WriteAll(sourcePath, source);
+    std::string output;
+    if (RunCommand(BinaryPath("bin/qvgc") + " " + sourcePath + " -o " + imagePath, &output) != 0) {
+        fprintf(stderr, "%s", output.c_str());
+        return nullptr;
+    }
+    std::string image = ReadAll(imagePath);
+    return api.LoadGrammarFromBuffer(image.data(), static_cast<long>(image.size()));
+}
+
+} // namespace qvtest

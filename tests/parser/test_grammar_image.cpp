@@ -170,21 +170,25 @@ std::string Reseal(std::string image)
                    (base + static_cast<uint32_t>(i));
     };
     size_t at = 260;
-    if (contexts < 0 || contexts > 1024)
+    if (contexts < 0 || contexts > 1024 || at + 20 * contexts + 4 > image.size())
         return image;
     add(at, 20 * contexts, 0);
     at += 20 * contexts;
     int32_t names;
     memcpy(&names, &image[at], 4);
     at += 4;
-    for (int32_t j = 0; j < names && at + 4 <= image.size(); ++j) {
+    for (int32_t j = 0; j < names; ++j) {
         int32_t length;
+        if (at + 4 > image.size())
+            return image;
         memcpy(&length, &image[at], 4);
         if (length < 0 || at + 4 + length > image.size())
             return image;
         add(at + 4, length, 32 * j);
         at += 4 + length;
     }
+    if (at + 4 > image.size())
+        return image;
     int32_t lists;
     memcpy(&lists, &image[at], 4);
     if (lists < 0 || lists > 63)

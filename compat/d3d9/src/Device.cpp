@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "Buffers.h"
 #include "Direct3D9.h"
@@ -73,6 +74,14 @@ void Device::ReleaseBindings() {
 
 // Builds the swap chain for the parameters; on failure nothing of the old one is lost.
 HRESULT Device::Configure(D3DPRESENT_PARAMETERS& p) {
+    try {
+        return ConfigureChecked(p);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT Device::ConfigureChecked(D3DPRESENT_PARAMETERS& p) {
     const FakeAdapter::Config& adapter = FakeAdapter::Current();
     if (p.BackBufferCount > 1 || p.SwapEffect < D3DSWAPEFFECT_DISCARD || p.SwapEffect > D3DSWAPEFFECT_COPY)
         return D3DERR_INVALIDCALL;
@@ -200,14 +209,22 @@ HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
         --adapter.FailTextures;
         return D3DERR_OUTOFVIDEOMEMORY;
     }
-    *ppTexture = new Texture(this, Width, Height, Levels, Usage, Format, Pool);
+    try {
+        *ppTexture = new Texture(this, Width, Height, Levels, Usage, Format, Pool);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     return D3D_OK;
 }
 
 HRESULT Device::CreateVertexBuffer(UINT Length, DWORD, DWORD, D3DPOOL Pool, IDirect3DVertexBuffer9** ppVertexBuffer,
                                    HANDLE*) {
     if (!ppVertexBuffer || Length == 0 || Pool > D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
-    *ppVertexBuffer = new VertexBuffer(this, Length);
+    try {
+        *ppVertexBuffer = new VertexBuffer(this, Length);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     return D3D_OK;
 }
 
@@ -216,7 +233,11 @@ HRESULT Device::CreateIndexBuffer(UINT Length, DWORD, D3DFORMAT Format, D3DPOOL 
     if (!ppIndexBuffer || Length == 0 || Pool > D3DPOOL_SCRATCH ||
         (Format != D3DFMT_INDEX16 && Format != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
-    *ppIndexBuffer = new IndexBuffer(this, Length, Format);
+    try {
+        *ppIndexBuffer = new IndexBuffer(this, Length, Format);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     return D3D_OK;
 }
 
@@ -225,7 +246,11 @@ HRESULT Device::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT F
     if (!ppSurface || Width == 0 || Height == 0 || Width > 8192 || Height > 8192 || !IsColourFormat(Format) ||
         Pool == D3DPOOL_MANAGED || Pool > D3DPOOL_SCRATCH)
         return D3DERR_INVALIDCALL;
-    *ppSurface = new Surface(this, Width, Height, Format, 0, Pool);
+    try {
+        *ppSurface = new Surface(this, Width, Height, Format, 0, Pool);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     return D3D_OK;
 }
 
@@ -288,6 +313,7 @@ RECT Device::TargetBounds() const {
 
 HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) {
     if ((Flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !depthStencil_) return D3DERR_INVALIDCALL;
+    if ((Flags & D3DCLEAR_STENCIL) && !HasStencil(depthStencil_->Format())) return D3DERR_INVALIDCALL;
     if (Count > 0 && !pRects) return D3DERR_INVALIDCALL;
     RECT bounds = TargetBounds();
     uint8_t encoded[4];

@@ -118,11 +118,13 @@ private:
 
     Device(Direct3D9* parent, HWND window, DWORD behaviour);
     HRESULT Configure(D3DPRESENT_PARAMETERS& parameters);
+    HRESULT ConfigureChecked(D3DPRESENT_PARAMETERS& parameters);
     void ReleaseBindings();
     void FullViewport();
     RECT TargetBounds() const;
     HRESULT Draw(DrawCall& call);
-    bool Layout(std::vector<D3DVERTEXELEMENT9>& layout, UINT& fvfStride) const;
+    HRESULT DrawChecked(DrawCall& call);
+    bool Layout(std::vector<D3DVERTEXELEMENT9>& layout) const;
     void StreamViews(StreamView* views) const;
 
     Direct3D9* parent_;
@@ -140,6 +142,9 @@ private:
     unsigned presents_ = 0;
     HWND lastPresentWindow_ = nullptr;
     bool inScene_ = false;
+    // The draw calls' vertex cache, reused from draw to draw.
+    std::vector<ShadedVertex> shadedVertices_;
+    std::vector<uint8_t> vertexStatus_;
 };
 
 }  // namespace d3d9sw

@@ -2,6 +2,7 @@
 // used, assemble the primitives and hand them to the rasterizer.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "Buffers.h"
 #include "Device.h"
@@ -14,8 +15,9 @@ namespace d3d9sw {
 
 namespace {
 
-// The most distinct vertices one draw may touch.
-constexpr size_t kMaxDrawVertices = size_t(1) << 22;
+// The widest range of vertex indices one draw may touch (the renderer's meshes use 16-bit
+// indices); it bounds the vertex cache's memory whatever the indices say.
+constexpr int64_t kMaxDrawVertices = int64_t(1) << 18;
 
 UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
     switch (type) {
@@ -29,15 +31,20 @@ UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
     }
 }
 
-// Vertices processed on first use, each at most once per draw.
+// Vertices processed on first use, each at most once per draw. The storage is the device's,
+// kept from draw to draw so that drawing does not allocate.
 class VertexCache {
 public:
-    VertexCache(VertexProcessor& processor, INT lowest, size_t count)
-        : processor_(processor), lowest_(lowest), vertices_(count), status_(count, kPending) {}
+    VertexCache(VertexProcessor& processor, int64_t lowest, size_t count, std::vector<ShadedVertex>& vertices,
+                std::vector<uint8_t>& status)
+        : processor_(processor), lowest_(lowest), count_(count), vertices_(vertices), status_(status) {
+        if (vertices_.size() < count) vertices_.resize(count);
+        status_.assign(count, kPending);
+    }
 
     const ShadedVertex* Get(int64_t index) {
         int64_t slot = index - lowest_;
-        if (index < 0 || slot < 0 || size_t(slot) >= status_.size()) return nullptr;
+        if (index < 0 || slot < 0 || size_t(slot) >= count_) return nullptr;
         uint8_t& status = status_[size_t(slot)];
         if (status == kPending)
             status = processor_.Process(UINT(index), vertices_[size_t(slot)]) ? kReady : kMissing;
@@ -47,23 +54,40 @@ public:
 private:
     enum : uint8_t { kPending, kReady, kMissing };
     VertexProcessor& processor_;
-    INT lowest_;
-    std::vector<ShadedVertex> vertices_;
-    std::vector<uint8_t> status_;
+    int64_t lowest_;
+    size_t count_;
+    std::vector<ShadedVertex>& vertices_;
+    std::vector<uint8_t>& status_;
 };
 
 }  // namespace
 
-bool Device::Layout(std::vector<D3DVERTEXELEMENT9>& layout, UINT& fvfStride) const {
-    fvfStride = 0;
+bool Device::Layout(std::vector<D3DVERTEXELEMENT9>& layout) const {
     if (state_.declaration) {
         layout = state_.declaration->Elements();
         return true;
     }
     if (state_.fvf == 0) return false;
-    layout = VertexDeclaration::FromFVF(state_.fvf, fvfStride);
+    UINT stride;
+    layout = VertexDeclaration::FromFVF(state_.fvf, stride);
     return true;
 }
+
+namespace {
+
+// The highest vertex index whose every element lies inside its stream, or -1.
+int64_t LastReadableVertex(const std::vector<D3DVERTEXELEMENT9>& layout, const StreamView* streams) {
+    int64_t last = INT64_MAX;
+    for (const D3DVERTEXELEMENT9& e : layout) {
+        const StreamView& s = streams[e.Stream];
+        size_t end = size_t(e.Offset) + VertexDeclaration::TypeSize(e.Type);
+        if (!s.data || s.size < end) return -1;
+        if (s.stride != 0) last = std::min<int64_t>(last, int64_t((s.size - end) / s.stride));
+    }
+    return last;
+}
+
+}  // namespace
 
 void Device::StreamViews(StreamView* views) const {
     for (int i = 0; i < kStreams; ++i) {
@@ -77,11 +101,19 @@ void Device::StreamViews(StreamView* views) const {
 }
 
 HRESULT Device::Draw(DrawCall& call) {
+    try {
+        return DrawChecked(call);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT Device::DrawChecked(DrawCall& call) {
     UINT vertices = VertexCount(call.type, call.primitives);
-    if (vertices == 0 && call.primitives != 0) return D3DERR_INVALIDCALL;
+    if (call.primitives > FakeAdapter::Current().Caps.MaxPrimitiveCount || (vertices == 0 && call.primitives != 0))
+        return D3DERR_INVALIDCALL;
     std::vector<D3DVERTEXELEMENT9> layout;
-    UINT fvfStride;
-    if (!Layout(layout, fvfStride)) return D3DERR_INVALIDCALL;
+    if (!Layout(layout)) return D3DERR_INVALIDCALL;
     if (call.primitives == 0 || cooperative_ != FakeAdapter::DeviceState::Operational) return D3D_OK;
 
     // The vertex indices the draw reads, in order.
@@ -90,7 +122,7 @@ HRESULT Device::Draw(DrawCall& call) {
     for (UINT i = 0; i < vertices; ++i) {
         int64_t index;
         if (call.indices) {
-            size_t at = (size_t(call.firstIndex) + i) * (call.index32 ? 4 : 2);
+            uint64_t at = (uint64_t(call.firstIndex) + i) * (call.index32 ? 4 : 2);
             if (at + (call.index32 ? 4 : 2) > call.indexBytes) return D3DERR_INVALIDCALL;
             uint32_t raw = 0;
             std::memcpy(&raw, call.indices + at, call.index32 ? 4 : 2);
@@ -102,10 +134,14 @@ HRESULT Device::Draw(DrawCall& call) {
         lowest = std::min(lowest, index);
         highest = std::max(highest, index);
     }
-    if (lowest < 0 || size_t(highest - lowest) >= kMaxDrawVertices) return D3DERR_INVALIDCALL;
+    // Vertices past the streams' data are never read: primitives that use them are dropped.
+    highest = std::min(highest, LastReadableVertex(layout, call.streams));
+    if (lowest < 0) return D3DERR_INVALIDCALL;
+    if (highest < lowest) return D3D_OK;
+    if (highest - lowest >= kMaxDrawVertices) return D3DERR_INVALIDCALL;
 
     VertexProcessor processor(state_, layout, call.streams);
-    VertexCache cache(processor, INT(lowest), size_t(highest - lowest + 1));
+    VertexCache cache(processor, lowest, size_t(highest - lowest + 1), shadedVertices_, vertexStatus_);
     PixelPipeline pixels(state_, renderTarget_, depthStencil_, processor.Fog(), processor.DepthInW());
     Rasterizer raster(pixels, state_.viewport, TargetBounds(), state_.render[D3DRS_CULLMODE],
                       state_.render[D3DRS_LASTPIXEL] != FALSE);

@@ -5,34 +5,13 @@
 #include <cstring>
 
 #include "PixelFormat.h"
+#include "PixelMath.h"
 
 namespace d3d9sw {
 
+using namespace pixel;
+
 namespace {
-
-void ColourOf(DWORD argb, float out[4]) {
-    out[0] = ((argb >> 16) & 0xFF) / 255.0f;
-    out[1] = ((argb >> 8) & 0xFF) / 255.0f;
-    out[2] = (argb & 0xFF) / 255.0f;
-    out[3] = (argb >> 24) / 255.0f;
-}
-
-inline float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
-
-inline uint32_t ToByte(float v) { return uint32_t(Clamp01(v) * 255.0f + 0.5f); }
-
-bool Compare(DWORD func, float a, float b) {
-    switch (func) {
-    case D3DCMP_NEVER: return false;
-    case D3DCMP_LESS: return a < b;
-    case D3DCMP_EQUAL: return a == b;
-    case D3DCMP_LESSEQUAL: return a <= b;
-    case D3DCMP_GREATER: return a > b;
-    case D3DCMP_NOTEQUAL: return a != b;
-    case D3DCMP_GREATEREQUAL: return a >= b;
-    default: return true;
-    }
-}
 
 bool UsesTexture(DWORD op, const DWORD* args) {
     if (op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM) return true;
@@ -58,6 +37,8 @@ PixelPipeline::PixelPipeline(const DeviceState& state, Surface* target, Surface*
     destBlend_ = rs[D3DRS_DESTBLEND];
     blendOp_ = rs[D3DRS_BLENDOP];
     writeMask_ = rs[D3DRS_COLORWRITEENABLE];
+    D3DFORMAT format = target->Format();
+    directWrite_ = !blend_ && writeMask_ == 0xF && (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8);
     specular_ = rs[D3DRS_SPECULARENABLE] != FALSE;
     fog_ = rs[D3DRS_FOGENABLE] != FALSE;
     fogMode_ = rs[D3DRS_FOGTABLEMODE];
@@ -69,6 +50,13 @@ PixelPipeline::PixelPipeline(const DeviceState& state, Surface* target, Surface*
     std::memcpy(fogColour_, fogColour, sizeof fogColour_);
     ColourOf(rs[D3DRS_TEXTUREFACTOR], textureFactor_);
     SetupStages(state);
+    ChooseFastPath();
+    varyingMask_ = (1u << varyingCount_) - 1;
+    if (fast_) {
+        // The fast path reads the diffuse colour and the stage's coordinates only.
+        varyingMask_ = 0xFu << kDiffuse;
+        if (stages_[0].sampler) varyingMask_ |= 3u << (kTexCoord + 2 * stages_[0].texCoordSet);
+    }
 }
 
 void PixelPipeline::SetupStages(const DeviceState& state) {
@@ -124,7 +112,8 @@ struct Arguments {
     const float* constant;
 };
 
-void Fetch(DWORD arg, const Arguments& in, float out[4]) {
+// The argument's colour, copied into scratch only when a modifier changes it.
+const float* Fetch(DWORD arg, const Arguments& in, float* scratch) {
     const float* from;
     switch (arg & D3DTA_SELECTMASK) {
     case D3DTA_DIFFUSE: from = in.diffuse; break;
@@ -135,49 +124,60 @@ void Fetch(DWORD arg, const Arguments& in, float out[4]) {
     case D3DTA_CONSTANT: from = in.constant; break;
     default: from = in.current; break;
     }
-    for (int c = 0; c < 4; ++c) out[c] = from[c];
-    if (arg & D3DTA_ALPHAREPLICATE) out[0] = out[1] = out[2] = out[3];
+    if (!(arg & (D3DTA_ALPHAREPLICATE | D3DTA_COMPLEMENT))) return from;
+    for (int c = 0; c < 4; ++c) scratch[c] = (arg & D3DTA_ALPHAREPLICATE) ? from[3] : from[c];
     if (arg & D3DTA_COMPLEMENT)
-        for (int c = 0; c < 4; ++c) out[c] = 1.0f - out[c];
+        for (int c = 0; c < 4; ++c) scratch[c] = 1.0f - scratch[c];
+    return scratch;
 }
 
 // One texture-stage operation on channels [first, last).
 void Operate(DWORD op, const float* a0, const float* a1, const float* a2, const Arguments& in, int first, int last,
              float* out) {
-    for (int c = first; c < last; ++c) {
-        float r;
-        switch (op) {
-        case D3DTOP_SELECTARG1: r = a1[c]; break;
-        case D3DTOP_SELECTARG2: r = a2[c]; break;
-        case D3DTOP_MODULATE: r = a1[c] * a2[c]; break;
-        case D3DTOP_MODULATE2X: r = a1[c] * a2[c] * 2.0f; break;
-        case D3DTOP_MODULATE4X: r = a1[c] * a2[c] * 4.0f; break;
-        case D3DTOP_ADD: r = a1[c] + a2[c]; break;
-        case D3DTOP_ADDSIGNED: r = a1[c] + a2[c] - 0.5f; break;
-        case D3DTOP_ADDSIGNED2X: r = (a1[c] + a2[c] - 0.5f) * 2.0f; break;
-        case D3DTOP_SUBTRACT: r = a1[c] - a2[c]; break;
-        case D3DTOP_ADDSMOOTH: r = a1[c] + a2[c] - a1[c] * a2[c]; break;
-        case D3DTOP_BLENDDIFFUSEALPHA: r = a1[c] * in.diffuse[3] + a2[c] * (1.0f - in.diffuse[3]); break;
-        case D3DTOP_BLENDTEXTUREALPHA: r = a1[c] * in.texel[3] + a2[c] * (1.0f - in.texel[3]); break;
-        case D3DTOP_BLENDFACTORALPHA: r = a1[c] * in.factor[3] + a2[c] * (1.0f - in.factor[3]); break;
-        case D3DTOP_BLENDCURRENTALPHA: r = a1[c] * in.current[3] + a2[c] * (1.0f - in.current[3]); break;
-        case D3DTOP_BLENDTEXTUREALPHAPM: r = a1[c] + a2[c] * (1.0f - in.texel[3]); break;
-        case D3DTOP_MODULATEALPHA_ADDCOLOR: r = c < 3 ? a1[c] + a1[3] * a2[c] : a1[c]; break;
-        case D3DTOP_MODULATECOLOR_ADDALPHA: r = c < 3 ? a1[c] * a2[c] + a1[3] : a1[c]; break;
-        case D3DTOP_MODULATEINVALPHA_ADDCOLOR: r = c < 3 ? (1.0f - a1[3]) * a2[c] + a1[c] : a1[c]; break;
-        case D3DTOP_MODULATEINVCOLOR_ADDALPHA: r = c < 3 ? (1.0f - a1[c]) * a2[c] + a1[3] : a1[c]; break;
-        case D3DTOP_DOTPRODUCT3: {
-            float d = 0.0f;
-            for (int k = 0; k < 3; ++k) d += (a1[k] - 0.5f) * (a2[k] - 0.5f);
-            r = 4.0f * d;
-            break;
-        }
-        case D3DTOP_MULTIPLYADD: r = a0[c] + a1[c] * a2[c]; break;
-        case D3DTOP_LERP: r = a0[c] * a1[c] + (1.0f - a0[c]) * a2[c]; break;
-        default: r = in.current[c]; break;
-        }
-        out[c] = Clamp01(r);
+    float blend = 0.0f;
+    switch (op) {
+    case D3DTOP_SELECTARG1: for (int c = first; c < last; ++c) out[c] = a1[c]; return;
+    case D3DTOP_SELECTARG2: for (int c = first; c < last; ++c) out[c] = a2[c]; return;
+    case D3DTOP_MODULATE: for (int c = first; c < last; ++c) out[c] = a1[c] * a2[c]; return;
+    case D3DTOP_MODULATE2X: for (int c = first; c < last; ++c) out[c] = Clamp01(a1[c] * a2[c] * 2.0f); return;
+    case D3DTOP_MODULATE4X: for (int c = first; c < last; ++c) out[c] = Clamp01(a1[c] * a2[c] * 4.0f); return;
+    case D3DTOP_ADD: for (int c = first; c < last; ++c) out[c] = Clamp01(a1[c] + a2[c]); return;
+    case D3DTOP_ADDSIGNED: for (int c = first; c < last; ++c) out[c] = Clamp01(a1[c] + a2[c] - 0.5f); return;
+    case D3DTOP_ADDSIGNED2X:
+        for (int c = first; c < last; ++c) out[c] = Clamp01((a1[c] + a2[c] - 0.5f) * 2.0f);
+        return;
+    case D3DTOP_SUBTRACT: for (int c = first; c < last; ++c) out[c] = Clamp01(a1[c] - a2[c]); return;
+    case D3DTOP_ADDSMOOTH: for (int c = first; c < last; ++c) out[c] = Clamp01(a1[c] + a2[c] - a1[c] * a2[c]); return;
+    case D3DTOP_BLENDDIFFUSEALPHA: blend = in.diffuse[3]; break;
+    case D3DTOP_BLENDTEXTUREALPHA: blend = in.texel[3]; break;
+    case D3DTOP_BLENDFACTORALPHA: blend = in.factor[3]; break;
+    case D3DTOP_BLENDCURRENTALPHA: blend = in.current[3]; break;
+    case D3DTOP_BLENDTEXTUREALPHAPM:
+        for (int c = first; c < last; ++c) out[c] = Clamp01(a1[c] + a2[c] * (1.0f - in.texel[3]));
+        return;
+    case D3DTOP_MODULATEALPHA_ADDCOLOR:
+        for (int c = first; c < last; ++c) out[c] = c < 3 ? Clamp01(a1[c] + a1[3] * a2[c]) : a1[c];
+        return;
+    case D3DTOP_MODULATECOLOR_ADDALPHA:
+        for (int c = first; c < last; ++c) out[c] = c < 3 ? Clamp01(a1[c] * a2[c] + a1[3]) : a1[c];
+        return;
+    case D3DTOP_MODULATEINVALPHA_ADDCOLOR:
+        for (int c = first; c < last; ++c) out[c] = c < 3 ? Clamp01((1.0f - a1[3]) * a2[c] + a1[c]) : a1[c];
+        return;
+    case D3DTOP_MODULATEINVCOLOR_ADDALPHA:
+        for (int c = first; c < last; ++c) out[c] = c < 3 ? Clamp01((1.0f - a1[c]) * a2[c] + a1[3]) : a1[c];
+        return;
+    case D3DTOP_DOTPRODUCT3: {
+        float d = 0.0f;
+        for (int k = 0; k < 3; ++k) d += (a1[k] - 0.5f) * (a2[k] - 0.5f);
+        for (int c = first; c < last; ++c) out[c] = Clamp01(4.0f * d);
+        return;
     }
+    case D3DTOP_MULTIPLYADD: for (int c = first; c < last; ++c) out[c] = Clamp01(a0[c] + a1[c] * a2[c]); return;
+    case D3DTOP_LERP: for (int c = first; c < last; ++c) out[c] = a0[c] * a1[c] + (1.0f - a0[c]) * a2[c]; return;
+    default: for (int c = first; c < last; ++c) out[c] = in.current[c]; return;
+    }
+    for (int c = first; c < last; ++c) out[c] = a1[c] * blend + a2[c] * (1.0f - blend);
 }
 
 }  // namespace
@@ -193,17 +193,12 @@ void PixelPipeline::Combine(const float* diffuse, const float* specular, const f
                      stage.constant};
         float result[4];
         std::memcpy(result, current, sizeof result);
-        float a0[4], a1[4], a2[4];
-        Fetch(stage.colourArg[0], in, a0);
-        Fetch(stage.colourArg[1], in, a1);
-        Fetch(stage.colourArg[2], in, a2);
-        Operate(stage.colourOp, a0, a1, a2, in, 0, 3, result);
-        if (stage.alphaOp != D3DTOP_DISABLE) {
-            Fetch(stage.alphaArg[0], in, a0);
-            Fetch(stage.alphaArg[1], in, a1);
-            Fetch(stage.alphaArg[2], in, a2);
-            Operate(stage.alphaOp, a0, a1, a2, in, 3, 4, result);
-        }
+        float s0[4], s1[4], s2[4];
+        Operate(stage.colourOp, Fetch(stage.colourArg[0], in, s0), Fetch(stage.colourArg[1], in, s1),
+                Fetch(stage.colourArg[2], in, s2), in, 0, 3, result);
+        if (stage.alphaOp != D3DTOP_DISABLE)
+            Operate(stage.alphaOp, Fetch(stage.alphaArg[0], in, s0), Fetch(stage.alphaArg[1], in, s1),
+                    Fetch(stage.alphaArg[2], in, s2), in, 3, 4, result);
         if ((stage.result & D3DTA_SELECTMASK) == D3DTA_TEMP) std::memcpy(temp, result, sizeof temp);
         else std::memcpy(current, result, sizeof current);
     }
@@ -238,6 +233,13 @@ void BlendFactor(DWORD factor, const float* src, const float* dst, float out[4])
 
 void PixelPipeline::Blend(const float* source, uint8_t* pixel) const {
     D3DFORMAT format = target_->Format();
+    if (directWrite_) {
+        uint32_t value = (ToByte(source[3]) << 24) | (ToByte(source[0]) << 16) | (ToByte(source[1]) << 8) |
+                         ToByte(source[2]);
+        if (format == D3DFMT_X8R8G8B8) value |= 0xFF000000u;
+        std::memcpy(pixel, &value, 4);
+        return;
+    }
     uint32_t old = DecodePixel(format, pixel);
     float result[4];
     if (blend_) {
@@ -270,7 +272,24 @@ void PixelPipeline::Blend(const float* source, uint8_t* pixel) const {
     EncodePixel(format, value, pixel);
 }
 
+// Level of detail needs the texture coordinates' screen derivatives: for u = U / q,
+// du/dx = (dU/dx - u * dq/dx) / q.
+float PixelPipeline::Lod(const Stage& stage, const SpanSetup& s, const float* v, float w) const {
+    if (!stage.sampler->NeedsLod()) return 0.0f;
+    int set = kTexCoord + 2 * stage.texCoordSet;
+    float dudx = (s.varying[set][1] - v[set] * s.q[1]) * w, dvdx = (s.varying[set + 1][1] - v[set + 1] * s.q[1]) * w;
+    float dudy = (s.varying[set][2] - v[set] * s.q[2]) * w, dvdy = (s.varying[set + 1][2] - v[set + 1] * s.q[2]) * w;
+    float sw = stage.sampler->Width(), sh = stage.sampler->Height();
+    float rx = (dudx * sw) * (dudx * sw) + (dvdx * sh) * (dvdx * sh);
+    float ry = (dudy * sw) * (dudy * sw) + (dvdy * sh) * (dvdy * sh);
+    return 0.5f * FastLog2(std::max(rx, ry));
+}
+
 void PixelPipeline::ShadeSpan(int y, int x0, int x1, const SpanSetup& s) {
+    if (fast_) {
+        ShadeSpanFast(y, x0, x1, s);
+        return;
+    }
     uint8_t* row = target_->Row(UINT(y));
     unsigned bytes = ColourBytes(target_->Format());
     float* depthRow = depth_ ? depth_->DepthRow(UINT(y)) : nullptr;
@@ -278,10 +297,6 @@ void PixelPipeline::ShadeSpan(int y, int x0, int x1, const SpanSetup& s) {
     float zRow = s.z[0] + s.z[2] * dy, qRow = s.q[0] + s.q[2] * dy;
     float vRow[kVaryings];
     for (int i = 0; i < varyingCount_; ++i) vRow[i] = s.varying[i][0] + s.varying[i][2] * dy;
-    // Level of detail needs the texture coordinates' screen derivatives: for u = U / q,
-    // du/dx = (dU/dx - u * dq/dx) / q.
-    bool anyLod = false;
-    for (const Stage& stage : stages_) anyLod |= stage.sampler && stage.sampler->NeedsLod();
 
     for (int x = x0; x < x1; ++x) {
         float dx = float(x - s.refX);
@@ -299,16 +314,7 @@ void PixelPipeline::ShadeSpan(int y, int x0, int x1, const SpanSetup& s) {
             const Stage& stage = stages_[st];
             if (!stage.sampler) continue;
             int set = kTexCoord + 2 * stage.texCoordSet;
-            float lod = 0.0f;
-            if (anyLod && stage.sampler->NeedsLod()) {
-                float dudx = (s.varying[set][1] - v[set] * s.q[1]) * w, dvdx = (s.varying[set + 1][1] - v[set + 1] * s.q[1]) * w;
-                float dudy = (s.varying[set][2] - v[set] * s.q[2]) * w, dvdy = (s.varying[set + 1][2] - v[set + 1] * s.q[2]) * w;
-                float sw = stage.sampler->Width(), sh = stage.sampler->Height();
-                float rx = (dudx * sw) * (dudx * sw) + (dvdx * sh) * (dvdx * sh);
-                float ry = (dudy * sw) * (dudy * sw) + (dvdy * sh) * (dvdy * sh);
-                lod = 0.5f * std::log2(std::max(rx, ry));
-            }
-            stage.sampler->Sample(v[set], v[set + 1], lod, texel[st]);
+            ColourOf(stage.sampler->Sample(v[set], v[set + 1], Lod(stage, s, v, w)), texel[st]);
         }
         float colour[4];
         Combine(v + kDiffuse, v + kSpecular, texel, colour);
@@ -323,5 +329,6 @@ void PixelPipeline::ShadeSpan(int y, int x0, int x1, const SpanSetup& s) {
         if (depthWrite_) depthRow[x] = z;
     }
 }
+
 
 }  // namespace d3d9sw

@@ -25,8 +25,10 @@ class PixelPipeline {
 public:
     PixelPipeline(const DeviceState& state, Surface* target, Surface* depth, FogInput fog, bool depthInW);
 
-    // The number of leading varyings the stages read; the rasterizer sets up only these.
+    // The number of leading varyings the stages read; the rasterizer clips only these, and
+    // sets up planes only for those marked in VaryingMask.
     int VaryingCount() const { return varyingCount_; }
+    uint32_t VaryingMask() const { return varyingMask_; }
     bool FlatShading() const { return flat_; }
 
     // Shades pixels x0 <= x < x1 of row y.
@@ -40,7 +42,15 @@ private:
         float constant[4];
     };
 
+    // How a pixel of the common single-stage draws is computed on 8-bit channels.
+    enum class FastSource : uint8_t { Texture, Diffuse, Modulate };
+    enum class FastBlend : uint8_t { None, Alpha, AlphaAdd, Add };
+
     void SetupStages(const DeviceState& state);
+    void ChooseFastPath();
+    void ShadeSpanFast(int y, int x0, int x1, const SpanSetup& setup);
+    uint32_t BlendFast(uint32_t source, uint32_t old) const;
+    float Lod(const Stage& stage, const SpanSetup& setup, const float* v, float w) const;
     void Combine(const float* diffuse, const float* specular, const float (*texel)[4], float* colour) const;
     void Blend(const float* source, uint8_t* pixel) const;
     bool AlphaPasses(float alpha) const;
@@ -50,6 +60,7 @@ private:
     Surface* depth_;
     std::vector<Stage> stages_;
     int varyingCount_ = kTexCoord;
+    uint32_t varyingMask_ = 0;
     bool flat_;
     bool depthTest_, depthWrite_;
     DWORD depthFunc_;
@@ -58,6 +69,10 @@ private:
     bool blend_;
     DWORD sourceBlend_, destBlend_, blendOp_;
     DWORD writeMask_;
+    bool directWrite_;  // no blending into a 32-bit target: pixels are stored, not read
+    bool fast_ = false;
+    FastSource fastColour_ = FastSource::Diffuse, fastAlpha_ = FastSource::Diffuse;
+    FastBlend fastBlend_ = FastBlend::None;
     bool specular_;
     bool fog_;
     FogInput fogInput_;

@@ -21,6 +21,28 @@ int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
 }
 int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
 
+// The span of columns lo..hi where a * x + k >= bias, narrowed in place. Edge values are
+// integers below 2^53, so double arithmetic on them is exact and spares the 64-bit integer
+// multiplies and divisions that are slow on this 32-bit target; edge is the crossing
+// (bias - k) / a, kept up to date by the caller.
+void NarrowSpan(double a, double k, double bias, double edge, int& lo, int& hi) {
+    if (a == 0.0) {
+        if (k < bias) hi = lo - 1;
+        return;
+    }
+    if (a > 0.0) {
+        int x = edge <= lo ? lo : (edge > hi + 1 ? hi + 1 : int(edge));
+        while (x > lo && a * (x - 1) + k >= bias) --x;
+        while (x <= hi && a * x + k < bias) ++x;
+        lo = x;
+    } else {
+        int x = edge >= hi ? hi : (edge < lo - 1 ? lo - 1 : int(edge));
+        while (x < hi && a * (x + 1) + k >= bias) ++x;
+        while (x >= lo && a * x + k < bias) --x;
+        hi = x;
+    }
+}
+
 void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, ShadedVertex& out) {
     for (int i = 0; i < 4; ++i) out.clip[i] = a.clip[i] + (b.clip[i] - a.clip[i]) * t;
     for (int i = 0; i < varyings; ++i) out.varying[i] = a.varying[i] + (b.varying[i] - a.varying[i]) * t;
@@ -31,7 +53,7 @@ void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, S
 Rasterizer::Rasterizer(PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
                        bool lastPixel)
     : pixels_(pixels), viewport_(viewport), bounds_(bounds), cullMode_(cullMode), lastPixel_(lastPixel),
-      varyings_(pixels.VaryingCount()) {
+      varyings_(pixels.VaryingCount()), planes_(pixels.VaryingMask()) {
     guardX_ = kGuardBandPixels / std::max(1.0f, float(viewport.Width));
     guardY_ = kGuardBandPixels / std::max(1.0f, float(viewport.Height));
 }
@@ -159,17 +181,26 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
     Plane(a.z, b.z, c.z, a, b, c, fArea, setup.z, x0, y0);
     Plane(a.q, b.q, c.q, a, b, c, fArea, setup.q, x0, y0);
     for (int i = 0; i < varyings_; ++i)
-        Plane(a.varying[i], b.varying[i], c.varying[i], a, b, c, fArea, setup.varying[i], x0, y0);
+        if (planes_ & (1u << i)) Plane(a.varying[i], b.varying[i], c.varying[i], a, b, c, fArea, setup.varying[i], x0, y0);
 
+    // Each edge's value at the row start and its crossing estimate advance by fixed steps.
+    double slope[3], step[3], k[3], threshold[3], crossing[3], crossingStep[3];
+    for (int i = 0; i < 3; ++i) {
+        slope[i] = double(ea[i]);
+        step[i] = double(eb[i]);
+        k[i] = double(eb[i] * y0 + ec[i]);
+        threshold[i] = double(bias[i]);
+        crossing[i] = ea[i] != 0 ? (threshold[i] - k[i]) / slope[i] : 0.0;
+        crossingStep[i] = ea[i] != 0 ? -step[i] / slope[i] : 0.0;
+    }
     for (int y = y0; y <= y1; ++y) {
-        int64_t left = x0, right = x1;
-        for (int i = 0; i < 3 && left <= right; ++i) {
-            int64_t k = eb[i] * y + ec[i];
-            if (ea[i] > 0) left = std::max(left, CeilDiv(bias[i] - k, ea[i]));
-            else if (ea[i] < 0) right = std::min(right, FloorDiv(k - bias[i], -ea[i]));
-            else if (k < bias[i]) right = left - 1;
+        int left = x0, right = x1;
+        for (int i = 0; i < 3; ++i) {
+            if (left <= right) NarrowSpan(slope[i], k[i], threshold[i], crossing[i], left, right);
+            k[i] += step[i];
+            crossing[i] += crossingStep[i];
         }
-        if (left <= right) pixels_.ShadeSpan(y, int(left), int(right) + 1, setup);
+        if (left <= right) pixels_.ShadeSpan(y, left, right + 1, setup);
     }
 }
 

@@ -38,6 +38,7 @@ private:
     DWORD cullMode_;
     bool lastPixel_;
     int varyings_;
+    uint32_t planes_;
     float guardX_, guardY_;
 };
 

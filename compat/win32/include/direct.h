@@ -4,3 +4,5 @@
 
 // Creates one folder level; 0 on success, -1 otherwise.
 int _mkdir(const char* path);
+// Removes an empty folder; 0 on success, -1 otherwise.
+int _rmdir(const char* path);

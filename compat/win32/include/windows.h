@@ -210,6 +210,10 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 // The running program's path in Windows form: "\work\game\bin\host" (see mg_win32.h for how
 // such paths reach the file system).
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+
+// Renames a file; with MOVEFILE_REPLACE_EXISTING it takes the place of an existing one at once.
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
 }
 
 // Parts of the C runtime the code takes from Windows' own headers.

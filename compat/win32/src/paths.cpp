@@ -3,6 +3,7 @@
 #include <mg_win32.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <string>
@@ -143,4 +144,26 @@ int _mkdir(const char* path)
     if (MgMapPath(path, mapped, sizeof mapped) < 0)
         return -1;
     return mkdir(mapped, 0777) == 0 ? 0 : -1;
+}
+
+int _rmdir(const char* path)
+{
+    char mapped[4096];
+    if (MgMapPath(path, mapped, sizeof mapped) < 0)
+        return -1;
+    return rmdir(mapped) == 0 ? 0 : -1;
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
+{
+    char from[4096];
+    char to[4096];
+    if (existing == nullptr || replacement == nullptr || MgMapPath(existing, from, sizeof from) < 0 ||
+        MgMapPath(replacement, to, sizeof to) < 0)
+        return FALSE;
+    // rename replaces an existing file; without the flag Windows refuses to.
+    struct stat status;
+    if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && stat(to, &status) == 0)
+        return FALSE;
+    return std::rename(from, to) == 0 ? TRUE : FALSE;
 }

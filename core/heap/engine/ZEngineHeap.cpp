@@ -2,6 +2,10 @@
 // resource. The first allocation happens inside the engine library's static initialisers, so
 // everything here is constant-initialised: no initialiser of ours can run after it and reset
 // the heap under live blocks.
+//
+// Global new and delete serve the whole process here, the threads of the platform layers and
+// of the C++ runtime included, so the arena is guarded by a lock. It is recursive because a
+// fatal error raised inside the allocator runs exit handlers that may free blocks.
 #include "core/heap/ZHeap.h"
 
 #include "core/heap/ZHeapArena.h"
@@ -12,12 +16,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
 ZHeapArena g_Heap;
 unsigned long g_Resource[2];
 bool g_SetupStarted = false;
+pthread_mutex_t g_Lock = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
+
+class HeapLock {
+public:
+    HeapLock() { pthread_mutex_lock(&g_Lock); }
+    ~HeapLock() { pthread_mutex_unlock(&g_Lock); }
+    HeapLock(const HeapLock&) = delete;
+    HeapLock& operator=(const HeapLock&) = delete;
+};
 
 void MissingResource() { vbail("Memory manager could not find memory size resource!"); }
 
@@ -56,20 +70,38 @@ ZHeapArena& Heap()
 }
 } // namespace
 
-void* zmalloc(unsigned long bytes) { return Heap().Alloc(bytes); }
+void* zmalloc(unsigned long bytes)
+{
+    HeapLock lock;
+    return Heap().Alloc(bytes);
+}
 
-void* zmalloc_align(unsigned long bytes, unsigned long alignment) { return Heap().AllocAlign(bytes, alignment); }
+void* zmalloc_align(unsigned long bytes, unsigned long alignment)
+{
+    HeapLock lock;
+    return Heap().AllocAlign(bytes, alignment);
+}
 
 void zfree(void* block)
 {
-    if (block != nullptr)
-        ZHeapArena::Free(block);
+    if (block == nullptr)
+        return;
+    HeapLock lock;
+    ZHeapArena::Free(block);
 }
 
-void ResetHeapAllocation() { g_Heap.Reset(); }
+void ResetHeapAllocation()
+{
+    HeapLock lock;
+    g_Heap.Reset();
+}
 
 unsigned long GetHeapStart() { return g_Heap.Start(); }
 
 unsigned long GetHeapSize() { return g_Resource[0]; }
 
-unsigned long GetHeapAvailable() { return g_Heap.Available(); }
+unsigned long GetHeapAvailable()
+{
+    HeapLock lock;
+    return g_Heap.Available();
+}

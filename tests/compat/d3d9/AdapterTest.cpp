@@ -186,8 +186,30 @@ TEST_F(AdapterTest, ResetSwitchesModeAndRestoresDefaultStates) {
     uint32_t pixel;
     std::memcpy(&pixel, locked.pBits, 4);
     shot->UnlockRect();
-    shot->Release();
     EXPECT_EQ(pixel & 0xFFFFFF, 0x8441FFu);
+
+    // Drawing into it blends in 5-6-5 too: half of white over black is 0x84 red, 0x82 green.
+    device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device_->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    device_->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    struct {
+        float x, y, z;
+        D3DCOLOR colour;
+    } quad[] = {{-1, 1, 0.5f, 0x80FFFFFF}, {1, 1, 0.5f, 0x80FFFFFF}, {-1, -1, 0.5f, 0x80FFFFFF}, {1, -1, 0.5f, 0x80FFFFFF}};
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_EQ(device_->GetFrontBufferData(0, shot), D3D_OK);
+    ASSERT_EQ(shot->LockRect(&locked, nullptr, 0), D3D_OK);
+    std::memcpy(&pixel, static_cast<uint8_t*>(locked.pBits) + 100 * locked.Pitch + 400, 4);
+    shot->UnlockRect();
+    EXPECT_EQ(pixel & 0xFFFFFF, 0x848284u);
+    shot->Release();
 }
 
 TEST_F(AdapterTest, InjectedTextureFailureIsReportedOnce) {
@@ -233,6 +255,26 @@ TEST_F(AdapterTest, WindowedFrontBufferIsTheDesktopWithTheFrameAtTopLeft) {
     EXPECT_EQ(at(0, 48), 0u);
     shot->UnlockRect();
     shot->Release();
+}
+
+// The renderer prints its error texts by these values, so they are part of the contract.
+TEST(ResultCodes, HaveTheValuesTheRendererDescribes) {
+    struct Code {
+        HRESULT value;
+        uint32_t expected;
+    } codes[] = {
+        {D3DERR_CONFLICTINGRENDERSTATE, 0x88760821},  {D3DERR_CONFLICTINGTEXTUREFILTER, 0x8876081E},
+        {D3DERR_CONFLICTINGTEXTUREPALETTE, 0x88760826}, {D3DERR_DEVICELOST, 0x88760868},
+        {D3DERR_DEVICENOTRESET, 0x88760869},          {D3DERR_DRIVERINTERNALERROR, 0x88760827},
+        {D3DERR_INVALIDCALL, 0x8876086C},             {D3DERR_INVALIDDEVICE, 0x8876086B},
+        {D3DERR_MOREDATA, 0x88760867},                {D3DERR_NOTAVAILABLE, 0x8876086A},
+        {D3DERR_NOTFOUND, 0x88760866},                {D3DERR_OUTOFVIDEOMEMORY, 0x8876017C},
+        {D3DERR_TOOMANYOPERATIONS, 0x8876081D},       {D3DERR_UNSUPPORTEDALPHAARG, 0x8876081C},
+        {D3DERR_UNSUPPORTEDALPHAOPERATION, 0x8876081B}, {D3DERR_UNSUPPORTEDCOLORARG, 0x8876081A},
+        {D3DERR_UNSUPPORTEDCOLOROPERATION, 0x88760819}, {D3DERR_UNSUPPORTEDFACTORVALUE, 0x8876081F},
+        {D3DERR_UNSUPPORTEDTEXTUREFILTER, 0x88760822}, {D3DERR_WRONGTEXTUREFORMAT, 0x88760818},
+    };
+    for (const Code& c : codes) EXPECT_EQ(uint32_t(c.value), c.expected);
 }
 
 TEST_F(AdapterTest, GammaRampIsKept) {

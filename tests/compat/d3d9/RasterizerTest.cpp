@@ -219,8 +219,41 @@ TEST_F(RasterizerTest, IndexedDrawsReadOnlyTheirBuffers) {
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     EXPECT_EQ(device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 2, 0, 4, 0, 2), D3D_OK);
     EXPECT_EQ(Capture().At(20, 20), 0u);
+    // A 32-bit index far past the vertices: its triangle is dropped, the others drawn, and
+    // nothing is allocated for the range the index claims.
+    IDirect3DIndexBuffer9* wide = nullptr;
+    ASSERT_EQ(device_->CreateIndexBuffer(6 * 4, D3DUSAGE_WRITEONLY, D3DFMT_INDEX32, D3DPOOL_MANAGED, &wide, nullptr),
+              D3D_OK);
+    const uint32_t wild[] = {0, 1, 0xFFFFFFF0u, 1, 3, 2};
+    ASSERT_EQ(wide->Lock(0, 0, &p, 0), D3D_OK);
+    std::memcpy(p, wild, sizeof wild);
+    wide->Unlock();
+    device_->SetIndices(wide);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    EXPECT_EQ(device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    Screen screen = Capture();
+    EXPECT_EQ(screen.At(12, 12), 0u);
+    EXPECT_EQ(screen.At(36, 36), 0x808080u);
+    EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 0x7FFFFFFF), D3DERR_INVALIDCALL);
+    wide->Release();
     vb->Release();
     ib->Release();
+}
+
+TEST_F(RasterizerTest, ClearsOnlyWhatTheDepthFormatHolds) {
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0), D3D_OK);
+    D3DPRESENT_PARAMETERS p = Windowed(kWidth, kHeight);
+    p.AutoDepthStencilFormat = D3DFMT_D24X8;
+    Recreate(p);
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+    p.EnableAutoDepthStencil = FALSE;
+    Recreate(p);
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+    // Without a depth buffer, drawing has no depth test: the later quad wins.
+    DrawQuad(0, 0, 64, 64, 0.2f, 0xFF00FF00);
+    DrawQuad(0, 0, 64, 64, 0.8f, 0xFFFF0000);
+    EXPECT_EQ(Capture().At(5, 5), 0xFF0000u);
 }
 
 // The capture written as the renderer's screenshot file, decoded by an independent reader.

@@ -209,6 +209,25 @@ TEST_F(TypeDatabaseTest, MemberListsGiveThePathsThatDumpReaches)
     EXPECT_EQ(setPos->NextMember()->Path, "hRecipient.Handle");
 }
 
+TEST_F(TypeDatabaseTest, NamedMembersPrefixTheirPathsAndBasesShareThem)
+{
+    CType* rect = NewType("RECT", CType::Struct);
+    for (const char* side : {"left", "top", "right", "bottom"})
+        Add(rect, side, "long");
+    NewType("ColourRGB", CType::Struct, Vector());
+    CType* frame = NewType("Frame", CType::Struct);
+    Add(frame, "Box", "RECT");
+    Add(frame, "Tint", "ColourRGB");
+    Add(frame, "Data", "unsigned char", 0);
+    unsigned char image[32] = {};
+    frame->BuildMemberList(image);
+    std::vector<std::string> paths;
+    while (CExtractInfo* info = frame->NextMember())
+        paths.push_back(info->Path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"Box.left", "Box.top", "Box.right", "Box.bottom", "Tint.X", "Tint.Y",
+                                               "Tint.Z"}));
+}
+
 TEST_F(TypeDatabaseTest, TheTypeFileWritesConstantsAndExportedLayouts)
 {
     AddConstant("MESSAGE_LENGTH_IS_VARIABLE", "unsigned long", "4294967295");

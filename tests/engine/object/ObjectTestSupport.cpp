@@ -4,6 +4,10 @@
 
 #include <mg_win32.h>
 
+#include "engine/object/CFillData.h"
+
+static_assert(sizeof(EmbeddedRecordForTest) == sizeof(CEmbeddedFillData), "test copy of the embedded record");
+
 namespace {
 
 // Builds the editable tables once all classes (the library's and the tests') have registered,

@@ -9,6 +9,7 @@
 
 #include "ZelTestSupport.h"
 #include "core/names/CCRC32.h"
+#include "engine/devices/GPCXInputDevice.h"
 #include "engine/object/CShell.h"
 #include "engine/object/CZelFile.h"
 #include "engine/render/CRenderer.h"
@@ -90,6 +91,15 @@ TEST_F(ShellRun, InjectedQuitEndsTheLoopAtThatTurn)
     EXPECT_EQ(overlay->MaxZ, 1000.0f);
     EXPECT_FLOAT_EQ(overlay->Projection.m0, 2.0f / 640.0f);
     EXPECT_FLOAT_EQ(overlay->Projection.m5, 2.0f / 480.0f);
+}
+
+// The window becomes the foreground window at construction; the first pump tells the input
+// device that the application is active, as Windows would.
+TEST_F(ShellRun, ActivationReachesTheInputDevice)
+{
+    EXPECT_FALSE(GPCXInputDevice::IsAppActive());
+    Run([](int) { PostQuitMessage(0); });
+    EXPECT_TRUE(GPCXInputDevice::IsAppActive());
 }
 
 TEST_F(ShellRun, WindowCloseQuits)

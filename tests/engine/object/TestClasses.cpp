@@ -76,8 +76,9 @@ int TFields::SpecifyEditable(EditableInfo*& cursor)
     AddEditable(cursor, "Narrow", "DWORD", Narrow);
     AddEditable(cursor, "Flag", "bool", Flag);
     AddEditable(cursor, "Vec", "float", Vec);
+    AddEditable(cursor, "ZelHandle", "CZelHandle", ZelHandle);
     AddEditable(cursor, "Hidden", "int", CountSeenByConstructor, 0);
-    return count + 10;
+    return count + 11;
 }
 
 int TFieldsDerived::SpecifyEditable(EditableInfo*& cursor)

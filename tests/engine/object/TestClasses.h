@@ -65,6 +65,7 @@ class TFields : public GObject {
     BYTE Guard[3];       // must survive writes to Narrow
     bool Flag;
     float Vec[3];
+    DWORD ZelHandle;     // "CZelHandle": the address of a symbol entry
     float CountSeenByConstructor;
 };
 

@@ -6,11 +6,17 @@
 
 #include "ObjectTestSupport.h"
 #include "TestClasses.h"
+#include "engine/object/CVeskExtraData.h"
+#include "engine/object/CZelFixupManager.h"
 
 namespace {
 
 class EditableTest : public ObjectTest {
 protected:
+    // Default data stays registered for the whole test, so it lives as long as the fixture.
+    FillData baseDefaults;
+    FillData derivedDefaults;
+
     void TearDown() override
     {
         GObject::RegisterDefaultData(TFields::ClassId, nullptr);
@@ -35,7 +41,7 @@ TEST_F(EditableTest, TheTableListsBaseFieldsFirstWithSizesPlacesAndTypeCodes)
     TFieldsDerived* object = static_cast<TFieldsDerived*>(MakeFields(nullptr, TFieldsDerived::ClassId));
     ZPtrArray<EditableInfo, 64> list;
     object->GetEditableInfoList(list);
-    ASSERT_EQ(list.GetSize(), 11);
+    ASSERT_EQ(list.GetSize(), 12);
 
     struct Row { const char* name; WORD size; BYTE type; DWORD place; };
     const Row rows[] = {
@@ -56,7 +62,7 @@ TEST_F(EditableTest, TheTableListsBaseFieldsFirstWithSizesPlacesAndTypeCodes)
         EXPECT_EQ(info->Place, row.place) << row.name;
     }
     EXPECT_STREQ(list[0]->Name, "Speed");
-    EXPECT_STREQ(list[10]->Name, "Extra");
+    EXPECT_STREQ(list[11]->Name, "Extra");
 }
 
 TEST_F(EditableTest, CalcTypeDecidesTheCodeAndWarnsAboutWhatSavesCannotHandle)
@@ -86,9 +92,7 @@ TEST_F(EditableTest, CalcTypeDecidesTheCodeAndWarnsAboutWhatSavesCannotHandle)
 
 TEST_F(EditableTest, DefaultsApplyDeepestAncestorFirstThenTheObjectsOwnDataWhereTheLastRecordWins)
 {
-    static FillData baseDefaults;
     baseDefaults.Float("Speed", 1.5f).Int("Count", 2).Word("Mask", 0x10);
-    static FillData derivedDefaults;
     derivedDefaults.Int("Count", 7).Int("Extra", 9);
     GObject::RegisterDefaultData(TFields::ClassId, baseDefaults.Get());
     GObject::RegisterDefaultData(TFieldsDerived::ClassId, derivedDefaults.Get());
@@ -142,9 +146,8 @@ TEST_F(EditableTest, WritesStopAtTheEndOfTheirField)
 TEST_F(EditableTest, EmbeddedRecordsCreateLabelledChildrenAndReplaceThePreviousOne)
 {
     static EmbeddedRecordForTest defaultChild = {0, TEmbedded::ClassId, CCRC32::GetCRC("first"), nullptr, 0};
-    static FillData defaults;
-    defaults.Embedded(CCRC32::GetCRC("pChild"), &defaultChild);
-    GObject::RegisterDefaultData(TFields::ClassId, defaults.Get());
+    baseDefaults.Embedded(CCRC32::GetCRC("pChild"), &defaultChild);
+    GObject::RegisterDefaultData(TFields::ClassId, baseDefaults.Get());
 
     TFields* plain = MakeFields();
     ASSERT_NE(plain->pChild, nullptr);
@@ -220,11 +223,55 @@ TEST_F(EditableTest, TextFormsRoundTripByDeclaredType)
     EXPECT_STREQ(object->GetEditDataValue(buffer, Field(object, "pChild")), "null");
 }
 
+TEST_F(EditableTest, SymbolRecordsTakeTheEntrysValueOrItsAddress)
+{
+    static int exported = 5;
+    const DWORD key = CCRC32::GetCRC("EditableTest.exported");
+    CZelFixupManager::SetAddress(key, &exported);
+    TFields* object = MakeFields();
+    GObject* kept = TProbe::Create();
+    object->pLinks[1] = kept;
+
+    FillData data;
+    const DWORD keys[2] = {key, 0};
+    data.Raw("pLinks", keys, 8, 0, FILLDATA_ZEL_POINTER).Word("ZelHandle", key, FILLDATA_ZEL_HANDLE);
+    object->SetEditableInfo(data.Get(), nullptr, 0x11, false);
+    EXPECT_EQ(object->pLinks[0], reinterpret_cast<GObject*>(&exported));
+    EXPECT_EQ(object->pLinks[1], kept) << "a zero key keeps the element";
+    EXPECT_EQ(object->ZelHandle, reinterpret_cast<DWORD>(CZelFixupManager::GetHashEntry(key)));
+    EXPECT_NE(object->ZelHandle, 0u);
+}
+
+TEST_F(EditableTest, KeysAndPointersReadAsTheBestNameTheTablesKnow)
+{
+    static int exported = 7;
+    static int placedRecord = 8;
+    const DWORD symbolKey = CCRC32::GetCRC("EditableTest.symbol");
+    CZelFixupManager::SetAddress(symbolKey, &exported);
+    CZelFixupManager::SetLabel(symbolKey, "EditableTest.symbol");
+    CVeskExtraData::Create("EditableTest.placed");
+    CZelFixupManager::SetAddress(CCRC32::GetCRC("EditableTest.placed"), &placedRecord);
+    CZelFixupManager::SetLabel(CCRC32::GetCRC("EditableTest.placed"), "symbol label loses");
+
+    TFields* object = MakeFields();
+    EditableInfo* kind = Field(object, "Kind");
+    EditableInfo* pointer = Field(object, "pChild");
+    char buffer[64];
+    object->SetEditDataValue("EditableTest.placed", kind);
+    EXPECT_STREQ(object->GetEditDataValue(buffer, kind), "EditableTest.placed");
+    object->SetEditDataValue("EditableTest.symbol", kind);
+    EXPECT_STREQ(object->GetEditDataValue(buffer, kind), "EditableTest.symbol");
+
+    object->SetEditDataValue("EditableTest.symbol", pointer);
+    EXPECT_EQ(object->pChild, reinterpret_cast<GObject*>(&exported));
+    object->SetEditDataValue("EditableTest.nothing", pointer);
+    EXPECT_EQ(object->pChild, reinterpret_cast<GObject*>(&exported)) << "an unknown symbol stores nothing";
+    EXPECT_STREQ(object->GetEditDataValue(buffer, pointer), "EditableTest.symbol");
+}
+
 TEST_F(EditableTest, GetDataItemMatchesNameAndLengthAndClimbsTheClassChain)
 {
-    static FillData baseDefaults;
     baseDefaults.Float("Speed", 1.25f).Int("Count", 3);
-    static FillData derivedDefaults;
     const short narrow = 5;
     derivedDefaults.Raw("Count", &narrow, 2);
     GObject::RegisterDefaultData(TFields::ClassId, baseDefaults.Get());

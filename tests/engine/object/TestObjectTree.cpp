@@ -203,6 +203,17 @@ TEST_F(ObjectTreeTest, SweepsSurviveADestroyOverrideThatDestroysTheNextSibling)
     EXPECT_EQ(CountRootChildren(), 0);
 }
 
+TEST_F(ObjectTreeTest, AChildThatTakesItsParentAlongDoesNotDestroyItTwice)
+{
+    TProbe* parent = MakeProbe(1);
+    TProbe* child = MakeProbe(2, parent, TProbeTakesTargetAlong::ClassId);
+    child->pTarget = parent;
+
+    parent->Destroy();
+    EXPECT_EQ(TProbe::DestroyLog, (std::vector<int>{2, 1}));
+    EXPECT_EQ(CountRootChildren(), 0);
+}
+
 TEST_F(ObjectTreeTest, TheLevelSweepDestroysInTwoPassesAndLeavesOnlySurvivors)
 {
     TProbe* late = MakeProbe(1, nullptr, TProbeSecondPass::ClassId);

@@ -144,7 +144,7 @@ TEST_F(StateTableTest, ATransitionOnANullStateIsFatal)
 
 TEST(RecordPool, FillsBlocksLowestSlotFirstChainsNewBlocksAndReusesFreedSlots)
 {
-    static CRecordPool<DWORD> pool;
+    CRecordPool<DWORD> pool;
     std::vector<DWORD*> slots;
     for (int i = 0; i < 600; ++i)
         slots.push_back(pool.Alloc());

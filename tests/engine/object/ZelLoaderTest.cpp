@@ -25,6 +25,8 @@ protected:
         CZelFile::LoadChunkCategories(0x11);
         GObject::InitEditableInfo();
     }
+    // Objects outlive the files that created them; each test starts with an empty tree.
+    void TearDown() override { GObject::DestroyObjects(); }
 };
 
 TEST_F(ZelLoader, MasterAndLevelLoadWithEveryFixup)
@@ -140,6 +142,41 @@ TEST_F(ZelLoader, LookupSearchesPackThenHashedThenPlainNames)
     EXPECT_EQ(ExportedProbe("BothPlainThing"), nullptr);
 }
 
+int g_ProgressCalls = 0;
+
+TEST_F(ZelLoader, ProgressCallbackRunsBeforeEveryReadSlice)
+{
+    CZelFile::RegisterHackCallback([] { ++g_ProgressCalls; });
+    CZelFile master;
+    master.Load("master.zel");
+    CZelFile::RegisterHackCallback(nullptr);
+    // Five tables and two segments of a few bytes each: one slice apiece.
+    EXPECT_EQ(g_ProgressCalls, 7);
+}
+
+// "written.zel" comes from the converter's own writer.
+TEST_F(ZelLoader, ConverterOutputLoadsWithEveryFixup)
+{
+    CZelFile master;
+    master.Load("master.zel");
+    CZelFile written;
+    ASSERT_EQ(written.Load("written.zel"), 0);
+    CZelProbe* probe = ExportedProbe("WrittenThing");
+    ASSERT_NE(probe, nullptr);
+    EXPECT_EQ(probe->Value, 90u);
+    EXPECT_STREQ(probe->pText, "written text");
+    EXPECT_EQ(probe->pImport, ExportedProbe("MasterThing"));
+    EXPECT_EQ(probe->Handle.GetValue(), ExportedProbe("MasterThing"));
+    EXPECT_TRUE(Contains(CZelProbe::Destroyed(), 91));  // the temporary segment is gone
+    EXPECT_EQ(ExportedProbe("WrittenTemp"), nullptr);
+
+    GZelProbeObject* object = static_cast<GZelProbeObject*>(GObject::Find(CCRC32::GetCRC("WrittenObject")));
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(object->Count, 41);
+    EXPECT_FLOAT_EQ(object->Speed, 4.25f);
+    EXPECT_EQ(object->GetHandle().Player(), 2);
+}
+
 TEST(ZelLoaderDeath, MissingFileNamesBothNames)
 {
     EXPECT_EXIT(
@@ -148,6 +185,18 @@ TEST(ZelLoaderDeath, MissingFileNamesBothNames)
             file.Load("nowhere/missing.zel");
         },
         ::testing::ExitedWithCode(3), "Cannot locate nowhere/missing.zel or NOWHERE\\\\[0-9A-F]{8}\\.zlx");
+}
+
+// An export under a record type's name would make the next record of that type jump into data.
+TEST(ZelLoaderDeath, ExportOverARecordTypeIsRefused)
+{
+    CZelFile::LoadChunkCategories(0x11);
+    EXPECT_EXIT(
+        {
+            CZelFile file;
+            file.Load("mutants/export_over_type.zel");
+        },
+        ::testing::ExitedWithCode(3), "Cannot load mutants/export_over_type.zel: an export would replace the record type");
 }
 
 TEST(ZelLoaderDeath, SetLabelOnUnknownKeyIsFatal)

@@ -2,7 +2,6 @@
 
 #include <mg_win32.h>
 
-#include "core/file/CZFile.h"
 #include "core/names/CCRC32.h"
 
 namespace {
@@ -39,13 +38,6 @@ int GZelProbeObject::SpecifyEditable(EditableInfo*& cursor)
     AddEditable(cursor, "Count", "int", Count);
     AddEditable(cursor, "Speed", "float", Speed);
     return count + 2;
-}
-
-std::string ZelDataFolder()
-{
-    char path[512];
-    CZFile::GetPath(path, 0x101);
-    return path;
 }
 
 CZelProbe* ExportedProbe(const char* name)

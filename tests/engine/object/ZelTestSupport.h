@@ -1,7 +1,6 @@
 #pragma once
 // What the packed-data and shell tests share: a record type and a game-object class that the
 // fixture files use, and helpers over the fixture data folder.
-#include <string>
 #include <vector>
 
 #include "engine/object/CZelFixupManager.h"
@@ -35,8 +34,6 @@ class GZelProbeObject : public GObject {
     float Speed;
 };
 
-// The data folder the fixture writer filled at build time ("…/zel/").
-std::string ZelDataFolder();
 // The probe record exported under the name, or null.
 CZelProbe* ExportedProbe(const char* name);
 int CountObjects(DWORD classId);

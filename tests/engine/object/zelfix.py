@@ -138,15 +138,15 @@ def fill_data(fields):
     for name, data, index, flags in fields:
         out += struct.pack("<IHBB", name_key(name), len(data), index, flags) + data
         out += b"\0" * (-len(data) % 4)  # records start on 4-byte boundaries
-    return out + struct.pack("<IHBB", 0, 0, 0, 0)
+    return out + struct.pack("<I", 0)  # the end: a lone zero name key
 
 
 def fill_record(block, cls, class_name, label, fields, extra=b"", segment=0, export=None):
     """CFillData and its subclasses: table pointer, ClassId, LabelId, pData, then extra."""
-    data_place = block.segments[segment].add(fill_data(fields))
     where = block.record(cls, struct.pack("<III", name_key(class_name), name_key(label) if label else 0, 0) + extra,
                          segment=segment, export=export)
-    block.pointer(where + 12, data_place)
+    # The values follow their record, so a file's last run ends exactly at its segment's end.
+    block.pointer(where + 12, block.segments[segment].add(fill_data(fields)))
     return where
 
 
@@ -203,6 +203,33 @@ def zel_load(block, name):
     block.record("CZelLoad", struct.pack("<I", 0) + name.encode() + b"\0")
 
 
+def text(block, value):
+    return block.segments[0].add(value.encode() + b"\0")
+
+
+def template(block, class_name, label, name):
+    """CVeskTemplateFillData: CFillData, Player, pName, pNext."""
+    where = fill_record(block, "CVeskTemplateFillData", class_name, label, [], struct.pack("<iII", 0, 0, 0))
+    block.pointer(where + 20, text(block, name))
+
+
+def extra_data(block, file_name, label):
+    """CVeskExtraData: pNext, pFileName, pReference, pLabel, bDumped and filler, LabelCRC."""
+    where = block.record("CVeskExtraData", struct.pack("<IIIIBxxxI", 0, 0, 0, 0, 0, name_key(label)))
+    if file_name:
+        block.pointer(where + 8, text(block, file_name))
+    block.pointer(where + 16, text(block, label))
+
+
+def vesk_file(templates, extras):
+    b = Block()
+    for class_name, label, name in templates:
+        template(b, class_name, label, name)
+    for file_name, label in extras:
+        extra_data(b, file_name, label)
+    return zel_file([("PCX ", b)])
+
+
 def i32(v):
     return struct.pack("<i", v)
 
@@ -231,7 +258,8 @@ def level_file():
     pc.pointer(far + 8, place(3, 16))
     probe(pc, 12, export="ExtraSegmentThing", segment=2)
     preset(pc, "GZelProbeObject", "Probe1", [("Speed", f32(2.5), 0, 0)], player=1)
-    preset(pc, "GNotAClass", "Nobody", [], handle=0x12345)
+    where = preset(pc, "GNotAClass", "Nobody", [], handle=0x12345)
+    pc.publ.append((name_key("NobodyPreset"), where))
     pc.record("CNotARecord", struct.pack("<I", 0xC0FFEE))
     zel_load(pc, "extra.zel")
     windows = Block()
@@ -265,6 +293,14 @@ def mutation_base():
     return zel_file([("PCX ", b)], compress_segments=True), zel_file([("PCX ", b)])
 
 
+def export_over_type_file():
+    """A damaged file: it exports a record under the name of a record type."""
+    b = Block()
+    where = b.segments[0].add(struct.pack("<II", 0, 0))
+    b.publ.append((name_key("CZelProbe"), where))
+    return zel_file([("PCX ", b)])
+
+
 def write_test_data(out):
     out = Path(out)
     out.mkdir(parents=True, exist_ok=True)
@@ -277,6 +313,11 @@ def write_test_data(out):
         "splash.zel": single_probe_file(82, "SplashThing"),
         "plainonly/level.zel": single_probe_file(60, "PlainThing"),
         "both/level.zel": single_probe_file(51, "BothPlainThing"),
+        "vesk1.zel": vesk_file([("GZelProbeObject", "T1", "First"), ("GZelProbeObject", "T2", "Second")],
+                               [("a.rhu", "One"), ("b.rhu", "Two"), ("a.rhu", "Three"), (None, "Four")]),
+        "mutants/export_over_type.zel": export_over_type_file(),
+        "order.zel": shell_level(83, "OrderThing", [("GZelProbeObject", n) for n in ("First", "Second", "Third")]),
+        "vesk2.zel": vesk_file([("GZelProbeObject", "T3", "Third")], [("c.rhu", "Five")]),
     }
     compressed, plain = mutation_base()
     files["mutants/base_x.zel"] = compressed

@@ -1,0 +1,217 @@
+#pragma once
+
+#include "qvrn/Listeners.h"
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class GrammarContext;
+class ParseTreeImp;
+class QuorvaneAPI;
+class QVGrammar;
+class QVInputReader;
+class QVInputStream;
+class QVParseTree;
+
+// The backtracking parse engine: interprets a compiled grammar's byte code over an input with
+// an explicit frame stack, one frame action per Step, and builds the parse tree.
+class ParserImp : public QVParseEventContext {
+public:
+    // Settings in force for a frame: derived from its parent's when it is pushed, so leaving a
+    // frame restores whatever was in force before it.
+    struct Settings {
+        int32_t wsChars;      // byte-code offset of the whitespace characters, -1 for CR LF TAB blank
+        int16_t wsCount;
+        uint16_t bits;
+        int32_t spaceSymbol;  // offset of the space symbol's reference, 0 for none
+        int32_t token;        // offset of the token symbol's reference, 0 for none
+    };
+
+    struct Frame {
+        int32_t instruction;
+        int32_t symbol;
+        int32_t state;
+        int32_t start;
+        int32_t length;
+        int32_t node;
+        int32_t treeMark;
+        int32_t budget;
+        int32_t counter;
+        int32_t saved1, saved2, saved3;
+        int32_t userValue;
+        int32_t parent;
+        int32_t flags;
+        int32_t pushedFor;
+        int32_t parentSaved;
+        int32_t attach;       // the node the nodes of this frame's children hang under when it has none
+        Settings settings;
+    };
+
+    enum FrameFlag : int32_t {
+        kChoice = 0x1,      // pushed while backtracking was on
+        kExpected = 0x8,
+        kResync = 0x10,
+        kSpaceFrame = 0x20, // pushed to skip whitespace
+        kTokenFrame = 0x40, // pushed to match the token symbol before a literal
+        kEntered = 0x80,    // an outside symbol paused here and was resumed
+    };
+
+    static const long kMaxFrames = 1L << 20;
+
+    static ParserImp* CreateNew(QuorvaneAPI* api);
+    static void Delete(ParserImp* parser);
+    ~ParserImp() override;
+
+    long StartParse(QVGrammar* grammar, const char* startName, QVInputStream* stream, unsigned long flags);
+    long Step();
+    QVParseTree* EndParse();
+    long GetNodeFromContext(long frame);
+    QVParseTree* Run(QVGrammar* grammar, const char* startName, QVInputStream* stream, unsigned long flags);
+
+    // State the parser interface reads while a parse runs.
+    ParseTreeImp* GetTreeImp() { return tree_; }
+    long GetCurrentFrameIndex() const { return current_; }
+    const Frame* GetFrameAt(long index) const;
+    long GetStepCount() const { return steps_; }
+    long GetEventType() const { return eventType_; }
+    long GetEventSymbol() const { return eventSymbol_; }
+    long GetEventInstruction() const { return eventInstruction_; }
+    long GetEventFrame() const { return eventFrame_; }
+    long GetStartRule() const { return startRule_; }
+    long GetStartContext() const { return startContext_; }
+    long GetFrameCount() const { return top_; }
+    void SetStatus(long status) { status_ = status; outsideResult_ = status; }
+    bool CurrentIsPendingOutside() const;
+    void MarkCurrentEntered();
+    void SetUserValueAt(long value);
+    long GetUserValueAt(bool inherit) const;
+    void SetPauseOnOutside(bool pause) { pauseOnOutside_ = pause; }
+
+    // QVParseEventContext
+    QVGrammar* GetGrammar() override { return grammar_; }
+    QVParseTree* GetTree() override;
+    long GetUserValue() override { return GetUserValueAt(false); }
+    void SetUserValue(long value) override { SetUserValueAt(value); }
+    long GetInheritedUserValue() override { return GetUserValueAt(true); }
+    QVInputStream* GetStream() override { return stream_; }
+    char* GetText(char* dst, long len) override;
+    long GetStart() override;
+    long GetLength() override;
+    long GetSymbol() override;
+    long GetInstruction() override;
+    QVError* PostError(long code) override;
+    QVError* PostWarning(long code) override;
+
+private:
+    struct Record {
+        long severity, nodeCount, code, start, length, step, constraintId;
+        std::string description, expecting;
+    };
+
+    explicit ParserImp(QuorvaneAPI* api) : api_(api) {}
+
+    int32_t Int(long offset) const;
+    const char* Bytes(long offset) const;
+    Frame& F(long index) { return frames_[index]; }
+    bool Push(long instruction, long position, long pushedFor, long parentSaved, int32_t extraFlags = 0);
+    void ApplyEntry(Frame& frame);
+    bool MakesNode(const Frame& frame) const;
+    long NearestNode(long frame) const;
+    long ResolveSymbol(long offset);
+    void Finish(long index);
+    bool IsLiveChoice(long index) const;
+    void SetTop(long top);
+    void Move(long index, long status);
+    void Execute(long index);
+    void Match(long length) { status_ = length; }
+    void Fail() { status_ = -1; }
+    void Fatal(long code, const std::string& description);
+    void RootFail(long index, long code);
+    void GiveUp();
+
+    long WhitespaceSpan(const Settings& settings, long position);
+    bool SkipWhitespace(long index, long position, long pushedFor, long parentSaved, long& after);
+    bool CaseSensitive(const Settings& s) const;
+    bool DelimiterCheck(const Settings& s) const;
+    long ChildEnd(const Frame& child, long status) const { return status >= 0 ? child.start + status : child.start; }
+
+    void ExecSymbol(long index);
+    void ExecConjunction(long index);
+    void ExecDisjunction(long index);
+    void ExecRepetition(long index);
+    void RepetitionAfterItem(long index, long position, long count, long length);
+    void RepetitionFinish(long index, long length);
+    void ExecSkipTo(long index);
+    void ExecLiteral(long index);
+    bool TokenLength(long index, long& tokenLength);
+    void ExecCharRange(long index);
+    void ExecLength(long index);
+    void ExecAttributes(long index);
+    void ExecBody(long index, long body);
+    void ExecNotChar(long index);
+    void ExecRoot(long index);
+    void RootRule(long index, long position);
+    void RootAfterRule(long position);
+    void ExecProduction(long index);
+    void ExecNotTerm(long index);
+    void ExecPosition(long index);
+    void ExecError(long index);
+    void ExecOutside(long index);
+
+    void RecordError(long severity, long node, const char* description, long code, long constraintId, long start,
+                     long length, long instruction, long symbol);
+    void PostRecords();
+    void NotifyListeners(long index, long eventType);
+    void Cleanup();
+
+    QuorvaneAPI* api_;
+    QVGrammar* grammar_ = nullptr;
+    GrammarContext* context_ = nullptr;
+    QVInputStream* stream_ = nullptr;
+    QVInputReader* reader_ = nullptr;
+    ParseTreeImp* tree_ = nullptr;
+    unsigned long flags_ = 0;
+    long size_ = 0;
+
+    Frame* frames_ = nullptr;
+    long capacity_ = 0;
+    long top_ = 0;
+    long current_ = -1;
+    long lastChild_ = -1;
+    long status_ = -1;
+    long steps_ = 0;
+    long stepLimit_ = 0;
+    bool fatal_ = false;
+
+    long startContext_ = 0;
+    long grammarContext_ = 0;
+    long startRule_ = 0;
+    long rootInstruction_ = 0;
+    long errorInstruction_ = 0;
+    long eofInstruction_ = 0;
+    long byteCodeLength_ = 0;
+    long startContextNode_ = 0;
+    bool startRuleMatched_ = false;
+    Settings rootSettings_ = {};
+    long eolContext_ = 0;
+    long eolEnd_ = -1;
+
+    long lastStart_ = -1, lastLength_ = -1;
+    long tokenStart_ = -1, tokenInstruction_ = 0, tokenLength_ = 0;
+    long furthestPos_ = -1, furthestInstruction_ = 0, furthestStep_ = 0, furthestCode_ = 0;
+    long furthestEnd_ = 0;
+    long pendingCode_ = 0;
+    long eventType_ = 0, eventSymbol_ = 0, eventInstruction_ = 0, eventFrame_ = -1;
+    bool hasListeners_ = false;
+    bool pauseOnOutside_ = false;
+    long outsideResult_ = -1;
+
+    std::unordered_map<long, long> symbolCache_;
+    std::vector<int32_t> choices_;  // frames in use that are disjunctions pushed while backtracking
+    std::vector<Record> records_;
+    long recordedCount_ = 0;
+    bool hasErrorNodes_ = false;
+    long attributeNames_ = -1;
+};

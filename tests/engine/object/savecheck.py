@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Independent reader of a save slot: the 416-byte header, then the compressed save stream
+(the word-oriented LZ stream), then zero padding up to 512,000 bytes. Prints what it found as
+JSON: header fields, the decoded stream's length, level name, times, the handles of the bitmap,
+the first object header and whether the stream ends with the end record and 8 zero bytes.
+
+Usage: savecheck.py SLOTFILE
+"""
+import json
+import struct
+import sys
+
+
+def decode(data):
+    words = struct.unpack("<%dH" % (len(data) // 2), data[: len(data) // 2 * 2])
+    w = words[0]
+    assert w in (0xFF, 0x1FF, 0x3FF, 0x7FF), "bad window %d" % w
+    shift = 16 - w.bit_length()
+    out, pos = [], 1
+    while True:
+        flags = words[pos]
+        pos += 1
+        for bit in range(15, -1, -1):
+            item = words[pos]
+            pos += 1
+            if not flags & (1 << bit):
+                out.append(item)
+            elif item == 0:
+                return struct.pack("<%dH" % len(out), *out), pos * 2
+            else:
+                distance, length = item >> shift, item & ((1 << shift) - 1)
+                assert 2 <= length <= distance <= len(out)
+                out.extend(out[len(out) - distance: len(out) - distance + length])
+
+
+slot = open(sys.argv[1], "rb").read()
+name, folder, key, _r0, _r1, version, u0, u1, block = struct.unpack("<128s260sIIIIiiI", slot[:416])
+stream, used = decode(slot[416:])
+level = stream[:32].split(b"\0")[0].decode()
+time1, = struct.unpack("<f", stream[32:36])
+bitmap = struct.unpack("<2048I", stream[36:36 + 8192])
+time2, = struct.unpack("<f", stream[8228:8232])
+handles = [32 * w + b for w in range(2048) for b in range(32) if bitmap[w] >> b & 1]
+first = list(struct.unpack("<4I", stream[8232:8248]))
+print(json.dumps({
+    "size": len(slot),
+    "name": name.split(b"\0")[0].decode(),
+    "key": key,
+    "version": version,
+    "unused": [u0, u1],
+    "padding_zero": not any(slot[416 + used:]),
+    "stream_bytes": len(stream),
+    "level": level,
+    "times_equal": time1 == time2,
+    "handles": handles,
+    "first": first,
+    "ends_well": stream[-24:] == struct.pack("<4I", 0x7FEA419D, 0, 0, 0) + bytes(8),
+}))

@@ -1,0 +1,213 @@
+// The parse engine on small grammars compiled by qvgc: backtracking, repetitions, budgets,
+// node shapes, failures at the furthest position and bad input.
+#include "qv_test_support.h"
+
+#include "qvrn/InputStream.h"
+#include "qvrn/ParseTree.h"
+#include "qvrn/ParserImp.h"
+#include "qvrn/QVError.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace qvtest;
+
+class Engine : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        api_.DeleteParseTree(tree_);
+        api_.UnloadGrammar(grammar_);
+    }
+
+    void Load(const std::string& source)
+    {
+        api_.UnloadGrammar(grammar_);
+        grammar_ = CompileAndLoad(api_, source, "engine");
+        ASSERT_NE(grammar_, nullptr);
+    }
+
+    std::string Parse(const std::string& text, unsigned long flags = 5)
+    {
+        api_.DeleteParseTree(tree_);
+        input_ = text;
+        tree_ = api_.Parse(grammar_, nullptr, input_.c_str(), static_cast<long>(input_.size()), flags);
+        return DumpTree(tree_);
+    }
+
+    std::vector<long> Codes()
+    {
+        std::vector<long> codes;
+        for (QVError* e = api_.GetLastError(); e; e = api_.GetPrevError(e))
+            codes.push_back(e->GetCode());
+        return codes;
+    }
+
+    QuorvaneAPI api_;
+    QVGrammar* grammar_ = nullptr;
+    QVParseTree* tree_ = nullptr;
+    std::string input_;
+};
+
+TEST_F(Engine, ToyProgramTree)
+{
+    Load(ReadAll(DataPath("toy.qvg")));
+    EXPECT_EQ(Parse("x = 1 + y\nprint \"hi\", (2)"),
+              "Parse Tree 0 25 \"x = 1 + y\nprint \"hi\", (2)\"\n"
+              "  Program 0 25 \"x = 1 + y\nprint \"hi\", (2)\"\n"
+              "    Statement 0 9 \"x = 1 + y\"\n"
+              "      Assign 0 9 \"x = 1 + y\"\n"
+              "        Ident 0 1 \"x\"\n"
+              "        Number 4 1 \"1\"\n"
+              "        Op 6 1 \"+\"\n"
+              "        Ident 8 1 \"y\"\n"
+              "    Statement 10 15 \"print \"hi\", (2)\"\n"
+              "      Print 10 15 \"print \"hi\", (2)\"\n"
+              "        QuotedString 16 4 \"\"hi\"\"\n"
+              "        Number 23 1 \"2\"\n");
+    EXPECT_TRUE(Codes().empty());
+}
+
+// The first alternative matches "a", the "c" that follows fails at "b", and control goes
+// back into the finished choice, whose second alternative matches "ab".
+TEST_F(Engine, BacktracksIntoAFinishedChoice)
+{
+    Load("grammar G; attributes no literal nodes; S = ( A | B ) C; A = 'a'; B = 'a' 'b'; C = 'c';");
+    EXPECT_EQ(Parse("abc"), "Parse Tree 0 3 \"abc\"\n"
+                            "  S 0 3 \"abc\"\n"
+                            "    B 0 2 \"ab\"\n"
+                            "      <char-range> 0 1 \"a\"\n"
+                            "      <char-range> 1 1 \"b\"\n"
+                            "    C 2 1 \"c\"\n"
+                            "      <char-range> 2 1 \"c\"\n");
+    EXPECT_TRUE(Codes().empty());
+}
+
+TEST_F(Engine, RepetitionsAndBudgets)
+{
+    struct Case {
+        const char* rule;
+        const char* input;
+        const char* tree;
+    } cases[] = {
+        {"S = @repeat(2, 0, D) @eof; D (flat) = '0'..'9';", "1", "    ErrorCode -1 4 \"1005\"\n"},
+        {"S = @repeat(0, 0, D) \"x\"; D (flat) = '0'..'9';", "x", "Parse Tree 0 1 \"x\"\n  S 0 1 \"x\"\n"},
+        {"S = { <empty> } \"x\";", "x", "Parse Tree 0 1 \"x\"\n  S 0 1 \"x\"\n"},
+        {"S = @length(0, 3, { D }) { D }; D (flat) = '0'..'9';", "12345",
+         "Parse Tree 0 5 \"12345\"\n  S 0 5 \"12345\"\n    D 0 1 \"1\"\n    D 1 1 \"2\"\n    D 2 1 \"3\"\n"
+         "    D 3 1 \"4\"\n    D 4 1 \"5\"\n"},
+        {"S = { Item / \",\" };  Item (flat) = 'a'..'z';", "a, b ,c",
+         "Parse Tree 0 7 \"a, b ,c\"\n  S 0 7 \"a, b ,c\"\n    Item 0 1 \"a\"\n    Item 3 1 \"b\"\n"
+         "    Item 6 1 \"c\"\n"},
+        {"S = \"#\" @skipto(\"!\");", "# never", "Parse Tree 0 7 \"# never\"\n  S 0 7 \"# never\"\n    * 2 5 \"never\"\n"},
+        {"S = [ \"x\" ];", "", "Parse Tree 0 0 \"\"\n  S 0 0 \"\"\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        Load(std::string("grammar G; attributes no literal nodes, no repetition nodes; ") + c.rule);
+        std::string tree = Parse(c.input);
+        EXPECT_NE(tree.find(c.tree), std::string::npos) << tree;
+    }
+}
+
+TEST_F(Engine, FlatAndHiddenShapes)
+{
+    Load("grammar G; attributes no literal nodes, no repetition nodes;"
+         "S = { Word }; Word = Inner; Inner (no node) = Letters; Letters (flat) = @token({ L }); L = 'a'..'z';");
+    EXPECT_EQ(Parse("ab cd"), "Parse Tree 0 5 \"ab cd\"\n"
+                              "  S 0 5 \"ab cd\"\n"
+                              "    Word 0 2 \"ab\"\n"
+                              "      Letters 0 2 \"ab\"\n"
+                              "    Word 3 2 \"cd\"\n"
+                              "      Letters 3 2 \"cd\"\n");
+}
+
+TEST_F(Engine, KeywordsNeedADelimiter)
+{
+    Load("grammar G; attributes no literal nodes; S = Kw | Name; Kw = \"if\" [ \"(\" ]; Name (flat) = identifier;");
+    struct Case {
+        const char* input;
+        const char* first;
+    } cases[] = {{"if", "    Kw 0 2"}, {"if(", "    Kw 0 3"}, {"ifx", "    Name 0 3"}, {"if_", "    Name 0 3"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        std::string tree = Parse(c.input);
+        EXPECT_NE(tree.find(std::string("\n") + c.first), std::string::npos) << tree;
+    }
+}
+
+TEST_F(Engine, FailureIsReportedAtTheFurthestPosition)
+{
+    Load(ReadAll(DataPath("toy.qvg")));
+    std::string tree = Parse("x = 1\ny = 2 +\nprint 3");
+    ASSERT_EQ(Codes().size(), 1u) << tree;
+    QVError* error = api_.GetLastError();
+    EXPECT_EQ(error->GetCode(), 1006);
+    EXPECT_EQ(error->GetIntAttribute("Severity"), 2);
+    EXPECT_EQ(error->GetIntAttribute("StartPos"), 14);
+    EXPECT_NE(tree.find("  Error 14 1 \"p\""), std::string::npos) << tree;
+    EXPECT_NE(tree.find("    LineNumber -1 1 \"3\""), std::string::npos) << tree;
+
+    Parse("= 1");
+    ASSERT_EQ(Codes().size(), 1u);
+    EXPECT_EQ(api_.GetLastError()->GetCode(), 1006);
+    EXPECT_EQ(api_.GetLastError()->GetIntAttribute("StartPos"), 0);
+
+    Parse("print \"open");
+    ASSERT_EQ(Codes().size(), 1u);
+    EXPECT_EQ(api_.GetLastError()->GetCode(), 1011);
+}
+
+TEST_F(Engine, AStartRuleThatFailsGives1005)
+{
+    Load("grammar G; S = \"a\" \"b\";");
+    std::string tree = Parse("a c");
+    ASSERT_EQ(Codes().size(), 1u);
+    EXPECT_EQ(api_.GetLastError()->GetCode(), 1005);
+    EXPECT_EQ(api_.GetLastError()->GetIntAttribute("StartPos"), 2);
+    EXPECT_NE(tree.find("    ErrorType -1 25 \"Unrecoverable Parse Error\""), std::string::npos) << tree;
+}
+
+TEST_F(Engine, BufferAndFileInputGiveTheSameTree)
+{
+    Load(ReadAll(DataPath("toy.qvg")));
+    std::string text;
+    for (int i = 0; i < 800; ++i)
+        text += "v" + std::to_string(i) + " = (" + std::to_string(i) + " + w) * 2 # note\nprint \"s\", v\n";
+    ASSERT_GT(text.size(), 20000u);
+    std::string fromBuffer = Parse(text);
+    std::string path = BinaryPath(std::to_string(getpid()) + "_engine_input.txt");
+    WriteAll(path, text);
+    QVInputStream* stream = api_.OpenFileStream(path.c_str(), 64);
+    ASSERT_NE(stream, nullptr);
+    QVParseTree* tree = api_.Parse(grammar_, nullptr, stream, 5);
+    EXPECT_EQ(DumpTree(tree), fromBuffer);
+    EXPECT_TRUE(Codes().empty());
+    api_.DeleteParseTree(tree);
+    api_.CloseStream(stream);
+}
+
+TEST_F(Engine, BadInputEndsWithANumberedError)
+{
+    Load(ReadAll(DataPath("toy.qvg")));
+    std::string garbage;
+    for (int i = 0; i < 3000; ++i)
+        garbage += static_cast<char>((i * 7919) % 251 + 1);
+    Parse(garbage);
+    ASSERT_FALSE(Codes().empty());
+    EXPECT_EQ(api_.GetLastError()->GetCode(), 1006);
+
+    std::string deep = "x = " + std::string(150000, '(') + "1" + std::string(150000, ')');
+    Parse(deep);
+    ASSERT_FALSE(Codes().empty());
+    EXPECT_EQ(Codes().back(), 1004);
+
+    // Each nesting level doubles the work of this grammar; the parse gives up instead of hanging.
+    Load("grammar G; E = T { \"+\" T } | T; T = \"(\" E \")\" | \"1\";");
+    Parse(std::string(40, '(') + "1" + std::string(40, ')') + "+");
+    ASSERT_EQ(Codes().size(), 1u);
+    EXPECT_EQ(api_.GetLastError()->GetCode(), 1005);
+}
+
+} // namespace
