@@ -51,6 +51,8 @@ public:
     void Flush();
     // Closes the file and puts it in place of the previous output.
     void Finish();
+    // The symbols defined in the open platform block, in definition order.
+    const ZelSymbolList& GetSymbols() const { return Symbols; }
 
     void SelectSegment(int index);
     unsigned long GetPosition() const { return Current->Position; }

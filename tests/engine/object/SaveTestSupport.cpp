@@ -149,7 +149,10 @@ std::string ProfileRoot()
     for (char& c : path)
         if (c == '\\')
             c = '/';
-    return std::filesystem::weakly_canonical(path).string();
+    std::string root = std::filesystem::weakly_canonical(path).string();
+    while (root.size() > 1 && root.back() == '/')
+        root.pop_back();
+    return root;
 }
 
 std::string SlotPath(const char* profile, int slot)

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "converter/core/CBaseParser.h"
+
+#include <string>
+#include <vector>
+
+class CdbElement;
+
+// The interpreter of one source file: the data commands and the per-file settings they share,
+// and Run, which converts the file once per target platform into one packed data file.
+class CRhuParser : public CBaseParser
+{
+public:
+    CRhuParser();
+
+    void Run(CDatabase* database, const char* sourceFile, const char* outputFile,
+             const std::vector<std::string>& platforms, bool compress);
+
+    float m_SpriteFrameDuration = 0.2f;
+    CdbElement* m_pCurrentTexture = nullptr;
+    bool m_Compress = true;
+
+    // General commands.
+    const char* Axis(int node);
+    const char* Binary(int node);
+    const char* Diagnostic(int node);
+    const char* Hack(int node);
+    const char* Include(int node);
+    const char* LoadZel(int node);
+    const char* LodMap(int node);
+    const char* Message(int node);
+    const char* NoCompression(int node);
+    const char* String(int node);
+    const char* TranslationFile(int node);
+    const char* Trigger(int node);
+
+    // Settings of the asset commands that the default script runs on every pass.
+    const char* ColorCorrect(int node);
+    const char* ImplicitTextures(int node);
+    const char* Meshformat(int node);
+    const char* Texture(int node);
+    // Every other asset command, until the asset import is part of the converter.
+    const char* AssetCommandUnavailable(int node);
+
+    static const CommandRow DataCommands[];
+
+protected:
+    void ExecuteCommand(int node, const CommandRow& row) override;
+};
+
+// The map import's hack switch, set by "Hack maps".
+extern unsigned char g_MapHack;

@@ -1,0 +1,217 @@
+#include "converter/core/CzParser.h"
+
+#include "converter/core/ConsoleOutput.h"
+#include "converter/core/CzParseFrame.h"
+#include "converter/core/ParserErrors.h"
+#include "converter/core/ScriptPath.h"
+#include "converter/core/ScriptResource.h"
+#include "qvrn/ParserInterface.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+std::string FormatV(const char* format, va_list args)
+{
+    va_list copy;
+    va_copy(copy, args);
+    const int length = vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length <= 0)
+        return std::string();
+    std::string text(static_cast<size_t>(length), '\0');
+    vsnprintf(&text[0], text.size() + 1, format, args);
+    return text;
+}
+
+// Help texts are wrapped to lines of at most 79 columns, breaking at a blank from column 64 on.
+void PrintWrapped(const char* text)
+{
+    const size_t LineEnd = 79;
+    const size_t EarliestBreak = 64;
+    std::string rest = text ? text : "";
+    while (!rest.empty())
+    {
+        std::string line = "    ";
+        size_t used = 0;
+        while (used < rest.size() && rest[used] != '\n' && line.size() < LineEnd)
+            line += rest[used++];
+        if (used < rest.size() && rest[used] != '\n')
+        {
+            const size_t blank = line.find_last_of(' ');
+            if (blank != std::string::npos && blank >= EarliestBreak)
+            {
+                used -= line.size() - blank - 1;
+                line.resize(blank);
+            }
+        }
+        if (used < rest.size() && rest[used] == '\n')
+            ++used;
+        printf("%s\n", line.c_str());
+        rest.erase(0, used);
+    }
+}
+
+} // namespace
+
+CzParser::CzParser() = default;
+
+CzParser::~CzParser() = default;
+
+ParserInterface* CzParser::Parser() const
+{
+    CzParseFrame* frame = CurrentFrame();
+    return frame ? frame->Parser() : nullptr;
+}
+
+int CzParser::OpenParse(const char* name, bool fromResource, const char* rootSymbol, int searchFrom)
+{
+    m_Frames.push_back(std::make_unique<CzParseFrame>());
+    CzParseFrame* frame = CurrentFrame();
+    frame->LoadGrammar(m_GrammarName.c_str());
+    ParserInterface* parser = frame->Parser();
+    if (fromResource)
+    {
+        VerbosePrintf(3, "Parsing\n");
+        std::string text;
+        if (!LoadResourceBytes(name, ScriptResourceType, text) || text.empty() ||
+            !parser->SetInputBuffer(text.c_str()))
+            ReportError(frame, ErrFileNotFound, 0, true, name);
+        frame->m_FileName.clear();
+    }
+    else
+    {
+        VerbosePrintf(3, "Parsing %s\n", name);
+        if (!parser->SetInputFile(ScriptPath(name).c_str()))
+            ReportError(frame, ErrFileNotFound, 0, true, name);
+        frame->m_FileName = name;
+    }
+    parser->RunParse();
+    if (parser->GetErrorCount() > 0)
+        frame->ErrorSummary(true, true);
+    frame->ErrorSummary(true, false);
+    return FindChild(searchFrom, rootSymbol, true);
+}
+
+void CzParser::CloseFrame()
+{
+    m_Frames.pop_back();
+}
+
+void CzParser::Parse(const char* fileName)
+{
+    const std::string name = fileName;
+    VerbosePrintf(3, "CzParser::Parse(%s)\n", name.c_str());
+    m_FileNames.push_back(name);
+    RunStatements(OpenParse(name.c_str(), false, "CmdFile", 0));
+    m_FileNames.pop_back();
+    CloseFrame();
+}
+
+void CzParser::ParseResource(const char* resourceName)
+{
+    const std::string name = resourceName;
+    VerbosePrintf(3, "CzParser::ParseResource(%s)\n", name.c_str());
+    RunStatements(OpenParse(name.c_str(), true, "CmdFile", 0));
+    CloseFrame();
+}
+
+void CzParser::RunStatements(int root)
+{
+    ParserInterface* parser = Parser();
+    for (int index = 0;; ++index)
+    {
+        const int statement = parser->GetChildNode(root, index);
+        if (!statement)
+            break;
+        DispatchStatement(statement);
+    }
+}
+
+void CzParser::DispatchStatement(int node)
+{
+    const std::string name = NodeName(node);
+    for (const CommandRow* row : m_Rows)
+    {
+        if (name == row->name)
+        {
+            ExecuteCommand(node, *row);
+            return;
+        }
+    }
+    ReportError(CurrentFrame(), ErrUndefinedCommand, node, true);
+}
+
+void CzParser::ExecuteCommand(int node, const CommandRow& row)
+{
+    if (const char* failure = (this->*row.handler)(node))
+        ReportError(CurrentFrame(), ErrNotUnderstood, node, true, failure);
+}
+
+int CzParser::FindChild(int node, const char* symbol, bool required)
+{
+    const int child = Parser()->FindNode(symbol, node);
+    if (!child && required)
+        ReportError(CurrentFrame(), ErrSymbolExpected, node, true, symbol);
+    return child;
+}
+
+const char* CzParser::GetChildText(int node, const char* symbol, bool required)
+{
+    const int child = FindChild(node, symbol, required);
+    return child ? NodeText(child) : nullptr;
+}
+
+const char* CzParser::NodeName(int node)
+{
+    return CurrentFrame()->Fetch(Parser()->GetNodeName(node));
+}
+
+const char* CzParser::NodeText(int node)
+{
+    return CurrentFrame()->Fetch(Parser()->GetNodeText(node));
+}
+
+void CzParser::ReportError(CzParseFrame* frame, int errorNumber, int node, bool fatal, ...)
+{
+    va_list args;
+    va_start(args, fatal);
+    frame->m_Text = FormatV(ParserErrorText(errorNumber), args);
+    va_end(args);
+    const std::string message = frame->m_Text;
+    frame->Report(message.c_str(), errorNumber, node, node ? 0 : -1, fatal);
+}
+
+void CzParser::Error(int node, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const std::string message = FormatV(format, args);
+    va_end(args);
+    printf("%s", message.c_str());
+    CzParseFrame* frame = CurrentFrame();
+    if (!frame)
+        vbail("%s", message.c_str());
+    frame->m_Text = message;
+    frame->Report(message.c_str(), ErrCustom, node, node ? 0 : -1, true);
+    vbail("%s", message.c_str());
+}
+
+void CzParser::ListCommands() const
+{
+    printf("Recognized commands are:\n");
+    for (const CommandRow* row : m_Rows)
+    {
+        printf("\n");
+        printf("%-12s", (std::string(row->name) + " ").c_str());
+        printf("%s\n\n", row->synopsis);
+        PrintWrapped(row->help);
+    }
+}
+
+void CzParser::RegisterCommands(const CommandRow* table)
+{
+    for (const CommandRow* row = table; row->name; ++row)
+        m_Rows.push_back(row);
+}

@@ -1,0 +1,242 @@
+// The converter program run on folders of scripts: packed data checked against golden bytes
+// and record layouts, the preprocessor, the header reader through the TypeInfo command, and
+// what a failed run leaves behind.
+#include "ZelFiles.h"
+
+#include "core/names/CCRC32.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+using namespace zelfiles;
+
+namespace {
+
+struct RunResult
+{
+    int exitCode;
+    std::string output;
+};
+
+class ConverterRun : public testing::Test {
+protected:
+    void Write(const std::string& name, const std::string& text)
+    {
+        std::ofstream(Folder + "/" + name, std::ios::binary) << text;
+    }
+
+    RunResult Convert()
+    {
+        const std::string command = std::string("cd '") + Folder + "' && " + MG_BINARY_DIR "/bin/wexlorn 2>&1";
+        FILE* pipe = popen(command.c_str(), "r");
+        RunResult result = {-1, ""};
+        char buffer[512];
+        while (pipe && fgets(buffer, sizeof buffer, pipe))
+            result.output += buffer;
+        if (pipe)
+        {
+            const int status = pclose(pipe);
+            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        return result;
+    }
+
+    Bytes Output(const std::string& name) { return ReadAll(Folder + "/" + name); }
+
+    bool Exists(const std::string& name)
+    {
+        struct stat status;
+        return stat((Folder + "/" + name).c_str(), &status) == 0;
+    }
+
+    std::string Folder = ScratchFolder();
+};
+
+TEST_F(ConverterRun, OneStringMatchesItsGoldenFile)
+{
+    Write("hello.rhu", "String Greeting \"Hello\"\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("wexlorn - File Converter"), std::string::npos);
+    EXPECT_NE(run.output.find("Processing"), std::string::npos);
+    const Bytes golden = {
+        'R', 'I', 'F', 'F', 0x60, 0, 0, 0, 'Z', 'E', 'L', '2',
+        'L', 'I', 'S', 'T', 0x54, 0, 0, 0, 'P', 'C', 'X', ' ',
+        'T', 'Y', 'P', 'E', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x69, 0xEF, 0x44, 0x2D, 0, 0, 0, 0x20,
+        'P', 'U', 'B', 'L', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40, 0, 0, 0, 0,
+        'D', 'A', 'T', 'A', 6, 0, 0, 0, 'H', 'e', 'l', 'l', 'o', 0,
+        'E', 'X', 'T', 'A', 0x11, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40,
+        'G', 'r', 'e', 'e', 't', 'i', 'n', 'g', 0, 0};
+    EXPECT_EQ(Output("hello.zel"), golden);
+    EXPECT_FALSE(Exists("hello.zel.temp"));
+}
+
+TEST_F(ConverterRun, LargeBinaryIsCompressedToItsGoldenFile)
+{
+    std::string bytes;
+    for (int i = 0; i < 4000; ++i)
+        bytes += static_cast<char>("converter"[i % 9] + i / 500);
+    Write("big.bin", bytes);
+    Write("blob.rhu", "Binary Blob big.bin\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // The record's length and the 4,000 bytes behind it make a segment worth compressing; an
+    // independent decoder of the stream gets them back.
+    EXPECT_NE(Walk(Folder + "/blob.zel").find(" raw=4004\n"), std::string::npos);
+    const Bytes compressed = Chunk(Output("blob.zel"), "LIST/DATX");
+    ASSERT_GT(compressed.size(), 4u);
+    std::ofstream(Folder + "/stream.bin", std::ios::binary)
+        .write(reinterpret_cast<const char*>(compressed.data()) + 4, compressed.size() - 4);
+    const std::string command = std::string(MG_PYTHON) + " " MG_TESTS_DIR "/core/kzq_decode.py '" + Folder +
+                                "/stream.bin' > '" + Folder + "/segment.bin'";
+    ASSERT_EQ(system(command.c_str()), 0);
+    const Bytes segment = ReadAll(Folder + "/segment.bin");
+    ASSERT_EQ(segment.size(), 4004u);
+    EXPECT_EQ(Word(segment, 0), 4000u);
+    EXPECT_EQ(std::string(segment.begin() + 4, segment.end()), bytes);
+    EXPECT_EQ(Output("blob.zel"), ReadAll(MG_TESTS_DIR "/converter/core/golden/blob.zel"));
+}
+
+TEST_F(ConverterRun, TriggerRecordsCarryTheirKeysAndConditions)
+{
+    Write("keys.rhu",
+          "NoCompression\n"
+          "Trigger Quit ESCAPE + space onrelease = 0x10\n"
+          "Trigger Quit escape = JumpValue\n"
+          "Trigger Nothing\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::vector<uint32_t> data = Words(Chunk(Output("keys.zel"), "LIST/DATA"));
+    const uint32_t quit = CCRC32::GetCRC("Quit");
+    const std::vector<uint32_t> expected = {
+        0, 0, quit, 16, 2, 0x00010001, 0x01010039,
+        0, 0, quit, CCRC32::GetCRC("JumpValue"), 1, 0x00010001,
+        0, 0, CCRC32::GetCRC("Nothing"), 0, 0};
+    EXPECT_EQ(data, expected);
+    // Every record is typed, so that the engine constructs it in place.
+    EXPECT_EQ(Words(Chunk(Output("keys.zel"), "LIST/TYPE"))[0], 3u);
+}
+
+TEST_F(ConverterRun, PlatformLabelSelectsTheFirstBlockOnly)
+{
+    Write("choose.rhu",
+          "NoCompression\n"
+          "#ifdef PCX\n String Chosen \"pc\"\n"
+          "  ifdef XBOX\n String Nested \"x\"\n  else\n String Nested \"n\"\n  endif\n"
+          "#elif XBOX\n String Chosen \"xbox\"\n"
+          "#else\n String Chosen \"other\"\n#endif\n"
+          "#ifdef WINDOWS\n String Win \"w\"\n#endif\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Bytes data = Chunk(Output("choose.zel"), "LIST/DATA");
+    EXPECT_EQ(std::string(data.begin(), data.end()), std::string("pc\0\0n\0", 6));
+}
+
+TEST_F(ConverterRun, IncludedStatementsAndLoadRequestsJoinTheOutput)
+{
+    Write("main.rhu", "NoCompression\n#include <parts.rhi>\nLoadZel levels\\next.zel\n");
+    Write("parts.rhi", "String Part \"from the include\"\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Bytes data = Chunk(Output("main.zel"), "LIST/DATA");
+    const std::string text(data.begin(), data.end());
+    EXPECT_EQ(text.find("from the include"), 0u);
+    EXPECT_NE(text.find("levels/next.zel"), std::string::npos);
+    EXPECT_FALSE(Exists("parts.zel"));
+}
+
+TEST_F(ConverterRun, LongTextsAreKeptWhole)
+{
+    const std::string text(3000, 'w');
+    Write("long.rhu", "NoCompression\nString Long \"" + text + "\"\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Bytes data = Chunk(Output("long.zel"), "LIST/DATA");
+    EXPECT_EQ(std::string(data.begin(), data.end()), text + std::string(1, '\0'));
+}
+
+TEST_F(ConverterRun, FailedRunsKeepThePreviousOutputAndNameThePlace)
+{
+    struct Case { const char* script; const char* message; };
+    const Case cases[] = {
+        {"String Good \"x\"\nString Bad-Label \"y\"\n", "bad.rhu(2) : error 0000 : Syntax/Parse error."},
+        {"String Good \"x\"\n#else\n", "else without matching if"},
+        {"endif\n", "endif without matching if"},
+        {"Mesh Boat boat.lwo\n", "The Mesh command is not available"},
+        {"Hack maps speed\n", "Cannot determine Hack option speed"},
+        {"Trigger Quit NOSUCHKEY\n", "Constant named INPUT_NOSUCHKEY expected"},
+        {"Binary Blob missing.bin\n", "Could not open"},
+        {"#include <missing.rhi>\n", "File not found: missing.rhi"},
+        {"LodMap { 0, 5.0 64, 10.0 }\n", "Index beyond max lods!"},
+        {"LodMap { -1, 5.0 }\n", "Index beyond max lods!"},
+        {"String Twice \"a\"\nString Twice \"b\"\n", "Twice already exists"},
+    };
+    for (const Case& c : cases)
+    {
+        Write("bad.zel", "previous");
+        Write("bad.rhu", c.script);
+        const RunResult run = Convert();
+        EXPECT_EQ(run.exitCode, 3) << c.script;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.script << run.output;
+        EXPECT_EQ(Output("bad.zel"), Bytes({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'})) << c.script;
+    }
+}
+
+TEST_F(ConverterRun, TypeInfoReadsAHeaderAndWritesItsTypeFile)
+{
+    Write("probe.h",
+          "#pragma pack(push, 1)\n"
+          "typedef unsigned long DWORDISH;\n"
+          "const __rhuexport unsigned long PROBE_SUM = 2 + 3 * 4;\n"
+          "const __rhuexport unsigned short PROBE_SHIFT = 1 << 16 | 0x0F;\n"
+          "const __rhuexport unsigned long PROBE_LATE = PROBE_LATER;\n"
+          "const __rhuexport DWORDISH PROBE_MASK = INPUT_DEVICE_CONFIG << 16 | 255;\n"
+          "class __rhuexport CProbe\n{\npublic:\n"
+          "    enum { First, Second = 5, Third };\n"
+          "    virtual ~CProbe();\n"
+          "    union { float X; float Red; };\n"
+          "    struct Inner { int a; } inner;\n"
+          "    struct Hidden { int b; };\n"
+          "    DWORDISH Flags;\n"
+          "    int Grid[2][3];\n"
+          "    char Tail[];\n"
+          "};\n"
+          "class CPlain { enum { NotExported = 1 }; int x; };\n"
+          "#pragma pack(pop)\n");
+    Write("probe.rhu", "TypeInfo probe.h probe.txt\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::ifstream in(Folder + "/probe.txt");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The type file holds the built-in types first; the header's own follow them.
+    const std::string constants = text.substr(text.find("const __rhuexport unsigned long PROBE_SUM"));
+    EXPECT_EQ(constants.substr(0, constants.find("\n\n\n") + 3),
+              "const __rhuexport unsigned long PROBE_SUM = 14; \t\t// (0x0000000E)\n"
+              "const __rhuexport unsigned short PROBE_SHIFT = 15; \t\t// (0x0000000F)\n"
+              "const __rhuexport unsigned long PROBE_LATE = 0; \t\t// (0x00000000)\n"
+              "const __rhuexport unsigned long PROBE_MASK = 8388863; \t\t// (0x008000FF)\n"
+              "const __rhuexport signed long CProbe_First = 0; \t\t// (0x00000000)\n"
+              "const __rhuexport signed long CProbe_Second = 5; \t\t// (0x00000005)\n"
+              "const __rhuexport signed long CProbe_Third = 6; \t\t// (0x00000006)\n\n\n");
+    const std::string layouts = text.substr(text.rfind("union __rhuexport", text.find("struct __rhuexport Inner")));
+    const std::string generated = layouts.substr(18, layouts.find('\n') - 18);
+    EXPECT_EQ(generated.compare(0, 22, "_rhu_generated_struct_"), 0) << generated;
+    EXPECT_EQ(layouts,
+              "union __rhuexport " + generated + "\n{\n\tfloat X;\n\tfloat Red;\n};\t// Size = 4\n\n"
+              "struct __rhuexport Inner\n{\n\tint a;\n};\t// Size = 4\n\n"
+              "class __rhuexport CProbe\n{\n\tvirtual void foobar(void);\n"
+              "\t" + generated + " " + generated + ";\n"
+              "\tInner inner;\n"
+              "\tunsigned long Flags;\n"
+              "\tint Grid[6];\n"
+              "\tchar Tail[0];\n"
+              "};\t// Size = 40\n\n");
+}
+
+} // namespace
