@@ -14,10 +14,8 @@ void CLodList::Parse(CzParser& parser, int node)
     for (float& distance : m_Distances)
         distance = 0.0f;
     ParserInterface* runtime = parser.Parser();
-    const int children = runtime->GetNumChildren(node);
-    for (int index = 0; index < children; ++index)
+    for (int child = runtime->GetChildNode(node, 0); child; child = runtime->GetNextSibling(child))
     {
-        const int child = runtime->GetChildNode(node, index);
         if (std::string(parser.NodeName(child)) != "LodValue")
             parser.Error(child, "Cannot deterimne what to do with this... I surely didn't expect it");
         const long lod = strtol(parser.GetChildText(child, "Number", true), nullptr, 10);

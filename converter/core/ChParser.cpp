@@ -65,9 +65,8 @@ void ChParser::Walk(int node)
     if (name == "VariableDeclaration")
         ReadConstant(node);
     ParserInterface* parser = Parser();
-    const int children = parser->GetNumChildren(node);
-    for (int index = 0; index < children; ++index)
-        Walk(parser->GetChildNode(node, index));
+    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child))
+        Walk(child);
 }
 
 std::string ChParser::DeclaredTypeName(int declaration)
@@ -85,10 +84,8 @@ void ChParser::ReadClass(CType* type, int node, CType* enclosing)
     bool named = false;
     std::string declarator;
     ParserInterface* parser = Parser();
-    const int children = parser->GetNumChildren(node);
-    for (int index = 0; index < children; ++index)
+    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child))
     {
-        const int child = parser->GetChildNode(node, index);
         const std::string name = NodeName(child);
         if (name == "ClassDeclaration")
         {
@@ -154,10 +151,8 @@ void ChParser::ReadClassMembers(CType* type, int declaration)
 {
     const std::string typeName = DeclaredTypeName(declaration);
     ParserInterface* parser = Parser();
-    const int children = parser->GetNumChildren(declaration);
-    for (int index = 0; index < children; ++index)
+    for (int child = parser->GetChildNode(declaration, 0); child; child = parser->GetNextSibling(child))
     {
-        const int child = parser->GetChildNode(declaration, index);
         const std::string name = NodeName(child);
         if (name == "FunctptrVariableDeclaration")
             ReadMember(type, child, "unsigned long");

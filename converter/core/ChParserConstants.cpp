@@ -68,12 +68,10 @@ void ChParser::ReadEnum(int node, const char* prefix)
     if (!list)
         return;
     ParserInterface* parser = Parser();
-    const int children = parser->GetNumChildren(list);
     unsigned long running = 0;
     CConstant* current = nullptr;
-    for (int index = 0; index < children; ++index)
+    for (int child = parser->GetChildNode(list, 0); child; child = parser->GetNextSibling(child))
     {
-        const int child = parser->GetChildNode(list, index);
         const std::string name = NodeName(child);
         if (name == "Ident")
         {
@@ -96,10 +94,8 @@ void ChParser::Evaluate(int node, ZVariant& value)
     ZVariant working = value;
     std::string pending;
     ParserInterface* parser = Parser();
-    const int children = parser->GetNumChildren(node);
-    for (int index = 0; index < children; ++index)
+    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child))
     {
-        const int child = parser->GetChildNode(node, index);
         const std::string name = NodeName(child);
         if (name.compare(0, 8, "operator") == 0)
         {

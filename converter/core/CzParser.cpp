@@ -119,14 +119,10 @@ void CzParser::ParseResource(const char* resourceName)
 
 void CzParser::RunStatements(int root)
 {
+    // Children are walked by sibling links: finding the n-th child costs a walk of its own.
     ParserInterface* parser = Parser();
-    for (int index = 0;; ++index)
-    {
-        const int statement = parser->GetChildNode(root, index);
-        if (!statement)
-            break;
+    for (int statement = parser->GetChildNode(root, 0); statement; statement = parser->GetNextSibling(statement))
         DispatchStatement(statement);
-    }
 }
 
 void CzParser::DispatchStatement(int node)

@@ -50,10 +50,9 @@ const char* CRhuParser::Diagnostic(int node)
     if (VerboseLevel <= 1)
         return nullptr;
     ParserInterface* parser = Parser();
-    const int words = parser->GetNumChildren(node);
-    for (int index = 0; index < words; ++index)
+    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child))
     {
-        const std::string word = NodeText(parser->GetChildNode(node, index));
+        const std::string word = NodeText(child);
         if (word == "types")
             TypeDatabase.Diagnostic();
         else if (word == "data")
@@ -65,10 +64,9 @@ const char* CRhuParser::Diagnostic(int node)
 const char* CRhuParser::Hack(int node)
 {
     ParserInterface* parser = Parser();
-    const int words = parser->GetNumChildren(node);
-    for (int index = 0; index < words; ++index)
+    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child))
     {
-        std::string word = NodeText(parser->GetChildNode(node, index));
+        std::string word = NodeText(child);
         for (char& c : word)
             c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
         if (word != "maps")

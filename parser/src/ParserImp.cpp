@@ -236,8 +236,9 @@ void ParserImp::ApplyEntry(Frame& f)
     case QV_SYMBOL:
         f.symbol = static_cast<int32_t>(ResolveSymbol(f.instruction));
         break;
-    case QV_LENGTH: {
-        int32_t max = Int(f.instruction + 8);
+    case QV_LENGTH:
+    case QV_COMPUTEDLENGTH: {
+        int32_t max = Int(f.instruction) == QV_LENGTH ? Int(f.instruction + 8) : Expression(Int(f.instruction + 8), f.parent);
         if (max >= 0 && max < f.budget)
             f.budget = max;
         break;
@@ -514,8 +515,12 @@ void ParserImp::Execute(long index)
     case QV_LENGTH: return ExecLength(index);
     case QV_ATTRIBUTES: return ExecAttributes(index);
     case QV_WHITESPACE:
-    case QV_TOKEN:
-    case QV_CONSTRAINT: return ExecBody(index, Int(frames_[index].instruction + 4));
+    case QV_TOKEN: return ExecBody(index, Int(frames_[index].instruction + 4));
+    case QV_CONSTRAINT: return ExecConstraint(index);
+    case QV_TEST: return ExecTest(index);
+    case QV_BUILTSYMBOL:
+    case QV_SYMBOLTEST: return ExecBuiltSymbol(index);
+    case QV_COMPUTEDLENGTH: return ExecComputedLength(index);
     case QV_NOTCHAR: return ExecNotChar(index);
     case QV_ROOT: return ExecRoot(index);
     case QV_PRODUCTION: return ExecProduction(index);
@@ -1245,3 +1250,188 @@ char* ParserImp::GetText(char* dst, long len)
 
 QVError* ParserImp::PostError(long code) { return api_ ? api_->ThrowError(code) : nullptr; }
 QVError* ParserImp::PostWarning(long code) { return api_ ? api_->PostWarning(code) : nullptr; }
+
+std::string ParserImp::RecordText(long record) const
+{
+    return record ? std::string(Bytes(record + 8), Int(record + 4)) : std::string();
+}
+
+std::string ParserImp::RangeText(long start, long length)
+{
+    std::string text(length > 0 ? length : 0, '\0');
+    if (length > 0)
+        text.resize(reader_->CopyText(&text[0], start, length));
+    return text;
+}
+
+// The range a directive names: the last matched text for "#value", else the first node the
+// path finds from the context node.
+bool ParserImp::FindRange(const std::string& path, long frame, long& start, long& length)
+{
+    if (strcasecmp(path.c_str(), "#value") == 0) {
+        start = lastStart_;
+        length = lastLength_;
+        return start >= 0;
+    }
+    long node = tree_->FindNode(path.c_str(), GetNodeFromContext(frame));
+    if (!node)
+        return false;
+    start = tree_->GetNodeStart(node);
+    length = tree_->GetNodeLength(node);
+    return start >= 0;
+}
+
+// Length expressions: a decimal number, #Int(path) or #BinaryToInt(path); anything else is -1.
+long ParserImp::Expression(long record, long frame)
+{
+    if (!record)
+        return -1;
+    std::string text = RecordText(record);
+    if (!text.empty() && strspn(text.c_str(), "0123456789") == text.size())
+        return atol(text.c_str());
+    for (const char* function : {"#Int(", "#BinaryToInt("}) {
+        size_t n = strlen(function);
+        if (text.size() <= n || strncasecmp(text.c_str(), function, n) != 0 || text.back() != ')')
+            continue;
+        long node = tree_->FindNode(text.substr(n, text.size() - n - 1).c_str(), GetNodeFromContext(frame));
+        if (!node)
+            return -1;
+        std::string value = RangeText(tree_->GetNodeStart(node), tree_->GetNodeLength(node));
+        if (n == 5)
+            return atol(value.c_str());
+        if (value.size() == 1)
+            return static_cast<signed char>(value[0]);
+        if (value.size() == 2)
+            return static_cast<int16_t>(static_cast<uint8_t>(value[0]) | static_cast<uint8_t>(value[1]) << 8);
+        if (value.size() == 4)
+            return QVReadInt(value.data(), 0);
+        return -1;
+    }
+    return -1;
+}
+
+void ParserImp::ExecComputedLength(long index)
+{
+    Frame& f = frames_[index];
+    if (!f.state)
+        return ExecBody(index, Int(f.instruction + 12));
+    if (lastChild_ < 0 || status_ < 0)
+        return Fail();
+    long length = frames_[lastChild_].start - f.start + status_;
+    long min = Int(f.instruction + 4) ? Expression(Int(f.instruction + 4), index) : 0;
+    long max = Expression(Int(f.instruction + 8), index);
+    return length < min || (max >= 0 && length > max) ? Fail() : Match(length);
+}
+
+// A constraint whose body fails after a "#warn" test warns and matches nothing instead.
+void ParserImp::ExecConstraint(long index)
+{
+    Frame& f = frames_[index];
+    if (!f.state)
+        return ExecBody(index, Int(f.instruction + 4));
+    if (lastChild_ >= 0 && status_ >= 0)
+        return Match(frames_[lastChild_].start - f.start + status_);
+    if (f.saved1 != 1)
+        return Fail();
+    RecordError(3, 0, nullptr, 1007, f.saved2, lastStart_ < 0 ? f.start : lastStart_, lastLength_ < 0 ? 0 : lastLength_,
+                f.instruction, 0);
+    Match(0);
+}
+
+void ParserImp::ExecTest(long index)
+{
+    const Frame& f = frames_[index];
+    long firstLength = Int(f.instruction + 4);
+    long secondLength = Int(f.instruction + 8);
+    long mode = Int(f.instruction + 12);
+    std::string first(Bytes(f.instruction + 16), firstLength);
+    std::string second = secondLength > 0 ? std::string(Bytes(f.instruction + 16 + firstLength), secondLength) : "";
+    bool warn = strcasecmp(first.c_str(), "#warn") == 0;
+    if (warn || strcasecmp(first.c_str(), "#error") == 0) {
+        for (long i = f.parent; i >= 0; i = frames_[i].parent) {
+            if (Int(frames_[i].instruction) == QV_CONSTRAINT) {
+                frames_[i].saved1 = warn ? 1 : 2;
+                frames_[i].saved2 = static_cast<int32_t>(atol(second.c_str()));
+                break;
+            }
+        }
+        return Match(0);
+    }
+    long start = -1, length = -1;
+    bool found = FindRange(first, index, start, length);
+    if (strcasecmp(second.c_str(), "NULL") == 0)
+        return (mode == 1) != found ? Match(0) : Fail();
+    if (second.empty())
+        return found && length > 0 ? Match(0) : Fail();
+    if (!found)
+        return Fail();
+    bool caseSensitive = CaseSensitive(f.settings);
+    auto same = [&](const std::string& a, const std::string& b) {
+        return a.size() == b.size() && (caseSensitive ? a == b : strcasecmp(a.c_str(), b.c_str()) == 0);
+    };
+    std::string text = RangeText(start, length);
+    bool equal = false;
+    if (second[0] == '#') {
+        equal = lastStart_ >= 0 && same(text, RangeText(lastStart_, lastLength_));
+    } else if (second[0] == '"') {
+        std::vector<char> literal(second.size() + 1);
+        long n = TranslateLiteralExp(second.c_str(), literal.data(), static_cast<long>(literal.size()));
+        equal = same(text, std::string(literal.data(), n));
+    } else {
+        QVTREEPOS pos = tree_->StartSearch(second.c_str(), GetNodeFromContext(index));
+        if (mode == 0)
+            return pos.match ? Match(0) : Fail();
+        for (long node; !equal && (node = tree_->NextMatch(pos)) != 0;)
+            equal = same(text, RangeText(tree_->GetNodeStart(node), tree_->GetNodeLength(node)));
+    }
+    return (mode == 1 && equal) || (mode == 2 && !equal) ? Match(0) : Fail();
+}
+
+bool ParserImp::BuildName(long record, std::string& name)
+{
+    long count = Int(record + 4);
+    long at = record + 8;
+    for (long i = 0; i < count; ++i) {
+        std::string part(Bytes(at + 4), Int(at));
+        at += 4 + Int(at);
+        if (!part.empty() && part[0] == '"') {
+            name += part.substr(1, part.size() >= 2 && part.back() == '"' ? part.size() - 2 : part.size() - 1);
+        } else if (!part.empty() && part[0] == '#') {
+            if (lastStart_ >= 0)
+                name += RangeText(lastStart_, lastLength_);
+        } else {
+            long start, length;
+            if (!FindRange(part, current_, start, length))
+                return false;
+            name += RangeText(start, length);
+        }
+    }
+    return true;
+}
+
+// Symbols named by text built at parse time. The term-collecting selectors are not built.
+void ParserImp::ExecBuiltSymbol(long index)
+{
+    Frame& f = frames_[index];
+    if (f.state) {
+        if (lastChild_ < 0 || status_ < 0)
+            return Fail();
+        tree_->SetLength(f.saved3, status_);
+        return Match(frames_[lastChild_].start - f.start + status_);
+    }
+    f.state = 1;
+    std::string name;
+    long record = Int(f.instruction + 4);
+    bool built = BuildName(record, name);
+    long symbol = built ? context_->Resolve(grammarContext_, name.c_str()) : 0;
+    if (Int(f.instruction) == QV_SYMBOLTEST)
+        return symbol ? Match(0) : Fail();
+    if (strncmp(name.c_str(), "QV_NEXT_", 8) == 0)
+        return Fail();
+    long rule = context_->GetValue(symbol);
+    if (!symbol || !rule)
+        return Fatal(1009, name);
+    long start = f.start;
+    f.saved3 = static_cast<int32_t>(tree_->AddNode(NearestNode(index), QV_NODE_CONTEXT, symbol, start, 0));
+    Push(rule, start, 0, 0);
+}

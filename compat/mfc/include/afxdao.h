@@ -10,7 +10,6 @@
 #include <afx.h>
 #include <afxdisp.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 

@@ -94,6 +94,7 @@ void CDaoRecordset::Close()
     m_pending.clear();
     m_editMode = EditMode::none;
     m_position = 0;
+    m_lastModified = 0;
 }
 
 void CDaoRecordset::ReadColumns()

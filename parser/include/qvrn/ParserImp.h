@@ -159,6 +159,15 @@ private:
     void ExecPosition(long index);
     void ExecError(long index);
     void ExecOutside(long index);
+    void ExecConstraint(long index);
+    void ExecTest(long index);
+    void ExecBuiltSymbol(long index);
+    void ExecComputedLength(long index);
+    bool BuildName(long record, std::string& name);
+    long Expression(long record, long frame);
+    std::string RecordText(long record) const;
+    std::string RangeText(long start, long length);
+    bool FindRange(const std::string& path, long frame, long& start, long& length);
 
     void RecordError(long severity, long node, const char* description, long code, long constraintId, long start,
                      long length, long instruction, long symbol);

@@ -276,6 +276,20 @@ TEST_F(HostSession, SaveTooLargeForItsSlotFailsAndKeepsTheSlot)
     EXPECT_FALSE(std::filesystem::exists(SlotPath("Test", 0) + ".NEW"));
 }
 
+TEST_F(HostSession, LevelNameTooLongForTheSlotFailsTheSave)
+{
+    CShell::SetNextLevel("a_level_whose_name_is_too_long.zel");
+    bool failed = false;
+    Run(3, [&](int t) {
+        if (t == 2) {
+            MakeProfile();
+            failed = shell->SaveGame(nullptr, "Long", 0, 0);
+        }
+    });
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(ReadFileBytes(SlotPath("Test", 0)), std::string(512000, '\0'));
+}
+
 // A process killed in the middle of a save leaves the slot as it was, and it still loads.
 TEST_F(HostSession, KillDuringASaveLosesNothing)
 {

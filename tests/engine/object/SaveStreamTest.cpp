@@ -181,6 +181,31 @@ TEST_F(SaveStream, RecordTooLargeForTheReaderFailsTheSave)
     EXPECT_TRUE(failed);
 }
 
+// Far more than the 64 KB buffer: the reader slides through it flush by flush.
+TEST_F(SaveStream, LargeSaveComesBackWhole)
+{
+    unsigned seed = 99;
+    for (int i = 0; i < 12; ++i) {
+        GSaveBulk* bulk = static_cast<GSaveBulk*>(GObject::Create(GSaveBulk::ClassId, HGOBJECT(0), nullptr));
+        bulk->SetLabel(1000 + i);
+        for (int& word : bulk->Noise)
+            word = static_cast<int>(seed = seed * 1103515245u + 12345u);
+    }
+    ASSERT_EQ(Write([](CLoadSaveBuffer& stream) { EXPECT_FALSE(GObject::SaveAll(stream)); }), 0);
+    GObject::DestroyObjects();
+
+    ASSERT_FALSE(Load(false));
+    seed = 99;
+    for (int i = 0; i < 12; ++i) {
+        GSaveBulk* bulk = static_cast<GSaveBulk*>(GObject::Find(1000 + i));
+        ASSERT_NE(bulk, nullptr) << i;
+        int mismatches = 0;
+        for (int word : bulk->Noise)
+            mismatches += word != static_cast<int>(seed = seed * 1103515245u + 12345u);
+        EXPECT_EQ(mismatches, 0) << i;
+    }
+}
+
 // Fields of odd size keep the stream in whole words, and the bytes around a bool survive.
 TEST_F(SaveStream, NarrowAndOddFieldsComeBackExactly)
 {

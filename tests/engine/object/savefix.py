@@ -69,3 +69,5 @@ if __name__ == "__main__":
     (out / "master.zel").write_bytes(master_file())
     (out / "savelevel.zel").write_bytes(save_level())
     (out / "mainmenu.zel").write_bytes(menu_level())
+    # A slot keeps 32 bytes for the level's name: this one does not fit.
+    (out / "a_level_whose_name_is_too_long.zel").write_bytes(menu_level())
