@@ -1,6 +1,7 @@
-// Parses generated statement files of 1x, 2x and 4x the base size through the parser
-// interface. After the runs a table gives MB/s and lines/s per size and each size's time as a
-// ratio of the 1x time: on ordinary input backtracking must keep these near 2 and 4.
+// Parses generated files of 1x, 2x and 4x the base size through the parser interface, with a
+// statements grammar and with the converter's script grammar. After the runs a table gives
+// MB/s and lines/s per size and each size's time as a ratio of the 1x time: on ordinary input
+// backtracking must keep these near 2 and 4.
 #include "qvrn/FileFunctions.h"
 #include "qvrn/ParserInterface.h"
 
@@ -33,6 +34,25 @@ std::string Statements(int count)
     return out;
 }
 
+// Script statements of the kinds a game's data files are made of.
+std::string Script(int count)
+{
+    std::string out;
+    char line[256];
+    for (int i = 0; i < count; ++i) {
+        switch (i % 6) {
+        case 0: snprintf(line, sizeof line, "Texture tree%d tree%d.bmp ALPHA MIPS=ON\n", i, i); break;
+        case 1: snprintf(line, sizeof line, "Mesh house%d house%d.lwo SORT=ALPHA ZBUFFER=ON // the house\n", i, i); break;
+        case 2: snprintf(line, sizeof line, "Sound boom%d boom%d.wav Volume=0.5 Loop\n", i, i); break;
+        case 3: snprintf(line, sizeof line, "Sprite anim spr%d { a%d.bmp 0.1 b%d.bmp 0.2 } SCALE=2,3\n", i, i, i); break;
+        case 4: snprintf(line, sizeof line, "AnimTable table%d { ANIM%d { One, Two, Three } }\n", i, i); break;
+        default: snprintf(line, sizeof line, "String s%d \"hello %d\"\n", i, i); break;
+        }
+        out += line;
+    }
+    return out;
+}
+
 struct Result {
     double seconds = 0;
     long runs = 0;
@@ -40,20 +60,24 @@ struct Result {
     int lines = 0;
 };
 
-std::map<int, Result> g_results;
-std::string g_image;
+std::map<std::pair<int, int>, Result> g_results;
+std::string g_images[2];
+const char* const kGrammarNames[2] = {"statements", "script"};
 
-void ParseStatements(benchmark::State& state)
+// range(0): the grammar (0 statements, 1 script); range(1): the size factor.
+void Parse(benchmark::State& state)
 {
-    int factor = static_cast<int>(state.range(0));
-    std::string text = Statements(kBaseStatements * factor);
+    int grammar = static_cast<int>(state.range(0));
+    int factor = static_cast<int>(state.range(1));
+    std::string text = grammar == 0 ? Statements(kBaseStatements * factor) : Script(kBaseStatements * factor);
+    const std::string& image = g_images[grammar];
     ParserInterface* parser = GetParserInterface();
-    if (!parser->LoadGrammarImage(g_image.data(), static_cast<long>(g_image.size()))) {
+    if (image.empty() || !parser->LoadGrammarImage(image.data(), static_cast<long>(image.size()))) {
         state.SkipWithError("grammar image did not load");
         ReleaseParserInterface(parser);
         return;
     }
-    Result& result = g_results[factor];
+    Result& result = g_results[{grammar, factor}];
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
         parser->SetInputBuffer(text.c_str());
@@ -69,31 +93,33 @@ void ParseStatements(benchmark::State& state)
     ReleaseParserInterface(parser);
 }
 
-BENCHMARK(ParseStatements)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(Parse)->ArgsProduct({{0, 1}, {1, 2, 4}})->Unit(benchmark::kMillisecond);
+
+std::string ReadImage(const char* path)
+{
+    char* bytes = *path ? LoadFile(path) : nullptr;
+    std::string image = bytes ? std::string(bytes, GetFileSize(path)) : std::string();
+    free(bytes);
+    return image;
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    char* image = LoadFile(MG_BENCH_GRAMMAR);
-    if (!image) {
-        fprintf(stderr, "cannot read %s\n", MG_BENCH_GRAMMAR);
-        return 1;
-    }
-    g_image.assign(image, GetFileSize(MG_BENCH_GRAMMAR));
-    free(image);
+    g_images[0] = ReadImage(MG_BENCH_GRAMMAR);
+    g_images[1] = ReadImage(MG_BENCH_SCRIPT_GRAMMAR);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    const Result& base = g_results[1];
-    double baseTime = base.runs ? base.seconds / base.runs : 0;
-    printf("\n%-6s %10s %10s %12s %14s\n", "size", "bytes", "MB/s", "lines/s", "time vs 1x");
-    for (const auto& [factor, r] : g_results) {
-        if (!r.runs || !baseTime)
+    printf("\n%-11s %-5s %10s %8s %10s %11s\n", "grammar", "size", "bytes", "MB/s", "lines/s", "time vs 1x");
+    for (const auto& [key, r] : g_results) {
+        const Result& base = g_results[{key.first, 1}];
+        if (!r.runs || !base.runs)
             continue;
         double perRun = r.seconds / r.runs;
-        printf("%dx     %10zu %10.2f %12.0f %14.2f\n", factor, r.bytes, r.bytes / perRun / 1e6, r.lines / perRun,
-               perRun / baseTime);
+        printf("%-11s %dx    %10zu %8.2f %10.0f %11.2f\n", kGrammarNames[key.first], key.second, r.bytes,
+               r.bytes / perRun / 1e6, r.lines / perRun, perRun / (base.seconds / base.runs));
     }
     return 0;
 }
