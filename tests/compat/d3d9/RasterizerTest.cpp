@@ -161,6 +161,26 @@ TEST_F(RasterizerTest, GeometryBehindTheEyeAndFarOutsideIsClipped) {
     EXPECT_EQ(screen.At(32, 34), 0x00FFFFu);
 }
 
+// Pre-transformed vertices (XYZRHW) are already in pixels and skip the transforms.
+TEST_F(RasterizerTest, PretransformedVerticesLandOnTheirPixels) {
+    struct ScreenVertex {
+        float x, y, z, rhw;
+        D3DCOLOR colour;
+    } quad[] = {{10, 20, 0.5f, 1, 0xFF00FF00}, {30, 20, 0.5f, 1, 0xFF00FF00},
+                {10, 40, 0.5f, 1, 0xFF00FF00}, {30, 40, 0.5f, 1, 0xFF00FF00}};
+    D3DMATRIX skewed = Translation(5, 5, 0);
+    device_->SetTransform(D3DTS_WORLD, &skewed);
+    device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK);
+    Screen screen = Capture();
+    EXPECT_EQ(screen.At(10, 20), 0x00FF00u);
+    EXPECT_EQ(screen.At(29, 39), 0x00FF00u);
+    EXPECT_EQ(screen.At(30, 30), 0u);
+    EXPECT_EQ(screen.At(9, 30), 0u);
+}
+
 TEST_F(RasterizerTest, ViewportLimitsDrawingAndClears) {
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
     D3DVIEWPORT9 viewport = {16, 16, 32, 16, 0.0f, 1.0f};
