@@ -177,6 +177,21 @@ TEST_F(ZelLoader, ConverterOutputLoadsWithEveryFixup)
     EXPECT_EQ(object->GetHandle().Player(), 2);
 }
 
+// "wex/wexlevel.zel" is wexlorn's conversion of a script: an exported string and a CZelLoad
+// record that loads a second converted file along with it.
+TEST_F(ZelLoader, WexlornOutputLoadsWithEveryFixup)
+{
+    {
+        CZelFile level;
+        ASSERT_EQ(level.Load("wex/wexlevel.zel"), 0);
+        EXPECT_STREQ(static_cast<const char*>(CZelFixupManager::GetAddress(CCRC32::GetCRC("WexGreeting"))),
+                     "hello from wexlorn");
+        EXPECT_STREQ(static_cast<const char*>(CZelFixupManager::GetAddress(CCRC32::GetCRC("WexExtraText"))),
+                     "loaded along");
+    }
+    EXPECT_EQ(CZelFixupManager::GetAddress(CCRC32::GetCRC("WexExtraText")), nullptr);
+}
+
 TEST(ZelLoaderDeath, MissingFileNamesBothNames)
 {
     EXPECT_EXIT(
