@@ -188,6 +188,46 @@ TEST_F(ConverterRun, FailedRunsKeepThePreviousOutputAndNameThePlace)
     }
 }
 
+TEST(GeneratedTypeFile, HoldsEveryConstantAndTheRecordsWithTheirSizes)
+{
+    std::ifstream in(MG_BINARY_DIR "/converter/rhutypes/RhuTypes.txt");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t constants = 0;
+    for (size_t at = text.find("\nconst __rhuexport "); at != std::string::npos;
+         at = text.find("\nconst __rhuexport ", at + 1))
+        ++constants;
+    EXPECT_EQ(constants, 378u);
+    const char* const lines[] = {
+        "const __rhuexport unsigned long MESSAGE_LENGTH_IS_VARIABLE = 4294967295; \t\t// (0xFFFFFFFF)\n",
+        "const __rhuexport unsigned long INPUT_CONFIG_ALL = 8388863; \t\t// (0x008000FF)\n",
+        "const __rhuexport unsigned char INPUT_CONDITION_STREAM = 5; \t\t// (0x00000005)\n",
+        "const __rhuexport signed long CDestroyMessage_CMessageId = 131095; \t\t// (0x00020017)\n",
+        "const __rhuexport unsigned long INPUT_SLEEP = 65759; \t\t// (0x000100DF)\n",
+        "const __rhuexport signed short PCXBUF_STRIPLIST = 2; \t\t// (0x00000002)\n",
+    };
+    for (const char* line : lines)
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    struct Layout { const char* declaration; int size; };
+    const Layout layouts[] = {
+        {"class __rhuexport CVector\n", 12}, {"class __rhuexport CZelLoad : public CZelStaticResource\n", 8},
+        {"struct __rhuexport CZelBinary\n", 4}, {"union __rhuexport HGOBJECT\n", 4},
+        {"struct __rhuexport EditableFillData\n", 8}, {"class __rhuexport CMessage\n", 12},
+        {"class __rhuexport CVariableLengthMessage : public CMessage\n", 14},
+        {"class __rhuexport CCreateMessage : public CMessage\n", 48}, {"union __rhuexport CInputDef\n", 4},
+        {"class __rhuexport CInputTrigger : public CZelStaticResource\n", 20},
+        {"class __rhuexport CVeskLabelFixup : public CZelStaticResource\n", 8},
+        {"class __rhuexport CPlaySoundMessage : public CMessage\n", 32},
+    };
+    for (const Layout& layout : layouts)
+    {
+        const size_t at = text.find(layout.declaration);
+        ASSERT_NE(at, std::string::npos) << layout.declaration;
+        const std::string sizeComment = "};\t// Size = ";
+        const size_t end = text.find(sizeComment, at);
+        EXPECT_EQ(atoi(text.c_str() + end + sizeComment.size()), layout.size) << layout.declaration;
+    }
+}
+
 TEST_F(ConverterRun, TypeInfoReadsAHeaderAndWritesItsTypeFile)
 {
     Write("probe.h",
