@@ -270,6 +270,20 @@ TEST(GeneratedTypeFile, HoldsEveryConstantAndTheRecordsWithTheirSizes)
     }
 }
 
+TEST_F(ConverterRun, TheTypeFileReadsBackIntoItself)
+{
+    Write("nothing.h", "// no declarations of its own\n");
+    Write("again.rhu", "TypeInfo nothing.h again.txt\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const auto withoutDate = [](const Bytes& bytes) {
+        std::string text(bytes.begin(), bytes.end());
+        const size_t date = text.find("File created on");
+        return text.erase(date, text.find('\n', date) - date);
+    };
+    EXPECT_EQ(withoutDate(Output("again.txt")), withoutDate(ReadAll(MG_BINARY_DIR "/converter/rhutypes/RhuTypes.txt")));
+}
+
 TEST_F(ConverterRun, TypeInfoReadsAHeaderAndWritesItsTypeFile)
 {
     Write("probe.h",
