@@ -43,6 +43,18 @@ const long kMinimumSteps = 4000000;
 
 int32_t Clamp(long value) { return value < 0 ? 0 : static_cast<int32_t>(value); }
 
+// Lower case of every byte in the C locale, for case-folded character ranges.
+struct FoldTable {
+    unsigned char map[256];
+    FoldTable()
+    {
+        for (int c = 0; c < 256; ++c)
+            map[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    }
+    unsigned char operator[](unsigned char c) const { return map[c]; }
+};
+const FoldTable kFold;
+
 } // namespace
 
 ParserImp* ParserImp::CreateNew(QuorvaneAPI* api) { return new (std::nothrow) ParserImp(api); }
@@ -68,10 +80,6 @@ void ParserImp::Cleanup()
         context_->TruncateByteCode(byteCodeLength_);
     byteCodeLength_ = 0;
 }
-
-int32_t ParserImp::Int(long offset) const { return QVReadInt(context_->GetByteCode(), offset); }
-
-const char* ParserImp::Bytes(long offset) const { return context_->GetByteCode() + offset; }
 
 const ParserImp::Frame* ParserImp::GetFrameAt(long index) const
 {
@@ -149,6 +157,9 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
         RecordError(1, 0, nullptr, 1250, 0, 0, 0, 0, 0);
         return -1;
     }
+    // The byte code no longer moves: instructions are read through one pointer from here on.
+    code_ = context_->GetByteCode();
+    symbolCache_.assign(context_->GetByteCodeLength(), -1);
 
     rootSettings_ = Settings{-1, 4, static_cast<uint16_t>(kCase | kLiteralNodes | kRepetitionNodes | kBacktrack), 0, 0};
     for (const char* name : {"<SPACE>", "<TOKEN>", "<ATTRS>"}) {
@@ -335,9 +346,8 @@ long ParserImp::GetNodeFromContext(long frame)
 
 long ParserImp::ResolveSymbol(long offset)
 {
-    auto cached = symbolCache_.find(offset);
-    if (cached != symbolCache_.end())
-        return cached->second;
+    if (symbolCache_[offset] >= 0)
+        return symbolCache_[offset];
     long n = Int(offset + 4);
     long ids[128];
     for (long i = 0; i < n && i < 128; ++i)
@@ -345,7 +355,7 @@ long ParserImp::ResolveSymbol(long offset)
     long ctx = context_->Resolve(grammarContext_, ids, n);
     if (!ctx && grammarContext_ != 1)
         ctx = context_->Resolve(1, ids, n);
-    symbolCache_[offset] = ctx;
+    symbolCache_[offset] = static_cast<int32_t>(ctx);
     return ctx;
 }
 
@@ -830,9 +840,9 @@ void ParserImp::ExecCharRange(long index)
     unsigned char low = static_cast<unsigned char>(Bytes(f.instruction + 4)[0]);
     unsigned char high = static_cast<unsigned char>(Bytes(f.instruction + 5)[0]);
     if (!CaseSensitive(f.settings)) {
-        c = static_cast<unsigned char>(tolower(c));
-        low = static_cast<unsigned char>(tolower(low));
-        high = static_cast<unsigned char>(tolower(high));
+        c = kFold[c];
+        low = kFold[low];
+        high = kFold[high];
     }
     return low <= c && c <= high ? Match(1) : Fail();
 }

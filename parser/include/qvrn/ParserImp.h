@@ -3,8 +3,8 @@
 #include "qvrn/Listeners.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class GrammarContext;
@@ -112,8 +112,13 @@ private:
 
     explicit ParserImp(QuorvaneAPI* api) : api_(api) {}
 
-    int32_t Int(long offset) const;
-    const char* Bytes(long offset) const;
+    int32_t Int(long offset) const
+    {
+        int32_t value;
+        memcpy(&value, code_ + offset, 4);
+        return value;
+    }
+    const char* Bytes(long offset) const { return code_ + offset; }
     Frame& F(long index) { return frames_[index]; }
     bool Push(long instruction, long position, long pushedFor, long parentSaved, int32_t extraFlags = 0);
     void ApplyEntry(Frame& frame);
@@ -217,7 +222,8 @@ private:
     bool pauseOnOutside_ = false;
     long outsideResult_ = -1;
 
-    std::unordered_map<long, long> symbolCache_;
+    const char* code_ = nullptr;
+    std::vector<int32_t> symbolCache_;  // resolved context per symbol-reference offset, -1 unknown
     std::vector<int32_t> choices_;  // frames in use that are disjunctions pushed while backtracking
     std::vector<Record> records_;
     long recordedCount_ = 0;

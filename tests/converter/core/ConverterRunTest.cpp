@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -151,6 +152,47 @@ TEST_F(ConverterRun, IncludedStatementsAndLoadRequestsJoinTheOutput)
     EXPECT_FALSE(Exists("parts.zel"));
 }
 
+TEST_F(ConverterRun, AScriptOfEveryGeneralCommandConverts)
+{
+    const std::string database = Folder + "/lang.db";
+    const std::string makeDatabase = std::string(MG_PYTHON) + " -c \"import sqlite3; db = sqlite3.connect('" + database +
+                                     "'); db.execute('CREATE TABLE Translation (English TEXT, PCX TEXT)'); "
+                                     "db.execute(\\\"INSERT INTO Translation VALUES ('Hello', 'Bonjour')\\\"); "
+                                     "db.commit()\"";
+    ASSERT_EQ(system(makeDatabase.c_str()), 0);
+    Write("greeting.txt", "From a file");
+    Write("data.bin", "0123456789");
+    Write("extra.h", "struct __rhuexport CExtra { int a; };\n");
+    Write("part.rhi", "String Part \"included\"\n");
+    Write("every.rhu",
+          "Axis East,North,Down CULL_FRONT\n"
+          "Gamma= 1.2\n"
+          "PixelFormat NOALPHA=RRRRRggggggBBBBB\n"
+          "Diagnostic types data\n"
+          "Hack maps\n"
+          "TranslationFile lang.db\n"
+          "#include <part.rhi>\n"
+          "LoadZel levels\\next.zel\n"
+          "LodMap { 0, 10.5 1, 20 }\n"
+          "Message \"converting\"\n"
+          "String Greeting \"Hello\"\n"
+          "String FromFile greeting.txt\n"
+          "Binary Blob data.bin\n"
+          "Trigger Quit ESCAPE\n"
+          "TypeInfo extra.h\n"
+          "NoCompression\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Bytes file = Output("every.zel");
+    const Bytes data = Chunk(file, "LIST/DATA");
+    const std::string text(data.begin(), data.end());
+    for (const char* stored : {"included", "levels/next.zel", "Bonjour", "From a file", "0123456789"})
+        EXPECT_NE(text.find(stored + std::string(1, '\0')), std::string::npos) << stored;
+    const std::vector<uint32_t> publics = Words(Chunk(file, "LIST/PUBL"));
+    for (const char* label : {"Part", "Greeting", "FromFile", "Blob"})
+        EXPECT_NE(std::find(publics.begin(), publics.end(), CCRC32::GetCRC(label)), publics.end()) << label;
+}
+
 TEST_F(ConverterRun, LongTextsAreKeptWhole)
 {
     const std::string text(3000, 'w');
@@ -186,6 +228,60 @@ TEST_F(ConverterRun, FailedRunsKeepThePreviousOutputAndNameThePlace)
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.script << run.output;
         EXPECT_EQ(Output("bad.zel"), Bytes({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'})) << c.script;
     }
+}
+
+TEST(GeneratedTypeFile, HoldsEveryConstantAndTheRecordsWithTheirSizes)
+{
+    std::ifstream in(MG_BINARY_DIR "/converter/rhutypes/RhuTypes.txt");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t constants = 0;
+    for (size_t at = text.find("\nconst __rhuexport "); at != std::string::npos;
+         at = text.find("\nconst __rhuexport ", at + 1))
+        ++constants;
+    EXPECT_EQ(constants, 378u);
+    const char* const lines[] = {
+        "const __rhuexport unsigned long MESSAGE_LENGTH_IS_VARIABLE = 4294967295; \t\t// (0xFFFFFFFF)\n",
+        "const __rhuexport unsigned long INPUT_CONFIG_ALL = 8388863; \t\t// (0x008000FF)\n",
+        "const __rhuexport unsigned char INPUT_CONDITION_STREAM = 5; \t\t// (0x00000005)\n",
+        "const __rhuexport signed long CDestroyMessage_CMessageId = 131095; \t\t// (0x00020017)\n",
+        "const __rhuexport unsigned long INPUT_SLEEP = 65759; \t\t// (0x000100DF)\n",
+        "const __rhuexport signed short PCXBUF_STRIPLIST = 2; \t\t// (0x00000002)\n",
+    };
+    for (const char* line : lines)
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    struct Layout { const char* declaration; int size; };
+    const Layout layouts[] = {
+        {"class __rhuexport CVector\n", 12}, {"class __rhuexport CZelLoad : public CZelStaticResource\n", 8},
+        {"struct __rhuexport CZelBinary\n", 4}, {"union __rhuexport HGOBJECT\n", 4},
+        {"struct __rhuexport EditableFillData\n", 8}, {"class __rhuexport CMessage\n", 12},
+        {"class __rhuexport CVariableLengthMessage : public CMessage\n", 14},
+        {"class __rhuexport CCreateMessage : public CMessage\n", 48}, {"union __rhuexport CInputDef\n", 4},
+        {"class __rhuexport CInputTrigger : public CZelStaticResource\n", 20},
+        {"class __rhuexport CVeskLabelFixup : public CZelStaticResource\n", 8},
+        {"class __rhuexport CPlaySoundMessage : public CMessage\n", 32},
+    };
+    for (const Layout& layout : layouts)
+    {
+        const size_t at = text.find(layout.declaration);
+        ASSERT_NE(at, std::string::npos) << layout.declaration;
+        const std::string sizeComment = "};\t// Size = ";
+        const size_t end = text.find(sizeComment, at);
+        EXPECT_EQ(atoi(text.c_str() + end + sizeComment.size()), layout.size) << layout.declaration;
+    }
+}
+
+TEST_F(ConverterRun, TheTypeFileReadsBackIntoItself)
+{
+    Write("nothing.h", "// no declarations of its own\n");
+    Write("again.rhu", "TypeInfo nothing.h again.txt\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const auto withoutDate = [](const Bytes& bytes) {
+        std::string text(bytes.begin(), bytes.end());
+        const size_t date = text.find("File created on");
+        return text.erase(date, text.find('\n', date) - date);
+    };
+    EXPECT_EQ(withoutDate(Output("again.txt")), withoutDate(ReadAll(MG_BINARY_DIR "/converter/rhutypes/RhuTypes.txt")));
 }
 
 TEST_F(ConverterRun, TypeInfoReadsAHeaderAndWritesItsTypeFile)
