@@ -172,6 +172,7 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
             rootSettings_ = scratch.settings;
         }
     }
+    BuildSymbolCache();
     eolContext_ = context_->Resolve(grammarContext_, "EOL");
     hasListeners_ = static_cast<GrammarImp*>(grammar)->GetContext()->eventListeners.GetSize() > 0;
     if (!Push(rootInstruction_, 0, 0, 0))
@@ -344,6 +345,45 @@ long ParserImp::GetNodeFromContext(long frame)
     return last ? last : node;
 }
 
+// Every symbol reference reachable from a rule is resolved where that rule is defined. With
+// several inheritance entries a name found through one counts only when that entry's context
+// and the rule's are related.
+void ParserImp::BuildSymbolCache()
+{
+    bool format7 = context_->GetFormat() == 7;
+    std::vector<char> seen(context_->GetByteCodeLength(), 0);
+    for (long ctx = 2; ctx < context_->GetContextCount(); ++ctx) {
+        long rule = context_->GetValue(ctx);
+        if (!rule || !context_->IsKind(ctx, "symbol"))
+            continue;
+        long definedIn = context_->FindSuperContext(ctx);
+        std::vector<long> pending{rule};
+        while (!pending.empty()) {
+            long at = pending.back();
+            pending.pop_back();
+            if (seen[at])
+                continue;
+            seen[at] = 1;
+            if (Int(at) == QV_SYMBOL && symbolCache_[at] < 0) {
+                long n = Int(at + 4);
+                long ids[128];
+                for (long i = 0; i < n && i < 128; ++i)
+                    ids[i] = Int(at + 8 + 4 * i);
+                long found = context_->Resolve(definedIn, ids, n);
+                long list = context_->GetContext(definedIn).parentList;
+                bool related = !found || list <= 0 || context_->GetParentList(list).count < 2 ||
+                               found == definedIn || context_->IsAncestor(definedIn, found) ||
+                               context_->IsAncestor(context_->FindSuperContext(found), definedIn) ||
+                               context_->FindSuperContext(found) == definedIn;
+                if (found && related)
+                    symbolCache_[at] = static_cast<int32_t>(found);
+            }
+            for (long target : QVInstructionTargets(code_, at, format7))
+                pending.push_back(target);
+        }
+    }
+}
+
 long ParserImp::ResolveSymbol(long offset)
 {
     if (symbolCache_[offset] >= 0)
@@ -397,7 +437,7 @@ void ParserImp::Finish(long index)
         if (f.node) {
             tree_->SetLength(f.node, status);
             if (status == 0 && index != 0) {
-                tree_->CutBack(f.node);
+                KeepErrorNodes(f.node);
                 f.node = 0;
             }
         }
@@ -419,8 +459,11 @@ void ParserImp::Finish(long index)
             if (eolContext_ && f.symbol == eolContext_)
                 eolEnd_ = f.start + status;
         }
-        if (f.start + status > furthestEnd_)
+        if (f.start + status > furthestEnd_) {
             furthestEnd_ = f.start + status;
+            if (hasListeners_)
+                NotifyPositionListeners(f.start, status);
+        }
     } else {
         tree_->CutBack(f.treeMark);
         if (f.start > furthestPos_ || (f.start == furthestPos_ && f.symbol)) {
@@ -1444,4 +1487,49 @@ void ParserImp::ExecBuiltSymbol(long index)
     long start = f.start;
     f.saved3 = static_cast<int32_t>(tree_->AddNode(NearestNode(index), QV_NODE_CONTEXT, symbol, start, 0));
     Push(rule, start, 0, 0);
+}
+
+// Cuts the tree back to `cut`, except that error nodes made after it stay: each moves down to
+// the cut point under its nearest ancestor that remains, with its attribute nodes.
+void ParserImp::KeepErrorNodes(long cut)
+{
+    struct Kept {
+        long errorNode;
+        QVTreeNode node;
+    };
+    std::vector<Kept> kept;
+    for (long j = cut; hasErrorNodes_ && j < tree_->Count(); ++j) {
+        if (!tree_->IsErrorNode(j))
+            continue;
+        long parent = tree_->GetNode(j)->parent;
+        while (parent >= cut)
+            parent = tree_->GetNode(parent)->parent;
+        QVTreeNode node = *tree_->GetNode(j);
+        node.parent = static_cast<int32_t>(parent);
+        kept.push_back({-1, node});
+        for (long child = j + 1; child < tree_->Count() && tree_->GetNode(child)->parent == j; ++child)
+            kept.push_back({j, *tree_->GetNode(child)});
+    }
+    tree_->CutBack(cut);
+    long placed = 0;
+    for (const Kept& k : kept) {
+        if (k.errorNode < 0) {
+            placed = tree_->AddNode(k.node.parent, k.node.symbol, k.node.value, k.node.start, k.node.length);
+            continue;
+        }
+        char name[32];
+        tree_->GetNodeName(tree_->AddNode(placed, k.node.symbol, k.node.value, k.node.start, 0), name, sizeof name);
+        if (strcmp(name, "NodeID") == 0)
+            tree_->SetStartString(tree_->Count() - 1, tree_->AddNumberString(placed));
+    }
+}
+
+void ParserImp::NotifyPositionListeners(long start, long length)
+{
+    PtrArray& list = context_->positionListeners;
+    for (long i = 0; i < list.GetSize(); ++i) {
+        auto* entry = static_cast<GrammarContext::PositionEntry*>(list.GetAt(i));
+        if (entry->position == 0 || (entry->position >= start && entry->position < start + length - 1))
+            entry->listener->OnPosition(this, start, length);
+    }
 }

@@ -125,6 +125,8 @@ private:
     bool MakesNode(const Frame& frame) const;
     long NearestNode(long frame) const;
     long ResolveSymbol(long offset);
+    void BuildSymbolCache();
+    void KeepErrorNodes(long cut);
     void Finish(long index);
     bool IsLiveChoice(long index) const;
     void SetTop(long top);
@@ -178,6 +180,7 @@ private:
                      long length, long instruction, long symbol);
     void PostRecords();
     void NotifyListeners(long index, long eventType);
+    void NotifyPositionListeners(long start, long length);
     void Cleanup();
 
     QuorvaneAPI* api_;
