@@ -675,7 +675,7 @@ void ParserImp::ExecConjunction(long index)
         return;
     }
     if (status_ < 0)
-        return Fail();
+        return ConjunctionItemFailed(index, item, child.start, child.parentSaved);
     // An item that matched nothing leaves the length where the previous item ended, before
     // the whitespace that followed it.
     long position = child.start + status_;
@@ -1532,4 +1532,25 @@ void ParserImp::NotifyPositionListeners(long start, long length)
         if (entry->position == 0 || (entry->position >= start && entry->position < start + length - 1))
             entry->listener->OnPosition(this, start, length);
     }
+}
+
+// A conjunction marked expected reports a missing item instead of failing: with expected-term
+// reporting on, the item counts as matched empty; otherwise the conjunction ends where its
+// matched text ends (no resynchronising candidates are searched).
+void ParserImp::ConjunctionItemFailed(long index, long item, long position, long length)
+{
+    Frame& f = frames_[index];
+    if (!(f.flags & kExpected))
+        return Fail();
+    long itemInstruction = Int(f.instruction + 8 + 4 * item);
+    long n = Int(f.instruction + 4);
+    if (f.settings.bits & kExpectedTerms) {
+        RecordError(3, 0, nullptr, 1703, 0, position, 0, itemInstruction, 0);
+        if (item + 1 >= n)
+            return Match(length);
+        Push(Int(f.instruction + 8 + 4 * (item + 1)), position, item + 1, length);
+        return;
+    }
+    RecordError(3, 0, nullptr, 1703, 0, f.start + length, 0, itemInstruction, 0);
+    Match(length);
 }

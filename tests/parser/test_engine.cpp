@@ -182,6 +182,20 @@ TEST_F(Engine, ErrorNodesOutliveEmptyRules)
     EXPECT_NE(tree.find("    Error 0 1 \"a\"\n      ErrorType -1 18 \"User-Defined Error\""), std::string::npos) << tree;
 }
 
+// A sequence marked expected reports a missing item as a warning instead of failing.
+TEST_F(Engine, ExpectedItemsAreReportedNotFailed)
+{
+    Load("grammar G; attributes no literal nodes; S = { Stmt }; Stmt (expected terms) = Word @expected \";\" ;"
+         "Word (flat) = @token({ 'a'..'z' });");
+    std::string tree = Parse("one; two three;");
+    EXPECT_EQ(api_.GetNumErrors(), 0) << tree;
+    ASSERT_EQ(api_.GetNumWarnings(), 1) << tree;
+    EXPECT_EQ(api_.GetFirstWarning()->GetCode(), 1703);
+    EXPECT_EQ(api_.GetFirstWarning()->GetIntAttribute("StartPos"), 9);
+    EXPECT_NE(tree.find("      Word 5 3 \"two\"\n"), std::string::npos) << tree;
+    EXPECT_NE(tree.find("      Word 9 5 \"three\"\n"), std::string::npos) << tree;
+}
+
 // Event listeners see every symbol event; answering -1 to a match turns it into a failure.
 TEST_F(Engine, EventListenersCanRefuseAMatch)
 {

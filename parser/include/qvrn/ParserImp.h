@@ -146,6 +146,7 @@ private:
 
     void ExecSymbol(long index);
     void ExecConjunction(long index);
+    void ConjunctionItemFailed(long index, long item, long position, long length);
     void ExecDisjunction(long index);
     void ExecRepetition(long index);
     void RepetitionAfterItem(long index, long position, long count, long length);
