@@ -16,7 +16,6 @@ public:
     CBaseParser();
 
     void SetDatabase(CDatabase* database) { m_pDatabase = database; }
-    CDatabase* Database() const { return m_pDatabase; }
 
     // Records a file the script names as a dependency; true means the command is to do nothing.
     bool CheckTargetFile(const char* fileName);
@@ -25,8 +24,6 @@ public:
     void UndefineLabel(const std::string& label);
     bool IsLabelDefined(const char* label) const;
     const std::vector<std::string>& DefinedLabels() const { return m_Labels; }
-
-    bool IsActive() const { return m_Active != 0; }
 
     const char* Gamma(int node);
     const char* Ifdef(int node);

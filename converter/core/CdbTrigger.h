@@ -27,9 +27,6 @@ public:
 
     void Dump(CZelWriter& writer) override;
 
-    const std::vector<KeyDefinition>& Keys() const { return m_Keys; }
-    unsigned long InputValue() const { return m_InputValue; }
-
 private:
     void LoadKey(CzParser& parser, int keyMap);
 

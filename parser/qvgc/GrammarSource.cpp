@@ -413,9 +413,10 @@ private:
         int line = token_.line, column = token_.column;
         std::string name = TakeName("a function name after '@'");
         std::unique_ptr<GrammarExpr> expr;
-        if (name == "eof" || name == "bol" || name == "eol") {
+        if (name == "eof" || name == "bol" || name == "eol" || name == "expected") {
             expr = Make(GrammarExpr::Position);
-            expr->low = name == "eof" ? QVP_END_OF_INPUT : name == "bol" ? QVP_LINE_START : QVP_LINE_END;
+            expr->low = name == "eof" ? QVP_END_OF_INPUT : name == "bol" ? QVP_LINE_START
+                        : name == "eol" ? QVP_LINE_END : QVP_EXPECTED;
         } else {
             Expect("(");
             expr = FunctionBody(name);

@@ -145,6 +145,12 @@ void ParseTreeImp::SetValue(long node, long value)
         nodes_[node].value = static_cast<int32_t>(value);
 }
 
+void ParseTreeImp::SetStartString(long node, long stringIndex)
+{
+    if (Valid(node) && nodes_[node].symbol == QV_NODE_LITERAL && stringIndex >= 0)
+        nodes_[node].start = static_cast<int32_t>(stringIndex);
+}
+
 void ParseTreeImp::SetParent(long node, long parent)
 {
     if (Valid(node) && parent >= 0 && parent < node)

@@ -43,6 +43,18 @@ const long kMinimumSteps = 4000000;
 
 int32_t Clamp(long value) { return value < 0 ? 0 : static_cast<int32_t>(value); }
 
+// Lower case of every byte in the C locale, for case-folded character ranges.
+struct FoldTable {
+    unsigned char map[256];
+    FoldTable()
+    {
+        for (int c = 0; c < 256; ++c)
+            map[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    }
+    unsigned char operator[](unsigned char c) const { return map[c]; }
+};
+const FoldTable kFold;
+
 } // namespace
 
 ParserImp* ParserImp::CreateNew(QuorvaneAPI* api) { return new (std::nothrow) ParserImp(api); }
@@ -68,10 +80,6 @@ void ParserImp::Cleanup()
         context_->TruncateByteCode(byteCodeLength_);
     byteCodeLength_ = 0;
 }
-
-int32_t ParserImp::Int(long offset) const { return QVReadInt(context_->GetByteCode(), offset); }
-
-const char* ParserImp::Bytes(long offset) const { return context_->GetByteCode() + offset; }
 
 const ParserImp::Frame* ParserImp::GetFrameAt(long index) const
 {
@@ -144,11 +152,16 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
     errorInstruction_ = error ? error : appendDefault({QV_ERROR, 0, 0, 0});
     long eof = special("<EOF>", 0);
     eofInstruction_ = eof ? eof : appendDefault({QV_POSITION, QVP_END_OF_INPUT, 0, 0});
+    long resync = special("<SYNCHRONIZING>", 0);
+    resyncInstruction_ = resync ? resync : appendDefault({QV_RESYNC, 0, 0, 0});
     tree_->SetDefaultInstructions(root ? -1 : rootInstruction_, error ? -1 : errorInstruction_);
-    if (!rootInstruction_ || !errorInstruction_ || !eofInstruction_) {
+    if (!rootInstruction_ || !errorInstruction_ || !eofInstruction_ || !resyncInstruction_) {
         RecordError(1, 0, nullptr, 1250, 0, 0, 0, 0, 0);
         return -1;
     }
+    // The byte code no longer moves: instructions are read through one pointer from here on.
+    code_ = context_->GetByteCode();
+    symbolCache_.assign(context_->GetByteCodeLength(), -1);
 
     rootSettings_ = Settings{-1, 4, static_cast<uint16_t>(kCase | kLiteralNodes | kRepetitionNodes | kBacktrack), 0, 0};
     for (const char* name : {"<SPACE>", "<TOKEN>", "<ATTRS>"}) {
@@ -161,6 +174,7 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
             rootSettings_ = scratch.settings;
         }
     }
+    BuildSymbolCache();
     eolContext_ = context_->Resolve(grammarContext_, "EOL");
     hasListeners_ = static_cast<GrammarImp*>(grammar)->GetContext()->eventListeners.GetSize() > 0;
     if (!Push(rootInstruction_, 0, 0, 0))
@@ -333,11 +347,49 @@ long ParserImp::GetNodeFromContext(long frame)
     return last ? last : node;
 }
 
+// Every symbol reference reachable from a rule is resolved where that rule is defined. With
+// several inheritance entries a name found through one counts only when that entry's context
+// and the rule's are related.
+void ParserImp::BuildSymbolCache()
+{
+    bool format7 = context_->GetFormat() == 7;
+    std::vector<char> seen(context_->GetByteCodeLength(), 0);
+    for (long ctx = 2; ctx < context_->GetContextCount(); ++ctx) {
+        long rule = context_->GetValue(ctx);
+        if (!rule || !context_->IsKind(ctx, "symbol"))
+            continue;
+        long definedIn = context_->FindSuperContext(ctx);
+        std::vector<long> pending{rule};
+        while (!pending.empty()) {
+            long at = pending.back();
+            pending.pop_back();
+            if (seen[at])
+                continue;
+            seen[at] = 1;
+            if (Int(at) == QV_SYMBOL && symbolCache_[at] < 0) {
+                long n = Int(at + 4);
+                long ids[128];
+                for (long i = 0; i < n && i < 128; ++i)
+                    ids[i] = Int(at + 8 + 4 * i);
+                long found = context_->Resolve(definedIn, ids, n);
+                long list = context_->GetContext(definedIn).parentList;
+                bool related = !found || list <= 0 || context_->GetParentList(list).count < 2 ||
+                               found == definedIn || context_->IsAncestor(definedIn, found) ||
+                               context_->IsAncestor(context_->FindSuperContext(found), definedIn) ||
+                               context_->FindSuperContext(found) == definedIn;
+                if (found && related)
+                    symbolCache_[at] = static_cast<int32_t>(found);
+            }
+            for (long target : QVInstructionTargets(code_, at, format7))
+                pending.push_back(target);
+        }
+    }
+}
+
 long ParserImp::ResolveSymbol(long offset)
 {
-    auto cached = symbolCache_.find(offset);
-    if (cached != symbolCache_.end())
-        return cached->second;
+    if (symbolCache_[offset] >= 0)
+        return symbolCache_[offset];
     long n = Int(offset + 4);
     long ids[128];
     for (long i = 0; i < n && i < 128; ++i)
@@ -345,7 +397,7 @@ long ParserImp::ResolveSymbol(long offset)
     long ctx = context_->Resolve(grammarContext_, ids, n);
     if (!ctx && grammarContext_ != 1)
         ctx = context_->Resolve(1, ids, n);
-    symbolCache_[offset] = ctx;
+    symbolCache_[offset] = static_cast<int32_t>(ctx);
     return ctx;
 }
 
@@ -387,7 +439,7 @@ void ParserImp::Finish(long index)
         if (f.node) {
             tree_->SetLength(f.node, status);
             if (status == 0 && index != 0) {
-                tree_->CutBack(f.node);
+                KeepErrorNodes(f.node);
                 f.node = 0;
             }
         }
@@ -409,8 +461,11 @@ void ParserImp::Finish(long index)
             if (eolContext_ && f.symbol == eolContext_)
                 eolEnd_ = f.start + status;
         }
-        if (f.start + status > furthestEnd_)
+        if (f.start + status > furthestEnd_) {
             furthestEnd_ = f.start + status;
+            if (hasListeners_)
+                NotifyPositionListeners(f.start, status);
+        }
     } else {
         tree_->CutBack(f.treeMark);
         if (f.start > furthestPos_ || (f.start == furthestPos_ && f.symbol)) {
@@ -445,7 +500,9 @@ void ParserImp::Move(long index, long status)
         current_ = -1;
         return;
     }
-    if (!(f.settings.bits & kBacktrack)) {
+    if (index == resyncFrame_)
+        resyncFrame_ = -1;
+    if (!(f.settings.bits & kBacktrack) || (resyncFrame_ >= 0 && resyncFrame_ < index)) {
         SetTop(index);
         current_ = parent;
         return;
@@ -521,6 +578,7 @@ void ParserImp::Execute(long index)
     case QV_BUILTSYMBOL:
     case QV_SYMBOLTEST: return ExecBuiltSymbol(index);
     case QV_COMPUTEDLENGTH: return ExecComputedLength(index);
+    case QV_RESYNC: return ExecResync(index);
     case QV_NOTCHAR: return ExecNotChar(index);
     case QV_ROOT: return ExecRoot(index);
     case QV_PRODUCTION: return ExecProduction(index);
@@ -617,12 +675,20 @@ void ParserImp::ExecConjunction(long index)
     const Frame& child = frames_[lastChild_];
     const Frame& f = frames_[index];
     long item = child.pushedFor & (kSpacePhase - 1);
+    if (child.flags & kResync) {
+        if (status_ < 0) {
+            // Nothing to resume at: the missing item is reported where the matched text ends.
+            RecordError(3, 0, nullptr, 1703, 0, f.start + child.parentSaved, 0, Int(itemsAt + 4 * child.saved1), 0);
+            return Match(child.parentSaved);
+        }
+        item = child.saved3;
+    }
     if (child.pushedFor & kSpacePhase) {
         Push(Int(itemsAt + 4 * item), ChildEnd(child, status_), item, child.parentSaved);
         return;
     }
     if (status_ < 0)
-        return Fail();
+        return ConjunctionItemFailed(index, item, child.start, child.parentSaved);
     // An item that matched nothing leaves the length where the previous item ended, before
     // the whitespace that followed it.
     long position = child.start + status_;
@@ -830,9 +896,9 @@ void ParserImp::ExecCharRange(long index)
     unsigned char low = static_cast<unsigned char>(Bytes(f.instruction + 4)[0]);
     unsigned char high = static_cast<unsigned char>(Bytes(f.instruction + 5)[0]);
     if (!CaseSensitive(f.settings)) {
-        c = static_cast<unsigned char>(tolower(c));
-        low = static_cast<unsigned char>(tolower(low));
-        high = static_cast<unsigned char>(tolower(high));
+        c = kFold[c];
+        low = kFold[low];
+        high = kFold[high];
     }
     return low <= c && c <= high ? Match(1) : Fail();
 }
@@ -1089,6 +1155,7 @@ void ParserImp::GiveUp()
     SetTop(1);
     current_ = 0;
     lastChild_ = -1;
+    resyncFrame_ = -1;
     tree_->CutBack(startContextNode_ ? startContextNode_ + 1 : 2);
     RootFail(0, startRuleMatched_ ? 1006 : 1005);
     current_ = -1;
@@ -1434,4 +1501,114 @@ void ParserImp::ExecBuiltSymbol(long index)
     long start = f.start;
     f.saved3 = static_cast<int32_t>(tree_->AddNode(NearestNode(index), QV_NODE_CONTEXT, symbol, start, 0));
     Push(rule, start, 0, 0);
+}
+
+// Cuts the tree back to `cut`, except that error nodes made after it stay: each moves down to
+// the cut point under its nearest ancestor that remains, with its attribute nodes.
+void ParserImp::KeepErrorNodes(long cut)
+{
+    struct Kept {
+        long errorNode;
+        QVTreeNode node;
+    };
+    std::vector<Kept> kept;
+    for (long j = cut; hasErrorNodes_ && j < tree_->Count(); ++j) {
+        if (!tree_->IsErrorNode(j))
+            continue;
+        long parent = tree_->GetNode(j)->parent;
+        while (parent >= cut)
+            parent = tree_->GetNode(parent)->parent;
+        QVTreeNode node = *tree_->GetNode(j);
+        node.parent = static_cast<int32_t>(parent);
+        kept.push_back({-1, node});
+        for (long child = j + 1; child < tree_->Count() && tree_->GetNode(child)->parent == j; ++child)
+            kept.push_back({j, *tree_->GetNode(child)});
+    }
+    tree_->CutBack(cut);
+    long placed = 0;
+    for (const Kept& k : kept) {
+        if (k.errorNode < 0) {
+            placed = tree_->AddNode(k.node.parent, k.node.symbol, k.node.value, k.node.start, k.node.length);
+            continue;
+        }
+        char name[32];
+        tree_->GetNodeName(tree_->AddNode(placed, k.node.symbol, k.node.value, k.node.start, 0), name, sizeof name);
+        if (strcmp(name, "NodeID") == 0)
+            tree_->SetStartString(tree_->Count() - 1, tree_->AddNumberString(placed));
+    }
+}
+
+void ParserImp::NotifyPositionListeners(long start, long length)
+{
+    PtrArray& list = context_->positionListeners;
+    for (long i = 0; i < list.GetSize(); ++i) {
+        auto* entry = static_cast<GrammarContext::PositionEntry*>(list.GetAt(i));
+        if (entry->position == 0 || (entry->position >= start && entry->position < start + length - 1))
+            entry->listener->OnPosition(this, start, length);
+    }
+}
+
+// A conjunction marked expected reports a missing item instead of failing: with expected-term
+// reporting on, the item counts as matched empty; otherwise the conjunction ends where its
+// matched text ends (no resynchronising candidates are searched).
+void ParserImp::ConjunctionItemFailed(long index, long item, long position, long length)
+{
+    Frame& f = frames_[index];
+    if (!(f.flags & kExpected))
+        return Fail();
+    long itemInstruction = Int(f.instruction + 8 + 4 * item);
+    long n = Int(f.instruction + 4);
+    if (resyncFrame_ >= 0)
+        return Fail();
+    if (f.settings.bits & kExpectedTerms) {
+        RecordError(3, 0, nullptr, 1703, 0, position, 0, itemInstruction, 0);
+        if (item + 1 >= n)
+            return Match(length);
+        Push(Int(f.instruction + 8 + 4 * (item + 1)), position, item + 1, length);
+        return;
+    }
+    Push(resyncInstruction_, position, item, length, kResync);
+    resyncFrame_ = current_;
+    frames_[current_].saved1 = static_cast<int32_t>(item);
+}
+
+// Resynchronisation: from the failed item's start, skipping one more character each round,
+// the conjunction's items from the expected one onward are tried in turn; the first that
+// matches ends it, and the skipped text is reported.
+void ParserImp::ExecResync(long index)
+{
+    resyncFrame_ = index;
+    Frame& f = frames_[index];
+    if (!f.state) {
+        f.state = 1;
+        f.saved2 = f.saved1 - 1;
+        return ResyncNextCandidate(index);
+    }
+    if (lastChild_ < 0 || status_ < 0)
+        return ResyncNextCandidate(index);
+    const Frame& child = frames_[lastChild_];
+    long found = child.pushedFor;
+    long skipped = child.start - f.start;
+    long code = found == f.saved1 ? 1702 : (found < f.saved1 && skipped == 0 ? 1703 : 1701);
+    f.saved3 = static_cast<int32_t>(found);
+    long end = child.start + status_;
+    RecordError(3, 0, nullptr, code, 0, f.start, skipped > 0 ? skipped : 1, child.instruction, 0);
+    Match(end - f.start);
+}
+
+void ParserImp::ResyncNextCandidate(long index)
+{
+    Frame& f = frames_[index];
+    const Frame& owner = frames_[f.parent];
+    long n = Int(owner.instruction + 4);
+    long candidate = f.saved2 + 1;
+    if (candidate >= n) {
+        candidate = f.saved1;
+        ++f.counter;
+    }
+    long position = f.start + f.counter;
+    if (position >= size_)
+        return Fail();
+    f.saved2 = static_cast<int32_t>(candidate);
+    Push(Int(owner.instruction + 8 + 4 * candidate), position, candidate, 0);
 }

@@ -169,6 +169,74 @@ TEST_F(Engine, AStartRuleThatFailsGives1005)
     EXPECT_NE(tree.find("    ErrorType -1 25 \"Unrecoverable Parse Error\""), std::string::npos) << tree;
 }
 
+// A rule that matches nothing loses its node, but an error recorded inside it stays.
+TEST_F(Engine, ErrorNodesOutliveEmptyRules)
+{
+    Load("grammar G; attributes no literal nodes; S = \"a\" W \"b\"; W = @error(\"odd\", <empty>);");
+    std::string tree = Parse("a b");
+    EXPECT_EQ(api_.GetNumErrors(), 0);
+    ASSERT_EQ(api_.GetNumWarnings(), 1) << tree;
+    EXPECT_EQ(api_.GetFirstWarning()->GetCode(), 1700);
+    EXPECT_STREQ(api_.GetFirstWarning()->GetTextAttribute("Description"), "odd");
+    EXPECT_EQ(tree.find("  W "), std::string::npos) << tree;
+    EXPECT_NE(tree.find("    Error 0 1 \"a\"\n      ErrorType -1 18 \"User-Defined Error\""), std::string::npos) << tree;
+}
+
+// A sequence marked expected reports a missing item as a warning instead of failing.
+TEST_F(Engine, ExpectedItemsAreReportedNotFailed)
+{
+    Load("grammar G; attributes no literal nodes; S = { Stmt }; Stmt (expected terms) = Word @expected \";\" ;"
+         "Word (flat) = @token({ 'a'..'z' });");
+    std::string tree = Parse("one; two three;");
+    EXPECT_EQ(api_.GetNumErrors(), 0) << tree;
+    ASSERT_EQ(api_.GetNumWarnings(), 1) << tree;
+    EXPECT_EQ(api_.GetFirstWarning()->GetCode(), 1703);
+    EXPECT_EQ(api_.GetFirstWarning()->GetIntAttribute("StartPos"), 9);
+    EXPECT_NE(tree.find("      Word 5 3 \"two\"\n"), std::string::npos) << tree;
+    EXPECT_NE(tree.find("      Word 9 5 \"three\"\n"), std::string::npos) << tree;
+}
+
+// Without expected terms, a sequence marked expected skips ahead to the next item it can match
+// and reports what it skipped: a later item found is a synchronisation error, the expected one
+// found after unexpected text is unexpected text.
+TEST_F(Engine, ResynchronisesAfterAMissingItem)
+{
+    Load("grammar G; attributes no literal nodes; S = { Stmt }; Stmt = Word @expected \"=\" Word \";\";"
+         "Word (flat) = @token({ 'a'..'z' });");
+    std::string tree = Parse("a = b; c d = e; f = g;");
+    EXPECT_EQ(api_.GetNumErrors(), 0) << tree;
+    std::vector<long> warnings;
+    std::vector<long> starts;
+    for (QVError* w = api_.GetFirstWarning(); w; w = api_.GetNextWarning(w)) {
+        warnings.push_back(w->GetCode());
+        starts.push_back(w->GetIntAttribute("StartPos"));
+    }
+    EXPECT_EQ(warnings, (std::vector<long>{1701, 1702})) << tree;
+    EXPECT_EQ(starts, (std::vector<long>{9, 11})) << tree;
+    EXPECT_NE(tree.find("    Stmt 16 6 \"f = g;\""), std::string::npos) << tree;
+}
+
+// Event listeners see every symbol event; answering -1 to a match turns it into a failure.
+TEST_F(Engine, EventListenersCanRefuseAMatch)
+{
+    Load("grammar G; S = A | B; A = \"x\"; B = \"x\";");
+    struct Refuse : QVEventListener {
+        long OnEvent(long, long eventType, QVParseEventContext*) override
+        {
+            ++events;
+            return eventType == 2 ? -1 : 0;
+        }
+        int events = 0;
+    } refuse;
+    ASSERT_EQ(grammar_->RegisterEventListener("A", 2, &refuse), 1);
+    std::string tree = Parse("x");
+    EXPECT_NE(tree.find("  B 0 1"), std::string::npos) << tree;
+    EXPECT_EQ(refuse.events, 1);
+    EXPECT_EQ(grammar_->RegisterEventListener("Nothing", 2, &refuse), 0);
+    EXPECT_EQ(api_.GetLastError()->GetCode(), 1150);
+    grammar_->UnregisterEventListener(&refuse);
+}
+
 TEST_F(Engine, BufferAndFileInputGiveTheSameTree)
 {
     Load(ReadAll(DataPath("toy.qvg")));

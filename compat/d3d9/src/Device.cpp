@@ -53,6 +53,7 @@ Device* Device::Create(Direct3D9* parent, HWND window, DWORD behaviour, D3DPRESE
 }
 
 Device::~Device() {
+    if (ownsDisplay_) parent_->SetFullScreenMode(nullptr);
     ReleaseBindings();
     SafeRelease(renderTarget_);
     SafeRelease(backBuffer_);
@@ -117,6 +118,8 @@ HRESULT Device::ConfigureChecked(D3DPRESENT_PARAMETERS& p) {
     parameters_ = p;
     displayMode_ = p.Windowed ? adapter.Desktop
                               : D3DDISPLAYMODE{p.BackBufferWidth, p.BackBufferHeight, 60, p.BackBufferFormat};
+    ownsDisplay_ = !p.Windowed;
+    parent_->SetFullScreenMode(ownsDisplay_ ? &displayMode_ : nullptr);
     frontBuffer_.assign(size_t(displayMode_.Width) * displayMode_.Height, 0xFF000000u);
 
     ReleaseBindings();

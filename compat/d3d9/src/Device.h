@@ -132,6 +132,7 @@ private:
     DWORD behaviour_;
     D3DPRESENT_PARAMETERS parameters_{};
     D3DDISPLAYMODE displayMode_{};
+    bool ownsDisplay_ = false;  // full screen: the adapter shows this device's mode
     Surface* backBuffer_ = nullptr;
     Surface* depthStencil_ = nullptr;
     Surface* renderTarget_ = nullptr;

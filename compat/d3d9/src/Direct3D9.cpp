@@ -72,8 +72,13 @@ HRESULT Direct3D9::EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode, D
 
 HRESULT Direct3D9::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
     if (Adapter != 0 || !pMode) return D3DERR_INVALIDCALL;
-    *pMode = FakeAdapter::Current().Desktop;
+    *pMode = fullScreen_ ? fullScreenMode_ : FakeAdapter::Current().Desktop;
     return D3D_OK;
+}
+
+void Direct3D9::SetFullScreenMode(const D3DDISPLAYMODE* mode) {
+    fullScreen_ = mode != nullptr;
+    if (mode) fullScreenMode_ = *mode;
 }
 
 HRESULT Direct3D9::CheckDeviceType(UINT Adapter, D3DDEVTYPE DevType, D3DFORMAT AdapterFormat,

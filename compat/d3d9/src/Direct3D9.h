@@ -33,8 +33,16 @@ public:
     bool AcceptsDepth(D3DFORMAT format) const;
     bool AcceptsMultiSample(D3DMULTISAMPLE_TYPE type) const;
 
+    // The mode the display shows: a full-screen device's own mode while it lasts, else the
+    // desktop.
+    void SetFullScreenMode(const D3DDISPLAYMODE* mode);
+
 protected:
     bool Answers(REFIID riid) const override { return riid == IID_IDirect3D9; }
+
+private:
+    bool fullScreen_ = false;
+    D3DDISPLAYMODE fullScreenMode_{};
 };
 
 }  // namespace d3d9sw

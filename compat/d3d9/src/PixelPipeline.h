@@ -43,7 +43,6 @@ private:
     };
 
     // How a pixel of the common single-stage draws is computed on 8-bit channels.
-    enum class FastSource : uint8_t { Texture, Diffuse, Modulate };
     enum class FastBlend : uint8_t { None, Alpha, AlphaAdd, Add };
 
     void SetupStages(const DeviceState& state);
@@ -71,7 +70,7 @@ private:
     DWORD writeMask_;
     bool directWrite_;  // no blending into a 32-bit target: pixels are stored, not read
     bool fast_ = false;
-    FastSource fastColour_ = FastSource::Diffuse, fastAlpha_ = FastSource::Diffuse;
+    int16_t sourceMasks_[3][8] = {};  // texture, diffuse, product: the lanes each one feeds
     FastBlend fastBlend_ = FastBlend::None;
     bool specular_;
     bool fog_;

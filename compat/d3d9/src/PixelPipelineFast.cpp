@@ -13,21 +13,23 @@ using namespace pixel;
 
 namespace {
 
+// Where a fast-path channel comes from; these index the pipeline's source masks.
+enum FastSource { kFromTexture, kFromDiffuse, kFromProduct };
+
 // The source a stage operation on texture and diffuse amounts to, or false for other forms.
 bool FastSourceOf(DWORD op, DWORD arg1, DWORD arg2, bool colour, uint8_t& out) {
-    enum { kTexture, kDiffuse, kModulate };
     auto plain = [](DWORD arg) { return arg == D3DTA_TEXTURE || arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; };
-    auto source = [](DWORD arg) { return arg == D3DTA_TEXTURE ? kTexture : kDiffuse; };
+    auto source = [](DWORD arg) { return arg == D3DTA_TEXTURE ? kFromTexture : kFromDiffuse; };
     switch (op) {
     case D3DTOP_SELECTARG1: if (!plain(arg1)) return false; out = uint8_t(source(arg1)); return true;
     case D3DTOP_SELECTARG2: if (!plain(arg2)) return false; out = uint8_t(source(arg2)); return true;
     case D3DTOP_MODULATE:
         if (!plain(arg1) || !plain(arg2) || source(arg1) == source(arg2)) return false;
-        out = kModulate;
+        out = kFromProduct;
         return true;
     case D3DTOP_DISABLE:
         if (colour) return false;
-        out = kDiffuse;  // alpha passes the current (diffuse) alpha through
+        out = kFromDiffuse;  // alpha passes the current (diffuse) alpha through
         return true;
     default: return false;
     }
@@ -62,8 +64,10 @@ void PixelPipeline::ChooseFastPath() {
     } else {
         return;
     }
-    fastColour_ = FastSource(colour);
-    fastAlpha_ = FastSource(alpha);
+    // Per source, all bits set in the 16-bit channel lanes (b, g, r, a) of two pixels that take it.
+    for (int source = 0; source < 3; ++source)
+        for (int lane = 0; lane < 8; ++lane)
+            sourceMasks_[source][lane] = int16_t(((lane & 3) == 3 ? alpha : colour) == source ? -1 : 0);
     fast_ = true;
 }
 
@@ -80,11 +84,7 @@ inline __m128i LaneMask(int mask) {
     return _mm_setr_epi32(mask & 1 ? -1 : 0, mask & 2 ? -1 : 0, mask & 4 ? -1 : 0, mask & 8 ? -1 : 0);
 }
 
-// All bits set in the lanes (b, g, r, a) of two pixels whose source is the given one.
-__m128i SourceMask(uint8_t colour, uint8_t alpha, uint8_t source) {
-    short c = colour == source ? -1 : 0, a = alpha == source ? -1 : 0;
-    return _mm_setr_epi16(c, c, c, a, c, c, c, a);
-}
+inline __m128i Load(const int16_t* lanes) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes)); }
 
 }  // namespace
 
@@ -123,10 +123,8 @@ void PixelPipeline::ShadeSpanFast(int y, int x0, int x1, const SpanSetup& s) {
     const __m128 uRow = _mm_set1_ps(uPlane[0] + uPlane[2] * dy), vRow = _mm_set1_ps(vPlane[0] + vPlane[2] * dy);
     const float texWidth = sampler ? sampler->Width() : 0.0f, texHeight = sampler ? sampler->Height() : 0.0f;
     const uint32_t opaque = target_->Format() == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
-    const uint8_t colourSource = uint8_t(fastColour_), alphaSource = uint8_t(fastAlpha_);
-    const __m128i fromTexture = SourceMask(colourSource, alphaSource, uint8_t(FastSource::Texture));
-    const __m128i fromDiffuse = SourceMask(colourSource, alphaSource, uint8_t(FastSource::Diffuse));
-    const __m128i fromProduct = SourceMask(colourSource, alphaSource, uint8_t(FastSource::Modulate));
+    const __m128i fromTexture = Load(sourceMasks_[0]), fromDiffuse = Load(sourceMasks_[1]);
+    const __m128i fromProduct = Load(sourceMasks_[2]);
     const __m128i zero = _mm_setzero_si128();
     const __m128 lanes = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
     // Groups that end by this column may read and write four pixels at once.

@@ -109,6 +109,7 @@ public:
     void SetLength(long node, long length);
     void SetValue(long node, long value);
     void SetParent(long node, long parent);
+    void SetStartString(long node, long stringIndex);
     void Link();
     long Count() const { return count_; }
     bool IsLinked() const { return linked_; }

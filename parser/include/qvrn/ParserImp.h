@@ -3,8 +3,8 @@
 #include "qvrn/Listeners.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class GrammarContext;
@@ -112,14 +112,21 @@ private:
 
     explicit ParserImp(QuorvaneAPI* api) : api_(api) {}
 
-    int32_t Int(long offset) const;
-    const char* Bytes(long offset) const;
+    int32_t Int(long offset) const
+    {
+        int32_t value;
+        memcpy(&value, code_ + offset, 4);
+        return value;
+    }
+    const char* Bytes(long offset) const { return code_ + offset; }
     Frame& F(long index) { return frames_[index]; }
     bool Push(long instruction, long position, long pushedFor, long parentSaved, int32_t extraFlags = 0);
     void ApplyEntry(Frame& frame);
     bool MakesNode(const Frame& frame) const;
     long NearestNode(long frame) const;
     long ResolveSymbol(long offset);
+    void BuildSymbolCache();
+    void KeepErrorNodes(long cut);
     void Finish(long index);
     bool IsLiveChoice(long index) const;
     void SetTop(long top);
@@ -139,6 +146,9 @@ private:
 
     void ExecSymbol(long index);
     void ExecConjunction(long index);
+    void ConjunctionItemFailed(long index, long item, long position, long length);
+    void ExecResync(long index);
+    void ResyncNextCandidate(long index);
     void ExecDisjunction(long index);
     void ExecRepetition(long index);
     void RepetitionAfterItem(long index, long position, long count, long length);
@@ -173,6 +183,7 @@ private:
                      long length, long instruction, long symbol);
     void PostRecords();
     void NotifyListeners(long index, long eventType);
+    void NotifyPositionListeners(long start, long length);
     void Cleanup();
 
     QuorvaneAPI* api_;
@@ -200,6 +211,8 @@ private:
     long rootInstruction_ = 0;
     long errorInstruction_ = 0;
     long eofInstruction_ = 0;
+    long resyncInstruction_ = 0;
+    long resyncFrame_ = -1;
     long byteCodeLength_ = 0;
     long startContextNode_ = 0;
     bool startRuleMatched_ = false;
@@ -217,7 +230,8 @@ private:
     bool pauseOnOutside_ = false;
     long outsideResult_ = -1;
 
-    std::unordered_map<long, long> symbolCache_;
+    const char* code_ = nullptr;
+    std::vector<int32_t> symbolCache_;  // resolved context per symbol-reference offset, -1 unknown
     std::vector<int32_t> choices_;  // frames in use that are disjunctions pushed while backtracking
     std::vector<Record> records_;
     long recordedCount_ = 0;

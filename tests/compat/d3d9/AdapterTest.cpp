@@ -118,6 +118,20 @@ TEST_F(AdapterTest, InjectedCreationFailuresDriveTheFallBacks) {
     ASSERT_EQ(device_->GetDisplayMode(0, &mode), D3D_OK);
     EXPECT_EQ(mode.Width, 800u);
     EXPECT_EQ(mode.Height, 600u);
+    // While the device is full screen the adapter shows its mode, which is the size a
+    // screenshot surface must have; afterwards the desktop returns.
+    ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &mode), D3D_OK);
+    EXPECT_EQ(mode.Width, 800u);
+    IDirect3DSurface9* shot = nullptr;
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, &shot,
+                                                   nullptr),
+              D3D_OK);
+    EXPECT_EQ(device_->GetFrontBufferData(0, shot), D3D_OK);
+    shot->Release();
+    device_->Release();
+    device_ = nullptr;
+    ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &mode), D3D_OK);
+    EXPECT_EQ(mode.Width, 1280u);
 }
 
 TEST_F(AdapterTest, RefusesParametersTheAdapterCannotShow) {

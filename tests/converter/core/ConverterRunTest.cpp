@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -151,6 +152,47 @@ TEST_F(ConverterRun, IncludedStatementsAndLoadRequestsJoinTheOutput)
     EXPECT_FALSE(Exists("parts.zel"));
 }
 
+TEST_F(ConverterRun, AScriptOfEveryGeneralCommandConverts)
+{
+    const std::string database = Folder + "/lang.db";
+    const std::string makeDatabase = std::string(MG_PYTHON) + " -c \"import sqlite3; db = sqlite3.connect('" + database +
+                                     "'); db.execute('CREATE TABLE Translation (English TEXT, PCX TEXT)'); "
+                                     "db.execute(\\\"INSERT INTO Translation VALUES ('Hello', 'Bonjour')\\\"); "
+                                     "db.commit()\"";
+    ASSERT_EQ(system(makeDatabase.c_str()), 0);
+    Write("greeting.txt", "From a file");
+    Write("data.bin", "0123456789");
+    Write("extra.h", "struct __rhuexport CExtra { int a; };\n");
+    Write("part.rhi", "String Part \"included\"\n");
+    Write("every.rhu",
+          "Axis East,North,Down CULL_FRONT\n"
+          "Gamma= 1.2\n"
+          "PixelFormat NOALPHA=RRRRRggggggBBBBB\n"
+          "Diagnostic types data\n"
+          "Hack maps\n"
+          "TranslationFile lang.db\n"
+          "#include <part.rhi>\n"
+          "LoadZel levels\\next.zel\n"
+          "LodMap { 0, 10.5 1, 20 }\n"
+          "Message \"converting\"\n"
+          "String Greeting \"Hello\"\n"
+          "String FromFile greeting.txt\n"
+          "Binary Blob data.bin\n"
+          "Trigger Quit ESCAPE\n"
+          "TypeInfo extra.h\n"
+          "NoCompression\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Bytes file = Output("every.zel");
+    const Bytes data = Chunk(file, "LIST/DATA");
+    const std::string text(data.begin(), data.end());
+    for (const char* stored : {"included", "levels/next.zel", "Bonjour", "From a file", "0123456789"})
+        EXPECT_NE(text.find(stored + std::string(1, '\0')), std::string::npos) << stored;
+    const std::vector<uint32_t> publics = Words(Chunk(file, "LIST/PUBL"));
+    for (const char* label : {"Part", "Greeting", "FromFile", "Blob"})
+        EXPECT_NE(std::find(publics.begin(), publics.end(), CCRC32::GetCRC(label)), publics.end()) << label;
+}
+
 TEST_F(ConverterRun, LongTextsAreKeptWhole)
 {
     const std::string text(3000, 'w');
@@ -226,6 +268,20 @@ TEST(GeneratedTypeFile, HoldsEveryConstantAndTheRecordsWithTheirSizes)
         const size_t end = text.find(sizeComment, at);
         EXPECT_EQ(atoi(text.c_str() + end + sizeComment.size()), layout.size) << layout.declaration;
     }
+}
+
+TEST_F(ConverterRun, TheTypeFileReadsBackIntoItself)
+{
+    Write("nothing.h", "// no declarations of its own\n");
+    Write("again.rhu", "TypeInfo nothing.h again.txt\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const auto withoutDate = [](const Bytes& bytes) {
+        std::string text(bytes.begin(), bytes.end());
+        const size_t date = text.find("File created on");
+        return text.erase(date, text.find('\n', date) - date);
+    };
+    EXPECT_EQ(withoutDate(Output("again.txt")), withoutDate(ReadAll(MG_BINARY_DIR "/converter/rhutypes/RhuTypes.txt")));
 }
 
 TEST_F(ConverterRun, TypeInfoReadsAHeaderAndWritesItsTypeFile)

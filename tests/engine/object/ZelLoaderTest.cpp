@@ -100,6 +100,15 @@ TEST_F(ZelLoader, PresetCreatesObjectsWithDefaultAndStoredFields)
     EXPECT_EQ(GObject::Find(CCRC32::GetCRC("Nobody")), nullptr);
 }
 
+TEST_F(ZelLoader, TopLevelWithoutListsIsOneBlock)
+{
+    CZelFile flat;
+    ASSERT_EQ(flat.Load("flat.zel"), 0);
+    ASSERT_NE(ExportedProbe("FlatThing"), nullptr);
+    EXPECT_STREQ(ExportedProbe("FlatThing")->pText, "flat");
+    EXPECT_EQ(flat.GetNext(), nullptr);
+}
+
 TEST_F(ZelLoader, UnloadClearsExportsButKeepsEntries)
 {
     CZelFile master;

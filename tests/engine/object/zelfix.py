@@ -293,6 +293,13 @@ def mutation_base():
     return zel_file([("PCX ", b)], compress_segments=True), zel_file([("PCX ", b)])
 
 
+def flat_file():
+    """A top level without LIST chunks: its chunks form one block."""
+    b = Block()
+    probe(b, 84, text="flat", export="FlatThing")
+    return list_chunk("RIFF", "ZEL2", b.chunks())
+
+
 def export_over_type_file():
     """A damaged file: it exports a record under the name of a record type."""
     b = Block()
@@ -316,6 +323,7 @@ def write_test_data(out):
         "vesk1.zel": vesk_file([("GZelProbeObject", "T1", "First"), ("GZelProbeObject", "T2", "Second")],
                                [("a.rhu", "One"), ("b.rhu", "Two"), ("a.rhu", "Three"), (None, "Four")]),
         "mutants/export_over_type.zel": export_over_type_file(),
+        "flat.zel": flat_file(),
         "order.zel": shell_level(83, "OrderThing", [("GZelProbeObject", n) for n in ("First", "Second", "Third")]),
         "vesk2.zel": vesk_file([("GZelProbeObject", "T3", "Third")], [("c.rhu", "Five")]),
     }
