@@ -152,8 +152,10 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
     errorInstruction_ = error ? error : appendDefault({QV_ERROR, 0, 0, 0});
     long eof = special("<EOF>", 0);
     eofInstruction_ = eof ? eof : appendDefault({QV_POSITION, QVP_END_OF_INPUT, 0, 0});
+    long resync = special("<SYNCHRONIZING>", 0);
+    resyncInstruction_ = resync ? resync : appendDefault({QV_RESYNC, 0, 0, 0});
     tree_->SetDefaultInstructions(root ? -1 : rootInstruction_, error ? -1 : errorInstruction_);
-    if (!rootInstruction_ || !errorInstruction_ || !eofInstruction_) {
+    if (!rootInstruction_ || !errorInstruction_ || !eofInstruction_ || !resyncInstruction_) {
         RecordError(1, 0, nullptr, 1250, 0, 0, 0, 0, 0);
         return -1;
     }
@@ -498,7 +500,9 @@ void ParserImp::Move(long index, long status)
         current_ = -1;
         return;
     }
-    if (!(f.settings.bits & kBacktrack)) {
+    if (index == resyncFrame_)
+        resyncFrame_ = -1;
+    if (!(f.settings.bits & kBacktrack) || (resyncFrame_ >= 0 && resyncFrame_ < index)) {
         SetTop(index);
         current_ = parent;
         return;
@@ -574,6 +578,7 @@ void ParserImp::Execute(long index)
     case QV_BUILTSYMBOL:
     case QV_SYMBOLTEST: return ExecBuiltSymbol(index);
     case QV_COMPUTEDLENGTH: return ExecComputedLength(index);
+    case QV_RESYNC: return ExecResync(index);
     case QV_NOTCHAR: return ExecNotChar(index);
     case QV_ROOT: return ExecRoot(index);
     case QV_PRODUCTION: return ExecProduction(index);
@@ -670,6 +675,14 @@ void ParserImp::ExecConjunction(long index)
     const Frame& child = frames_[lastChild_];
     const Frame& f = frames_[index];
     long item = child.pushedFor & (kSpacePhase - 1);
+    if (child.flags & kResync) {
+        if (status_ < 0) {
+            // Nothing to resume at: the missing item is reported where the matched text ends.
+            RecordError(3, 0, nullptr, 1703, 0, f.start + child.parentSaved, 0, Int(itemsAt + 4 * child.saved1), 0);
+            return Match(child.parentSaved);
+        }
+        item = child.saved3;
+    }
     if (child.pushedFor & kSpacePhase) {
         Push(Int(itemsAt + 4 * item), ChildEnd(child, status_), item, child.parentSaved);
         return;
@@ -1142,6 +1155,7 @@ void ParserImp::GiveUp()
     SetTop(1);
     current_ = 0;
     lastChild_ = -1;
+    resyncFrame_ = -1;
     tree_->CutBack(startContextNode_ ? startContextNode_ + 1 : 2);
     RootFail(0, startRuleMatched_ ? 1006 : 1005);
     current_ = -1;
@@ -1544,6 +1558,8 @@ void ParserImp::ConjunctionItemFailed(long index, long item, long position, long
         return Fail();
     long itemInstruction = Int(f.instruction + 8 + 4 * item);
     long n = Int(f.instruction + 4);
+    if (resyncFrame_ >= 0)
+        return Fail();
     if (f.settings.bits & kExpectedTerms) {
         RecordError(3, 0, nullptr, 1703, 0, position, 0, itemInstruction, 0);
         if (item + 1 >= n)
@@ -1551,6 +1567,48 @@ void ParserImp::ConjunctionItemFailed(long index, long item, long position, long
         Push(Int(f.instruction + 8 + 4 * (item + 1)), position, item + 1, length);
         return;
     }
-    RecordError(3, 0, nullptr, 1703, 0, f.start + length, 0, itemInstruction, 0);
-    Match(length);
+    Push(resyncInstruction_, position, item, length, kResync);
+    resyncFrame_ = current_;
+    frames_[current_].saved1 = static_cast<int32_t>(item);
+}
+
+// Resynchronisation: from the failed item's start, skipping one more character each round,
+// the conjunction's items from the expected one onward are tried in turn; the first that
+// matches ends it, and the skipped text is reported.
+void ParserImp::ExecResync(long index)
+{
+    resyncFrame_ = index;
+    Frame& f = frames_[index];
+    if (!f.state) {
+        f.state = 1;
+        f.saved2 = f.saved1 - 1;
+        return ResyncNextCandidate(index);
+    }
+    if (lastChild_ < 0 || status_ < 0)
+        return ResyncNextCandidate(index);
+    const Frame& child = frames_[lastChild_];
+    long found = child.pushedFor;
+    long skipped = child.start - f.start;
+    long code = found == f.saved1 ? 1702 : (found < f.saved1 && skipped == 0 ? 1703 : 1701);
+    f.saved3 = static_cast<int32_t>(found);
+    long end = child.start + status_;
+    RecordError(3, 0, nullptr, code, 0, f.start, skipped > 0 ? skipped : 1, child.instruction, 0);
+    Match(end - f.start);
+}
+
+void ParserImp::ResyncNextCandidate(long index)
+{
+    Frame& f = frames_[index];
+    const Frame& owner = frames_[f.parent];
+    long n = Int(owner.instruction + 4);
+    long candidate = f.saved2 + 1;
+    if (candidate >= n) {
+        candidate = f.saved1;
+        ++f.counter;
+    }
+    long position = f.start + f.counter;
+    if (position >= size_)
+        return Fail();
+    f.saved2 = static_cast<int32_t>(candidate);
+    Push(Int(owner.instruction + 8 + 4 * candidate), position, candidate, 0);
 }

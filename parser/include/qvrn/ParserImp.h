@@ -147,6 +147,8 @@ private:
     void ExecSymbol(long index);
     void ExecConjunction(long index);
     void ConjunctionItemFailed(long index, long item, long position, long length);
+    void ExecResync(long index);
+    void ResyncNextCandidate(long index);
     void ExecDisjunction(long index);
     void ExecRepetition(long index);
     void RepetitionAfterItem(long index, long position, long count, long length);
@@ -209,6 +211,8 @@ private:
     long rootInstruction_ = 0;
     long errorInstruction_ = 0;
     long eofInstruction_ = 0;
+    long resyncInstruction_ = 0;
+    long resyncFrame_ = -1;
     long byteCodeLength_ = 0;
     long startContextNode_ = 0;
     bool startRuleMatched_ = false;
