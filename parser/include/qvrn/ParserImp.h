@@ -148,6 +148,11 @@ private:
     void ExecConjunction(long index);
     void ConjunctionItemFailed(long index, long item, long position, long length);
     void ExecResync(long index);
+    void ExecTermList(long index);
+    void CollectFollowingTerms(long selector, std::vector<int32_t>& terms);
+    void FirstTerms(long instruction, std::vector<int32_t>& terms, int depth);
+    bool MayMatchEmpty(long instruction, int depth);
+    bool InFirstTermList(long conjunction, long instruction) const;
     void ResyncNextCandidate(long index);
     void ExecDisjunction(long index);
     void ExecRepetition(long index);
@@ -212,6 +217,8 @@ private:
     long errorInstruction_ = 0;
     long eofInstruction_ = 0;
     long resyncInstruction_ = 0;
+    long termListInstruction_ = 0;
+    std::vector<std::vector<int32_t>> termLists_;
     long resyncFrame_ = -1;
     long byteCodeLength_ = 0;
     long startContextNode_ = 0;
