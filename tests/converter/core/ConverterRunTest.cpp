@@ -234,7 +234,9 @@ TEST_F(ConverterRun, FailedRunsKeepThePreviousOutputAndNameThePlace)
         {"LodMap { 0, 5.0 64, 10.0 }\n", "Index beyond max lods!"},
         {"LodMap { -1, 5.0 }\n", "Index beyond max lods!"},
         {"String Twice \"a\"\nString Twice \"b\"\n", "Twice already exists"},
+        {"TypeInfo huge.h\n", "Array Cells is too large"},
     };
+    Write("huge.h", "struct __rhuexport CHuge { int Cells[65536][65536]; };\n");
     for (const Case& c : cases)
     {
         Write("bad.zel", "previous");
