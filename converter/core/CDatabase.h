@@ -30,6 +30,10 @@ public:
     void WriteDependencyReport(const char* path);
     void SetDependencyReport(bool on) { DependencyReport = on; }
 
+    // Writes a CSV table of the parameter blocks read so far: one row per block, one column
+    // per field name.
+    void ParamReport(const char* fileName);
+
     // Moves element to stand just before another, so that it is written first.
     void MoveElement(CdbElement* element, CdbElement* before);
     void RemoveAll();

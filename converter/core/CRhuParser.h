@@ -40,6 +40,9 @@ public:
     const char* ImplicitTextures(int node);
     const char* Meshformat(int node);
     const char* Texture(int node);
+    // Parameter blocks: DefaultParams, EmbeddedParams, LayoutParams and VeskTemplateParams.
+    const char* Params(int node);
+    const char* ParamReport(int node);
     // Every other asset command, until the asset import is part of the converter.
     const char* AssetCommandUnavailable(int node);
 

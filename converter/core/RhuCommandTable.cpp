@@ -54,7 +54,7 @@ const CommandRow CRhuParser::DataCommands[] = {
      " sprite processing - these bitmaps will be output to the current directory. Be careful, obviously"
      " throwing the diag on sprites can really trash out your drive.",
      0},
-    {"DefaultParams", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable),
+    {"DefaultParams", static_cast<CommandHandler>(&CRhuParser::Params),
      "[Label] CreationType [ : DerivedFrom] \"{\" {type param = value} \"}\"",
      "Defines default data to stuff into any object that is created. Syntax similar to a C++ struct."
      " Label is optional, as well as a derivation specifer. Any derivation must occur in the same"
@@ -76,7 +76,7 @@ const CommandRow CRhuParser::DataCommands[] = {
      " string from a file, and point booger at it. 'char *booger=SomeLabel' points booger at some label -"
      " same as C++ really.",
      0},
-    {"EmbeddedParams", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable),
+    {"EmbeddedParams", static_cast<CommandHandler>(&CRhuParser::Params),
      "Label CreationType [ : DerivedFrom] \"{\" {type param = value} \"}\"",
      "Defines an object to create as a child - type will be CreationType - and specific data to stuff"
      " into the created object. Note syntax identical to DefaultParams except that label is necessary.",
@@ -117,12 +117,12 @@ const CommandRow CRhuParser::DataCommands[] = {
      " until we run out of sourcefile, or another EventScript command is encountered.basetime gives a"
      " time to start playback of the script",
      0},
-    {"LayoutParams", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable),
+    {"LayoutParams", static_cast<CommandHandler>(&CRhuParser::Params),
      "[Label] CreationType [ : DerivedFrom]\"{\" {type param = value} \"}\"",
      "Defines an object to create as a result of ZEL load, and specific data to stuff into the created"
      " object. Same syntax as DefaultParams, except player=n syntax is allowed to set player ID.",
      0},
-    {"VeskTemplateParams", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable),
+    {"VeskTemplateParams", static_cast<CommandHandler>(&CRhuParser::Params),
      "Label CreationType [ : DerivedFrom]\"{\" {type param = value} \"}\"",
      "Defines an object to create from vesk. Useful for adding specia 'predefined' types to vesk.",
      0},
@@ -187,7 +187,7 @@ const CommandRow CRhuParser::DataCommands[] = {
      "Imports a Maptamble map file to use as a single map. All data (including the label, scale, etc)"
      " come from the file itself.",
      0},
-    {"ParamReport", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable),
+    {"ParamReport", static_cast<CommandHandler>(&CRhuParser::ParamReport),
      "filename",
      "Outputs a CSV file that is the report of all the default param commands.",
      0},

@@ -152,8 +152,12 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
     errorInstruction_ = error ? error : appendDefault({QV_ERROR, 0, 0, 0});
     long eof = special("<EOF>", 0);
     eofInstruction_ = eof ? eof : appendDefault({QV_POSITION, QVP_END_OF_INPUT, 0, 0});
+    long termList = special("<TERMLIST>", 0);
+    termListInstruction_ = termList ? termList : appendDefault({QV_TERMLIST, 0, 0, 0});
+    long resync = special("<SYNCHRONIZING>", 0);
+    resyncInstruction_ = resync ? resync : appendDefault({QV_RESYNC, 0, 0, 0});
     tree_->SetDefaultInstructions(root ? -1 : rootInstruction_, error ? -1 : errorInstruction_);
-    if (!rootInstruction_ || !errorInstruction_ || !eofInstruction_) {
+    if (!rootInstruction_ || !errorInstruction_ || !eofInstruction_ || !resyncInstruction_ || !termListInstruction_) {
         RecordError(1, 0, nullptr, 1250, 0, 0, 0, 0, 0);
         return -1;
     }
@@ -498,7 +502,9 @@ void ParserImp::Move(long index, long status)
         current_ = -1;
         return;
     }
-    if (!(f.settings.bits & kBacktrack)) {
+    if (index == resyncFrame_)
+        resyncFrame_ = -1;
+    if (!(f.settings.bits & kBacktrack) || (resyncFrame_ >= 0 && resyncFrame_ < index)) {
         SetTop(index);
         current_ = parent;
         return;
@@ -574,6 +580,8 @@ void ParserImp::Execute(long index)
     case QV_BUILTSYMBOL:
     case QV_SYMBOLTEST: return ExecBuiltSymbol(index);
     case QV_COMPUTEDLENGTH: return ExecComputedLength(index);
+    case QV_RESYNC: return ExecResync(index);
+    case QV_TERMLIST: return ExecTermList(index);
     case QV_NOTCHAR: return ExecNotChar(index);
     case QV_ROOT: return ExecRoot(index);
     case QV_PRODUCTION: return ExecProduction(index);
@@ -670,6 +678,14 @@ void ParserImp::ExecConjunction(long index)
     const Frame& child = frames_[lastChild_];
     const Frame& f = frames_[index];
     long item = child.pushedFor & (kSpacePhase - 1);
+    if (child.flags & kResync) {
+        if (status_ < 0) {
+            // Nothing to resume at: the missing item is reported where the matched text ends.
+            RecordError(3, 0, nullptr, 1703, 0, f.start + child.parentSaved, 0, Int(itemsAt + 4 * child.saved1), 0);
+            return Match(child.parentSaved);
+        }
+        item = child.saved3;
+    }
     if (child.pushedFor & kSpacePhase) {
         Push(Int(itemsAt + 4 * item), ChildEnd(child, status_), item, child.parentSaved);
         return;
@@ -1142,6 +1158,7 @@ void ParserImp::GiveUp()
     SetTop(1);
     current_ = 0;
     lastChild_ = -1;
+    resyncFrame_ = -1;
     tree_->CutBack(startContextNode_ ? startContextNode_ + 1 : 2);
     RootFail(0, startRuleMatched_ ? 1006 : 1005);
     current_ = -1;
@@ -1479,8 +1496,24 @@ void ParserImp::ExecBuiltSymbol(long index)
     long symbol = built ? context_->Resolve(grammarContext_, name.c_str()) : 0;
     if (Int(f.instruction) == QV_SYMBOLTEST)
         return symbol ? Match(0) : Fail();
-    if (strncmp(name.c_str(), "QV_NEXT_", 8) == 0)
-        return Fail();
+    static const char* const kSelectors[] = {"QV_NEXT_TERM", "QV_NEXT_SYNCH", "QV_NEXT_LITERAL", "QV_NEXT_TERM_LOCAL",
+                                             "QV_NEXT_SYNCH_LOCAL", "QV_NEXT_LITERAL_LOCAL"};
+    long count = Int(record + 4);
+    std::string firstPart = count > 0 ? std::string(Bytes(record + 12), Int(record + 8)) : std::string();
+    for (long k = 0; k < 6; ++k) {
+        if (firstPart != kSelectors[k])
+            continue;
+        std::vector<int32_t> terms;
+        if (k < 2)
+            CollectFollowingTerms(1L << k, terms);
+        if (terms.empty())
+            return Fail();
+        termLists_.push_back(terms);
+        long start = f.start;
+        if (Push(termListInstruction_, start, 0, 0))
+            frames_[current_].saved2 = static_cast<int32_t>(termLists_.size() - 1);
+        return;
+    }
     long rule = context_->GetValue(symbol);
     if (!symbol || !rule)
         return Fatal(1009, name);
@@ -1544,6 +1577,8 @@ void ParserImp::ConjunctionItemFailed(long index, long item, long position, long
         return Fail();
     long itemInstruction = Int(f.instruction + 8 + 4 * item);
     long n = Int(f.instruction + 4);
+    if (resyncFrame_ >= 0)
+        return Fail();
     if (f.settings.bits & kExpectedTerms) {
         RecordError(3, 0, nullptr, 1703, 0, position, 0, itemInstruction, 0);
         if (item + 1 >= n)
@@ -1551,6 +1586,191 @@ void ParserImp::ConjunctionItemFailed(long index, long item, long position, long
         Push(Int(f.instruction + 8 + 4 * (item + 1)), position, item + 1, length);
         return;
     }
-    RecordError(3, 0, nullptr, 1703, 0, f.start + length, 0, itemInstruction, 0);
-    Match(length);
+    Push(resyncInstruction_, position, item, length, kResync);
+    resyncFrame_ = current_;
+    frames_[current_].saved1 = static_cast<int32_t>(item);
+}
+
+// Resynchronisation: from the failed item's start, skipping one more character each round,
+// the conjunction's items from the expected one onward are tried in turn; the first that
+// matches ends it, and the skipped text is reported.
+void ParserImp::ExecResync(long index)
+{
+    resyncFrame_ = index;
+    Frame& f = frames_[index];
+    if (!f.state) {
+        f.state = 1;
+        f.saved2 = f.saved1 - 1;
+        return ResyncNextCandidate(index);
+    }
+    if (lastChild_ < 0 || status_ < 0)
+        return ResyncNextCandidate(index);
+    const Frame& child = frames_[lastChild_];
+    long found = child.pushedFor;
+    long skipped = child.start - f.start;
+    long code = found == f.saved1 ? 1702 : (found < f.saved1 && skipped == 0 ? 1703 : 1701);
+    f.saved3 = static_cast<int32_t>(found);
+    long end = child.start + status_;
+    RecordError(3, 0, nullptr, code, 0, f.start, skipped > 0 ? skipped : 1, child.instruction, 0);
+    Match(end - f.start);
+}
+
+void ParserImp::ResyncNextCandidate(long index)
+{
+    Frame& f = frames_[index];
+    const Frame& owner = frames_[f.parent];
+    long n = Int(owner.instruction + 4);
+    long candidate = f.saved2 + 1;
+    if (candidate >= n) {
+        candidate = f.saved1;
+        ++f.counter;
+    }
+    long position = f.start + f.counter;
+    if (position >= size_)
+        return Fail();
+    f.saved2 = static_cast<int32_t>(candidate);
+    Push(Int(owner.instruction + 8 + 4 * candidate), position, candidate, 0);
+}
+
+// The terms that can come next, for the term-list instruction: every conjunction above the
+// nearest symbol reference contributes the first terms of its items after the current one.
+void ParserImp::CollectFollowingTerms(long selector, std::vector<int32_t>& terms)
+{
+    long child = current_;
+    long index = current_ >= 0 ? frames_[current_].parent : -1;
+    bool passedSymbol = false;
+    for (long c = current_; c >= 0 && !passedSymbol; c = frames_[c].parent) {
+        passedSymbol = Int(frames_[c].instruction) == QV_SYMBOL;
+        child = c;
+        index = frames_[c].parent;
+    }
+    for (; index >= 0; child = index, index = frames_[index].parent) {
+        const Frame& f = frames_[index];
+        if (Int(f.instruction) != QV_CONJUNCTION)
+            continue;
+        long n = Int(f.instruction + 4);
+        long pushedFor = frames_[child].pushedFor;
+        long next = (pushedFor & kSpacePhase) ? (pushedFor & (kSpacePhase - 1)) : pushedFor + 1;
+        for (long item = next; item < n; ++item) {
+            long instruction = Int(f.instruction + 8 + 4 * item);
+            std::vector<int32_t> first;
+            FirstTerms(instruction, first, 0);
+            for (int32_t term : first)
+                if (selector == 1 || InFirstTermList(f.instruction, term))
+                    terms.push_back(term);
+            if (!MayMatchEmpty(instruction, 0))
+                break;
+        }
+    }
+}
+
+bool ParserImp::InFirstTermList(long conjunction, long instruction) const
+{
+    if (context_->GetFormat() != 7)
+        return false;
+    long list = Int(conjunction + 8 + 4 * Int(conjunction + 4));
+    for (long i = 0; list && i < Int(list + 4); ++i)
+        if (Int(list + 8 + 8 * i) == instruction)
+            return true;
+    return false;
+}
+
+void ParserImp::FirstTerms(long instruction, std::vector<int32_t>& terms, int depth)
+{
+    if (!instruction || depth > 64)
+        return;
+    switch (Int(instruction)) {
+    case QV_SYMBOL: {
+        long rule = context_->GetValue(ResolveSymbol(instruction));
+        if (rule)
+            FirstTerms(rule, terms, depth + 1);
+        else
+            terms.push_back(static_cast<int32_t>(instruction));
+        return;
+    }
+    case QV_CONJUNCTION:
+        for (long i = 0; i < Int(instruction + 4); ++i) {
+            long item = Int(instruction + 8 + 4 * i);
+            FirstTerms(item, terms, depth + 1);
+            if (!MayMatchEmpty(item, depth + 1))
+                return;
+        }
+        return;
+    case QV_DISJUNCTION:
+        for (long i = 0; i < Int(instruction + 4); ++i)
+            FirstTerms(Int(instruction + 8 + 4 * i), terms, depth + 1);
+        return;
+    case QV_LENGTH:
+    case QV_COMPUTEDLENGTH: return FirstTerms(Int(instruction + 12), terms, depth + 1);
+    case QV_ATTRIBUTES: return FirstTerms(Int(instruction + 8), terms, depth + 1);
+    case QV_WHITESPACE:
+    case QV_TOKEN: return FirstTerms(Int(instruction + 4), terms, depth + 1);
+    case QV_NULL:
+    case QV_CONSTRAINT:
+    case QV_TEST:
+    case QV_PRODUCTION:
+    case QV_BUILTSYMBOL:
+    case QV_NOTTERM:
+    case QV_SYMBOLTEST:
+    case QV_POSITION: return;
+    default: terms.push_back(static_cast<int32_t>(instruction)); return;
+    }
+}
+
+bool ParserImp::MayMatchEmpty(long instruction, int depth)
+{
+    if (!instruction || depth > 64)
+        return true;
+    switch (Int(instruction)) {
+    case QV_SYMBOL: {
+        long rule = context_->GetValue(ResolveSymbol(instruction));
+        return rule && MayMatchEmpty(rule, depth + 1);
+    }
+    case QV_CONJUNCTION:
+        for (long i = 0; i < Int(instruction + 4); ++i)
+            if (!MayMatchEmpty(Int(instruction + 8 + 4 * i), depth + 1))
+                return false;
+        return true;
+    case QV_DISJUNCTION:
+        for (long i = 0; i < Int(instruction + 4); ++i)
+            if (MayMatchEmpty(Int(instruction + 8 + 4 * i), depth + 1))
+                return true;
+        return false;
+    case QV_REPETITION: return Int(instruction + 4) == 0 || MayMatchEmpty(Int(instruction + 12), depth + 1);
+    case QV_LENGTH:
+    case QV_COMPUTEDLENGTH: return MayMatchEmpty(Int(instruction + 12), depth + 1);
+    case QV_ATTRIBUTES: return MayMatchEmpty(Int(instruction + 8), depth + 1);
+    case QV_WHITESPACE:
+    case QV_TOKEN: return MayMatchEmpty(Int(instruction + 4), depth + 1);
+    case QV_LITERAL: return Int(instruction + 4) == 0;
+    case QV_NULL:
+    case QV_CONSTRAINT:
+    case QV_TEST:
+    case QV_PRODUCTION:
+    case QV_BUILTSYMBOL:
+    case QV_NOTTERM:
+    case QV_SYMBOLTEST:
+    case QV_POSITION:
+    case QV_SKIPTO: return true;
+    default: return false;
+    }
+}
+
+// Tries the collected terms in order at the frame's start; the first that matches gives the
+// length. Coming back here on a failure tries the next one.
+void ParserImp::ExecTermList(long index)
+{
+    Frame& f = frames_[index];
+    if (f.state && lastChild_ >= 0 && status_ >= 0)
+        return Match(frames_[lastChild_].start - f.start + status_);
+    long next = f.state ? f.counter + 1 : 0;
+    f.state = 1;
+    if (f.saved2 < 0 || f.saved2 >= static_cast<long>(termLists_.size()))
+        return Fail();
+    const std::vector<int32_t>& terms = termLists_[f.saved2];
+    if (next >= static_cast<long>(terms.size()))
+        return Fail();
+    f.counter = static_cast<int32_t>(next);
+    long start = f.start;
+    Push(terms[next], start, next, 0);
 }

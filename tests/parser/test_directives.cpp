@@ -172,4 +172,27 @@ TEST_F(Directives, BuiltSymbolsAndComputedLengths)
     EXPECT_EQ(tree_->GetNodeLength(2), 4);
 }
 
+// QV_NEXT_TERM builds a list of the terms that may follow and matches the first that fits.
+TEST_F(Directives, NextTermLists)
+{
+    Assembler a;
+    long s = a.Rule("S");
+    long lead = a.Rule("Lead");
+    long tail = a.Rule("Tail");
+    a.SetRule(s, a.Sequence({static_cast<int32_t>(a.Ref("Lead")), static_cast<int32_t>(a.Ref("Tail"))}));
+    long next = a.Emit({QV_BUILTSYMBOL, static_cast<int32_t>(a.NameParts({"QV_NEXT_TERM"}))});
+    a.SetRule(lead, a.Sequence({static_cast<int32_t>(a.Literal("a")), static_cast<int32_t>(next)}));
+    a.SetRule(tail, a.Emit({QV_DISJUNCTION, 2, static_cast<int32_t>(a.Literal("!")), static_cast<int32_t>(a.Literal("?"))}));
+    grammar_ = a.Load(api_, "nextterm");
+    ASSERT_NE(grammar_, nullptr);
+    struct Case {
+        const char* input;
+        bool accepted;
+    } cases[] = {{"a??", true}, {"a!?", true}, {"a?", false}, {"a", false}};
+    for (const Case& c : cases) {
+        std::string tree = Parse(c.input, 5);
+        EXPECT_EQ(api_.GetNumErrors() == 0, c.accepted) << c.input << "\n" << tree;
+    }
+}
+
 } // namespace

@@ -196,6 +196,26 @@ TEST_F(Engine, ExpectedItemsAreReportedNotFailed)
     EXPECT_NE(tree.find("      Word 9 5 \"three\"\n"), std::string::npos) << tree;
 }
 
+// Without expected terms, a sequence marked expected skips ahead to the next item it can match
+// and reports what it skipped: a later item found is a synchronisation error, the expected one
+// found after unexpected text is unexpected text.
+TEST_F(Engine, ResynchronisesAfterAMissingItem)
+{
+    Load("grammar G; attributes no literal nodes; S = { Stmt }; Stmt = Word @expected \"=\" Word \";\";"
+         "Word (flat) = @token({ 'a'..'z' });");
+    std::string tree = Parse("a = b; c d = e; f = g;");
+    EXPECT_EQ(api_.GetNumErrors(), 0) << tree;
+    std::vector<long> warnings;
+    std::vector<long> starts;
+    for (QVError* w = api_.GetFirstWarning(); w; w = api_.GetNextWarning(w)) {
+        warnings.push_back(w->GetCode());
+        starts.push_back(w->GetIntAttribute("StartPos"));
+    }
+    EXPECT_EQ(warnings, (std::vector<long>{1701, 1702})) << tree;
+    EXPECT_EQ(starts, (std::vector<long>{9, 11})) << tree;
+    EXPECT_NE(tree.find("    Stmt 16 6 \"f = g;\""), std::string::npos) << tree;
+}
+
 // Event listeners see every symbol event; answering -1 to a match turns it into a failure.
 TEST_F(Engine, EventListenersCanRefuseAMatch)
 {

@@ -147,6 +147,13 @@ private:
     void ExecSymbol(long index);
     void ExecConjunction(long index);
     void ConjunctionItemFailed(long index, long item, long position, long length);
+    void ExecResync(long index);
+    void ExecTermList(long index);
+    void CollectFollowingTerms(long selector, std::vector<int32_t>& terms);
+    void FirstTerms(long instruction, std::vector<int32_t>& terms, int depth);
+    bool MayMatchEmpty(long instruction, int depth);
+    bool InFirstTermList(long conjunction, long instruction) const;
+    void ResyncNextCandidate(long index);
     void ExecDisjunction(long index);
     void ExecRepetition(long index);
     void RepetitionAfterItem(long index, long position, long count, long length);
@@ -209,6 +216,10 @@ private:
     long rootInstruction_ = 0;
     long errorInstruction_ = 0;
     long eofInstruction_ = 0;
+    long resyncInstruction_ = 0;
+    long termListInstruction_ = 0;
+    std::vector<std::vector<int32_t>> termLists_;
+    long resyncFrame_ = -1;
     long byteCodeLength_ = 0;
     long startContextNode_ = 0;
     bool startRuleMatched_ = false;

@@ -78,6 +78,22 @@ TEST_F(ConverterRun, OneStringMatchesItsGoldenFile)
     EXPECT_FALSE(Exists("hello.zel.temp"));
 }
 
+TEST_F(ConverterRun, EveryScriptOfTheFolderBecomesItsOwnFile)
+{
+    Write("first.rhu", "NoCompression\nString Same \"one\"\nTrigger Quit ESCAPE\n");
+    Write("second.rhu", "NoCompression\nString Same \"two\"\nTrigger Quit SPACE\n");
+    Write("notes.txt", "String Ignored \"x\"\n");
+    const RunResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_LT(run.output.find("first.rhu"), run.output.find("second.rhu"));
+    const Bytes first = Chunk(Output("first.zel"), "LIST/DATA");
+    const Bytes second = Chunk(Output("second.zel"), "LIST/DATA");
+    EXPECT_NE(std::string(first.begin(), first.end()).find(std::string("one\0", 4)), std::string::npos);
+    EXPECT_EQ(std::string(first.begin(), first.end()).find("two"), std::string::npos);
+    EXPECT_NE(std::string(second.begin(), second.end()).find(std::string("two\0", 4)), std::string::npos);
+    EXPECT_FALSE(Exists("notes.zel"));
+}
+
 TEST_F(ConverterRun, LargeBinaryIsCompressedToItsGoldenFile)
 {
     std::string bytes;

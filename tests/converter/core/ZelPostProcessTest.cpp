@@ -2,12 +2,15 @@
 // independent reader of the pack layout, the combined file by reading its blocks back.
 #include "converter/core/ZelPostProcess.h"
 
+#include "core/names/CCRC32.h"
 #include "core/riff/CZRiffFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -150,6 +153,33 @@ TEST_F(ZelPostProcess, PackIndexFindsEveryMemberInSortOrder)
                      "found MENU.ZEL at 184\n"
                      "found levels/a.zel at 232\n"
                      "missing nope.zel\n");
+}
+
+TEST_F(ZelPostProcess, KeysOfOneBucketStandTogetherInTheIndex)
+{
+    // The keys of M50.ZEL and M51.ZEL both end in the four bits 0; M7.ZEL's do not.
+    for (const char* name : {"m50.zel", "m51.zel", "m7.zel"})
+        WriteZel(Path(name), {PcxBlock});
+    WriteText(Path("pack.txt"), "m7.zel\nm51.zel\nm50.zel\n");
+
+    BuildZelPack(Path("zlp.zlp").c_str(), Path("pack.txt").c_str());
+
+    const std::string pack = FileBytes(Path("zlp.zlp"));
+    // Three pairs, the closing pair, then the 16 bucket starts.
+    std::vector<uint32_t> index(3 * 2 + 2 + 16);
+    ASSERT_GE(pack.size(), 20 + index.size() * 4);
+    ASSERT_EQ(pack.compare(12, 4, "INDX"), 0);
+    memcpy(index.data(), pack.data() + 20, index.size() * 4);
+    const uint32_t m50 = CCRC32::GetCRC("M50.ZEL"), m51 = CCRC32::GetCRC("M51.ZEL");
+    ASSERT_EQ(m50 & 15, 0u);
+    ASSERT_EQ(m51 & 15, 0u);
+    // Sort order within the bucket: "$M50.ZEL" before "$M51.ZEL"; bucket 0 starts at pair 0.
+    EXPECT_EQ(index[0], m50);
+    EXPECT_EQ(index[2], m51);
+    EXPECT_EQ(index[8], 0u);
+    EXPECT_EQ(index[8 + (CCRC32::GetCRC("M7.ZEL") & 15)], 2u);
+    EXPECT_EQ(RunPython(Path("zlp.zlp") + " m50.zel=" + Path("m50.zel") + " m51.zel=" + Path("m51.zel")),
+              "found m50.zel at 108\nfound m51.zel at 156\n");
 }
 
 TEST_F(ZelPostProcess, CombineJoinsTheSelectedBlocksOfListedFiles)

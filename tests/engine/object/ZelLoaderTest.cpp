@@ -8,6 +8,7 @@
 
 #include "ZelTestSupport.h"
 #include "core/names/CCRC32.h"
+#include "engine/object/CGameTimer.h"
 #include "engine/object/CZelFile.h"
 #include "engine/object/CZelLoad.h"
 
@@ -199,6 +200,20 @@ TEST_F(ZelLoader, WexlornOutputLoadsWithEveryFixup)
                      "loaded along");
     }
     EXPECT_EQ(CZelFixupManager::GetAddress(CCRC32::GetCRC("WexExtraText")), nullptr);
+}
+
+// The demo game's scripts from data/, converted by wexlorn: the level's objects come from its
+// fill data, the class defaults from the master file.
+TEST_F(ZelLoader, DemoGameCreatesItsObjectsFromFillData)
+{
+    CZelFile master;
+    ASSERT_EQ(master.Load("demo/master.zel"), 0);
+    EXPECT_NE(GObject::GetDefaultData(CGameTimer::ClassId), nullptr);
+    CZelFile level;
+    ASSERT_EQ(level.Load("demo/mainmenu.zel"), 0);
+    GObject* clock = GObject::Find(CCRC32::GetCRC("GameClock"));
+    ASSERT_NE(clock, nullptr);
+    EXPECT_EQ(clock->GetClassId(), CGameTimer::ClassId);
 }
 
 TEST(ZelLoaderDeath, MissingFileNamesBothNames)
