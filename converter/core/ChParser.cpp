@@ -6,10 +6,27 @@
 #include "converter/core/ParserErrors.h"
 #include "qvrn/ParserInterface.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <memory>
 
 namespace {
+
+// Type words are looked up as one name ("unsigned long"), however the header spaced them.
+std::string TypeWords(const char* words)
+{
+    std::string name;
+    for (const char* c = words ? words : ""; *c; ++c)
+    {
+        if (!isspace(static_cast<unsigned char>(*c)))
+            name += *c;
+        else if (!name.empty() && name.back() != ' ')
+            name += ' ';
+    }
+    if (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    return name;
+}
 
 // Declares a nested type ahead of the type that holds it: exchanges the last two types.
 void SwapLastTwoTypes()
@@ -74,8 +91,7 @@ std::string ChParser::DeclaredTypeName(int declaration)
     const char* named = GetChildText(declaration, "TypeName.Ident", false);
     if (named && *named)
         return named;
-    const char* words = GetChildText(declaration, "TypeName", false);
-    return words ? words : "";
+    return TypeWords(GetChildText(declaration, "TypeName", false));
 }
 
 void ChParser::ReadClass(CType* type, int node, CType* enclosing)
@@ -169,7 +185,7 @@ void ChParser::ReadTypedef(CType* type, int node)
 {
     const std::string name = GetChildText(node, "Ident", true);
     type->SetName(name.c_str());
-    type->TargetName = GetChildText(node, "TypeName", true);
+    type->TargetName = TypeWords(GetChildText(node, "TypeName", true));
     type->TypeKind = CType::Typedef;
     if (FindChild(node, "TypeQualifier.PointerOp", false))
     {

@@ -304,7 +304,7 @@ TEST_F(ConverterRun, TypeInfoReadsAHeaderAndWritesItsTypeFile)
 {
     Write("probe.h",
           "#pragma pack(push, 1)\n"
-          "typedef unsigned long DWORDISH;\n"
+          "typedef unsigned  long DWORDISH;\n"
           "const __rhuexport unsigned long PROBE_SUM = 2 + 3 * 4;\n"
           "const __rhuexport unsigned short PROBE_SHIFT = 1 << 16 | 0x0F;\n"
           "const __rhuexport unsigned long PROBE_LATE = PROBE_LATER;\n"
@@ -316,6 +316,7 @@ TEST_F(ConverterRun, TypeInfoReadsAHeaderAndWritesItsTypeFile)
           "    struct Inner { int a; } inner;\n"
           "    struct Hidden { int b; };\n"
           "    DWORDISH Flags;\n"
+          "    unsigned\tshort  Spaced;\n"
           "    int Grid[2][3];\n"
           "    char Tail[];\n"
           "};\n"
@@ -346,9 +347,10 @@ TEST_F(ConverterRun, TypeInfoReadsAHeaderAndWritesItsTypeFile)
               "\t" + generated + " " + generated + ";\n"
               "\tInner inner;\n"
               "\tunsigned long Flags;\n"
+              "\tunsigned short Spaced;\n"
               "\tint Grid[6];\n"
               "\tchar Tail[0];\n"
-              "};\t// Size = 40\n\n");
+              "};\t// Size = 42\n\n");
 }
 
 } // namespace
