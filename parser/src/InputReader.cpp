@@ -152,7 +152,7 @@ long QVInputReader::MatchStringList(const char* record, long pos, long budget, l
             continue;
         long entryError = 0;
         long n = MatchLiteral(text, len, pos, caseSensitive, delimiterCheck, entryError);
-        if (n > 0 || (len == 0 && !entryError))
+        if (n > 0)
             return n;
         if (entryError)
             error = entryError;
@@ -160,15 +160,15 @@ long QVInputReader::MatchStringList(const char* record, long pos, long budget, l
     return 0;
 }
 
+// Positions where only the delimiter check refused the literal are passed over silently.
 long QVInputReader::FindLiteral(const char* text, long len, long pos, long budget, bool caseSensitive,
-                                bool delimiterCheck, long& error)
+                                bool delimiterCheck, long&)
 {
     for (long p = pos; p <= pos + budget - len && p + len <= size_; ++p) {
         long ignored = 0;
-        if (MatchLiteral(text, len, p, caseSensitive, delimiterCheck, ignored) == len && len > 0)
+        if (len > 0 && MatchLiteral(text, len, p, caseSensitive, delimiterCheck, ignored) == len)
             return p;
     }
-    (void)error;
     return -1;
 }
 

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "qvrn/Grammar.h"
+#include "qvrn/ParseTree.h"
+#include "qvrn/QuorvaneAPI.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
 
-// Helpers shared by the parser tests: running qvgc and reading files whole.
+// Helpers shared by the parser tests: files, commands, qvgc and tree listings.
 namespace qvtest {
 
 inline std::string BinaryPath(const std::string& name) { return std::string(MG_BINARY_DIR) + "/" + name; }
@@ -55,11 +59,6 @@ inline std::string CompileGrammar(const std::string& source, const std::string& 
     return RunCommand(command) == 0 ? out : std::string();
 }
 
-} // namespace qvtest
-
-#include "qvrn/ParseTree.h"
-
-namespace qvtest {
 
 // One line per node, indented by depth: name, then start and length, then the text in quotes.
 // Literal nodes (error attributes) show their stored text.
@@ -82,12 +81,6 @@ inline std::string DumpTree(QVParseTree* tree)
     return out;
 }
 
-} // namespace qvtest
-
-#include "qvrn/Grammar.h"
-#include "qvrn/QuorvaneAPI.h"
-
-namespace qvtest {
 
 // Compiles grammar source text with qvgc and loads the image; null when either step fails.
 inline QVGrammar* CompileAndLoad(QuorvaneAPI& api, const std::string& source, const std::string& tag)
