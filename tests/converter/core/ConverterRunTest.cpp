@@ -148,7 +148,9 @@ TEST_F(ConverterRun, PlatformLabelSelectsTheFirstBlockOnly)
           "  ifdef XBOX\n String Nested \"x\"\n  else\n String Nested \"n\"\n  endif\n"
           "#elif XBOX\n String Chosen \"xbox\"\n"
           "#else\n String Chosen \"other\"\n#endif\n"
-          "#ifdef WINDOWS\n String Win \"w\"\n#endif\n");
+          "#ifdef WINDOWS\n String Win \"w\"\n#endif\n"
+          // Inside an inactive block nothing can become active, not even an else.
+          "#ifdef XBOX\n ifdef PCX\n String InnerIf \"a\"\n else\n String InnerElse \"b\"\n endif\n#endif\n");
     const RunResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const Bytes data = Chunk(Output("choose.zel"), "LIST/DATA");
