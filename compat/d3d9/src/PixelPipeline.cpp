@@ -285,11 +285,15 @@ float PixelPipeline::Lod(const Stage& stage, const SpanSetup& s, const float* v,
     return 0.5f * FastLog2(std::max(rx, ry));
 }
 
-void PixelPipeline::ShadeSpan(int y, int x0, int x1, const SpanSetup& s) {
+void PixelPipeline::ShadeSpans(const SpanSetup& setup, const Span* spans, int count) {
     if (fast_) {
-        ShadeSpanFast(y, x0, x1, s);
+        ShadeSpansFast(setup, spans, count);
         return;
     }
+    for (int i = 0; i < count; ++i) ShadeSpan(spans[i].y, spans[i].x0, spans[i].x1, setup);
+}
+
+void PixelPipeline::ShadeSpan(int y, int x0, int x1, const SpanSetup& s) {
     uint8_t* row = target_->Row(UINT(y));
     unsigned bytes = ColourBytes(target_->Format());
     float* depthRow = depth_ ? depth_->DepthRow(UINT(y)) : nullptr;
@@ -329,6 +333,5 @@ void PixelPipeline::ShadeSpan(int y, int x0, int x1, const SpanSetup& s) {
         if (depthWrite_) depthRow[x] = z;
     }
 }
-
 
 }  // namespace d3d9sw

@@ -21,6 +21,11 @@ struct SpanSetup {
     float varying[kVaryings][3];
 };
 
+// Pixels x0 <= x < x1 of row y.
+struct Span {
+    int y, x0, x1;
+};
+
 class PixelPipeline {
 public:
     PixelPipeline(const DeviceState& state, Surface* target, Surface* depth, FogInput fog, bool depthInW);
@@ -31,8 +36,8 @@ public:
     uint32_t VaryingMask() const { return varyingMask_; }
     bool FlatShading() const { return flat_; }
 
-    // Shades pixels x0 <= x < x1 of row y.
-    void ShadeSpan(int y, int x0, int x1, const SpanSetup& setup);
+    // Shades the spans of one primitive, all under the same planes.
+    void ShadeSpans(const SpanSetup& setup, const Span* spans, int count);
 
 private:
     struct Stage {
@@ -47,7 +52,8 @@ private:
 
     void SetupStages(const DeviceState& state);
     void ChooseFastPath();
-    void ShadeSpanFast(int y, int x0, int x1, const SpanSetup& setup);
+    void ShadeSpan(int y, int x0, int x1, const SpanSetup& setup);
+    void ShadeSpansFast(const SpanSetup& setup, const Span* spans, int count);
     uint32_t BlendFast(uint32_t source, uint32_t old) const;
     float Lod(const Stage& stage, const SpanSetup& setup, const float* v, float w) const;
     void Combine(const float* diffuse, const float* specular, const float (*texel)[4], float* colour) const;

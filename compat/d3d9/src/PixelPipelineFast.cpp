@@ -103,114 +103,125 @@ inline __m128 FastLog2x4(__m128 x) {
 
 // Four pixels side by side: interpolation, perspective, level of detail (one per pixel pair,
 // as texture units share it), sampling and the stage on SSE2 lanes; the depth and alpha tests,
-// blending and the stores per pixel.
-void PixelPipeline::ShadeSpanFast(int y, int x0, int x1, const SpanSetup& s) {
-    uint32_t* row = reinterpret_cast<uint32_t*>(target_->Row(UINT(y)));
-    float* depthRow = depth_ ? depth_->DepthRow(UINT(y)) : nullptr;
-    const float dy = float(y - s.refY);
-    const __m128 zRow = _mm_set1_ps(s.z[0] + s.z[2] * dy), zStep = _mm_set1_ps(s.z[1]);
-    const __m128 qRow = _mm_set1_ps(s.q[0] + s.q[2] * dy), qStep = _mm_set1_ps(s.q[1]);
-    __m128 diffuseRow[4], diffuseStep[4];
-    for (int c = 0; c < 4; ++c) {
-        diffuseRow[c] = _mm_set1_ps(s.varying[kDiffuse + c][0] + s.varying[kDiffuse + c][2] * dy);
-        diffuseStep[c] = _mm_set1_ps(s.varying[kDiffuse + c][1]);
-    }
+// blending and the stores per pixel. What depends only on the triangle is set up once for all
+// its rows.
+void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int count) {
     const Stage& stage = stages_[0];
     const Sampler* sampler = stage.sampler.get();
     const int set = kTexCoord + 2 * stage.texCoordSet;
     const float* uPlane = s.varying[set];
     const float* vPlane = s.varying[set + 1];
-    const __m128 uRow = _mm_set1_ps(uPlane[0] + uPlane[2] * dy), vRow = _mm_set1_ps(vPlane[0] + vPlane[2] * dy);
+    const bool lod = sampler && sampler->NeedsLod();
     const float texWidth = sampler ? sampler->Width() : 0.0f, texHeight = sampler ? sampler->Height() : 0.0f;
     const uint32_t opaque = target_->Format() == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
+    // Only the alpha test and blending look at the diffuse alpha once the target drops it.
+    const int diffuseChannels = (opaque && !alphaTest_ && fastBlend_ == FastBlend::None) ? 3 : 4;
+    const bool storeGroups = !alphaTest_ && fastBlend_ == FastBlend::None;
+    const bool lessEqual = depthFunc_ == D3DCMP_LESSEQUAL;
     const __m128i fromTexture = Load(sourceMasks_[0]), fromDiffuse = Load(sourceMasks_[1]);
     const __m128i fromProduct = Load(sourceMasks_[2]);
-    const __m128i zero = _mm_setzero_si128();
+    const __m128 zStep = _mm_set1_ps(s.z[1]), qStep = _mm_set1_ps(s.q[1]);
+    const __m128 uStep = _mm_set1_ps(uPlane[1]), vStep = _mm_set1_ps(vPlane[1]);
+    __m128 diffuseStep[4];
+    for (int c = 0; c < 4; ++c) diffuseStep[c] = _mm_set1_ps(s.varying[kDiffuse + c][1]);
     const __m128 lanes = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
+    const __m128i zero = _mm_setzero_si128();
     // Groups that end by this column may read and write four pixels at once.
     const int rowEnd = int(depth_ ? std::min(target_->Width(), depth_->Width()) : target_->Width());
 
-    for (int x = x0; x < x1; x += 4) {
-        int live = (1 << std::min(4, x1 - x)) - 1;
-        __m128 dx = _mm_add_ps(_mm_set1_ps(float(x - s.refX)), lanes);
-        alignas(16) float z[4];
-        __m128 depth = _mm_add_ps(zRow, _mm_mul_ps(zStep, dx));
-        _mm_store_ps(z, depth);
-        if (depthTest_) {
-            if (x + 4 <= rowEnd && depthFunc_ == D3DCMP_LESSEQUAL) {
-                live &= _mm_movemask_ps(_mm_cmple_ps(depth, _mm_loadu_ps(depthRow + x)));
-            } else {
-                for (int l = 0; l < 4; ++l)
-                    if ((live & (1 << l)) && !Compare(depthFunc_, z[l], depthRow[x + l])) live &= ~(1 << l);
-            }
-            if (!live) continue;
-        }
-        __m128 q = _mm_add_ps(qRow, _mm_mul_ps(qStep, dx));
-        __m128 w = _mm_and_ps(_mm_div_ps(_mm_set1_ps(1.0f), q), _mm_cmpneq_ps(q, _mm_setzero_ps()));
+    for (const Span* span = spans; span != spans + count; ++span) {
+        const int y = span->y, x0 = span->x0, x1 = span->x1;
+        uint32_t* row = reinterpret_cast<uint32_t*>(target_->Row(UINT(y)));
+        float* depthRow = depth_ ? depth_->DepthRow(UINT(y)) : nullptr;
+        const float dy = float(y - s.refY);
+        const __m128 zRow = _mm_set1_ps(s.z[0] + s.z[2] * dy), qRow = _mm_set1_ps(s.q[0] + s.q[2] * dy);
+        __m128 diffuseRow[4];
+        for (int c = 0; c < 4; ++c)
+            diffuseRow[c] = _mm_set1_ps(s.varying[kDiffuse + c][0] + s.varying[kDiffuse + c][2] * dy);
+        const __m128 uRow = _mm_set1_ps(uPlane[0] + uPlane[2] * dy), vRow = _mm_set1_ps(vPlane[0] + vPlane[2] * dy);
+        // Column offsets are small integers, so stepping them by 4 stays exact.
+        __m128 dx = _mm_add_ps(_mm_set1_ps(float(x0 - s.refX)), lanes);
 
-        __m128i channel[4];
-        for (int c = 0; c < 4; ++c) {
-            __m128 value = _mm_mul_ps(_mm_add_ps(diffuseRow[c], _mm_mul_ps(diffuseStep[c], dx)), w);
-            value = _mm_min_ps(_mm_max_ps(value, _mm_setzero_ps()), _mm_set1_ps(1.0f));
-            channel[c] = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
-        }
-        __m128i diffuse = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(channel[3], 24), _mm_slli_epi32(channel[0], 16)),
-                                       _mm_or_si128(_mm_slli_epi32(channel[1], 8), channel[2]));
+        for (int x = x0; x < x1; x += 4, dx = _mm_add_ps(dx, _mm_set1_ps(4.0f))) {
+            int live = (1 << std::min(4, x1 - x)) - 1;
+            const bool whole = x + 4 <= rowEnd;
+            __m128 depth = _mm_add_ps(zRow, _mm_mul_ps(zStep, dx));
+            if (depthTest_) {
+                if (whole && lessEqual) {
+                    live &= _mm_movemask_ps(_mm_cmple_ps(depth, _mm_loadu_ps(depthRow + x)));
+                } else {
+                    alignas(16) float z[4];
+                    _mm_store_ps(z, depth);
+                    for (int l = 0; l < 4; ++l)
+                        if ((live & (1 << l)) && !Compare(depthFunc_, z[l], depthRow[x + l])) live &= ~(1 << l);
+                }
+                if (!live) continue;
+            }
+            __m128 q = _mm_add_ps(qRow, _mm_mul_ps(qStep, dx));
+            __m128 w = _mm_and_ps(_mm_div_ps(_mm_set1_ps(1.0f), q), _mm_cmpneq_ps(q, _mm_setzero_ps()));
 
-        alignas(16) uint32_t texel[4] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
-        if (sampler) {
-            __m128 u = _mm_mul_ps(_mm_add_ps(uRow, _mm_mul_ps(_mm_set1_ps(uPlane[1]), dx)), w);
-            __m128 v = _mm_mul_ps(_mm_add_ps(vRow, _mm_mul_ps(_mm_set1_ps(vPlane[1]), dx)), w);
-            alignas(16) float us[4], vs[4], lod[4] = {};
-            if (sampler->NeedsLod()) {
-                // For u = U / q: du/dx = (dU/dx - u * dq/dx) / q, and likewise along y.
-                __m128 dqx = _mm_set1_ps(s.q[1]), dqy = _mm_set1_ps(s.q[2]);
-                __m128 dudx = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(uPlane[1]), _mm_mul_ps(u, dqx)), w);
-                __m128 dvdx = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vPlane[1]), _mm_mul_ps(v, dqx)), w);
-                __m128 dudy = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(uPlane[2]), _mm_mul_ps(u, dqy)), w);
-                __m128 dvdy = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vPlane[2]), _mm_mul_ps(v, dqy)), w);
-                __m128 sw = _mm_set1_ps(texWidth), sh = _mm_set1_ps(texHeight);
-                __m128 ux = _mm_mul_ps(dudx, sw), vx = _mm_mul_ps(dvdx, sh), uy = _mm_mul_ps(dudy, sw), vy = _mm_mul_ps(dvdy, sh);
-                __m128 rx = _mm_add_ps(_mm_mul_ps(ux, ux), _mm_mul_ps(vx, vx));
-                __m128 ry = _mm_add_ps(_mm_mul_ps(uy, uy), _mm_mul_ps(vy, vy));
-                __m128 level = _mm_mul_ps(_mm_set1_ps(0.5f), FastLog2x4(_mm_max_ps(rx, ry)));
-                _mm_store_ps(lod, _mm_shuffle_ps(level, level, _MM_SHUFFLE(2, 2, 0, 0)));
+            __m128i channel[4] = {};
+            for (int c = 0; c < diffuseChannels; ++c) {
+                __m128 value = _mm_mul_ps(_mm_add_ps(diffuseRow[c], _mm_mul_ps(diffuseStep[c], dx)), w);
+                value = _mm_min_ps(_mm_max_ps(value, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+                channel[c] = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
             }
-            _mm_store_ps(us, u);
-            _mm_store_ps(vs, v);
-            sampler->Sample4(us, vs, lod, live, texel);
-        }
-        __m128i texels = _mm_load_si128(reinterpret_cast<const __m128i*>(texel));
-        __m128i combined[2];
-        for (int half = 0; half < 2; ++half) {
-            __m128i t = half ? _mm_unpackhi_epi8(texels, zero) : _mm_unpacklo_epi8(texels, zero);
-            __m128i d = half ? _mm_unpackhi_epi8(diffuse, zero) : _mm_unpacklo_epi8(diffuse, zero);
-            combined[half] = _mm_or_si128(_mm_or_si128(_mm_and_si128(t, fromTexture), _mm_and_si128(d, fromDiffuse)),
-                                          _mm_and_si128(Mul255Lanes(t, d), fromProduct));
-        }
-        __m128i result = _mm_packus_epi16(combined[0], combined[1]);
-        if (x + 4 <= rowEnd && !alphaTest_ && fastBlend_ == FastBlend::None) {
-            // Whole groups inside the row are written back four at a time, keeping the pixels
-            // of lanes that are not drawn.
-            __m128i keep = LaneMask(live ^ 0xF);
-            __m128i* target = reinterpret_cast<__m128i*>(row + x);
-            __m128i drawn = _mm_or_si128(result, _mm_set1_epi32(int(opaque)));
-            _mm_storeu_si128(target, _mm_or_si128(_mm_andnot_si128(keep, drawn), _mm_and_si128(keep, _mm_loadu_si128(target))));
-            if (depthWrite_) {
-                __m128 old = _mm_loadu_ps(depthRow + x);
-                __m128 keepDepth = _mm_castsi128_ps(keep);
-                _mm_storeu_ps(depthRow + x, _mm_or_ps(_mm_andnot_ps(keepDepth, depth), _mm_and_ps(keepDepth, old)));
+            __m128i diffuse = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(channel[3], 24), _mm_slli_epi32(channel[0], 16)),
+                                           _mm_or_si128(_mm_slli_epi32(channel[1], 8), channel[2]));
+
+            __m128i texels = _mm_set1_epi32(-1);
+            if (sampler) {
+                __m128 u = _mm_mul_ps(_mm_add_ps(uRow, _mm_mul_ps(uStep, dx)), w);
+                __m128 v = _mm_mul_ps(_mm_add_ps(vRow, _mm_mul_ps(vStep, dx)), w);
+                __m128 level = _mm_setzero_ps();
+                if (lod) {
+                    // For u = U / q: du/dx = (dU/dx - u * dq/dx) / q, and likewise along y.
+                    __m128 dqx = _mm_set1_ps(s.q[1]), dqy = _mm_set1_ps(s.q[2]);
+                    __m128 dudx = _mm_mul_ps(_mm_sub_ps(uStep, _mm_mul_ps(u, dqx)), w);
+                    __m128 dvdx = _mm_mul_ps(_mm_sub_ps(vStep, _mm_mul_ps(v, dqx)), w);
+                    __m128 dudy = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(uPlane[2]), _mm_mul_ps(u, dqy)), w);
+                    __m128 dvdy = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vPlane[2]), _mm_mul_ps(v, dqy)), w);
+                    __m128 sw = _mm_set1_ps(texWidth), sh = _mm_set1_ps(texHeight);
+                    __m128 ux = _mm_mul_ps(dudx, sw), vx = _mm_mul_ps(dvdx, sh), uy = _mm_mul_ps(dudy, sw), vy = _mm_mul_ps(dvdy, sh);
+                    __m128 rx = _mm_add_ps(_mm_mul_ps(ux, ux), _mm_mul_ps(vx, vx));
+                    __m128 ry = _mm_add_ps(_mm_mul_ps(uy, uy), _mm_mul_ps(vy, vy));
+                    level = _mm_mul_ps(_mm_set1_ps(0.5f), FastLog2x4(_mm_max_ps(rx, ry)));
+                }
+                texels = sampler->Sample4(u, v, level, live);
             }
-            continue;
-        }
-        alignas(16) uint32_t colour[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(colour), result);
-        for (int l = 0; l < 4; ++l) {
-            if (!(live & (1 << l))) continue;
-            if (alphaTest_ && !Compare(alphaFunc_, float(colour[l] >> 24), float(alphaRef_))) continue;
-            uint32_t value = fastBlend_ != FastBlend::None ? BlendFast(colour[l], row[x + l]) : colour[l];
-            row[x + l] = value | opaque;
-            if (depthWrite_) depthRow[x + l] = z[l];
+            __m128i combined[2];
+            for (int half = 0; half < 2; ++half) {
+                __m128i t = half ? _mm_unpackhi_epi8(texels, zero) : _mm_unpacklo_epi8(texels, zero);
+                __m128i d = half ? _mm_unpackhi_epi8(diffuse, zero) : _mm_unpacklo_epi8(diffuse, zero);
+                combined[half] = _mm_or_si128(_mm_or_si128(_mm_and_si128(t, fromTexture), _mm_and_si128(d, fromDiffuse)),
+                                              _mm_and_si128(Mul255Lanes(t, d), fromProduct));
+            }
+            __m128i result = _mm_packus_epi16(combined[0], combined[1]);
+            if (whole && storeGroups) {
+                // Whole groups inside the row are written back four at a time, keeping the
+                // pixels of lanes that are not drawn.
+                __m128i keep = LaneMask(live ^ 0xF);
+                __m128i* target = reinterpret_cast<__m128i*>(row + x);
+                __m128i drawn = _mm_or_si128(result, _mm_set1_epi32(int(opaque)));
+                _mm_storeu_si128(target, _mm_or_si128(_mm_andnot_si128(keep, drawn), _mm_and_si128(keep, _mm_loadu_si128(target))));
+                if (depthWrite_) {
+                    __m128 old = _mm_loadu_ps(depthRow + x);
+                    __m128 keepDepth = _mm_castsi128_ps(keep);
+                    _mm_storeu_ps(depthRow + x, _mm_or_ps(_mm_andnot_ps(keepDepth, depth), _mm_and_ps(keepDepth, old)));
+                }
+                continue;
+            }
+            alignas(16) uint32_t colour[4];
+            alignas(16) float z[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(colour), result);
+            _mm_store_ps(z, depth);
+            for (int l = 0; l < 4; ++l) {
+                if (!(live & (1 << l))) continue;
+                if (alphaTest_ && !Compare(alphaFunc_, float(colour[l] >> 24), float(alphaRef_))) continue;
+                uint32_t value = fastBlend_ != FastBlend::None ? BlendFast(colour[l], row[x + l]) : colour[l];
+                row[x + l] = value | opaque;
+                if (depthWrite_) depthRow[x + l] = z[l];
+            }
         }
     }
 }

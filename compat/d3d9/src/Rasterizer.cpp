@@ -14,6 +14,8 @@ constexpr float kSubPixel = float(1 << kSubPixelBits);
 constexpr float kGuardBandPixels = 8192.0f;
 constexpr int kMaxPolygon = 16;
 constexpr int kClipPlanes = 7;
+// Rows handed to the pixel stage at once.
+constexpr int kSpanBatch = 64;
 
 int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
     int64_t q = a / b;
@@ -193,6 +195,8 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
         crossing[i] = ea[i] != 0 ? (threshold[i] - k[i]) / slope[i] : 0.0;
         crossingStep[i] = ea[i] != 0 ? -step[i] / slope[i] : 0.0;
     }
+    Span spans[kSpanBatch];
+    int count = 0;
     for (int y = y0; y <= y1; ++y) {
         int left = x0, right = x1;
         for (int i = 0; i < 3; ++i) {
@@ -200,7 +204,11 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
             k[i] += step[i];
             crossing[i] += crossingStep[i];
         }
-        if (left <= right) pixels_.ShadeSpan(y, left, right + 1, setup);
+        if (left <= right) spans[count++] = {y, left, right + 1};
+        if (count == kSpanBatch || (y == y1 && count > 0)) {
+            pixels_.ShadeSpans(setup, spans, count);
+            count = 0;
+        }
     }
 }
 
@@ -234,7 +242,8 @@ void Rasterizer::Line(const ShadedVertex& a, const ShadedVertex& b) {
             setup.z[0] = p.z + (e.z - p.z) * t;
             setup.q[0] = p.q + (e.q - p.q) * t;
             for (int i = 0; i < varyings_; ++i) setup.varying[i][0] = p.varying[i] + (e.varying[i] - p.varying[i]) * t;
-            pixels_.ShadeSpan(y, x, x + 1, setup);
+            Span pixel{y, x, x + 1};
+            pixels_.ShadeSpans(setup, &pixel, 1);
         }
         if (major == end) break;
     }

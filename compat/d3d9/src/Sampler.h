@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <emmintrin.h>
+
 #include "DeviceState.h"
 #include "Texture.h"
 
@@ -24,8 +26,10 @@ public:
     // lod is log2 of texels per pixel at the base level. Filtering works on 8-bit channels
     // with 8-bit weights, as texture units do; the result is packed ARGB.
     inline uint32_t Sample(float u, float v, float lod) const;
-    // Four samples at once; lanes not set in live may hold anything afterwards.
-    void Sample4(const float* u, const float* v, const float* lod, int live, uint32_t* out) const;
+    // Four samples at once, packed ARGB per lane. Texture units share the level of detail
+    // between neighbouring pixels: lod lane 0 serves lanes 0 and 1, lod lane 2 lanes 2 and 3.
+    // Lanes not set in live may hold anything afterwards.
+    inline __m128i Sample4(__m128 u, __m128 v, __m128 lod, int live) const;
 
 private:
     struct Level {
@@ -53,7 +57,8 @@ private:
     }
     static uint32_t Weight(float fraction) { return uint32_t(int(fraction * 256.0f + 0.5f)); }
 
-    void SampleLinearWrapped4(const float* u, const float* v, const float* lod, uint32_t* out) const;
+    inline __m128i SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod) const;
+    __m128i SampleEach4(__m128 u, __m128 v, __m128 lod, int live) const;
 
     std::vector<Level> levels_;
     bool linearWrapped_;  // linear filtering, at most point mips, wrapped power-of-two levels
@@ -62,6 +67,8 @@ private:
     float lodBias_;
     uint32_t border_;
     bool needsLod_;
+    bool mipmapped_;  // the level of detail picks among several levels
+    float lastLevel_;
 };
 
 bool Sampler::Address(int& i, int size, bool maskable, DWORD mode) const {
@@ -123,6 +130,97 @@ uint32_t Sampler::Sample(float u, float v, float lod) const {
     int upper = std::min(last, lower + 1);
     return Lerp(SampleLevel(levels_[lower], minFilter_, u, v), SampleLevel(levels_[upper], minFilter_, u, v),
                 Weight(clamped - float(lower)));
+}
+
+namespace sampling {
+
+// floor for four lanes whose values lie within +-1e6.
+inline __m128i Floor4(__m128 value) {
+    __m128i truncated = _mm_cvttps_epi32(value);
+    __m128 back = _mm_cvtepi32_ps(truncated);
+    return _mm_add_epi32(truncated, _mm_castps_si128(_mm_cmpgt_ps(back, value)));  // -1 where truncation rounded up
+}
+
+// Per-pixel weights 0..256 repeated over each pixel's four 16-bit channel lanes: pixels 0, 1
+// in the low register, 2, 3 in the high one.
+inline void SpreadWeights(__m128i weights, __m128i& low, __m128i& high) {
+    __m128i packed = _mm_packs_epi32(weights, weights);  // w0 w1 w2 w3 w0 w1 w2 w3
+    __m128i pairs = _mm_unpacklo_epi16(packed, packed);  // w0 w0 w1 w1 w2 w2 w3 w3
+    low = _mm_unpacklo_epi32(pairs, pairs);              // w0 x4, w1 x4
+    high = _mm_unpackhi_epi32(pairs, pairs);             // w2 x4, w3 x4
+}
+
+inline __m128i LerpLanes(__m128i a, __m128i b, __m128i weight) {
+    __m128i keep = _mm_sub_epi16(_mm_set1_epi16(256), weight);
+    __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(a, keep), _mm_mullo_epi16(b, weight)), _mm_set1_epi16(128));
+    return _mm_srli_epi16(sum, 8);
+}
+
+// Blends four packed ARGB pixels towards four others by per-pixel weights.
+inline __m128i Lerp4(__m128i a, __m128i b, __m128i weights) {
+    __m128i zero = _mm_setzero_si128(), low, high;
+    SpreadWeights(weights, low, high);
+    __m128i resultLow = LerpLanes(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero), low);
+    __m128i resultHigh = LerpLanes(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero), high);
+    return _mm_packus_epi16(resultLow, resultHigh);
+}
+
+// Two values per register: a in lanes 0 and 1, b in lanes 2 and 3.
+inline __m128 Pairs(float a, float b) { return _mm_movelh_ps(_mm_set1_ps(a), _mm_set1_ps(b)); }
+inline __m128i Pairs(int a, int b) { return _mm_unpacklo_epi64(_mm_set1_epi32(a), _mm_set1_epi32(b)); }
+
+}  // namespace sampling
+
+__m128i Sampler::Sample4(__m128 u, __m128 v, __m128 lod, int live) const {
+    return linearWrapped_ ? SampleLinearWrapped4(u, v, lod) : SampleEach4(u, v, lod, live);
+}
+
+// The common case of the fast pixel path: four bilinear samples computed side by side, each
+// pixel pair on its own mip level, with the same arithmetic as Sample.
+__m128i Sampler::SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod) const {
+    using namespace sampling;
+    const __m128 half = _mm_set1_ps(0.5f);
+    int first = 0, second = 0;
+    if (mipmapped_) {
+        // Level min(last, int(lod + bias + 0.5)) where lod + bias > 0, else the base level; the
+        // clamp comes before the conversion so that no lane can overflow it.
+        __m128 bias = _mm_add_ps(lod, _mm_set1_ps(lodBias_));
+        __m128 rounded = _mm_min_ps(_mm_add_ps(bias, half), _mm_set1_ps(lastLevel_));
+        __m128i level = _mm_and_si128(_mm_cvttps_epi32(rounded), _mm_castps_si128(_mm_cmpgt_ps(bias, _mm_setzero_ps())));
+        first = _mm_cvtsi128_si32(level);
+        second = _mm_cvtsi128_si32(_mm_shuffle_epi32(level, _MM_SHUFFLE(2, 2, 2, 2)));
+    }
+    const Level& a = levels_[size_t(first)];
+    const Level& b = levels_[size_t(second)];
+    const __m128 limit = _mm_set1_ps(1.0e6f), scale = _mm_set1_ps(256.0f);
+    __m128 width = Pairs(a.fw, b.fw), height = Pairs(a.fh, b.fh);
+    // NaN lanes take the limit through the min.
+    __m128 us = _mm_max_ps(_mm_min_ps(u, limit), _mm_sub_ps(_mm_setzero_ps(), limit));
+    __m128 vs = _mm_max_ps(_mm_min_ps(v, limit), _mm_sub_ps(_mm_setzero_ps(), limit));
+    __m128 fx = _mm_sub_ps(_mm_mul_ps(us, width), half);
+    __m128 fy = _mm_sub_ps(_mm_mul_ps(vs, height), half);
+    __m128i x0 = Floor4(fx), y0 = Floor4(fy);
+    __m128i wx = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(fx, _mm_cvtepi32_ps(x0)), scale), half));
+    __m128i wy = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(fy, _mm_cvtepi32_ps(y0)), scale), half));
+    const __m128i one = _mm_set1_epi32(1);
+    __m128i maskX = Pairs(a.width - 1, b.width - 1), maskY = Pairs(a.height - 1, b.height - 1);
+    // Row starts as texel offsets: products below 2^24, so exact in float.
+    auto rowStart = [&](__m128i row) { return _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(row), width)); };
+    __m128i top = rowStart(_mm_and_si128(y0, maskY)), bottom = rowStart(_mm_and_si128(_mm_add_epi32(y0, one), maskY));
+    __m128i left = _mm_and_si128(x0, maskX), right = _mm_and_si128(_mm_add_epi32(x0, one), maskX);
+    alignas(16) int i00[4], i10[4], i01[4], i11[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(i00), _mm_add_epi32(top, left));
+    _mm_store_si128(reinterpret_cast<__m128i*>(i10), _mm_add_epi32(top, right));
+    _mm_store_si128(reinterpret_cast<__m128i*>(i01), _mm_add_epi32(bottom, left));
+    _mm_store_si128(reinterpret_cast<__m128i*>(i11), _mm_add_epi32(bottom, right));
+    const uint32_t* p = a.argb;
+    const uint32_t* q = b.argb;
+    auto gather = [&](const int* i) {
+        return _mm_setr_epi32(int(p[i[0]]), int(p[i[1]]), int(q[i[2]]), int(q[i[3]]));
+    };
+    __m128i upper = Lerp4(gather(i00), gather(i10), wx);
+    __m128i lower = Lerp4(gather(i01), gather(i11), wx);
+    return Lerp4(upper, lower, wy);
 }
 
 }  // namespace d3d9sw
