@@ -8,6 +8,7 @@
 
 #include "ComObject.h"
 #include "DeviceState.h"
+#include "Rasterizer.h"
 #include "Surface.h"
 #include "VertexProcessor.h"
 
@@ -144,7 +145,7 @@ private:
     HWND lastPresentWindow_ = nullptr;
     bool inScene_ = false;
     // The draw calls' vertex cache, reused from draw to draw.
-    std::vector<ShadedVertex> shadedVertices_;
+    std::vector<RasterVertex> shadedVertices_;
     std::vector<uint8_t> vertexStatus_;
 };
 

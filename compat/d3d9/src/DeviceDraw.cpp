@@ -35,28 +35,33 @@ UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
 // kept from draw to draw so that drawing does not allocate.
 class VertexCache {
 public:
-    VertexCache(VertexProcessor& processor, int64_t lowest, size_t count, std::vector<ShadedVertex>& vertices,
-                std::vector<uint8_t>& status)
-        : processor_(processor), lowest_(lowest), count_(count), vertices_(vertices), status_(status) {
+    VertexCache(VertexProcessor& processor, const Rasterizer& raster, int64_t lowest, size_t count,
+                std::vector<RasterVertex>& vertices, std::vector<uint8_t>& status)
+        : processor_(processor), raster_(raster), lowest_(lowest), count_(count), vertices_(vertices),
+          status_(status) {
         if (vertices_.size() < count) vertices_.resize(count);
         status_.assign(count, kPending);
     }
 
-    const ShadedVertex* Get(int64_t index) {
+    const RasterVertex* Get(int64_t index) {
         int64_t slot = index - lowest_;
         if (index < 0 || slot < 0 || size_t(slot) >= count_) return nullptr;
         uint8_t& status = status_[size_t(slot)];
-        if (status == kPending)
-            status = processor_.Process(UINT(index), vertices_[size_t(slot)]) ? kReady : kMissing;
-        return status == kReady ? &vertices_[size_t(slot)] : nullptr;
+        RasterVertex& vertex = vertices_[size_t(slot)];
+        if (status == kPending) {
+            status = processor_.Process(UINT(index), vertex.shaded) ? kReady : kMissing;
+            if (status == kReady) raster_.Prepare(vertex);
+        }
+        return status == kReady ? &vertex : nullptr;
     }
 
 private:
     enum : uint8_t { kPending, kReady, kMissing };
     VertexProcessor& processor_;
+    const Rasterizer& raster_;
     int64_t lowest_;
     size_t count_;
-    std::vector<ShadedVertex>& vertices_;
+    std::vector<RasterVertex>& vertices_;
     std::vector<uint8_t>& status_;
 };
 
@@ -141,21 +146,21 @@ HRESULT Device::DrawChecked(DrawCall& call) {
     if (highest - lowest >= kMaxDrawVertices) return D3DERR_INVALIDCALL;
 
     VertexProcessor processor(state_, layout, call.streams);
-    VertexCache cache(processor, lowest, size_t(highest - lowest + 1), shadedVertices_, vertexStatus_);
     PixelPipeline pixels(state_, renderTarget_, depthStencil_, processor.Fog(), processor.DepthInW());
     Rasterizer raster(pixels, state_.viewport, TargetBounds(), state_.render[D3DRS_CULLMODE],
                       state_.render[D3DRS_LASTPIXEL] != FALSE);
+    VertexCache cache(processor, raster, lowest, size_t(highest - lowest + 1), shadedVertices_, vertexStatus_);
 
     auto triangle = [&](UINT a, UINT b, UINT c) {
-        const ShadedVertex* va = cache.Get(order[a]);
-        const ShadedVertex* vb = cache.Get(order[b]);
-        const ShadedVertex* vc = cache.Get(order[c]);
+        const RasterVertex* va = cache.Get(order[a]);
+        const RasterVertex* vb = cache.Get(order[b]);
+        const RasterVertex* vc = cache.Get(order[c]);
         if (va && vb && vc) raster.Triangle(*va, *vb, *vc);
     };
     auto line = [&](UINT a, UINT b) {
-        const ShadedVertex* va = cache.Get(order[a]);
-        const ShadedVertex* vb = cache.Get(order[b]);
-        if (va && vb) raster.Line(*va, *vb);
+        const RasterVertex* va = cache.Get(order[a]);
+        const RasterVertex* vb = cache.Get(order[b]);
+        if (va && vb) raster.Line(va->shaded, vb->shaded);
     };
     for (UINT p = 0; p < call.primitives; ++p) {
         switch (call.type) {

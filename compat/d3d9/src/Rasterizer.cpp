@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <emmintrin.h>
+
 namespace d3d9sw {
 
 namespace {
@@ -17,11 +19,20 @@ constexpr int kClipPlanes = 7;
 // Rows handed to the pixel stage at once.
 constexpr int kSpanBatch = 64;
 
-int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
-    int64_t q = a / b;
-    return (a % b != 0 && a < 0) ? q - 1 : q;
+// Whole pixels below and above a position in sub-pixel units; the shift floors negative
+// values too, and spares the 64-bit division this 32-bit target does in a library call.
+int64_t FloorPixel(int64_t a) { return a >> kSubPixelBits; }
+int64_t CeilPixel(int64_t a) { return -(-a >> kSubPixelBits); }
+
+// lround's rounding (halves away from zero) without the library call; |v| stays well below
+// 2^31 inside the guard band, and v - trunc(v) is exact.
+int64_t RoundHalfAway(float v) {
+    int32_t i = int32_t(v);
+    float rest = v - float(i);
+    if (rest >= 0.5f) ++i;
+    else if (rest <= -0.5f) --i;
+    return i;
 }
-int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
 
 // The span of columns lo..hi where a * x + k >= bias, narrowed in place. Edge values are
 // integers below 2^53, so double arithmetic on them is exact and spares the 64-bit integer
@@ -33,7 +44,9 @@ void NarrowSpan(double a, double k, double bias, double edge, int& lo, int& hi) 
         return;
     }
     if (a > 0.0) {
-        int x = edge <= lo ? lo : (edge > hi + 1 ? hi + 1 : int(edge));
+        // Start from the crossing rounded up, which is the answer but for rounding in edge.
+        int x = edge <= lo ? lo : (edge > hi ? hi + 1 : int(edge));
+        if (x < edge && x <= hi) ++x;
         while (x > lo && a * (x - 1) + k >= bias) --x;
         while (x <= hi && a * x + k < bias) ++x;
         lo = x;
@@ -43,6 +56,28 @@ void NarrowSpan(double a, double k, double bias, double edge, int& lo, int& hi) 
         while (x >= lo && a * x + k < bias) --x;
         hi = x;
     }
+}
+
+// What every interpolation plane of a triangle shares: the triangle's edges from its first
+// vertex, paired the way the gradients use them, its doubled area and the reference pixel's
+// offset from the first vertex.
+struct Gradients {
+    __m128d across;  // y2 - y0, x1 - x0
+    __m128d along;   // y1 - y0, x2 - x0
+    __m128d area;
+    double offsetX, offsetY;
+};
+
+// The plane through three vertex values: its value at the reference pixel and its steps
+// along x and y. Both gradients divide at once.
+void Plane(const Gradients& g, float a0, float a1, float a2, float out[3]) {
+    double d1 = double(a1) - a0, d2 = double(a2) - a0;
+    __m128d numerators = _mm_sub_pd(_mm_mul_pd(_mm_setr_pd(d1, d2), g.across), _mm_mul_pd(_mm_setr_pd(d2, d1), g.along));
+    __m128d gradient = _mm_div_pd(numerators, g.area);
+    double dx = _mm_cvtsd_f64(gradient), dy = _mm_cvtsd_f64(_mm_unpackhi_pd(gradient, gradient));
+    out[0] = float(a0 + dx * g.offsetX + dy * g.offsetY);
+    out[1] = float(dx);
+    out[2] = float(dy);
 }
 
 void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, ShadedVertex& out) {
@@ -113,14 +148,33 @@ void Rasterizer::Project(const ShadedVertex& in, ScreenVertex& out) const {
     out.y = float(viewport_.Y) + (1.0f - in.clip[1] * q) * float(viewport_.Height) * 0.5f;
     out.z = viewport_.MinZ + in.clip[2] * q * (viewport_.MaxZ - viewport_.MinZ);
     out.q = q;
-    out.fx = int64_t(std::lround(out.x * kSubPixel));
-    out.fy = int64_t(std::lround(out.y * kSubPixel));
+    out.fx = RoundHalfAway(out.x * kSubPixel);
+    out.fy = RoundHalfAway(out.y * kSubPixel);
     out.x = float(out.fx) / kSubPixel;
     out.y = float(out.fy) / kSubPixel;
     for (int i = 0; i < varyings_; ++i) out.varying[i] = in.varying[i] * q;
 }
 
-void Rasterizer::Triangle(const ShadedVertex& a, const ShadedVertex& b, const ShadedVertex& c) {
+void Rasterizer::Prepare(RasterVertex& v) const {
+    const float* c = v.shaded.clip;
+    // The clip distances as Distance gives them; NaN counts as outside.
+    const float distance[kClipPlanes] = {c[2], c[3] - c[2], c[3] - 1.0e-6f, guardX_ * c[3] - c[0],
+                                         guardX_ * c[3] + c[0], guardY_ * c[3] - c[1], guardY_ * c[3] + c[1]};
+    v.outside = 0;
+    for (int plane = 0; plane < kClipPlanes; ++plane) v.outside |= uint32_t(!(distance[plane] >= 0.0f)) << plane;
+    if (v.outside == 0) Project(v.shaded, v.screen);
+}
+
+void Rasterizer::Triangle(const RasterVertex& va, const RasterVertex& vb, const RasterVertex& vc) {
+    // Flat shading gives every vertex the first one's colours, so its vertices are projected
+    // per triangle.
+    if (!pixels_.FlatShading() && (va.outside | vb.outside | vc.outside) == 0) {
+        Fill(va.screen, vb.screen, vc.screen);
+        return;
+    }
+    const ShadedVertex& a = va.shaded;
+    const ShadedVertex& b = vb.shaded;
+    const ShadedVertex& c = vc.shaded;
     ShadedVertex polygon[kMaxPolygon], scratch[kMaxPolygon];
     polygon[0] = a;
     polygon[1] = b;
@@ -136,15 +190,6 @@ void Rasterizer::Triangle(const ShadedVertex& a, const ShadedVertex& b, const Sh
     for (int i = 1; i + 1 < count; ++i) Fill(screen[0], screen[i], screen[i + 1]);
 }
 
-void Rasterizer::Plane(float a0, float a1, float a2, const ScreenVertex& v0, const ScreenVertex& v1,
-                       const ScreenVertex& v2, double area, float out[3], int refX, int refY) const {
-    double dx = ((double(a1) - a0) * (double(v2.y) - v0.y) - (double(a2) - a0) * (double(v1.y) - v0.y)) / area;
-    double dy = ((double(a2) - a0) * (double(v1.x) - v0.x) - (double(a1) - a0) * (double(v2.x) - v0.x)) / area;
-    out[0] = float(a0 + dx * (refX - double(v0.x)) + dy * (refY - double(v0.y)));
-    out[1] = float(dx);
-    out[2] = float(dy);
-}
-
 void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const ScreenVertex& cIn) {
     int64_t area = (bIn.fx - a.fx) * (cIn.fy - a.fy) - (cIn.fx - a.fx) * (bIn.fy - a.fy);
     if (area == 0) return;
@@ -156,10 +201,10 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
 
     int64_t minX = std::min({a.fx, b.fx, c.fx}), maxX = std::max({a.fx, b.fx, c.fx});
     int64_t minY = std::min({a.fy, b.fy, c.fy}), maxY = std::max({a.fy, b.fy, c.fy});
-    int x0 = int(std::max<int64_t>(bounds_.left, CeilDiv(minX, 1 << kSubPixelBits)));
-    int x1 = int(std::min<int64_t>(bounds_.right - 1, FloorDiv(maxX, 1 << kSubPixelBits)));
-    int y0 = int(std::max<int64_t>(bounds_.top, CeilDiv(minY, 1 << kSubPixelBits)));
-    int y1 = int(std::min<int64_t>(bounds_.bottom - 1, FloorDiv(maxY, 1 << kSubPixelBits)));
+    int x0 = int(std::max<int64_t>(bounds_.left, CeilPixel(minX)));
+    int x1 = int(std::min<int64_t>(bounds_.right - 1, FloorPixel(maxX)));
+    int y0 = int(std::max<int64_t>(bounds_.top, CeilPixel(minY)));
+    int y1 = int(std::min<int64_t>(bounds_.bottom - 1, FloorPixel(maxY)));
     if (x0 > x1 || y0 > y1) return;
 
     // Edge i runs from v[i] to v[i + 1]; a pixel centre is inside when a * px + k >= bias,
@@ -179,11 +224,17 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
     SpanSetup setup;
     setup.refX = x0;
     setup.refY = y0;
-    double fArea = (double(b.x) - a.x) * (double(c.y) - a.y) - (double(c.x) - a.x) * (double(b.y) - a.y);
-    Plane(a.z, b.z, c.z, a, b, c, fArea, setup.z, x0, y0);
-    Plane(a.q, b.q, c.q, a, b, c, fArea, setup.q, x0, y0);
+    Gradients g;
+    double bx = double(b.x) - a.x, by = double(b.y) - a.y, cx = double(c.x) - a.x, cy = double(c.y) - a.y;
+    g.across = _mm_setr_pd(cy, bx);
+    g.along = _mm_setr_pd(by, cx);
+    g.area = _mm_set1_pd(bx * cy - cx * by);
+    g.offsetX = x0 - double(a.x);
+    g.offsetY = y0 - double(a.y);
+    Plane(g, a.z, b.z, c.z, setup.z);
+    Plane(g, a.q, b.q, c.q, setup.q);
     for (int i = 0; i < varyings_; ++i)
-        if (planes_ & (1u << i)) Plane(a.varying[i], b.varying[i], c.varying[i], a, b, c, fArea, setup.varying[i], x0, y0);
+        if (planes_ & (1u << i)) Plane(g, a.varying[i], b.varying[i], c.varying[i], setup.varying[i]);
 
     // Each edge's value at the row start and its crossing estimate advance by fixed steps.
     double slope[3], step[3], k[3], threshold[3], crossing[3], crossingStep[3];

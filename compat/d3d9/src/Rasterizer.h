@@ -8,29 +8,38 @@
 
 namespace d3d9sw {
 
+struct ScreenVertex {
+    int64_t fx, fy;  // position in 1/256 pixel
+    float x, y, z, q;
+    float varying[kVaryings];  // multiplied by q
+};
+
+// A vertex as the rasterizer takes it: shaded, with the clip planes it lies outside of and,
+// when it is inside them all, its screen position; worked out once however many primitives
+// share the vertex.
+struct RasterVertex {
+    ShadedVertex shaded;
+    uint32_t outside;
+    ScreenVertex screen;
+};
+
 class Rasterizer {
 public:
     // bounds: the pixels that may be written (the viewport within the render target).
     Rasterizer(PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
                bool lastPixel);
 
-    void Triangle(const ShadedVertex& a, const ShadedVertex& b, const ShadedVertex& c);
+    // Fills in the rest of a vertex once its shaded part is set.
+    void Prepare(RasterVertex& v) const;
+    void Triangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c);
     void Line(const ShadedVertex& a, const ShadedVertex& b);
 
 private:
-    struct ScreenVertex {
-        int64_t fx, fy;  // position in 1/256 pixel
-        float x, y, z, q;
-        float varying[kVaryings];  // multiplied by q
-    };
-
     float Distance(const ShadedVertex& v, int plane) const;
     int Clip(ShadedVertex* polygon, int count, ShadedVertex* scratch) const;
     bool ClipSegment(ShadedVertex& a, ShadedVertex& b) const;
     void Project(const ShadedVertex& in, ScreenVertex& out) const;
     void Fill(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c);
-    void Plane(float a0, float a1, float a2, const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2,
-               double area, float out[3], int refX, int refY) const;
 
     PixelPipeline& pixels_;
     D3DVIEWPORT9 viewport_;
