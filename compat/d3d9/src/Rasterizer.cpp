@@ -16,8 +16,9 @@ constexpr float kSubPixel = float(1 << kSubPixelBits);
 constexpr float kGuardBandPixels = 8192.0f;
 constexpr int kMaxPolygon = 16;
 constexpr int kClipPlanes = 7;
-// Rows handed to the pixel stage at once.
-constexpr int kSpanBatch = 64;
+// Triangles narrower and shorter than this, in sub-pixel units, cover their rows in 32-bit
+// integers.
+constexpr int64_t kSmallTriangle = int64_t(64) << kSubPixelBits;
 
 // Whole pixels below and above a position in sub-pixel units; the shift floors negative
 // values too, and spares the 64-bit division this 32-bit target does in a library call.
@@ -207,18 +208,18 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
     int y1 = int(std::min<int64_t>(bounds_.bottom - 1, FloorPixel(maxY)));
     if (x0 > x1 || y0 > y1) return;
 
-    // Edge i runs from v[i] to v[i + 1]; a pixel centre is inside when a * px + k >= bias,
-    // with bias 0 on top and left edges and 1 elsewhere.
-    int64_t ea[3], eb[3], ec[3], bias[3];
+    // Edge i runs from v[i] to v[i + 1]; a pixel centre (x, y) is inside when
+    // a * x + b * y + c >= bias, with bias 0 on top and left edges and 1 elsewhere.
+    Edges e;
     for (int i = 0; i < 3; ++i) {
         const ScreenVertex& p = *v[i];
         const ScreenVertex& n = *v[(i + 1) % 3];
         int64_t dx = n.fx - p.fx, dy = n.fy - p.fy;
-        ea[i] = -dy << kSubPixelBits;
-        eb[i] = dx << kSubPixelBits;
-        ec[i] = dy * p.fx - dx * p.fy;
+        e.a[i] = -dy << kSubPixelBits;
+        e.b[i] = dx << kSubPixelBits;
+        e.c[i] = dy * p.fx - dx * p.fy;
         bool topLeft = dy < 0 || (dy == 0 && dx > 0);
-        bias[i] = topLeft ? 0 : 1;
+        e.bias[i] = topLeft ? 0 : 1;
     }
 
     SpanSetup setup;
@@ -236,18 +237,82 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
     for (int i = 0; i < varyings_; ++i)
         if (planes_ & (1u << i)) Plane(g, a.varying[i], b.varying[i], c.varying[i], setup.varying[i]);
 
-    // Each edge's value at the row start and its crossing estimate advance by fixed steps.
+    SpanBatch spans(pixels_, setup);
+    if (maxX - minX < kSmallTriangle && maxY - minY < kSmallTriangle) CoverSmall(e, x0, x1, y0, y1, spans);
+    else CoverLarge(e, x0, x1, y0, y1, spans);
+    spans.Flush();
+}
+
+// Within the small bound every edge value at the bounding box's corner, every step of it and
+// every column limit below stays under 2^30, so 32-bit integers hold them exactly. Each edge
+// keeps its column limit ceil(n / |a|), where n = bias - (edge value at the row's first
+// column); n changes by -b from row to row, a fixed quotient and remainder of |a|.
+void Rasterizer::CoverSmall(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans) const {
+    struct Walk {
+        int32_t limit, remainder, divisor, quotientStep, remainderStep;
+        void Next() {
+            limit += quotientStep;
+            remainder -= remainderStep;
+            int32_t borrow = remainder >> 31;  // -1 once the remainder went below zero
+            remainder += borrow & divisor;
+            limit -= borrow;
+        }
+    };
+    struct Level {
+        int32_t value, step, bias;  // a == 0: the edge accepts or refuses whole rows
+    };
+    // Edges with a > 0 come first: their limit is a first column. For the others minus the
+    // limit is a last column.
+    Walk walks[3];
+    Level levels[3];
+    int firsts = 0, lasts = 0, levelCount = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < 3; ++i) {
+            if (e.a[i] == 0 || (e.a[i] > 0) != (pass == 0)) continue;
+            int32_t corner = int32_t(e.a[i] * x0 + e.b[i] * y0 + e.c[i]);
+            int32_t b = int32_t(e.b[i]);
+            Walk& w = walks[firsts + lasts];
+            (pass == 0 ? firsts : lasts)++;
+            w.divisor = int32_t(e.a[i] > 0 ? e.a[i] : -e.a[i]);
+            int32_t n = int32_t(e.bias[i]) - corner;
+            w.limit = n / w.divisor + (n % w.divisor > 0 ? 1 : 0);
+            w.remainder = w.limit * w.divisor - n;
+            w.quotientStep = -b / w.divisor;
+            w.remainderStep = -b % w.divisor;
+            if (w.remainderStep < 0) {
+                w.remainderStep += w.divisor;
+                --w.quotientStep;
+            }
+        }
+    }
+    for (int i = 0; i < 3; ++i)
+        if (e.a[i] == 0)
+            levels[levelCount++] = {int32_t(e.a[i] * x0 + e.b[i] * y0 + e.c[i]), int32_t(e.b[i]), int32_t(e.bias[i])};
+    const int walkCount = firsts + lasts, width = x1 - x0;
+    for (int y = y0; y <= y1; ++y) {
+        int lo = 0, hi = width;
+        for (int i = 0; i < firsts; ++i) lo = std::max(lo, walks[i].limit);
+        for (int i = firsts; i < walkCount; ++i) hi = std::min(hi, -walks[i].limit);
+        for (int i = 0; i < walkCount; ++i) walks[i].Next();
+        for (int i = 0; i < levelCount; ++i) {
+            if (levels[i].value < levels[i].bias) hi = -1;
+            levels[i].value += levels[i].step;
+        }
+        if (lo <= hi) spans.Add(y, x0 + lo, x0 + hi + 1);
+    }
+}
+
+// Any size: each edge's crossing is estimated in double and settled exactly per row.
+void Rasterizer::CoverLarge(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans) const {
     double slope[3], step[3], k[3], threshold[3], crossing[3], crossingStep[3];
     for (int i = 0; i < 3; ++i) {
-        slope[i] = double(ea[i]);
-        step[i] = double(eb[i]);
-        k[i] = double(eb[i] * y0 + ec[i]);
-        threshold[i] = double(bias[i]);
-        crossing[i] = ea[i] != 0 ? (threshold[i] - k[i]) / slope[i] : 0.0;
-        crossingStep[i] = ea[i] != 0 ? -step[i] / slope[i] : 0.0;
+        slope[i] = double(e.a[i]);
+        step[i] = double(e.b[i]);
+        k[i] = double(e.b[i] * y0 + e.c[i]);
+        threshold[i] = double(e.bias[i]);
+        crossing[i] = e.a[i] != 0 ? (threshold[i] - k[i]) / slope[i] : 0.0;
+        crossingStep[i] = e.a[i] != 0 ? -step[i] / slope[i] : 0.0;
     }
-    Span spans[kSpanBatch];
-    int count = 0;
     for (int y = y0; y <= y1; ++y) {
         int left = x0, right = x1;
         for (int i = 0; i < 3; ++i) {
@@ -255,11 +320,7 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
             k[i] += step[i];
             crossing[i] += crossingStep[i];
         }
-        if (left <= right) spans[count++] = {y, left, right + 1};
-        if (count == kSpanBatch || (y == y1 && count > 0)) {
-            pixels_.ShadeSpans(setup, spans, count);
-            count = 0;
-        }
+        if (left <= right) spans.Add(y, left, right + 1);
     }
 }
 

@@ -23,6 +23,28 @@ struct RasterVertex {
     ScreenVertex screen;
 };
 
+// Rows of one primitive on their way to the pixel stage, handed over in batches.
+class SpanBatch {
+public:
+    SpanBatch(PixelPipeline& pixels, const SpanSetup& setup) : pixels_(pixels), setup_(setup) {}
+
+    void Add(int y, int x0, int x1) {
+        spans_[count_++] = {y, x0, x1};
+        if (count_ == kSize) Flush();
+    }
+    void Flush() {
+        if (count_ > 0) pixels_.ShadeSpans(setup_, spans_, count_);
+        count_ = 0;
+    }
+
+private:
+    static constexpr int kSize = 64;
+    PixelPipeline& pixels_;
+    const SpanSetup& setup_;
+    Span spans_[kSize];
+    int count_ = 0;
+};
+
 class Rasterizer {
 public:
     // bounds: the pixels that may be written (the viewport within the render target).
@@ -39,7 +61,15 @@ private:
     int Clip(ShadedVertex* polygon, int count, ShadedVertex* scratch) const;
     bool ClipSegment(ShadedVertex& a, ShadedVertex& b) const;
     void Project(const ShadedVertex& in, ScreenVertex& out) const;
+    // A triangle's edges: a pixel centre (x, y) is inside when a * x + b * y + c >= bias
+    // for all three.
+    struct Edges {
+        int64_t a[3], b[3], c[3], bias[3];
+    };
+
     void Fill(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c);
+    void CoverSmall(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans) const;
+    void CoverLarge(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans) const;
 
     PixelPipeline& pixels_;
     D3DVIEWPORT9 viewport_;
