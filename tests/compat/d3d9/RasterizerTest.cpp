@@ -22,26 +22,31 @@ protected:
 };
 
 // A pixel centre exactly on the shared edge belongs to one triangle only, whatever the
-// direction of the edge; pixels on the outer edges follow the top-left rule.
+// direction of the edge; pixels on the outer edges follow the top-left rule. Quads a few
+// dozen pixels across and ones a couple of hundred across.
 TEST_F(RasterizerTest, TrianglesSharingEdgesCoverEveryPixelOnce) {
     struct Case {
         const char* name;
+        UINT size;
         float left, top, right, bottom;
     };
     const Case cases[] = {
-        {"pixel-aligned", 8, 8, 40, 40},
-        {"half-pixel", 7.5f, 8.5f, 39.5f, 40.5f},
-        {"fractional", 3.3f, 5.7f, 50.1f, 33.9f},
+        {"pixel-aligned", kWidth, 8, 8, 40, 40},
+        {"half-pixel", kWidth, 7.5f, 8.5f, 39.5f, 40.5f},
+        {"fractional", kWidth, 3.3f, 5.7f, 50.1f, 33.9f},
+        {"large pixel-aligned", 256, 8, 8, 208, 208},
+        {"large fractional", 256, 3.3f, 5.7f, 250.1f, 133.9f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        Recreate(Windowed(c.size, c.size));
         device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
         Additive();
         DrawQuad(c.left, c.top, c.right, c.bottom, 0.5f, kGrey);
         Screen screen = Capture();
         int covered = 0;
-        for (UINT y = 0; y < kHeight; ++y) {
-            for (UINT x = 0; x < kWidth; ++x) {
+        for (UINT y = 0; y < c.size; ++y) {
+            for (UINT x = 0; x < c.size; ++x) {
                 uint32_t p = screen.At(x, y);
                 ASSERT_TRUE(p == 0 || p == 0x202020) << "pixel " << x << "," << y << " drawn twice";
                 // Top-left rule for an axis-aligned rectangle: left <= x < right, top <= y < bottom.
@@ -57,38 +62,48 @@ TEST_F(RasterizerTest, TrianglesSharingEdgesCoverEveryPixelOnce) {
 }
 
 // A fan of slanted triangles around one centre: every covered pixel is drawn exactly once and
-// the union is the whole polygon.
+// the union is the whole polygon, for triangles a few dozen pixels across and for ones wider
+// than a hundred.
 TEST_F(RasterizerTest, FanAroundSharedVertexHasNoGapsOrOverlaps) {
-    Additive();
-    const float cx = 31.25f, cy = 30.6f;
-    const int spokes = 11;
-    std::vector<ColourVertex> vertices;
-    for (int i = 0; i < spokes; ++i) {
-        float a0 = 6.2831853f * i / spokes, a1 = 6.2831853f * (i + 1) / spokes;
-        vertices.push_back(At(cx, cy, 0.5f, kGrey));
-        vertices.push_back(At(cx + 25 * std::cos(a0), cy + 25 * std::sin(a0), 0.5f, kGrey));
-        vertices.push_back(At(cx + 25 * std::cos(a1), cy + 25 * std::sin(a1), 0.5f, kGrey));
-    }
-    DrawTriangles(vertices);
-    Screen screen = Capture();
-    int covered = 0;
-    for (UINT y = 0; y < kHeight; ++y)
-        for (UINT x = 0; x < kWidth; ++x) {
-            uint32_t p = screen.At(x, y);
-            ASSERT_TRUE(p == 0 || p == 0x202020) << x << "," << y;
-            covered += p != 0;
+    struct Case {
+        UINT size;
+        float cx, cy, radius;
+    };
+    const Case cases[] = {{kWidth, 31.25f, 30.6f, 25.0f}, {256, 127.3f, 128.55f, 110.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        Recreate(Windowed(c.size, c.size));
+        Additive();
+        const int spokes = 11;
+        std::vector<ColourVertex> vertices;
+        for (int i = 0; i < spokes; ++i) {
+            float a0 = 6.2831853f * i / spokes, a1 = 6.2831853f * (i + 1) / spokes;
+            vertices.push_back(At(c.cx, c.cy, 0.5f, kGrey));
+            vertices.push_back(At(c.cx + c.radius * std::cos(a0), c.cy + c.radius * std::sin(a0), 0.5f, kGrey));
+            vertices.push_back(At(c.cx + c.radius * std::cos(a1), c.cy + c.radius * std::sin(a1), 0.5f, kGrey));
         }
-    // Every pixel well inside the polygon is covered.
-    for (int y = -15; y <= 15; ++y) {
-        for (int x = -15; x <= 15; ++x) {
-            if (x * x + y * y <= 20 * 20) {
-                EXPECT_NE(screen.At(UINT(cx + x), UINT(cy + y)), 0u);
+        DrawTriangles(vertices);
+        Screen screen = Capture();
+        int covered = 0;
+        for (UINT y = 0; y < c.size; ++y)
+            for (UINT x = 0; x < c.size; ++x) {
+                uint32_t p = screen.At(x, y);
+                ASSERT_TRUE(p == 0 || p == 0x202020) << x << "," << y;
+                covered += p != 0;
+            }
+        // Every pixel well inside the polygon is covered.
+        int inner = int(c.radius * 0.8f);
+        for (int y = -inner; y <= inner; ++y) {
+            for (int x = -inner; x <= inner; ++x) {
+                if (x * x + y * y <= inner * inner) {
+                    EXPECT_NE(screen.At(UINT(c.cx + x), UINT(c.cy + y)), 0u);
+                }
             }
         }
+        // Its area (an 11-gon) within a pixel's rounding along the rim.
+        double area = 0.5 * spokes * c.radius * c.radius * std::sin(6.2831853 / spokes);
+        EXPECT_NEAR(covered, area, 2 * 6.2831853 * c.radius * 0.5);
     }
-    // Its area (11-gon of radius 25) within a pixel's rounding along the rim.
-    double area = 0.5 * spokes * 25 * 25 * std::sin(6.2831853 / spokes);
-    EXPECT_NEAR(covered, area, 2 * 6.2831853 * 25 * 0.5);
 }
 
 TEST_F(RasterizerTest, NearerSurfaceWinsWhicheverIsDrawnFirst) {
