@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include <emmintrin.h>
+
 #include "DeviceState.h"
 #include "Sampler.h"
 #include "Surface.h"
@@ -53,7 +55,12 @@ private:
     void SetupStages(const DeviceState& state);
     void ChooseFastPath();
     void ShadeSpan(int y, int x0, int x1, const SpanSetup& setup);
+    struct FastPlanes;
+    struct FastRow;
+    struct FastGroup;
     void ShadeSpansFast(const SpanSetup& setup, const Span* spans, int count);
+    void ShadeFastGroups(const FastPlanes& planes, const FastGroup* groups, int count);
+    void Store(const FastPlanes& planes, const FastGroup& group, __m128i result);
     uint32_t BlendFast(uint32_t source, uint32_t old) const;
     float Lod(const Stage& stage, const SpanSetup& setup, const float* v, float w) const;
     void Combine(const float* diffuse, const float* specular, const float (*texel)[4], float* colour) const;

@@ -101,32 +101,59 @@ inline __m128 FastLog2x4(__m128 x) {
     return _mm_or_ps(_mm_and_ps(positive, log), _mm_andnot_ps(positive, _mm_set1_ps(-128.0f)));
 }
 
-// Four pixels side by side: interpolation, perspective, level of detail (one per pixel pair,
-// as texture units share it), sampling and the stage on SSE2 lanes; the depth and alpha tests,
-// blending and the stores per pixel. What depends only on the triangle is set up once for all
-// its rows.
+// What the fast path takes from a triangle's planes, set up once for all its rows.
+struct PixelPipeline::FastPlanes {
+    const Sampler* sampler;
+    bool lod;
+    int diffuseChannels;
+    uint32_t opaque;
+    __m128 qStep, uStep, vStep, diffuseStep[4];
+    __m128 dqx, dqy, duy, dvy, texWidth, texHeight;
+};
+
+// A row's pixels and the planes' values at its reference column.
+struct PixelPipeline::FastRow {
+    uint32_t* pixels;
+    float* depths;
+    float q, u, v, diffuse[4];
+};
+
+// Four neighbouring pixels of a row that passed the depth test.
+struct PixelPipeline::FastGroup {
+    const FastRow* row;
+    int x, live;
+    bool whole;  // all four lie inside the row, so they may be read and written at once
+    __m128 dx, depth;
+};
+
+// Four pixels side by side: interpolation, perspective, level of detail, sampling and the stage
+// on SSE2 lanes; the depth and alpha tests, blending and the stores per pixel. Groups go on in
+// pairs, because a level of detail serves a pixel pair, as texture units share it, so one
+// computation on four lanes serves two groups.
 void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int count) {
     const Stage& stage = stages_[0];
-    const Sampler* sampler = stage.sampler.get();
     const int set = kTexCoord + 2 * stage.texCoordSet;
     const float* uPlane = s.varying[set];
     const float* vPlane = s.varying[set + 1];
-    const bool lod = sampler && sampler->NeedsLod();
-    const float texWidth = sampler ? sampler->Width() : 0.0f, texHeight = sampler ? sampler->Height() : 0.0f;
-    const uint32_t opaque = target_->Format() == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
+    FastPlanes planes;
+    planes.sampler = stage.sampler.get();
+    planes.lod = planes.sampler && planes.sampler->NeedsLod();
+    planes.opaque = target_->Format() == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
     // Only the alpha test and blending look at the diffuse alpha once the target drops it.
-    const int diffuseChannels = (opaque && !alphaTest_ && fastBlend_ == FastBlend::None) ? 3 : 4;
-    const bool storeGroups = !alphaTest_ && fastBlend_ == FastBlend::None;
+    planes.diffuseChannels = (planes.opaque && !alphaTest_ && fastBlend_ == FastBlend::None) ? 3 : 4;
+    planes.qStep = _mm_set1_ps(s.q[1]);
+    planes.uStep = _mm_set1_ps(uPlane[1]);
+    planes.vStep = _mm_set1_ps(vPlane[1]);
+    for (int c = 0; c < 4; ++c) planes.diffuseStep[c] = _mm_set1_ps(s.varying[kDiffuse + c][1]);
+    planes.dqx = _mm_set1_ps(s.q[1]);
+    planes.dqy = _mm_set1_ps(s.q[2]);
+    planes.duy = _mm_set1_ps(uPlane[2]);
+    planes.dvy = _mm_set1_ps(vPlane[2]);
+    planes.texWidth = _mm_set1_ps(planes.sampler ? planes.sampler->Width() : 0.0f);
+    planes.texHeight = _mm_set1_ps(planes.sampler ? planes.sampler->Height() : 0.0f);
     const bool lessEqual = depthFunc_ == D3DCMP_LESSEQUAL;
-    const __m128i fromTexture = Load(sourceMasks_[0]), fromDiffuse = Load(sourceMasks_[1]);
-    const __m128i fromProduct = Load(sourceMasks_[2]);
-    const __m128 zStep = _mm_set1_ps(s.z[1]), qStep = _mm_set1_ps(s.q[1]);
-    const __m128 uStep = _mm_set1_ps(uPlane[1]), vStep = _mm_set1_ps(vPlane[1]);
-    __m128 diffuseStep[4];
-    for (int c = 0; c < 4; ++c) diffuseStep[c] = _mm_set1_ps(s.varying[kDiffuse + c][1]);
+    const __m128 zStep = _mm_set1_ps(s.z[1]);
     const __m128 lanes = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
-    const __m128i zero = _mm_setzero_si128();
-    // Groups that end by this column may read and write four pixels at once.
     const int rowEnd = int(depth_ ? std::min(target_->Width(), depth_->Width()) : target_->Width());
 
     // A triangle's rows lie in as many cache lines per buffer; asking for them all at once
@@ -141,16 +168,22 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
             _mm_prefetch(reinterpret_cast<const char*>(depths + span->x1 - 1), _MM_HINT_T0);
         }
     }
-    for (const Span* span = spans; span != spans + count; ++span) {
-        const int y = span->y, x0 = span->x0, x1 = span->x1;
-        uint32_t* row = reinterpret_cast<uint32_t*>(target_->Row(UINT(y)));
-        float* depthRow = depth_ ? depth_->DepthRow(UINT(y)) : nullptr;
+    // A waiting group belongs to this row or the one before.
+    FastRow rows[2];
+    FastGroup pending[2];
+    int waiting = 0;
+    for (int i = 0; i < count; ++i) {
+        const int y = spans[i].y, x0 = spans[i].x0, x1 = spans[i].x1;
+        FastRow& row = rows[i & 1];
+        row.pixels = reinterpret_cast<uint32_t*>(target_->Row(UINT(y)));
+        row.depths = depth_ ? depth_->DepthRow(UINT(y)) : nullptr;
+        const float* depthRow = row.depths;
         const float dy = float(y - s.refY);
-        const __m128 zRow = _mm_set1_ps(s.z[0] + s.z[2] * dy), qRow = _mm_set1_ps(s.q[0] + s.q[2] * dy);
-        __m128 diffuseRow[4];
-        for (int c = 0; c < 4; ++c)
-            diffuseRow[c] = _mm_set1_ps(s.varying[kDiffuse + c][0] + s.varying[kDiffuse + c][2] * dy);
-        const __m128 uRow = _mm_set1_ps(uPlane[0] + uPlane[2] * dy), vRow = _mm_set1_ps(vPlane[0] + vPlane[2] * dy);
+        const __m128 zRow = _mm_set1_ps(s.z[0] + s.z[2] * dy);
+        row.q = s.q[0] + s.q[2] * dy;
+        row.u = uPlane[0] + uPlane[2] * dy;
+        row.v = vPlane[0] + vPlane[2] * dy;
+        for (int c = 0; c < 4; ++c) row.diffuse[c] = s.varying[kDiffuse + c][0] + s.varying[kDiffuse + c][2] * dy;
         // Column offsets are small integers, so stepping them by 4 stays exact.
         __m128 dx = _mm_add_ps(_mm_set1_ps(float(x0 - s.refX)), lanes);
 
@@ -169,72 +202,102 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
                 }
                 if (!live) continue;
             }
-            __m128 q = _mm_add_ps(qRow, _mm_mul_ps(qStep, dx));
-            __m128 w = _mm_and_ps(_mm_div_ps(_mm_set1_ps(1.0f), q), _mm_cmpneq_ps(q, _mm_setzero_ps()));
-
-            __m128i channel[4] = {};
-            for (int c = 0; c < diffuseChannels; ++c) {
-                __m128 value = _mm_mul_ps(_mm_add_ps(diffuseRow[c], _mm_mul_ps(diffuseStep[c], dx)), w);
-                value = _mm_min_ps(_mm_max_ps(value, _mm_setzero_ps()), _mm_set1_ps(1.0f));
-                channel[c] = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
-            }
-            __m128i diffuse = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(channel[3], 24), _mm_slli_epi32(channel[0], 16)),
-                                           _mm_or_si128(_mm_slli_epi32(channel[1], 8), channel[2]));
-
-            __m128i texels = _mm_set1_epi32(-1);
-            if (sampler) {
-                __m128 u = _mm_mul_ps(_mm_add_ps(uRow, _mm_mul_ps(uStep, dx)), w);
-                __m128 v = _mm_mul_ps(_mm_add_ps(vRow, _mm_mul_ps(vStep, dx)), w);
-                __m128 level = _mm_setzero_ps();
-                if (lod) {
-                    // For u = U / q: du/dx = (dU/dx - u * dq/dx) / q, and likewise along y.
-                    __m128 dqx = _mm_set1_ps(s.q[1]), dqy = _mm_set1_ps(s.q[2]);
-                    __m128 dudx = _mm_mul_ps(_mm_sub_ps(uStep, _mm_mul_ps(u, dqx)), w);
-                    __m128 dvdx = _mm_mul_ps(_mm_sub_ps(vStep, _mm_mul_ps(v, dqx)), w);
-                    __m128 dudy = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(uPlane[2]), _mm_mul_ps(u, dqy)), w);
-                    __m128 dvdy = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vPlane[2]), _mm_mul_ps(v, dqy)), w);
-                    __m128 sw = _mm_set1_ps(texWidth), sh = _mm_set1_ps(texHeight);
-                    __m128 ux = _mm_mul_ps(dudx, sw), vx = _mm_mul_ps(dvdx, sh), uy = _mm_mul_ps(dudy, sw), vy = _mm_mul_ps(dvdy, sh);
-                    __m128 rx = _mm_add_ps(_mm_mul_ps(ux, ux), _mm_mul_ps(vx, vx));
-                    __m128 ry = _mm_add_ps(_mm_mul_ps(uy, uy), _mm_mul_ps(vy, vy));
-                    level = _mm_mul_ps(_mm_set1_ps(0.5f), FastLog2x4(_mm_max_ps(rx, ry)));
-                }
-                texels = sampler->Sample4(u, v, level, live);
-            }
-            __m128i combined[2];
-            for (int half = 0; half < 2; ++half) {
-                __m128i t = half ? _mm_unpackhi_epi8(texels, zero) : _mm_unpacklo_epi8(texels, zero);
-                __m128i d = half ? _mm_unpackhi_epi8(diffuse, zero) : _mm_unpacklo_epi8(diffuse, zero);
-                combined[half] = _mm_or_si128(_mm_or_si128(_mm_and_si128(t, fromTexture), _mm_and_si128(d, fromDiffuse)),
-                                              _mm_and_si128(Mul255Lanes(t, d), fromProduct));
-            }
-            __m128i result = _mm_packus_epi16(combined[0], combined[1]);
-            if (whole && storeGroups) {
-                // Whole groups inside the row are written back four at a time, keeping the
-                // pixels of lanes that are not drawn.
-                __m128i keep = LaneMask(live ^ 0xF);
-                __m128i* target = reinterpret_cast<__m128i*>(row + x);
-                __m128i drawn = _mm_or_si128(result, _mm_set1_epi32(int(opaque)));
-                _mm_storeu_si128(target, _mm_or_si128(_mm_andnot_si128(keep, drawn), _mm_and_si128(keep, _mm_loadu_si128(target))));
-                if (depthWrite_) {
-                    __m128 old = _mm_loadu_ps(depthRow + x);
-                    __m128 keepDepth = _mm_castsi128_ps(keep);
-                    _mm_storeu_ps(depthRow + x, _mm_or_ps(_mm_andnot_ps(keepDepth, depth), _mm_and_ps(keepDepth, old)));
-                }
-                continue;
-            }
-            alignas(16) uint32_t colour[4];
-            alignas(16) float z[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(colour), result);
-            _mm_store_ps(z, depth);
-            for (int l = 0; l < 4; ++l) {
-                if (!(live & (1 << l))) continue;
-                if (alphaTest_ && !Compare(alphaFunc_, float(colour[l] >> 24), float(alphaRef_))) continue;
-                uint32_t value = fastBlend_ != FastBlend::None ? BlendFast(colour[l], row[x + l]) : colour[l];
-                row[x + l] = value | opaque;
-                if (depthWrite_) depthRow[x + l] = z[l];
+            FastGroup& group = pending[waiting++];
+            group.row = &row;
+            group.x = x;
+            group.live = live;
+            group.whole = whole;
+            group.dx = dx;
+            group.depth = depth;
+            if (waiting == 2) {
+                ShadeFastGroups(planes, pending, 2);
+                waiting = 0;
             }
         }
+    }
+    if (waiting) ShadeFastGroups(planes, pending, waiting);
+}
+
+void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* groups, int count) {
+    __m128 w[2], u[2], v[2];
+    for (int i = 0; i < count; ++i) {
+        const FastGroup& g = groups[i];
+        __m128 q = _mm_add_ps(_mm_set1_ps(g.row->q), _mm_mul_ps(planes.qStep, g.dx));
+        w[i] = _mm_and_ps(_mm_div_ps(_mm_set1_ps(1.0f), q), _mm_cmpneq_ps(q, _mm_setzero_ps()));
+        u[i] = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(g.row->u), _mm_mul_ps(planes.uStep, g.dx)), w[i]);
+        v[i] = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(g.row->v), _mm_mul_ps(planes.vStep, g.dx)), w[i]);
+    }
+    // Levels of detail for the first pixel of each pair: lanes 0 and 2 of the first group and
+    // of the second (or the first again).
+    __m128 level[2] = {_mm_setzero_ps(), _mm_setzero_ps()};
+    if (planes.lod) {
+        const int last = count - 1;
+        __m128 pu = _mm_shuffle_ps(u[0], u[last], _MM_SHUFFLE(2, 0, 2, 0));
+        __m128 pv = _mm_shuffle_ps(v[0], v[last], _MM_SHUFFLE(2, 0, 2, 0));
+        __m128 pw = _mm_shuffle_ps(w[0], w[last], _MM_SHUFFLE(2, 0, 2, 0));
+        // For u = U / q: du/dx = (dU/dx - u * dq/dx) / q, and likewise along y.
+        __m128 dudx = _mm_mul_ps(_mm_sub_ps(planes.uStep, _mm_mul_ps(pu, planes.dqx)), pw);
+        __m128 dvdx = _mm_mul_ps(_mm_sub_ps(planes.vStep, _mm_mul_ps(pv, planes.dqx)), pw);
+        __m128 dudy = _mm_mul_ps(_mm_sub_ps(planes.duy, _mm_mul_ps(pu, planes.dqy)), pw);
+        __m128 dvdy = _mm_mul_ps(_mm_sub_ps(planes.dvy, _mm_mul_ps(pv, planes.dqy)), pw);
+        __m128 ux = _mm_mul_ps(dudx, planes.texWidth), vx = _mm_mul_ps(dvdx, planes.texHeight);
+        __m128 uy = _mm_mul_ps(dudy, planes.texWidth), vy = _mm_mul_ps(dvdy, planes.texHeight);
+        __m128 rx = _mm_add_ps(_mm_mul_ps(ux, ux), _mm_mul_ps(vx, vx));
+        __m128 ry = _mm_add_ps(_mm_mul_ps(uy, uy), _mm_mul_ps(vy, vy));
+        __m128 both = _mm_mul_ps(_mm_set1_ps(0.5f), FastLog2x4(_mm_max_ps(rx, ry)));
+        level[0] = _mm_shuffle_ps(both, both, _MM_SHUFFLE(1, 1, 0, 0));
+        level[1] = _mm_shuffle_ps(both, both, _MM_SHUFFLE(3, 3, 2, 2));
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i fromTexture = Load(sourceMasks_[0]), fromDiffuse = Load(sourceMasks_[1]);
+    const __m128i fromProduct = Load(sourceMasks_[2]);
+    for (int i = 0; i < count; ++i) {
+        const FastGroup& g = groups[i];
+        __m128i channel[4] = {};
+        for (int c = 0; c < planes.diffuseChannels; ++c) {
+            __m128 value = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(g.row->diffuse[c]), _mm_mul_ps(planes.diffuseStep[c], g.dx)), w[i]);
+            value = _mm_min_ps(_mm_max_ps(value, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+            channel[c] = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
+        }
+        __m128i diffuse = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(channel[3], 24), _mm_slli_epi32(channel[0], 16)),
+                                       _mm_or_si128(_mm_slli_epi32(channel[1], 8), channel[2]));
+        __m128i texels = planes.sampler ? planes.sampler->Sample4(u[i], v[i], level[i], g.live) : _mm_set1_epi32(-1);
+        __m128i combined[2];
+        for (int half = 0; half < 2; ++half) {
+            __m128i t = half ? _mm_unpackhi_epi8(texels, zero) : _mm_unpacklo_epi8(texels, zero);
+            __m128i d = half ? _mm_unpackhi_epi8(diffuse, zero) : _mm_unpacklo_epi8(diffuse, zero);
+            combined[half] = _mm_or_si128(_mm_or_si128(_mm_and_si128(t, fromTexture), _mm_and_si128(d, fromDiffuse)),
+                                          _mm_and_si128(Mul255Lanes(t, d), fromProduct));
+        }
+        Store(planes, g, _mm_packus_epi16(combined[0], combined[1]));
+    }
+}
+
+void PixelPipeline::Store(const FastPlanes& planes, const FastGroup& g, __m128i result) {
+    if (g.whole && !alphaTest_ && fastBlend_ == FastBlend::None) {
+        // Whole groups are written back four at a time, keeping the pixels of lanes that are
+        // not drawn.
+        __m128i keep = LaneMask(g.live ^ 0xF);
+        __m128i* target = reinterpret_cast<__m128i*>(g.row->pixels + g.x);
+        __m128i drawn = _mm_or_si128(result, _mm_set1_epi32(int(planes.opaque)));
+        _mm_storeu_si128(target, _mm_or_si128(_mm_andnot_si128(keep, drawn), _mm_and_si128(keep, _mm_loadu_si128(target))));
+        if (depthWrite_) {
+            __m128 old = _mm_loadu_ps(g.row->depths + g.x);
+            __m128 keepDepth = _mm_castsi128_ps(keep);
+            _mm_storeu_ps(g.row->depths + g.x, _mm_or_ps(_mm_andnot_ps(keepDepth, g.depth), _mm_and_ps(keepDepth, old)));
+        }
+        return;
+    }
+    alignas(16) uint32_t colour[4];
+    alignas(16) float z[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(colour), result);
+    _mm_store_ps(z, g.depth);
+    for (int l = 0; l < 4; ++l) {
+        if (!(g.live & (1 << l))) continue;
+        if (alphaTest_ && !Compare(alphaFunc_, float(colour[l] >> 24), float(alphaRef_))) continue;
+        uint32_t* pixel = g.row->pixels + g.x + l;
+        *pixel = (fastBlend_ != FastBlend::None ? BlendFast(colour[l], *pixel) : colour[l]) | planes.opaque;
+        if (depthWrite_) g.row->depths[g.x + l] = z[l];
     }
 }
 

@@ -208,19 +208,38 @@ __m128i Sampler::SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod) const {
     auto rowStart = [&](__m128i row) { return _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(row), width)); };
     __m128i top = rowStart(_mm_and_si128(y0, maskY)), bottom = rowStart(_mm_and_si128(_mm_add_epi32(y0, one), maskY));
     __m128i left = _mm_and_si128(x0, maskX), right = _mm_and_si128(_mm_add_epi32(x0, one), maskX);
-    alignas(16) int i00[4], i10[4], i01[4], i11[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(i00), _mm_add_epi32(top, left));
-    _mm_store_si128(reinterpret_cast<__m128i*>(i10), _mm_add_epi32(top, right));
-    _mm_store_si128(reinterpret_cast<__m128i*>(i01), _mm_add_epi32(bottom, left));
-    _mm_store_si128(reinterpret_cast<__m128i*>(i11), _mm_add_epi32(bottom, right));
     const uint32_t* p = a.argb;
     const uint32_t* q = b.argb;
-    auto gather = [&](const int* i) {
-        return _mm_setr_epi32(int(p[i[0]]), int(p[i[1]]), int(q[i[2]]), int(q[i[3]]));
-    };
-    __m128i upper = Lerp4(gather(i00), gather(i10), wx);
-    __m128i lower = Lerp4(gather(i01), gather(i11), wx);
-    return Lerp4(upper, lower, wy);
+    __m128i t00, t10, t01, t11;
+    if (!_mm_movemask_epi8(_mm_cmpeq_epi32(left, maskX))) {
+        // No pixel's pair of columns wraps around, so each pair is one 8-byte load.
+        alignas(16) int i0[4], i1[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(i0), _mm_add_epi32(top, left));
+        _mm_store_si128(reinterpret_cast<__m128i*>(i1), _mm_add_epi32(bottom, left));
+        auto pairs = [&](const int* i, __m128i& first, __m128i& second) {
+            auto load = [](const uint32_t* at) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)); };
+            __m128i low = _mm_unpacklo_epi32(load(p + i[0]), load(p + i[1]));   // a0 a1 b0 b1
+            __m128i high = _mm_unpacklo_epi32(load(q + i[2]), load(q + i[3]));  // a2 a3 b2 b3
+            first = _mm_unpacklo_epi64(low, high);
+            second = _mm_unpackhi_epi64(low, high);
+        };
+        pairs(i0, t00, t10);
+        pairs(i1, t01, t11);
+    } else {
+        alignas(16) int i00[4], i10[4], i01[4], i11[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(i00), _mm_add_epi32(top, left));
+        _mm_store_si128(reinterpret_cast<__m128i*>(i10), _mm_add_epi32(top, right));
+        _mm_store_si128(reinterpret_cast<__m128i*>(i01), _mm_add_epi32(bottom, left));
+        _mm_store_si128(reinterpret_cast<__m128i*>(i11), _mm_add_epi32(bottom, right));
+        auto gather = [&](const int* i) {
+            return _mm_setr_epi32(int(p[i[0]]), int(p[i[1]]), int(q[i[2]]), int(q[i[3]]));
+        };
+        t00 = gather(i00);
+        t10 = gather(i10);
+        t01 = gather(i01);
+        t11 = gather(i11);
+    }
+    return Lerp4(Lerp4(t00, t10, wx), Lerp4(t01, t11, wx), wy);
 }
 
 }  // namespace d3d9sw
