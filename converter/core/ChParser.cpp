@@ -212,12 +212,19 @@ void ChParser::ReadMember(CType* type, int declarator, const std::string& typeNa
         member.BitWidth = strtoul(bits, nullptr, 10);
     if (const int arraySpecs = FindChild(declarator, "ArraySpecs", false))
     {
+        // A record of packed data must fit its 28-bit segment offsets; a larger array is
+        // refused rather than wrapped around.
+        const unsigned long long MaxCount = 0x0FFFFFFF;
         ParserInterface* parser = Parser();
-        const int dimensions = parser->GetNumChildren(arraySpecs);
-        unsigned long count = dimensions ? 1 : 0;
-        for (int index = 0; index < dimensions; ++index)
-            count *= strtoul(NodeText(parser->GetChildNode(arraySpecs, index)), nullptr, 10);
-        member.Count = count;
+        unsigned long long count = parser->GetChildNode(arraySpecs, 0) ? 1 : 0;
+        for (int dimension = parser->GetChildNode(arraySpecs, 0); dimension;
+             dimension = parser->GetNextSibling(dimension))
+        {
+            count *= strtoull(NodeText(dimension), nullptr, 10);
+            if (count > MaxCount)
+                Error(declarator, "Array %s is too large\n", member.Name.c_str());
+        }
+        member.Count = static_cast<unsigned long>(count);
     }
     type->ResolveMember(member);
 }

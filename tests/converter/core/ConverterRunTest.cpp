@@ -148,7 +148,9 @@ TEST_F(ConverterRun, PlatformLabelSelectsTheFirstBlockOnly)
           "  ifdef XBOX\n String Nested \"x\"\n  else\n String Nested \"n\"\n  endif\n"
           "#elif XBOX\n String Chosen \"xbox\"\n"
           "#else\n String Chosen \"other\"\n#endif\n"
-          "#ifdef WINDOWS\n String Win \"w\"\n#endif\n");
+          "#ifdef WINDOWS\n String Win \"w\"\n#endif\n"
+          // Inside an inactive block nothing can become active, not even an else.
+          "#ifdef XBOX\n ifdef PCX\n String InnerIf \"a\"\n else\n String InnerElse \"b\"\n endif\n#endif\n");
     const RunResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const Bytes data = Chunk(Output("choose.zel"), "LIST/DATA");
@@ -234,7 +236,9 @@ TEST_F(ConverterRun, FailedRunsKeepThePreviousOutputAndNameThePlace)
         {"LodMap { 0, 5.0 64, 10.0 }\n", "Index beyond max lods!"},
         {"LodMap { -1, 5.0 }\n", "Index beyond max lods!"},
         {"String Twice \"a\"\nString Twice \"b\"\n", "Twice already exists"},
+        {"TypeInfo huge.h\n", "Array Cells is too large"},
     };
+    Write("huge.h", "struct __rhuexport CHuge { int Cells[65536][65536]; };\n");
     for (const Case& c : cases)
     {
         Write("bad.zel", "previous");

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -176,10 +177,16 @@ void WriteFileBytes(const std::string& path, const std::string& bytes)
 ProfileFolderLock::ProfileFolderLock()
 {
     const std::string root = ProfileRoot();
-    const std::string lockPath = std::filesystem::path(root).parent_path().string() + "/profiles.lock";
+    // On a fresh checkout the folder above the profiles does not exist yet; without it the
+    // lock file could not be made and parallel test processes would share the folder unguarded.
+    const std::filesystem::path lockFolder = std::filesystem::path(root).parent_path();
+    std::filesystem::create_directories(lockFolder);
+    const std::string lockPath = (lockFolder / "profiles.lock").string();
     m_Fd = open(lockPath.c_str(), O_CREAT | O_RDWR, 0666);
-    if (m_Fd >= 0)
-        flock(m_Fd, LOCK_EX);
+    if (m_Fd < 0 || flock(m_Fd, LOCK_EX) != 0) {
+        perror(lockPath.c_str());
+        abort();
+    }
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root);
 }
