@@ -37,9 +37,13 @@ enum RepetitionPhase { kItem = 1, kAfterItem = 2, kSeparator = 3, kAfterSeparato
 enum RootPhase { kLeadingSpace = 1, kStartRule = 2, kTrailingSpace = 3, kEndOfInput = 4 };
 
 // Steps allowed per input character before a hopeless parse is given up; ordinary input
-// needs a small fraction of this.
+// needs a small fraction of this. Once the whole input has failed to parse a first time, the
+// search through earlier choices gets a smaller allowance: it rarely finds another parse, and
+// after a syntax error in a long script it would otherwise try alternatives for a long time.
 const long kStepsPerCharacter = 2000;
 const long kMinimumSteps = 4000000;
+const long kRetryStepsPerCharacter = 50;
+const long kMinimumRetrySteps = 1000000;
 
 int32_t Clamp(long value) { return value < 0 ? 0 : static_cast<int32_t>(value); }
 
@@ -470,6 +474,12 @@ void ParserImp::Finish(long index)
         }
     } else {
         tree_->CutBack(f.treeMark);
+        if (f.parent == 0 && f.instruction == eofInstruction_ && !retrying_) {
+            retrying_ = true;
+            long allowance = steps_ + kMinimumRetrySteps + kRetryStepsPerCharacter * size_;
+            if (allowance < stepLimit_)
+                stepLimit_ = allowance;
+        }
         if (f.start > furthestPos_ || (f.start == furthestPos_ && f.symbol)) {
             // An enclosing symbol failing at the same place keeps the more precise code.
             if (pendingCode_ || f.start > furthestPos_)

@@ -169,6 +169,32 @@ TEST_F(Engine, AStartRuleThatFailsGives1005)
     EXPECT_NE(tree.find("    ErrorType -1 25 \"Unrecoverable Parse Error\""), std::string::npos) << tree;
 }
 
+// After a syntax error near the end of a long input, the search through earlier choices is
+// bounded: the error is reported at its place with work proportional to the input.
+TEST_F(Engine, LateSyntaxErrorsInLongInputsStayCheap)
+{
+    Load(ReadAll(DataPath("rhu_excerpt.qvg")));
+    std::string text;
+    for (int i = 0; text.size() < 60000; ++i)
+        text += "texture t" + std::to_string(i) + ".bmp ALPHA mips=on\nAnimTable a" + std::to_string(i) +
+                " { B { One, Two } }\n";
+    size_t errorAt = text.size();
+    text += "texture = = broken\n";
+    QVInputStream* stream = api_.OpenBufferStream(text.c_str(), static_cast<long>(text.size()));
+    ParserImp* parser = ParserImp::CreateNew(&api_);
+    ASSERT_EQ(parser->StartParse(grammar_, nullptr, stream, 5), -2);
+    while (parser->Step() == -2) {
+    }
+    long steps = parser->GetStepCount();
+    api_.DeleteParseTree(parser->EndParse());
+    ParserImp::Delete(parser);
+    api_.CloseStream(stream);
+    ASSERT_EQ(api_.GetNumErrors(), 1);
+    EXPECT_EQ(api_.GetLastError()->GetCode(), 1006);
+    EXPECT_EQ(api_.GetLastError()->GetIntAttribute("StartPos"), static_cast<long>(errorAt) + 8);
+    EXPECT_LT(steps, 200L * static_cast<long>(text.size()));
+}
+
 // A rule that matches nothing loses its node, but an error recorded inside it stays.
 TEST_F(Engine, ErrorNodesOutliveEmptyRules)
 {

@@ -223,6 +223,7 @@ private:
     long byteCodeLength_ = 0;
     long startContextNode_ = 0;
     bool startRuleMatched_ = false;
+    bool retrying_ = false;
     Settings rootSettings_ = {};
     long eolContext_ = 0;
     long eolEnd_ = -1;
