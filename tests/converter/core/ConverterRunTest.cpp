@@ -237,8 +237,10 @@ TEST_F(ConverterRun, FailedRunsKeepThePreviousOutputAndNameThePlace)
         {"LodMap { -1, 5.0 }\n", "Index beyond max lods!"},
         {"String Twice \"a\"\nString Twice \"b\"\n", "Twice already exists"},
         {"TypeInfo huge.h\n", "Array Cells is too large"},
+        {"NoCompression\n#include <broken.rhi>\n", "broken.rhi(2) : error 0000 : Syntax/Parse error."},
     };
     Write("huge.h", "struct __rhuexport CHuge { int Cells[65536][65536]; };\n");
+    Write("broken.rhi", "String Fine \"x\"\nString Bad-Label \"y\"\n");
     for (const Case& c : cases)
     {
         Write("bad.zel", "previous");
