@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for tests that write packed data files: a scratch folder, the file's bytes, the
-// bytes of one chunk found by its path of ids, and the independent Python chunk walker.
+// bytes of one chunk found by its path of ids, the independent Python chunk walker, and the
+// golden bytes of the smallest labelled file.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -15,6 +16,20 @@
 namespace zelfiles {
 
 typedef std::vector<uint8_t> Bytes;
+
+// The whole file for one public string "Greeting" holding "Hello" with its debug label: the
+// writer, the element database and a converter run must each produce exactly these bytes.
+inline Bytes GreetingFile()
+{
+    return {
+        'R', 'I', 'F', 'F', 0x60, 0, 0, 0, 'Z', 'E', 'L', '2',
+        'L', 'I', 'S', 'T', 0x54, 0, 0, 0, 'P', 'C', 'X', ' ',
+        'T', 'Y', 'P', 'E', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x69, 0xEF, 0x44, 0x2D, 0, 0, 0, 0x20,
+        'P', 'U', 'B', 'L', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40, 0, 0, 0, 0,
+        'D', 'A', 'T', 'A', 6, 0, 0, 0, 'H', 'e', 'l', 'l', 'o', 0,
+        'E', 'X', 'T', 'A', 0x11, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40,
+        'G', 'r', 'e', 'e', 't', 'i', 'n', 'g', 0, 0};
+}
 
 inline std::string ScratchFolder()
 {
