@@ -69,6 +69,32 @@ TEST_F(Engine, ToyProgramTree)
     EXPECT_TRUE(Codes().empty());
 }
 
+// Navigation answers come from sibling links after a parse and from the pre-order layout
+// before linking; both must agree on every node.
+TEST_F(Engine, LinkedAndUnlinkedTreesAnswerAlike)
+{
+    Load(ReadAll(DataPath("toy.qvg")));
+    Parse("x = 1 + y\n{ print 2 { z = (3) } }\nprint \"s\", x");
+    ParseTreeImp* tree = static_cast<ParseTreeImp*>(tree_);
+    ASSERT_TRUE(tree->IsLinked());
+    auto answers = [&] {
+        std::string out;
+        for (long node = 1; node < tree->Count(); ++node) {
+            out += std::to_string(tree->GetNumChildren(node)) + " " + std::to_string(tree->GetChild(node, 1)) + " " +
+                   std::to_string(tree->GetNextSibling(node)) + " " + std::to_string(tree->GetPrevSibling(node)) +
+                   " " + std::to_string(tree->GetChildIndex(node)) + " " + std::to_string(tree->GetDepth(node)) +
+                   " " + std::to_string(tree->FindNode("*Ident", node)) + "\n";
+        }
+        return out;
+    };
+    std::string linked = answers();
+    long count = tree->Count();
+    tree->AddNode(1, 0, 0, 0, 0);
+    tree->CutBack(count);
+    ASSERT_FALSE(tree->IsLinked());
+    EXPECT_EQ(answers(), linked);
+}
+
 // The first alternative matches "a", the "c" that follows fails at "b", and control goes
 // back into the finished choice, whose second alternative matches "ab".
 TEST_F(Engine, BacktracksIntoAFinishedChoice)

@@ -249,6 +249,7 @@ TEST_F(ConverterRun, FailedRunsKeepThePreviousOutputAndNameThePlace)
         EXPECT_EQ(run.exitCode, 3) << c.script;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.script << run.output;
         EXPECT_EQ(Output("bad.zel"), Bytes({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'})) << c.script;
+        EXPECT_FALSE(Exists("bad.zel.temp")) << c.script;
     }
 }
 

@@ -5,6 +5,8 @@
 #include "core/names/CCRC32.h"
 #include "core/riff/CZRiffFile.h"
 
+#include "FatalTest.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,7 +17,6 @@
 #include <iterator>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -219,10 +220,6 @@ TEST_F(ZelPostProcess, StripKeepsOnlyTheChosenPlatformInEveryMatchingFile)
 }
 
 using ZelPostProcessDeathTest = ZelPostProcess;
-
-// The fatal error prints on the console; death tests read what the process wrote to stderr.
-#define EXPECT_FATAL(statement, message) \
-    EXPECT_EXIT((dup2(2, 1), statement), ::testing::ExitedWithCode(3), message)
 
 TEST_F(ZelPostProcessDeathTest, RefusesFilesThatCannotBeCopiedFaithfully)
 {
