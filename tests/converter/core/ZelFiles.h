@@ -2,10 +2,11 @@
 // Helpers for tests that write packed data files: a scratch folder, the file's bytes, the
 // bytes of one chunk found by its path of ids, the independent Python chunk walker, and the
 // golden bytes of the smallest labelled file.
+#include "../../support/RunCommand.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -91,16 +92,9 @@ inline std::vector<uint32_t> Words(const Bytes& bytes)
 // The chunk tree as riff_walk.py prints it, or its complaint.
 inline std::string Walk(const std::string& path)
 {
-    const std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/converter/core/riff_walk.py '" + path + "' 2>&1";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (size_t n = fread(buffer, 1, sizeof(buffer), pipe))
-            out.append(buffer, n);
-        if (pclose(pipe) != 0)
-            out = "walker failed: " + out;
-    }
-    return out;
+    const mgtest::CommandResult run =
+        mgtest::RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/converter/core/riff_walk.py '" + path + "' 2>&1");
+    return run.exitCode == 0 ? run.output : "walker failed: " + run.output;
 }
 
 // A compressed chunk's stream decoded by the core's independent Python decoder.
@@ -111,16 +105,9 @@ inline Bytes PythonDecode(const Bytes& chunk, const std::string& scratch)
         std::ofstream out(stream, std::ios::binary);
         out.write(reinterpret_cast<const char*>(chunk.data()) + 4, chunk.size() - 4);
     }
-    const std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/core/kzq_decode.py '" + stream + "'";
-    Bytes out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        unsigned char buffer[4096];
-        while (size_t n = fread(buffer, 1, sizeof(buffer), pipe))
-            out.insert(out.end(), buffer, buffer + n);
-        if (pclose(pipe) != 0)
-            out.clear();
-    }
-    return out;
+    const mgtest::CommandResult run =
+        mgtest::RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/core/kzq_decode.py '" + stream + "'");
+    return run.exitCode == 0 ? Bytes(run.output.begin(), run.output.end()) : Bytes();
 }
 
 } // namespace zelfiles
