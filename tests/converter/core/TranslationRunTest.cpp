@@ -1,37 +1,23 @@
 // The converter program translating the texts of a script through a database that Python's
 // sqlite3 module builds, and ending with the database's message when it cannot.
+#include "../../support/RunCommand.h"
 #include "../../support/SqliteFixture.h"
 #include "ZelFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
-struct RunResult {
-    int exitCode;
-    std::string output;
-};
+using mgtest::CommandResult;
 
 class TranslationRun : public testing::Test {
 protected:
     // Converts every script of the folder, from inside it.
-    RunResult Convert()
+    CommandResult Convert()
     {
-        const std::string command = "cd '" + dir.Path() + "' && " MG_BINARY_DIR "/bin/wexlorn 2>&1";
-        RunResult result = {-1, ""};
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe)
-            return result;
-        char buffer[512];
-        while (fgets(buffer, sizeof buffer, pipe))
-            result.output += buffer;
-        const int status = pclose(pipe);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return result;
+        return mgtest::RunCommand("cd '" + dir.Path() + "' && " MG_BINARY_DIR "/bin/wexlorn 2>&1");
     }
 
     mgtest::ScratchFolder dir;
@@ -46,7 +32,7 @@ TEST_F(TranslationRun, TextsTakeThePlatformColumnAndMissingOnesAreLogged)
     mgtest::WriteFile(dir / "texts.rhu", "NoCompression\nTranslationFile lang.db\n"
                                          "String A \"Hello\"\nString B \"Two\\nlines\"\n"
                                          "String C \"Missing\"\nString D \"Empty\"\n");
-    const RunResult run = Convert();
+    const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const zelfiles::Bytes data = zelfiles::Chunk(zelfiles::ReadAll(dir / "texts.zel"), "LIST/DATA");
     EXPECT_EQ(std::string(data.begin(), data.end()),
@@ -73,7 +59,7 @@ TEST_F(TranslationRun, AnUnusableDatabaseEndsTheRunWithItsMessage)
     for (const auto& [database, message] : cases) {
         mgtest::WriteFile(dir / "texts.zel", "previous");
         mgtest::WriteFile(dir / "texts.rhu", std::string("TranslationFile ") + database + "\nString A \"a\"\n");
-        const RunResult run = Convert();
+        const CommandResult run = Convert();
         EXPECT_EQ(run.exitCode, 3) << database;
         EXPECT_NE(run.output.find(message), std::string::npos) << database << "\n" << run.output;
         EXPECT_EQ(mgtest::ReadFile(dir / "texts.zel"), "previous") << database;

@@ -13,6 +13,7 @@
 
 #include <mg_window.h>
 
+#include "../../support/RunCommand.h"
 #include "SaveTestSupport.h"
 #include "core/names/CCRC32.h"
 #include "core/file/CZFile.h"
@@ -29,16 +30,9 @@ const unsigned long kVersion = 7;
 
 std::string RunPython(const std::string& script, const std::string& argument)
 {
-    const std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/" + script + " '" +
-                                argument + "'";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
+    const std::string command =
+        std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/" + script + " '" + argument + "'";
+    return mgtest::RunCommand(command).output;
 }
 
 // The slot with its stream written again under another level name (32 bytes, as stored).
