@@ -175,7 +175,8 @@ bool ParserImp::BuildName(long record, std::string& name)
     return true;
 }
 
-// Symbols named by text built at parse time. The term-collecting selectors are not built.
+// Symbols named by text built at parse time. The term-collecting selectors name no symbol:
+// they try the terms that can come next.
 void ParserImp::ExecBuiltSymbol(long index)
 {
     Frame& f = frames_[index];
@@ -219,8 +220,8 @@ void ParserImp::ExecBuiltSymbol(long index)
 }
 
 // A conjunction marked expected reports a missing item instead of failing: with expected-term
-// reporting on, the item counts as matched empty; otherwise the conjunction ends where its
-// matched text ends (no resynchronising candidates are searched).
+// reporting on, the item counts as matched empty; otherwise the text is skipped up to the next
+// place where one of the remaining items can begin (resynchronisation).
 void ParserImp::ConjunctionItemFailed(long index, long item, long position, long length)
 {
     Frame& f = frames_[index];
@@ -259,28 +260,97 @@ void ParserImp::ExecResync(long index)
     const Frame& child = frames_[lastChild_];
     long found = child.pushedFor;
     long skipped = child.start - f.start;
-    long code = found == f.saved1 ? 1702 : (found < f.saved1 && skipped == 0 ? 1703 : 1701);
+    // A later item found where the expected one should have stood means only that one is
+    // missing; anything skipped on the way is a synchronisation error.
+    long code = found == f.saved1 ? 1702 : (skipped == 0 ? 1703 : 1701);
     f.saved3 = static_cast<int32_t>(found);
     long end = child.start + status_;
-    RecordError(3, 0, nullptr, code, 0, f.start, skipped > 0 ? skipped : 1, child.instruction, 0);
+    long expecting = code == 1703 ? Int(frames_[f.parent].instruction + 8 + 4 * f.saved1) : child.instruction;
+    RecordError(3, 0, nullptr, code, 0, f.start, skipped > 0 ? skipped : 1, expecting, 0);
     Match(end - f.start);
 }
 
+// The next candidate that can begin at the next place: the items from the expected one on, at
+// each skip length in turn. Whether an item can begin does not depend on the place, so a
+// round in which no item can ends the search.
 void ParserImp::ResyncNextCandidate(long index)
 {
     Frame& f = frames_[index];
-    const Frame& owner = frames_[f.parent];
-    long n = Int(owner.instruction + 4);
-    long candidate = f.saved2 + 1;
-    if (candidate >= n) {
-        candidate = f.saved1;
-        ++f.counter;
+    long conjunction = frames_[f.parent].instruction;
+    long n = Int(conjunction + 4);
+    for (long refused = 0; refused <= n - f.saved1; ++refused) {
+        long candidate = f.saved2 + 1;
+        if (candidate >= n) {
+            candidate = f.saved1;
+            ++f.counter;
+        }
+        long position = f.start + f.counter;
+        if (position >= size_)
+            return Fail();
+        f.saved2 = static_cast<int32_t>(candidate);
+        long item = Int(conjunction + 8 + 4 * candidate);
+        bool listed;
+        if (IsResyncCandidate(index, item, listed)) {
+            Push(item, position, candidate, 0);
+            return;
+        }
     }
-    long position = f.start + f.counter;
-    if (position >= size_)
-        return Fail();
-    f.saved2 = static_cast<int32_t>(candidate);
-    Push(Int(owner.instruction + 8 + 4 * candidate), position, candidate, 0);
+    Fail();
+}
+
+// Whether an instruction is worth trying while resynchronising: a term listed in the
+// first-term list of the sequence it belongs to, or an instruction that only wraps others.
+// Nothing is, inside a flat symbol.
+bool ParserImp::IsResyncCandidate(long parent, long instruction, bool& listed)
+{
+    listed = false;
+    if (frames_[parent].settings.bits & kInFlat)
+        return false;
+    long owner = parent;
+    while (owner >= 0 && Int(frames_[owner].instruction) != QV_CONJUNCTION)
+        owner = frames_[owner].parent;
+    if (owner >= 0 && InFirstTermList(frames_[owner].instruction, instruction)) {
+        listed = true;
+        return Int(instruction) != QV_SYMBOL || SymbolMayStart(parent, instruction);
+    }
+    switch (Int(instruction)) {
+    case QV_CONJUNCTION:
+    case QV_DISJUNCTION:
+    case QV_LENGTH:
+    case QV_COMPUTEDLENGTH:
+    case QV_ATTRIBUTES:
+    case QV_WHITESPACE:
+    case QV_TOKEN: return true;
+    default: return false;
+    }
+}
+
+// A listed symbol is tried only when it can run without a fatal error and is not already
+// being tried further down, which would search the same text again inside itself.
+bool ParserImp::SymbolMayStart(long parent, long instruction)
+{
+    long symbol = ResolveSymbol(instruction);
+    if (!symbol)
+        return Int(instruction + 4) == 1 && QVLookupPredefinedSymbol(context_->GetName(Int(instruction + 8))) >= 0;
+    if (!context_->GetValue(symbol))
+        return false;
+    for (long i = parent; i >= 0; i = frames_[i].parent)
+        if (frames_[i].symbol == symbol)
+            return false;
+    return true;
+}
+
+// The flags a frame pushed during resynchronisation starts with. Below a term found through a
+// first-term list, and inside the space symbol, everything runs as usual.
+int32_t ParserImp::ResyncAdmission(long parent, long instruction, int32_t extraFlags)
+{
+    const Frame& p = frames_[parent];
+    if ((p.flags & kSynched) || (extraFlags & kSpaceFrame) || (p.settings.bits & kInSpace))
+        return kSynched;
+    bool listed;
+    if (!IsResyncCandidate(parent, instruction, listed))
+        return kRefused;
+    return listed ? kSynched : 0;
 }
 
 // The terms that can come next, for the term-list instruction: every conjunction above the
@@ -304,26 +374,37 @@ void ParserImp::CollectFollowingTerms(long selector, std::vector<int32_t>& terms
         long next = (pushedFor & kSpacePhase) ? (pushedFor & (kSpacePhase - 1)) : pushedFor + 1;
         for (long item = next; item < n; ++item) {
             long instruction = Int(f.instruction + 8 + 4 * item);
-            std::vector<int32_t> first;
-            FirstTerms(instruction, first, 0);
-            for (int32_t term : first)
-                if (selector == 1 || InFirstTermList(f.instruction, term))
-                    terms.push_back(term);
+            if (selector == 1)
+                FirstTerms(instruction, terms, 0);
+            else
+                ListedTermsOfItem(f.instruction, item, terms);
             if (!MayMatchEmpty(instruction, 0))
                 break;
         }
     }
 }
 
+// A first-term list pairs each term with the index of the item it begins.
+long ParserImp::FirstTermList(long conjunction) const
+{
+    return format7_ ? Int(conjunction + 8 + 4 * Int(conjunction + 4)) : 0;
+}
+
 bool ParserImp::InFirstTermList(long conjunction, long instruction) const
 {
-    if (context_->GetFormat() != 7)
-        return false;
-    long list = Int(conjunction + 8 + 4 * Int(conjunction + 4));
+    long list = FirstTermList(conjunction);
     for (long i = 0; list && i < Int(list + 4); ++i)
         if (Int(list + 8 + 8 * i) == instruction)
             return true;
     return false;
+}
+
+void ParserImp::ListedTermsOfItem(long conjunction, long item, std::vector<int32_t>& terms) const
+{
+    long list = FirstTermList(conjunction);
+    for (long i = 0; list && i < Int(list + 4); ++i)
+        if (Int(list + 12 + 8 * i) == item)
+            terms.push_back(Int(list + 8 + 8 * i));
 }
 
 void ParserImp::FirstTerms(long instruction, std::vector<int32_t>& terms, int depth)

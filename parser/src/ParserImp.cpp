@@ -75,6 +75,7 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
         return -1;
     }
     context_ = static_cast<GrammarImp*>(grammar)->GetContext();
+    format7_ = context_->GetFormat() == 7;
     byteCodeLength_ = context_->GetByteCodeLength();
     stream_ = stream;
     size_ = stream->GetSize();
@@ -193,6 +194,8 @@ bool ParserImp::Push(long instruction, long position, long pushedFor, long paren
         f.flags |= kChoice;
     if ((f.flags & kChoice) && Int(instruction) == QV_DISJUNCTION)
         choices_.push_back(static_cast<int32_t>(top_));
+    if (resyncFrame_ >= 0 && current_ >= resyncFrame_)
+        f.flags |= ResyncAdmission(current_, instruction, extraFlags);
     current_ = top_++;
     ApplyEntry(f);
     if (MakesNode(f))
@@ -317,7 +320,6 @@ long ParserImp::GetNodeFromContext(long frame)
 // and the rule's are related.
 void ParserImp::BuildSymbolCache()
 {
-    bool format7 = context_->GetFormat() == 7;
     std::vector<char> seen(context_->GetByteCodeLength(), 0);
     for (long ctx = 2; ctx < context_->GetContextCount(); ++ctx) {
         long rule = context_->GetValue(ctx);
@@ -345,7 +347,7 @@ void ParserImp::BuildSymbolCache()
                 if (found && related)
                     symbolCache_[at] = static_cast<int32_t>(found);
             }
-            for (long target : QVInstructionTargets(code_, at, format7))
+            for (long target : QVInstructionTargets(code_, at, format7_))
                 pending.push_back(target);
         }
     }
@@ -376,7 +378,10 @@ long ParserImp::Step()
     }
     pendingCode_ = 0;
     long index = current_;
-    Execute(index);
+    if (frames_[index].flags & kRefused)
+        Fail();
+    else
+        Execute(index);
     if (fatal_)
         return -1;
     if (status_ != -2) {

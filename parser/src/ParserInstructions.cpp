@@ -356,8 +356,9 @@ void ParserImp::ExecAttributes(long index)
     if (flags & QVA_OUTSIDE)
         return ExecOutside(index);
     ExecBody(index, Int(f.instruction + 8));
+    // A flat symbol keeps only its own node, but an error recorded inside it is still an error.
     if (status_ >= 0 && (flags & QVA_FLAT))
-        tree_->CutBack(frames_[index].treeMark);
+        KeepErrorNodes(frames_[index].treeMark);
 }
 
 bool ParserImp::CurrentIsPendingOutside() const
@@ -401,11 +402,25 @@ void ParserImp::ExecOutside(long index)
             strcpy(whitespace, kDefaultWhitespace);
         else
             memcpy(whitespace, Bytes(f.settings.wsChars), f.settings.wsCount < 63 ? f.settings.wsCount : 63);
-        result = handler->Match(symbol, stream_, f.budget, CaseSensitive(f.settings) ? 1 : 0, whitespace, nullptr);
+        result = handler->Match(symbol, stream_, f.budget, CaseSensitive(f.settings) ? 1 : 0, whitespace,
+                                EventListenerFor(symbol));
     }
     if (result < -1)
         return Fatal(1099, std::string());
     return result >= 0 ? Match(result) : Fail();
+}
+
+// The listener an outside symbol's handler reports its events to: the first registered for
+// that symbol or for every symbol.
+QVEventListener* ParserImp::EventListenerFor(long symbol) const
+{
+    PtrArray& list = context_->eventListeners;
+    for (long i = 0; i < list.GetSize(); ++i) {
+        auto* entry = static_cast<GrammarContext::EventEntry*>(list.GetAt(i));
+        if (entry->symbol == symbol || entry->symbol == 0)
+            return entry->listener;
+    }
+    return nullptr;
 }
 
 void ParserImp::ExecNotChar(long index)
