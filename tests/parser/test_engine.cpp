@@ -276,8 +276,9 @@ TEST_F(Engine, ResynchronisesAfterAMissingItem)
 }
 
 // Resynchronisation tries only the terms the first-term lists name: an item that may match
-// nothing is no place to take up again, a choice offers only its listed alternatives, and
-// inside a flat symbol nothing is tried, so the sequence ends where its matched text ends.
+// nothing is no place to take up again, a choice offers only its listed alternatives, a
+// predefined scanner is a term like a rule, and inside a flat symbol nothing is tried, so the
+// sequence ends where its matched text ends.
 TEST_F(Engine, ResynchronisationTakesUpWhereTheFirstTermListsSay)
 {
     struct Case {
@@ -291,6 +292,8 @@ TEST_F(Engine, ResynchronisationTakesUpWhereTheFirstTermListsSay)
          {"1702@9+2"}, "Stmt 0 6 \"a = b;\"|Stmt 7 8 \"c ? = d;\"|Stmt 16 6 \"e = f;\"|"},
         {"choice with an empty way", "Stmt = Word @expected \"=\" [ \"!\" ] Word \";\";", "a = b; c ? = d; e = f;",
          {"1702@9+2"}, "Stmt 0 6 \"a = b;\"|Stmt 7 8 \"c ? = d;\"|Stmt 16 6 \"e = f;\"|"},
+        {"scanner as the next item", "Stmt = Word @expected \"=\" numeric \";\";", "a = 1; b 2; c = 3;", {"1703@9+1"},
+         "Stmt 0 6 \"a = 1;\"|Stmt 7 4 \"b 2;\"|Stmt 12 6 \"c = 3;\"|"},
         {"flat symbol", "Stmt (flat) = Word @expected \"=\" Word \";\";", "a = b; c d = e; f = g;", {"1703@8+0"},
          "Stmt 0 6 \"a = b;\"|Stmt 7 1 \"c\"|Stmt 9 6 \"d = e;\"|Stmt 16 6 \"f = g;\"|"},
     };
