@@ -13,8 +13,10 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,6 +49,29 @@ std::string FileSystemPath(const char* name)
         vbail("Path too long:\n%s\n", name);
     return path.data();
 }
+
+// The temporary output being written. A fatal error ends the run through exit(), so an exit
+// handler removes the half-written file rather than leaving it beside the previous output.
+char UnfinishedTemp[4096];
+bool ExitHandlerInstalled;
+
+void RemoveUnfinishedTemp()
+{
+    if (UnfinishedTemp[0] != '\0')
+        unlink(UnfinishedTemp);
+}
+
+void TrackUnfinishedTemp(const std::string& path)
+{
+    if (!ExitHandlerInstalled) {
+        atexit(RemoveUnfinishedTemp);
+        ExitHandlerInstalled = true;
+    }
+    if (path.size() < sizeof UnfinishedTemp)
+        memcpy(UnfinishedTemp, path.c_str(), path.size() + 1);
+}
+
+void ForgetUnfinishedTemp() { UnfinishedTemp[0] = '\0'; }
 
 int WriteToChunk(void* user, void* data, int size)
 {
@@ -97,6 +122,7 @@ void CZelWriter::Open(const char* name)
     File.reset(new CZRiffFile);
     if (!File->Create(temp.c_str(), MAKEFOURCC('Z', 'E', 'L', '2')))
         vbail("Cannot create output file!\n%s", name);
+    TrackUnfinishedTemp(FileSystemPath(temp.c_str()));
 }
 
 void CZelWriter::BeginList(unsigned long code)
@@ -526,6 +552,7 @@ void CZelWriter::Finish()
     // rename replaces the previous output in one step: it is either the old file or the new.
     if (rename(tempPath.c_str(), FileSystemPath(OutputName.c_str()).c_str()) != 0)
         vbail("Cannot replace output file %s: %s\n", OutputName.c_str(), strerror(errno));
+    ForgetUnfinishedTemp();
     if (VerboseLevel >= 2) {
         printf("\nSize Log Report for %s:\n", OutputName.c_str());
         for (const SizeLogEntry& entry : SizeLog)

@@ -342,20 +342,13 @@ void ZVariant::CombineInteger(Op op, const ZVariant& other)
     const int64_t a = ReadInteger(Value, width, isSigned);
     const int64_t b = ReadInteger(other.Value, width, isSigned);
     const unsigned count = static_cast<unsigned>(ReadInteger(other.Value, width, false)) % 32;
-    uint64_t result = 0;
-    switch (op) {
-    case Op::Add: result = static_cast<uint64_t>(a) + static_cast<uint64_t>(b); break;
-    case Op::Sub: result = static_cast<uint64_t>(a) - static_cast<uint64_t>(b); break;
-    case Op::Mul: result = static_cast<uint64_t>(a) * static_cast<uint64_t>(b); break;
-    case Op::Div:
-        if (b == 0)
-            vbail("Division by zero in a constant expression\n");
-        result = static_cast<uint64_t>(a / b);
-        break;
-    case Op::Shl: result = static_cast<uint64_t>(a) << count; break;
-    case Op::Shr: result = isSigned ? static_cast<uint64_t>(a >> count) : static_cast<uint64_t>(a) >> count; break;
-    case Op::And: case Op::Or: break;
-    }
+    uint64_t result;
+    if (op == Op::Shl)
+        result = static_cast<uint64_t>(a) << count;
+    else if (op == Op::Shr)
+        result = isSigned ? static_cast<uint64_t>(a >> count) : static_cast<uint64_t>(a) >> count;
+    else
+        result = Arithmetic(op, a, b);
     memcpy(Value, &result, width);
 }
 
@@ -369,22 +362,32 @@ void ZVariant::CombineInt64(Op op, const ZVariant& other)
     memcpy(&a, Value, 8);
     memcpy(&b, other.Value, 8);
     const unsigned count = other.Value[0];
-    uint64_t result = 0;
+    uint64_t result;
+    if (op == Op::Shl)
+        result = count >= 64 ? 0 : static_cast<uint64_t>(a) << count;
+    else if (op == Op::Shr)
+        result = static_cast<uint64_t>(count >= 64 ? (a < 0 ? -1 : 0) : a >> count);
+    else
+        result = Arithmetic(op, a, b);
+    memcpy(Value, &result, 8);
+}
+
+// Results wrap to the stored width, as the engine's own arithmetic does; the callers truncate.
+// Bitwise and shift operations are the callers' own, since their rules differ by width.
+uint64_t ZVariant::Arithmetic(Op op, int64_t a, int64_t b)
+{
     switch (op) {
-    case Op::Add: result = static_cast<uint64_t>(a) + static_cast<uint64_t>(b); break;
-    case Op::Sub: result = static_cast<uint64_t>(a) - static_cast<uint64_t>(b); break;
-    case Op::Mul: result = static_cast<uint64_t>(a) * static_cast<uint64_t>(b); break;
+    case Op::Add: return static_cast<uint64_t>(a) + static_cast<uint64_t>(b);
+    case Op::Sub: return static_cast<uint64_t>(a) - static_cast<uint64_t>(b);
+    case Op::Mul: return static_cast<uint64_t>(a) * static_cast<uint64_t>(b);
     case Op::Div:
         if (b == 0)
             vbail("Division by zero in a constant expression\n");
-        // The one quotient that does not fit wraps, as every other result of the class does.
-        result = a == INT64_MIN && b == -1 ? static_cast<uint64_t>(a) : static_cast<uint64_t>(a / b);
-        break;
-    case Op::Shl: result = count >= 64 ? 0 : static_cast<uint64_t>(a) << count; break;
-    case Op::Shr: result = static_cast<uint64_t>(count >= 64 ? (a < 0 ? -1 : 0) : a >> count); break;
-    case Op::And: case Op::Or: break;
+        // The one quotient that does not fit wraps, as every other result does.
+        return a == INT64_MIN && b == -1 ? static_cast<uint64_t>(a) : static_cast<uint64_t>(a / b);
+    case Op::And: case Op::Or: case Op::Shl: case Op::Shr: break;
     }
-    memcpy(Value, &result, 8);
+    return 0;
 }
 
 void ZVariant::CombineFloating(Op op, const ZVariant& other)

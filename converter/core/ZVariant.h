@@ -2,6 +2,7 @@
 // The converter's one typed value: a tag (the name key of its type name), a size, the text
 // it was last set from (a label for the reference kinds, the string itself for "string"),
 // and 8 value bytes. Every field value on its way into packed data passes through it.
+#include <cstdint>
 #include <string>
 
 class CZelWriter;
@@ -52,6 +53,7 @@ private:
     void CombineInt64(Op op, const ZVariant& other);
     void CombineFloating(Op op, const ZVariant& other);
     void CombineBits(Op op, const ZVariant& other, unsigned bytes);
+    static uint64_t Arithmetic(Op op, int64_t a, int64_t b);
     // The text a conversion reads: like ToString, but floating values keep every digit.
     std::string ConversionText() const;
     bool IsReferenceKind() const;

@@ -170,6 +170,8 @@ void CdbEditableParams::ReadParamSpec(CzParser& parser, int spec)
 }
 
 // A "char *" field points at a string made on the spot from the quoted text, or from a file.
+// The string is public: its label then reaches the engine, whose layout text recognises the
+// field by that label and writes the text back; a private string would be left out.
 void CdbEditableParams::ReadCharPointer(CzParser& parser, int spec, UParamDefinition& field)
 {
     const std::string quoted = ChildText(parser, spec, "QuotedString", false);
@@ -177,12 +179,12 @@ void CdbEditableParams::ReadCharPointer(CzParser& parser, int spec, UParamDefini
     if (!quoted.empty()) {
         label = NextAutoStringLabel(CCRC32::GetCRC(quoted.c_str()), 0);
         CdbString* text = new CdbString(label.c_str(), GetDatabase());
-        text->SetText(quoted.c_str(), false, MainSegment, false, true);
+        text->SetText(quoted.c_str(), true, MainSegment, false, true);
     } else {
         const std::string fileName = ChildText(parser, spec, "FileName", true);
         label = NextAutoStringLabel(CCRC32::GetCRC(fileName.c_str()), 0);
         CdbString* text = new CdbString(label.c_str(), GetDatabase());
-        text->LoadFile(fileName.c_str(), false, MainSegment, false, true);
+        text->LoadFile(fileName.c_str(), true, MainSegment, false, true);
     }
     field.Value.Set("pointer", label.c_str());
 }

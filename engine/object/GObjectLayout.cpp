@@ -6,6 +6,7 @@
 #include <math.h>
 #include <string.h>
 #include <stdint.h>
+#include <stdlib.h>
 #include <time.h>
 
 #include <mg_win32.h>
@@ -40,6 +41,17 @@ DWORD LabelCounter;
 bool bLabelCounterStarted;
 
 const char kAutoString[] = "_autostring";
+
+// Six decimals, unless they would not read back as the same float (small values): then nine
+// significant digits, which always do.
+const char* FloatText(float number)
+{
+    static char text[64];
+    snprintf(text, sizeof text, "%f", number);
+    if (strtof(text, nullptr) != number)
+        snprintf(text, sizeof text, "%.9g", number);
+    return text;
+}
 
 bool MeetsRule(GObject* object, CategoryRule rule)
 {
@@ -199,7 +211,7 @@ void GObject::TextDumpFields(FILE* file)
             float number;
             memcpy(&number, &value, 4);
             if (isfinite(number))
-                fprintf(file, "\tfloat %s = %f;\n", info->Name, number);
+                fprintf(file, "\tfloat %s = %s;\n", info->Name, FloatText(number));
             break;
         }
         case EDITABLE_INT:

@@ -69,7 +69,30 @@ bool IsNotWritten(GObject* object)
     return entry != nullptr && (entry->Flags & CLASS_NOT_SAVED) != 0;
 }
 
-DWORD Padded(DWORD size) { return size < 4 ? 4 : (size + 1) & ~1ul; }
+// Fields stored as their own bytes, without a field record.
+bool IsRawField(DWORD type)
+{
+    switch (type) {
+    case EDITABLE_BOOL:
+    case EDITABLE_FLOAT:
+    case EDITABLE_INT:
+    case EDITABLE_DWORD:
+    case EDITABLE_CRC32:
+    case EDITABLE_ARRAY:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Narrow raw fields take four bytes and odd arrays gain a byte, so the stream stays in whole
+// words; the padding is zero and never read back.
+void SkipPadding(CLoadSaveBuffer& stream, DWORD size)
+{
+    const DWORD padded = size < 4 ? 4 : (size + 1) & ~1ul;
+    if (padded > size)
+        stream.Seek(static_cast<int>(padded - size));
+}
 
 GObject* FindObjectAt(GObject* under, const void* address)
 {
@@ -263,21 +286,12 @@ void GObject::SaveFields(CLoadSaveBuffer& stream)
         return;
     for (EditableInfo* info = pClassEntry->pEditable; info->Crc != 0 || info->Place != 0; ++info) {
         BYTE* field = reinterpret_cast<BYTE*>(this) + info->Place;
-        switch (info->Type) {
-        case EDITABLE_BOOL:
-        case EDITABLE_FLOAT:
-        case EDITABLE_INT:
-        case EDITABLE_DWORD:
-        case EDITABLE_CRC32:
-        case EDITABLE_ARRAY: {
-            // Narrow fields go out as four bytes and odd arrays gain a byte, so the stream
-            // stays in whole words; the padding is zero and never read back.
-            const DWORD padded = Padded(info->Size);
+        if (IsRawField(info->Type)) {
             stream.Write(field, info->Size, info->Name);
-            if (padded > info->Size)
-                stream.Seek(static_cast<int>(padded - info->Size));
-            break;
+            SkipPadding(stream, info->Size);
+            continue;
         }
+        switch (info->Type) {
         case EDITABLE_ZELHANDLE: {
             const HashEntry* entry = nullptr;
             memcpy(&entry, field, 4);
@@ -459,19 +473,12 @@ void GObject::LoadFields(CLoadSaveBuffer& stream)
     for (EditableInfo* info = pClassEntry->pEditable; info->Crc != 0 || info->Place != 0; ++info) {
         if (stream.ErrorStatus() != 0)
             return;
-        switch (info->Type) {
-        case EDITABLE_BOOL:
-        case EDITABLE_FLOAT:
-        case EDITABLE_INT:
-        case EDITABLE_DWORD:
-        case EDITABLE_CRC32:
-        case EDITABLE_ARRAY: {
-            const DWORD padded = Padded(info->Size);
+        if (IsRawField(info->Type)) {
             stream.Read(reinterpret_cast<BYTE*>(this) + info->Place, info->Size);
-            if (padded > info->Size)
-                stream.Seek(static_cast<int>(padded - info->Size));
-            break;
+            SkipPadding(stream, info->Size);
+            continue;
         }
+        switch (info->Type) {
         case EDITABLE_ZELHANDLE:
         case EDITABLE_POINTER:
         case EDITABLE_POINTER_ARRAY:

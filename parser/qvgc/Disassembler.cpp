@@ -53,7 +53,7 @@ public:
             for (int32_t i = 0; i < n; ++i)
                 out += " " + Offset(Int(at + 8 + 4 * i));
             if (op == QV_CONJUNCTION && image_.GetFormat() == 7)
-                out += " first-terms " + Offset(Int(at + 8 + 4 * n));
+                out += FirstTerms(Int(at + 8 + 4 * n));
             return out;
         }
         case QV_REPETITION:
@@ -97,6 +97,18 @@ public:
 
 private:
     int32_t Int(long at) const { return QVReadInt(code_, at); }
+
+    // Each listed term with the index of the item it begins, as in "@120/1".
+    std::string FirstTerms(long list)
+    {
+        std::string out = " first-terms " + Offset(list);
+        if (!list)
+            return out;
+        out += " [";
+        for (int32_t i = 0; i < Int(list + 4); ++i)
+            out += Format("%s@%d/%d", i ? " " : "", Int(list + 8 + 8 * i), Int(list + 12 + 8 * i));
+        return out + "]";
+    }
 
     const Context& image_;
     const char* code_;

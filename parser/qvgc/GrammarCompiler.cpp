@@ -118,7 +118,7 @@ bool GrammarCompiler::Nullable(const GrammarExpr& expr) const
     case GrammarExpr::Choice:
         return std::any_of(expr.items.begin(), expr.items.end(), [this](const auto& item) { return Nullable(*item); });
     case GrammarExpr::Repeat: return expr.low == 0 || Nullable(*expr.items[0]);
-    case GrammarExpr::Length: return expr.low <= 0 || Nullable(*expr.items[0]);
+    case GrammarExpr::Length: return expr.low <= 0 && Nullable(*expr.items[0]);
     case GrammarExpr::Token:
     case GrammarExpr::Spaces:
     case GrammarExpr::Except:
@@ -218,13 +218,102 @@ long GrammarCompiler::EmitSequence(const std::vector<long>& items)
 {
     if (items.size() == 1)
         return items[0];
+    long list = EmitFirstTermList(items);
     std::string code;
     PutWord(code, QV_CONJUNCTION);
     PutWord(code, static_cast<int32_t>(items.size()));
     for (long item : items)
         PutWord(code, static_cast<int32_t>(item));
-    PutWord(code, 0); // no first-term list
+    PutWord(code, static_cast<int32_t>(list));
     return image_.AppendByteCode(code.data(), static_cast<long>(code.size()));
+}
+
+// The places where a sequence can take up again after a syntax error: the terms each of its
+// items can begin with, each paired with the index of its item. Written before the sequence,
+// which refers to it; 0 when no item has such a term.
+long GrammarCompiler::EmitFirstTermList(const std::vector<long>& items)
+{
+    std::string pairs;
+    int32_t count = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        for (int32_t term : OpeningOf(items[i]).terms) {
+            PutWord(pairs, term);
+            PutWord(pairs, static_cast<int32_t>(i));
+            ++count;
+        }
+    }
+    return count ? EmitInts({0, count}, pairs) : 0;
+}
+
+bool GrammarCompiler::RefNullable(long at) const
+{
+    const char* name = image_.GetName(QVReadInt(image_.GetByteCode(), at + 8));
+    auto found = ruleIndex_.find(Lower(name ? name : ""));
+    return found != ruleIndex_.end() && nullable_[found->second];
+}
+
+// Read back from the emitted byte code, so that the lists describe exactly what the engine
+// runs. Terms that may match nothing are left out: they would "match" wherever a search for
+// the next place to continue stands.
+const GrammarCompiler::Opening& GrammarCompiler::OpeningOf(long at)
+{
+    static const Opening kNothing;
+    if (at <= 0)
+        return kNothing;
+    auto known = openings_.find(at);
+    if (known != openings_.end())
+        return known->second;
+    const char* code = image_.GetByteCode();
+    auto word = [&](long offset) { return QVReadInt(code, at + offset); };
+    Opening opening;
+    auto through = [&](long body) {
+        if (body)
+            opening = OpeningOf(body);
+    };
+    switch (QVReadInt(code, at)) {
+    case QV_CONJUNCTION:
+        for (int32_t i = 0; i < word(4) && opening.nullable; ++i) {
+            const Opening& item = OpeningOf(word(8 + 4 * i));
+            opening.terms.insert(opening.terms.end(), item.terms.begin(), item.terms.end());
+            opening.nullable = item.nullable;
+        }
+        break;
+    case QV_DISJUNCTION:
+        opening.nullable = false;
+        for (int32_t i = 0; i < word(4); ++i) {
+            const Opening& alternative = OpeningOf(word(8 + 4 * i));
+            opening.terms.insert(opening.terms.end(), alternative.terms.begin(), alternative.terms.end());
+            opening.nullable = opening.nullable || alternative.nullable;
+        }
+        break;
+    case QV_LENGTH:
+        through(word(12));
+        opening.nullable = opening.nullable && word(4) <= 0;
+        break;
+    case QV_ATTRIBUTES: through(word(8)); break;
+    case QV_WHITESPACE:
+    case QV_TOKEN: through(word(4)); break;
+    case QV_SYMBOL: opening.nullable = RefNullable(at); break;
+    case QV_LITERAL: opening.nullable = word(4) == 0; break;
+    case QV_STRINGLIST: {
+        opening.nullable = false;
+        long entry = at + 8;
+        for (int32_t i = 0; i < word(4); ++i, entry += 4 + QVReadInt(code, entry))
+            opening.nullable = opening.nullable || QVReadInt(code, entry) == 0;
+        break;
+    }
+    case QV_REPETITION: opening.nullable = word(4) == 0 || OpeningOf(word(12)).nullable; break;
+    case QV_CHARRANGE:
+    case QV_NOTCHAR: opening.nullable = false; break;
+    case QV_ERROR: opening.nullable = OpeningOf(word(4)).nullable; break;
+    default: break; // null, skip-to, lookahead tests and positions: no term, may match nothing
+    }
+    int32_t op = QVReadInt(code, at);
+    bool isTerm = op == QV_SYMBOL || op == QV_LITERAL || op == QV_STRINGLIST || op == QV_REPETITION ||
+                  op == QV_CHARRANGE || op == QV_NOTCHAR || op == QV_ERROR;
+    if (isTerm && !opening.nullable)
+        opening.terms.push_back(static_cast<int32_t>(at));
+    return openings_[at] = opening;
 }
 
 long GrammarCompiler::EmitChoice(const std::vector<long>& alternatives)

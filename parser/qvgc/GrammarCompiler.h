@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class Context;
@@ -27,11 +28,21 @@ private:
 
     long Emit(const GrammarExpr& expr);
     long EmitSequence(const std::vector<long>& items);
+    long EmitFirstTermList(const std::vector<long>& items);
     long EmitChoice(const std::vector<long>& alternatives);
     long EmitRef(const std::string& name);
     long EmitInts(std::initializer_list<int32_t> words, const std::string& bytes = std::string());
     long EmitAttributes(long flags, long body);
     long EmitSpecials();
+
+    // What an emitted instruction offers to the first-term lists of the sequences around it:
+    // the terms it can begin with, and whether it may match nothing.
+    struct Opening {
+        std::vector<int32_t> terms;
+        bool nullable = true;
+    };
+    const Opening& OpeningOf(long at);
+    bool RefNullable(long at) const;
 
     const GrammarSource& source_;
     Context& image_;
@@ -39,4 +50,5 @@ private:
     std::map<std::string, int> ruleIndex_;   // lower-cased name -> rule
     std::vector<char> nullable_;
     long nullOffset_ = 0;
+    std::unordered_map<long, Opening> openings_;
 };

@@ -2,6 +2,7 @@
 #include "core/file/CZFile.h"
 
 #include "TestUtil.h"
+#include "../support/RunCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -23,14 +24,9 @@ std::string RunProbe(const std::string& hostPath)
 {
     std::string command = "cp '" + std::string(MG_BINARY_DIR) + "/bin/core_file_probe' '" + hostPath + "' && '" +
                           hostPath + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    char chunk[1024];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        output.append(chunk, got);
-    EXPECT_EQ(pclose(pipe), 0) << command;
-    return output;
+    const mgtest::CommandResult run = mgtest::RunCommand(command);
+    EXPECT_EQ(run.exitCode, 0) << command;
+    return run.output;
 }
 
 TEST(DataFolder, FoundByWalkingUpFromTheHostProgram)

@@ -1,6 +1,8 @@
 #include "core/heap/ZHeap.h"
 #include "core/heap/ZHeapArena.h"
 
+#include "../support/RunCommand.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -158,19 +160,10 @@ TEST(EngineHeap, ServesNewAndDeleteFromTheResourceSizedArena)
 
 TEST(EngineHeap, MissingSizeResourceIsFatal)
 {
-    std::string probe = std::string(MG_BINARY_DIR) + "/bin/core_heap_probe 2>&1";
-    FILE* pipe = popen(probe.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char chunk[512];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        output.append(chunk, got);
-    int status = pclose(pipe);
-    ASSERT_TRUE(WIFEXITED(status)) << output;
-    EXPECT_EQ(WEXITSTATUS(status), 3) << output;
-    EXPECT_NE(output.find("Memory manager could not find memory size resource!"), std::string::npos) << output;
-    EXPECT_NE(output.find("[FATAL ERROR]"), std::string::npos) << output;
+    const mgtest::CommandResult run = mgtest::RunCommand(std::string(MG_BINARY_DIR) + "/bin/core_heap_probe 2>&1");
+    EXPECT_EQ(run.exitCode, 3) << run.output;
+    EXPECT_NE(run.output.find("Memory manager could not find memory size resource!"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("[FATAL ERROR]"), std::string::npos) << run.output;
 }
 
 } // namespace

@@ -1,9 +1,10 @@
 #include "TestUtil.h"
 
+#include "../support/RunCommand.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -59,13 +60,7 @@ std::string RunPython(const std::string& script, const std::string& input, const
     std::string inputPath = dir + "/input";
     WriteWholeFile(inputPath, input);
     std::string command = std::string(MG_PYTHON) + " '" + script + "' " + extraArgs + " '" + inputPath + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        output.append(chunk, got);
-    int status = pclose(pipe);
-    EXPECT_EQ(status, 0) << command << "\n" << output;
-    return output;
+    const mgtest::CommandResult run = mgtest::RunCommand(command);
+    EXPECT_EQ(run.exitCode, 0) << command << "\n" << run.output;
+    return run.output;
 }

@@ -1,12 +1,12 @@
 // marlgate_host in a tree of its own: bin/marlgate_host beside zel/, as the demo lays it out.
 // The data comes from the independent fixture writer, and from wexlorn over the demo game's
 // scripts once the converter can convert them.
+#include "../support/RunCommand.h"
+
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -14,24 +14,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int exitCode;
-    std::string output;
-};
+using RunResult = mgtest::CommandResult;
 
-RunResult RunCommand(const std::string& command)
-{
-    RunResult result{-1, ""};
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[512];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-        result.output.append(buffer, n);
-    int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+// Both output streams, so a failure shows whatever the program said.
+RunResult Execute(const std::string& command) { return mgtest::RunCommand(command + " 2>&1"); }
 
 class HostRun : public ::testing::Test {
 protected:
@@ -54,10 +40,10 @@ protected:
 
 TEST_F(HostRun, RunsFixtureLevelsForTheGivenFrames)
 {
-    RunResult fixtures = RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/zelfix.py testdata " +
-                             (root / "zel").string());
+    RunResult fixtures = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/zelfix.py testdata " +
+                                 (root / "zel").string());
     ASSERT_EQ(fixtures.exitCode, 0) << fixtures.output;
-    RunResult run = RunCommand(Host() + " --frames 30 --frame-time 0.02 second.zel");
+    RunResult run = Execute(Host() + " --frames 30 --frame-time 0.02 second.zel");
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
 }
@@ -65,28 +51,28 @@ TEST_F(HostRun, RunsFixtureLevelsForTheGivenFrames)
 // Without "zlp.zlp" every file is a loose one; the empty pack index must not be walked.
 TEST_F(HostRun, RunsWithoutAPackFile)
 {
-    RunResult fixtures = RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/zelfix.py testdata " +
-                                    (root / "zel").string());
+    RunResult fixtures = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/zelfix.py testdata " +
+                                 (root / "zel").string());
     ASSERT_EQ(fixtures.exitCode, 0) << fixtures.output;
     fs::remove(root / "zel" / "zlp.zlp");
-    RunResult run = RunCommand(Host() + " --frames 3 mainmenu.zel");
+    RunResult run = Execute(Host() + " --frames 3 mainmenu.zel");
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
 }
 
 TEST_F(HostRun, MissingLevelEndsWithTheLoadersFatalError)
 {
-    RunResult fixtures = RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/zelfix.py testdata " +
-                             (root / "zel").string());
+    RunResult fixtures = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/zelfix.py testdata " +
+                                 (root / "zel").string());
     ASSERT_EQ(fixtures.exitCode, 0) << fixtures.output;
-    RunResult run = RunCommand(Host() + " --frames 5 nosuch.zel");
+    RunResult run = Execute(Host() + " --frames 5 nosuch.zel");
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_NE(run.output.find("Cannot locate nosuch.zel"), std::string::npos) << run.output;
 }
 
 TEST_F(HostRun, RefusesABadCommandLine)
 {
-    RunResult run = RunCommand(Host() + " --frames many");
+    RunResult run = Execute(Host() + " --frames many");
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.output.find("usage: marlgate_host"), std::string::npos) << run.output;
 }
@@ -94,16 +80,12 @@ TEST_F(HostRun, RefusesABadCommandLine)
 // The demo: wexlorn converts the demo game's scripts in place, the host runs its first level.
 TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
 {
-    if (!fs::exists(MG_WEXLORN))
-        GTEST_SKIP() << "wexlorn is not built yet";
     for (const auto& entry : fs::directory_iterator(MG_DATA_SOURCE_DIR))
         if (entry.path().extension() == ".rhu")
             fs::copy_file(entry.path(), root / "zel" / entry.path().filename());
-    RunResult convert = RunCommand(std::string(MG_WEXLORN) + " " + (root / "zel").string());
-    if (convert.output.find("is not available in this converter yet") != std::string::npos)
-        GTEST_SKIP() << "the converter lacks a command the demo uses:\n" << convert.output;
+    RunResult convert = Execute(std::string(MG_WEXLORN) + " " + (root / "zel").string());
     ASSERT_EQ(convert.exitCode, 0) << convert.output;
-    RunResult run = RunCommand(Host() + " --frames 60 --frame-time 0.016666667");
+    RunResult run = Execute(Host() + " --frames 60 --frame-time 0.016666667");
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
 }

@@ -2,6 +2,10 @@
 and prints one summary line plus the contexts, e.g.
   format 7 contexts 19 names 24 parents 0 bytecode 1112 checksum ok
   context 2 Program parent 1 kind symbol value 37
+With --first-terms it instead recomputes the first-term list of every sequence reachable
+from the contexts and compares it with the stored one, printing
+  first-term lists 14 checked 0 wrong
+and, for each wrong list, the stored and the recomputed pairs (term offset, item index).
 """
 import struct
 import sys
@@ -16,7 +20,131 @@ def block_sum(total, data, base):
     return total
 
 
-def main(path):
+WRAPPERS = {9: 12, 33: 12, 10: 8, 11: 4, 21: 4}  # opcode -> offset of the wrapped body
+TERMS = {0, 3, 5, 8, 12, 14, 25}  # symbol, repetition, literal, range, not-char, words, error
+
+
+class FirstTerms:
+    """What a sequence's items can begin with, from the byte code alone: a term that cannot
+    match nothing is listed with the index of its item; wrappers, choices and the leading
+    items of nested sequences (up to the first that cannot match nothing) are looked through."""
+
+    def __init__(self, code, names, records):
+        self.code = code
+        self.rules = {}
+        for name, parent, kind, value, _ in records:
+            if names[kind].rstrip(b"\0") == b"symbol" and value:
+                self.rules[names[name].rstrip(b"\0").decode().lower()] = value
+        self.names = names
+        self.rule_nullable = {value: False for value in self.rules.values()}
+        changed = True
+        while changed:
+            changed = False
+            for value in self.rule_nullable:
+                if not self.rule_nullable[value] and self.nullable(value):
+                    self.rule_nullable[value] = changed = True
+
+    def word(self, at):
+        return struct.unpack_from("<i", self.code, at)[0]
+
+    def items(self, at):
+        return [self.word(at + 8 + 4 * i) for i in range(self.word(at + 4))]
+
+    def nullable(self, at):
+        if at == 0:
+            return True
+        op = self.word(at)
+        if op == 0:
+            name = self.names[self.word(at + 8)].decode().lower()
+            return name in self.rules and self.rule_nullable[self.rules[name]]
+        if op == 1:
+            return all(self.nullable(i) for i in self.items(at))
+        if op == 2:
+            return any(self.nullable(i) for i in self.items(at))
+        if op == 3:
+            return self.word(at + 4) == 0 or self.nullable(self.word(at + 12))
+        if op == 5:
+            return self.word(at + 4) == 0
+        if op == 14:
+            entry, empty = at + 8, False
+            for _ in range(self.word(at + 4)):
+                empty = empty or self.word(entry) == 0
+                entry += 4 + self.word(entry)
+            return empty
+        if op in (8, 12):
+            return False
+        if op == 9:
+            return self.word(at + 4) <= 0 and self.nullable(self.word(at + 12))
+        if op in WRAPPERS:
+            return self.nullable(self.word(at + WRAPPERS[op]))
+        if op == 25:
+            return self.nullable(self.word(at + 4))
+        return True
+
+    def terms(self, at):
+        if at == 0:
+            return []
+        op = self.word(at)
+        if op == 1:
+            found = []
+            for item in self.items(at):
+                found += self.terms(item)
+                if not self.nullable(item):
+                    break
+            return found
+        if op == 2:
+            return [t for alternative in self.items(at) for t in self.terms(alternative)]
+        if op in WRAPPERS:
+            return self.terms(self.word(at + WRAPPERS[op]))
+        return [at] if op in TERMS and not self.nullable(at) else []
+
+    def expected(self, at):
+        return sorted((t, i) for i, item in enumerate(self.items(at)) for t in self.terms(item))
+
+    def stored(self, at):
+        where = self.word(at + 8 + 4 * self.word(at + 4))
+        if where == 0:
+            return []
+        return sorted(struct.unpack_from("<2i", self.code, where + 8 + 8 * k) for k in range(self.word(where + 4)))
+
+    def reachable(self, roots):
+        seen, pending = set(), [r for r in roots if r > 0]
+        while pending:
+            at = pending.pop()
+            if at in seen:
+                continue
+            seen.add(at)
+            op = self.word(at)
+            targets = []
+            if op in (1, 2):
+                targets = self.items(at)
+            elif op == 3:
+                targets = [self.word(at + 12), self.word(at + 16)]
+            elif op in (4, 12, 15, 19, 25):
+                targets = [self.word(at + 4)]
+            elif op == 11:
+                targets = [self.word(at + 4)] + ([self.word(at + 12)] if self.word(at + 8) == -1 else [])
+            elif op == 21:
+                targets = [self.word(at + 4)] + ([self.word(at + 8)] if self.word(at + 8) != 0xFFFF else [])
+            elif op in WRAPPERS:
+                targets = [self.word(at + WRAPPERS[op])]
+            elif op == 17:
+                targets = [self.word(at + 8)]
+            pending += [t for t in targets if t > 0]
+        return sorted(seen)
+
+
+def check_first_terms(code, names, records):
+    first = FirstTerms(code, names, records)
+    sequences = [at for at in first.reachable([r[3] for r in records]) if first.word(at) == 1]
+    wrong = [at for at in sequences if first.stored(at) != first.expected(at)]
+    print("first-term lists %d checked %d wrong" % (len(sequences), len(wrong)))
+    for at in wrong:
+        print("sequence @%d stored %s expected %s" % (at, first.stored(at), first.expected(at)))
+    return 1 if wrong else 0
+
+
+def main(path, first_terms=False):
     data = open(path, "rb").read()
     fmt, stored = struct.unpack_from("<iI", data, 0)
     assert data[20:20 + len(BANNER)] == BANNER, "banner"
@@ -48,6 +176,8 @@ def main(path):
     at += code_length
     assert at == len(data), "trailing bytes"
 
+    if first_terms:
+        return check_first_terms(code, names, records)
     total = block_sum(1, context_bytes, 0)
     for j, raw in enumerate(names):
         total = block_sum(total, raw, 32 * j)
@@ -58,7 +188,8 @@ def main(path):
     for i, (name, parent, kind, value, _) in enumerate(records):
         print("context %d %s parent %d kind %s value %d" %
               (i, names[name].rstrip(b"\0").decode(), parent, names[kind].rstrip(b"\0").decode(), value))
+    return 0
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    sys.exit(main(sys.argv[-1], "--first-terms" in sys.argv[1:-1]))

@@ -38,11 +38,16 @@ public:
     }
     long Literal(const std::string& text) { return Emit({QV_LITERAL, static_cast<int32_t>(text.size())}, text); }
     long Ref(const char* name) { return Emit({QV_SYMBOL, 1, static_cast<int32_t>(image_.GetNameID(name))}); }
-    long Sequence(std::initializer_list<int32_t> items)
+    // A sequence with the first-term list given as {term, item index} pairs (none when empty).
+    long Sequence(std::initializer_list<int32_t> items, const std::vector<std::pair<int32_t, int32_t>>& firstTerms = {})
     {
+        std::vector<int32_t> list = {0, static_cast<int32_t>(firstTerms.size())};
+        for (const auto& pair : firstTerms)
+            list.insert(list.end(), {pair.first, pair.second});
+        long listAt = firstTerms.empty() ? 0 : Emit({}, std::string(reinterpret_cast<const char*>(list.data()), 4 * list.size()));
         std::vector<int32_t> words = {QV_CONJUNCTION, static_cast<int32_t>(items.size())};
         words.insert(words.end(), items.begin(), items.end());
-        words.push_back(0);
+        words.push_back(static_cast<int32_t>(listAt));
         std::string code(reinterpret_cast<const char*>(words.data()), 4 * words.size());
         return image_.AppendByteCode(code.data(), static_cast<long>(code.size()));
     }
@@ -192,6 +197,38 @@ TEST_F(Directives, NextTermLists)
     for (const Case& c : cases) {
         std::string tree = Parse(c.input, 5);
         EXPECT_EQ(api_.GetNumErrors() == 0, c.accepted) << c.input << "\n" << tree;
+    }
+}
+
+// QV_NEXT_SYNCH tries only the following items' terms that their sequence lists as places to
+// take up again; QV_NEXT_TERM tries every term that can come next.
+TEST_F(Directives, NextSynchronisingTermsComeFromTheFirstTermLists)
+{
+    struct Case {
+        const char* selector;
+        bool bangListed;
+        bool accepted;
+    } cases[] = {{"QV_NEXT_SYNCH", true, true}, {"QV_NEXT_SYNCH", false, false}, {"QV_NEXT_TERM", false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.selector) + (c.bangListed ? " listed" : " not listed"));
+        Assembler a;
+        long s = a.Rule("S");
+        long lead = a.Rule("Lead");
+        long bang = a.Literal("!");
+        long query = a.Literal("?");
+        std::vector<std::pair<int32_t, int32_t>> terms = {{static_cast<int32_t>(query), 2}};
+        if (c.bangListed)
+            terms.insert(terms.begin(), {static_cast<int32_t>(bang), 1});
+        a.SetRule(s, a.Sequence({static_cast<int32_t>(a.Ref("Lead")), static_cast<int32_t>(bang),
+                                 static_cast<int32_t>(query)},
+                                terms));
+        long next = a.Emit({QV_BUILTSYMBOL, static_cast<int32_t>(a.NameParts({c.selector}))});
+        a.SetRule(lead, a.Sequence({static_cast<int32_t>(a.Literal("a")), static_cast<int32_t>(next)}));
+        api_.UnloadGrammar(grammar_);
+        grammar_ = a.Load(api_, "nextsynch");
+        ASSERT_NE(grammar_, nullptr);
+        std::string tree = Parse("a!!?", 5);
+        EXPECT_EQ(api_.GetNumErrors() == 0, c.accepted) << tree;
     }
 }
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace {
 
 using namespace qvtest;
@@ -34,6 +36,16 @@ protected:
         input_ = text;
         tree_ = api_.Parse(grammar_, nullptr, input_.c_str(), static_cast<long>(input_.size()), flags);
         return DumpTree(tree_);
+    }
+
+    // Each warning as "code@start+length", oldest first.
+    std::vector<std::string> Warnings()
+    {
+        std::vector<std::string> warnings;
+        for (QVError* w = api_.GetFirstWarning(); w; w = api_.GetNextWarning(w))
+            warnings.push_back(std::to_string(w->GetCode()) + "@" + std::to_string(w->GetIntAttribute("StartPos")) +
+                               "+" + std::to_string(w->GetIntAttribute("NumChars")));
+        return warnings;
     }
 
     std::vector<long> Codes()
@@ -67,6 +79,32 @@ TEST_F(Engine, ToyProgramTree)
               "        QuotedString 16 4 \"\"hi\"\"\n"
               "        Number 23 1 \"2\"\n");
     EXPECT_TRUE(Codes().empty());
+}
+
+// Navigation answers come from sibling links after a parse and from the pre-order layout
+// before linking; both must agree on every node.
+TEST_F(Engine, LinkedAndUnlinkedTreesAnswerAlike)
+{
+    Load(ReadAll(DataPath("toy.qvg")));
+    Parse("x = 1 + y\n{ print 2 { z = (3) } }\nprint \"s\", x");
+    ParseTreeImp* tree = static_cast<ParseTreeImp*>(tree_);
+    ASSERT_TRUE(tree->IsLinked());
+    auto answers = [&] {
+        std::string out;
+        for (long node = 1; node < tree->Count(); ++node) {
+            out += std::to_string(tree->GetNumChildren(node)) + " " + std::to_string(tree->GetChild(node, 1)) + " " +
+                   std::to_string(tree->GetNextSibling(node)) + " " + std::to_string(tree->GetPrevSibling(node)) +
+                   " " + std::to_string(tree->GetChildIndex(node)) + " " + std::to_string(tree->GetDepth(node)) +
+                   " " + std::to_string(tree->FindNode("*Ident", node)) + "\n";
+        }
+        return out;
+    };
+    std::string linked = answers();
+    long count = tree->Count();
+    tree->AddNode(1, 0, 0, 0, 0);
+    tree->CutBack(count);
+    ASSERT_FALSE(tree->IsLinked());
+    EXPECT_EQ(answers(), linked);
 }
 
 // The first alternative matches "a", the "c" that follows fails at "b", and control goes
@@ -169,6 +207,32 @@ TEST_F(Engine, AStartRuleThatFailsGives1005)
     EXPECT_NE(tree.find("    ErrorType -1 25 \"Unrecoverable Parse Error\""), std::string::npos) << tree;
 }
 
+// After a syntax error near the end of a long input, the search through earlier choices is
+// bounded: the error is reported at its place with work proportional to the input.
+TEST_F(Engine, LateSyntaxErrorsInLongInputsStayCheap)
+{
+    Load(ReadAll(DataPath("rhu_excerpt.qvg")));
+    std::string text;
+    for (int i = 0; text.size() < 60000; ++i)
+        text += "texture t" + std::to_string(i) + ".bmp ALPHA mips=on\nAnimTable a" + std::to_string(i) +
+                " { B { One, Two } }\n";
+    size_t errorAt = text.size();
+    text += "texture = = broken\n";
+    QVInputStream* stream = api_.OpenBufferStream(text.c_str(), static_cast<long>(text.size()));
+    ParserImp* parser = ParserImp::CreateNew(&api_);
+    ASSERT_EQ(parser->StartParse(grammar_, nullptr, stream, 5), -2);
+    while (parser->Step() == -2) {
+    }
+    long steps = parser->GetStepCount();
+    api_.DeleteParseTree(parser->EndParse());
+    ParserImp::Delete(parser);
+    api_.CloseStream(stream);
+    ASSERT_EQ(api_.GetNumErrors(), 1);
+    EXPECT_EQ(api_.GetLastError()->GetCode(), 1006);
+    EXPECT_EQ(api_.GetLastError()->GetIntAttribute("StartPos"), static_cast<long>(errorAt) + 8);
+    EXPECT_LT(steps, 200L * static_cast<long>(text.size()));
+}
+
 // A rule that matches nothing loses its node, but an error recorded inside it stays.
 TEST_F(Engine, ErrorNodesOutliveEmptyRules)
 {
@@ -196,24 +260,60 @@ TEST_F(Engine, ExpectedItemsAreReportedNotFailed)
     EXPECT_NE(tree.find("      Word 9 5 \"three\"\n"), std::string::npos) << tree;
 }
 
-// Without expected terms, a sequence marked expected skips ahead to the next item it can match
-// and reports what it skipped: a later item found is a synchronisation error, the expected one
-// found after unexpected text is unexpected text.
+// Without expected terms, a sequence marked expected skips ahead to the next place where one
+// of its remaining items can begin, and reports what it skipped: the expected item found
+// after unexpected text is unexpected text; a later item found at once means the expected one
+// is missing.
 TEST_F(Engine, ResynchronisesAfterAMissingItem)
 {
     Load("grammar G; attributes no literal nodes; S = { Stmt }; Stmt = Word @expected \"=\" Word \";\";"
          "Word (flat) = @token({ 'a'..'z' });");
     std::string tree = Parse("a = b; c d = e; f = g;");
     EXPECT_EQ(api_.GetNumErrors(), 0) << tree;
-    std::vector<long> warnings;
-    std::vector<long> starts;
-    for (QVError* w = api_.GetFirstWarning(); w; w = api_.GetNextWarning(w)) {
-        warnings.push_back(w->GetCode());
-        starts.push_back(w->GetIntAttribute("StartPos"));
-    }
-    EXPECT_EQ(warnings, (std::vector<long>{1701, 1702})) << tree;
-    EXPECT_EQ(starts, (std::vector<long>{9, 11})) << tree;
+    EXPECT_EQ(Warnings(), (std::vector<std::string>{"1703@9+1", "1702@11+3"})) << tree;
+    EXPECT_STREQ(api_.GetFirstWarning()->GetTextAttribute("Expecting"), "\"=\"");
     EXPECT_NE(tree.find("    Stmt 16 6 \"f = g;\""), std::string::npos) << tree;
+}
+
+// Resynchronisation tries only the terms the first-term lists name: an item that may match
+// nothing is no place to take up again, a choice offers only its listed alternatives, a
+// predefined scanner is a term like a rule, and inside a flat symbol nothing is tried, so the
+// sequence ends where its matched text ends.
+TEST_F(Engine, ResynchronisationTakesUpWhereTheFirstTermListsSay)
+{
+    struct Case {
+        const char* name;
+        const char* rules;
+        const char* input;
+        std::vector<std::string> warnings;
+        const char* statements;
+    } cases[] = {
+        {"item that may match nothing", "Stmt = Word @expected \"=\" Mark Word \";\";", "a = b; c ? = d; e = f;",
+         {"1702@9+2"}, "Stmt 0 6 \"a = b;\"|Stmt 7 8 \"c ? = d;\"|Stmt 16 6 \"e = f;\"|"},
+        {"choice with an empty way", "Stmt = Word @expected \"=\" [ \"!\" ] Word \";\";", "a = b; c ? = d; e = f;",
+         {"1702@9+2"}, "Stmt 0 6 \"a = b;\"|Stmt 7 8 \"c ? = d;\"|Stmt 16 6 \"e = f;\"|"},
+        {"scanner as the next item", "Stmt = Word @expected \"=\" numeric \";\";", "a = 1; b 2; c = 3;", {"1703@9+1"},
+         "Stmt 0 6 \"a = 1;\"|Stmt 7 4 \"b 2;\"|Stmt 12 6 \"c = 3;\"|"},
+        {"flat symbol", "Stmt (flat) = Word @expected \"=\" Word \";\";", "a = b; c d = e; f = g;", {"1703@8+0"},
+         "Stmt 0 6 \"a = b;\"|Stmt 7 1 \"c\"|Stmt 9 6 \"d = e;\"|Stmt 16 6 \"f = g;\"|"},
+    };
+    for (const Case& c : cases) {
+        Load(std::string("grammar G; attributes no literal nodes; S = { Stmt };") + c.rules +
+             " Word (flat) = @token({ 'a'..'z' }); Mark = [ \"!\" ];");
+        // Errors kept as records, and as nodes of the tree (which a flat symbol must not drop).
+        for (unsigned long flags : {1ul, 5ul}) {
+            SCOPED_TRACE(std::string(c.name) + ", flags " + std::to_string(flags));
+            std::string tree = Parse(c.input, flags);
+            EXPECT_EQ(api_.GetNumErrors(), 0) << tree;
+            EXPECT_EQ(Warnings(), c.warnings) << tree;
+            std::string statements;
+            std::istringstream lines(tree);
+            for (std::string line; std::getline(lines, line);)
+                if (line.compare(0, 11, "      Stmt ") == 0)
+                    statements += line.substr(6) + "|";
+            EXPECT_EQ(statements, c.statements) << tree;
+        }
+    }
 }
 
 // Event listeners see every symbol event; answering -1 to a match turns it into a failure.
@@ -235,6 +335,40 @@ TEST_F(Engine, EventListenersCanRefuseAMatch)
     EXPECT_EQ(grammar_->RegisterEventListener("Nothing", 2, &refuse), 0);
     EXPECT_EQ(api_.GetLastError()->GetCode(), 1150);
     grammar_->UnregisterEventListener(&refuse);
+}
+
+// An outside symbol's handler supplies its match, and is handed the event listener registered
+// for that symbol or for every symbol, so that it can report what it reads.
+TEST_F(Engine, OutsideSymbolHandlersGetTheSymbolsEventListener)
+{
+    Load("grammar G; S = \"<\" Magic \">\"; Magic (outside) = <empty>;");
+    struct Events : QVEventListener {
+        long OnEvent(long, long, QVParseEventContext*) override { return 0; }
+    } events;
+    struct Handler : QVOutsideSymbolHandler {
+        long Match(long, QVInputStream*, long, int, const char*, QVEventListener* listener) override
+        {
+            given = listener;
+            return 3;
+        }
+        QVEventListener* given = nullptr;
+    } handler;
+    ASSERT_EQ(grammar_->RegisterOutsideSymbol("Magic", &handler), 1);
+    struct Case {
+        const char* registeredFor; // null: no listener
+        bool handedOver;
+    } cases[] = {{nullptr, false}, {"S", false}, {"Magic", true}, {"", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.registeredFor ? c.registeredFor : "none");
+        if (c.registeredFor)
+            ASSERT_EQ(grammar_->RegisterEventListener(c.registeredFor, 0, &events), 1);
+        handler.given = nullptr;
+        std::string tree = Parse("<abc>");
+        EXPECT_NE(tree.find("  Magic 1 3 \"abc\""), std::string::npos) << tree;
+        EXPECT_EQ(handler.given, c.handedOver ? &events : nullptr);
+        grammar_->UnregisterEventListener(&events);
+    }
+    grammar_->UnregisterOutsideSymbol(&handler);
 }
 
 TEST_F(Engine, BufferAndFileInputGiveTheSameTree)

@@ -82,6 +82,27 @@ TEST_F(GrammarImage, IndependentReaderAgreesOnCountsAndChecksum)
     EXPECT_NE(listing.find("context 2 Program parent 1 kind symbol"), std::string::npos);
 }
 
+// The independent reader recomputes every sequence's first-term list from the byte code; the
+// converter's grammars give it many shapes of sequences, choices and wrappers.
+TEST_F(GrammarImage, IndependentReaderRecomputesTheFirstTermLists)
+{
+    std::string converterGrammars = std::string(MG_TESTS_DIR) + "/../converter/res/";
+    for (const std::string& source :
+         {DataPath("toy.qvg"), converterGrammars + "RhuParser.qvg", converterGrammars + "HParser.qvg"}) {
+        SCOPED_TRACE(source);
+        std::string image = BinaryPath(std::to_string(getpid()) + "_first_terms.gmr");
+        ASSERT_EQ(RunCommand(BinaryPath("bin/qvgc") + " " + source + " -o " + image), 0);
+        std::string report;
+        EXPECT_EQ(RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/parser/grammar_image.py --first-terms " +
+                                 image,
+                             &report),
+                  0)
+            << report;
+        EXPECT_NE(report.find(" checked 0 wrong"), std::string::npos) << report;
+        EXPECT_EQ(report.find("first-term lists 0 checked"), std::string::npos) << report;
+    }
+}
+
 TEST_F(GrammarImage, DisassemblyMatchesTheGoldenListing)
 {
     std::string listing;
@@ -235,6 +256,15 @@ TEST_F(GrammarImage, HostileImagesAreRefusedWithoutReadingOutOfBounds)
     hostile.push_back(Reseal(image));
     image = bytes_;
     setInt(image, codeStart + 37 + 4, 0x40000000); // disjunction count past the end
+    hostile.push_back(Reseal(image));
+    image = bytes_;
+    setInt(image, codeStart + 142 + 8, 999999); // a first-term list naming a term outside the byte code
+    hostile.push_back(Reseal(image));
+    image = bytes_;
+    setInt(image, codeStart + 142 + 4, 0x10000000); // a first-term list running past the end
+    hostile.push_back(Reseal(image));
+    image = bytes_;
+    setInt(image, codeStart + 174 + 20, static_cast<int32_t>(bytes_.size())); // a first-term list outside
     hostile.push_back(Reseal(image));
 
     for (size_t i = 0; i < hostile.size(); ++i) {

@@ -65,6 +65,36 @@ TEST_F(Interface, FreshState)
     ReleaseParserInterface(nullptr);
 }
 
+// Out-of-range ids, null texts and calls in the wrong state answer defaults and post the
+// stated errors; none crashes.
+TEST_F(Interface, MisuseIsAnsweredWithDefaults)
+{
+    EXPECT_EQ(Str(parser_->GetNodeName(-5)), "");
+    EXPECT_EQ(parser_->FindNode(nullptr, 0), 0);
+    EXPECT_EQ(parser_->FindFirstNode(nullptr, 3), 0);
+    EXPECT_EQ(parser_->LoadGrammar("/no/such/grammar.GMR"), 0);
+    EXPECT_EQ(parser_->GetErrorCode(0), 1103);
+    EXPECT_EQ(parser_->LoadGrammarFromBuffer(nullptr), 0);
+    EXPECT_EQ(parser_->LoadGrammarImage("short", 5), 0);
+    EXPECT_EQ(parser_->GetErrorCode(0), 1103);
+    EXPECT_EQ(parser_->TestAttribute(4), 0);
+    EXPECT_EQ(parser_->GetErrorCode(0), 1604);
+    EXPECT_EQ(parser_->GetUserValue(1), 0);
+    EXPECT_EQ(parser_->SetStepResult(3), 0);
+    EXPECT_EQ(parser_->GetCurrentSymbol(), 0);
+    LoadToy();
+    ASSERT_EQ(parser_->SetInputBuffer("x = 1"), 1);
+    EXPECT_EQ(parser_->SetStartSymbol(9999), 1);
+    EXPECT_EQ(parser_->RunParse(), 1);
+    EXPECT_EQ(parser_->GetErrorCount(), 0);
+    std::string path(300, 'p');
+    EXPECT_EQ(parser_->FindNode((std::string(70, 'N') + ".x").c_str(), 0), 0);
+    EXPECT_EQ(parser_->FindNode(("*Ident=\"" + std::string(300, 'x') + "\"").c_str(), 0), 0);
+    EXPECT_EQ(parser_->GetChildNode(1, -1), 0);
+    EXPECT_EQ(parser_->GetNodeDepth(12345), -1);
+    EXPECT_EQ(parser_->SetInputFile(path.c_str()), 0);
+}
+
 TEST_F(Interface, InputQueries)
 {
     ASSERT_EQ(parser_->SetInputBuffer("a\nb"), 1);

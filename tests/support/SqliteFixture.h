@@ -1,5 +1,7 @@
 #pragma once
 // Test databases made and read by Python's sqlite3 module, an implementation independent of ours.
+#include "RunCommand.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -44,17 +46,10 @@ inline std::string RunPython(const std::string& database, const std::string& pro
 {
     const std::string script = database + ".py";
     WriteFile(script, "import sqlite3, sys\ndb = sqlite3.connect(sys.argv[1])\n" + program + "\n");
-    const std::string command = std::string(MG_PYTHON) + " '" + script + "' '" + database + "'";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t length;
-        while ((length = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, length);
-        EXPECT_EQ(pclose(pipe), 0) << "python failed on:\n" << program;
-    }
+    const CommandResult run = RunCommand(std::string(MG_PYTHON) + " '" + script + "' '" + database + "'");
+    EXPECT_EQ(run.exitCode, 0) << "python failed on:\n" << program;
     std::remove(script.c_str());
-    return output;
+    return run.output;
 }
 
 // Creates the database from SQL statements.

@@ -56,6 +56,8 @@ public:
         kSpaceFrame = 0x20, // pushed to skip whitespace
         kTokenFrame = 0x40, // pushed to match the token symbol before a literal
         kEntered = 0x80,    // an outside symbol paused here and was resumed
+        kSynched = 0x100,   // while resynchronising: found through a first-term list, runs freely
+        kRefused = 0x200,   // while resynchronising: cannot begin here, fails at once
     };
 
     static const long kMaxFrames = 1L << 20;
@@ -152,7 +154,12 @@ private:
     void CollectFollowingTerms(long selector, std::vector<int32_t>& terms);
     void FirstTerms(long instruction, std::vector<int32_t>& terms, int depth);
     bool MayMatchEmpty(long instruction, int depth);
+    long FirstTermList(long conjunction) const;
     bool InFirstTermList(long conjunction, long instruction) const;
+    void ListedTermsOfItem(long conjunction, long item, std::vector<int32_t>& terms) const;
+    bool IsResyncCandidate(long parent, long instruction, bool& listed);
+    bool SymbolMayStart(long parent, long instruction);
+    int32_t ResyncAdmission(long parent, long instruction, int32_t extraFlags);
     void ResyncNextCandidate(long index);
     void ExecDisjunction(long index);
     void ExecRepetition(long index);
@@ -174,6 +181,7 @@ private:
     void ExecPosition(long index);
     void ExecError(long index);
     void ExecOutside(long index);
+    QVEventListener* EventListenerFor(long symbol) const;
     void ExecConstraint(long index);
     void ExecTest(long index);
     void ExecBuiltSymbol(long index);
@@ -209,6 +217,7 @@ private:
     long steps_ = 0;
     long stepLimit_ = 0;
     bool fatal_ = false;
+    bool format7_ = false;
 
     long startContext_ = 0;
     long grammarContext_ = 0;
@@ -223,6 +232,7 @@ private:
     long byteCodeLength_ = 0;
     long startContextNode_ = 0;
     bool startRuleMatched_ = false;
+    bool retrying_ = false;
     Settings rootSettings_ = {};
     long eolContext_ = 0;
     long eolEnd_ = -1;

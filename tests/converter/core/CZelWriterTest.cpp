@@ -26,12 +26,8 @@ namespace {
 
 const unsigned long PCX = MAKEFOURCC('P', 'C', 'X', ' ');
 
-ZVariant Value(const char* type, const char* text)
-{
-    ZVariant v;
-    v.Set(type, text);
-    return v;
-}
+using typefixtures::Value;
+using typefixtures::WriteLabelFixup;
 
 // A string element as the String command makes it: a public symbol holding the text.
 class StringElement : public CdbElement {
@@ -53,17 +49,6 @@ void WriteGreeting(CZelWriter& writer)
     CDatabase database;
     new StringElement("Greeting", "Hello", &database);
     database.Dump(writer, true);
-}
-
-// The label record the driver adds for a public symbol when debug labels are on.
-void WriteLabelFixup(CZelWriter& writer, const char* label)
-{
-    CType* fixup = typefixtures::LabelFixup();
-    writer.SelectSegment(2);
-    fixup->Begin(writer, nullptr, false, 0);
-    fixup->Dump(writer, "Key", Value("id", label), false, nullptr);
-    fixup->Dump(writer, "pLabel", Value("string", label), false, nullptr);
-    writer.SelectSegment(0);
 }
 
 class ZelWriterTest : public testing::Test {
@@ -105,15 +90,7 @@ TEST_F(ZelWriterTest, OneStringElementWithItsDebugLabelMatchesItsGoldenBytes)
         writer.EndList();
         writer.Finish();
     }
-    const Bytes golden = {
-        'R', 'I', 'F', 'F', 0x60, 0, 0, 0, 'Z', 'E', 'L', '2',
-        'L', 'I', 'S', 'T', 0x54, 0, 0, 0, 'P', 'C', 'X', ' ',
-        'T', 'Y', 'P', 'E', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x69, 0xEF, 0x44, 0x2D, 0, 0, 0, 0x20,
-        'P', 'U', 'B', 'L', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40, 0, 0, 0, 0,
-        'D', 'A', 'T', 'A', 6, 0, 0, 0, 'H', 'e', 'l', 'l', 'o', 0,
-        'E', 'X', 'T', 'A', 0x11, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40,
-        'G', 'r', 'e', 'e', 't', 'i', 'n', 'g', 0, 0};
-    EXPECT_EQ(ReadAll(Path), golden);
+    EXPECT_EQ(ReadAll(Path), GreetingFile());
     EXPECT_EQ(Walk(Path), "RIFF ZEL2 96\n  LIST PCX  84\n    TYPE 12\n    PUBL 12\n    DATA 6\n    EXTA 17\n");
 }
 

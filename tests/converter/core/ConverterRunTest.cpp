@@ -1,6 +1,8 @@
 // The converter program run on folders of scripts: packed data checked against golden bytes
 // and record layouts, the preprocessor, the header reader through the TypeInfo command, and
 // what a failed run leaves behind.
+#include "../../support/RunCommand.h"
+#include "../../support/SqliteFixture.h"
 #include "ZelFiles.h"
 
 #include "core/names/CCRC32.h"
@@ -8,22 +10,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 using namespace zelfiles;
+using mgtest::CommandResult;
 
 namespace {
-
-struct RunResult
-{
-    int exitCode;
-    std::string output;
-};
 
 class ConverterRun : public testing::Test {
 protected:
@@ -32,21 +26,7 @@ protected:
         std::ofstream(Folder + "/" + name, std::ios::binary) << text;
     }
 
-    RunResult Convert()
-    {
-        const std::string command = std::string("cd '") + Folder + "' && " + MG_BINARY_DIR "/bin/wexlorn 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        RunResult result = {-1, ""};
-        char buffer[512];
-        while (pipe && fgets(buffer, sizeof buffer, pipe))
-            result.output += buffer;
-        if (pipe)
-        {
-            const int status = pclose(pipe);
-            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        return result;
-    }
+    CommandResult Convert() { return mgtest::RunCommand("cd '" + Folder + "' && " MG_BINARY_DIR "/bin/wexlorn 2>&1"); }
 
     Bytes Output(const std::string& name) { return ReadAll(Folder + "/" + name); }
 
@@ -62,19 +42,11 @@ protected:
 TEST_F(ConverterRun, OneStringMatchesItsGoldenFile)
 {
     Write("hello.rhu", "String Greeting \"Hello\"\n");
-    const RunResult run = Convert();
+    const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("wexlorn - File Converter"), std::string::npos);
     EXPECT_NE(run.output.find("Processing"), std::string::npos);
-    const Bytes golden = {
-        'R', 'I', 'F', 'F', 0x60, 0, 0, 0, 'Z', 'E', 'L', '2',
-        'L', 'I', 'S', 'T', 0x54, 0, 0, 0, 'P', 'C', 'X', ' ',
-        'T', 'Y', 'P', 'E', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x69, 0xEF, 0x44, 0x2D, 0, 0, 0, 0x20,
-        'P', 'U', 'B', 'L', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40, 0, 0, 0, 0,
-        'D', 'A', 'T', 'A', 6, 0, 0, 0, 'H', 'e', 'l', 'l', 'o', 0,
-        'E', 'X', 'T', 'A', 0x11, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40,
-        'G', 'r', 'e', 'e', 't', 'i', 'n', 'g', 0, 0};
-    EXPECT_EQ(Output("hello.zel"), golden);
+    EXPECT_EQ(Output("hello.zel"), GreetingFile());
     EXPECT_FALSE(Exists("hello.zel.temp"));
 }
 
@@ -83,7 +55,7 @@ TEST_F(ConverterRun, EveryScriptOfTheFolderBecomesItsOwnFile)
     Write("first.rhu", "NoCompression\nString Same \"one\"\nTrigger Quit ESCAPE\n");
     Write("second.rhu", "NoCompression\nString Same \"two\"\nTrigger Quit SPACE\n");
     Write("notes.txt", "String Ignored \"x\"\n");
-    const RunResult run = Convert();
+    const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_LT(run.output.find("first.rhu"), run.output.find("second.rhu"));
     const Bytes first = Chunk(Output("first.zel"), "LIST/DATA");
@@ -101,19 +73,14 @@ TEST_F(ConverterRun, LargeBinaryIsCompressedToItsGoldenFile)
         bytes += static_cast<char>("converter"[i % 9] + i / 500);
     Write("big.bin", bytes);
     Write("blob.rhu", "Binary Blob big.bin\n");
-    const RunResult run = Convert();
+    const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     // The record's length and the 4,000 bytes behind it make a segment worth compressing; an
     // independent decoder of the stream gets them back.
     EXPECT_NE(Walk(Folder + "/blob.zel").find(" raw=4004\n"), std::string::npos);
     const Bytes compressed = Chunk(Output("blob.zel"), "LIST/DATX");
     ASSERT_GT(compressed.size(), 4u);
-    std::ofstream(Folder + "/stream.bin", std::ios::binary)
-        .write(reinterpret_cast<const char*>(compressed.data()) + 4, compressed.size() - 4);
-    const std::string command = std::string(MG_PYTHON) + " " MG_TESTS_DIR "/core/kzq_decode.py '" + Folder +
-                                "/stream.bin' > '" + Folder + "/segment.bin'";
-    ASSERT_EQ(system(command.c_str()), 0);
-    const Bytes segment = ReadAll(Folder + "/segment.bin");
+    const Bytes segment = PythonDecode(compressed, Folder);
     ASSERT_EQ(segment.size(), 4004u);
     EXPECT_EQ(Word(segment, 0), 4000u);
     EXPECT_EQ(std::string(segment.begin() + 4, segment.end()), bytes);
@@ -127,7 +94,7 @@ TEST_F(ConverterRun, TriggerRecordsCarryTheirKeysAndConditions)
           "Trigger Quit ESCAPE + space onrelease = 0x10\n"
           "Trigger Quit escape = JumpValue\n"
           "Trigger Nothing\n");
-    const RunResult run = Convert();
+    const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::vector<uint32_t> data = Words(Chunk(Output("keys.zel"), "LIST/DATA"));
     const uint32_t quit = CCRC32::GetCRC("Quit");
@@ -151,7 +118,7 @@ TEST_F(ConverterRun, PlatformLabelSelectsTheFirstBlockOnly)
           "#ifdef WINDOWS\n String Win \"w\"\n#endif\n"
           // Inside an inactive block nothing can become active, not even an else.
           "#ifdef XBOX\n ifdef PCX\n String InnerIf \"a\"\n else\n String InnerElse \"b\"\n endif\n#endif\n");
-    const RunResult run = Convert();
+    const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const Bytes data = Chunk(Output("choose.zel"), "LIST/DATA");
     EXPECT_EQ(std::string(data.begin(), data.end()), std::string("pc\0\0n\0", 6));
@@ -161,7 +128,7 @@ TEST_F(ConverterRun, IncludedStatementsAndLoadRequestsJoinTheOutput)
 {
     Write("main.rhu", "NoCompression\n#include <parts.rhi>\nLoadZel levels\\next.zel\n");
     Write("parts.rhi", "String Part \"from the include\"\n");
-    const RunResult run = Convert();
+    const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const Bytes data = Chunk(Output("main.zel"), "LIST/DATA");
     const std::string text(data.begin(), data.end());
@@ -172,12 +139,8 @@ TEST_F(ConverterRun, IncludedStatementsAndLoadRequestsJoinTheOutput)
 
 TEST_F(ConverterRun, AScriptOfEveryGeneralCommandConverts)
 {
-    const std::string database = Folder + "/lang.db";
-    const std::string makeDatabase = std::string(MG_PYTHON) + " -c \"import sqlite3; db = sqlite3.connect('" + database +
-                                     "'); db.execute('CREATE TABLE Translation (English TEXT, PCX TEXT)'); "
-                                     "db.execute(\\\"INSERT INTO Translation VALUES ('Hello', 'Bonjour')\\\"); "
-                                     "db.commit()\"";
-    ASSERT_EQ(system(makeDatabase.c_str()), 0);
+    mgtest::MakeDatabase(Folder + "/lang.db", "CREATE TABLE Translation (English TEXT, PCX TEXT);"
+                                              "INSERT INTO Translation VALUES ('Hello', 'Bonjour');");
     Write("greeting.txt", "From a file");
     Write("data.bin", "0123456789");
     Write("extra.h", "struct __rhuexport CExtra { int a; };\n");
@@ -199,7 +162,7 @@ TEST_F(ConverterRun, AScriptOfEveryGeneralCommandConverts)
           "Trigger Quit ESCAPE\n"
           "TypeInfo extra.h\n"
           "NoCompression\n");
-    const RunResult run = Convert();
+    const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const Bytes file = Output("every.zel");
     const Bytes data = Chunk(file, "LIST/DATA");
@@ -215,7 +178,7 @@ TEST_F(ConverterRun, LongTextsAreKeptWhole)
 {
     const std::string text(3000, 'w');
     Write("long.rhu", "NoCompression\nString Long \"" + text + "\"\n");
-    const RunResult run = Convert();
+    const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const Bytes data = Chunk(Output("long.zel"), "LIST/DATA");
     EXPECT_EQ(std::string(data.begin(), data.end()), text + std::string(1, '\0'));
@@ -237,16 +200,19 @@ TEST_F(ConverterRun, FailedRunsKeepThePreviousOutputAndNameThePlace)
         {"LodMap { -1, 5.0 }\n", "Index beyond max lods!"},
         {"String Twice \"a\"\nString Twice \"b\"\n", "Twice already exists"},
         {"TypeInfo huge.h\n", "Array Cells is too large"},
+        {"NoCompression\n#include <broken.rhi>\n", "broken.rhi(2) : error 0000 : Syntax/Parse error."},
     };
     Write("huge.h", "struct __rhuexport CHuge { int Cells[65536][65536]; };\n");
+    Write("broken.rhi", "String Fine \"x\"\nString Bad-Label \"y\"\n");
     for (const Case& c : cases)
     {
         Write("bad.zel", "previous");
         Write("bad.rhu", c.script);
-        const RunResult run = Convert();
+        const CommandResult run = Convert();
         EXPECT_EQ(run.exitCode, 3) << c.script;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.script << run.output;
         EXPECT_EQ(Output("bad.zel"), Bytes({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'})) << c.script;
+        EXPECT_FALSE(Exists("bad.zel.temp")) << c.script;
     }
 }
 
@@ -294,7 +260,7 @@ TEST_F(ConverterRun, TheTypeFileReadsBackIntoItself)
 {
     Write("nothing.h", "// no declarations of its own\n");
     Write("again.rhu", "TypeInfo nothing.h again.txt\n");
-    const RunResult run = Convert();
+    const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const auto withoutDate = [](const Bytes& bytes) {
         std::string text(bytes.begin(), bytes.end());
@@ -327,7 +293,7 @@ TEST_F(ConverterRun, TypeInfoReadsAHeaderAndWritesItsTypeFile)
           "class CPlain { enum { NotExported = 1 }; int x; };\n"
           "#pragma pack(pop)\n");
     Write("probe.rhu", "TypeInfo probe.h probe.txt\n");
-    const RunResult run = Convert();
+    const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     std::ifstream in(Folder + "/probe.txt");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

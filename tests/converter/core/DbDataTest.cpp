@@ -2,10 +2,9 @@
 #include "converter/core/CDbData.h"
 
 #include "../../support/SqliteFixture.h"
+#include "FatalTest.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 namespace {
 
@@ -20,15 +19,6 @@ std::vector<std::string> Texts(const CxStringArray& names)
         texts.emplace_back(*name);
     return texts;
 }
-
-// Fatal errors print on stdout; the death test reads stderr.
-#define EXPECT_FATAL(statement, message)                                                                    \
-    EXPECT_EXIT(                                                                                           \
-        {                                                                                                  \
-            dup2(2, 1);                                                                                    \
-            statement;                                                                                     \
-        },                                                                                                 \
-        testing::ExitedWithCode(3), message)
 
 class DbData : public testing::Test {
 protected:

@@ -110,15 +110,7 @@ TEST_F(SmallElements, StringAndItsDebugLabelMatchTheGoldenFile)
 {
     (new CdbString("Greeting", &Database))->SetText("\"Hello\"", true, 0, false, false);
     (new CdbDebugLabel("label", &Database))->SetText("Greeting");
-    const Bytes golden = {
-        'R', 'I', 'F', 'F', 0x60, 0, 0, 0, 'Z', 'E', 'L', '2',
-        'L', 'I', 'S', 'T', 0x54, 0, 0, 0, 'P', 'C', 'X', ' ',
-        'T', 'Y', 'P', 'E', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x69, 0xEF, 0x44, 0x2D, 0, 0, 0, 0x20,
-        'P', 'U', 'B', 'L', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40, 0, 0, 0, 0,
-        'D', 'A', 'T', 'A', 6, 0, 0, 0, 'H', 'e', 'l', 'l', 'o', 0,
-        'E', 'X', 'T', 'A', 0x11, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40,
-        'G', 'r', 'e', 'e', 't', 'i', 'n', 'g', 0, 0};
-    EXPECT_EQ(DumpToFile(), golden);
+    EXPECT_EQ(DumpToFile(), GreetingFile());
 }
 
 TEST_F(SmallElements, DebugLabelWithoutItsTypeWritesNothing)

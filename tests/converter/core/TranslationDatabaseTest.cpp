@@ -3,6 +3,7 @@
 #include "converter/core/TranslationDatabase.h"
 
 #include "../../support/SqliteFixture.h"
+#include "FatalTest.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,6 @@ using mgtest::MakeDatabase;
 using mgtest::ReadFile;
 using mgtest::RunPython;
 using mgtest::ScratchFolder;
-
-#define EXPECT_FATAL(statement, message)                                                                    \
-    EXPECT_EXIT(                                                                                           \
-        {                                                                                                  \
-            dup2(2, 1);                                                                                    \
-            statement;                                                                                     \
-        },                                                                                                 \
-        testing::ExitedWithCode(3), message)
 
 // Runs each test inside its own scratch folder, where the table writes its log files.
 class Translation : public testing::Test {

@@ -1,7 +1,9 @@
 #pragma once
 // Record types built member by member in the type database, as the type file declares them,
-// for tests that need layouts without the header reader.
+// for tests and test-data writers that need layouts without the header reader.
 #include "converter/core/CTypeDatabase.h"
+#include "converter/core/CZelWriter.h"
+#include "converter/core/ZVariant.h"
 
 #include <string>
 
@@ -98,6 +100,25 @@ inline CType* LabelFixup()
     Add(fixup, "Key", "unsigned long");
     Add(fixup, "pLabel", "char", 0);
     return fixup;
+}
+
+// A member's value as the type file's text gives it.
+inline ZVariant Value(const char* type, const char* text)
+{
+    ZVariant v;
+    v.Set(type, text);
+    return v;
+}
+
+// The label record the driver adds for a public symbol when debug labels are on.
+inline void WriteLabelFixup(CZelWriter& writer, const char* label)
+{
+    CType* fixup = LabelFixup();
+    writer.SelectSegment(2);
+    fixup->Begin(writer, nullptr, false, 0);
+    fixup->Dump(writer, "Key", Value("id", label), false, nullptr);
+    fixup->Dump(writer, "pLabel", Value("string", label), false, nullptr);
+    writer.SelectSegment(0);
 }
 
 } // namespace typefixtures

@@ -1,10 +1,11 @@
 // Writes the packed data files that the engine's loader reads in ZelLoaderCrossTest: a master
 // file with exports, debug labels, every fixup kind and a compressed segment, and a level file
 // that imports from it. Run at build time with the output folder as its argument.
-#include "converter/core/CTypeDatabase.h"
 #include "converter/core/CZelWriter.h"
 #include "converter/core/ConsoleOutput.h"
 #include "converter/core/ZVariant.h"
+
+#include "TypeFixtures.h"
 
 #include <windows.h>
 
@@ -15,57 +16,28 @@ namespace {
 
 const unsigned long PCX = MAKEFOURCC('P', 'C', 'X', ' ');
 
-ZVariant Value(const char* type, const char* text)
-{
-    ZVariant v;
-    v.Set(type, text);
-    return v;
-}
-
-CType* NewType(const char* name, int kind, CType* base, bool tablePointer)
-{
-    CType* type = TypeDatabase.NewType();
-    type->SetName(name);
-    type->TypeKind = kind;
-    type->Base = base;
-    type->BaseName = base ? base->GetName() : "";
-    type->HasTablePointer = tablePointer;
-    return type;
-}
-
-void AddMember(CType* type, const char* name, const char* typeName, unsigned long count = 1)
-{
-    const int kind = type->TypeKind;
-    CMember* member = type->AddMember(name, typeName);
-    type->TypeKind = kind;
-    member->Count = count;
-    type->ResolveMember(*member);
-    type->ComputeLayout(false);
-}
+using typefixtures::Add;
+using typefixtures::NewType;
+using typefixtures::Value;
+using typefixtures::WriteLabelFixup;
 
 struct Types {
     CType* Probe;
-    CType* LabelFixup;
     CType* RelHolder;
 };
 
 // The layouts as the engine declares them.
 Types DeclareTypes()
 {
-    CType* resource = NewType("CZelStaticResource", CType::Class, nullptr, true);
-    resource->ComputeLayout(false);
     Types types;
-    types.Probe = NewType("CZelProbe", CType::Class, resource, false);
-    AddMember(types.Probe, "Value", "unsigned long");
-    AddMember(types.Probe, "pText", "char *");
-    AddMember(types.Probe, "Handle", "unsigned long");
-    AddMember(types.Probe, "pImport", "void *");
-    types.LabelFixup = NewType("CVeskLabelFixup", CType::Class, resource, false);
-    AddMember(types.LabelFixup, "Key", "unsigned long");
-    AddMember(types.LabelFixup, "pLabel", "char", 0);
-    types.RelHolder = NewType("RelHolder", CType::Struct, nullptr, false);
-    AddMember(types.RelHolder, "Rel", "offset");
-    AddMember(types.RelHolder, "Pad", "unsigned short");
+    types.Probe = NewType("CZelProbe", CType::Class, typefixtures::StaticResource());
+    Add(types.Probe, "Value", "unsigned long");
+    Add(types.Probe, "pText", "char *");
+    Add(types.Probe, "Handle", "unsigned long");
+    Add(types.Probe, "pImport", "void *");
+    types.RelHolder = NewType("RelHolder", CType::Struct);
+    Add(types.RelHolder, "Rel", "offset");
+    Add(types.RelHolder, "Pad", "unsigned short");
     return types;
 }
 
@@ -75,16 +47,6 @@ void WriteString(CZelWriter& writer, const char* symbol, bool isPublic, const ch
     ZVariant value;
     value.SetString(text);
     value.Write(writer, nullptr);
-}
-
-// The record the converter adds beside an export so that the engine knows its name.
-void WriteLabel(CZelWriter& writer, const Types& types, const char* label)
-{
-    writer.SelectSegment(2);
-    types.LabelFixup->Begin(writer, nullptr, false, 0);
-    types.LabelFixup->Dump(writer, "Key", Value("id", label), false, nullptr);
-    types.LabelFixup->Dump(writer, "pLabel", Value("string", label), false, nullptr);
-    writer.SelectSegment(0);
 }
 
 void WriteProbe(CZelWriter& writer, const Types& types, const char* symbol, const char* value, const char* text,
@@ -107,10 +69,10 @@ void WriteMaster(const std::string& folder, const Types& types)
     writer.SetCompression(true);
     writer.BeginList(PCX);
     WriteString(writer, "Greeting", true, "Hello");
-    WriteLabel(writer, types, "Greeting");
+    WriteLabelFixup(writer, "Greeting");
     WriteString(writer, "MasterText", false, "master text");
     WriteProbe(writer, types, "MasterProbe", "1", "MasterText", "Greeting", "");
-    WriteLabel(writer, types, "MasterProbe");
+    WriteLabelFixup(writer, "MasterProbe");
     types.RelHolder->Begin(writer, "RelHolder", true, 0);
     types.RelHolder->Dump(writer, "Rel", Value("offset", "RelTarget"), false, nullptr);
     WriteString(writer, "RelTarget", true, "relative");

@@ -1,10 +1,12 @@
 #pragma once
 // Helpers for tests that write packed data files: a scratch folder, the file's bytes, the
-// bytes of one chunk found by its path of ids, and the independent Python chunk walker.
+// bytes of one chunk found by its path of ids, the independent Python chunk walker, and the
+// golden bytes of the smallest labelled file.
+#include "../../support/RunCommand.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -15,6 +17,20 @@
 namespace zelfiles {
 
 typedef std::vector<uint8_t> Bytes;
+
+// The whole file for one public string "Greeting" holding "Hello" with its debug label: the
+// writer, the element database and a converter run must each produce exactly these bytes.
+inline Bytes GreetingFile()
+{
+    return {
+        'R', 'I', 'F', 'F', 0x60, 0, 0, 0, 'Z', 'E', 'L', '2',
+        'L', 'I', 'S', 'T', 0x54, 0, 0, 0, 'P', 'C', 'X', ' ',
+        'T', 'Y', 'P', 'E', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x69, 0xEF, 0x44, 0x2D, 0, 0, 0, 0x20,
+        'P', 'U', 'B', 'L', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40, 0, 0, 0, 0,
+        'D', 'A', 'T', 'A', 6, 0, 0, 0, 'H', 'e', 'l', 'l', 'o', 0,
+        'E', 'X', 'T', 'A', 0x11, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40,
+        'G', 'r', 'e', 'e', 't', 'i', 'n', 'g', 0, 0};
+}
 
 inline std::string ScratchFolder()
 {
@@ -76,16 +92,9 @@ inline std::vector<uint32_t> Words(const Bytes& bytes)
 // The chunk tree as riff_walk.py prints it, or its complaint.
 inline std::string Walk(const std::string& path)
 {
-    const std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/converter/core/riff_walk.py '" + path + "' 2>&1";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (size_t n = fread(buffer, 1, sizeof(buffer), pipe))
-            out.append(buffer, n);
-        if (pclose(pipe) != 0)
-            out = "walker failed: " + out;
-    }
-    return out;
+    const mgtest::CommandResult run =
+        mgtest::RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/converter/core/riff_walk.py '" + path + "' 2>&1");
+    return run.exitCode == 0 ? run.output : "walker failed: " + run.output;
 }
 
 // A compressed chunk's stream decoded by the core's independent Python decoder.
@@ -96,16 +105,9 @@ inline Bytes PythonDecode(const Bytes& chunk, const std::string& scratch)
         std::ofstream out(stream, std::ios::binary);
         out.write(reinterpret_cast<const char*>(chunk.data()) + 4, chunk.size() - 4);
     }
-    const std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/core/kzq_decode.py '" + stream + "'";
-    Bytes out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        unsigned char buffer[4096];
-        while (size_t n = fread(buffer, 1, sizeof(buffer), pipe))
-            out.insert(out.end(), buffer, buffer + n);
-        if (pclose(pipe) != 0)
-            out.clear();
-    }
-    return out;
+    const mgtest::CommandResult run =
+        mgtest::RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/core/kzq_decode.py '" + stream + "'");
+    return run.exitCode == 0 ? Bytes(run.output.begin(), run.output.end()) : Bytes();
 }
 
 } // namespace zelfiles

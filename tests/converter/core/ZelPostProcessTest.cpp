@@ -5,9 +5,11 @@
 #include "core/names/CCRC32.h"
 #include "core/riff/CZRiffFile.h"
 
+#include "../../support/RunCommand.h"
+#include "FatalTest.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +17,6 @@
 #include <iterator>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -100,17 +101,10 @@ bool Exists(const std::string& path)
 
 std::string RunPython(const std::string& arguments)
 {
-    const std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR "/converter/core/zlp_reader.py " + arguments;
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    char buffer[256];
-    while (pipe && fgets(buffer, sizeof buffer, pipe))
-        output += buffer;
-    if (pipe)
-    {
-        EXPECT_EQ(pclose(pipe), 0) << output;
-    }
-    return output;
+    const mgtest::CommandResult run =
+        mgtest::RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR "/converter/core/zlp_reader.py " + arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    return run.output;
 }
 
 class ZelPostProcess : public ::testing::Test
@@ -219,10 +213,6 @@ TEST_F(ZelPostProcess, StripKeepsOnlyTheChosenPlatformInEveryMatchingFile)
 }
 
 using ZelPostProcessDeathTest = ZelPostProcess;
-
-// The fatal error prints on the console; death tests read what the process wrote to stderr.
-#define EXPECT_FATAL(statement, message) \
-    EXPECT_EXIT((dup2(2, 1), statement), ::testing::ExitedWithCode(3), message)
 
 TEST_F(ZelPostProcessDeathTest, RefusesFilesThatCannotBeCopiedFaithfully)
 {

@@ -16,16 +16,7 @@
 
 namespace {
 
-class FillData : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        CZelFile::LoadChunkCategories(0x11);
-        GObject::InitEditableInfo();
-    }
-    // Objects outlive the files that created them; each test starts with an empty tree.
-    void TearDown() override { GObject::DestroyObjects(); }
-};
+using FillData = ZelLoadTest;
 
 std::vector<std::string> TemplateNames()
 {

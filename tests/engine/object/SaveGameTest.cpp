@@ -13,7 +13,9 @@
 
 #include <mg_window.h>
 
+#include "../../support/RunCommand.h"
 #include "SaveTestSupport.h"
+#include "ShellLoopTest.h"
 #include "core/names/CCRC32.h"
 #include "core/file/CZFile.h"
 #include "engine/object/CLoadSaveBuffer.h"
@@ -29,16 +31,9 @@ const unsigned long kVersion = 7;
 
 std::string RunPython(const std::string& script, const std::string& argument)
 {
-    const std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/" + script + " '" +
-                                argument + "'";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
+    const std::string command =
+        std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/" + script + " '" + argument + "'";
+    return mgtest::RunCommand(command).output;
 }
 
 // The slot with its stream written again under another level name (32 bytes, as stored).
@@ -63,38 +58,13 @@ std::string Resaved(const std::string& slot, const std::string& level32)
     return bytes;
 }
 
-class HostSession : public ::testing::Test {
+class HostSession : public ShellLoopTest {
 protected:
     void SetUp() override
     {
-        MgResetWindows();
-        shell = new CShell(nullptr, 0, 0);
-        MgSetMessagePumpHook(&HostSession::OnTurn, this);
+        ShellLoopTest::SetUp();
         CProfile::pThe->SetGameData(&block, sizeof block, kVersion, 4);
         CShell::SetNextLevel("savelevel.zel");
-    }
-    void TearDown() override
-    {
-        MgSetMessagePumpHook(nullptr, nullptr);
-        delete shell;
-    }
-
-    // Runs the loop, giving each turn (from 1) to the action, until turn `last`.
-    void Run(int last, std::function<void(int)> perTurn)
-    {
-        action = std::move(perTurn);
-        lastTurn = last;
-        shell->MainLoop();
-    }
-
-    static void OnTurn(void* user)
-    {
-        HostSession* self = static_cast<HostSession*>(user);
-        ++self->turn;
-        if (self->turn >= self->lastTurn)
-            PostQuitMessage(0);
-        else
-            self->action(self->turn);
     }
 
     // A formatted card with the profile "Test".
@@ -141,17 +111,13 @@ protected:
 
     ProfileFolderLock lock;
     GameBlock block = {{1, 2, 3, 4, 5, 6, 7, 8}};
-    CShell* shell = nullptr;
-    int turn = 0;
-    int lastTurn = 0;
-    std::function<void(int)> action;
 };
 
 TEST_F(HostSession, SavedTreeComesBackFromSlotZero)
 {
     std::string saved, restored, slotCheck;
     bool saveFailed = true;
-    Run(6, [&](int t) {
+    RunLoop(6, [&](int t) {
         if (t == 2) {
             MakeProfile();
             Decorate();
@@ -195,7 +161,7 @@ TEST_F(HostSession, SavedTreeComesBackFromSlotZero)
 TEST_F(HostSession, EmptySaveIsTheBareStream)
 {
     CShell::SetNextLevel("mainmenu.zel");
-    Run(3, [&](int t) {
+    RunLoop(3, [&](int t) {
         if (t == 2) {
             MakeProfile();
             EXPECT_FALSE(shell->SaveGame(nullptr, "Nothing", 1, 0));
@@ -228,7 +194,7 @@ TEST_F(HostSession, DamagedSlotsFallBackToTheMainMenu)
         {"unterminated level name", [](std::string& s) { s = Resaved(s, std::string(32, 'L')); }},
     };
     std::string good;
-    Run(4 + 3 * static_cast<int>(std::size(cases)), [&](int t) {
+    RunLoop(4 + 3 * static_cast<int>(std::size(cases)), [&](int t) {
         if (t == 2) {
             MakeProfile();
             ASSERT_FALSE(shell->SaveGame(nullptr, "Good", 0, 0));
@@ -255,7 +221,7 @@ TEST_F(HostSession, SaveTooLargeForItsSlotFailsAndKeepsTheSlot)
 {
     std::string before, after;
     bool bigFailed = false;
-    Run(3, [&](int t) {
+    RunLoop(3, [&](int t) {
         if (t != 2)
             return;
         MakeProfile();
@@ -280,7 +246,7 @@ TEST_F(HostSession, LevelNameTooLongForTheSlotFailsTheSave)
 {
     CShell::SetNextLevel("a_level_whose_name_is_too_long.zel");
     bool failed = false;
-    Run(3, [&](int t) {
+    RunLoop(3, [&](int t) {
         if (t == 2) {
             MakeProfile();
             failed = shell->SaveGame(nullptr, "Long", 0, 0);
@@ -295,7 +261,7 @@ TEST_F(HostSession, KillDuringASaveLosesNothing)
 {
     std::string before, after, restored, saved;
     int childStatus = 0;
-    Run(6, [&](int t) {
+    RunLoop(6, [&](int t) {
         if (t == 2) {
             MakeProfile();
             Decorate();

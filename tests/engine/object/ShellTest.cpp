@@ -7,6 +7,7 @@
 
 #include <mg_window.h>
 
+#include "ShellLoopTest.h"
 #include "ZelTestSupport.h"
 #include "core/names/CCRC32.h"
 #include "engine/devices/GPCXInputDevice.h"
@@ -23,38 +24,14 @@ IMPLEMENT_GOBJECT(GLevelLoadErrorMenu, 0x20008000)
 
 namespace {
 
-// Runs the loop with an action per turn; the turn count starts at 1.
-class ShellRun : public ::testing::Test {
+class ShellRun : public ShellLoopTest {
 protected:
-    void SetUp() override
-    {
-        MgResetWindows();
-        shell = new CShell(nullptr, 0, 0);
-        MgSetMessagePumpHook(&ShellRun::OnTurn, this);
-    }
-    void TearDown() override
-    {
-        MgSetMessagePumpHook(nullptr, nullptr);
-        delete shell;
-    }
-
     // Runs the loop until it returns (at most 100 turns) and gives what it printed.
     std::string Run(std::function<void(int)> perTurn)
     {
-        action = std::move(perTurn);
         testing::internal::CaptureStdout();
-        shell->MainLoop();
+        RunLoop(101, std::move(perTurn));
         return testing::internal::GetCapturedStdout();
-    }
-
-    static void OnTurn(void* user)
-    {
-        ShellRun* self = static_cast<ShellRun*>(user);
-        ++self->turn;
-        if (self->turn > 100)
-            PostQuitMessage(0);
-        else if (self->action)
-            self->action(self->turn);
     }
 
     static HWND Window() { return CRenderer::pThe->GetWindow(); }
@@ -67,9 +44,6 @@ protected:
         return n;
     }
 
-    CShell* shell = nullptr;
-    int turn = 0;
-    std::function<void(int)> action;
 };
 
 TEST_F(ShellRun, InjectedQuitEndsTheLoopAtThatTurn)

@@ -19,16 +19,7 @@ bool Contains(const std::vector<DWORD>& values, DWORD value)
     return std::find(values.begin(), values.end(), value) != values.end();
 }
 
-class ZelLoader : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        CZelFile::LoadChunkCategories(0x11);
-        GObject::InitEditableInfo();
-    }
-    // Objects outlive the files that created them; each test starts with an empty tree.
-    void TearDown() override { GObject::DestroyObjects(); }
-};
+using ZelLoader = ZelLoadTest;
 
 TEST_F(ZelLoader, MasterAndLevelLoadWithEveryFixup)
 {

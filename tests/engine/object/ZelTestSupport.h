@@ -1,8 +1,11 @@
 #pragma once
 // What the packed-data and shell tests share: a record type and a game-object class that the
 // fixture files use, and helpers over the fixture data folder.
+#include <gtest/gtest.h>
+
 #include <vector>
 
+#include "engine/object/CZelFile.h"
 #include "engine/object/CZelFixupManager.h"
 #include "engine/object/CZelStaticResource.h"
 #include "engine/object/GObject.h"
@@ -32,6 +35,18 @@ class GZelProbeObject : public GObject {
 
     int Count;
     float Speed;
+};
+
+// Tests that load fixture files, with the chunk categories the fixtures are written for.
+class ZelLoadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CZelFile::LoadChunkCategories(0x11);
+        GObject::InitEditableInfo();
+    }
+    // Objects outlive the files that created them; each test starts with an empty tree.
+    void TearDown() override { GObject::DestroyObjects(); }
 };
 
 // The probe record exported under the name, or null.

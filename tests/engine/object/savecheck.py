@@ -7,31 +7,14 @@ the first object header and whether the stream ends with the end record and 8 ze
 Usage: savecheck.py SLOTFILE
 """
 import json
+import os
 import struct
 import sys
 
-
-def decode(data):
-    words = struct.unpack("<%dH" % (len(data) // 2), data[: len(data) // 2 * 2])
-    w = words[0]
-    assert w in (0xFF, 0x1FF, 0x3FF, 0x7FF), "bad window %d" % w
-    shift = 16 - w.bit_length()
-    out, pos = [], 1
-    while True:
-        flags = words[pos]
-        pos += 1
-        for bit in range(15, -1, -1):
-            item = words[pos]
-            pos += 1
-            if not flags & (1 << bit):
-                out.append(item)
-            elif item == 0:
-                return struct.pack("<%dH" % len(out), *out), pos * 2
-            else:
-                distance, length = item >> shift, item & ((1 << shift) - 1)
-                assert 2 <= length <= distance <= len(out)
-                out.extend(out[len(out) - distance: len(out) - distance + length])
-
+# The save stream goes through the core's independent decoder of the compressed format.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "core"))
+from kzq_decode import decode  # noqa: E402
 
 slot = open(sys.argv[1], "rb").read()
 name, folder, key, _r0, _r1, version, u0, u1, block = struct.unpack("<128s260sIIIIiiI", slot[:416])

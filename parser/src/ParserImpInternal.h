@@ -1,0 +1,50 @@
+#pragma once
+
+// Constants shared by the parse engine's source files.
+
+#include <cstdint>
+
+namespace qvparse {
+
+// Settings bits.
+const uint16_t kCase = 0x1;
+const uint16_t kLiteralNodes = 0x2;
+const uint16_t kRepetitionNodes = 0x4;
+const uint16_t kKeepSeparators = 0x8;
+const uint16_t kBacktrack = 0x10;
+const uint16_t kExpectedTerms = 0x20;
+const uint16_t kInSpace = 0x40;
+const uint16_t kInToken = 0x80;
+const uint16_t kInFlat = 0x100;
+
+const char kDefaultWhitespace[] = "\r\n\t ";
+
+// What a child frame was pushed for: the low bits name the phase, the rest carry a count.
+const long kSpacePhase = 1L << 30;
+enum RepetitionPhase { kItem = 1, kAfterItem = 2, kSeparator = 3, kAfterSeparator = 4 };
+enum RootPhase { kLeadingSpace = 1, kStartRule = 2, kTrailingSpace = 3, kEndOfInput = 4 };
+
+// Steps allowed per input character before a hopeless parse is given up; ordinary input
+// needs a small fraction of this. Once the whole input has failed to parse a first time, the
+// search through earlier choices gets a smaller allowance: it rarely finds another parse, and
+// after a syntax error in a long script it would otherwise try alternatives for a long time.
+const long kStepsPerCharacter = 2000;
+const long kMinimumSteps = 4000000;
+const long kRetryStepsPerCharacter = 50;
+const long kMinimumRetrySteps = 1000000;
+
+inline int32_t Clamp(long value) { return value < 0 ? 0 : static_cast<int32_t>(value); }
+
+// Lower case of every byte in the C locale, for case-folded character ranges.
+struct FoldTable {
+    unsigned char map[256];
+    FoldTable()
+    {
+        for (int c = 0; c < 256; ++c)
+            map[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    }
+    unsigned char operator[](unsigned char c) const { return map[c]; }
+};
+inline const FoldTable kFold;
+
+} // namespace qvparse
