@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/containers/ZArray.h"
+#include "core/containers/ZChain.h"
 #include "core/heap/ZHeap.h"
 #include "core/names/CCRC32.h"
 #include "engine/object/CFillData.h"
@@ -16,14 +17,7 @@ static_assert(sizeof(CVeskExtraData) == sizeof(rhu::CVeskExtraData), "CVeskExtra
 
 CVeskExtraData* CVeskExtraData::pFirst = nullptr;
 
-CVeskExtraData::CVeskExtraData()
-{
-    pNext = nullptr;
-    CVeskExtraData** link = &pFirst;
-    while (*link)
-        link = &(*link)->pNext;
-    *link = this;
-}
+CVeskExtraData::CVeskExtraData() { ChainAppend(pFirst, this, &CVeskExtraData::pNext); }
 
 CVeskExtraData::CVeskExtraData(const CVeskExtraData& other) : CZelStaticResource()
 {
@@ -47,15 +41,7 @@ CVeskExtraData::~CVeskExtraData()
     Unlink();
 }
 
-void CVeskExtraData::Unlink()
-{
-    for (CVeskExtraData** link = &pFirst; *link; link = &(*link)->pNext) {
-        if (*link == this) {
-            *link = pNext;
-            return;
-        }
-    }
-}
+void CVeskExtraData::Unlink() { ChainRemove(pFirst, this, &CVeskExtraData::pNext); }
 
 CVeskExtraData* CVeskExtraData::Create(const char* label)
 {

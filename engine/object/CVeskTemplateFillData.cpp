@@ -1,6 +1,7 @@
 #include "engine/object/CVeskTemplateFillData.h"
 
 #include "core/containers/ZArray.h"
+#include "core/containers/ZChain.h"
 #include "engine/object/CZelFixupManager.h"
 #include "engine/include/RhuTypes.h"
 
@@ -11,24 +12,9 @@ static_assert(sizeof(CVeskTemplateFillData) == sizeof(rhu::CVeskTemplateFillData
 
 CVeskTemplateFillData* CVeskTemplateFillData::pFirst = nullptr;
 
-CVeskTemplateFillData::CVeskTemplateFillData()
-{
-    pNext = nullptr;
-    CVeskTemplateFillData** link = &pFirst;
-    while (*link)
-        link = &(*link)->pNext;
-    *link = this;
-}
+CVeskTemplateFillData::CVeskTemplateFillData() { ChainAppend(pFirst, this, &CVeskTemplateFillData::pNext); }
 
-CVeskTemplateFillData::~CVeskTemplateFillData()
-{
-    for (CVeskTemplateFillData** link = &pFirst; *link; link = &(*link)->pNext) {
-        if (*link == this) {
-            *link = pNext;
-            return;
-        }
-    }
-}
+CVeskTemplateFillData::~CVeskTemplateFillData() { ChainRemove(pFirst, this, &CVeskTemplateFillData::pNext); }
 
 void CVeskTemplateFillData::GetTemplates(CZArray<CVeskTemplateFillData*>& out)
 {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/containers/ZChain.h"
 #include "core/names/CCRC32.h"
 #include "core/compress/CKzqCompressor.h"
 #include "core/file/CZFile.h"
@@ -137,12 +138,7 @@ CZelFile::~CZelFile()
     for (int t = 0; t < TabCount; ++t)
         FreeTable(TableId(t));
     delete[] pName;
-    for (CZelFile** link = &pFirstLive; *link; link = &(*link)->pNextLive) {
-        if (*link == this) {
-            *link = pNextLive;
-            break;
-        }
-    }
+    ChainRemove(pFirstLive, this, &CZelFile::pNextLive);
 }
 
 // ---------------------------------------------------------------------------------------------

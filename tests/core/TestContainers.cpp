@@ -1,8 +1,11 @@
 #include "core/containers/ZArray.h"
+#include "core/containers/ZChain.h"
 #include "core/containers/ZPtrArray.h"
 #include "core/containers/ZxArray.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -97,6 +100,36 @@ struct Registers {
     Registers() { g_Registry.Add("early"); }
 } g_Registers;
 ZPtrArray<const char> g_Registry;
+
+struct Linked {
+    int id;
+    Linked* pNext;
+};
+
+std::vector<int> ChainIds(Linked* first)
+{
+    std::vector<int> ids;
+    for (Linked* item = first; item; item = item->pNext)
+        ids.push_back(item->id);
+    return ids;
+}
+
+TEST(Containers, ChainsKeepMakingOrderAndLetAnyItemLeave)
+{
+    Linked items[4] = {{0, &items[3]}, {1, &items[3]}, {2, &items[3]}, {3, &items[0]}};
+    Linked* first = nullptr;
+    for (Linked& item : items)
+        ChainAppend(first, &item, &Linked::pNext);
+    EXPECT_EQ(ChainIds(first), (std::vector<int>{0, 1, 2, 3}));
+    ChainRemove(first, &items[0], &Linked::pNext);
+    ChainRemove(first, &items[2], &Linked::pNext);
+    EXPECT_EQ(ChainIds(first), (std::vector<int>{1, 3}));
+    ChainRemove(first, &items[2], &Linked::pNext);
+    ChainRemove(first, &items[3], &Linked::pNext);
+    EXPECT_EQ(ChainIds(first), (std::vector<int>{1}));
+    ChainRemove(first, &items[1], &Linked::pNext);
+    EXPECT_EQ(first, nullptr);
+}
 
 TEST(Containers, StaticArraysAreReadyForStaticInitialisers)
 {

@@ -11,8 +11,6 @@
 #include <filesystem>
 #include <functional>
 
-#include <mg_window.h>
-
 #include "../../support/RunCommand.h"
 #include "SaveTestSupport.h"
 #include "ShellLoopTest.h"
