@@ -79,7 +79,7 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
     byteCodeLength_ = context_->GetByteCodeLength();
     stream_ = stream;
     size_ = stream->GetSize();
-    stepLimit_ = kMinimumSteps + kStepsPerCharacter * size_;
+    stepLimit_ = StepAllowance(0, kMinimumSteps, kStepsPerCharacter, size_);
     frames_ = static_cast<Frame*>(malloc(sizeof(Frame) * 8192));
     capacity_ = frames_ ? 8192 : 0;
     reader_ = QVInputReader::Create(stream);
@@ -440,7 +440,7 @@ void ParserImp::Finish(long index)
         tree_->CutBack(f.treeMark);
         if (f.parent == 0 && f.instruction == eofInstruction_ && !retrying_) {
             retrying_ = true;
-            long allowance = steps_ + kMinimumRetrySteps + kRetryStepsPerCharacter * size_;
+            long allowance = StepAllowance(steps_, kMinimumRetrySteps, kRetryStepsPerCharacter, size_);
             if (allowance < stepLimit_)
                 stepLimit_ = allowance;
         }

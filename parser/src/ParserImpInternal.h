@@ -33,6 +33,15 @@ const long kMinimumSteps = 4000000;
 const long kRetryStepsPerCharacter = 50;
 const long kMinimumRetrySteps = 1000000;
 
+// The step count so far plus an allowance for an input of the given size, held at the largest
+// count the step counter can reach: for inputs past about a megabyte the plain product would
+// overflow and end the parse before its first step.
+inline long StepAllowance(long stepsSoFar, long minimum, long perCharacter, long size)
+{
+    const int64_t allowance = int64_t(stepsSoFar) + minimum + int64_t(perCharacter) * size;
+    return allowance > INT32_MAX ? long(INT32_MAX) : long(allowance);
+}
+
 inline int32_t Clamp(long value) { return value < 0 ? 0 : static_cast<int32_t>(value); }
 
 // Lower case of every byte in the C locale, for case-folded character ranges.

@@ -390,6 +390,18 @@ TEST_F(Engine, BufferAndFileInputGiveTheSameTree)
     api_.CloseStream(stream);
 }
 
+// Inputs of several megabytes are ordinary for data scripts: neither the step allowance nor
+// the stack of finished choices, which grows with the input's length, may refuse them.
+TEST_F(Engine, MultiMegabyteInputsParse)
+{
+    Load(ReadAll(DataPath("toy.qvg")));
+    std::string text;
+    for (int i = 0; text.size() < 2500000; ++i)
+        text += "v" + std::to_string(i) + " = (" + std::to_string(i) + " + w) * 2\n";
+    Parse(text);
+    EXPECT_TRUE(Codes().empty());
+}
+
 TEST_F(Engine, BadInputEndsWithANumberedError)
 {
     Load(ReadAll(DataPath("toy.qvg")));
@@ -400,7 +412,7 @@ TEST_F(Engine, BadInputEndsWithANumberedError)
     ASSERT_FALSE(Codes().empty());
     EXPECT_EQ(api_.GetLastError()->GetCode(), 1006);
 
-    std::string deep = "x = " + std::string(150000, '(') + "1" + std::string(150000, ')');
+    std::string deep = "x = " + std::string(600000, '(') + "1" + std::string(600000, ')');
     Parse(deep);
     ASSERT_FALSE(Codes().empty());
     EXPECT_EQ(Codes().back(), 1004);

@@ -60,7 +60,10 @@ public:
         kRefused = 0x200,   // while resynchronising: cannot begin here, fails at once
     };
 
-    static const long kMaxFrames = 1L << 20;
+    // Finished choices stay on the stack as backtracking points, so the stack grows with the
+    // length of ordinary input, not only with its nesting: the bound is set by memory (about
+    // 400 MB of frames), enough for inputs of several MB.
+    static const long kMaxFrames = 1L << 22;
 
     static ParserImp* CreateNew(QuorvaneAPI* api);
     static void Delete(ParserImp* parser);
