@@ -8,6 +8,7 @@
 #include <string>
 
 #include "SaveTestSupport.h"
+#include "ZelTestSupport.h"
 #include "core/file/CZFile.h"
 #include "core/names/CCRC32.h"
 #include "engine/object/CLoadSaveBuffer.h"
@@ -76,15 +77,6 @@ protected:
         return failed;
     }
 
-    static int Count(DWORD classId)
-    {
-        int count = 0;
-        GObject::Search(nullptr, true, 0xFFFFFFFF, classId);
-        while (GObject::SearchNext())
-            ++count;
-        return count;
-    }
-
     static bool AnyReservedSlot()
     {
         for (GObject* slot : GObject::TheHandleArray)
@@ -119,8 +111,8 @@ TEST_F(SaveStream, CopyCarriesTheWholeSubtreeUnderANewLabelAndHandle)
     EXPECT_NE(static_cast<DWORD>(pasted->GetHandle()), static_cast<DWORD>(original->GetHandle()));
     EXPECT_FALSE(pasted->GetHandle().IsNull());
     EXPECT_EQ(pasted->Count, 3);
-    EXPECT_EQ(Count(GUnsavedChild::ClassId), 2);
-    EXPECT_EQ(Count(GSaveChild::ClassId), 2);
+    EXPECT_EQ(CountObjects(GUnsavedChild::ClassId), 2);
+    EXPECT_EQ(CountObjects(GSaveChild::ClassId), 2);
 }
 
 TEST_F(SaveStream, SaveWhoseHandleIsTakenFailsWithoutCreatingAnything)
@@ -132,7 +124,7 @@ TEST_F(SaveStream, SaveWhoseHandleIsTakenFailsWithoutCreatingAnything)
     ASSERT_NE(GObject::Create(GLevelOnly::ClassId, handle, nullptr), nullptr);
 
     EXPECT_TRUE(Load(false));
-    EXPECT_EQ(Count(GSaveProbe::ClassId), 0);
+    EXPECT_EQ(CountObjects(GSaveProbe::ClassId), 0);
     EXPECT_FALSE(AnyReservedSlot());
 }
 
