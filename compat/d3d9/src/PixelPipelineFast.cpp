@@ -261,10 +261,11 @@ void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* g
         }
         __m128i diffuse = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(channel[3], 24), _mm_slli_epi32(channel[0], 16)),
                                        _mm_or_si128(_mm_slli_epi32(channel[1], 8), channel[2]));
-        __m128i texels = planes.sampler ? planes.sampler->Sample4(u[i], v[i], level[i], g.live) : _mm_set1_epi32(-1);
+        __m128i texels[2] = {_mm_set1_epi16(255), _mm_set1_epi16(255)};
+        if (planes.sampler) planes.sampler->Sample4(u[i], v[i], level[i], g.live, texels[0], texels[1]);
         __m128i combined[2];
         for (int half = 0; half < 2; ++half) {
-            __m128i t = half ? _mm_unpackhi_epi8(texels, zero) : _mm_unpacklo_epi8(texels, zero);
+            __m128i t = texels[half];
             __m128i d = half ? _mm_unpackhi_epi8(diffuse, zero) : _mm_unpacklo_epi8(diffuse, zero);
             combined[half] = _mm_or_si128(_mm_or_si128(_mm_and_si128(t, fromTexture), _mm_and_si128(d, fromDiffuse)),
                                           _mm_and_si128(Mul255Lanes(t, d), fromProduct));
