@@ -85,6 +85,7 @@ private:
     bool fast_ = false;
     int16_t sourceMasks_[3][8] = {};  // texture, diffuse, product: the lanes each one feeds
     FastBlend fastBlend_ = FastBlend::None;
+    bool fastDiffuseAlpha_ = true;  // whether the fast path's result depends on the diffuse alpha
     bool specular_;
     bool fog_;
     FogInput fogInput_;

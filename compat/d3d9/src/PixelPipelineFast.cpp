@@ -68,6 +68,8 @@ void PixelPipeline::ChooseFastPath() {
     for (int source = 0; source < 3; ++source)
         for (int lane = 0; lane < 8; ++lane)
             sourceMasks_[source][lane] = int16_t(((lane & 3) == 3 ? alpha : colour) == source ? -1 : 0);
+    // Only the alpha test and blending look at the diffuse alpha once the target drops it.
+    fastDiffuseAlpha_ = format != D3DFMT_X8R8G8B8 || alphaTest_ || fastBlend_ != FastBlend::None;
     fast_ = true;
 }
 
@@ -139,12 +141,11 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
     planes.sampler = stage.sampler.get();
     planes.lod = planes.sampler && planes.sampler->NeedsLod();
     planes.opaque = target_->Format() == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
-    // Only the alpha test and blending look at the diffuse alpha once the target drops it.
-    planes.diffuseChannels = (planes.opaque && !alphaTest_ && fastBlend_ == FastBlend::None) ? 3 : 4;
+    planes.diffuseChannels = fastDiffuseAlpha_ ? 4 : 3;
     planes.qStep = _mm_set1_ps(s.q[1]);
     planes.uStep = _mm_set1_ps(uPlane[1]);
     planes.vStep = _mm_set1_ps(vPlane[1]);
-    for (int c = 0; c < 4; ++c) planes.diffuseStep[c] = _mm_set1_ps(s.varying[kDiffuse + c][1]);
+    for (int c = 0; c < planes.diffuseChannels; ++c) planes.diffuseStep[c] = _mm_set1_ps(s.varying[kDiffuse + c][1]);
     planes.dqx = _mm_set1_ps(s.q[1]);
     planes.dqy = _mm_set1_ps(s.q[2]);
     planes.duy = _mm_set1_ps(uPlane[2]);
@@ -183,7 +184,8 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
         row.q = s.q[0] + s.q[2] * dy;
         row.u = uPlane[0] + uPlane[2] * dy;
         row.v = vPlane[0] + vPlane[2] * dy;
-        for (int c = 0; c < 4; ++c) row.diffuse[c] = s.varying[kDiffuse + c][0] + s.varying[kDiffuse + c][2] * dy;
+        for (int c = 0; c < planes.diffuseChannels; ++c)
+            row.diffuse[c] = s.varying[kDiffuse + c][0] + s.varying[kDiffuse + c][2] * dy;
         // Column offsets are small integers, so stepping them by 4 stays exact.
         __m128 dx = _mm_add_ps(_mm_set1_ps(float(x0 - s.refX)), lanes);
 
