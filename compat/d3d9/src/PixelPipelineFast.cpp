@@ -110,7 +110,7 @@ struct PixelPipeline::FastPlanes {
     int diffuseChannels;
     uint32_t opaque;
     __m128 qStep, uStep, vStep, diffuseStep[4];
-    __m128 dqx, dqy, duy, dvy, texWidth, texHeight;
+    __m128 dqy, duy, dvy, texWidth, texHeight;  // steps along y and the base level's size
 };
 
 // A row's pixels and the planes' values at its reference column.
@@ -146,7 +146,6 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
     planes.uStep = _mm_set1_ps(uPlane[1]);
     planes.vStep = _mm_set1_ps(vPlane[1]);
     for (int c = 0; c < planes.diffuseChannels; ++c) planes.diffuseStep[c] = _mm_set1_ps(s.varying[kDiffuse + c][1]);
-    planes.dqx = _mm_set1_ps(s.q[1]);
     planes.dqy = _mm_set1_ps(s.q[2]);
     planes.duy = _mm_set1_ps(uPlane[2]);
     planes.dvy = _mm_set1_ps(vPlane[2]);
@@ -238,8 +237,8 @@ void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* g
         __m128 pv = _mm_shuffle_ps(v[0], v[last], _MM_SHUFFLE(2, 0, 2, 0));
         __m128 pw = _mm_shuffle_ps(w[0], w[last], _MM_SHUFFLE(2, 0, 2, 0));
         // For u = U / q: du/dx = (dU/dx - u * dq/dx) / q, and likewise along y.
-        __m128 dudx = _mm_mul_ps(_mm_sub_ps(planes.uStep, _mm_mul_ps(pu, planes.dqx)), pw);
-        __m128 dvdx = _mm_mul_ps(_mm_sub_ps(planes.vStep, _mm_mul_ps(pv, planes.dqx)), pw);
+        __m128 dudx = _mm_mul_ps(_mm_sub_ps(planes.uStep, _mm_mul_ps(pu, planes.qStep)), pw);
+        __m128 dvdx = _mm_mul_ps(_mm_sub_ps(planes.vStep, _mm_mul_ps(pv, planes.qStep)), pw);
         __m128 dudy = _mm_mul_ps(_mm_sub_ps(planes.duy, _mm_mul_ps(pu, planes.dqy)), pw);
         __m128 dvdy = _mm_mul_ps(_mm_sub_ps(planes.dvy, _mm_mul_ps(pv, planes.dqy)), pw);
         __m128 ux = _mm_mul_ps(dudx, planes.texWidth), vx = _mm_mul_ps(dvdx, planes.texHeight);
@@ -272,11 +271,11 @@ void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* g
             combined[half] = _mm_or_si128(_mm_or_si128(_mm_and_si128(t, fromTexture), _mm_and_si128(d, fromDiffuse)),
                                           _mm_and_si128(Mul255Lanes(t, d), fromProduct));
         }
-        Store(planes, g, _mm_packus_epi16(combined[0], combined[1]));
+        StoreGroup(planes, g, _mm_packus_epi16(combined[0], combined[1]));
     }
 }
 
-void PixelPipeline::Store(const FastPlanes& planes, const FastGroup& g, __m128i result) {
+void PixelPipeline::StoreGroup(const FastPlanes& planes, const FastGroup& g, __m128i result) {
     if (g.whole && !alphaTest_ && fastBlend_ == FastBlend::None) {
         // Whole groups are written back four at a time, keeping the pixels of lanes that are
         // not drawn.
