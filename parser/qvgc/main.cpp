@@ -54,17 +54,10 @@ bool VerifyImage(const char* path)
     GrammarContext* fromFile = GrammarContext::CreateNew();
     bool ok = fromFile && fromFile->Serialize(path, 0);
     GrammarContext::Delete(fromFile);
-    char* bytes = nullptr;
-    long size = GetFileSize(path);
-    if (ok && size > 0 && (bytes = static_cast<char*>(malloc(size)))) {
-        FILE* file = fopen(path, "rb");
-        ok = file && fread(bytes, 1, size, file) == static_cast<size_t>(size);
-        if (file)
-            fclose(file);
-        QVGrammar* grammar = ok ? api.LoadGrammarFromBuffer(bytes, size) : nullptr;
-        ok = grammar != nullptr;
-        api.UnloadGrammar(grammar);
-    }
+    char* bytes = ok ? LoadFile(path) : nullptr;
+    QVGrammar* grammar = bytes ? api.LoadGrammarFromBuffer(bytes, GetFileSize(path)) : nullptr;
+    ok = grammar != nullptr;
+    api.UnloadGrammar(grammar);
     free(bytes);
     return ok;
 }

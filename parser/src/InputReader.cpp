@@ -1,6 +1,8 @@
 #include "qvrn/InputReader.h"
 
+#include "ParserImpInternal.h"
 #include "qvrn/InputStream.h"
+#include "qvrn/Instructions.h"
 #include "qvrn/Scanners.h"
 
 #include <cctype>
@@ -13,18 +15,8 @@ namespace {
 
 bool IsWordChar(char c) { return QVIsAlpha(c) || c == '_'; }
 
-// Lower case in the C locale, by table: literal comparisons run on every step.
-struct FoldTable {
-    char map[256];
-    FoldTable()
-    {
-        for (int c = 0; c < 256; ++c)
-            map[c] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-    }
-};
-const FoldTable kFold;
-
-char Fold(char c) { return kFold.map[static_cast<unsigned char>(c)]; }
+// By table: literal comparisons run on every step.
+char Fold(char c) { return static_cast<char>(qvparse::kFold[static_cast<unsigned char>(c)]); }
 
 bool SameText(const char* a, const char* b, long len, bool caseSensitive)
 {
@@ -36,11 +28,24 @@ bool SameText(const char* a, const char* b, long len, bool caseSensitive)
     return true;
 }
 
-int32_t ReadInt(const char* p)
+// Compares as strncmp does, over two character sources: the first difference orders them and
+// a NUL both hold ends the comparison early.
+template <typename CharA, typename CharB>
+long CompareChars(long len, bool caseSensitive, CharA charA, CharB charB)
 {
-    int32_t value;
-    memcpy(&value, p, 4);
-    return value;
+    for (long i = 0; i < len; ++i) {
+        char a = charA(i);
+        char b = charB(i);
+        if (!caseSensitive) {
+            a = Fold(a);
+            b = Fold(b);
+        }
+        if (a != b)
+            return a < b ? -1 : 1;
+        if (a == 0)
+            return 0;
+    }
+    return 0;
 }
 
 } // namespace
@@ -142,10 +147,10 @@ long QVInputReader::ScanPredefined(long index, long pos, long budget, long& erro
 long QVInputReader::MatchStringList(const char* record, long pos, long budget, long tokenLength,
                                     bool caseSensitive, bool delimiterCheck, long& error)
 {
-    int32_t count = ReadInt(record);
+    int32_t count = QVReadInt(record, 0);
     const char* entry = record + 4;
     for (int32_t i = 0; i < count; ++i) {
-        int32_t len = ReadInt(entry);
+        int32_t len = QVReadInt(entry, 0);
         const char* text = entry + 4;
         entry = text + len;
         if (len > budget || (tokenLength > 0 && len != tokenLength))
@@ -174,34 +179,11 @@ long QVInputReader::FindLiteral(const char* text, long len, long pos, long budge
 
 long QVInputReader::CompareRanges(long posA, long posB, long len, bool caseSensitive)
 {
-    for (long i = 0; i < len; ++i) {
-        char a = CharAt(posA + i);
-        char b = CharAt(posB + i);
-        if (!caseSensitive) {
-            a = Fold(a);
-            b = Fold(b);
-        }
-        if (a != b)
-            return a < b ? -1 : 1;
-        if (a == 0)
-            return 0;
-    }
-    return 0;
+    return CompareChars(len, caseSensitive, [&](long i) { return CharAt(posA + i); },
+                        [&](long i) { return CharAt(posB + i); });
 }
 
 long QVInputReader::CompareText(const char* text, long pos, long len, bool caseSensitive)
 {
-    for (long i = 0; i < len; ++i) {
-        char a = text[i];
-        char b = CharAt(pos + i);
-        if (!caseSensitive) {
-            a = Fold(a);
-            b = Fold(b);
-        }
-        if (a != b)
-            return a < b ? -1 : 1;
-        if (a == 0)
-            return 0;
-    }
-    return 0;
+    return CompareChars(len, caseSensitive, [&](long i) { return text[i]; }, [&](long i) { return CharAt(pos + i); });
 }

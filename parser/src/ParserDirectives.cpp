@@ -78,12 +78,10 @@ long ParserImp::Expression(long record, long frame)
 
 void ParserImp::ExecComputedLength(long index)
 {
-    Frame& f = frames_[index];
-    if (!f.state)
-        return ExecBody(index, Int(f.instruction + 12));
-    if (lastChild_ < 0 || status_ < 0)
-        return Fail();
-    long length = frames_[lastChild_].start - f.start + status_;
+    long length;
+    if (!BodyMatched(index, Int(frames_[index].instruction + 12), length))
+        return;
+    const Frame& f = frames_[index];
     long min = Int(f.instruction + 4) ? Expression(Int(f.instruction + 4), index) : 0;
     long max = Expression(Int(f.instruction + 8), index);
     return length < min || (max >= 0 && length > max) ? Fail() : Match(length);
@@ -95,8 +93,8 @@ void ParserImp::ExecConstraint(long index)
     Frame& f = frames_[index];
     if (!f.state)
         return ExecBody(index, Int(f.instruction + 4));
-    if (lastChild_ >= 0 && status_ >= 0)
-        return Match(frames_[lastChild_].start - f.start + status_);
+    if (ChildMatched())
+        return Match(LengthThroughChild(f));
     if (f.saved1 != 1)
         return Fail();
     RecordError(3, 0, nullptr, 1007, f.saved2, lastStart_ < 0 ? f.start : lastStart_, lastLength_ < 0 ? 0 : lastLength_,
@@ -181,10 +179,10 @@ void ParserImp::ExecBuiltSymbol(long index)
 {
     Frame& f = frames_[index];
     if (f.state) {
-        if (lastChild_ < 0 || status_ < 0)
+        if (!ChildMatched())
             return Fail();
         tree_->SetLength(f.saved3, status_);
-        return Match(frames_[lastChild_].start - f.start + status_);
+        return Match(LengthThroughChild(f));
     }
     f.state = 1;
     std::string name;
@@ -255,7 +253,7 @@ void ParserImp::ExecResync(long index)
         f.saved2 = f.saved1 - 1;
         return ResyncNextCandidate(index);
     }
-    if (lastChild_ < 0 || status_ < 0)
+    if (!ChildMatched())
         return ResyncNextCandidate(index);
     const Frame& child = frames_[lastChild_];
     long found = child.pushedFor;
@@ -493,8 +491,8 @@ bool ParserImp::MayMatchEmpty(long instruction, int depth)
 void ParserImp::ExecTermList(long index)
 {
     Frame& f = frames_[index];
-    if (f.state && lastChild_ >= 0 && status_ >= 0)
-        return Match(frames_[lastChild_].start - f.start + status_);
+    if (f.state && ChildMatched())
+        return Match(LengthThroughChild(f));
     long next = f.state ? f.counter + 1 : 0;
     f.state = 1;
     if (f.saved2 < 0 || f.saved2 >= static_cast<long>(termLists_.size()))

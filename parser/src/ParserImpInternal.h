@@ -44,7 +44,7 @@ inline long StepAllowance(long stepsSoFar, long minimum, long perCharacter, long
 
 inline int32_t Clamp(long value) { return value < 0 ? 0 : static_cast<int32_t>(value); }
 
-// Lower case of every byte in the C locale, for case-folded character ranges.
+// Lower case of every byte in the C locale, for every case-folded comparison of the input.
 struct FoldTable {
     unsigned char map[256];
     FoldTable()

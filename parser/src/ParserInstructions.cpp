@@ -50,10 +50,8 @@ bool ParserImp::SkipWhitespace(long index, long position, long pushedFor, long p
 void ParserImp::ExecSymbol(long index)
 {
     Frame& f = frames_[index];
-    if (f.state) {
-        const Frame& child = frames_[lastChild_ >= 0 ? lastChild_ : index];
-        return status_ >= 0 && lastChild_ >= 0 ? Match(child.start - f.start + status_) : Fail();
-    }
+    if (f.state)
+        return ChildMatched() ? Match(LengthThroughChild(f)) : Fail();
     f.state = 1;
     if (f.symbol) {
         long rule = context_->GetValue(f.symbol);
@@ -126,10 +124,9 @@ void ParserImp::ExecDisjunction(long index)
 {
     Frame& f = frames_[index];
     long n = Int(f.instruction + 4);
-    if (f.state && lastChild_ >= 0 && status_ >= 0) {
-        const Frame& child = frames_[lastChild_];
-        f.counter = child.pushedFor;
-        return Match(child.start - f.start + status_);
+    if (f.state && ChildMatched()) {
+        f.counter = frames_[lastChild_].pushedFor;
+        return Match(LengthThroughChild(f));
     }
     long next = f.state ? f.counter + 1 : 0;
     f.state = 1;
@@ -241,7 +238,7 @@ void ParserImp::ExecSkipTo(long index)
                 return Match(at - f.start);
         return Match(budget);
     }
-    if (f.state && lastChild_ >= 0 && status_ >= 0) {
+    if (f.state && ChildMatched()) {
         tree_->CutBack(frames_[lastChild_].treeMark);
         return Match(f.counter);
     }
@@ -325,23 +322,33 @@ void ParserImp::ExecCharRange(long index)
 
 void ParserImp::ExecLength(long index)
 {
-    Frame& f = frames_[index];
-    if (!f.state)
-        return ExecBody(index, Int(f.instruction + 12));
-    if (lastChild_ < 0 || status_ < 0)
-        return Fail();
-    long length = frames_[lastChild_].start - f.start + status_;
-    return length < Int(f.instruction + 4) ? Fail() : Match(length);
+    const long instruction = frames_[index].instruction;
+    long length;
+    if (BodyMatched(index, Int(instruction + 12), length))
+        length < Int(instruction + 4) ? Fail() : Match(length);
+}
+
+// For a frame that wraps one body: the first visit pushes the body; on the way back, whether the
+// body matched (a failed body fails the frame) and the length through it.
+bool ParserImp::BodyMatched(long index, long body, long& length)
+{
+    if (!frames_[index].state) {
+        ExecBody(index, body);
+        return false;
+    }
+    if (!ChildMatched()) {
+        Fail();
+        return false;
+    }
+    length = LengthThroughChild(frames_[index]);
+    return true;
 }
 
 void ParserImp::ExecBody(long index, long body)
 {
     Frame& f = frames_[index];
-    if (f.state) {
-        if (lastChild_ < 0 || status_ < 0)
-            return Fail();
-        return Match(frames_[lastChild_].start - f.start + status_);
-    }
+    if (f.state)
+        return ChildMatched() ? Match(LengthThroughChild(f)) : Fail();
     f.state = 1;
     if (!body)
         return Match(0);
@@ -430,7 +437,7 @@ void ParserImp::ExecNotChar(long index)
         return ExecBody(index, Int(f.instruction + 4));
     SetTop(index + 1);
     tree_->CutBack(f.node ? f.node + 1 : f.treeMark);
-    bool itemFailed = lastChild_ < 0 || status_ < 0;
+    bool itemFailed = !ChildMatched();
     return itemFailed && f.budget >= 1 && f.start < size_ ? Match(1) : Fail();
 }
 
@@ -441,7 +448,7 @@ void ParserImp::ExecNotTerm(long index)
         return ExecBody(index, Int(f.instruction + 4));
     SetTop(index + 1);
     tree_->CutBack(f.treeMark);
-    bool itemFailed = lastChild_ < 0 || status_ < 0;
+    bool itemFailed = !ChildMatched();
     return itemFailed ? Match(0) : Fail();
 }
 
@@ -449,7 +456,7 @@ void ParserImp::ExecProduction(long index)
 {
     Frame& f = frames_[index];
     if (f.state) {
-        bool exact = lastChild_ >= 0 && status_ >= 0 && status_ == f.saved1;
+        bool exact = ChildMatched() && status_ == f.saved1;
         SetTop(index + 1);
         tree_->CutBack(f.treeMark);
         long mode = Int(f.instruction + 12);
@@ -503,12 +510,10 @@ void ParserImp::ExecPosition(long index)
 
 void ParserImp::ExecError(long index)
 {
-    Frame& f = frames_[index];
-    if (!f.state)
-        return ExecBody(index, Int(f.instruction + 4));
-    if (lastChild_ < 0 || status_ < 0)
-        return Fail();
-    long length = frames_[lastChild_].start - f.start + status_;
+    long length;
+    if (!BodyMatched(index, Int(frames_[index].instruction + 4), length))
+        return;
+    const Frame& f = frames_[index];
     long message = Int(f.instruction + 8);
     std::string text = message ? std::string(Bytes(message + 8), Int(message + 4)) : std::string();
     long saved = current_;

@@ -4,10 +4,12 @@
 #include "qvrn/ParseTree.h"
 #include "qvrn/QuorvaneAPI.h"
 
+#include "../support/RunCommand.h"
+
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 // Helpers shared by the parser tests: files, commands, qvgc and tree listings.
 namespace qvtest {
@@ -39,16 +41,13 @@ inline void WriteAll(const std::string& path, const std::string& data)
     }
 }
 
-// Runs a command, returning its exit status and (in `output`) what it printed.
+// Runs a command, returning its exit status and (in `output`) what it printed on either stream.
 inline int RunCommand(const std::string& command, std::string* output = nullptr)
 {
-    // One file per process: CTest runs the cases of a program in parallel.
-    std::string capture = BinaryPath("qv_command_output_" + std::to_string(getpid()) + ".txt");
-    int status = system((command + " > " + capture + " 2>&1").c_str());
+    mgtest::CommandResult run = mgtest::RunCommand(command + " 2>&1");
     if (output)
-        *output = ReadAll(capture);
-    remove(capture.c_str());
-    return WEXITSTATUS(status);
+        *output = std::move(run.output);
+    return run.exitCode;
 }
 
 // Compiles a grammar source under tests/parser/data with qvgc into the build folder.

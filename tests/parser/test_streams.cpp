@@ -158,4 +158,28 @@ TEST(InputReader, ImplicitDelimiterRule)
     EXPECT_EQ(reader->MatchLiteral("TEX", 3, 6, true, true, error), 0);
 }
 
+// Comparisons order as strncmp does, fold case only when asked, and stop at a NUL both sides
+// hold: positions past the end read as NUL.
+TEST(InputReader, ComparisonsOrderFoldAndStopAtTheEnd)
+{
+    std::unique_ptr<QVInputStream> stream(QVMemoryStream::Open("Apple apple apricot", 0));
+    std::unique_ptr<QVInputReader> reader(QVInputReader::Create(stream.get()));
+    struct TextCase {
+        const char* text;
+        long pos, len;
+        bool caseSensitive;
+        long expected;
+    } texts[] = {{"Apple", 0, 5, true, 0},  {"apple", 0, 5, true, 1},  {"apple", 0, 5, false, 0},
+                 {"apo", 6, 3, true, -1},   {"apq", 6, 3, true, 1},    {"apricot", 12, 10, true, 0},
+                 {"APRICOT", 12, 7, false, 0}, {"apricots", 12, 8, true, 1}};
+    for (const TextCase& c : texts) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(reader->CompareText(c.text, c.pos, c.len, c.caseSensitive), c.expected);
+    }
+    EXPECT_EQ(reader->CompareRanges(0, 6, 5, true), -1);
+    EXPECT_EQ(reader->CompareRanges(0, 6, 5, false), 0);
+    EXPECT_EQ(reader->CompareRanges(12, 6, 3, false), 1);
+    EXPECT_EQ(reader->CompareRanges(19, 40, 4, true), 0);
+}
+
 } // namespace

@@ -139,6 +139,11 @@ private:
     void Execute(long index);
     void Match(long length) { status_ = length; }
     void Fail() { status_ = -1; }
+    // Whether the child frame that just returned matched, and the length from a frame's start to
+    // the end of what that child matched.
+    bool ChildMatched() const { return lastChild_ >= 0 && status_ >= 0; }
+    long LengthThroughChild(const Frame& frame) const { return frames_[lastChild_].start - frame.start + status_; }
+    bool BodyMatched(long index, long body, long& length);
     void Fatal(long code, const std::string& description);
     void RootFail(long index, long code);
     void GiveUp();

@@ -3,19 +3,17 @@
 // converts the level once more and the shell reloads it: the objects come back field by field.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include <mg_window.h>
-
+#include "../../support/RunCommand.h"
+#include "ShellLoopTest.h"
 #include "ZelTestSupport.h"
 #include "core/names/CCRC32.h"
 #include "engine/object/CShell.h"
@@ -56,28 +54,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string RunCommand(const std::string& command, int& exitCode)
-{
-    std::string output;
-    exitCode = -1;
-    if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
-        char buffer[512];
-        while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            output.append(buffer, n);
-        const int status = pclose(pipe);
-        exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return output;
-}
-
 // wexlorn over the level's folder, run from there so the level's include finds its layout file.
 // The layout file is a source of that folder too and becomes a packed file of its own, unused.
 void Convert(const fs::path& folder)
 {
-    int exitCode;
-    const std::string output =
-        RunCommand("cd '" + folder.string() + "' && '" + MG_WEXLORN + "' '" + folder.string() + "'", exitCode);
-    ASSERT_EQ(exitCode, 0) << output;
+    const mgtest::CommandResult run = mgtest::RunCommand("cd '" + folder.string() + "' && '" + MG_WEXLORN + "' '" +
+                                                         folder.string() + "' 2>&1");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
 }
 
 std::string ReadFileText(const fs::path& path)
@@ -165,7 +148,7 @@ GLayoutCrate* Crate(const char* label)
     return static_cast<GLayoutCrate*>(GObject::Find(CCRC32::GetCRC(label)));
 }
 
-class LayoutRoundTrip : public ::testing::Test {
+class LayoutRoundTrip : public ShellLoopTest {
 protected:
     void SetUp() override
     {
@@ -176,42 +159,26 @@ protected:
         const fs::path sources = fs::path(MG_TESTS_DIR) / "engine" / "object" / "layout";
         fs::copy_file(sources / "roundtrip.rhu", folder / "roundtrip.rhu");
         fs::copy_file(sources / "LAYOUTPARAMS.RHU", folder / "LAYOUTPARAMS.RHU");
-
-        MgResetWindows();
-        shell = new CShell(nullptr, 0, 0);
-        MgSetMessagePumpHook(&LayoutRoundTrip::OnTurn, this);
+        ShellLoopTest::SetUp();
     }
     void TearDown() override
     {
-        MgSetMessagePumpHook(nullptr, nullptr);
-        delete shell;
+        ShellLoopTest::TearDown();
         fs::remove_all(folder);
     }
 
     std::string Level() const { return levelFolder + "\\roundtrip.zel"; }
 
-    // Runs the loop with an action per turn (from 1) until the action returns false.
-    void Run(std::function<bool(int)> perTurn)
+    // Runs the loop until turn `last`, keeping the shell's level-load chatter out of the log.
+    void Run(int last, std::function<void(int)> perTurn)
     {
-        action = std::move(perTurn);
         testing::internal::CaptureStdout();
-        shell->MainLoop();
+        RunLoop(last, std::move(perTurn));
         testing::internal::GetCapturedStdout();
-    }
-
-    static void OnTurn(void* user)
-    {
-        LayoutRoundTrip* self = static_cast<LayoutRoundTrip*>(user);
-        ++self->turn;
-        if (self->turn > 10 || !self->action(self->turn))
-            PostQuitMessage(0);
     }
 
     std::string levelFolder;
     fs::path folder;
-    CShell* shell = nullptr;
-    int turn = 0;
-    std::function<bool(int)> action;
 };
 
 // The first conversion's objects hold what the designer wrote, so the comparison below is of
@@ -222,13 +189,13 @@ TEST_F(LayoutRoundTrip, ConvertedLayoutRecreatesTheSameObjects)
     std::string first;
     std::string second;
     CShell::SetNextLevel(Level().c_str());
-    Run([&](int t) {
+    Run(4, [&](int t) {
         if (t == 2) {
             first = DumpLevel();
             GLayoutCrate* crate = Crate("Crate");
             GLayoutCrate* barrel = Crate("Barrel");
             if (crate == nullptr || crate->pLid == nullptr || barrel == nullptr)
-                return false;
+                return;
             EXPECT_EQ(crate->Count, -5);
             EXPECT_EQ(crate->Weight, 4000000000u);
             EXPECT_EQ(crate->Kind, CCRC32::GetCRC("Wooden"));
@@ -243,9 +210,7 @@ TEST_F(LayoutRoundTrip, ConvertedLayoutRecreatesTheSameObjects)
             CShell::SetNextLevel(Level().c_str());
         } else if (t == 3) {
             second = DumpLevel();
-            return false;
         }
-        return true;
     });
     ASSERT_NE(Crate("Barrel"), nullptr);
     ASSERT_NE(Crate("Crate"), nullptr);
