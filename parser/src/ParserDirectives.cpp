@@ -405,10 +405,26 @@ void ParserImp::ListedTermsOfItem(long conjunction, long item, std::vector<int32
             terms.push_back(Int(list + 8 + 8 * i));
 }
 
+// The one instruction a wrapping instruction matches through; false for any other instruction.
+bool ParserImp::WrappedBody(long instruction, long& body) const
+{
+    switch (Int(instruction)) {
+    case QV_LENGTH:
+    case QV_COMPUTEDLENGTH: body = Int(instruction + 12); return true;
+    case QV_ATTRIBUTES: body = Int(instruction + 8); return true;
+    case QV_WHITESPACE:
+    case QV_TOKEN: body = Int(instruction + 4); return true;
+    default: return false;
+    }
+}
+
 void ParserImp::FirstTerms(long instruction, std::vector<int32_t>& terms, int depth)
 {
+    long body;
     if (!instruction || depth > 64)
         return;
+    if (WrappedBody(instruction, body))
+        return FirstTerms(body, terms, depth + 1);
     switch (Int(instruction)) {
     case QV_SYMBOL: {
         long rule = context_->GetValue(ResolveSymbol(instruction));
@@ -430,11 +446,6 @@ void ParserImp::FirstTerms(long instruction, std::vector<int32_t>& terms, int de
         for (long i = 0; i < Int(instruction + 4); ++i)
             FirstTerms(Int(instruction + 8 + 4 * i), terms, depth + 1);
         return;
-    case QV_LENGTH:
-    case QV_COMPUTEDLENGTH: return FirstTerms(Int(instruction + 12), terms, depth + 1);
-    case QV_ATTRIBUTES: return FirstTerms(Int(instruction + 8), terms, depth + 1);
-    case QV_WHITESPACE:
-    case QV_TOKEN: return FirstTerms(Int(instruction + 4), terms, depth + 1);
     case QV_NULL:
     case QV_CONSTRAINT:
     case QV_TEST:
@@ -449,8 +460,11 @@ void ParserImp::FirstTerms(long instruction, std::vector<int32_t>& terms, int de
 
 bool ParserImp::MayMatchEmpty(long instruction, int depth)
 {
+    long body;
     if (!instruction || depth > 64)
         return true;
+    if (WrappedBody(instruction, body))
+        return MayMatchEmpty(body, depth + 1);
     switch (Int(instruction)) {
     case QV_SYMBOL: {
         long rule = context_->GetValue(ResolveSymbol(instruction));
@@ -467,11 +481,6 @@ bool ParserImp::MayMatchEmpty(long instruction, int depth)
                 return true;
         return false;
     case QV_REPETITION: return Int(instruction + 4) == 0 || MayMatchEmpty(Int(instruction + 12), depth + 1);
-    case QV_LENGTH:
-    case QV_COMPUTEDLENGTH: return MayMatchEmpty(Int(instruction + 12), depth + 1);
-    case QV_ATTRIBUTES: return MayMatchEmpty(Int(instruction + 8), depth + 1);
-    case QV_WHITESPACE:
-    case QV_TOKEN: return MayMatchEmpty(Int(instruction + 4), depth + 1);
     case QV_LITERAL: return Int(instruction + 4) == 0;
     case QV_NULL:
     case QV_CONSTRAINT:

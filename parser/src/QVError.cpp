@@ -241,25 +241,19 @@ long QVErrorManager::IndexOf(const PtrArray& list, QVError* entry)
     return -1;
 }
 
-QVError* QVErrorManager::ThrowError(long code)
+// A new entry at the end of the list; null when there is no room for it.
+QVError* QVErrorManager::Post(PtrArray& list, long code)
 {
-    QVError* error = new (std::nothrow) QVError(code);
-    if (error && errors_.Add(error) < 0) {
-        delete error;
+    QVError* entry = new (std::nothrow) QVError(code);
+    if (entry && list.Add(entry) < 0) {
+        delete entry;
         return nullptr;
     }
-    return error;
+    return entry;
 }
 
-QVError* QVErrorManager::PostWarning(long code)
-{
-    QVError* warning = new (std::nothrow) QVError(code);
-    if (warning && warnings_.Add(warning) < 0) {
-        delete warning;
-        return nullptr;
-    }
-    return warning;
-}
+QVError* QVErrorManager::ThrowError(long code) { return Post(errors_, code); }
+QVError* QVErrorManager::PostWarning(long code) { return Post(warnings_, code); }
 
 void QVErrorManager::ClearErrors() { Clear(errors_); }
 void QVErrorManager::ClearWarnings() { Clear(warnings_); }

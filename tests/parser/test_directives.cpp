@@ -232,4 +232,34 @@ TEST_F(Directives, NextSynchronisingTermsComeFromTheFirstTermLists)
     }
 }
 
+// The terms that can come next look through an instruction that wraps one body: here a body
+// that may match nothing, so both its own term and the term after it can come next.
+TEST_F(Directives, NextTermsLookThroughWrappingInstructions)
+{
+    enum Wrapper { kAttributes, kLength, kToken };
+    for (Wrapper wrapper : {kAttributes, kLength, kToken}) {
+        SCOPED_TRACE(wrapper);
+        Assembler a;
+        long s = a.Rule("S");
+        long lead = a.Rule("Lead");
+        int32_t body =
+            static_cast<int32_t>(a.Emit({QV_DISJUNCTION, 2, static_cast<int32_t>(a.Emit({QV_NULL})),
+                                         static_cast<int32_t>(a.Literal("!"))}));
+        long wrapped = wrapper == kAttributes ? a.Emit({QV_ATTRIBUTES, 0, body})
+                       : wrapper == kLength   ? a.Emit({QV_LENGTH, 0, -1, body})
+                                              : a.Emit({QV_TOKEN, body, QV_TOKEN_NONE});
+        a.SetRule(s, a.Sequence({static_cast<int32_t>(a.Ref("Lead")), static_cast<int32_t>(wrapped),
+                                 static_cast<int32_t>(a.Literal("?"))}));
+        long next = a.Emit({QV_BUILTSYMBOL, static_cast<int32_t>(a.NameParts({"QV_NEXT_TERM"}))});
+        a.SetRule(lead, a.Sequence({static_cast<int32_t>(a.Literal("a")), static_cast<int32_t>(next)}));
+        api_.UnloadGrammar(grammar_);
+        grammar_ = a.Load(api_, "nextwrapped");
+        ASSERT_NE(grammar_, nullptr);
+        for (const char* input : {"a!?", "a??"}) {
+            std::string tree = Parse(input, 5);
+            EXPECT_EQ(api_.GetNumErrors(), 0) << input << "\n" << tree;
+        }
+    }
+}
+
 } // namespace

@@ -162,6 +162,7 @@ private:
     void CollectFollowingTerms(long selector, std::vector<int32_t>& terms);
     void FirstTerms(long instruction, std::vector<int32_t>& terms, int depth);
     bool MayMatchEmpty(long instruction, int depth);
+    bool WrappedBody(long instruction, long& body) const;
     long FirstTermList(long conjunction) const;
     bool InFirstTermList(long conjunction, long instruction) const;
     void ListedTermsOfItem(long conjunction, long item, std::vector<int32_t>& terms) const;

@@ -51,6 +51,7 @@ public:
 private:
     static void Clear(PtrArray& list);
     static long IndexOf(const PtrArray& list, QVError* entry);
+    static QVError* Post(PtrArray& list, long code);
 
     PtrArray errors_;
     PtrArray warnings_;
