@@ -331,7 +331,15 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
         for (LONG y = r.top; y < r.bottom; ++y) {
             if (Flags & D3DCLEAR_TARGET) {
                 uint8_t* row = renderTarget_->Row(UINT(y));
-                for (LONG x = r.left; x < r.right; ++x) std::memcpy(row + size_t(x) * bytes, encoded, bytes);
+                if (bytes == 4) {
+                    // Whole words for the usual 32-bit targets: one store per pixel.
+                    uint32_t word;
+                    std::memcpy(&word, encoded, 4);
+                    uint32_t* pixels = reinterpret_cast<uint32_t*>(row);
+                    std::fill(pixels + r.left, pixels + r.right, word);
+                } else {
+                    for (LONG x = r.left; x < r.right; ++x) std::memcpy(row + size_t(x) * bytes, encoded, bytes);
+                }
             }
             if (Flags & D3DCLEAR_ZBUFFER) std::fill(depthStencil_->DepthRow(UINT(y)) + r.left, depthStencil_->DepthRow(UINT(y)) + r.right, depth);
             uint8_t* stencil = (Flags & D3DCLEAR_STENCIL) ? depthStencil_->StencilRow(UINT(y)) : nullptr;

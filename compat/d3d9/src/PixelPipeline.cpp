@@ -54,7 +54,7 @@ PixelPipeline::PixelPipeline(const DeviceState& state, Surface* target, Surface*
     varyingMask_ = (1u << varyingCount_) - 1;
     if (fast_) {
         // The fast path reads the diffuse colour and the stage's coordinates only.
-        varyingMask_ = 0xFu << kDiffuse;
+        varyingMask_ = (fastDiffuseAlpha_ ? 0xFu : 0x7u) << kDiffuse;
         if (stages_[0].sampler) varyingMask_ |= 3u << (kTexCoord + 2 * stages_[0].texCoordSet);
     }
 }

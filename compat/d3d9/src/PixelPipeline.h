@@ -55,12 +55,15 @@ private:
     void SetupStages(const DeviceState& state);
     void ChooseFastPath();
     void ShadeSpan(int y, int x0, int x1, const SpanSetup& setup);
+
+    // The fast path: a triangle's constants, a row's, and four pixels of a row.
     struct FastPlanes;
     struct FastRow;
     struct FastGroup;
     void ShadeSpansFast(const SpanSetup& setup, const Span* spans, int count);
+    // One group or two.
     void ShadeFastGroups(const FastPlanes& planes, const FastGroup* groups, int count);
-    void Store(const FastPlanes& planes, const FastGroup& group, __m128i result);
+    void StoreGroup(const FastPlanes& planes, const FastGroup& group, __m128i result);
     uint32_t BlendFast(uint32_t source, uint32_t old) const;
     float Lod(const Stage& stage, const SpanSetup& setup, const float* v, float w) const;
     void Combine(const float* diffuse, const float* specular, const float (*texel)[4], float* colour) const;
@@ -85,6 +88,7 @@ private:
     bool fast_ = false;
     int16_t sourceMasks_[3][8] = {};  // texture, diffuse, product: the lanes each one feeds
     FastBlend fastBlend_ = FastBlend::None;
+    bool fastDiffuseAlpha_ = true;  // whether the fast path's result depends on the diffuse alpha
     bool specular_;
     bool fog_;
     FogInput fogInput_;

@@ -68,6 +68,8 @@ void PixelPipeline::ChooseFastPath() {
     for (int source = 0; source < 3; ++source)
         for (int lane = 0; lane < 8; ++lane)
             sourceMasks_[source][lane] = int16_t(((lane & 3) == 3 ? alpha : colour) == source ? -1 : 0);
+    // Only the alpha test and blending look at the diffuse alpha once the target drops it.
+    fastDiffuseAlpha_ = format != D3DFMT_X8R8G8B8 || alphaTest_ || fastBlend_ != FastBlend::None;
     fast_ = true;
 }
 
@@ -108,7 +110,7 @@ struct PixelPipeline::FastPlanes {
     int diffuseChannels;
     uint32_t opaque;
     __m128 qStep, uStep, vStep, diffuseStep[4];
-    __m128 dqx, dqy, duy, dvy, texWidth, texHeight;
+    __m128 dqy, duy, dvy, texWidth, texHeight;  // steps along y and the base level's size
 };
 
 // A row's pixels and the planes' values at its reference column.
@@ -139,13 +141,11 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
     planes.sampler = stage.sampler.get();
     planes.lod = planes.sampler && planes.sampler->NeedsLod();
     planes.opaque = target_->Format() == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
-    // Only the alpha test and blending look at the diffuse alpha once the target drops it.
-    planes.diffuseChannels = (planes.opaque && !alphaTest_ && fastBlend_ == FastBlend::None) ? 3 : 4;
+    planes.diffuseChannels = fastDiffuseAlpha_ ? 4 : 3;
     planes.qStep = _mm_set1_ps(s.q[1]);
     planes.uStep = _mm_set1_ps(uPlane[1]);
     planes.vStep = _mm_set1_ps(vPlane[1]);
-    for (int c = 0; c < 4; ++c) planes.diffuseStep[c] = _mm_set1_ps(s.varying[kDiffuse + c][1]);
-    planes.dqx = _mm_set1_ps(s.q[1]);
+    for (int c = 0; c < planes.diffuseChannels; ++c) planes.diffuseStep[c] = _mm_set1_ps(s.varying[kDiffuse + c][1]);
     planes.dqy = _mm_set1_ps(s.q[2]);
     planes.duy = _mm_set1_ps(uPlane[2]);
     planes.dvy = _mm_set1_ps(vPlane[2]);
@@ -183,7 +183,8 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
         row.q = s.q[0] + s.q[2] * dy;
         row.u = uPlane[0] + uPlane[2] * dy;
         row.v = vPlane[0] + vPlane[2] * dy;
-        for (int c = 0; c < 4; ++c) row.diffuse[c] = s.varying[kDiffuse + c][0] + s.varying[kDiffuse + c][2] * dy;
+        for (int c = 0; c < planes.diffuseChannels; ++c)
+            row.diffuse[c] = s.varying[kDiffuse + c][0] + s.varying[kDiffuse + c][2] * dy;
         // Column offsets are small integers, so stepping them by 4 stays exact.
         __m128 dx = _mm_add_ps(_mm_set1_ps(float(x0 - s.refX)), lanes);
 
@@ -236,8 +237,8 @@ void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* g
         __m128 pv = _mm_shuffle_ps(v[0], v[last], _MM_SHUFFLE(2, 0, 2, 0));
         __m128 pw = _mm_shuffle_ps(w[0], w[last], _MM_SHUFFLE(2, 0, 2, 0));
         // For u = U / q: du/dx = (dU/dx - u * dq/dx) / q, and likewise along y.
-        __m128 dudx = _mm_mul_ps(_mm_sub_ps(planes.uStep, _mm_mul_ps(pu, planes.dqx)), pw);
-        __m128 dvdx = _mm_mul_ps(_mm_sub_ps(planes.vStep, _mm_mul_ps(pv, planes.dqx)), pw);
+        __m128 dudx = _mm_mul_ps(_mm_sub_ps(planes.uStep, _mm_mul_ps(pu, planes.qStep)), pw);
+        __m128 dvdx = _mm_mul_ps(_mm_sub_ps(planes.vStep, _mm_mul_ps(pv, planes.qStep)), pw);
         __m128 dudy = _mm_mul_ps(_mm_sub_ps(planes.duy, _mm_mul_ps(pu, planes.dqy)), pw);
         __m128 dvdy = _mm_mul_ps(_mm_sub_ps(planes.dvy, _mm_mul_ps(pv, planes.dqy)), pw);
         __m128 ux = _mm_mul_ps(dudx, planes.texWidth), vx = _mm_mul_ps(dvdx, planes.texHeight);
@@ -261,19 +262,20 @@ void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* g
         }
         __m128i diffuse = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(channel[3], 24), _mm_slli_epi32(channel[0], 16)),
                                        _mm_or_si128(_mm_slli_epi32(channel[1], 8), channel[2]));
-        __m128i texels = planes.sampler ? planes.sampler->Sample4(u[i], v[i], level[i], g.live) : _mm_set1_epi32(-1);
+        __m128i texels[2] = {_mm_set1_epi16(255), _mm_set1_epi16(255)};
+        if (planes.sampler) planes.sampler->Sample4(u[i], v[i], level[i], g.live, texels[0], texels[1]);
         __m128i combined[2];
         for (int half = 0; half < 2; ++half) {
-            __m128i t = half ? _mm_unpackhi_epi8(texels, zero) : _mm_unpacklo_epi8(texels, zero);
+            __m128i t = texels[half];
             __m128i d = half ? _mm_unpackhi_epi8(diffuse, zero) : _mm_unpacklo_epi8(diffuse, zero);
             combined[half] = _mm_or_si128(_mm_or_si128(_mm_and_si128(t, fromTexture), _mm_and_si128(d, fromDiffuse)),
                                           _mm_and_si128(Mul255Lanes(t, d), fromProduct));
         }
-        Store(planes, g, _mm_packus_epi16(combined[0], combined[1]));
+        StoreGroup(planes, g, _mm_packus_epi16(combined[0], combined[1]));
     }
 }
 
-void PixelPipeline::Store(const FastPlanes& planes, const FastGroup& g, __m128i result) {
+void PixelPipeline::StoreGroup(const FastPlanes& planes, const FastGroup& g, __m128i result) {
     if (g.whole && !alphaTest_ && fastBlend_ == FastBlend::None) {
         // Whole groups are written back four at a time, keeping the pixels of lanes that are
         // not drawn.

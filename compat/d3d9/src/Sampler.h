@@ -26,10 +26,11 @@ public:
     // lod is log2 of texels per pixel at the base level. Filtering works on 8-bit channels
     // with 8-bit weights, as texture units do; the result is packed ARGB.
     inline uint32_t Sample(float u, float v, float lod) const;
-    // Four samples at once, packed ARGB per lane. Texture units share the level of detail
-    // between neighbouring pixels: lod lane 0 serves lanes 0 and 1, lod lane 2 lanes 2 and 3.
-    // Lanes not set in live may hold anything afterwards.
-    inline __m128i Sample4(__m128 u, __m128 v, __m128 lod, int live) const;
+    // Four samples at once, as 16-bit channel lanes (b, g, r, a): pixels 0 and 1 in low, 2 and
+    // 3 in high. Texture units share the level of detail between neighbouring pixels: lod lane
+    // 0 serves pixels 0 and 1, lod lane 2 pixels 2 and 3. Pixels not set in live may hold
+    // anything afterwards.
+    inline void Sample4(__m128 u, __m128 v, __m128 lod, int live, __m128i& low, __m128i& high) const;
 
 private:
     struct Level {
@@ -57,7 +58,7 @@ private:
     }
     static uint32_t Weight(float fraction) { return uint32_t(int(fraction * 256.0f + 0.5f)); }
 
-    inline __m128i SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod) const;
+    inline void SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod, __m128i& low, __m128i& high) const;
     __m128i SampleEach4(__m128 u, __m128 v, __m128 lod, int live) const;
 
     std::vector<Level> levels_;
@@ -156,28 +157,26 @@ inline __m128i LerpLanes(__m128i a, __m128i b, __m128i weight) {
     return _mm_srli_epi16(sum, 8);
 }
 
-// Blends four packed ARGB pixels towards four others by per-pixel weights.
-inline __m128i Lerp4(__m128i a, __m128i b, __m128i weights) {
-    __m128i zero = _mm_setzero_si128(), low, high;
-    SpreadWeights(weights, low, high);
-    __m128i resultLow = LerpLanes(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero), low);
-    __m128i resultHigh = LerpLanes(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero), high);
-    return _mm_packus_epi16(resultLow, resultHigh);
-}
-
 // Two values per register: a in lanes 0 and 1, b in lanes 2 and 3.
 inline __m128 Pairs(float a, float b) { return _mm_movelh_ps(_mm_set1_ps(a), _mm_set1_ps(b)); }
 inline __m128i Pairs(int a, int b) { return _mm_unpacklo_epi64(_mm_set1_epi32(a), _mm_set1_epi32(b)); }
 
 }  // namespace sampling
 
-__m128i Sampler::Sample4(__m128 u, __m128 v, __m128 lod, int live) const {
-    return linearWrapped_ ? SampleLinearWrapped4(u, v, lod) : SampleEach4(u, v, lod, live);
+void Sampler::Sample4(__m128 u, __m128 v, __m128 lod, int live, __m128i& low, __m128i& high) const {
+    if (linearWrapped_) {
+        SampleLinearWrapped4(u, v, lod, low, high);
+        return;
+    }
+    __m128i texels = SampleEach4(u, v, lod, live), zero = _mm_setzero_si128();
+    low = _mm_unpacklo_epi8(texels, zero);
+    high = _mm_unpackhi_epi8(texels, zero);
 }
 
 // The common case of the fast pixel path: four bilinear samples computed side by side, each
-// pixel pair on its own mip level, with the same arithmetic as Sample.
-__m128i Sampler::SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod) const {
+// pixel pair on its own mip level, with the same arithmetic as Sample. Blends stay on 16-bit
+// lanes throughout: each lies in 0..255, so no packing in between changes it.
+void Sampler::SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod, __m128i& low, __m128i& high) const {
     using namespace sampling;
     const __m128 half = _mm_set1_ps(0.5f);
     int first = 0, second = 0;
@@ -210,36 +209,49 @@ __m128i Sampler::SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod) const {
     __m128i left = _mm_and_si128(x0, maskX), right = _mm_and_si128(_mm_add_epi32(x0, one), maskX);
     const uint32_t* p = a.argb;
     const uint32_t* q = b.argb;
-    __m128i t00, t10, t01, t11;
+    // Texels as 16-bit channel lanes: left and right column of the upper and lower row, for
+    // pixels 0, 1 (low) and 2, 3 (high).
+    const __m128i zero = _mm_setzero_si128();
+    __m128i upperLeft[2], upperRight[2], lowerLeft[2], lowerRight[2];
     if (!_mm_movemask_epi8(_mm_cmpeq_epi32(left, maskX))) {
         // No pixel's pair of columns wraps around, so each pair is one 8-byte load.
         alignas(16) int i0[4], i1[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(i0), _mm_add_epi32(top, left));
         _mm_store_si128(reinterpret_cast<__m128i*>(i1), _mm_add_epi32(bottom, left));
-        auto pairs = [&](const int* i, __m128i& first, __m128i& second) {
-            auto load = [](const uint32_t* at) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)); };
-            __m128i low = _mm_unpacklo_epi32(load(p + i[0]), load(p + i[1]));   // a0 a1 b0 b1
-            __m128i high = _mm_unpacklo_epi32(load(q + i[2]), load(q + i[3]));  // a2 a3 b2 b3
-            first = _mm_unpacklo_epi64(low, high);
-            second = _mm_unpackhi_epi64(low, high);
+        auto load = [](const uint32_t* at) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)); };
+        auto split = [&](__m128i pairs, __m128i& leftLanes, __m128i& rightLanes) {  // l0 l1 r0 r1
+            leftLanes = _mm_unpacklo_epi8(pairs, zero);
+            rightLanes = _mm_unpackhi_epi8(pairs, zero);
         };
-        pairs(i0, t00, t10);
-        pairs(i1, t01, t11);
+        split(_mm_unpacklo_epi32(load(p + i0[0]), load(p + i0[1])), upperLeft[0], upperRight[0]);
+        split(_mm_unpacklo_epi32(load(q + i0[2]), load(q + i0[3])), upperLeft[1], upperRight[1]);
+        split(_mm_unpacklo_epi32(load(p + i1[0]), load(p + i1[1])), lowerLeft[0], lowerRight[0]);
+        split(_mm_unpacklo_epi32(load(q + i1[2]), load(q + i1[3])), lowerLeft[1], lowerRight[1]);
     } else {
         alignas(16) int i00[4], i10[4], i01[4], i11[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(i00), _mm_add_epi32(top, left));
         _mm_store_si128(reinterpret_cast<__m128i*>(i10), _mm_add_epi32(top, right));
         _mm_store_si128(reinterpret_cast<__m128i*>(i01), _mm_add_epi32(bottom, left));
         _mm_store_si128(reinterpret_cast<__m128i*>(i11), _mm_add_epi32(bottom, right));
-        auto gather = [&](const int* i) {
-            return _mm_setr_epi32(int(p[i[0]]), int(p[i[1]]), int(q[i[2]]), int(q[i[3]]));
+        auto gather = [&](const int* i, __m128i* lanes) {
+            __m128i texels = _mm_setr_epi32(int(p[i[0]]), int(p[i[1]]), int(q[i[2]]), int(q[i[3]]));
+            lanes[0] = _mm_unpacklo_epi8(texels, zero);
+            lanes[1] = _mm_unpackhi_epi8(texels, zero);
         };
-        t00 = gather(i00);
-        t10 = gather(i10);
-        t01 = gather(i01);
-        t11 = gather(i11);
+        gather(i00, upperLeft);
+        gather(i10, upperRight);
+        gather(i01, lowerLeft);
+        gather(i11, lowerRight);
     }
-    return Lerp4(Lerp4(t00, t10, wx), Lerp4(t01, t11, wx), wy);
+    __m128i across[2], down[2];
+    SpreadWeights(wx, across[0], across[1]);
+    SpreadWeights(wy, down[0], down[1]);
+    __m128i* out[2] = {&low, &high};
+    for (int h = 0; h < 2; ++h) {
+        __m128i upper = LerpLanes(upperLeft[h], upperRight[h], across[h]);
+        __m128i lower = LerpLanes(lowerLeft[h], lowerRight[h], across[h]);
+        *out[h] = LerpLanes(upper, lower, down[h]);
+    }
 }
 
 }  // namespace d3d9sw
