@@ -164,20 +164,10 @@ private:
             Fail(std::string("expected '") + punct + "'");
     }
 
-    std::string TakeName(const char* what)
+    // The text of the current token when it is of the given type, which moves past it.
+    std::string Take(Token::Type type, const char* what)
     {
-        if (token_.type != Token::Name) {
-            Fail(std::string("expected ") + what);
-            return std::string();
-        }
-        std::string name = token_.text;
-        Advance();
-        return name;
-    }
-
-    std::string TakeString(const char* what)
-    {
-        if (token_.type != Token::String) {
+        if (token_.type != type) {
             Fail(std::string("expected ") + what);
             return std::string();
         }
@@ -185,6 +175,9 @@ private:
         Advance();
         return text;
     }
+
+    std::string TakeName(const char* what) { return Take(Token::Name, what); }
+    std::string TakeString(const char* what) { return Take(Token::String, what); }
 
     void Statement()
     {

@@ -21,6 +21,31 @@ static void FreeEntries(PtrArray& list)
     list.RemoveAll();
 }
 
+// Takes a new listener entry into its list; one the list has no room for is freed.
+template <typename Entry>
+static long AddEntry(PtrArray& list, Entry* entry)
+{
+    if (!entry || list.Add(entry) < 0) {
+        delete entry;
+        return 0;
+    }
+    return 1;
+}
+
+// Removes and frees the first entry whose `field` holds `value`.
+template <typename Entry, typename Field>
+static void RemoveEntry(PtrArray& list, Field Entry::*field, Field value)
+{
+    for (long i = 0; i < list.GetSize(); ++i) {
+        Entry* entry = static_cast<Entry*>(list.GetAt(i));
+        if (entry->*field == value) {
+            list.RemoveAt(i);
+            delete entry;
+            return;
+        }
+    }
+}
+
 GrammarContext::~GrammarContext()
 {
     FreeEntries<EventEntry>(eventListeners);
@@ -44,24 +69,12 @@ char* GrammarContext::GetSymbolName(long offset, char* dst, long len) const
 
 long GrammarContext::RegisterPositionListener(long position, QVPositionListener* listener)
 {
-    PositionEntry* entry = new (std::nothrow) PositionEntry{position, listener};
-    if (!entry || positionListeners.Add(entry) < 0) {
-        delete entry;
-        return 0;
-    }
-    return 1;
+    return AddEntry(positionListeners, new (std::nothrow) PositionEntry{position, listener});
 }
 
 void GrammarContext::UnregisterPositionListener(QVPositionListener* listener)
 {
-    for (long i = 0; i < positionListeners.GetSize(); ++i) {
-        PositionEntry* entry = static_cast<PositionEntry*>(positionListeners.GetAt(i));
-        if (entry->listener == listener) {
-            positionListeners.RemoveAt(i);
-            delete entry;
-            return;
-        }
-    }
+    RemoveEntry(positionListeners, &PositionEntry::listener, listener);
 }
 
 GrammarImp* GrammarImp::CreateNew(GrammarContext* context, QuorvaneAPI* api)
@@ -180,25 +193,12 @@ long GrammarImp::RegisterOutsideSymbol(const char* name, QVOutsideSymbolHandler*
     long symbol = ResolveForRegistration(name, 1151);
     if (symbol < 0)
         return 0;
-    auto* entry = new (std::nothrow) GrammarContext::OutsideEntry{symbol, handler};
-    if (!entry || context_->outsideSymbols.Add(entry) < 0) {
-        delete entry;
-        return 0;
-    }
-    return 1;
+    return AddEntry(context_->outsideSymbols, new (std::nothrow) GrammarContext::OutsideEntry{symbol, handler});
 }
 
 void GrammarImp::UnregisterOutsideSymbol(QVOutsideSymbolHandler* handler)
 {
-    PtrArray& list = context_->outsideSymbols;
-    for (long i = 0; i < list.GetSize(); ++i) {
-        auto* entry = static_cast<GrammarContext::OutsideEntry*>(list.GetAt(i));
-        if (entry->handler == handler) {
-            list.RemoveAt(i);
-            delete entry;
-            return;
-        }
-    }
+    RemoveEntry(context_->outsideSymbols, &GrammarContext::OutsideEntry::handler, handler);
 }
 
 long GrammarImp::RegisterEventListener(const char* name, long mask, QVEventListener* listener)
@@ -206,25 +206,12 @@ long GrammarImp::RegisterEventListener(const char* name, long mask, QVEventListe
     long symbol = ResolveForRegistration(name, 1150);
     if (symbol < 0)
         return 0;
-    auto* entry = new (std::nothrow) GrammarContext::EventEntry{symbol, mask, listener};
-    if (!entry || context_->eventListeners.Add(entry) < 0) {
-        delete entry;
-        return 0;
-    }
-    return 1;
+    return AddEntry(context_->eventListeners, new (std::nothrow) GrammarContext::EventEntry{symbol, mask, listener});
 }
 
 void GrammarImp::UnregisterEventListener(QVEventListener* listener)
 {
-    PtrArray& list = context_->eventListeners;
-    for (long i = 0; i < list.GetSize(); ++i) {
-        auto* entry = static_cast<GrammarContext::EventEntry*>(list.GetAt(i));
-        if (entry->listener == listener) {
-            list.RemoveAt(i);
-            delete entry;
-            return;
-        }
-    }
+    RemoveEntry(context_->eventListeners, &GrammarContext::EventEntry::listener, listener);
 }
 
 char* GrammarImp::GetVersionStr(const char* prefix, char* dst, long len)

@@ -126,6 +126,19 @@ int ParserAPIImp::LoadTreeFromCache(const char* path)
         }
         return text;
     };
+    // A file the cache names refuses the cache when it cannot be read back or has changed since;
+    // the refusal names the file when it could be read.
+    auto refuseNamed = [&](char* named, long changedCode, const char* attribute) {
+        fclose(file);
+        if (named) {
+            CacheRefusal(changedCode, path, method);
+            api_.GetLastError()->SetTextAttribute(attribute, named);
+        } else {
+            CacheRefusal(1614, path, method);
+        }
+        free(named);
+        return 0;
+    };
     if (header.grammarTime == 0) {
         fclose(file);
         return 0;
@@ -133,17 +146,8 @@ int ParserAPIImp::LoadTreeFromCache(const char* path)
     if (header.grammarLength) {
         char* grammarPath = readText(header.grammarOffset, header.grammarLength);
         bool stale = grammarPath && GetLastModTime(grammarPath) != header.grammarTime;
-        if (!grammarPath || stale) {
-            fclose(file);
-            if (grammarPath) {
-                CacheRefusal(1612, path, method);
-                api_.GetLastError()->SetTextAttribute("GRAMMAR", grammarPath);
-            } else {
-                CacheRefusal(1614, path, method);
-            }
-            free(grammarPath);
-            return 0;
-        }
+        if (!grammarPath || stale)
+            return refuseNamed(grammarPath, 1612, "GRAMMAR");
         __SetCurrentGrammar(api_.LoadGrammar(grammarPath), grammarPath);
         free(grammarPath);
         if (grammar_ && header.startSymbol)
@@ -159,17 +163,8 @@ int ParserAPIImp::LoadTreeFromCache(const char* path)
         stream_ = api_.OpenBufferStream(inputCopy_, static_cast<long>(strlen(inputCopy_)));
     } else if (header.sourceLength) {
         char* sourcePath = readText(header.sourceOffset, header.sourceLength);
-        if (!sourcePath || GetLastModTime(sourcePath) != header.sourceTime) {
-            fclose(file);
-            if (sourcePath) {
-                CacheRefusal(1613, path, method);
-                api_.GetLastError()->SetTextAttribute("SOURCEFILE", sourcePath);
-            } else {
-                CacheRefusal(1614, path, method);
-            }
-            free(sourcePath);
-            return 0;
-        }
+        if (!sourcePath || GetLastModTime(sourcePath) != header.sourceTime)
+            return refuseNamed(sourcePath, 1613, "SOURCEFILE");
         snprintf(inputPath_, sizeof inputPath_, "%s", sourcePath);
         stream_ = api_.OpenFileStream(sourcePath, 0);
         free(sourcePath);

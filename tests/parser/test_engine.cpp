@@ -360,8 +360,9 @@ TEST_F(Engine, OutsideSymbolHandlersGetTheSymbolsEventListener)
     } cases[] = {{nullptr, false}, {"S", false}, {"Magic", true}, {"", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.registeredFor ? c.registeredFor : "none");
-        if (c.registeredFor)
+        if (c.registeredFor) {
             ASSERT_EQ(grammar_->RegisterEventListener(c.registeredFor, 0, &events), 1);
+        }
         handler.given = nullptr;
         std::string tree = Parse("<abc>");
         EXPECT_NE(tree.find("  Magic 1 3 \"abc\""), std::string::npos) << tree;
