@@ -258,46 +258,44 @@ void Rasterizer::CoverSmall(const Edges& e, int x0, int x1, int y0, int y1, Span
             limit -= borrow;
         }
     };
-    struct Level {
-        int32_t value, step, bias;  // a == 0: the edge accepts or refuses whole rows
-    };
-    // Edges with a > 0 come first: their limit is a first column. For the others minus the
-    // limit is a last column.
-    Walk walks[3];
-    Level levels[3];
-    int firsts = 0, lasts = 0, levelCount = 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        for (int i = 0; i < 3; ++i) {
-            if (e.a[i] == 0 || (e.a[i] > 0) != (pass == 0)) continue;
-            int32_t corner = int32_t(e.a[i] * x0 + e.b[i] * y0 + e.c[i]);
-            int32_t b = int32_t(e.b[i]);
-            Walk& w = walks[firsts + lasts];
-            (pass == 0 ? firsts : lasts)++;
-            w.divisor = int32_t(e.a[i] > 0 ? e.a[i] : -e.a[i]);
-            int32_t n = int32_t(e.bias[i]) - corner;
-            w.limit = n / w.divisor + (n % w.divisor > 0 ? 1 : 0);
-            w.remainder = w.limit * w.divisor - n;
-            w.quotientStep = -b / w.divisor;
-            w.remainderStep = -b % w.divisor;
-            if (w.remainderStep < 0) {
-                w.remainderStep += w.divisor;
-                --w.quotientStep;
-            }
+    // A triangle has at most two edges with a > 0, whose limits are first columns, and at most
+    // two with a < 0, minus whose limits are last columns; unused slots hold a walk that never
+    // narrows the row, so every row does the same work without branches. An edge with a == 0
+    // accepts or refuses whole rows.
+    const Walk idle = {-(int32_t(1) << 30), 0, 1, 0, 0};
+    Walk firsts[2] = {idle, idle}, lasts[2] = {idle, idle};
+    int firstCount = 0, lastCount = 0;
+    int32_t level = 0, levelStep = 0;
+    for (int i = 0; i < 3; ++i) {
+        int32_t corner = int32_t(e.a[i] * x0 + e.b[i] * y0 + e.c[i]) - int32_t(e.bias[i]);
+        int32_t b = int32_t(e.b[i]);
+        if (e.a[i] == 0) {
+            level = corner;
+            levelStep = b;
+            continue;
+        }
+        Walk& w = e.a[i] > 0 ? firsts[firstCount++] : lasts[lastCount++];
+        w.divisor = int32_t(e.a[i] > 0 ? e.a[i] : -e.a[i]);
+        int32_t n = -corner;
+        w.limit = n / w.divisor + (n % w.divisor > 0 ? 1 : 0);
+        w.remainder = w.limit * w.divisor - n;
+        w.quotientStep = -b / w.divisor;
+        w.remainderStep = -b % w.divisor;
+        if (w.remainderStep < 0) {
+            w.remainderStep += w.divisor;
+            --w.quotientStep;
         }
     }
-    for (int i = 0; i < 3; ++i)
-        if (e.a[i] == 0)
-            levels[levelCount++] = {int32_t(e.a[i] * x0 + e.b[i] * y0 + e.c[i]), int32_t(e.b[i]), int32_t(e.bias[i])};
-    const int walkCount = firsts + lasts, width = x1 - x0;
+    const int width = x1 - x0;
     for (int y = y0; y <= y1; ++y) {
-        int lo = 0, hi = width;
-        for (int i = 0; i < firsts; ++i) lo = std::max(lo, walks[i].limit);
-        for (int i = firsts; i < walkCount; ++i) hi = std::min(hi, -walks[i].limit);
-        for (int i = 0; i < walkCount; ++i) walks[i].Next();
-        for (int i = 0; i < levelCount; ++i) {
-            if (levels[i].value < levels[i].bias) hi = -1;
-            levels[i].value += levels[i].step;
-        }
+        int lo = std::max(0, std::max(firsts[0].limit, firsts[1].limit));
+        int hi = std::min(width, std::min(-lasts[0].limit, -lasts[1].limit));
+        if (level < 0) hi = -1;
+        firsts[0].Next();
+        firsts[1].Next();
+        lasts[0].Next();
+        lasts[1].Next();
+        level += levelStep;
         if (lo <= hi) spans.Add(y, x0 + lo, x0 + hi + 1);
     }
 }
