@@ -135,10 +135,12 @@ struct PixelPipeline::FastGroup {
 void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int count) {
     const Stage& stage = stages_[0];
     const int set = kTexCoord + 2 * stage.texCoordSet;
-    const float* uPlane = s.varying[set];
-    const float* vPlane = s.varying[set + 1];
     FastPlanes planes;
     planes.sampler = stage.sampler.get();
+    // Without a texture the coordinates' planes are not set up; flat zero planes stand in.
+    static const float kNoPlane[3] = {0.0f, 0.0f, 0.0f};
+    const float* uPlane = planes.sampler ? s.varying[set] : kNoPlane;
+    const float* vPlane = planes.sampler ? s.varying[set + 1] : kNoPlane;
     planes.lod = planes.sampler && planes.sampler->NeedsLod();
     planes.opaque = target_->Format() == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
     planes.diffuseChannels = fastDiffuseAlpha_ ? 4 : 3;
