@@ -144,9 +144,10 @@ private:
     unsigned presents_ = 0;
     HWND lastPresentWindow_ = nullptr;
     bool inScene_ = false;
-    // The draw calls' vertex cache, reused from draw to draw.
+    // The draw calls' vertex cache and index order, reused from draw to draw.
     std::vector<RasterVertex> shadedVertices_;
     std::vector<uint8_t> vertexStatus_;
+    std::vector<int64_t> drawOrder_;
 };
 
 }  // namespace d3d9sw

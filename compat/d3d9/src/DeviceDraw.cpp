@@ -121,8 +121,9 @@ HRESULT Device::DrawChecked(DrawCall& call) {
     if (!Layout(layout)) return D3DERR_INVALIDCALL;
     if (call.primitives == 0 || cooperative_ != FakeAdapter::DeviceState::Operational) return D3D_OK;
 
-    // The vertex indices the draw reads, in order.
-    std::vector<int64_t> order(vertices);
+    // The vertex indices the draw reads, in order, in storage kept from draw to draw.
+    std::vector<int64_t>& order = drawOrder_;
+    order.resize(vertices);
     int64_t lowest = INT64_MAX, highest = INT64_MIN;
     for (UINT i = 0; i < vertices; ++i) {
         int64_t index;
