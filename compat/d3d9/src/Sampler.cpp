@@ -22,7 +22,9 @@ Sampler::Sampler(const Texture* texture, const DWORD* states) {
         TextureLevel l = texture->Level(i);
         bool wrapU = states[D3DSAMP_ADDRESSU] == D3DTADDRESS_WRAP && PowerOfTwo(int(l.width));
         bool wrapV = states[D3DSAMP_ADDRESSV] == D3DTADDRESS_WRAP && PowerOfTwo(int(l.height));
-        levels_.push_back({int(l.width), int(l.height), float(l.width), float(l.height), l.argb, wrapU, wrapV});
+        int w = int(l.width), h = int(l.height);
+        float fw = float(w), fh = float(h);
+        levels_.push_back({w, h, fw, fh, l.argb, wrapU, wrapV, {fw, fw, fh, fh}, {w - 1, w - 1, h - 1, h - 1}});
     }
     addressU_ = states[D3DSAMP_ADDRESSU];
     addressV_ = states[D3DSAMP_ADDRESSV];

@@ -38,6 +38,9 @@ private:
         float fw, fh;
         const uint32_t* argb;
         bool wrapU, wrapV;  // wrap addressing on a power-of-two size: a mask does it
+        // The size and the wrap masks laid out for the four-lane path: each value twice.
+        float sizes[4];  // fw, fw, fh, fh
+        int masks[4];    // width - 1, width - 1, height - 1, height - 1
     };
 
     inline uint32_t SampleLevel(const Level& level, D3DTEXTUREFILTERTYPE filter, float u, float v) const;
@@ -157,9 +160,6 @@ inline __m128i LerpLanes(__m128i a, __m128i b, __m128i weight) {
     return _mm_srli_epi16(sum, 8);
 }
 
-// Two values per register: a in lanes 0 and 1, b in lanes 2 and 3.
-inline __m128 Pairs(float a, float b) { return _mm_movelh_ps(_mm_set1_ps(a), _mm_set1_ps(b)); }
-inline __m128i Pairs(int a, int b) { return _mm_unpacklo_epi64(_mm_set1_epi32(a), _mm_set1_epi32(b)); }
 
 }  // namespace sampling
 
@@ -192,7 +192,11 @@ void Sampler::SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod, __m128i& low,
     const Level& a = levels_[size_t(first)];
     const Level& b = levels_[size_t(second)];
     const __m128 limit = _mm_set1_ps(1.0e6f), scale = _mm_set1_ps(256.0f);
-    __m128 width = Pairs(a.fw, b.fw), height = Pairs(a.fh, b.fh);
+    // Level a's values in lanes 0 and 1, level b's in lanes 2 and 3.
+    const __m128 sizesA = _mm_loadu_ps(a.sizes), sizesB = _mm_loadu_ps(b.sizes);
+    const __m128i masksA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.masks));
+    const __m128i masksB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.masks));
+    __m128 width = _mm_movelh_ps(sizesA, sizesB), height = _mm_movehl_ps(sizesB, sizesA);
     // NaN lanes take the limit through the min.
     __m128 us = _mm_max_ps(_mm_min_ps(u, limit), _mm_sub_ps(_mm_setzero_ps(), limit));
     __m128 vs = _mm_max_ps(_mm_min_ps(v, limit), _mm_sub_ps(_mm_setzero_ps(), limit));
@@ -202,7 +206,7 @@ void Sampler::SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod, __m128i& low,
     __m128i wx = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(fx, _mm_cvtepi32_ps(x0)), scale), half));
     __m128i wy = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(fy, _mm_cvtepi32_ps(y0)), scale), half));
     const __m128i one = _mm_set1_epi32(1);
-    __m128i maskX = Pairs(a.width - 1, b.width - 1), maskY = Pairs(a.height - 1, b.height - 1);
+    __m128i maskX = _mm_unpacklo_epi64(masksA, masksB), maskY = _mm_unpackhi_epi64(masksA, masksB);
     // Row starts as texel offsets: products below 2^24, so exact in float.
     auto rowStart = [&](__m128i row) { return _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(row), width)); };
     __m128i top = rowStart(_mm_and_si128(y0, maskY)), bottom = rowStart(_mm_and_si128(_mm_add_epi32(y0, one), maskY));
