@@ -6,9 +6,9 @@ set -euo pipefail
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
+# The 32-bit libraries come from Debian's i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
-    APT_UPDATED=
 fi
 
 for p in cmake g++ g++-multilib googletest python3 libstb-dev \
