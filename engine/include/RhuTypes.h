@@ -412,8 +412,76 @@ public:
     enum { DefaultPriority = 10, CMessageId = 0x00020017 };
 };
 
-// The collision volume records come with the world subsystem; scripts already name the limit.
 const RHU_EXPORT signed long CSimpleVolCollision_MAX_POINTS = 16;
+
+class RHU_EXPORT CBaseCollision : public CZelStaticResource
+{
+public:
+    unsigned short Size;
+    unsigned char Type;
+    unsigned char Flags;
+};
+
+class RHU_EXPORT CCollisionData
+{
+public:
+    float PlotX;
+    float PlotY;
+    union
+    {
+        float PlotRadius;
+        unsigned long Flags;
+    };
+    unsigned char CollArray[0];
+};
+
+struct RHU_EXPORT EndPoint
+{
+    float X;
+    float Y;
+    float Nx;
+    float Ny;
+};
+
+struct RHU_EXPORT PlaneDef
+{
+    float Height;
+    float DeltaX;
+    float DeltaY;
+};
+
+class RHU_EXPORT CSimpleVolCollision : public CBaseCollision
+{
+public:
+    float X;
+    float Y;
+    float Radius;
+    PlaneDef Top;
+    PlaneDef Bottom;
+    signed long Count;
+    EndPoint Points[0];
+};
+
+class RHU_EXPORT CCylinderCollision : public CBaseCollision
+{
+public:
+    float X;
+    float Y;
+    float Top;
+    float Bottom;
+    float Radius;
+};
+
+class RHU_EXPORT CSphereCollision : public CBaseCollision
+{
+public:
+    CVector Offset;
+    float Radius;
+};
+
+class RHU_EXPORT CRendResource : public CZelStaticResource
+{
+};
 
 union RHU_EXPORT CInputDef
 {
@@ -635,6 +703,14 @@ static_assert(sizeof(CSetRotMessage) == 24, "CSetRotMessage");
 static_assert(sizeof(CCreateMessage) == 48, "CCreateMessage");
 static_assert(sizeof(CCreateIdMessage) == 44, "CCreateIdMessage");
 static_assert(sizeof(CDestroyMessage) == 12, "CDestroyMessage");
+static_assert(sizeof(CBaseCollision) == 8, "CBaseCollision");
+static_assert(sizeof(CCollisionData) == 12, "CCollisionData");
+static_assert(sizeof(EndPoint) == 16, "EndPoint");
+static_assert(sizeof(PlaneDef) == 12, "PlaneDef");
+static_assert(sizeof(CSimpleVolCollision) == 48, "CSimpleVolCollision");
+static_assert(sizeof(CCylinderCollision) == 28, "CCylinderCollision");
+static_assert(sizeof(CSphereCollision) == 24, "CSphereCollision");
+static_assert(sizeof(CRendResource) == 4, "CRendResource");
 static_assert(sizeof(CInputDef) == 4, "CInputDef");
 static_assert(sizeof(CInputTrigger) == 20, "CInputTrigger");
 static_assert(sizeof(CVeskLabelFixup) == 8, "CVeskLabelFixup");

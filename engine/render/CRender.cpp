@@ -1,0 +1,344 @@
+#include "engine/render/CRender.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "core/heap/ZHeap.h"
+#include "engine/object/GObject.h"
+#include "engine/render/CRendResource.h"
+#include "engine/render/CRendWorkspace.h"
+#include "engine/world/CCollisionData.h"
+
+CRender CRender::FirstRender;
+CRender CRender::FirstAnimatedRender;
+
+namespace {
+// Shared by every render's formatted text.
+char TextBuffer[2048];
+} // namespace
+
+CRender::CRender()
+{
+    std::memset(static_cast<void*>(this), 0, sizeof *this);
+    Flags = FLAG_DEFAULT;
+    MergedPriority = kDefaultMergedPriority;
+}
+
+CRender::~CRender()
+{
+    ReleaseWorkspace();
+    KillAnimation();
+    if (pListPrev) {
+        RemoveFromList();
+        if (pResource)
+            pResource->OnUnLink(this);
+    }
+}
+
+CRender& CRender::operator=(const CRender& other)
+{
+    std::memmove(static_cast<void*>(this), static_cast<const void*>(&other), sizeof *this);
+    return *this;
+}
+
+void CRender::SetFlags(unsigned long value, unsigned long mask)
+{
+    Flags = (Flags & ~(mask & FLAG_OPTIONS)) | (value & FLAG_OPTIONS);
+}
+
+void CRender::SetParent(GObject* parent)
+{
+    pParent = parent;
+    pParentClassName = parent ? parent->GetClassName() : nullptr;
+}
+
+int CRender::IsLinked() const
+{
+    if (Flags & FLAG_ANIMATED)
+        return 0;
+    return pListPrev != nullptr || pListNext != nullptr;
+}
+
+// Every member of a list has a previous link (the head for the first), so that link alone
+// tells whether a render is listed; the heads themselves never have one.
+void CRender::InsertAfter(CRender& head)
+{
+    pListPrev = &head;
+    pListNext = head.pListNext;
+    if (pListNext)
+        pListNext->pListPrev = this;
+    head.pListNext = this;
+}
+
+void CRender::RemoveFromList()
+{
+    if (pListPrev)
+        pListPrev->pListNext = pListNext;
+    if (pListNext)
+        pListNext->pListPrev = pListPrev;
+    pListPrev = nullptr;
+    pListNext = nullptr;
+    Flags &= ~FLAG_ANIMATED;
+}
+
+void CRender::Link()
+{
+    if (Flags & FLAG_ANIMATED) {
+        RemoveFromList();
+        if (pResource)
+            pResource->OnUnLink(this);
+    }
+    if (pListPrev || pListNext)
+        return;
+    InsertAfter(FirstRender);
+}
+
+void CRender::SetLink(bool link)
+{
+    if (link)
+        Link();
+    else
+        Unlink();
+}
+
+void CRender::Unlink()
+{
+    RemoveFromList();
+    if (pResource)
+        pResource->OnUnLink(this);
+}
+
+// Animated renders are animated every frame but never drawn.
+void CRender::LinkAnimated()
+{
+    if (pListPrev || pListNext)
+        return;
+    InsertAfter(FirstAnimatedRender);
+    Flags |= FLAG_ANIMATED;
+}
+
+void CRender::ReleaseWorkspace()
+{
+    delete pWorkspace;
+    pWorkspace = nullptr;
+}
+
+void CRender::KillAnimation()
+{
+    if (pAnimator)
+        zfree(pAnimator);
+    pAnimator = nullptr;
+}
+
+CCollisionData* CRender::GetCollisionData() const
+{
+    return pResource ? pResource->GetCollisionData() : nullptr;
+}
+
+void CRender::TakePlottingCircle()
+{
+    PlottingRadius = 0.0f;
+    if (CCollisionData* data = GetCollisionData())
+        PlottingRadius = data->GetPlottingRadius(&PlottingCentre, this);
+}
+
+void CRender::Attach(CRendResource* resource, int)
+{
+    if (resource == pResource)
+        return;
+    ReleaseWorkspace();
+    KillAnimation();
+    IndexValue = 0;
+    pResource = resource;
+    if (resource)
+        pWorkspace = resource->OnAttach(this);
+    TakePlottingCircle();
+}
+
+// The plotting circle stays: the object is still plotted with it.
+void CRender::DetachResource()
+{
+    ReleaseWorkspace();
+    KillAnimation();
+    pResource = nullptr;
+}
+
+void CRender::CoreRender()
+{
+    if (pResource)
+        pResource->Render(this);
+}
+
+void CRender::FlushFrameCache()
+{
+    if (pResource)
+        pResource->FlushFrameCache();
+}
+
+int CRender::Index(int index)
+{
+    if (pResource)
+        pResource->SetIndex(this, index);
+    IndexValue = index;
+    return index;
+}
+
+float CRender::GetResourceRadius()
+{
+    return pResource ? pResource->GetMaxRadius() : 0.0f;
+}
+
+void CRender::GetResourceCenter(int index, CVector& out)
+{
+    const CVector* centre = pResource ? pResource->GetCenter(index) : nullptr;
+    out = centre ? *centre : NullVector;
+}
+
+// Without a resource the queries below answer as the resource that shows nothing does.
+void CRender::GetBoundingBox(RECT& box, int index)
+{
+    if (pResource)
+        pResource->GetBoundingBox(box, index);
+    else
+        box = RECT{0, 0, 0, 0};
+}
+
+int CRender::GetAttachPointCount()
+{
+    return pResource ? pResource->GetAttachPointCount() : 0;
+}
+
+unsigned long CRender::GetAttachPointCRC(int index)
+{
+    return pResource ? pResource->GetAttachPointCRC(index) : 0;
+}
+
+const CVector& CRender::GetAttachPoint(int index, int& found, CMatrix* matrix)
+{
+    if (pResource)
+        return pResource->GetAttachPoint(this, index, found, matrix);
+    found = 0;
+    return NullVector;
+}
+
+const CVector& CRender::GetAttachPoint(CCRC32 point, int& found, CMatrix* matrix)
+{
+    if (pResource)
+        return pResource->GetAttachPoint(this, point, found, matrix);
+    found = 0;
+    return NullVector;
+}
+
+int CRender::GetNodeCount()
+{
+    return pResource ? pResource->GetNodeCount() : 0;
+}
+
+void CRender::GetNodePos(int node, CVector& out)
+{
+    if (pResource)
+        pResource->GetNodePos(node, out);
+    else
+        out = NullVector;
+}
+
+void CRender::Attach(CRender* child, unsigned long point)
+{
+    if (pResource)
+        pResource->Attach(this, child, point, 0);
+}
+
+void CRender::Attach(CRender* child, CCRC32 point)
+{
+    if (pResource)
+        pResource->Attach(this, child, point, 0);
+}
+
+void CRender::Detach(unsigned long point, int flags)
+{
+    if (pResource)
+        pResource->Attach(this, nullptr, point, flags);
+}
+
+void CRender::Detach(CCRC32 point, int flags)
+{
+    if (pResource)
+        pResource->Attach(this, nullptr, point, flags);
+}
+
+int CRender::Attach(const char* format, ...)
+{
+    if (!pWorkspace)
+        return 0;
+    va_list args;
+    va_start(args, format);
+    int length = std::vsnprintf(TextBuffer, sizeof TextBuffer, format, args);
+    va_end(args);
+    if (length < 0)
+        length = 0;
+    if (length >= int(sizeof TextBuffer))
+        length = int(sizeof TextBuffer) - 1;
+    TextBuffer[length] = '\0';
+    pWorkspace->AttachText(TextBuffer);
+    return length;
+}
+
+void CRender::AttachText(const char* text)
+{
+    if (pWorkspace)
+        pWorkspace->AttachText(text);
+}
+
+bool CRender::IsCollision(const CVector* point, float radius, const CVector* at)
+{
+    CCollisionData* data = GetCollisionData();
+    return data && data->IsCollision(point, radius, at ? at : pPos, this);
+}
+
+bool CRender::IsCollision(const fRECT& rect, const CVector* at)
+{
+    CCollisionData* data = GetCollisionData();
+    return data && data->IsCollision(rect, at ? at : pPos, this);
+}
+
+float CRender::IsCollision(const CVector* from, const CVector* to, const CVector* at)
+{
+    CCollisionData* data = GetCollisionData();
+    return data ? data->IsCollision(from, to, at ? at : pPos, this) : -1.0f;
+}
+
+// The shapes read their owner's position through the render, so the test position stands in
+// for it while the test runs.
+bool CRender::IsCollision(CRender* other, const CVector* at)
+{
+    CCollisionData* mine = GetCollisionData();
+    CCollisionData* theirs = other ? other->GetCollisionData() : nullptr;
+    if (!mine || !theirs)
+        return false;
+    const CVector* ownPos = pPos;
+    if (at)
+        pPos = at;
+    bool hit = mine->IsCollision(theirs, other, this);
+    pPos = ownPos;
+    return hit;
+}
+
+bool CRender::IsCollisionSimple()
+{
+    CCollisionData* data = GetCollisionData();
+    return !data || data->IsCollisionSimple();
+}
+
+unsigned long CRender::GetCollisionFlags()
+{
+    CCollisionData* data = GetCollisionData();
+    return data ? data->GetFlags() & 0x1F : 0;
+}
+
+float CRender::GetPlottingRadius(CVector* centre) const
+{
+    if (centre)
+        *centre = PlottingCentre;
+    return PlottingRadius;
+}
