@@ -16,6 +16,12 @@ GSoundSystem::~GSoundSystem()
         pThe = nullptr;
 }
 
-SoundStatus GSoundSystem::Play(DWORD, const CVector*) { return SOUND_NO_DEFINITION; }
+SoundStatus GSoundSystem::Play(DWORD soundKey, const CVector* position)
+{
+    LastSoundKey = soundKey;
+    LastSoundPosition = position != nullptr ? *position : NullVector;
+    ++PlayRequests;
+    return SOUND_NO_DEFINITION;
+}
 
 void GSoundSystem::Pause(bool pause) { bPaused = pause; }

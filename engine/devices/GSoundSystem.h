@@ -20,6 +20,11 @@ class GSoundSystem : public GObject {
 
     static GSoundSystem* pThe;
 
+    // The last request, kept until real playback exists so callers can be checked.
+    DWORD LastSoundKey;
+    CVector LastSoundPosition;
+    int PlayRequests;
+
 private:
     bool bPaused;
 };

@@ -1,3 +1,9 @@
 #include "engine/frontend/GRecorder.h"
 
-void GRecorder::Record(CMessage*) {}
+GRecorder::Listener GRecorder::pListener;
+
+void GRecorder::Record(CMessage* message)
+{
+    if (pListener != nullptr)
+        pListener(message);
+}

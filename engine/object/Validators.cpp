@@ -1,5 +1,7 @@
 #include "engine/object/Validators.h"
 
+#include "engine/object/GPosRot.h"
+
 bool VPlayer::Test(void* item)
 {
     GObject* object = VHandle::ConvertToGObject(item);
@@ -7,6 +9,13 @@ bool VPlayer::Test(void* item)
 }
 
 bool VEquality::Test(void* item) { return static_cast<DWORD>(VHandle::Convert(item)) == static_cast<DWORD>(Handle); }
+
+bool VRange::Test(void* item)
+{
+    GPosRot* centre = GPosRot::FromObject(GObject::GetGobject(hCenter));
+    GPosRot* candidate = GPosRot::FromObject(VHandle::ConvertToGObject(item));
+    return centre != nullptr && candidate != nullptr && centre->IsInRange(candidate->GetPos(), RangeSq);
+}
 
 bool VHOEquality::Test(void* item)
 {

@@ -42,6 +42,23 @@ public:
     HGOBJECT Handle;
 };
 
+// True when the item's object stands within the range of the centre object, measured
+// horizontally; false once either is gone or is not positioned.
+class VRange : public VValidator {
+public:
+    VRange(HGOBJECT centre, float range) : hCenter(centre) { Set(range); }
+    void Set(float range)
+    {
+        Range = range;
+        RangeSq = range * range;
+    }
+    bool Test(void* item) override;
+
+    HGOBJECT hCenter;
+    float Range;
+    float RangeSq;
+};
+
 // Holds a handle for subclasses.
 class VHandleBinary : public VValidator {
 public:

@@ -1,6 +1,8 @@
 // Handle validators and the adapters that give them the shape of query callbacks.
 #include "ObjectTestSupport.h"
 #include "TestClasses.h"
+#include "engine/object/GPosRot.h"
+#include "engine/object/GTarget.h"
 #include "engine/object/Validators.h"
 
 namespace {
@@ -43,6 +45,47 @@ TEST_F(ValidatorTest, AFilterListRejectsOnTheFirstValidatorThatGivesItsRejectVal
 
     list.Count = 0;
     EXPECT_TRUE(EngineFilter(c, &list));
+}
+
+HGOBJECT MakePlaced(WORD player, const CVector& position)
+{
+    GPosRot* object = static_cast<GPosRot*>(GObject::Create(GTarget::ClassId, HGOBJECT(player), nullptr));
+    object->SetPos(position);
+    return object->GetHandle();
+}
+
+// The range is horizontal and inclusive.
+TEST_F(ValidatorTest, ARangeTestMeasuresFlatFromALiveCentre)
+{
+    const HGOBJECT centre = MakePlaced(1, CVector(10.0f, 20.0f, 0.0f));
+    const HGOBJECT onEdgeHigh = MakePlaced(2, CVector(16.0f, 28.0f, 50.0f));
+    const HGOBJECT justOut = MakePlaced(2, CVector(16.0f, 28.01f, 0.0f));
+    const HGOBJECT probe = MakeHandled(2);
+    VRange range(centre, 10.0f);
+    EXPECT_FLOAT_EQ(range.RangeSq, 100.0f);
+    EXPECT_TRUE(EngineValidator(onEdgeHigh, &range));
+    EXPECT_FALSE(EngineValidator(justOut, &range));
+    EXPECT_FALSE(EngineValidator(probe, &range)) << "not positioned";
+    EXPECT_FALSE(EngineValidator(HGOBJECT(0x7FFF0002), &range)) << "no object";
+    range.Set(10.1f);
+    EXPECT_TRUE(EngineValidator(justOut, &range));
+
+    // Filtered together with a player test: objects of player 2 within range.
+    VPlayer playerTwo(2);
+    CEngineFilterList list = {};
+    list.Count = 2;
+    list.Validators[0] = &range;
+    list.Reject[0] = false;
+    list.Validators[1] = &playerTwo;
+    list.Reject[1] = false;
+    EXPECT_TRUE(EngineFilter(onEdgeHigh, &list));
+    EXPECT_FALSE(EngineFilter(centre, &list));
+    range.Set(1.0f);
+    EXPECT_FALSE(EngineFilter(onEdgeHigh, &list));
+
+    GObject::GetGobject(centre)->Destroy();
+    range.Set(100.0f);
+    EXPECT_FALSE(EngineValidator(onEdgeHigh, &range)) << "the centre vanished";
 }
 
 TEST_F(ValidatorTest, HandleOffsetValidatorsLookAtTheRecordsHandle)
