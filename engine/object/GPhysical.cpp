@@ -117,6 +117,26 @@ void GPhysical::UpdateTarget()
         hTarget = HGOBJECT(0);
 }
 
+CVector GPhysical::GetRenderCenter()
+{
+    const CVector& position = GetPos();
+    return CVector(position.x, position.y, GetRenderHeight() * 0.5f);
+}
+
+void GPhysical::GetCenterPos(CVector& out, bool useAttachZ)
+{
+    int found = 0;
+    const CVector& centre = Render.GetAttachPoint(CCRC32("Attach_Center"), found, nullptr);
+    const CVector& position = GetPos();
+    if (found == 0) {
+        out = position;
+        return;
+    }
+    out = centre;
+    if (!useAttachZ)
+        out.z = position.z;
+}
+
 bool GPhysical::IsCollision(const CVector* point, float radius, const CVector* at)
 {
     return Render.IsCollision(point, radius, at);

@@ -37,6 +37,16 @@ class GPhysical : public GPosRot {
     virtual bool OnCollision(HGOBJECT other, bool initiator);
     virtual void UpdateTarget();
 
+    // Where the object is drawn: its position at half its render height.
+    CVector GetRenderCenter();
+    // The render's "Attach_Center" point when its resource has one, else the position; the
+    // position's height unless useAttachZ.
+    void GetCenterPos(CVector& out, bool useAttachZ);
+    int GetNodeCount() { return Render.GetNodeCount(); }
+    void GetNodePos(int node, CVector& out) { Render.GetNodePos(node, out); }
+    int GetAttachPointCount() { return Render.GetAttachPointCount(); }
+    DWORD GetAttachPointCRC(int index) { return Render.GetAttachPointCRC(index); }
+
     // Collision tests of the render instance; at null means the object's own position.
     bool IsCollision(const CVector* point, float radius, const CVector* at = nullptr);
     bool IsCollision(const fRECT& rect, const CVector* at = nullptr);

@@ -37,6 +37,35 @@ std::vector<TBumper::Notice> TBumper::Log;
 
 namespace {
 
+// A resource with one attach point, "Attach_Center", at a fixed place, and two nodes; it
+// remembers what was hung on it.
+class TPointedResource : public CRendResource {
+public:
+    int GetAttachPointCount() override { return 1; }
+    unsigned long GetAttachPointCRC(int index) override { return index == 0 ? CCRC32::GetCRC("Attach_Center") : 0; }
+    const CVector& GetAttachPoint(CRender*, CCRC32 point, int& found, CMatrix*) override
+    {
+        found = point == CCRC32::GetCRC("Attach_Center") ? 1 : 0;
+        return found ? Centre : NullVector;
+    }
+    const CVector& GetAttachPoint(CRender*, int index, int& found, CMatrix*) override
+    {
+        found = index == 0 ? 1 : 0;
+        return found ? Centre : NullVector;
+    }
+    int GetNodeCount() override { return 2; }
+    void GetNodePos(int node, CVector& out) override { out = CVector(static_cast<float>(node), 0.0f, 0.0f); }
+    void Attach(CRender*, CRender* child, CCRC32 point, int) override
+    {
+        Child = child;
+        Point = point;
+    }
+
+    CVector Centre = CVector(1.0f, 2.0f, 3.0f);
+    CRender* Child = nullptr;
+    unsigned long Point = 0;
+};
+
 class PhysicalTest : public ObjectTest {
 protected:
     // Plotting radius 0.5 (no categories), a sphere of radius 1 at the owner.
@@ -195,6 +224,39 @@ TEST_F(PhysicalTest, CollisionTestsPlaceTheBlockAtTheObjectOrWhereAsked)
     const CVector aboveEnd(1.0f, 0.0f, 5.0f);
     EXPECT_FLOAT_EQ(a->IsCollision(&above, &aboveEnd), -1.0f);
     EXPECT_FALSE(a->IsCollision(static_cast<GPhysical*>(nullptr)));
+}
+
+TEST_F(PhysicalTest, AttachPointsAndNodesComeFromTheResource)
+{
+    TPointedResource pointed;
+    GPhysical* object = MakePhysical(&pointed, CVector(7.0f, 8.0f, 9.0f));
+    EXPECT_EQ(object->GetAttachPointCount(), 1);
+    EXPECT_EQ(object->GetAttachPointCRC(0), CCRC32::GetCRC("Attach_Center"));
+    EXPECT_EQ(object->GetAttachPos(CCRC32("Attach_Center")), CVector(1.0f, 2.0f, 3.0f));
+    EXPECT_EQ(object->GetAttachPos(0), CVector(1.0f, 2.0f, 3.0f));
+    EXPECT_EQ(object->GetNodeCount(), 2);
+    CVector node;
+    object->GetNodePos(1, node);
+    EXPECT_EQ(node, CVector(1.0f, 0.0f, 0.0f));
+
+    CVector centre;
+    object->GetCenterPos(centre, true);
+    EXPECT_EQ(centre, CVector(1.0f, 2.0f, 3.0f));
+    object->GetCenterPos(centre, false);
+    EXPECT_EQ(centre, CVector(1.0f, 2.0f, 9.0f));
+    MakePhysical(nullptr, CVector(4.0f, 5.0f, 6.0f))->GetCenterPos(centre, true);
+    EXPECT_EQ(centre, CVector(4.0f, 5.0f, 6.0f)) << "no centre point: the position";
+    EXPECT_EQ(object->GetRenderCenter(), CVector(7.0f, 8.0f, 0.0f));
+
+    // A render hung on the object leaves the scene: it is drawn with its holder.
+    GPhysical* hung = MakePhysical(&sphereResource, CVector(0.0f, 0.0f, 0.0f));
+    ASSERT_NE(hung->Render.IsLinked(), 0);
+    object->AttachRender(CCRC32::GetCRC("Attach_Hand"), &hung->Render);
+    EXPECT_EQ(hung->Render.IsLinked(), 0);
+    EXPECT_EQ(pointed.Child, &hung->Render);
+    EXPECT_EQ(pointed.Point, CCRC32::GetCRC("Attach_Hand"));
+    EXPECT_TRUE(object->DetachRender(CCRC32("Attach_Hand")));
+    EXPECT_EQ(pointed.Child, nullptr);
 }
 
 TEST_F(PhysicalTest, HealingStopsAtMaximumLessPermanentDamage)
