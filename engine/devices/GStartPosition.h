@@ -6,6 +6,8 @@
 class GStartPosition : public GPhysical {
     DECLARE_GOBJECT(GStartPosition, GPhysical)
 
+    ~GStartPosition() override;
+
     static GStartPosition* pCurrent;
 
     int Player;

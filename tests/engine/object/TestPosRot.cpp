@@ -188,6 +188,10 @@ TEST_F(PosRotTest, ObjectsCreatedUnderAStartPositionStandRelativeToIt)
 
     ExpectVector(object->GetPos(), 101.0f, 202.0f, 8.0f);
     ExpectVector(object->LastSetPos, 101.0f, 202.0f, 8.0f);
+
+    GStartPosition::pCurrent = start;
+    start->Destroy();
+    EXPECT_EQ(GStartPosition::pCurrent, nullptr) << "a start position that is gone is not current";
 }
 
 TEST_F(PosRotTest, PositionAndRotationMessagesMoveTheObject)
