@@ -3,3 +3,10 @@
 IMPLEMENT_GOBJECT(GStartPosition, 0x98008000)
 
 GStartPosition* GStartPosition::pCurrent;
+
+// Objects created later must not stand relative to a start position that is gone.
+GStartPosition::~GStartPosition()
+{
+    if (pCurrent == this)
+        pCurrent = nullptr;
+}

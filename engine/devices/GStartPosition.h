@@ -1,10 +1,12 @@
 #pragma once
 // Minimal start position until the multiplayer objects are built: presets created while one is
 // current take its player, and positioned objects created then stand relative to it.
-#include "engine/object/GPosRot.h"
+#include "engine/object/GPhysical.h"
 
-class GStartPosition : public GPosRot {
-    DECLARE_GOBJECT(GStartPosition, GPosRot)
+class GStartPosition : public GPhysical {
+    DECLARE_GOBJECT(GStartPosition, GPhysical)
+
+    ~GStartPosition() override;
 
     static GStartPosition* pCurrent;
 

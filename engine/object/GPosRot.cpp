@@ -139,9 +139,10 @@ float GPosRot::GetRangeSq(const CVector& to, const CVector* from)
 
 GPosRot* GPosRot::FromObject(GObject* object)
 {
-    if (object == nullptr || object->GetClassEntry() == nullptr)
+    if (object == nullptr || object->GetClassEntry() == nullptr || RttiCode == 0)
         return nullptr;
-    return (*object->GetClassEntry()->pRttiCode & RttiCode) != 0 ? static_cast<GPosRot*>(object) : nullptr;
+    // The class's code holds its own bit and its ancestors': a subclass's code holds all of them.
+    return (*object->GetClassEntry()->pRttiCode & RttiCode) == RttiCode ? static_cast<GPosRot*>(object) : nullptr;
 }
 
 GPosRot* GPosRot::Filter(HGOBJECT handle, DWORD flags)

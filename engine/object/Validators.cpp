@@ -1,6 +1,6 @@
 #include "engine/object/Validators.h"
 
-#include "engine/object/GPosRot.h"
+#include "engine/object/GPhysical.h"
 
 bool VPlayer::Test(void* item)
 {
@@ -23,6 +23,22 @@ bool VHOEquality::Test(void* item)
 }
 
 bool VHOPlayer::Test(void* item) { return VHandleOffset::Convert(item)->Handle.Player() == Player; }
+
+bool VHOCollidable::Test(void* item)
+{
+    GPhysical* object = GPhysical::FromObject(GObject::GetGobject(VHandleOffset::Convert(item)->Handle));
+    return object != nullptr && (object->GetCollisionFlags() & Mask) != 0;
+}
+
+// The record holds the place being tried for the stored object and a candidate that may be in
+// the way there.
+bool VHORenderCollision::Test(void* item)
+{
+    const HandleOffset* record = VHandleOffset::Convert(item);
+    GPhysical* mover = GPhysical::FromObject(GObject::GetGobject(Handle));
+    GPhysical* candidate = GPhysical::FromObject(GObject::GetGobject(record->Handle));
+    return mover != nullptr && candidate != nullptr && mover->IsCollision(candidate, &record->Offset);
+}
 
 bool EngineValidator(HGOBJECT handle, void* validator)
 {

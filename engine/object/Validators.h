@@ -101,6 +101,25 @@ public:
     WORD Player;
 };
 
+// True when the record's object is physical and its collision flags share a bit with the mask.
+class VHOCollidable : public VValidator {
+public:
+    explicit VHOCollidable(DWORD mask) : Mask(mask) {}
+    bool Test(void* item) override;
+
+    DWORD Mask;
+};
+
+// True when the stored object, standing at the record's position, collides with the record's
+// object; false once either is gone or is not physical.
+class VHORenderCollision : public VValidator {
+public:
+    explicit VHORenderCollision(HGOBJECT handle) : Handle(handle) {}
+    bool Test(void* item) override;
+
+    HGOBJECT Handle;
+};
+
 // Up to ten validators, each with the result that rejects a candidate.
 struct CEngineFilterList {
     enum { MAX_VALIDATORS = 10 };

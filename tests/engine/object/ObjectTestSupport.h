@@ -3,6 +3,8 @@
 // and a builder for creation data laid out as the converter writes it.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -44,6 +46,16 @@ struct EmbeddedRecordForTest {
     EditableFillData* pData;
     int Player;
 };
+
+// The table slot of a virtual member function: its pointer holds 1 + the slot's byte offset.
+template <class F>
+unsigned long VirtualSlot(F function)
+{
+    unsigned long raw[2];
+    static_assert(sizeof function == sizeof raw, "a member-function pointer is two words");
+    memcpy(raw, &function, sizeof raw);
+    return (raw[0] - 1) / sizeof(void*);
+}
 
 // Runs fn and returns what it printed on stdout.
 template <class Fn>

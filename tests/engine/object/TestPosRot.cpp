@@ -142,19 +142,13 @@ TEST_F(PosRotTest, MembersFollowTheBaseInTheirOrder)
 // The operations positioned objects add follow GObject's in the table, in this order.
 TEST_F(PosRotTest, AddedOperationsFollowTheBaseTableInOrder)
 {
-    auto slot = [](auto function) {
-        DWORD raw[2];
-        static_assert(sizeof function == sizeof raw, "a member-function pointer is two words");
-        memcpy(raw, &function, sizeof raw);
-        return (raw[0] - 1) / sizeof(void*);  // a virtual one holds 1 + its table offset
-    };
-    const DWORD last = slot(&GObject::GetParentClassId);
+    const DWORD last = VirtualSlot(&GObject::GetParentClassId);
     const DWORD added[] = {
-        slot(&GPosRot::GetMover), slot(&GPosRot::SetMover), slot(&GPosRot::GetPos),
-        slot(&GPosRot::GetRot), slot(&GPosRot::GetLocation), slot(&GPosRot::SetPos),
-        slot(&GPosRot::SetRot), slot(&GPosRot::SetLocation), slot(&GPosRot::SetPosRot),
-        slot(&GPosRot::GetAttachPos), slot(&GPosRot::GetMenuData), slot(&GPosRot::Select),
-        slot(&GPosRot::IsSelected), slot(&GPosRot::GetDwimIndex)};
+        VirtualSlot(&GPosRot::GetMover), VirtualSlot(&GPosRot::SetMover), VirtualSlot(&GPosRot::GetPos),
+        VirtualSlot(&GPosRot::GetRot), VirtualSlot(&GPosRot::GetLocation), VirtualSlot(&GPosRot::SetPos),
+        VirtualSlot(&GPosRot::SetRot), VirtualSlot(&GPosRot::SetLocation), VirtualSlot(&GPosRot::SetPosRot),
+        VirtualSlot(&GPosRot::GetAttachPos), VirtualSlot(&GPosRot::GetMenuData), VirtualSlot(&GPosRot::Select),
+        VirtualSlot(&GPosRot::IsSelected), VirtualSlot(&GPosRot::GetDwimIndex)};
     for (DWORD i = 0; i < sizeof added / sizeof added[0]; ++i)
         EXPECT_EQ(added[i], last + 1 + i) << i;
 }
@@ -194,6 +188,10 @@ TEST_F(PosRotTest, ObjectsCreatedUnderAStartPositionStandRelativeToIt)
 
     ExpectVector(object->GetPos(), 101.0f, 202.0f, 8.0f);
     ExpectVector(object->LastSetPos, 101.0f, 202.0f, 8.0f);
+
+    GStartPosition::pCurrent = start;
+    start->Destroy();
+    EXPECT_EQ(GStartPosition::pCurrent, nullptr) << "a start position that is gone is not current";
 }
 
 TEST_F(PosRotTest, PositionAndRotationMessagesMoveTheObject)

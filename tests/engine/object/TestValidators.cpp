@@ -1,9 +1,11 @@
 // Handle validators and the adapters that give them the shape of query callbacks.
 #include "ObjectTestSupport.h"
+#include "PhysicalTestSupport.h"
 #include "TestClasses.h"
 #include "engine/object/GPosRot.h"
 #include "engine/object/GTarget.h"
 #include "engine/object/Validators.h"
+#include "engine/world/CCollisionData.h"
 
 namespace {
 
@@ -99,6 +101,57 @@ TEST_F(ValidatorTest, HandleOffsetValidatorsLookAtTheRecordsHandle)
     EXPECT_TRUE(seven.Test(&record));
     seven.Set(6);
     EXPECT_FALSE(seven.Test(&record));
+}
+
+TEST_F(ValidatorTest, CollidableRecordsAreThoseWhoseCollisionFlagsMeetTheMask)
+{
+    CollisionBlock block = CollisionBlock::Sphere(1.0f, COLLISIONDATA_PLOT | COLLISIONDATA_COLLIDE,
+                                                  CVector(0.0f, 0.0f, 0.0f), 1.0f);
+    TCollidingResource resource(block.Get());
+    HandleOffset record = {MakePhysical(&resource, CVector(0.0f, 0.0f, 0.0f))->GetHandle(), CVector(0.0f, 0.0f, 0.0f)};
+    HandleOffset bare = {MakePhysical(nullptr, CVector(0.0f, 0.0f, 0.0f))->GetHandle(), CVector(0.0f, 0.0f, 0.0f)};
+    HandleOffset target = {MakePlaced(1, CVector(0.0f, 0.0f, 0.0f)), CVector(0.0f, 0.0f, 0.0f)};
+    HandleOffset gone = {HGOBJECT(0x7FFE0001), CVector(0.0f, 0.0f, 0.0f)};
+
+    VHOCollidable colliding(COLLISIONDATA_COLLIDE | COLLISIONDATA_SPECIAL);
+    VHOCollidable pathing(COLLISIONDATA_LOCALPATH);
+    EXPECT_TRUE(colliding.Test(&record));
+    EXPECT_FALSE(pathing.Test(&record));
+    EXPECT_FALSE(colliding.Test(&bare)) << "no collision block";
+    EXPECT_FALSE(colliding.Test(&target)) << "not physical";
+    EXPECT_FALSE(colliding.Test(&gone));
+}
+
+// The stored object is tried at the record's position against the record's object.
+TEST_F(ValidatorTest, RenderCollisionTriesTheStoredObjectAtTheRecordsPosition)
+{
+    CollisionBlock ball = CollisionBlock::Sphere(1.0f, COLLISIONDATA_COLLIDE, CVector(0.0f, 0.0f, 0.0f), 1.0f);
+    CollisionBlock post = CollisionBlock::Cylinder(0.5f, COLLISIONDATA_COLLIDE, 0.0f, 0.0f, 2.0f, 0.0f, 0.5f);
+    TCollidingResource ballResource(ball.Get());
+    TCollidingResource postResource(post.Get());
+    GPhysical* mover = MakePhysical(&ballResource, CVector(0.0f, 0.0f, 0.0f));
+    const HGOBJECT standing = MakePhysical(&postResource, CVector(5.0f, 0.0f, 0.0f))->GetHandle();
+
+    VHORenderCollision test(mover->GetHandle());
+    struct Case { CVector place; bool hits; };
+    const Case cases[] = {
+        {CVector(0.0f, 0.0f, 0.0f), false},   // where the mover stands now
+        {CVector(4.0f, 0.0f, 1.0f), true},
+        {CVector(5.0f, 1.4f, 1.0f), true},
+        {CVector(5.0f, 1.6f, 1.0f), false},   // the radii sum to 1.5
+        {CVector(5.0f, 0.0f, 3.5f), false},   // above the post
+    };
+    for (const Case& c : cases) {
+        HandleOffset record = {standing, c.place};
+        EXPECT_EQ(test.Test(&record), c.hits) << c.place.x << "," << c.place.y << "," << c.place.z;
+    }
+    EXPECT_EQ(mover->GetPos(), CVector(0.0f, 0.0f, 0.0f)) << "the mover stays where it was";
+
+    HandleOffset onTarget = {MakePlaced(1, CVector(4.0f, 0.0f, 0.0f)), CVector(4.0f, 0.0f, 0.0f)};
+    EXPECT_FALSE(test.Test(&onTarget)) << "not physical";
+    mover->Destroy();
+    HandleOffset record = {standing, CVector(5.0f, 0.0f, 1.0f)};
+    EXPECT_FALSE(test.Test(&record)) << "the stored object vanished";
 }
 
 TEST_F(ValidatorTest, CoreFilterParametersCopyMemberByMember)
