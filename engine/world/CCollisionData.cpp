@@ -1,5 +1,7 @@
 #include "engine/world/CCollisionData.h"
 
+#include <cstddef>
+
 #include "core/math/C2DMath.h"
 #include "engine/render/CRender.h"
 #include "engine/world/CCylinderCollision.h"
@@ -8,8 +10,14 @@
 #include "engine/world/CollisionPlacement.h"
 #include "engine/include/RhuTypes.h"
 
-// The converter lays these records out from the shared record header.
+// The converter lays these records out from the shared record header: keep both the same.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
 static_assert(sizeof(CCollisionData) == sizeof(rhu::CCollisionData), "CCollisionData differs from the record header");
+static_assert(offsetof(CCollisionData, PlotY) == offsetof(rhu::CCollisionData, PlotY), "CCollisionData.PlotY");
+static_assert(offsetof(CCollisionData, Flags) == offsetof(rhu::CCollisionData, Flags), "CCollisionData.Flags");
+static_assert(offsetof(CCollisionData, CollArray) == offsetof(rhu::CCollisionData, CollArray), "CCollisionData.CollArray");
+#pragma GCC diagnostic pop
 
 using namespace CollisionPlacement;
 

@@ -1,5 +1,6 @@
 #include "engine/world/CCylinderCollision.h"
 
+#include <cstddef>
 #include <initializer_list>
 
 #include "core/math/C2DMath.h"
@@ -7,8 +8,15 @@
 #include "engine/world/CollisionPlacement.h"
 #include "engine/include/RhuTypes.h"
 
-// The converter lays these records out from the shared record header.
+// The converter lays these records out from the shared record header: keep both the same.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
 static_assert(sizeof(CCylinderCollision) == sizeof(rhu::CCylinderCollision), "CCylinderCollision differs from the record header");
+static_assert(offsetof(CCylinderCollision, X) == offsetof(rhu::CCylinderCollision, X), "CCylinderCollision.X");
+static_assert(offsetof(CCylinderCollision, Top) == offsetof(rhu::CCylinderCollision, Top), "CCylinderCollision.Top");
+static_assert(offsetof(CCylinderCollision, Bottom) == offsetof(rhu::CCylinderCollision, Bottom), "CCylinderCollision.Bottom");
+static_assert(offsetof(CCylinderCollision, Radius) == offsetof(rhu::CCylinderCollision, Radius), "CCylinderCollision.Radius");
+#pragma GCC diagnostic pop
 
 using namespace CollisionPlacement;
 

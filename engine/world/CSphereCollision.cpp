@@ -1,12 +1,19 @@
 #include "engine/world/CSphereCollision.h"
 
+#include <cstddef>
+
 #include "core/math/C2DMath.h"
 #include "engine/object/CZelFixupManager.h"
 #include "engine/world/CollisionPlacement.h"
 #include "engine/include/RhuTypes.h"
 
-// The converter lays these records out from the shared record header.
+// The converter lays these records out from the shared record header: keep both the same.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
 static_assert(sizeof(CSphereCollision) == sizeof(rhu::CSphereCollision), "CSphereCollision differs from the record header");
+static_assert(offsetof(CSphereCollision, Offset) == offsetof(rhu::CSphereCollision, Offset), "CSphereCollision.Offset");
+static_assert(offsetof(CSphereCollision, Radius) == offsetof(rhu::CSphereCollision, Radius), "CSphereCollision.Radius");
+#pragma GCC diagnostic pop
 
 using namespace CollisionPlacement;
 

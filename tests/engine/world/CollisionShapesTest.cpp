@@ -10,33 +10,9 @@
 #include "engine/world/CSimpleVolCollision.h"
 #include "engine/world/CSphereCollision.h"
 
-#pragma GCC diagnostic ignored "-Winvalid-offsetof"
-
 namespace {
 
 const CVector kOrigin(0.0f, 0.0f, 0.0f);
-
-TEST(CollisionRecords, FieldsSitWhereTheConverterWritesThem)
-{
-    struct Case { const char* field; size_t actual; size_t expected; };
-    const Case cases[] = {
-        {"CBaseCollision.Size", offsetof(CBaseCollision, Size), 4},
-        {"CBaseCollision.Type", offsetof(CBaseCollision, Type), 6},
-        {"CCollisionData.Flags", offsetof(CCollisionData, Flags), 8},
-        {"CCollisionData.CollArray", offsetof(CCollisionData, CollArray), 12},
-        {"CSphereCollision.Offset", offsetof(CSphereCollision, Offset), 8},
-        {"CSphereCollision.Radius", offsetof(CSphereCollision, Radius), 20},
-        {"CCylinderCollision.Top", offsetof(CCylinderCollision, Top), 16},
-        {"CCylinderCollision.Radius", offsetof(CCylinderCollision, Radius), 24},
-        {"CSimpleVolCollision.Radius", offsetof(CSimpleVolCollision, Radius), 16},
-        {"CSimpleVolCollision.Top", offsetof(CSimpleVolCollision, Top), 20},
-        {"CSimpleVolCollision.Bottom", offsetof(CSimpleVolCollision, Bottom), 32},
-        {"CSimpleVolCollision.Count", offsetof(CSimpleVolCollision, Count), 44},
-        {"CSimpleVolCollision.Points", offsetof(CSimpleVolCollision, Points), 48},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.actual, c.expected) << c.field;
-}
 
 TEST(CollisionRecords, LoadedShapesAreBuiltAsTheirKinds)
 {
