@@ -134,7 +134,6 @@ public:
     // next animator made for this render.
     void KillAnimation();
     void RegisterAnimationMovementPointer(CVector* movement) { pMovement = movement; }
-    CVector* GetAnimationMovementPointer() const { return pMovement; }
 
     // Collision, through the resource's collision data. at null means the render's position.
     bool IsCollision(const CVector* point, float radius, const CVector* at);
