@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kSubPixelBits = 8;
 constexpr float kSubPixel = float(1 << kSubPixelBits);
+constexpr int64_t kSubPixelScale = int64_t(1) << kSubPixelBits;
 // Screen positions stay within this many pixels of the origin, so edge products fit in 64 bits.
 constexpr float kGuardBandPixels = 8192.0f;
 constexpr int kMaxPolygon = 16;
@@ -215,8 +216,8 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
         const ScreenVertex& p = *v[i];
         const ScreenVertex& n = *v[(i + 1) % 3];
         int64_t dx = n.fx - p.fx, dy = n.fy - p.fy;
-        e.a[i] = -dy << kSubPixelBits;
-        e.b[i] = dx << kSubPixelBits;
+        e.a[i] = -dy * kSubPixelScale;
+        e.b[i] = dx * kSubPixelScale;
         e.c[i] = dy * p.fx - dx * p.fy;
         bool topLeft = dy < 0 || (dy == 0 && dx > 0);
         e.bias[i] = topLeft ? 0 : 1;
