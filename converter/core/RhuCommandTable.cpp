@@ -168,7 +168,7 @@ const CommandRow CRhuParser::DataCommands[] = {
     {"Material", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable),
      "label { [texturespecs] | \n\tSPECULAR{specmasktex,specmaptex} |"
      " \n\tENVIRONMENT{envmasktex,envmaptex} }",
-     "Defines a Material alias specification for use in subsequent LW imports.",
+     "Defines a Material alias description for use in subsequent LW imports.",
      0},
     {"Mesh", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable),
      "label sourcefile [BILINEAR[=ON|=OFF]] [SORT=SOLID|ALPHA]\n\t[ZBUFFER[=ON|=OFF]] [ZWRITE[=ON|=OFF]]",
