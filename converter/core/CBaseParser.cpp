@@ -22,7 +22,7 @@ const CommandRow BaseCommands[] = {
     {"Endif", static_cast<CommandHandler>(&CBaseParser::Endif), "", "Just like C++, #endif",
      CommandRunsWhenInactive},
     {"PixelFormat", static_cast<CommandHandler>(&CBaseParser::PixelFormat),
-     "[NOALPHA= | ALPHA1= | ALPHA=] bitmasker [more specifications]",
+     "[NOALPHA= | ALPHA1= | ALPHA=] bitmasker [more bitmaskers]",
      "Changes pixel format. Bitmasker is a text description of what to do, I.E. xRRRRRGGGGGBBBBB. NOALPHA is "
      "the default if unspecified, and a blank pixelformat will cause any subseuqent use of that format to force "
      "an error.",
