@@ -9,6 +9,9 @@ if(NOT CMAKE_BUILD_TYPE)
     set(CMAKE_BUILD_TYPE RelWithDebInfo)
 endif()
 
+# 64-bit file offsets: a 32-bit program reading a folder on a large file system otherwise
+# sees the listing end early (EOVERFLOW from readdir), and files past 2 GiB cannot be opened.
+add_compile_definitions(_FILE_OFFSET_BITS=64)
 add_compile_options(-m32 -msse2 -mfpmath=sse -ffp-contract=off
                     -fno-lifetime-dse -fno-strict-aliasing -Wall -Wextra)
 add_link_options(-m32)

@@ -22,3 +22,33 @@ if [ ${#need[@]} -gt 0 ]; then
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${need[@]}"
 fi
+
+# Some virtual machines run 64-bit programs only: the kernel refuses every 32-bit
+# executable. There the 32-bit build runs under user-mode emulation, registered
+# with the kernel so that tests, the converter and the host start as usual.
+can_run_32bit() {
+    local probe
+    probe=$(mktemp -d)
+    printf 'int main(void){return 0;}\n' > "$probe/p.c"
+    gcc -m32 "$probe/p.c" -o "$probe/p" 2>/dev/null && "$probe/p" 2>/dev/null
+    local rc=$?
+    rm -rf "$probe"
+    return $rc
+}
+
+if ! can_run_32bit; then
+    if ! have_pkg qemu-user-static; then
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends qemu-user-static
+    fi
+    binfmt=/proc/sys/fs/binfmt_misc
+    [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+    if [ ! -e "$binfmt/qemu-i386" ]; then
+        # 32-bit little-endian x86 ELF executables and shared objects.
+        magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+        mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+        echo ":qemu-i386:M::$magic:$mask:/usr/bin/qemu-i386-static:F" > "$binfmt/register"
+    fi
+    can_run_32bit || { echo "setup: 32-bit programs still cannot run on this machine" >&2; exit 1; }
+fi
