@@ -11,7 +11,7 @@
 
 #include "HostOptions.h"
 #include "core/file/CZFile.h"
-#include "engine/object/CShell.h"
+#include "engine/shell/CShell.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "engine/object/ClassTypeEntry.h"
 #include "engine/object/EditableFillData.h"
 #include "engine/object/GObject.h"
-#include "engine/object/CZelFixupManager.h"
-#include "engine/object/CZelFile.h"
+#include "engine/zel/CZelFixupManager.h"
+#include "engine/zel/CZelFile.h"
 #include "engine/include/RhuTypes.h"
 
 ZEL_REGISTER_RECORD(CDefaultFillData);

@@ -2,7 +2,7 @@
 // Fill-data records: packed records that turn a level's stored field values into class
 // defaults, objects created at load time, and blocks kept for later creation.
 #include "engine/object/HGOBJECT.h"
-#include "engine/object/CZelStaticResource.h"
+#include "engine/zel/CZelStaticResource.h"
 
 struct EditableFillData;
 

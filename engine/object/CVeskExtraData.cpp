@@ -7,7 +7,7 @@
 #include "core/heap/ZHeap.h"
 #include "core/names/CCRC32.h"
 #include "engine/object/CFillData.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/include/RhuTypes.h"
 
 ZEL_REGISTER_RECORD(CVeskExtraData);

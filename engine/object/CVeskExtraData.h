@@ -3,7 +3,7 @@
 // fill data it was created from.
 #include <windows.h>
 
-#include "engine/object/CZelStaticResource.h"
+#include "engine/zel/CZelStaticResource.h"
 
 class CFillData;
 struct EditableFillData;

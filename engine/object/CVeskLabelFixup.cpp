@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "core/output/ZOutput.h"
-#include "engine/object/CZelFixupManager.h"
-#include "engine/object/CZelFile.h"
+#include "engine/zel/CZelFixupManager.h"
+#include "engine/zel/CZelFile.h"
 #include "engine/include/RhuTypes.h"
 
 ZEL_REGISTER_RECORD(CVeskLabelFixup);

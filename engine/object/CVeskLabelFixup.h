@@ -2,7 +2,7 @@
 // Gives a symbol-table entry its printable label, for the editor and the layout dump.
 #include <windows.h>
 
-#include "engine/object/CZelStaticResource.h"
+#include "engine/zel/CZelStaticResource.h"
 
 #pragma pack(push, 1)
 class CVeskLabelFixup : public CZelStaticResource {

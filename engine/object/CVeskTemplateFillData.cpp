@@ -2,7 +2,7 @@
 
 #include "core/containers/ZArray.h"
 #include "core/containers/ZChain.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/include/RhuTypes.h"
 
 ZEL_REGISTER_RECORD(CVeskTemplateFillData);

@@ -144,7 +144,9 @@ public:
     // Layout text: objects written back as the .rhu parameter blocks they came from.
     const char* GetTextLabel();
     void TextDump(FILE* file);
-    static void VeskTextSave(bool generated);
+    // In generated mode the files go beside the level: `level` is its name as loaded
+    // (the shell's current level), so the object layer needs nothing of the shell.
+    static void VeskTextSave(bool generated, const char* level);
 
     // Creation operator: the first half of every class's Create (see IMPLEMENT_GOBJECT).
     // Returns null, and no constructor runs, when a handle is needed and none is free.

@@ -8,7 +8,7 @@
 #include "core/names/CCRC32.h"
 #include "engine/object/CFillData.h"
 #include "engine/object/CVeskExtraData.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/object/GObject.h"
 
 namespace {

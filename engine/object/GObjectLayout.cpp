@@ -15,9 +15,8 @@
 #include "core/file/CZFile.h"
 #include "core/names/CCRC32.h"
 #include "core/output/ZOutput.h"
-#include "engine/object/CShell.h"
 #include "engine/object/CVeskExtraData.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/object/GObject.h"
 
 namespace {
@@ -105,11 +104,12 @@ void ClearDumpMarks(GObject* object)
 
 // The category's output: the layout file in the current level's folder in generated mode,
 // else the collected file, moved from P: to L: and marked .NCO when it cannot be read.
-bool ChooseOutput(const LayoutCategory& category, const char* collected, bool generated, char* out, size_t size)
+bool ChooseOutput(const LayoutCategory& category, const char* collected, const char* level, bool generated,
+                  char* out, size_t size)
 {
     if (generated) {
         char folder[CZFile::kPathSize];
-        snprintf(folder, sizeof folder, "%s", CShell::GetCurrentLevel());
+        snprintf(folder, sizeof folder, "%s", level);
         char* cut = strrchr(folder, '\\');
         char* slash = strrchr(folder, '/');
         if (slash > cut)
@@ -260,7 +260,7 @@ void GObject::TextDumpPointer(FILE* file, EditableInfo* info, void* pointer)
         fprintf(file, "\tEmbedded %s = %s;\n", info->Name, object->GetTextLabel());
 }
 
-void GObject::VeskTextSave(bool generated)
+void GObject::VeskTextSave(bool generated, const char* level)
 {
     CVeskExtraData::ClearDumped();
     ClearDumpMarks(&Root);
@@ -273,7 +273,7 @@ void GObject::VeskTextSave(bool generated)
             if (collected == nullptr && ContainsUpper(name, category.FileName))
                 collected = name;
         char output[CZFile::kPathSize * 2];
-        if (collected == nullptr || !ChooseOutput(category, collected, generated, output, sizeof output))
+        if (collected == nullptr || !ChooseOutput(category, collected, level, generated, output, sizeof output))
             continue;
 
         FILE* file = OpenText(output, "w");

@@ -11,7 +11,7 @@
 #include "core/output/ZOutput.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/object/CLoadSaveBuffer.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/object/GObject.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "engine/frontend/CineMessages.h"
 #include "engine/frontend/GRecorder.h"
 #include "engine/object/CFillData.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/object/CoreMessages.h"
 
 IMPLEMENT_GOBJECT(GPosRot, 0x00408000)

@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/render/CRender.h"
 #include "engine/include/RhuTypes.h"
 

@@ -7,7 +7,7 @@
 #include "core/math/CMatrix.h"
 #include "core/math/CVector.h"
 #include "core/names/CCRC32.h"
-#include "engine/object/CZelStaticResource.h"
+#include "engine/zel/CZelStaticResource.h"
 
 class CAttachPoint;
 class CCollisionData;

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "core/output/ZOutput.h"
-#include "engine/object/CZelFile.h"
+#include "engine/zel/CZelFile.h"
 #include "engine/include/RhuTypes.h"
 
 // The converter lays these records out from the shared record header: keep both the same.

@@ -1,7 +1,7 @@
 #pragma once
 // Base of the collision shape records. Shapes are stored in packed data one after another,
 // behind the header of their collision block, and are used in place after loading.
-#include "engine/object/CZelStaticResource.h"
+#include "engine/zel/CZelStaticResource.h"
 
 class CRender;
 class CVector;

@@ -4,7 +4,7 @@
 #include <initializer_list>
 
 #include "core/math/C2DMath.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/world/CollisionPlacement.h"
 #include "engine/include/RhuTypes.h"
 

@@ -6,8 +6,8 @@
 
 #include "core/math/C2DMath.h"
 #include "core/output/ZOutput.h"
-#include "engine/object/CZelFile.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFile.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/world/CCylinderCollision.h"
 #include "engine/world/CollisionPlacement.h"
 #include "engine/include/RhuTypes.h"

@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "core/math/C2DMath.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/world/CollisionPlacement.h"
 #include "engine/include/RhuTypes.h"
 

@@ -40,7 +40,7 @@ protected:
 
 TEST_F(HostRun, RunsFixtureLevelsForTheGivenFrames)
 {
-    RunResult fixtures = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/zelfix.py testdata " +
+    RunResult fixtures = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/zel/zelfix.py testdata " +
                                  (root / "zel").string());
     ASSERT_EQ(fixtures.exitCode, 0) << fixtures.output;
     RunResult run = Execute(Host() + " --frames 30 --frame-time 0.02 second.zel");
@@ -51,7 +51,7 @@ TEST_F(HostRun, RunsFixtureLevelsForTheGivenFrames)
 // Without "zlp.zlp" every file is a loose one; the empty pack index must not be walked.
 TEST_F(HostRun, RunsWithoutAPackFile)
 {
-    RunResult fixtures = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/zelfix.py testdata " +
+    RunResult fixtures = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/zel/zelfix.py testdata " +
                                  (root / "zel").string());
     ASSERT_EQ(fixtures.exitCode, 0) << fixtures.output;
     fs::remove(root / "zel" / "zlp.zlp");
@@ -62,7 +62,7 @@ TEST_F(HostRun, RunsWithoutAPackFile)
 
 TEST_F(HostRun, MissingLevelEndsWithTheLoadersFatalError)
 {
-    RunResult fixtures = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/zelfix.py testdata " +
+    RunResult fixtures = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/zel/zelfix.py testdata " +
                                  (root / "zel").string());
     ASSERT_EQ(fixtures.exitCode, 0) << fixtures.output;
     RunResult run = Execute(Host() + " --frames 5 nosuch.zel");

@@ -15,8 +15,8 @@
 #include "core/heap/ZHeap.h"
 #include "core/names/CCRC32.h"
 #include "core/riff/CZRiffFile.h"
-#include "engine/object/CZelFile.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFile.h"
+#include "engine/zel/CZelFixupManager.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "ZelTestSupport.h"
 
 #include "core/names/CCRC32.h"
-#include "engine/object/CZelFile.h"
+#include "engine/zel/CZelFile.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 #include "engine/object/CFillData.h"
 #include "engine/object/CVeskExtraData.h"
 #include "engine/object/CVeskTemplateFillData.h"
-#include "engine/object/CZelFile.h"
+#include "engine/zel/CZelFile.h"
 
 namespace {
 

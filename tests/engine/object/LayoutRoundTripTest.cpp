@@ -16,7 +16,7 @@
 #include "ShellLoopTest.h"
 #include "ZelTestSupport.h"
 #include "core/names/CCRC32.h"
-#include "engine/object/CShell.h"
+#include "engine/shell/CShell.h"
 #include "engine/object/EditableInfo.h"
 
 // The level's objects: a field of every kind the layout text writes.
@@ -205,7 +205,7 @@ TEST_F(LayoutRoundTrip, ConvertedLayoutRecreatesTheSameObjects)
             EXPECT_EQ(crate->pLid->Speed, 0.00001234f);
             EXPECT_EQ(barrel->Speed, 1.5f);
 
-            GObject::VeskTextSave(true);
+            GObject::VeskTextSave(true, CShell::GetCurrentLevel());
             Convert(folder);
             CShell::SetNextLevel(Level().c_str());
         } else if (t == 3) {

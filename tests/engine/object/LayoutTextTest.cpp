@@ -9,6 +9,7 @@
 
 #include "SaveTestSupport.h"
 #include "core/file/CZFile.h"
+#include "engine/shell/CShell.h"
 #include "core/names/CCRC32.h"
 #include "engine/object/CVeskExtraData.h"
 
@@ -173,7 +174,7 @@ TEST_F(LayoutLevel, WrittenAsTheCategoriesLayoutFiles)
     // The lighting and layout files exist; the design file does not and is written beside.
     WriteFileBytes(folder + "/LIGHTING.RHU", "old");
     WriteFileBytes(folder + "/LAYOUTPARAMS.RHU", "old");
-    GObject::VeskTextSave(false);
+    GObject::VeskTextSave(false, CShell::GetCurrentLevel());
     EXPECT_EQ(ReadFileBytes(folder + "/LIGHTING.RHU"), Golden("LIGHTING.RHU"));
     EXPECT_EQ(ReadFileBytes(folder + "/DESIGNPARAMS.RHU.NCO"), Golden("DESIGNPARAMS.RHU.NCO"));
     EXPECT_EQ(ReadFileBytes(folder + "/LAYOUTPARAMS.RHU"), Golden("LAYOUTPARAMS.RHU"));
@@ -192,7 +193,7 @@ TEST_F(LayoutLevel, GeneratedModeWritesBesideTheLevel)
             c = '/';
     const std::string lighting = dataFolder + "LIGHTING.RHU";
     WriteFileBytes(lighting, "old");
-    GObject::VeskTextSave(true);
+    GObject::VeskTextSave(true, CShell::GetCurrentLevel());
     std::string expected = Golden("LIGHTING.RHU");
     const std::string typeInfo = "TYPEINFO l:\\brimosdk\\include\\rhutypes.hxx";
     expected.replace(expected.find(typeInfo), typeInfo.size(), "// VESK GENERATED FILE, NO TYPES INFO");

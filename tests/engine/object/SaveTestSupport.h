@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/containers/ZArray.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/object/GObject.h"
 
 class GSaveChild;

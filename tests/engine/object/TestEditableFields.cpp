@@ -7,7 +7,7 @@
 #include "ObjectTestSupport.h"
 #include "TestClasses.h"
 #include "engine/object/CVeskExtraData.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "engine/devices/GStartPosition.h"
 #include "engine/frontend/CineMessages.h"
 #include "engine/frontend/GRecorder.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/object/CoreMessages.h"
 #include "engine/object/GPosRot.h"
 #include "engine/object/GTarget.h"

@@ -7,6 +7,7 @@ import struct
 import sys
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "zel"))
 from zelfix import Block, f32, fill_data, i32, label_fixup, name_key, preset, probe, zel_file
 
 

@@ -8,7 +8,7 @@
 
 #include "core/math/C2DMath.h"
 #include "core/names/CCRC32.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 #include "engine/render/CRendResource.h"
 #include "engine/render/CRendWorkspace.h"
 #include "engine/render/CRender.h"

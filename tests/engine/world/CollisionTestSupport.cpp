@@ -1,8 +1,8 @@
 #include "CollisionTestSupport.h"
 
 #include "core/names/CCRC32.h"
-#include "engine/object/CZelFile.h"
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFile.h"
+#include "engine/zel/CZelFixupManager.h"
 
 namespace {
 CZelFile* Shapes = nullptr;

@@ -10,7 +10,7 @@ import struct
 import sys
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "object"))
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "zel"))
 from zelfix import Block, name_key, zel_file  # noqa: E402
 
 VOLUME, CYLINDER, SPHERE = 0, 1, 2

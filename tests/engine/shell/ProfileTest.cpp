@@ -7,7 +7,7 @@
 
 #include "SaveTestSupport.h"
 #include "core/names/CCRC32.h"
-#include "engine/object/CProfile.h"
+#include "engine/shell/CProfile.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/object/CZelFile.h"
+#include "engine/zel/CZelFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,8 +13,8 @@
 #include "core/heap/ZHeap.h"
 #include "core/output/ZOutput.h"
 #include "engine/devices/PlatformMemory.h"
-#include "engine/object/CZelFixupManager.h"
-#include "engine/object/CZelStaticResource.h"
+#include "engine/zel/CZelFixupManager.h"
+#include "engine/zel/CZelStaticResource.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "engine/object/CZelLoad.h"
+#include "engine/zel/CZelLoad.h"
 
 #include <cstring>
 
 #include "core/heap/ZHeap.h"
 #include "core/output/ZOutput.h"
-#include "engine/object/CZelFixupManager.h"
-#include "engine/object/CZelFile.h"
+#include "engine/zel/CZelFixupManager.h"
+#include "engine/zel/CZelFile.h"
 #include "engine/include/RhuTypes.h"
 
 ZEL_REGISTER_RECORD(CZelLoad);

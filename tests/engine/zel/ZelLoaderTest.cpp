@@ -9,8 +9,8 @@
 #include "ZelTestSupport.h"
 #include "core/names/CCRC32.h"
 #include "engine/object/CGameTimer.h"
-#include "engine/object/CZelFile.h"
-#include "engine/object/CZelLoad.h"
+#include "engine/zel/CZelFile.h"
+#include "engine/zel/CZelLoad.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // constructors of every record type that packed data may hold, all keyed by name key.
 #include <cstdint>
 
-#include "engine/object/CZelStaticResource.h"
+#include "engine/zel/CZelStaticResource.h"
 
 #pragma pack(push, 1)
 // One symbol. Handle fields in packed data point at an entry and read its value at use time,

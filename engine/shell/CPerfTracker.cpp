@@ -1,4 +1,4 @@
-#include "engine/object/CPerfTracker.h"
+#include "engine/shell/CPerfTracker.h"
 
 static CPerfTracker s_PerfTracker;
 CPerfTracker* CPerfTracker::pThe = &s_PerfTracker;

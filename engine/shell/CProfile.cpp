@@ -1,4 +1,4 @@
-#include "engine/object/CProfile.h"
+#include "engine/shell/CProfile.h"
 
 #include <direct.h>
 #include <stdio.h>
@@ -9,8 +9,8 @@
 #include "core/names/CCRC32.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/object/CLoadSaveBuffer.h"
-#include "engine/object/CShell.h"
-#include "engine/object/CZelFile.h"
+#include "engine/shell/CShell.h"
+#include "engine/zel/CZelFile.h"
 #include "engine/object/GObject.h"
 
 CProfile* CProfile::pThe = nullptr;

@@ -17,8 +17,8 @@
 #include "core/names/CCRC32.h"
 #include "core/file/CZFile.h"
 #include "engine/object/CLoadSaveBuffer.h"
-#include "engine/object/CProfile.h"
-#include "engine/object/CShell.h"
+#include "engine/shell/CProfile.h"
+#include "engine/shell/CShell.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ const unsigned long kVersion = 7;
 std::string RunPython(const std::string& script, const std::string& argument)
 {
     const std::string command =
-        std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/object/" + script + " '" + argument + "'";
+        std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/shell/" + script + " '" + argument + "'";
     return mgtest::RunCommand(command).output;
 }
 

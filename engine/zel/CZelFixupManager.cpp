@@ -1,4 +1,4 @@
-#include "engine/object/CZelFixupManager.h"
+#include "engine/zel/CZelFixupManager.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -7,7 +7,7 @@
 
 #include <mg_window.h>
 
-#include "engine/object/CShell.h"
+#include "engine/shell/CShell.h"
 
 class ShellLoopTest : public ::testing::Test {
 protected:

@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "engine/object/CZelFile.h"
-#include "engine/object/CZelFixupManager.h"
-#include "engine/object/CZelStaticResource.h"
+#include "engine/zel/CZelFile.h"
+#include "engine/zel/CZelFixupManager.h"
+#include "engine/zel/CZelStaticResource.h"
 #include "engine/object/GObject.h"
 
 #pragma pack(push, 1)

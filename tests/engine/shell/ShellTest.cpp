@@ -11,8 +11,8 @@
 #include "ZelTestSupport.h"
 #include "core/names/CCRC32.h"
 #include "engine/devices/GPCXInputDevice.h"
-#include "engine/object/CShell.h"
-#include "engine/object/CZelFile.h"
+#include "engine/shell/CShell.h"
+#include "engine/zel/CZelFile.h"
 #include "engine/render/CRenderer.h"
 #include "engine/render/Viewports.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // A packed record that loads a further packed file while it exists.
-#include "engine/object/CZelStaticResource.h"
+#include "engine/zel/CZelStaticResource.h"
 
 class CZelFile;
 

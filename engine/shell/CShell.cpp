@@ -1,4 +1,4 @@
-#include "engine/object/CShell.h"
+#include "engine/shell/CShell.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,9 +14,9 @@
 #include "engine/devices/GSoundSystem.h"
 #include "engine/object/GObject.h"
 #include "engine/object/CGameTimer.h"
-#include "engine/object/CPerfTracker.h"
-#include "engine/object/CProfile.h"
-#include "engine/object/CZelFile.h"
+#include "engine/shell/CPerfTracker.h"
+#include "engine/shell/CProfile.h"
+#include "engine/zel/CZelFile.h"
 #include "engine/render/CRenderer.h"
 #include "engine/render/Viewports.h"
 #include "engine/world/GSectionMgr.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "ZelTestSupport.h"
-#include "engine/object/CZelFile.h"
+#include "engine/zel/CZelFile.h"
 
 namespace {
 
