@@ -27,8 +27,7 @@ int main(int argc, char** argv)
     const std::vector<std::string> platforms = {"PCX"};
     const std::string pattern = argc == 2 ? std::string(argv[1]) + "\\*.rhu" : std::string("*.rhu");
     CzFileFind found(pattern.c_str(), false);
-    for (int index = 0; const char* path = found.GetFile(index); ++index)
-    {
+    for (int index = 0; const char* path = found.GetFile(index); ++index) {
         printf("\nProcessing %s\n", path);
         const std::string source = path;
         const std::string output = std::string(StripExtension(source.c_str())) + ".zel";

@@ -31,7 +31,7 @@ void OnPumpTurn(void* user)
         PostQuitMessage(0);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

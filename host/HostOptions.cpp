@@ -13,7 +13,7 @@ bool ParseNumber(const char* text, double& value)
     return end != text && *end == '\0';
 }
 
-}  // namespace
+} // namespace
 
 bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error)
 {

@@ -2,8 +2,8 @@
 // The host's command line: marlgate_host [--frames N] [--frame-time SECONDS] [LEVEL]
 
 struct HostOptions {
-    int Frames = 0;           // quit after this many frames; 0 runs until the game quits
-    double FrameTime = 0.0;   // fixed seconds per frame on a virtual clock; 0 uses real time
+    int Frames = 0;         // quit after this many frames; 0 runs until the game quits
+    double FrameTime = 0.0; // fixed seconds per frame on a virtual clock; 0 uses real time
     const char* Level = "mainmenu.zel";
 };
 

@@ -5,7 +5,7 @@
 namespace {
 const DWORD kMemorySize[2] = {256u * 1024u * 1024u, 0};
 const char kTitle[] = "Marlgate Demo";
-}  // namespace
+} // namespace
 
 extern "C" const MG_RESOURCE MG_HOST_RESOURCES_SYMBOL[] = {
     {"MorvikMemorySize", "MorvikMemorySize", kMemorySize, sizeof kMemorySize},

@@ -19,26 +19,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // Scripts of string, trigger, preprocessor and message statements, in files of about 1 MB.
 size_t WriteScripts(const std::string& folder, size_t& statements)
 {
     size_t bytes = 0;
     statements = 0;
-    for (int file = 0; bytes < 10u * 1024 * 1024 + 1; ++file)
-    {
+    for (int file = 0; bytes < 10u * 1024 * 1024 + 1; ++file) {
         std::ofstream out(folder + "/script" + std::to_string(file) + ".rhu", std::ios::binary);
         std::string text = "NoCompression\n";
-        for (int n = 0; text.size() < 1024 * 1024; ++n)
-        {
+        for (int n = 0; text.size() < 1024 * 1024; ++n) {
             text += "String Text_" + std::to_string(n) + " \"A line of text number " + std::to_string(n) +
                     " that a menu might show\\n\"\n";
-            text += "Trigger Action_" + std::to_string(n % 50) + " ESCAPE + SPACE onrelease = " + std::to_string(n) +
-                    "\n";
+            text +=
+                "Trigger Action_" + std::to_string(n % 50) + " ESCAPE + SPACE onrelease = " + std::to_string(n) + "\n";
             text += "#ifdef PCX\nMessage \"only on the PC\"\n#endif // platform\n";
             statements += 5;
         }
@@ -56,13 +51,12 @@ void BenchConversion(const std::string& folder)
     const Clock::time_point start = Clock::now();
     const int status = system(command.c_str());
     const double seconds = Seconds(start);
-    if (status != 0)
-    {
+    if (status != 0) {
         printf("conversion failed with status %d\n", status);
         exit(1);
     }
-    printf("scripts: %.1f MB, %zu statements in %.2f s: %.2f MB/s, %.0f statements/s\n", bytes / 1048576.0,
-           statements, seconds, bytes / 1048576.0 / seconds, statements / seconds);
+    printf("scripts: %.1f MB, %zu statements in %.2f s: %.2f MB/s, %.0f statements/s\n", bytes / 1048576.0, statements,
+           seconds, bytes / 1048576.0 / seconds, statements / seconds);
 }
 
 void BenchHeaderReader(const std::string& folder)
@@ -74,8 +68,7 @@ void BenchHeaderReader(const std::string& folder)
         exit(1);
     const int rounds = 20;
     Clock::time_point start = Clock::now();
-    for (int round = 0; round < rounds; ++round)
-    {
+    for (int round = 0; round < rounds; ++round) {
         TypeDatabase.Reset();
         LoadTypeInfo(header.c_str(), "");
     }
@@ -83,14 +76,15 @@ void BenchHeaderReader(const std::string& folder)
     // The export marker means nothing to the compiler, and the name key type is a builtin of
     // the type database only.
     const std::string check = std::string(MG_CXX " -m32 -x c++ -fsyntax-only -D__rhuexport= "
-                                                 "'-DCCRC32=unsigned long' '") + header + "'";
+                                                 "'-DCCRC32=unsigned long' '") +
+                              header + "'";
     start = Clock::now();
     for (int round = 0; round < rounds; ++round)
         if (system(check.c_str()) != 0)
             exit(1);
     const double compiler = Seconds(start) / rounds;
-    printf("record header: our reader %.2f ms, g++ -fsyntax-only %.2f ms, ratio %.2f\n", ours * 1000,
-           compiler * 1000, ours / compiler);
+    printf("record header: our reader %.2f ms, g++ -fsyntax-only %.2f ms, ratio %.2f\n", ours * 1000, compiler * 1000,
+           ours / compiler);
 }
 
 } // namespace

@@ -25,8 +25,7 @@ std::string ReadFile(const std::string& path)
     return data.str();
 }
 
-template <class T>
-void Append(std::string& out, const T& value)
+template <class T> void Append(std::string& out, const T& value)
 {
     out.append(reinterpret_cast<const char*>(&value), sizeof value);
 }
@@ -55,8 +54,8 @@ std::string PackedData()
 std::string Text()
 {
     std::string text;
-    for (const char* name : {"move_x.lws", "move_x_oldformat_56.lws", "move_x_oldformat_6.lws", "move_x_post_constant.lws",
-                             "move_x_post_linear.lws", "move_x_post_offset_repeat.lws"})
+    for (const char* name : {"move_x.lws", "move_x_oldformat_56.lws", "move_x_oldformat_6.lws",
+                             "move_x_post_constant.lws", "move_x_post_linear.lws", "move_x_post_offset_repeat.lws"})
         text += ReadFile(std::string(MG_TESTDATA_DIR) + "/lightwave/lws/" + name);
     return text;
 }
@@ -207,10 +206,14 @@ int main(int argc, char** argv)
 {
     for (int i = 0; i < static_cast<int>(Inputs().size()); ++i) {
         std::string name = Inputs()[i].name;
-        benchmark::RegisterBenchmark(("compress/kzq3/" + name).c_str(), BM_Compress, i, true)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("compress/zlib6/" + name).c_str(), BM_Compress, i, false)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("decompress/kzq3/" + name).c_str(), BM_Decompress, i, true)->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(("decompress/zlib6/" + name).c_str(), BM_Decompress, i, false)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("compress/kzq3/" + name).c_str(), BM_Compress, i, true)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("compress/zlib6/" + name).c_str(), BM_Compress, i, false)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("decompress/kzq3/" + name).c_str(), BM_Decompress, i, true)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("decompress/zlib6/" + name).c_str(), BM_Decompress, i, false)
+            ->Unit(benchmark::kMicrosecond);
     }
     benchmark::Initialize(&argc, argv);
     SummaryReporter reporter;

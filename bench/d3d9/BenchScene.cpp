@@ -2,11 +2,13 @@
 
 #include <cmath>
 
-BenchScene::BenchScene() {
+BenchScene::BenchScene()
+{
     // Perspective, 60 degrees vertically, near 1, far 100, depth 0..1 at near..far.
     const float fov = 1.0471976f, aspect = float(kWidth) / kHeight, nearZ = 1.0f, farZ = 100.0f;
     const float yScale = 1.0f / std::tan(fov / 2.0f), xScale = yScale / aspect;
-    for (float& m : projection) m = 0.0f;
+    for (float& m : projection)
+        m = 0.0f;
     projection[0] = xScale;
     projection[5] = yScale;
     projection[10] = farZ / (farZ - nearZ);
@@ -16,7 +18,7 @@ BenchScene::BenchScene() {
     // Each sheet at its depth is wide enough to cover the view, with a gentle wave whose
     // normals give the light something to do.
     for (int layer = 0; layer < kLayers; ++layer) {
-        float depth = 12.0f - 3.0f * float(layer);  // far sheets first: every sheet passes the depth test
+        float depth = 12.0f - 3.0f * float(layer); // far sheets first: every sheet passes the depth test
         float halfW = depth / xScale * 1.05f, halfH = depth / yScale * 1.05f;
         for (int r = 0; r <= kRows; ++r) {
             for (int c = 0; c <= kColumns; ++c) {
@@ -34,7 +36,8 @@ BenchScene::BenchScene() {
     for (int r = 0; r < kRows; ++r)
         for (int c = 0; c < kColumns; ++c) {
             uint16_t a = uint16_t(r * (kColumns + 1) + c), b = uint16_t(a + kColumns + 1);
-            for (uint16_t i : {a, uint16_t(a + 1), b, uint16_t(a + 1), uint16_t(b + 1), b}) indices.push_back(i);
+            for (uint16_t i : {a, uint16_t(a + 1), b, uint16_t(a + 1), uint16_t(b + 1), b})
+                indices.push_back(i);
         }
 
     for (int size = kTextureSize; size >= 1; size /= 2) {

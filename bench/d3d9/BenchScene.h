@@ -5,7 +5,7 @@
 #include <vector>
 
 struct BenchVertex {
-    float x, y, z, nx, ny, nz, u, v;  // the renderer's 32-byte mesh vertex
+    float x, y, z, nx, ny, nz, u, v; // the renderer's 32-byte mesh vertex
 };
 
 struct BenchScene {
@@ -17,10 +17,10 @@ struct BenchScene {
     static constexpr int kTextureSize = 256;
 
     std::vector<BenchVertex> vertices[kLayers];
-    std::vector<uint16_t> indices;              // the same grid for every layer
-    std::vector<std::vector<uint32_t>> mips;    // ARGB texels, level 0 first
-    float light[3];                             // direction the light shines in
-    float projection[16];                       // row-major, row vectors (x' = x * M)
+    std::vector<uint16_t> indices;           // the same grid for every layer
+    std::vector<std::vector<uint32_t>> mips; // ARGB texels, level 0 first
+    float light[3];                          // direction the light shines in
+    float projection[16];                    // row-major, row vectors (x' = x * M)
 
     BenchScene();
     int Triangles() const { return kLayers * int(indices.size() / 3); }

@@ -20,20 +20,23 @@ namespace {
 
 constexpr double kMinimumSeconds = 4.0;
 
-double Seconds(const std::function<void()>& frame) {
+double Seconds(const std::function<void()>& frame)
+{
     auto start = std::chrono::steady_clock::now();
     frame();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-double Median(std::vector<double> values) {
+double Median(std::vector<double> values)
+{
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
 
 class Direct3DRenderer {
 public:
-    explicit Direct3DRenderer(const BenchScene& scene) : scene_(scene) {
+    explicit Direct3DRenderer(const BenchScene& scene) : scene_(scene)
+    {
         d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
         D3DPRESENT_PARAMETERS p{};
         p.BackBufferWidth = BenchScene::kWidth;
@@ -44,23 +47,26 @@ public:
         p.Windowed = TRUE;
         p.EnableAutoDepthStencil = TRUE;
         p.AutoDepthStencilFormat = D3DFMT_D24S8;
-        if (!d3d_ || FAILED(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p,
-                                               &device_))) {
+        if (!d3d_ ||
+            FAILED(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device_))) {
             std::fprintf(stderr, "cannot create the software device\n");
             std::exit(1);
         }
         Upload();
         States();
     }
-    ~Direct3DRenderer() {
-        for (IDirect3DVertexBuffer9* vb : vertexBuffers_) vb->Release();
+    ~Direct3DRenderer()
+    {
+        for (IDirect3DVertexBuffer9* vb : vertexBuffers_)
+            vb->Release();
         indexBuffer_->Release();
         texture_->Release();
         device_->Release();
         d3d_->Release();
     }
 
-    void Frame() {
+    void Frame()
+    {
         device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
         device_->BeginScene();
         for (IDirect3DVertexBuffer9* vb : vertexBuffers_) {
@@ -72,23 +78,26 @@ public:
     }
 
     // The frame's pixels, rows from the top.
-    std::vector<uint32_t> Pixels() {
+    std::vector<uint32_t> Pixels()
+    {
         std::vector<uint32_t> pixels(size_t(BenchScene::kWidth) * BenchScene::kHeight);
         IDirect3DSurface9* back = nullptr;
         device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
         D3DLOCKED_RECT locked;
         if (back && SUCCEEDED(back->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
             for (int y = 0; y < BenchScene::kHeight; ++y)
-                std::memcpy(&pixels[size_t(y) * BenchScene::kWidth], static_cast<char*>(locked.pBits) + y * locked.Pitch,
-                            BenchScene::kWidth * 4);
+                std::memcpy(&pixels[size_t(y) * BenchScene::kWidth],
+                            static_cast<char*>(locked.pBits) + y * locked.Pitch, BenchScene::kWidth * 4);
             back->UnlockRect();
         }
-        if (back) back->Release();
+        if (back)
+            back->Release();
         return pixels;
     }
 
 private:
-    void Upload() {
+    void Upload()
+    {
         for (const auto& layer : scene_.vertices) {
             IDirect3DVertexBuffer9* vb = nullptr;
             device_->CreateVertexBuffer(UINT(layer.size() * sizeof(BenchVertex)), D3DUSAGE_WRITEONLY, 0,
@@ -99,8 +108,8 @@ private:
             vb->Unlock();
             vertexBuffers_.push_back(vb);
         }
-        device_->CreateIndexBuffer(UINT(scene_.indices.size() * 2), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
-                                   D3DPOOL_MANAGED, &indexBuffer_, nullptr);
+        device_->CreateIndexBuffer(UINT(scene_.indices.size() * 2), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
+                                   &indexBuffer_, nullptr);
         void* data;
         indexBuffer_->Lock(0, 0, &data, 0);
         std::memcpy(data, scene_.indices.data(), scene_.indices.size() * 2);
@@ -112,11 +121,13 @@ private:
             texture_->LockRect(level, &locked, nullptr, 0);
             UINT size = BenchScene::kTextureSize >> level;
             for (UINT y = 0; y < size; ++y)
-                std::memcpy(static_cast<char*>(locked.pBits) + y * locked.Pitch, &scene_.mips[level][y * size], size * 4);
+                std::memcpy(static_cast<char*>(locked.pBits) + y * locked.Pitch, &scene_.mips[level][y * size],
+                            size * 4);
             texture_->UnlockRect(level);
         }
     }
-    void States() {
+    void States()
+    {
         D3DMATRIX projection;
         std::memcpy(&projection, scene_.projection, sizeof projection);
         device_->SetTransform(D3DTS_PROJECTION, &projection);
@@ -150,10 +161,12 @@ private:
 
 class MesaRenderer {
 public:
-    explicit MesaRenderer(const BenchScene& scene) : scene_(scene), pixels_(size_t(BenchScene::kWidth) * BenchScene::kHeight) {
+    explicit MesaRenderer(const BenchScene& scene)
+        : scene_(scene), pixels_(size_t(BenchScene::kWidth) * BenchScene::kHeight)
+    {
         context_ = OSMesaCreateContextExt(OSMESA_BGRA, 24, 0, 0, nullptr);
-        if (!context_ || !OSMesaMakeCurrent(context_, pixels_.data(), GL_UNSIGNED_BYTE, BenchScene::kWidth,
-                                            BenchScene::kHeight)) {
+        if (!context_ ||
+            !OSMesaMakeCurrent(context_, pixels_.data(), GL_UNSIGNED_BYTE, BenchScene::kWidth, BenchScene::kHeight)) {
             std::fprintf(stderr, "cannot create the OSMesa context\n");
             std::exit(1);
         }
@@ -163,7 +176,8 @@ public:
 
     const char* Name() const { return reinterpret_cast<const char*>(glGetString(GL_RENDERER)); }
 
-    void Frame() {
+    void Frame()
+    {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         for (const auto& layer : scene_.vertices) {
             glVertexPointer(3, GL_FLOAT, sizeof(BenchVertex), &layer[0].x);
@@ -175,7 +189,8 @@ public:
     }
 
     // The frame's pixels, rows from the top (OpenGL keeps them from the bottom).
-    std::vector<uint32_t> Pixels() const {
+    std::vector<uint32_t> Pixels() const
+    {
         std::vector<uint32_t> pixels(pixels_.size());
         for (int y = 0; y < BenchScene::kHeight; ++y)
             std::memcpy(&pixels[size_t(y) * BenchScene::kWidth],
@@ -184,7 +199,8 @@ public:
     }
 
 private:
-    void States() {
+    void States()
+    {
         glViewport(0, 0, BenchScene::kWidth, BenchScene::kHeight);
         // The scene is left-handed with depth 0..1; OpenGL looks down -z with depth -1..1, so
         // z is mirrored and the projection's depth terms remapped.
@@ -229,9 +245,10 @@ private:
     GLuint texture_ = 0;
 };
 
-}  // namespace
+} // namespace
 
-int main() {
+int main()
+{
     // The software device draws on one thread; Mesa is measured on one thread as well unless
     // the caller chose otherwise.
     setenv("LP_NUM_THREADS", "1", 0);
@@ -261,7 +278,8 @@ int main() {
     for (size_t i = 0; i < ourPixels.size(); ++i)
         for (int shift : {0, 8, 16})
             difference += std::abs(int((ourPixels[i] >> shift) & 0xFF) - int((mesaPixels[i] >> shift) & 0xFF));
-    std::printf("mean difference between the two images: %.2f levels per channel\n", difference / (3.0 * ourPixels.size()));
+    std::printf("mean difference between the two images: %.2f levels per channel\n",
+                difference / (3.0 * ourPixels.size()));
     std::printf("software Direct3D 9: %8.2f frames/s %8.2f Mpixels/s\n", oursFps, oursFps * shaded / 1e6);
     std::printf("Mesa OSMesa:         %8.2f frames/s %8.2f Mpixels/s\n", mesaFps, mesaFps * shaded / 1e6);
     std::printf("ratio (ours / Mesa): %.3f\n", oursFps / mesaFps);

@@ -39,8 +39,8 @@ void BuildTree(int count)
     GObject** objects = new GObject*[count];
     for (int i = 0; i < count; ++i) {
         GObject* parent = i == 0 ? nullptr : objects[(i - 1) / kFanOut];
-        objects[i] = parent != nullptr ? parent->Create(BBusy::ClassId, nullptr)
-                                       : GObject::Create(BBusy::ClassId, 0, nullptr);
+        objects[i] =
+            parent != nullptr ? parent->Create(BBusy::ClassId, nullptr) : GObject::Create(BBusy::ClassId, 0, nullptr);
     }
     delete[] objects;
 }
@@ -48,7 +48,7 @@ void BuildTree(int count)
 double TraversalNsPerObject(int count)
 {
     BuildTree(count);
-    GObject::ProcessObjects();  // warm the caches once
+    GObject::ProcessObjects(); // warm the caches once
     const Clock::time_point start = Clock::now();
     for (int frame = 0; frame < kFrames; ++frame)
         GObject::ProcessObjects();
@@ -74,8 +74,7 @@ int main()
     const int sizes[] = {10000, 100000};
     double traversalBase = 0;
     double createBase = 0;
-    printf("%-10s %22s %10s %26s %10s\n", "objects", "frame ns/object", "vs 10k", "create+destroy ns/object",
-           "vs 10k");
+    printf("%-10s %22s %10s %26s %10s\n", "objects", "frame ns/object", "vs 10k", "create+destroy ns/object", "vs 10k");
     for (int count : sizes) {
         const double traversal = TraversalNsPerObject(count);
         const double create = CreateDestroyNsPerObject(count);

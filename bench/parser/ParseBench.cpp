@@ -23,11 +23,21 @@ std::string Statements(int count)
     char line[256];
     for (int i = 0; i < count; ++i) {
         switch (i % 5) {
-        case 0: snprintf(line, sizeof line, "total%d = (a%d + %d.5) * b - c / 7 %% 3; // running sum\n", i, i, i); break;
-        case 1: snprintf(line, sizeof line, "print(\"value\", total%d, f(x, y + %d));\n", i - 1, i); break;
-        case 2: snprintf(line, sizeof line, "if (total%d >= %d) { count = count + 1; } else limit = 0;\n", i - 2, i); break;
-        case 3: snprintf(line, sizeof line, "while (n < %d) { n = n * 2 + 1; log(n); }\n", i); break;
-        default: snprintf(line, sizeof line, "elsewhere%d = whileLoop + iffy - %d;\n", i, i); break;
+        case 0:
+            snprintf(line, sizeof line, "total%d = (a%d + %d.5) * b - c / 7 %% 3; // running sum\n", i, i, i);
+            break;
+        case 1:
+            snprintf(line, sizeof line, "print(\"value\", total%d, f(x, y + %d));\n", i - 1, i);
+            break;
+        case 2:
+            snprintf(line, sizeof line, "if (total%d >= %d) { count = count + 1; } else limit = 0;\n", i - 2, i);
+            break;
+        case 3:
+            snprintf(line, sizeof line, "while (n < %d) { n = n * 2 + 1; log(n); }\n", i);
+            break;
+        default:
+            snprintf(line, sizeof line, "elsewhere%d = whileLoop + iffy - %d;\n", i, i);
+            break;
         }
         out += line;
     }
@@ -41,12 +51,24 @@ std::string Script(int count)
     char line[256];
     for (int i = 0; i < count; ++i) {
         switch (i % 6) {
-        case 0: snprintf(line, sizeof line, "Texture tree%d tree%d.bmp ALPHA MIPS=ON\n", i, i); break;
-        case 1: snprintf(line, sizeof line, "Mesh house%d house%d.lwo SORT=ALPHA ZBUFFER=ON // the house\n", i, i); break;
-        case 2: snprintf(line, sizeof line, "Sound boom%d boom%d.wav Volume=0.5 Loop\n", i, i); break;
-        case 3: snprintf(line, sizeof line, "Sprite anim spr%d { a%d.bmp 0.1 b%d.bmp 0.2 } SCALE=2,3\n", i, i, i); break;
-        case 4: snprintf(line, sizeof line, "AnimTable table%d { ANIM%d { One, Two, Three } }\n", i, i); break;
-        default: snprintf(line, sizeof line, "String s%d \"hello %d\"\n", i, i); break;
+        case 0:
+            snprintf(line, sizeof line, "Texture tree%d tree%d.bmp ALPHA MIPS=ON\n", i, i);
+            break;
+        case 1:
+            snprintf(line, sizeof line, "Mesh house%d house%d.lwo SORT=ALPHA ZBUFFER=ON // the house\n", i, i);
+            break;
+        case 2:
+            snprintf(line, sizeof line, "Sound boom%d boom%d.wav Volume=0.5 Loop\n", i, i);
+            break;
+        case 3:
+            snprintf(line, sizeof line, "Sprite anim spr%d { a%d.bmp 0.1 b%d.bmp 0.2 } SCALE=2,3\n", i, i, i);
+            break;
+        case 4:
+            snprintf(line, sizeof line, "AnimTable table%d { ANIM%d { One, Two, Three } }\n", i, i);
+            break;
+        default:
+            snprintf(line, sizeof line, "String s%d \"hello %d\"\n", i, i);
+            break;
         }
         out += line;
     }

@@ -17,10 +17,8 @@ const CommandRow BaseCommands[] = {
      CommandRunsWhenInactive},
     {"Elif", static_cast<CommandHandler>(&CBaseParser::Elif), "label",
      "almost just like C++, #elif label. We just don't have a clue about defined().", CommandRunsWhenInactive},
-    {"Else", static_cast<CommandHandler>(&CBaseParser::Else), "", "Just like C++, #else",
-     CommandRunsWhenInactive},
-    {"Endif", static_cast<CommandHandler>(&CBaseParser::Endif), "", "Just like C++, #endif",
-     CommandRunsWhenInactive},
+    {"Else", static_cast<CommandHandler>(&CBaseParser::Else), "", "Just like C++, #else", CommandRunsWhenInactive},
+    {"Endif", static_cast<CommandHandler>(&CBaseParser::Endif), "", "Just like C++, #endif", CommandRunsWhenInactive},
     {"PixelFormat", static_cast<CommandHandler>(&CBaseParser::PixelFormat),
      "[NOALPHA= | ALPHA1= | ALPHA=] bitmasker [more bitmaskers]",
      "Changes pixel format. Bitmasker is a text description of what to do, I.E. xRRRRRGGGGGBBBBB. NOALPHA is "
@@ -53,10 +51,7 @@ CBaseParser::CBaseParser()
     RegisterCommands(BaseCommands);
 }
 
-bool CBaseParser::CheckTargetFile(const char* fileName)
-{
-    return m_pDatabase && m_pDatabase->AddDependency(fileName);
-}
+bool CBaseParser::CheckTargetFile(const char* fileName) { return m_pDatabase && m_pDatabase->AddDependency(fileName); }
 
 void CBaseParser::UndefineLabel(const std::string& label)
 {
@@ -68,10 +63,7 @@ bool CBaseParser::IsLabelDefined(const char* label) const
     return std::find(m_Labels.begin(), m_Labels.end(), label) != m_Labels.end();
 }
 
-bool CBaseParser::LabelOfStatementDefined(int node)
-{
-    return IsLabelDefined(GetChildText(node, "Label", true));
-}
+bool CBaseParser::LabelOfStatementDefined(int node) { return IsLabelDefined(GetChildText(node, "Label", true)); }
 
 void CBaseParser::ExecuteCommand(int node, const CommandRow& row)
 {
@@ -86,8 +78,7 @@ const char* CBaseParser::Ifdef(int node)
 {
     m_Conditionals.push_back({m_Active, m_Pending});
     m_Pending = m_Active;
-    if (m_Active)
-    {
+    if (m_Active) {
         m_Active = LabelOfStatementDefined(node) ? 1 : 0;
         m_Pending = !m_Active;
     }
@@ -100,8 +91,7 @@ const char* CBaseParser::Elif(int node)
         return "elif without matching if";
     if (m_Active)
         m_Active = 0;
-    else if (m_Pending)
-    {
+    else if (m_Pending) {
         m_Active = LabelOfStatementDefined(node) ? 1 : 0;
         m_Pending = !m_Active;
     }
@@ -112,12 +102,10 @@ const char* CBaseParser::Else(int)
 {
     if (m_Conditionals.empty())
         return "else without matching if";
-    if (!m_Active && m_Pending)
-    {
+    if (!m_Active && m_Pending) {
         m_Pending = 0;
         m_Active = 1;
-    }
-    else
+    } else
         m_Active = 0;
     return nullptr;
 }
@@ -143,10 +131,7 @@ const char* CBaseParser::Gamma(int node)
 
 // Pixel formats are read by the image conversion, which is not part of the converter yet; the
 // statement is accepted so that the default script runs.
-const char* CBaseParser::PixelFormat(int)
-{
-    return nullptr;
-}
+const char* CBaseParser::PixelFormat(int) { return nullptr; }
 
 const char* CBaseParser::TypeInfo(int node)
 {

@@ -10,8 +10,7 @@ class CDatabase;
 // The script interpreter's preprocessor and settings commands: conditional blocks over labels
 // that only the driver defines, Gamma, PixelFormat and TypeInfo. Statements inside an inactive
 // block are skipped unless their command runs there (the preprocessor commands themselves).
-class CBaseParser : public CzParser
-{
+class CBaseParser : public CzParser {
 public:
     CBaseParser();
 
@@ -39,8 +38,7 @@ protected:
     CDatabase* m_pDatabase = nullptr;
 
 private:
-    struct Conditional
-    {
+    struct Conditional {
         unsigned char active;
         unsigned char pending;
     };

@@ -19,10 +19,9 @@ namespace {
 const char* const TempLabel = "__TempLabelForLoading__";
 const unsigned long ElementChunk = MAKEFOURCC('d', 'b', 'e', 'l');
 const int MaxClassName = 32;
-}
+} // namespace
 
-CDatabase::CDatabase()
-    : ZSearchPtrArray<CdbElement>(512), AxisFormat("East,South,Up", 1, "XYZ")
+CDatabase::CDatabase() : ZSearchPtrArray<CdbElement>(512), AxisFormat("East,South,Up", 1, "XYZ")
 {
     PixelFormats[1].AlphaKind = 1;
     PixelFormats[2].AlphaKind = 2;
@@ -37,10 +36,7 @@ CDatabase::~CDatabase()
         pThe = nullptr;
 }
 
-CdbElement* CDatabase::FindElement(const char* label) const
-{
-    return Find(CCRC32::GetCRC(label));
-}
+CdbElement* CDatabase::FindElement(const char* label) const { return Find(CCRC32::GetCRC(label)); }
 
 void CDatabase::Dump(CZelWriter& writer, bool destroy)
 {

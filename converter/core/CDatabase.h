@@ -43,7 +43,7 @@ public:
     bool LoadElements(CZRiffFile& file, int formatVersion);
 
     CAxisFormat AxisFormat;
-    CPixelFormat PixelFormats[3];   // NOALPHA, ALPHA1, ALPHA
+    CPixelFormat PixelFormats[3]; // NOALPHA, ALPHA1, ALPHA
     CFormatSpecifier CurrentFormat;
     unsigned long TargetMachine = 0;
 

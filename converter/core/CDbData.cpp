@@ -12,7 +12,7 @@ int CDbData::s_LiveCount = 0;
 namespace {
 // Asks the class library for the engine version that reads current database files.
 constexpr DWORD kDaoVersion = 0x0601;
-}  // namespace
+} // namespace
 
 CDbData::CDbData()
 {

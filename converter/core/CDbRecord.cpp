@@ -11,46 +11,86 @@ namespace {
 const char* TypeName(VARTYPE type)
 {
     switch (type) {
-    case VT_EMPTY: return "VT_EMPTY";
-    case VT_NULL: return "VT_NULL";
-    case VT_I2: return "VT_I2";
-    case VT_I4: return "VT_I4";
-    case VT_R4: return "VT_R4";
-    case VT_R8: return "VT_R8";
-    case VT_CY: return "VT_CY";
-    case VT_DATE: return "VT_DATE";
-    case VT_BSTR: return "VT_BSTR";
-    case VT_DISPATCH: return "VT_DISPATCH";
-    case VT_ERROR: return "VT_ERROR";
-    case VT_BOOL: return "VT_BOOL";
-    case VT_VARIANT: return "VT_VARIANT";
-    case VT_UNKNOWN: return "VT_UNKNOWN";
-    case VT_I1: return "VT_I1";
-    case VT_UI1: return "VT_UI1";
-    case VT_UI2: return "VT_UI2";
-    case VT_UI4: return "VT_UI4";
-    case VT_I8: return "VT_I8";
-    case VT_UI8: return "VT_UI8";
-    case VT_INT: return "VT_INT";
-    case VT_UINT: return "VT_UINT";
-    case VT_VOID: return "VT_VOID";
-    case VT_HRESULT: return "VT_HRESULT";
-    case VT_PTR: return "VT_PTR";
-    case VT_SAFEARRAY: return "VT_SAFEARRAY";
-    case VT_CARRAY: return "VT_CARRAY";
-    case VT_USERDEFINED: return "VT_USERDEFINED";
-    case VT_LPSTR: return "VT_LPSTR";
-    case VT_LPWSTR: return "VT_LPWSTR";
-    case VT_FILETIME: return "VT_FILETIME";
-    case VT_BLOB: return "VT_BLOB";
-    case VT_STREAM: return "VT_STREAM";
-    case VT_STORAGE: return "VT_STORAGE";
-    case VT_STREAMED_OBJECT: return "VT_STREAMED_OBJECT";
-    case VT_STORED_OBJECT: return "VT_STORED_OBJECT";
-    case VT_BLOB_OBJECT: return "VT_BLOB_OBJECT";
-    case VT_CF: return "VT_CF";
-    case VT_CLSID: return "VT_CLSID";
-    default: return nullptr;
+    case VT_EMPTY:
+        return "VT_EMPTY";
+    case VT_NULL:
+        return "VT_NULL";
+    case VT_I2:
+        return "VT_I2";
+    case VT_I4:
+        return "VT_I4";
+    case VT_R4:
+        return "VT_R4";
+    case VT_R8:
+        return "VT_R8";
+    case VT_CY:
+        return "VT_CY";
+    case VT_DATE:
+        return "VT_DATE";
+    case VT_BSTR:
+        return "VT_BSTR";
+    case VT_DISPATCH:
+        return "VT_DISPATCH";
+    case VT_ERROR:
+        return "VT_ERROR";
+    case VT_BOOL:
+        return "VT_BOOL";
+    case VT_VARIANT:
+        return "VT_VARIANT";
+    case VT_UNKNOWN:
+        return "VT_UNKNOWN";
+    case VT_I1:
+        return "VT_I1";
+    case VT_UI1:
+        return "VT_UI1";
+    case VT_UI2:
+        return "VT_UI2";
+    case VT_UI4:
+        return "VT_UI4";
+    case VT_I8:
+        return "VT_I8";
+    case VT_UI8:
+        return "VT_UI8";
+    case VT_INT:
+        return "VT_INT";
+    case VT_UINT:
+        return "VT_UINT";
+    case VT_VOID:
+        return "VT_VOID";
+    case VT_HRESULT:
+        return "VT_HRESULT";
+    case VT_PTR:
+        return "VT_PTR";
+    case VT_SAFEARRAY:
+        return "VT_SAFEARRAY";
+    case VT_CARRAY:
+        return "VT_CARRAY";
+    case VT_USERDEFINED:
+        return "VT_USERDEFINED";
+    case VT_LPSTR:
+        return "VT_LPSTR";
+    case VT_LPWSTR:
+        return "VT_LPWSTR";
+    case VT_FILETIME:
+        return "VT_FILETIME";
+    case VT_BLOB:
+        return "VT_BLOB";
+    case VT_STREAM:
+        return "VT_STREAM";
+    case VT_STORAGE:
+        return "VT_STORAGE";
+    case VT_STREAMED_OBJECT:
+        return "VT_STREAMED_OBJECT";
+    case VT_STORED_OBJECT:
+        return "VT_STORED_OBJECT";
+    case VT_BLOB_OBJECT:
+        return "VT_BLOB_OBJECT";
+    case VT_CF:
+        return "VT_CF";
+    case VT_CLSID:
+        return "VT_CLSID";
+    default:
+        return nullptr;
     }
 }
 
@@ -91,7 +131,7 @@ CString ScalarText(const COleVariant& value, VARTYPE type, bool nullMarker)
     }
 }
 
-}  // namespace
+} // namespace
 
 CString VariantText(const COleVariant& value, bool nullMarker)
 {

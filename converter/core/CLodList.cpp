@@ -14,8 +14,7 @@ void CLodList::Parse(CzParser& parser, int node)
     for (float& distance : m_Distances)
         distance = 0.0f;
     ParserInterface* runtime = parser.Parser();
-    for (int child = runtime->GetChildNode(node, 0); child; child = runtime->GetNextSibling(child))
-    {
+    for (int child = runtime->GetChildNode(node, 0); child; child = runtime->GetNextSibling(child)) {
         if (std::string(parser.NodeName(child)) != "LodValue")
             parser.Error(child, "Cannot deterimne what to do with this... I surely didn't expect it");
         const long lod = strtol(parser.GetChildText(child, "Number", true), nullptr, 10);

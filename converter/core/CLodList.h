@@ -3,8 +3,7 @@
 class CzParser;
 
 // The distances at which the mesh conversion switches level of detail, by LOD index.
-class CLodList
-{
+class CLodList {
 public:
     static const int MaxLods = 64;
 

@@ -6,15 +6,11 @@
 #include <cstdio>
 #include <vector>
 
-CNamedArrayElement::CNamedArrayElement(const char* name)
-    : Key(CCRC32::GetCRC(name ? name : "")), Name(name ? name : "")
+CNamedArrayElement::CNamedArrayElement(const char* name) : Key(CCRC32::GetCRC(name ? name : "")), Name(name ? name : "")
 {
 }
 
-CNamedArrayElement::~CNamedArrayElement()
-{
-    LeaveIndex();
-}
+CNamedArrayElement::~CNamedArrayElement() { LeaveIndex(); }
 
 void CNamedArrayElement::SetOwnerIndex(ZSearchTable* index)
 {

@@ -15,8 +15,7 @@
 
 namespace {
 
-struct PlatformRow
-{
+struct PlatformRow {
     const char* name;
     const char* blockId;
     unsigned long targetMachine;
@@ -51,17 +50,11 @@ std::vector<std::string> PublicSymbolNames(const CZelWriter& writer)
     return names;
 }
 
-void ClearProgressLine()
-{
-    VerbosePrintf(1, "\r%76s\n", "");
-}
+void ClearProgressLine() { VerbosePrintf(1, "\r%76s\n", ""); }
 
 } // namespace
 
-CRhuParser::CRhuParser()
-{
-    RegisterCommands(DataCommands);
-}
+CRhuParser::CRhuParser() { RegisterCommands(DataCommands); }
 
 void CRhuParser::ExecuteCommand(int node, const CommandRow& row)
 {
@@ -80,16 +73,14 @@ void CRhuParser::Run(CDatabase* database, const char* sourceFile, const char* ou
     m_Compress = compress;
 
     const size_t passes = platforms.empty() ? 1 : platforms.size();
-    for (size_t pass = 0; pass < passes; ++pass)
-    {
+    for (size_t pass = 0; pass < passes; ++pass) {
         // The type database is reset after every pass; later passes need the built-in types again.
         if (pass > 0)
             LoadTypeResource("RhuTypes");
         for (const PlatformRow& row : Platforms)
             UndefineLabel(row.label);
         const PlatformRow* platform = &AllPlatforms;
-        if (pass < platforms.size())
-        {
+        if (pass < platforms.size()) {
             platform = &FindPlatform(platforms[pass]);
             DefineLabel(platform->label);
             database->TargetMachine = platform->targetMachine;
@@ -104,8 +95,7 @@ void CRhuParser::Run(CDatabase* database, const char* sourceFile, const char* ou
         const char* id = platform->blockId;
         writer.BeginList(MAKEFOURCC(id[0], id[1], id[2], id[3]));
         database->Dump(writer, true);
-        for (const std::string& symbol : PublicSymbolNames(writer))
-        {
+        for (const std::string& symbol : PublicSymbolNames(writer)) {
             CdbDebugLabel* label = new CdbDebugLabel(symbol.c_str(), database);
             label->SetText(symbol.c_str());
         }

@@ -9,8 +9,7 @@ class CdbElement;
 
 // The interpreter of one source file: the data commands and the per-file settings they share,
 // and Run, which converts the file once per target platform into one packed data file.
-class CRhuParser : public CBaseParser
-{
+class CRhuParser : public CBaseParser {
 public:
     CRhuParser();
 

@@ -51,10 +51,7 @@ void ApplyConstant(ZVariant& scratch, const char* name)
 }
 } // namespace
 
-CType::CType()
-{
-    SetNameF("%s%08d_", GeneratedTypePrefix, GeneratedTypeCounter++);
-}
+CType::CType() { SetNameF("%s%08d_", GeneratedTypePrefix, GeneratedTypeCounter++); }
 
 bool IsGeneratedTypeName(const std::string& name)
 {

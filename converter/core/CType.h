@@ -15,12 +15,12 @@ class CZelWriter;
 class CMember {
 public:
     std::string Name;
-    std::string TypeName;         // as declared
-    CType* Type = nullptr;        // resolved; the builtin "pointer" for pointers
+    std::string TypeName;  // as declared
+    CType* Type = nullptr; // resolved; the builtin "pointer" for pointers
     bool IsPointer = false;
-    unsigned long Count = 1;      // 0 for a trailing open array
-    unsigned long BitWidth = 0;   // kept and written back, never part of the layout
-    unsigned long Offset = 0;     // from the start of the declaring type
+    unsigned long Count = 1;    // 0 for a trailing open array
+    unsigned long BitWidth = 0; // kept and written back, never part of the layout
+    unsigned long Offset = 0;   // from the start of the declaring type
     unsigned long Size = 0;
 
     void Save(FILE* stream) const;

@@ -14,20 +14,17 @@ struct BuiltinType {
 
 // The same sizes hold for every target platform.
 const BuiltinType Builtins[] = {
-    {"pointer", 4}, {"offset", 2}, {"float", 4}, {"double", 8}, {"unsigned", 4}, {"signed", 4},
-    {"unsigned char", 1}, {"unsigned long", 4}, {"unsigned int", 4}, {"unsigned short", 2},
-    {"signed char", 1}, {"signed long", 4}, {"signed int", 4}, {"signed short", 2},
-    {"char", 1}, {"long", 4}, {"int", 4}, {"short", 2}, {"bool", 1}, {"__int64", 8}, {"CCRC32", 4},
+    {"pointer", 4},     {"offset", 2},        {"float", 4},         {"double", 8},       {"unsigned", 4},
+    {"signed", 4},      {"unsigned char", 1}, {"unsigned long", 4}, {"unsigned int", 4}, {"unsigned short", 2},
+    {"signed char", 1}, {"signed long", 4},   {"signed int", 4},    {"signed short", 2}, {"char", 1},
+    {"long", 4},        {"int", 4},           {"short", 2},         {"bool", 1},         {"__int64", 8},
+    {"CCRC32", 4},
 };
 } // namespace
 
 CTypeDatabase TypeDatabase;
 
-CTypeDatabase::CTypeDatabase()
-    : ZSearchxArray<CType>(256)
-{
-    AddBuiltins();
-}
+CTypeDatabase::CTypeDatabase() : ZSearchxArray<CType>(256) { AddBuiltins(); }
 
 void CTypeDatabase::AddBuiltins()
 {
@@ -47,10 +44,7 @@ CType* CTypeDatabase::FindType(const char* name, bool required) const
     return type;
 }
 
-CConstant* CTypeDatabase::FindConstant(const char* name) const
-{
-    return Constants.Find(CCRC32::GetCRC(name));
-}
+CConstant* CTypeDatabase::FindConstant(const char* name) const { return Constants.Find(CCRC32::GetCRC(name)); }
 
 unsigned long CTypeDatabase::GetConstant(const char* name, bool required) const
 {

@@ -7,7 +7,7 @@
 
 class CConstant : public CNamedArrayElement {
 public:
-    ZVariant Value;   // tagged with the constant's type name
+    ZVariant Value; // tagged with the constant's type name
 };
 
 class CTypeDatabase : public ZSearchxArray<CType> {

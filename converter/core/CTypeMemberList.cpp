@@ -2,7 +2,6 @@
 // path by which CType::Dump reaches that member again.
 #include "converter/core/CType.h"
 
-
 namespace {
 // The listing runs for one type at a time; this marks the part that belongs to the most-base class.
 bool ListingRootClass = false;

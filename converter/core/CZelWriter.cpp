@@ -27,7 +27,7 @@ const unsigned long CompressAbove = 0x400;
 
 struct SegmentCodes {
     unsigned long Plain;
-    unsigned long Compressed;   // 0: never compressed
+    unsigned long Compressed; // 0: never compressed
 };
 
 const SegmentCodes Codes[4] = {
@@ -87,8 +87,7 @@ CZelSymbol* ZelSymbolList::Add(const char* name, unsigned long place, bool isPub
     return symbol;
 }
 
-CZelWriter::CZelWriter()
-    : SizeLog{{"Unknown", 0}}
+CZelWriter::CZelWriter() : SizeLog{{"Unknown", 0}}
 {
     for (int i = 0; i < 4; ++i)
         Segments[i].Index = i;
@@ -106,7 +105,8 @@ CZelWriter::~CZelWriter()
 void CZelWriter::Open(const char* name)
 {
     if (File)
-        vbail("ERROR:\nTried to create output file %s,\nbut already was generating %s\n", name ? name : "", OutputName.c_str());
+        vbail("ERROR:\nTried to create output file %s,\nbut already was generating %s\n", name ? name : "",
+              OutputName.c_str());
     // Fresh, zeroed segments: bytes nobody writes in this file must read as zero.
     for (int i = 0; i < 4; ++i) {
         delete[] Segments[i].Buffer;
@@ -149,8 +149,8 @@ void CZelWriter::SelectSegment(int index)
 unsigned long CZelWriter::PlaceOf(const CZelSegment& segment, unsigned long position) const
 {
     if (position > MaxOffset)
-        vbail("Segment %lu is past %lu bytes at %s: the offset no longer fits a place word\n",
-              segment.Index, MaxOffset, LastSymbol.c_str());
+        vbail("Segment %lu is past %lu bytes at %s: the offset no longer fits a place word\n", segment.Index, MaxOffset,
+              LastSymbol.c_str());
     return segment.Index << 28 | position;
 }
 
@@ -159,8 +159,8 @@ unsigned long CZelWriter::PlaceOf(const CZelSegment& segment, unsigned long posi
 void CZelWriter::EnsureRoom(CZelSegment& segment, unsigned long size)
 {
     if (size > MaxOffset + 1 - std::min(segment.Position, MaxOffset + 1))
-        vbail("Segment %lu is past %lu bytes at %s: the offset no longer fits a place word\n", segment.Index,
-              MaxOffset, LastSymbol.c_str());
+        vbail("Segment %lu is past %lu bytes at %s: the offset no longer fits a place word\n", segment.Index, MaxOffset,
+              LastSymbol.c_str());
     const unsigned long needed = segment.Position + size;
     if (needed > segment.Capacity || !segment.Buffer)
         GrowSegment(segment, needed);
@@ -345,10 +345,7 @@ void CZelWriter::BeginChunk(unsigned long id, unsigned long listType)
         vbail("Cannot write output file!\n%s.temp", OutputName.c_str());
 }
 
-void CZelWriter::EndChunk()
-{
-    File->Ascend();
-}
+void CZelWriter::EndChunk() { File->Ascend(); }
 
 void CZelWriter::WriteBytes(const void* data, unsigned long size)
 {
@@ -356,10 +353,7 @@ void CZelWriter::WriteBytes(const void* data, unsigned long size)
         vbail("Cannot write output file!\n%s.temp", OutputName.c_str());
 }
 
-unsigned char* CZelWriter::FieldAt(unsigned long place)
-{
-    return Segments[place >> 28].Buffer + (place & MaxOffset);
-}
+unsigned char* CZelWriter::FieldAt(unsigned long place) { return Segments[place >> 28].Buffer + (place & MaxOffset); }
 
 void CZelWriter::WritePairTable(unsigned long id, const ZelSymbolList& list, bool (*include)(const CZelSymbol&))
 {
@@ -502,7 +496,8 @@ void CZelWriter::FlushSegment(CZelSegment& segment)
     else
         WriteBytes(segment.Buffer, segment.Position);
     const unsigned long written = File->Tell();
-    VerbosePrintf(2, "\nData Segment %lu, %lu Bytes data, %lu bytes written\n", segment.Index, segment.Position, written);
+    VerbosePrintf(2, "\nData Segment %lu, %lu Bytes data, %lu bytes written\n", segment.Index, segment.Position,
+                  written);
     if (compressed)
         VerbosePrintf(1, "\rCompression: %lu Bytes data, %lu bytes written, %g%%\n", segment.Position, written,
                       written * 100.0 / segment.Position);

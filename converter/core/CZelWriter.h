@@ -16,10 +16,12 @@ class CZRiffFile;
 class CZelSymbol : public CNamedArrayElement {
 public:
     CZelSymbol(const char* name, unsigned long place, bool isPublic)
-        : CNamedArrayElement(name), Place(place), Public(isPublic) {}
+        : CNamedArrayElement(name), Place(place), Public(isPublic)
+    {
+    }
 
-    unsigned long Place;            // segment << 28 | offset
-    CZelSymbol* Target = nullptr;   // resolved definition of a pointer fixup
+    unsigned long Place;          // segment << 28 | offset
+    CZelSymbol* Target = nullptr; // resolved definition of a pointer fixup
     bool Public;
 };
 

@@ -25,8 +25,7 @@ std::vector<unsigned char> BinaryBuffer(const std::string& path)
     long size = -1;
     if (fseek(file, 0, SEEK_END) == 0)
         size = ftell(file);
-    if (size < 0 || fseek(file, 0, SEEK_SET) != 0)
-    {
+    if (size < 0 || fseek(file, 0, SEEK_SET) != 0) {
         fclose(file);
         vbail("Error!\n%s", (path + ": " + strerror(errno)).c_str());
     }
@@ -41,9 +40,7 @@ std::vector<unsigned char> BinaryBuffer(const std::string& path)
 
 } // namespace
 
-CdbBinthing::CdbBinthing(const char* label, CDatabase* database) : CdbElement(label, database)
-{
-}
+CdbBinthing::CdbBinthing(const char* label, CDatabase* database) : CdbElement(label, database) {}
 
 void CdbBinthing::Dump(CZelWriter& writer)
 {

@@ -5,8 +5,7 @@
 #include <string>
 
 // A binary file copied into the output whole, behind a "CZelBinary" record of its length.
-class CdbBinthing : public CdbElement
-{
+class CdbBinthing : public CdbElement {
 public:
     CdbBinthing(const char* label, CDatabase* database);
 

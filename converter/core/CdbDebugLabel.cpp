@@ -12,9 +12,7 @@ const int ExtraDataSegment = 2;
 
 } // namespace
 
-CdbDebugLabel::CdbDebugLabel(const char* label, CDatabase* database) : CdbElement(label, database)
-{
-}
+CdbDebugLabel::CdbDebugLabel(const char* label, CDatabase* database) : CdbElement(label, database) {}
 
 void CdbDebugLabel::SetText(const char* symbolName)
 {

@@ -6,8 +6,7 @@
 
 // The text of an exported symbol, written into the extra data segment so that the editor can
 // show symbol names. Written only when the type file knows the record.
-class CdbDebugLabel : public CdbElement
-{
+class CdbDebugLabel : public CdbElement {
 public:
     CdbDebugLabel(const char* label, CDatabase* database);
 

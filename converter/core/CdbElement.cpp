@@ -41,8 +41,7 @@ CdbElement::CdbElement()
     vbail("Cannot construct database elements without a label.\nCall CdbElement(label) instead");
 }
 
-CdbElement::CdbElement(const char* label, CDatabase* database)
-    : CNamedArrayElement(label), Database(database)
+CdbElement::CdbElement(const char* label, CDatabase* database) : CNamedArrayElement(label), Database(database)
 {
     if (label && database->Find(GetKey()))
         vbail("Database element named %s already exists - all database elements must be uniquely labelled", label);
@@ -55,20 +54,11 @@ CdbElement::~CdbElement()
         Database->Detach(this);
 }
 
-void CdbElement::Diagnostic()
-{
-    printf("    CdbElement : %s\n", GetLabel());
-}
+void CdbElement::Diagnostic() { printf("    CdbElement : %s\n", GetLabel()); }
 
-void CdbElement::Dump(CZelWriter&)
-{
-    VerbosePrintf(1, "Baseclass CdbElement::Dump() called, that's not normal\n");
-}
+void CdbElement::Dump(CZelWriter&) { VerbosePrintf(1, "Baseclass CdbElement::Dump() called, that's not normal\n"); }
 
-bool CdbElement::Save(CZRiffFile& file, int)
-{
-    return file.WriteString(GetLabel());
-}
+bool CdbElement::Save(CZRiffFile& file, int) { return file.WriteString(GetLabel()); }
 
 bool CdbElement::Load(CZRiffFile& file, int)
 {

@@ -8,9 +8,7 @@
 #include <algorithm>
 #include <string>
 
-CdbLoadZel::CdbLoadZel(const char* path, CDatabase* database) : CdbElement(path, database)
-{
-}
+CdbLoadZel::CdbLoadZel(const char* path, CDatabase* database) : CdbElement(path, database) {}
 
 void CdbLoadZel::Dump(CZelWriter& writer)
 {

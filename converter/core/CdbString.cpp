@@ -40,9 +40,7 @@ std::string Unescape(const char* written)
 
 } // namespace
 
-CdbString::CdbString(const char* label, CDatabase* database) : CdbElement(label, database)
-{
-}
+CdbString::CdbString(const char* label, CDatabase* database) : CdbElement(label, database) {}
 
 void CdbString::SetText(const char* text, bool isPublic, int segment, bool raw, bool translate)
 {

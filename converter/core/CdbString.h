@@ -4,8 +4,7 @@
 #include "converter/core/ZVariant.h"
 
 // A named text written as a raw NUL-terminated string under its label, in a chosen segment.
-class CdbString : public CdbElement
-{
+class CdbString : public CdbElement {
 public:
     CdbString(const char* label, CDatabase* database);
 

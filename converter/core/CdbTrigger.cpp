@@ -34,9 +34,7 @@ ZVariant TypedValue(const char* type, unsigned long value)
 
 } // namespace
 
-CdbTrigger::CdbTrigger(const char* label, CDatabase* database) : CdbElement(label, database)
-{
-}
+CdbTrigger::CdbTrigger(const char* label, CDatabase* database) : CdbElement(label, database) {}
 
 void CdbTrigger::Load(CzParser& parser, int node)
 {
@@ -48,8 +46,7 @@ void CdbTrigger::Load(CzParser& parser, int node)
 
     if (const char* number = parser.GetChildText(node, "Number", false))
         m_InputValue = static_cast<unsigned long>(ParseNumber(number));
-    else if (const char* ident = parser.GetChildText(node, "Ident", false))
-    {
+    else if (const char* ident = parser.GetChildText(node, "Ident", false)) {
         m_InputValue = CCRC32::GetCRC(ident);
         VerbosePrintf(3, "CRC input value %s = %08X\n", ident, static_cast<unsigned>(m_InputValue));
     }
@@ -69,8 +66,7 @@ void CdbTrigger::LoadKey(CzParser& parser, int keyMap)
     KeyDefinition definition = {TypeDatabase.GetConstant(keyName.c_str(), true), NoModifier};
     std::string modifierName;
     const char* modifier = parser.GetChildText(keyMap, "KeyMod", false);
-    if (modifier && *modifier)
-    {
+    if (modifier && *modifier) {
         modifierName = "INPUT_CONDITION_" + Upper(modifier);
         definition.modifier = TypeDatabase.GetConstant(modifierName.c_str(), true);
     }
@@ -91,8 +87,7 @@ void CdbTrigger::Dump(CZelWriter& writer)
     trigger->Dump(writer, "InputValue", TypedValue("unsigned long", m_InputValue), false, nullptr);
 
     CType* condition = TypeDatabase.FindType("CInputDef", true);
-    for (const KeyDefinition& definition : m_Keys)
-    {
+    for (const KeyDefinition& definition : m_Keys) {
         condition->Begin(writer, nullptr, false, 0);
         condition->Dump(writer, "Code", TypedValue("unsigned long", definition.key), false, nullptr);
         if (definition.modifier != NoModifier)

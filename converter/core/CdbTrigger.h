@@ -9,11 +9,9 @@ class CzParser;
 
 // A named input trigger: the keys (with optional conditions) that fire it and the value handed
 // to its handler. Several statements may share a trigger name; each becomes its own record.
-class CdbTrigger : public CdbElement
-{
+class CdbTrigger : public CdbElement {
 public:
-    struct KeyDefinition
-    {
+    struct KeyDefinition {
         unsigned long key;
         unsigned long modifier; // NoModifier when the key keeps its constant's own condition
     };

@@ -16,8 +16,7 @@ namespace {
 std::string TypeWords(const char* words)
 {
     std::string name;
-    for (const char* c = words ? words : ""; *c; ++c)
-    {
+    for (const char* c = words ? words : ""; *c; ++c) {
         if (!isspace(static_cast<unsigned char>(*c)))
             name += *c;
         else if (!name.empty() && name.back() != ' ')
@@ -41,10 +40,7 @@ void SwapLastTwoTypes()
 
 } // namespace
 
-ChParser::ChParser()
-{
-    m_GrammarName = "HParserGrammar";
-}
+ChParser::ChParser() { m_GrammarName = "HParserGrammar"; }
 
 void ChParser::Parse(const char* fileName)
 {
@@ -69,13 +65,11 @@ void ChParser::Read(const char* name, bool fromResource)
 void ChParser::Walk(int node)
 {
     const std::string name = NodeName(node);
-    if (name == "ClassDeclaration")
-    {
+    if (name == "ClassDeclaration") {
         ReadClass(TypeDatabase.NewType(), node, nullptr);
         return;
     }
-    if (name == "SimpleTypedef")
-    {
+    if (name == "SimpleTypedef") {
         ReadTypedef(TypeDatabase.NewType(), node);
         return;
     }
@@ -100,53 +94,39 @@ void ChParser::ReadClass(CType* type, int node, CType* enclosing)
     bool named = false;
     std::string declarator;
     ParserInterface* parser = Parser();
-    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child))
-    {
+    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child)) {
         const std::string name = NodeName(child);
-        if (name == "ClassDeclaration")
-        {
+        if (name == "ClassDeclaration") {
             CType* nested = TypeDatabase.NewType();
             ReadClass(nested, child, type);
             SwapLastTwoTypes();
-        }
-        else if (name == "VariableDeclaration")
+        } else if (name == "VariableDeclaration")
             ReadClassMembers(type, child);
-        else if (name == "FunctionDeclaration")
-        {
+        else if (name == "FunctionDeclaration") {
             if (FindChild(child, "VirtualSpecifier", false))
                 type->HasTablePointer = true;
-        }
-        else if (name == "ClassKey")
-        {
+        } else if (name == "ClassKey") {
             const std::string key = NodeText(child);
             type->TypeKind = key == "class" ? CType::Class : key == "struct" ? CType::Struct : CType::Union;
-        }
-        else if (name == "InheritanceSpec")
-        {
+        } else if (name == "InheritanceSpec") {
             const std::string baseName = GetChildText(child, "Ident", true);
             type->BaseName = baseName;
             type->Base = TypeDatabase.FindType(baseName.c_str(), false);
             if (!type->Base)
                 ReportError(CurrentFrame(), ErrUndefinedType, child, true, baseName.c_str());
-        }
-        else if (name == "ClassName")
-        {
+        } else if (name == "ClassName") {
             const std::string className = NodeText(child);
             if (TypeDatabase.FindType(className.c_str(), false))
                 ReportError(CurrentFrame(), ErrRedefinition, child, true, className.c_str());
             type->SetName(className.c_str());
             named = true;
-        }
-        else if (name == "Ident")
-        {
+        } else if (name == "Ident") {
             if (!enclosing)
                 ReportError(CurrentFrame(), ErrIdentifierExpected, child, true);
             declarator = NodeText(child);
-        }
-        else if (name == "RhuSpecifier")
+        } else if (name == "RhuSpecifier")
             exported = true;
-        else if (name == "EnumDeclaration" && exported)
-        {
+        else if (name == "EnumDeclaration" && exported) {
             const std::string prefix = type->GetName();
             ReadEnum(child, prefix.c_str());
         }
@@ -167,13 +147,11 @@ void ChParser::ReadClassMembers(CType* type, int declaration)
 {
     const std::string typeName = DeclaredTypeName(declaration);
     ParserInterface* parser = Parser();
-    for (int child = parser->GetChildNode(declaration, 0); child; child = parser->GetNextSibling(child))
-    {
+    for (int child = parser->GetChildNode(declaration, 0); child; child = parser->GetNextSibling(child)) {
         const std::string name = NodeName(child);
         if (name == "FunctptrVariableDeclaration")
             ReadMember(type, child, "unsigned long");
-        else if (name == "VariableSpecs")
-        {
+        else if (name == "VariableSpecs") {
             if (typeName.empty())
                 ReportError(CurrentFrame(), ErrSymbolExpected, child, true, "TypeName");
             ReadMember(type, child, typeName);
@@ -187,8 +165,7 @@ void ChParser::ReadTypedef(CType* type, int node)
     type->SetName(name.c_str());
     type->TargetName = TypeWords(GetChildText(node, "TypeName", true));
     type->TypeKind = CType::Typedef;
-    if (FindChild(node, "TypeQualifier.PointerOp", false))
-    {
+    if (FindChild(node, "TypeQualifier.PointerOp", false)) {
         type->TargetIsPointer = true;
         type->Size = 4;
         return;
@@ -210,16 +187,14 @@ void ChParser::ReadMember(CType* type, int declarator, const std::string& typeNa
         member.IsPointer = true;
     if (const char* bits = GetChildText(declarator, "NumBits", false))
         member.BitWidth = strtoul(bits, nullptr, 10);
-    if (const int arraySpecs = FindChild(declarator, "ArraySpecs", false))
-    {
+    if (const int arraySpecs = FindChild(declarator, "ArraySpecs", false)) {
         // A record of packed data must fit its 28-bit segment offsets; a larger array is
         // refused rather than wrapped around.
         const unsigned long long MaxCount = 0x0FFFFFFF;
         ParserInterface* parser = Parser();
         unsigned long long count = parser->GetChildNode(arraySpecs, 0) ? 1 : 0;
         for (int dimension = parser->GetChildNode(arraySpecs, 0); dimension;
-             dimension = parser->GetNextSibling(dimension))
-        {
+             dimension = parser->GetNextSibling(dimension)) {
             count *= strtoull(NodeText(dimension), nullptr, 10);
             if (count > MaxCount)
                 Error(declarator, "Array %s is too large\n", member.Name.c_str());

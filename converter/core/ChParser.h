@@ -11,8 +11,7 @@ class ZVariant;
 // record header and the type file the converter carries. Classes, structs and unions with their
 // members, simple typedefs, exported constants and the enumerators of exported classes become
 // data; everything else the header grammar accepts is read past.
-class ChParser : public CzParser
-{
+class ChParser : public CzParser {
 public:
     ChParser();
 

@@ -26,13 +26,11 @@ bool IsZeroSpelling(const char* text)
 const CType* ChParser::ResolveConstantType(const char* typeName, int node)
 {
     const CType* type = TypeDatabase.FindType(typeName, false);
-    if (!type)
-    {
+    if (!type) {
         VerbosePrintf(2, "Undefined type %s, using unsigned long instead\n", typeName);
         return TypeDatabase.FindType("unsigned long", true);
     }
-    while (type->TypeKind == CType::Typedef)
-    {
+    while (type->TypeKind == CType::Typedef) {
         const CType* target = TypeDatabase.FindType(type->TargetName.c_str(), false);
         if (!target)
             ReportError(CurrentFrame(), ErrUndefinedType, node, true, type->TargetName.c_str());
@@ -70,19 +68,15 @@ void ChParser::ReadEnum(int node, const char* prefix)
     ParserInterface* parser = Parser();
     unsigned long running = 0;
     CConstant* current = nullptr;
-    for (int child = parser->GetChildNode(list, 0); child; child = parser->GetNextSibling(child))
-    {
+    for (int child = parser->GetChildNode(list, 0); child; child = parser->GetNextSibling(child)) {
         const std::string name = NodeName(child);
-        if (name == "Ident")
-        {
+        if (name == "Ident") {
             const std::string identifier = NodeText(child);
             current = TypeDatabase.NewConstant();
             current->SetNameF("%s_%s", prefix, identifier.c_str());
             current->Value.Set("signed long", std::to_string(running).c_str());
             ++running;
-        }
-        else if (name == "Expression" && current)
-        {
+        } else if (name == "Expression" && current) {
             Evaluate(child, current->Value);
             running = static_cast<unsigned long>(current->Value) + 1;
         }
@@ -94,11 +88,9 @@ void ChParser::Evaluate(int node, ZVariant& value)
     ZVariant working = value;
     std::string pending;
     ParserInterface* parser = Parser();
-    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child))
-    {
+    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child)) {
         const std::string name = NodeName(child);
-        if (name.compare(0, 8, "operator") == 0)
-        {
+        if (name.compare(0, 8, "operator") == 0) {
             pending = NodeText(child);
             continue;
         }
@@ -108,14 +100,25 @@ void ChParser::Evaluate(int node, ZVariant& value)
             Evaluate(child, working);
 
         const char first = pending.empty() ? '\0' : pending[0];
-        switch (first)
-        {
-        case '&': value &= working; break;
-        case '*': value *= working; break;
-        case '+': value += working; break;
-        case '-': value -= working; break;
-        case '/': value /= working; break;
-        case '|': value |= working; break;
+        switch (first) {
+        case '&':
+            value &= working;
+            break;
+        case '*':
+            value *= working;
+            break;
+        case '+':
+            value += working;
+            break;
+        case '-':
+            value -= working;
+            break;
+        case '/':
+            value /= working;
+            break;
+        case '|':
+            value |= working;
+            break;
         case '<':
         case '>':
             if (pending.size() > 1 && pending[1] == '<')
@@ -125,7 +128,9 @@ void ChParser::Evaluate(int node, ZVariant& value)
             else
                 Error(child, "Bad operator after '<' or '>' in expresion parse");
             break;
-        default: value.Assign(working); break;
+        default:
+            value.Assign(working);
+            break;
         }
     }
 }
@@ -134,8 +139,7 @@ void ChParser::EvaluateFactor(int factor, ZVariant& working)
 {
     const int inner = Parser()->GetChildNode(factor, 0);
     const std::string name = inner ? NodeName(inner) : std::string();
-    if (name == "Expression")
-    {
+    if (name == "Expression") {
         Evaluate(inner, working);
         return;
     }
@@ -143,8 +147,7 @@ void ChParser::EvaluateFactor(int factor, ZVariant& working)
         Error(factor, "unexpected stuff happened during expression parse");
     const std::string text = NodeText(inner);
     working.Set(nullptr, text.c_str());
-    if (static_cast<unsigned long>(working) == 0 && !IsZeroSpelling(text.c_str()))
-    {
+    if (static_cast<unsigned long>(working) == 0 && !IsZeroSpelling(text.c_str())) {
         ZVariant constant;
         constant.Set("unsigned long", std::to_string(TypeDatabase.GetConstant(text.c_str(), false)).c_str());
         working.Assign(constant);

@@ -13,10 +13,10 @@ public:
     CxStringArray& operator=(const CxStringArray&) = delete;
     ~CxStringArray() { RemoveAll(); }
 
-    using Base::GetSize;
-    using Base::IsEmpty;
     using Base::begin;
     using Base::end;
+    using Base::GetSize;
+    using Base::IsEmpty;
     // Null outside the array.
     const CString* operator[](int index) const { return Base::operator[](index); }
 

@@ -96,9 +96,9 @@ void CzFileFind::SearchFolder(const std::string& folder, const std::string& mask
     for (_finddata_t& entry : ListFolder(JoinPath(folder, "*"))) {
         if (!IsFolder(entry))
             continue;
-        const std::string subfolder = JoinPath(folder, entry.name) + (folder.find('/') != std::string::npos ? "/" : "\\");
+        const std::string subfolder =
+            JoinPath(folder, entry.name) + (folder.find('/') != std::string::npos ? "/" : "\\");
         OnFound(entry, subfolder.c_str());
         SearchFolder(subfolder, mask, recurse);
     }
 }
-

@@ -51,17 +51,13 @@ CzParseFrame::CzParseFrame() : m_pParser(GetParserInterface())
         vbail("Cannot create a parser interface - out of memory\n");
 }
 
-CzParseFrame::~CzParseFrame()
-{
-    ReleaseParserInterface(m_pParser);
-}
+CzParseFrame::~CzParseFrame() { ReleaseParserInterface(m_pParser); }
 
 void CzParseFrame::LoadGrammar(const char* grammarResource)
 {
     std::string image;
     if (!LoadResourceBytes(grammarResource, GrammarResourceType, image) ||
-        !m_pParser->LoadGrammarFromBuffer(image.data()))
-    {
+        !m_pParser->LoadGrammarFromBuffer(image.data())) {
         Report(ParserErrorText(ErrGrammarNotLoadable), ErrGrammarNotLoadable, 0, -1, false);
         ErrorSummary(true, true);
     }
@@ -81,8 +77,7 @@ void CzParseFrame::Report(const char* message, int errorNumber, int node, int po
     int line = 0;
     if (node)
         position = m_pParser->GetNodeStartPos(node);
-    if (position != -1)
-    {
+    if (position != -1) {
         line = m_pParser->GetLineNumber(position);
         QVString inputName = m_pParser->GetInputName();
         const char* name = inputName;
@@ -93,8 +88,8 @@ void CzParseFrame::Report(const char* message, int errorNumber, int node, int po
         if (chars)
             lineText.assign(chars, std::min(strlen(chars), MaxReportedLineText));
     }
-    std::string report = Format("%s\n%s(%d) : error %04d : %s\n%s\n", ReportHeader(), fileName.c_str(),
-                                line, errorNumber, message, lineText.c_str());
+    std::string report = Format("%s\n%s(%d) : error %04d : %s\n%s\n", ReportHeader(), fileName.c_str(), line,
+                                errorNumber, message, lineText.c_str());
     if (fatal)
         vbail("%s\nFatal Error, program terminated\n", report.c_str());
     printf("%s", report.c_str());
@@ -103,8 +98,7 @@ void CzParseFrame::Report(const char* message, int errorNumber, int node, int po
 int CzParseFrame::ErrorSummary(bool fatal, bool force)
 {
     const int count = m_pParser->GetErrorCount();
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         const int code = m_pParser->GetErrorCode(i);
         if (code == 0)
             continue;

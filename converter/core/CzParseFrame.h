@@ -8,8 +8,7 @@ class QVString;
 // One parse in progress: the parser runtime's interface for it, the name of the file being
 // read and the text of the last node or message fetched. Errors found while a frame is open
 // are reported against its input (file name, line and line text).
-class CzParseFrame
-{
+class CzParseFrame {
 public:
     CzParseFrame();
     ~CzParseFrame();

@@ -31,17 +31,14 @@ void PrintWrapped(const char* text)
     const size_t LineEnd = 79;
     const size_t EarliestBreak = 64;
     std::string rest = text ? text : "";
-    while (!rest.empty())
-    {
+    while (!rest.empty()) {
         std::string line = "    ";
         size_t used = 0;
         while (used < rest.size() && rest[used] != '\n' && line.size() < LineEnd)
             line += rest[used++];
-        if (used < rest.size() && rest[used] != '\n')
-        {
+        if (used < rest.size() && rest[used] != '\n') {
             const size_t blank = line.find_last_of(' ');
-            if (blank != std::string::npos && blank >= EarliestBreak)
-            {
+            if (blank != std::string::npos && blank >= EarliestBreak) {
                 used -= line.size() - blank - 1;
                 line.resize(blank);
             }
@@ -71,17 +68,13 @@ int CzParser::OpenParse(const char* name, bool fromResource, const char* rootSym
     CzParseFrame* frame = CurrentFrame();
     frame->LoadGrammar(m_GrammarName.c_str());
     ParserInterface* parser = frame->Parser();
-    if (fromResource)
-    {
+    if (fromResource) {
         VerbosePrintf(3, "Parsing\n");
         std::string text;
-        if (!LoadResourceBytes(name, ScriptResourceType, text) || text.empty() ||
-            !parser->SetInputBuffer(text.c_str()))
+        if (!LoadResourceBytes(name, ScriptResourceType, text) || text.empty() || !parser->SetInputBuffer(text.c_str()))
             ReportError(frame, ErrFileNotFound, 0, true, name);
         frame->m_FileName.clear();
-    }
-    else
-    {
+    } else {
         VerbosePrintf(3, "Parsing %s\n", name);
         if (!parser->SetInputFile(ScriptPath(name).c_str()))
             ReportError(frame, ErrFileNotFound, 0, true, name);
@@ -94,10 +87,7 @@ int CzParser::OpenParse(const char* name, bool fromResource, const char* rootSym
     return FindChild(searchFrom, rootSymbol, true);
 }
 
-void CzParser::CloseFrame()
-{
-    m_Frames.pop_back();
-}
+void CzParser::CloseFrame() { m_Frames.pop_back(); }
 
 void CzParser::Parse(const char* fileName)
 {
@@ -128,10 +118,8 @@ void CzParser::RunStatements(int root)
 void CzParser::DispatchStatement(int node)
 {
     const std::string name = NodeName(node);
-    for (const CommandRow* row : m_Rows)
-    {
-        if (name == row->name)
-        {
+    for (const CommandRow* row : m_Rows) {
+        if (name == row->name) {
             ExecuteCommand(node, *row);
             return;
         }
@@ -159,15 +147,9 @@ const char* CzParser::GetChildText(int node, const char* symbol, bool required)
     return child ? NodeText(child) : nullptr;
 }
 
-const char* CzParser::NodeName(int node)
-{
-    return CurrentFrame()->Fetch(Parser()->GetNodeName(node));
-}
+const char* CzParser::NodeName(int node) { return CurrentFrame()->Fetch(Parser()->GetNodeName(node)); }
 
-const char* CzParser::NodeText(int node)
-{
-    return CurrentFrame()->Fetch(Parser()->GetNodeText(node));
-}
+const char* CzParser::NodeText(int node) { return CurrentFrame()->Fetch(Parser()->GetNodeText(node)); }
 
 void CzParser::ReportError(CzParseFrame* frame, int errorNumber, int node, bool fatal, ...)
 {
@@ -197,8 +179,7 @@ void CzParser::Error(int node, const char* format, ...)
 void CzParser::ListCommands() const
 {
     printf("Recognized commands are:\n");
-    for (const CommandRow* row : m_Rows)
-    {
+    for (const CommandRow* row : m_Rows) {
         printf("\n");
         printf("%-12s", (std::string(row->name) + " ").c_str());
         printf("%s\n\n", row->synopsis);

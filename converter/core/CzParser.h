@@ -13,8 +13,7 @@ class ParserInterface;
 typedef const char* (CzParser::*CommandHandler)(int node);
 
 // One row of a command table; tables end with a row whose name is null.
-struct CommandRow
-{
+struct CommandRow {
     const char* name;
     CommandHandler handler;
     const char* synopsis;
@@ -27,8 +26,7 @@ const unsigned long CommandRunsWhenInactive = 1;
 // Runs scripts through the parser runtime: parses a file or a built-in script resource with the
 // named compiled grammar, walks the statements under the root and dispatches each to the first
 // registered command row of the same name. Frames nest, so a command may parse another file.
-class CzParser
-{
+class CzParser {
 public:
     CzParser();
     virtual ~CzParser();

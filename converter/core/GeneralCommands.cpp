@@ -50,8 +50,7 @@ const char* CRhuParser::Diagnostic(int node)
     if (VerboseLevel <= 1)
         return nullptr;
     ParserInterface* parser = Parser();
-    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child))
-    {
+    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child)) {
         const std::string word = NodeText(child);
         if (word == "types")
             TypeDatabase.Diagnostic();
@@ -64,8 +63,7 @@ const char* CRhuParser::Diagnostic(int node)
 const char* CRhuParser::Hack(int node)
 {
     ParserInterface* parser = Parser();
-    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child))
-    {
+    for (int child = parser->GetChildNode(node, 0); child; child = parser->GetNextSibling(child)) {
         std::string word = NodeText(child);
         for (char& c : word)
             c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -119,13 +117,10 @@ const char* CRhuParser::String(int node)
     VerbosePrintf(2, "%s\n", label.c_str());
     CdbString* element = new CdbString(label.c_str(), m_pDatabase);
     const char* quoted = GetChildText(node, "QuotedString", false);
-    if (quoted)
-    {
+    if (quoted) {
         const std::string text = quoted;
         element->SetText(text.c_str(), true, 0, false, true);
-    }
-    else
-    {
+    } else {
         const std::string fileName = GetChildText(node, "FileName", true);
         element->LoadFile(fileName.c_str(), true, 0, false, true);
     }

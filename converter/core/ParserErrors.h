@@ -2,8 +2,7 @@
 
 // Numbers of the errors the script interpreter and the header reader report; the number is
 // printed with every report, so these values are part of the converter's output.
-enum ParserError
-{
+enum ParserError {
     ErrSyntax = 0,
     ErrIdentifierExpected = 1,
     ErrSymbolExpected = 2,

@@ -82,12 +82,6 @@ const char* MakeSymbolName(const char* path)
     return SharedPath;
 }
 
-bool MapTargetDrive(CString&)
-{
-    return true;
-}
+bool MapTargetDrive(CString&) { return true; }
 
-bool MapTargetDriveInPlace(char*)
-{
-    return true;
-}
+bool MapTargetDriveInPlace(char*) { return true; }

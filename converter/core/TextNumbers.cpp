@@ -5,10 +5,7 @@
 
 namespace {
 
-bool IsHexText(const char* text)
-{
-    return text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-}
+bool IsHexText(const char* text) { return text[0] == '0' && (text[1] == 'x' || text[1] == 'X'); }
 
 } // namespace
 

@@ -80,10 +80,7 @@ std::string Shortened(const std::string& text, size_t shown)
 }
 
 // "name: reason" for the file error just seen.
-std::string SystemError(const char* path)
-{
-    return std::string(path) + ": " + std::strerror(errno);
-}
+std::string SystemError(const char* path) { return std::string(path) + ": " + std::strerror(errno); }
 
 // The field that holds the translation: the first whose name is a defined label.
 int TranslationColumn(const CDbRecord& record, const std::vector<std::string>& labels)
@@ -121,7 +118,7 @@ std::vector<std::string> ReadSourceLines(FILE* file)
     return lines;
 }
 
-}  // namespace
+} // namespace
 
 CTranslationDatabase::CTranslationDatabase()
 {

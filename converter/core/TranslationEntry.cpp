@@ -14,7 +14,7 @@ char* Copy(const char* text)
     return copy;
 }
 
-}  // namespace
+} // namespace
 
 void TranslationEntry::Set(const char* english, const char* translation)
 {

@@ -11,10 +11,14 @@ namespace {
 const char* KindKeyword(int kind)
 {
     switch (kind) {
-    case CType::Class: return "class";
-    case CType::Struct: return "struct";
-    case CType::Union: return "union";
-    default: return "Builtin";
+    case CType::Class:
+        return "class";
+    case CType::Struct:
+        return "struct";
+    case CType::Union:
+        return "union";
+    default:
+        return "Builtin";
     }
 }
 
@@ -24,8 +28,7 @@ unsigned long ConstantBits(const ZVariant& value)
 {
     const char* type = value.GetTypeName();
     if (!strcmp(type, "float") || !strcmp(type, "double") || !strcmp(type, "__int64") || !strcmp(type, "string") ||
-        !strcmp(type, "pointer") || !strcmp(type, "offset") || !strcmp(type, "CZelHandle") ||
-        !strcmp(type, "NoType")) {
+        !strcmp(type, "pointer") || !strcmp(type, "offset") || !strcmp(type, "CZelHandle") || !strcmp(type, "NoType")) {
         unsigned long bits = 0;
         memcpy(&bits, value.GetData(), 4);
         return bits;

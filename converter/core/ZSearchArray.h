@@ -10,8 +10,7 @@
 
 // Holds pointers only: elements are destroyed by whoever owns them, and leave the index
 // themselves when they are.
-template <class T>
-class ZSearchPtrArray {
+template <class T> class ZSearchPtrArray {
 public:
     explicit ZSearchPtrArray(unsigned growth = 32) { Items.reserve(growth); }
     ZSearchPtrArray(const ZSearchPtrArray&) = delete;
@@ -42,8 +41,7 @@ protected:
 };
 
 // Owns its elements: they are destroyed with the list or by RemoveAll.
-template <class T>
-class ZSearchxArray : public ZSearchPtrArray<T> {
+template <class T> class ZSearchxArray : public ZSearchPtrArray<T> {
 public:
     using ZSearchPtrArray<T>::ZSearchPtrArray;
     ~ZSearchxArray() { RemoveAll(); }

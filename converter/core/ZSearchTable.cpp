@@ -8,10 +8,7 @@ namespace {
 const unsigned MaxBucketPairs = 65535;
 }
 
-ZSearchTable::ZSearchTable(unsigned long mask)
-    : Mask(mask), Buckets(new Bucket[mask + 1]())
-{
-}
+ZSearchTable::ZSearchTable(unsigned long mask) : Mask(mask), Buckets(new Bucket[mask + 1]()) {}
 
 ZSearchTable::~ZSearchTable()
 {
@@ -52,10 +49,7 @@ void ZSearchTable::Remove(unsigned long key)
     }
 }
 
-unsigned short ZSearchTable::GetCapacity(unsigned long key) const
-{
-    return BucketOf(key).Capacity;
-}
+unsigned short ZSearchTable::GetCapacity(unsigned long key) const { return BucketOf(key).Capacity; }
 
 // 0 becomes 4, small buckets double, larger ones grow by 32 pairs; a bucket whose count
 // would pass what its 16-bit counter holds stops the converter instead of wrapping.

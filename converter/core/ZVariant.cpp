@@ -14,8 +14,23 @@
 namespace {
 
 enum class Kind {
-    None, Bool, SChar, UChar, SShort, UShort, SLong, ULong, Int64, Float, Double,
-    Id, Crc, Pointer, Handle, Offset, String
+    None,
+    Bool,
+    SChar,
+    UChar,
+    SShort,
+    UShort,
+    SLong,
+    ULong,
+    Int64,
+    Float,
+    Double,
+    Id,
+    Crc,
+    Pointer,
+    Handle,
+    Offset,
+    String
 };
 
 struct TypeName {
@@ -30,13 +45,20 @@ constexpr TypeName Named(const char* name, Kind kind) { return {name, kind, CCRC
 // name listed for it.
 constexpr TypeName TypeNames[] = {
     Named("bool", Kind::Bool),
-    Named("signed char", Kind::SChar), Named("char", Kind::SChar),
+    Named("signed char", Kind::SChar),
+    Named("char", Kind::SChar),
     Named("unsigned char", Kind::UChar),
-    Named("signed short", Kind::SShort), Named("short", Kind::SShort),
+    Named("signed short", Kind::SShort),
+    Named("short", Kind::SShort),
     Named("unsigned short", Kind::UShort),
-    Named("signed long", Kind::SLong), Named("int", Kind::SLong), Named("signed", Kind::SLong),
-    Named("long", Kind::SLong), Named("signed int", Kind::SLong),
-    Named("unsigned long", Kind::ULong), Named("unsigned", Kind::ULong), Named("unsigned int", Kind::ULong),
+    Named("signed long", Kind::SLong),
+    Named("int", Kind::SLong),
+    Named("signed", Kind::SLong),
+    Named("long", Kind::SLong),
+    Named("signed int", Kind::SLong),
+    Named("unsigned long", Kind::ULong),
+    Named("unsigned", Kind::ULong),
+    Named("unsigned int", Kind::ULong),
     Named("__int64", Kind::Int64),
     Named("float", Kind::Float),
     Named("double", Kind::Double),
@@ -92,10 +114,17 @@ bool IsZeroSpelling(const char* text)
 int IntegerWidth(Kind kind)
 {
     switch (kind) {
-    case Kind::SChar: case Kind::UChar: return 1;
-    case Kind::SShort: case Kind::UShort: return 2;
-    case Kind::SLong: case Kind::ULong: return 4;
-    default: return 0;
+    case Kind::SChar:
+    case Kind::UChar:
+        return 1;
+    case Kind::SShort:
+    case Kind::UShort:
+        return 2;
+    case Kind::SLong:
+    case Kind::ULong:
+        return 4;
+    default:
+        return 0;
     }
 }
 
@@ -147,15 +176,53 @@ void ZVariant::Set(const char* typeName, const char* text)
         memcpy(Value, bytes, size);
     };
     switch (kind) {
-    case Kind::Bool: { unsigned char v = strtol(t, nullptr, 10) != 0; store(&v, 1); break; }
-    case Kind::SChar: case Kind::UChar: { unsigned char v = static_cast<unsigned char>(ReadSigned(t)); store(&v, 1); break; }
-    case Kind::SShort: case Kind::UShort: { unsigned short v = static_cast<unsigned short>(ReadSigned(t)); store(&v, 2); break; }
-    case Kind::SLong: { long v = ReadSigned(t); store(&v, 4); break; }
-    case Kind::ULong: { unsigned long v = ReadUnsigned(t); store(&v, 4); break; }
-    case Kind::Int64: { long long v = strtoll(t, nullptr, 10); store(&v, 8); break; }
-    case Kind::Float: { float v = static_cast<float>(strtod(t, nullptr)); store(&v, 4); break; }
-    case Kind::Double: { double v = strtod(t, nullptr); store(&v, 8); break; }
-    case Kind::Id: { unsigned long v = CCRC32::GetCRC(t); store(&v, 4); break; }
+    case Kind::Bool: {
+        unsigned char v = strtol(t, nullptr, 10) != 0;
+        store(&v, 1);
+        break;
+    }
+    case Kind::SChar:
+    case Kind::UChar: {
+        unsigned char v = static_cast<unsigned char>(ReadSigned(t));
+        store(&v, 1);
+        break;
+    }
+    case Kind::SShort:
+    case Kind::UShort: {
+        unsigned short v = static_cast<unsigned short>(ReadSigned(t));
+        store(&v, 2);
+        break;
+    }
+    case Kind::SLong: {
+        long v = ReadSigned(t);
+        store(&v, 4);
+        break;
+    }
+    case Kind::ULong: {
+        unsigned long v = ReadUnsigned(t);
+        store(&v, 4);
+        break;
+    }
+    case Kind::Int64: {
+        long long v = strtoll(t, nullptr, 10);
+        store(&v, 8);
+        break;
+    }
+    case Kind::Float: {
+        float v = static_cast<float>(strtod(t, nullptr));
+        store(&v, 4);
+        break;
+    }
+    case Kind::Double: {
+        double v = strtod(t, nullptr);
+        store(&v, 8);
+        break;
+    }
+    case Kind::Id: {
+        unsigned long v = CCRC32::GetCRC(t);
+        store(&v, 4);
+        break;
+    }
     case Kind::Crc: {
         unsigned long v = ReadUnsigned(t);
         if (v == 0 && !IsZeroSpelling(t))
@@ -163,7 +230,9 @@ void ZVariant::Set(const char* typeName, const char* text)
         store(&v, 4);
         break;
     }
-    case Kind::Pointer: case Kind::Handle: case Kind::Offset:
+    case Kind::Pointer:
+    case Kind::Handle:
+    case Kind::Offset:
         memset(Value, 0, sizeof(Value));
         Size = kind == Kind::Offset ? 2 : 4;
         break;
@@ -230,9 +299,20 @@ std::string ZVariant::ConversionText() const
 {
     char text[64];
     switch (KindOfTag(Tag)) {
-    case Kind::Float: { float v; memcpy(&v, Value, 4); snprintf(text, sizeof(text), "%.9g", v); return text; }
-    case Kind::Double: { double v; memcpy(&v, Value, 8); snprintf(text, sizeof(text), "%.17g", v); return text; }
-    default: return ToString();
+    case Kind::Float: {
+        float v;
+        memcpy(&v, Value, 4);
+        snprintf(text, sizeof(text), "%.9g", v);
+        return text;
+    }
+    case Kind::Double: {
+        double v;
+        memcpy(&v, Value, 8);
+        snprintf(text, sizeof(text), "%.17g", v);
+        return text;
+    }
+    default:
+        return ToString();
     }
 }
 
@@ -241,23 +321,75 @@ const char* ZVariant::ToString() const
     char* out = SharedText;
     const size_t room = sizeof(SharedText);
     switch (KindOfTag(Tag)) {
-    case Kind::Bool: snprintf(out, room, "%d", Value[0]); break;
-    case Kind::SChar: snprintf(out, room, "%d", static_cast<int>(static_cast<signed char>(Value[0]))); break;
-    case Kind::UChar: snprintf(out, room, "%u", Value[0]); break;
-    case Kind::SShort: { short v; memcpy(&v, Value, 2); snprintf(out, room, "%d", v); break; }
-    case Kind::UShort: { unsigned short v; memcpy(&v, Value, 2); snprintf(out, room, "%u", v); break; }
-    case Kind::SLong: { int32_t v; memcpy(&v, Value, 4); snprintf(out, room, "%" PRId32, v); break; }
-    case Kind::ULong: { uint32_t v; memcpy(&v, Value, 4); snprintf(out, room, "%" PRIu32, v); break; }
-    case Kind::Int64: { int64_t v; memcpy(&v, Value, 8); snprintf(out, room, "%" PRId64, v); break; }
-    case Kind::Float: { float v; memcpy(&v, Value, 4); snprintf(out, room, "%f", v); break; }
-    case Kind::Double: { double v; memcpy(&v, Value, 8); snprintf(out, room, "%f", v); break; }
-    case Kind::Id: { uint32_t v; memcpy(&v, Value, 4); snprintf(out, room, "0x%08" PRIx32, v); break; }
-    case Kind::Crc: case Kind::Pointer: case Kind::Handle: case Kind::Offset: case Kind::String:
+    case Kind::Bool:
+        snprintf(out, room, "%d", Value[0]);
+        break;
+    case Kind::SChar:
+        snprintf(out, room, "%d", static_cast<int>(static_cast<signed char>(Value[0])));
+        break;
+    case Kind::UChar:
+        snprintf(out, room, "%u", Value[0]);
+        break;
+    case Kind::SShort: {
+        short v;
+        memcpy(&v, Value, 2);
+        snprintf(out, room, "%d", v);
+        break;
+    }
+    case Kind::UShort: {
+        unsigned short v;
+        memcpy(&v, Value, 2);
+        snprintf(out, room, "%u", v);
+        break;
+    }
+    case Kind::SLong: {
+        int32_t v;
+        memcpy(&v, Value, 4);
+        snprintf(out, room, "%" PRId32, v);
+        break;
+    }
+    case Kind::ULong: {
+        uint32_t v;
+        memcpy(&v, Value, 4);
+        snprintf(out, room, "%" PRIu32, v);
+        break;
+    }
+    case Kind::Int64: {
+        int64_t v;
+        memcpy(&v, Value, 8);
+        snprintf(out, room, "%" PRId64, v);
+        break;
+    }
+    case Kind::Float: {
+        float v;
+        memcpy(&v, Value, 4);
+        snprintf(out, room, "%f", v);
+        break;
+    }
+    case Kind::Double: {
+        double v;
+        memcpy(&v, Value, 8);
+        snprintf(out, room, "%f", v);
+        break;
+    }
+    case Kind::Id: {
+        uint32_t v;
+        memcpy(&v, Value, 4);
+        snprintf(out, room, "0x%08" PRIx32, v);
+        break;
+    }
+    case Kind::Crc:
+    case Kind::Pointer:
+    case Kind::Handle:
+    case Kind::Offset:
+    case Kind::String:
         if (Text.size() >= room)
             vbail("Variant string too long");
         memcpy(out, Text.c_str(), Text.size() + 1);
         break;
-    case Kind::None: snprintf(out, room, "UNKNOWN"); break;
+    case Kind::None:
+        snprintf(out, room, "UNKNOWN");
+        break;
     }
     return out;
 }
@@ -265,11 +397,21 @@ const char* ZVariant::ToString() const
 void ZVariant::Write(CZelWriter& writer, const char* comment) const
 {
     switch (KindOfTag(Tag)) {
-    case Kind::Pointer: writer.AddPointerFixup(Text.c_str(), comment); break;
-    case Kind::Offset: writer.AddOffsetFixup(Text.c_str(), comment); break;
-    case Kind::Handle: writer.AddHandleFixup(Text.c_str(), comment); break;
-    case Kind::String: writer.WriteData(Text.c_str(), Text.size() + 1, 1, comment); break;
-    default: writer.WriteData(Value, Size, 1, comment); break;
+    case Kind::Pointer:
+        writer.AddPointerFixup(Text.c_str(), comment);
+        break;
+    case Kind::Offset:
+        writer.AddOffsetFixup(Text.c_str(), comment);
+        break;
+    case Kind::Handle:
+        writer.AddHandleFixup(Text.c_str(), comment);
+        break;
+    case Kind::String:
+        writer.WriteData(Text.c_str(), Text.size() + 1, 1, comment);
+        break;
+    default:
+        writer.WriteData(Value, Size, 1, comment);
+        break;
     }
 }
 
@@ -284,10 +426,26 @@ const char* ZVariant::GetTypeName() const
 ZVariant::operator unsigned long() const
 {
     switch (KindOfTag(Tag)) {
-    case Kind::Bool: case Kind::SChar: case Kind::UChar: return Value[0];
-    case Kind::SShort: case Kind::UShort: { unsigned short v; memcpy(&v, Value, 2); return v; }
-    case Kind::SLong: case Kind::ULong: case Kind::Id: case Kind::Crc: { uint32_t v; memcpy(&v, Value, 4); return v; }
-    default: vbail("ZVariant::operator unsigned long Cannot retrieve this type");
+    case Kind::Bool:
+    case Kind::SChar:
+    case Kind::UChar:
+        return Value[0];
+    case Kind::SShort:
+    case Kind::UShort: {
+        unsigned short v;
+        memcpy(&v, Value, 2);
+        return v;
+    }
+    case Kind::SLong:
+    case Kind::ULong:
+    case Kind::Id:
+    case Kind::Crc: {
+        uint32_t v;
+        memcpy(&v, Value, 4);
+        return v;
+    }
+    default:
+        vbail("ZVariant::operator unsigned long Cannot retrieve this type");
     }
 }
 
@@ -377,15 +535,22 @@ void ZVariant::CombineInt64(Op op, const ZVariant& other)
 uint64_t ZVariant::Arithmetic(Op op, int64_t a, int64_t b)
 {
     switch (op) {
-    case Op::Add: return static_cast<uint64_t>(a) + static_cast<uint64_t>(b);
-    case Op::Sub: return static_cast<uint64_t>(a) - static_cast<uint64_t>(b);
-    case Op::Mul: return static_cast<uint64_t>(a) * static_cast<uint64_t>(b);
+    case Op::Add:
+        return static_cast<uint64_t>(a) + static_cast<uint64_t>(b);
+    case Op::Sub:
+        return static_cast<uint64_t>(a) - static_cast<uint64_t>(b);
+    case Op::Mul:
+        return static_cast<uint64_t>(a) * static_cast<uint64_t>(b);
     case Op::Div:
         if (b == 0)
             vbail("Division by zero in a constant expression\n");
         // The one quotient that does not fit wraps, as every other result does.
         return a == INT64_MIN && b == -1 ? static_cast<uint64_t>(a) : static_cast<uint64_t>(a / b);
-    case Op::And: case Op::Or: case Op::Shl: case Op::Shr: break;
+    case Op::And:
+    case Op::Or:
+    case Op::Shl:
+    case Op::Shr:
+        break;
     }
     return 0;
 }
@@ -394,10 +559,14 @@ void ZVariant::CombineFloating(Op op, const ZVariant& other)
 {
     auto apply = [op](auto a, auto b) {
         switch (op) {
-        case Op::Add: return a + b;
-        case Op::Sub: return a - b;
-        case Op::Mul: return a * b;
-        default: return a / b;
+        case Op::Add:
+            return a + b;
+        case Op::Sub:
+            return a - b;
+        case Op::Mul:
+            return a * b;
+        default:
+            return a / b;
         }
     };
     if (KindOfTag(Tag) == Kind::Float) {

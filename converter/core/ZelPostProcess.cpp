@@ -31,10 +31,7 @@ const unsigned long FirstMemberOffset = 84;
 // A member is a LIST header (8) and its list type (4) before the member's own content.
 const unsigned long MemberHeaderSize = 12;
 
-std::string SystemError(const std::string& path)
-{
-    return path + ": " + strerror(errno);
-}
+std::string SystemError(const std::string& path) { return path + ": " + strerror(errno); }
 
 bool IsSelected(unsigned long listType, const PlatformSelection& platforms)
 {
@@ -69,8 +66,7 @@ void CopyBlock(CZRiffFile& source, CZRiffFile& destination, const ZRIFFCKINFO& b
 {
     if (!destination.Descend(block.id, block.listType, true))
         vbail("Bad decend on destination file");
-    while (const ZRIFFCKINFO* chunk = source.Descend(0, 0, true))
-    {
+    while (const ZRIFFCKINFO* chunk = source.Descend(0, 0, true)) {
         const ZRIFFCKINFO copy = *chunk;
         CopyChunk(source, destination, copy);
     }
@@ -93,10 +89,7 @@ std::unique_ptr<CZRiffFile> CreateRiff(const std::string& path, unsigned long fo
     return file;
 }
 
-std::string TemporaryName(const std::string& path)
-{
-    return path + ".temp";
-}
+std::string TemporaryName(const std::string& path) { return path + ".temp"; }
 
 // Closes a finished output and puts it in place of the file of that name in one step.
 void PutInPlace(CZRiffFile& file, const std::string& path)
@@ -115,10 +108,8 @@ std::vector<std::string> ReadListLines(const char* listFile)
         vbail("Cannot open input file\n%s", SystemError(listFile).c_str());
     std::vector<std::string> lines;
     std::string line;
-    for (int c = fgetc(file);; c = fgetc(file))
-    {
-        if (c == EOF || c == '\n')
-        {
+    for (int c = fgetc(file);; c = fgetc(file)) {
+        if (c == EOF || c == '\n') {
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
             if (c != EOF || !line.empty())
@@ -128,8 +119,7 @@ std::vector<std::string> ReadListLines(const char* listFile)
             line.clear();
             continue;
         }
-        if (line.size() >= MaxListLine)
-        {
+        if (line.size() >= MaxListLine) {
             fclose(file);
             vbail("Line %d of %s is longer than %d characters\n", static_cast<int>(lines.size() + 1), listFile,
                   static_cast<int>(MaxListLine));
@@ -162,8 +152,7 @@ std::string WordAt(const std::string& text, size_t at)
     return text.substr(at, end - at);
 }
 
-struct PackEntry
-{
+struct PackEntry {
     std::string name;
     std::string sortName;
     std::string path;
@@ -190,8 +179,7 @@ PackEntry OpenPackEntry(const std::string& listed)
     entry.path = g_ZelOutputPrefix + listed;
     std::unique_ptr<CZRiffFile> file(new CZRiffFile);
     ZRIFFCKINFO* top = file->Open(entry.path.c_str(), ZelForm);
-    if (!top && listed.size() > g_ZelOutputPrefix.size())
-    {
+    if (!top && listed.size() > g_ZelOutputPrefix.size()) {
         entry.name = listed.substr(g_ZelOutputPrefix.size());
         entry.path = g_ZelOutputPrefix + entry.name;
         top = file->Open(entry.path.c_str(), ZelForm);
@@ -210,11 +198,9 @@ void WritePackIndex(CZRiffFile& pack, const std::vector<PackEntry>& entries)
 {
     std::vector<unsigned long> words;
     unsigned long bucketStarts[IndexBuckets];
-    for (unsigned long bucket = 0; bucket < IndexBuckets; ++bucket)
-    {
+    for (unsigned long bucket = 0; bucket < IndexBuckets; ++bucket) {
         bucketStarts[bucket] = 0xFFFFFFFF;
-        for (const PackEntry& entry : entries)
-        {
+        for (const PackEntry& entry : entries) {
             if ((entry.key & (IndexBuckets - 1)) != bucket)
                 continue;
             const unsigned long index = static_cast<unsigned long>(words.size() / 2);
@@ -243,13 +229,11 @@ void WritePackIndex(CZRiffFile& pack, const std::vector<PackEntry>& entries)
 void CopyPlatformLists(CZRiffFile& source, CZRiffFile& destination, const PlatformSelection& platforms)
 {
     bool copied = false;
-    while (const ZRIFFCKINFO* found = source.Descend(0, 0, true))
-    {
+    while (const ZRIFFCKINFO* found = source.Descend(0, 0, true)) {
         const ZRIFFCKINFO block = *found;
         if (!IsPlatformList(block))
             vbail("\nStitch/Strip REQUIRES PLATFORM LIST CHUNKS!!!");
-        if (IsSelected(block.listType, platforms))
-        {
+        if (IsSelected(block.listType, platforms)) {
             CopyBlock(source, destination, block);
             copied = true;
         }
@@ -266,8 +250,7 @@ void CombineZelFiles(const char* outputFile, const char* listFile, const Platfor
     VerbosePrintf(1, "\nCOMBINING\n");
     const std::vector<std::string> lines = ReadListLines(listFile);
     std::unique_ptr<CZRiffFile> output = CreateRiff(TemporaryName(outputFile), ZelForm);
-    for (const std::string& raw : lines)
-    {
+    for (const std::string& raw : lines) {
         const std::string line = Upper(raw);
         const size_t word = SkipBlanks(line, 0);
         if (line.compare(word, 7, "LOADZEL") != 0)
@@ -288,8 +271,7 @@ void BuildZelPack(const char* outputFile, const char* listFile)
 {
     VerbosePrintf(1, "\nZLPK File Generation\n");
     std::vector<PackEntry> entries;
-    for (const std::string& line : ReadListLines(listFile))
-    {
+    for (const std::string& line : ReadListLines(listFile)) {
         if (line.empty() || !isalnum(static_cast<unsigned char>(line[0])))
             continue;
         entries.push_back(OpenPackEntry(WordAt(line, 0)));
@@ -297,19 +279,17 @@ void BuildZelPack(const char* outputFile, const char* listFile)
     std::stable_sort(entries.begin(), entries.end(),
                      [](const PackEntry& a, const PackEntry& b) { return a.sortName < b.sortName; });
     unsigned long offset = FirstMemberOffset + 8 * static_cast<unsigned long>(entries.size());
-    for (PackEntry& entry : entries)
-    {
+    for (PackEntry& entry : entries) {
         entry.offset = offset;
         offset += MemberHeaderSize + entry.size;
-        VerbosePrintf(2, "File %-26s, offset %08X, crc %08X\n", entry.name.c_str(),
-                      static_cast<unsigned>(entry.offset), static_cast<unsigned>(entry.key));
+        VerbosePrintf(2, "File %-26s, offset %08X, crc %08X\n", entry.name.c_str(), static_cast<unsigned>(entry.offset),
+                      static_cast<unsigned>(entry.key));
     }
 
     std::unique_ptr<CZRiffFile> pack = CreateRiff(TemporaryName(outputFile), PackForm);
     WritePackIndex(*pack, entries);
     const PlatformSelection all = {true, true, true, true};
-    for (const PackEntry& entry : entries)
-    {
+    for (const PackEntry& entry : entries) {
         if (pack->Tell() != entry.offset)
             vbail("Pack index out of step at %s: offset %08X, written at %08X\n", entry.path.c_str(),
                   static_cast<unsigned>(entry.offset), static_cast<unsigned>(pack->Tell()));
@@ -330,8 +310,7 @@ void StripPlatforms(const char* pattern, const PlatformSelection& platforms)
         vbail("You need to specify SOME platform for stripping");
     VerbosePrintf(1, "\nSTRIPPING\n");
     CzFileFind found(pattern, strchr(pattern, '*') != nullptr);
-    for (int index = 0; const char* path = found.GetFile(index); ++index)
-    {
+    for (int index = 0; const char* path = found.GetFile(index); ++index) {
         const std::string file = path;
         VerbosePrintf(1, "\nprocessing file %s\n", file.c_str());
         std::unique_ptr<CZRiffFile> source = OpenZel(file);

@@ -10,8 +10,7 @@ class CZRiffFile;
 // are written under a temporary name and put in place only when complete.
 
 // Which platform blocks ("WIN ", "XBOX", "PS2 ", "PCX ") an operation keeps.
-struct PlatformSelection
-{
+struct PlatformSelection {
     bool win;
     bool xbox;
     bool ps2;

@@ -47,10 +47,7 @@ ZVariant Typed(const char* typeName, const std::string& text)
     return value;
 }
 
-ZVariant Number(const char* typeName, unsigned long number)
-{
-    return Typed(typeName, std::to_string(number));
-}
+ZVariant Number(const char* typeName, unsigned long number) { return Typed(typeName, std::to_string(number)); }
 
 std::string ChildText(CzParser& parser, int node, const char* symbol, bool required)
 {
@@ -72,9 +69,7 @@ unsigned long EmbeddedFlagValue()
 
 } // namespace
 
-CdbEditableParams::CdbEditableParams(const char* label, CDatabase* database) : CdbElement(label, database)
-{
-}
+CdbEditableParams::CdbEditableParams(const char* label, CDatabase* database) : CdbElement(label, database) {}
 
 CdbEditableParams::~CdbEditableParams() = default;
 
@@ -163,8 +158,7 @@ void CdbEditableParams::ReadParamSpec(CzParser& parser, int spec)
     if (!index.empty())
         field.ArrayIndex = atoi(index.c_str());
     if (field.ArrayIndex < 0 || field.ArrayIndex > MaxArrayIndex)
-        parser.Error(spec, "Array index %s of %s is outside 0 to %d", index.c_str(), field.Name.c_str(),
-                     MaxArrayIndex);
+        parser.Error(spec, "Array index %s of %s is outside 0 to %d", index.c_str(), field.Name.c_str(), MaxArrayIndex);
     VerbosePrintf(2, "        Param: %s %s = %s (%s) [%d] Emb:%d Zel:%d\n", basicType.c_str(), field.Name.c_str(),
                   field.Value.GetText(), field.Value.ToString(), field.ArrayIndex, field.Embedded, field.LabelType);
 }

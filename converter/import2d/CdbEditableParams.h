@@ -17,7 +17,7 @@ class CdbEditableParams : public CdbElement {
 public:
     // One field value of a block.
     struct UParamDefinition {
-        std::string Name;            // the field's member label; empty only for embedded fields
+        std::string Name; // the field's member label; empty only for embedded fields
         ZVariant Value;
         int ArrayIndex = 0;
         unsigned char Embedded = 0;  // the value points at an EmbeddedParams block

@@ -40,10 +40,9 @@ void WriteRow(FILE* report, CdbEditableParams& block, const std::vector<std::str
     block.CollectParams(fields);
     fprintf(report, "%s,%s", block.GetLabel(), block.FillDataType().c_str());
     for (const std::string& column : columns) {
-        auto found = std::find_if(fields.begin(), fields.end(),
-                                  [&column](const CdbEditableParams::UParamDefinition* field) {
-                                      return field->Name == column;
-                                  });
+        auto found =
+            std::find_if(fields.begin(), fields.end(),
+                         [&column](const CdbEditableParams::UParamDefinition* field) { return field->Name == column; });
         if (found == fields.end())
             fprintf(report, ",");
         else

@@ -24,7 +24,11 @@ void CAxisFormat::Parse(const char* text, int cullFront)
         words.push_back(word);
     if (words.size() < 3)
         vbail("Parsing axis format, not enough tokens - we expected 3\nOrig line:%s\n", text ? text : "");
-    struct Letter { char First; int Axis; float Sign; };
+    struct Letter {
+        char First;
+        int Axis;
+        float Sign;
+    };
     static const Letter letters[] = {{'E', 0, 1}, {'W', 0, -1}, {'S', 1, 1}, {'N', 1, -1}, {'U', 2, 1}, {'D', 2, -1}};
     for (int word = 0; word < 3; ++word) {
         for (const Letter& letter : letters) {

@@ -13,10 +13,10 @@ public:
     void SetOrder(const char* order);
 
     unsigned char CullFront = 0;
-    int WordOfDirection[3] = {0, 1, 2};   // east/west, south/north, up/down
+    int WordOfDirection[3] = {0, 1, 2}; // east/west, south/north, up/down
     int AxisOfWord[3] = {0, 1, 2};
-    float Sign[3] = {1.0f, 1.0f, 1.0f};   // of X, Y, Z
-    int OrderPosition[3] = {0, 1, 2};     // of X, Y, Z in the order text
+    float Sign[3] = {1.0f, 1.0f, 1.0f}; // of X, Y, Z
+    int OrderPosition[3] = {0, 1, 2};   // of X, Y, Z in the order text
     int AxisOfOrderLetter[3] = {0, 1, 2};
     int OrderCode = 0;
 };

@@ -20,11 +20,11 @@ bool IsWindowSize(int w)
 } // namespace
 
 CKzqCompressor::CKzqCompressor()
-    : m_pIn(nullptr), m_nScan(0), m_nFill(0), m_nEnd(0), m_pHead(nullptr), m_pPrev(nullptr), m_nBase(0),
-      m_nInserted(0), m_pOut(nullptr), m_nOut(0), m_nFlagPos(0), m_Bit(0),
-      m_pInBytes(nullptr), m_nInPos(0), m_nInFill(0), m_nInLimit(0), m_bInputEnded(false), m_pWindow(nullptr), m_nWindowFill(0),
-      m_nDelivered(0), m_bStreamEnded(false), m_bHeaderRead(false), m_W(0), m_L(0), m_Mask(0), m_bError(false),
-      m_pErrorText(nullptr), m_pCallback(nullptr), m_pUser(nullptr)
+    : m_pIn(nullptr), m_nScan(0), m_nFill(0), m_nEnd(0), m_pHead(nullptr), m_pPrev(nullptr), m_nBase(0), m_nInserted(0),
+      m_pOut(nullptr), m_nOut(0), m_nFlagPos(0), m_Bit(0), m_pInBytes(nullptr), m_nInPos(0), m_nInFill(0),
+      m_nInLimit(0), m_bInputEnded(false), m_pWindow(nullptr), m_nWindowFill(0), m_nDelivered(0), m_bStreamEnded(false),
+      m_bHeaderRead(false), m_W(0), m_L(0), m_Mask(0), m_bError(false), m_pErrorText(nullptr), m_pCallback(nullptr),
+      m_pUser(nullptr)
 {
 }
 

@@ -62,26 +62,26 @@ private:
     static void wmemcpy(unsigned short* dst, const unsigned short* src, int words);
 
     unsigned short* m_pIn;
-    int m_nScan;  // compression: next word to code
-    int m_nFill;  // compression: tokens end here
-    int m_nEnd;   // compression: words held
+    int m_nScan; // compression: next word to code
+    int m_nFill; // compression: tokens end here
+    int m_nEnd;  // compression: words held
     // Where each pair of words was seen: chains of stream positions (plus one; 0 ends a chain),
     // newest first, so the search visits only candidates whose first two words match.
     int* m_pHead;
     int* m_pPrev;
-    int m_nBase;      // stream position of m_pIn[0]
-    int m_nInserted;  // positions below this are in the chains
+    int m_nBase;     // stream position of m_pIn[0]
+    int m_nInserted; // positions below this are in the chains
     unsigned char* m_pOut;
-    int m_nOut;       // compression: output bytes held
-    int m_nFlagPos;   // byte offset of the current group's flag word
+    int m_nOut;     // compression: output bytes held
+    int m_nFlagPos; // byte offset of the current group's flag word
     unsigned short m_Bit;
 
-    unsigned char* m_pInBytes;  // decompression input
+    unsigned char* m_pInBytes; // decompression input
     int m_nInPos;
-    int m_nInFill;  // input bytes held
+    int m_nInFill; // input bytes held
     int m_nInLimit;
     bool m_bInputEnded;
-    unsigned short* m_pWindow;  // decompressed words, history first
+    unsigned short* m_pWindow; // decompressed words, history first
     int m_nWindowFill;
     int m_nDelivered;
     bool m_bStreamEnded;

@@ -7,8 +7,7 @@
 #include <cstring>
 #include <type_traits>
 
-template <class T, int nGrow = 32>
-class ZArray {
+template <class T, int nGrow = 32> class ZArray {
     static_assert(std::is_trivially_copyable<T>::value, "ZArray moves its elements as bytes");
     static_assert(nGrow > 0, "the growth step must be positive");
 
@@ -139,5 +138,4 @@ private:
 };
 
 // The same array under the name class members use.
-template <class T, int nGrow = 32>
-using CZArray = ZArray<T, nGrow>;
+template <class T, int nGrow = 32> using CZArray = ZArray<T, nGrow>;

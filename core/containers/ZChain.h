@@ -4,8 +4,7 @@
 // has no room for a container.
 
 // Puts item at the end of the chain, so a walk meets the items in the order they were made.
-template <class T>
-void ChainAppend(T*& first, T* item, T* T::*next)
+template <class T> void ChainAppend(T*& first, T* item, T* T::*next)
 {
     item->*next = nullptr;
     T** link = &first;
@@ -15,8 +14,7 @@ void ChainAppend(T*& first, T* item, T* T::*next)
 }
 
 // Takes item out of the chain; a chain without it stays as it is.
-template <class T>
-void ChainRemove(T*& first, T* item, T* T::*next)
+template <class T> void ChainRemove(T*& first, T* item, T* T::*next)
 {
     for (T** link = &first; *link; link = &((*link)->*next)) {
         if (*link == item) {

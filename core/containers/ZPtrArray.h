@@ -3,8 +3,7 @@
 // indices give null.
 #include "core/containers/ZArray.h"
 
-template <class T, int nGrow = 32>
-class ZPtrArray : public ZArray<T*, nGrow> {
+template <class T, int nGrow = 32> class ZPtrArray : public ZArray<T*, nGrow> {
 public:
     // Removes the first occurrence of item; false when it is not held.
     bool Remove(T* item)
@@ -17,5 +16,4 @@ public:
     }
 };
 
-template <class T, int nGrow = 32>
-using CZPtrArray = ZPtrArray<T, nGrow>;
+template <class T, int nGrow = 32> using CZPtrArray = ZPtrArray<T, nGrow>;

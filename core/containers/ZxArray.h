@@ -3,8 +3,7 @@
 // when they are removed and when the array goes. Detach hands one back without deleting it.
 #include "core/containers/ZPtrArray.h"
 
-template <class T, int nGrow = 32>
-class ZxArray {
+template <class T, int nGrow = 32> class ZxArray {
 public:
     constexpr ZxArray() = default;
     ZxArray(const ZxArray&) = delete;
@@ -47,5 +46,4 @@ private:
     ZPtrArray<T, nGrow> m_Items;
 };
 
-template <class T, int nGrow = 32>
-using CxArray = ZxArray<T, nGrow>;
+template <class T, int nGrow = 32> using CxArray = ZxArray<T, nGrow>;

@@ -6,9 +6,9 @@
 
 struct ZHeapBlock {
     ZHeapBlock* next;
-    unsigned long size;  // header included; 0 for the sentinel
-    void* owner;         // 0 when free, else the address of the owning arena's rover
-    ZHeapBlock* back;    // in use: the word before the user pointer holds the header's address
+    unsigned long size; // header included; 0 for the sentinel
+    void* owner;        // 0 when free, else the address of the owning arena's rover
+    ZHeapBlock* back;   // in use: the word before the user pointer holds the header's address
 };
 static_assert(sizeof(ZHeapBlock) == 16, "heap headers are four 32-bit words");
 

@@ -12,7 +12,8 @@ float DistanceSq(float x1, float y1, float x2, float y2)
 
 bool C2DMath::Contains(float left, float top, float right, float bottom, const CVector& point, float radius)
 {
-    return point.x - radius >= left && point.x + radius <= right && point.y - radius >= top && point.y + radius <= bottom;
+    return point.x - radius >= left && point.x + radius <= right && point.y - radius >= top &&
+           point.y + radius <= bottom;
 }
 
 bool C2DMath::Contains(const fRECT& r, const CVector& point, float radius)
@@ -25,7 +26,10 @@ bool C2DMath::Contains(const CVector& point, float radius, float x, float y)
     return DistanceSq(point.x, point.y, x, y) <= radius * radius;
 }
 
-bool C2DMath::Contains(const fRECT& r, float x, float y) { return x >= r.left && x <= r.right && y >= r.top && y <= r.bottom; }
+bool C2DMath::Contains(const fRECT& r, float x, float y)
+{
+    return x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
+}
 
 bool C2DMath::Contains(const fRECT& r, const CVector& point) { return Contains(r, point.x, point.y); }
 
@@ -80,7 +84,8 @@ bool C2DMath::Intersects(const CVector& centre, float radius, const CVector& a, 
 
 bool C2DMath::Intersects(const fRECT& a, const fRECT& b)
 {
-    return std::min(a.right, b.right) > std::max(a.left, b.left) && std::min(a.bottom, b.bottom) > std::max(a.top, b.top);
+    return std::min(a.right, b.right) > std::max(a.left, b.left) &&
+           std::min(a.bottom, b.bottom) > std::max(a.top, b.top);
 }
 
 bool C2DMath::Intersect(const fRECT& a, const fRECT& b, fRECT& out)
@@ -89,7 +94,8 @@ bool C2DMath::Intersect(const fRECT& a, const fRECT& b, fRECT& out)
         out = fRECT{0.0f, 0.0f, 0.0f, 0.0f};
         return false;
     }
-    out = fRECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    out = fRECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
     return true;
 }
 
@@ -122,8 +128,8 @@ void C2DMath::GetPerpendicularIntersection(const CVector& a, const CVector& b, c
 
 void C2DMath::GetClosestCorner(const CVector& a, const CVector& b, const fRECT& r, CVector& out)
 {
-    const CVector corners[4] = {CVector(r.left, r.top, 0.0f), CVector(r.right, r.top, 0.0f), CVector(r.right, r.bottom, 0.0f),
-                                CVector(r.left, r.bottom, 0.0f)};
+    const CVector corners[4] = {CVector(r.left, r.top, 0.0f), CVector(r.right, r.top, 0.0f),
+                                CVector(r.right, r.bottom, 0.0f), CVector(r.left, r.bottom, 0.0f)};
     float best = 0.0f;
     for (int i = 0; i < 4; ++i) {
         CVector foot;

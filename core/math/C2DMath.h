@@ -3,10 +3,10 @@
 #include "core/math/CVector.h"
 
 struct fRECT {
-    float left;    // x minimum
-    float top;     // y minimum
-    float right;   // x maximum
-    float bottom;  // y maximum
+    float left;   // x minimum
+    float top;    // y minimum
+    float right;  // x maximum
+    float bottom; // y maximum
 };
 
 class C2DMath {

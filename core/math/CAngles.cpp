@@ -26,7 +26,8 @@ float CAngles::GetSmallestDeflection(float from, float to)
 
 void CAngles::GetSmallestDeflection(CVector& out, const CVector& from, const CVector& to)
 {
-    out.Set(GetSmallestDeflection(from.x, to.x), GetSmallestDeflection(from.y, to.y), GetSmallestDeflection(from.z, to.z));
+    out.Set(GetSmallestDeflection(from.x, to.x), GetSmallestDeflection(from.y, to.y),
+            GetSmallestDeflection(from.z, to.z));
 }
 
 void CAngles::GetArc(float centre, float half, float& start, float& end)
@@ -58,7 +59,8 @@ bool CAngles::AreArcsOverlapping(float start1, float end1, float start2, float e
 
 float CAngles::GetRayHorzAngle(const CVector& direction)
 {
-    return GetNormalizedAngle(static_cast<float>(std::atan2(static_cast<double>(direction.x), -static_cast<double>(direction.y))));
+    return GetNormalizedAngle(
+        static_cast<float>(std::atan2(static_cast<double>(direction.x), -static_cast<double>(direction.y))));
 }
 
 float CAngles::GetRayHorzAngle(const CVector& from, const CVector& to) { return GetRayHorzAngle(to - from); }
@@ -76,7 +78,8 @@ void CAngles::GetRay(CVector& out, const CVector& rotation, float length)
 {
     double cx = std::cos(static_cast<double>(rotation.x)), sx = std::sin(static_cast<double>(rotation.x));
     double cz = std::cos(static_cast<double>(rotation.z)), sz = std::sin(static_cast<double>(rotation.z));
-    out.Set(static_cast<float>(length * cx * sz), static_cast<float>(-length * cx * cz), static_cast<float>(-length * sx));
+    out.Set(static_cast<float>(length * cx * sz), static_cast<float>(-length * cx * cz),
+            static_cast<float>(-length * sx));
 }
 
 void CAngles::GetRay(CVector& out, float heading, float length) { GetRay(out, CVector(0.0f, 0.0f, heading), length); }

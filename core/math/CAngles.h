@@ -23,7 +23,8 @@ public:
     static void Move(CVector& point, float heading, float distance);
     // out = from + a ray of length along the direction from -> to, turned by deflection.x on the
     // pitch and deflection.z on the heading.
-    static void DeflectRay(CVector& out, const CVector& from, const CVector& to, const CVector& deflection, float length);
+    static void DeflectRay(CVector& out, const CVector& from, const CVector& to, const CVector& deflection,
+                           float length);
     // Euler angles (order 0) of a rotation whose third row is the axis and whose first row is
     // turned about it by angle.
     static void GetAxisAngleRot(CVector& out, const CVector& axis, float angle);

@@ -70,10 +70,10 @@ CMatrix& CMatrix::Multiply(const CMatrix& a, const CMatrix& b)
     float r[16];
     for (int row = 0; row < 4; ++row)
         for (int col = 0; col < 4; ++col)
-            r[4 * row + col] = Sum(static_cast<double>(a.m[4 * row]) * b.m[col],
-                                   static_cast<double>(a.m[4 * row + 1]) * b.m[4 + col],
-                                   static_cast<double>(a.m[4 * row + 2]) * b.m[8 + col],
-                                   static_cast<double>(a.m[4 * row + 3]) * b.m[12 + col]);
+            r[4 * row + col] =
+                Sum(static_cast<double>(a.m[4 * row]) * b.m[col], static_cast<double>(a.m[4 * row + 1]) * b.m[4 + col],
+                    static_cast<double>(a.m[4 * row + 2]) * b.m[8 + col],
+                    static_cast<double>(a.m[4 * row + 3]) * b.m[12 + col]);
     for (int i = 0; i < 16; ++i)
         m[i] = r[i];
     return *this;

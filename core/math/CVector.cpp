@@ -45,7 +45,8 @@ CVector CVector::operator*(float f) const { return CVector(x * f, y * f, z * f);
 
 float CVector::Dot(const CVector& v) const
 {
-    return static_cast<float>(static_cast<double>(x) * v.x + static_cast<double>(y) * v.y + static_cast<double>(z) * v.z);
+    return static_cast<float>(static_cast<double>(x) * v.x + static_cast<double>(y) * v.y +
+                              static_cast<double>(z) * v.z);
 }
 
 CVector& CVector::Cross(const CVector& a, const CVector& b)
@@ -136,10 +137,7 @@ CVector4 CVector4::operator*(const CMatrix& m) const
                     static_cast<float>(r[3]));
 }
 
-CVector4& CVector4::Mult(const CVector& p, const CMatrix& m)
-{
-    return *this = CVector4(p.x, p.y, p.z, 1.0f) * m;
-}
+CVector4& CVector4::Mult(const CVector& p, const CMatrix& m) { return *this = CVector4(p.x, p.y, p.z, 1.0f) * m; }
 
 CVector4& CVector4::MultAcc(const CVector4& a, const CVector4& b)
 {

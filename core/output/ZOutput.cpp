@@ -7,10 +7,7 @@
 
 char OutputBuffer[kOutputBufferSize];
 
-void FormatOutput(const char* format, va_list args)
-{
-    std::vsnprintf(OutputBuffer, sizeof OutputBuffer, format, args);
-}
+void FormatOutput(const char* format, va_list args) { std::vsnprintf(OutputBuffer, sizeof OutputBuffer, format, args); }
 
 int _puts(const char* text)
 {

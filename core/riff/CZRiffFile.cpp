@@ -5,9 +5,9 @@
 
 namespace {
 
-constexpr unsigned long kRIFF = 0x46464952UL;  // "RIFF"
-constexpr unsigned long kFORM = 0x4D524F46UL;  // "FORM"
-constexpr unsigned long kLIST = 0x5453494CUL;  // "LIST"
+constexpr unsigned long kRIFF = 0x46464952UL; // "RIFF"
+constexpr unsigned long kFORM = 0x4D524F46UL; // "FORM"
+constexpr unsigned long kLIST = 0x5453494CUL; // "LIST"
 
 unsigned long Swap32(unsigned long v)
 {
@@ -36,7 +36,8 @@ char g_FourCCText[5];
 
 } // namespace
 
-CZRiffFile::CZRiffFile() : m_pCurrent(nullptr), m_pFile(nullptr), m_SharedPosition(0), m_bAttached(false), m_bBigEndian(false),
+CZRiffFile::CZRiffFile()
+    : m_pCurrent(nullptr), m_pFile(nullptr), m_SharedPosition(0), m_bAttached(false), m_bBigEndian(false),
       m_bTrailingPad(false)
 {
 }

@@ -9,11 +9,11 @@
 
 // One open chunk.
 struct ZRIFFCKINFO {
-    unsigned long id;         // four-character code, first character in the lowest byte
-    unsigned long size;       // data size as stored: no header, no pad byte
-    unsigned long listType;   // RIFF, FORM and LIST chunks; 0 for the others
-    unsigned long dataStart;  // file position right after the 8-byte header
-    unsigned long openSize;   // kOpenSize while a chunk being written has its size to patch
+    unsigned long id;        // four-character code, first character in the lowest byte
+    unsigned long size;      // data size as stored: no header, no pad byte
+    unsigned long listType;  // RIFF, FORM and LIST chunks; 0 for the others
+    unsigned long dataStart; // file position right after the 8-byte header
+    unsigned long openSize;  // kOpenSize while a chunk being written has its size to patch
     char printableId[5];
 };
 
@@ -58,8 +58,7 @@ public:
     // within maxCount bytes. buffer holds maxCount + 1 bytes and is always terminated.
     bool ReadString(int maxCount, char* buffer);
     // The converter's form: at most 2,048 bytes into any string type assignable from text.
-    template <class S>
-    bool ReadString(S& out)
+    template <class S> bool ReadString(S& out)
     {
         char buffer[kMaxStringField + 1];
         bool failed = ReadString(kMaxStringField, buffer);

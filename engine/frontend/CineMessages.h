@@ -13,7 +13,7 @@ class CCineLoadLevelMessage : public CMessage {
 
 class CPlaySoundMessage : public CMessage {
     DECLARE_MESSAGE(CPlaySoundMessage, 0x0001001C)
-    DWORD SoundId;  // name key of the sound definition
+    DWORD SoundId; // name key of the sound definition
     CVector Pos;
     int LipSync;
 };

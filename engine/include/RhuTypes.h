@@ -266,45 +266,47 @@ const RHU_EXPORT unsigned long INPUT_SLEEP = 0x000100DF;
 class CZelFile;
 class CEmbeddedFillData;
 
-class RHU_EXPORT CVector
-{
+class RHU_EXPORT CVector {
 public:
-    union { float X; float Red; };
-    union { float Y; float Green; };
-    union { float Z; float Blue; };
+    union {
+        float X;
+        float Red;
+    };
+    union {
+        float Y;
+        float Green;
+    };
+    union {
+        float Z;
+        float Blue;
+    };
 };
 
-class RHU_EXPORT CZelStaticResource
-{
+class RHU_EXPORT CZelStaticResource {
 public:
     virtual ~CZelStaticResource();
 };
 
-class RHU_EXPORT CZelLoad : public CZelStaticResource
-{
+class RHU_EXPORT CZelLoad : public CZelStaticResource {
 public:
-    CZelFile *pZel;
+    CZelFile* pZel;
     char File[0];
 };
 
-struct RHU_EXPORT CZelBinary
-{
+struct RHU_EXPORT CZelBinary {
     unsigned long Length;
     unsigned char Data[0];
 };
 
-union RHU_EXPORT HGOBJECT
-{
+union RHU_EXPORT HGOBJECT {
     unsigned long Handle;
-    struct
-    {
+    struct {
         unsigned short Player;
         unsigned short Id;
     } UniqueHandle;
 };
 
-struct RHU_EXPORT EditableFillData
-{
+struct RHU_EXPORT EditableFillData {
     unsigned long Crc;
     unsigned short Length;
     unsigned char ArrayIndex;
@@ -312,52 +314,44 @@ struct RHU_EXPORT EditableFillData
     unsigned char Data[0];
 };
 
-class RHU_EXPORT CFillData : public CZelStaticResource
-{
+class RHU_EXPORT CFillData : public CZelStaticResource {
 public:
     unsigned long ClassId;
     unsigned long LabelId;
-    EditableFillData *pData;
+    EditableFillData* pData;
 };
 
-class RHU_EXPORT CDefaultFillData : public CFillData
-{
-};
+class RHU_EXPORT CDefaultFillData : public CFillData {};
 
-class RHU_EXPORT CPresetFillData : public CFillData
-{
+class RHU_EXPORT CPresetFillData : public CFillData {
 public:
     int Player;
     HGOBJECT hgobject;
 };
 
-class RHU_EXPORT CEmbeddedFillData : public CFillData
-{
+class RHU_EXPORT CEmbeddedFillData : public CFillData {
 public:
     int Player;
 };
 
-class RHU_EXPORT CVeskTemplateFillData : public CEmbeddedFillData
-{
+class RHU_EXPORT CVeskTemplateFillData : public CEmbeddedFillData {
 public:
-    char *pName;
-    CVeskTemplateFillData *pNext;
+    char* pName;
+    CVeskTemplateFillData* pNext;
 };
 
-class RHU_EXPORT CVeskExtraData : public CZelStaticResource
-{
+class RHU_EXPORT CVeskExtraData : public CZelStaticResource {
 public:
-    CVeskExtraData *pNext;
-    char *pFileName;
-    CFillData *pReference;
-    char *pLabel;
+    CVeskExtraData* pNext;
+    char* pFileName;
+    CFillData* pReference;
+    char* pLabel;
     bool bDumped;
     unsigned char __filler[3];
     unsigned long LabelCRC;
 };
 
-class RHU_EXPORT CMessage
-{
+class RHU_EXPORT CMessage {
 public:
     unsigned long MessageId;
     HGOBJECT hRecipient;
@@ -365,28 +359,24 @@ public:
     unsigned char __filler[3];
 };
 
-class RHU_EXPORT CVariableLengthMessage : public CMessage
-{
+class RHU_EXPORT CVariableLengthMessage : public CMessage {
 public:
     unsigned short Size;
 };
 
-class RHU_EXPORT CSetPosMessage : public CMessage
-{
+class RHU_EXPORT CSetPosMessage : public CMessage {
 public:
     enum { DefaultPriority = 10, CMessageId = 17 };
     CVector Pos;
 };
 
-class RHU_EXPORT CSetRotMessage : public CMessage
-{
+class RHU_EXPORT CSetRotMessage : public CMessage {
 public:
     enum { DefaultPriority = 10, CMessageId = 18 };
     CVector Rot;
 };
 
-class RHU_EXPORT CCreateMessage : public CMessage
-{
+class RHU_EXPORT CCreateMessage : public CMessage {
 public:
     enum { DefaultPriority = 10, CMessageId = 21 };
     unsigned long TemplateId;
@@ -396,8 +386,7 @@ public:
     CVector Rot;
 };
 
-class RHU_EXPORT CCreateIdMessage : public CMessage
-{
+class RHU_EXPORT CCreateIdMessage : public CMessage {
 public:
     enum { DefaultPriority = 10, CMessageId = 22 };
     unsigned long ClassId;
@@ -406,52 +395,45 @@ public:
     CVector Rot;
 };
 
-class RHU_EXPORT CDestroyMessage : public CMessage
-{
+class RHU_EXPORT CDestroyMessage : public CMessage {
 public:
     enum { DefaultPriority = 10, CMessageId = 0x00020017 };
 };
 
 const RHU_EXPORT signed long CSimpleVolCollision_MAX_POINTS = 16;
 
-class RHU_EXPORT CBaseCollision : public CZelStaticResource
-{
+class RHU_EXPORT CBaseCollision : public CZelStaticResource {
 public:
     unsigned short Size;
     unsigned char Type;
     unsigned char Flags;
 };
 
-class RHU_EXPORT CCollisionData
-{
+class RHU_EXPORT CCollisionData {
 public:
     float PlotX;
     float PlotY;
-    union
-    {
+    union {
         float PlotRadius;
         unsigned long Flags;
     };
     unsigned char CollArray[0];
 };
 
-struct RHU_EXPORT EndPoint
-{
+struct RHU_EXPORT EndPoint {
     float X;
     float Y;
     float Nx;
     float Ny;
 };
 
-struct RHU_EXPORT PlaneDef
-{
+struct RHU_EXPORT PlaneDef {
     float Height;
     float DeltaX;
     float DeltaY;
 };
 
-class RHU_EXPORT CSimpleVolCollision : public CBaseCollision
-{
+class RHU_EXPORT CSimpleVolCollision : public CBaseCollision {
 public:
     float X;
     float Y;
@@ -462,8 +444,7 @@ public:
     EndPoint Points[0];
 };
 
-class RHU_EXPORT CCylinderCollision : public CBaseCollision
-{
+class RHU_EXPORT CCylinderCollision : public CBaseCollision {
 public:
     float X;
     float Y;
@@ -472,32 +453,26 @@ public:
     float Radius;
 };
 
-class RHU_EXPORT CSphereCollision : public CBaseCollision
-{
+class RHU_EXPORT CSphereCollision : public CBaseCollision {
 public:
     CVector Offset;
     float Radius;
 };
 
-class RHU_EXPORT CRendResource : public CZelStaticResource
-{
-};
+class RHU_EXPORT CRendResource : public CZelStaticResource {};
 
-union RHU_EXPORT CInputDef
-{
+union RHU_EXPORT CInputDef {
     unsigned long Code;
-    struct
-    {
+    struct {
         unsigned short Control;
         unsigned char Device;
         unsigned char Condition;
     } SubCodes;
 };
 
-class RHU_EXPORT CInputTrigger : public CZelStaticResource
-{
+class RHU_EXPORT CInputTrigger : public CZelStaticResource {
 public:
-    CInputTrigger *pNext;
+    CInputTrigger* pNext;
     unsigned long InputLabel;
     unsigned long InputValue;
     unsigned char Size;
@@ -506,29 +481,25 @@ public:
     CInputDef InputDefs[0];
 };
 
-class RHU_EXPORT CVeskLabelFixup : public CZelStaticResource
-{
+class RHU_EXPORT CVeskLabelFixup : public CZelStaticResource {
 public:
     unsigned long Key;
     char pLabel[0];
 };
 
-class RHU_EXPORT CKeyFrameMessage : public CMessage
-{
+class RHU_EXPORT CKeyFrameMessage : public CMessage {
 public:
     enum { DefaultPriority = 10, CMessageId = 0x0001001E };
 };
 
-class RHU_EXPORT CCineCreateMessage : public CMessage
-{
+class RHU_EXPORT CCineCreateMessage : public CMessage {
 public:
     enum { DefaultPriority = 10, CMessageId = 0x0001001F };
-    CEmbeddedFillData *pCreateMe;
+    CEmbeddedFillData* pCreateMe;
     HGOBJECT hParent;
 };
 
-class RHU_EXPORT CPlaySoundMessage : public CMessage
-{
+class RHU_EXPORT CPlaySoundMessage : public CMessage {
 public:
     enum { DefaultPriority = 10, CMessageId = 0x0001001C };
     CCRC32 SoundId;
@@ -536,11 +507,10 @@ public:
     int LipSync;
 };
 
-class RHU_EXPORT CCineLoadLevelMessage : public CMessage
-{
+class RHU_EXPORT CCineLoadLevelMessage : public CMessage {
 public:
     enum { DefaultPriority = 10, CMessageId = 0x0001001B };
-    char *pLevelName;
+    char* pLevelName;
 };
 
 const RHU_EXPORT unsigned long SOUND_STREAM = 1;

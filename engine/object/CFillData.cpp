@@ -15,9 +15,12 @@ ZEL_REGISTER_RECORD(CEmbeddedFillData);
 
 // The converter lays these records out from the shared record header.
 static_assert(sizeof(CFillData) == sizeof(rhu::CFillData), "CFillData differs from the record header");
-static_assert(sizeof(CDefaultFillData) == sizeof(rhu::CDefaultFillData), "CDefaultFillData differs from the record header");
-static_assert(sizeof(CPresetFillData) == sizeof(rhu::CPresetFillData), "CPresetFillData differs from the record header");
-static_assert(sizeof(CEmbeddedFillData) == sizeof(rhu::CEmbeddedFillData), "CEmbeddedFillData differs from the record header");
+static_assert(sizeof(CDefaultFillData) == sizeof(rhu::CDefaultFillData),
+              "CDefaultFillData differs from the record header");
+static_assert(sizeof(CPresetFillData) == sizeof(rhu::CPresetFillData),
+              "CPresetFillData differs from the record header");
+static_assert(sizeof(CEmbeddedFillData) == sizeof(rhu::CEmbeddedFillData),
+              "CEmbeddedFillData differs from the record header");
 
 namespace {
 
@@ -30,8 +33,7 @@ bool IsSoundEmbedded(const BYTE* pointerField, int depth)
 {
     const CEmbeddedFillData* embedded;
     std::memcpy(&embedded, pointerField, sizeof embedded);
-    return CZelFile::IsLoadedData(embedded, sizeof(CEmbeddedFillData)) &&
-           IsSoundRun(embedded->pData, depth + 1);
+    return CZelFile::IsLoadedData(embedded, sizeof(CEmbeddedFillData)) && IsSoundRun(embedded->pData, depth + 1);
 }
 
 bool IsSoundRun(const EditableFillData* record, int depth)
@@ -48,25 +50,21 @@ bool IsSoundRun(const EditableFillData* record, int depth)
             return false;
         if (!CZelFile::IsLoadedData(record->Data, record->Length))
             return false;
-        if (record->Flags == FILLDATA_EMBEDDED_GOBJECT &&
-            (record->Length < 4 || !IsSoundEmbedded(record->Data, depth)))
+        if (record->Flags == FILLDATA_EMBEDDED_GOBJECT && (record->Length < 4 || !IsSoundEmbedded(record->Data, depth)))
             return false;
         record = record->Next();
     }
 }
 
-}  // namespace
+} // namespace
 
-bool IsSoundFillData(const EditableFillData* data)
-{
-    return data == nullptr || IsSoundRun(data, 0);
-}
+bool IsSoundFillData(const EditableFillData* data) { return data == nullptr || IsSoundRun(data, 0); }
 
 static void RequireSoundFillData(const CFillData& record, const char* type)
 {
     if (!IsSoundFillData(record.pData))
-        vbail("Cannot load packed data: the field values of a %s for class %08lX run outside their file",
-              type, (unsigned long)record.ClassId);
+        vbail("Cannot load packed data: the field values of a %s for class %08lX run outside their file", type,
+              (unsigned long)record.ClassId);
 }
 
 CDefaultFillData::CDefaultFillData()
@@ -76,10 +74,7 @@ CDefaultFillData::CDefaultFillData()
 }
 
 // The defaults live in this record's file and vanish with it.
-CDefaultFillData::~CDefaultFillData()
-{
-    GObject::RegisterDefaultData(ClassId, nullptr);
-}
+CDefaultFillData::~CDefaultFillData() { GObject::RegisterDefaultData(ClassId, nullptr); }
 
 CPresetFillData::CPresetFillData()
 {

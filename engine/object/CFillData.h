@@ -9,9 +9,9 @@ struct EditableFillData;
 #pragma pack(push, 1)
 class CFillData : public CZelStaticResource {
 public:
-    DWORD ClassId;             // class of the object to create
-    DWORD LabelId;             // name key of the object's label
-    EditableFillData* pData;   // the field values
+    DWORD ClassId;           // class of the object to create
+    DWORD LabelId;           // name key of the object's label
+    EditableFillData* pData; // the field values
 
 protected:
     CFillData() {}
@@ -30,7 +30,7 @@ public:
     CPresetFillData();
 
     int Player;
-    HGOBJECT hgobject;  // the handle of the object created
+    HGOBJECT hgobject; // the handle of the object created
 };
 
 // A block kept for later creation, by messages and by objects that embed other objects.

@@ -12,7 +12,7 @@ CLoadSaveBuffer* CLoadSaveBuffer::pThe = nullptr;
 namespace {
 // Saved games use the compressor's strongest level.
 const int kCompressionLevel = 3;
-}
+} // namespace
 
 CLoadSaveBuffer::CLoadSaveBuffer()
     : pBuffer(static_cast<BYTE*>(zmalloc(kBufferBytes))), Cursor(0), pFile(nullptr), SkippedBytes(0), bWrite(true),
@@ -96,8 +96,7 @@ void CLoadSaveBuffer::Write(const void* data, unsigned long count, const char* l
     }
     if (count > kMaxStretchBytes || Cursor + count > kMaxStretchBytes) {
         char text[96];
-        snprintf(text, sizeof text, "%s of %lu bytes does not fit between two flushes", label ? label : "data",
-                 count);
+        snprintf(text, sizeof text, "%s of %lu bytes does not fit between two flushes", label ? label : "data", count);
         Error(text);
         return;
     }

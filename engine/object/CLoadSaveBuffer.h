@@ -94,6 +94,6 @@ private:
     bool bWrite;
     int Errors;
     bool bAttached;
-    unsigned long Held;   // reading: bytes of stream data in the buffer
-    bool bEnded;          // reading: the compressed stream has delivered its last byte
+    unsigned long Held; // reading: bytes of stream data in the buffer
+    bool bEnded;        // reading: the compressed stream has delivered its last byte
 };

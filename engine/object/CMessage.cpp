@@ -6,7 +6,7 @@
 namespace {
 
 struct MessageRow {
-    CMessageCreateFunction pCreate;  // null while the row is free
+    CMessageCreateFunction pCreate; // null while the row is free
     int Size;
     const char* Name;
 };
@@ -42,8 +42,7 @@ DWORD CMessage::RegisterMessageType(const char* name, DWORD type, CMessageCreate
     return type;
 }
 
-DWORD CVariableLengthMessage::RegisterMessageType(const char* name, DWORD type, CMessageCreateFunction create,
-                                                  int)
+DWORD CVariableLengthMessage::RegisterMessageType(const char* name, DWORD type, CMessageCreateFunction create, int)
 {
     return CMessage::RegisterMessageType(name, type, create, MESSAGE_SIZE_VARIABLE);
 }

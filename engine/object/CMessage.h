@@ -32,8 +32,7 @@ public:
 
 protected:
     // Builds a new message of a registered type for its row's factory.
-    template <class T>
-    static CMessage* Make()
+    template <class T> static CMessage* Make()
     {
         T* message = new T();
         message->MessageId = T::CMessageId;
@@ -54,13 +53,13 @@ static_assert(sizeof(CMessage) == 12, "message header is 12 bytes");
 static_assert(sizeof(CVariableLengthMessage) == 14, "variable-length header adds its length");
 
 // Declares a message type's registered number and factory in its class body.
-#define DECLARE_MESSAGE(Class, id)                                                              \
-public:                                                                                         \
-    enum { CMessageId = id };                                                                   \
-    static DWORD MessageType;                                                                   \
+#define DECLARE_MESSAGE(Class, id)                                                                                     \
+public:                                                                                                                \
+    enum { CMessageId = id };                                                                                          \
+    static DWORD MessageType;                                                                                          \
     static CMessage* CreateMessage() { return Make<Class>(); }
 
 // Registers the type while the library loads.
-#define IMPLEMENT_MESSAGE(Class)                                                                \
-    DWORD Class::MessageType = CMessage::RegisterMessageType(#Class, Class::CMessageId,        \
-                                                             &Class::CreateMessage, sizeof(Class));
+#define IMPLEMENT_MESSAGE(Class)                                                                                       \
+    DWORD Class::MessageType =                                                                                         \
+        CMessage::RegisterMessageType(#Class, Class::CMessageId, &Class::CreateMessage, sizeof(Class));

@@ -8,8 +8,7 @@
 
 #include "core/heap/ZHeap.h"
 
-template <class T>
-class CRecordPool {
+template <class T> class CRecordPool {
 public:
     enum { SLOTS = 512, MAP_WORDS = SLOTS / 32 };
 
@@ -75,8 +74,9 @@ private:
         return block;
     }
 
-    Block m_First = {{}, {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
-                          0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
-                          0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
-                     false, nullptr};
+    Block m_First = {{},
+                     {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
+                      0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
+                     false,
+                     nullptr};
 };

@@ -19,10 +19,7 @@ CVeskExtraData* CVeskExtraData::pFirst = nullptr;
 
 CVeskExtraData::CVeskExtraData() { ChainAppend(pFirst, this, &CVeskExtraData::pNext); }
 
-CVeskExtraData::CVeskExtraData(const CVeskExtraData& other) : CZelStaticResource()
-{
-    *this = other;
-}
+CVeskExtraData::CVeskExtraData(const CVeskExtraData& other) : CZelStaticResource() { *this = other; }
 
 CVeskExtraData& CVeskExtraData::operator=(const CVeskExtraData& other)
 {
@@ -36,10 +33,7 @@ CVeskExtraData& CVeskExtraData::operator=(const CVeskExtraData& other)
     return *this;
 }
 
-CVeskExtraData::~CVeskExtraData()
-{
-    Unlink();
-}
+CVeskExtraData::~CVeskExtraData() { Unlink(); }
 
 void CVeskExtraData::Unlink() { ChainRemove(pFirst, this, &CVeskExtraData::pNext); }
 

@@ -10,7 +10,8 @@
 ZEL_REGISTER_RECORD(CVeskLabelFixup);
 
 // The converter lays these records out from the shared record header.
-static_assert(sizeof(CVeskLabelFixup) == sizeof(rhu::CVeskLabelFixup), "CVeskLabelFixup differs from the record header");
+static_assert(sizeof(CVeskLabelFixup) == sizeof(rhu::CVeskLabelFixup),
+              "CVeskLabelFixup differs from the record header");
 
 CVeskLabelFixup::CVeskLabelFixup()
 {

@@ -10,7 +10,7 @@ public:
     CVeskLabelFixup();
 
     DWORD Key;
-    char pLabel[0];  // NUL-terminated, stored inline after the record
+    char pLabel[0]; // NUL-terminated, stored inline after the record
 };
 #pragma pack(pop)
 static_assert(sizeof(CVeskLabelFixup) == 8, "CVeskLabelFixup: table pointer and Key; the label follows at 8");

@@ -8,7 +8,8 @@
 ZEL_REGISTER_RECORD(CVeskTemplateFillData);
 
 // The converter lays these records out from the shared record header.
-static_assert(sizeof(CVeskTemplateFillData) == sizeof(rhu::CVeskTemplateFillData), "CVeskTemplateFillData differs from the record header");
+static_assert(sizeof(CVeskTemplateFillData) == sizeof(rhu::CVeskTemplateFillData),
+              "CVeskTemplateFillData differs from the record header");
 
 CVeskTemplateFillData* CVeskTemplateFillData::pFirst = nullptr;
 

@@ -29,13 +29,13 @@ typedef GObject* (*GObjectCreateFunction)(GObject* parent, HGOBJECT handle, Clas
                                           EditableFillData* data, CLoadSaveBuffer* stream);
 
 struct ClassTypeEntry {
-    DWORD ClassId;                   // name key of Name
+    DWORD ClassId; // name key of Name
     const char* Name;
-    DWORD* pRttiCode;                // the class's static RttiCode
-    ClassTypeEntry* pParent;         // null for direct descendants of GObject
+    DWORD* pRttiCode;        // the class's static RttiCode
+    ClassTypeEntry* pParent; // null for direct descendants of GObject
     GObjectCreateFunction pCreate;
-    DWORD Flags;                     // ClassFlags
-    EditableFillData* pDefaultData;  // registered by packed data
-    EditableInfo* pEditable;         // ended by an entry whose name key is 0
+    DWORD Flags;                    // ClassFlags
+    EditableFillData* pDefaultData; // registered by packed data
+    EditableInfo* pEditable;        // ended by an entry whose name key is 0
     CState* pStateTable;
 };

@@ -12,7 +12,7 @@ class CSetPosMessage : public CMessage {
 
 class CSetRotMessage : public CMessage {
     DECLARE_MESSAGE(CSetRotMessage, 18)
-    CVector Rot;  // radians
+    CVector Rot; // radians
 };
 
 // Sent by the editor after it changed an object's editable fields.
@@ -22,9 +22,9 @@ class CVeskUpdateMessage : public CMessage {
 
 class CCreateMessage : public CMessage {
     DECLARE_MESSAGE(CCreateMessage, 21)
-    DWORD TemplateId;  // name key of a creation template, 0 = none
+    DWORD TemplateId; // name key of a creation template, 0 = none
     DWORD ClassId;
-    HGOBJECT hObject;  // 0xFFFFFFFF with a template: the template's own handle
+    HGOBJECT hObject; // 0xFFFFFFFF with a template: the template's own handle
     CVector Pos;
     CVector Rot;
 };
@@ -39,7 +39,7 @@ class CCreateIdMessage : public CMessage {
 
 class CAnimMessage : public CMessage {
     DECLARE_MESSAGE(CAnimMessage, 24)
-    DWORD SoundId;  // name key of a sound definition played at the receiver
+    DWORD SoundId; // name key of a sound definition played at the receiver
 };
 
 class CAnimMoveMessage : public CMessage {

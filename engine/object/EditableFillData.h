@@ -19,20 +19,17 @@ const DWORD FILLDATA_UNSTORED_CHILD = 0xFFFFFFFF;
 
 #pragma pack(push, 1)
 struct EditableFillData {
-    DWORD Crc;        // name key of the field, 0 ends the run
-    WORD Length;      // bytes of Data
-    BYTE ArrayIndex;  // element of an array field
-    BYTE Flags;       // FillDataKind
+    DWORD Crc;       // name key of the field, 0 ends the run
+    WORD Length;     // bytes of Data
+    BYTE ArrayIndex; // element of an array field
+    BYTE Flags;      // FillDataKind
     BYTE Data[0];
 
     const EditableFillData* Next() const
     {
         return reinterpret_cast<const EditableFillData*>(Data + ((Length + 3u) & ~3u));
     }
-    EditableFillData* Next()
-    {
-        return reinterpret_cast<EditableFillData*>(Data + ((Length + 3u) & ~3u));
-    }
+    EditableFillData* Next() { return reinterpret_cast<EditableFillData*>(Data + ((Length + 3u) & ~3u)); }
 };
 #pragma pack(pop)
 static_assert(sizeof(EditableFillData) == 8, "fill-data record header is 8 bytes");

@@ -15,9 +15,8 @@ struct KnownType {
 };
 
 const KnownType KnownTypes[] = {
-    {"bool", 1, EDITABLE_BOOL},        {"float", 4, EDITABLE_FLOAT},
-    {"int", 4, EDITABLE_INT},          {"DWORD", 4, EDITABLE_DWORD},
-    {"CCRC32", 4, EDITABLE_CRC32},     {"CZelHandle", 4, EDITABLE_ZELHANDLE},
+    {"bool", 1, EDITABLE_BOOL},   {"float", 4, EDITABLE_FLOAT},  {"int", 4, EDITABLE_INT},
+    {"DWORD", 4, EDITABLE_DWORD}, {"CCRC32", 4, EDITABLE_CRC32}, {"CZelHandle", 4, EDITABLE_ZELHANDLE},
 };
 
 bool StartsWith(const char* text, const char* prefix) { return strncmp(text, prefix, strlen(prefix)) == 0; }

@@ -24,13 +24,13 @@ enum EditableFlags : BYTE {
 };
 
 struct EditableInfo {
-    DWORD Crc;             // name key of Name
-    WORD Size;             // bytes of the member, the whole array for arrays
-    BYTE Type;             // EditableType
-    BYTE Flags;            // EditableFlags
-    DWORD Place;           // byte offset of the member inside the object
-    const char* Name;      // dotted for members of members: "Locator.Position.X"
-    const char* TypeName;  // as declared: "float", "CMover *"
+    DWORD Crc;            // name key of Name
+    WORD Size;            // bytes of the member, the whole array for arrays
+    BYTE Type;            // EditableType
+    BYTE Flags;           // EditableFlags
+    DWORD Place;          // byte offset of the member inside the object
+    const char* Name;     // dotted for members of members: "Locator.Position.X"
+    const char* TypeName; // as declared: "float", "CMover *"
 
     void Set(const char* name, DWORD size, BYTE flags, DWORD place, const char* typeName);
     void CalcType(const char* typeName);

@@ -70,9 +70,9 @@ void AdvanceCursorsPast(GObject* dying)
 GObject GObject::Root{GObject::RootTag{}};
 
 GObject::GObject(RootTag)
-    : PrevStatus(0), Status(STATUS_LIVE), ScreenWoken(0), pChild(nullptr), pParent(nullptr),
-      pNext(nullptr), pPrev(nullptr), hObject(0), Label(0), Priority(ROOT_PRIORITY),
-      pClassEntry(nullptr), StartAsleep(0), SleepTime(0), ProcessIndex(0), LayoutDumped(0)
+    : PrevStatus(0), Status(STATUS_LIVE), ScreenWoken(0), pChild(nullptr), pParent(nullptr), pNext(nullptr),
+      pPrev(nullptr), hObject(0), Label(0), Priority(ROOT_PRIORITY), pClassEntry(nullptr), StartAsleep(0), SleepTime(0),
+      ProcessIndex(0), LayoutDumped(0)
 {
     Init();
 }

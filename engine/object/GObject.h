@@ -180,18 +180,18 @@ public:
     static bool bCreatingDefaultObjects;
 
     BYTE PrevStatus;
-    BYTE Status;           // GObjectStatus
+    BYTE Status; // GObjectStatus
     BYTE ScreenWoken;
-    GObject* pChild;       // first child
-    GObject* pParent;      // the root for top-level objects
+    GObject* pChild;  // first child
+    GObject* pParent; // the root for top-level objects
     GObject* pNext;
     GObject* pPrev;
     HGOBJECT hObject;
-    DWORD Label;           // name key of the label, 0 = none
-    DWORD Priority;        // sibling order, highest first
+    DWORD Label;    // name key of the label, 0 = none
+    DWORD Priority; // sibling order, highest first
     ClassTypeEntry* pClassEntry;
-    DWORD StartAsleep;     // non-zero at construction: asleep until woken
-    float SleepTime;       // 0 awake; at or below SLEEP_FOREVER asleep until woken
+    DWORD StartAsleep; // non-zero at construction: asleep until woken
+    float SleepTime;   // 0 awake; at or below SLEEP_FOREVER asleep until woken
     WORD ProcessIndex;
     DWORD LayoutDumped;
 
@@ -217,8 +217,8 @@ private:
     HGOBJECT AddHandle(WORD player, HGOBJECT wanted);
     void ReleaseHandleSlot();
 
-    void AddEditableEntry(EditableInfo*& cursor, const char* name, const char* typeName, DWORD size,
-                          void* member, BYTE flags);
+    void AddEditableEntry(EditableInfo*& cursor, const char* name, const char* typeName, DWORD size, void* member,
+                          BYTE flags);
     EditableInfo* FindEditable(DWORD crc, WORD mask, bool anyWhenMaskZero);
     void ApplyFillRecord(EditableFillData* record, EditableInfo* info, bool oneEditable);
     void ApplyEmbeddedRecord(EditableFillData* record, EditableInfo* info);
@@ -240,35 +240,32 @@ private:
 
 // Declares the registration members every game-object class carries. Use in the class body:
 //   class GFoo : public GObject { DECLARE_GOBJECT(GFoo, GObject) ... };
-#define DECLARE_GOBJECT(Class, Base)                                                            \
-public:                                                                                         \
-    static DWORD ClassId;                                                                       \
-    static DWORD RttiCode;                                                                      \
-    static Class* Create();                                                                     \
-    using GObject::Create;                                                                      \
-    static bool IsOfClassId(DWORD id) { return id == ClassId || Base::IsOfClassId(id); }        \
-    bool IsDerivedFromClassId(DWORD id) override { return IsOfClassId(id); }                    \
-    DWORD GetParentClassId() override { return Base::ClassId; }                                 \
-                                                                                                \
-private:                                                                                        \
-    static GObject* Create(GObject* parent, HGOBJECT handle, ClassTypeEntry* entry,             \
-                           EditableFillData* data, CLoadSaveBuffer* stream);                    \
-                                                                                                \
+#define DECLARE_GOBJECT(Class, Base)                                                                                   \
+public:                                                                                                                \
+    static DWORD ClassId;                                                                                              \
+    static DWORD RttiCode;                                                                                             \
+    static Class* Create();                                                                                            \
+    using GObject::Create;                                                                                             \
+    static bool IsOfClassId(DWORD id) { return id == ClassId || Base::IsOfClassId(id); }                               \
+    bool IsDerivedFromClassId(DWORD id) override { return IsOfClassId(id); }                                           \
+    DWORD GetParentClassId() override { return Base::ClassId; }                                                        \
+                                                                                                                       \
+private:                                                                                                               \
+    static GObject* Create(GObject* parent, HGOBJECT handle, ClassTypeEntry* entry, EditableFillData* data,            \
+                           CLoadSaveBuffer* stream);                                                                   \
+                                                                                                                       \
 public:
 
 // Defines them and registers the class under its name while the library loads. The object is
 // built with default-initialisation (no parentheses), so members the creation data filled keep
 // their values.
-#define IMPLEMENT_GOBJECT(Class, flags)                                                         \
-    DWORD Class::RttiCode;                                                                      \
-    DWORD Class::ClassId = GObject::AddClassId(                                                 \
-        #Class, static_cast<GObjectCreateFunction>(&Class::Create), flags, &Class::RttiCode);   \
-    GObject* Class::Create(GObject* parent, HGOBJECT handle, ClassTypeEntry* entry,             \
-                           EditableFillData* data, CLoadSaveBuffer* stream)                     \
-    {                                                                                           \
-        return GObject::FinishCreation(new (parent, handle, entry, data, stream) Class);        \
-    }                                                                                           \
-    Class* Class::Create()                                                                      \
-    {                                                                                           \
-        return static_cast<Class*>(GObject::Create(ClassId, HGOBJECT(0), nullptr));            \
-    }
+#define IMPLEMENT_GOBJECT(Class, flags)                                                                                \
+    DWORD Class::RttiCode;                                                                                             \
+    DWORD Class::ClassId =                                                                                             \
+        GObject::AddClassId(#Class, static_cast<GObjectCreateFunction>(&Class::Create), flags, &Class::RttiCode);      \
+    GObject* Class::Create(GObject* parent, HGOBJECT handle, ClassTypeEntry* entry, EditableFillData* data,            \
+                           CLoadSaveBuffer* stream)                                                                    \
+    {                                                                                                                  \
+        return GObject::FinishCreation(new (parent, handle, entry, data, stream) Class);                               \
+    }                                                                                                                  \
+    Class* Class::Create() { return static_cast<Class*>(GObject::Create(ClassId, HGOBJECT(0), nullptr)); }

@@ -195,8 +195,7 @@ void GObject::ApplyEmbeddedRecord(EditableFillData* record, EditableInfo* info)
     GObject* child = Create(embedded);
     --EmbeddingDepth;
     if (child == nullptr) {
-        printf("Editable: embedded object of unknown class %08lX in %s, skipped\n", embedded->ClassId,
-               GetClassName());
+        printf("Editable: embedded object of unknown class %08lX in %s, skipped\n", embedded->ClassId, GetClassName());
         return;
     }
     child->Label = embedded->LabelId;

@@ -104,8 +104,8 @@ void ClearDumpMarks(GObject* object)
 
 // The category's output: the layout file in the current level's folder in generated mode,
 // else the collected file, moved from P: to L: and marked .NCO when it cannot be read.
-bool ChooseOutput(const LayoutCategory& category, const char* collected, const char* level, bool generated,
-                  char* out, size_t size)
+bool ChooseOutput(const LayoutCategory& category, const char* collected, const char* level, bool generated, char* out,
+                  size_t size)
 {
     if (generated) {
         char folder[CZFile::kPathSize];

@@ -166,8 +166,8 @@ void GObject::InitEditableInfo()
     ComputeRttiCodes();
 }
 
-void GObject::AddEditableEntry(EditableInfo*& cursor, const char* name, const char* typeName, DWORD size,
-                               void* member, BYTE flags)
+void GObject::AddEditableEntry(EditableInfo*& cursor, const char* name, const char* typeName, DWORD size, void* member,
+                               BYTE flags)
 {
     if (pScratchEnd == nullptr || cursor >= pScratchEnd)
         vbail("Editable: %s %s is one field too many for class %s", typeName, name, GetClassName());

@@ -181,8 +181,8 @@ float GPhysical::GetFatRange(const CVector& to, const CVector* from)
     return sqrtf(GetRangeSq(to, from)) - GetPlottingRadius();
 }
 
-void GPhysical::FatRangeTerms(GPhysical* other, float range, const CVector* from, const CVector* to,
-                              float otherRadius, float& distanceSq, float& reach)
+void GPhysical::FatRangeTerms(GPhysical* other, float range, const CVector* from, const CVector* to, float otherRadius,
+                              float& distanceSq, float& reach)
 {
     distanceSq = HorizontalDistanceSq(to != nullptr ? *to : other->GetPos(), from != nullptr ? *from : GetPos());
     const float theirs = otherRadius != 0.0f ? otherRadius : other->GetPlottingRadius();

@@ -90,8 +90,8 @@ class GPhysical : public GPosRot {
     // Ranges that take in both objects' plotting radii, measured horizontally. from defaults
     // to this object's position, to to the other's; a zero otherRadius means the other's own.
     float GetFatRange(const CVector& to, const CVector* from = nullptr);
-    bool IsInRangeWithFatness(GPhysical* other, float range, const CVector* from = nullptr,
-                              const CVector* to = nullptr, float otherRadius = 0.0f);
+    bool IsInRangeWithFatness(GPhysical* other, float range, const CVector* from = nullptr, const CVector* to = nullptr,
+                              float otherRadius = 0.0f);
     bool IsInRangeWithFatnessXY(GPhysical* other, float range, const CVector* from = nullptr,
                                 const CVector* to = nullptr, float otherRadius = 0.0f);
     float GetRangeWithFatness(GPhysical* other, const CVector* from = nullptr, const CVector* to = nullptr);
@@ -99,7 +99,7 @@ class GPhysical : public GPosRot {
     // The object as a physical object, or null when it is none.
     static GPhysical* FromObject(GObject* object);
 
-    bool bPlotted;            // entered in the section grid
+    bool bPlotted; // entered in the section grid
     bool bCollisionsEnabled;
     bool bPlottable;
     bool HasDebugObj;
@@ -111,13 +111,13 @@ class GPhysical : public GPosRot {
     HGOBJECT hTarget;
     CVector TargetPos;
     CCollisionPlotter* pPlotter;
-    CRendResource* pResource;          // as stored in the creation data
-    CRendResource* pAttachedResource;  // attached at construction
+    CRendResource* pResource;         // as stored in the creation data
+    CRendResource* pAttachedResource; // attached at construction
     BYTE PhysicalFlags;
     float Health;
     float MaxHealth;
     float PermanentDamage;
-    BYTE Marks;               // MARK_UNIT, MARK_DECOR
+    BYTE Marks; // MARK_UNIT, MARK_DECOR
 
 private:
     // Squared horizontal distance between the two points and the summed radii plus range.

@@ -37,8 +37,7 @@ float HorizontalDistanceSq(const CVector& to, const CVector& from)
     return dx * dx + dy * dy;
 }
 
-template <class T>
-void Address(T& message, DWORD id, HGOBJECT recipient)
+template <class T> void Address(T& message, DWORD id, HGOBJECT recipient)
 {
     message.MessageId = id;
     message.hRecipient = recipient;

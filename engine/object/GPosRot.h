@@ -62,12 +62,12 @@ class GPosRot : public GObject {
     static GPosRot* pLastCreated;
 
     int LayoutId;
-    CMover* pMover;         // as stored in the creation data
-    CMover* pCurrentMover;  // in use
+    CMover* pMover;        // as stored in the creation data
+    CMover* pCurrentMover; // in use
     CVector Position;
     CVector Rotation;
     LocationEntry* pLocation;
-    int Viewports;          // bit mask; the low five bits choose the render layers
+    int Viewports; // bit mask; the low five bits choose the render layers
     bool bSelected;
 
 private:

@@ -14,8 +14,8 @@ class CTrigger {
 public:
     ConditionFunction pCondition;
     BYTE Priority;
-    StateFunction pTargetFunction;  // while the table is being built
-    CState* pTarget;                // after SetTable
+    StateFunction pTargetFunction; // while the table is being built
+    CState* pTarget;               // after SetTable
     CTrigger* pNext;
 };
 
@@ -25,7 +25,7 @@ public:
     // Resolves this state's transition targets against a state list.
     void FixToState(CState* list);
 
-    StateFunction pFunction;  // identifies the state
+    StateFunction pFunction; // identifies the state
     DWORD NameKey;
     CTrigger* pTriggers;
     CState* pNext;
@@ -38,8 +38,8 @@ class GStateTable : public GObject {
     bool Process() override;
 
     // Member functions of the parent's class convert to these with static_cast.
-    CTrigger* TransitionCondition(StateFunction state, ConditionFunction condition, StateFunction target,
-                                  BYTE priority, const char* stateName);
+    CTrigger* TransitionCondition(StateFunction state, ConditionFunction condition, StateFunction target, BYTE priority,
+                                  const char* stateName);
     bool SetState(DWORD nameKey);
     CState* FindState(StateFunction state);
     CState* FindState(DWORD nameKey);

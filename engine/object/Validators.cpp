@@ -50,7 +50,8 @@ bool EngineValidatorInverse(HGOBJECT handle, void* validator) { return !EngineVa
 bool EngineFilter(HGOBJECT handle, void* list)
 {
     const CEngineFilterList* filter = static_cast<const CEngineFilterList*>(list);
-    const int count = filter->Count < CEngineFilterList::MAX_VALIDATORS ? filter->Count : CEngineFilterList::MAX_VALIDATORS;
+    const int count =
+        filter->Count < CEngineFilterList::MAX_VALIDATORS ? filter->Count : CEngineFilterList::MAX_VALIDATORS;
     for (int i = 0; i < count; ++i)
         if (filter->Validators[i]->Test(VHandle::ToItem(handle)) == filter->Reject[i])
             return false;

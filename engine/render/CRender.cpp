@@ -131,10 +131,7 @@ void CRender::KillAnimation()
     pAnimator = nullptr;
 }
 
-CCollisionData* CRender::GetCollisionData() const
-{
-    return pResource ? pResource->GetCollisionData() : nullptr;
-}
+CCollisionData* CRender::GetCollisionData() const { return pResource ? pResource->GetCollisionData() : nullptr; }
 
 void CRender::TakePlottingCircle()
 {
@@ -184,10 +181,7 @@ int CRender::Index(int index)
     return index;
 }
 
-float CRender::GetResourceRadius()
-{
-    return pResource ? pResource->GetMaxRadius() : 0.0f;
-}
+float CRender::GetResourceRadius() { return pResource ? pResource->GetMaxRadius() : 0.0f; }
 
 void CRender::GetResourceCenter(int index, CVector& out)
 {
@@ -204,15 +198,9 @@ void CRender::GetBoundingBox(RECT& box, int index)
         box = RECT{0, 0, 0, 0};
 }
 
-int CRender::GetAttachPointCount()
-{
-    return pResource ? pResource->GetAttachPointCount() : 0;
-}
+int CRender::GetAttachPointCount() { return pResource ? pResource->GetAttachPointCount() : 0; }
 
-unsigned long CRender::GetAttachPointCRC(int index)
-{
-    return pResource ? pResource->GetAttachPointCRC(index) : 0;
-}
+unsigned long CRender::GetAttachPointCRC(int index) { return pResource ? pResource->GetAttachPointCRC(index) : 0; }
 
 const CVector& CRender::GetAttachPoint(int index, int& found, CMatrix* matrix)
 {
@@ -230,10 +218,7 @@ const CVector& CRender::GetAttachPoint(CCRC32 point, int& found, CMatrix* matrix
     return NullVector;
 }
 
-int CRender::GetNodeCount()
-{
-    return pResource ? pResource->GetNodeCount() : 0;
-}
+int CRender::GetNodeCount() { return pResource ? pResource->GetNodeCount() : 0; }
 
 void CRender::GetNodePos(int node, CVector& out)
 {

@@ -51,7 +51,10 @@ public:
     void Attach(CLineBatchSource* source) { pLineBatchSource = source; }
     void SetRot(CVector* rot) { pRot = rot; }
     void SetViewport(short viewport) { Viewport = static_cast<short>(viewport & 0x1F); }
-    void SetPriority(unsigned short priority) { MergedPriority = (MergedPriority & 0xFFFF) | (unsigned long)priority << 16; }
+    void SetPriority(unsigned short priority)
+    {
+        MergedPriority = (MergedPriority & 0xFFFF) | (unsigned long)priority << 16;
+    }
     void SetSortModifier(short modifier)
     {
         MergedPriority = (MergedPriority & 0xFFFF0000) | (unsigned short)(modifier + 0x8000);
@@ -187,7 +190,7 @@ private:
     int IndexValue;
     float LerpValue;
     float CullRadius;
-    unsigned long MergedPriority;  // high word the priority, low word the sort modifier + 0x8000
+    unsigned long MergedPriority; // high word the priority, low word the sort modifier + 0x8000
     unsigned long Flags;
     HGOBJECT Selectable;
     GEffect* pRootEffect;

@@ -16,9 +16,6 @@ CRenderer::~CRenderer()
         pThe = nullptr;
 }
 
-void CRenderer::Init(HWND window, unsigned long, int)
-{
-    hWindow = window;
-}
+void CRenderer::Init(HWND window, unsigned long, int) { hWindow = window; }
 
 void CRenderer::Shutdown() {}

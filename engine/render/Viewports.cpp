@@ -3,7 +3,7 @@
 namespace {
 const int kViewports = 8;
 ViewportStandIn g_Viewports[kViewports];
-}
+} // namespace
 
 int SetViewport(int viewport, float x, float y, float width, float height, float minZ, float maxZ)
 {

@@ -48,10 +48,7 @@ const char kDamaged[] = "DAMAGED SAVEGAME";
 
 char DescribeBuffer[128];
 
-void Copy(char* out, size_t size, const char* text)
-{
-    snprintf(out, size, "%s", text != nullptr ? text : "");
-}
+void Copy(char* out, size_t size, const char* text) { snprintf(out, size, "%s", text != nullptr ? text : ""); }
 
 bool IsTerminated(const char* text, size_t size) { return memchr(text, '\0', size) != nullptr; }
 

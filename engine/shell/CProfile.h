@@ -12,13 +12,13 @@ class CZFile;
 #pragma pack(push, 1)
 // The header of a profile file and of a save slot.
 struct CProfileDef {
-    char Name[128];      // the profile's name; in a slot, the save's description
-    char Folder[260];    // "%08X" of the name key; in memory, a slot's path
-    DWORD NameKey;       // name key of the profile's name
+    char Name[128];   // the profile's name; in a slot, the save's description
+    char Folder[260]; // "%08X" of the name key; in memory, a slot's path
+    DWORD NameKey;    // name key of the profile's name
     DWORD Reserved[2];
-    DWORD Version;       // the game's data version; 0 in a slot until the slot is complete
-    long Unused[2];      // -1
-    DWORD BlockSize;     // bytes of the game's profile block
+    DWORD Version;   // the game's data version; 0 in a slot until the slot is complete
+    long Unused[2];  // -1
+    DWORD BlockSize; // bytes of the game's profile block
 };
 #pragma pack(pop)
 static_assert(sizeof(CProfileDef) == 416, "CProfileDef is stored in profile and slot files");

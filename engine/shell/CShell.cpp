@@ -31,23 +31,19 @@ const char* const kWindowClass = "MORVIK_WNDCLASS";
 const UINT kTitleResource = 128;
 const int kTitleLength = 128;
 const int kIconResource = 32512;
-const LONG kGameWindowStyle = LONG(0x90080000);  // WS_POPUP | WS_VISIBLE | WS_SYSMENU
+const LONG kGameWindowStyle = LONG(0x90080000); // WS_POPUP | WS_VISIBLE | WS_SYSMENU
 const float kHeapSamplePeriod = 5.0f;
 
-void CopyName(char* out, const char* name)
-{
-    std::snprintf(out, 260, "%s", name ? name : "");
-}
+void CopyName(char* out, const char* name) { std::snprintf(out, 260, "%s", name ? name : ""); }
 
 // System commands the game window swallows: sizing, moving, maximising, the key menu and
 // monitor power-down would all disturb a full-screen game.
 bool IsSwallowedSysCommand(WPARAM command)
 {
-    return command == 0xF000 || command == 0xF010 || command == 0xF030 || command == 0xF100 ||
-           command == 0xF170;
+    return command == 0xF000 || command == 0xF010 || command == 0xF030 || command == 0xF100 || command == 0xF170;
 }
 
-}  // namespace
+} // namespace
 
 CShell::CShell(HINSTANCE instance, int a, int b)
 {
@@ -91,8 +87,8 @@ HWND CShell::Construct(HINSTANCE instance, int, int)
     if (!RegisterClassA(&windowClass))
         vbail("Windows initialization failed.");
 
-    HWND window = CreateWindowExA(WS_EX_APPWINDOW, kWindowClass, title, WS_VISIBLE | WS_OVERLAPPEDWINDOW,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 160, 120, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(WS_EX_APPWINDOW, kWindowClass, title, WS_VISIBLE | WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 160, 120, nullptr, nullptr, instance, nullptr);
     if (!window)
         vbail("Windows initialization failed.");
     ShowWindow(window, SW_SHOW);
@@ -262,10 +258,7 @@ bool CShell::ShellLoadLevel(const char* name)
     return false;
 }
 
-void CShell::Quit()
-{
-    RequestFlags = RequestQuit;
-}
+void CShell::Quit() { RequestFlags = RequestQuit; }
 
 void CShell::SetNextLevel(const char* name)
 {
@@ -307,12 +300,6 @@ void CShell::DelayMasterLoad(bool delay)
         pThe->bDelayMasterLoad = delay;
 }
 
-int CShell::GetFrameNum()
-{
-    return pThe ? pThe->FrameNum : 0;
-}
+int CShell::GetFrameNum() { return pThe ? pThe->FrameNum : 0; }
 
-const char* CShell::GetCurrentLevel()
-{
-    return pThe ? pThe->LevelName : "";
-}
+const char* CShell::GetCurrentLevel() { return pThe ? pThe->LevelName : ""; }

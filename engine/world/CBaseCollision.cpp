@@ -29,8 +29,8 @@ bool CBaseCollision::CutDamagedChain(unsigned long recordSize)
         return false;
     char message[128];
     std::snprintf(message, sizeof message,
-                  "Collision shape of type %u: the next shape at +%u lies %s; the chain ends here",
-                  unsigned(Type), unsigned(Size), overlaps ? "inside this one" : "outside its file");
+                  "Collision shape of type %u: the next shape at +%u lies %s; the chain ends here", unsigned(Type),
+                  unsigned(Size), overlaps ? "inside this one" : "outside its file");
     _puts(message);
     Size = 0;
     return true;

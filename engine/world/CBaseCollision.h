@@ -32,7 +32,8 @@ public:
     {
         if (Size == 0)
             return nullptr;
-        return reinterpret_cast<CBaseCollision*>(reinterpret_cast<unsigned char*>(const_cast<CBaseCollision*>(this)) + Size);
+        return reinterpret_cast<CBaseCollision*>(reinterpret_cast<unsigned char*>(const_cast<CBaseCollision*>(this)) +
+                                                 Size);
     }
     int GetType() const { return Type; }
 
@@ -42,9 +43,9 @@ protected:
     bool CutDamagedChain(unsigned long recordSize);
 
 public:
-    unsigned short Size;  // bytes from this shape to the next, 0 for the last
-    unsigned char Type;   // a Kind
-    unsigned char Flags;  // not read
+    unsigned short Size; // bytes from this shape to the next, 0 for the last
+    unsigned char Type;  // a Kind
+    unsigned char Flags; // not read
 };
 #pragma pack(pop)
 static_assert(sizeof(CBaseCollision) == 8, "CBaseCollision: table pointer, Size, Type, Flags");

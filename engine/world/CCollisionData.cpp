@@ -16,7 +16,8 @@
 static_assert(sizeof(CCollisionData) == sizeof(rhu::CCollisionData), "CCollisionData differs from the record header");
 static_assert(offsetof(CCollisionData, PlotY) == offsetof(rhu::CCollisionData, PlotY), "CCollisionData.PlotY");
 static_assert(offsetof(CCollisionData, Flags) == offsetof(rhu::CCollisionData, Flags), "CCollisionData.Flags");
-static_assert(offsetof(CCollisionData, CollArray) == offsetof(rhu::CCollisionData, CollArray), "CCollisionData.CollArray");
+static_assert(offsetof(CCollisionData, CollArray) == offsetof(rhu::CCollisionData, CollArray),
+              "CCollisionData.CollArray");
 #pragma GCC diagnostic pop
 
 using namespace CollisionPlacement;
@@ -30,8 +31,7 @@ const float kLargest = 3.4028235e38f;
 const float kFallbackRadius = 0.5f;
 } // namespace
 
-CCollisionData::CCollisionData(const CCollisionData& other)
-    : PlotX(other.PlotX), PlotY(other.PlotY), Flags(other.Flags)
+CCollisionData::CCollisionData(const CCollisionData& other) : PlotX(other.PlotX), PlotY(other.PlotY), Flags(other.Flags)
 {
 }
 
@@ -66,16 +66,16 @@ bool CCollisionData::IsShapePairCollision(CBaseCollision* mine, CBaseCollision* 
     bool hit;
     if (myType == volume && theirType == volume)
         hit = static_cast<CSimpleVolCollision*>(mine)->IsCollision(*static_cast<CSimpleVolCollision*>(theirs), owner,
-                                                                    otherOwner);
+                                                                   otherOwner);
     else if (myType == volume && theirType == cylinder)
         hit = static_cast<CSimpleVolCollision*>(mine)->IsCollision(*static_cast<CCylinderCollision*>(theirs), owner,
-                                                                    otherOwner);
+                                                                   otherOwner);
     else if (myType == cylinder && theirType == volume)
         hit = static_cast<CSimpleVolCollision*>(theirs)->IsCollision(*static_cast<CCylinderCollision*>(mine),
-                                                                      otherOwner, owner);
+                                                                     otherOwner, owner);
     else if (myType == cylinder && theirType == cylinder)
         hit = static_cast<CCylinderCollision*>(mine)->IsCollision(*static_cast<CCylinderCollision*>(theirs), owner,
-                                                                   otherOwner);
+                                                                  otherOwner);
     else if ((myType == volume || myType == cylinder) && theirType == sphere) {
         CSphereCollision* ball = static_cast<CSphereCollision*>(theirs);
         CVector centre = ball->GetCentre(otherOwner);
@@ -177,6 +177,6 @@ bool CCollisionData::IsCollision(const CVector* min1, const CVector* max1, const
 
 bool CCollisionData::IsCollision(const CVector* min1, const CVector* max1, const CVector* min2, const CVector* max2)
 {
-    return !(min1->x > max2->x || max1->x < min2->x || min1->y > max2->y || max1->y < min2->y ||
-             min1->z > max2->z || max1->z < min2->z);
+    return !(min1->x > max2->x || max1->x < min2->x || min1->y > max2->y || max1->y < min2->y || min1->z > max2->z ||
+             max1->z < min2->z);
 }

@@ -50,19 +50,18 @@ public:
     CBaseCollision* GetFirstShape() { return reinterpret_cast<CBaseCollision*>(CollArray); }
     const CBaseCollision* GetFirstShape() const { return reinterpret_cast<const CBaseCollision*>(CollArray); }
 
-    float PlotX;  // plotting centre relative to the owner, before rotation
+    float PlotX; // plotting centre relative to the owner, before rotation
     float PlotY;
     union {
-        float PlotRadius;     // read as a float: the plotting radius
-        unsigned long Flags;  // read as a word: its low five bits are the categories
+        float PlotRadius;    // read as a float: the plotting radius
+        unsigned long Flags; // read as a word: its low five bits are the categories
     };
-    unsigned char CollArray[0];  // the shape chain starts here
+    unsigned char CollArray[0]; // the shape chain starts here
 
 private:
-    static bool IsShapePairCollision(CBaseCollision* mine, CBaseCollision* theirs, CRender* owner,
-                                     CRender* otherOwner);
-    static void RecordHit(CBaseCollision* mine, const CVector& minePos, const CVector& mineRot,
-                          CBaseCollision* theirs, const CVector& theirPos, const CVector& theirRot);
+    static bool IsShapePairCollision(CBaseCollision* mine, CBaseCollision* theirs, CRender* owner, CRender* otherOwner);
+    static void RecordHit(CBaseCollision* mine, const CVector& minePos, const CVector& mineRot, CBaseCollision* theirs,
+                          const CVector& theirPos, const CVector& theirRot);
     static void RecordPointHit(CBaseCollision* mine, const CVector& pos, const CVector& rot, const CVector& point);
 
     static CVector LastMine;

@@ -11,21 +11,21 @@
 // The converter lays these records out from the shared record header: keep both the same.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
-static_assert(sizeof(CCylinderCollision) == sizeof(rhu::CCylinderCollision), "CCylinderCollision differs from the record header");
+static_assert(sizeof(CCylinderCollision) == sizeof(rhu::CCylinderCollision),
+              "CCylinderCollision differs from the record header");
 static_assert(offsetof(CCylinderCollision, X) == offsetof(rhu::CCylinderCollision, X), "CCylinderCollision.X");
 static_assert(offsetof(CCylinderCollision, Top) == offsetof(rhu::CCylinderCollision, Top), "CCylinderCollision.Top");
-static_assert(offsetof(CCylinderCollision, Bottom) == offsetof(rhu::CCylinderCollision, Bottom), "CCylinderCollision.Bottom");
-static_assert(offsetof(CCylinderCollision, Radius) == offsetof(rhu::CCylinderCollision, Radius), "CCylinderCollision.Radius");
+static_assert(offsetof(CCylinderCollision, Bottom) == offsetof(rhu::CCylinderCollision, Bottom),
+              "CCylinderCollision.Bottom");
+static_assert(offsetof(CCylinderCollision, Radius) == offsetof(rhu::CCylinderCollision, Radius),
+              "CCylinderCollision.Radius");
 #pragma GCC diagnostic pop
 
 using namespace CollisionPlacement;
 
 ZEL_REGISTER_RECORD(CCylinderCollision);
 
-CCylinderCollision::CCylinderCollision()
-{
-    CutDamagedChain(sizeof(CCylinderCollision));
-}
+CCylinderCollision::CCylinderCollision() { CutDamagedChain(sizeof(CCylinderCollision)); }
 
 void CCylinderCollision::GetAxis(const CVector& pos, float yaw, float& x, float& y) const
 {

@@ -15,15 +15,20 @@
 // The converter lays these records out from the shared record header: keep both the same.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
-static_assert(sizeof(CSimpleVolCollision) == sizeof(rhu::CSimpleVolCollision), "CSimpleVolCollision differs from the record header");
+static_assert(sizeof(CSimpleVolCollision) == sizeof(rhu::CSimpleVolCollision),
+              "CSimpleVolCollision differs from the record header");
 static_assert(sizeof(EndPoint) == sizeof(rhu::EndPoint), "EndPoint differs from the record header");
 static_assert(sizeof(PlaneDef) == sizeof(rhu::PlaneDef), "PlaneDef differs from the record header");
 static_assert(offsetof(CSimpleVolCollision, X) == offsetof(rhu::CSimpleVolCollision, X), "CSimpleVolCollision.X");
-static_assert(offsetof(CSimpleVolCollision, Radius) == offsetof(rhu::CSimpleVolCollision, Radius), "CSimpleVolCollision.Radius");
+static_assert(offsetof(CSimpleVolCollision, Radius) == offsetof(rhu::CSimpleVolCollision, Radius),
+              "CSimpleVolCollision.Radius");
 static_assert(offsetof(CSimpleVolCollision, Top) == offsetof(rhu::CSimpleVolCollision, Top), "CSimpleVolCollision.Top");
-static_assert(offsetof(CSimpleVolCollision, Bottom) == offsetof(rhu::CSimpleVolCollision, Bottom), "CSimpleVolCollision.Bottom");
-static_assert(offsetof(CSimpleVolCollision, Count) == offsetof(rhu::CSimpleVolCollision, Count), "CSimpleVolCollision.Count");
-static_assert(offsetof(CSimpleVolCollision, Points) == offsetof(rhu::CSimpleVolCollision, Points), "CSimpleVolCollision.Points");
+static_assert(offsetof(CSimpleVolCollision, Bottom) == offsetof(rhu::CSimpleVolCollision, Bottom),
+              "CSimpleVolCollision.Bottom");
+static_assert(offsetof(CSimpleVolCollision, Count) == offsetof(rhu::CSimpleVolCollision, Count),
+              "CSimpleVolCollision.Count");
+static_assert(offsetof(CSimpleVolCollision, Points) == offsetof(rhu::CSimpleVolCollision, Points),
+              "CSimpleVolCollision.Points");
 static_assert(offsetof(EndPoint, Nx) == offsetof(rhu::EndPoint, Nx), "EndPoint.Nx");
 #pragma GCC diagnostic pop
 
@@ -58,9 +63,8 @@ CSimpleVolCollision::CSimpleVolCollision()
     unsigned long available = CZelFile::BytesAvailable(this);
     long fit = kMaxVertices;
     if (available != 0) {
-        unsigned long room = available > sizeof(CSimpleVolCollision)
-                                 ? (available - sizeof(CSimpleVolCollision)) / sizeof(EndPoint)
-                                 : 0;
+        unsigned long room =
+            available > sizeof(CSimpleVolCollision) ? (available - sizeof(CSimpleVolCollision)) / sizeof(EndPoint) : 0;
         if (room < (unsigned long)fit)
             fit = long(room);
     }

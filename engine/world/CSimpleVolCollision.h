@@ -49,7 +49,7 @@ public:
     int GetVertexCount() const;
     const EndPoint& GetVertex(int i) const { return Points[i]; }
 
-    float X;  // centre of the bounding circle
+    float X; // centre of the bounding circle
     float Y;
     float Radius;
     PlaneDef Top;

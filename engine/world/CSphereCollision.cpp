@@ -10,7 +10,8 @@
 // The converter lays these records out from the shared record header: keep both the same.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
-static_assert(sizeof(CSphereCollision) == sizeof(rhu::CSphereCollision), "CSphereCollision differs from the record header");
+static_assert(sizeof(CSphereCollision) == sizeof(rhu::CSphereCollision),
+              "CSphereCollision differs from the record header");
 static_assert(offsetof(CSphereCollision, Offset) == offsetof(rhu::CSphereCollision, Offset), "CSphereCollision.Offset");
 static_assert(offsetof(CSphereCollision, Radius) == offsetof(rhu::CSphereCollision, Radius), "CSphereCollision.Radius");
 #pragma GCC diagnostic pop
@@ -19,10 +20,7 @@ using namespace CollisionPlacement;
 
 ZEL_REGISTER_RECORD(CSphereCollision);
 
-CSphereCollision::CSphereCollision()
-{
-    CutDamagedChain(sizeof(CSphereCollision));
-}
+CSphereCollision::CSphereCollision() { CutDamagedChain(sizeof(CSphereCollision)); }
 
 CVector CSphereCollision::GetCentre(const CRender* owner) const
 {

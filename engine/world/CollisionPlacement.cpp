@@ -17,10 +17,7 @@ const CVector& OwnerRot(const CRender* owner)
     return rot ? *rot : NullVector;
 }
 
-const CVector& PosOr(const CVector* pos, const CRender* owner)
-{
-    return pos ? *pos : OwnerPos(owner);
-}
+const CVector& PosOr(const CVector* pos, const CRender* owner) { return pos ? *pos : OwnerPos(owner); }
 
 namespace {
 CVector Place(const CVector& offset, const CVector& position, const CVector& angles)

@@ -32,10 +32,7 @@ struct Yaw {
     float s, c;
 };
 
-inline Yaw OwnerYaw(const CRender* owner)
-{
-    return Yaw(OwnerRot(owner).z);
-}
+inline Yaw OwnerYaw(const CRender* owner) { return Yaw(OwnerRot(owner).z); }
 
 // Grows min and max to take in the point.
 void Grow(CVector& min, CVector& max, const CVector& point);

@@ -33,7 +33,7 @@ constexpr unsigned long FourCC(const char (&s)[5])
            (unsigned long)(unsigned char)s[2] << 16 | (unsigned long)(unsigned char)s[3] << 24;
 }
 
-}  // namespace
+} // namespace
 
 // Where a chunk of a block goes: a segment (0..3) or a table.
 enum ChunkSlot { SlotSegment, SlotTable };
@@ -44,7 +44,7 @@ struct CZelFile::ChunkKind {
     bool compressed;
     bool platformMemory;
     ChunkSlot slot;
-    int index;  // the segment number, or the table: 0 OFFS, 1 PUBL, 2 EXTN, 3 TYPE, 4 HNDL
+    int index; // the segment number, or the table: 0 OFFS, 1 PUBL, 2 EXTN, 3 TYPE, 4 HNDL
 };
 
 namespace {
@@ -52,18 +52,12 @@ namespace {
 typedef CZelFile::ChunkKind ChunkKind;
 
 const ChunkKind kChunkKinds[] = {
-    {FourCC("TYPE"), 0x01, false, false, SlotTable, 3},
-    {FourCC("HNDL"), 0x01, false, false, SlotTable, 4},
-    {FourCC("OFFS"), 0x01, false, false, SlotTable, 0},
-    {FourCC("PUBL"), 0x01, false, false, SlotTable, 1},
-    {FourCC("EXTN"), 0x01, false, false, SlotTable, 2},
-    {FourCC("DATA"), 0x01, false, false, SlotSegment, 0},
-    {FourCC("TEMP"), 0x01, false, false, SlotSegment, 1},
-    {FourCC("PLAT"), 0x08, false, true, SlotSegment, 3},
-    {FourCC("DATX"), 0x01, true, false, SlotSegment, 0},
-    {FourCC("TEMX"), 0x01, true, false, SlotSegment, 1},
-    {FourCC("PLAX"), 0x08, true, true, SlotSegment, 3},
-    {FourCC("EXTA"), 0x12, false, false, SlotSegment, 2},
+    {FourCC("TYPE"), 0x01, false, false, SlotTable, 3},   {FourCC("HNDL"), 0x01, false, false, SlotTable, 4},
+    {FourCC("OFFS"), 0x01, false, false, SlotTable, 0},   {FourCC("PUBL"), 0x01, false, false, SlotTable, 1},
+    {FourCC("EXTN"), 0x01, false, false, SlotTable, 2},   {FourCC("DATA"), 0x01, false, false, SlotSegment, 0},
+    {FourCC("TEMP"), 0x01, false, false, SlotSegment, 1}, {FourCC("PLAT"), 0x08, false, true, SlotSegment, 3},
+    {FourCC("DATX"), 0x01, true, false, SlotSegment, 0},  {FourCC("TEMX"), 0x01, true, false, SlotSegment, 1},
+    {FourCC("PLAX"), 0x08, true, true, SlotSegment, 3},   {FourCC("EXTA"), 0x12, false, false, SlotSegment, 2},
 };
 
 // Platform blocks: the list types of the top chunk's LIST chunks.
@@ -108,7 +102,7 @@ int ReadCompressedBytes(void* user, void* buffer, int byteCount)
     return int(n);
 }
 
-}  // namespace
+} // namespace
 
 unsigned long CZelFile::ChunkCategories = 1;
 void (*CZelFile::pHackCallback)() = nullptr;
@@ -164,8 +158,7 @@ void CZelFile::ReadPackIndex()
         vbail("Cannot read ZLPK file");
     PackPairCount = (index->size - 64) / 8;
     pPackPairs = new unsigned long[PackPairCount * 2];
-    if ((ZlpkFile.Read(pPackPairs, PackPairCount * 8, false)) ||
-        ZlpkFile.Seek(index->size - 64) ||
+    if ((ZlpkFile.Read(pPackPairs, PackPairCount * 8, false)) || ZlpkFile.Seek(index->size - 64) ||
         (ZlpkFile.Read(PackBucketStart, sizeof PackBucketStart, false)))
         vbail("Cannot read ZLPK file");
     ZlpkFile.Ascend();
@@ -212,11 +205,10 @@ void HashedName(const char* upper, const char* last, char* hashed)
 {
     size_t folderLength = size_t(last - upper);
     std::memcpy(hashed, upper, folderLength);
-    std::snprintf(hashed + folderLength, kPathMax - folderLength, "%08lX.zlx",
-                  (unsigned long)CCRC32::GetCRC(last));
+    std::snprintf(hashed + folderLength, kPathMax - folderLength, "%08lX.zlx", (unsigned long)CCRC32::GetCRC(last));
 }
 
-}  // namespace
+} // namespace
 
 int CZelFile::Load(const char* name)
 {
@@ -466,8 +458,7 @@ unsigned char* CZelFile::Place(unsigned long place, unsigned long width, const c
     if (!pSegment[segment])
         return nullptr;
     if (offset > SegmentSize[segment] || width > SegmentSize[segment] - offset)
-        Damaged("%s at %08lX lies outside its segment of %lu bytes", what, place,
-                SegmentSize[segment]);
+        Damaged("%s at %08lX lies outside its segment of %lu bytes", what, place, SegmentSize[segment]);
     return pSegment[segment] + offset;
 }
 
@@ -547,7 +538,7 @@ void CZelFile::ConstructTypes()
         if (Place(place, size < 4 ? 4 : size, "a typed record"))
             extents.push_back(TypedExtent{place, size});
         else
-            constructors[i] = nullptr;  // its segment is not loaded on this platform
+            constructors[i] = nullptr; // its segment is not loaded on this platform
     }
     CheckTypedExtents(extents);
     for (unsigned long i = 0; i < table.Count(); ++i) {
@@ -560,8 +551,8 @@ void CZelFile::ConstructTypes()
 void CZelFile::SkipUnknownType(unsigned long key, unsigned long& place)
 {
     char message[160];
-    std::snprintf(message, sizeof message, "%s: no record type registered for class key %08lX; record skipped",
-                  pName, key);
+    std::snprintf(message, sizeof message, "%s: no record type registered for class key %08lX; record skipped", pName,
+                  key);
     _puts(message);
     place = kSkippedPlace;
 }
@@ -654,4 +645,3 @@ void CZelFile::Damaged(const char* format, ...)
     va_end(args);
     vbail("Cannot load %s: %s", pName ? pName : "(unnamed)", detail);
 }
-

@@ -32,14 +32,14 @@ public:
     // Bytes from p to the end of the loaded segment holding it, 0 when none does.
     static unsigned long BytesAvailable(const void* p);
 
-    struct ChunkKind;  // how one chunk id of a block is read and kept
+    struct ChunkKind; // how one chunk id of a block is read and kept
 
 private:
     CZelFile(const CZelFile&) = delete;
     CZelFile& operator=(const CZelFile&) = delete;
 
     struct Table {
-        unsigned long* pWords = nullptr;  // the count, then the entries
+        unsigned long* pWords = nullptr; // the count, then the entries
         unsigned long Bytes = 0;
         unsigned long Count() const { return pWords ? pWords[0] : 0; }
         unsigned long* Entries() const { return pWords + 1; }
@@ -54,8 +54,7 @@ private:
     int LoadChunks(CZRiffFile& riff);
     int LoadBlock(CZRiffFile& riff);
     bool ReadChunk(CZRiffFile& riff, const ChunkKind& kind, unsigned long size);
-    bool ReadPayload(CZRiffFile& riff, void* dest, unsigned long length, bool compressed,
-                     unsigned long storedBytes);
+    bool ReadPayload(CZRiffFile& riff, void* dest, unsigned long length, bool compressed, unsigned long storedBytes);
     static bool ReadOddTail(CKzqCompressor& decompressor, unsigned char* out, unsigned long bytes);
     void CheckTable(TableId table, const char* id);
     bool HasBlock() const;

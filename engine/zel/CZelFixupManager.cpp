@@ -20,10 +20,7 @@ CHashTableElement::~CHashTableElement()
     delete[] pBlocks;
 }
 
-HashEntry& CHashTableElement::operator[](int index)
-{
-    return pBlocks[index / kBlockEntries][index % kBlockEntries];
-}
+HashEntry& CHashTableElement::operator[](int index) { return pBlocks[index / kBlockEntries][index % kBlockEntries]; }
 
 HashEntry* CHashTableElement::Find(int key)
 {
@@ -99,13 +96,9 @@ void CZelFixupManager::BuildTable()
     std::atexit(FreeSymbolTable);
 }
 
-CZelFixupManager::CZelFixupManager() : pEntry(nullptr)
-{
-    BuildTable();
-}
+CZelFixupManager::CZelFixupManager() : pEntry(nullptr) { BuildTable(); }
 
-CZelFixupManager::CZelFixupManager(const char* className, ZelInPlaceConstructor constructor,
-                                   unsigned long recordSize)
+CZelFixupManager::CZelFixupManager(const char* className, ZelInPlaceConstructor constructor, unsigned long recordSize)
     : CZelFixupManager()
 {
     unsigned long key = CCRC32::GetCRC(className);
@@ -129,8 +122,7 @@ const CZelFixupManager::RecordType* CZelFixupManager::FindRecordType(unsigned lo
     return nullptr;
 }
 
-bool CZelFixupManager::GetRecordType(unsigned long classKey, ZelInPlaceConstructor& constructor,
-                                     unsigned long& size)
+bool CZelFixupManager::GetRecordType(unsigned long classKey, ZelInPlaceConstructor& constructor, unsigned long& size)
 {
     const RecordType* type = FindRecordType(classKey);
     if (!type)
@@ -140,10 +132,7 @@ bool CZelFixupManager::GetRecordType(unsigned long classKey, ZelInPlaceConstruct
     return true;
 }
 
-bool CZelFixupManager::IsRecordType(unsigned long key)
-{
-    return FindRecordType(key) != nullptr;
-}
+bool CZelFixupManager::IsRecordType(unsigned long key) { return FindRecordType(key) != nullptr; }
 
 void* CZelFixupManager::GetAddress(unsigned long key)
 {

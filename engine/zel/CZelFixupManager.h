@@ -93,8 +93,7 @@ public:
     // The constructor and size registered for a record type; false for any other key. The
     // loader calls constructors from here, never from an entry's value, which a damaged file's
     // exports could have replaced.
-    static bool GetRecordType(unsigned long classKey, ZelInPlaceConstructor& constructor,
-                              unsigned long& size);
+    static bool GetRecordType(unsigned long classKey, ZelInPlaceConstructor& constructor, unsigned long& size);
     static bool IsRecordType(unsigned long key);
 
     static CHashTable* pSymbolTable;
@@ -116,5 +115,5 @@ private:
 };
 
 // Registers a record class for packed data from a static initialiser of its source file.
-#define ZEL_REGISTER_RECORD(Class) \
+#define ZEL_REGISTER_RECORD(Class)                                                                                     \
     static CZelFixupManager s_##Class##Registration(#Class, ZelConstructInPlace<Class>, sizeof(Class))

@@ -14,7 +14,7 @@ public:
 
 private:
     CZelFile* pZel;
-    char File[0];  // NUL-terminated, stored inline after the record
+    char File[0]; // NUL-terminated, stored inline after the record
 };
 #pragma pack(pop)
 static_assert(sizeof(CZelLoad) == 8, "CZelLoad: table pointer, pZel, then File at 8");

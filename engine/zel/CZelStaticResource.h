@@ -21,8 +21,4 @@ static_assert(sizeof(CZelStaticResource) == 4, "a packed record starts with its 
 
 // Builds a record of type T over the stored bytes at the address. T's constructor must leave
 // the stored fields alone (default-initialisation, not value-initialisation).
-template <class T>
-void ZelConstructInPlace(void* record)
-{
-    new (record) T;
-}
+template <class T> void ZelConstructInPlace(void* record) { new (record) T; }

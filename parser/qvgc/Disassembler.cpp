@@ -59,19 +59,26 @@ public:
         case QV_REPETITION:
             return Format("repetition min %d max %d item @%d separator @%d", Int(at + 4), Int(at + 8), Int(at + 12),
                           Int(at + 16));
-        case QV_SKIPTO: return "skip-to " + Offset(Int(at + 4));
-        case QV_LITERAL: return "literal \"" + Printable(code_ + at + 8, Int(at + 4)) + "\"";
-        case QV_NULL: return "null";
+        case QV_SKIPTO:
+            return "skip-to " + Offset(Int(at + 4));
+        case QV_LITERAL:
+            return "literal \"" + Printable(code_ + at + 8, Int(at + 4)) + "\"";
+        case QV_NULL:
+            return "null";
         case QV_CHARRANGE:
             return "char-range '" + Printable(code_ + at + 4, 1) + "'..'" + Printable(code_ + at + 5, 1) + "'";
-        case QV_LENGTH: return Format("length min %d max %d item @%d", Int(at + 4), Int(at + 8), Int(at + 12));
-        case QV_ATTRIBUTES: return Format("attributes 0x%X body @%d", Int(at + 4), Int(at + 8));
+        case QV_LENGTH:
+            return Format("length min %d max %d item @%d", Int(at + 4), Int(at + 8), Int(at + 12));
+        case QV_ATTRIBUTES:
+            return Format("attributes 0x%X body @%d", Int(at + 4), Int(at + 8));
         case QV_WHITESPACE:
             if (Int(at + 8) == -1)
                 return Format("whitespace body @%d symbol @%d", Int(at + 4), Int(at + 12));
             return Format("whitespace body @%d chars \"", Int(at + 4)) + Printable(code_ + at + 12, Int(at + 8)) + "\"";
-        case QV_NOTCHAR: return "not-char " + Offset(Int(at + 4));
-        case QV_ROOT: return "root";
+        case QV_NOTCHAR:
+            return "not-char " + Offset(Int(at + 4));
+        case QV_ROOT:
+            return "root";
         case QV_STRINGLIST: {
             std::string out = "string-list";
             long entry = at + 8;
@@ -81,17 +88,22 @@ public:
             }
             return out;
         }
-        case QV_CONSTRAINT: return "constraint " + Offset(Int(at + 4));
+        case QV_CONSTRAINT:
+            return "constraint " + Offset(Int(at + 4));
         case QV_PRODUCTION:
             return Format("production-test mode %d body @%d text \"", Int(at + 12), Int(at + 8)) +
                    Printable(code_ + at + 16, Int(at + 4)) + "\"";
-        case QV_NOTTERM: return "not-term " + Offset(Int(at + 4));
+        case QV_NOTTERM:
+            return "not-term " + Offset(Int(at + 4));
         case QV_TOKEN:
             return Format("token body @%d symbol ", Int(at + 4)) +
                    (Int(at + 8) == QV_TOKEN_NONE ? std::string("none") : Offset(Int(at + 8)));
-        case QV_POSITION: return Format("position-test %d", Int(at + 4));
-        case QV_ERROR: return Format("error body @%d message @%d", Int(at + 4), Int(at + 8));
-        default: return Format("opcode %d", op);
+        case QV_POSITION:
+            return Format("position-test %d", Int(at + 4));
+        case QV_ERROR:
+            return Format("error body @%d message @%d", Int(at + 4), Int(at + 8));
+        default:
+            return Format("opcode %d", op);
         }
     }
 
@@ -119,9 +131,9 @@ private:
 std::string DisassembleGrammar(const Context& image)
 {
     const unsigned char* header = image.GetHeader();
-    std::string out = Format("format %ld checksum 0x%08X start context %ld\n", image.GetFormat(),
-                             static_cast<uint32_t>(QVReadInt(reinterpret_cast<const char*>(header), 4)),
-                             image.GetStartContextId());
+    std::string out =
+        Format("format %ld checksum 0x%08X start context %ld\n", image.GetFormat(),
+               static_cast<uint32_t>(QVReadInt(reinterpret_cast<const char*>(header), 4)), image.GetStartContextId());
     out += Format("contexts %ld\n", image.GetContextCount());
     std::vector<long> roots;
     for (long ctx = 0; ctx < image.GetContextCount(); ++ctx) {

@@ -110,22 +110,28 @@ bool GrammarCompiler::Nullable(const GrammarExpr& expr) const
         auto found = ruleIndex_.find(Lower(expr.text));
         return found != ruleIndex_.end() && nullable_[found->second];
     }
-    case GrammarExpr::Literal: return expr.text.empty();
+    case GrammarExpr::Literal:
+        return expr.text.empty();
     case GrammarExpr::CharRange:
-    case GrammarExpr::NotChar: return false;
+    case GrammarExpr::NotChar:
+        return false;
     case GrammarExpr::Sequence:
         return std::all_of(expr.items.begin(), expr.items.end(), [this](const auto& item) { return Nullable(*item); });
     case GrammarExpr::Choice:
         return std::any_of(expr.items.begin(), expr.items.end(), [this](const auto& item) { return Nullable(*item); });
-    case GrammarExpr::Repeat: return expr.low == 0 || Nullable(*expr.items[0]);
-    case GrammarExpr::Length: return expr.low <= 0 && Nullable(*expr.items[0]);
+    case GrammarExpr::Repeat:
+        return expr.low == 0 || Nullable(*expr.items[0]);
+    case GrammarExpr::Length:
+        return expr.low <= 0 && Nullable(*expr.items[0]);
     case GrammarExpr::Token:
     case GrammarExpr::Spaces:
     case GrammarExpr::Except:
-    case GrammarExpr::Error: return Nullable(*expr.items[0]);
+    case GrammarExpr::Error:
+        return Nullable(*expr.items[0]);
     case GrammarExpr::Words:
         return std::any_of(expr.words.begin(), expr.words.end(), [](const std::string& w) { return w.empty(); });
-    default: return true;
+    default:
+        return true;
     }
 }
 
@@ -290,11 +296,19 @@ const GrammarCompiler::Opening& GrammarCompiler::OpeningOf(long at)
         through(word(12));
         opening.nullable = opening.nullable && word(4) <= 0;
         break;
-    case QV_ATTRIBUTES: through(word(8)); break;
+    case QV_ATTRIBUTES:
+        through(word(8));
+        break;
     case QV_WHITESPACE:
-    case QV_TOKEN: through(word(4)); break;
-    case QV_SYMBOL: opening.nullable = RefNullable(at); break;
-    case QV_LITERAL: opening.nullable = word(4) == 0; break;
+    case QV_TOKEN:
+        through(word(4));
+        break;
+    case QV_SYMBOL:
+        opening.nullable = RefNullable(at);
+        break;
+    case QV_LITERAL:
+        opening.nullable = word(4) == 0;
+        break;
     case QV_STRINGLIST: {
         opening.nullable = false;
         long entry = at + 8;
@@ -302,11 +316,18 @@ const GrammarCompiler::Opening& GrammarCompiler::OpeningOf(long at)
             opening.nullable = opening.nullable || QVReadInt(code, entry) == 0;
         break;
     }
-    case QV_REPETITION: opening.nullable = word(4) == 0 || OpeningOf(word(12)).nullable; break;
+    case QV_REPETITION:
+        opening.nullable = word(4) == 0 || OpeningOf(word(12)).nullable;
+        break;
     case QV_CHARRANGE:
-    case QV_NOTCHAR: opening.nullable = false; break;
-    case QV_ERROR: opening.nullable = OpeningOf(word(4)).nullable; break;
-    default: break; // null, skip-to, lookahead tests and positions: no term, may match nothing
+    case QV_NOTCHAR:
+        opening.nullable = false;
+        break;
+    case QV_ERROR:
+        opening.nullable = OpeningOf(word(4)).nullable;
+        break;
+    default:
+        break; // null, skip-to, lookahead tests and positions: no term, may match nothing
     }
     int32_t op = QVReadInt(code, at);
     bool isTerm = op == QV_SYMBOL || op == QV_LITERAL || op == QV_STRINGLIST || op == QV_REPETITION ||
@@ -330,7 +351,8 @@ long GrammarCompiler::Emit(const GrammarExpr& expr)
 {
     auto child = [&](size_t i) { return static_cast<int32_t>(Emit(*expr.items[i])); };
     switch (expr.kind) {
-    case GrammarExpr::Ref: return EmitRef(expr.text);
+    case GrammarExpr::Ref:
+        return EmitRef(expr.text);
     case GrammarExpr::Literal: {
         return EmitInts({QV_LITERAL, static_cast<int32_t>(expr.text.size())}, expr.text);
     }
@@ -365,16 +387,20 @@ long GrammarCompiler::Emit(const GrammarExpr& expr)
         if (!nullOffset_)
             nullOffset_ = EmitInts({QV_NULL});
         return nullOffset_;
-    case GrammarExpr::Token: return EmitInts({QV_WHITESPACE, child(0), 0});
+    case GrammarExpr::Token:
+        return EmitInts({QV_WHITESPACE, child(0), 0});
     case GrammarExpr::Spaces: {
         int32_t body = child(0);
         if (expr.spaceIsRule)
             return EmitInts({QV_WHITESPACE, body, -1, static_cast<int32_t>(EmitRef(expr.text))});
         return EmitInts({QV_WHITESPACE, body, static_cast<int32_t>(expr.text.size())}, expr.text);
     }
-    case GrammarExpr::SkipTo: return EmitInts({QV_SKIPTO, expr.items.empty() ? 0 : child(0)});
-    case GrammarExpr::NotTerm: return EmitInts({QV_NOTTERM, child(0)});
-    case GrammarExpr::NotChar: return EmitInts({QV_NOTCHAR, child(0)});
+    case GrammarExpr::SkipTo:
+        return EmitInts({QV_SKIPTO, expr.items.empty() ? 0 : child(0)});
+    case GrammarExpr::NotTerm:
+        return EmitInts({QV_NOTTERM, child(0)});
+    case GrammarExpr::NotChar:
+        return EmitInts({QV_NOTCHAR, child(0)});
     case GrammarExpr::Except: {
         // The excluded form must match the whole of what was matched: a production test
         // over the last matched range, with no whitespace skipped between the two.
@@ -383,8 +409,10 @@ long GrammarCompiler::Emit(const GrammarExpr& expr)
         long test = EmitInts({QV_PRODUCTION, 6, excluded, 2}, "#VALUE");
         return EmitInts({QV_WHITESPACE, static_cast<int32_t>(EmitSequence({matched, test})), 0});
     }
-    case GrammarExpr::Position: return EmitInts({QV_POSITION, expr.low, 0, 0});
-    case GrammarExpr::Length: return EmitInts({QV_LENGTH, expr.low, expr.high, child(0)});
+    case GrammarExpr::Position:
+        return EmitInts({QV_POSITION, expr.low, 0, 0});
+    case GrammarExpr::Length:
+        return EmitInts({QV_LENGTH, expr.low, expr.high, child(0)});
     case GrammarExpr::Error: {
         int32_t body = child(0);
         long message = EmitInts({0, static_cast<int32_t>(expr.text.size())}, expr.text);

@@ -14,7 +14,9 @@ class Context;
 class GrammarCompiler {
 public:
     GrammarCompiler(const GrammarSource& source, Context& image, std::vector<GrammarDiagnostic>& diagnostics)
-        : source_(source), image_(image), diagnostics_(diagnostics) {}
+        : source_(source), image_(image), diagnostics_(diagnostics)
+    {
+    }
 
     bool Compile();
 
@@ -47,7 +49,7 @@ private:
     const GrammarSource& source_;
     Context& image_;
     std::vector<GrammarDiagnostic>& diagnostics_;
-    std::map<std::string, int> ruleIndex_;   // lower-cased name -> rule
+    std::map<std::string, int> ruleIndex_; // lower-cased name -> rule
     std::vector<char> nullable_;
     long nullOffset_ = 0;
     std::unordered_map<long, Opening> openings_;

@@ -18,8 +18,9 @@ struct Token {
 // and // and /* */ comments.
 class Lexer {
 public:
-    Lexer(const std::string& text, std::vector<GrammarDiagnostic>& diagnostics)
-        : text_(text), diagnostics_(diagnostics) {}
+    Lexer(const std::string& text, std::vector<GrammarDiagnostic>& diagnostics) : text_(text), diagnostics_(diagnostics)
+    {
+    }
 
     Token Next()
     {
@@ -264,9 +265,9 @@ private:
     bool EndsSequence() const
     {
         return token_.type == Token::End ||
-               (token_.type == Token::Punct && (token_.text == "|" || token_.text == "]" || token_.text == "}" ||
-                                                token_.text == ")" || token_.text == "/" || token_.text == ";" ||
-                                                token_.text == ","));
+               (token_.type == Token::Punct &&
+                (token_.text == "|" || token_.text == "]" || token_.text == "}" || token_.text == ")" ||
+                 token_.text == "/" || token_.text == ";" || token_.text == ","));
     }
 
     std::unique_ptr<GrammarExpr> Choice()
@@ -408,8 +409,10 @@ private:
         std::unique_ptr<GrammarExpr> expr;
         if (name == "eof" || name == "bol" || name == "eol" || name == "expected") {
             expr = Make(GrammarExpr::Position);
-            expr->low = name == "eof" ? QVP_END_OF_INPUT : name == "bol" ? QVP_LINE_START
-                        : name == "eol" ? QVP_LINE_END : QVP_EXPECTED;
+            expr->low = name == "eof"   ? QVP_END_OF_INPUT
+                        : name == "bol" ? QVP_LINE_START
+                        : name == "eol" ? QVP_LINE_END
+                                        : QVP_EXPECTED;
         } else {
             Expect("(");
             expr = FunctionBody(name);
@@ -424,7 +427,9 @@ private:
     {
         std::unique_ptr<GrammarExpr> expr;
         if (name == "token" || name == "not" || name == "notchar") {
-            expr = Make(name == "token" ? GrammarExpr::Token : name == "not" ? GrammarExpr::NotTerm : GrammarExpr::NotChar);
+            expr = Make(name == "token" ? GrammarExpr::Token
+                        : name == "not" ? GrammarExpr::NotTerm
+                                        : GrammarExpr::NotChar);
             expr->items.push_back(Choice());
         } else if (name == "skipto") {
             expr = Make(GrammarExpr::SkipTo);

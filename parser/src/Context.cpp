@@ -44,8 +44,8 @@ uint32_t SumBlock(uint32_t sum, const void* data, long size, uint32_t base)
 } // namespace
 
 Context::Context()
-    : errorManager_(nullptr), contextCount_(0), parentListCount_(1), byteCode_(nullptr),
-      byteCodeLength_(0), byteCodeCapacity_(0), sortedIndex_(nullptr)
+    : errorManager_(nullptr), contextCount_(0), parentListCount_(1), byteCode_(nullptr), byteCodeLength_(0),
+      byteCodeCapacity_(0), sortedIndex_(nullptr)
 {
     memset(header_, 0, sizeof header_);
     PutInt(header_, 7);
@@ -128,9 +128,8 @@ void Context::SortContexts()
         return;
     for (long i = 0; i < contextCount_; ++i)
         sortedIndex_[i] = static_cast<int32_t>(i);
-    std::stable_sort(sortedIndex_, sortedIndex_ + contextCount_, [this](int32_t a, int32_t b) {
-        return contexts_[a].parent < contexts_[b].parent;
-    });
+    std::stable_sort(sortedIndex_, sortedIndex_ + contextCount_,
+                     [this](int32_t a, int32_t b) { return contexts_[a].parent < contexts_[b].parent; });
 }
 
 long Context::LookupName(const char* text) const
@@ -174,8 +173,8 @@ long Context::CreateContext(long nameId, long parent, long kind)
     free(sortedIndex_);
     sortedIndex_ = nullptr;
     long id = contextCount_++;
-    contexts_[id] = QVContextRecord{static_cast<int32_t>(nameId), static_cast<int32_t>(parent),
-                                    static_cast<int32_t>(kind), 0, 0};
+    contexts_[id] =
+        QVContextRecord{static_cast<int32_t>(nameId), static_cast<int32_t>(parent), static_cast<int32_t>(kind), 0, 0};
     return id;
 }
 
@@ -456,8 +455,8 @@ long Context::ReadImage(const char* data, long size, bool testBanner, bool exact
     bool fixedNames = format == 4 || format == 5;
 
     int32_t count = 0;
-    bool ok = in.TakeInt(count) && count >= 1 && count <= kMaxContexts &&
-              in.Take(contexts_, sizeof(QVContextRecord) * count);
+    bool ok =
+        in.TakeInt(count) && count >= 1 && count <= kMaxContexts && in.Take(contexts_, sizeof(QVContextRecord) * count);
     long contextCount = count;
 
     FreeNames();
@@ -546,10 +545,7 @@ long Context::SerializeFromBuffer(const char* image)
     return ReadImage(image, static_cast<long>(std::min<uintptr_t>(room, LONG_MAX)), true, false);
 }
 
-long Context::SerializeFromBuffer(const char* image, long size)
-{
-    return ReadImage(image, size, true, true);
-}
+long Context::SerializeFromBuffer(const char* image, long size) { return ReadImage(image, size, true, true); }
 
 long Context::Serialize(const char* path, int write)
 {

@@ -6,7 +6,7 @@
 
 namespace {
 bool Empty(const char* path) { return !path || !*path; }
-}
+} // namespace
 
 long GetFileSize(FILE* file)
 {

@@ -13,8 +13,7 @@ GrammarContext* GrammarContext::CreateNew() { return new (std::nothrow) GrammarC
 
 void GrammarContext::Delete(GrammarContext* context) { delete context; }
 
-template <typename Entry>
-static void FreeEntries(PtrArray& list)
+template <typename Entry> static void FreeEntries(PtrArray& list)
 {
     for (long i = 0; i < list.GetSize(); ++i)
         delete static_cast<Entry*>(list.GetAt(i));
@@ -22,8 +21,7 @@ static void FreeEntries(PtrArray& list)
 }
 
 // Takes a new listener entry into its list; one the list has no room for is freed.
-template <typename Entry>
-static long AddEntry(PtrArray& list, Entry* entry)
+template <typename Entry> static long AddEntry(PtrArray& list, Entry* entry)
 {
     if (!entry || list.Add(entry) < 0) {
         delete entry;
@@ -33,8 +31,7 @@ static long AddEntry(PtrArray& list, Entry* entry)
 }
 
 // Removes and frees the first entry whose `field` holds `value`.
-template <typename Entry, typename Field>
-static void RemoveEntry(PtrArray& list, Field Entry::*field, Field value)
+template <typename Entry, typename Field> static void RemoveEntry(PtrArray& list, Field Entry::*field, Field value)
 {
     for (long i = 0; i < list.GetSize(); ++i) {
         Entry* entry = static_cast<Entry*>(list.GetAt(i));

@@ -30,8 +30,7 @@ bool SameText(const char* a, const char* b, long len, bool caseSensitive)
 
 // Compares as strncmp does, over two character sources: the first difference orders them and
 // a NUL both hold ends the comparison early.
-template <typename CharA, typename CharB>
-long CompareChars(long len, bool caseSensitive, CharA charA, CharB charB)
+template <typename CharA, typename CharB> long CompareChars(long len, bool caseSensitive, CharA charA, CharB charB)
 {
     for (long i = 0; i < len; ++i) {
         char a = charA(i);
@@ -105,8 +104,8 @@ bool QVInputReader::DelimiterRefuses(char last, long pos)
     return (IsWordChar(next) && IsWordChar(last)) || (QVIsDigit(next) && QVIsDigit(last));
 }
 
-long QVInputReader::MatchLiteral(const char* text, long len, long pos, bool caseSensitive,
-                                 bool delimiterCheck, long& error)
+long QVInputReader::MatchLiteral(const char* text, long len, long pos, bool caseSensitive, bool delimiterCheck,
+                                 long& error)
 {
     const char* p = PointerAt(pos, len);
     if (!p || !SameText(p, text, len, caseSensitive))
@@ -144,8 +143,8 @@ long QVInputReader::ScanPredefined(long index, long pos, long budget, long& erro
     }
 }
 
-long QVInputReader::MatchStringList(const char* record, long pos, long budget, long tokenLength,
-                                    bool caseSensitive, bool delimiterCheck, long& error)
+long QVInputReader::MatchStringList(const char* record, long pos, long budget, long tokenLength, bool caseSensitive,
+                                    bool delimiterCheck, long& error)
 {
     int32_t count = QVReadInt(record, 0);
     const char* entry = record + 4;
@@ -179,11 +178,12 @@ long QVInputReader::FindLiteral(const char* text, long len, long pos, long budge
 
 long QVInputReader::CompareRanges(long posA, long posB, long len, bool caseSensitive)
 {
-    return CompareChars(len, caseSensitive, [&](long i) { return CharAt(posA + i); },
-                        [&](long i) { return CharAt(posB + i); });
+    return CompareChars(
+        len, caseSensitive, [&](long i) { return CharAt(posA + i); }, [&](long i) { return CharAt(posB + i); });
 }
 
 long QVInputReader::CompareText(const char* text, long pos, long len, bool caseSensitive)
 {
-    return CompareChars(len, caseSensitive, [&](long i) { return text[i]; }, [&](long i) { return CharAt(pos + i); });
+    return CompareChars(
+        len, caseSensitive, [&](long i) { return text[i]; }, [&](long i) { return CharAt(pos + i); });
 }

@@ -8,8 +8,7 @@ QVInputStream::~QVInputStream() = default;
 
 // Visits the characters [from, to) through PointerAt in blocks, so a file stream is read
 // window by window; the stream position is never moved.
-template <typename Visit>
-void QVInputStream::ForEachChar(long from, long to, Visit visit)
+template <typename Visit> void QVInputStream::ForEachChar(long from, long to, Visit visit)
 {
     const long kBlock = 4096;
     for (long at = from; at < to; at += kBlock) {

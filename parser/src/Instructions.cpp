@@ -37,43 +37,93 @@ void AppendName(const Context& context, long offset, std::string& out, int depth
     if (offset <= 0 || offset > context.GetByteCodeLength() - 4 || depth > 64)
         return;
     switch (At(code, offset)) {
-    case QV_SYMBOL: AppendSymbolName(context, offset, out); break;
-    case QV_CONJUNCTION: out += "<conjunction>"; break;
-    case QV_DISJUNCTION: out += "<disjunction>"; break;
+    case QV_SYMBOL:
+        AppendSymbolName(context, offset, out);
+        break;
+    case QV_CONJUNCTION:
+        out += "<conjunction>";
+        break;
+    case QV_DISJUNCTION:
+        out += "<disjunction>";
+        break;
     case QV_REPETITION:
         out += '{';
         if (Inside(context, offset, 20))
             AppendName(context, At(code, offset + 12), out, depth + 1);
         out += '}';
         break;
-    case QV_SKIPTO: out += '*'; break;
+    case QV_SKIPTO:
+        out += '*';
+        break;
     case QV_LITERAL:
         out += '"';
         if (Inside(context, offset, 8) && Inside(context, offset + 8, At(code, offset + 4)))
             out.append(code + offset + 8, At(code, offset + 4));
         out += '"';
         break;
-    case QV_NULL: out += "<null>"; break;
-    case QV_CHARRANGE: out += "<char-range>"; break;
-    case QV_LENGTH: out += "<length-constraint>"; break;
-    case QV_ATTRIBUTES: out += "<symbol-attrs>"; break;
-    case QV_WHITESPACE: out += "<setspaces>"; break;
-    case QV_NOTCHAR: out += "<not-char>"; break;
-    case QV_ROOT: out += "Parse Tree"; break;
-    case QV_STRINGLIST: out += "<stringlist>"; break;
-    case QV_CONSTRAINT: out += "<constraint?>"; break;
-    case QV_TEST: out += Inside(context, offset, 12) && At(code, offset + 8) >= 1 ? "<compare?>" : "<exists?>"; break;
-    case QV_PRODUCTION: out += "<production?>"; break;
-    case QV_BUILTSYMBOL: out += "<#SYMBOL>"; break;
-    case QV_NOTTERM: out += "<not-term>"; break;
-    case QV_SYMBOLTEST: out += "<#ISSYMBOL>"; break;
-    case QV_TOKEN: out += "<settoken>"; break;
-    case QV_TERMLIST: out += "<term-list>"; break;
-    case QV_POSITION: out += "<variable>"; break;
-    case QV_ERROR: out += "Error"; break;
-    case QV_RESYNC: out += "Resynchronizing"; break;
-    case QV_COMPUTEDLENGTH: out += "<length-constraint>"; break;
-    default: out += "???"; break;
+    case QV_NULL:
+        out += "<null>";
+        break;
+    case QV_CHARRANGE:
+        out += "<char-range>";
+        break;
+    case QV_LENGTH:
+        out += "<length-constraint>";
+        break;
+    case QV_ATTRIBUTES:
+        out += "<symbol-attrs>";
+        break;
+    case QV_WHITESPACE:
+        out += "<setspaces>";
+        break;
+    case QV_NOTCHAR:
+        out += "<not-char>";
+        break;
+    case QV_ROOT:
+        out += "Parse Tree";
+        break;
+    case QV_STRINGLIST:
+        out += "<stringlist>";
+        break;
+    case QV_CONSTRAINT:
+        out += "<constraint?>";
+        break;
+    case QV_TEST:
+        out += Inside(context, offset, 12) && At(code, offset + 8) >= 1 ? "<compare?>" : "<exists?>";
+        break;
+    case QV_PRODUCTION:
+        out += "<production?>";
+        break;
+    case QV_BUILTSYMBOL:
+        out += "<#SYMBOL>";
+        break;
+    case QV_NOTTERM:
+        out += "<not-term>";
+        break;
+    case QV_SYMBOLTEST:
+        out += "<#ISSYMBOL>";
+        break;
+    case QV_TOKEN:
+        out += "<settoken>";
+        break;
+    case QV_TERMLIST:
+        out += "<term-list>";
+        break;
+    case QV_POSITION:
+        out += "<variable>";
+        break;
+    case QV_ERROR:
+        out += "Error";
+        break;
+    case QV_RESYNC:
+        out += "Resynchronizing";
+        break;
+    case QV_COMPUTEDLENGTH:
+        out += "<length-constraint>";
+        break;
+    default:
+        out += "???";
+        break;
     }
 }
 

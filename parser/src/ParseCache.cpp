@@ -21,8 +21,8 @@ const long kHeaderWords = 14;
 const long kPathsOffset = 70;
 
 struct CacheHeader {
-    int32_t headerSize, version, treeFlag, zero, startSymbol, grammarTime, grammarOffset, grammarLength,
-        sourceTime, sourceOffset, sourceLength, treeOffset, nodeCount, errorCount;
+    int32_t headerSize, version, treeFlag, zero, startSymbol, grammarTime, grammarOffset, grammarLength, sourceTime,
+        sourceOffset, sourceLength, treeOffset, nodeCount, errorCount;
 };
 static_assert(sizeof(CacheHeader) == 4 * kHeaderWords, "cache header is 56 bytes");
 
@@ -52,8 +52,9 @@ int ParserAPIImp::SaveTreeToCache(const char* path)
         header.grammarTime = static_cast<int32_t>(GetLastModTime(grammarPath_));
         if (!grammarPath_[0] || header.grammarTime == 0) {
             CacheRefusal(1001, grammarPath_, method);
-            api_.GetLastError()->SetTextAttribute("DESCRIPTION", grammarPath_[0] ? "Referenced grammar file cannot be accessed"
-                                                                                 : "Grammar filename is empty");
+            api_.GetLastError()->SetTextAttribute("DESCRIPTION", grammarPath_[0]
+                                                                     ? "Referenced grammar file cannot be accessed"
+                                                                     : "Grammar filename is empty");
             return 0;
         }
         header.grammarOffset = kPathsOffset;
@@ -114,7 +115,8 @@ int ParserAPIImp::LoadTreeFromCache(const char* path)
         return length == 0 || (offset >= kPathsOffset && length > 0 && offset <= fileSize - length);
     };
     if (!inFile(header.grammarOffset, header.grammarLength) || !inFile(header.sourceOffset, header.sourceLength) ||
-        header.grammarLength > 256 || (header.treeOffset && (header.treeOffset < kPathsOffset || header.treeOffset >= fileSize))) {
+        header.grammarLength > 256 ||
+        (header.treeOffset && (header.treeOffset < kPathsOffset || header.treeOffset >= fileSize))) {
         fclose(file);
         return CacheRefusal(1614, path, method);
     }
@@ -154,7 +156,8 @@ int ParserAPIImp::LoadTreeFromCache(const char* path)
             startSymbol_ = header.startSymbol;
     }
     if (header.sourceTime == 0) {
-        char* text = header.sourceOffset && header.sourceLength ? readText(header.sourceOffset, header.sourceLength) : nullptr;
+        char* text =
+            header.sourceOffset && header.sourceLength ? readText(header.sourceOffset, header.sourceLength) : nullptr;
         if (!text) {
             fclose(file);
             return CacheRefusal(1614, path, method);

@@ -92,9 +92,8 @@ long ParseTreeImp::AddNode(long parent, long symbol, long value, long start, lon
 {
     if (parent == count_ || parent < 0 || parent >= count_ || (count_ == capacity_ && !Grow()))
         return 0;
-    nodes_[count_] = QVTreeNode{static_cast<int32_t>(parent), static_cast<int32_t>(symbol),
-                                static_cast<int32_t>(value), static_cast<int32_t>(start),
-                                static_cast<int32_t>(length), 0};
+    nodes_[count_] = QVTreeNode{static_cast<int32_t>(parent), static_cast<int32_t>(symbol), static_cast<int32_t>(value),
+                                static_cast<int32_t>(start),  static_cast<int32_t>(length), 0};
     linked_ = false;
     return count_++;
 }
@@ -282,7 +281,8 @@ char* ParseTreeImp::GetNodeName(long node, char* dst, long len)
     if (n.symbol == QV_NODE_LITERAL)
         snprintf(dst, len, "%s", String(n.value));
     else if (n.symbol == QV_NODE_CONTEXT)
-        snprintf(dst, len, "%s", context_ && context_->GetContextName(n.value) ? context_->GetContextName(n.value) : "");
+        snprintf(dst, len, "%s",
+                 context_ && context_->GetContextName(n.value) ? context_->GetContextName(n.value) : "");
     else if (n.symbol == defaultRoot_)
         snprintf(dst, len, "Parse Tree");
     else if (n.symbol == defaultError_)
@@ -461,8 +461,7 @@ long ParseTreeImp::FindInDocumentOrder(const char* text, long from, long scope, 
             if (flags & 4) {
                 if ((flags & 8) ? s == text : strcasecmp(s.c_str(), text) == 0)
                     return true;
-            } else if (flags & 8 ? s.find(text) != std::string::npos
-                                 : strcasestr(s.c_str(), text) != nullptr) {
+            } else if (flags & 8 ? s.find(text) != std::string::npos : strcasestr(s.c_str(), text) != nullptr) {
                 return true;
             }
         }
@@ -723,9 +722,10 @@ long ParseTreeImp::Serialize(const char* path, long offset, int write)
     // Every link inside the stored nodes must stay inside the stored tables.
     for (long j = 1; ok && j < count; ++j) {
         const QVTreeNode& n = nodes[j];
-        ok = n.parent >= 0 && n.parent < j && n.next >= 0 && n.next < count && n.length >= 0 &&
-             (n.symbol != QV_NODE_LITERAL || (n.value >= 0 && n.value < strings && n.start >= 0 && n.start < strings)) &&
-             (n.symbol == QV_NODE_LITERAL || n.start >= 0);
+        ok =
+            n.parent >= 0 && n.parent < j && n.next >= 0 && n.next < count && n.length >= 0 &&
+            (n.symbol != QV_NODE_LITERAL || (n.value >= 0 && n.value < strings && n.start >= 0 && n.start < strings)) &&
+            (n.symbol == QV_NODE_LITERAL || n.start >= 0);
     }
     fclose(file);
     if (!ok) {

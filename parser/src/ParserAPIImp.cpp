@@ -88,7 +88,10 @@ int ParserInterface::LoadGrammarImage(const char* image, long size)
 }
 
 long ParserInterface::GetFileSize(const char* path) { return ::GetFileSize(path); }
-long ParserInterface::LoadFile(const char* path, char* buffer, long length) { return LoadBufferFromFile(path, buffer, length); }
+long ParserInterface::LoadFile(const char* path, char* buffer, long length)
+{
+    return LoadBufferFromFile(path, buffer, length);
+}
 
 ParserAPIImp::ParserAPIImp()
 {
@@ -386,25 +389,13 @@ QVString ParserAPIImp::GetInputText(int start, int length)
     return QVString(text.c_str());
 }
 
-int ParserAPIImp::GetInputSize()
-{
-    return RequireStream() ? stream_->GetSize() : 0;
-}
+int ParserAPIImp::GetInputSize() { return RequireStream() ? stream_->GetSize() : 0; }
 
-int ParserAPIImp::GetLineNumber(int pos)
-{
-    return RequireStream() ? stream_->GetLineNumber(pos) : 0;
-}
+int ParserAPIImp::GetLineNumber(int pos) { return RequireStream() ? stream_->GetLineNumber(pos) : 0; }
 
-int ParserAPIImp::GetLineCount()
-{
-    return RequireStream() ? stream_->GetLineCount() : 0;
-}
+int ParserAPIImp::GetLineCount() { return RequireStream() ? stream_->GetLineCount() : 0; }
 
-int ParserAPIImp::GetLineStart(int line)
-{
-    return RequireStream() ? stream_->GetLineStart(line) : 0;
-}
+int ParserAPIImp::GetLineStart(int line) { return RequireStream() ? stream_->GetLineStart(line) : 0; }
 
 QVString ParserAPIImp::GetLineText(int line)
 {
@@ -704,10 +695,7 @@ int ParserAPIImp::FindNextNode(int handle)
 
 int ParserAPIImp::FindNode(const char* path, int start) { return tree_ ? tree_->FindNode(path, start) : 0; }
 
-int ParserAPIImp::GetErrorCount()
-{
-    return static_cast<int>(api_.GetNumErrors() + api_.GetNumWarnings());
-}
+int ParserAPIImp::GetErrorCount() { return static_cast<int>(api_.GetNumErrors() + api_.GetNumWarnings()); }
 
 // Only the low 16 bits of an index count, read as a signed number.
 QVError* ParserAPIImp::Entry(int i)

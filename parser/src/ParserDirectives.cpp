@@ -191,8 +191,8 @@ void ParserImp::ExecBuiltSymbol(long index)
     long symbol = built ? context_->Resolve(grammarContext_, name.c_str()) : 0;
     if (Int(f.instruction) == QV_SYMBOLTEST)
         return symbol ? Match(0) : Fail();
-    static const char* const kSelectors[] = {"QV_NEXT_TERM", "QV_NEXT_SYNCH", "QV_NEXT_LITERAL", "QV_NEXT_TERM_LOCAL",
-                                             "QV_NEXT_SYNCH_LOCAL", "QV_NEXT_LITERAL_LOCAL"};
+    static const char* const kSelectors[] = {"QV_NEXT_TERM",       "QV_NEXT_SYNCH",       "QV_NEXT_LITERAL",
+                                             "QV_NEXT_TERM_LOCAL", "QV_NEXT_SYNCH_LOCAL", "QV_NEXT_LITERAL_LOCAL"};
     long count = Int(record + 4);
     std::string firstPart = count > 0 ? std::string(Bytes(record + 12), Int(record + 8)) : std::string();
     for (long k = 0; k < 6; ++k) {
@@ -318,8 +318,10 @@ bool ParserImp::IsResyncCandidate(long parent, long instruction, bool& listed)
     case QV_COMPUTEDLENGTH:
     case QV_ATTRIBUTES:
     case QV_WHITESPACE:
-    case QV_TOKEN: return true;
-    default: return false;
+    case QV_TOKEN:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -410,11 +412,18 @@ bool ParserImp::WrappedBody(long instruction, long& body) const
 {
     switch (Int(instruction)) {
     case QV_LENGTH:
-    case QV_COMPUTEDLENGTH: body = Int(instruction + 12); return true;
-    case QV_ATTRIBUTES: body = Int(instruction + 8); return true;
+    case QV_COMPUTEDLENGTH:
+        body = Int(instruction + 12);
+        return true;
+    case QV_ATTRIBUTES:
+        body = Int(instruction + 8);
+        return true;
     case QV_WHITESPACE:
-    case QV_TOKEN: body = Int(instruction + 4); return true;
-    default: return false;
+    case QV_TOKEN:
+        body = Int(instruction + 4);
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -453,8 +462,11 @@ void ParserImp::FirstTerms(long instruction, std::vector<int32_t>& terms, int de
     case QV_BUILTSYMBOL:
     case QV_NOTTERM:
     case QV_SYMBOLTEST:
-    case QV_POSITION: return;
-    default: terms.push_back(static_cast<int32_t>(instruction)); return;
+    case QV_POSITION:
+        return;
+    default:
+        terms.push_back(static_cast<int32_t>(instruction));
+        return;
     }
 }
 
@@ -480,8 +492,10 @@ bool ParserImp::MayMatchEmpty(long instruction, int depth)
             if (MayMatchEmpty(Int(instruction + 8 + 4 * i), depth + 1))
                 return true;
         return false;
-    case QV_REPETITION: return Int(instruction + 4) == 0 || MayMatchEmpty(Int(instruction + 12), depth + 1);
-    case QV_LITERAL: return Int(instruction + 4) == 0;
+    case QV_REPETITION:
+        return Int(instruction + 4) == 0 || MayMatchEmpty(Int(instruction + 12), depth + 1);
+    case QV_LITERAL:
+        return Int(instruction + 4) == 0;
     case QV_NULL:
     case QV_CONSTRAINT:
     case QV_TEST:
@@ -490,8 +504,10 @@ bool ParserImp::MayMatchEmpty(long instruction, int depth)
     case QV_NOTTERM:
     case QV_SYMBOLTEST:
     case QV_POSITION:
-    case QV_SKIPTO: return true;
-    default: return false;
+    case QV_SKIPTO:
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -151,8 +151,8 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
 bool ParserImp::Push(long instruction, long position, long pushedFor, long parentSaved, int32_t extraFlags)
 {
     if (top_ == capacity_) {
-        Frame* grown = capacity_ < kMaxFrames ? static_cast<Frame*>(realloc(frames_, sizeof(Frame) * capacity_ * 2))
-                                              : nullptr;
+        Frame* grown =
+            capacity_ < kMaxFrames ? static_cast<Frame*>(realloc(frames_, sizeof(Frame) * capacity_ * 2)) : nullptr;
         if (!grown) {
             RecordError(0, 0, nullptr, 1004, 0, position, 0, instruction, 0);
             fatal_ = true;
@@ -220,7 +220,8 @@ void ParserImp::ApplyEntry(Frame& f)
         break;
     case QV_LENGTH:
     case QV_COMPUTEDLENGTH: {
-        int32_t max = Int(f.instruction) == QV_LENGTH ? Int(f.instruction + 8) : Expression(Int(f.instruction + 8), f.parent);
+        int32_t max =
+            Int(f.instruction) == QV_LENGTH ? Int(f.instruction + 8) : Expression(Int(f.instruction + 8), f.parent);
         if (max >= 0 && max < f.budget)
             f.budget = max;
         break;
@@ -281,15 +282,20 @@ void ParserImp::ApplyEntry(Frame& f)
 bool ParserImp::MakesNode(const Frame& f) const
 {
     switch (Int(f.instruction)) {
-    case QV_SYMBOL: return Int(f.instruction + 4) == 1;
-    case QV_REPETITION: return (f.settings.bits & kRepetitionNodes) != 0;
+    case QV_SYMBOL:
+        return Int(f.instruction + 4) == 1;
+    case QV_REPETITION:
+        return (f.settings.bits & kRepetitionNodes) != 0;
     case QV_LITERAL:
-    case QV_STRINGLIST: return (f.settings.bits & kLiteralNodes) != 0;
+    case QV_STRINGLIST:
+        return (f.settings.bits & kLiteralNodes) != 0;
     case QV_SKIPTO:
     case QV_CHARRANGE:
     case QV_NOTCHAR:
-    case QV_ROOT: return true;
-    default: return false;
+    case QV_ROOT:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -340,8 +346,8 @@ void ParserImp::BuildSymbolCache()
                     ids[i] = Int(at + 8 + 4 * i);
                 long found = context_->Resolve(definedIn, ids, n);
                 long list = context_->GetContext(definedIn).parentList;
-                bool related = !found || list <= 0 || context_->GetParentList(list).count < 2 ||
-                               found == definedIn || context_->IsAncestor(definedIn, found) ||
+                bool related = !found || list <= 0 || context_->GetParentList(list).count < 2 || found == definedIn ||
+                               context_->IsAncestor(definedIn, found) ||
                                context_->IsAncestor(context_->FindSuperContext(found), definedIn) ||
                                context_->FindSuperContext(found) == definedIn;
                 if (found && related)
@@ -536,32 +542,55 @@ void ParserImp::SetTop(long top)
 void ParserImp::Execute(long index)
 {
     switch (Int(frames_[index].instruction)) {
-    case QV_SYMBOL: return ExecSymbol(index);
-    case QV_CONJUNCTION: return ExecConjunction(index);
-    case QV_DISJUNCTION: return ExecDisjunction(index);
-    case QV_REPETITION: return ExecRepetition(index);
-    case QV_SKIPTO: return ExecSkipTo(index);
+    case QV_SYMBOL:
+        return ExecSymbol(index);
+    case QV_CONJUNCTION:
+        return ExecConjunction(index);
+    case QV_DISJUNCTION:
+        return ExecDisjunction(index);
+    case QV_REPETITION:
+        return ExecRepetition(index);
+    case QV_SKIPTO:
+        return ExecSkipTo(index);
     case QV_LITERAL:
-    case QV_STRINGLIST: return ExecLiteral(index);
-    case QV_NULL: return Match(0);
-    case QV_CHARRANGE: return ExecCharRange(index);
-    case QV_LENGTH: return ExecLength(index);
-    case QV_ATTRIBUTES: return ExecAttributes(index);
+    case QV_STRINGLIST:
+        return ExecLiteral(index);
+    case QV_NULL:
+        return Match(0);
+    case QV_CHARRANGE:
+        return ExecCharRange(index);
+    case QV_LENGTH:
+        return ExecLength(index);
+    case QV_ATTRIBUTES:
+        return ExecAttributes(index);
     case QV_WHITESPACE:
-    case QV_TOKEN: return ExecBody(index, Int(frames_[index].instruction + 4));
-    case QV_CONSTRAINT: return ExecConstraint(index);
-    case QV_TEST: return ExecTest(index);
+    case QV_TOKEN:
+        return ExecBody(index, Int(frames_[index].instruction + 4));
+    case QV_CONSTRAINT:
+        return ExecConstraint(index);
+    case QV_TEST:
+        return ExecTest(index);
     case QV_BUILTSYMBOL:
-    case QV_SYMBOLTEST: return ExecBuiltSymbol(index);
-    case QV_COMPUTEDLENGTH: return ExecComputedLength(index);
-    case QV_RESYNC: return ExecResync(index);
-    case QV_TERMLIST: return ExecTermList(index);
-    case QV_NOTCHAR: return ExecNotChar(index);
-    case QV_ROOT: return ExecRoot(index);
-    case QV_PRODUCTION: return ExecProduction(index);
-    case QV_NOTTERM: return ExecNotTerm(index);
-    case QV_POSITION: return ExecPosition(index);
-    case QV_ERROR: return ExecError(index);
+    case QV_SYMBOLTEST:
+        return ExecBuiltSymbol(index);
+    case QV_COMPUTEDLENGTH:
+        return ExecComputedLength(index);
+    case QV_RESYNC:
+        return ExecResync(index);
+    case QV_TERMLIST:
+        return ExecTermList(index);
+    case QV_NOTCHAR:
+        return ExecNotChar(index);
+    case QV_ROOT:
+        return ExecRoot(index);
+    case QV_PRODUCTION:
+        return ExecProduction(index);
+    case QV_NOTTERM:
+        return ExecNotTerm(index);
+    case QV_POSITION:
+        return ExecPosition(index);
+    case QV_ERROR:
+        return ExecError(index);
     default: {
         char name[64];
         return Fatal(1001, QVGetInstructionName(*context_, frames_[index].instruction, name, sizeof name));
@@ -592,8 +621,8 @@ void ParserImp::GiveUp()
     current_ = -1;
 }
 
-void ParserImp::RecordError(long severity, long node, const char* description, long code, long constraintId,
-                            long start, long length, long instruction, long symbol)
+void ParserImp::RecordError(long severity, long node, const char* description, long code, long constraintId, long start,
+                            long length, long instruction, long symbol)
 {
     ++recordedCount_;
     std::string expecting;

@@ -287,8 +287,8 @@ void ParserImp::ExecLiteral(long index)
     bool delimiter = DelimiterCheck(f.settings);
     long error = 0;
     if (Int(f.instruction) == QV_STRINGLIST) {
-        long length = reader_->MatchStringList(Bytes(f.instruction + 4), f.start, f.budget, tokenLength,
-                                               caseSensitive, delimiter, error);
+        long length = reader_->MatchStringList(Bytes(f.instruction + 4), f.start, f.budget, tokenLength, caseSensitive,
+                                               delimiter, error);
         if (error)
             pendingCode_ = error;
         return length > 0 ? Match(length) : Fail();
@@ -503,8 +503,10 @@ void ParserImp::ExecPosition(long index)
                    : Fail();
     case QVP_LINE_END:
         return reader_->CharAt(f.start) == '\r' && reader_->CharAt(f.start + 1) == '\n' ? Match(0) : Fail();
-    case QVP_END_OF_INPUT: return f.start >= size_ ? Match(0) : Fail();
-    default: return Fail();
+    case QVP_END_OF_INPUT:
+        return f.start >= size_ ? Match(0) : Fail();
+    default:
+        return Fail();
     }
 }
 
@@ -538,7 +540,8 @@ void ParserImp::ExecRoot(long index)
     if (lastChild_ < 0)
         return RootFail(index, startRuleMatched_ ? 1006 : 1005);
     switch (phase) {
-    case kLeadingSpace: return RootRule(index, ChildEnd(child, status_));
+    case kLeadingSpace:
+        return RootRule(index, ChildEnd(child, status_));
     case kStartRule: {
         if (status_ < 0)
             return RootFail(index, 1005);
@@ -550,7 +553,8 @@ void ParserImp::ExecRoot(long index)
             return;
         return RootAfterRule(after);
     }
-    case kTrailingSpace: return RootAfterRule(ChildEnd(child, status_));
+    case kTrailingSpace:
+        return RootAfterRule(ChildEnd(child, status_));
     default:
         if (status_ < 0)
             return RootFail(index, 1006);

@@ -40,10 +40,7 @@ long PtrArray::InsertAt(long index, void* p)
     return size_++;
 }
 
-void* PtrArray::GetAt(long index) const
-{
-    return index >= 0 && index < size_ ? data_[index] : nullptr;
-}
+void* PtrArray::GetAt(long index) const { return index >= 0 && index < size_ ? data_[index] : nullptr; }
 
 long PtrArray::SetAt(long index, void* p)
 {

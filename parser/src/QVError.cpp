@@ -88,17 +88,12 @@ const TableEntry kMessages[] = {
 
 // The misspelling of 1701 is part of the stored trees and is kept as it is.
 const TableEntry kTypeTexts[] = {
-    {1005, "Unrecoverable Parse Error"},
-    {1006, "Unrecoverable Parse Error"},
-    {1007, "Constraint Violation"},
-    {1700, "User-Defined Error"},
-    {1701, "Syncrhonization Error"},
-    {1702, "Unexpected Text"},
+    {1005, "Unrecoverable Parse Error"}, {1006, "Unrecoverable Parse Error"}, {1007, "Constraint Violation"},
+    {1700, "User-Defined Error"},        {1701, "Syncrhonization Error"},     {1702, "Unexpected Text"},
     {1703, "Expected term not found"},
 };
 
-template <size_t N>
-const char* Lookup(const TableEntry (&table)[N], long code)
+template <size_t N> const char* Lookup(const TableEntry (&table)[N], long code)
 {
     for (const TableEntry& entry : table)
         if (entry.code == code)
@@ -258,10 +253,7 @@ QVError* QVErrorManager::PostWarning(long code) { return Post(warnings_, code); 
 void QVErrorManager::ClearErrors() { Clear(errors_); }
 void QVErrorManager::ClearWarnings() { Clear(warnings_); }
 
-QVError* QVErrorManager::GetLastError() const
-{
-    return static_cast<QVError*>(errors_.GetAt(errors_.GetUpperBound()));
-}
+QVError* QVErrorManager::GetLastError() const { return static_cast<QVError*>(errors_.GetAt(errors_.GetUpperBound())); }
 
 QVError* QVErrorManager::GetPrevError(QVError* error) const
 {

@@ -75,10 +75,7 @@ QVString& QVString::operator=(const char* text)
     return *this;
 }
 
-bool QVString::operator==(const char* text) const
-{
-    return rep_ && text && strcasecmp(chars_, text) == 0;
-}
+bool QVString::operator==(const char* text) const { return rep_ && text && strcasecmp(chars_, text) == 0; }
 
 bool QVString::operator==(const QVString& other) const
 {

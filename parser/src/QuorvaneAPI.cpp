@@ -76,7 +76,10 @@ QVParseTree* QuorvaneAPI::LoadTreeFromCache(const char*, QVGrammar*, QVInputStre
 long QuorvaneAPI::SaveTreeToCache(QVParseTree*, const char*) { return 0; }
 
 long QuorvaneAPI::GetFileSize(const char* path) { return ::GetFileSize(path); }
-long QuorvaneAPI::LoadFile(const char* path, char* buffer, long length) { return LoadBufferFromFile(path, buffer, length); }
+long QuorvaneAPI::LoadFile(const char* path, char* buffer, long length)
+{
+    return LoadBufferFromFile(path, buffer, length);
+}
 
 long __GetQvrnLibVersion() { return 40101; }
 

@@ -11,8 +11,7 @@ bool QVIsSpace(char c) { return isspace(static_cast<unsigned char>(c)) != 0; }
 
 namespace {
 
-template <typename Pred>
-long Run(const char* text, long n, Pred pred)
+template <typename Pred> long Run(const char* text, long n, Pred pred)
 {
     long i = 0;
     while (i < n && text[i] && pred(text[i]))
@@ -20,8 +19,8 @@ long Run(const char* text, long n, Pred pred)
     return i;
 }
 
-const char* const kPredefined[] = {"alpha", "alpha_", "numeric", "alphanumeric", "whitespace",
-                                   "freetext", "quotedstring", "identifier", "alnumblank", "EOL"};
+const char* const kPredefined[] = {"alpha",    "alpha_",       "numeric",    "alphanumeric", "whitespace",
+                                   "freetext", "quotedstring", "identifier", "alnumblank",   "EOL"};
 
 } // namespace
 
@@ -53,10 +52,7 @@ long ScanAlNumBlank(const char* text, long n)
     return Run(text, n, [](char c) { return QVIsAlpha(c) || QVIsDigit(c) || QVIsSpace(c); });
 }
 
-long ScanEOL(const char* text, long n)
-{
-    return n >= 2 && text[0] == '\r' && text[1] == '\n' ? 2 : 0;
-}
+long ScanEOL(const char* text, long n) { return n >= 2 && text[0] == '\r' && text[1] == '\n' ? 2 : 0; }
 
 long ScanQuotedString(const char* text, long n, long& error)
 {
@@ -80,10 +76,7 @@ long ScanQuotedString(const char* text, long n, long& error)
 
 long QVGetNumPredefinedSymbols() { return 10; }
 
-const char* QVGetPredefinedSymbolName(long index)
-{
-    return index >= 0 && index < 10 ? kPredefined[index] : nullptr;
-}
+const char* QVGetPredefinedSymbolName(long index) { return index >= 0 && index < 10 ? kPredefined[index] : nullptr; }
 
 long QVLookupPredefinedSymbol(const char* name)
 {
@@ -98,17 +91,28 @@ long QVLookupPredefinedSymbol(const char* name)
 long QVScanPredefined(long index, const char* text, long n, long& error)
 {
     switch (index) {
-    case 0: return ScanAlpha_(text, n);
-    case 1: return ScanAlpha(text, n);
-    case 2: return ScanNumeric(text, n);
-    case 3: return ScanAlphaNumeric(text, n);
-    case 4: return ScanWhitespace(text, n);
-    case 5: return ScanFreetext(text, n);
-    case 6: return ScanQuotedString(text, n, error);
-    case 7: return ScanIdentifier(text, n);
-    case 8: return ScanAlNumBlank(text, n);
-    case 9: return ScanEOL(text, n);
-    default: return 0;
+    case 0:
+        return ScanAlpha_(text, n);
+    case 1:
+        return ScanAlpha(text, n);
+    case 2:
+        return ScanNumeric(text, n);
+    case 3:
+        return ScanAlphaNumeric(text, n);
+    case 4:
+        return ScanWhitespace(text, n);
+    case 5:
+        return ScanFreetext(text, n);
+    case 6:
+        return ScanQuotedString(text, n, error);
+    case 7:
+        return ScanIdentifier(text, n);
+    case 8:
+        return ScanAlNumBlank(text, n);
+    case 9:
+        return ScanEOL(text, n);
+    default:
+        return 0;
     }
 }
 

@@ -7,7 +7,7 @@
 
 struct KzqStream {
     std::string bytes;
-    std::vector<int> pieces;  // sizes handed to the output callback, in order
+    std::vector<int> pieces; // sizes handed to the output callback, in order
 };
 
 // Feeds data in pieces of chunk bytes (the last one shorter).

@@ -49,7 +49,7 @@ TEST(Kzq, RoundTripsAtEveryLevelWhateverTheChunking)
             for (int chunk : {2, 6, 4096, 16384, 1 << 20})
                 EXPECT_EQ(KzqDecompress(whole.bytes, chunk, ok), input.second) << "chunk " << chunk;
             EXPECT_TRUE(ok);
-            EXPECT_EQ(KzqDecompress(whole.bytes, 4096, ok, 3), input.second);  // input in dribbles
+            EXPECT_EQ(KzqDecompress(whole.bytes, 4096, ok, 3), input.second); // input in dribbles
             EXPECT_TRUE(ok);
         }
     }
@@ -73,7 +73,7 @@ TEST(Kzq, EmptyStreamAndLevelHandling)
     EXPECT_EQ(KzqCompress("", 0, 2).bytes.substr(0, 2), std::string("\xFF\x00", 2));
     CKzqCompressor compressor;
     EXPECT_TRUE(compressor.Compress([](void*, void*, int n) { return n; }, nullptr, -1));
-    EXPECT_EQ(compressor.Write("ab", 2), -1);  // never started
+    EXPECT_EQ(compressor.Write("ab", 2), -1); // never started
 }
 
 TEST(Kzq, RunOfOneWordDoublesItsTokens)
@@ -84,7 +84,7 @@ TEST(Kzq, RunOfOneWordDoublesItsTokens)
     std::vector<unsigned short> w = Words(KzqCompress(run, 3, 4096).bytes);
     ASSERT_GE(w.size(), 10u);
     EXPECT_EQ(w[0], 0x07FF);
-    EXPECT_EQ(w[1], 0x3FF8);  // literal, literal, ten tokens, the end token
+    EXPECT_EQ(w[1], 0x3FF8); // literal, literal, ten tokens, the end token
     EXPECT_EQ(w[2], 0x1234);
     EXPECT_EQ(w[3], 0x1234);
     const unsigned short tokens[] = {2 << 5 | 2, 4 << 5 | 4, 8 << 5 | 8, 16 << 5 | 16, 32 << 5 | 31};

@@ -29,7 +29,7 @@ TEST(Containers, ValueArrayAddsInsertsRemovesAndGrows)
     EXPECT_EQ(values[1], 30);
     EXPECT_EQ(values.Find(90), 7);
     EXPECT_EQ(values.Find(1234), -1);
-    values.RemoveAt(5, 1000);  // clipped to the end
+    values.RemoveAt(5, 1000); // clipped to the end
     EXPECT_EQ(values.GetSize(), 5);
     int sum = 0;
     for (int v : values)
@@ -53,7 +53,7 @@ TEST(Containers, OutOfRangeGivesAClearedNullSlot)
     CZArray<Pair> pairs;
     pairs.Add({1, 2.0f});
     EXPECT_EQ(pairs[-1].a, 0);
-    pairs[5].a = 99;  // writes land in the null slot, not outside the array
+    pairs[5].a = 99; // writes land in the null slot, not outside the array
     EXPECT_EQ(pairs[5].a, 0);
     EXPECT_EQ(pairs.GetSize(), 1);
     pairs.SetAt(3, {4, 4.0f});

@@ -22,8 +22,8 @@ std::string WindowsPath(std::string path)
 
 std::string RunProbe(const std::string& hostPath)
 {
-    std::string command = "cp '" + std::string(MG_BINARY_DIR) + "/bin/core_file_probe' '" + hostPath + "' && '" +
-                          hostPath + "'";
+    std::string command =
+        "cp '" + std::string(MG_BINARY_DIR) + "/bin/core_file_probe' '" + hostPath + "' && '" + hostPath + "'";
     const mgtest::CommandResult run = mgtest::RunCommand(command);
     EXPECT_EQ(run.exitCode, 0) << command;
     return run.output;
@@ -32,7 +32,9 @@ std::string RunProbe(const std::string& hostPath)
 TEST(DataFolder, FoundByWalkingUpFromTheHostProgram)
 {
     std::string root = ScratchDir("tree");
-    ASSERT_EQ(std::system(("mkdir -p '" + root + "/X/A/B' '" + root + "/X/A/zel' '" + root + "/X/A/Profiles/Old'").c_str()), 0);
+    ASSERT_EQ(
+        std::system(("mkdir -p '" + root + "/X/A/B' '" + root + "/X/A/zel' '" + root + "/X/A/Profiles/Old'").c_str()),
+        0);
     std::string output = RunProbe(root + "/X/A/B/host");
     std::string zel = WindowsPath(root + "/X/A/zel/");
     EXPECT_NE(output.find("data=" + zel + "\n"), std::string::npos) << output;
@@ -71,7 +73,7 @@ protected:
 TEST_F(ZFile, WritesReadsAndSeeksWithThePosition)
 {
     CZFile file;
-    EXPECT_EQ(file.Seek(0), 1);  // not open
+    EXPECT_EQ(file.Seek(0), 1); // not open
     ASSERT_EQ(file.Open((win + "data.bin").c_str(), 0x10B), 0);
     std::string bytes(100, 'a');
     for (int i = 0; i < 100; ++i)
@@ -81,14 +83,14 @@ TEST_F(ZFile, WritesReadsAndSeeksWithThePosition)
     ASSERT_EQ(file.Close(), 0);
     EXPECT_EQ(file.Close(), 0);
 
-    ASSERT_EQ(file.Open((win + "DATA.BIN").c_str(), 0x109), 0);  // names are case-blind
-    EXPECT_EQ(file.Write("x", 1), -1);  // opened for reading only
+    ASSERT_EQ(file.Open((win + "DATA.BIN").c_str(), 0x109), 0); // names are case-blind
+    EXPECT_EQ(file.Write("x", 1), -1);                          // opened for reading only
     EXPECT_EQ(file.Seek(60), 0);
     char buffer[100];
-    EXPECT_EQ(file.Read(buffer, 100), 40);  // short at the end, a success
+    EXPECT_EQ(file.Read(buffer, 100), 40); // short at the end, a success
     EXPECT_EQ(buffer[0], 60);
     EXPECT_EQ(file.GetFilePos(), 100u);
-    EXPECT_EQ(file.Seek(100), 0);  // current position: no platform call
+    EXPECT_EQ(file.Seek(100), 0); // current position: no platform call
     EXPECT_EQ(file.Read(buffer, 10), 0);
 
     // An existence test neither opens nor closes anything.
@@ -101,7 +103,7 @@ TEST_F(ZFile, WritesReadsAndSeeksWithThePosition)
     EXPECT_EQ(other.Open((win + "data.bin").c_str(), 0x0108 | 0x0001), 0);
     EXPECT_NE(other.Open((win + "missing.bin").c_str(), 0x109), 0);
     EXPECT_FALSE(other.IsOpen());
-    EXPECT_NE(other.Open((win + "data.bin").c_str(), 0x8), 0);  // neither read nor write
+    EXPECT_NE(other.Open((win + "data.bin").c_str(), 0x8), 0); // neither read nor write
 }
 
 TEST_F(ZFile, FindsFilesOrFoldersAndActsOnTheFoundEntry)
@@ -150,7 +152,7 @@ TEST_F(ZFile, RefusesOverlongPaths)
     EXPECT_NE(file.Open(longName.c_str(), 0x10B), 0);
     EXPECT_NE(file.Find(win.c_str(), std::string(100, '*').c_str(), 0x8041), 0);
     EXPECT_FALSE(file.IsSearching());
-    EXPECT_NE(file.Open(nullptr, 0x109), 0);  // nothing named, no search running
+    EXPECT_NE(file.Open(nullptr, 0x109), 0); // nothing named, no search running
 }
 
 TEST(FileStuff, SplitsPaths)

@@ -54,7 +54,7 @@ TEST_F(HeapArena, BlockSizesFollowTheEdgeTable)
 TEST_F(HeapArena, SplitsOnlyWhenMoreThan24BytesAreLeft)
 {
     // Carve a free hole of exactly 64 bytes between two live blocks.
-    void* a = arena.Alloc(48);  // block of 64
+    void* a = arena.Alloc(48); // block of 64
     void* fence = arena.Alloc(4);
     arena.Free(a);
     // 20 bytes need 40 of the 64 (block 36 + 4): 28 left over, split.
@@ -77,12 +77,12 @@ TEST_F(HeapArena, FreesMergeOnlyOnSearchOrReset)
     EXPECT_EQ(before, kSize - 12 - 12);
     void* a = arena.Alloc(4000);
     void* b = arena.Alloc(4000);
-    arena.Alloc(4000);  // keeps a and b away from the big free tail
+    arena.Alloc(4000); // keeps a and b away from the big free tail
     void* fence = arena.Alloc(kSize - 3 * 4016 - 12 - 16 - 16);
     ASSERT_LT(arena.Available(), 4000UL);
     arena.Free(a);
     arena.Free(b);
-    EXPECT_EQ(arena.Available(), 4016UL - 12);  // still two blocks
+    EXPECT_EQ(arena.Available(), 4016UL - 12); // still two blocks
     arena.Reset();
     EXPECT_EQ(arena.Available(), 2 * 4016UL - 12);
     arena.Free(fence);
@@ -110,12 +110,12 @@ TEST_F(HeapArena, FreeBelowTheRoverPullsItBack)
 
 TEST_F(HeapArena, AlignedBlocksAreAlignedAndFreeable)
 {
-    arena.Alloc(4);  // moves the next header off a 16-byte boundary
+    arena.Alloc(4); // moves the next header off a 16-byte boundary
     for (unsigned long alignment : {16UL, 32UL, 64UL, 4096UL}) {
         void* p = arena.AllocAlign(10, alignment);
         EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % alignment, 0u) << alignment;
         void* next = arena.Alloc(4);
-        EXPECT_GE(Gap(p, next), 16UL + 16);  // (10 + a) & ~(a - 1) leaves at least 16 bytes
+        EXPECT_GE(Gap(p, next), 16UL + 16); // (10 + a) & ~(a - 1) leaves at least 16 bytes
         arena.Free(p);
         arena.Free(next);
     }

@@ -47,7 +47,7 @@ TEST(MathTables, SineSqrtAndConstants)
     EXPECT_EQ(fmsqrttable[127], 0x1FFFBFF8UL);
     EXPECT_EQ(fmsqrttable[128], 0x20003FF0UL);
     EXPECT_EQ(fmsqrttable[255], 0x2034D7ACUL);
-    EXPECT_EQ(Bits(fmsqrt(4.0f)), 0x40003FF0UL);  // an approximation: about 2.0039
+    EXPECT_EQ(Bits(fmsqrt(4.0f)), 0x40003FF0UL); // an approximation: about 2.0039
     for (float x : {0.001f, 0.5f, 2.0f, 3.0f, 10.0f, 12345.0f, 1e20f})
         EXPECT_NEAR(fmsqrt(x) / std::sqrt(x), 1.0f, 0.006f) << x;
 
@@ -134,7 +134,7 @@ TEST(Matrix, EulerRoundTripsInEveryOrder)
             m.GetEuler(order, position, got);
             back.SetEuler(order, position, got);
             ExpectNear(back, m, 1e-5f);
-            if (order != 0) {  // order 0 builds from the table, whose steps blur the angles
+            if (order != 0) { // order 0 builds from the table, whose steps blur the angles
                 EXPECT_NEAR(got.x, angles.x, 1e-4f) << order;
                 EXPECT_NEAR(got.y, angles.y, 1e-4f) << order;
                 EXPECT_NEAR(got.z, angles.z, 1e-4f) << order;
@@ -183,7 +183,7 @@ TEST(Matrix, InverseDeterminantAndProjections)
     EXPECT_FLOAT_EQ(farPoint.z, 1.0f);
     EXPECT_FLOAT_EQ(nearPoint.x, -1.0f);
     EXPECT_FLOAT_EQ(corner.x, 1.0f);
-    EXPECT_FLOAT_EQ(corner.y, -1.0f);  // y runs from p4 to p3: screen y downwards
+    EXPECT_FLOAT_EQ(corner.y, -1.0f); // y runs from p4 to p3: screen y downwards
 
     CMatrix perspective;
     perspective.Perspective(fmPi / 2, 2.0f, 1.0f, 101.0f);
@@ -231,7 +231,7 @@ TEST(Angles, EdgeCases)
     CVector eulers;
     CAngles::GetAxisAngleRot(eulers, CVector(0, 3, 4), 0.7f);
     CMatrix m;
-    m.SetEuler(CMatrix::XYZ, NullVector, eulers);  // through the sine table: a looser match
+    m.SetEuler(CMatrix::XYZ, NullVector, eulers); // through the sine table: a looser match
     EXPECT_NEAR(m.m8, 0.0f, 2e-3f);
     EXPECT_NEAR(m.m9, 0.6f, 2e-3f);
     EXPECT_NEAR(m.m10, 0.8f, 2e-3f);
@@ -241,13 +241,13 @@ TEST(Geometry2D, EdgeCases)
 {
     const fRECT box = {0, 0, 10, 10};
     fRECT out = {1, 1, 1, 1};
-    EXPECT_FALSE(C2DMath::Intersect(box, fRECT{10, 0, 20, 10}, out));  // touching along an edge
+    EXPECT_FALSE(C2DMath::Intersect(box, fRECT{10, 0, 20, 10}, out)); // touching along an edge
     EXPECT_EQ(out.right, 0.0f);
     EXPECT_TRUE(C2DMath::Intersect(box, fRECT{5, -5, 15, 5}, out));
     EXPECT_EQ(out.left, 5.0f);
     EXPECT_EQ(out.bottom, 5.0f);
     EXPECT_TRUE(C2DMath::AreAdjacent(box, fRECT{10, 5, 20, 15}));
-    EXPECT_FALSE(C2DMath::AreAdjacent(box, fRECT{10, 10, 20, 15}));  // corner only
+    EXPECT_FALSE(C2DMath::AreAdjacent(box, fRECT{10, 10, 20, 15})); // corner only
 
     EXPECT_TRUE(C2DMath::Contains(box, CVector(5, 5, 0), 5.0f));
     EXPECT_FALSE(C2DMath::Contains(box, CVector(5, 5, 0), 5.1f));
@@ -255,7 +255,7 @@ TEST(Geometry2D, EdgeCases)
     EXPECT_TRUE(C2DMath::Contains(box, fRECT{0, 0, 10, 10}));
 
     EXPECT_TRUE(C2DMath::Intersects(CVector(-3, 5, 0), 3.5f, box));
-    EXPECT_FALSE(C2DMath::Intersects(CVector(-3, -3, 0), 4.0f, box));  // corner at 4.24
+    EXPECT_FALSE(C2DMath::Intersects(CVector(-3, -3, 0), 4.0f, box)); // corner at 4.24
     EXPECT_TRUE(C2DMath::Intersects(CVector(-3, -3, 0), 4.3f, box));
     EXPECT_FALSE(C2DMath::Intersects(CVector(0, 0, 0), 1.0f, CVector(2, 0, 0), 1.0f));
     // A circle over the middle of a vertical segment meets it.
@@ -263,7 +263,7 @@ TEST(Geometry2D, EdgeCases)
     EXPECT_TRUE(C2DMath::Intersects(CVector(5, 0.5f, 0), 1.0f, CVector(0, 0, 0), CVector(10, 0, 0)));
     EXPECT_FALSE(C2DMath::Intersects(CVector(5, 2, 0), 1.0f, CVector(0, 0, 0), CVector(10, 0, 0)));
     EXPECT_TRUE(C2DMath::Intersects(box, 5, -1, 5, 1));
-    EXPECT_FALSE(C2DMath::Intersects(box, 10, -1, 10, 11));  // along the edge, not the interior
+    EXPECT_FALSE(C2DMath::Intersects(box, 10, -1, 10, 11)); // along the edge, not the interior
 
     CVector foot, corner;
     C2DMath::GetPerpendicularIntersection(CVector(0, 0, 0), CVector(10, 10, 0), CVector(10, 0, 0), foot);

@@ -11,10 +11,28 @@ namespace {
 
 std::vector<std::string> OracleNames()
 {
-    std::vector<std::string> names = {"", "a", "abc", "ABC", "Abc", "123456789", "MASTER.ZEL", "GObject",
-                                      "GSoundSystem", "RendNull", "mainmenu.zel", "..\\Profiles\\", "\t \r\n",
-                                      "\x80", "\xFF", "\x7F\x80\x81", "na\xEFve", "\xC3\xA9t\xC3\xA9",
-                                      "PCX ", "ALL ", "SelectorRenderColor.Red", "%08X.zlx"};
+    std::vector<std::string> names = {"",
+                                      "a",
+                                      "abc",
+                                      "ABC",
+                                      "Abc",
+                                      "123456789",
+                                      "MASTER.ZEL",
+                                      "GObject",
+                                      "GSoundSystem",
+                                      "RendNull",
+                                      "mainmenu.zel",
+                                      "..\\Profiles\\",
+                                      "\t \r\n",
+                                      "\x80",
+                                      "\xFF",
+                                      "\x7F\x80\x81",
+                                      "na\xEFve",
+                                      "\xC3\xA9t\xC3\xA9",
+                                      "PCX ",
+                                      "ALL ",
+                                      "SelectorRenderColor.Red",
+                                      "%08X.zlx"};
     std::string longName;
     for (int i = 0; i < 1000; ++i)
         longName += static_cast<char>(1 + (i * 37) % 255);
@@ -38,8 +56,7 @@ TEST(NameKeyCrc, MatchesPythonZlibOracle)
         char ours[16];
         snprintf(ours, sizeof ours, "%08lX", CCRC32::GetCRC(names[i].c_str()));
         EXPECT_EQ(lines[i], ours) << "name #" << i;
-        EXPECT_EQ(CCRC32::GetCRC(names[i].data(), static_cast<int>(names[i].size())),
-                  CCRC32::GetCRC(names[i].c_str()));
+        EXPECT_EQ(CCRC32::GetCRC(names[i].data(), static_cast<int>(names[i].size())), CCRC32::GetCRC(names[i].c_str()));
     }
 }
 

@@ -18,7 +18,7 @@ TEST(Output, PutsGoesToTheDebuggerOutputAndPrintfIsSilent)
     EXPECT_EQ(_printf("%d", 5), 0);
     JumpToDebugger();
     std::string longText(5000, 'y');
-    _puts(longText.c_str());  // cut to the shared buffer, never past it
+    _puts(longText.c_str()); // cut to the shared buffer, never past it
     MgSetDebugOutputSink(nullptr, nullptr);
     EXPECT_EQ(captured.substr(0, 6), "hello\n");
     EXPECT_EQ(captured.size(), 6u + kOutputBufferSize - 1);

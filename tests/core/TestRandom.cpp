@@ -26,7 +26,7 @@ TEST(Random, RangedFormsDrawOneRawValueEach)
     CRandom a = {0x1234, 0}, b = a;
     for (int i = 0; i < 200; ++i) {
         unsigned long raw = a.Rand();
-        EXPECT_EQ(b.Rand(0), 0UL);  // Rand(0) is always 0 but still advances
+        EXPECT_EQ(b.Rand(0), 0UL); // Rand(0) is always 0 but still advances
         (void)raw;
     }
     EXPECT_EQ(a.sum, b.sum);
@@ -78,12 +78,12 @@ TEST(Random, RandomizerSeedsFromTheGameClock)
     long long sysTicks = 1000;
     float secsPerTick = 1.0f / MG_PERF_FREQUENCY;
     CRandomizer::BindGameClock(&sysTicks, &secsPerTick);
-    MgUseVirtualClock(1000 + 2 * MG_PERF_FREQUENCY);  // two seconds after the clock started
+    MgUseVirtualClock(1000 + 2 * MG_PERF_FREQUENCY); // two seconds after the clock started
     GlobalRandom.counter = 3;
     CRandomizer::Seed();
     MgUseRealClock();
     CRandomizer::BindGameClock(nullptr, nullptr);
-    EXPECT_EQ(GlobalRandom.sum, CCRC32::GetCRC("40000000"));  // the bits of 2.0f
+    EXPECT_EQ(GlobalRandom.sum, CCRC32::GetCRC("40000000")); // the bits of 2.0f
     EXPECT_EQ(GlobalRandom.counter, 3UL);
 
     CRandom expect = GlobalRandom;

@@ -51,11 +51,11 @@ TEST_F(RiffFile, WavWrittenHereIsReadByPythonWave)
         riff.Ascend();
         ASSERT_NE(riff.Descend(FourCC("LIST"), FourCC("INFO"), true), nullptr);
         riff.Descend(FourCC("INAM"), 0, true);
-        EXPECT_FALSE(riff.WriteString("tone"));  // 5 bytes and a pad
+        EXPECT_FALSE(riff.WriteString("tone")); // 5 bytes and a pad
         riff.Ascend();
         riff.Ascend();
         ASSERT_NE(riff.Descend(FourCC("data"), 0, true), nullptr);
-        EXPECT_FALSE(riff.Write(samples.data(), 1001));  // odd: a pad byte follows
+        EXPECT_FALSE(riff.Write(samples.data(), 1001)); // odd: a pad byte follows
         EXPECT_EQ(riff.Tell(), 1002u);
         // Leaving the rest open: Close patches every size on the way out.
     }
@@ -74,7 +74,7 @@ TEST_F(RiffFile, WavWrittenHereIsReadByPythonWave)
     std::string back(1001, '\0');
     EXPECT_FALSE(riff.Read(&back[0], 2000, false));
     EXPECT_EQ(back, samples);
-    EXPECT_EQ(riff.Descend(0, 0, true), nullptr);  // nothing after it inside the RIFF
+    EXPECT_EQ(riff.Descend(0, 0, true), nullptr); // nothing after it inside the RIFF
 }
 
 TEST_F(RiffFile, ReadsPythonWaveOutput)
@@ -168,14 +168,14 @@ TEST_F(RiffFile, ChunkEdgeCases)
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->id, FourCC("LIST"));
     riff.Ascend();
-    ZRIFFCKINFO* four = riff.Descend(0, 0, true);  // anything: the next chunk
+    ZRIFFCKINFO* four = riff.Descend(0, 0, true); // anything: the next chunk
     ASSERT_NE(four, nullptr);
     EXPECT_EQ(four->id, FourCC("four"));
     unsigned char bytes[4];
     EXPECT_FALSE(riff.Read(bytes, 4, true));
     EXPECT_EQ(bytes[0], 4);
     EXPECT_EQ(bytes[3], 1);
-    EXPECT_FALSE(riff.Seek(4));  // exactly the size is allowed
+    EXPECT_FALSE(riff.Seek(4)); // exactly the size is allowed
     EXPECT_TRUE(riff.Seek(5));
     riff.Ascend();
     // A read of 8 with 3 left reads 3 and consumes the pad: the next header follows.
@@ -254,11 +254,11 @@ TEST_F(RiffFile, StringsArePaddedToEvenLengths)
     EXPECT_EQ(text, "");
     EXPECT_FALSE(riff.ReadString(3, small));
     EXPECT_STREQ(small, "ab");
-    EXPECT_TRUE(riff.ReadString(2, small));  // no NUL within 2 bytes of "abc"
+    EXPECT_TRUE(riff.ReadString(2, small)); // no NUL within 2 bytes of "abc"
     EXPECT_STREQ(small, "ab");
     EXPECT_FALSE(riff.ReadString(text));
     EXPECT_EQ(text, "c");
-    EXPECT_TRUE(riff.ReadString(text));  // nothing left in the chunk
+    EXPECT_TRUE(riff.ReadString(text)); // nothing left in the chunk
 }
 
 TEST_F(RiffFile, AttachedReaderGivesTheFileBack)
@@ -279,11 +279,11 @@ TEST_F(RiffFile, AttachedReaderGivesTheFileBack)
         }
         EXPECT_EQ(pack.Tell(), before);
     };
-    readMember();  // right after the header
+    readMember(); // right after the header
     ASSERT_NE(pack.Descend(FourCC("DATA"), 0, true), nullptr);
     char two[2];
     pack.Read(two, 2, false);
-    readMember();  // in the middle of a chunk
+    readMember(); // in the middle of a chunk
     pack.Read(two, 2, false);
     EXPECT_EQ(std::string(two, 2), "34");
 

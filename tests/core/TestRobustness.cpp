@@ -20,24 +20,24 @@ std::string Mutate(const std::string& original, std::mt19937& rng)
     std::uniform_int_distribution<int> byte(0, 255);
     auto at = [&](size_t size) { return std::uniform_int_distribution<size_t>(0, size ? size - 1 : 0)(rng); };
     switch (rng() % 5) {
-    case 0:  // a few flipped bytes
+    case 0: // a few flipped bytes
         for (int i = 1 + rng() % 4; i > 0 && !bytes.empty(); --i)
             bytes[at(bytes.size())] = static_cast<char>(byte(rng));
         break;
-    case 1:  // cut short
+    case 1: // cut short
         bytes.resize(at(bytes.size()));
         break;
-    case 2:  // bytes inserted
+    case 2: // bytes inserted
         bytes.insert(at(bytes.size()), std::string(1 + rng() % 8, static_cast<char>(byte(rng))));
         break;
-    case 3:  // a whole 32-bit word replaced: sizes and tokens
+    case 3: // a whole 32-bit word replaced: sizes and tokens
         if (bytes.size() >= 4) {
             size_t p = at(bytes.size() - 3) & ~size_t(1);
             for (int i = 0; i < 4; ++i)
                 bytes[p + i] = static_cast<char>(byte(rng));
         }
         break;
-    default:  // a range removed
+    default: // a range removed
         if (!bytes.empty()) {
             size_t p = at(bytes.size());
             bytes.erase(p, 1 + rng() % 16);
@@ -63,7 +63,7 @@ TEST(Robustness, MutatedCompressedStreams)
             ASSERT_LE(out.size(), damaged.size() * 256);
         }
     }
-    EXPECT_GT(refused, 500);  // most damage is noticed; the rest decodes to other data
+    EXPECT_GT(refused, 500); // most damage is noticed; the rest decodes to other data
 }
 
 std::string ChunkBytes(const char* id, const std::string& data, bool bigEndian = false)
@@ -104,7 +104,8 @@ int Walk(CZRiffFile& riff, int depth, int& budget)
 
 TEST(Robustness, MutatedChunkFiles)
 {
-    std::string inner = ChunkBytes("name", std::string("tree\0", 5)) + ChunkBytes("LIST", "DATA" + ChunkBytes("odd1", "abc")) +
+    std::string inner = ChunkBytes("name", std::string("tree\0", 5)) +
+                        ChunkBytes("LIST", "DATA" + ChunkBytes("odd1", "abc")) +
                         ChunkBytes("data", SeededBytes(5, 300));
     const std::string riff = ChunkBytes("RIFF", "TEST" + inner);
     const std::string form = ChunkBytes("FORM", "TEST" + ChunkBytes("COMM", "123456789", true), true) + riff;

@@ -90,4 +90,4 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
     EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
 }
 
-}  // namespace
+} // namespace

@@ -58,7 +58,6 @@ inline std::string CompileGrammar(const std::string& source, const std::string& 
     return RunCommand(command) == 0 ? out : std::string();
 }
 
-
 // One line per node, indented by depth: name, then start and length, then the text in quotes.
 // Literal nodes (error attributes) show their stored text.
 inline std::string DumpTree(QVParseTree* tree)
@@ -79,7 +78,6 @@ inline std::string DumpTree(QVParseTree* tree)
     }
     return out;
 }
-
 
 // Compiles grammar source text with qvgc and loads the image; null when either step fails.
 inline QVGrammar* CompileAndLoad(QuorvaneAPI& api, const std::string& source, const std::string& tag)

@@ -44,7 +44,8 @@ public:
         std::vector<int32_t> list = {0, static_cast<int32_t>(firstTerms.size())};
         for (const auto& pair : firstTerms)
             list.insert(list.end(), {pair.first, pair.second});
-        long listAt = firstTerms.empty() ? 0 : Emit({}, std::string(reinterpret_cast<const char*>(list.data()), 4 * list.size()));
+        long listAt =
+            firstTerms.empty() ? 0 : Emit({}, std::string(reinterpret_cast<const char*>(list.data()), 4 * list.size()));
         std::vector<int32_t> words = {QV_CONJUNCTION, static_cast<int32_t>(items.size())};
         words.insert(words.end(), items.begin(), items.end());
         words.push_back(static_cast<int32_t>(listAt));
@@ -107,8 +108,8 @@ TEST_F(Directives, ConstraintWarnsInsteadOfFailing)
     Assembler a;
     long s = a.Rule("S");
     long test = a.Test("#warn", "5", 1);
-    a.SetRule(s, a.Emit({QV_CONSTRAINT, static_cast<int32_t>(a.Sequence({static_cast<int32_t>(test),
-                                                                          static_cast<int32_t>(a.Literal("x"))}))}));
+    a.SetRule(s, a.Emit({QV_CONSTRAINT, static_cast<int32_t>(a.Sequence(
+                                            {static_cast<int32_t>(test), static_cast<int32_t>(a.Literal("x"))}))}));
     grammar_ = a.Load(api_, "constraint");
     ASSERT_NE(grammar_, nullptr);
     Parse("y", 4);
@@ -157,8 +158,8 @@ TEST_F(Directives, BuiltSymbolsAndComputedLengths)
     a.SetRule(count, a.Emit({QV_CHARRANGE}, "09"));
     long l = a.Rule("L");
     long digits = a.Emit({QV_REPETITION, 1, 0, static_cast<int32_t>(a.Emit({QV_CHARRANGE}, "az")), 0});
-    long limited = a.Emit({QV_COMPUTEDLENGTH, 0, static_cast<int32_t>(a.TextRecord("#Int(^L.Count)")),
-                           static_cast<int32_t>(digits)});
+    long limited = a.Emit(
+        {QV_COMPUTEDLENGTH, 0, static_cast<int32_t>(a.TextRecord("#Int(^L.Count)")), static_cast<int32_t>(digits)});
     a.SetRule(l, a.Sequence({static_cast<int32_t>(a.Ref("Count")), static_cast<int32_t>(limited)}));
     grammar_ = a.Load(api_, "built");
     ASSERT_NE(grammar_, nullptr);
@@ -187,7 +188,8 @@ TEST_F(Directives, NextTermLists)
     a.SetRule(s, a.Sequence({static_cast<int32_t>(a.Ref("Lead")), static_cast<int32_t>(a.Ref("Tail"))}));
     long next = a.Emit({QV_BUILTSYMBOL, static_cast<int32_t>(a.NameParts({"QV_NEXT_TERM"}))});
     a.SetRule(lead, a.Sequence({static_cast<int32_t>(a.Literal("a")), static_cast<int32_t>(next)}));
-    a.SetRule(tail, a.Emit({QV_DISJUNCTION, 2, static_cast<int32_t>(a.Literal("!")), static_cast<int32_t>(a.Literal("?"))}));
+    a.SetRule(tail,
+              a.Emit({QV_DISJUNCTION, 2, static_cast<int32_t>(a.Literal("!")), static_cast<int32_t>(a.Literal("?"))}));
     grammar_ = a.Load(api_, "nextterm");
     ASSERT_NE(grammar_, nullptr);
     struct Case {
@@ -219,9 +221,9 @@ TEST_F(Directives, NextSynchronisingTermsComeFromTheFirstTermLists)
         std::vector<std::pair<int32_t, int32_t>> terms = {{static_cast<int32_t>(query), 2}};
         if (c.bangListed)
             terms.insert(terms.begin(), {static_cast<int32_t>(bang), 1});
-        a.SetRule(s, a.Sequence({static_cast<int32_t>(a.Ref("Lead")), static_cast<int32_t>(bang),
-                                 static_cast<int32_t>(query)},
-                                terms));
+        a.SetRule(s, a.Sequence(
+                         {static_cast<int32_t>(a.Ref("Lead")), static_cast<int32_t>(bang), static_cast<int32_t>(query)},
+                         terms));
         long next = a.Emit({QV_BUILTSYMBOL, static_cast<int32_t>(a.NameParts({c.selector}))});
         a.SetRule(lead, a.Sequence({static_cast<int32_t>(a.Literal("a")), static_cast<int32_t>(next)}));
         api_.UnloadGrammar(grammar_);
@@ -242,9 +244,8 @@ TEST_F(Directives, NextTermsLookThroughWrappingInstructions)
         Assembler a;
         long s = a.Rule("S");
         long lead = a.Rule("Lead");
-        int32_t body =
-            static_cast<int32_t>(a.Emit({QV_DISJUNCTION, 2, static_cast<int32_t>(a.Emit({QV_NULL})),
-                                         static_cast<int32_t>(a.Literal("!"))}));
+        int32_t body = static_cast<int32_t>(
+            a.Emit({QV_DISJUNCTION, 2, static_cast<int32_t>(a.Emit({QV_NULL})), static_cast<int32_t>(a.Literal("!"))}));
         long wrapped = wrapper == kAttributes ? a.Emit({QV_ATTRIBUTES, 0, body})
                        : wrapper == kLength   ? a.Emit({QV_LENGTH, 0, -1, body})
                                               : a.Emit({QV_TOKEN, body, QV_TOKEN_NONE});

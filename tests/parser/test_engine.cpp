@@ -65,19 +65,18 @@ protected:
 TEST_F(Engine, ToyProgramTree)
 {
     Load(ReadAll(DataPath("toy.qvg")));
-    EXPECT_EQ(Parse("x = 1 + y\nprint \"hi\", (2)"),
-              "Parse Tree 0 25 \"x = 1 + y\nprint \"hi\", (2)\"\n"
-              "  Program 0 25 \"x = 1 + y\nprint \"hi\", (2)\"\n"
-              "    Statement 0 9 \"x = 1 + y\"\n"
-              "      Assign 0 9 \"x = 1 + y\"\n"
-              "        Ident 0 1 \"x\"\n"
-              "        Number 4 1 \"1\"\n"
-              "        Op 6 1 \"+\"\n"
-              "        Ident 8 1 \"y\"\n"
-              "    Statement 10 15 \"print \"hi\", (2)\"\n"
-              "      Print 10 15 \"print \"hi\", (2)\"\n"
-              "        QuotedString 16 4 \"\"hi\"\"\n"
-              "        Number 23 1 \"2\"\n");
+    EXPECT_EQ(Parse("x = 1 + y\nprint \"hi\", (2)"), "Parse Tree 0 25 \"x = 1 + y\nprint \"hi\", (2)\"\n"
+                                                     "  Program 0 25 \"x = 1 + y\nprint \"hi\", (2)\"\n"
+                                                     "    Statement 0 9 \"x = 1 + y\"\n"
+                                                     "      Assign 0 9 \"x = 1 + y\"\n"
+                                                     "        Ident 0 1 \"x\"\n"
+                                                     "        Number 4 1 \"1\"\n"
+                                                     "        Op 6 1 \"+\"\n"
+                                                     "        Ident 8 1 \"y\"\n"
+                                                     "    Statement 10 15 \"print \"hi\", (2)\"\n"
+                                                     "      Print 10 15 \"print \"hi\", (2)\"\n"
+                                                     "        QuotedString 16 4 \"\"hi\"\"\n"
+                                                     "        Number 23 1 \"2\"\n");
     EXPECT_TRUE(Codes().empty());
 }
 
@@ -93,9 +92,9 @@ TEST_F(Engine, LinkedAndUnlinkedTreesAnswerAlike)
         std::string out;
         for (long node = 1; node < tree->Count(); ++node) {
             out += std::to_string(tree->GetNumChildren(node)) + " " + std::to_string(tree->GetChild(node, 1)) + " " +
-                   std::to_string(tree->GetNextSibling(node)) + " " + std::to_string(tree->GetPrevSibling(node)) +
-                   " " + std::to_string(tree->GetChildIndex(node)) + " " + std::to_string(tree->GetDepth(node)) +
-                   " " + std::to_string(tree->FindNode("*Ident", node)) + "\n";
+                   std::to_string(tree->GetNextSibling(node)) + " " + std::to_string(tree->GetPrevSibling(node)) + " " +
+                   std::to_string(tree->GetChildIndex(node)) + " " + std::to_string(tree->GetDepth(node)) + " " +
+                   std::to_string(tree->FindNode("*Ident", node)) + "\n";
         }
         return out;
     };
@@ -138,7 +137,8 @@ TEST_F(Engine, RepetitionsAndBudgets)
         {"S = { Item / \",\" };  Item (flat) = 'a'..'z';", "a, b ,c",
          "Parse Tree 0 7 \"a, b ,c\"\n  S 0 7 \"a, b ,c\"\n    Item 0 1 \"a\"\n    Item 3 1 \"b\"\n"
          "    Item 6 1 \"c\"\n"},
-        {"S = \"#\" @skipto(\"!\");", "# never", "Parse Tree 0 7 \"# never\"\n  S 0 7 \"# never\"\n    * 2 5 \"never\"\n"},
+        {"S = \"#\" @skipto(\"!\");", "# never",
+         "Parse Tree 0 7 \"# never\"\n  S 0 7 \"# never\"\n    * 2 5 \"never\"\n"},
         {"S = [ \"x\" ];", "", "Parse Tree 0 0 \"\"\n  S 0 0 \"\"\n"},
     };
     for (const Case& c : cases) {
@@ -243,7 +243,8 @@ TEST_F(Engine, ErrorNodesOutliveEmptyRules)
     EXPECT_EQ(api_.GetFirstWarning()->GetCode(), 1700);
     EXPECT_STREQ(api_.GetFirstWarning()->GetTextAttribute("Description"), "odd");
     EXPECT_EQ(tree.find("  W "), std::string::npos) << tree;
-    EXPECT_NE(tree.find("    Error 0 1 \"a\"\n      ErrorType -1 18 \"User-Defined Error\""), std::string::npos) << tree;
+    EXPECT_NE(tree.find("    Error 0 1 \"a\"\n      ErrorType -1 18 \"User-Defined Error\""), std::string::npos)
+        << tree;
 }
 
 // A sequence marked expected reports a missing item as a warning instead of failing.
@@ -288,13 +289,25 @@ TEST_F(Engine, ResynchronisationTakesUpWhereTheFirstTermListsSay)
         std::vector<std::string> warnings;
         const char* statements;
     } cases[] = {
-        {"item that may match nothing", "Stmt = Word @expected \"=\" Mark Word \";\";", "a = b; c ? = d; e = f;",
-         {"1702@9+2"}, "Stmt 0 6 \"a = b;\"|Stmt 7 8 \"c ? = d;\"|Stmt 16 6 \"e = f;\"|"},
-        {"choice with an empty way", "Stmt = Word @expected \"=\" [ \"!\" ] Word \";\";", "a = b; c ? = d; e = f;",
-         {"1702@9+2"}, "Stmt 0 6 \"a = b;\"|Stmt 7 8 \"c ? = d;\"|Stmt 16 6 \"e = f;\"|"},
-        {"scanner as the next item", "Stmt = Word @expected \"=\" numeric \";\";", "a = 1; b 2; c = 3;", {"1703@9+1"},
+        {"item that may match nothing",
+         "Stmt = Word @expected \"=\" Mark Word \";\";",
+         "a = b; c ? = d; e = f;",
+         {"1702@9+2"},
+         "Stmt 0 6 \"a = b;\"|Stmt 7 8 \"c ? = d;\"|Stmt 16 6 \"e = f;\"|"},
+        {"choice with an empty way",
+         "Stmt = Word @expected \"=\" [ \"!\" ] Word \";\";",
+         "a = b; c ? = d; e = f;",
+         {"1702@9+2"},
+         "Stmt 0 6 \"a = b;\"|Stmt 7 8 \"c ? = d;\"|Stmt 16 6 \"e = f;\"|"},
+        {"scanner as the next item",
+         "Stmt = Word @expected \"=\" numeric \";\";",
+         "a = 1; b 2; c = 3;",
+         {"1703@9+1"},
          "Stmt 0 6 \"a = 1;\"|Stmt 7 4 \"b 2;\"|Stmt 12 6 \"c = 3;\"|"},
-        {"flat symbol", "Stmt (flat) = Word @expected \"=\" Word \";\";", "a = b; c d = e; f = g;", {"1703@8+0"},
+        {"flat symbol",
+         "Stmt (flat) = Word @expected \"=\" Word \";\";",
+         "a = b; c d = e; f = g;",
+         {"1703@8+0"},
          "Stmt 0 6 \"a = b;\"|Stmt 7 1 \"c\"|Stmt 9 6 \"d = e;\"|Stmt 16 6 \"f = g;\"|"},
     };
     for (const Case& c : cases) {

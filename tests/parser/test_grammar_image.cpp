@@ -25,7 +25,10 @@ protected:
         bytes_ = ReadAll(path_);
     }
 
-    QVGrammar* LoadBytes(const std::string& image) { return api_.LoadGrammarFromBuffer(image.data(), static_cast<long>(image.size())); }
+    QVGrammar* LoadBytes(const std::string& image)
+    {
+        return api_.LoadGrammarFromBuffer(image.data(), static_cast<long>(image.size()));
+    }
 
     std::vector<long> Codes()
     {
@@ -70,7 +73,8 @@ TEST_F(GrammarImage, LoadsFromMemoryAndFilesAndWritesBackIdentically)
 TEST_F(GrammarImage, IndependentReaderAgreesOnCountsAndChecksum)
 {
     std::string listing;
-    ASSERT_EQ(RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/parser/grammar_image.py " + path_, &listing), 0)
+    ASSERT_EQ(RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/parser/grammar_image.py " + path_, &listing),
+              0)
         << listing;
     QVGrammar* grammar = LoadBytes(bytes_);
     GrammarContext* context = static_cast<GrammarImp*>(grammar)->GetContext();
@@ -93,10 +97,10 @@ TEST_F(GrammarImage, IndependentReaderRecomputesTheFirstTermLists)
         std::string image = BinaryPath(std::to_string(getpid()) + "_first_terms.gmr");
         ASSERT_EQ(RunCommand(BinaryPath("bin/qvgc") + " " + source + " -o " + image), 0);
         std::string report;
-        EXPECT_EQ(RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/parser/grammar_image.py --first-terms " +
-                                 image,
-                             &report),
-                  0)
+        EXPECT_EQ(
+            RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/parser/grammar_image.py --first-terms " + image,
+                       &report),
+            0)
             << report;
         EXPECT_NE(report.find(" checked 0 wrong"), std::string::npos) << report;
         EXPECT_EQ(report.find("first-term lists 0 checked"), std::string::npos) << report;
@@ -229,7 +233,8 @@ std::string Reseal(std::string image)
 TEST_F(GrammarImage, HostileImagesAreRefusedWithoutReadingOutOfBounds)
 {
     QVGrammar* valid = LoadBytes(bytes_);
-    long codeStart = static_cast<long>(bytes_.size()) - static_cast<GrammarImp*>(valid)->GetContext()->GetByteCodeLength();
+    long codeStart =
+        static_cast<long>(bytes_.size()) - static_cast<GrammarImp*>(valid)->GetContext()->GetByteCodeLength();
     api_.UnloadGrammar(valid);
     auto setInt = [](std::string& image, long at, int32_t value) { memcpy(&image[at], &value, 4); };
 

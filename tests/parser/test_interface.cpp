@@ -137,16 +137,11 @@ TEST_F(Interface, ParsesAndWalksTheTree)
         const char* name;
         const char* text;
     } cases[] = {
-        {"Program", 0, "Program", nullptr},
-        {"*Print", 0, "Print", "print y"},
-        {"Program.*Ident", 0, "Ident", "x"},
-        {"*Ident=\"Y\"", 0, "Ident", "y"},
-        {".1", program, "Statement", "{ print y }"},
-        {"^Statement", block, "Statement", "{ print y }"},
-        {"^*Program", block, "Program", nullptr},
-        {"^Program", block, nullptr, nullptr},
-        {"*Nothing", 0, nullptr, nullptr},
-        {"*QuotedString", 0, "QuotedString", "\"s\""},
+        {"Program", 0, "Program", nullptr},          {"*Print", 0, "Print", "print y"},
+        {"Program.*Ident", 0, "Ident", "x"},         {"*Ident=\"Y\"", 0, "Ident", "y"},
+        {".1", program, "Statement", "{ print y }"}, {"^Statement", block, "Statement", "{ print y }"},
+        {"^*Program", block, "Program", nullptr},    {"^Program", block, nullptr, nullptr},
+        {"*Nothing", 0, nullptr, nullptr},           {"*QuotedString", 0, "QuotedString", "\"s\""},
     };
     for (const PathCase& c : cases) {
         SCOPED_TRACE(c.path);

@@ -138,9 +138,15 @@ TEST_F(ScriptExcerpt, DamagedScriptsEndWithANumberedError)
         for (int k = 0; k < edits; ++k) {
             size_t at = random() % text.size();
             switch (random() % 3) {
-            case 0: text[at] = static_cast<char>(1 + random() % 255); break;
-            case 1: text.erase(at, 1 + random() % 5); break;
-            default: text.insert(at, 1, "{}\";=/*<>"[random() % 10]); break;
+            case 0:
+                text[at] = static_cast<char>(1 + random() % 255);
+                break;
+            case 1:
+                text.erase(at, 1 + random() % 5);
+                break;
+            default:
+                text.insert(at, 1, "{}\";=/*<>"[random() % 10]);
+                break;
             }
             if (text.empty())
                 text = "x";

@@ -169,8 +169,8 @@ TEST(InputReader, ComparisonsOrderFoldAndStopAtTheEnd)
         long pos, len;
         bool caseSensitive;
         long expected;
-    } texts[] = {{"Apple", 0, 5, true, 0},  {"apple", 0, 5, true, 1},  {"apple", 0, 5, false, 0},
-                 {"apo", 6, 3, true, -1},   {"apq", 6, 3, true, 1},    {"apricot", 12, 10, true, 0},
+    } texts[] = {{"Apple", 0, 5, true, 0},     {"apple", 0, 5, true, 1},    {"apple", 0, 5, false, 0},
+                 {"apo", 6, 3, true, -1},      {"apq", 6, 3, true, 1},      {"apricot", 12, 10, true, 0},
                  {"APRICOT", 12, 7, false, 0}, {"apricots", 12, 8, true, 1}};
     for (const TextCase& c : texts) {
         SCOPED_TRACE(c.text);

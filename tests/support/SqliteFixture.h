@@ -60,4 +60,4 @@ inline void MakeDatabase(const std::string& database, const std::string& sql)
     std::remove((database + ".sql").c_str());
 }
 
-}  // namespace mgtest
+} // namespace mgtest

@@ -21,12 +21,12 @@
 namespace {
 
 const DWORD kMemorySize[2] = {640u * 1024u * 1024u, 0};
-const unsigned long kRecords = 820000;     // 64 bytes each: 52 MB of records
+const unsigned long kRecords = 820000; // 64 bytes each: 52 MB of records
 const unsigned long kRecordWords = 16;
 const unsigned long kExportEvery = 100;
 const char* const kLevelName = "benchlevel.zel";
 
-}  // namespace
+} // namespace
 
 extern "C" const MG_RESOURCE MG_HOST_RESOURCES_SYMBOL[] = {
     {"MorvikMemorySize", "MorvikMemorySize", kMemorySize, sizeof kMemorySize},
@@ -139,8 +139,8 @@ void WriteLevel(const std::string& path)
     PutChunk(top, "LIST", block);
     std::vector<unsigned char> file;
     PutChunk(file, "RIFF", top);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                                std::streamsize(file.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
 }
 
 int ReadCompressed(void* user, void* buffer, int count)
@@ -191,8 +191,7 @@ void CheckLoaded()
 {
     char last[32];
     std::snprintf(last, sizeof last, "Bench%lu", (kRecords - 1) / kExportEvery * kExportEvery);
-    const CBenchRecord* record =
-        static_cast<const CBenchRecord*>(CZelFixupManager::GetAddress(CCRC32::GetCRC(last)));
+    const CBenchRecord* record = static_cast<const CBenchRecord*>(CZelFixupManager::GetAddress(CCRC32::GetCRC(last)));
     g_LastIndex = record && record->pNext ? record->pNext->Index : 0;
 }
 
@@ -228,7 +227,7 @@ double TimeLoadInPlace(const char* name)
     return best;
 }
 
-}  // namespace
+} // namespace
 
 int main()
 {
@@ -244,12 +243,13 @@ int main()
     std::printf("level: %lu records of %lu bytes, %lu pointer fixups, %lu exports and handles\n", kRecords,
                 kRecordWords * 4, kRecords, kRecords / kExportEvery);
     // Both runs must have done the whole work: every byte decoded, every pointer relocated.
-    if (g_BytesDecoded != kRecords * kRecordWords * 4 || g_LastIndex != (kRecords - 1) / kExportEvery * kExportEvery + 1) {
+    if (g_BytesDecoded != kRecords * kRecordWords * 4 ||
+        g_LastIndex != (kRecords - 1) / kExportEvery * kExportEvery + 1) {
         std::fprintf(stderr, "bench_zel_load: incomplete run (%lu bytes decoded, index %lu)\n", g_BytesDecoded,
                      g_LastIndex);
         return 1;
     }
-    std::printf("read and decompress: %.3f s\nload in place:       %.3f s\nratio load/read:     %.2f\n", bound,
-                load, load / bound);
+    std::printf("read and decompress: %.3f s\nload in place:       %.3f s\nratio load/read:     %.2f\n", bound, load,
+                load / bound);
     return 0;
 }

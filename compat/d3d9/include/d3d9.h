@@ -34,12 +34,18 @@
 
 // Interface identities, for QueryInterface between the device's objects.
 inline constexpr GUID IID_IDirect3D9 = {0x5a0c0001, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x01}};
-inline constexpr GUID IID_IDirect3DDevice9 = {0x5a0c0002, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x02}};
-inline constexpr GUID IID_IDirect3DBaseTexture9 = {0x5a0c0003, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x03}};
-inline constexpr GUID IID_IDirect3DTexture9 = {0x5a0c0004, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x04}};
-inline constexpr GUID IID_IDirect3DSurface9 = {0x5a0c0005, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x05}};
-inline constexpr GUID IID_IDirect3DVertexBuffer9 = {0x5a0c0006, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x06}};
-inline constexpr GUID IID_IDirect3DIndexBuffer9 = {0x5a0c0007, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x07}};
+inline constexpr GUID IID_IDirect3DDevice9 = {
+    0x5a0c0002, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x02}};
+inline constexpr GUID IID_IDirect3DBaseTexture9 = {
+    0x5a0c0003, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x03}};
+inline constexpr GUID IID_IDirect3DTexture9 = {
+    0x5a0c0004, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x04}};
+inline constexpr GUID IID_IDirect3DSurface9 = {
+    0x5a0c0005, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x05}};
+inline constexpr GUID IID_IDirect3DVertexBuffer9 = {
+    0x5a0c0006, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x06}};
+inline constexpr GUID IID_IDirect3DIndexBuffer9 = {
+    0x5a0c0007, 0x6d3b, 0x4e21, {0x9f, 0x31, 0x00, 0x0d, 0x3d, 0x09, 0x00, 0x07}};
 inline constexpr GUID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 struct IDirect3D9;
@@ -100,8 +106,8 @@ struct IDirect3DDevice9 : IUnknown {
     virtual void SetGammaRamp(UINT iSwapChain, DWORD Flags, const D3DGAMMARAMP* pRamp) = 0;
     virtual void GetGammaRamp(UINT iSwapChain, D3DGAMMARAMP* pRamp) = 0;
 
-    virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
-                                  D3DPOOL Pool, IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) = 0;
+    virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                  IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) = 0;
     virtual HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                        IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) = 0;
     virtual HRESULT CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
@@ -115,8 +121,7 @@ struct IDirect3DDevice9 : IUnknown {
 
     virtual HRESULT BeginScene() = 0;
     virtual HRESULT EndScene() = 0;
-    virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
-                          DWORD Stencil) = 0;
+    virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) = 0;
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) = 0;
     virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) = 0;
     virtual HRESULT SetViewport(const D3DVIEWPORT9* pViewport) = 0;
@@ -154,8 +159,7 @@ struct IDirect3DDevice9 : IUnknown {
     virtual HRESULT CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) = 0;
     virtual HRESULT SetVertexShader(IDirect3DVertexShader9* pShader) = 0;
     virtual HRESULT GetVertexShader(IDirect3DVertexShader9** ppShader) = 0;
-    virtual HRESULT SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData,
-                                             UINT Vector4fCount) = 0;
+    virtual HRESULT SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) = 0;
     virtual HRESULT GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) = 0;
     virtual HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
                                     UINT Stride) = 0;

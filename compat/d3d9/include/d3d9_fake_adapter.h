@@ -10,15 +10,15 @@ namespace FakeAdapter {
 
 struct Config {
     D3DDISPLAYMODE Desktop;
-    std::vector<D3DDISPLAYMODE> Modes;                // each mode carries its own format
-    std::vector<D3DFORMAT> DepthFormats;              // accepted with every adapter format
+    std::vector<D3DDISPLAYMODE> Modes;                 // each mode carries its own format
+    std::vector<D3DFORMAT> DepthFormats;               // accepted with every adapter format
     std::vector<D3DMULTISAMPLE_TYPE> MultiSampleTypes; // accepted besides NONE, windowed or not
     D3DCAPS9 Caps;
 
-    bool FailCreate = false;         // Direct3DCreate9 returns null
-    DWORD FailBehaviourFlags = 0;    // CreateDevice fails when its behaviour flags hold any of these bits
-    int FailResets = 0;              // the next N Reset calls fail
-    int FailTextures = 0;            // the next N CreateTexture calls fail
+    bool FailCreate = false;      // Direct3DCreate9 returns null
+    DWORD FailBehaviourFlags = 0; // CreateDevice fails when its behaviour flags hold any of these bits
+    int FailResets = 0;           // the next N Reset calls fail
+    int FailTextures = 0;         // the next N CreateTexture calls fail
 };
 
 // Desktop 1280x1024 X8R8G8B8; 640x480 to 1280x1024 in X8R8G8B8 and R5G6B5; D16, D24S8 and
@@ -40,4 +40,4 @@ void SetDeviceState(IDirect3DDevice9* device, DeviceState state);
 unsigned PresentCount(IDirect3DDevice9* device);
 HWND LastPresentWindow(IDirect3DDevice9* device);
 
-}  // namespace FakeAdapter
+} // namespace FakeAdapter

@@ -6,14 +6,19 @@
 
 typedef DWORD D3DCOLOR;
 
-#define D3DCOLOR_ARGB(a, r, g, b) \
-    ((D3DCOLOR)((((a) & 0xff) << 24) | (((r) & 0xff) << 16) | (((g) & 0xff) << 8) | ((b) & 0xff)))
+#define D3DCOLOR_ARGB(a, r, g, b) ((D3DCOLOR)((((a)&0xff) << 24) | (((r)&0xff) << 16) | (((g)&0xff) << 8) | ((b)&0xff)))
 #define D3DCOLOR_RGBA(r, g, b, a) D3DCOLOR_ARGB(a, r, g, b)
 #define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xff, r, g, b)
 
-typedef struct _D3DVECTOR { float x, y, z; } D3DVECTOR;
-typedef struct _D3DCOLORVALUE { float r, g, b, a; } D3DCOLORVALUE;
-typedef struct _D3DRECT { LONG x1, y1, x2, y2; } D3DRECT;
+typedef struct _D3DVECTOR {
+    float x, y, z;
+} D3DVECTOR;
+typedef struct _D3DCOLORVALUE {
+    float r, g, b, a;
+} D3DCOLORVALUE;
+typedef struct _D3DRECT {
+    LONG x1, y1, x2, y2;
+} D3DRECT;
 
 typedef struct _D3DMATRIX {
     union {
@@ -441,10 +446,10 @@ typedef enum _D3DTEXTUREFILTERTYPE {
 #define D3DFVF_TEXTUREFORMAT2 0
 #define D3DFVF_TEXTUREFORMAT3 1
 #define D3DFVF_TEXTUREFORMAT4 2
-#define D3DFVF_TEXCOORDSIZE1(index) (D3DFVF_TEXTUREFORMAT1 << ((index) * 2 + 16))
+#define D3DFVF_TEXCOORDSIZE1(index) (D3DFVF_TEXTUREFORMAT1 << ((index)*2 + 16))
 #define D3DFVF_TEXCOORDSIZE2(index) (D3DFVF_TEXTUREFORMAT2)
-#define D3DFVF_TEXCOORDSIZE3(index) (D3DFVF_TEXTUREFORMAT3 << ((index) * 2 + 16))
-#define D3DFVF_TEXCOORDSIZE4(index) (D3DFVF_TEXTUREFORMAT4 << ((index) * 2 + 16))
+#define D3DFVF_TEXCOORDSIZE3(index) (D3DFVF_TEXTUREFORMAT3 << ((index)*2 + 16))
+#define D3DFVF_TEXCOORDSIZE4(index) (D3DFVF_TEXTUREFORMAT4 << ((index)*2 + 16))
 
 typedef enum _D3DDECLTYPE {
     D3DDECLTYPE_FLOAT1 = 0,
@@ -487,7 +492,10 @@ typedef struct _D3DVERTEXELEMENT9 {
     BYTE UsageIndex;
 } D3DVERTEXELEMENT9, *LPD3DVERTEXELEMENT9;
 
-#define D3DDECL_END() { 0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0 }
+#define D3DDECL_END()                                                                                                  \
+    {                                                                                                                  \
+        0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0                                                                           \
+    }
 #define MAXD3DDECLLENGTH 64
 
 #define D3DVS_VERSION(major, minor) (0xFFFE0000 | ((major) << 8) | (minor))

@@ -30,6 +30,5 @@ typedef ID3DXInclude* LPD3DXINCLUDE;
 // Assembles a vs.1.1 program. On success *ppShader holds the tokens; on failure the result
 // is D3DXERR_INVALIDDATA and *ppErrorMsgs (when asked for) holds a NUL-terminated text with
 // one "(line): error: ..." entry per fault.
-HRESULT WINAPI D3DXAssembleShader(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines,
-                                  LPD3DXINCLUDE pInclude, DWORD Flags, LPD3DXBUFFER* ppShader,
-                                  LPD3DXBUFFER* ppErrorMsgs);
+HRESULT WINAPI D3DXAssembleShader(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                                  DWORD Flags, LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs);

@@ -7,13 +7,14 @@
 
 namespace d3d9sw {
 
-template <class Interface, D3DRESOURCETYPE kType>
-class MemoryBuffer : public ComObject<Interface> {
+template <class Interface, D3DRESOURCETYPE kType> class MemoryBuffer : public ComObject<Interface> {
 public:
     MemoryBuffer(IDirect3DDevice9* device, UINT length) : device_(device), bytes_(length, 0) {}
 
-    HRESULT GetDevice(IDirect3DDevice9** ppDevice) override {
-        if (!ppDevice || !device_) return D3DERR_INVALIDCALL;
+    HRESULT GetDevice(IDirect3DDevice9** ppDevice) override
+    {
+        if (!ppDevice || !device_)
+            return D3DERR_INVALIDCALL;
         *ppDevice = device_;
         device_->AddRef();
         return D3D_OK;
@@ -21,15 +22,18 @@ public:
     D3DRESOURCETYPE GetType() override { return kType; }
 
     // A size of 0 locks everything from the offset on.
-    HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD) override {
+    HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD) override
+    {
         if (!ppbData || locked_ || OffsetToLock > bytes_.size() || SizeToLock > bytes_.size() - OffsetToLock)
             return D3DERR_INVALIDCALL;
         locked_ = true;
         *ppbData = bytes_.data() + OffsetToLock;
         return D3D_OK;
     }
-    HRESULT Unlock() override {
-        if (!locked_) return D3DERR_INVALIDCALL;
+    HRESULT Unlock() override
+    {
+        if (!locked_)
+            return D3DERR_INVALIDCALL;
         locked_ = false;
         return D3D_OK;
     }
@@ -53,8 +57,9 @@ protected:
 
 class IndexBuffer : public MemoryBuffer<IDirect3DIndexBuffer9, D3DRTYPE_INDEXBUFFER> {
 public:
-    IndexBuffer(IDirect3DDevice9* device, UINT length, D3DFORMAT format)
-        : MemoryBuffer(device, length), format_(format) {}
+    IndexBuffer(IDirect3DDevice9* device, UINT length, D3DFORMAT format) : MemoryBuffer(device, length), format_(format)
+    {
+    }
     D3DFORMAT Format() const { return format_; }
 
 protected:
@@ -64,4 +69,4 @@ private:
     D3DFORMAT format_;
 };
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

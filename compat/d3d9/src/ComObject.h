@@ -4,17 +4,20 @@
 
 namespace d3d9sw {
 
-template <class Interface>
-class ComObject : public Interface {
+template <class Interface> class ComObject : public Interface {
 public:
     ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
+    ULONG Release() override
+    {
         ULONG left = --references_;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
+    HRESULT QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
         *ppv = nullptr;
         if (riid == IID_IUnknown || Answers(riid)) {
             *ppv = static_cast<Interface*>(this);
@@ -32,17 +35,20 @@ private:
     ULONG references_ = 1;
 };
 
-template <class T>
-void SafeRelease(T*& object) {
-    if (object) object->Release();
+template <class T> void SafeRelease(T*& object)
+{
+    if (object)
+        object->Release();
     object = nullptr;
 }
 
-template <class T>
-void Assign(T*& slot, T* object) {
-    if (object) object->AddRef();
-    if (slot) slot->Release();
+template <class T> void Assign(T*& slot, T* object)
+{
+    if (object)
+        object->AddRef();
+    if (slot)
+        slot->Release();
     slot = object;
 }
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -19,23 +19,23 @@ namespace {
 constexpr UINT kDefaultWindowWidth = 640;
 constexpr UINT kDefaultWindowHeight = 480;
 
-template <class T>
-T* Ours(IUnknown* object) {
-    return object ? dynamic_cast<T*>(object) : nullptr;
-}
+template <class T> T* Ours(IUnknown* object) { return object ? dynamic_cast<T*>(object) : nullptr; }
 
-template <class I, class T>
-HRESULT Hand(T* object, I** out) {
-    if (!out) return D3DERR_INVALIDCALL;
+template <class I, class T> HRESULT Hand(T* object, I** out)
+{
+    if (!out)
+        return D3DERR_INVALIDCALL;
     *out = object;
-    if (object) object->AddRef();
+    if (object)
+        object->AddRef();
     return D3D_OK;
 }
 
-}  // namespace
+} // namespace
 
 Device::Device(Direct3D9* parent, HWND window, DWORD behaviour)
-    : parent_(parent), window_(window), behaviour_(behaviour) {
+    : parent_(parent), window_(window), behaviour_(behaviour)
+{
     parent_->AddRef();
     for (int i = 0; i < 256; ++i) {
         WORD level = WORD(i * 257);
@@ -43,7 +43,8 @@ Device::Device(Direct3D9* parent, HWND window, DWORD behaviour)
     }
 }
 
-Device* Device::Create(Direct3D9* parent, HWND window, DWORD behaviour, D3DPRESENT_PARAMETERS& parameters) {
+Device* Device::Create(Direct3D9* parent, HWND window, DWORD behaviour, D3DPRESENT_PARAMETERS& parameters)
+{
     Device* device = new Device(parent, window, behaviour);
     if (FAILED(device->Configure(parameters))) {
         device->Release();
@@ -52,8 +53,10 @@ Device* Device::Create(Direct3D9* parent, HWND window, DWORD behaviour, D3DPRESE
     return device;
 }
 
-Device::~Device() {
-    if (ownsDisplay_) parent_->SetFullScreenMode(nullptr);
+Device::~Device()
+{
+    if (ownsDisplay_)
+        parent_->SetFullScreenMode(nullptr);
     ReleaseBindings();
     SafeRelease(renderTarget_);
     SafeRelease(backBuffer_);
@@ -61,8 +64,10 @@ Device::~Device() {
     parent_->Release();
 }
 
-void Device::ReleaseBindings() {
-    for (Texture*& t : state_.textures) SafeRelease(t);
+void Device::ReleaseBindings()
+{
+    for (Texture*& t : state_.textures)
+        SafeRelease(t);
     for (StreamSource& s : state_.streams) {
         SafeRelease(s.buffer);
         s = StreamSource();
@@ -74,7 +79,8 @@ void Device::ReleaseBindings() {
 }
 
 // Builds the swap chain for the parameters; on failure nothing of the old one is lost.
-HRESULT Device::Configure(D3DPRESENT_PARAMETERS& p) {
+HRESULT Device::Configure(D3DPRESENT_PARAMETERS& p)
+{
     try {
         return ConfigureChecked(p);
     } catch (const std::bad_alloc&) {
@@ -82,33 +88,41 @@ HRESULT Device::Configure(D3DPRESENT_PARAMETERS& p) {
     }
 }
 
-HRESULT Device::ConfigureChecked(D3DPRESENT_PARAMETERS& p) {
+HRESULT Device::ConfigureChecked(D3DPRESENT_PARAMETERS& p)
+{
     const FakeAdapter::Config& adapter = FakeAdapter::Current();
     if (p.BackBufferCount > 1 || p.SwapEffect < D3DSWAPEFFECT_DISCARD || p.SwapEffect > D3DSWAPEFFECT_COPY)
         return D3DERR_INVALIDCALL;
     if (p.Windowed) {
-        if (p.BackBufferWidth == 0) p.BackBufferWidth = kDefaultWindowWidth;
-        if (p.BackBufferHeight == 0) p.BackBufferHeight = kDefaultWindowHeight;
-        if (p.BackBufferFormat == D3DFMT_UNKNOWN) p.BackBufferFormat = adapter.Desktop.Format;
+        if (p.BackBufferWidth == 0)
+            p.BackBufferWidth = kDefaultWindowWidth;
+        if (p.BackBufferHeight == 0)
+            p.BackBufferHeight = kDefaultWindowHeight;
+        if (p.BackBufferFormat == D3DFMT_UNKNOWN)
+            p.BackBufferFormat = adapter.Desktop.Format;
     } else {
         bool listed = std::any_of(adapter.Modes.begin(), adapter.Modes.end(), [&](const D3DDISPLAYMODE& m) {
             return m.Width == p.BackBufferWidth && m.Height == p.BackBufferHeight && m.Format == p.BackBufferFormat;
         });
-        if (!listed) return D3DERR_INVALIDCALL;
+        if (!listed)
+            return D3DERR_INVALIDCALL;
     }
     if (!Direct3D9::IsDisplayFormat(p.BackBufferFormat) || p.BackBufferWidth > 8192 || p.BackBufferHeight > 8192 ||
         p.BackBufferWidth == 0 || p.BackBufferHeight == 0)
         return D3DERR_INVALIDCALL;
-    if (!parent_->AcceptsMultiSample(p.MultiSampleType)) return D3DERR_INVALIDCALL;
-    if (p.EnableAutoDepthStencil && !parent_->AcceptsDepth(p.AutoDepthStencilFormat)) return D3DERR_INVALIDCALL;
-    if (p.BackBufferCount == 0) p.BackBufferCount = 1;
+    if (!parent_->AcceptsMultiSample(p.MultiSampleType))
+        return D3DERR_INVALIDCALL;
+    if (p.EnableAutoDepthStencil && !parent_->AcceptsDepth(p.AutoDepthStencilFormat))
+        return D3DERR_INVALIDCALL;
+    if (p.BackBufferCount == 0)
+        p.BackBufferCount = 1;
 
-    Surface* back = new Surface(this, p.BackBufferWidth, p.BackBufferHeight, p.BackBufferFormat,
-                                D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT);
-    Surface* depth = p.EnableAutoDepthStencil ? new Surface(this, p.BackBufferWidth, p.BackBufferHeight,
-                                                            p.AutoDepthStencilFormat, D3DUSAGE_DEPTHSTENCIL,
-                                                            D3DPOOL_DEFAULT)
-                                              : nullptr;
+    Surface* back = new Surface(this, p.BackBufferWidth, p.BackBufferHeight, p.BackBufferFormat, D3DUSAGE_RENDERTARGET,
+                                D3DPOOL_DEFAULT);
+    Surface* depth = p.EnableAutoDepthStencil
+                         ? new Surface(this, p.BackBufferWidth, p.BackBufferHeight, p.AutoDepthStencilFormat,
+                                       D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT)
+                         : nullptr;
     SafeRelease(renderTarget_);
     SafeRelease(backBuffer_);
     SafeRelease(depthStencil_);
@@ -116,8 +130,8 @@ HRESULT Device::ConfigureChecked(D3DPRESENT_PARAMETERS& p) {
     depthStencil_ = depth;
     Assign(renderTarget_, backBuffer_);
     parameters_ = p;
-    displayMode_ = p.Windowed ? adapter.Desktop
-                              : D3DDISPLAYMODE{p.BackBufferWidth, p.BackBufferHeight, 60, p.BackBufferFormat};
+    displayMode_ =
+        p.Windowed ? adapter.Desktop : D3DDISPLAYMODE{p.BackBufferWidth, p.BackBufferHeight, 60, p.BackBufferFormat};
     ownsDisplay_ = !p.Windowed;
     parent_->SetFullScreenMode(ownsDisplay_ ? &displayMode_ : nullptr);
     frontBuffer_.assign(size_t(displayMode_.Width) * displayMode_.Height, 0xFF000000u);
@@ -130,15 +144,17 @@ HRESULT Device::ConfigureChecked(D3DPRESENT_PARAMETERS& p) {
     return D3D_OK;
 }
 
-void Device::FullViewport() {
-    state_.viewport = {0, 0, renderTarget_->Width(), renderTarget_->Height(), 0.0f, 1.0f};
-}
+void Device::FullViewport() { state_.viewport = {0, 0, renderTarget_->Width(), renderTarget_->Height(), 0.0f, 1.0f}; }
 
-HRESULT Device::TestCooperativeLevel() {
+HRESULT Device::TestCooperativeLevel()
+{
     switch (cooperative_) {
-    case FakeAdapter::DeviceState::Lost: return D3DERR_DEVICELOST;
-    case FakeAdapter::DeviceState::NotReset: return D3DERR_DEVICENOTRESET;
-    default: return D3D_OK;
+    case FakeAdapter::DeviceState::Lost:
+        return D3DERR_DEVICELOST;
+    case FakeAdapter::DeviceState::NotReset:
+        return D3DERR_DEVICENOTRESET;
+    default:
+        return D3D_OK;
     }
 }
 
@@ -146,21 +162,26 @@ HRESULT Device::GetDirect3D(IDirect3D9** ppD3D9) { return Hand(static_cast<IDire
 
 HRESULT Device::GetDeviceCaps(D3DCAPS9* pCaps) { return parent_->GetDeviceCaps(0, D3DDEVTYPE_HAL, pCaps); }
 
-HRESULT Device::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) {
-    if (iSwapChain != 0 || !pMode) return D3DERR_INVALIDCALL;
+HRESULT Device::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode)
+{
+    if (iSwapChain != 0 || !pMode)
+        return D3DERR_INVALIDCALL;
     *pMode = displayMode_;
     return D3D_OK;
 }
 
-HRESULT Device::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) {
-    if (!pPresentationParameters) return D3DERR_INVALIDCALL;
+HRESULT Device::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
+{
+    if (!pPresentationParameters)
+        return D3DERR_INVALIDCALL;
     FakeAdapter::Config& adapter = FakeAdapter::Current();
     if (adapter.FailResets > 0) {
         --adapter.FailResets;
         cooperative_ = FakeAdapter::DeviceState::NotReset;
         return D3DERR_INVALIDCALL;
     }
-    if (cooperative_ == FakeAdapter::DeviceState::Lost) return D3DERR_DEVICELOST;
+    if (cooperative_ == FakeAdapter::DeviceState::Lost)
+        return D3DERR_DEVICELOST;
     D3DPRESENT_PARAMETERS copy = *pPresentationParameters;
     HRESULT result = Configure(copy);
     if (FAILED(result)) {
@@ -171,8 +192,10 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) {
     return D3D_OK;
 }
 
-HRESULT Device::Present(const RECT*, const RECT*, HWND hDestWindowOverride, const RGNDATA*) {
-    if (cooperative_ != FakeAdapter::DeviceState::Operational) return D3DERR_DEVICELOST;
+HRESULT Device::Present(const RECT*, const RECT*, HWND hDestWindowOverride, const RGNDATA*)
+{
+    if (cooperative_ != FakeAdapter::DeviceState::Operational)
+        return D3DERR_DEVICELOST;
     // The back buffer shows at the top left of the display.
     UINT width = std::min(backBuffer_->Width(), displayMode_.Width);
     UINT height = std::min(backBuffer_->Height(), displayMode_.Height);
@@ -183,26 +206,35 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND hDestWindowOverride, cons
     }
     ++presents_;
     lastPresentWindow_ = hDestWindowOverride ? hDestWindowOverride : parameters_.hDeviceWindow;
-    if (!lastPresentWindow_) lastPresentWindow_ = window_;
+    if (!lastPresentWindow_)
+        lastPresentWindow_ = window_;
     return D3D_OK;
 }
 
-HRESULT Device::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE, IDirect3DSurface9** ppBackBuffer) {
-    if (iSwapChain != 0 || iBackBuffer != 0) return D3DERR_INVALIDCALL;
+HRESULT Device::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE, IDirect3DSurface9** ppBackBuffer)
+{
+    if (iSwapChain != 0 || iBackBuffer != 0)
+        return D3DERR_INVALIDCALL;
     return Hand(static_cast<IDirect3DSurface9*>(backBuffer_), ppBackBuffer);
 }
 
-void Device::SetGammaRamp(UINT iSwapChain, DWORD, const D3DGAMMARAMP* pRamp) {
-    if (iSwapChain == 0 && pRamp) gamma_ = *pRamp;
+void Device::SetGammaRamp(UINT iSwapChain, DWORD, const D3DGAMMARAMP* pRamp)
+{
+    if (iSwapChain == 0 && pRamp)
+        gamma_ = *pRamp;
 }
 
-void Device::GetGammaRamp(UINT iSwapChain, D3DGAMMARAMP* pRamp) {
-    if (iSwapChain == 0 && pRamp) *pRamp = gamma_;
+void Device::GetGammaRamp(UINT iSwapChain, D3DGAMMARAMP* pRamp)
+{
+    if (iSwapChain == 0 && pRamp)
+        *pRamp = gamma_;
 }
 
 HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
-                              IDirect3DTexture9** ppTexture, HANDLE*) {
-    if (!ppTexture) return D3DERR_INVALIDCALL;
+                              IDirect3DTexture9** ppTexture, HANDLE*)
+{
+    if (!ppTexture)
+        return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
     FakeAdapter::Config& adapter = FakeAdapter::Current();
     if (Width == 0 || Height == 0 || Width > adapter.Caps.MaxTextureWidth || Height > adapter.Caps.MaxTextureHeight ||
@@ -221,8 +253,10 @@ HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
 }
 
 HRESULT Device::CreateVertexBuffer(UINT Length, DWORD, DWORD, D3DPOOL Pool, IDirect3DVertexBuffer9** ppVertexBuffer,
-                                   HANDLE*) {
-    if (!ppVertexBuffer || Length == 0 || Pool > D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
+                                   HANDLE*)
+{
+    if (!ppVertexBuffer || Length == 0 || Pool > D3DPOOL_SCRATCH)
+        return D3DERR_INVALIDCALL;
     try {
         *ppVertexBuffer = new VertexBuffer(this, Length);
     } catch (const std::bad_alloc&) {
@@ -232,7 +266,8 @@ HRESULT Device::CreateVertexBuffer(UINT Length, DWORD, DWORD, D3DPOOL Pool, IDir
 }
 
 HRESULT Device::CreateIndexBuffer(UINT Length, DWORD, D3DFORMAT Format, D3DPOOL Pool,
-                                  IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE*) {
+                                  IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE*)
+{
     if (!ppIndexBuffer || Length == 0 || Pool > D3DPOOL_SCRATCH ||
         (Format != D3DFMT_INDEX16 && Format != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
@@ -245,7 +280,8 @@ HRESULT Device::CreateIndexBuffer(UINT Length, DWORD, D3DFORMAT Format, D3DPOOL 
 }
 
 HRESULT Device::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
-                                            IDirect3DSurface9** ppSurface, HANDLE*) {
+                                            IDirect3DSurface9** ppSurface, HANDLE*)
+{
     if (!ppSurface || Width == 0 || Height == 0 || Width > 8192 || Height > 8192 || !IsColourFormat(Format) ||
         Pool == D3DPOOL_MANAGED || Pool > D3DPOOL_SCRATCH)
         return D3DERR_INVALIDCALL;
@@ -257,7 +293,8 @@ HRESULT Device::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT F
     return D3D_OK;
 }
 
-HRESULT Device::GetFrontBufferData(UINT iSwapChain, IDirect3DSurface9* pDestSurface) {
+HRESULT Device::GetFrontBufferData(UINT iSwapChain, IDirect3DSurface9* pDestSurface)
+{
     Surface* dest = Ours<Surface>(pDestSurface);
     if (iSwapChain != 0 || !dest || dest->Format() != D3DFMT_A8R8G8B8 || dest->Width() != displayMode_.Width ||
         dest->Height() != displayMode_.Height || dest->IsLocked())
@@ -267,43 +304,55 @@ HRESULT Device::GetFrontBufferData(UINT iSwapChain, IDirect3DSurface9* pDestSurf
     return D3D_OK;
 }
 
-HRESULT Device::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) {
+HRESULT Device::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget)
+{
     Surface* target = Ours<Surface>(pRenderTarget);
-    if (RenderTargetIndex != 0 || !target || !IsColourFormat(target->Format())) return D3DERR_INVALIDCALL;
+    if (RenderTargetIndex != 0 || !target || !IsColourFormat(target->Format()))
+        return D3DERR_INVALIDCALL;
     D3DSURFACE_DESC desc;
     target->GetDesc(&desc);
-    if (!(desc.Usage & D3DUSAGE_RENDERTARGET)) return D3DERR_INVALIDCALL;
+    if (!(desc.Usage & D3DUSAGE_RENDERTARGET))
+        return D3DERR_INVALIDCALL;
     Assign(renderTarget_, target);
     FullViewport();
     return D3D_OK;
 }
 
-HRESULT Device::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) {
-    if (RenderTargetIndex != 0) return D3DERR_INVALIDCALL;
+HRESULT Device::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget)
+{
+    if (RenderTargetIndex != 0)
+        return D3DERR_INVALIDCALL;
     return Hand(static_cast<IDirect3DSurface9*>(renderTarget_), ppRenderTarget);
 }
 
-HRESULT Device::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) {
+HRESULT Device::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface)
+{
     if (!depthStencil_) {
-        if (ppZStencilSurface) *ppZStencilSurface = nullptr;
+        if (ppZStencilSurface)
+            *ppZStencilSurface = nullptr;
         return D3DERR_NOTFOUND;
     }
     return Hand(static_cast<IDirect3DSurface9*>(depthStencil_), ppZStencilSurface);
 }
 
-HRESULT Device::BeginScene() {
-    if (inScene_) return D3DERR_INVALIDCALL;
+HRESULT Device::BeginScene()
+{
+    if (inScene_)
+        return D3DERR_INVALIDCALL;
     inScene_ = true;
     return D3D_OK;
 }
 
-HRESULT Device::EndScene() {
-    if (!inScene_) return D3DERR_INVALIDCALL;
+HRESULT Device::EndScene()
+{
+    if (!inScene_)
+        return D3DERR_INVALIDCALL;
     inScene_ = false;
     return D3D_OK;
 }
 
-RECT Device::TargetBounds() const {
+RECT Device::TargetBounds() const
+{
     const D3DVIEWPORT9& vp = state_.viewport;
     LONG right = LONG(std::min<uint64_t>(uint64_t(vp.X) + vp.Width, renderTarget_->Width()));
     LONG bottom = LONG(std::min<uint64_t>(uint64_t(vp.Y) + vp.Height, renderTarget_->Height()));
@@ -314,10 +363,14 @@ RECT Device::TargetBounds() const {
     return RECT{LONG(vp.X), LONG(vp.Y), right, bottom};
 }
 
-HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) {
-    if ((Flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !depthStencil_) return D3DERR_INVALIDCALL;
-    if ((Flags & D3DCLEAR_STENCIL) && !HasStencil(depthStencil_->Format())) return D3DERR_INVALIDCALL;
-    if (Count > 0 && !pRects) return D3DERR_INVALIDCALL;
+HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil)
+{
+    if ((Flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !depthStencil_)
+        return D3DERR_INVALIDCALL;
+    if ((Flags & D3DCLEAR_STENCIL) && !HasStencil(depthStencil_->Format()))
+        return D3DERR_INVALIDCALL;
+    if (Count > 0 && !pRects)
+        return D3DERR_INVALIDCALL;
     RECT bounds = TargetBounds();
     uint8_t encoded[4];
     EncodePixel(renderTarget_->Format(), Color, encoded);
@@ -338,43 +391,66 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
                     uint32_t* pixels = reinterpret_cast<uint32_t*>(row);
                     std::fill(pixels + r.left, pixels + r.right, word);
                 } else {
-                    for (LONG x = r.left; x < r.right; ++x) std::memcpy(row + size_t(x) * bytes, encoded, bytes);
+                    for (LONG x = r.left; x < r.right; ++x)
+                        std::memcpy(row + size_t(x) * bytes, encoded, bytes);
                 }
             }
-            if (Flags & D3DCLEAR_ZBUFFER) std::fill(depthStencil_->DepthRow(UINT(y)) + r.left, depthStencil_->DepthRow(UINT(y)) + r.right, depth);
+            if (Flags & D3DCLEAR_ZBUFFER)
+                std::fill(depthStencil_->DepthRow(UINT(y)) + r.left, depthStencil_->DepthRow(UINT(y)) + r.right, depth);
             uint8_t* stencil = (Flags & D3DCLEAR_STENCIL) ? depthStencil_->StencilRow(UINT(y)) : nullptr;
-            if (stencil) std::fill(stencil + r.left, stencil + r.right, uint8_t(Stencil));
+            if (stencil)
+                std::fill(stencil + r.left, stencil + r.right, uint8_t(Stencil));
         }
     };
     if (Count == 0) {
         fill(bounds);
     } else {
-        for (DWORD i = 0; i < Count; ++i) fill(RECT{pRects[i].x1, pRects[i].y1, pRects[i].x2, pRects[i].y2});
+        for (DWORD i = 0; i < Count; ++i)
+            fill(RECT{pRects[i].x1, pRects[i].y1, pRects[i].x2, pRects[i].y2});
     }
     return D3D_OK;
 }
 
-HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
-    if (!pMatrix) return D3DERR_INVALIDCALL;
+HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix)
+{
+    if (!pMatrix)
+        return D3DERR_INVALIDCALL;
     switch (DWORD(State)) {
-    case D3DTS_VIEW: state_.view = *pMatrix; return D3D_OK;
-    case D3DTS_PROJECTION: state_.projection = *pMatrix; return D3D_OK;
-    case D3DTS_WORLD: state_.world = *pMatrix; return D3D_OK;
-    default: return (State >= D3DTS_TEXTURE0 && State <= D3DTS_TEXTURE7) ? D3D_OK : D3DERR_INVALIDCALL;
+    case D3DTS_VIEW:
+        state_.view = *pMatrix;
+        return D3D_OK;
+    case D3DTS_PROJECTION:
+        state_.projection = *pMatrix;
+        return D3D_OK;
+    case D3DTS_WORLD:
+        state_.world = *pMatrix;
+        return D3D_OK;
+    default:
+        return (State >= D3DTS_TEXTURE0 && State <= D3DTS_TEXTURE7) ? D3D_OK : D3DERR_INVALIDCALL;
     }
 }
 
-HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
-    if (!pMatrix) return D3DERR_INVALIDCALL;
+HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix)
+{
+    if (!pMatrix)
+        return D3DERR_INVALIDCALL;
     switch (DWORD(State)) {
-    case D3DTS_VIEW: *pMatrix = state_.view; return D3D_OK;
-    case D3DTS_PROJECTION: *pMatrix = state_.projection; return D3D_OK;
-    case D3DTS_WORLD: *pMatrix = state_.world; return D3D_OK;
-    default: return D3DERR_INVALIDCALL;
+    case D3DTS_VIEW:
+        *pMatrix = state_.view;
+        return D3D_OK;
+    case D3DTS_PROJECTION:
+        *pMatrix = state_.projection;
+        return D3D_OK;
+    case D3DTS_WORLD:
+        *pMatrix = state_.world;
+        return D3D_OK;
+    default:
+        return D3DERR_INVALIDCALL;
     }
 }
 
-HRESULT Device::SetViewport(const D3DVIEWPORT9* pViewport) {
+HRESULT Device::SetViewport(const D3DVIEWPORT9* pViewport)
+{
     if (!pViewport || pViewport->Width == 0 || pViewport->Height == 0 ||
         uint64_t(pViewport->X) + pViewport->Width > renderTarget_->Width() ||
         uint64_t(pViewport->Y) + pViewport->Height > renderTarget_->Height() || !(pViewport->MinZ >= 0.0f) ||
@@ -384,20 +460,26 @@ HRESULT Device::SetViewport(const D3DVIEWPORT9* pViewport) {
     return D3D_OK;
 }
 
-HRESULT Device::GetViewport(D3DVIEWPORT9* pViewport) {
-    if (!pViewport) return D3DERR_INVALIDCALL;
+HRESULT Device::GetViewport(D3DVIEWPORT9* pViewport)
+{
+    if (!pViewport)
+        return D3DERR_INVALIDCALL;
     *pViewport = state_.viewport;
     return D3D_OK;
 }
 
-HRESULT Device::SetMaterial(const D3DMATERIAL9* pMaterial) {
-    if (!pMaterial) return D3DERR_INVALIDCALL;
+HRESULT Device::SetMaterial(const D3DMATERIAL9* pMaterial)
+{
+    if (!pMaterial)
+        return D3DERR_INVALIDCALL;
     state_.material = *pMaterial;
     return D3D_OK;
 }
 
-HRESULT Device::GetMaterial(D3DMATERIAL9* pMaterial) {
-    if (!pMaterial) return D3DERR_INVALIDCALL;
+HRESULT Device::GetMaterial(D3DMATERIAL9* pMaterial)
+{
+    if (!pMaterial)
+        return D3DERR_INVALIDCALL;
     *pMaterial = state_.material;
     return D3D_OK;
 }
@@ -405,7 +487,8 @@ HRESULT Device::GetMaterial(D3DMATERIAL9* pMaterial) {
 namespace {
 
 // A light enabled before it was ever set: white, directional, shining along +z.
-D3DLIGHT9 DefaultLight() {
+D3DLIGHT9 DefaultLight()
+{
     D3DLIGHT9 light;
     std::memset(&light, 0, sizeof light);
     light.Type = D3DLIGHT_DIRECTIONAL;
@@ -414,148 +497,190 @@ D3DLIGHT9 DefaultLight() {
     return light;
 }
 
-}  // namespace
+} // namespace
 
-HRESULT Device::SetLight(DWORD Index, const D3DLIGHT9* pLight) {
+HRESULT Device::SetLight(DWORD Index, const D3DLIGHT9* pLight)
+{
     if (!pLight || Index >= kMaxLights || pLight->Type < D3DLIGHT_POINT || pLight->Type > D3DLIGHT_DIRECTIONAL)
         return D3DERR_INVALIDCALL;
-    if (state_.lights.size() <= Index) state_.lights.resize(Index + 1, LightSlot{DefaultLight(), false});
+    if (state_.lights.size() <= Index)
+        state_.lights.resize(Index + 1, LightSlot{DefaultLight(), false});
     state_.lights[Index].light = *pLight;
     return D3D_OK;
 }
 
-HRESULT Device::GetLight(DWORD Index, D3DLIGHT9* pLight) {
-    if (!pLight || Index >= state_.lights.size()) return D3DERR_INVALIDCALL;
+HRESULT Device::GetLight(DWORD Index, D3DLIGHT9* pLight)
+{
+    if (!pLight || Index >= state_.lights.size())
+        return D3DERR_INVALIDCALL;
     *pLight = state_.lights[Index].light;
     return D3D_OK;
 }
 
-HRESULT Device::LightEnable(DWORD Index, BOOL Enable) {
-    if (Index >= kMaxLights) return D3DERR_INVALIDCALL;
-    if (state_.lights.size() <= Index) state_.lights.resize(Index + 1, LightSlot{DefaultLight(), false});
+HRESULT Device::LightEnable(DWORD Index, BOOL Enable)
+{
+    if (Index >= kMaxLights)
+        return D3DERR_INVALIDCALL;
+    if (state_.lights.size() <= Index)
+        state_.lights.resize(Index + 1, LightSlot{DefaultLight(), false});
     state_.lights[Index].enabled = Enable != FALSE;
     return D3D_OK;
 }
 
-HRESULT Device::GetLightEnable(DWORD Index, BOOL* pEnable) {
-    if (!pEnable || Index >= state_.lights.size()) return D3DERR_INVALIDCALL;
+HRESULT Device::GetLightEnable(DWORD Index, BOOL* pEnable)
+{
+    if (!pEnable || Index >= state_.lights.size())
+        return D3DERR_INVALIDCALL;
     *pEnable = state_.lights[Index].enabled;
     return D3D_OK;
 }
 
-HRESULT Device::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
-    if (DWORD(State) >= D3DRS_MAX) return D3DERR_INVALIDCALL;
+HRESULT Device::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
+{
+    if (DWORD(State) >= D3DRS_MAX)
+        return D3DERR_INVALIDCALL;
     state_.render[State] = Value;
     return D3D_OK;
 }
 
-HRESULT Device::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
-    if (!pValue || DWORD(State) >= D3DRS_MAX) return D3DERR_INVALIDCALL;
+HRESULT Device::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
+{
+    if (!pValue || DWORD(State) >= D3DRS_MAX)
+        return D3DERR_INVALIDCALL;
     *pValue = state_.render[State];
     return D3D_OK;
 }
 
-HRESULT Device::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
-    if (Stage >= DWORD(kSamplers)) return D3DERR_INVALIDCALL;
+HRESULT Device::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture)
+{
+    if (Stage >= DWORD(kSamplers))
+        return D3DERR_INVALIDCALL;
     return Hand(static_cast<IDirect3DBaseTexture9*>(state_.textures[Stage]), ppTexture);
 }
 
-HRESULT Device::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
+HRESULT Device::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture)
+{
     Texture* texture = Ours<Texture>(pTexture);
-    if (Stage >= DWORD(kSamplers) || (pTexture && !texture)) return D3DERR_INVALIDCALL;
+    if (Stage >= DWORD(kSamplers) || (pTexture && !texture))
+        return D3DERR_INVALIDCALL;
     Assign(state_.textures[Stage], texture);
     return D3D_OK;
 }
 
-HRESULT Device::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
-    if (!pValue || Stage >= DWORD(kStages) || DWORD(Type) >= D3DTSS_MAX) return D3DERR_INVALIDCALL;
+HRESULT Device::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue)
+{
+    if (!pValue || Stage >= DWORD(kStages) || DWORD(Type) >= D3DTSS_MAX)
+        return D3DERR_INVALIDCALL;
     *pValue = state_.stage[Stage][Type];
     return D3D_OK;
 }
 
-HRESULT Device::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) {
-    if (Stage >= DWORD(kStages) || DWORD(Type) >= D3DTSS_MAX) return D3DERR_INVALIDCALL;
+HRESULT Device::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value)
+{
+    if (Stage >= DWORD(kStages) || DWORD(Type) >= D3DTSS_MAX)
+        return D3DERR_INVALIDCALL;
     state_.stage[Stage][Type] = Value;
     return D3D_OK;
 }
 
-HRESULT Device::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
-    if (!pValue || Sampler >= DWORD(kSamplers) || DWORD(Type) >= D3DSAMP_MAX) return D3DERR_INVALIDCALL;
+HRESULT Device::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue)
+{
+    if (!pValue || Sampler >= DWORD(kSamplers) || DWORD(Type) >= D3DSAMP_MAX)
+        return D3DERR_INVALIDCALL;
     *pValue = state_.sampler[Sampler][Type];
     return D3D_OK;
 }
 
-HRESULT Device::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
-    if (Sampler >= DWORD(kSamplers) || DWORD(Type) >= D3DSAMP_MAX) return D3DERR_INVALIDCALL;
+HRESULT Device::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value)
+{
+    if (Sampler >= DWORD(kSamplers) || DWORD(Type) >= D3DSAMP_MAX)
+        return D3DERR_INVALIDCALL;
     state_.sampler[Sampler][Type] = Value;
     return D3D_OK;
 }
 
-HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
-                                        IDirect3DVertexDeclaration9** ppDecl) {
+HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements, IDirect3DVertexDeclaration9** ppDecl)
+{
     std::vector<D3DVERTEXELEMENT9> elements;
-    if (!pVertexElements || !ppDecl || !VertexDeclaration::Parse(pVertexElements, elements)) return D3DERR_INVALIDCALL;
+    if (!pVertexElements || !ppDecl || !VertexDeclaration::Parse(pVertexElements, elements))
+        return D3DERR_INVALIDCALL;
     *ppDecl = new VertexDeclaration(this, std::move(elements));
     return D3D_OK;
 }
 
-HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
+HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl)
+{
     VertexDeclaration* declaration = Ours<VertexDeclaration>(pDecl);
-    if (pDecl && !declaration) return D3DERR_INVALIDCALL;
+    if (pDecl && !declaration)
+        return D3DERR_INVALIDCALL;
     Assign(state_.declaration, declaration);
     state_.fvf = 0;
     return D3D_OK;
 }
 
-HRESULT Device::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) {
+HRESULT Device::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl)
+{
     return Hand(static_cast<IDirect3DVertexDeclaration9*>(state_.declaration), ppDecl);
 }
 
-HRESULT Device::SetFVF(DWORD FVF) {
+HRESULT Device::SetFVF(DWORD FVF)
+{
     SafeRelease(state_.declaration);
     state_.fvf = FVF;
     return D3D_OK;
 }
 
-HRESULT Device::GetFVF(DWORD* pFVF) {
-    if (!pFVF) return D3DERR_INVALIDCALL;
+HRESULT Device::GetFVF(DWORD* pFVF)
+{
+    if (!pFVF)
+        return D3DERR_INVALIDCALL;
     *pFVF = state_.fvf;
     return D3D_OK;
 }
 
-HRESULT Device::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) {
-    if (!ppShader) return D3DERR_INVALIDCALL;
+HRESULT Device::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader)
+{
+    if (!ppShader)
+        return D3DERR_INVALIDCALL;
     *ppShader = VertexShader::Create(this, pFunction);
     return *ppShader ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
-HRESULT Device::SetVertexShader(IDirect3DVertexShader9* pShader) {
+HRESULT Device::SetVertexShader(IDirect3DVertexShader9* pShader)
+{
     VertexShader* shader = Ours<VertexShader>(pShader);
-    if (pShader && !shader) return D3DERR_INVALIDCALL;
+    if (pShader && !shader)
+        return D3DERR_INVALIDCALL;
     Assign(state_.shader, shader);
     return D3D_OK;
 }
 
-HRESULT Device::GetVertexShader(IDirect3DVertexShader9** ppShader) {
+HRESULT Device::GetVertexShader(IDirect3DVertexShader9** ppShader)
+{
     return Hand(static_cast<IDirect3DVertexShader9*>(state_.shader), ppShader);
 }
 
-HRESULT Device::SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {
-    if (!pConstantData || StartRegister > 256 || Vector4fCount > 256 - StartRegister) return D3DERR_INVALIDCALL;
+HRESULT Device::SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount)
+{
+    if (!pConstantData || StartRegister > 256 || Vector4fCount > 256 - StartRegister)
+        return D3DERR_INVALIDCALL;
     std::memcpy(state_.constants[StartRegister], pConstantData, sizeof(float) * 4 * Vector4fCount);
     return D3D_OK;
 }
 
-HRESULT Device::GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
-    if (!pConstantData || StartRegister > 256 || Vector4fCount > 256 - StartRegister) return D3DERR_INVALIDCALL;
+HRESULT Device::GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount)
+{
+    if (!pConstantData || StartRegister > 256 || Vector4fCount > 256 - StartRegister)
+        return D3DERR_INVALIDCALL;
     std::memcpy(pConstantData, state_.constants[StartRegister], sizeof(float) * 4 * Vector4fCount);
     return D3D_OK;
 }
 
-HRESULT Device::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
-                                UINT Stride) {
+HRESULT Device::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes, UINT Stride)
+{
     VertexBuffer* buffer = Ours<VertexBuffer>(pStreamData);
-    if (StreamNumber >= UINT(kStreams) || (pStreamData && !buffer)) return D3DERR_INVALIDCALL;
+    if (StreamNumber >= UINT(kStreams) || (pStreamData && !buffer))
+        return D3DERR_INVALIDCALL;
     Assign(state_.streams[StreamNumber].buffer, buffer);
     state_.streams[StreamNumber].offset = OffsetInBytes;
     state_.streams[StreamNumber].stride = Stride;
@@ -563,22 +688,27 @@ HRESULT Device::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStre
 }
 
 HRESULT Device::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData, UINT* pOffsetInBytes,
-                                UINT* pStride) {
-    if (StreamNumber >= UINT(kStreams) || !pOffsetInBytes || !pStride) return D3DERR_INVALIDCALL;
+                                UINT* pStride)
+{
+    if (StreamNumber >= UINT(kStreams) || !pOffsetInBytes || !pStride)
+        return D3DERR_INVALIDCALL;
     *pOffsetInBytes = state_.streams[StreamNumber].offset;
     *pStride = state_.streams[StreamNumber].stride;
     return Hand(static_cast<IDirect3DVertexBuffer9*>(state_.streams[StreamNumber].buffer), ppStreamData);
 }
 
-HRESULT Device::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
+HRESULT Device::SetIndices(IDirect3DIndexBuffer9* pIndexData)
+{
     IndexBuffer* buffer = Ours<IndexBuffer>(pIndexData);
-    if (pIndexData && !buffer) return D3DERR_INVALIDCALL;
+    if (pIndexData && !buffer)
+        return D3DERR_INVALIDCALL;
     Assign(state_.indices, buffer);
     return D3D_OK;
 }
 
-HRESULT Device::GetIndices(IDirect3DIndexBuffer9** ppIndexData) {
+HRESULT Device::GetIndices(IDirect3DIndexBuffer9** ppIndexData)
+{
     return Hand(static_cast<IDirect3DIndexBuffer9*>(state_.indices), ppIndexData);
 }
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -109,7 +109,7 @@ private:
         D3DPRIMITIVETYPE type;
         UINT primitives;
         StreamView streams[kStreams];
-        const uint8_t* indices = nullptr;  // null for non-indexed draws
+        const uint8_t* indices = nullptr; // null for non-indexed draws
         size_t indexBytes = 0;
         bool index32 = false;
         UINT firstIndex = 0;
@@ -133,11 +133,11 @@ private:
     DWORD behaviour_;
     D3DPRESENT_PARAMETERS parameters_{};
     D3DDISPLAYMODE displayMode_{};
-    bool ownsDisplay_ = false;  // full screen: the adapter shows this device's mode
+    bool ownsDisplay_ = false; // full screen: the adapter shows this device's mode
     Surface* backBuffer_ = nullptr;
     Surface* depthStencil_ = nullptr;
     Surface* renderTarget_ = nullptr;
-    std::vector<uint32_t> frontBuffer_;  // the display, ARGB, display-mode sized
+    std::vector<uint32_t> frontBuffer_; // the display, ARGB, display-mode sized
     DeviceState state_;
     D3DGAMMARAMP gamma_{};
     FakeAdapter::DeviceState cooperative_ = FakeAdapter::DeviceState::Operational;
@@ -150,4 +150,4 @@ private:
     std::vector<int64_t> drawOrder_;
 };
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

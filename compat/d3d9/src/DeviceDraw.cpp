@@ -19,15 +19,22 @@ namespace {
 // indices); it bounds the vertex cache's memory whatever the indices say.
 constexpr int64_t kMaxDrawVertices = int64_t(1) << 18;
 
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
+UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives)
+{
     switch (type) {
-    case D3DPT_POINTLIST: return primitives;
-    case D3DPT_LINELIST: return primitives * 2;
-    case D3DPT_LINESTRIP: return primitives + 1;
-    case D3DPT_TRIANGLELIST: return primitives * 3;
+    case D3DPT_POINTLIST:
+        return primitives;
+    case D3DPT_LINELIST:
+        return primitives * 2;
+    case D3DPT_LINESTRIP:
+        return primitives + 1;
+    case D3DPT_TRIANGLELIST:
+        return primitives * 3;
     case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return primitives + 2;
-    default: return 0;
+    case D3DPT_TRIANGLEFAN:
+        return primitives + 2;
+    default:
+        return 0;
     }
 }
 
@@ -37,20 +44,24 @@ class VertexCache {
 public:
     VertexCache(VertexProcessor& processor, const Rasterizer& raster, int64_t lowest, size_t count,
                 std::vector<RasterVertex>& vertices, std::vector<uint8_t>& status)
-        : processor_(processor), raster_(raster), lowest_(lowest), count_(count), vertices_(vertices),
-          status_(status) {
-        if (vertices_.size() < count) vertices_.resize(count);
+        : processor_(processor), raster_(raster), lowest_(lowest), count_(count), vertices_(vertices), status_(status)
+    {
+        if (vertices_.size() < count)
+            vertices_.resize(count);
         status_.assign(count, kPending);
     }
 
-    const RasterVertex* Get(int64_t index) {
+    const RasterVertex* Get(int64_t index)
+    {
         int64_t slot = index - lowest_;
-        if (index < 0 || slot < 0 || size_t(slot) >= count_) return nullptr;
+        if (index < 0 || slot < 0 || size_t(slot) >= count_)
+            return nullptr;
         uint8_t& status = status_[size_t(slot)];
         RasterVertex& vertex = vertices_[size_t(slot)];
         if (status == kPending) {
             status = processor_.Process(UINT(index), vertex.shaded) ? kReady : kMissing;
-            if (status == kReady) raster_.Prepare(vertex);
+            if (status == kReady)
+                raster_.Prepare(vertex);
         }
         return status == kReady ? &vertex : nullptr;
     }
@@ -65,14 +76,16 @@ private:
     std::vector<uint8_t>& status_;
 };
 
-}  // namespace
+} // namespace
 
-bool Device::Layout(std::vector<D3DVERTEXELEMENT9>& layout) const {
+bool Device::Layout(std::vector<D3DVERTEXELEMENT9>& layout) const
+{
     if (state_.declaration) {
         layout = state_.declaration->Elements();
         return true;
     }
-    if (state_.fvf == 0) return false;
+    if (state_.fvf == 0)
+        return false;
     UINT stride;
     layout = VertexDeclaration::FromFVF(state_.fvf, stride);
     return true;
@@ -81,31 +94,37 @@ bool Device::Layout(std::vector<D3DVERTEXELEMENT9>& layout) const {
 namespace {
 
 // The highest vertex index whose every element lies inside its stream, or -1.
-int64_t LastReadableVertex(const std::vector<D3DVERTEXELEMENT9>& layout, const StreamView* streams) {
+int64_t LastReadableVertex(const std::vector<D3DVERTEXELEMENT9>& layout, const StreamView* streams)
+{
     int64_t last = INT64_MAX;
     for (const D3DVERTEXELEMENT9& e : layout) {
         const StreamView& s = streams[e.Stream];
         size_t end = size_t(e.Offset) + VertexDeclaration::TypeSize(e.Type);
-        if (!s.data || s.size < end) return -1;
-        if (s.stride != 0) last = std::min<int64_t>(last, int64_t((s.size - end) / s.stride));
+        if (!s.data || s.size < end)
+            return -1;
+        if (s.stride != 0)
+            last = std::min<int64_t>(last, int64_t((s.size - end) / s.stride));
     }
     return last;
 }
 
-}  // namespace
+} // namespace
 
-void Device::StreamViews(StreamView* views) const {
+void Device::StreamViews(StreamView* views) const
+{
     for (int i = 0; i < kStreams; ++i) {
         const StreamSource& s = state_.streams[i];
         views[i] = StreamView();
-        if (!s.buffer || s.offset > s.buffer->Size()) continue;
+        if (!s.buffer || s.offset > s.buffer->Size())
+            continue;
         views[i].data = s.buffer->Data() + s.offset;
         views[i].size = s.buffer->Size() - s.offset;
         views[i].stride = s.stride;
     }
 }
 
-HRESULT Device::Draw(DrawCall& call) {
+HRESULT Device::Draw(DrawCall& call)
+{
     try {
         return DrawChecked(call);
     } catch (const std::bad_alloc&) {
@@ -113,13 +132,16 @@ HRESULT Device::Draw(DrawCall& call) {
     }
 }
 
-HRESULT Device::DrawChecked(DrawCall& call) {
+HRESULT Device::DrawChecked(DrawCall& call)
+{
     UINT vertices = VertexCount(call.type, call.primitives);
     if (call.primitives > FakeAdapter::Current().Caps.MaxPrimitiveCount || (vertices == 0 && call.primitives != 0))
         return D3DERR_INVALIDCALL;
     std::vector<D3DVERTEXELEMENT9> layout;
-    if (!Layout(layout)) return D3DERR_INVALIDCALL;
-    if (call.primitives == 0 || cooperative_ != FakeAdapter::DeviceState::Operational) return D3D_OK;
+    if (!Layout(layout))
+        return D3DERR_INVALIDCALL;
+    if (call.primitives == 0 || cooperative_ != FakeAdapter::DeviceState::Operational)
+        return D3D_OK;
 
     // The vertex indices the draw reads, in order, in storage kept from draw to draw.
     std::vector<int64_t>& order = drawOrder_;
@@ -129,7 +151,8 @@ HRESULT Device::DrawChecked(DrawCall& call) {
         int64_t index;
         if (call.indices) {
             uint64_t at = (uint64_t(call.firstIndex) + i) * (call.index32 ? 4 : 2);
-            if (at + (call.index32 ? 4 : 2) > call.indexBytes) return D3DERR_INVALIDCALL;
+            if (at + (call.index32 ? 4 : 2) > call.indexBytes)
+                return D3DERR_INVALIDCALL;
             uint32_t raw = 0;
             std::memcpy(&raw, call.indices + at, call.index32 ? 4 : 2);
             index = int64_t(call.baseVertex) + raw;
@@ -142,9 +165,12 @@ HRESULT Device::DrawChecked(DrawCall& call) {
     }
     // Vertices past the streams' data are never read: primitives that use them are dropped.
     highest = std::min(highest, LastReadableVertex(layout, call.streams));
-    if (lowest < 0) return D3DERR_INVALIDCALL;
-    if (highest < lowest) return D3D_OK;
-    if (highest - lowest >= kMaxDrawVertices) return D3DERR_INVALIDCALL;
+    if (lowest < 0)
+        return D3DERR_INVALIDCALL;
+    if (highest < lowest)
+        return D3D_OK;
+    if (highest - lowest >= kMaxDrawVertices)
+        return D3DERR_INVALIDCALL;
 
     VertexProcessor processor(state_, layout, call.streams);
     PixelPipeline pixels(state_, renderTarget_, depthStencil_, processor.Fog(), processor.DepthInW());
@@ -156,29 +182,45 @@ HRESULT Device::DrawChecked(DrawCall& call) {
         const RasterVertex* va = cache.Get(order[a]);
         const RasterVertex* vb = cache.Get(order[b]);
         const RasterVertex* vc = cache.Get(order[c]);
-        if (va && vb && vc) raster.Triangle(*va, *vb, *vc);
+        if (va && vb && vc)
+            raster.Triangle(*va, *vb, *vc);
     };
     auto line = [&](UINT a, UINT b) {
         const RasterVertex* va = cache.Get(order[a]);
         const RasterVertex* vb = cache.Get(order[b]);
-        if (va && vb) raster.Line(va->shaded, vb->shaded);
+        if (va && vb)
+            raster.Line(va->shaded, vb->shaded);
     };
     for (UINT p = 0; p < call.primitives; ++p) {
         switch (call.type) {
-        case D3DPT_TRIANGLELIST: triangle(3 * p, 3 * p + 1, 3 * p + 2); break;
+        case D3DPT_TRIANGLELIST:
+            triangle(3 * p, 3 * p + 1, 3 * p + 2);
+            break;
         // Odd strip triangles swap two vertices so every triangle keeps the strip's winding.
-        case D3DPT_TRIANGLESTRIP: (p & 1) ? triangle(p, p + 2, p + 1) : triangle(p, p + 1, p + 2); break;
-        case D3DPT_TRIANGLEFAN: triangle(p + 1, p + 2, 0); break;
-        case D3DPT_LINELIST: line(2 * p, 2 * p + 1); break;
-        case D3DPT_LINESTRIP: line(p, p + 1); break;
-        case D3DPT_POINTLIST: line(p, p); break;
-        default: break;
+        case D3DPT_TRIANGLESTRIP:
+            (p & 1) ? triangle(p, p + 2, p + 1) : triangle(p, p + 1, p + 2);
+            break;
+        case D3DPT_TRIANGLEFAN:
+            triangle(p + 1, p + 2, 0);
+            break;
+        case D3DPT_LINELIST:
+            line(2 * p, 2 * p + 1);
+            break;
+        case D3DPT_LINESTRIP:
+            line(p, p + 1);
+            break;
+        case D3DPT_POINTLIST:
+            line(p, p);
+            break;
+        default:
+            break;
         }
     }
     return D3D_OK;
 }
 
-HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) {
+HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount)
+{
     DrawCall call{};
     call.type = PrimitiveType;
     call.primitives = PrimitiveCount;
@@ -187,9 +229,11 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, 
     return Draw(call);
 }
 
-HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT, UINT,
-                                     UINT startIndex, UINT primCount) {
-    if (!state_.indices) return D3DERR_INVALIDCALL;
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT, UINT, UINT startIndex,
+                                     UINT primCount)
+{
+    if (!state_.indices)
+        return D3DERR_INVALIDCALL;
     DrawCall call{};
     call.type = PrimitiveType;
     call.primitives = primCount;
@@ -203,8 +247,10 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVer
 }
 
 HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount, const void* pVertexStreamZeroData,
-                                UINT VertexStreamZeroStride) {
-    if (!pVertexStreamZeroData || VertexStreamZeroStride == 0) return D3DERR_INVALIDCALL;
+                                UINT VertexStreamZeroStride)
+{
+    if (!pVertexStreamZeroData || VertexStreamZeroStride == 0)
+        return D3DERR_INVALIDCALL;
     DrawCall call{};
     call.type = PrimitiveType;
     call.primitives = PrimitiveCount;
@@ -219,7 +265,8 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCo
 
 HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex, UINT NumVertices,
                                        UINT PrimitiveCount, const void* pIndexData, D3DFORMAT IndexDataFormat,
-                                       const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
+                                       const void* pVertexStreamZeroData, UINT VertexStreamZeroStride)
+{
     if (!pIndexData || !pVertexStreamZeroData || VertexStreamZeroStride == 0 ||
         (IndexDataFormat != D3DFMT_INDEX16 && IndexDataFormat != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
@@ -239,4 +286,4 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
     return Draw(call);
 }
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -6,22 +6,25 @@ namespace d3d9sw {
 
 namespace {
 
-DWORD FloatBits(float value) {
+DWORD FloatBits(float value)
+{
     DWORD bits;
     std::memcpy(&bits, &value, 4);
     return bits;
 }
 
-}  // namespace
+} // namespace
 
-D3DMATRIX Identity() {
+D3DMATRIX Identity()
+{
     D3DMATRIX m;
     std::memset(&m, 0, sizeof m);
     m._11 = m._22 = m._33 = m._44 = 1.0f;
     return m;
 }
 
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
+{
     D3DMATRIX r;
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
@@ -29,13 +32,15 @@ D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
     return r;
 }
 
-float DeviceState::RenderFloat(D3DRENDERSTATETYPE state) const {
+float DeviceState::RenderFloat(D3DRENDERSTATETYPE state) const
+{
     float value;
     std::memcpy(&value, &render[state], 4);
     return value;
 }
 
-void DeviceState::SetDefaults(bool depthBuffer) {
+void DeviceState::SetDefaults(bool depthBuffer)
+{
     std::memset(render, 0, sizeof render);
     render[D3DRS_ZENABLE] = depthBuffer ? D3DZB_TRUE : D3DZB_FALSE;
     render[D3DRS_FILLMODE] = D3DFILL_SOLID;
@@ -86,4 +91,4 @@ void DeviceState::SetDefaults(bool depthBuffer) {
     lights.clear();
 }
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -53,4 +53,4 @@ struct DeviceState {
 D3DMATRIX Identity();
 D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b);
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -45,4 +45,4 @@ private:
     D3DDISPLAYMODE fullScreenMode_{};
 };
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

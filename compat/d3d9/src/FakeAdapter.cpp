@@ -7,12 +7,14 @@
 
 namespace FakeAdapter {
 
-Config Default() {
+Config Default()
+{
     Config config;
     config.Desktop = {1280, 1024, 60, D3DFMT_X8R8G8B8};
     static const UINT kSizes[][2] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 1024}};
     for (D3DFORMAT format : {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5})
-        for (const auto& size : kSizes) config.Modes.push_back({size[0], size[1], 60, format});
+        for (const auto& size : kSizes)
+            config.Modes.push_back({size[0], size[1], 60, format});
     config.DepthFormats = {D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D24X8};
 
     D3DCAPS9& caps = config.Caps;
@@ -37,7 +39,8 @@ Config Default() {
     return config;
 }
 
-Config& Current() {
+Config& Current()
+{
     static Config config = Default();
     return config;
 }
@@ -48,25 +51,31 @@ namespace {
 
 d3d9sw::Device* Ours(IDirect3DDevice9* device) { return dynamic_cast<d3d9sw::Device*>(device); }
 
-}  // namespace
+} // namespace
 
-void SetDeviceState(IDirect3DDevice9* device, DeviceState state) {
-    if (d3d9sw::Device* ours = Ours(device)) ours->SetCooperativeState(state);
+void SetDeviceState(IDirect3DDevice9* device, DeviceState state)
+{
+    if (d3d9sw::Device* ours = Ours(device))
+        ours->SetCooperativeState(state);
 }
 
-unsigned PresentCount(IDirect3DDevice9* device) {
+unsigned PresentCount(IDirect3DDevice9* device)
+{
     d3d9sw::Device* ours = Ours(device);
     return ours ? ours->PresentCount() : 0;
 }
 
-HWND LastPresentWindow(IDirect3DDevice9* device) {
+HWND LastPresentWindow(IDirect3DDevice9* device)
+{
     d3d9sw::Device* ours = Ours(device);
     return ours ? ours->LastPresentWindow() : nullptr;
 }
 
-}  // namespace FakeAdapter
+} // namespace FakeAdapter
 
-IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion) {
-    if (SDKVersion != D3D_SDK_VERSION || FakeAdapter::Current().FailCreate) return nullptr;
+IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion)
+{
+    if (SDKVersion != D3D_SDK_VERSION || FakeAdapter::Current().FailCreate)
+        return nullptr;
     return new d3d9sw::Direct3D9();
 }

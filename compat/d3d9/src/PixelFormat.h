@@ -19,4 +19,4 @@ void EncodePixel(D3DFORMAT format, uint32_t argb, uint8_t* pixel);
 // A whole row, for texture uploads and front-buffer reads.
 void DecodeRow(D3DFORMAT format, const uint8_t* source, uint32_t* argb, unsigned count);
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -84,11 +84,11 @@ private:
     bool blend_;
     DWORD sourceBlend_, destBlend_, blendOp_;
     DWORD writeMask_;
-    bool directWrite_;  // no blending into a 32-bit target: pixels are stored, not read
+    bool directWrite_; // no blending into a 32-bit target: pixels are stored, not read
     bool fast_ = false;
-    int16_t sourceMasks_[3][8] = {};  // texture, diffuse, product: the lanes each one feeds
+    int16_t sourceMasks_[3][8] = {}; // texture, diffuse, product: the lanes each one feeds
     FastBlend fastBlend_ = FastBlend::None;
-    bool fastDiffuseAlpha_ = true;  // whether the fast path's result depends on the diffuse alpha
+    bool fastDiffuseAlpha_ = true; // whether the fast path's result depends on the diffuse alpha
     bool specular_;
     bool fog_;
     FogInput fogInput_;
@@ -99,4 +99,4 @@ private:
     float textureFactor_[4];
 };
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

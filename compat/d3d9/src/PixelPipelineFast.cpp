@@ -17,30 +17,43 @@ namespace {
 enum FastSource { kFromTexture, kFromDiffuse, kFromProduct };
 
 // The source a stage operation on texture and diffuse amounts to, or false for other forms.
-bool FastSourceOf(DWORD op, DWORD arg1, DWORD arg2, bool colour, uint8_t& out) {
+bool FastSourceOf(DWORD op, DWORD arg1, DWORD arg2, bool colour, uint8_t& out)
+{
     auto plain = [](DWORD arg) { return arg == D3DTA_TEXTURE || arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; };
     auto source = [](DWORD arg) { return arg == D3DTA_TEXTURE ? kFromTexture : kFromDiffuse; };
     switch (op) {
-    case D3DTOP_SELECTARG1: if (!plain(arg1)) return false; out = uint8_t(source(arg1)); return true;
-    case D3DTOP_SELECTARG2: if (!plain(arg2)) return false; out = uint8_t(source(arg2)); return true;
+    case D3DTOP_SELECTARG1:
+        if (!plain(arg1))
+            return false;
+        out = uint8_t(source(arg1));
+        return true;
+    case D3DTOP_SELECTARG2:
+        if (!plain(arg2))
+            return false;
+        out = uint8_t(source(arg2));
+        return true;
     case D3DTOP_MODULATE:
-        if (!plain(arg1) || !plain(arg2) || source(arg1) == source(arg2)) return false;
+        if (!plain(arg1) || !plain(arg2) || source(arg1) == source(arg2))
+            return false;
         out = kFromProduct;
         return true;
     case D3DTOP_DISABLE:
-        if (colour) return false;
-        out = kFromDiffuse;  // alpha passes the current (diffuse) alpha through
+        if (colour)
+            return false;
+        out = kFromDiffuse; // alpha passes the current (diffuse) alpha through
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
-}  // namespace
+} // namespace
 
 // Single-stage draws that combine a texture and the diffuse colour by selection or
 // modulation, without fog or specular, into a 32-bit target: the bulk of what the renderer
 // draws. These run on 8-bit channels.
-void PixelPipeline::ChooseFastPath() {
+void PixelPipeline::ChooseFastPath()
+{
     D3DFORMAT format = target_->Format();
     if (stages_.size() != 1 || specular_ || fog_ || writeMask_ != 0xF ||
         (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8))
@@ -76,25 +89,28 @@ void PixelPipeline::ChooseFastPath() {
 namespace {
 
 // round(a * b / 255) per 16-bit lane, for a, b in 0..255.
-inline __m128i Mul255Lanes(__m128i a, __m128i b) {
+inline __m128i Mul255Lanes(__m128i a, __m128i b)
+{
     __m128i x = _mm_add_epi16(_mm_mullo_epi16(a, b), _mm_set1_epi16(128));
     return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
 }
 
 // All bits set in the 32-bit lanes whose bit is set in mask.
-inline __m128i LaneMask(int mask) {
+inline __m128i LaneMask(int mask)
+{
     return _mm_setr_epi32(mask & 1 ? -1 : 0, mask & 2 ? -1 : 0, mask & 4 ? -1 : 0, mask & 8 ? -1 : 0);
 }
 
 inline __m128i Load(const int16_t* lanes) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes)); }
 
-}  // namespace
+} // namespace
 
 // FastLog2 on four lanes.
-inline __m128 FastLog2x4(__m128 x) {
+inline __m128 FastLog2x4(__m128 x)
+{
     __m128i bits = _mm_castps_si128(x);
-    __m128 exponent = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(bits, 23), _mm_set1_epi32(0xFF)),
-                                                    _mm_set1_epi32(127)));
+    __m128 exponent = _mm_cvtepi32_ps(
+        _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(bits, 23), _mm_set1_epi32(0xFF)), _mm_set1_epi32(127)));
     __m128i mantissa = _mm_or_si128(_mm_and_si128(bits, _mm_set1_epi32(0x007FFFFF)), _mm_set1_epi32(0x3F800000));
     __m128 t = _mm_sub_ps(_mm_castsi128_ps(mantissa), _mm_set1_ps(1.0f));
     __m128 log = _mm_add_ps(exponent,
@@ -110,7 +126,7 @@ struct PixelPipeline::FastPlanes {
     int diffuseChannels;
     uint32_t opaque;
     __m128 qStep, uStep, vStep, diffuseStep[4];
-    __m128 dqy, duy, dvy, texWidth, texHeight;  // steps along y and the base level's size
+    __m128 dqy, duy, dvy, texWidth, texHeight; // steps along y and the base level's size
 };
 
 // A row's pixels and the planes' values at its reference column.
@@ -124,7 +140,7 @@ struct PixelPipeline::FastRow {
 struct PixelPipeline::FastGroup {
     const FastRow* row;
     int x, live;
-    bool whole;  // all four lie inside the row, so they may be read and written at once
+    bool whole; // all four lie inside the row, so they may be read and written at once
     __m128 dx, depth;
 };
 
@@ -132,7 +148,8 @@ struct PixelPipeline::FastGroup {
 // on SSE2 lanes; the depth and alpha tests, blending and the stores per pixel. Groups go on in
 // pairs, because a level of detail serves a pixel pair, as texture units share it, so one
 // computation on four lanes serves two groups.
-void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int count) {
+void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int count)
+{
     const Stage& stage = stages_[0];
     const int set = kTexCoord + 2 * stage.texCoordSet;
     FastPlanes planes;
@@ -147,7 +164,8 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
     planes.qStep = _mm_set1_ps(s.q[1]);
     planes.uStep = _mm_set1_ps(uPlane[1]);
     planes.vStep = _mm_set1_ps(vPlane[1]);
-    for (int c = 0; c < planes.diffuseChannels; ++c) planes.diffuseStep[c] = _mm_set1_ps(s.varying[kDiffuse + c][1]);
+    for (int c = 0; c < planes.diffuseChannels; ++c)
+        planes.diffuseStep[c] = _mm_set1_ps(s.varying[kDiffuse + c][1]);
     planes.dqy = _mm_set1_ps(s.q[2]);
     planes.duy = _mm_set1_ps(uPlane[2]);
     planes.dvy = _mm_set1_ps(vPlane[2]);
@@ -201,9 +219,11 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
                     alignas(16) float z[4];
                     _mm_store_ps(z, depth);
                     for (int l = 0; l < 4; ++l)
-                        if ((live & (1 << l)) && !Compare(depthFunc_, z[l], depthRow[x + l])) live &= ~(1 << l);
+                        if ((live & (1 << l)) && !Compare(depthFunc_, z[l], depthRow[x + l]))
+                            live &= ~(1 << l);
                 }
-                if (!live) continue;
+                if (!live)
+                    continue;
             }
             FastGroup& group = pending[waiting++];
             group.row = &row;
@@ -218,10 +238,12 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
             }
         }
     }
-    if (waiting) ShadeFastGroups(planes, pending, waiting);
+    if (waiting)
+        ShadeFastGroups(planes, pending, waiting);
 }
 
-void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* groups, int count) {
+void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* groups, int count)
+{
     __m128 w[2], u[2], v[2];
     for (int i = 0; i < count; ++i) {
         const FastGroup& g = groups[i];
@@ -258,14 +280,16 @@ void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* g
         const FastGroup& g = groups[i];
         __m128i channel[4] = {};
         for (int c = 0; c < planes.diffuseChannels; ++c) {
-            __m128 value = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(g.row->diffuse[c]), _mm_mul_ps(planes.diffuseStep[c], g.dx)), w[i]);
+            __m128 value =
+                _mm_mul_ps(_mm_add_ps(_mm_set1_ps(g.row->diffuse[c]), _mm_mul_ps(planes.diffuseStep[c], g.dx)), w[i]);
             value = _mm_min_ps(_mm_max_ps(value, _mm_setzero_ps()), _mm_set1_ps(1.0f));
             channel[c] = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
         }
         __m128i diffuse = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(channel[3], 24), _mm_slli_epi32(channel[0], 16)),
                                        _mm_or_si128(_mm_slli_epi32(channel[1], 8), channel[2]));
         __m128i texels[2] = {_mm_set1_epi16(255), _mm_set1_epi16(255)};
-        if (planes.sampler) planes.sampler->Sample4(u[i], v[i], level[i], g.live, texels[0], texels[1]);
+        if (planes.sampler)
+            planes.sampler->Sample4(u[i], v[i], level[i], g.live, texels[0], texels[1]);
         __m128i combined[2];
         for (int half = 0; half < 2; ++half) {
             __m128i t = texels[half];
@@ -277,18 +301,21 @@ void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* g
     }
 }
 
-void PixelPipeline::StoreGroup(const FastPlanes& planes, const FastGroup& g, __m128i result) {
+void PixelPipeline::StoreGroup(const FastPlanes& planes, const FastGroup& g, __m128i result)
+{
     if (g.whole && !alphaTest_ && fastBlend_ == FastBlend::None) {
         // Whole groups are written back four at a time, keeping the pixels of lanes that are
         // not drawn.
         __m128i keep = LaneMask(g.live ^ 0xF);
         __m128i* target = reinterpret_cast<__m128i*>(g.row->pixels + g.x);
         __m128i drawn = _mm_or_si128(result, _mm_set1_epi32(int(planes.opaque)));
-        _mm_storeu_si128(target, _mm_or_si128(_mm_andnot_si128(keep, drawn), _mm_and_si128(keep, _mm_loadu_si128(target))));
+        _mm_storeu_si128(target,
+                         _mm_or_si128(_mm_andnot_si128(keep, drawn), _mm_and_si128(keep, _mm_loadu_si128(target))));
         if (depthWrite_) {
             __m128 old = _mm_loadu_ps(g.row->depths + g.x);
             __m128 keepDepth = _mm_castsi128_ps(keep);
-            _mm_storeu_ps(g.row->depths + g.x, _mm_or_ps(_mm_andnot_ps(keepDepth, g.depth), _mm_and_ps(keepDepth, old)));
+            _mm_storeu_ps(g.row->depths + g.x,
+                          _mm_or_ps(_mm_andnot_ps(keepDepth, g.depth), _mm_and_ps(keepDepth, old)));
         }
         return;
     }
@@ -297,23 +324,33 @@ void PixelPipeline::StoreGroup(const FastPlanes& planes, const FastGroup& g, __m
     _mm_store_si128(reinterpret_cast<__m128i*>(colour), result);
     _mm_store_ps(z, g.depth);
     for (int l = 0; l < 4; ++l) {
-        if (!(g.live & (1 << l))) continue;
-        if (alphaTest_ && !Compare(alphaFunc_, float(colour[l] >> 24), float(alphaRef_))) continue;
+        if (!(g.live & (1 << l)))
+            continue;
+        if (alphaTest_ && !Compare(alphaFunc_, float(colour[l] >> 24), float(alphaRef_)))
+            continue;
         uint32_t* pixel = g.row->pixels + g.x + l;
         *pixel = (fastBlend_ != FastBlend::None ? BlendFast(colour[l], *pixel) : colour[l]) | planes.opaque;
-        if (depthWrite_) g.row->depths[g.x + l] = z[l];
+        if (depthWrite_)
+            g.row->depths[g.x + l] = z[l];
     }
 }
 
-uint32_t PixelPipeline::BlendFast(uint32_t source, uint32_t old) const {
+uint32_t PixelPipeline::BlendFast(uint32_t source, uint32_t old) const
+{
     uint32_t a = source >> 24;
     uint32_t out = 0;
     for (int shift : {16, 8, 0}) {
         uint32_t c = (source >> shift) & 0xFF, o = (old >> shift) & 0xFF, value;
         switch (fastBlend_) {
-        case FastBlend::Alpha: value = Mul255(c, a) + Mul255(o, 255 - a); break;
-        case FastBlend::AlphaAdd: value = Mul255(c, a) + o; break;
-        default: value = c + o; break;
+        case FastBlend::Alpha:
+            value = Mul255(c, a) + Mul255(o, 255 - a);
+            break;
+        case FastBlend::AlphaAdd:
+            value = Mul255(c, a) + o;
+            break;
+        default:
+            value = c + o;
+            break;
         }
         out |= std::min(255u, value) << shift;
     }
@@ -323,4 +360,4 @@ uint32_t PixelPipeline::BlendFast(uint32_t source, uint32_t old) const {
                                                          : std::min(255u, a + oldAlpha);
     return out | (alpha << 24);
 }
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -28,11 +28,14 @@ int64_t CeilPixel(int64_t a) { return -(-a >> kSubPixelBits); }
 
 // lround's rounding (halves away from zero) without the library call; |v| stays well below
 // 2^31 inside the guard band, and v - trunc(v) is exact.
-int64_t RoundHalfAway(float v) {
+int64_t RoundHalfAway(float v)
+{
     int32_t i = int32_t(v);
     float rest = v - float(i);
-    if (rest >= 0.5f) ++i;
-    else if (rest <= -0.5f) --i;
+    if (rest >= 0.5f)
+        ++i;
+    else if (rest <= -0.5f)
+        --i;
     return i;
 }
 
@@ -40,22 +43,29 @@ int64_t RoundHalfAway(float v) {
 // integers below 2^53, so double arithmetic on them is exact and spares the 64-bit integer
 // multiplies and divisions that are slow on this 32-bit target; edge is the crossing
 // (bias - k) / a, kept up to date by the caller.
-void NarrowSpan(double a, double k, double bias, double edge, int& lo, int& hi) {
+void NarrowSpan(double a, double k, double bias, double edge, int& lo, int& hi)
+{
     if (a == 0.0) {
-        if (k < bias) hi = lo - 1;
+        if (k < bias)
+            hi = lo - 1;
         return;
     }
     if (a > 0.0) {
         // Start from the crossing rounded up, which is the answer but for rounding in edge.
         int x = edge <= lo ? lo : (edge > hi ? hi + 1 : int(edge));
-        if (x < edge && x <= hi) ++x;
-        while (x > lo && a * (x - 1) + k >= bias) --x;
-        while (x <= hi && a * x + k < bias) ++x;
+        if (x < edge && x <= hi)
+            ++x;
+        while (x > lo && a * (x - 1) + k >= bias)
+            --x;
+        while (x <= hi && a * x + k < bias)
+            ++x;
         lo = x;
     } else {
         int x = edge >= hi ? hi : (edge < lo - 1 ? lo - 1 : int(edge));
-        while (x < hi && a * (x + 1) + k >= bias) ++x;
-        while (x >= lo && a * x + k < bias) --x;
+        while (x < hi && a * (x + 1) + k >= bias)
+            ++x;
+        while (x >= lo && a * x + k < bias)
+            --x;
         hi = x;
     }
 }
@@ -64,17 +74,19 @@ void NarrowSpan(double a, double k, double bias, double edge, int& lo, int& hi) 
 // vertex, paired the way the gradients use them, its doubled area and the reference pixel's
 // offset from the first vertex.
 struct Gradients {
-    __m128d across;  // y2 - y0, x1 - x0
-    __m128d along;   // y1 - y0, x2 - x0
+    __m128d across; // y2 - y0, x1 - x0
+    __m128d along;  // y1 - y0, x2 - x0
     __m128d area;
     double offsetX, offsetY;
 };
 
 // The plane through three vertex values: its value at the reference pixel and its steps
 // along x and y. Both gradients divide at once.
-void Plane(const Gradients& g, float a0, float a1, float a2, float out[3]) {
+void Plane(const Gradients& g, float a0, float a1, float a2, float out[3])
+{
     double d1 = double(a1) - a0, d2 = double(a2) - a0;
-    __m128d numerators = _mm_sub_pd(_mm_mul_pd(_mm_setr_pd(d1, d2), g.across), _mm_mul_pd(_mm_setr_pd(d2, d1), g.along));
+    __m128d numerators =
+        _mm_sub_pd(_mm_mul_pd(_mm_setr_pd(d1, d2), g.across), _mm_mul_pd(_mm_setr_pd(d2, d1), g.along));
     __m128d gradient = _mm_div_pd(numerators, g.area);
     double dx = _mm_cvtsd_f64(gradient), dy = _mm_cvtsd_f64(_mm_unpackhi_pd(gradient, gradient));
     out[0] = float(a0 + dx * g.offsetX + dy * g.offsetY);
@@ -82,69 +94,92 @@ void Plane(const Gradients& g, float a0, float a1, float a2, float out[3]) {
     out[2] = float(dy);
 }
 
-void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, ShadedVertex& out) {
-    for (int i = 0; i < 4; ++i) out.clip[i] = a.clip[i] + (b.clip[i] - a.clip[i]) * t;
-    for (int i = 0; i < varyings; ++i) out.varying[i] = a.varying[i] + (b.varying[i] - a.varying[i]) * t;
+void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, ShadedVertex& out)
+{
+    for (int i = 0; i < 4; ++i)
+        out.clip[i] = a.clip[i] + (b.clip[i] - a.clip[i]) * t;
+    for (int i = 0; i < varyings; ++i)
+        out.varying[i] = a.varying[i] + (b.varying[i] - a.varying[i]) * t;
 }
 
-}  // namespace
+} // namespace
 
 Rasterizer::Rasterizer(PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
                        bool lastPixel)
     : pixels_(pixels), viewport_(viewport), bounds_(bounds), cullMode_(cullMode), lastPixel_(lastPixel),
-      varyings_(pixels.VaryingCount()), planes_(pixels.VaryingMask()) {
+      varyings_(pixels.VaryingCount()), planes_(pixels.VaryingMask())
+{
     guardX_ = kGuardBandPixels / std::max(1.0f, float(viewport.Width));
     guardY_ = kGuardBandPixels / std::max(1.0f, float(viewport.Height));
 }
 
-float Rasterizer::Distance(const ShadedVertex& v, int plane) const {
+float Rasterizer::Distance(const ShadedVertex& v, int plane) const
+{
     const float* c = v.clip;
     switch (plane) {
-    case 0: return c[2];
-    case 1: return c[3] - c[2];
-    case 2: return c[3] - 1.0e-6f;
-    case 3: return guardX_ * c[3] - c[0];
-    case 4: return guardX_ * c[3] + c[0];
-    case 5: return guardY_ * c[3] - c[1];
-    default: return guardY_ * c[3] + c[1];
+    case 0:
+        return c[2];
+    case 1:
+        return c[3] - c[2];
+    case 2:
+        return c[3] - 1.0e-6f;
+    case 3:
+        return guardX_ * c[3] - c[0];
+    case 4:
+        return guardX_ * c[3] + c[0];
+    case 5:
+        return guardY_ * c[3] - c[1];
+    default:
+        return guardY_ * c[3] + c[1];
     }
 }
 
 // Sutherland-Hodgman against near and far (0 <= z <= w), w > 0 and the guard band; x and y
 // inside the guard band are left to the pixel bounds.
-int Rasterizer::Clip(ShadedVertex* polygon, int count, ShadedVertex* scratch) const {
+int Rasterizer::Clip(ShadedVertex* polygon, int count, ShadedVertex* scratch) const
+{
     ShadedVertex* in = polygon;
     ShadedVertex* out = scratch;
     for (int plane = 0; plane < kClipPlanes && count > 0; ++plane) {
         bool allInside = true;
-        for (int i = 0; i < count; ++i) allInside &= Distance(in[i], plane) >= 0.0f;
-        if (allInside) continue;
+        for (int i = 0; i < count; ++i)
+            allInside &= Distance(in[i], plane) >= 0.0f;
+        if (allInside)
+            continue;
         int n = 0;
         for (int i = 0; i < count; ++i) {
             const ShadedVertex& a = in[i];
             const ShadedVertex& b = in[(i + 1) % count];
             float da = Distance(a, plane), db = Distance(b, plane);
-            if (da >= 0.0f && n < kMaxPolygon) out[n++] = a;
-            if ((da >= 0.0f) != (db >= 0.0f) && n < kMaxPolygon) Lerp(a, b, da / (da - db), varyings_, out[n++]);
+            if (da >= 0.0f && n < kMaxPolygon)
+                out[n++] = a;
+            if ((da >= 0.0f) != (db >= 0.0f) && n < kMaxPolygon)
+                Lerp(a, b, da / (da - db), varyings_, out[n++]);
         }
         count = n;
         std::swap(in, out);
     }
-    if (in != polygon) std::memcpy(polygon, in, sizeof(ShadedVertex) * size_t(count));
+    if (in != polygon)
+        std::memcpy(polygon, in, sizeof(ShadedVertex) * size_t(count));
     return count;
 }
 
-bool Rasterizer::ClipSegment(ShadedVertex& a, ShadedVertex& b) const {
+bool Rasterizer::ClipSegment(ShadedVertex& a, ShadedVertex& b) const
+{
     for (int plane = 0; plane < kClipPlanes; ++plane) {
         float da = Distance(a, plane), db = Distance(b, plane);
-        if (da < 0.0f && db < 0.0f) return false;
-        if (da < 0.0f) Lerp(a, b, da / (da - db), varyings_, a);
-        else if (db < 0.0f) Lerp(b, a, db / (db - da), varyings_, b);
+        if (da < 0.0f && db < 0.0f)
+            return false;
+        if (da < 0.0f)
+            Lerp(a, b, da / (da - db), varyings_, a);
+        else if (db < 0.0f)
+            Lerp(b, a, db / (db - da), varyings_, b);
     }
     return true;
 }
 
-void Rasterizer::Project(const ShadedVertex& in, ScreenVertex& out) const {
+void Rasterizer::Project(const ShadedVertex& in, ScreenVertex& out) const
+{
     float q = 1.0f / in.clip[3];
     out.x = float(viewport_.X) + (1.0f + in.clip[0] * q) * float(viewport_.Width) * 0.5f;
     out.y = float(viewport_.Y) + (1.0f - in.clip[1] * q) * float(viewport_.Height) * 0.5f;
@@ -154,20 +189,30 @@ void Rasterizer::Project(const ShadedVertex& in, ScreenVertex& out) const {
     out.fy = RoundHalfAway(out.y * kSubPixel);
     out.x = float(out.fx) / kSubPixel;
     out.y = float(out.fy) / kSubPixel;
-    for (int i = 0; i < varyings_; ++i) out.varying[i] = in.varying[i] * q;
+    for (int i = 0; i < varyings_; ++i)
+        out.varying[i] = in.varying[i] * q;
 }
 
-void Rasterizer::Prepare(RasterVertex& v) const {
+void Rasterizer::Prepare(RasterVertex& v) const
+{
     const float* c = v.shaded.clip;
     // The clip distances as Distance gives them; NaN counts as outside.
-    const float distance[kClipPlanes] = {c[2], c[3] - c[2], c[3] - 1.0e-6f, guardX_ * c[3] - c[0],
-                                         guardX_ * c[3] + c[0], guardY_ * c[3] - c[1], guardY_ * c[3] + c[1]};
+    const float distance[kClipPlanes] = {c[2],
+                                         c[3] - c[2],
+                                         c[3] - 1.0e-6f,
+                                         guardX_ * c[3] - c[0],
+                                         guardX_ * c[3] + c[0],
+                                         guardY_ * c[3] - c[1],
+                                         guardY_ * c[3] + c[1]};
     v.outside = 0;
-    for (int plane = 0; plane < kClipPlanes; ++plane) v.outside |= uint32_t(!(distance[plane] >= 0.0f)) << plane;
-    if (v.outside == 0) Project(v.shaded, v.screen);
+    for (int plane = 0; plane < kClipPlanes; ++plane)
+        v.outside |= uint32_t(!(distance[plane] >= 0.0f)) << plane;
+    if (v.outside == 0)
+        Project(v.shaded, v.screen);
 }
 
-void Rasterizer::Triangle(const RasterVertex& va, const RasterVertex& vb, const RasterVertex& vc) {
+void Rasterizer::Triangle(const RasterVertex& va, const RasterVertex& vb, const RasterVertex& vc)
+{
     // Flat shading gives every vertex the first one's colours, so its vertices are projected
     // per triangle.
     if (!pixels_.FlatShading() && (va.outside | vb.outside | vc.outside) == 0) {
@@ -186,17 +231,23 @@ void Rasterizer::Triangle(const RasterVertex& va, const RasterVertex& vb, const 
             std::memcpy(polygon[v].varying, a.varying, sizeof(float) * kFogValue);
     }
     int count = Clip(polygon, 3, scratch);
-    if (count < 3) return;
+    if (count < 3)
+        return;
     ScreenVertex screen[kMaxPolygon];
-    for (int i = 0; i < count; ++i) Project(polygon[i], screen[i]);
-    for (int i = 1; i + 1 < count; ++i) Fill(screen[0], screen[i], screen[i + 1]);
+    for (int i = 0; i < count; ++i)
+        Project(polygon[i], screen[i]);
+    for (int i = 1; i + 1 < count; ++i)
+        Fill(screen[0], screen[i], screen[i + 1]);
 }
 
-void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const ScreenVertex& cIn) {
+void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const ScreenVertex& cIn)
+{
     int64_t area = (bIn.fx - a.fx) * (cIn.fy - a.fy) - (cIn.fx - a.fx) * (bIn.fy - a.fy);
-    if (area == 0) return;
+    if (area == 0)
+        return;
     // On a y-down screen a positive area means the vertices run clockwise.
-    if ((cullMode_ == D3DCULL_CCW && area < 0) || (cullMode_ == D3DCULL_CW && area > 0)) return;
+    if ((cullMode_ == D3DCULL_CCW && area < 0) || (cullMode_ == D3DCULL_CW && area > 0))
+        return;
     const ScreenVertex& b = area > 0 ? bIn : cIn;
     const ScreenVertex& c = area > 0 ? cIn : bIn;
     const ScreenVertex* v[3] = {&a, &b, &c};
@@ -207,7 +258,8 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
     int x1 = int(std::min<int64_t>(bounds_.right - 1, FloorPixel(maxX)));
     int y0 = int(std::max<int64_t>(bounds_.top, CeilPixel(minY)));
     int y1 = int(std::min<int64_t>(bounds_.bottom - 1, FloorPixel(maxY)));
-    if (x0 > x1 || y0 > y1) return;
+    if (x0 > x1 || y0 > y1)
+        return;
 
     // Edge i runs from v[i] to v[i + 1]; a pixel centre (x, y) is inside when
     // a * x + b * y + c >= bias, with bias 0 on top and left edges and 1 elsewhere.
@@ -236,11 +288,14 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
     Plane(g, a.z, b.z, c.z, setup.z);
     Plane(g, a.q, b.q, c.q, setup.q);
     for (int i = 0; i < varyings_; ++i)
-        if (planes_ & (1u << i)) Plane(g, a.varying[i], b.varying[i], c.varying[i], setup.varying[i]);
+        if (planes_ & (1u << i))
+            Plane(g, a.varying[i], b.varying[i], c.varying[i], setup.varying[i]);
 
     SpanBatch spans(pixels_, setup);
-    if (maxX - minX < kSmallTriangle && maxY - minY < kSmallTriangle) CoverSmall(e, x0, x1, y0, y1, spans);
-    else CoverLarge(e, x0, x1, y0, y1, spans);
+    if (maxX - minX < kSmallTriangle && maxY - minY < kSmallTriangle)
+        CoverSmall(e, x0, x1, y0, y1, spans);
+    else
+        CoverLarge(e, x0, x1, y0, y1, spans);
     spans.Flush();
 }
 
@@ -248,13 +303,15 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
 // every column limit below stays under 2^30, so 32-bit integers hold them exactly. Each edge
 // keeps its column limit ceil(n / |a|), where n = bias - (edge value at the row's first
 // column); n changes by -b from row to row, a fixed quotient and remainder of |a|.
-void Rasterizer::CoverSmall(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans) const {
+void Rasterizer::CoverSmall(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans) const
+{
     struct Walk {
         int32_t limit, remainder, divisor, quotientStep, remainderStep;
-        void Next() {
+        void Next()
+        {
             limit += quotientStep;
             remainder -= remainderStep;
-            int32_t borrow = remainder >> 31;  // -1 once the remainder went below zero
+            int32_t borrow = remainder >> 31; // -1 once the remainder went below zero
             remainder += borrow & divisor;
             limit -= borrow;
         }
@@ -291,18 +348,21 @@ void Rasterizer::CoverSmall(const Edges& e, int x0, int x1, int y0, int y1, Span
     for (int y = y0; y <= y1; ++y) {
         int lo = std::max(0, std::max(firsts[0].limit, firsts[1].limit));
         int hi = std::min(width, std::min(-lasts[0].limit, -lasts[1].limit));
-        if (level < 0) hi = -1;
+        if (level < 0)
+            hi = -1;
         firsts[0].Next();
         firsts[1].Next();
         lasts[0].Next();
         lasts[1].Next();
         level += levelStep;
-        if (lo <= hi) spans.Add(y, x0 + lo, x0 + hi + 1);
+        if (lo <= hi)
+            spans.Add(y, x0 + lo, x0 + hi + 1);
     }
 }
 
 // Any size: each edge's crossing is estimated in double and settled exactly per row.
-void Rasterizer::CoverLarge(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans) const {
+void Rasterizer::CoverLarge(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans) const
+{
     double slope[3], step[3], k[3], threshold[3], crossing[3], crossingStep[3];
     for (int i = 0; i < 3; ++i) {
         slope[i] = double(e.a[i]);
@@ -315,18 +375,23 @@ void Rasterizer::CoverLarge(const Edges& e, int x0, int x1, int y0, int y1, Span
     for (int y = y0; y <= y1; ++y) {
         int left = x0, right = x1;
         for (int i = 0; i < 3; ++i) {
-            if (left <= right) NarrowSpan(slope[i], k[i], threshold[i], crossing[i], left, right);
+            if (left <= right)
+                NarrowSpan(slope[i], k[i], threshold[i], crossing[i], left, right);
             k[i] += step[i];
             crossing[i] += crossingStep[i];
         }
-        if (left <= right) spans.Add(y, left, right + 1);
+        if (left <= right)
+            spans.Add(y, left, right + 1);
     }
 }
 
-void Rasterizer::Line(const ShadedVertex& a, const ShadedVertex& b) {
+void Rasterizer::Line(const ShadedVertex& a, const ShadedVertex& b)
+{
     ShadedVertex first = a, second = b;
-    if (pixels_.FlatShading()) std::memcpy(second.varying, a.varying, sizeof(float) * kFogValue);
-    if (!ClipSegment(first, second)) return;
+    if (pixels_.FlatShading())
+        std::memcpy(second.varying, a.varying, sizeof(float) * kFogValue);
+    if (!ClipSegment(first, second))
+        return;
     ScreenVertex p, e;
     Project(first, p);
     Project(second, e);
@@ -336,7 +401,8 @@ void Rasterizer::Line(const ShadedVertex& a, const ShadedVertex& b) {
     int start = int(std::lround(xMajor ? p.x : p.y)), end = int(std::lround(xMajor ? e.x : e.y));
     int step = end >= start ? 1 : -1;
     if (!lastPixel_) {
-        if (start == end) return;
+        if (start == end)
+            return;
         end -= step;
     }
     SpanSetup setup;
@@ -352,12 +418,14 @@ void Rasterizer::Line(const ShadedVertex& a, const ShadedVertex& b) {
             setup.refY = y;
             setup.z[0] = p.z + (e.z - p.z) * t;
             setup.q[0] = p.q + (e.q - p.q) * t;
-            for (int i = 0; i < varyings_; ++i) setup.varying[i][0] = p.varying[i] + (e.varying[i] - p.varying[i]) * t;
+            for (int i = 0; i < varyings_; ++i)
+                setup.varying[i][0] = p.varying[i] + (e.varying[i] - p.varying[i]) * t;
             Span pixel{y, x, x + 1};
             pixels_.ShadeSpans(setup, &pixel, 1);
         }
-        if (major == end) break;
+        if (major == end)
+            break;
     }
 }
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -9,9 +9,9 @@
 namespace d3d9sw {
 
 struct ScreenVertex {
-    int64_t fx, fy;  // position in 1/256 pixel
+    int64_t fx, fy; // position in 1/256 pixel
     float x, y, z, q;
-    float varying[kVaryings];  // multiplied by q
+    float varying[kVaryings]; // multiplied by q
 };
 
 // A vertex as the rasterizer takes it: shaded, with the clip planes it lies outside of and,
@@ -28,12 +28,16 @@ class SpanBatch {
 public:
     SpanBatch(PixelPipeline& pixels, const SpanSetup& setup) : pixels_(pixels), setup_(setup) {}
 
-    void Add(int y, int x0, int x1) {
+    void Add(int y, int x0, int x1)
+    {
         spans_[count_++] = {y, x0, x1};
-        if (count_ == kSize) Flush();
+        if (count_ == kSize)
+            Flush();
     }
-    void Flush() {
-        if (count_ > 0) pixels_.ShadeSpans(setup_, spans_, count_);
+    void Flush()
+    {
+        if (count_ > 0)
+            pixels_.ShadeSpans(setup_, spans_, count_);
         count_ = 0;
     }
 
@@ -48,8 +52,7 @@ private:
 class Rasterizer {
 public:
     // bounds: the pixels that may be written (the viewport within the render target).
-    Rasterizer(PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
-               bool lastPixel);
+    Rasterizer(PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode, bool lastPixel);
 
     // Fills in the rest of a vertex once its shaded part is set.
     void Prepare(RasterVertex& v) const;
@@ -81,4 +84,4 @@ private:
     float guardX_, guardY_;
 };
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

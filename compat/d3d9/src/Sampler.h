@@ -37,10 +37,10 @@ private:
         int width, height;
         float fw, fh;
         const uint32_t* argb;
-        bool wrapU, wrapV;  // wrap addressing on a power-of-two size: a mask does it
+        bool wrapU, wrapV; // wrap addressing on a power-of-two size: a mask does it
         // The size and the wrap masks laid out for the four-lane path: each value twice.
-        float sizes[4];  // fw, fw, fh, fh
-        int masks[4];    // width - 1, width - 1, height - 1, height - 1
+        float sizes[4]; // fw, fw, fh, fh
+        int masks[4];   // width - 1, width - 1, height - 1, height - 1
     };
 
     inline uint32_t SampleLevel(const Level& level, D3DTEXTUREFILTERTYPE filter, float u, float v) const;
@@ -48,12 +48,14 @@ private:
     inline uint32_t Texel(const Level& level, int x, int y) const;
 
     // Coordinates are limited to +-1e6 texels before this, so the conversion cannot overflow.
-    static int Floor(float value) {
+    static int Floor(float value)
+    {
         int i = int(value);
         return value < float(i) ? i - 1 : i;
     }
     // Blends two packed ARGB values, weight 0..256 towards the second, rounding each channel.
-    static uint32_t Lerp(uint32_t a, uint32_t b, uint32_t weight) {
+    static uint32_t Lerp(uint32_t a, uint32_t b, uint32_t weight)
+    {
         uint32_t keep = 256 - weight;
         uint32_t redBlue = ((a & 0x00FF00FFu) * keep + (b & 0x00FF00FFu) * weight + 0x00800080u) >> 8;
         uint32_t alphaGreen = (((a >> 8) & 0x00FF00FFu) * keep + ((b >> 8) & 0x00FF00FFu) * weight + 0x00800080u) >> 8;
@@ -65,24 +67,28 @@ private:
     __m128i SampleEach4(__m128 u, __m128 v, __m128 lod, int live) const;
 
     std::vector<Level> levels_;
-    bool linearWrapped_;  // linear filtering, at most point mips, wrapped power-of-two levels
+    bool linearWrapped_; // linear filtering, at most point mips, wrapped power-of-two levels
     DWORD addressU_, addressV_;
     D3DTEXTUREFILTERTYPE magFilter_, minFilter_, mipFilter_;
     float lodBias_;
     uint32_t border_;
     bool needsLod_;
-    bool mipmapped_;  // the level of detail picks among several levels
+    bool mipmapped_; // the level of detail picks among several levels
     float lastLevel_;
 };
 
-bool Sampler::Address(int& i, int size, bool maskable, DWORD mode) const {
+bool Sampler::Address(int& i, int size, bool maskable, DWORD mode) const
+{
     if (maskable) {
         i &= size - 1;
         return true;
     }
     switch (mode) {
-    case D3DTADDRESS_CLAMP: i = i < 0 ? 0 : (i >= size ? size - 1 : i); return true;
-    case D3DTADDRESS_BORDER: return i >= 0 && i < size;
+    case D3DTADDRESS_CLAMP:
+        i = i < 0 ? 0 : (i >= size ? size - 1 : i);
+        return true;
+    case D3DTADDRESS_BORDER:
+        return i >= 0 && i < size;
     case D3DTADDRESS_MIRROR:
     case D3DTADDRESS_MIRRORONCE: {
         int period = 2 * size;
@@ -90,18 +96,23 @@ bool Sampler::Address(int& i, int size, bool maskable, DWORD mode) const {
         i = m < size ? m : period - 1 - m;
         return true;
     }
-    default: i = ((i % size) + size) % size; return true;
+    default:
+        i = ((i % size) + size) % size;
+        return true;
     }
 }
 
-uint32_t Sampler::Texel(const Level& level, int x, int y) const {
+uint32_t Sampler::Texel(const Level& level, int x, int y) const
+{
     if (Address(x, level.width, level.wrapU, addressU_) && Address(y, level.height, level.wrapV, addressV_))
         return level.argb[y * level.width + x];
     return border_;
 }
 
-uint32_t Sampler::SampleLevel(const Level& level, D3DTEXTUREFILTERTYPE filter, float u, float v) const {
-    if (filter == D3DTEXF_POINT) return Texel(level, Floor(u * level.fw), Floor(v * level.fh));
+uint32_t Sampler::SampleLevel(const Level& level, D3DTEXTUREFILTERTYPE filter, float u, float v) const
+{
+    if (filter == D3DTEXF_POINT)
+        return Texel(level, Floor(u * level.fw), Floor(v * level.fh));
     float fx = u * level.fw - 0.5f, fy = v * level.fh - 0.5f;
     int x0 = Floor(fx), y0 = Floor(fy);
     uint32_t wx = Weight(fx - float(x0)), wy = Weight(fy - float(y0));
@@ -118,13 +129,18 @@ uint32_t Sampler::SampleLevel(const Level& level, D3DTEXTUREFILTERTYPE filter, f
     return Lerp(top, bottom, wy);
 }
 
-uint32_t Sampler::Sample(float u, float v, float lod) const {
-    if (!(u >= -1.0e6f && u <= 1.0e6f)) u = u > 0.0f ? 1.0e6f : (u < 0.0f ? -1.0e6f : 0.0f);
-    if (!(v >= -1.0e6f && v <= 1.0e6f)) v = v > 0.0f ? 1.0e6f : (v < 0.0f ? -1.0e6f : 0.0f);
+uint32_t Sampler::Sample(float u, float v, float lod) const
+{
+    if (!(u >= -1.0e6f && u <= 1.0e6f))
+        u = u > 0.0f ? 1.0e6f : (u < 0.0f ? -1.0e6f : 0.0f);
+    if (!(v >= -1.0e6f && v <= 1.0e6f))
+        v = v > 0.0f ? 1.0e6f : (v < 0.0f ? -1.0e6f : 0.0f);
     lod += lodBias_;
-    if (!needsLod_ || !(lod > 0.0f)) return SampleLevel(levels_[0], needsLod_ ? magFilter_ : minFilter_, u, v);
+    if (!needsLod_ || !(lod > 0.0f))
+        return SampleLevel(levels_[0], needsLod_ ? magFilter_ : minFilter_, u, v);
     int last = int(levels_.size()) - 1;
-    if (mipFilter_ == D3DTEXF_NONE || last == 0) return SampleLevel(levels_[0], minFilter_, u, v);
+    if (mipFilter_ == D3DTEXF_NONE || last == 0)
+        return SampleLevel(levels_[0], minFilter_, u, v);
     if (mipFilter_ == D3DTEXF_POINT) {
         int level = std::min(last, int(lod + 0.5f));
         return SampleLevel(levels_[level], minFilter_, u, v);
@@ -139,31 +155,35 @@ uint32_t Sampler::Sample(float u, float v, float lod) const {
 namespace sampling {
 
 // floor for four lanes whose values lie within +-1e6.
-inline __m128i Floor4(__m128 value) {
+inline __m128i Floor4(__m128 value)
+{
     __m128i truncated = _mm_cvttps_epi32(value);
     __m128 back = _mm_cvtepi32_ps(truncated);
-    return _mm_add_epi32(truncated, _mm_castps_si128(_mm_cmpgt_ps(back, value)));  // -1 where truncation rounded up
+    return _mm_add_epi32(truncated, _mm_castps_si128(_mm_cmpgt_ps(back, value))); // -1 where truncation rounded up
 }
 
 // Per-pixel weights 0..256 repeated over each pixel's four 16-bit channel lanes: pixels 0, 1
 // in the low register, 2, 3 in the high one.
-inline void SpreadWeights(__m128i weights, __m128i& low, __m128i& high) {
-    __m128i packed = _mm_packs_epi32(weights, weights);  // w0 w1 w2 w3 w0 w1 w2 w3
-    __m128i pairs = _mm_unpacklo_epi16(packed, packed);  // w0 w0 w1 w1 w2 w2 w3 w3
-    low = _mm_unpacklo_epi32(pairs, pairs);              // w0 x4, w1 x4
-    high = _mm_unpackhi_epi32(pairs, pairs);             // w2 x4, w3 x4
+inline void SpreadWeights(__m128i weights, __m128i& low, __m128i& high)
+{
+    __m128i packed = _mm_packs_epi32(weights, weights); // w0 w1 w2 w3 w0 w1 w2 w3
+    __m128i pairs = _mm_unpacklo_epi16(packed, packed); // w0 w0 w1 w1 w2 w2 w3 w3
+    low = _mm_unpacklo_epi32(pairs, pairs);             // w0 x4, w1 x4
+    high = _mm_unpackhi_epi32(pairs, pairs);            // w2 x4, w3 x4
 }
 
-inline __m128i LerpLanes(__m128i a, __m128i b, __m128i weight) {
+inline __m128i LerpLanes(__m128i a, __m128i b, __m128i weight)
+{
     __m128i keep = _mm_sub_epi16(_mm_set1_epi16(256), weight);
-    __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(a, keep), _mm_mullo_epi16(b, weight)), _mm_set1_epi16(128));
+    __m128i sum =
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(a, keep), _mm_mullo_epi16(b, weight)), _mm_set1_epi16(128));
     return _mm_srli_epi16(sum, 8);
 }
 
+} // namespace sampling
 
-}  // namespace sampling
-
-void Sampler::Sample4(__m128 u, __m128 v, __m128 lod, int live, __m128i& low, __m128i& high) const {
+void Sampler::Sample4(__m128 u, __m128 v, __m128 lod, int live, __m128i& low, __m128i& high) const
+{
     if (linearWrapped_) {
         SampleLinearWrapped4(u, v, lod, low, high);
         return;
@@ -176,7 +196,8 @@ void Sampler::Sample4(__m128 u, __m128 v, __m128 lod, int live, __m128i& low, __
 // The common case of the fast pixel path: four bilinear samples computed side by side, each
 // pixel pair on its own mip level, with the same arithmetic as Sample. Blends stay on 16-bit
 // lanes throughout: each lies in 0..255, so no packing in between changes it.
-void Sampler::SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod, __m128i& low, __m128i& high) const {
+void Sampler::SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod, __m128i& low, __m128i& high) const
+{
     using namespace sampling;
     const __m128 half = _mm_set1_ps(0.5f);
     int first = 0, second = 0;
@@ -185,7 +206,8 @@ void Sampler::SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod, __m128i& low,
         // clamp comes before the conversion so that no lane can overflow it.
         __m128 bias = _mm_add_ps(lod, _mm_set1_ps(lodBias_));
         __m128 rounded = _mm_min_ps(_mm_add_ps(bias, half), _mm_set1_ps(lastLevel_));
-        __m128i level = _mm_and_si128(_mm_cvttps_epi32(rounded), _mm_castps_si128(_mm_cmpgt_ps(bias, _mm_setzero_ps())));
+        __m128i level =
+            _mm_and_si128(_mm_cvttps_epi32(rounded), _mm_castps_si128(_mm_cmpgt_ps(bias, _mm_setzero_ps())));
         first = _mm_cvtsi128_si32(level);
         second = _mm_cvtsi128_si32(_mm_shuffle_epi32(level, _MM_SHUFFLE(2, 2, 2, 2)));
     }
@@ -223,7 +245,7 @@ void Sampler::SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod, __m128i& low,
         _mm_store_si128(reinterpret_cast<__m128i*>(i0), _mm_add_epi32(top, left));
         _mm_store_si128(reinterpret_cast<__m128i*>(i1), _mm_add_epi32(bottom, left));
         auto load = [](const uint32_t* at) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)); };
-        auto split = [&](__m128i pairs, __m128i& leftLanes, __m128i& rightLanes) {  // l0 l1 r0 r1
+        auto split = [&](__m128i pairs, __m128i& leftLanes, __m128i& rightLanes) { // l0 l1 r0 r1
             leftLanes = _mm_unpacklo_epi8(pairs, zero);
             rightLanes = _mm_unpackhi_epi8(pairs, zero);
         };
@@ -258,4 +280,4 @@ void Sampler::SampleLinearWrapped4(__m128 u, __m128 v, __m128 lod, __m128i& low,
     }
 }
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -13,9 +13,9 @@ namespace d3d9sw {
 struct AssembledShader {
     bool ok = false;
     std::vector<uint32_t> tokens;
-    std::string errors;  // one "(line): error: ..." entry per fault
+    std::string errors; // one "(line): error: ..." entry per fault
 };
 
 AssembledShader AssembleVertexShader(const char* text, size_t length);
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -43,7 +43,7 @@ struct OpcodeInfo {
     const char* name;
     Opcode opcode;
     uint8_t sources;
-    uint8_t slots;  // instruction slots the operation takes in a vs_1_1 program
+    uint8_t slots; // instruction slots the operation takes in a vs_1_1 program
 };
 
 const OpcodeInfo* FindOpcode(const char* name);
@@ -54,15 +54,15 @@ enum RegisterType : uint32_t {
     kInput = 1,
     kConst = 2,
     kAddress = 3,
-    kRastOut = 4,  // index 0 oPos, 1 oFog, 2 oPts
-    kAttrOut = 5,  // oD0, oD1
+    kRastOut = 4, // index 0 oPos, 1 oFog, 2 oPts
+    kAttrOut = 5, // oD0, oD1
     kTexCoordOut = 6,
 };
 
 constexpr uint32_t kVersion11 = 0xFFFE0101;
 constexpr uint32_t kEndToken = 0x0000FFFF;
 constexpr uint32_t kParameterBit = 0x80000000u;
-constexpr uint32_t kIdentitySwizzle = 0xE4;  // x, y, z, w: two bits per component
+constexpr uint32_t kIdentitySwizzle = 0xE4; // x, y, z, w: two bits per component
 constexpr uint32_t kNegate = 1;
 
 constexpr int kMaxTemps = 12;
@@ -72,25 +72,27 @@ constexpr int kMaxTexCoordOut = 8;
 constexpr int kMaxColourOut = 2;
 constexpr int kMaxSlots = 128;
 
-inline uint32_t RegisterToken(RegisterType type, uint32_t index) {
+inline uint32_t RegisterToken(RegisterType type, uint32_t index)
+{
     return kParameterBit | (index & 0x7FF) | ((uint32_t(type) & 7) << 28) | ((uint32_t(type) & 0x18) << 8);
 }
-inline RegisterType TokenType(uint32_t token) {
-    return RegisterType(((token >> 28) & 7) | ((token >> 8) & 0x18));
-}
+inline RegisterType TokenType(uint32_t token) { return RegisterType(((token >> 28) & 7) | ((token >> 8) & 0x18)); }
 inline uint32_t TokenIndex(uint32_t token) { return token & 0x7FF; }
 inline uint32_t TokenMask(uint32_t token) { return (token >> 16) & 0xF; }
 inline uint32_t TokenSwizzle(uint32_t token) { return (token >> 16) & 0xFF; }
 inline uint32_t TokenModifier(uint32_t token) { return (token >> 24) & 0xF; }
 
-inline uint32_t DestToken(RegisterType type, uint32_t index, uint32_t mask) {
+inline uint32_t DestToken(RegisterType type, uint32_t index, uint32_t mask)
+{
     return RegisterToken(type, index) | (mask << 16);
 }
-inline uint32_t SourceToken(RegisterType type, uint32_t index, uint32_t swizzle, bool negate) {
+inline uint32_t SourceToken(RegisterType type, uint32_t index, uint32_t swizzle, bool negate)
+{
     return RegisterToken(type, index) | (swizzle << 16) | ((negate ? kNegate : 0u) << 24);
 }
-inline uint32_t DclToken(uint32_t usage, uint32_t usageIndex) {
+inline uint32_t DclToken(uint32_t usage, uint32_t usageIndex)
+{
     return kParameterBit | (usage & 0x1F) | ((usageIndex & 0xF) << 16);
 }
 
-}  // namespace d3d9sw::shader
+} // namespace d3d9sw::shader

@@ -8,10 +8,12 @@ namespace d3d9sw {
 Surface::Surface(IDirect3DDevice9* device, UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool,
                  Texture* container, UINT level)
     : device_(device), width_(width), height_(height), format_(format), usage_(usage), pool_(pool),
-      container_(container), level_(level) {
+      container_(container), level_(level)
+{
     if (IsDepthFormat(format)) {
         depth_.assign(size_t(width) * height, 1.0f);
-        if (HasStencil(format)) stencil_.assign(size_t(width) * height, 0);
+        if (HasStencil(format))
+            stencil_.assign(size_t(width) * height, 0);
     } else {
         pitch_ = width * ColourBytes(format);
         bits_.assign(size_t(pitch_) * height, 0);
@@ -21,28 +23,37 @@ Surface::Surface(IDirect3DDevice9* device, UINT width, UINT height, D3DFORMAT fo
 ULONG Surface::AddRef() { return container_ ? container_->AddRef() : ComObject::AddRef(); }
 ULONG Surface::Release() { return container_ ? container_->Release() : ComObject::Release(); }
 
-HRESULT Surface::QueryInterface(REFIID riid, void** ppv) {
+HRESULT Surface::QueryInterface(REFIID riid, void** ppv)
+{
     if (container_ && ppv && (riid == IID_IDirect3DTexture9 || riid == IID_IDirect3DBaseTexture9))
         return container_->QueryInterface(riid, ppv);
     return ComObject::QueryInterface(riid, ppv);
 }
 
-HRESULT Surface::GetDevice(IDirect3DDevice9** ppDevice) {
-    if (!ppDevice) return D3DERR_INVALIDCALL;
+HRESULT Surface::GetDevice(IDirect3DDevice9** ppDevice)
+{
+    if (!ppDevice)
+        return D3DERR_INVALIDCALL;
     *ppDevice = device_;
-    if (device_) device_->AddRef();
+    if (device_)
+        device_->AddRef();
     return device_ ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
-HRESULT Surface::GetContainer(REFIID riid, void** ppContainer) {
-    if (!ppContainer) return D3DERR_INVALIDCALL;
+HRESULT Surface::GetContainer(REFIID riid, void** ppContainer)
+{
+    if (!ppContainer)
+        return D3DERR_INVALIDCALL;
     *ppContainer = nullptr;
-    if (!container_) return E_NOINTERFACE;
+    if (!container_)
+        return E_NOINTERFACE;
     return container_->QueryInterface(riid, ppContainer);
 }
 
-HRESULT Surface::GetDesc(D3DSURFACE_DESC* pDesc) {
-    if (!pDesc) return D3DERR_INVALIDCALL;
+HRESULT Surface::GetDesc(D3DSURFACE_DESC* pDesc)
+{
+    if (!pDesc)
+        return D3DERR_INVALIDCALL;
     pDesc->Format = format_;
     pDesc->Type = D3DRTYPE_SURFACE;
     pDesc->Usage = usage_;
@@ -54,8 +65,10 @@ HRESULT Surface::GetDesc(D3DSURFACE_DESC* pDesc) {
     return D3D_OK;
 }
 
-HRESULT Surface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD) {
-    if (!pLockedRect || locked_ || bits_.empty()) return D3DERR_INVALIDCALL;
+HRESULT Surface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD)
+{
+    if (!pLockedRect || locked_ || bits_.empty())
+        return D3DERR_INVALIDCALL;
     LONG left = 0, top = 0;
     if (pRect) {
         if (pRect->left < 0 || pRect->top < 0 || pRect->right > LONG(width_) || pRect->bottom > LONG(height_) ||
@@ -70,11 +83,14 @@ HRESULT Surface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD)
     return D3D_OK;
 }
 
-HRESULT Surface::UnlockRect() {
-    if (!locked_) return D3DERR_INVALIDCALL;
+HRESULT Surface::UnlockRect()
+{
+    if (!locked_)
+        return D3DERR_INVALIDCALL;
     locked_ = false;
-    if (container_) container_->LevelChanged(level_);
+    if (container_)
+        container_->LevelChanged(level_);
     return D3D_OK;
 }
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -59,4 +59,4 @@ private:
     std::vector<uint8_t> stencil_;
 };
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

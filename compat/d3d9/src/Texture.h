@@ -38,7 +38,8 @@ public:
     static UINT FullChainLength(UINT width, UINT height);
 
 protected:
-    bool Answers(REFIID riid) const override {
+    bool Answers(REFIID riid) const override
+    {
         return riid == IID_IDirect3DTexture9 || riid == IID_IDirect3DBaseTexture9;
     }
 
@@ -48,4 +49,4 @@ private:
     std::vector<std::vector<uint32_t>> argb_;
 };
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -9,7 +9,9 @@ namespace d3d9sw {
 class VertexDeclaration : public ComObject<IDirect3DVertexDeclaration9> {
 public:
     VertexDeclaration(IDirect3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements)
-        : device_(device), elements_(std::move(elements)) {}
+        : device_(device), elements_(std::move(elements))
+    {
+    }
 
     HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
 
@@ -28,4 +30,4 @@ private:
     std::vector<D3DVERTEXELEMENT9> elements_;
 };
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

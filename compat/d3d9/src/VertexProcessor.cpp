@@ -11,14 +11,23 @@ namespace d3d9sw {
 
 namespace {
 
-void Read(BYTE type, const uint8_t* p, float out[4]) {
+void Read(BYTE type, const uint8_t* p, float out[4])
+{
     out[0] = out[1] = out[2] = 0.0f;
     out[3] = 1.0f;
     switch (type) {
-    case D3DDECLTYPE_FLOAT4: std::memcpy(out, p, 16); break;
-    case D3DDECLTYPE_FLOAT3: std::memcpy(out, p, 12); break;
-    case D3DDECLTYPE_FLOAT2: std::memcpy(out, p, 8); break;
-    case D3DDECLTYPE_FLOAT1: std::memcpy(out, p, 4); break;
+    case D3DDECLTYPE_FLOAT4:
+        std::memcpy(out, p, 16);
+        break;
+    case D3DDECLTYPE_FLOAT3:
+        std::memcpy(out, p, 12);
+        break;
+    case D3DDECLTYPE_FLOAT2:
+        std::memcpy(out, p, 8);
+        break;
+    case D3DDECLTYPE_FLOAT1:
+        std::memcpy(out, p, 4);
+        break;
     case D3DDECLTYPE_D3DCOLOR:
         out[0] = p[2] / 255.0f;
         out[1] = p[1] / 255.0f;
@@ -26,10 +35,12 @@ void Read(BYTE type, const uint8_t* p, float out[4]) {
         out[3] = p[3] / 255.0f;
         break;
     case D3DDECLTYPE_UBYTE4:
-        for (int i = 0; i < 4; ++i) out[i] = p[i];
+        for (int i = 0; i < 4; ++i)
+            out[i] = p[i];
         break;
     case D3DDECLTYPE_UBYTE4N:
-        for (int i = 0; i < 4; ++i) out[i] = p[i] / 255.0f;
+        for (int i = 0; i < 4; ++i)
+            out[i] = p[i] / 255.0f;
         break;
     case D3DDECLTYPE_SHORT2:
     case D3DDECLTYPE_SHORT4:
@@ -39,23 +50,29 @@ void Read(BYTE type, const uint8_t* p, float out[4]) {
             out[i] = v;
         }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
-void Transform(const float* v, float w, const D3DMATRIX& m, float out[4]) {
-    for (int j = 0; j < 4; ++j) out[j] = v[0] * m.m[0][j] + v[1] * m.m[1][j] + v[2] * m.m[2][j] + w * m.m[3][j];
+void Transform(const float* v, float w, const D3DMATRIX& m, float out[4])
+{
+    for (int j = 0; j < 4; ++j)
+        out[j] = v[0] * m.m[0][j] + v[1] * m.m[1][j] + v[2] * m.m[2][j] + w * m.m[3][j];
 }
 
 float Dot3(const float* a, const float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
-void Normalize3(float* v) {
+void Normalize3(float* v)
+{
     float length = std::sqrt(Dot3(v, v));
     if (length > 0.0f)
-        for (int i = 0; i < 3; ++i) v[i] /= length;
+        for (int i = 0; i < 3; ++i)
+            v[i] /= length;
 }
 
-void Colour3(const D3DCOLORVALUE& c, float out[3]) {
+void Colour3(const D3DCOLORVALUE& c, float out[3])
+{
     out[0] = c.r;
     out[1] = c.g;
     out[2] = c.b;
@@ -63,17 +80,19 @@ void Colour3(const D3DCOLORVALUE& c, float out[3]) {
 
 float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
-}  // namespace
+} // namespace
 
 VertexProcessor::VertexProcessor(const DeviceState& state, const std::vector<D3DVERTEXELEMENT9>& layout,
                                  const StreamView* streams)
-    : state_(state) {
+    : state_(state)
+{
     const VertexShader* shader = state.shader;
     for (const D3DVERTEXELEMENT9& e : layout) {
         int target = -1;
         if (shader) {
             for (const ShaderInput& input : shader->Inputs())
-                if (input.usage == e.Usage && input.usageIndex == e.UsageIndex) target = reg::kInputs + input.reg;
+                if (input.usage == e.Usage && input.usageIndex == e.UsageIndex)
+                    target = reg::kInputs + input.reg;
         } else if (e.Usage == D3DDECLUSAGE_POSITION && e.UsageIndex == 0) {
             target = kPosition;
         } else if (e.Usage == D3DDECLUSAGE_POSITIONT && e.UsageIndex == 0) {
@@ -85,7 +104,8 @@ VertexProcessor::VertexProcessor(const DeviceState& state, const std::vector<D3D
         } else if (e.Usage == D3DDECLUSAGE_TEXCOORD && e.UsageIndex < kTexSets) {
             target = kTex0 + e.UsageIndex;
         }
-        if (target >= 0) elements_.push_back({&streams[e.Stream], e.Offset, e.Type, target});
+        if (target >= 0)
+            elements_.push_back({&streams[e.Stream], e.Offset, e.Type, target});
     }
 
     bool tableFog = state.render[D3DRS_FOGTABLEMODE] != D3DFOG_NONE;
@@ -109,15 +129,19 @@ VertexProcessor::VertexProcessor(const DeviceState& state, const std::vector<D3D
     float determinant = m._11 * c[0][0] + m._12 * c[0][1] + m._13 * c[0][2];
     float scale = determinant != 0.0f ? 1.0f / determinant : 0.0f;
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) normalMatrix_[i][j] = c[i][j] * scale;
+        for (int j = 0; j < 3; ++j)
+            normalMatrix_[i][j] = c[i][j] * scale;
     lighting_ = state.render[D3DRS_LIGHTING] != FALSE;
-    if (lighting_) PrepareLights();
+    if (lighting_)
+        PrepareLights();
 }
 
-void VertexProcessor::PrepareLights() {
+void VertexProcessor::PrepareLights()
+{
     const D3DMATRIX& v = state_.view;
     for (const LightSlot& slot : state_.lights) {
-        if (!slot.enabled) continue;
+        if (!slot.enabled)
+            continue;
         const D3DLIGHT9& l = slot.light;
         ViewLight out{};
         out.type = l.Type;
@@ -146,39 +170,47 @@ void VertexProcessor::PrepareLights() {
     }
 }
 
-bool VertexProcessor::Fetch(UINT index, float (*inputs)[4], bool* present) {
+bool VertexProcessor::Fetch(UINT index, float (*inputs)[4], bool* present)
+{
     for (const Element& e : elements_) {
         const StreamView& s = *e.stream;
         size_t at = size_t(index) * s.stride + e.offset;
         size_t size = VertexDeclaration::TypeSize(e.type);
-        if (!s.data || at + size > s.size) return false;
+        if (!s.data || at + size > s.size)
+            return false;
         Read(e.type, s.data + at, inputs[e.target]);
-        if (present) present[e.target] = true;
+        if (present)
+            present[e.target] = true;
     }
     return true;
 }
 
-bool VertexProcessor::Process(UINT index, ShadedVertex& out) {
+bool VertexProcessor::Process(UINT index, ShadedVertex& out)
+{
     std::memset(&out, 0, sizeof out);
     if (state_.shader) {
-        float (*file)[4] = reinterpret_cast<float(*)[4]>(file_.data());
+        float(*file)[4] = reinterpret_cast<float(*)[4]>(file_.data());
         std::memset(file, 0, sizeof(float) * 4 * reg::kConsts);
-        for (int i = 0; i < 16; ++i) file[reg::kInputs + i][3] = 1.0f;
+        for (int i = 0; i < 16; ++i)
+            file[reg::kInputs + i][3] = 1.0f;
         file[reg::kColours][0] = file[reg::kColours][1] = file[reg::kColours][2] = file[reg::kColours][3] = 1.0f;
         file[reg::kFog][0] = 1.0f;
-        if (!Fetch(index, file, nullptr)) return false;
+        if (!Fetch(index, file, nullptr))
+            return false;
         Shader(out);
         return true;
     }
     float inputs[kFixedInputs][4] = {};
     bool present[kFixedInputs] = {};
-    if (!Fetch(index, inputs, present)) return false;
+    if (!Fetch(index, inputs, present))
+        return false;
     FixedFunction(inputs, present, out);
     return true;
 }
 
-void VertexProcessor::Shader(ShadedVertex& out) {
-    float (*file)[4] = reinterpret_cast<float(*)[4]>(file_.data());
+void VertexProcessor::Shader(ShadedVertex& out)
+{
+    float(*file)[4] = reinterpret_cast<float(*)[4]>(file_.data());
     state_.shader->Run(file);
     std::memcpy(out.clip, file[reg::kPosition], 16);
     for (int i = 0; i < 4; ++i) {
@@ -192,7 +224,8 @@ void VertexProcessor::Shader(ShadedVertex& out) {
     }
 }
 
-void VertexProcessor::FixedFunction(float (*in)[4], const bool* present, ShadedVertex& out) const {
+void VertexProcessor::FixedFunction(float (*in)[4], const bool* present, ShadedVertex& out) const
+{
     static const float kWhite[4] = {1, 1, 1, 1};
     for (int t = 0; t < kTexSets; ++t) {
         out.varying[kTexCoord + 2 * t] = in[kTex0 + t][0];
@@ -223,7 +256,8 @@ void VertexProcessor::FixedFunction(float (*in)[4], const bool* present, ShadedV
         for (int j = 0; j < 3; ++j)
             normal[j] = in[kNormal][0] * normalMatrix_[0][j] + in[kNormal][1] * normalMatrix_[1][j] +
                         in[kNormal][2] * normalMatrix_[2][j];
-        if (state_.render[D3DRS_NORMALIZENORMALS]) Normalize3(normal);
+        if (state_.render[D3DRS_NORMALIZENORMALS])
+            Normalize3(normal);
         Light(eye, normal, in[kColour0], in[kColour1], present[kColour0], present[kColour1], out);
     } else {
         const float* c0 = present[kColour0] ? in[kColour0] : kWhite;
@@ -239,21 +273,27 @@ void VertexProcessor::FixedFunction(float (*in)[4], const bool* present, ShadedV
         float start = state_.RenderFloat(D3DRS_FOGSTART), end = state_.RenderFloat(D3DRS_FOGEND);
         float density = state_.RenderFloat(D3DRS_FOGDENSITY);
         float f = 1.0f;
-        if (vertexFog == D3DFOG_LINEAR) f = end != start ? (end - d) / (end - start) : 1.0f;
-        else if (vertexFog == D3DFOG_EXP) f = std::exp(-d * density);
-        else if (vertexFog == D3DFOG_EXP2) f = std::exp(-(d * density) * (d * density));
+        if (vertexFog == D3DFOG_LINEAR)
+            f = end != start ? (end - d) / (end - start) : 1.0f;
+        else if (vertexFog == D3DFOG_EXP)
+            f = std::exp(-d * density);
+        else if (vertexFog == D3DFOG_EXP2)
+            f = std::exp(-(d * density) * (d * density));
         out.varying[kFogValue] = Clamp01(f);
     }
 }
 
 void VertexProcessor::Light(const float* position, const float* normal, const float* colour0, const float* colour1,
-                            bool hasColour0, bool hasColour1, ShadedVertex& out) const {
+                            bool hasColour0, bool hasColour1, ShadedVertex& out) const
+{
     const D3DMATERIAL9& m = state_.material;
     bool vertexColour = state_.render[D3DRS_COLORVERTEX] != FALSE;
     auto source = [&](D3DRENDERSTATETYPE rs, const D3DCOLORVALUE& material) -> const float* {
         DWORD from = state_.render[rs];
-        if (vertexColour && from == D3DMCS_COLOR1 && hasColour0) return colour0;
-        if (vertexColour && from == D3DMCS_COLOR2 && hasColour1) return colour1;
+        if (vertexColour && from == D3DMCS_COLOR1 && hasColour0)
+            return colour0;
+        if (vertexColour && from == D3DMCS_COLOR2 && hasColour1)
+            return colour1;
         return &material.r;
     };
     const float* diffuse = source(D3DRS_DIFFUSEMATERIALSOURCE, m.Diffuse);
@@ -261,7 +301,8 @@ void VertexProcessor::Light(const float* position, const float* normal, const fl
     const float* specular = source(D3DRS_SPECULARMATERIALSOURCE, m.Specular);
     const float* emissive = source(D3DRS_EMISSIVEMATERIALSOURCE, m.Emissive);
     DWORD global = state_.render[D3DRS_AMBIENT];
-    float globalAmbient[3] = {((global >> 16) & 0xFF) / 255.0f, ((global >> 8) & 0xFF) / 255.0f, (global & 0xFF) / 255.0f};
+    float globalAmbient[3] = {((global >> 16) & 0xFF) / 255.0f, ((global >> 8) & 0xFF) / 255.0f,
+                              (global & 0xFF) / 255.0f};
     bool withSpecular = state_.render[D3DRS_SPECULARENABLE] != FALSE;
 
     float shine[3] = {0, 0, 0}, ambientSum[3] = {0, 0, 0};
@@ -270,32 +311,42 @@ void VertexProcessor::Light(const float* position, const float* normal, const fl
         if (l.type == D3DLIGHT_DIRECTIONAL) {
             std::memcpy(toLight, l.toLight, 12);
         } else {
-            for (int j = 0; j < 3; ++j) toLight[j] = l.position[j] - position[j];
+            for (int j = 0; j < 3; ++j)
+                toLight[j] = l.position[j] - position[j];
             float distance = std::sqrt(Dot3(toLight, toLight));
-            if (distance > l.range) continue;
+            if (distance > l.range)
+                continue;
             if (distance > 0.0f)
-                for (float& c : toLight) c /= distance;
+                for (float& c : toLight)
+                    c /= distance;
             float denominator = l.attenuation[0] + l.attenuation[1] * distance + l.attenuation[2] * distance * distance;
             factor = denominator > 0.0f ? 1.0f / denominator : 1.0f;
             if (l.type == D3DLIGHT_SPOT) {
                 float rho = -Dot3(toLight, l.spotDirection);
-                if (rho <= l.cosPhi) continue;
+                if (rho <= l.cosPhi)
+                    continue;
                 if (rho < l.cosTheta && l.cosTheta > l.cosPhi)
                     factor *= std::pow((rho - l.cosPhi) / (l.cosTheta - l.cosPhi), l.falloff);
             }
         }
         float lambert = std::max(Dot3(normal, toLight), 0.0f);
-        for (int j = 0; j < 3; ++j) ambientSum[j] += factor * l.ambient[j];
-        for (int j = 0; j < 3; ++j) out.varying[kDiffuse + j] += factor * diffuse[j] * l.diffuse[j] * lambert;
+        for (int j = 0; j < 3; ++j)
+            ambientSum[j] += factor * l.ambient[j];
+        for (int j = 0; j < 3; ++j)
+            out.varying[kDiffuse + j] += factor * diffuse[j] * l.diffuse[j] * lambert;
         if (withSpecular && lambert > 0.0f) {
             float half[3];
             float eyeDir[3] = {-position[0], -position[1], -position[2]};
-            if (state_.render[D3DRS_LOCALVIEWER]) Normalize3(eyeDir);
-            else eyeDir[0] = eyeDir[1] = 0.0f, eyeDir[2] = -1.0f;
-            for (int j = 0; j < 3; ++j) half[j] = toLight[j] + eyeDir[j];
+            if (state_.render[D3DRS_LOCALVIEWER])
+                Normalize3(eyeDir);
+            else
+                eyeDir[0] = eyeDir[1] = 0.0f, eyeDir[2] = -1.0f;
+            for (int j = 0; j < 3; ++j)
+                half[j] = toLight[j] + eyeDir[j];
             Normalize3(half);
             float highlight = std::pow(std::max(Dot3(normal, half), 0.0f), m.Power);
-            for (int j = 0; j < 3; ++j) shine[j] += factor * specular[j] * l.specular[j] * highlight;
+            for (int j = 0; j < 3; ++j)
+                shine[j] += factor * specular[j] * l.specular[j] * highlight;
         }
     }
     for (int j = 0; j < 3; ++j) {
@@ -307,4 +358,4 @@ void VertexProcessor::Light(const float* position, const float* normal, const fl
     out.varying[kSpecular + 3] = 0.0f;
 }
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -49,7 +49,7 @@ private:
         const StreamView* stream;
         UINT offset;
         BYTE type;
-        int target;  // shader: register; fixed function: one of the inputs below
+        int target; // shader: register; fixed function: one of the inputs below
     };
     struct ViewLight {
         D3DLIGHTTYPE type;
@@ -61,8 +61,8 @@ private:
 
     bool Fetch(UINT index, float (*inputs)[4], bool* present);
     void FixedFunction(float (*inputs)[4], const bool* present, ShadedVertex& out) const;
-    void Light(const float* position, const float* normal, const float* colour0, const float* colour1,
-               bool hasColour0, bool hasColour1, ShadedVertex& out) const;
+    void Light(const float* position, const float* normal, const float* colour0, const float* colour1, bool hasColour0,
+               bool hasColour1, ShadedVertex& out) const;
     void Shader(ShadedVertex& out);
     void PrepareLights();
 
@@ -74,7 +74,7 @@ private:
     D3DMATRIX worldViewProjection_, worldView_;
     float normalMatrix_[3][3];
     std::vector<ViewLight> lights_;
-    std::vector<float> file_;  // the shader's register file
+    std::vector<float> file_; // the shader's register file
 };
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

@@ -15,12 +15,12 @@ constexpr int kTemps = 16;
 constexpr int kPosition = 28;
 constexpr int kFog = 29;
 constexpr int kPointSize = 30;
-constexpr int kColours = 31;     // oD0, oD1
-constexpr int kTexCoords = 33;   // oT0..oT7
+constexpr int kColours = 31;   // oD0, oD1
+constexpr int kTexCoords = 33; // oT0..oT7
 constexpr int kConsts = 41;
 constexpr int kConstCount = 256;
 constexpr int kFileSize = kConsts + kConstCount;
-}  // namespace reg
+} // namespace reg
 
 struct ShaderInput {
     uint8_t usage, usageIndex, reg;
@@ -73,4 +73,4 @@ private:
     uint32_t texCoordOutputs_ = 0;
 };
 
-}  // namespace d3d9sw
+} // namespace d3d9sw

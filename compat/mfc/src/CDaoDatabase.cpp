@@ -22,7 +22,7 @@ std::string FilePath(LPCTSTR name)
     return path;
 }
 
-}  // namespace
+} // namespace
 
 CDaoDatabase::CDaoDatabase(CDaoWorkspace* /*workspace*/) {}
 
@@ -99,10 +99,7 @@ void CDaoDatabase::Commit()
     }
 }
 
-BOOL CDaoDatabase::CanUpdate() const
-{
-    return m_db && !m_readOnly && sqlite3_db_readonly(m_db, "main") == 0;
-}
+BOOL CDaoDatabase::CanUpdate() const { return m_db && !m_readOnly && sqlite3_db_readonly(m_db, "main") == 0; }
 
 void CDaoDatabase::CheckOpen(const char* operation) const
 {

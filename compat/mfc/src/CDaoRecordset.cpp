@@ -29,7 +29,7 @@ bool ReadBookmark(const COleVariant& bookmark, long long& rowId)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 CDaoRecordset::CDaoRecordset(CDaoDatabase* database) : m_pDatabase(database) {}
 
@@ -51,13 +51,12 @@ void CDaoRecordset::Open(int openType, LPCTSTR source, int options)
     const auto table = std::find_if(tables.begin(), tables.end(), named);
     const auto view = std::find_if(views.begin(), views.end(), named);
     if (table == tables.end() && (openType == dbOpenTable || view == views.end()))
-        dao::Throw(SQLITE_ERROR, CString("no ") + (openType == dbOpenTable ? "table" : "table or query") +
-                                     " named '" + source + "'");
+        dao::Throw(SQLITE_ERROR,
+                   CString("no ") + (openType == dbOpenTable ? "table" : "table or query") + " named '" + source + "'");
 
     m_isTable = table != tables.end();
     m_source = m_isTable ? *table : *view;
-    m_readOnly = !m_isTable || (options & dbReadOnly) != 0 || openType == dbOpenSnapshot ||
-                 !m_pDatabase->CanUpdate();
+    m_readOnly = !m_isTable || (options & dbReadOnly) != 0 || openType == dbOpenSnapshot || !m_pDatabase->CanUpdate();
     ReadColumns();
     m_open = true;
     try {
@@ -148,10 +147,7 @@ void CDaoRecordset::ReadViewRows()
         m_pDatabase->ThrowError(CString("cannot run the query '") + m_source + "'");
 }
 
-long CDaoRecordset::RowCount() const
-{
-    return static_cast<long>(m_isTable ? m_rowIds.size() : m_viewRows.size());
-}
+long CDaoRecordset::RowCount() const { return static_cast<long>(m_isTable ? m_rowIds.size() : m_viewRows.size()); }
 
 long long CDaoRecordset::CurrentRowId() const { return m_rowIds[static_cast<size_t>(m_position)]; }
 
@@ -284,10 +280,10 @@ void CDaoRecordset::StoreEdit()
         return;
     std::string assignments;
     for (const PendingValue& value : m_pending)
-        assignments += (assignments.empty() ? "" : ", ") +
-                       dao::QuoteName(m_fieldNames[static_cast<size_t>(value.field)]) + " = ?";
-    ExecutePending("UPDATE " + dao::QuoteName(m_source) + " SET " + assignments + " WHERE rowid = " +
-                   std::to_string(m_lastModified));
+        assignments +=
+            (assignments.empty() ? "" : ", ") + dao::QuoteName(m_fieldNames[static_cast<size_t>(value.field)]) + " = ?";
+    ExecutePending("UPDATE " + dao::QuoteName(m_source) + " SET " + assignments +
+                   " WHERE rowid = " + std::to_string(m_lastModified));
 }
 
 void CDaoRecordset::ExecutePending(const std::string& sql)
@@ -330,8 +326,8 @@ void CDaoRecordset::SetBookmark(COleVariant bookmark)
 {
     CheckOpen("SetBookmark");
     long long rowId = 0;
-    const auto row = ReadBookmark(bookmark, rowId) ? std::find(m_rowIds.begin(), m_rowIds.end(), rowId)
-                                                   : m_rowIds.end();
+    const auto row =
+        ReadBookmark(bookmark, rowId) ? std::find(m_rowIds.begin(), m_rowIds.end(), rowId) : m_rowIds.end();
     if (row == m_rowIds.end())
         dao::Throw(SQLITE_NOTFOUND, "SetBookmark: the bookmark names no row of this set");
     m_position = static_cast<long>(row - m_rowIds.begin());
@@ -388,8 +384,8 @@ void CDaoRecordset::CheckField(int index, const char* operation) const
 {
     CheckOpen(operation);
     if (index < 0 || static_cast<size_t>(index) >= m_fieldNames.size())
-        dao::Throw(SQLITE_RANGE, CString(operation) + ": no field " + CString(std::to_string(index).c_str()) +
-                                     " in '" + m_source + "'");
+        dao::Throw(SQLITE_RANGE, CString(operation) + ": no field " + CString(std::to_string(index).c_str()) + " in '" +
+                                     m_source + "'");
 }
 
 int CDaoRecordset::FieldIndex(LPCTSTR name) const

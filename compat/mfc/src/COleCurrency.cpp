@@ -17,8 +17,8 @@ CString COleCurrency::Format(DWORD /*flags*/, LCID /*locale*/) const
     const unsigned long long magnitude =
         value < 0 ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
     char text[48];
-    int length = std::snprintf(text, sizeof text, "%s%llu.%04llu", value < 0 ? "-" : "", magnitude / 10000,
-                               magnitude % 10000);
+    int length =
+        std::snprintf(text, sizeof text, "%s%llu.%04llu", value < 0 ? "-" : "", magnitude / 10000, magnitude % 10000);
     while (text[length - 1] == '0')
         text[--length] = '\0';
     if (text[length - 1] == '.')

@@ -59,7 +59,7 @@ bool Split(DATE value, DateParts& parts)
     parts.hour = static_cast<int>(seconds / 3600);
     parts.minute = static_cast<int>(seconds / 60 % 60);
     parts.second = static_cast<int>(seconds % 60);
-    parts.weekday = static_cast<int>(((days % 7) + 11) % 7);  // 1 January 1970 was a Thursday
+    parts.weekday = static_cast<int>(((days % 7) + 11) % 7); // 1 January 1970 was a Thursday
     parts.yearDay = static_cast<int>(days - DaysFromCivil(parts.year, 1, 1));
     return true;
 }
@@ -71,7 +71,7 @@ int PartOf(const COleDateTime& value, int DateParts::*part)
     return value.m_status == COleDateTime::valid && Split(value.m_dt, parts) ? parts.*part : -1;
 }
 
-}  // namespace
+} // namespace
 
 COleDateTime::COleDateTime(int year, int month, int day, int hour, int minute, int second)
 {

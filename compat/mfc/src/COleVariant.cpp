@@ -85,10 +85,7 @@ COleVariant::COleVariant(const COleDateTime& value)
     date = value.m_dt;
 }
 
-COleVariant& COleVariant::operator=(const COleVariant& other)
-{
-    return *this = static_cast<const VARIANT&>(other);
-}
+COleVariant& COleVariant::operator=(const COleVariant& other) { return *this = static_cast<const VARIANT&>(other); }
 
 COleVariant& COleVariant::operator=(const VARIANT& other)
 {

@@ -9,10 +9,7 @@
 
 namespace {
 
-bool IsSpace(char ch)
-{
-    return ch == ' ' || (ch >= '\t' && ch <= '\r');
-}
+bool IsSpace(char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
 
 // Case changes are ASCII-only so that a text's bytes never depend on the process locale.
 char AsciiUpper(char ch) { return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 'a' + 'A') : ch; }
@@ -22,7 +19,7 @@ const char* OrEmpty(LPCTSTR text) { return text ? text : ""; }
 
 int Clamp(int value, int low, int high) { return std::max(low, std::min(value, high)); }
 
-}  // namespace
+} // namespace
 
 CString::CString(LPCTSTR text) : m_text(OrEmpty(text)) {}
 
@@ -236,20 +233,11 @@ void CString::FormatV(LPCTSTR format, va_list args)
     m_text.assign(buffer.data(), static_cast<size_t>(length));
 }
 
-void CString::TrimLeft()
-{
-    m_text.erase(m_text.begin(), std::find_if_not(m_text.begin(), m_text.end(), IsSpace));
-}
+void CString::TrimLeft() { m_text.erase(m_text.begin(), std::find_if_not(m_text.begin(), m_text.end(), IsSpace)); }
 
-void CString::TrimLeft(TCHAR ch)
-{
-    m_text.erase(0, m_text.find_first_not_of(ch));
-}
+void CString::TrimLeft(TCHAR ch) { m_text.erase(0, m_text.find_first_not_of(ch)); }
 
-void CString::TrimLeft(LPCTSTR charSet)
-{
-    m_text.erase(0, m_text.find_first_not_of(OrEmpty(charSet)));
-}
+void CString::TrimLeft(LPCTSTR charSet) { m_text.erase(0, m_text.find_first_not_of(OrEmpty(charSet))); }
 
 void CString::TrimRight()
 {
@@ -284,8 +272,8 @@ LPTSTR CString::GetBufferSetLength(int length)
 void CString::ReleaseBuffer(int newLength)
 {
     const size_t held = m_text.size();
-    const size_t length = newLength < 0 ? strnlen(m_text.c_str(), held)
-                                        : std::min(static_cast<size_t>(newLength), held);
+    const size_t length =
+        newLength < 0 ? strnlen(m_text.c_str(), held) : std::min(static_cast<size_t>(newLength), held);
     m_text.resize(length);
 }
 

@@ -37,7 +37,7 @@ ULONG ElementSize(VARTYPE vt)
     }
 }
 
-}  // namespace
+} // namespace
 
 BSTR SysAllocStringByteLen(LPCSTR text, UINT length)
 {

@@ -9,10 +9,7 @@
 namespace dao {
 namespace {
 
-bool Names(const std::string& upperType, const char* word)
-{
-    return upperType.find(word) != std::string::npos;
-}
+bool Names(const std::string& upperType, const char* word) { return upperType.find(word) != std::string::npos; }
 
 std::string Upper(const std::string& text)
 {
@@ -104,7 +101,7 @@ COleVariant BlobValue(const void* bytes, int length)
     return value;
 }
 
-}  // namespace
+} // namespace
 
 short FieldTypeOf(const std::string& declaredType)
 {
@@ -189,9 +186,6 @@ std::string QuoteName(LPCTSTR name)
     return quoted + '"';
 }
 
-void Throw(long errorCode, const CString& description)
-{
-    throw new CDaoException(errorCode, description);
-}
+void Throw(long errorCode, const CString& description) { throw new CDaoException(errorCode, description); }
 
-}  // namespace dao
+} // namespace dao

@@ -22,4 +22,4 @@ std::string QuoteName(LPCTSTR name);
 
 [[noreturn]] void Throw(long errorCode, const CString& description);
 
-}  // namespace dao
+} // namespace dao

@@ -63,7 +63,7 @@ bool TakeMessage(LPMSG msg, UINT remove)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
@@ -84,8 +84,7 @@ void MgResetWindows(void)
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
 {
     if (!windowClass || !windowClass->lpszClassName || !windowClass->lpfnWndProc ||
-        std::strlen(windowClass->lpszClassName) >= sizeof g_Classes[0].name ||
-        FindClass(windowClass->lpszClassName))
+        std::strlen(windowClass->lpszClassName) >= sizeof g_Classes[0].name || FindClass(windowClass->lpszClassName))
         return 0;
     for (int i = 0; i < kMaxClasses; ++i) {
         if (!g_Classes[i].used) {
@@ -98,8 +97,8 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
     return 0;
 }
 
-HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD style, int, int, int, int, HWND,
-                            HMENU, HINSTANCE, LPVOID)
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD style, int, int, int, int, HWND, HMENU, HINSTANCE,
+                            LPVOID)
 {
     WindowClass* windowClass = className ? FindClass(className) : nullptr;
     if (!windowClass)
@@ -196,10 +195,7 @@ LRESULT WINAPI SendMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
     return window ? window->proc(handle, message, wParam, lParam) : 0;
 }
 
-void WINAPI PostQuitMessage(int exitCode)
-{
-    Queue().push_back(MSG{nullptr, WM_QUIT, WPARAM(exitCode), 0, 0, {0, 0}});
-}
+void WINAPI PostQuitMessage(int exitCode) { Queue().push_back(MSG{nullptr, WM_QUIT, WPARAM(exitCode), 0, 0, {0, 0}}); }
 
 LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM)
 {
@@ -212,10 +208,10 @@ LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM)
             SendMessageA(handle, WM_CLOSE, 0, 0);
         return 0;
     case WM_NCHITTEST:
-        return 1;  // the client area
+        return 1; // the client area
     default:
         return 0;
     }
 }
 
-}  // extern "C"
+} // extern "C"

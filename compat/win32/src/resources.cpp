@@ -24,10 +24,7 @@ bool SameId(LPCSTR a, LPCSTR b)
     return strcasecmp(a, b) == 0;
 }
 
-bool Matches(const MG_RESOURCE& r, LPCSTR name, LPCSTR type)
-{
-    return SameId(r.type, type) && SameId(r.name, name);
-}
+bool Matches(const MG_RESOURCE& r, LPCSTR name, LPCSTR type) { return SameId(r.type, type) && SameId(r.name, name); }
 
 const MG_RESOURCE* Find(LPCSTR name, LPCSTR type)
 {
@@ -54,30 +51,21 @@ void MgRegisterResource(MG_RESOURCE_NODE* node)
     g_Registered = node;
 }
 
-HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName)
-{
-    return moduleName == nullptr ? MainModule() : nullptr;
-}
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) { return moduleName == nullptr ? MainModule() : nullptr; }
 
 HRSRC WINAPI FindResourceA(HMODULE, LPCSTR name, LPCSTR type)
 {
     return reinterpret_cast<HRSRC>(const_cast<MG_RESOURCE*>(Find(name, type)));
 }
 
-HGLOBAL WINAPI LoadResource(HMODULE, HRSRC resource)
-{
-    return static_cast<HGLOBAL>(resource);
-}
+HGLOBAL WINAPI LoadResource(HMODULE, HRSRC resource) { return static_cast<HGLOBAL>(resource); }
 
 LPVOID WINAPI LockResource(HGLOBAL resourceData)
 {
     return resourceData == nullptr ? nullptr : const_cast<void*>(FromHandle(resourceData)->data);
 }
 
-DWORD WINAPI SizeofResource(HMODULE, HRSRC resource)
-{
-    return resource == nullptr ? 0 : FromHandle(resource)->size;
-}
+DWORD WINAPI SizeofResource(HMODULE, HRSRC resource) { return resource == nullptr ? 0 : FromHandle(resource)->size; }
 
 BOOL WINAPI FreeResource(HGLOBAL) { return FALSE; }
 

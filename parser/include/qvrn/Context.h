@@ -76,7 +76,11 @@ public:
 
     // Appends byte code, returning its offset, or 0 when it cannot grow.
     long AppendByteCode(const void* data, long size);
-    void TruncateByteCode(long length) { if (length >= 1 && length <= byteCodeLength_) byteCodeLength_ = length; }
+    void TruncateByteCode(long length)
+    {
+        if (length >= 1 && length <= byteCodeLength_)
+            byteCodeLength_ = length;
+    }
 
     long GetContextCount() const { return contextCount_; }
     long GetNameCount() const { return names_.GetSize(); }

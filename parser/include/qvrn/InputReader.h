@@ -14,14 +14,14 @@ public:
     virtual char CharAt(long pos);
     virtual long CopyText(char* dst, long pos, long len);
     virtual long WhitespaceSpan(const char* set, long pos);
-    virtual long MatchLiteral(const char* text, long len, long pos, bool caseSensitive,
-                              bool delimiterCheck, long& error);
+    virtual long MatchLiteral(const char* text, long len, long pos, bool caseSensitive, bool delimiterCheck,
+                              long& error);
     virtual long ScanPredefined(long index, long pos, long budget, long& error);
     // record: int32 count, then count entries {int32 length, bytes}.
-    virtual long MatchStringList(const char* record, long pos, long budget, long tokenLength,
-                                 bool caseSensitive, bool delimiterCheck, long& error);
-    virtual long FindLiteral(const char* text, long len, long pos, long budget, bool caseSensitive,
-                             bool delimiterCheck, long& error);
+    virtual long MatchStringList(const char* record, long pos, long budget, long tokenLength, bool caseSensitive,
+                                 bool delimiterCheck, long& error);
+    virtual long FindLiteral(const char* text, long len, long pos, long budget, bool caseSensitive, bool delimiterCheck,
+                             long& error);
     virtual long CompareRanges(long posA, long posB, long len, bool caseSensitive);
     virtual long CompareText(const char* text, long pos, long len, bool caseSensitive);
     virtual const char* PointerAt(long pos, long len);

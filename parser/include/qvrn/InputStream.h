@@ -25,8 +25,7 @@ protected:
     int flag_ = 0;
 
 private:
-    template <typename Visit>
-    void ForEachChar(long from, long to, Visit visit);
+    template <typename Visit> void ForEachChar(long from, long to, Visit visit);
 };
 
 // A stream over a caller's text buffer (not owned).

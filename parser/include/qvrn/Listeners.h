@@ -41,8 +41,8 @@ public:
 class QVOutsideSymbolHandler {
 public:
     virtual ~QVOutsideSymbolHandler() = default;
-    virtual long Match(long symbol, QVInputStream* stream, long budget, int caseSensitive,
-                       const char* whitespace, QVEventListener* listener) = 0;
+    virtual long Match(long symbol, QVInputStream* stream, long budget, int caseSensitive, const char* whitespace,
+                       QVEventListener* listener) = 0;
 };
 
 // Called every `interval` steps; a non-zero answer aborts the parse.

@@ -35,9 +35,9 @@ public:
     bool operator!=(int value) const { return !(*this == value); }
 
     struct Step {
-        long childIndex;  // -1 = any
+        long childIndex; // -1 = any
         char name[65];
-        int direction;    // 0 root, 1 down, -1 up
+        int direction; // 0 root, 1 down, -1 up
         bool anyDepth;
         long base;
         long current;
@@ -114,7 +114,11 @@ public:
     long Count() const { return count_; }
     bool IsLinked() const { return linked_; }
     // Instructions the engine added for one parse only: nodes made by them keep their names.
-    void SetDefaultInstructions(long root, long error) { defaultRoot_ = root; defaultError_ = error; }
+    void SetDefaultInstructions(long root, long error)
+    {
+        defaultRoot_ = root;
+        defaultError_ = error;
+    }
     bool IsErrorNode(long node) const;
 
     long GetNodeCount() override { return count_ - 1; }

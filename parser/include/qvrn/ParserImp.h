@@ -22,11 +22,11 @@ public:
     // Settings in force for a frame: derived from its parent's when it is pushed, so leaving a
     // frame restores whatever was in force before it.
     struct Settings {
-        int32_t wsChars;      // byte-code offset of the whitespace characters, -1 for CR LF TAB blank
+        int32_t wsChars; // byte-code offset of the whitespace characters, -1 for CR LF TAB blank
         int16_t wsCount;
         uint16_t bits;
-        int32_t spaceSymbol;  // offset of the space symbol's reference, 0 for none
-        int32_t token;        // offset of the token symbol's reference, 0 for none
+        int32_t spaceSymbol; // offset of the space symbol's reference, 0 for none
+        int32_t token;       // offset of the token symbol's reference, 0 for none
     };
 
     struct Frame {
@@ -45,12 +45,12 @@ public:
         int32_t flags;
         int32_t pushedFor;
         int32_t parentSaved;
-        int32_t attach;       // the node the nodes of this frame's children hang under when it has none
+        int32_t attach; // the node the nodes of this frame's children hang under when it has none
         Settings settings;
     };
 
     enum FrameFlag : int32_t {
-        kChoice = 0x1,      // pushed while backtracking was on
+        kChoice = 0x1, // pushed while backtracking was on
         kExpected = 0x8,
         kResync = 0x10,
         kSpaceFrame = 0x20, // pushed to skip whitespace
@@ -87,7 +87,11 @@ public:
     long GetStartRule() const { return startRule_; }
     long GetStartContext() const { return startContext_; }
     long GetFrameCount() const { return top_; }
-    void SetStatus(long status) { status_ = status; outsideResult_ = status; }
+    void SetStatus(long status)
+    {
+        status_ = status;
+        outsideResult_ = status;
+    }
     bool CurrentIsPendingOutside() const;
     void MarkCurrentEntered();
     void SetUserValueAt(long value);
@@ -257,8 +261,8 @@ private:
     long outsideResult_ = -1;
 
     const char* code_ = nullptr;
-    std::vector<int32_t> symbolCache_;  // resolved context per symbol-reference offset, -1 unknown
-    std::vector<int32_t> choices_;  // frames in use that are disjunctions pushed while backtracking
+    std::vector<int32_t> symbolCache_; // resolved context per symbol-reference offset, -1 unknown
+    std::vector<int32_t> choices_;     // frames in use that are disjunctions pushed while backtracking
     std::vector<Record> records_;
     long recordedCount_ = 0;
     bool hasErrorNodes_ = false;

@@ -20,8 +20,7 @@ public:
     void UnloadGrammar(QVGrammar* grammar);
     void DeleteParseTree(QVParseTree* tree);
     QVParseTree* Parse(QVGrammar* grammar, const char* startName, QVInputStream* stream, unsigned long flags);
-    QVParseTree* Parse(QVGrammar* grammar, const char* startName, const char* text, long length,
-                       unsigned long flags);
+    QVParseTree* Parse(QVGrammar* grammar, const char* startName, const char* text, long length, unsigned long flags);
 
     QVError* ThrowError(long code);
     QVError* PostWarning(long code);

@@ -10,16 +10,21 @@ namespace {
 class AdapterTest : public ::testing::Test {
 protected:
     void SetUp() override { FakeAdapter::Configure(FakeAdapter::Default()); }
-    void TearDown() override {
-        if (device_) device_->Release();
-        if (d3d_) d3d_->Release();
+    void TearDown() override
+    {
+        if (device_)
+            device_->Release();
+        if (d3d_)
+            d3d_->Release();
         FakeAdapter::Configure(FakeAdapter::Default());
     }
-    void Open() {
+    void Open()
+    {
         d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(d3d_, nullptr);
     }
-    static D3DPRESENT_PARAMETERS FullScreen(UINT width, UINT height, D3DFORMAT format) {
+    static D3DPRESENT_PARAMETERS FullScreen(UINT width, UINT height, D3DFORMAT format)
+    {
         D3DPRESENT_PARAMETERS p{};
         p.BackBufferWidth = width;
         p.BackBufferHeight = height;
@@ -31,7 +36,8 @@ protected:
         p.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
         return p;
     }
-    HRESULT Create(DWORD behaviour, D3DPRESENT_PARAMETERS p) {
+    HRESULT Create(DWORD behaviour, D3DPRESENT_PARAMETERS p)
+    {
         return d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, behaviour, &p, &device_);
     }
 
@@ -39,7 +45,8 @@ protected:
     IDirect3DDevice9* device_ = nullptr;
 };
 
-TEST_F(AdapterTest, ReportsTheConfiguredModesFormatsAndCaps) {
+TEST_F(AdapterTest, ReportsTheConfiguredModesFormatsAndCaps)
+{
     Open();
     D3DDISPLAYMODE mode;
     ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &mode), D3D_OK);
@@ -57,8 +64,12 @@ TEST_F(AdapterTest, ReportsTheConfiguredModesFormatsAndCaps) {
     struct DepthCase {
         D3DFORMAT format;
         HRESULT expected;
-    } depths[] = {{D3DFMT_D15S1, D3DERR_NOTAVAILABLE}, {D3DFMT_D16, D3D_OK},          {D3DFMT_D24X4S4, D3DERR_NOTAVAILABLE},
-                  {D3DFMT_D24S8, D3D_OK},              {D3DFMT_D24X8, D3D_OK},        {D3DFMT_D32, D3DERR_NOTAVAILABLE}};
+    } depths[] = {{D3DFMT_D15S1, D3DERR_NOTAVAILABLE},
+                  {D3DFMT_D16, D3D_OK},
+                  {D3DFMT_D24X4S4, D3DERR_NOTAVAILABLE},
+                  {D3DFMT_D24S8, D3D_OK},
+                  {D3DFMT_D24X8, D3D_OK},
+                  {D3DFMT_D32, D3DERR_NOTAVAILABLE}};
     for (const DepthCase& c : depths) {
         EXPECT_EQ(d3d_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
                                           c.format),
@@ -69,9 +80,9 @@ TEST_F(AdapterTest, ReportsTheConfiguredModesFormatsAndCaps) {
     }
     EXPECT_EQ(d3d_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_NONE, nullptr),
               D3D_OK);
-    EXPECT_EQ(d3d_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, FALSE, D3DMULTISAMPLE_2_SAMPLES,
-                                               nullptr),
-              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(
+        d3d_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, FALSE, D3DMULTISAMPLE_2_SAMPLES, nullptr),
+        D3DERR_NOTAVAILABLE);
 
     D3DCAPS9 caps;
     ASSERT_EQ(d3d_->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
@@ -82,7 +93,8 @@ TEST_F(AdapterTest, ReportsTheConfiguredModesFormatsAndCaps) {
     EXPECT_NE(d3d_->GetAdapterMonitor(0), nullptr);
 }
 
-TEST_F(AdapterTest, ScriptedAdapterChangesTheAnswers) {
+TEST_F(AdapterTest, ScriptedAdapterChangesTheAnswers)
+{
     FakeAdapter::Config config = FakeAdapter::Default();
     config.Modes = {{1024, 768, 60, D3DFMT_A8R8G8B8}, {1024, 768, 60, D3DFMT_X8R8G8B8}};
     config.MultiSampleTypes = {D3DMULTISAMPLE_2_SAMPLES, D3DMULTISAMPLE_4_SAMPLES};
@@ -91,19 +103,20 @@ TEST_F(AdapterTest, ScriptedAdapterChangesTheAnswers) {
     FakeAdapter::Configure(config);
     Open();
     EXPECT_EQ(d3d_->GetAdapterModeCount(0, D3DFMT_A8R8G8B8), 1u);
-    EXPECT_EQ(d3d_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, FALSE, D3DMULTISAMPLE_4_SAMPLES,
-                                               nullptr),
-              D3D_OK);
-    EXPECT_EQ(d3d_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, FALSE, D3DMULTISAMPLE_8_SAMPLES,
-                                               nullptr),
-              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(
+        d3d_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, FALSE, D3DMULTISAMPLE_4_SAMPLES, nullptr),
+        D3D_OK);
+    EXPECT_EQ(
+        d3d_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, FALSE, D3DMULTISAMPLE_8_SAMPLES, nullptr),
+        D3DERR_NOTAVAILABLE);
     D3DCAPS9 caps;
     d3d_->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps);
     EXPECT_EQ(caps.MaxSimultaneousTextures, 2u);
     EXPECT_LT(caps.VertexShaderVersion & 0xFFFF, 0x0101u);
 }
 
-TEST_F(AdapterTest, InjectedCreationFailuresDriveTheFallBacks) {
+TEST_F(AdapterTest, InjectedCreationFailuresDriveTheFallBacks)
+{
     FakeAdapter::Current().FailCreate = true;
     EXPECT_EQ(Direct3DCreate9(D3D_SDK_VERSION), nullptr);
     FakeAdapter::Current().FailCreate = false;
@@ -123,9 +136,9 @@ TEST_F(AdapterTest, InjectedCreationFailuresDriveTheFallBacks) {
     ASSERT_EQ(d3d_->GetAdapterDisplayMode(0, &mode), D3D_OK);
     EXPECT_EQ(mode.Width, 800u);
     IDirect3DSurface9* shot = nullptr;
-    ASSERT_EQ(device_->CreateOffscreenPlainSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, &shot,
-                                                   nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device_->CreateOffscreenPlainSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, &shot, nullptr),
+        D3D_OK);
     EXPECT_EQ(device_->GetFrontBufferData(0, shot), D3D_OK);
     shot->Release();
     device_->Release();
@@ -134,7 +147,8 @@ TEST_F(AdapterTest, InjectedCreationFailuresDriveTheFallBacks) {
     EXPECT_EQ(mode.Width, 1280u);
 }
 
-TEST_F(AdapterTest, RefusesParametersTheAdapterCannotShow) {
+TEST_F(AdapterTest, RefusesParametersTheAdapterCannotShow)
+{
     Open();
     EXPECT_EQ(Create(D3DCREATE_HARDWARE_VERTEXPROCESSING, FullScreen(800, 601, D3DFMT_X8R8G8B8)), D3DERR_INVALIDCALL);
     EXPECT_EQ(Create(D3DCREATE_HARDWARE_VERTEXPROCESSING, FullScreen(800, 600, D3DFMT_A8R8G8B8)), D3DERR_INVALIDCALL);
@@ -150,7 +164,8 @@ TEST_F(AdapterTest, RefusesParametersTheAdapterCannotShow) {
     EXPECT_EQ(device_, nullptr);
 }
 
-TEST_F(AdapterTest, LostDeviceRecoversThroughReset) {
+TEST_F(AdapterTest, LostDeviceRecoversThroughReset)
+{
     Open();
     D3DPRESENT_PARAMETERS p = FullScreen(640, 480, D3DFMT_X8R8G8B8);
     ASSERT_EQ(Create(D3DCREATE_HARDWARE_VERTEXPROCESSING, p), D3D_OK);
@@ -159,7 +174,7 @@ TEST_F(AdapterTest, LostDeviceRecoversThroughReset) {
     FakeAdapter::SetDeviceState(device_, FakeAdapter::DeviceState::Lost);
     EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
     EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
-    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);  // drawing goes on, discarded
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK); // drawing goes on, discarded
     EXPECT_EQ(device_->Reset(&p), D3DERR_DEVICELOST);
 
     FakeAdapter::SetDeviceState(device_, FakeAdapter::DeviceState::NotReset);
@@ -173,7 +188,8 @@ TEST_F(AdapterTest, LostDeviceRecoversThroughReset) {
     EXPECT_EQ(FakeAdapter::PresentCount(device_), 1u);
 }
 
-TEST_F(AdapterTest, ResetSwitchesModeAndRestoresDefaultStates) {
+TEST_F(AdapterTest, ResetSwitchesModeAndRestoresDefaultStates)
+{
     Open();
     ASSERT_EQ(Create(D3DCREATE_HARDWARE_VERTEXPROCESSING, FullScreen(640, 480, D3DFMT_X8R8G8B8)), D3D_OK);
     device_->SetRenderState(D3DRS_LIGHTING, FALSE);
@@ -193,7 +209,8 @@ TEST_F(AdapterTest, ResetSwitchesModeAndRestoresDefaultStates) {
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF8040FF, 1.0f, 0);
     ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     IDirect3DSurface9* shot = nullptr;
-    ASSERT_EQ(device_->CreateOffscreenPlainSurface(1024, 768, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, &shot, nullptr), D3D_OK);
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(1024, 768, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, &shot, nullptr),
+              D3D_OK);
     ASSERT_EQ(device_->GetFrontBufferData(0, shot), D3D_OK);
     D3DLOCKED_RECT locked;
     ASSERT_EQ(shot->LockRect(&locked, nullptr, 0), D3D_OK);
@@ -214,7 +231,8 @@ TEST_F(AdapterTest, ResetSwitchesModeAndRestoresDefaultStates) {
     struct {
         float x, y, z;
         D3DCOLOR colour;
-    } quad[] = {{-1, 1, 0.5f, 0x80FFFFFF}, {1, 1, 0.5f, 0x80FFFFFF}, {-1, -1, 0.5f, 0x80FFFFFF}, {1, -1, 0.5f, 0x80FFFFFF}};
+    } quad[] = {
+        {-1, 1, 0.5f, 0x80FFFFFF}, {1, 1, 0.5f, 0x80FFFFFF}, {-1, -1, 0.5f, 0x80FFFFFF}, {1, -1, 0.5f, 0x80FFFFFF}};
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK);
     ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
@@ -226,7 +244,8 @@ TEST_F(AdapterTest, ResetSwitchesModeAndRestoresDefaultStates) {
     shot->Release();
 }
 
-TEST_F(AdapterTest, InjectedTextureFailureIsReportedOnce) {
+TEST_F(AdapterTest, InjectedTextureFailureIsReportedOnce)
+{
     Open();
     ASSERT_EQ(Create(D3DCREATE_HARDWARE_VERTEXPROCESSING, FullScreen(640, 480, D3DFMT_X8R8G8B8)), D3D_OK);
     FakeAdapter::Current().FailTextures = 1;
@@ -239,7 +258,8 @@ TEST_F(AdapterTest, InjectedTextureFailureIsReportedOnce) {
 }
 
 // In a window the front buffer is the desktop, with the back buffer at its top left.
-TEST_F(AdapterTest, WindowedFrontBufferIsTheDesktopWithTheFrameAtTopLeft) {
+TEST_F(AdapterTest, WindowedFrontBufferIsTheDesktopWithTheFrameAtTopLeft)
+{
     Open();
     D3DPRESENT_PARAMETERS p = FullScreen(64, 48, D3DFMT_X8R8G8B8);
     p.Windowed = TRUE;
@@ -272,35 +292,49 @@ TEST_F(AdapterTest, WindowedFrontBufferIsTheDesktopWithTheFrameAtTopLeft) {
 }
 
 // The renderer prints its error texts by these values, so they are part of the contract.
-TEST(ResultCodes, HaveTheValuesTheRendererDescribes) {
+TEST(ResultCodes, HaveTheValuesTheRendererDescribes)
+{
     struct Code {
         HRESULT value;
         uint32_t expected;
     } codes[] = {
-        {D3DERR_CONFLICTINGRENDERSTATE, 0x88760821},  {D3DERR_CONFLICTINGTEXTUREFILTER, 0x8876081E},
-        {D3DERR_CONFLICTINGTEXTUREPALETTE, 0x88760826}, {D3DERR_DEVICELOST, 0x88760868},
-        {D3DERR_DEVICENOTRESET, 0x88760869},          {D3DERR_DRIVERINTERNALERROR, 0x88760827},
-        {D3DERR_INVALIDCALL, 0x8876086C},             {D3DERR_INVALIDDEVICE, 0x8876086B},
-        {D3DERR_MOREDATA, 0x88760867},                {D3DERR_NOTAVAILABLE, 0x8876086A},
-        {D3DERR_NOTFOUND, 0x88760866},                {D3DERR_OUTOFVIDEOMEMORY, 0x8876017C},
-        {D3DERR_TOOMANYOPERATIONS, 0x8876081D},       {D3DERR_UNSUPPORTEDALPHAARG, 0x8876081C},
-        {D3DERR_UNSUPPORTEDALPHAOPERATION, 0x8876081B}, {D3DERR_UNSUPPORTEDCOLORARG, 0x8876081A},
-        {D3DERR_UNSUPPORTEDCOLOROPERATION, 0x88760819}, {D3DERR_UNSUPPORTEDFACTORVALUE, 0x8876081F},
-        {D3DERR_UNSUPPORTEDTEXTUREFILTER, 0x88760822}, {D3DERR_WRONGTEXTUREFORMAT, 0x88760818},
+        {D3DERR_CONFLICTINGRENDERSTATE, 0x88760821},
+        {D3DERR_CONFLICTINGTEXTUREFILTER, 0x8876081E},
+        {D3DERR_CONFLICTINGTEXTUREPALETTE, 0x88760826},
+        {D3DERR_DEVICELOST, 0x88760868},
+        {D3DERR_DEVICENOTRESET, 0x88760869},
+        {D3DERR_DRIVERINTERNALERROR, 0x88760827},
+        {D3DERR_INVALIDCALL, 0x8876086C},
+        {D3DERR_INVALIDDEVICE, 0x8876086B},
+        {D3DERR_MOREDATA, 0x88760867},
+        {D3DERR_NOTAVAILABLE, 0x8876086A},
+        {D3DERR_NOTFOUND, 0x88760866},
+        {D3DERR_OUTOFVIDEOMEMORY, 0x8876017C},
+        {D3DERR_TOOMANYOPERATIONS, 0x8876081D},
+        {D3DERR_UNSUPPORTEDALPHAARG, 0x8876081C},
+        {D3DERR_UNSUPPORTEDALPHAOPERATION, 0x8876081B},
+        {D3DERR_UNSUPPORTEDCOLORARG, 0x8876081A},
+        {D3DERR_UNSUPPORTEDCOLOROPERATION, 0x88760819},
+        {D3DERR_UNSUPPORTEDFACTORVALUE, 0x8876081F},
+        {D3DERR_UNSUPPORTEDTEXTUREFILTER, 0x88760822},
+        {D3DERR_WRONGTEXTUREFORMAT, 0x88760818},
     };
-    for (const Code& c : codes) EXPECT_EQ(uint32_t(c.value), c.expected);
+    for (const Code& c : codes)
+        EXPECT_EQ(uint32_t(c.value), c.expected);
 }
 
-TEST_F(AdapterTest, GammaRampIsKept) {
+TEST_F(AdapterTest, GammaRampIsKept)
+{
     Open();
     ASSERT_EQ(Create(D3DCREATE_HARDWARE_VERTEXPROCESSING, FullScreen(640, 480, D3DFMT_X8R8G8B8)), D3D_OK);
     D3DGAMMARAMP ramp;
-    for (int i = 0; i < 256; ++i) ramp.red[i] = ramp.green[i] = ramp.blue[i] = WORD(255 - i);
+    for (int i = 0; i < 256; ++i)
+        ramp.red[i] = ramp.green[i] = ramp.blue[i] = WORD(255 - i);
     device_->SetGammaRamp(0, D3DSGR_CALIBRATE, &ramp);
     D3DGAMMARAMP back;
     device_->GetGammaRamp(0, &back);
     EXPECT_EQ(std::memcmp(&ramp, &back, sizeof ramp), 0);
 }
 
-}  // namespace
-}  // namespace d3d9test
+} // namespace
+} // namespace d3d9test

@@ -15,7 +15,7 @@ namespace d3d9test {
 
 struct Screen {
     UINT width = 0, height = 0;
-    std::vector<uint32_t> argb;  // rows from the top
+    std::vector<uint32_t> argb; // rows from the top
     uint32_t At(UINT x, UINT y) const { return argb[size_t(y) * width + x] & 0x00FFFFFF; }
 };
 
@@ -64,7 +64,8 @@ inline uint8_t Red(uint32_t c) { return uint8_t(c >> 16); }
 inline uint8_t Green(uint32_t c) { return uint8_t(c >> 8); }
 inline uint8_t Blue(uint32_t c) { return uint8_t(c); }
 
-inline DWORD FloatBits(float value) {
+inline DWORD FloatBits(float value)
+{
     DWORD bits;
     static_assert(sizeof bits == sizeof value);
     __builtin_memcpy(&bits, &value, 4);
@@ -80,4 +81,4 @@ D3DMATRIX RotationY(float angle);
 D3DMATRIX Translation(float x, float y, float z);
 D3DMATRIX Transpose(const D3DMATRIX& m);
 
-}  // namespace d3d9test
+} // namespace d3d9test

@@ -11,7 +11,8 @@ class LightingFogTest : public DeviceTest {};
 
 // A unit sphere seen orthographically fills the screen's inscribed circle; at the pixel over
 // (x, y) its front surface has the normal (x, y, -sqrt(1 - x² - y²)).
-TEST_F(LightingFogTest, LitSphereFollowsLambert) {
+TEST_F(LightingFogTest, LitSphereFollowsLambert)
+{
     Sphere sphere(96, 48);
     D3DMATRIX projection = Orthographic(2.0f, 2.0f, -2.0f, 2.0f);
     device_->SetTransform(D3DTS_PROJECTION, &projection);
@@ -22,7 +23,7 @@ TEST_F(LightingFogTest, LitSphereFollowsLambert) {
     material.Diffuse = {0.8f, 0.6f, 1.0f, 1.0f};
     material.Ambient = {1.0f, 1.0f, 1.0f, 1.0f};
     device_->SetMaterial(&material);
-    const float direction[3] = {0.48f, -0.6f, 0.64f};  // unit length, shining into the screen
+    const float direction[3] = {0.48f, -0.6f, 0.64f}; // unit length, shining into the screen
     D3DLIGHT9 light{};
     light.Type = D3DLIGHT_DIRECTIONAL;
     light.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -40,23 +41,26 @@ TEST_F(LightingFogTest, LitSphereFollowsLambert) {
     for (UINT py = 0; py < kHeight; py += 2) {
         for (UINT px = 0; px < kWidth; px += 2) {
             float x = float(px) / 32.0f - 1.0f, y = 1.0f - float(py) / 32.0f;
-            if (x * x + y * y > 0.8f * 0.8f) continue;
+            if (x * x + y * y > 0.8f * 0.8f)
+                continue;
             float n[3] = {x, y, -std::sqrt(1.0f - x * x - y * y)};
             float lambert = std::fmax(0.0f, -(n[0] * direction[0] + n[1] * direction[1] + n[2] * direction[2]));
             uint32_t pixel = screen.At(px, py);
             const float diffuse[3] = {0.8f, 0.6f, 1.0f};
             for (int c = 0; c < 3; ++c) {
                 float expected = std::fmin(1.0f, 32.0f / 255.0f + diffuse[c] * lambert) * 255.0f;
-                ASSERT_NEAR(float((pixel >> (16 - 8 * c)) & 0xFF), expected, 3.0f) << px << "," << py << " channel " << c;
+                ASSERT_NEAR(float((pixel >> (16 - 8 * c)) & 0xFF), expected, 3.0f)
+                    << px << "," << py << " channel " << c;
             }
             ++checked;
         }
     }
     EXPECT_GT(checked, 400);
-    EXPECT_EQ(screen.At(1, 1), 0u);  // outside the sphere
+    EXPECT_EQ(screen.At(1, 1), 0u); // outside the sphere
 }
 
-TEST_F(LightingFogTest, PointLightFallsOffWithItsAttenuation) {
+TEST_F(LightingFogTest, PointLightFallsOffWithItsAttenuation)
+{
     D3DMATRIX projection = Orthographic(64.0f, 64.0f, 0.0f, 10.0f);
     device_->SetTransform(D3DTS_PROJECTION, &projection);
     device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -92,7 +96,8 @@ TEST_F(LightingFogTest, PointLightFallsOffWithItsAttenuation) {
 }
 
 // Quads at eye depths 2, 6 and 10 under linear table fog from 2 to 10.
-TEST_F(LightingFogTest, LinearTableFogBlendsByEyeDepth) {
+TEST_F(LightingFogTest, LinearTableFogBlendsByEyeDepth)
+{
     D3DMATRIX projection = Perspective(1.5707963f, 1.0f, 1.0f, 100.0f);
     device_->SetTransform(D3DTS_PROJECTION, &projection);
     device_->SetRenderState(D3DRS_LIGHTING, FALSE);
@@ -108,8 +113,10 @@ TEST_F(LightingFogTest, LinearTableFogBlendsByEyeDepth) {
         float d = depths[i];
         // A strip across one quarter of the screen's width at depth d.
         float left = (-1.0f + 0.5f * i) * d, right = left + 0.5f * d;
-        ColourVertex quad[] = {{left, d, d, 0xFFFF0000, 0, 0}, {right, d, d, 0xFFFF0000, 0, 0},
-                               {left, -d, d, 0xFFFF0000, 0, 0}, {right, -d, d, 0xFFFF0000, 0, 0}};
+        ColourVertex quad[] = {{left, d, d, 0xFFFF0000, 0, 0},
+                               {right, d, d, 0xFFFF0000, 0, 0},
+                               {left, -d, d, 0xFFFF0000, 0, 0},
+                               {right, -d, d, 0xFFFF0000, 0, 0}};
         ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ColourVertex)), D3D_OK);
     }
     Screen screen = Capture();
@@ -121,5 +128,5 @@ TEST_F(LightingFogTest, LinearTableFogBlendsByEyeDepth) {
     }
 }
 
-}  // namespace
-}  // namespace d3d9test
+} // namespace
+} // namespace d3d9test

@@ -10,7 +10,8 @@ namespace {
 
 class PixelStagesTest : public DeviceTest {
 protected:
-    IDirect3DTexture9* SolidTexture(D3DCOLOR argb) {
+    IDirect3DTexture9* SolidTexture(D3DCOLOR argb)
+    {
         IDirect3DTexture9* texture = nullptr;
         EXPECT_EQ(device_->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
         D3DLOCKED_RECT locked;
@@ -24,25 +25,33 @@ protected:
 float Channel(uint32_t c, int shift) { return float((c >> shift) & 0xFF) / 255.0f; }
 
 // The blend factor pairs of the renderer's layer effects, over a known background.
-TEST_F(PixelStagesTest, BlendModesFollowTheFactorFormulas) {
+TEST_F(PixelStagesTest, BlendModesFollowTheFactorFormulas)
+{
     struct Mode {
         DWORD source, dest;
     } modes[] = {
-        {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA}, {D3DBLEND_SRCALPHA, D3DBLEND_ONE},
-        {D3DBLEND_DESTCOLOR, D3DBLEND_SRCALPHA},   {D3DBLEND_INVDESTCOLOR, D3DBLEND_SRCALPHA},
+        {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA},   {D3DBLEND_SRCALPHA, D3DBLEND_ONE},
+        {D3DBLEND_DESTCOLOR, D3DBLEND_SRCALPHA},     {D3DBLEND_INVDESTCOLOR, D3DBLEND_SRCALPHA},
         {D3DBLEND_DESTCOLOR, D3DBLEND_INVDESTCOLOR}, {D3DBLEND_INVDESTCOLOR, D3DBLEND_INVSRCCOLOR},
     };
-    const uint32_t background = 0xFFC86432, source = 0x403CB4F0;  // source alpha 64
+    const uint32_t background = 0xFFC86432, source = 0x403CB4F0; // source alpha 64
     auto factor = [](DWORD f, int shift, uint32_t src, uint32_t dst) {
         float sa = Channel(src, 24);
         switch (f) {
-        case D3DBLEND_ONE: return 1.0f;
-        case D3DBLEND_SRCALPHA: return sa;
-        case D3DBLEND_INVSRCALPHA: return 1.0f - sa;
-        case D3DBLEND_DESTCOLOR: return Channel(dst, shift);
-        case D3DBLEND_INVDESTCOLOR: return 1.0f - Channel(dst, shift);
-        case D3DBLEND_INVSRCCOLOR: return 1.0f - Channel(src, shift);
-        default: return 0.0f;
+        case D3DBLEND_ONE:
+            return 1.0f;
+        case D3DBLEND_SRCALPHA:
+            return sa;
+        case D3DBLEND_INVSRCALPHA:
+            return 1.0f - sa;
+        case D3DBLEND_DESTCOLOR:
+            return Channel(dst, shift);
+        case D3DBLEND_INVDESTCOLOR:
+            return 1.0f - Channel(dst, shift);
+        case D3DBLEND_INVSRCCOLOR:
+            return 1.0f - Channel(src, shift);
+        default:
+            return 0.0f;
         }
     };
     for (const Mode& m : modes) {
@@ -66,7 +75,8 @@ TEST_F(PixelStagesTest, BlendModesFollowTheFactorFormulas) {
     }
 }
 
-TEST_F(PixelStagesTest, AlphaTestGreaterKeepsOnlyAlphaAboveTheReference) {
+TEST_F(PixelStagesTest, AlphaTestGreaterKeepsOnlyAlphaAboveTheReference)
+{
     device_->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
     device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
     device_->SetRenderState(D3DRS_ALPHAREF, 127);
@@ -86,7 +96,8 @@ TEST_F(PixelStagesTest, AlphaTestGreaterKeepsOnlyAlphaAboveTheReference) {
 }
 
 // The stage operations the renderer's passes use, on a texture and a vertex colour.
-TEST_F(PixelStagesTest, StageOperationsCombineTextureAndDiffuse) {
+TEST_F(PixelStagesTest, StageOperationsCombineTextureAndDiffuse)
+{
     const uint32_t texel = 0x80C04020, diffuse = 0xFF408080;
     IDirect3DTexture9* texture = SolidTexture(texel);
     device_->SetTexture(0, texture);
@@ -125,17 +136,19 @@ TEST_F(PixelStagesTest, StageOperationsCombineTextureAndDiffuse) {
     texture->Release();
 }
 
-TEST_F(PixelStagesTest, MissingTextureReadsAsWhite) {
+TEST_F(PixelStagesTest, MissingTextureReadsAsWhite)
+{
     DrawQuad(0, 0, 64, 64, 0.5f, 0xFF336699);
     EXPECT_EQ(Capture().At(1, 1), 0x336699u);
 }
 
-TEST_F(PixelStagesTest, ColourWriteMaskKeepsMaskedChannels) {
+TEST_F(PixelStagesTest, ColourWriteMaskKeepsMaskedChannels)
+{
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233, 1.0f, 0);
     device_->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_GREEN);
     DrawQuad(0, 0, 64, 64, 0.5f, 0xFFAABBCC);
     EXPECT_EQ(Capture().At(1, 1), 0x11BB33u);
 }
 
-}  // namespace
-}  // namespace d3d9test
+} // namespace
+} // namespace d3d9test

@@ -12,7 +12,8 @@ namespace {
 class RasterizerTest : public DeviceTest {
 protected:
     // Additive blending of a dark grey, so a pixel drawn twice shows up as twice as bright.
-    void Additive() {
+    void Additive()
+    {
         device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
         device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
         device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
@@ -24,7 +25,8 @@ protected:
 // A pixel centre exactly on the shared edge belongs to one triangle only, whatever the
 // direction of the edge; pixels on the outer edges follow the top-left rule. Quads a few
 // dozen pixels across and ones a couple of hundred across.
-TEST_F(RasterizerTest, TrianglesSharingEdgesCoverEveryPixelOnce) {
+TEST_F(RasterizerTest, TrianglesSharingEdgesCoverEveryPixelOnce)
+{
     struct Case {
         const char* name;
         UINT size;
@@ -64,7 +66,8 @@ TEST_F(RasterizerTest, TrianglesSharingEdgesCoverEveryPixelOnce) {
 // A fan of slanted triangles around one centre: every covered pixel is drawn exactly once and
 // the union is the whole polygon, for triangles a few dozen pixels across and for ones wider
 // than a hundred.
-TEST_F(RasterizerTest, FanAroundSharedVertexHasNoGapsOrOverlaps) {
+TEST_F(RasterizerTest, FanAroundSharedVertexHasNoGapsOrOverlaps)
+{
     struct Case {
         UINT size;
         float cx, cy, radius;
@@ -106,12 +109,15 @@ TEST_F(RasterizerTest, FanAroundSharedVertexHasNoGapsOrOverlaps) {
     }
 }
 
-TEST_F(RasterizerTest, NearerSurfaceWinsWhicheverIsDrawnFirst) {
+TEST_F(RasterizerTest, NearerSurfaceWinsWhicheverIsDrawnFirst)
+{
     for (bool nearFirst : {false, true}) {
         device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-        if (nearFirst) DrawQuad(10, 10, 40, 40, 0.25f, 0xFF00FF00);
+        if (nearFirst)
+            DrawQuad(10, 10, 40, 40, 0.25f, 0xFF00FF00);
         DrawQuad(20, 20, 50, 50, 0.75f, 0xFFFF0000);
-        if (!nearFirst) DrawQuad(10, 10, 40, 40, 0.25f, 0xFF00FF00);
+        if (!nearFirst)
+            DrawQuad(10, 10, 40, 40, 0.25f, 0xFF00FF00);
         Screen screen = Capture();
         EXPECT_EQ(screen.At(30, 30), 0x00FF00u) << "overlap, near first " << nearFirst;
         EXPECT_EQ(screen.At(45, 45), 0xFF0000u);
@@ -125,7 +131,8 @@ TEST_F(RasterizerTest, NearerSurfaceWinsWhicheverIsDrawnFirst) {
     EXPECT_EQ(Capture().At(30, 30), 0xFF0000u);
 }
 
-TEST_F(RasterizerTest, CullModeDropsTrianglesByScreenWinding) {
+TEST_F(RasterizerTest, CullModeDropsTrianglesByScreenWinding)
+{
     // Clockwise on screen: left-top, right-top, left-bottom.
     std::vector<ColourVertex> clockwise = {At(10, 10, 0.5f, 0xFFFFFFFF), At(50, 10, 0.5f, 0xFFFFFFFF),
                                            At(10, 50, 0.5f, 0xFFFFFFFF)};
@@ -148,24 +155,29 @@ TEST_F(RasterizerTest, CullModeDropsTrianglesByScreenWinding) {
 }
 
 // Strips keep one winding: with back-face culling every triangle of a strip is drawn.
-TEST_F(RasterizerTest, StripTrianglesKeepTheirWinding) {
+TEST_F(RasterizerTest, StripTrianglesKeepTheirWinding)
+{
     FlatStates();
     device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    ColourVertex strip[] = {At(8, 8, 0.5f, 0xFFFFFFFF), At(24, 8, 0.5f, 0xFFFFFFFF), At(8, 40, 0.5f, 0xFFFFFFFF),
+    ColourVertex strip[] = {At(8, 8, 0.5f, 0xFFFFFFFF),   At(24, 8, 0.5f, 0xFFFFFFFF), At(8, 40, 0.5f, 0xFFFFFFFF),
                             At(24, 40, 0.5f, 0xFFFFFFFF), At(8, 56, 0.5f, 0xFFFFFFFF), At(24, 56, 0.5f, 0xFFFFFFFF)};
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 4, strip, sizeof(ColourVertex)), D3D_OK);
     Screen screen = Capture();
-    for (UINT y = 8; y < 56; ++y) EXPECT_EQ(screen.At(16, y), 0xFFFFFFu) << y;
+    for (UINT y = 8; y < 56; ++y)
+        EXPECT_EQ(screen.At(16, y), 0xFFFFFFu) << y;
 }
 
-TEST_F(RasterizerTest, GeometryBehindTheEyeAndFarOutsideIsClipped) {
+TEST_F(RasterizerTest, GeometryBehindTheEyeAndFarOutsideIsClipped)
+{
     D3DMATRIX projection = Perspective(1.5707963f, 1.0f, 1.0f, 100.0f);
     device_->SetTransform(D3DTS_PROJECTION, &projection);
     FlatStates();
     // A floor that runs from behind the eye to far ahead: only its part in front is drawn,
     // and it covers the lower half of the screen.
-    ColourVertex floor[] = {{-1000, -1, -50, 0xFF00FFFF, 0, 0}, {1000, -1, -50, 0xFF00FFFF, 0, 0},
-                            {-1000, -1, 90, 0xFF00FFFF, 0, 0},  {1000, -1, 90, 0xFF00FFFF, 0, 0}};
+    ColourVertex floor[] = {{-1000, -1, -50, 0xFF00FFFF, 0, 0},
+                            {1000, -1, -50, 0xFF00FFFF, 0, 0},
+                            {-1000, -1, 90, 0xFF00FFFF, 0, 0},
+                            {1000, -1, 90, 0xFF00FFFF, 0, 0}};
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, floor, sizeof(ColourVertex)), D3D_OK);
     Screen screen = Capture();
     EXPECT_EQ(screen.At(32, 60), 0x00FFFFu);
@@ -177,12 +189,15 @@ TEST_F(RasterizerTest, GeometryBehindTheEyeAndFarOutsideIsClipped) {
 }
 
 // Pre-transformed vertices (XYZRHW) are already in pixels and skip the transforms.
-TEST_F(RasterizerTest, PretransformedVerticesLandOnTheirPixels) {
+TEST_F(RasterizerTest, PretransformedVerticesLandOnTheirPixels)
+{
     struct ScreenVertex {
         float x, y, z, rhw;
         D3DCOLOR colour;
-    } quad[] = {{10, 20, 0.5f, 1, 0xFF00FF00}, {30, 20, 0.5f, 1, 0xFF00FF00},
-                {10, 40, 0.5f, 1, 0xFF00FF00}, {30, 40, 0.5f, 1, 0xFF00FF00}};
+    } quad[] = {{10, 20, 0.5f, 1, 0xFF00FF00},
+                {30, 20, 0.5f, 1, 0xFF00FF00},
+                {10, 40, 0.5f, 1, 0xFF00FF00},
+                {30, 40, 0.5f, 1, 0xFF00FF00}};
     D3DMATRIX skewed = Translation(5, 5, 0);
     device_->SetTransform(D3DTS_WORLD, &skewed);
     device_->SetRenderState(D3DRS_LIGHTING, FALSE);
@@ -196,43 +211,50 @@ TEST_F(RasterizerTest, PretransformedVerticesLandOnTheirPixels) {
     EXPECT_EQ(screen.At(9, 30), 0u);
 }
 
-TEST_F(RasterizerTest, ViewportLimitsDrawingAndClears) {
+TEST_F(RasterizerTest, ViewportLimitsDrawingAndClears)
+{
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
     D3DVIEWPORT9 viewport = {16, 16, 32, 16, 0.0f, 1.0f};
     ASSERT_EQ(device_->SetViewport(&viewport), D3D_OK);
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
     FlatStates();
     // Full-screen in clip space: inside the viewport only.
-    ColourVertex quad[] = {{-1, 1, 0.5f, 0xFFFF0000, 0, 0}, {1, 1, 0.5f, 0xFFFF0000, 0, 0},
-                           {-1, 0, 0.5f, 0xFFFF0000, 0, 0}, {1, 0, 0.5f, 0xFFFF0000, 0, 0}};
+    ColourVertex quad[] = {{-1, 1, 0.5f, 0xFFFF0000, 0, 0},
+                           {1, 1, 0.5f, 0xFFFF0000, 0, 0},
+                           {-1, 0, 0.5f, 0xFFFF0000, 0, 0},
+                           {1, 0, 0.5f, 0xFFFF0000, 0, 0}};
     device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ColourVertex));
     Screen screen = Capture();
     EXPECT_EQ(screen.At(8, 8), 0x0000FFu);
-    EXPECT_EQ(screen.At(20, 18), 0xFF0000u);   // upper half of the viewport
-    EXPECT_EQ(screen.At(20, 28), 0x00FF00u);   // lower half: cleared, not drawn
+    EXPECT_EQ(screen.At(20, 18), 0xFF0000u); // upper half of the viewport
+    EXPECT_EQ(screen.At(20, 28), 0x00FF00u); // lower half: cleared, not drawn
     EXPECT_EQ(screen.At(50, 20), 0x0000FFu);
     D3DVIEWPORT9 outside = {40, 40, 32, 32, 0.0f, 1.0f};
     EXPECT_EQ(device_->SetViewport(&outside), D3DERR_INVALIDCALL);
 }
 
-TEST_F(RasterizerTest, LineStripDrawsOnePixelWideSegments) {
+TEST_F(RasterizerTest, LineStripDrawsOnePixelWideSegments)
+{
     FlatStates();
     ColourVertex line[] = {At(4, 10, 0.5f, 0xFFFFFF00), At(40, 10, 0.5f, 0xFFFFFF00), At(40, 30, 0.5f, 0xFFFFFF00)};
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_LINESTRIP, 2, line, sizeof(ColourVertex)), D3D_OK);
     Screen screen = Capture();
-    for (UINT x = 4; x <= 40; ++x) EXPECT_EQ(screen.At(x, 10), 0xFFFF00u) << x;
-    for (UINT y = 10; y <= 30; ++y) EXPECT_EQ(screen.At(40, y), 0xFFFF00u) << y;
+    for (UINT x = 4; x <= 40; ++x)
+        EXPECT_EQ(screen.At(x, 10), 0xFFFF00u) << x;
+    for (UINT y = 10; y <= 30; ++y)
+        EXPECT_EQ(screen.At(40, y), 0xFFFF00u) << y;
     EXPECT_EQ(screen.At(20, 9), 0u);
     EXPECT_EQ(screen.At(20, 11), 0u);
 }
 
-TEST_F(RasterizerTest, IndexedDrawsReadOnlyTheirBuffers) {
+TEST_F(RasterizerTest, IndexedDrawsReadOnlyTheirBuffers)
+{
     FlatStates();
     IDirect3DVertexBuffer9* vb = nullptr;
     IDirect3DIndexBuffer9* ib = nullptr;
-    ASSERT_EQ(device_->CreateVertexBuffer(4 * sizeof(ColourVertex), D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &vb,
-                                          nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device_->CreateVertexBuffer(4 * sizeof(ColourVertex), D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &vb, nullptr),
+        D3D_OK);
     ASSERT_EQ(device_->CreateIndexBuffer(6 * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr),
               D3D_OK);
     ColourVertex quad[] = {At(8, 8, 0.5f, 0xFF808080), At(40, 8, 0.5f, 0xFF808080), At(8, 40, 0.5f, 0xFF808080),
@@ -275,7 +297,8 @@ TEST_F(RasterizerTest, IndexedDrawsReadOnlyTheirBuffers) {
     ib->Release();
 }
 
-TEST_F(RasterizerTest, ClearsOnlyWhatTheDepthFormatHolds) {
+TEST_F(RasterizerTest, ClearsOnlyWhatTheDepthFormatHolds)
+{
     EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0), D3D_OK);
     D3DPRESENT_PARAMETERS p = Windowed(kWidth, kHeight);
     p.AutoDepthStencilFormat = D3DFMT_D24X8;
@@ -292,7 +315,8 @@ TEST_F(RasterizerTest, ClearsOnlyWhatTheDepthFormatHolds) {
 }
 
 // The capture written as the renderer's screenshot file, decoded by an independent reader.
-TEST_F(RasterizerTest, ScreenshotTgaDecodesToTheDrawnPixels) {
+TEST_F(RasterizerTest, ScreenshotTgaDecodesToTheDrawnPixels)
+{
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0);
     DrawQuad(0, 0, 32, 16, 0.5f, 0xFFC08040);
     Screen screen = Capture();
@@ -303,5 +327,5 @@ TEST_F(RasterizerTest, ScreenshotTgaDecodesToTheDrawnPixels) {
     std::remove(path.c_str());
 }
 
-}  // namespace
-}  // namespace d3d9test
+} // namespace
+} // namespace d3d9test

@@ -17,7 +17,8 @@ struct Assembly {
     std::vector<DWORD> tokens;
 };
 
-Assembly Assemble(const std::string& text) {
+Assembly Assemble(const std::string& text)
+{
     Assembly out;
     ID3DXBuffer* code = nullptr;
     ID3DXBuffer* errors = nullptr;
@@ -34,14 +35,14 @@ Assembly Assemble(const std::string& text) {
     return out;
 }
 
-const char* kTransform =
-    "vs.1.1\n"
-    "dcl_position v0\n"
-    "dcl_color v1\n"
-    "m4x4 oPos, v0, c0   ; world-view-projection in c0-c3\n"
-    "mov oD0, v1\n";
+const char* kTransform = "vs.1.1\n"
+                         "dcl_position v0\n"
+                         "dcl_color v1\n"
+                         "m4x4 oPos, v0, c0   ; world-view-projection in c0-c3\n"
+                         "mov oD0, v1\n";
 
-TEST(ShaderAssembler, AssemblesAProgramIntoVersionInstructionsAndEnd) {
+TEST(ShaderAssembler, AssemblesAProgramIntoVersionInstructionsAndEnd)
+{
     Assembly a = Assemble(kTransform);
     ASSERT_EQ(a.result, D3D_OK) << a.errors;
     ASSERT_GE(a.tokens.size(), 3u);
@@ -50,27 +51,29 @@ TEST(ShaderAssembler, AssemblesAProgramIntoVersionInstructionsAndEnd) {
     EXPECT_TRUE(a.errors.empty());
 }
 
-TEST(ShaderAssembler, AcceptsTheSyntaxOfTheRendererFragments) {
-    Assembly a = Assemble(
-        "vs_1_1\n"
-        "// header\n"
-        "dcl_position0 v0\n dcl_normal v1\n dcl_texcoord0 v2\n dcl_position1 v3\n dcl_normal1 v4\n"
-        "/* morph */ mov r0, v3\n"
-        "sub r0, r0, v0\n"
-        "mad r0, r0, c1.y, v0\n"
-        "dp4 oPos.x, r0, c12\n dp4 oPos.y, r0, c13\n dp4 oPos.z, r0, c14\n dp4 oPos.w, r0, c15\n"
-        "dp3 r1.x, v1, c4\n dp3 r1.y, v1, c5\n dp3 r1.z, v1, c6\n"
-        "dp3 r1.w, r1, r1\n rsq r1.w, r1.w\n mul r1.xyz, r1, r1.w\n"
-        "dp3 r2.x, r1, c20\n max r2.x, r2.x, c0.x\n"
-        "mul r9, r2.x, c21\n add oD0, r9, c19\n"
-        "dp3 r3.x, r0, c8\n mul oFog, r3.x, c1.x\n"
-        "add oT0.xy, v2, c1.zw\n"
-        "mov oT1, -v2.yxzw\n"
-        "rcp r4.x, r1.w\n dst r5, r4.xxxx, r4.xxxx\n min r6, r5, c0.w\n slt r7, r6, c0\n sge r8, r6, c0\n");
+TEST(ShaderAssembler, AcceptsTheSyntaxOfTheRendererFragments)
+{
+    Assembly a =
+        Assemble("vs_1_1\n"
+                 "// header\n"
+                 "dcl_position0 v0\n dcl_normal v1\n dcl_texcoord0 v2\n dcl_position1 v3\n dcl_normal1 v4\n"
+                 "/* morph */ mov r0, v3\n"
+                 "sub r0, r0, v0\n"
+                 "mad r0, r0, c1.y, v0\n"
+                 "dp4 oPos.x, r0, c12\n dp4 oPos.y, r0, c13\n dp4 oPos.z, r0, c14\n dp4 oPos.w, r0, c15\n"
+                 "dp3 r1.x, v1, c4\n dp3 r1.y, v1, c5\n dp3 r1.z, v1, c6\n"
+                 "dp3 r1.w, r1, r1\n rsq r1.w, r1.w\n mul r1.xyz, r1, r1.w\n"
+                 "dp3 r2.x, r1, c20\n max r2.x, r2.x, c0.x\n"
+                 "mul r9, r2.x, c21\n add oD0, r9, c19\n"
+                 "dp3 r3.x, r0, c8\n mul oFog, r3.x, c1.x\n"
+                 "add oT0.xy, v2, c1.zw\n"
+                 "mov oT1, -v2.yxzw\n"
+                 "rcp r4.x, r1.w\n dst r5, r4.xxxx, r4.xxxx\n min r6, r5, c0.w\n slt r7, r6, c0\n sge r8, r6, c0\n");
     EXPECT_EQ(a.result, D3D_OK) << a.errors;
 }
 
-TEST(ShaderAssembler, RejectsWhatAVs11TargetRejects) {
+TEST(ShaderAssembler, RejectsWhatAVs11TargetRejects)
+{
     const std::string head = "vs.1.1\ndcl_position v0\ndcl_normal v1\n";
     struct Case {
         const char* name;
@@ -92,7 +95,8 @@ TEST(ShaderAssembler, RejectsWhatAVs11TargetRejects) {
         {"version", "vs.2.0\nmov oPos, c0\n", "unsupported shader version"},
         {"no version", "mov oPos, c0\n", "version"},
         {"no position", head + "mov oD0, v0\n", "oPos is not written"},
-        {"matrix onto its source", head + "mov r0, v0\nm4x4 r0, r0, c0\nmov oPos, r0\n", "cannot write a register it reads"},
+        {"matrix onto its source", head + "mov r0, v0\nm4x4 r0, r0, c0\nmov oPos, r0\n",
+         "cannot write a register it reads"},
         {"relative addressing", head + "mov oPos, c[a0.x + 1]\n", "relative addressing"},
         {"scalar with a vector swizzle", head + "rcp r0, v0.xy\nmov oPos, v0\n", "one source component"},
     };
@@ -104,17 +108,21 @@ TEST(ShaderAssembler, RejectsWhatAVs11TargetRejects) {
     }
 }
 
-TEST(ShaderAssembler, ErrorTextNamesTheLine) {
+TEST(ShaderAssembler, ErrorTextNamesTheLine)
+{
     Assembly a = Assemble("vs.1.1\ndcl_position v0\n\nmov oPos, v0\nmul r0, v0, r9\n");
     EXPECT_NE(a.errors.find("(5): error: r9.x is read before it is written"), std::string::npos) << a.errors;
 }
 
 // 128 instruction slots is the vs_1_1 limit; matrix macros count one slot per row.
-TEST(ShaderAssembler, CountsInstructionSlotsAgainstTheLimit) {
+TEST(ShaderAssembler, CountsInstructionSlotsAgainstTheLimit)
+{
     auto program = [](int matrices, int moves) {
         std::string text = "vs.1.1\ndcl_position v0\n";
-        for (int i = 0; i < matrices; ++i) text += "m4x4 oPos, v0, c0\n";
-        for (int i = 0; i < moves; ++i) text += "mov oD0, v0\n";
+        for (int i = 0; i < matrices; ++i)
+            text += "m4x4 oPos, v0, c0\n";
+        for (int i = 0; i < moves; ++i)
+            text += "mov oD0, v0\n";
         return text;
     };
     EXPECT_EQ(Assemble(program(32, 0)).result, D3D_OK);
@@ -126,20 +134,23 @@ TEST(ShaderAssembler, CountsInstructionSlotsAgainstTheLimit) {
 
 class ShaderDrawTest : public DeviceTest {
 protected:
-    IDirect3DVertexShader9* Shader(const std::string& text) {
+    IDirect3DVertexShader9* Shader(const std::string& text)
+    {
         Assembly a = Assemble(text);
         EXPECT_EQ(a.result, D3D_OK) << a.errors;
         IDirect3DVertexShader9* shader = nullptr;
         EXPECT_EQ(device_->CreateVertexShader(a.tokens.data(), &shader), D3D_OK);
         return shader;
     }
-    void DrawSphere(const Sphere& sphere) {
+    void DrawSphere(const Sphere& sphere)
+    {
         ASSERT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, UINT(sphere.vertices.size()),
                                                   sphere.Triangles(), sphere.indices.data(), D3DFMT_INDEX16,
                                                   sphere.vertices.data(), sizeof(NormalVertex)),
                   D3D_OK);
     }
-    void Matrices(D3DMATRIX& world, D3DMATRIX& view, D3DMATRIX& projection) {
+    void Matrices(D3DMATRIX& world, D3DMATRIX& view, D3DMATRIX& projection)
+    {
         world = Multiply(RotationY(0.6f), Translation(0.2f, -0.1f, 0.0f));
         view = Translation(0.0f, 0.0f, 3.0f);
         projection = Perspective(1.0f, 1.0f, 0.5f, 20.0f);
@@ -151,7 +162,8 @@ protected:
 
 // The same coloured mesh through the fixed-function transform and through m4x4: identical
 // pixels, since both compute the same sums in the same order.
-TEST_F(ShaderDrawTest, TransformProgramMatchesFixedFunctionExactly) {
+TEST_F(ShaderDrawTest, TransformProgramMatchesFixedFunctionExactly)
+{
     struct ColouredVertex {
         float x, y, z;
         D3DCOLOR colour;
@@ -196,7 +208,8 @@ TEST_F(ShaderDrawTest, TransformProgramMatchesFixedFunctionExactly) {
 
 // A directional light computed by a program as the renderer's lit shaders do (normal by the
 // world rows, N·L floored at 0) against the fixed-function light: within rounding.
-TEST_F(ShaderDrawTest, LightingProgramMatchesFixedFunctionLight) {
+TEST_F(ShaderDrawTest, LightingProgramMatchesFixedFunctionLight)
+{
     Sphere sphere(32, 16);
     D3DMATRIX world, view, projection;
     Matrices(world, view, projection);
@@ -215,21 +228,20 @@ TEST_F(ShaderDrawTest, LightingProgramMatchesFixedFunctionLight) {
     DrawSphere(sphere);
     Screen fixed = Capture();
 
-    IDirect3DVertexShader9* shader = Shader(
-        "vs.1.1\n"
-        "dcl_position v0\n"
-        "dcl_normal v1\n"
-        "m4x4 oPos, v0, c12\n"
-        "dp3 r0.x, v1, c4\n"
-        "dp3 r0.y, v1, c5\n"
-        "dp3 r0.z, v1, c6\n"
-        "dp3 r0.w, r0, r0\n"
-        "rsq r0.w, r0.w\n"
-        "mul r0.xyz, r0, r0.w\n"
-        "dp3 r1.x, r0, c20\n"
-        "max r1.x, r1.x, c0.x\n"
-        "mul r2, r1.x, c21\n"
-        "mul oD0, r2, c16\n");
+    IDirect3DVertexShader9* shader = Shader("vs.1.1\n"
+                                            "dcl_position v0\n"
+                                            "dcl_normal v1\n"
+                                            "m4x4 oPos, v0, c12\n"
+                                            "dp3 r0.x, v1, c4\n"
+                                            "dp3 r0.y, v1, c5\n"
+                                            "dp3 r0.z, v1, c6\n"
+                                            "dp3 r0.w, r0, r0\n"
+                                            "rsq r0.w, r0.w\n"
+                                            "mul r0.xyz, r0, r0.w\n"
+                                            "dp3 r1.x, r0, c20\n"
+                                            "max r1.x, r1.x, c0.x\n"
+                                            "mul r2, r1.x, c21\n"
+                                            "mul oD0, r2, c16\n");
     D3DMATRIX wvp = Transpose(Multiply(Multiply(world, view), projection));
     D3DMATRIX worldRows = Transpose(world);
     const float zero[4] = {0, 0, 0.25f, 1}, toLight[4] = {0, 0, -1, 0}, colour[4] = {1, 1, 1, 0},
@@ -257,13 +269,13 @@ TEST_F(ShaderDrawTest, LightingProgramMatchesFixedFunctionLight) {
     EXPECT_GT(compared, 300);
 }
 
-TEST_F(ShaderDrawTest, FogDistanceFromTheProgramDrivesTableFog) {
-    IDirect3DVertexShader9* shader = Shader(
-        "vs.1.1\n"
-        "dcl_position v0\n"
-        "mov oPos, v0\n"
-        "mov oD0, c0\n"
-        "mul oFog, v0.z, c1.x\n");
+TEST_F(ShaderDrawTest, FogDistanceFromTheProgramDrivesTableFog)
+{
+    IDirect3DVertexShader9* shader = Shader("vs.1.1\n"
+                                            "dcl_position v0\n"
+                                            "mov oPos, v0\n"
+                                            "mov oD0, c0\n"
+                                            "mul oFog, v0.z, c1.x\n");
     const float white[4] = {1, 1, 1, 1}, scale[4] = {10, 0, 0, 0};
     device_->SetVertexShaderConstantF(0, white, 1);
     device_->SetVertexShaderConstantF(1, scale, 1);
@@ -278,7 +290,8 @@ TEST_F(ShaderDrawTest, FogDistanceFromTheProgramDrivesTableFog) {
     // Fog distance 10 * z: 2.5 on the left half, 7.5 on the right.
     float quads[2][4][3] = {{{-1, 1, 0.25f}, {0, 1, 0.25f}, {-1, -1, 0.25f}, {0, -1, 0.25f}},
                             {{0, 1, 0.75f}, {1, 1, 0.75f}, {0, -1, 0.75f}, {1, -1, 0.75f}}};
-    for (auto& quad : quads) device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 12);
+    for (auto& quad : quads)
+        device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 12);
     Screen screen = Capture();
     EXPECT_NEAR(Red(screen.At(10, 30)), 255 * 0.75f, 1.0f);
     EXPECT_NEAR(Red(screen.At(50, 30)), 255 * 0.25f, 1.0f);
@@ -286,7 +299,8 @@ TEST_F(ShaderDrawTest, FogDistanceFromTheProgramDrivesTableFog) {
     shader->Release();
 }
 
-TEST_F(ShaderDrawTest, CreateVertexShaderRefusesMalformedTokens) {
+TEST_F(ShaderDrawTest, CreateVertexShaderRefusesMalformedTokens)
+{
     IDirect3DVertexShader9* shader = nullptr;
     const DWORD wrongVersion[] = {D3DVS_VERSION(2, 0), 0x0000FFFF};
     const DWORD badRegister[] = {D3DVS_VERSION(1, 1), 1, 0x900F0000 /* write v0 */, 0x90E40000, 0x0000FFFF};
@@ -295,5 +309,5 @@ TEST_F(ShaderDrawTest, CreateVertexShaderRefusesMalformedTokens) {
     EXPECT_EQ(shader, nullptr);
 }
 
-}  // namespace
-}  // namespace d3d9test
+} // namespace
+} // namespace d3d9test

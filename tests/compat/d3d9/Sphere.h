@@ -15,7 +15,8 @@ struct Sphere {
     std::vector<NormalVertex> vertices;
     std::vector<WORD> indices;
 
-    Sphere(int slices, int stacks) {
+    Sphere(int slices, int stacks)
+    {
         const float pi = 3.14159265f;
         for (int i = 0; i <= stacks; ++i) {
             float theta = pi * float(i) / float(stacks);
@@ -28,10 +29,11 @@ struct Sphere {
         for (int i = 0; i < stacks; ++i)
             for (int j = 0; j < slices; ++j) {
                 WORD a = WORD(i * (slices + 1) + j), b = WORD(a + slices + 1);
-                for (WORD k : {a, b, WORD(a + 1), WORD(a + 1), b, WORD(b + 1)}) indices.push_back(k);
+                for (WORD k : {a, b, WORD(a + 1), WORD(a + 1), b, WORD(b + 1)})
+                    indices.push_back(k);
             }
     }
     UINT Triangles() const { return UINT(indices.size() / 3); }
 };
 
-}  // namespace d3d9test
+} // namespace d3d9test

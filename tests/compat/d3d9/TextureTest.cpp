@@ -12,26 +12,31 @@ namespace {
 
 class TextureTest : public DeviceTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         DeviceTest::SetUp();
         device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
         device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
     }
-    void TearDown() override {
-        if (texture_) texture_->Release();
+    void TearDown() override
+    {
+        if (texture_)
+            texture_->Release();
         DeviceTest::TearDown();
     }
 
-    void Create(UINT size, UINT levels, D3DFORMAT format) {
+    void Create(UINT size, UINT levels, D3DFORMAT format)
+    {
         ASSERT_EQ(device_->CreateTexture(size, size, levels, 0, format, D3DPOOL_MANAGED, &texture_, nullptr), D3D_OK);
         device_->SetTexture(0, texture_);
     }
-    template <class Texel>
-    void Fill(UINT level, const std::vector<Texel>& texels, UINT size) {
+    template <class Texel> void Fill(UINT level, const std::vector<Texel>& texels, UINT size)
+    {
         D3DLOCKED_RECT locked;
         ASSERT_EQ(texture_->LockRect(level, &locked, nullptr, 0), D3D_OK);
         for (UINT y = 0; y < size; ++y)
-            std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, &texels[y * size], size * sizeof(Texel));
+            std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, &texels[y * size],
+                        size * sizeof(Texel));
         ASSERT_EQ(texture_->UnlockRect(level), D3D_OK);
     }
     // Covers the whole screen with texel centres where pixel centres are (the half-pixel shift).
@@ -42,7 +47,8 @@ protected:
 
 const std::vector<uint32_t> kChecker = {0xFFFFFFFF, 0xFF000000, 0xFF000000, 0xFFFFFFFF};
 
-TEST_F(TextureTest, PointSamplingShowsSharpCheckerQuadrants) {
+TEST_F(TextureTest, PointSamplingShowsSharpCheckerQuadrants)
+{
     Create(2, 1, D3DFMT_X8R8G8B8);
     Fill(0, kChecker, 2);
     FullScreen();
@@ -53,15 +59,17 @@ TEST_F(TextureTest, PointSamplingShowsSharpCheckerQuadrants) {
 }
 
 // Bilinear weights at each pixel: texel coordinate u * 2 - 0.5, clamped at the border.
-TEST_F(TextureTest, LinearSamplingBlendsNeighbouringTexels) {
+TEST_F(TextureTest, LinearSamplingBlendsNeighbouringTexels)
+{
     Create(2, 1, D3DFMT_X8R8G8B8);
     Fill(0, kChecker, 2);
-    for (DWORD s : {D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER}) device_->SetSamplerState(0, D3DSAMPLERSTATETYPE(s), D3DTEXF_LINEAR);
+    for (DWORD s : {D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER})
+        device_->SetSamplerState(0, D3DSAMPLERSTATETYPE(s), D3DTEXF_LINEAR);
     device_->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     device_->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
     FullScreen();
     Screen screen = Capture();
-    auto weight = [](UINT p) {  // share of texel 1 along one axis
+    auto weight = [](UINT p) { // share of texel 1 along one axis
         float t = (float(p) + 0.5f) / 64.0f * 2.0f - 0.5f;
         return std::fmin(1.0f, std::fmax(0.0f, t));
     };
@@ -76,20 +84,22 @@ TEST_F(TextureTest, LinearSamplingBlendsNeighbouringTexels) {
     EXPECT_EQ(screen.At(63, 0), 0u);
 }
 
-TEST_F(TextureTest, WrapRepeatsAndClampStretchesTheEdge) {
+TEST_F(TextureTest, WrapRepeatsAndClampStretchesTheEdge)
+{
     Create(2, 1, D3DFMT_X8R8G8B8);
     Fill(0, kChecker, 2);
     DrawQuad(-0.5f, -0.5f, 63.5f, 63.5f, 0.5f, 0xFFFFFFFF, 0, 0, 2, 1);
     Screen wrapped = Capture();
     EXPECT_EQ(wrapped.At(8, 8), 0xFFFFFFu);
-    EXPECT_EQ(wrapped.At(40, 8), 0xFFFFFFu);  // second repeat starts white again
+    EXPECT_EQ(wrapped.At(40, 8), 0xFFFFFFu); // second repeat starts white again
     device_->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     DrawQuad(-0.5f, -0.5f, 63.5f, 63.5f, 0.5f, 0xFFFFFFFF, 0, 0, 2, 1);
-    EXPECT_EQ(Capture().At(40, 8), 0u);  // the last column stretched
+    EXPECT_EQ(Capture().At(40, 8), 0u); // the last column stretched
 }
 
 // Each level a solid colour: a quad showing the texture at 1/4 size reads level 2.
-TEST_F(TextureTest, MipFilterPicksTheLevelOfTheScreenSize) {
+TEST_F(TextureTest, MipFilterPicksTheLevelOfTheScreenSize)
+{
     Create(16, 0, D3DFMT_X8R8G8B8);
     ASSERT_EQ(texture_->GetLevelCount(), 5u);
     const uint32_t colours[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFF00FFFF};
@@ -115,14 +125,17 @@ TEST_F(TextureTest, MipFilterPicksTheLevelOfTheScreenSize) {
 // a solid colour: every pixel shows the level its footprint on the floor asks for, worked out
 // here from the floor point under each pixel's neighbours. Pixels whose footprint lies close
 // to a level boundary are left out, since the device rounds the level of detail more coarsely.
-TEST_F(TextureTest, MipLevelsFollowTheFootprintAcrossATiltedFloor) {
+TEST_F(TextureTest, MipLevelsFollowTheFootprintAcrossATiltedFloor)
+{
     const UINT size = 64, levels = 7;
     Create(size, 0, D3DFMT_X8R8G8B8);
     ASSERT_EQ(texture_->GetLevelCount(), levels);
     const uint32_t colours[levels] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0xFFFFFF};
     for (UINT level = 0; level < levels; ++level)
-        Fill(level, std::vector<uint32_t>((size >> level) * (size >> level), 0xFF000000u | colours[level]), size >> level);
-    for (DWORD s : {D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER}) device_->SetSamplerState(0, D3DSAMPLERSTATETYPE(s), D3DTEXF_LINEAR);
+        Fill(level, std::vector<uint32_t>((size >> level) * (size >> level), 0xFF000000u | colours[level]),
+             size >> level);
+    for (DWORD s : {D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER})
+        device_->SetSamplerState(0, D3DSAMPLERSTATETYPE(s), D3DTEXF_LINEAR);
     device_->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
     const float fovY = 1.0471976f, yScale = 1.0f / std::tan(fovY / 2.0f);
     D3DMATRIX projection = Perspective(fovY, 1.0f, 0.5f, 100.0f);
@@ -139,7 +152,7 @@ TEST_F(TextureTest, MipLevelsFollowTheFootprintAcrossATiltedFloor) {
     // pixel centres lie at whole numbers.
     auto texel = [&](double sx, double sy, double& u, double& v) {
         double ndcX = 2.0 * sx / size - 1.0, ndcY = 1.0 - 2.0 * sy / size;
-        double z = -1.0 / (ndcY / yScale);  // the eye ray (ndcX / s, ndcY / s, 1) meets y = -1
+        double z = -1.0 / (ndcY / yScale); // the eye ray (ndcX / s, ndcY / s, 1) meets y = -1
         u = ndcX / yScale * z / repeat * size;
         v = z / repeat * size;
         return z;
@@ -154,11 +167,13 @@ TEST_F(TextureTest, MipLevelsFollowTheFootprintAcrossATiltedFloor) {
             texel(x + 0.5, y, ux1, vx1);
             texel(x, y - 0.5, uy0, vy0);
             texel(x, y + 0.5, uy1, vy1);
-            if (z < nearZ + 0.5 || z > farZ - 2.0 || std::fabs(u / size * repeat) > halfWidth - 1.0) continue;
+            if (z < nearZ + 0.5 || z > farZ - 2.0 || std::fabs(u / size * repeat) > halfWidth - 1.0)
+                continue;
             double across = (ux1 - ux0) * (ux1 - ux0) + (vx1 - vx0) * (vx1 - vx0);
             double down = (uy1 - uy0) * (uy1 - uy0) + (vy1 - vy0) * (vy1 - vy0);
             double lod = 0.5 * std::log2(std::fmax(across, down));
-            if (std::fabs(lod - std::floor(lod) - 0.5) < 0.2) continue;
+            if (std::fabs(lod - std::floor(lod) - 0.5) < 0.2)
+                continue;
             UINT level = lod <= 0.0 ? 0 : std::min<UINT>(levels - 1, UINT(std::floor(lod + 0.5)));
             ASSERT_EQ(screen.At(x, y), colours[level]) << x << "," << y << " level of detail " << lod;
             seen[level] = true;
@@ -169,19 +184,21 @@ TEST_F(TextureTest, MipLevelsFollowTheFootprintAcrossATiltedFloor) {
     EXPECT_GE(std::count(seen, seen + levels, true), 5) << "the floor spans most of the chain";
 }
 
-TEST_F(TextureTest, SixteenBitFormatsDecodeToFullScaleColours) {
+TEST_F(TextureTest, SixteenBitFormatsDecodeToFullScaleColours)
+{
     struct Case {
         D3DFORMAT format;
         uint16_t texel;
         uint32_t rgb;
         bool opaque;
     } cases[] = {
-        {D3DFMT_R5G6B5, 0xF800, 0xFF0000, true},      {D3DFMT_R5G6B5, 0x07E0, 0x00FF00, true},
-        {D3DFMT_A4R4G4B4, 0xF84C, 0x8844CC, true},    {D3DFMT_A4R4G4B4, 0x0FFF, 0xFFFFFF, false},
-        {D3DFMT_A1R5G5B5, 0xFC00, 0xFF0000, true},    {D3DFMT_A1R5G5B5, 0x7C00, 0xFF0000, false},
+        {D3DFMT_R5G6B5, 0xF800, 0xFF0000, true},   {D3DFMT_R5G6B5, 0x07E0, 0x00FF00, true},
+        {D3DFMT_A4R4G4B4, 0xF84C, 0x8844CC, true}, {D3DFMT_A4R4G4B4, 0x0FFF, 0xFFFFFF, false},
+        {D3DFMT_A1R5G5B5, 0xFC00, 0xFF0000, true}, {D3DFMT_A1R5G5B5, 0x7C00, 0xFF0000, false},
     };
     for (const Case& c : cases) {
-        if (texture_) texture_->Release();
+        if (texture_)
+            texture_->Release();
         texture_ = nullptr;
         Create(1, 1, c.format);
         Fill(0, std::vector<uint16_t>{c.texel}, 1);
@@ -196,7 +213,8 @@ TEST_F(TextureTest, SixteenBitFormatsDecodeToFullScaleColours) {
 }
 
 // The fog-of-war texture is rewritten every frame through lock and unlock.
-TEST_F(TextureTest, RewrittenTextureIsSampledWithItsNewTexels) {
+TEST_F(TextureTest, RewrittenTextureIsSampledWithItsNewTexels)
+{
     Create(8, 1, D3DFMT_A4R4G4B4);
     Fill(0, std::vector<uint16_t>(64, 0xF00F), 8);
     FullScreen();
@@ -206,7 +224,8 @@ TEST_F(TextureTest, RewrittenTextureIsSampledWithItsNewTexels) {
     EXPECT_EQ(Capture().At(5, 5), 0xFF0000u);
 }
 
-TEST_F(TextureTest, LockRulesGuardTheLevels) {
+TEST_F(TextureTest, LockRulesGuardTheLevels)
+{
     Create(4, 1, D3DFMT_A8R8G8B8);
     D3DLOCKED_RECT locked;
     ASSERT_EQ(texture_->LockRect(0, &locked, nullptr, 0), D3D_OK);
@@ -225,7 +244,8 @@ TEST_F(TextureTest, LockRulesGuardTheLevels) {
 }
 
 // The video player draws a level surface through its texture.
-TEST_F(TextureTest, LevelSurfaceAnswersForItsTexture) {
+TEST_F(TextureTest, LevelSurfaceAnswersForItsTexture)
+{
     Create(4, 1, D3DFMT_X8R8G8B8);
     IDirect3DSurface9* surface = nullptr;
     ASSERT_EQ(texture_->GetSurfaceLevel(0, &surface), D3D_OK);
@@ -243,5 +263,5 @@ TEST_F(TextureTest, LevelSurfaceAnswersForItsTexture) {
     surface->Release();
 }
 
-}  // namespace
-}  // namespace d3d9test
+} // namespace
+} // namespace d3d9test

@@ -71,4 +71,4 @@ TEST(CStringArray, RejectsIndexesOutsideTheArray)
     EXPECT_STREQ(Joined(array), "only");
 }
 
-}  // namespace
+} // namespace

@@ -192,4 +192,4 @@ TEST(CString, KeepsEmbeddedNulsAndChecksIndexes)
     EXPECT_THROW(edit.SetAt(-1, 'q'), std::out_of_range);
 }
 
-}  // namespace
+} // namespace

@@ -83,7 +83,8 @@ TEST(Dao, FieldValuesTakeTheirVariantTypeFromColumnAndValue)
         {"DATETIME", "'2003-07-04 06:00:00'", VT_DATE, [](const COleVariant& v) { return v.date == 37806.25; }},
         {"DATE", "2452824.5", VT_DATE, [](const COleVariant& v) { return v.date == 37806.0; }},
         {"DATE", "'not a date'", VT_BSTR, [](const COleVariant& v) { return !strcmp(v.bstrVal, "not a date"); }},
-        {"TEXT", "'it''s \"quoted\"'", VT_BSTR, [](const COleVariant& v) { return !strcmp(v.bstrVal, "it's \"quoted\""); }},
+        {"TEXT", "'it''s \"quoted\"'", VT_BSTR,
+         [](const COleVariant& v) { return !strcmp(v.bstrVal, "it's \"quoted\""); }},
         {"TEXT", "CAST(X'C3A4850A' AS TEXT)", VT_BSTR,
          [](const COleVariant& v) { return SysStringByteLen(v.bstrVal) == 4 && !strcmp(v.bstrVal, "\xC3\xA4\x85\n"); }},
         {"TEXT", "NULL", VT_NULL, [](const COleVariant&) { return true; }},
@@ -256,8 +257,11 @@ TEST(Dao, ReadOnlySetsRefuseChanges)
 
 TEST(Dao, CurrencyAndDatesFormatAsText)
 {
-    const std::pair<LONGLONG, const char*> money[] = {
-        {125000, "12.5"}, {30000, "3"}, {-1, "-0.0001"}, {0, "0"}, {-9223372036854775807LL - 1, "-922337203685477.5808"}};
+    const std::pair<LONGLONG, const char*> money[] = {{125000, "12.5"},
+                                                      {30000, "3"},
+                                                      {-1, "-0.0001"},
+                                                      {0, "0"},
+                                                      {-9223372036854775807LL - 1, "-922337203685477.5808"}};
     for (const auto& [units, text] : money) {
         CY value;
         value.int64 = units;
@@ -295,4 +299,4 @@ TEST(Dao, EngineRunsBetweenInitAndTerm)
     EXPECT_FALSE(AfxDaoIsRunning());
 }
 
-}  // namespace
+} // namespace

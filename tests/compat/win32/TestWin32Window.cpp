@@ -95,4 +95,4 @@ TEST_F(Win32Window, PumpHookRunsWhenTheQueueRunsDryAndMayPost)
     EXPECT_EQ(calls, 2);
 }
 
-}  // namespace
+} // namespace

@@ -11,8 +11,7 @@
 
 namespace {
 
-struct GrammarCase
-{
+struct GrammarCase {
     const char* resource;
     const char* startSymbol;
     std::vector<const char*> symbols; // node names the converter's walk relies on
@@ -21,17 +20,37 @@ struct GrammarCase
 TEST(BuiltinGrammars, LoadThroughTheRuntimeWithTheirStartAndSymbols)
 {
     const GrammarCase cases[] = {
-        {"RhuParserGrammar", "CmdFile",
-         {"Texture", "Trigger", "KeyMap", "Key", "KeyMod", "String", "QuotedString", "FileName", "Label",
-          "Ifdef", "Elif", "Else", "Endif", "Include", "TypeInfo", "FileName2", "LodValue", "Alpha1"}},
-        {"HParserGrammar", "program",
-         {"ClassDeclaration", "SimpleTypedef", "VariableDeclaration", "VariableSpecs", "FunctionDeclaration",
-          "VirtualSpecifier", "ClassKey", "InheritanceSpec", "ClassName", "RhuSpecifier", "EnumDeclaration",
-          "EnumList", "Expression", "TypeName", "TypeQualifier", "PointerOp", "NumBits", "ArraySpecs", "factor",
-          "Value", "operator_or_level", "operator_shift_level", "operator_mult_level"}},
+        {"RhuParserGrammar",
+         "CmdFile",
+         {"Texture", "Trigger", "KeyMap", "Key", "KeyMod", "String", "QuotedString", "FileName", "Label", "Ifdef",
+          "Elif", "Else", "Endif", "Include", "TypeInfo", "FileName2", "LodValue", "Alpha1"}},
+        {"HParserGrammar",
+         "program",
+         {"ClassDeclaration",
+          "SimpleTypedef",
+          "VariableDeclaration",
+          "VariableSpecs",
+          "FunctionDeclaration",
+          "VirtualSpecifier",
+          "ClassKey",
+          "InheritanceSpec",
+          "ClassName",
+          "RhuSpecifier",
+          "EnumDeclaration",
+          "EnumList",
+          "Expression",
+          "TypeName",
+          "TypeQualifier",
+          "PointerOp",
+          "NumBits",
+          "ArraySpecs",
+          "factor",
+          "Value",
+          "operator_or_level",
+          "operator_shift_level",
+          "operator_mult_level"}},
     };
-    for (const GrammarCase& c : cases)
-    {
+    for (const GrammarCase& c : cases) {
         std::string image;
         ASSERT_TRUE(LoadResourceBytes(c.resource, GrammarResourceType, image)) << c.resource;
         QuorvaneAPI api;

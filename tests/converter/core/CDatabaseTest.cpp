@@ -161,8 +161,8 @@ TEST(ElementDatabase, SavedElementsComeBackThroughTheFactory)
     }
     EXPECT_EQ(zelfiles::Walk(path), "RIFF TEST 88\n  LIST dbse 76\n    dbel 28\n    dbel 28\n");
     const zelfiles::Bytes element = zelfiles::Chunk(zelfiles::ReadAll(path), "LIST/dbel");
-    const zelfiles::Bytes expected = {0, 0, 0, 0, 'S', 'a', 'v', 'e', 'a', 'b', 'l', 'e', 0, 0, 12, 0, 0, 0,
-                                      'F', 'i', 'r', 's', 't', 0, 0x44, 0x33, 0x22, 0x11};
+    const zelfiles::Bytes expected = {0,  0, 0, 0, 'S', 'a', 'v', 'e', 'a', 'b', 'l',  'e',  0,    0,
+                                      12, 0, 0, 0, 'F', 'i', 'r', 's', 't', 0,   0x44, 0x33, 0x22, 0x11};
     unsigned long typeId = CCRC32::GetCRC("Saveable");
     zelfiles::Bytes withId = expected;
     memcpy(withId.data(), &typeId, 4);
@@ -182,7 +182,8 @@ TEST(ElementDatabase, SavedElementsComeBackThroughTheFactory)
     EXPECT_EQ(database.FindElement("__TempLabelForLoading__"), nullptr);
     EXPECT_STREQ(CdbElement::GetClassName(second), "Saveable");
     EXPECT_EQ(CdbElement::GetClassName(new Recorded("Plain", &database)), nullptr);
-    EXPECT_FATAL(CdbElement::CreateElement(0x1234, "x", &database), "Cannot find factory create function for dbElement 00001234");
+    EXPECT_FATAL(CdbElement::CreateElement(0x1234, "x", &database),
+                 "Cannot find factory create function for dbElement 00001234");
     EXPECT_FATAL(CdbElement(), "Cannot construct database elements without a label.");
 }
 

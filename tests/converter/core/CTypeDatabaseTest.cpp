@@ -30,14 +30,15 @@ protected:
         constant->Value.Set(type, value);
         return constant;
     }
-
 };
 
 TEST_F(TypeDatabaseTest, BuiltinsComeInOrderWithTheirSizes)
 {
-    const char* names[] = {"pointer", "offset", "float", "double", "unsigned", "signed", "unsigned char",
-                           "unsigned long", "unsigned int", "unsigned short", "signed char", "signed long",
-                           "signed int", "signed short", "char", "long", "int", "short", "bool", "__int64", "CCRC32"};
+    const char* names[] = {"pointer",     "offset",        "float",         "double",       "unsigned",
+                           "signed",      "unsigned char", "unsigned long", "unsigned int", "unsigned short",
+                           "signed char", "signed long",   "signed int",    "signed short", "char",
+                           "long",        "int",           "short",         "bool",         "__int64",
+                           "CCRC32"};
     const unsigned long sizes[] = {4, 2, 4, 8, 4, 4, 1, 4, 4, 2, 1, 4, 4, 2, 1, 4, 4, 2, 1, 8, 4};
     ASSERT_EQ(TypeDatabase.GetSize(), 21);
     for (int i = 0; i < 21; ++i) {
@@ -187,11 +188,16 @@ TEST_F(TypeDatabaseTest, MemberListsGiveThePathsThatDumpReaches)
     image[8] = 10;
     memcpy(image + 16, &y, 4);
     setPos->BuildMemberList(image);
-    struct Expected { const char* path; const char* type; const char* value; bool root; };
+    struct Expected {
+        const char* path;
+        const char* type;
+        const char* value;
+        bool root;
+    };
     const Expected expected[] = {
-        {"MessageId", "unsigned long", "17", true},      {"hRecipient.Handle", "unsigned long", "327682", true},
-        {"Priority", "unsigned char", "10", true},       {"Pos.X", "float", "0.000000", false},
-        {"Pos.Y", "float", "2.500000", false},           {"Pos.Z", "float", "0.000000", false},
+        {"MessageId", "unsigned long", "17", true}, {"hRecipient.Handle", "unsigned long", "327682", true},
+        {"Priority", "unsigned char", "10", true},  {"Pos.X", "float", "0.000000", false},
+        {"Pos.Y", "float", "2.500000", false},      {"Pos.Z", "float", "0.000000", false},
     };
     for (const Expected& e : expected) {
         CExtractInfo* info = setPos->NextMember();
@@ -247,17 +253,19 @@ TEST_F(TypeDatabaseTest, TheTypeFileWritesConstantsAndExportedLayouts)
     TypeDatabase.Save(path.c_str());
     const zelfiles::Bytes bytes = zelfiles::ReadAll(path);
     const std::string text(bytes.begin(), bytes.end());
-    const std::string header = "/*\n    RHU Type File - not 100% C++, so don't send it through a compiler!\n    File created on ";
+    const std::string header =
+        "/*\n    RHU Type File - not 100% C++, so don't send it through a compiler!\n    File created on ";
     ASSERT_EQ(text.compare(0, header.size(), header), 0) << text;
     const std::string body = text.substr(text.find("*/\n\n") + 4);
-    EXPECT_EQ(body,
-              "const __rhuexport unsigned long MESSAGE_LENGTH_IS_VARIABLE = 4294967295; \t\t// (0xFFFFFFFF)\n"
-              "const __rhuexport signed short PCXBUF_STRIPLIST = 2; \t\t// (0x00000002)\n"
-              "\n\n"
-              "struct __rhuexport RECT\n{\n\tlong left;\n\tlong top;\n\tlong right;\n\tlong bottom;\n};\t// Size = 16\n\n"
-              "class __rhuexport CZelStaticResource\n{\n\tvirtual void foobar(void);\n};\t// Size = 4\n\n"
-              "class __rhuexport CSprite : public CZelStaticResource\n{\n\tvirtual void foobar(void);\n"
-              "\tRECT Box;\n\tCZelFile * pZel;\n\tunsigned char Data[0];\n};\t// Size = 24\n\n");
+    EXPECT_EQ(
+        body,
+        "const __rhuexport unsigned long MESSAGE_LENGTH_IS_VARIABLE = 4294967295; \t\t// (0xFFFFFFFF)\n"
+        "const __rhuexport signed short PCXBUF_STRIPLIST = 2; \t\t// (0x00000002)\n"
+        "\n\n"
+        "struct __rhuexport RECT\n{\n\tlong left;\n\tlong top;\n\tlong right;\n\tlong bottom;\n};\t// Size = 16\n\n"
+        "class __rhuexport CZelStaticResource\n{\n\tvirtual void foobar(void);\n};\t// Size = 4\n\n"
+        "class __rhuexport CSprite : public CZelStaticResource\n{\n\tvirtual void foobar(void);\n"
+        "\tRECT Box;\n\tCZelFile * pZel;\n\tunsigned char Data[0];\n};\t// Size = 24\n\n");
 }
 
 TEST_F(TypeDatabaseTest, DiagnosticListsEveryTypeWithItsOffsets)

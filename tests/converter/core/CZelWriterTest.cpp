@@ -68,11 +68,10 @@ TEST_F(ZelWriterTest, OneStringElementMatchesItsGoldenBytes)
         writer.EndList();
         writer.Finish();
     }
-    const Bytes golden = {
-        'R', 'I', 'F', 'F', 0x32, 0, 0, 0, 'Z', 'E', 'L', '2',
-        'L', 'I', 'S', 'T', 0x26, 0, 0, 0, 'P', 'C', 'X', ' ',
-        'P', 'U', 'B', 'L', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40, 0, 0, 0, 0,
-        'D', 'A', 'T', 'A', 6, 0, 0, 0, 'H', 'e', 'l', 'l', 'o', 0};
+    const Bytes golden = {'R', 'I',  'F', 'F', 0x32, 0,   0,    0,    'Z',  'E',  'L', '2', 'L', 'I',  'S',
+                          'T', 0x26, 0,   0,   0,    'P', 'C',  'X',  ' ',  'P',  'U', 'B', 'L', 0x0C, 0,
+                          0,   0,    1,   0,   0,    0,   0x02, 0x39, 0x6A, 0x40, 0,   0,   0,   0,    'D',
+                          'A', 'T',  'A', 6,   0,    0,   0,    'H',  'e',  'l',  'l', 'o', 0};
     EXPECT_EQ(ReadAll(Path), golden);
     EXPECT_EQ(Walk(Path), "RIFF ZEL2 50\n  LIST PCX  38\n    PUBL 12\n    DATA 6\n");
     struct stat status;
@@ -113,18 +112,18 @@ TEST_F(ZelWriterTest, EveryFixupKindEndsUpInItsTableOrItsField)
         writer.DefineSymbol("Private", nullptr, false, 0);
         writer.WriteData(std::string(40, 'p').data(), 1, 40, nullptr);
         writer.DefineSymbol("Public", nullptr, true, 0);
-        Value("offset", "Private").Write(writer, nullptr);  // 48: 40 bytes back
-        writer.AddOffsetFixup("Missing", nullptr);     // 50: no target, 0
-        Value("pointer", "Private").Write(writer, nullptr); // 52
-        writer.AddPointerFixup("Private", nullptr);    // 56: the same target again
-        writer.AddPointerFixup("Elsewhere", nullptr);  // 60: an import
-        writer.AddPointerFixup(nullptr, nullptr);      // 64: null
+        Value("offset", "Private").Write(writer, nullptr);    // 48: 40 bytes back
+        writer.AddOffsetFixup("Missing", nullptr);            // 50: no target, 0
+        Value("pointer", "Private").Write(writer, nullptr);   // 52
+        writer.AddPointerFixup("Private", nullptr);           // 56: the same target again
+        writer.AddPointerFixup("Elsewhere", nullptr);         // 60: an import
+        writer.AddPointerFixup(nullptr, nullptr);             // 64: null
         Value("CZelHandle", "Public").Write(writer, nullptr); // 68
-        writer.AddPointerFixup("Later", nullptr);      // 72: defined further on
-        writer.AddOffsetFixup("Later", nullptr);       // 76
-        writer.DefineSymbol("Later", nullptr, true, 0); // aligned to 80
+        writer.AddPointerFixup("Later", nullptr);             // 72: defined further on
+        writer.AddOffsetFixup("Later", nullptr);              // 76
+        writer.DefineSymbol("Later", nullptr, true, 0);       // aligned to 80
         writer.WriteData("LATE", 1, 4, nullptr);
-        writer.AddPointerFixup("Temp", nullptr);       // 84: into the temporary segment
+        writer.AddPointerFixup("Temp", nullptr); // 84: into the temporary segment
         typefixtures::StaticResource()->Begin(writer, "Res", true, 0);
         writer.SetPosition(92);
         writer.SelectSegment(1);
@@ -147,7 +146,7 @@ TEST_F(ZelWriterTest, EveryFixupKindEndsUpInItsTableOrItsField)
     EXPECT_EQ(Words(Chunk(file, "LIST/OFFS")), (std::vector<uint32_t>{4, 52, 56, 72, 84}));
     const Bytes data = Chunk(file, "LIST/DATA");
     ASSERT_EQ(data.size(), 92u);
-    EXPECT_EQ(data[48] | data[49] << 8, 0xFFD8);   // -40
+    EXPECT_EQ(data[48] | data[49] << 8, 0xFFD8); // -40
     EXPECT_EQ(data[50] | data[51] << 8, 0);
     EXPECT_EQ(Word(data, 52), 8u);
     EXPECT_EQ(Word(data, 56), 8u);
@@ -272,7 +271,9 @@ TEST(ZelWriterLayout, SymbolsAlignAndFixupsTakeTheirWidth)
 
 TEST_F(ZelWriterTest, AFatalErrorLeavesThePreviousOutputInPlace)
 {
-    { std::ofstream(Path) << "previous"; }
+    {
+        std::ofstream(Path) << "previous";
+    }
     EXPECT_FATAL(
         {
             CZelWriter writer;
@@ -297,7 +298,9 @@ TEST_F(ZelWriterTest, AFatalErrorLeavesThePreviousOutputInPlace)
     // A finished file that cannot take the old one's place is an error, not a success.
     const std::string blocked = Folder + "/blocked.zel";
     mkdir(blocked.c_str(), 0755);
-    { std::ofstream(blocked + "/keep") << "x"; }
+    {
+        std::ofstream(blocked + "/keep") << "x";
+    }
     EXPECT_FATAL(
         {
             CZelWriter writer;
@@ -405,12 +408,13 @@ TEST_F(ZelWriterTest, TheListingReportsEveryTable)
     }
     const std::string out = testing::internal::GetCapturedStdout();
     VerboseLevel = saved;
-    for (const char* line : {"LIST DESCEND!!! - FCC = 0x20584350 --> \"PCX \"", "Type Section, 0 entries:",
-                             "CZelHandles Section, 1 entries:", "Public Section, 1 entries (1 private symbols):",
-                             "00000000  Public Greeting CRC=406A3902", "Private Hidden, Not output",
-                             "Extern Section, 1 entries:", "Offset Section, 1 entries:",
-                             "0000000A  Offset Points to 00000008 (Hidden)", "00000008  Short Offset is FFF8, Relative to Greeting",
-                             "Compression: 2022 Bytes data, ", "Size Log Report for ", "  Strings = 2020 bytes"})
+    for (const char* line :
+         {"LIST DESCEND!!! - FCC = 0x20584350 --> \"PCX \"", "Type Section, 0 entries:",
+          "CZelHandles Section, 1 entries:", "Public Section, 1 entries (1 private symbols):",
+          "00000000  Public Greeting CRC=406A3902", "Private Hidden, Not output",
+          "Extern Section, 1 entries:", "Offset Section, 1 entries:", "0000000A  Offset Points to 00000008 (Hidden)",
+          "00000008  Short Offset is FFF8, Relative to Greeting", "Compression: 2022 Bytes data, ",
+          "Size Log Report for ", "  Strings = 2020 bytes"})
         EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
 }
 

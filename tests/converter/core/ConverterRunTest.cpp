@@ -89,19 +89,32 @@ TEST_F(ConverterRun, LargeBinaryIsCompressedToItsGoldenFile)
 
 TEST_F(ConverterRun, TriggerRecordsCarryTheirKeysAndConditions)
 {
-    Write("keys.rhu",
-          "NoCompression\n"
-          "Trigger Quit ESCAPE + space onrelease = 0x10\n"
-          "Trigger Quit escape = JumpValue\n"
-          "Trigger Nothing\n");
+    Write("keys.rhu", "NoCompression\n"
+                      "Trigger Quit ESCAPE + space onrelease = 0x10\n"
+                      "Trigger Quit escape = JumpValue\n"
+                      "Trigger Nothing\n");
     const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::vector<uint32_t> data = Words(Chunk(Output("keys.zel"), "LIST/DATA"));
     const uint32_t quit = CCRC32::GetCRC("Quit");
-    const std::vector<uint32_t> expected = {
-        0, 0, quit, 16, 2, 0x00010001, 0x01010039,
-        0, 0, quit, CCRC32::GetCRC("JumpValue"), 1, 0x00010001,
-        0, 0, CCRC32::GetCRC("Nothing"), 0, 0};
+    const std::vector<uint32_t> expected = {0,
+                                            0,
+                                            quit,
+                                            16,
+                                            2,
+                                            0x00010001,
+                                            0x01010039,
+                                            0,
+                                            0,
+                                            quit,
+                                            CCRC32::GetCRC("JumpValue"),
+                                            1,
+                                            0x00010001,
+                                            0,
+                                            0,
+                                            CCRC32::GetCRC("Nothing"),
+                                            0,
+                                            0};
     EXPECT_EQ(data, expected);
     // Every record is typed, so that the engine constructs it in place.
     EXPECT_EQ(Words(Chunk(Output("keys.zel"), "LIST/TYPE"))[0], 3u);
@@ -145,23 +158,22 @@ TEST_F(ConverterRun, AScriptOfEveryGeneralCommandConverts)
     Write("data.bin", "0123456789");
     Write("extra.h", "struct __rhuexport CExtra { int a; };\n");
     Write("part.rhi", "String Part \"included\"\n");
-    Write("every.rhu",
-          "Axis East,North,Down CULL_FRONT\n"
-          "Gamma= 1.2\n"
-          "PixelFormat NOALPHA=RRRRRggggggBBBBB\n"
-          "Diagnostic types data\n"
-          "Hack maps\n"
-          "TranslationFile lang.db\n"
-          "#include <part.rhi>\n"
-          "LoadZel levels\\next.zel\n"
-          "LodMap { 0, 10.5 1, 20 }\n"
-          "Message \"converting\"\n"
-          "String Greeting \"Hello\"\n"
-          "String FromFile greeting.txt\n"
-          "Binary Blob data.bin\n"
-          "Trigger Quit ESCAPE\n"
-          "TypeInfo extra.h\n"
-          "NoCompression\n");
+    Write("every.rhu", "Axis East,North,Down CULL_FRONT\n"
+                       "Gamma= 1.2\n"
+                       "PixelFormat NOALPHA=RRRRRggggggBBBBB\n"
+                       "Diagnostic types data\n"
+                       "Hack maps\n"
+                       "TranslationFile lang.db\n"
+                       "#include <part.rhi>\n"
+                       "LoadZel levels\\next.zel\n"
+                       "LodMap { 0, 10.5 1, 20 }\n"
+                       "Message \"converting\"\n"
+                       "String Greeting \"Hello\"\n"
+                       "String FromFile greeting.txt\n"
+                       "Binary Blob data.bin\n"
+                       "Trigger Quit ESCAPE\n"
+                       "TypeInfo extra.h\n"
+                       "NoCompression\n");
     const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const Bytes file = Output("every.zel");
@@ -186,7 +198,10 @@ TEST_F(ConverterRun, LongTextsAreKeptWhole)
 
 TEST_F(ConverterRun, FailedRunsKeepThePreviousOutputAndNameThePlace)
 {
-    struct Case { const char* script; const char* message; };
+    struct Case {
+        const char* script;
+        const char* message;
+    };
     const Case cases[] = {
         {"String Good \"x\"\nString Bad-Label \"y\"\n", "bad.rhu(2) : error 0000 : Syntax/Parse error."},
         {"String Good \"x\"\n#else\n", "else without matching if"},
@@ -204,8 +219,7 @@ TEST_F(ConverterRun, FailedRunsKeepThePreviousOutputAndNameThePlace)
     };
     Write("huge.h", "struct __rhuexport CHuge { int Cells[65536][65536]; };\n");
     Write("broken.rhi", "String Fine \"x\"\nString Bad-Label \"y\"\n");
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         Write("bad.zel", "previous");
         Write("bad.rhu", c.script);
         const CommandResult run = Convert();
@@ -235,19 +249,25 @@ TEST(GeneratedTypeFile, HoldsEveryConstantAndTheRecordsWithTheirSizes)
     };
     for (const char* line : lines)
         EXPECT_NE(text.find(line), std::string::npos) << line;
-    struct Layout { const char* declaration; int size; };
+    struct Layout {
+        const char* declaration;
+        int size;
+    };
     const Layout layouts[] = {
-        {"class __rhuexport CVector\n", 12}, {"class __rhuexport CZelLoad : public CZelStaticResource\n", 8},
-        {"struct __rhuexport CZelBinary\n", 4}, {"union __rhuexport HGOBJECT\n", 4},
-        {"struct __rhuexport EditableFillData\n", 8}, {"class __rhuexport CMessage\n", 12},
+        {"class __rhuexport CVector\n", 12},
+        {"class __rhuexport CZelLoad : public CZelStaticResource\n", 8},
+        {"struct __rhuexport CZelBinary\n", 4},
+        {"union __rhuexport HGOBJECT\n", 4},
+        {"struct __rhuexport EditableFillData\n", 8},
+        {"class __rhuexport CMessage\n", 12},
         {"class __rhuexport CVariableLengthMessage : public CMessage\n", 14},
-        {"class __rhuexport CCreateMessage : public CMessage\n", 48}, {"union __rhuexport CInputDef\n", 4},
+        {"class __rhuexport CCreateMessage : public CMessage\n", 48},
+        {"union __rhuexport CInputDef\n", 4},
         {"class __rhuexport CInputTrigger : public CZelStaticResource\n", 20},
         {"class __rhuexport CVeskLabelFixup : public CZelStaticResource\n", 8},
         {"class __rhuexport CPlaySoundMessage : public CMessage\n", 32},
     };
-    for (const Layout& layout : layouts)
-    {
+    for (const Layout& layout : layouts) {
         const size_t at = text.find(layout.declaration);
         ASSERT_NE(at, std::string::npos) << layout.declaration;
         const std::string sizeComment = "};\t// Size = ";
@@ -272,26 +292,25 @@ TEST_F(ConverterRun, TheTypeFileReadsBackIntoItself)
 
 TEST_F(ConverterRun, TypeInfoReadsAHeaderAndWritesItsTypeFile)
 {
-    Write("probe.h",
-          "#pragma pack(push, 1)\n"
-          "typedef unsigned  long DWORDISH;\n"
-          "const __rhuexport unsigned long PROBE_SUM = 2 + 3 * 4;\n"
-          "const __rhuexport unsigned short PROBE_SHIFT = 1 << 16 | 0x0F;\n"
-          "const __rhuexport unsigned long PROBE_LATE = PROBE_LATER;\n"
-          "const __rhuexport DWORDISH PROBE_MASK = INPUT_DEVICE_CONFIG << 16 | 255;\n"
-          "class __rhuexport CProbe\n{\npublic:\n"
-          "    enum { First, Second = 5, Third };\n"
-          "    virtual ~CProbe();\n"
-          "    union { float X; float Red; };\n"
-          "    struct Inner { int a; } inner;\n"
-          "    struct Hidden { int b; };\n"
-          "    DWORDISH Flags;\n"
-          "    unsigned\tshort  Spaced;\n"
-          "    int Grid[2][3];\n"
-          "    char Tail[];\n"
-          "};\n"
-          "class CPlain { enum { NotExported = 1 }; int x; };\n"
-          "#pragma pack(pop)\n");
+    Write("probe.h", "#pragma pack(push, 1)\n"
+                     "typedef unsigned  long DWORDISH;\n"
+                     "const __rhuexport unsigned long PROBE_SUM = 2 + 3 * 4;\n"
+                     "const __rhuexport unsigned short PROBE_SHIFT = 1 << 16 | 0x0F;\n"
+                     "const __rhuexport unsigned long PROBE_LATE = PROBE_LATER;\n"
+                     "const __rhuexport DWORDISH PROBE_MASK = INPUT_DEVICE_CONFIG << 16 | 255;\n"
+                     "class __rhuexport CProbe\n{\npublic:\n"
+                     "    enum { First, Second = 5, Third };\n"
+                     "    virtual ~CProbe();\n"
+                     "    union { float X; float Red; };\n"
+                     "    struct Inner { int a; } inner;\n"
+                     "    struct Hidden { int b; };\n"
+                     "    DWORDISH Flags;\n"
+                     "    unsigned\tshort  Spaced;\n"
+                     "    int Grid[2][3];\n"
+                     "    char Tail[];\n"
+                     "};\n"
+                     "class CPlain { enum { NotExported = 1 }; int x; };\n"
+                     "#pragma pack(pop)\n");
     Write("probe.rhu", "TypeInfo probe.h probe.txt\n");
     const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -310,17 +329,19 @@ TEST_F(ConverterRun, TypeInfoReadsAHeaderAndWritesItsTypeFile)
     const std::string layouts = text.substr(text.rfind("union __rhuexport", text.find("struct __rhuexport Inner")));
     const std::string generated = layouts.substr(18, layouts.find('\n') - 18);
     EXPECT_EQ(generated.compare(0, 22, "_rhu_generated_struct_"), 0) << generated;
-    EXPECT_EQ(layouts,
-              "union __rhuexport " + generated + "\n{\n\tfloat X;\n\tfloat Red;\n};\t// Size = 4\n\n"
-              "struct __rhuexport Inner\n{\n\tint a;\n};\t// Size = 4\n\n"
-              "class __rhuexport CProbe\n{\n\tvirtual void foobar(void);\n"
-              "\t" + generated + " " + generated + ";\n"
-              "\tInner inner;\n"
-              "\tunsigned long Flags;\n"
-              "\tunsigned short Spaced;\n"
-              "\tint Grid[6];\n"
-              "\tchar Tail[0];\n"
-              "};\t// Size = 42\n\n");
+    EXPECT_EQ(layouts, "union __rhuexport " + generated +
+                           "\n{\n\tfloat X;\n\tfloat Red;\n};\t// Size = 4\n\n"
+                           "struct __rhuexport Inner\n{\n\tint a;\n};\t// Size = 4\n\n"
+                           "class __rhuexport CProbe\n{\n\tvirtual void foobar(void);\n"
+                           "\t" +
+                           generated + " " + generated +
+                           ";\n"
+                           "\tInner inner;\n"
+                           "\tunsigned long Flags;\n"
+                           "\tunsigned short Spaced;\n"
+                           "\tint Grid[6];\n"
+                           "\tchar Tail[0];\n"
+                           "};\t// Size = 42\n\n");
 }
 
 } // namespace

@@ -51,8 +51,17 @@ TEST_F(DbData, ReadsEveryKindOfFieldAsText)
     CDbRecord* record = db.GetRecord(true);
     ASSERT_NE(record, nullptr);
     const std::pair<const char*, const char*> expected[] = {
-        {"t", "it's"}, {"n", ""},    {"yes", "1"},   {"no", "0"},          {"small", "-5"},           {"tiny", "0x0A"},
-        {"i", "42"},   {"r", "2.5"}, {"money", "12.5"}, {"day", "07 04 03"}, {"bin", "Array of VT_UI1"},
+        {"t", "it's"},
+        {"n", ""},
+        {"yes", "1"},
+        {"no", "0"},
+        {"small", "-5"},
+        {"tiny", "0x0A"},
+        {"i", "42"},
+        {"r", "2.5"},
+        {"money", "12.5"},
+        {"day", "07 04 03"},
+        {"bin", "Array of VT_UI1"},
     };
     for (const auto& [field, text] : expected)
         EXPECT_STREQ(record->GetValue(field, false), text) << field;
@@ -133,4 +142,4 @@ TEST_F(DbData, WalkingWithoutARecordSetIsFatal)
     EXPECT_FATAL(db.AddRecord(), "^error: AddNew: 'T' is open read-only AddRecord\\(\\)\n$");
 }
 
-}  // namespace
+} // namespace

@@ -4,10 +4,10 @@
 
 #include <unistd.h>
 
-#define EXPECT_FATAL(statement, message)                                                  \
-    EXPECT_EXIT(                                                                          \
-        {                                                                                 \
-            dup2(2, 1);                                                                   \
-            statement;                                                                    \
-        },                                                                                \
+#define EXPECT_FATAL(statement, message)                                                                               \
+    EXPECT_EXIT(                                                                                                       \
+        {                                                                                                              \
+            dup2(2, 1);                                                                                                \
+            statement;                                                                                                 \
+        },                                                                                                             \
         testing::ExitedWithCode(3), message)

@@ -18,7 +18,13 @@ namespace {
 
 TEST(PathOperations, SplitPathsIntoTheirPieces)
 {
-    struct Case { const char* path; const char* title; const char* folder; const char* stripped; const char* extension; };
+    struct Case {
+        const char* path;
+        const char* title;
+        const char* folder;
+        const char* stripped;
+        const char* extension;
+    };
     const Case cases[] = {
         {"C:\\Art\\Tree.bmp", "Tree", "C:\\Art\\", "C:\\Art\\Tree", ".bmp"},
         {"levels/one.rhu", "one", "levels/", "levels/one", ".rhu"},
@@ -36,7 +42,10 @@ TEST(PathOperations, SplitPathsIntoTheirPieces)
 
 TEST(PathOperations, SymbolNamesAreLowerCaseLettersDigitsAndUnderscores)
 {
-    struct Case { const char* path; const char* symbol; };
+    struct Case {
+        const char* path;
+        const char* symbol;
+    };
     const Case cases[] = {
         {"C:\\Art\\Tree.bmp", "__art_tree_bmp"},
         {"Tex\\Tree.BMP", "tex_tree_bmp"},
@@ -65,7 +74,8 @@ class FileFindTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* name : {"b.RHU", "a.rhu", "c.rhux", ".hidden.rhu", "notes.txt", "sub/d.rhu", "sub/deeper/e.rhu"}) {
+        for (const char* name :
+             {"b.RHU", "a.rhu", "c.rhux", ".hidden.rhu", "notes.txt", "sub/d.rhu", "sub/deeper/e.rhu"}) {
             const std::string path = Folder + "/" + name;
             mkdir((Folder + "/sub").c_str(), 0755);
             mkdir((Folder + "/sub/deeper").c_str(), 0755);
@@ -115,7 +125,8 @@ TEST_F(FileFindTest, APatternWithoutFolderSearchesTheCurrentFolder)
     ASSERT_NE(getcwd(current, sizeof(current)), nullptr);
     CzFileFind find("*.rhu", false);
     ASSERT_EQ(chdir(saved), 0);
-    EXPECT_EQ(Found(find), (std::vector<std::string>{std::string(current) + "/a.rhu", std::string(current) + "/b.RHU"}));
+    EXPECT_EQ(Found(find),
+              (std::vector<std::string>{std::string(current) + "/a.rhu", std::string(current) + "/b.RHU"}));
     CzFileFind none((Folder + "/missing/*.rhu").c_str(), true);
     EXPECT_EQ(none.GetCount(), 0);
 }

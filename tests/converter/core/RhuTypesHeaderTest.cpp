@@ -11,7 +11,11 @@ namespace {
 
 TEST(RhuTypesHeader, RecordMembersSitWhereTheLoaderReadsThem)
 {
-    struct Case { const char* member; size_t actual; size_t expected; };
+    struct Case {
+        const char* member;
+        size_t actual;
+        size_t expected;
+    };
     const Case cases[] = {
         {"CZelLoad.pZel", offsetof(rhu::CZelLoad, pZel), 4},
         {"CZelLoad.File", offsetof(rhu::CZelLoad, File), 8},
@@ -40,7 +44,11 @@ TEST(RhuTypesHeader, RecordMembersSitWhereTheLoaderReadsThem)
 
 TEST(RhuTypesHeader, ConstantsKeepTheirStoredValues)
 {
-    struct Case { const char* name; unsigned long actual; unsigned long expected; };
+    struct Case {
+        const char* name;
+        unsigned long actual;
+        unsigned long expected;
+    };
     const Case cases[] = {
         {"MESSAGE_LENGTH_IS_VARIABLE", rhu::MESSAGE_LENGTH_IS_VARIABLE, 0xFFFFFFFFul},
         {"INPUT_CONFIG_ALL", rhu::INPUT_CONFIG_ALL, 0x008000FF},

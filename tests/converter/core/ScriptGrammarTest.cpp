@@ -33,8 +33,7 @@ protected:
     std::string Children(int node)
     {
         std::string out;
-        for (int child = m_pParser->GetChildNode(node, 0); child; child = m_pParser->GetNextSibling(child))
-        {
+        for (int child = m_pParser->GetChildNode(node, 0); child; child = m_pParser->GetNextSibling(child)) {
             const QVString name = m_pParser->GetNodeName(child);
             out += (out.empty() ? "" : " ") + std::string(static_cast<const char*>(name));
             if (m_pParser->GetNumChildren(child) > 0)
@@ -49,7 +48,10 @@ protected:
 
 TEST_F(ScriptGrammar, StatementsHaveTheShapesTheirHandlersRead)
 {
-    struct Case { const char* script; const char* outline; };
+    struct Case {
+        const char* script;
+        const char* outline;
+    };
     const Case cases[] = {
         {"texture tree.bmp ALPHA mips=on", "Texture(FileName AlphaMod MipMod(On))"},
         {"#include <parts.rhi>", "Include(FileName)"},
@@ -83,7 +85,7 @@ TEST_F(ScriptGrammar, RefusesWhatTheLanguageDoesNotAllow)
         "Binary Blob data/big.bin", // or "/"
         "String mesh \"x\"",        // a label may not be a reserved word, in any case
         "String MESH \"x\"",
-        "Textures tree.bmp",        // a keyword does not match the front of a longer word
+        "Textures tree.bmp", // a keyword does not match the front of a longer word
     };
     for (const char* script : refused)
         EXPECT_EQ(Outline(script), "error") << script;

@@ -32,13 +32,12 @@ TEST(ScriptInterpreter, EveryPlatformPassHasTheBuiltInTypes)
     CDatabase database;
     {
         CRhuParser parser;
-        parser.Run(&database, (folder + "/keys.rhu").c_str(), (folder + "/keys.zel").c_str(), {"PCX", "WINDOWS"},
-                   true);
+        parser.Run(&database, (folder + "/keys.rhu").c_str(), (folder + "/keys.zel").c_str(), {"PCX", "WINDOWS"}, true);
     }
     const Bytes file = ReadAll(folder + "/keys.zel");
     EXPECT_EQ(Walk(folder + "/keys.zel"), "RIFF ZEL2 240\n"
-                                         "  LIST PCX  110\n    TYPE 20\n    PUBL 12\n    DATA 27\n    EXTA 14\n"
-                                         "  LIST WIN  110\n    TYPE 20\n    PUBL 12\n    DATA 28\n    EXTA 14\n");
+                                          "  LIST PCX  110\n    TYPE 20\n    PUBL 12\n    DATA 27\n    EXTA 14\n"
+                                          "  LIST WIN  110\n    TYPE 20\n    PUBL 12\n    DATA 28\n    EXTA 14\n");
     // The trigger record, its one condition, then the platform's string.
     const Bytes pc = Chunk(file, "LIST/DATA");
     ASSERT_EQ(pc.size(), 27u);
@@ -60,8 +59,7 @@ TEST(ScriptInterpreter, UsageListingWrapsHelpTextsWithinTheConsole)
     getline(lines, line);
     EXPECT_EQ(line, "Recognized commands are:");
     // Help texts are indented and wrapped; a command's name and synopsis stand on their own line.
-    while (getline(lines, line))
-    {
+    while (getline(lines, line)) {
         if (line.compare(0, 4, "    ") == 0)
             EXPECT_LE(line.size(), 79u) << line;
         else if (!line.empty() && line[0] != '\t')

@@ -14,11 +14,16 @@ namespace {
 
 TEST(TextNumbers, ReadScriptNumbers)
 {
-    struct Case { const char* text; long number; unsigned long unsignedNumber; bool isNumber; };
+    struct Case {
+        const char* text;
+        long number;
+        unsigned long unsignedNumber;
+        bool isNumber;
+    };
     const Case cases[] = {
         {"0x1F", 31, 31, true},
         {"0X10", 16, 16, true},
-        {"017", 17, 17, true},          // a leading zero is not octal
+        {"017", 17, 17, true}, // a leading zero is not octal
         {"-5", -5, static_cast<unsigned long>(-5), true},
         {"000", 0, 0, true},
         {"0x00", 0, 0, true},
@@ -27,8 +32,7 @@ TEST(TextNumbers, ReadScriptNumbers)
         {"abc", 0, 0, false},
         {"0xFFFFFFFF", static_cast<long>(0xFFFFFFFFul), 0xFFFFFFFFul, true},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         EXPECT_EQ(ParseNumber(c.text), c.number) << c.text;
         EXPECT_EQ(ParseUnsigned(c.text), c.unsignedNumber) << c.text;
         EXPECT_EQ(IsNumber(c.text), c.isNumber) << c.text;

@@ -26,15 +26,9 @@ namespace {
 
 const unsigned long PCX = MAKEFOURCC('P', 'C', 'X', ' ');
 
-std::string TextOf(const ZVariant& value)
-{
-    return value.GetText();
-}
+std::string TextOf(const ZVariant& value) { return value.GetText(); }
 
-void WriteFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 class SmallElements : public testing::Test {
 protected:
@@ -73,7 +67,11 @@ protected:
 
 TEST_F(SmallElements, StringTextLosesItsQuotesAndEscapes)
 {
-    struct Case { const char* written; bool raw; std::string stored; };
+    struct Case {
+        const char* written;
+        bool raw;
+        std::string stored;
+    };
     const Case cases[] = {
         {"\"Hello\"", false, "Hello"},
         {"\"Hello\"", true, "\"Hello\""},
@@ -85,8 +83,7 @@ TEST_F(SmallElements, StringTextLosesItsQuotesAndEscapes)
         {"\"say \\\"hi\\\"\"", false, "say \\\"hi\\\""},
         {"\"", false, "\""},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         CdbString element("Text", &Database);
         element.SetText(c.written, true, 0, c.raw, false);
         EXPECT_EQ(TextOf(element.Value()), c.stored) << c.written;

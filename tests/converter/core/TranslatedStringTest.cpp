@@ -56,4 +56,4 @@ TEST(TranslatedString, PackedDataHoldsTheTranslationOfThePlatformColumn)
     EXPECT_EQ(chdir(previous), 0);
 }
 
-}  // namespace
+} // namespace

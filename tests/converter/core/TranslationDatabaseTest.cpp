@@ -35,7 +35,8 @@ protected:
     void MakeTable(const std::string& rows)
     {
         MakeDatabase(path, "CREATE TABLE Translation (English TEXT, French TEXT, German TEXT, Updated INTEGER);"
-                           "INSERT INTO Translation (English, French, German) VALUES " + rows + ";");
+                           "INSERT INTO Translation (English, French, German) VALUES " +
+                               rows + ";");
     }
 
     ScratchFolder dir;
@@ -49,21 +50,18 @@ private:
 
 TEST_F(Translation, TranslatesIntoTheColumnALabelNames)
 {
-    MakeTable("('Yes', 'Oui', 'Ja'), ('Two\\nlines', '', 'Zwei\\nZeilen'), ('Trailing   ', '', 'Hinten'),"
-              "('Dots' || CAST(X'85' AS TEXT), '', 'Punkte' || CAST(X'85' AS TEXT)),"
-              "('z', '', CAST(X'C3BC' AS TEXT)), (CAST(X'C3A4' AS TEXT), '', 'ae'), ('', 'x', 'leer'), (NULL, '', 'null')");
+    MakeTable(
+        "('Yes', 'Oui', 'Ja'), ('Two\\nlines', '', 'Zwei\\nZeilen'), ('Trailing   ', '', 'Hinten'),"
+        "('Dots' || CAST(X'85' AS TEXT), '', 'Punkte' || CAST(X'85' AS TEXT)),"
+        "('z', '', CAST(X'C3BC' AS TEXT)), (CAST(X'C3A4' AS TEXT), '', 'ae'), ('', 'x', 'leer'), (NULL, '', 'null')");
     CTranslationDatabase table;
     EXPECT_EQ(CTranslationDatabase::Current(), &table);
     table.Load(path.c_str(), german);
     EXPECT_EQ(table.GetCount(), 6);
     testing::internal::CaptureStdout();
     const std::pair<const char*, const char*> cases[] = {
-        {"Yes", "Ja"},
-        {"Two\nlines", "Zwei\nZeilen"},
-        {"Two\r\nlines", "Zwei\nZeilen"},
-        {"Trailing", "Hinten"},
-        {"Dots...", "Punkte..."},
-        {"z", "\xC3\xBC"},
+        {"Yes", "Ja"},          {"Two\nlines", "Zwei\nZeilen"}, {"Two\r\nlines", "Zwei\nZeilen"},
+        {"Trailing", "Hinten"}, {"Dots...", "Punkte..."},       {"z", "\xC3\xBC"},
         {"\xC3\xA4", "ae"},
     };
     for (const auto& [english, translated] : cases)
@@ -89,11 +87,12 @@ TEST_F(Translation, ReportsTextsWithoutTranslationOrMatch)
     EXPECT_STREQ(table.Translate("Yes "), "Yes ");
     EXPECT_STREQ(table.Translate("Yes "), "Yes ");
     EXPECT_EQ(table.Translate(longText.c_str()), longText.c_str());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "\nTRANSLATION: Maybe HAS NO TRANSLATION IN DATABASE!\n"
-              "\nTRANSLATION: Yes  HAS NO ENGLISH MATCH IN DATABASE!\n"
-              "\nTRANSLATION: Yes  HAS NO ENGLISH MATCH IN DATABASE!\n"
-              "\nTRANSLATION: Line\\n" + std::string(94, 'q') + "... HAS NO ENGLISH MATCH IN DATABASE!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nTRANSLATION: Maybe HAS NO TRANSLATION IN DATABASE!\n"
+                                                      "\nTRANSLATION: Yes  HAS NO ENGLISH MATCH IN DATABASE!\n"
+                                                      "\nTRANSLATION: Yes  HAS NO ENGLISH MATCH IN DATABASE!\n"
+                                                      "\nTRANSLATION: Line\\n" +
+                                                          std::string(94, 'q') +
+                                                          "... HAS NO ENGLISH MATCH IN DATABASE!\n");
     EXPECT_EQ(ReadFile(dir / "notrans.txt"), "Yes \nYes \nLine\\n" + std::string(120, 'q') + "\n");
     EXPECT_EQ(table.GetFound(), 0);
 }
@@ -211,4 +210,4 @@ TEST_F(Translation, OnlyTheLiveTableIsCurrent)
     EXPECT_EQ(CTranslationDatabase::Current(), nullptr);
 }
 
-}  // namespace
+} // namespace

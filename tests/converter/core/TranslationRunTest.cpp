@@ -25,18 +25,16 @@ protected:
 
 TEST_F(TranslationRun, TextsTakeThePlatformColumnAndMissingOnesAreLogged)
 {
-    mgtest::MakeDatabase(dir / "lang.db",
-                         "CREATE TABLE Translation (English TEXT, XBOX TEXT, PCX TEXT);"
-                         "INSERT INTO Translation VALUES ('Hello', 'Xbox', 'Bonjour'),"
-                         " ('Two\\nlines', '', 'Deux\\nlignes'), ('Empty', 'Leer', NULL);");
+    mgtest::MakeDatabase(dir / "lang.db", "CREATE TABLE Translation (English TEXT, XBOX TEXT, PCX TEXT);"
+                                          "INSERT INTO Translation VALUES ('Hello', 'Xbox', 'Bonjour'),"
+                                          " ('Two\\nlines', '', 'Deux\\nlignes'), ('Empty', 'Leer', NULL);");
     mgtest::WriteFile(dir / "texts.rhu", "NoCompression\nTranslationFile lang.db\n"
                                          "String A \"Hello\"\nString B \"Two\\nlines\"\n"
                                          "String C \"Missing\"\nString D \"Empty\"\n");
     const CommandResult run = Convert();
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const zelfiles::Bytes data = zelfiles::Chunk(zelfiles::ReadAll(dir / "texts.zel"), "LIST/DATA");
-    EXPECT_EQ(std::string(data.begin(), data.end()),
-              std::string("Bonjour\0Deux\nlignes\0Missing\0Empty\0", 34));
+    EXPECT_EQ(std::string(data.begin(), data.end()), std::string("Bonjour\0Deux\nlignes\0Missing\0Empty\0", 34));
     EXPECT_NE(run.output.find("\nTRANSLATION: Missing HAS NO ENGLISH MATCH IN DATABASE!\n"), std::string::npos)
         << run.output;
     EXPECT_NE(run.output.find("\nTRANSLATION: Empty HAS NO TRANSLATION IN DATABASE!\n"), std::string::npos)
@@ -66,4 +64,4 @@ TEST_F(TranslationRun, AnUnusableDatabaseEndsTheRunWithItsMessage)
     }
 }
 
-}  // namespace
+} // namespace

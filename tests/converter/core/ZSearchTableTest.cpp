@@ -41,8 +41,12 @@ TEST(ZSearchTable, RemoveTakesTheFirstPairAndMovesTheLastIntoItsPlace)
 TEST(ZSearchTable, BucketsGrowByDoublingThenBy32)
 {
     ZSearchTable table(255);
-    struct Step { int pairs; unsigned short capacity; };
-    const Step steps[] = {{1, 4}, {4, 4}, {5, 8}, {8, 8}, {9, 16}, {17, 32}, {32, 32}, {33, 64}, {64, 64}, {65, 96}, {97, 128}};
+    struct Step {
+        int pairs;
+        unsigned short capacity;
+    };
+    const Step steps[] = {{1, 4},   {4, 4},   {5, 8},   {8, 8},   {9, 16},  {17, 32},
+                          {32, 32}, {33, 64}, {64, 64}, {65, 96}, {97, 128}};
     int added = 0;
     for (const Step& step : steps) {
         for (; added < step.pairs; ++added)

@@ -29,7 +29,14 @@ unsigned long long Bytes(const ZVariant& v)
 
 TEST(ZVariant, SetReadsTheTextByTheTypeTable)
 {
-    struct Case { const char* type; const char* text; const char* storedType; unsigned long size; unsigned long long bytes; const char* shown; };
+    struct Case {
+        const char* type;
+        const char* text;
+        const char* storedType;
+        unsigned long size;
+        unsigned long long bytes;
+        const char* shown;
+    };
     const Case cases[] = {
         {"int", "017", "signed long", 4, 17, "17"},
         {"int", "0x1F", "signed long", 4, 31, "31"},
@@ -150,7 +157,13 @@ TEST(ZVariant, EqualityComparesLabelsOrBytes)
 
 TEST(ZVariant, ArithmeticWrapsToItsClass)
 {
-    struct Case { const char* type; const char* a; char op; const char* b; const char* result; };
+    struct Case {
+        const char* type;
+        const char* a;
+        char op;
+        const char* b;
+        const char* result;
+    };
     const Case cases[] = {
         {"unsigned char", "200", '+', "100", "44"},
         {"unsigned char", "0x80", '<', "1", "0"},
@@ -175,14 +188,30 @@ TEST(ZVariant, ArithmeticWrapsToItsClass)
         ZVariant a = Make(c.type, c.a);
         const ZVariant b = Make(c.type, c.b);
         switch (c.op) {
-        case '+': a += b; break;
-        case '-': a -= b; break;
-        case '*': a *= b; break;
-        case '/': a /= b; break;
-        case '&': a &= b; break;
-        case '|': a |= b; break;
-        case '<': a <<= b; break;
-        case '>': a >>= b; break;
+        case '+':
+            a += b;
+            break;
+        case '-':
+            a -= b;
+            break;
+        case '*':
+            a *= b;
+            break;
+        case '/':
+            a /= b;
+            break;
+        case '&':
+            a &= b;
+            break;
+        case '|':
+            a |= b;
+            break;
+        case '<':
+            a <<= b;
+            break;
+        case '>':
+            a >>= b;
+            break;
         }
         EXPECT_STREQ(a.ToString(), c.result);
     }
@@ -194,16 +223,44 @@ TEST(ZVariant, ArithmeticWrapsToItsClass)
 
 TEST(ZVariantDeathTest, ErrorsAreFatal)
 {
-    struct Case { void (*run)(); const char* message; };
+    struct Case {
+        void (*run)();
+        const char* message;
+    };
     const Case cases[] = {
         {[] { Make("widget", "1"); }, "Cannot set variant type of widget"},
-        {[] { ZVariant a = Make("signed long", "1"); a += Make("unsigned long", "1"); }, "No type conversion in mathops yet"},
-        {[] { ZVariant a = Make("bool", "1"); a += Make("bool", "1"); }, "bad math on variant types"},
-        {[] { ZVariant a = Make("float", "1"); a <<= Make("float", "1"); }, "bad math on variant types"},
-        {[] { ZVariant a, b; a &= b; }, "bad math on variant types"},
-        {[] { ZVariant a = Make("signed long", "1"); a /= Make("signed long", "0"); }, "Division by zero"},
-        {[] { ZVariant a = Make("signed long", "1"); a.Assign(ZVariant()); }, "Cannot convert from a typeless variant"},
-        {[] { (void)static_cast<unsigned long>(Make("float", "1")); }, "operator unsigned long Cannot retrieve this type"},
+        {[] {
+             ZVariant a = Make("signed long", "1");
+             a += Make("unsigned long", "1");
+         },
+         "No type conversion in mathops yet"},
+        {[] {
+             ZVariant a = Make("bool", "1");
+             a += Make("bool", "1");
+         },
+         "bad math on variant types"},
+        {[] {
+             ZVariant a = Make("float", "1");
+             a <<= Make("float", "1");
+         },
+         "bad math on variant types"},
+        {[] {
+             ZVariant a, b;
+             a &= b;
+         },
+         "bad math on variant types"},
+        {[] {
+             ZVariant a = Make("signed long", "1");
+             a /= Make("signed long", "0");
+         },
+         "Division by zero"},
+        {[] {
+             ZVariant a = Make("signed long", "1");
+             a.Assign(ZVariant());
+         },
+         "Cannot convert from a typeless variant"},
+        {[] { (void)static_cast<unsigned long>(Make("float", "1")); },
+         "operator unsigned long Cannot retrieve this type"},
         {[] { Make("string", std::string(65536, 'x').c_str()).ToString(); }, "Variant string too long"},
     };
     for (const Case& c : cases)

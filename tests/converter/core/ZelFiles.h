@@ -22,14 +22,12 @@ typedef std::vector<uint8_t> Bytes;
 // writer, the element database and a converter run must each produce exactly these bytes.
 inline Bytes GreetingFile()
 {
-    return {
-        'R', 'I', 'F', 'F', 0x60, 0, 0, 0, 'Z', 'E', 'L', '2',
-        'L', 'I', 'S', 'T', 0x54, 0, 0, 0, 'P', 'C', 'X', ' ',
-        'T', 'Y', 'P', 'E', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x69, 0xEF, 0x44, 0x2D, 0, 0, 0, 0x20,
-        'P', 'U', 'B', 'L', 0x0C, 0, 0, 0, 1, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40, 0, 0, 0, 0,
-        'D', 'A', 'T', 'A', 6, 0, 0, 0, 'H', 'e', 'l', 'l', 'o', 0,
-        'E', 'X', 'T', 'A', 0x11, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x39, 0x6A, 0x40,
-        'G', 'r', 'e', 'e', 't', 'i', 'n', 'g', 0, 0};
+    return {'R',  'I',  'F',  'F',  0x60, 0,    0,   0,    'Z', 'E', 'L',  '2', 'L',  'I', 'S', 'T', 0x54, 0,
+            0,    0,    'P',  'C',  'X',  ' ',  'T', 'Y',  'P', 'E', 0x0C, 0,   0,    0,   1,   0,   0,    0,
+            0x69, 0xEF, 0x44, 0x2D, 0,    0,    0,   0x20, 'P', 'U', 'B',  'L', 0x0C, 0,   0,   0,   1,    0,
+            0,    0,    0x02, 0x39, 0x6A, 0x40, 0,   0,    0,   0,   'D',  'A', 'T',  'A', 6,   0,   0,    0,
+            'H',  'e',  'l',  'l',  'o',  0,    'E', 'X',  'T', 'A', 0x11, 0,   0,    0,   0,   0,   0,    0,
+            0x02, 0x39, 0x6A, 0x40, 'G',  'r',  'e', 'e',  't', 'i', 'n',  'g', 0,    0};
 }
 
 inline std::string ScratchFolder()
@@ -92,8 +90,8 @@ inline std::vector<uint32_t> Words(const Bytes& bytes)
 // The chunk tree as riff_walk.py prints it, or its complaint.
 inline std::string Walk(const std::string& path)
 {
-    const mgtest::CommandResult run =
-        mgtest::RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/converter/core/riff_walk.py '" + path + "' 2>&1");
+    const mgtest::CommandResult run = mgtest::RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR +
+                                                         "/converter/core/riff_walk.py '" + path + "' 2>&1");
     return run.exitCode == 0 ? run.output : "walker failed: " + run.output;
 }
 

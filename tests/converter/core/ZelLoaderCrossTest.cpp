@@ -13,10 +13,7 @@
 
 namespace {
 
-void* Exported(const char* name)
-{
-    return CZelFixupManager::GetAddress(CCRC32::GetCRC(name));
-}
+void* Exported(const char* name) { return CZelFixupManager::GetAddress(CCRC32::GetCRC(name)); }
 
 bool WasConstructed(DWORD value)
 {

@@ -21,14 +21,12 @@
 
 namespace {
 
-struct Chunk
-{
+struct Chunk {
     const char* id;
     std::string bytes;
 };
 
-struct Block
-{
+struct Block {
     const char* listType;
     std::vector<Chunk> chunks;
 };
@@ -37,17 +35,14 @@ void WriteZel(const std::string& path, const std::vector<Block>& blocks, bool ba
 {
     CZRiffFile file;
     ASSERT_NE(file.Create(path.c_str(), CZRiffFile::MakeFourCC("ZEL2")), nullptr) << path;
-    if (bareChunk)
-    {
+    if (bareChunk) {
         file.Descend(CZRiffFile::MakeFourCC("DATA"), 0, true);
         file.Write("x", 1);
         file.Ascend();
     }
-    for (const Block& block : blocks)
-    {
+    for (const Block& block : blocks) {
         file.Descend(CZRiffFile::MakeFourCC("LIST"), CZRiffFile::MakeFourCC(block.listType), true);
-        for (const Chunk& chunk : block.chunks)
-        {
+        for (const Chunk& chunk : block.chunks) {
             file.Descend(CZRiffFile::MakeFourCC(chunk.id), 0, true);
             file.Write(chunk.bytes.data(), static_cast<unsigned long>(chunk.bytes.size()));
             file.Ascend();
@@ -64,12 +59,10 @@ std::vector<Block> ReadBlocks(const std::string& path, std::vector<std::string>&
     CZRiffFile file;
     EXPECT_NE(file.Open(path.c_str(), CZRiffFile::MakeFourCC("ZEL2")), nullptr) << path;
     static std::vector<std::string> ids;
-    while (const ZRIFFCKINFO* list = file.Descend(0, 0, true))
-    {
+    while (const ZRIFFCKINFO* list = file.Descend(0, 0, true)) {
         listTypes.push_back(CZRiffFile::FourCCToString(list->listType));
         Block block = {"", {}};
-        while (const ZRIFFCKINFO* chunk = file.Descend(0, 0, true))
-        {
+        while (const ZRIFFCKINFO* chunk = file.Descend(0, 0, true)) {
             ids.push_back(CZRiffFile::FourCCToString(chunk->id));
             std::string bytes(chunk->size, '\0');
             file.Read(&bytes[0], chunk->size, false);
@@ -88,10 +81,7 @@ std::string FileBytes(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteText(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
+void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 bool Exists(const std::string& path)
 {
@@ -107,8 +97,7 @@ std::string RunPython(const std::string& arguments)
     return run.output;
 }
 
-class ZelPostProcess : public ::testing::Test
-{
+class ZelPostProcess : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -139,8 +128,9 @@ TEST_F(ZelPostProcess, PackIndexFindsEveryMemberInSortOrder)
     BuildZelPack(Path("zlp.zlp").c_str(), Path("pack.txt").c_str());
 
     EXPECT_FALSE(Exists(Path("zlp.zlp.temp")));
-    const std::string found = RunPython(Path("zlp.zlp") + " logo.zel=" + Path("logo.zel") + " MENU.ZEL=" +
-                                        Path("menu.zel") + " levels/a.zel=" + Path("levels/a.zel") + " nope.zel");
+    const std::string found =
+        RunPython(Path("zlp.zlp") + " logo.zel=" + Path("logo.zel") + " MENU.ZEL=" + Path("menu.zel") +
+                  " levels/a.zel=" + Path("levels/a.zel") + " nope.zel");
     // logo.zel holds 64 bytes behind its form type and menu.zel 36; each member adds a 12-byte
     // LIST header, and the first lies behind the index of 3 pairs (84 + 8 * 3).
     EXPECT_EQ(found, "found logo.zel at 108\n"
@@ -202,8 +192,7 @@ TEST_F(ZelPostProcess, StripKeepsOnlyTheChosenPlatformInEveryMatchingFile)
 
     StripPlatforms((m_Dir + "/*.zel").c_str(), {false, false, false, true});
 
-    for (const char* name : {"a.zel", "sub/b.zel"})
-    {
+    for (const char* name : {"a.zel", "sub/b.zel"}) {
         std::vector<std::string> listTypes;
         const std::vector<Block> blocks = ReadBlocks(Path(name), listTypes);
         EXPECT_EQ(listTypes, std::vector<std::string>(name[0] == 'a' ? 1 : 2, "PCX ")) << name;

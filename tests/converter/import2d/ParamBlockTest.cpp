@@ -120,11 +120,53 @@ TEST(ParamBlockDump, RecordsHoldLabelsPlayersAndFieldsAsTheEngineReadsThem)
     const uint32_t tag = CCRC32::GetCRC("Tag");
     // An empty block still writes its record, its data symbol and the closing zero.
     const std::vector<uint32_t> expected = {
-        0, gfoo, CCRC32::GetCRC("Empty"), 24, 0, 0, 0,
-        0, gfoo, CCRC32::GetCRC("Team"), 52, 2, 0, tag, 4, CCRC32::GetCRC("Team"), 0,
-        0, gfoo, CCRC32::GetCRC("Member"), 92, 2, 0, tag, 4, CCRC32::GetCRC("Member"), 0,
-        0, gfoo, CCRC32::GetCRC("Named"), 132, 0, 0, tag, 4, CCRC32::GetCRC("Chosen"), 0,
-        0, gfoo, CCRC32::GetCRC("After"), 172, 0, 0, tag, 4, CCRC32::GetCRC("After"), 0,
+        0,
+        gfoo,
+        CCRC32::GetCRC("Empty"),
+        24,
+        0,
+        0,
+        0,
+        0,
+        gfoo,
+        CCRC32::GetCRC("Team"),
+        52,
+        2,
+        0,
+        tag,
+        4,
+        CCRC32::GetCRC("Team"),
+        0,
+        0,
+        gfoo,
+        CCRC32::GetCRC("Member"),
+        92,
+        2,
+        0,
+        tag,
+        4,
+        CCRC32::GetCRC("Member"),
+        0,
+        0,
+        gfoo,
+        CCRC32::GetCRC("Named"),
+        132,
+        0,
+        0,
+        tag,
+        4,
+        CCRC32::GetCRC("Chosen"),
+        0,
+        0,
+        gfoo,
+        CCRC32::GetCRC("After"),
+        172,
+        0,
+        0,
+        tag,
+        4,
+        CCRC32::GetCRC("After"),
+        0,
     };
     EXPECT_EQ(data, expected);
 }
@@ -181,7 +223,8 @@ TEST_F(ParamReportFile, ListsTheBlocksReadSoFarWithTheirEffectiveValues)
     snprintf(kind, sizeof kind, "0x%08x", static_cast<unsigned>(CCRC32::GetCRC("X")));
     EXPECT_EQ(report, "ObjName,DumpType,Speed,Size,Kind\n"
                       "Base,CDefaultFillData,1,2.000000,\n"
-                      "Child,CPresetFillData,5,2.000000," + std::string(kind) + "\n");
+                      "Child,CPresetFillData,5,2.000000," +
+                          std::string(kind) + "\n");
 }
 
 TEST_F(ParamReportFile, BeforeAnyBlockHoldsTheHeaderAlone)

@@ -34,8 +34,8 @@ TEST_F(FillData, PresetOfAnUnregisteredClassKeepsItsStoredHandle)
     master.Load("master.zel");
     CZelFile level;
     level.Load("level.zel");
-    const CPresetFillData* preset = static_cast<const CPresetFillData*>(
-        CZelFixupManager::GetAddress(CCRC32::GetCRC("NobodyPreset")));
+    const CPresetFillData* preset =
+        static_cast<const CPresetFillData*>(CZelFixupManager::GetAddress(CCRC32::GetCRC("NobodyPreset")));
     ASSERT_NE(preset, nullptr);
     EXPECT_EQ(DWORD(preset->hgobject), 0x12345u);
 }
@@ -65,8 +65,7 @@ TEST_F(FillData, PresetsOfEqualPriorityKeepTheirFileOrder)
     GObject::Search(nullptr, false, 0xFFFFFFFF, GZelProbeObject::ClassId);
     while (GObject* object = GObject::SearchNext())
         labels.push_back(object->GetLabel());
-    EXPECT_EQ(labels, (std::vector<DWORD>{CCRC32::GetCRC("First"), CCRC32::GetCRC("Second"),
-                                          CCRC32::GetCRC("Third")}));
+    EXPECT_EQ(labels, (std::vector<DWORD>{CCRC32::GetCRC("First"), CCRC32::GetCRC("Second"), CCRC32::GetCRC("Third")}));
 }
 
 TEST_F(FillData, TemplatesJoinAndLeaveTheListWithTheirFiles)
@@ -110,4 +109,4 @@ TEST(VeskExtraData, DumpedAsksWithTheMagicValueAndSetsOtherwise)
     EXPECT_FALSE(record->Dumped(CVeskExtraData::kAskDumped));
 }
 
-}  // namespace
+} // namespace

@@ -58,8 +58,8 @@ namespace fs = std::filesystem;
 // The layout file is a source of that folder too and becomes a packed file of its own, unused.
 void Convert(const fs::path& folder)
 {
-    const mgtest::CommandResult run = mgtest::RunCommand("cd '" + folder.string() + "' && '" + MG_WEXLORN + "' '" +
-                                                         folder.string() + "' 2>&1");
+    const mgtest::CommandResult run =
+        mgtest::RunCommand("cd '" + folder.string() + "' && '" + MG_WEXLORN + "' '" + folder.string() + "' 2>&1");
     ASSERT_EQ(run.exitCode, 0) << run.output;
 }
 
@@ -143,10 +143,7 @@ std::string DumpLevel()
     return text;
 }
 
-GLayoutCrate* Crate(const char* label)
-{
-    return static_cast<GLayoutCrate*>(GObject::Find(CCRC32::GetCRC(label)));
-}
+GLayoutCrate* Crate(const char* label) { return static_cast<GLayoutCrate*>(GObject::Find(CCRC32::GetCRC(label))); }
 
 class LayoutRoundTrip : public ShellLoopTest {
 protected:

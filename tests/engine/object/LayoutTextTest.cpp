@@ -102,8 +102,7 @@ char* Text(const std::string& text)
 }
 
 // Gives the object the label and layout file the editor's bookkeeping would hold for it.
-template <class T>
-T* Place(const char* label, const std::string& file, GObject* parent = nullptr)
+template <class T> T* Place(const char* label, const std::string& file, GObject* parent = nullptr)
 {
     T* object = static_cast<T*>(GObject::Create(T::ClassId, HGOBJECT(0), nullptr));
     if (parent != nullptr)

@@ -21,8 +21,7 @@ public:
     }
 };
 
-const ::testing::Environment* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new ObjectModelEnvironment);
+const ::testing::Environment* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ObjectModelEnvironment);
 
 } // namespace
 
@@ -64,7 +63,7 @@ FillData& FillData::Record(unsigned long key, const void* bytes, int length, int
     const unsigned char* data = static_cast<const unsigned char*>(bytes);
     m_Bytes.insert(m_Bytes.end(), data, data + length);
     while (m_Bytes.size() % 4 != 0)
-        m_Bytes.push_back(0xCD);  // padding the reader must skip
+        m_Bytes.push_back(0xCD); // padding the reader must skip
     return *this;
 }
 
@@ -73,10 +72,7 @@ FillData& FillData::Raw(const char* field, const void* bytes, int length, int ar
     return Record(CCRC32::GetCRC(field), bytes, length, arrayIndex, kind);
 }
 
-FillData& FillData::Float(const char* field, float value, int arrayIndex)
-{
-    return Raw(field, &value, 4, arrayIndex);
-}
+FillData& FillData::Float(const char* field, float value, int arrayIndex) { return Raw(field, &value, 4, arrayIndex); }
 
 FillData& FillData::Int(const char* field, int value, int arrayIndex) { return Raw(field, &value, 4, arrayIndex); }
 

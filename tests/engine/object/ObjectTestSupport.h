@@ -48,8 +48,7 @@ struct EmbeddedRecordForTest {
 };
 
 // The table slot of a virtual member function: its pointer holds 1 + the slot's byte offset.
-template <class F>
-unsigned long VirtualSlot(F function)
+template <class F> unsigned long VirtualSlot(F function)
 {
     unsigned long raw[2];
     static_assert(sizeof function == sizeof raw, "a member-function pointer is two words");
@@ -58,8 +57,7 @@ unsigned long VirtualSlot(F function)
 }
 
 // Runs fn and returns what it printed on stdout.
-template <class Fn>
-std::string CaptureStdout(Fn fn)
+template <class Fn> std::string CaptureStdout(Fn fn)
 {
     ::testing::internal::CaptureStdout();
     fn();

@@ -64,7 +64,7 @@ TEST_F(ParamsLoad, LayoutBlockCreatesItsObjectOverTheClassDefaults)
     GParamsCrate* crate = Crate("Crate");
     ASSERT_NE(crate, nullptr);
     EXPECT_EQ(crate->Count, 7);
-    EXPECT_FLOAT_EQ(crate->Speed, 1.5f);  // from the DefaultParams block
+    EXPECT_FLOAT_EQ(crate->Speed, 1.5f); // from the DefaultParams block
     EXPECT_EQ(crate->Slots[2], 9);
     EXPECT_EQ(crate->Slots[0], 0);
     EXPECT_EQ(crate->Kind, CCRC32::GetCRC("Wooden"));
@@ -92,7 +92,7 @@ TEST_F(ParamsLoad, DerivedUnlabelledBlockInheritsAndKeepsItsOwnLabel)
     EXPECT_EQ(derived->GetHandle().Player(), 2);
     ASSERT_NE(derived->pLid, nullptr);
     EXPECT_NE(derived->pLid, Crate("Crate")->pLid);
-    EXPECT_EQ(CountObjects(GParamsCrate::ClassId), 4);  // two crates, two lids; no template object
+    EXPECT_EQ(CountObjects(GParamsCrate::ClassId), 4); // two crates, two lids; no template object
 }
 
 TEST_F(ParamsLoad, TemplateJoinsTheEditorsListWithItsDerivedValues)
@@ -123,7 +123,7 @@ TEST_F(ParamsLoad, ExtraDataNamesTheLayoutFileAndTheBlock)
     EXPECT_EQ(file.substr(file.size() - 10), "params.rhu") << file;
     ASSERT_NE(extra->pReference, nullptr);
     EXPECT_EQ(extra->pReference->LabelId, CCRC32::GetCRC("Crate"));
-    EXPECT_EQ(CVeskExtraData::Find(CCRC32::GetCRC("BigCrate")), nullptr);  // templates have none
+    EXPECT_EQ(CVeskExtraData::Find(CCRC32::GetCRC("BigCrate")), nullptr); // templates have none
 }
 
-}  // namespace
+} // namespace

@@ -37,8 +37,8 @@ CollisionBlock CollisionBlock::Sphere(float plotRadius, unsigned long flags, con
 {
     CollisionBlock block;
     block.Header(plotRadius, flags);
-    block.m_Words.push_back(0);                       // table pointer, set in place
-    block.m_Words.push_back(kShapeTypeSphere << 16);  // next 0: the last shape
+    block.m_Words.push_back(0);                      // table pointer, set in place
+    block.m_Words.push_back(kShapeTypeSphere << 16); // next 0: the last shape
     block.Add(offset.x);
     block.Add(offset.y);
     block.Add(offset.z);

@@ -100,7 +100,7 @@ TEST_F(SaveStream, CopyCarriesTheWholeSubtreeUnderANewLabelAndHandle)
     ASSERT_EQ(Write([&](CLoadSaveBuffer& stream) {
                   original->Save(stream, true);
                   stream.Flush();
-                  original->SaveEx(stream);  // its children carry no extra data
+                  original->SaveEx(stream); // its children carry no extra data
                   GObject::TerminateSaveFile(stream);
               }),
               0);
@@ -142,15 +142,24 @@ TEST_F(SaveStream, DamagedObjectRecordsFailTheLoad)
              s.Write(LSObjectHeader{LS_MAGIC_TOP, child, 1, HGOBJECT(0)});
              s.Write(LSObjectHeader{0x12345678, child, 2, HGOBJECT(0)});
          }},
-        {"bad top-level magic", [&](CLoadSaveBuffer& s) { s.Write(LSObjectHeader{LS_MAGIC_CHILD, child, 1, HGOBJECT(0)}); }},
-        {"unknown class", [&](CLoadSaveBuffer& s) { s.Write(LSObjectHeader{LS_MAGIC_TOP, 0xDEADBEEF, 1, HGOBJECT(0)}); }},
+        {"bad top-level magic",
+         [&](CLoadSaveBuffer& s) {
+             s.Write(LSObjectHeader{LS_MAGIC_CHILD, child, 1, HGOBJECT(0)});
+         }},
+        {"unknown class",
+         [&](CLoadSaveBuffer& s) {
+             s.Write(LSObjectHeader{LS_MAGIC_TOP, 0xDEADBEEF, 1, HGOBJECT(0)});
+         }},
         {"nesting without end",
          [&](CLoadSaveBuffer& s) {
              s.Write(LSObjectHeader{LS_MAGIC_TOP, child, 1, HGOBJECT(0)});
              for (int i = 0; i < 1000; ++i)
                  s.Write(LSObjectHeader{LS_MAGIC_CHILD, child, 2, HGOBJECT(0)});
          }},
-        {"stream ends inside an object", [&](CLoadSaveBuffer& s) { s.Write(LSObjectHeader{LS_MAGIC_TOP, child, 1, HGOBJECT(0)}); }},
+        {"stream ends inside an object",
+         [&](CLoadSaveBuffer& s) {
+             s.Write(LSObjectHeader{LS_MAGIC_TOP, child, 1, HGOBJECT(0)});
+         }},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(Write([&](CLoadSaveBuffer& s) {

@@ -30,7 +30,7 @@ class GSaveProbe : public GObject {
     GObject* pChild;
     GObject* pList[3];
     int Table[3];
-    int Extra;  // carried by SaveEx and LoadEx only
+    int Extra; // carried by SaveEx and LoadEx only
 
     // Set in a child process: SaveEx tells the parent through this pipe and waits to be killed.
     static int BlockingPipe;

@@ -58,14 +58,14 @@ class TFields : public GObject {
     float Speed;
     int Count;
     DWORD Mask;
-    DWORD Kind;          // "CCRC32"
-    GObject* pChild;     // "GObject *", filled by embedded records
-    GObject* pLinks[2];  // labels resolved from saved games
-    BYTE Narrow;         // declared "DWORD", one byte wide
-    BYTE Guard[3];       // must survive writes to Narrow
+    DWORD Kind;         // "CCRC32"
+    GObject* pChild;    // "GObject *", filled by embedded records
+    GObject* pLinks[2]; // labels resolved from saved games
+    BYTE Narrow;        // declared "DWORD", one byte wide
+    BYTE Guard[3];      // must survive writes to Narrow
     bool Flag;
     float Vec[3];
-    DWORD ZelHandle;     // "CZelHandle": the address of a symbol entry
+    DWORD ZelHandle; // "CZelHandle": the address of a symbol entry
     float CountSeenByConstructor;
 };
 

@@ -43,12 +43,18 @@ TEST_F(EditableTest, TheTableListsBaseFieldsFirstWithSizesPlacesAndTypeCodes)
     object->GetEditableInfoList(list);
     ASSERT_EQ(list.GetSize(), 12);
 
-    struct Row { const char* name; WORD size; BYTE type; DWORD place; };
+    struct Row {
+        const char* name;
+        WORD size;
+        BYTE type;
+        DWORD place;
+    };
     const Row rows[] = {
         {"Speed", 4, EDITABLE_FLOAT, DWORD(reinterpret_cast<char*>(&object->Speed) - reinterpret_cast<char*>(object))},
         {"Count", 4, EDITABLE_INT, DWORD(reinterpret_cast<char*>(&object->Count) - reinterpret_cast<char*>(object))},
         {"Kind", 4, EDITABLE_CRC32, DWORD(reinterpret_cast<char*>(&object->Kind) - reinterpret_cast<char*>(object))},
-        {"pLinks", 8, EDITABLE_POINTER_ARRAY, DWORD(reinterpret_cast<char*>(object->pLinks) - reinterpret_cast<char*>(object))},
+        {"pLinks", 8, EDITABLE_POINTER_ARRAY,
+         DWORD(reinterpret_cast<char*>(object->pLinks) - reinterpret_cast<char*>(object))},
         {"Flag", 1, EDITABLE_BOOL, DWORD(reinterpret_cast<char*>(&object->Flag) - reinterpret_cast<char*>(object))},
         {"Vec", 12, EDITABLE_ARRAY, DWORD(reinterpret_cast<char*>(object->Vec) - reinterpret_cast<char*>(object))},
         {"Extra", 4, EDITABLE_INT, DWORD(reinterpret_cast<char*>(&object->Extra) - reinterpret_cast<char*>(object))},
@@ -67,7 +73,12 @@ TEST_F(EditableTest, TheTableListsBaseFieldsFirstWithSizesPlacesAndTypeCodes)
 
 TEST_F(EditableTest, CalcTypeDecidesTheCodeAndWarnsAboutWhatSavesCannotHandle)
 {
-    struct Case { const char* type; DWORD size; BYTE code; const char* warning; };
+    struct Case {
+        const char* type;
+        DWORD size;
+        BYTE code;
+        const char* warning;
+    };
     const Case cases[] = {
         {"bool", 1, EDITABLE_BOOL, nullptr},
         {"float", 4, EDITABLE_FLOAT, nullptr},
@@ -80,7 +91,8 @@ TEST_F(EditableTest, CalcTypeDecidesTheCodeAndWarnsAboutWhatSavesCannotHandle)
         {"short", 2, EDITABLE_INVALID, "Editable: short Field is an invalid type, Load/Save won't work!\n"},
         {"CZelHandle", 8, EDITABLE_ARRAY,
          "Editable: CZelHandle Field Looks like an array of ZELHANDLES - and we don't support that.\n"},
-        {"float *", 8, EDITABLE_POINTER_ARRAY, "Editable: float * Field is going to be treated as an array of pointers!\n"},
+        {"float *", 8, EDITABLE_POINTER_ARRAY,
+         "Editable: float * Field is going to be treated as an array of pointers!\n"},
     };
     for (const Case& c : cases) {
         EditableInfo info;
@@ -191,7 +203,7 @@ TEST_F(EditableTest, SavedGameRecordsResolveLabelsAndReachFieldsCreationDataCann
     EXPECT_EQ(object->pLinks[1], kept);
 
     FillData hidden;
-    hidden.Int("Hidden", 0x40400000);  // a field never set at creation
+    hidden.Int("Hidden", 0x40400000); // a field never set at creation
     object->SetEditableInfo(hidden.Get(), nullptr, 0x11, false);
     EXPECT_EQ(object->CountSeenByConstructor, 0.0f);
     object->SetOneEditable(hidden.Get(), 0);
@@ -201,7 +213,11 @@ TEST_F(EditableTest, SavedGameRecordsResolveLabelsAndReachFieldsCreationDataCann
 TEST_F(EditableTest, TextFormsRoundTripByDeclaredType)
 {
     TFields* object = MakeFields();
-    struct Case { const char* field; const char* in; const char* out; };
+    struct Case {
+        const char* field;
+        const char* in;
+        const char* out;
+    };
     const Case cases[] = {
         {"Speed", "2.5", "2.5"},
         {"Count", "-7", "-7"},

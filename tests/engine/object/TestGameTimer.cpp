@@ -34,7 +34,10 @@ protected:
 
 TEST_F(GameTimerTest, AFrameAtOrAboveTheBreakLimitCountsAsTheBreakTime)
 {
-    struct Case { double real; float frame; };
+    struct Case {
+        double real;
+        float frame;
+    };
     const Case cases[] = {{75.0, 60.0f}, {60.0, 60.0f}, {59.9, 59.9f}, {0.02, 0.02f}};
     for (const Case& c : cases) {
         SetUp();

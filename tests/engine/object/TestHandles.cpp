@@ -10,7 +10,10 @@ GObject* const kReserved = reinterpret_cast<GObject*>(1);
 
 TEST_F(HandleTest, EachPlayerStartsAtTheBeginningOfItsRange)
 {
-    struct Case { WORD player; DWORD first; };
+    struct Case {
+        WORD player;
+        DWORD first;
+    };
     const Case cases[] = {{0, 0x00010000}, {3, 0x4CCC0003}, {9, 0xE6620009}};
     for (const Case& c : cases) {
         GObject* object = GObject::Create(TProbeHandled::ClassId, HGOBJECT(c.player), nullptr);
@@ -32,11 +35,11 @@ TEST_F(HandleTest, ChildrenTakeTheirParentsPlayerAndUnhandledObjectsKeepOnlyTheP
 TEST_F(HandleTest, TheCursorWrapsToTheStartOfTheRangeAndTakesTheFirstFreeSlot)
 {
     GObject* first = GObject::Create(TProbeHandled::ClassId, 0, nullptr);
-    GObject::HandleInsertCache[0] = 0x1999;  // the range's last index
+    GObject::HandleInsertCache[0] = 0x1999; // the range's last index
     GObject* last = GObject::Create(TProbeHandled::ClassId, 0, nullptr);
     EXPECT_EQ(last->GetHandle().Id(), 0x1999);
     GObject* wrapped = GObject::Create(TProbeHandled::ClassId, 0, nullptr);
-    EXPECT_EQ(wrapped->GetHandle().Id(), 2);  // index 1 is still taken by first
+    EXPECT_EQ(wrapped->GetHandle().Id(), 2); // index 1 is still taken by first
     EXPECT_EQ(first->GetHandle().Id(), 1);
 }
 
@@ -102,7 +105,7 @@ TEST_F(HandleTest, ClearHandleEmptiesTheSlotAndKeepsThePlayer)
 
 TEST_F(HandleTest, AFullRangeRefusesTheCreationWithADiagnosticAndAFreedIndexIsReused)
 {
-    const int rangeSize = 65534 - 58978;  // player 9
+    const int rangeSize = 65534 - 58978; // player 9
     std::vector<GObject*> objects;
     for (int i = 0; i < rangeSize; ++i)
         objects.push_back(GObject::Create(TProbeHandled::ClassId, HGOBJECT(9), nullptr));

@@ -15,8 +15,8 @@ class TVarMessage : public CVariableLengthMessage {
 #pragma pack(pop)
 
 IMPLEMENT_MESSAGE(TFixedMessage)
-DWORD TVarMessage::MessageType = CVariableLengthMessage::RegisterMessageType(
-    "TVarMessage", TVarMessage::CMessageId, &TVarMessage::CreateMessage, 0);
+DWORD TVarMessage::MessageType =
+    CVariableLengthMessage::RegisterMessageType("TVarMessage", TVarMessage::CMessageId, &TVarMessage::CreateMessage, 0);
 
 // Refuses what its filter is told to refuse and remembers what reached its receiver.
 class TListener : public GObject {
@@ -54,7 +54,11 @@ TEST_F(MessageTest, CreationByTypeGivesAFreshMessageOfTheRegisteredSizeAndName)
 
 TEST_F(MessageTest, TheSystemsTypesHaveTheirRowsSizesAndNames)
 {
-    struct Row { DWORD type; int size; const char* name; };
+    struct Row {
+        DWORD type;
+        int size;
+        const char* name;
+    };
     const Row rows[] = {
         {17, 24, "CSetPosMessage"},
         {18, 24, "CSetRotMessage"},

@@ -42,7 +42,7 @@ TEST_F(ObjectTreeTest, SiblingsStayInDescendingPriorityWhenPrioritiesChange)
     TProbe* high = MakeProbe(2, parent);
     TProbe* middle = MakeProbe(3, parent);
     low->ChangePriority(0x10);
-    high->ChangePriority(0xFFFF0000);  // compared unsigned
+    high->ChangePriority(0xFFFF0000); // compared unsigned
     middle->ChangePriority(0x9000);
     EXPECT_EQ(ChildTags(parent), (std::vector<int>{2, 3, 1}));
     EXPECT_EQ(low->GetParent(), parent);
@@ -52,7 +52,7 @@ TEST_F(ObjectTreeTest, TraversalRunsChildrenBeforeParentAndSiblingsInListOrder)
 {
     TProbe* a = MakeProbe(1);
     MakeProbe(11, a);
-    MakeProbe(12, a);  // newest first: 12 runs before 11
+    MakeProbe(12, a); // newest first: 12 runs before 11
     TProbe* b = MakeProbe(2);
     MakeProbe(21, b);
 
@@ -84,7 +84,7 @@ TEST_F(ObjectTreeTest, DestroyingAGrandparentSkipsTheRestOfItsSubtreeAndGoesOnWi
     TProbe* parent = MakeProbe(2, grandparent);
     MakeProbe(4, parent);
     TProbe* actor = MakeProbe(3, parent);
-    MakeProbe(5, grandparent);  // processed before parent's subtree: newest first
+    MakeProbe(5, grandparent); // processed before parent's subtree: newest first
     actor->Act = TProbe::DESTROY_TARGET;
     actor->pTarget = grandparent;
 
@@ -247,7 +247,7 @@ TEST_F(ObjectTreeTest, ASurvivorBelowASweptObjectMovesToTheRoot)
 TEST_F(ObjectTreeTest, SearchWalksTheStartItsLaterSiblingsAndWhenRecursiveTheirDescendants)
 {
     TProbe* b = MakeProbe(2);
-    TProbe* a = MakeProbe(1);  // a before b: newest first
+    TProbe* a = MakeProbe(1); // a before b: newest first
     TProbe* a1 = MakeProbe(11, a, TProbeHandled::ClassId);
     MakeProbe(12, a);
     MakeProbe(21, b, TProbeHandled::ClassId);

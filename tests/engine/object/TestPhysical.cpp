@@ -71,8 +71,8 @@ protected:
     // Plotting radius 0.5 (no categories), a sphere of radius 1 at the owner.
     CollisionBlock unitSphere = CollisionBlock::Sphere(0.5f, 0, CVector(0.0f, 0.0f, 0.0f), 1.0f);
     // Plotting radius 0.25 (plotted and colliding), a cylinder of radius 0.5 from 0 to 2 high.
-    CollisionBlock post = CollisionBlock::Cylinder(0.25f, COLLISIONDATA_PLOT | COLLISIONDATA_COLLIDE, 0.0f, 0.0f,
-                                                   2.0f, 0.0f, 0.5f);
+    CollisionBlock post =
+        CollisionBlock::Cylinder(0.25f, COLLISIONDATA_PLOT | COLLISIONDATA_COLLIDE, 0.0f, 0.0f, 2.0f, 0.0f, 0.5f);
     // Plotting radius 0.25 (no categories), a sphere of radius 0.5.
     CollisionBlock smallSphere = CollisionBlock::Sphere(0.25f, 0, CVector(0.0f, 0.0f, 0.0f), 0.5f);
     TCollidingResource sphereResource{unitSphere.Get()};
@@ -98,20 +98,19 @@ TEST_F(PhysicalTest, RegistersBelowGPosRotWithABitOfItsOwn)
 TEST_F(PhysicalTest, AddedOperationsFollowGPosRotsInOrder)
 {
     const unsigned long last = VirtualSlot(&GPosRot::GetDwimIndex);
-    const unsigned long added[] = {
-        VirtualSlot(&GPhysical::GetRenderHeight),
-        VirtualSlot(static_cast<CVector (GPhysical::*)(int)>(&GPhysical::GetAttachPos)),
-        VirtualSlot(&GPhysical::AttachRender),
-        VirtualSlot(&GPhysical::DetachRender),
-        VirtualSlot(&GPhysical::IsSelectable),
-        VirtualSlot(static_cast<float (GPhysical::*)()>(&GPhysical::GetHealth)),
-        VirtualSlot(&GPhysical::AddHealth),
-        VirtualSlot(static_cast<bool (GPhysical::*)(GPhysical*)>(&GPhysical::CanCollide)),
-        VirtualSlot(static_cast<bool (GPhysical::*)()>(&GPhysical::CanCollide)),
-        VirtualSlot(&GPhysical::GetBlockageFlags),
-        VirtualSlot(&GPhysical::GetCollisionFlags),
-        VirtualSlot(&GPhysical::OnCollision),
-        VirtualSlot(&GPhysical::UpdateTarget)};
+    const unsigned long added[] = {VirtualSlot(&GPhysical::GetRenderHeight),
+                                   VirtualSlot(static_cast<CVector (GPhysical::*)(int)>(&GPhysical::GetAttachPos)),
+                                   VirtualSlot(&GPhysical::AttachRender),
+                                   VirtualSlot(&GPhysical::DetachRender),
+                                   VirtualSlot(&GPhysical::IsSelectable),
+                                   VirtualSlot(static_cast<float (GPhysical::*)()>(&GPhysical::GetHealth)),
+                                   VirtualSlot(&GPhysical::AddHealth),
+                                   VirtualSlot(static_cast<bool (GPhysical::*)(GPhysical*)>(&GPhysical::CanCollide)),
+                                   VirtualSlot(static_cast<bool (GPhysical::*)()>(&GPhysical::CanCollide)),
+                                   VirtualSlot(&GPhysical::GetBlockageFlags),
+                                   VirtualSlot(&GPhysical::GetCollisionFlags),
+                                   VirtualSlot(&GPhysical::OnCollision),
+                                   VirtualSlot(&GPhysical::UpdateTarget)};
     for (unsigned long i = 0; i < sizeof added / sizeof added[0]; ++i)
         EXPECT_EQ(added[i], last + 1 + i) << i;
     EXPECT_EQ(VirtualSlot(static_cast<CVector (GPhysical::*)(CCRC32)>(&GPhysical::GetAttachPos)),
@@ -168,7 +167,10 @@ TEST_F(PhysicalTest, ALiveObjectsRenderShowsItsResourceAtItsPlaceInTheScene)
 
 TEST_F(PhysicalTest, CollisionFlagsComeFromTheBlockAndDecideWhetherItCanCollide)
 {
-    struct Case { unsigned long flags; bool canCollide; };
+    struct Case {
+        unsigned long flags;
+        bool canCollide;
+    };
     const Case cases[] = {
         {COLLISIONDATA_PLOT, false},
         {COLLISIONDATA_PLOT | COLLISIONDATA_COLLIDE, true},
@@ -358,8 +360,8 @@ TEST_F(PhysicalTest, CollisionNoticesGoToBothSidesInitiatorFirst)
 // Ranges are measured flat between the two positions and include both plotting radii.
 TEST_F(PhysicalTest, RangesWithFatnessIncludeBothRadii)
 {
-    GPhysical* a = MakePhysical(&sphereResource, CVector(0.0f, 0.0f, 0.0f));  // radius 0.5
-    GPhysical* b = MakePhysical(&smallResource, CVector(3.0f, 0.0f, 9.0f));   // radius 0.25
+    GPhysical* a = MakePhysical(&sphereResource, CVector(0.0f, 0.0f, 0.0f)); // radius 0.5
+    GPhysical* b = MakePhysical(&smallResource, CVector(3.0f, 0.0f, 9.0f));  // radius 0.25
 
     // 0.5 + 0.25 + 2.25 is exactly the distance 3.
     EXPECT_FALSE(a->IsInRangeWithFatness(b, 2.25f));

@@ -69,8 +69,7 @@ protected:
     }
 };
 
-template <class T>
-T Message()
+template <class T> T Message()
 {
     T message;
     message.MessageId = T::CMessageId;
@@ -104,7 +103,11 @@ TEST_F(PosRotTest, EditableFieldsCarryTheirNamesTypesAndFlags)
     GPosRot* object = GPosRot::Create();
     ZPtrArray<EditableInfo, 64> list;
     object->GetEditableInfoList(list);
-    struct Expected { const char* name; const char* type; const void* member; };
+    struct Expected {
+        const char* name;
+        const char* type;
+        const void* member;
+    };
     const Expected expected[] = {
         {"pMover", "CMover *", &object->pMover},
         {"LayoutId", "int", &object->LayoutId},
@@ -130,10 +133,10 @@ TEST_F(PosRotTest, EditableFieldsCarryTheirNamesTypesAndFlags)
 TEST_F(PosRotTest, MembersFollowTheBaseInTheirOrder)
 {
     GPosRot* o = GPosRot::Create();
-    const char* at[] = {reinterpret_cast<char*>(&o->LayoutId), reinterpret_cast<char*>(&o->pMover),
+    const char* at[] = {reinterpret_cast<char*>(&o->LayoutId),      reinterpret_cast<char*>(&o->pMover),
                         reinterpret_cast<char*>(&o->pCurrentMover), reinterpret_cast<char*>(&o->Position),
-                        reinterpret_cast<char*>(&o->Rotation), reinterpret_cast<char*>(&o->pLocation),
-                        reinterpret_cast<char*>(&o->Viewports), reinterpret_cast<char*>(&o->bSelected)};
+                        reinterpret_cast<char*>(&o->Rotation),      reinterpret_cast<char*>(&o->pLocation),
+                        reinterpret_cast<char*>(&o->Viewports),     reinterpret_cast<char*>(&o->bSelected)};
     EXPECT_GE(at[0], reinterpret_cast<char*>(&o->LayoutDumped) + sizeof o->LayoutDumped);
     for (int i = 1; i < 8; ++i)
         EXPECT_LT(at[i - 1], at[i]) << i;
@@ -144,11 +147,11 @@ TEST_F(PosRotTest, AddedOperationsFollowTheBaseTableInOrder)
 {
     const DWORD last = VirtualSlot(&GObject::GetParentClassId);
     const DWORD added[] = {
-        VirtualSlot(&GPosRot::GetMover), VirtualSlot(&GPosRot::SetMover), VirtualSlot(&GPosRot::GetPos),
-        VirtualSlot(&GPosRot::GetRot), VirtualSlot(&GPosRot::GetLocation), VirtualSlot(&GPosRot::SetPos),
-        VirtualSlot(&GPosRot::SetRot), VirtualSlot(&GPosRot::SetLocation), VirtualSlot(&GPosRot::SetPosRot),
+        VirtualSlot(&GPosRot::GetMover),     VirtualSlot(&GPosRot::SetMover),    VirtualSlot(&GPosRot::GetPos),
+        VirtualSlot(&GPosRot::GetRot),       VirtualSlot(&GPosRot::GetLocation), VirtualSlot(&GPosRot::SetPos),
+        VirtualSlot(&GPosRot::SetRot),       VirtualSlot(&GPosRot::SetLocation), VirtualSlot(&GPosRot::SetPosRot),
         VirtualSlot(&GPosRot::GetAttachPos), VirtualSlot(&GPosRot::GetMenuData), VirtualSlot(&GPosRot::Select),
-        VirtualSlot(&GPosRot::IsSelected), VirtualSlot(&GPosRot::GetDwimIndex)};
+        VirtualSlot(&GPosRot::IsSelected),   VirtualSlot(&GPosRot::GetDwimIndex)};
     for (DWORD i = 0; i < sizeof added / sizeof added[0]; ++i)
         EXPECT_EQ(added[i], last + 1 + i) << i;
 }
@@ -216,10 +219,13 @@ TEST_F(PosRotTest, CreateMessageWithATemplateMakesTheTemplatesObjectWhereTheMess
     CZelFixupManager::SetAddress(templateKey, &creation);
     GPosRot* receiver = GPosRot::Create();
 
-    struct Case { DWORD handle; WORD player; };
+    struct Case {
+        DWORD handle;
+        WORD player;
+    };
     const Case cases[] = {
-        {0x12340005, 5},  // the message's own handle
-        {0xFFFFFFFF, 3},  // the template's
+        {0x12340005, 5}, // the message's own handle
+        {0xFFFFFFFF, 3}, // the template's
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.handle);
@@ -364,14 +370,19 @@ TEST_F(PosRotTest, DestroyMessagesDestroyAndOtherTypesGoToTheParent)
 TEST_F(PosRotTest, AnglesDeflectionsAndPitchesFollowTheHeadingConvention)
 {
     const float pi = fmPi;
-    struct Case { CVector to; float heading; float angle; float deflection; };
+    struct Case {
+        CVector to;
+        float heading;
+        float angle;
+        float deflection;
+    };
     const Case cases[] = {
         {CVector(0.0f, -1.0f, 0.0f), 0.0f, 0.0f, 0.0f},
         {CVector(1.0f, 0.0f, 0.0f), 0.0f, pi / 2, pi / 2},
         {CVector(-1.0f, 0.0f, 0.0f), 0.0f, -pi / 2, -pi / 2},
-        {CVector(1.0f, 0.0f, 0.0f), 2 * pi + pi / 4, pi / 2, pi / 4},   // heading reduced first
+        {CVector(1.0f, 0.0f, 0.0f), 2 * pi + pi / 4, pi / 2, pi / 4}, // heading reduced first
         {CVector(1.0f, 0.0f, 0.0f), -pi / 4, pi / 2, 3 * pi / 4},
-        {CVector(-1.0f, 0.0f, 0.0f), 3 * pi / 4, -pi / 2, 3 * pi / 4},  // wrapped into -π..π
+        {CVector(-1.0f, 0.0f, 0.0f), 3 * pi / 4, -pi / 2, 3 * pi / 4}, // wrapped into -π..π
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.to.x << "," << c.to.y << " heading " << c.heading);
@@ -404,9 +415,13 @@ TEST_F(PosRotTest, FilterRefusesThePlayersItsFlagsName)
     const WORD players[] = {0, 1, 2, 10};
     HGOBJECT handles[4];
     for (int i = 0; i < 4; ++i)
-        handles[i] = GObject::Create(GTarget::ClassId, HGOBJECT(0x70000000u + (i << 16) + players[i]), nullptr)->GetHandle();
+        handles[i] =
+            GObject::Create(GTarget::ClassId, HGOBJECT(0x70000000u + (i << 16) + players[i]), nullptr)->GetHandle();
 
-    struct Case { DWORD flags; bool passes[4]; };
+    struct Case {
+        DWORD flags;
+        bool passes[4];
+    };
     const Case cases[] = {
         {0, {true, true, true, true}},
         {GPosRot::FILTER_NOT_NEUTRAL, {false, true, true, false}},

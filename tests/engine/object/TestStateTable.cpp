@@ -13,8 +13,16 @@ class TMachine : public GObject {
     void Walk() { Log += Table->FirstTime() ? "W!" : "W"; }
     void Run() { Log += "R"; }
     bool Never(bool) { return false; }
-    bool WantWalk(bool) { Log += "?w"; return GoWalk; }
-    bool WantRun(bool) { Log += "?r"; return GoRun; }
+    bool WantWalk(bool)
+    {
+        Log += "?w";
+        return GoWalk;
+    }
+    bool WantRun(bool)
+    {
+        Log += "?r";
+        return GoRun;
+    }
 
     GStateTable* BuildTable()
     {
@@ -25,7 +33,7 @@ class TMachine : public GObject {
     GStateTable* Table;
     bool GoWalk;
     bool GoRun;
-    std::string Log;  // no creation data fills it, so its constructor may write
+    std::string Log; // no creation data fills it, so its constructor may write
 };
 IMPLEMENT_GOBJECT(TMachine, 0x00008000)
 
@@ -41,10 +49,7 @@ protected:
         GObject::RegisterStateTable(nullptr, TMachine::ClassId);
         ObjectTest::TearDown();
     }
-    static TMachine* MakeMachine()
-    {
-        return TMachine::Create();
-    }
+    static TMachine* MakeMachine() { return TMachine::Create(); }
     // Idle goes to Walk or Run; Run is defined later but with a higher priority.
     static GStateTable* BuildIdleTable(TMachine* machine)
     {
@@ -57,10 +62,7 @@ protected:
         table->SetTable();
         return table;
     }
-    static void DestroyMachine(TMachine* machine)
-    {
-        machine->Destroy();
-    }
+    static void DestroyMachine(TMachine* machine) { machine->Destroy(); }
 };
 
 TEST_F(StateTableTest, HigherPrioritiesAreEvaluatedFirstAndEqualsInDefinitionOrder)
@@ -137,8 +139,8 @@ TEST_F(StateTableTest, ATransitionOnANullStateIsFatal)
 {
     TMachine* machine = MakeMachine();
     GStateTable* table = machine->BuildTable();
-    EXPECT_EXIT(table->TransitionCondition(nullptr, C(&TMachine::Never), nullptr, 0, "x"),
-                ::testing::ExitedWithCode(3), "state is null!!");
+    EXPECT_EXIT(table->TransitionCondition(nullptr, C(&TMachine::Never), nullptr, 0, "x"), ::testing::ExitedWithCode(3),
+                "state is null!!");
     DestroyMachine(machine);
 }
 

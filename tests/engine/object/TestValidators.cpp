@@ -11,7 +11,10 @@ namespace {
 
 using ValidatorTest = ObjectTest;
 
-HGOBJECT MakeHandled(WORD player) { return GObject::Create(TProbeHandled::ClassId, HGOBJECT(player), nullptr)->GetHandle(); }
+HGOBJECT MakeHandled(WORD player)
+{
+    return GObject::Create(TProbeHandled::ClassId, HGOBJECT(player), nullptr)->GetHandle();
+}
 
 TEST_F(ValidatorTest, APlayerTestNeedsALiveObjectOfThatPlayer)
 {
@@ -105,8 +108,8 @@ TEST_F(ValidatorTest, HandleOffsetValidatorsLookAtTheRecordsHandle)
 
 TEST_F(ValidatorTest, CollidableRecordsAreThoseWhoseCollisionFlagsMeetTheMask)
 {
-    CollisionBlock block = CollisionBlock::Sphere(1.0f, COLLISIONDATA_PLOT | COLLISIONDATA_COLLIDE,
-                                                  CVector(0.0f, 0.0f, 0.0f), 1.0f);
+    CollisionBlock block =
+        CollisionBlock::Sphere(1.0f, COLLISIONDATA_PLOT | COLLISIONDATA_COLLIDE, CVector(0.0f, 0.0f, 0.0f), 1.0f);
     TCollidingResource resource(block.Get());
     HandleOffset record = {MakePhysical(&resource, CVector(0.0f, 0.0f, 0.0f))->GetHandle(), CVector(0.0f, 0.0f, 0.0f)};
     HandleOffset bare = {MakePhysical(nullptr, CVector(0.0f, 0.0f, 0.0f))->GetHandle(), CVector(0.0f, 0.0f, 0.0f)};
@@ -133,13 +136,15 @@ TEST_F(ValidatorTest, RenderCollisionTriesTheStoredObjectAtTheRecordsPosition)
     const HGOBJECT standing = MakePhysical(&postResource, CVector(5.0f, 0.0f, 0.0f))->GetHandle();
 
     VHORenderCollision test(mover->GetHandle());
-    struct Case { CVector place; bool hits; };
+    struct Case {
+        CVector place;
+        bool hits;
+    };
     const Case cases[] = {
-        {CVector(0.0f, 0.0f, 0.0f), false},   // where the mover stands now
-        {CVector(4.0f, 0.0f, 1.0f), true},
-        {CVector(5.0f, 1.4f, 1.0f), true},
-        {CVector(5.0f, 1.6f, 1.0f), false},   // the radii sum to 1.5
-        {CVector(5.0f, 0.0f, 3.5f), false},   // above the post
+        {CVector(0.0f, 0.0f, 0.0f), false}, // where the mover stands now
+        {CVector(4.0f, 0.0f, 1.0f), true},  {CVector(5.0f, 1.4f, 1.0f), true},
+        {CVector(5.0f, 1.6f, 1.0f), false}, // the radii sum to 1.5
+        {CVector(5.0f, 0.0f, 3.5f), false}, // above the post
     };
     for (const Case& c : cases) {
         HandleOffset record = {standing, c.place};

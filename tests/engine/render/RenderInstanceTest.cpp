@@ -105,14 +105,14 @@ TEST(RenderInstance, LinkMovesAnAnimatedRenderToTheDisplayListOnce)
     EXPECT_EQ(render.GetFlags() & CRender::FLAG_ANIMATED, 0ul);
     EXPECT_EQ(resource.Unlinked, 1);
     render.Link();
-    render.LinkAnimated();  // an already listed render stays where it is
+    render.LinkAnimated(); // an already listed render stays where it is
     EXPECT_NE(render.IsLinked(), 0);
     EXPECT_EQ(resource.Unlinked, 1);
 
     render.SetLink(false);
     EXPECT_EQ(render.IsLinked(), 0);
     EXPECT_EQ(resource.Unlinked, 2);
-    render.Unlink();  // the resource hears of it even when the render was in no list
+    render.Unlink(); // the resource hears of it even when the render was in no list
     EXPECT_EQ(resource.Unlinked, 3);
 }
 
@@ -135,7 +135,7 @@ TEST(RenderInstance, UnlinkingOneRenderKeepsTheOthersListed)
         dying.Attach(&resource, 0);
         dying.Link();
         resource.Unlinked = 0;
-    }  // its destructor takes it out of the list
+    } // its destructor takes it out of the list
     EXPECT_EQ(resource.Unlinked, 1);
 }
 
@@ -267,7 +267,7 @@ TEST(RenderInstance, FormattedTextIsCutToTheSharedBuffer)
 {
     CTestResource resource;
     CRender render;
-    EXPECT_EQ(render.Attach("%d apples", 3), 0);  // no workspace: nothing done
+    EXPECT_EQ(render.Attach("%d apples", 3), 0); // no workspace: nothing done
     render.Attach(&resource, 0);
     EXPECT_EQ(render.Attach("%d apples", 3), 8);
     auto* workspace = static_cast<CTestWorkspace*>(render.GetWorkspace());

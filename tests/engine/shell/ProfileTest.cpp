@@ -11,7 +11,6 @@
 
 namespace {
 
-
 class ProfileCard : public ::testing::Test {
 protected:
     void SetUp() override
@@ -71,7 +70,7 @@ TEST_F(ProfileCard, FormattingWritesTheMarkFile)
     EXPECT_EQ(ReadFileBytes(ProfileRoot() + "/Format.txt"), "This");
     EXPECT_STREQ(profile->DescribeTarget(0, status), "Virtual Memory Card (8MB) (Windows PC)\nMEMORY CARD slot 1");
     EXPECT_EQ(status, 1000);
-    EXPECT_EQ(profile->PrepTarget(0), 1);  // already formatted
+    EXPECT_EQ(profile->PrepTarget(0), 1); // already formatted
     EXPECT_STREQ(profile->DescribeTarget(1, status), "Invalid Device");
 }
 
@@ -127,7 +126,7 @@ TEST_F(ProfileCard, SlotsThatDoNotMatchTheProfileAreDamaged)
     memcpy(&bytes[0], &header, sizeof header);
     WriteFileBytes(SlotPath("Test", 1), bytes);
     header.NameKey = CCRC32::GetCRC("Test");
-    header.Version = 0;  // never completed
+    header.Version = 0; // never completed
     memcpy(&bytes[0], &header, sizeof header);
     WriteFileBytes(SlotPath("Test", 2), bytes);
     EXPECT_STREQ(profile->GameName(0), "");

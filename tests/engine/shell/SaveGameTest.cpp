@@ -166,7 +166,7 @@ TEST_F(HostSession, EmptySaveIsTheBareStream)
         }
     });
     const std::string json = RunPython("savecheck.py", SlotPath("Test", 1));
-    EXPECT_NE(json.find("\"stream_bytes\": 8256"), std::string::npos) << json;  // 32 + 8,224
+    EXPECT_NE(json.find("\"stream_bytes\": 8256"), std::string::npos) << json; // 32 + 8,224
     EXPECT_NE(json.find("\"handles\": []"), std::string::npos) << json;
 }
 
@@ -183,7 +183,8 @@ TEST_F(HostSession, DamagedSlotsFallBackToTheMainMenu)
         {"truncated stream", [](std::string& s) { s.resize(416 + (s.find_last_not_of('\0') - 416) / 2); }},
         {"old version", [](std::string& s) { s[400] = 6; }},
         {"bad window", [](std::string& s) { s[416] = 3; }},
-        {"corrupted stream", [](std::string& s) {
+        {"corrupted stream",
+         [](std::string& s) {
              for (size_t i = 416 + 40; i < 416 + 400; i += 7)
                  s[i] = static_cast<char>(s[i] ^ 0x5A);
          }},

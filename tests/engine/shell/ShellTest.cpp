@@ -43,7 +43,6 @@ protected:
             ++n;
         return n;
     }
-
 };
 
 TEST_F(ShellRun, InjectedQuitEndsTheLoopAtThatTurn)
@@ -54,7 +53,7 @@ TEST_F(ShellRun, InjectedQuitEndsTheLoopAtThatTurn)
             PostQuitMessage(0);
     });
     EXPECT_EQ(turn, 5);
-    EXPECT_EQ(CShell::GetFrameNum(), 4);  // frames count from the level load
+    EXPECT_EQ(CShell::GetFrameNum(), 4); // frames count from the level load
     EXPECT_EQ(Count(out, "Load complete\n"), 1);
     EXPECT_TRUE(Exists("MenuProbe"));
     EXPECT_NE(ExportedProbe("MasterThing"), nullptr);
@@ -167,8 +166,7 @@ TEST_F(ShellRun, WindowProcedureSwallowsOnlyTheListedSystemCommands)
         {WM_SETCURSOR, 0, 1},       {WM_NCHITTEST, 0, 0},       {WM_SYSKEYDOWN, 0, 0},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(SendMessageA(Window(), c.message, c.wParam, 0), c.result)
-            << std::hex << c.message << " " << c.wParam;
+        EXPECT_EQ(SendMessageA(Window(), c.message, c.wParam, 0), c.result) << std::hex << c.message << " " << c.wParam;
     EXPECT_TRUE(IsWindow(Window()));
 }
 
@@ -181,4 +179,4 @@ TEST(ShellLifetime, DeletingAShellThatLoadedNothingNeedsNoMasterFile)
     EXPECT_EQ(ExportedProbe("MasterThing"), nullptr);
 }
 
-}  // namespace
+} // namespace

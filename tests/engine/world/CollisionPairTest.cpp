@@ -11,7 +11,12 @@ const CVector kOrigin(0.0f, 0.0f, 0.0f);
 TEST(CollisionPairs, EveryPairOfKindsHasItsTest)
 {
     // Box: the square -1..1 from z 0 to z 2 + 0.5 x. Post: radius 1 from z 0 to 2. Ball: radius 1.
-    struct Case { const char* mine; const char* theirs; CVector theirPos; bool hit; };
+    struct Case {
+        const char* mine;
+        const char* theirs;
+        CVector theirPos;
+        bool hit;
+    };
     const Case cases[] = {
         {"Box", "Box", {1.9f, 0, 0}, true},
         {"Box", "Box", {2.1f, 0, 0}, false},
@@ -84,9 +89,12 @@ TEST(CollisionPairs, TheFirstHitRecordsBothCollisionPoints)
 
 TEST(CollisionData, SimpleBlocksAreOneCentredShapeThatIsNotAVolume)
 {
-    struct Case { const char* block; bool simple; };
-    const Case cases[] = {{"Ball", true}, {"Post", true}, {"RaisedBall", true}, {"Box", false},
-                          {"OffsetBall", false}, {"Mixed", false}};
+    struct Case {
+        const char* block;
+        bool simple;
+    };
+    const Case cases[] = {{"Ball", true}, {"Post", true},        {"RaisedBall", true},
+                          {"Box", false}, {"OffsetBall", false}, {"Mixed", false}};
     for (const Case& c : cases)
         EXPECT_EQ(Block(c.block)->IsCollisionSimple(), c.simple) << c.block;
 }

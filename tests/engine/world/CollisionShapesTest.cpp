@@ -29,7 +29,11 @@ TEST(CollisionRecords, LoadedShapesAreBuiltAsTheirKinds)
 // even outside the segment, the block keeps only fractions within it.
 TEST(SphereCollision, SegmentPicksTheRootThatCounts)
 {
-    struct Case { const char* what; CVector a, b; float shape, block; };
+    struct Case {
+        const char* what;
+        CVector a, b;
+        float shape, block;
+    };
     const Case cases[] = {
         {"miss", {-5, 3, 0}, {5, 3, 0}, -1.0f, -1.0f},
         {"two roots: the entry", {-2, 0, 0}, {2, 0, 0}, 0.25f, 0.25f},
@@ -79,7 +83,10 @@ TEST(SphereCollision, SpheresExactlyTouchingDoNotCollide)
 TEST(CylinderCollision, HeightLimitsIncludeTheOtherRadius)
 {
     // Top 2 and bottom 0 over an owner at z 10; the probe has radius 0.25.
-    struct Case { float z; bool hit; };
+    struct Case {
+        float z;
+        bool hit;
+    };
     const Case cases[] = {{9.5f, false}, {9.75f, true}, {11.0f, true}, {12.25f, true}, {12.5f, false}};
     Owner owner(CVector(0, 0, 10));
     for (const Case& c : cases) {
@@ -111,7 +118,13 @@ TEST(CylinderCollision, SegmentIsFlatAndRectangleIgnoresTheYaw)
 // The box is the square from -1 to 1, its top the plane z = 2 + 0.5 x, its bottom z = 0.
 TEST(SimpleVolCollision, PointTestsFollowTheYawAndThePlanes)
 {
-    struct Case { const char* what; float yaw; CVector point; float radius; bool hit; };
+    struct Case {
+        const char* what;
+        float yaw;
+        CVector point;
+        float radius;
+        bool hit;
+    };
     const Case cases[] = {
         {"inside", 0, {0.9f, 0.9f, 1}, 0, true},
         {"corner region turned out", kEighthTurn, {0.9f, 0.9f, 1}, 0, false},
@@ -146,7 +159,12 @@ TEST(SimpleVolCollision, SegmentEntersThroughTheNearestEdge)
 
 TEST(SimpleVolCollision, RectangleCornersAgainstTheTurnedSides)
 {
-    struct Case { const char* what; float yaw; fRECT rect; bool hit; };
+    struct Case {
+        const char* what;
+        float yaw;
+        fRECT rect;
+        bool hit;
+    };
     const Case cases[] = {
         {"touching the corner", 0, {1, 1, 2, 2}, true},
         {"beyond the diagonal side", kEighthTurn, {1, 1, 2, 2}, false},
@@ -194,9 +212,13 @@ TEST(CollisionData, BoundsGrowOverTheChainFromAnEmptyBox)
 TEST(CollisionData, StaticBoxTests)
 {
     const CVector min(0, 0, 0), max(2, 2, 2);
-    struct Case { CVector centre; float radius; bool hit; };
-    const Case spheres[] = {{{1, 1, 1}, 0.1f, true}, {{3, 1, 1}, 1.0f, true}, {{3, 1, 1}, 0.9f, false},
-                            {{1, 1, -0.5f}, 0.4f, false}};
+    struct Case {
+        CVector centre;
+        float radius;
+        bool hit;
+    };
+    const Case spheres[] = {
+        {{1, 1, 1}, 0.1f, true}, {{3, 1, 1}, 1.0f, true}, {{3, 1, 1}, 0.9f, false}, {{1, 1, -0.5f}, 0.4f, false}};
     for (const Case& c : spheres)
         EXPECT_EQ(CCollisionData::IsCollision(&min, &max, &c.centre, c.radius), c.hit) << c.centre.x << c.centre.z;
     const CVector touchMin(2, 0, 0), touchMax(3, 1, 1), apartMin(0, 0, 2.5f), apartMax(1, 1, 3);

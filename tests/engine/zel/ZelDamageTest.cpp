@@ -36,8 +36,8 @@ void PutWord(std::vector<unsigned char>& bytes, size_t at, unsigned long value)
 // place words, or a cut tail.
 std::vector<unsigned char> Mutate(std::vector<unsigned char> bytes, std::mt19937& random)
 {
-    const unsigned long interesting[] = {0, 1, 3, 0x7FFFFFFF, 0xFFFFFFFF, 0x0FFFFFFF, 0x10000000,
-                                         0x30000000, 0xF0000000, (unsigned long)bytes.size()};
+    const unsigned long interesting[] = {0,          1,          3,          0x7FFFFFFF, 0xFFFFFFFF,
+                                         0x0FFFFFFF, 0x10000000, 0x30000000, 0xF0000000, (unsigned long)bytes.size()};
     int changes = 1 + int(random() % 4);
     for (int c = 0; c < changes && !bytes.empty(); ++c) {
         size_t at = random() % bytes.size();
@@ -93,11 +93,11 @@ TEST(ZelDamage, SeededMutationsLoadOrFailCleanly)
         std::mt19937 random(20261210);
         for (int i = 0; i < kMutationsPerFile; ++i) {
             std::vector<unsigned char> bytes = Mutate(original, random);
-            std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                        std::streamsize(bytes.size()));
+            std::ofstream(path, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
             int status = LoadInChild(name);
-            ASSERT_TRUE(WIFEXITED(status)) << base << " mutation " << i << " died by signal "
-                                           << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+            ASSERT_TRUE(WIFEXITED(status))
+                << base << " mutation " << i << " died by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
             int code = WEXITSTATUS(status);
             ASSERT_TRUE(code == 0 || code == 3) << base << " mutation " << i << " exit code " << code;
             (code == 0 ? loaded : refused)++;
@@ -108,4 +108,4 @@ TEST(ZelDamage, SeededMutationsLoadOrFailCleanly)
     EXPECT_GT(loaded, 0);
 }
 
-}  // namespace
+} // namespace

@@ -28,7 +28,7 @@ TEST_F(ZelLoader, MasterAndLevelLoadWithEveryFixup)
     CZelProbe* masterProbe = ExportedProbe("MasterThing");
     ASSERT_NE(masterProbe, nullptr);
     EXPECT_EQ(masterProbe->Value, 1u);
-    EXPECT_STREQ(masterProbe->pText, "master text");  // compressed segment, relocated pointer
+    EXPECT_STREQ(masterProbe->pText, "master text"); // compressed segment, relocated pointer
     EXPECT_STREQ(CZelFixupManager::GetLabel(masterProbe), "MasterThing");
 
     // The temporary segment's record was built, then destroyed; its export reads 0.
@@ -51,12 +51,12 @@ TEST_F(ZelLoader, MasterAndLevelLoadWithEveryFixup)
     EXPECT_EQ(ExportedProbe("WindowsThing"), nullptr);
     EXPECT_FALSE(Contains(CZelProbe::Constructed(), 99));
     ASSERT_NE(level.GetNext(), nullptr);
-    EXPECT_NE(ExportedProbe("ExtraSegmentThing"), nullptr);  // "EXTA" belongs to the PC
+    EXPECT_NE(ExportedProbe("ExtraSegmentThing"), nullptr); // "EXTA" belongs to the PC
 
     // A handle to a key nobody created is null; an import of it reads 0.
     auto probe13 = std::find(CZelProbe::Constructed().begin(), CZelProbe::Constructed().end(), 13u);
     ASSERT_NE(probe13, CZelProbe::Constructed().end());
-    EXPECT_NE(ExportedProbe("ExtraThing"), nullptr);  // loaded by the level's CZelLoad record
+    EXPECT_NE(ExportedProbe("ExtraThing"), nullptr); // loaded by the level's CZelLoad record
 }
 
 TEST_F(ZelLoader, PointerIntoAnAbsentSegmentKeepsItsPlaceWord)
@@ -86,8 +86,8 @@ TEST_F(ZelLoader, PresetCreatesObjectsWithDefaultAndStoredFields)
     GObject* object = GObject::Find(CCRC32::GetCRC("Probe1"));
     ASSERT_NE(object, nullptr);
     GZelProbeObject* probe = static_cast<GZelProbeObject*>(object);
-    EXPECT_EQ(probe->Count, 7);       // from the master's CDefaultFillData
-    EXPECT_FLOAT_EQ(probe->Speed, 2.5f);  // from the level's own record
+    EXPECT_EQ(probe->Count, 7);          // from the master's CDefaultFillData
+    EXPECT_FLOAT_EQ(probe->Speed, 2.5f); // from the level's own record
     EXPECT_EQ(probe->GetHandle().Player(), 1);
     EXPECT_EQ(GObject::Find(CCRC32::GetCRC("Nobody")), nullptr);
 }
@@ -113,9 +113,9 @@ TEST_F(ZelLoader, UnloadClearsExportsButKeepsEntries)
     const HashEntry* entry = CZelFixupManager::GetHashEntry(CCRC32::GetCRC("LevelThing"));
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->value, nullptr);
-    EXPECT_EQ(ExportedProbe("ExtraThing"), nullptr);  // the CZelLoad record unloaded its file
+    EXPECT_EQ(ExportedProbe("ExtraThing"), nullptr); // the CZelLoad record unloaded its file
     EXPECT_TRUE(Contains(CZelProbe::Destroyed(), 11));
-    EXPECT_TRUE(Contains(CZelProbe::Destroyed(), 10));  // the chained "ALL " block
+    EXPECT_TRUE(Contains(CZelProbe::Destroyed(), 10)); // the chained "ALL " block
     EXPECT_NE(ExportedProbe("MasterThing"), nullptr);
 }
 
@@ -127,10 +127,10 @@ TEST_F(ZelLoader, LookupSearchesPackThenHashedThenPlainNames)
         DWORD value;
     };
     const Case cases[] = {
-        {"packed/level.zel", "PackedThing", 30},   // pack key of PACKED\LEVEL.ZEL
+        {"packed/level.zel", "PackedThing", 30}, // pack key of PACKED\LEVEL.ZEL
         {"PACKED\\OTHER.ZEL", "OtherPackedThing", 31},
-        {"hashonly/level.zel", "HashThing", 40},   // only the hashed loose file exists
-        {"both/level.zel", "BothHashThing", 50},   // the hashed file wins over the plain one
+        {"hashonly/level.zel", "HashThing", 40}, // only the hashed loose file exists
+        {"both/level.zel", "BothHashThing", 50}, // the hashed file wins over the plain one
         {"plainonly/level.zel", "PlainThing", 60},
     };
     for (const Case& c : cases) {
@@ -168,7 +168,7 @@ TEST_F(ZelLoader, ConverterOutputLoadsWithEveryFixup)
     EXPECT_STREQ(probe->pText, "written text");
     EXPECT_EQ(probe->pImport, ExportedProbe("MasterThing"));
     EXPECT_EQ(probe->Handle.GetValue(), ExportedProbe("MasterThing"));
-    EXPECT_TRUE(Contains(CZelProbe::Destroyed(), 91));  // the temporary segment is gone
+    EXPECT_TRUE(Contains(CZelProbe::Destroyed(), 91)); // the temporary segment is gone
     EXPECT_EQ(ExportedProbe("WrittenTemp"), nullptr);
 
     GZelProbeObject* object = static_cast<GZelProbeObject*>(GObject::Find(CCRC32::GetCRC("WrittenObject")));
@@ -226,19 +226,19 @@ TEST(ZelLoaderDeath, ExportOverARecordTypeIsRefused)
             CZelFile file;
             file.Load("mutants/export_over_type.zel");
         },
-        ::testing::ExitedWithCode(3), "Cannot load mutants/export_over_type.zel: an export would replace the record type");
+        ::testing::ExitedWithCode(3),
+        "Cannot load mutants/export_over_type.zel: an export would replace the record type");
 }
 
 TEST(ZelLoaderDeath, SetLabelOnUnknownKeyIsFatal)
 {
-    EXPECT_EXIT(CZelFixupManager::SetLabel(CCRC32::GetCRC("never seen anywhere"), "x"),
-                ::testing::ExitedWithCode(3),
+    EXPECT_EXIT(CZelFixupManager::SetLabel(CCRC32::GetCRC("never seen anywhere"), "x"), ::testing::ExitedWithCode(3),
                 "Attempted to set the label on a non-existant symbol table entry");
 }
 
 TEST(SymbolTable, BucketGrownPastItsCapacityKeepsEveryEntryInPlace)
 {
-    const unsigned long first = 0x5A5A0000u;  // every key below falls into bucket 0
+    const unsigned long first = 0x5A5A0000u; // every key below falls into bucket 0
     std::vector<const HashEntry*> entries;
     for (int i = 0; i < 3 * CHashTableElement::kBlockEntries + 5; ++i) {
         unsigned long key = first + unsigned(i) * 256u;
@@ -252,4 +252,4 @@ TEST(SymbolTable, BucketGrownPastItsCapacityKeepsEveryEntryInPlace)
     EXPECT_EQ(CZelFixupManager::GetKey(reinterpret_cast<void*>(uintptr_t(200))), int(first + 199u * 256u));
 }
 
-}  // namespace
+} // namespace

@@ -10,20 +10,17 @@
 
 namespace {
 
-void Word(CZelWriter& writer, unsigned long value)
-{
-    writer.WriteData(&value, 4, 1, nullptr);
-}
+void Word(CZelWriter& writer, unsigned long value) { writer.WriteData(&value, 4, 1, nullptr); }
 
 void Probe(CZelWriter& writer, const char* name, unsigned long value, bool withLinks)
 {
     writer.DefineSymbol(name, "CZelProbe", true, 4);
-    Word(writer, 0);  // table pointer
+    Word(writer, 0); // table pointer
     Word(writer, value);
     if (withLinks) {
         writer.AddPointerFixup("WrittenText", "pText");
         writer.AddHandleFixup("MasterThing", "Handle");
-        writer.AddPointerFixup("MasterThing", "pImport");  // defined elsewhere: an import
+        writer.AddPointerFixup("MasterThing", "pImport"); // defined elsewhere: an import
     } else {
         Word(writer, 0);
         Word(writer, 0);
@@ -48,8 +45,8 @@ void Preset(CZelWriter& writer)
     Word(writer, CCRC32::GetCRC("GZelProbeObject"));
     Word(writer, CCRC32::GetCRC("WrittenObject"));
     writer.AddPointerFixup("WrittenFields", "pData");
-    Word(writer, 2);  // player
-    Word(writer, 0);  // hgobject
+    Word(writer, 2); // player
+    Word(writer, 0); // hgobject
     writer.DefineSymbol("WrittenFields", nullptr, false, 4);
     const int count = 41;
     const float speed = 4.25f;
@@ -59,7 +56,7 @@ void Preset(CZelWriter& writer)
     Word(writer, 0);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
