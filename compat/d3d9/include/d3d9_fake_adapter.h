@@ -19,6 +19,11 @@ struct Config {
     DWORD FailBehaviourFlags = 0; // CreateDevice fails when its behaviour flags hold any of these bits
     int FailResets = 0;           // the next N Reset calls fail
     int FailTextures = 0;         // the next N CreateTexture calls fail
+
+    // Every pixel takes the rasterizer's general path instead of its fast paths (the 8-bit
+    // four-pixel path of the common draws, the 32-bit edge walk of small triangles), so tests
+    // can compare the two.
+    bool DisableFastPaths = false;
 };
 
 // Desktop 1280x1024 X8R8G8B8; 640x480 to 1280x1024 in X8R8G8B8 and R5G6B5; D16, D24S8 and

@@ -1,9 +1,11 @@
 #pragma once
-// Vertex and index buffers: plain memory that Lock hands out and the draw calls read.
+// Vertex and index buffers: plain memory that Lock hands out and the draw calls read. Draws
+// read their vertices and indices before they return, so a lock needs no flush of the batch.
 #include <cstdint>
 #include <vector>
 
 #include "ComObject.h"
+#include "DeviceSync.h"
 
 namespace d3d9sw {
 
@@ -24,6 +26,7 @@ public:
     // A size of 0 locks everything from the offset on.
     HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD) override
     {
+        auto guard = GuardDevice(device_);
         if (!ppbData || locked_ || OffsetToLock > bytes_.size() || SizeToLock > bytes_.size() - OffsetToLock)
             return D3DERR_INVALIDCALL;
         locked_ = true;
@@ -32,6 +35,7 @@ public:
     }
     HRESULT Unlock() override
     {
+        auto guard = GuardDevice(device_);
         if (!locked_)
             return D3DERR_INVALIDCALL;
         locked_ = false;

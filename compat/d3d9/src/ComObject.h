@@ -1,5 +1,8 @@
 #pragma once
-// Reference counting shared by every object the software device hands out.
+// Reference counting shared by every object the software device hands out. Counts are atomic:
+// the objects of a multithreaded device are shared between threads.
+#include <atomic>
+
 #include <d3d9.h>
 
 namespace d3d9sw {
@@ -32,7 +35,7 @@ protected:
     virtual bool Answers(REFIID) const { return false; }
 
 private:
-    ULONG references_ = 1;
+    std::atomic<ULONG> references_{1};
 };
 
 template <class T> void SafeRelease(T*& object)

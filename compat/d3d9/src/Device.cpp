@@ -1,10 +1,13 @@
 #include "Device.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "Buffers.h"
+#include "DeviceSync.h"
 #include "Direct3D9.h"
 #include "PixelFormat.h"
 #include "Texture.h"
@@ -34,9 +37,11 @@ template <class I, class T> HRESULT Hand(T* object, I** out)
 } // namespace
 
 Device::Device(Direct3D9* parent, HWND window, DWORD behaviour)
-    : parent_(parent), window_(window), behaviour_(behaviour)
+    : parent_(parent), window_(window), behaviour_(behaviour), multithreaded_(behaviour & D3DCREATE_MULTITHREADED)
 {
     parent_->AddRef();
+    if (int threads = RasterThreads())
+        batch_ = std::make_unique<RasterBatch>(threads);
     for (int i = 0; i < 256; ++i) {
         WORD level = WORD(i * 257);
         gamma_.red[i] = gamma_.green[i] = gamma_.blue[i] = level;
@@ -55,6 +60,7 @@ Device* Device::Create(Direct3D9* parent, HWND window, DWORD behaviour, D3DPRESE
 
 Device::~Device()
 {
+    Flush();
     if (ownsDisplay_)
         parent_->SetFullScreenMode(nullptr);
     ReleaseBindings();
@@ -62,6 +68,43 @@ Device::~Device()
     SafeRelease(backBuffer_);
     SafeRelease(depthStencil_);
     parent_->Release();
+}
+
+int Device::RasterThreads()
+{
+    constexpr long kMostThreads = 64;
+    const char* text = std::getenv("MG_RASTER_THREADS");
+    if (text && *text) {
+        char* end = nullptr;
+        long threads = std::strtol(text, &end, 10);
+        if (*end == '\0' && threads >= 0)
+            return int(std::min(threads, kMostThreads));
+    }
+    return int(std::clamp<long>(long(std::thread::hardware_concurrency()), 1, kMostThreads));
+}
+
+void Device::Flush()
+{
+    auto guard = Guard();
+    if (batch_ && !batch_->Empty())
+        batch_->Flush();
+}
+
+std::unique_lock<std::recursive_mutex> Device::Guard()
+{
+    return multithreaded_ ? std::unique_lock<std::recursive_mutex>(mutex_) : std::unique_lock<std::recursive_mutex>();
+}
+
+std::unique_lock<std::recursive_mutex> GuardDevice(IDirect3DDevice9* device)
+{
+    Device* ours = dynamic_cast<Device*>(device);
+    return ours ? ours->Guard() : std::unique_lock<std::recursive_mutex>();
+}
+
+void FlushDevice(IDirect3DDevice9* device)
+{
+    if (Device* ours = dynamic_cast<Device*>(device))
+        ours->Flush();
 }
 
 void Device::ReleaseBindings()
@@ -81,6 +124,7 @@ void Device::ReleaseBindings()
 // Builds the swap chain for the parameters; on failure nothing of the old one is lost.
 HRESULT Device::Configure(D3DPRESENT_PARAMETERS& p)
 {
+    Flush();
     try {
         return ConfigureChecked(p);
     } catch (const std::bad_alloc&) {
@@ -148,6 +192,7 @@ void Device::FullViewport() { state_.viewport = {0, 0, renderTarget_->Width(), r
 
 HRESULT Device::TestCooperativeLevel()
 {
+    auto guard = Guard();
     switch (cooperative_) {
     case FakeAdapter::DeviceState::Lost:
         return D3DERR_DEVICELOST;
@@ -164,6 +209,7 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* pCaps) { return parent_->GetDeviceCaps(0
 
 HRESULT Device::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode)
 {
+    auto guard = Guard();
     if (iSwapChain != 0 || !pMode)
         return D3DERR_INVALIDCALL;
     *pMode = displayMode_;
@@ -172,6 +218,7 @@ HRESULT Device::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode)
 
 HRESULT Device::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
 {
+    auto guard = Guard();
     if (!pPresentationParameters)
         return D3DERR_INVALIDCALL;
     FakeAdapter::Config& adapter = FakeAdapter::Current();
@@ -194,6 +241,8 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
 
 HRESULT Device::Present(const RECT*, const RECT*, HWND hDestWindowOverride, const RGNDATA*)
 {
+    auto guard = Guard();
+    Flush();
     if (cooperative_ != FakeAdapter::DeviceState::Operational)
         return D3DERR_DEVICELOST;
     // The back buffer shows at the top left of the display.
@@ -213,6 +262,7 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND hDestWindowOverride, cons
 
 HRESULT Device::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE, IDirect3DSurface9** ppBackBuffer)
 {
+    auto guard = Guard();
     if (iSwapChain != 0 || iBackBuffer != 0)
         return D3DERR_INVALIDCALL;
     return Hand(static_cast<IDirect3DSurface9*>(backBuffer_), ppBackBuffer);
@@ -220,12 +270,14 @@ HRESULT Device::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_T
 
 void Device::SetGammaRamp(UINT iSwapChain, DWORD, const D3DGAMMARAMP* pRamp)
 {
+    auto guard = Guard();
     if (iSwapChain == 0 && pRamp)
         gamma_ = *pRamp;
 }
 
 void Device::GetGammaRamp(UINT iSwapChain, D3DGAMMARAMP* pRamp)
 {
+    auto guard = Guard();
     if (iSwapChain == 0 && pRamp)
         *pRamp = gamma_;
 }
@@ -233,6 +285,7 @@ void Device::GetGammaRamp(UINT iSwapChain, D3DGAMMARAMP* pRamp)
 HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                               IDirect3DTexture9** ppTexture, HANDLE*)
 {
+    auto guard = Guard();
     if (!ppTexture)
         return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
@@ -255,6 +308,7 @@ HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
 HRESULT Device::CreateVertexBuffer(UINT Length, DWORD, DWORD, D3DPOOL Pool, IDirect3DVertexBuffer9** ppVertexBuffer,
                                    HANDLE*)
 {
+    auto guard = Guard();
     if (!ppVertexBuffer || Length == 0 || Pool > D3DPOOL_SCRATCH)
         return D3DERR_INVALIDCALL;
     try {
@@ -268,6 +322,7 @@ HRESULT Device::CreateVertexBuffer(UINT Length, DWORD, DWORD, D3DPOOL Pool, IDir
 HRESULT Device::CreateIndexBuffer(UINT Length, DWORD, D3DFORMAT Format, D3DPOOL Pool,
                                   IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE*)
 {
+    auto guard = Guard();
     if (!ppIndexBuffer || Length == 0 || Pool > D3DPOOL_SCRATCH ||
         (Format != D3DFMT_INDEX16 && Format != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
@@ -282,6 +337,7 @@ HRESULT Device::CreateIndexBuffer(UINT Length, DWORD, D3DFORMAT Format, D3DPOOL 
 HRESULT Device::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
                                             IDirect3DSurface9** ppSurface, HANDLE*)
 {
+    auto guard = Guard();
     if (!ppSurface || Width == 0 || Height == 0 || Width > 8192 || Height > 8192 || !IsColourFormat(Format) ||
         Pool == D3DPOOL_MANAGED || Pool > D3DPOOL_SCRATCH)
         return D3DERR_INVALIDCALL;
@@ -295,10 +351,12 @@ HRESULT Device::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT F
 
 HRESULT Device::GetFrontBufferData(UINT iSwapChain, IDirect3DSurface9* pDestSurface)
 {
+    auto guard = Guard();
     Surface* dest = Ours<Surface>(pDestSurface);
     if (iSwapChain != 0 || !dest || dest->Format() != D3DFMT_A8R8G8B8 || dest->Width() != displayMode_.Width ||
         dest->Height() != displayMode_.Height || dest->IsLocked())
         return D3DERR_INVALIDCALL;
+    Flush();
     for (UINT y = 0; y < dest->Height(); ++y)
         std::memcpy(dest->Row(y), &frontBuffer_[size_t(y) * displayMode_.Width], dest->Width() * sizeof(uint32_t));
     return D3D_OK;
@@ -306,6 +364,7 @@ HRESULT Device::GetFrontBufferData(UINT iSwapChain, IDirect3DSurface9* pDestSurf
 
 HRESULT Device::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget)
 {
+    auto guard = Guard();
     Surface* target = Ours<Surface>(pRenderTarget);
     if (RenderTargetIndex != 0 || !target || !IsColourFormat(target->Format()))
         return D3DERR_INVALIDCALL;
@@ -320,6 +379,7 @@ HRESULT Device::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRen
 
 HRESULT Device::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget)
 {
+    auto guard = Guard();
     if (RenderTargetIndex != 0)
         return D3DERR_INVALIDCALL;
     return Hand(static_cast<IDirect3DSurface9*>(renderTarget_), ppRenderTarget);
@@ -327,6 +387,7 @@ HRESULT Device::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppR
 
 HRESULT Device::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface)
 {
+    auto guard = Guard();
     if (!depthStencil_) {
         if (ppZStencilSurface)
             *ppZStencilSurface = nullptr;
@@ -337,6 +398,7 @@ HRESULT Device::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface)
 
 HRESULT Device::BeginScene()
 {
+    auto guard = Guard();
     if (inScene_)
         return D3DERR_INVALIDCALL;
     inScene_ = true;
@@ -345,6 +407,7 @@ HRESULT Device::BeginScene()
 
 HRESULT Device::EndScene()
 {
+    auto guard = Guard();
     if (!inScene_)
         return D3DERR_INVALIDCALL;
     inScene_ = false;
@@ -365,12 +428,14 @@ RECT Device::TargetBounds() const
 
 HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil)
 {
+    auto guard = Guard();
     if ((Flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !depthStencil_)
         return D3DERR_INVALIDCALL;
     if ((Flags & D3DCLEAR_STENCIL) && !HasStencil(depthStencil_->Format()))
         return D3DERR_INVALIDCALL;
     if (Count > 0 && !pRects)
         return D3DERR_INVALIDCALL;
+    Flush();
     RECT bounds = TargetBounds();
     uint8_t encoded[4];
     EncodePixel(renderTarget_->Format(), Color, encoded);
@@ -413,6 +478,7 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
 
 HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix)
 {
+    auto guard = Guard();
     if (!pMatrix)
         return D3DERR_INVALIDCALL;
     switch (DWORD(State)) {
@@ -432,6 +498,7 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatr
 
 HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix)
 {
+    auto guard = Guard();
     if (!pMatrix)
         return D3DERR_INVALIDCALL;
     switch (DWORD(State)) {
@@ -451,6 +518,7 @@ HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix)
 
 HRESULT Device::SetViewport(const D3DVIEWPORT9* pViewport)
 {
+    auto guard = Guard();
     if (!pViewport || pViewport->Width == 0 || pViewport->Height == 0 ||
         uint64_t(pViewport->X) + pViewport->Width > renderTarget_->Width() ||
         uint64_t(pViewport->Y) + pViewport->Height > renderTarget_->Height() || !(pViewport->MinZ >= 0.0f) ||
@@ -462,6 +530,7 @@ HRESULT Device::SetViewport(const D3DVIEWPORT9* pViewport)
 
 HRESULT Device::GetViewport(D3DVIEWPORT9* pViewport)
 {
+    auto guard = Guard();
     if (!pViewport)
         return D3DERR_INVALIDCALL;
     *pViewport = state_.viewport;
@@ -470,6 +539,7 @@ HRESULT Device::GetViewport(D3DVIEWPORT9* pViewport)
 
 HRESULT Device::SetMaterial(const D3DMATERIAL9* pMaterial)
 {
+    auto guard = Guard();
     if (!pMaterial)
         return D3DERR_INVALIDCALL;
     state_.material = *pMaterial;
@@ -478,6 +548,7 @@ HRESULT Device::SetMaterial(const D3DMATERIAL9* pMaterial)
 
 HRESULT Device::GetMaterial(D3DMATERIAL9* pMaterial)
 {
+    auto guard = Guard();
     if (!pMaterial)
         return D3DERR_INVALIDCALL;
     *pMaterial = state_.material;
@@ -501,6 +572,7 @@ D3DLIGHT9 DefaultLight()
 
 HRESULT Device::SetLight(DWORD Index, const D3DLIGHT9* pLight)
 {
+    auto guard = Guard();
     if (!pLight || Index >= kMaxLights || pLight->Type < D3DLIGHT_POINT || pLight->Type > D3DLIGHT_DIRECTIONAL)
         return D3DERR_INVALIDCALL;
     if (state_.lights.size() <= Index)
@@ -511,6 +583,7 @@ HRESULT Device::SetLight(DWORD Index, const D3DLIGHT9* pLight)
 
 HRESULT Device::GetLight(DWORD Index, D3DLIGHT9* pLight)
 {
+    auto guard = Guard();
     if (!pLight || Index >= state_.lights.size())
         return D3DERR_INVALIDCALL;
     *pLight = state_.lights[Index].light;
@@ -519,6 +592,7 @@ HRESULT Device::GetLight(DWORD Index, D3DLIGHT9* pLight)
 
 HRESULT Device::LightEnable(DWORD Index, BOOL Enable)
 {
+    auto guard = Guard();
     if (Index >= kMaxLights)
         return D3DERR_INVALIDCALL;
     if (state_.lights.size() <= Index)
@@ -529,6 +603,7 @@ HRESULT Device::LightEnable(DWORD Index, BOOL Enable)
 
 HRESULT Device::GetLightEnable(DWORD Index, BOOL* pEnable)
 {
+    auto guard = Guard();
     if (!pEnable || Index >= state_.lights.size())
         return D3DERR_INVALIDCALL;
     *pEnable = state_.lights[Index].enabled;
@@ -537,6 +612,7 @@ HRESULT Device::GetLightEnable(DWORD Index, BOOL* pEnable)
 
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
 {
+    auto guard = Guard();
     if (DWORD(State) >= D3DRS_MAX)
         return D3DERR_INVALIDCALL;
     state_.render[State] = Value;
@@ -545,6 +621,7 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
 
 HRESULT Device::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
 {
+    auto guard = Guard();
     if (!pValue || DWORD(State) >= D3DRS_MAX)
         return D3DERR_INVALIDCALL;
     *pValue = state_.render[State];
@@ -553,6 +630,7 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
 
 HRESULT Device::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture)
 {
+    auto guard = Guard();
     if (Stage >= DWORD(kSamplers))
         return D3DERR_INVALIDCALL;
     return Hand(static_cast<IDirect3DBaseTexture9*>(state_.textures[Stage]), ppTexture);
@@ -560,6 +638,7 @@ HRESULT Device::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture)
 
 HRESULT Device::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture)
 {
+    auto guard = Guard();
     Texture* texture = Ours<Texture>(pTexture);
     if (Stage >= DWORD(kSamplers) || (pTexture && !texture))
         return D3DERR_INVALIDCALL;
@@ -569,6 +648,7 @@ HRESULT Device::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture)
 
 HRESULT Device::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue)
 {
+    auto guard = Guard();
     if (!pValue || Stage >= DWORD(kStages) || DWORD(Type) >= D3DTSS_MAX)
         return D3DERR_INVALIDCALL;
     *pValue = state_.stage[Stage][Type];
@@ -577,6 +657,7 @@ HRESULT Device::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
 
 HRESULT Device::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value)
 {
+    auto guard = Guard();
     if (Stage >= DWORD(kStages) || DWORD(Type) >= D3DTSS_MAX)
         return D3DERR_INVALIDCALL;
     state_.stage[Stage][Type] = Value;
@@ -585,6 +666,7 @@ HRESULT Device::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
 
 HRESULT Device::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue)
 {
+    auto guard = Guard();
     if (!pValue || Sampler >= DWORD(kSamplers) || DWORD(Type) >= D3DSAMP_MAX)
         return D3DERR_INVALIDCALL;
     *pValue = state_.sampler[Sampler][Type];
@@ -593,6 +675,7 @@ HRESULT Device::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* 
 
 HRESULT Device::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value)
 {
+    auto guard = Guard();
     if (Sampler >= DWORD(kSamplers) || DWORD(Type) >= D3DSAMP_MAX)
         return D3DERR_INVALIDCALL;
     state_.sampler[Sampler][Type] = Value;
@@ -601,6 +684,7 @@ HRESULT Device::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD V
 
 HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements, IDirect3DVertexDeclaration9** ppDecl)
 {
+    auto guard = Guard();
     std::vector<D3DVERTEXELEMENT9> elements;
     if (!pVertexElements || !ppDecl || !VertexDeclaration::Parse(pVertexElements, elements))
         return D3DERR_INVALIDCALL;
@@ -610,6 +694,7 @@ HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements
 
 HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl)
 {
+    auto guard = Guard();
     VertexDeclaration* declaration = Ours<VertexDeclaration>(pDecl);
     if (pDecl && !declaration)
         return D3DERR_INVALIDCALL;
@@ -620,11 +705,13 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl)
 
 HRESULT Device::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl)
 {
+    auto guard = Guard();
     return Hand(static_cast<IDirect3DVertexDeclaration9*>(state_.declaration), ppDecl);
 }
 
 HRESULT Device::SetFVF(DWORD FVF)
 {
+    auto guard = Guard();
     SafeRelease(state_.declaration);
     state_.fvf = FVF;
     return D3D_OK;
@@ -632,6 +719,7 @@ HRESULT Device::SetFVF(DWORD FVF)
 
 HRESULT Device::GetFVF(DWORD* pFVF)
 {
+    auto guard = Guard();
     if (!pFVF)
         return D3DERR_INVALIDCALL;
     *pFVF = state_.fvf;
@@ -640,6 +728,7 @@ HRESULT Device::GetFVF(DWORD* pFVF)
 
 HRESULT Device::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader)
 {
+    auto guard = Guard();
     if (!ppShader)
         return D3DERR_INVALIDCALL;
     *ppShader = VertexShader::Create(this, pFunction);
@@ -648,6 +737,7 @@ HRESULT Device::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader
 
 HRESULT Device::SetVertexShader(IDirect3DVertexShader9* pShader)
 {
+    auto guard = Guard();
     VertexShader* shader = Ours<VertexShader>(pShader);
     if (pShader && !shader)
         return D3DERR_INVALIDCALL;
@@ -657,11 +747,13 @@ HRESULT Device::SetVertexShader(IDirect3DVertexShader9* pShader)
 
 HRESULT Device::GetVertexShader(IDirect3DVertexShader9** ppShader)
 {
+    auto guard = Guard();
     return Hand(static_cast<IDirect3DVertexShader9*>(state_.shader), ppShader);
 }
 
 HRESULT Device::SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount)
 {
+    auto guard = Guard();
     if (!pConstantData || StartRegister > 256 || Vector4fCount > 256 - StartRegister)
         return D3DERR_INVALIDCALL;
     std::memcpy(state_.constants[StartRegister], pConstantData, sizeof(float) * 4 * Vector4fCount);
@@ -670,6 +762,7 @@ HRESULT Device::SetVertexShaderConstantF(UINT StartRegister, const float* pConst
 
 HRESULT Device::GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount)
 {
+    auto guard = Guard();
     if (!pConstantData || StartRegister > 256 || Vector4fCount > 256 - StartRegister)
         return D3DERR_INVALIDCALL;
     std::memcpy(pConstantData, state_.constants[StartRegister], sizeof(float) * 4 * Vector4fCount);
@@ -678,6 +771,7 @@ HRESULT Device::GetVertexShaderConstantF(UINT StartRegister, float* pConstantDat
 
 HRESULT Device::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes, UINT Stride)
 {
+    auto guard = Guard();
     VertexBuffer* buffer = Ours<VertexBuffer>(pStreamData);
     if (StreamNumber >= UINT(kStreams) || (pStreamData && !buffer))
         return D3DERR_INVALIDCALL;
@@ -690,6 +784,7 @@ HRESULT Device::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStre
 HRESULT Device::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData, UINT* pOffsetInBytes,
                                 UINT* pStride)
 {
+    auto guard = Guard();
     if (StreamNumber >= UINT(kStreams) || !pOffsetInBytes || !pStride)
         return D3DERR_INVALIDCALL;
     *pOffsetInBytes = state_.streams[StreamNumber].offset;
@@ -699,6 +794,7 @@ HRESULT Device::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppSt
 
 HRESULT Device::SetIndices(IDirect3DIndexBuffer9* pIndexData)
 {
+    auto guard = Guard();
     IndexBuffer* buffer = Ours<IndexBuffer>(pIndexData);
     if (pIndexData && !buffer)
         return D3DERR_INVALIDCALL;
@@ -708,6 +804,7 @@ HRESULT Device::SetIndices(IDirect3DIndexBuffer9* pIndexData)
 
 HRESULT Device::GetIndices(IDirect3DIndexBuffer9** ppIndexData)
 {
+    auto guard = Guard();
     return Hand(static_cast<IDirect3DIndexBuffer9*>(state_.indices), ppIndexData);
 }
 

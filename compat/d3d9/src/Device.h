@@ -1,13 +1,20 @@
 #pragma once
 // The software device: state setters, resource creation, presentation and the draw calls,
-// which run the vertex stage, clip and rasterize into the current render target.
+// which run the vertex stage, clip and rasterize into the current render target. Draws are
+// recorded into a raster batch that worker threads cover tile by tile (MG_RASTER_THREADS
+// threads, one per core when unset, 0 to cover every primitive at once on the drawing thread);
+// whatever reads or replaces what the draws write flushes the batch first. A device created
+// with D3DCREATE_MULTITHREADED serialises its calls, and its resources' locks, on one mutex.
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include <d3d9_fake_adapter.h>
 
 #include "ComObject.h"
 #include "DeviceState.h"
+#include "RasterBatch.h"
 #include "Rasterizer.h"
 #include "Surface.h"
 #include "VertexProcessor.h"
@@ -96,6 +103,13 @@ public:
     HRESULT SetIndices(IDirect3DIndexBuffer9* pIndexData) override;
     HRESULT GetIndices(IDirect3DIndexBuffer9** ppIndexData) override;
 
+    // Covers every recorded draw, so that their pixels can be read or their resources changed.
+    void Flush();
+    // Holds the device's mutex while it lives when the device was created multithreaded.
+    std::unique_lock<std::recursive_mutex> Guard();
+    // The rasterizer's thread count MG_RASTER_THREADS asks for; one per core when unset.
+    static int RasterThreads();
+
     void SetCooperativeState(FakeAdapter::DeviceState state) { cooperative_ = state; }
     unsigned PresentCount() const { return presents_; }
     HWND LastPresentWindow() const { return lastPresentWindow_; }
@@ -126,11 +140,15 @@ private:
     HRESULT Draw(DrawCall& call);
     HRESULT DrawChecked(DrawCall& call);
     bool Layout(std::vector<D3DVERTEXELEMENT9>& layout) const;
+    std::vector<IUnknown*> DrawResources() const;
     void StreamViews(StreamView* views) const;
 
     Direct3D9* parent_;
     HWND window_;
     DWORD behaviour_;
+    std::recursive_mutex mutex_;
+    bool multithreaded_;
+    std::unique_ptr<RasterBatch> batch_; // null: primitives are covered as they are drawn
     D3DPRESENT_PARAMETERS parameters_{};
     D3DDISPLAYMODE displayMode_{};
     bool ownsDisplay_ = false; // full screen: the adapter shows this device's mode

@@ -2,12 +2,15 @@
 // used, assemble the primitives and hand them to the rasterizer.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "Buffers.h"
 #include "Device.h"
 #include "PixelPipeline.h"
+#include "RasterBatch.h"
 #include "Rasterizer.h"
+#include "Texture.h"
 #include "VertexDeclaration.h"
 #include "VertexProcessor.h"
 
@@ -173,9 +176,16 @@ HRESULT Device::DrawChecked(DrawCall& call)
         return D3DERR_INVALIDCALL;
 
     VertexProcessor processor(state_, layout, call.streams);
-    PixelPipeline pixels(state_, renderTarget_, depthStencil_, processor.Fog(), processor.DepthInW());
-    Rasterizer raster(pixels, state_.viewport, TargetBounds(), state_.render[D3DRS_CULLMODE],
-                      state_.render[D3DRS_LASTPIXEL] != FALSE);
+    auto pixels = std::make_unique<PixelPipeline>(state_, renderTarget_, depthStencil_, processor.Fog(),
+                                                  processor.DepthInW(), !FakeAdapter::Current().DisableFastPaths);
+    const RECT bounds = TargetBounds();
+    const bool lastPixel = state_.render[D3DRS_LASTPIXEL] != FALSE;
+    const PixelPipeline* stage = pixels.get();
+    if (batch_) {
+        batch_->BeginDraw(std::move(pixels), bounds, lastPixel, DrawResources());
+        stage = &batch_->Pixels();
+    }
+    Rasterizer raster(*stage, state_.viewport, bounds, state_.render[D3DRS_CULLMODE], lastPixel, batch_.get());
     VertexCache cache(processor, raster, lowest, size_t(highest - lowest + 1), shadedVertices_, vertexStatus_);
 
     auto triangle = [&](UINT a, UINT b, UINT c) {
@@ -216,11 +226,26 @@ HRESULT Device::DrawChecked(DrawCall& call)
             break;
         }
     }
+    if (batch_ && batch_->Full())
+        batch_->Flush();
     return D3D_OK;
+}
+
+// What a recorded draw reads and writes: the batch keeps these alive until it is covered.
+std::vector<IUnknown*> Device::DrawResources() const
+{
+    std::vector<IUnknown*> objects{renderTarget_};
+    if (depthStencil_)
+        objects.push_back(depthStencil_);
+    for (Texture* texture : state_.textures)
+        if (texture)
+            objects.push_back(texture);
+    return objects;
 }
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount)
 {
+    auto guard = Guard();
     DrawCall call{};
     call.type = PrimitiveType;
     call.primitives = PrimitiveCount;
@@ -232,6 +257,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, 
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT, UINT, UINT startIndex,
                                      UINT primCount)
 {
+    auto guard = Guard();
     if (!state_.indices)
         return D3DERR_INVALIDCALL;
     DrawCall call{};
@@ -249,6 +275,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVer
 HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount, const void* pVertexStreamZeroData,
                                 UINT VertexStreamZeroStride)
 {
+    auto guard = Guard();
     if (!pVertexStreamZeroData || VertexStreamZeroStride == 0)
         return D3DERR_INVALIDCALL;
     DrawCall call{};
@@ -267,6 +294,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
                                        UINT PrimitiveCount, const void* pIndexData, D3DFORMAT IndexDataFormat,
                                        const void* pVertexStreamZeroData, UINT VertexStreamZeroStride)
 {
+    auto guard = Guard();
     if (!pIndexData || !pVertexStreamZeroData || VertexStreamZeroStride == 0 ||
         (IndexDataFormat != D3DFMT_INDEX16 && IndexDataFormat != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;

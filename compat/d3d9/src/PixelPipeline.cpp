@@ -25,8 +25,9 @@ bool UsesTexture(DWORD op, const DWORD* args)
 
 } // namespace
 
-PixelPipeline::PixelPipeline(const DeviceState& state, Surface* target, Surface* depth, FogInput fog, bool depthInW)
-    : target_(target), depth_(depth), fogInput_(fog), depthInW_(depthInW)
+PixelPipeline::PixelPipeline(const DeviceState& state, Surface* target, Surface* depth, FogInput fog, bool depthInW,
+                             bool fastPaths)
+    : target_(target), depth_(depth), fastPaths_(fastPaths), fogInput_(fog), depthInW_(depthInW)
 {
     const DWORD* rs = state.render;
     flat_ = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
@@ -419,7 +420,7 @@ float PixelPipeline::Lod(const Stage& stage, const SpanSetup& s, const float* v,
     return 0.5f * FastLog2(std::max(rx, ry));
 }
 
-void PixelPipeline::ShadeSpans(const SpanSetup& setup, const Span* spans, int count)
+void PixelPipeline::ShadeSpans(const SpanSetup& setup, const Span* spans, int count) const
 {
     if (fast_) {
         ShadeSpansFast(setup, spans, count);
@@ -429,7 +430,7 @@ void PixelPipeline::ShadeSpans(const SpanSetup& setup, const Span* spans, int co
         ShadeSpan(spans[i].y, spans[i].x0, spans[i].x1, setup);
 }
 
-void PixelPipeline::ShadeSpan(int y, int x0, int x1, const SpanSetup& s)
+void PixelPipeline::ShadeSpan(int y, int x0, int x1, const SpanSetup& s) const
 {
     uint8_t* row = target_->Row(UINT(y));
     unsigned bytes = ColourBytes(target_->Format());

@@ -30,16 +30,21 @@ struct Span {
 
 class PixelPipeline {
 public:
-    PixelPipeline(const DeviceState& state, Surface* target, Surface* depth, FogInput fog, bool depthInW);
+    // fastPaths: whether the common draws may take the 8-bit four-pixel path and small
+    // triangles the 32-bit edge walk; without them every pixel takes the general path.
+    PixelPipeline(const DeviceState& state, Surface* target, Surface* depth, FogInput fog, bool depthInW,
+                  bool fastPaths);
 
     // The number of leading varyings the stages read; the rasterizer clips only these, and
     // sets up planes only for those marked in VaryingMask.
     int VaryingCount() const { return varyingCount_; }
     uint32_t VaryingMask() const { return varyingMask_; }
     bool FlatShading() const { return flat_; }
+    bool FastPaths() const { return fastPaths_; }
 
-    // Shades the spans of one primitive, all under the same planes.
-    void ShadeSpans(const SpanSetup& setup, const Span* spans, int count);
+    // Shades the spans of one primitive, all under the same planes. Const: several threads
+    // shade through one pipeline at once, each into its own pixels.
+    void ShadeSpans(const SpanSetup& setup, const Span* spans, int count) const;
 
 private:
     struct Stage {
@@ -54,16 +59,16 @@ private:
 
     void SetupStages(const DeviceState& state);
     void ChooseFastPath();
-    void ShadeSpan(int y, int x0, int x1, const SpanSetup& setup);
+    void ShadeSpan(int y, int x0, int x1, const SpanSetup& setup) const;
 
     // The fast path: a triangle's constants, a row's, and four pixels of a row.
     struct FastPlanes;
     struct FastRow;
     struct FastGroup;
-    void ShadeSpansFast(const SpanSetup& setup, const Span* spans, int count);
+    void ShadeSpansFast(const SpanSetup& setup, const Span* spans, int count) const;
     // One group or two.
-    void ShadeFastGroups(const FastPlanes& planes, const FastGroup* groups, int count);
-    void StoreGroup(const FastPlanes& planes, const FastGroup& group, __m128i result);
+    void ShadeFastGroups(const FastPlanes& planes, const FastGroup* groups, int count) const;
+    void StoreGroup(const FastPlanes& planes, const FastGroup& group, __m128i result) const;
     uint32_t BlendFast(uint32_t source, uint32_t old) const;
     float Lod(const Stage& stage, const SpanSetup& setup, const float* v, float w) const;
     void Combine(const float* diffuse, const float* specular, const float (*texel)[4], float* colour) const;
@@ -77,6 +82,7 @@ private:
     int varyingCount_ = kTexCoord;
     uint32_t varyingMask_ = 0;
     bool flat_;
+    bool fastPaths_;
     bool depthTest_, depthWrite_;
     DWORD depthFunc_;
     bool alphaTest_;

@@ -55,7 +55,7 @@ bool FastSourceOf(DWORD op, DWORD arg1, DWORD arg2, bool colour, uint8_t& out)
 void PixelPipeline::ChooseFastPath()
 {
     D3DFORMAT format = target_->Format();
-    if (stages_.size() != 1 || specular_ || fog_ || writeMask_ != 0xF ||
+    if (!fastPaths_ || stages_.size() != 1 || specular_ || fog_ || writeMask_ != 0xF ||
         (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8))
         return;
     const Stage& stage = stages_[0];
@@ -148,7 +148,7 @@ struct PixelPipeline::FastGroup {
 // on SSE2 lanes; the depth and alpha tests, blending and the stores per pixel. Groups go on in
 // pairs, because a level of detail serves a pixel pair, as texture units share it, so one
 // computation on four lanes serves two groups.
-void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int count)
+void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int count) const
 {
     const Stage& stage = stages_[0];
     const int set = kTexCoord + 2 * stage.texCoordSet;
@@ -205,11 +205,16 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
         row.v = vPlane[0] + vPlane[2] * dy;
         for (int c = 0; c < planes.diffuseChannels; ++c)
             row.diffuse[c] = s.varying[kDiffuse + c][0] + s.varying[kDiffuse + c][2] * dy;
-        // Column offsets are small integers, so stepping them by 4 stays exact.
-        __m128 dx = _mm_add_ps(_mm_set1_ps(float(x0 - s.refX)), lanes);
+        // Groups start at columns that are multiples of four whatever the span, so a pixel's
+        // group, and the pair that shares its level of detail, never depend on where a span
+        // was cut: a span covered in pieces (tile by tile) gives the same bytes as whole, and
+        // a group never straddles two tiles. Column offsets are small integers, so stepping
+        // them by 4 stays exact.
+        const int first = x0 & ~3;
+        __m128 dx = _mm_add_ps(_mm_set1_ps(float(first - s.refX)), lanes);
 
-        for (int x = x0; x < x1; x += 4, dx = _mm_add_ps(dx, _mm_set1_ps(4.0f))) {
-            int live = (1 << std::min(4, x1 - x)) - 1;
+        for (int x = first; x < x1; x += 4, dx = _mm_add_ps(dx, _mm_set1_ps(4.0f))) {
+            int live = ((1 << std::min(4, x1 - x)) - 1) & (0xF << std::max(0, x0 - x));
             const bool whole = x + 4 <= rowEnd;
             __m128 depth = _mm_add_ps(zRow, _mm_mul_ps(zStep, dx));
             if (depthTest_) {
@@ -242,7 +247,7 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
         ShadeFastGroups(planes, pending, waiting);
 }
 
-void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* groups, int count)
+void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* groups, int count) const
 {
     __m128 w[2], u[2], v[2];
     for (int i = 0; i < count; ++i) {
@@ -301,7 +306,7 @@ void PixelPipeline::ShadeFastGroups(const FastPlanes& planes, const FastGroup* g
     }
 }
 
-void PixelPipeline::StoreGroup(const FastPlanes& planes, const FastGroup& g, __m128i result)
+void PixelPipeline::StoreGroup(const FastPlanes& planes, const FastGroup& g, __m128i result) const
 {
     if (g.whole && !alphaTest_ && fastBlend_ == FastBlend::None) {
         // Whole groups are written back four at a time, keeping the pixels of lanes that are

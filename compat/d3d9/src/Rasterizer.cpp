@@ -6,6 +6,8 @@
 
 #include <emmintrin.h>
 
+#include "RasterBatch.h"
+
 namespace d3d9sw {
 
 namespace {
@@ -94,6 +96,15 @@ void Plane(const Gradients& g, float a0, float a1, float a2, float out[3])
     out[2] = float(dy);
 }
 
+// A triangle's edges: a pixel centre (x, y) is inside when a * x + b * y + c >= bias for all
+// three.
+struct Edges {
+    int64_t a[3], b[3], c[3], bias[3];
+};
+
+void CoverSmall(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans);
+void CoverLarge(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans);
+
 void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, ShadedVertex& out)
 {
     for (int i = 0; i < 4; ++i)
@@ -104,10 +115,10 @@ void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, S
 
 } // namespace
 
-Rasterizer::Rasterizer(PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
-                       bool lastPixel)
-    : pixels_(pixels), viewport_(viewport), bounds_(bounds), cullMode_(cullMode), lastPixel_(lastPixel),
-      varyings_(pixels.VaryingCount()), planes_(pixels.VaryingMask())
+Rasterizer::Rasterizer(const PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds,
+                       DWORD cullMode, bool lastPixel, RasterBatch* batch)
+    : target_{&pixels, bounds, lastPixel}, viewport_(viewport), cullMode_(cullMode), varyings_(pixels.VaryingCount()),
+      flat_(pixels.FlatShading()), batch_(batch)
 {
     guardX_ = kGuardBandPixels / std::max(1.0f, float(viewport.Width));
     guardY_ = kGuardBandPixels / std::max(1.0f, float(viewport.Height));
@@ -215,7 +226,7 @@ void Rasterizer::Triangle(const RasterVertex& va, const RasterVertex& vb, const 
 {
     // Flat shading gives every vertex the first one's colours, so its vertices are projected
     // per triangle.
-    if (!pixels_.FlatShading() && (va.outside | vb.outside | vc.outside) == 0) {
+    if (!flat_ && (va.outside | vb.outside | vc.outside) == 0) {
         Fill(va.screen, vb.screen, vc.screen);
         return;
     }
@@ -226,7 +237,7 @@ void Rasterizer::Triangle(const RasterVertex& va, const RasterVertex& vb, const 
     polygon[0] = a;
     polygon[1] = b;
     polygon[2] = c;
-    if (pixels_.FlatShading()) {
+    if (flat_) {
         for (int v = 1; v < 3; ++v)
             std::memcpy(polygon[v].varying, a.varying, sizeof(float) * kFogValue);
     }
@@ -240,25 +251,38 @@ void Rasterizer::Triangle(const RasterVertex& va, const RasterVertex& vb, const 
         Fill(screen[0], screen[i], screen[i + 1]);
 }
 
-void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const ScreenVertex& cIn)
+void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c)
 {
-    int64_t area = (bIn.fx - a.fx) * (cIn.fy - a.fy) - (cIn.fx - a.fx) * (bIn.fy - a.fy);
+    int64_t area = (b.fx - a.fx) * (c.fy - a.fy) - (c.fx - a.fx) * (b.fy - a.fy);
     if (area == 0)
         return;
     // On a y-down screen a positive area means the vertices run clockwise.
     if ((cullMode_ == D3DCULL_CCW && area < 0) || (cullMode_ == D3DCULL_CW && area > 0))
         return;
-    const ScreenVertex& b = area > 0 ? bIn : cIn;
-    const ScreenVertex& c = area > 0 ? cIn : bIn;
-    const ScreenVertex* v[3] = {&a, &b, &c};
+    const ScreenVertex& second = area > 0 ? b : c;
+    const ScreenVertex& third = area > 0 ? c : b;
+    if (batch_)
+        batch_->Triangle(a, second, third);
+    else
+        Cover(target_, a, second, third, target_.bounds);
+}
 
+void Rasterizer::Cover(const DrawTarget& target, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                       const RECT& clip)
+{
+    const RECT& bounds = target.bounds;
+    const ScreenVertex* v[3] = {&a, &b, &c};
     int64_t minX = std::min({a.fx, b.fx, c.fx}), maxX = std::max({a.fx, b.fx, c.fx});
     int64_t minY = std::min({a.fy, b.fy, c.fy}), maxY = std::max({a.fy, b.fy, c.fy});
-    int x0 = int(std::max<int64_t>(bounds_.left, CeilPixel(minX)));
-    int x1 = int(std::min<int64_t>(bounds_.right - 1, FloorPixel(maxX)));
-    int y0 = int(std::max<int64_t>(bounds_.top, CeilPixel(minY)));
-    int y1 = int(std::min<int64_t>(bounds_.bottom - 1, FloorPixel(maxY)));
-    if (x0 > x1 || y0 > y1)
+    // The planes refer to the first pixel of the triangle's box within the draw's bounds;
+    // clip only narrows the pixels covered.
+    int x0 = int(std::max<int64_t>(bounds.left, CeilPixel(minX)));
+    int x1 = int(std::min<int64_t>(bounds.right - 1, FloorPixel(maxX)));
+    int y0 = int(std::max<int64_t>(bounds.top, CeilPixel(minY)));
+    int y1 = int(std::min<int64_t>(bounds.bottom - 1, FloorPixel(maxY)));
+    int left = std::max(x0, int(clip.left)), right = std::min(x1, int(clip.right) - 1);
+    int top = std::max(y0, int(clip.top)), bottom = std::min(y1, int(clip.bottom) - 1);
+    if (left > right || top > bottom)
         return;
 
     // Edge i runs from v[i] to v[i + 1]; a pixel centre (x, y) is inside when
@@ -275,6 +299,9 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
         e.bias[i] = topLeft ? 0 : 1;
     }
 
+    const PixelPipeline& pixels = *target.pixels;
+    const int varyings = pixels.VaryingCount();
+    const uint32_t planes = pixels.VaryingMask();
     SpanSetup setup;
     setup.refX = x0;
     setup.refY = y0;
@@ -287,23 +314,25 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& bIn, const Scre
     g.offsetY = y0 - double(a.y);
     Plane(g, a.z, b.z, c.z, setup.z);
     Plane(g, a.q, b.q, c.q, setup.q);
-    for (int i = 0; i < varyings_; ++i)
-        if (planes_ & (1u << i))
+    for (int i = 0; i < varyings; ++i)
+        if (planes & (1u << i))
             Plane(g, a.varying[i], b.varying[i], c.varying[i], setup.varying[i]);
 
-    SpanBatch spans(pixels_, setup);
-    if (maxX - minX < kSmallTriangle && maxY - minY < kSmallTriangle)
-        CoverSmall(e, x0, x1, y0, y1, spans);
+    SpanBatch spans(pixels, setup);
+    if (pixels.FastPaths() && maxX - minX < kSmallTriangle && maxY - minY < kSmallTriangle)
+        CoverSmall(e, left, right, top, bottom, spans);
     else
-        CoverLarge(e, x0, x1, y0, y1, spans);
+        CoverLarge(e, left, right, top, bottom, spans);
     spans.Flush();
 }
+
+namespace {
 
 // Within the small bound every edge value at the bounding box's corner, every step of it and
 // every column limit below stays under 2^30, so 32-bit integers hold them exactly. Each edge
 // keeps its column limit ceil(n / |a|), where n = bias - (edge value at the row's first
 // column); n changes by -b from row to row, a fixed quotient and remainder of |a|.
-void Rasterizer::CoverSmall(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans) const
+void CoverSmall(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans)
 {
     struct Walk {
         int32_t limit, remainder, divisor, quotientStep, remainderStep;
@@ -361,7 +390,7 @@ void Rasterizer::CoverSmall(const Edges& e, int x0, int x1, int y0, int y1, Span
 }
 
 // Any size: each edge's crossing is estimated in double and settled exactly per row.
-void Rasterizer::CoverLarge(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans) const
+void CoverLarge(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans)
 {
     double slope[3], step[3], k[3], threshold[3], crossing[3], crossingStep[3];
     for (int i = 0; i < 3; ++i) {
@@ -385,26 +414,40 @@ void Rasterizer::CoverLarge(const Edges& e, int x0, int x1, int y0, int y1, Span
     }
 }
 
+} // namespace
+
 void Rasterizer::Line(const ShadedVertex& a, const ShadedVertex& b)
 {
     ShadedVertex first = a, second = b;
-    if (pixels_.FlatShading())
+    if (flat_)
         std::memcpy(second.varying, a.varying, sizeof(float) * kFogValue);
     if (!ClipSegment(first, second))
         return;
-    ScreenVertex p, e;
-    Project(first, p);
-    Project(second, e);
+    ScreenVertex from, to;
+    Project(first, from);
+    Project(second, to);
+    if (batch_)
+        batch_->Line(from, to);
+    else
+        CoverLine(target_, from, to, target_.bounds);
+}
+
+void Rasterizer::CoverLine(const DrawTarget& target, const ScreenVertex& p, const ScreenVertex& e, const RECT& clip)
+{
+    const RECT& bounds = target.bounds;
+    const int varyings = target.pixels->VaryingCount();
     float dx = e.x - p.x, dy = e.y - p.y;
     bool xMajor = std::fabs(dx) >= std::fabs(dy);
     float length = xMajor ? dx : dy;
     int start = int(std::lround(xMajor ? p.x : p.y)), end = int(std::lround(xMajor ? e.x : e.y));
     int step = end >= start ? 1 : -1;
-    if (!lastPixel_) {
+    if (!target.lastPixel) {
         if (start == end)
             return;
         end -= step;
     }
+    LONG left = std::max(bounds.left, clip.left), right = std::min(bounds.right, clip.right);
+    LONG top = std::max(bounds.top, clip.top), bottom = std::min(bounds.bottom, clip.bottom);
     SpanSetup setup;
     std::memset(&setup, 0, sizeof setup);
     for (int major = start;; major += step) {
@@ -413,15 +456,15 @@ void Rasterizer::Line(const ShadedVertex& a, const ShadedVertex& b)
         float minor = (xMajor ? p.y + dy * t : p.x + dx * t);
         int x = xMajor ? major : int(std::floor(minor + 0.5f));
         int y = xMajor ? int(std::floor(minor + 0.5f)) : major;
-        if (x >= bounds_.left && x < bounds_.right && y >= bounds_.top && y < bounds_.bottom) {
+        if (x >= left && x < right && y >= top && y < bottom) {
             setup.refX = x;
             setup.refY = y;
             setup.z[0] = p.z + (e.z - p.z) * t;
             setup.q[0] = p.q + (e.q - p.q) * t;
-            for (int i = 0; i < varyings_; ++i)
+            for (int i = 0; i < varyings; ++i)
                 setup.varying[i][0] = p.varying[i] + (e.varying[i] - p.varying[i]) * t;
             Span pixel{y, x, x + 1};
-            pixels_.ShadeSpans(setup, &pixel, 1);
+            target.pixels->ShadeSpans(setup, &pixel, 1);
         }
         if (major == end)
             break;

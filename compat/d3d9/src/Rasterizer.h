@@ -26,7 +26,7 @@ struct RasterVertex {
 // Rows of one primitive on their way to the pixel stage, handed over in batches.
 class SpanBatch {
 public:
-    SpanBatch(PixelPipeline& pixels, const SpanSetup& setup) : pixels_(pixels), setup_(setup) {}
+    SpanBatch(const PixelPipeline& pixels, const SpanSetup& setup) : pixels_(pixels), setup_(setup) {}
 
     void Add(int y, int x0, int x1)
     {
@@ -43,44 +43,57 @@ public:
 
 private:
     static constexpr int kSize = 64;
-    PixelPipeline& pixels_;
+    const PixelPipeline& pixels_;
     const SpanSetup& setup_;
     Span spans_[kSize];
     int count_ = 0;
 };
 
+// What a draw's primitives share once they reach the pixels: the pixel stage, the pixels that
+// may be written (the viewport within the render target) and how lines end.
+struct DrawTarget {
+    const PixelPipeline* pixels;
+    RECT bounds;
+    bool lastPixel;
+};
+
+class RasterBatch;
+
+// The front of the rasterizer: clipping, projection and culling, on the drawing thread. The
+// pixels of what survives are covered at once, or recorded into a batch that covers them
+// tile by tile later (Cover and CoverLine below, which give the same pixels either way).
 class Rasterizer {
 public:
-    // bounds: the pixels that may be written (the viewport within the render target).
-    Rasterizer(PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode, bool lastPixel);
+    // batch: where primitives are recorded, or null to cover them at once.
+    Rasterizer(const PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
+               bool lastPixel, RasterBatch* batch);
 
     // Fills in the rest of a vertex once its shaded part is set.
     void Prepare(RasterVertex& v) const;
     void Triangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c);
     void Line(const ShadedVertex& a, const ShadedVertex& b);
 
+    // The pixels of a clockwise screen triangle, or of a line, that lie in clip. Each pixel's
+    // values depend on the draw's bounds only, never on clip, so covering a primitive in
+    // pieces gives the same bytes as covering it whole.
+    static void Cover(const DrawTarget& target, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                      const RECT& clip);
+    static void CoverLine(const DrawTarget& target, const ScreenVertex& from, const ScreenVertex& to,
+                          const RECT& clip);
+
 private:
     float Distance(const ShadedVertex& v, int plane) const;
     int Clip(ShadedVertex* polygon, int count, ShadedVertex* scratch) const;
     bool ClipSegment(ShadedVertex& a, ShadedVertex& b) const;
     void Project(const ShadedVertex& in, ScreenVertex& out) const;
-    // A triangle's edges: a pixel centre (x, y) is inside when a * x + b * y + c >= bias
-    // for all three.
-    struct Edges {
-        int64_t a[3], b[3], c[3], bias[3];
-    };
-
     void Fill(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c);
-    void CoverSmall(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans) const;
-    void CoverLarge(const Edges& e, int x0, int x1, int y0, int y1, SpanBatch& spans) const;
 
-    PixelPipeline& pixels_;
+    DrawTarget target_;
     D3DVIEWPORT9 viewport_;
-    RECT bounds_;
     DWORD cullMode_;
-    bool lastPixel_;
     int varyings_;
-    uint32_t planes_;
+    bool flat_;
+    RasterBatch* batch_;
     float guardX_, guardY_;
 };
 

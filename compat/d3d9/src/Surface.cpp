@@ -1,5 +1,6 @@
 #include "Surface.h"
 
+#include "DeviceSync.h"
 #include "PixelFormat.h"
 #include "Texture.h"
 
@@ -67,6 +68,8 @@ HRESULT Surface::GetDesc(D3DSURFACE_DESC* pDesc)
 
 HRESULT Surface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD)
 {
+    auto guard = GuardDevice(device_);
+    FlushDevice(device_);
     if (!pLockedRect || locked_ || bits_.empty())
         return D3DERR_INVALIDCALL;
     LONG left = 0, top = 0;
@@ -85,6 +88,9 @@ HRESULT Surface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD)
 
 HRESULT Surface::UnlockRect()
 {
+    // Draws recorded while the surface was locked read the texture as it was.
+    auto guard = GuardDevice(device_);
+    FlushDevice(device_);
     if (!locked_)
         return D3DERR_INVALIDCALL;
     locked_ = false;

@@ -1,0 +1,69 @@
+#pragma once
+// The command stream between the drawing thread and the rasterizer's workers. Draw calls
+// record their clipped, projected and culled primitives here; each primitive is binned into
+// the screen tiles its pixel box touches. Flush covers the tiles on the worker pool: each tile
+// belongs to one thread, which covers its primitives in the order they were drawn, so the
+// pixels come out byte for byte as when every primitive is covered at once on one thread.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "Rasterizer.h"
+#include "WorkerPool.h"
+
+namespace d3d9sw {
+
+class RasterBatch {
+public:
+    // threads counts the drawing thread, which covers tiles alongside the workers.
+    explicit RasterBatch(int threads);
+    ~RasterBatch();
+
+    bool Empty() const { return draws_.empty(); }
+    // Whether the recorded primitives take enough memory that the caller should flush.
+    bool Full() const { return records_.size() >= kFlushBytes; }
+
+    // Starts a draw: the primitives recorded until the next draw go through its pixel stage.
+    // The batch holds a reference on each of keep (the surfaces and textures the pixel stage
+    // reads and writes) until the draw is covered.
+    void BeginDraw(std::unique_ptr<PixelPipeline> pixels, const RECT& bounds, bool lastPixel,
+                   const std::vector<IUnknown*>& keep);
+    const PixelPipeline& Pixels() const { return *draws_.back().pixels; }
+    // A clockwise triangle and a line of the current draw, in screen space.
+    void Triangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c);
+    void Line(const ScreenVertex& from, const ScreenVertex& to);
+
+    // Covers every recorded primitive and starts an empty batch.
+    void Flush();
+
+private:
+    static constexpr int kTileShift = 6; // 64 x 64 pixel tiles: a multiple of the 4-pixel groups
+    static constexpr int kColumns = 8192 >> kTileShift;
+    static constexpr size_t kFlushBytes = size_t(48) << 20;
+
+    enum Kind : uint32_t { kTriangle, kLine };
+    struct Record {
+        uint32_t kind;
+        uint32_t draw;
+    };
+    struct Draw {
+        std::unique_ptr<PixelPipeline> pixels;
+        DrawTarget target;
+        size_t vertexBytes; // a stored vertex: the screen position and the varyings read
+    };
+
+    void Record(Kind kind, const ScreenVertex* const* vertices, int count, int x0, int y0, int x1, int y1);
+    void CoverTile(size_t tile) const;
+    void Release();
+
+    std::vector<Draw> draws_;
+    std::vector<uint8_t> records_;
+    std::vector<std::vector<uint32_t>> bins_; // record offsets per tile, kColumns tiles a row
+    std::vector<uint32_t> used_;               // the tiles with records, in the order first used
+    std::vector<IUnknown*> kept_;
+    WorkerPool pool_;
+    std::atomic<size_t> nextTile_{0};
+};
+
+} // namespace d3d9sw
