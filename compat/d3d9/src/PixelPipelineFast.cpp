@@ -188,13 +188,19 @@ void PixelPipeline::ShadeSpansFast(const SpanSetup& s, const Span* spans, int co
             _mm_prefetch(reinterpret_cast<const char*>(depths + span->x1 - 1), _MM_HINT_T0);
         }
     }
-    // A waiting group belongs to this row or the one before.
+    // A waiting group belongs to this row or the one before: a group still waiting from two
+    // rows back (the row between lost every pixel to the depth test) is shaded before its
+    // row's slot is reused.
     FastRow rows[2];
     FastGroup pending[2];
     int waiting = 0;
     for (int i = 0; i < count; ++i) {
         const int y = spans[i].y, x0 = spans[i].x0, x1 = spans[i].x1;
         FastRow& row = rows[i & 1];
+        if (waiting && pending[0].row == &row) {
+            ShadeFastGroups(planes, pending, 1);
+            waiting = 0;
+        }
         row.pixels = reinterpret_cast<uint32_t*>(target_->Row(UINT(y)));
         row.depths = depth_ ? depth_->DepthRow(UINT(y)) : nullptr;
         const float* depthRow = row.depths;

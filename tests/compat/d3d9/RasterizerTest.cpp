@@ -22,6 +22,19 @@ protected:
     static constexpr D3DCOLOR kGrey = 0xFF202020;
 };
 
+// Rows whose every pixel fails the depth test, between rows that pass, leave the rows around
+// them as they should be: a narrow quad (one four-pixel group a row, an odd number of rows above
+// the occluder) behind a two-row occluder.
+TEST_F(RasterizerTest, RowsLostToTheDepthTestKeepTheirNeighbours)
+{
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    DrawQuad(0, 20, 64, 22, 0.1f, 0xFF0000FF);
+    DrawQuad(8, 11, 12, 30, 0.5f, 0xFFFF0000);
+    Screen screen = Capture();
+    for (UINT y = 11; y < 30; ++y)
+        EXPECT_EQ(screen.At(9, y), y == 20 || y == 21 ? 0x0000FFu : 0xFF0000u) << "row " << y;
+}
+
 // A pixel centre exactly on the shared edge belongs to one triangle only, whatever the
 // direction of the edge; pixels on the outer edges follow the top-left rule. Quads a few
 // dozen pixels across and ones a couple of hundred across.
