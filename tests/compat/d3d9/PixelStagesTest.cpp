@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "D3D9TestSupport.h"
 
@@ -148,6 +149,68 @@ TEST_F(PixelStagesTest, ColourWriteMaskKeepsMaskedChannels)
     device_->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_GREEN);
     DrawQuad(0, 0, 64, 64, 0.5f, 0xFFAABBCC);
     EXPECT_EQ(Capture().At(1, 1), 0x11BB33u);
+}
+
+
+// The fast paths (8-bit channels four pixels at a time, the 32-bit edge walk) against the
+// general path on the scenes above and a textured, mip-mapped perspective floor: the same
+// pixels covered, colours within rounding of each other.
+TEST_F(PixelStagesTest, FastPathsMatchTheGeneralPath)
+{
+    auto scene = [&](int which) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFC86432, 1.0f, 0);
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(device_->CreateTexture(16, 16, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+        for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
+            D3DLOCKED_RECT locked;
+            ASSERT_EQ(texture->LockRect(level, &locked, nullptr, 0), D3D_OK);
+            UINT side = 16u >> level;
+            for (UINT y = 0; y < side; ++y)
+                for (UINT x = 0; x < side; ++x) {
+                    D3DCOLOR c = 0x40000000u * ((x + y + level) & 3) | ((x * 16) << 16) | ((y * 16) << 8) | (level * 50);
+                    std::memcpy(static_cast<char*>(locked.pBits) + y * locked.Pitch + x * 4, &c, 4);
+                }
+            texture->UnlockRect(level);
+        }
+        device_->SetTexture(0, texture);
+        device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+        device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+        device_->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+        const DWORD blends[][2] = {{0, 0},
+                                   {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA},
+                                   {D3DBLEND_SRCALPHA, D3DBLEND_ONE},
+                                   {D3DBLEND_ONE, D3DBLEND_ONE}};
+        const DWORD ops[] = {D3DTOP_MODULATE, D3DTOP_SELECTARG1, D3DTOP_SELECTARG2};
+        const DWORD* blend = blends[which % 4];
+        device_->SetRenderState(D3DRS_ALPHABLENDENABLE, blend[0] != 0);
+        device_->SetRenderState(D3DRS_SRCBLEND, blend[0]);
+        device_->SetRenderState(D3DRS_DESTBLEND, blend[1]);
+        device_->SetRenderState(D3DRS_ALPHATESTENABLE, which >= 8);
+        device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+        device_->SetRenderState(D3DRS_ALPHAREF, 0x80);
+        device_->SetTextureStageState(0, D3DTSS_COLOROP, ops[which / 4 % 3]);
+        device_->SetTextureStageState(0, D3DTSS_ALPHAOP, ops[which / 4 % 3]);
+        // A floor receding into the distance, so the levels of detail vary across the screen.
+        DrawTriangles({At(-40, 63, 0.2f, 0xFFFFFFFF, 0, 6), At(104, 63, 0.2f, 0xC0FFFFFF, 6, 6),
+                       At(24, 2, 0.9f, 0x80FF0000, 3, 0)});
+        DrawQuad(3.5f, 5.25f, 60, 40, 0.5f, 0xA080C0FF, 0, 0, 2, 3);
+        texture->Release();
+    };
+    for (int which = 0; which < 12; ++which) {
+        SCOPED_TRACE("scene " + std::to_string(which));
+        FakeAdapter::Current().DisableFastPaths = false;
+        scene(which);
+        Screen fast = Capture();
+        FakeAdapter::Current().DisableFastPaths = true;
+        scene(which);
+        Screen general = Capture();
+        int worst = 0;
+        for (size_t i = 0; i < fast.argb.size(); ++i)
+            for (int shift : {16, 8, 0})
+                worst = std::max(worst, std::abs(int((fast.argb[i] >> shift) & 0xFF) -
+                                                 int((general.argb[i] >> shift) & 0xFF)));
+        EXPECT_LE(worst, 2);
+    }
 }
 
 } // namespace
