@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+#ifndef MG_WIN32_TYPES_64
 static_assert(sizeof(void*) == 4, "the system is built 32-bit (-m32)");
 static_assert(sizeof(long) == 4, "LONG and DWORD must be 4 bytes");
+#endif
 
 #define WINAPI
 #define CALLBACK
@@ -24,9 +26,17 @@ static_assert(sizeof(long) == 4, "LONG and DWORD must be 4 bytes");
 typedef int BOOL;
 typedef unsigned char BYTE;
 typedef unsigned short WORD;
+#ifdef MG_WIN32_TYPES_64
+// A self-contained layer (the Direct3D 9 layer, for ThreadSanitizer, which has no 32-bit x86
+// support) is also built 64-bit: LONG and DWORD stay 4 bytes, the pointer-sized types grow.
+typedef unsigned int DWORD;
+typedef int LONG;
+typedef unsigned int ULONG;
+#else
 typedef unsigned long DWORD;
 typedef long LONG;
 typedef unsigned long ULONG;
+#endif
 typedef int INT;
 typedef unsigned int UINT;
 typedef short SHORT;
@@ -38,10 +48,17 @@ typedef void VOID;
 typedef long long LONGLONG;
 typedef unsigned long long ULONGLONG;
 typedef long long __int64;
+#ifdef MG_WIN32_TYPES_64
+typedef intptr_t INT_PTR;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t LONG_PTR;
+typedef uintptr_t ULONG_PTR;
+#else
 typedef int INT_PTR;
 typedef unsigned int UINT_PTR;
 typedef long LONG_PTR;
 typedef unsigned long ULONG_PTR;
+#endif
 typedef ULONG_PTR DWORD_PTR;
 typedef ULONG_PTR SIZE_T;
 typedef LONG HRESULT;
