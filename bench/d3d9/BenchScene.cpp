@@ -1,8 +1,10 @@
 #include "BenchScene.h"
 
 #include <cmath>
+#include <cstring>
 
-BenchScene::BenchScene()
+BenchScene::BenchScene(const char* sceneName, int gridColumns, int gridRows)
+    : name(sceneName), columns(gridColumns), rows(gridRows)
 {
     // Perspective, 60 degrees vertically, near 1, far 100, depth 0..1 at near..far.
     const float fov = 1.0471976f, aspect = float(kWidth) / kHeight, nearZ = 1.0f, farZ = 100.0f;
@@ -20,9 +22,9 @@ BenchScene::BenchScene()
     for (int layer = 0; layer < kLayers; ++layer) {
         float depth = 12.0f - 3.0f * float(layer); // far sheets first: every sheet passes the depth test
         float halfW = depth / xScale * 1.05f, halfH = depth / yScale * 1.05f;
-        for (int r = 0; r <= kRows; ++r) {
-            for (int c = 0; c <= kColumns; ++c) {
-                float s = float(c) / kColumns, t = float(r) / kRows;
+        for (int r = 0; r <= rows; ++r) {
+            for (int c = 0; c <= columns; ++c) {
+                float s = float(c) / columns, t = float(r) / rows;
                 float x = -halfW + 2 * halfW * s, y = halfH - 2 * halfH * t;
                 float phase = 6.2831853f * (3 * s + 2 * t);
                 float z = depth + 0.3f * std::sin(phase);
@@ -33,9 +35,9 @@ BenchScene::BenchScene()
             }
         }
     }
-    for (int r = 0; r < kRows; ++r)
-        for (int c = 0; c < kColumns; ++c) {
-            uint16_t a = uint16_t(r * (kColumns + 1) + c), b = uint16_t(a + kColumns + 1);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c) {
+            uint16_t a = uint16_t(r * (columns + 1) + c), b = uint16_t(a + columns + 1);
             for (uint16_t i : {a, uint16_t(a + 1), b, uint16_t(a + 1), uint16_t(b + 1), b})
                 indices.push_back(i);
         }
@@ -51,4 +53,14 @@ BenchScene::BenchScene()
     light[0] = 0.3f;
     light[1] = -0.5f;
     light[2] = 0.81240384f;
+}
+
+const BenchScene* BenchScene::Named(const char* name)
+{
+    static const BenchScene terrain("terrain", 100, 40), small("small", 160, 120);
+    if (std::strcmp(name, terrain.name) == 0)
+        return &terrain;
+    if (std::strcmp(name, small.name) == 0)
+        return &small;
+    return nullptr;
 }

@@ -1,12 +1,21 @@
-// Renders the benchmark scene with the software Direct3D 9 device and with Mesa's software
-// OpenGL (OSMesa) in the same run, and prints frames and Mpixels per second and their ratio.
+// Renders the benchmark scenes with the software Direct3D 9 device and with Mesa's software
+// OpenGL (OSMesa, llvmpipe) in the same run, at 0 (strictly on the drawing thread), 1, 2, 4 and
+// 8 raster threads on both sides, and prints frames per second (min / median / max over the
+// repetitions) and the ratio of the medians. Mesa reads its thread count once per process, so
+// each setting runs in a child process of this program; within it each renderer is timed in
+// its own block. The two images must agree (mean difference below a threshold): a broken image
+// fails the benchmark instead of making it fast.
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
+
+#include <unistd.h>
 
 // The device headers come first: they define APIENTRY as the GL headers expect to find it.
 #include <d3d9.h>
@@ -18,7 +27,10 @@
 
 namespace {
 
-constexpr double kMinimumSeconds = 4.0;
+constexpr int kRepetitions = 7;
+const int kThreadCounts[] = {0, 1, 2, 4, 8};
+// Mean difference per channel, in levels, that filtering and rounding differences stay below.
+constexpr double kMostDifference = 6.0;
 
 double Seconds(const std::function<void()>& frame)
 {
@@ -27,10 +39,19 @@ double Seconds(const std::function<void()>& frame)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-double Median(std::vector<double> values)
+// Frames per second over a block of frames: slowest, median and fastest.
+struct Rate {
+    double min, median, max;
+};
+
+Rate Measure(const std::function<void()>& frame)
 {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    frame(); // warm up: first-use allocations, Mesa's shader compilation, the workers' start
+    std::vector<double> fps;
+    for (int i = 0; i < kRepetitions; ++i)
+        fps.push_back(1.0 / Seconds(frame));
+    std::sort(fps.begin(), fps.end());
+    return {fps.front(), fps[fps.size() / 2], fps.back()};
 }
 
 class Direct3DRenderer {
@@ -75,6 +96,8 @@ public:
                                           UINT(scene_.indices.size() / 3));
         }
         device_->EndScene();
+        // The frame is done once its pixels are: what Present waits for.
+        device_->Present(nullptr, nullptr, nullptr, nullptr);
     }
 
     // The frame's pixels, rows from the top.
@@ -245,43 +268,102 @@ private:
     GLuint texture_ = 0;
 };
 
+// Difference of two images: the mean absolute difference per colour channel, in levels.
+double MeanDifference(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
+{
+    double difference = 0.0;
+    for (size_t i = 0; i < a.size(); ++i)
+        for (int shift : {0, 8, 16})
+            difference += std::abs(int((a[i] >> shift) & 0xFF) - int((b[i] >> shift) & 0xFF));
+    return difference / (3.0 * double(a.size()));
+}
+
+// One setting, in a process of its own: prints a line the parent reads.
+int Child(const char* sceneName, const char* threads)
+{
+    const BenchScene* scene = BenchScene::Named(sceneName);
+    if (!scene)
+        return 2;
+    setenv("MG_RASTER_THREADS", threads, 1);
+    setenv("LP_NUM_THREADS", threads, 1);
+    Direct3DRenderer ours(*scene);
+    Rate oursRate = Measure([&] { ours.Frame(); });
+    MesaRenderer mesa(*scene);
+    Rate mesaRate = Measure([&] { mesa.Frame(); });
+    std::printf("%.4f %.4f %.4f %.4f %.4f %.4f %.3f %s\n", oursRate.min, oursRate.median, oursRate.max, mesaRate.min,
+                mesaRate.median, mesaRate.max, MeanDifference(ours.Pixels(), mesa.Pixels()), mesa.Name());
+    return 0;
+}
+
+struct Result {
+    Rate ours, mesa;
+    double difference;
+    std::string mesaName;
+};
+
+bool RunChild(const char* self, const char* scene, int threads, Result& out)
+{
+    std::string command = std::string("'") + self + "' --setting " + scene + " " + std::to_string(threads);
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return false;
+    char line[512] = {};
+    bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+    int status = pclose(pipe);
+    char name[256] = {};
+    if (!read || status != 0 ||
+        std::sscanf(line, "%lf %lf %lf %lf %lf %lf %lf %255[^\n]", &out.ours.min, &out.ours.median, &out.ours.max,
+                    &out.mesa.min, &out.mesa.median, &out.mesa.max, &out.difference, name) != 8)
+        return false;
+    out.mesaName = name;
+    return true;
+}
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
-    // The software device draws on one thread; Mesa is measured on one thread as well unless
-    // the caller chose otherwise.
-    setenv("LP_NUM_THREADS", "1", 0);
-    BenchScene scene;
-    double shaded = double(BenchScene::kWidth) * BenchScene::kHeight * BenchScene::kLayers;
-    std::printf("scene: %dx%d, %d triangles, %d layers (overdraw %d), textured and lit\n", BenchScene::kWidth,
-                BenchScene::kHeight, scene.Triangles(), BenchScene::kLayers, BenchScene::kLayers);
-
-    Direct3DRenderer ours(scene);
-    MesaRenderer mesa(scene);
-    std::printf("Mesa renderer: %s (LP_NUM_THREADS=%s)\n", mesa.Name(), std::getenv("LP_NUM_THREADS"));
-    // Frames of the two renderers alternate, so both meet the same load on a shared machine;
-    // each is rated by its median frame time.
-    ours.Frame();
-    mesa.Frame();
-    std::vector<double> ourTimes, mesaTimes;
-    double total = 0.0;
-    while (total < kMinimumSeconds || ourTimes.size() < 5) {
-        ourTimes.push_back(Seconds([&] { ours.Frame(); }));
-        mesaTimes.push_back(Seconds([&] { mesa.Frame(); }));
-        total += ourTimes.back() + mesaTimes.back();
+    if (argc == 4 && std::strcmp(argv[1], "--setting") == 0)
+        return Child(argv[2], argv[3]);
+    char self[PATH_MAX] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) {
+        std::fprintf(stderr, "cannot find this program's own path\n");
+        return 1;
     }
-    double oursFps = 1.0 / Median(ourTimes), mesaFps = 1.0 / Median(mesaTimes);
-    std::vector<uint32_t> ourPixels = ours.Pixels(), mesaPixels = mesa.Pixels();
-    // Both drew the same scene: their images agree up to filtering and rounding differences.
-    double difference = 0.0;
-    for (size_t i = 0; i < ourPixels.size(); ++i)
-        for (int shift : {0, 8, 16})
-            difference += std::abs(int((ourPixels[i] >> shift) & 0xFF) - int((mesaPixels[i] >> shift) & 0xFF));
-    std::printf("mean difference between the two images: %.2f levels per channel\n",
-                difference / (3.0 * ourPixels.size()));
-    std::printf("software Direct3D 9: %8.2f frames/s %8.2f Mpixels/s\n", oursFps, oursFps * shaded / 1e6);
-    std::printf("Mesa OSMesa:         %8.2f frames/s %8.2f Mpixels/s\n", mesaFps, mesaFps * shaded / 1e6);
-    std::printf("ratio (ours / Mesa): %.3f\n", oursFps / mesaFps);
-    return 0;
+    bool failed = false;
+    for (const char* name : {"terrain", "small"}) {
+        const BenchScene& scene = *BenchScene::Named(name);
+        double shaded = double(BenchScene::kWidth) * BenchScene::kHeight * BenchScene::kLayers;
+        std::printf("\nscene %s: %dx%d, %d triangles, %d layers (overdraw %d), textured and lit; %d frames a block\n",
+                    scene.name, BenchScene::kWidth, BenchScene::kHeight, scene.Triangles(), BenchScene::kLayers,
+                    BenchScene::kLayers, kRepetitions);
+        std::printf("threads | ours frames/s min / median / max   | Mesa frames/s min / median / max   | ratio | "
+                    "Mpixels/s ours, Mesa | image difference\n");
+        double oursOne = 0.0, mesaOne = 0.0;
+        for (int threads : kThreadCounts) {
+            Result r;
+            if (!RunChild(self, name, threads, r)) {
+                std::printf("%7d | the setting failed\n", threads);
+                failed = true;
+                continue;
+            }
+            if (threads == 1) {
+                oursOne = r.ours.median;
+                mesaOne = r.mesa.median;
+            }
+            bool broken = !(r.difference < kMostDifference);
+            failed |= broken;
+            std::printf("%7d | %9.2f / %9.2f / %9.2f | %9.2f / %9.2f / %9.2f | %5.2f | %8.2f, %8.2f | %.2f%s\n",
+                        threads, r.ours.min, r.ours.median, r.ours.max, r.mesa.min, r.mesa.median, r.mesa.max,
+                        r.ours.median / r.mesa.median, r.ours.median * shaded / 1e6, r.mesa.median * shaded / 1e6,
+                        r.difference, broken ? " TOO LARGE: the images disagree" : "");
+            if (threads == kThreadCounts[std::size(kThreadCounts) - 1] && oursOne > 0.0)
+                std::printf("scaling from 1 to %d threads: ours %.2fx, Mesa %.2fx (%s)\n", threads,
+                            r.ours.median / oursOne, r.mesa.median / mesaOne, r.mesaName.c_str());
+        }
+    }
+    if (failed)
+        std::printf("\nFAILED: a setting did not run or its images disagree by more than %.1f levels\n",
+                    kMostDifference);
+    return failed ? 1 : 0;
 }

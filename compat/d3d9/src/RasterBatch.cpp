@@ -67,11 +67,11 @@ void RasterBatch::Line(const ScreenVertex& from, const ScreenVertex& to)
 void RasterBatch::Record(Kind kind, const ScreenVertex* const* vertices, int count, int x0, int y0, int x1, int y1)
 {
     const Draw& draw = draws_.back();
-    size_t at = records_.size();
-    records_.resize(at + sizeof(struct Record) + draw.vertexBytes * size_t(count));
+    size_t at = recordBytes_;
+    uint8_t* out = Append(sizeof(struct Record) + draw.vertexBytes * size_t(count));
     struct Record head = {kind, uint32_t(draws_.size() - 1)};
-    std::memcpy(&records_[at], &head, sizeof head);
-    uint8_t* out = &records_[at + sizeof head];
+    std::memcpy(out, &head, sizeof head);
+    out += sizeof head;
     for (int i = 0; i < count; ++i, out += draw.vertexBytes)
         std::memcpy(out, vertices[i], draw.vertexBytes);
     const int rows = (y1 >> kTileShift) + 1;
@@ -84,6 +84,15 @@ void RasterBatch::Record(Kind kind, const ScreenVertex* const* vertices, int cou
                 used_.push_back(uint32_t(size_t(ty) * kColumns + size_t(tx)));
             bin.push_back(uint32_t(at));
         }
+}
+
+uint8_t* RasterBatch::Append(size_t bytes)
+{
+    if (records_.size() - recordBytes_ < bytes)
+        records_.resize(std::max(2 * records_.size(), recordBytes_ + bytes + (size_t(1) << 16)));
+    uint8_t* at = &records_[recordBytes_];
+    recordBytes_ += bytes;
+    return at;
 }
 
 void RasterBatch::CoverTile(size_t tile) const
@@ -122,7 +131,7 @@ void RasterBatch::Flush()
     for (uint32_t tile : used_)
         bins_[tile].clear();
     used_.clear();
-    records_.clear();
+    recordBytes_ = 0;
     draws_.clear();
     Release();
 }

@@ -22,7 +22,7 @@ public:
 
     bool Empty() const { return draws_.empty(); }
     // Whether the recorded primitives take enough memory that the caller should flush.
-    bool Full() const { return records_.size() >= kFlushBytes; }
+    bool Full() const { return recordBytes_ >= kFlushBytes; }
 
     // Starts a draw: the primitives recorded until the next draw go through its pixel stage.
     // The batch holds a reference on each of keep (the surfaces and textures the pixel stage
@@ -54,11 +54,14 @@ private:
     };
 
     void Record(Kind kind, const ScreenVertex* const* vertices, int count, int x0, int y0, int x1, int y1);
+    // Room for a record at the end of the stream, without clearing it first.
+    uint8_t* Append(size_t bytes);
     void CoverTile(size_t tile) const;
     void Release();
 
     std::vector<Draw> draws_;
-    std::vector<uint8_t> records_;
+    std::vector<uint8_t> records_; // the stream's storage, kept from batch to batch
+    size_t recordBytes_ = 0;       // how much of it the recorded primitives take
     std::vector<std::vector<uint32_t>> bins_; // record offsets per tile, kColumns tiles a row
     std::vector<uint32_t> used_;               // the tiles with records, in the order first used
     std::vector<IUnknown*> kept_;
