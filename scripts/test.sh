@@ -12,3 +12,5 @@ fi
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+# The Direct3D 9 layer's threads under ThreadSanitizer, which needs a 64-bit build of the layer.
+JOBS="$jobs" bash scripts/d3d9_native64.sh tsan

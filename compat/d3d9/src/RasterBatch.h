@@ -60,10 +60,10 @@ private:
     void Release();
 
     std::vector<Draw> draws_;
-    std::vector<uint8_t> records_; // the stream's storage, kept from batch to batch
-    size_t recordBytes_ = 0;       // how much of it the recorded primitives take
+    std::vector<uint8_t> records_;            // the stream's storage, kept from batch to batch
+    size_t recordBytes_ = 0;                  // how much of it the recorded primitives take
     std::vector<std::vector<uint32_t>> bins_; // record offsets per tile, kColumns tiles a row
-    std::vector<uint32_t> used_;               // the tiles with records, in the order first used
+    std::vector<uint32_t> used_;              // the tiles with records, in the order first used
     std::vector<IUnknown*> kept_;
     WorkerPool pool_;
     std::atomic<size_t> nextTile_{0};

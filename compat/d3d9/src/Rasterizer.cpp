@@ -115,8 +115,8 @@ void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, S
 
 } // namespace
 
-Rasterizer::Rasterizer(const PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds,
-                       DWORD cullMode, bool lastPixel, RasterBatch* batch)
+Rasterizer::Rasterizer(const PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
+                       bool lastPixel, RasterBatch* batch)
     : target_{&pixels, bounds, lastPixel}, viewport_(viewport), cullMode_(cullMode), varyings_(pixels.VaryingCount()),
       flat_(pixels.FlatShading()), batch_(batch)
 {

@@ -78,8 +78,7 @@ public:
     // pieces gives the same bytes as covering it whole.
     static void Cover(const DrawTarget& target, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                       const RECT& clip);
-    static void CoverLine(const DrawTarget& target, const ScreenVertex& from, const ScreenVertex& to,
-                          const RECT& clip);
+    static void CoverLine(const DrawTarget& target, const ScreenVertex& from, const ScreenVertex& to, const RECT& clip);
 
 private:
     float Distance(const ShadedVertex& v, int plane) const;

@@ -151,7 +151,6 @@ TEST_F(PixelStagesTest, ColourWriteMaskKeepsMaskedChannels)
     EXPECT_EQ(Capture().At(1, 1), 0x11BB33u);
 }
 
-
 // The fast paths (8-bit channels four pixels at a time, the 32-bit edge walk) against the
 // general path on the scenes above and a textured, mip-mapped perspective floor: the same
 // pixels covered, colours within rounding of each other.
@@ -167,7 +166,8 @@ TEST_F(PixelStagesTest, FastPathsMatchTheGeneralPath)
             UINT side = 16u >> level;
             for (UINT y = 0; y < side; ++y)
                 for (UINT x = 0; x < side; ++x) {
-                    D3DCOLOR c = 0x40000000u * ((x + y + level) & 3) | ((x * 16) << 16) | ((y * 16) << 8) | (level * 50);
+                    D3DCOLOR c =
+                        0x40000000u * ((x + y + level) & 3) | ((x * 16) << 16) | ((y * 16) << 8) | (level * 50);
                     std::memcpy(static_cast<char*>(locked.pBits) + y * locked.Pitch + x * 4, &c, 4);
                 }
             texture->UnlockRect(level);
@@ -207,8 +207,8 @@ TEST_F(PixelStagesTest, FastPathsMatchTheGeneralPath)
         int worst = 0;
         for (size_t i = 0; i < fast.argb.size(); ++i)
             for (int shift : {16, 8, 0})
-                worst = std::max(worst, std::abs(int((fast.argb[i] >> shift) & 0xFF) -
-                                                 int((general.argb[i] >> shift) & 0xFF)));
+                worst = std::max(
+                    worst, std::abs(int((fast.argb[i] >> shift) & 0xFF) - int((general.argb[i] >> shift) & 0xFF)));
         EXPECT_LE(worst, 2);
     }
 }

@@ -230,8 +230,8 @@ TEST_F(RasterThreadsTest, MultithreadedDeviceSerialisesItsCalls)
     IDirect3DVertexBuffer9* buffer = nullptr;
     ASSERT_EQ(device_->CreateVertexBuffer(6 * sizeof(ColourVertex), 0, kColourFVF, D3DPOOL_MANAGED, &buffer, nullptr),
               D3D_OK);
-    const std::vector<ColourVertex> quad = {At(0, 0, 0.5f, 0xFFFFFFFF),  At(64, 0, 0.5f, 0xFFFFFFFF),
-                                            At(0, 64, 0.5f, 0xFFFFFFFF), At(64, 0, 0.5f, 0xFFFFFFFF),
+    const std::vector<ColourVertex> quad = {At(0, 0, 0.5f, 0xFFFFFFFF),   At(64, 0, 0.5f, 0xFFFFFFFF),
+                                            At(0, 64, 0.5f, 0xFFFFFFFF),  At(64, 0, 0.5f, 0xFFFFFFFF),
                                             At(64, 64, 0.5f, 0xFFFFFFFF), At(0, 64, 0.5f, 0xFFFFFFFF)};
     constexpr int kRounds = 40;
     std::thread writer([&] {
