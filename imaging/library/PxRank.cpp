@@ -47,14 +47,19 @@ void MedianRow(const WindowRows& w, std::vector<uint32_t>& counts)
     for (int32_t c = 0; c < pb; ++c) {
         std::fill(counts.begin(), counts.end(), 0);
         uint32_t* h = counts.data();
+        // lessThan counts the window values below the current median candidate.
+        uint32_t median = 0, lessThan = 0;
         auto column = [&](int32_t x, int32_t sign) {
             const size_t at = size_t(std::clamp(x, 0, width - 1)) * pb + c;
-            for (int32_t r = 0; r < n; ++r)
-                h[w.rows[r][at]] += uint32_t(sign);
+            for (int32_t r = 0; r < n; ++r) {
+                const uint8_t v = w.rows[r][at];
+                h[v] += uint32_t(sign);
+                if (v < median)
+                    lessThan += uint32_t(sign);
+            }
         };
         for (int32_t x = -above; x <= below; ++x)
             column(x, 1);
-        uint32_t median = 0, lessThan = 0;
         for (int32_t x = 0; x < width; ++x) {
             if (x > 0) {
                 column(x - above - 1, -1);
