@@ -130,6 +130,9 @@ int32_t P_ChangeBitmapHue(PxBitmap* bitmap, int32_t angle)
     if (!PxIsValidBitmap(bitmap))
         return PX_INVALID_BITMAP;
     const uint8_t h = uint8_t(int64_t(angle) * 256 / 360);
+    // A whole turn changes nothing; converting to HSV and back would still round some pixels.
+    if (h == 0)
+        return PX_SUCCESS;
     return ChangeHsv(bitmap, [h](uint8_t* hsv) { hsv[0] = uint8_t(hsv[0] + h); });
 }
 
@@ -140,6 +143,8 @@ int32_t P_ChangeBitmapSaturation(PxBitmap* bitmap, int32_t change)
     if (change < -1000 || change > 1000)
         return PX_INVALID_ARG;
     const int32_t s = (change * 255 + 500) / 1000;
+    if (s == 0)
+        return PX_SUCCESS;
     return ChangeHsv(bitmap, [s](uint8_t* hsv) { hsv[1] = Clamp255(hsv[1] + s); });
 }
 

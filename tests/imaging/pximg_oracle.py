@@ -115,6 +115,14 @@ def compare(expected, actual):
     return "%d values differ, first at %s: expected %d, got %d" % (len(bad), where, expected[where], actual[where])
 
 
+def check_saturation_value(pairs):
+    worst = [0, 0]
+    for r, g, b, _, s, v in pairs.astype(int):
+        _, fs, fv = colorsys.rgb_to_hsv(r / 255, g / 255, b / 255)
+        worst = [max(worst[0], abs(fs * 255 - s)), max(worst[1], abs(fv * 255 - v))]
+    return "ok" if worst[0] < 1 and worst[1] == 0 else "off by %s" % worst
+
+
 def check_hsv(pairs):
     # pairs: (n, 6) rows of r, g, b and our h, s, v. Hue in 256ths of a turn, compared round the circle.
     worst = [0, 0, 0]
@@ -129,6 +137,8 @@ def check_hsv(pairs):
 def check(op, source, output, args):
     if op == 'hsv':
         return check_hsv(np.load(source))
+    if op == 'hsv-sv':
+        return check_saturation_value(np.load(source))
     image = np.load(source)
     if op == 'histogram':
         counts = np.loadtxt(output, dtype=np.int64)
