@@ -94,7 +94,7 @@ int32_t DetectSkew(PxBitmap* bitmap, int32_t* angle)
     const int32_t width = bitmap->Width, height = bitmap->Height;
     Progress progress;
     result = progress.Begin(0, 33, 2 * kMaxShift + 1);
-    uint64_t bestScore = 0;
+    uint64_t bestScore = 0, straightScore = 0;
     int32_t bestShift = -kMaxShift;
     for (int32_t s = -kMaxShift; s <= kMaxShift && result == PX_SUCCESS; ++s) {
         uint64_t score = 0;
@@ -105,10 +105,16 @@ int32_t DetectSkew(PxBitmap* bitmap, int32_t* angle)
             bestScore = score;
             bestShift = s;
         }
+        if (s == 0)
+            straightScore = score;
         result = progress.Advance();
     }
     if (result != PX_SUCCESS)
         return result;
+    // A page that scores no better skewed than straight (blank, or too small for any pair)
+    // is left as it is rather than turned by the first of equal shifts.
+    if (bestScore == straightScore)
+        bestShift = 0;
     int32_t a = kShiftAngles[std::abs(bestShift)];
     if (bestShift < 0)
         a = -a;
