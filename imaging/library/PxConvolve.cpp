@@ -5,6 +5,8 @@
 #include "PxWindow.h"
 
 #include <cstdlib>
+#include <numeric>
+#include <type_traits>
 #include <cstring>
 #include <vector>
 
@@ -89,22 +91,63 @@ private:
     std::vector<uint8_t> table_;
 };
 
+// acc[i] += coefficient x src[i]. Coefficients that fit 16 bits multiply as 16-bit values,
+// which SSE2 widens to 32 bits without emulating 32-bit multiplies.
 template <typename Sum>
-void ConvolveRow(const WindowRows& w, const Kernel& k, const Finisher& finisher, std::vector<Sum>& sums)
+void MultiplyAdd(Sum* acc, const uint8_t* src, int32_t coefficient, ptrdiff_t count)
 {
-    const int32_t n = k.size, above = (n - 1) / 2;
-    sums.assign(w.bytes, 0);
-    Sum* acc = sums.data();
-    for (int32_t r = 0; r < n; ++r) {
-        for (int32_t c = 0; c < n; ++c) {
-            const Sum coefficient = k.matrix[size_t(r) * n + c];
-            if (coefficient == 0)
-                continue;
-            const uint8_t* src = w.rows[r] + ptrdiff_t(c - above) * w.pixelBytes;
-            for (size_t i = 0; i < w.bytes; ++i)
-                acc[i] += coefficient * Sum(src[i]);
-        }
+    if (std::is_same<Sum, int32_t>::value && coefficient >= INT16_MIN && coefficient <= INT16_MAX) {
+        const int16_t c = int16_t(coefficient);
+        for (ptrdiff_t i = 0; i < count; ++i)
+            acc[i] += Sum(int16_t(src[i]) * c);
+    } else {
+        for (ptrdiff_t i = 0; i < count; ++i)
+            acc[i] += Sum(coefficient) * Sum(src[i]);
     }
+}
+
+// A kernel that is the product of a column and a row (a binomial or box kernel, say) sums
+// exactly the same in two passes of N instead of N x N products per value.
+struct Separable {
+    std::vector<int32_t> column, row;
+};
+
+bool Separate(const Kernel& k, Separable& out)
+{
+    const int32_t n = k.size;
+    auto at = [&](int32_t r, int32_t c) { return int64_t(k.matrix[size_t(r) * n + c]); };
+    int32_t r0 = -1, c0 = -1;
+    for (int32_t i = 0; i < n * n && r0 < 0; ++i)
+        if (k.matrix[size_t(i)] != 0)
+            r0 = i / n, c0 = i % n;
+    if (r0 < 0 || n < 3)
+        return false;
+    for (int32_t r = 0; r < n; ++r)
+        for (int32_t c = 0; c < n; ++c)
+            if (at(r, c) * at(r0, c0) != at(r, c0) * at(r0, c))
+                return false;
+    // The pivot row divided by its common factor is primitive, so every row is a whole multiple of it.
+    int64_t common = 0;
+    for (int32_t c = 0; c < n; ++c)
+        common = std::gcd(common, at(r0, c));
+    out.row.clear();
+    out.column.clear();
+    for (int32_t c = 0; c < n; ++c)
+        out.row.push_back(int32_t(at(r0, c) / common));
+    for (int32_t r = 0; r < n; ++r)
+        out.column.push_back(int32_t(at(r, c0) / out.row[size_t(c0)]));
+    int64_t columnSum = 0, rowSum = 0;
+    for (int32_t v : out.column)
+        columnSum += std::abs(int64_t(v));
+    for (int32_t v : out.row)
+        rowSum += std::abs(int64_t(v));
+    // Only when the vertical sums fit 16 bits, so the horizontal pass stays a 16-bit multiply.
+    return columnSum * 255 <= INT16_MAX && columnSum * 255 * rowSum <= INT32_MAX;
+}
+
+template <typename Sum>
+void Finish(const WindowRows& w, const Finisher& finisher, const Sum* acc)
+{
     if (finisher.HasTable()) {
         const uint8_t* table = finisher.Table();
         const Sum low = Sum(finisher.Low());
@@ -114,6 +157,52 @@ void ConvolveRow(const WindowRows& w, const Kernel& k, const Finisher& finisher,
         for (size_t i = 0; i < w.bytes; ++i)
             w.out[i] = finisher.Finish(acc[i]);
     }
+}
+
+template <typename Sum>
+void ConvolveRow(const WindowRows& w, const Kernel& k, const Finisher& finisher, std::vector<Sum>& sums)
+{
+    const int32_t n = k.size, above = (n - 1) / 2;
+    sums.assign(w.bytes, 0);
+    Sum* acc = sums.data();
+    for (int32_t r = 0; r < n; ++r) {
+        for (int32_t c = 0; c < n; ++c) {
+            const int32_t coefficient = k.matrix[size_t(r) * n + c];
+            if (coefficient != 0)
+                MultiplyAdd(acc, w.rows[r] + ptrdiff_t(c - above) * w.pixelBytes, coefficient, ptrdiff_t(w.bytes));
+        }
+    }
+    Finish(w, finisher, acc);
+}
+
+// Vertical then horizontal pass. Vertical is the vertical-sum type, Sum the total's: kernels of
+// non-negative coefficients whose totals stay below 65536 run entirely in unsigned 16 bits.
+template <typename Vertical, typename Sum>
+void ConvolveSeparableRow(const WindowRows& w, const Separable& s, const Finisher& finisher,
+                          std::vector<Vertical>& vertical, std::vector<Sum>& sums)
+{
+    const int32_t n = int32_t(s.row.size()), above = (n - 1) / 2;
+    // Vertical sums over the padded row, so the horizontal pass can reach past both ends.
+    const ptrdiff_t pad = ptrdiff_t(n / 2) * w.pixelBytes, length = ptrdiff_t(w.bytes) + 2 * pad;
+    vertical.assign(size_t(length), 0);
+    for (int32_t r = 0; r < n; ++r) {
+        const Vertical c = Vertical(s.column[size_t(r)]);
+        const uint8_t* src = w.rows[r] - pad;
+        Vertical* v = vertical.data();
+        if (c != 0)
+            for (ptrdiff_t i = 0; i < length; ++i)
+                v[i] = Vertical(v[i] + Vertical(src[i]) * c);
+    }
+    sums.assign(w.bytes, 0);
+    Sum* acc = sums.data();
+    for (int32_t c = 0; c < n; ++c) {
+        const Vertical coefficient = Vertical(s.row[size_t(c)]);
+        const Vertical* v = vertical.data() + pad + ptrdiff_t(c - above) * w.pixelBytes;
+        if (coefficient != 0)
+            for (size_t i = 0; i < w.bytes; ++i)
+                acc[i] = Sum(acc[i] + Sum(v[i] * coefficient));
+    }
+    Finish(w, finisher, acc);
 }
 
 int32_t Convolve(PxBitmap* bitmap, const Kernel& kernel)
@@ -128,6 +217,20 @@ int32_t Convolve(PxBitmap* bitmap, const Kernel& kernel)
     const Finisher finisher(kernel, low, high);
     // The 3 x 3 kernels run over storage rows; larger ones map window rows through the view.
     const bool storageOrder = kernel.size == 3;
+    Separable separable;
+    if (Separate(kernel, separable)) {
+        if (low == 0 && high <= UINT16_MAX) {
+            std::vector<uint16_t> vertical, sums;
+            return RunWindow(pipeline, kernel.size, storageOrder, [&](const WindowRows& w) {
+                ConvolveSeparableRow(w, separable, finisher, vertical, sums);
+            });
+        }
+        std::vector<int16_t> vertical;
+        std::vector<int32_t> sums;
+        return RunWindow(pipeline, kernel.size, storageOrder, [&](const WindowRows& w) {
+            ConvolveSeparableRow(w, separable, finisher, vertical, sums);
+        });
+    }
     if (low >= INT32_MIN && high <= INT32_MAX) {
         std::vector<int32_t> sums;
         return RunWindow(pipeline, kernel.size, storageOrder,

@@ -4,6 +4,7 @@
 #include "PxPixels.h"
 #include "PxWindow.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -117,6 +118,28 @@ int32_t ResolveElement(const PxBinaryElement* argument, Element& element)
     element = Element{argument->Kind != 0, argument->Dimension,
                       std::vector<int32_t>(argument->Matrix, argument->Matrix + n)};
     return PX_SUCCESS;
+}
+
+// A square element of zeros is the maximum (or minimum) of the column maxima: two passes of N
+// instead of N x N comparisons.
+void SquareRow(const WindowRows& w, bool maximum, std::vector<uint8_t>& columns)
+{
+    const int32_t n = w.size, above = (n - 1) / 2;
+    const ptrdiff_t pad = ptrdiff_t(n / 2) * w.pixelBytes, length = ptrdiff_t(w.bytes) + 2 * pad;
+    columns.assign(w.rows[0] - pad, w.rows[0] - pad + length);
+    uint8_t* column = columns.data();
+    for (int32_t r = 1; r < n; ++r) {
+        const uint8_t* src = w.rows[r] - pad;
+        for (ptrdiff_t i = 0; i < length; ++i)
+            column[i] = maximum ? std::max(column[i], src[i]) : std::min(column[i], src[i]);
+    }
+    std::copy(column + pad - ptrdiff_t(above) * w.pixelBytes, column + pad - ptrdiff_t(above) * w.pixelBytes + w.bytes,
+              w.out);
+    for (int32_t c = 1; c < n; ++c) {
+        const uint8_t* src = column + pad + ptrdiff_t(c - above) * w.pixelBytes;
+        for (size_t i = 0; i < w.bytes; ++i)
+            w.out[i] = maximum ? std::max(w.out[i], src[i]) : std::min(w.out[i], src[i]);
+    }
 }
 
 // Maximum or minimum over the element's positions of neighbour + element, clamped.
@@ -321,6 +344,11 @@ int32_t P_BinaryFilterBitmap(PxBitmap* bitmap, const PxBinaryElement* element)
     if ((result = pipeline.Open(bitmap, false)) != PX_SUCCESS)
         return result;
     // The 3 x 3 element runs over storage rows; larger ones map window rows through the view.
+    if (std::all_of(e.matrix.begin(), e.matrix.end(), [](int32_t v) { return v == 0; })) {
+        std::vector<uint8_t> columns;
+        return RunWindow(pipeline, e.size, e.size == 3,
+                         [&](const WindowRows& w) { SquareRow(w, e.maximum, columns); });
+    }
     return RunWindow(pipeline, e.size, e.size == 3, [&](const WindowRows& w) { BinaryRow(w, e); });
 }
 
