@@ -36,8 +36,8 @@ struct Filter {
 
 int32_t Convolve(PxBitmap* b)
 {
-    static const int32_t kernel[3 + 25] = {256, 0, 5, 1, 4,  6,  4,  1, 4, 16, 24, 16, 4, 6,
-                                           24,  36, 24, 6, 4, 16, 24, 16, 4, 1, 4, 6,  4, 1};
+    static const int32_t kernel[3 + 25] = {256, 0,  5,  1, 4, 6,  4,  1,  4, 16, 24, 16, 4, 6,
+                                           24,  36, 24, 6, 4, 16, 24, 16, 4, 1,  4,  6,  4, 1};
     return P_SpatialFilterBitmap(b, reinterpret_cast<const PxSpatialKernel*>(kernel));
 }
 int32_t Median(PxBitmap* b) { return P_MedianFilterBitmap(b, 5); }

@@ -12,8 +12,8 @@ PX_EXPORT void PxFreeBlock(void* block);
 
 // Records and storage.
 PX_EXPORT int32_t PxInitBitmap(PxBitmap* bitmap, int32_t width, int32_t height, int32_t bitsPerPixel);
-PX_EXPORT int32_t PxAllocateBitmap(PxBitmap* bitmap, int32_t width, int32_t height, int32_t bitsPerPixel,
-                                   int32_t order, int32_t viewPerspective);
+PX_EXPORT int32_t PxAllocateBitmap(PxBitmap* bitmap, int32_t width, int32_t height, int32_t bitsPerPixel, int32_t order,
+                                   int32_t viewPerspective);
 PX_EXPORT void PxFreeBitmap(PxBitmap* bitmap);
 // 1 when the record is an image whose fields agree with its storage.
 PX_EXPORT int32_t PxIsValidBitmap(const PxBitmap* bitmap);

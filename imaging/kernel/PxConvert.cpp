@@ -13,8 +13,7 @@ namespace {
 // Stored 16-bit pixel to blue, green, red.
 inline void Unpack16(uint16_t v, int32_t order, uint8_t* bgr)
 {
-    const uint8_t high = pximg::Widen5((v >> 10) & 31), mid = pximg::Widen5((v >> 5) & 31),
-                  low = pximg::Widen5(v & 31);
+    const uint8_t high = pximg::Widen5((v >> 10) & 31), mid = pximg::Widen5((v >> 5) & 31), low = pximg::Widen5(v & 31);
     bgr[0] = order == PX_ORDER_BGR ? low : high;
     bgr[1] = mid;
     bgr[2] = order == PX_ORDER_BGR ? high : low;
@@ -221,12 +220,24 @@ void HueToRgb(double h, double c, double x, double m, uint8_t* rgb)
 {
     double r = 0, g = 0, b = 0;
     switch (int(h) % 6) {
-    case 0: r = c, g = x; break;
-    case 1: r = x, g = c; break;
-    case 2: g = c, b = x; break;
-    case 3: g = x, b = c; break;
-    case 4: r = x, b = c; break;
-    default: r = c, b = x; break;
+    case 0:
+        r = c, g = x;
+        break;
+    case 1:
+        r = x, g = c;
+        break;
+    case 2:
+        g = c, b = x;
+        break;
+    case 3:
+        g = x, b = c;
+        break;
+    case 4:
+        r = x, b = c;
+        break;
+    default:
+        r = c, b = x;
+        break;
     }
     rgb[0] = ClampRound((r + m) * 255);
     rgb[1] = ClampRound((g + m) * 255);
@@ -279,11 +290,20 @@ typedef void (*PixelConversion)(const uint8_t*, uint8_t*);
 bool Conversions(int32_t space, PixelConversion* fromRgb, PixelConversion* toRgb)
 {
     switch (space) {
-    case PX_SPACE_CMYK: *fromRgb = RgbToCmyk, *toRgb = CmykToRgb; return true;
-    case PX_SPACE_HSV: *fromRgb = RgbToHsv, *toRgb = HsvToRgb; return true;
-    case PX_SPACE_HLS: *fromRgb = RgbToHls, *toRgb = HlsToRgb; return true;
-    case PX_SPACE_YCC: *fromRgb = RgbToYcc, *toRgb = YccToRgb; return true;
-    default: return false;
+    case PX_SPACE_CMYK:
+        *fromRgb = RgbToCmyk, *toRgb = CmykToRgb;
+        return true;
+    case PX_SPACE_HSV:
+        *fromRgb = RgbToHsv, *toRgb = HsvToRgb;
+        return true;
+    case PX_SPACE_HLS:
+        *fromRgb = RgbToHls, *toRgb = HlsToRgb;
+        return true;
+    case PX_SPACE_YCC:
+        *fromRgb = RgbToYcc, *toRgb = YccToRgb;
+        return true;
+    default:
+        return false;
     }
 }
 

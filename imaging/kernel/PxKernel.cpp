@@ -64,7 +64,8 @@ int32_t PxAllocateBitmap(PxBitmap* bitmap, int32_t width, int32_t height, int32_
         return PX_INVALID_BITMAP;
     if (bitsPerPixel == 0)
         bitsPerPixel = 8;
-    if (width <= 0 || height <= 0 || !IsSupportedDepth(bitsPerPixel) || (order != PX_ORDER_RGB && order != PX_ORDER_BGR))
+    if (width <= 0 || height <= 0 || !IsSupportedDepth(bitsPerPixel) ||
+        (order != PX_ORDER_RGB && order != PX_ORDER_BGR))
         return PX_INVALID_ARG;
     const uint64_t bytesPerLine = (PackedRowBytes(width, bitsPerPixel) + 3) & ~uint64_t(3);
     const uint64_t size = bytesPerLine * uint32_t(height);

@@ -64,8 +64,7 @@ void HsvToRgbBytes(const uint8_t* hsv, uint8_t* red, uint8_t* green, uint8_t* bl
 namespace {
 
 // Applies `change(hsv)` to every pixel of 16 bits and more, or to every palette entry.
-template <typename Change>
-int32_t ChangeHsv(PxBitmap* bitmap, Change change)
+template <typename Change> int32_t ChangeHsv(PxBitmap* bitmap, Change change)
 {
     if (bitmap->BitsPerPixel <= 8) {
         PxRgbQuad entries[256];
@@ -169,9 +168,9 @@ int32_t P_ColorSeparateBitmap(PxBitmap* bitmap, PxBitmap** planes, uint32_t spac
         return PX_NO_MEMORY;
     }
     for (int32_t p = 0; p < channels; ++p) {
-        const int32_t result = planes[p] ? PxAllocateBitmap(planes[p], width, bitmap->Height, 8, PX_ORDER_BGR,
-                                                            bitmap->ViewPerspective)
-                                         : PX_INVALID_ARG;
+        const int32_t result =
+            planes[p] ? PxAllocateBitmap(planes[p], width, bitmap->Height, 8, PX_ORDER_BGR, bitmap->ViewPerspective)
+                      : PX_INVALID_ARG;
         if (result != PX_SUCCESS) {
             for (int32_t q = 0; q < p; ++q)
                 PxFreeBitmap(planes[q]);
@@ -226,9 +225,9 @@ int32_t P_ColorMergeBitmap(PxBitmap* bitmap, PxBitmap** planes, uint32_t space)
     std::vector<uint8_t> stored, grey, interleaved, rgb, bgr;
     try {
         stored.resize(largestRow);
-        grey.resize(size_t(std::max_element(planes, planes + channels, [](const PxBitmap* a, const PxBitmap* b) {
-                               return a->Width < b->Width;
-                           })[0]->Width));
+        grey.resize(size_t(std::max_element(planes, planes + channels,
+                                            [](const PxBitmap* a, const PxBitmap* b) { return a->Width < b->Width; })[0]
+                               ->Width));
         interleaved.resize(size_t(width) * channels);
         rgb.resize(size_t(width) * 3);
         bgr.resize(size_t(width) * 3);

@@ -19,22 +19,22 @@ struct BuiltInKernel {
 };
 
 const BuiltInKernel kBuiltInKernels[33] = {
-    {128, {0, 1, 0, 0, 0, 0, 0, -1, 0}},      {128, {0, 0, 1, 0, 0, 0, -1, 0, 0}},
-    {128, {0, 0, 0, -1, 0, 1, 0, 0, 0}},      {128, {-1, 0, 0, 0, 0, 0, 0, 0, 1}},
-    {128, {0, -1, 0, 0, 0, 0, 0, 1, 0}},      {128, {0, 0, -1, 0, 0, 0, 1, 0, 0}},
-    {128, {0, 0, 0, 1, 0, -1, 0, 0, 0}},      {128, {1, 0, 0, 0, 0, 0, 0, 0, -1}},
-    {0, {1, 1, 1, 1, -2, 1, -1, -1, -1}},     {0, {1, 1, 1, -1, -2, 1, -1, -1, 1}},
-    {0, {-1, 1, 1, -1, -2, 1, -1, 1, 1}},     {0, {-1, -1, 1, -1, -2, 1, 1, 1, 1}},
-    {0, {-1, -1, -1, 1, -2, 1, 1, 1, 1}},     {0, {1, -1, -1, 1, -2, -1, 1, 1, 1}},
-    {0, {1, 1, -1, 1, -2, -1, 1, 1, -1}},     {0, {1, 1, 1, 1, -2, -1, 1, -1, -1}},
-    {0, {0, -1, 0, -1, 4, -1, 0, -1, 0}},     {0, {-1, -1, -1, -1, 8, -1, -1, -1, -1}},
-    {0, {1, -2, 1, -2, 4, -2, 1, -2, 1}},     {0, {-1, 0, -1, 0, 4, 0, -1, 0, -1}},
-    {0, {0, -1, 0, 0, 2, 0, 0, -1, 0}},       {0, {0, 0, 0, -1, 2, -1, 0, 0, 0}},
-    {0, {1, 2, 1, 0, 0, 0, -1, -2, -1}},      {0, {1, 0, -1, 2, 0, -2, 1, 0, -1}},
-    {0, {-1, -1, -1, 0, 0, 0, 1, 1, 1}},      {0, {1, 0, -1, 1, 0, -1, 1, 0, -1}},
-    {0, {-1, 0, 0, 0, 1, 0, 0, 0, 0}},        {0, {0, -1, 0, 0, 1, 0, 0, 0, 0}},
-    {0, {0, 0, 0, -1, 1, 0, 0, 0, 0}},        {0, {-1, -1, -1, 2, 2, 2, -1, -1, -1}},
-    {0, {-1, 2, -1, -1, 2, -1, -1, 2, -1}},   {0, {-1, -1, 2, -1, 2, -1, 2, -1, -1}},
+    {128, {0, 1, 0, 0, 0, 0, 0, -1, 0}},    {128, {0, 0, 1, 0, 0, 0, -1, 0, 0}},
+    {128, {0, 0, 0, -1, 0, 1, 0, 0, 0}},    {128, {-1, 0, 0, 0, 0, 0, 0, 0, 1}},
+    {128, {0, -1, 0, 0, 0, 0, 0, 1, 0}},    {128, {0, 0, -1, 0, 0, 0, 1, 0, 0}},
+    {128, {0, 0, 0, 1, 0, -1, 0, 0, 0}},    {128, {1, 0, 0, 0, 0, 0, 0, 0, -1}},
+    {0, {1, 1, 1, 1, -2, 1, -1, -1, -1}},   {0, {1, 1, 1, -1, -2, 1, -1, -1, 1}},
+    {0, {-1, 1, 1, -1, -2, 1, -1, 1, 1}},   {0, {-1, -1, 1, -1, -2, 1, 1, 1, 1}},
+    {0, {-1, -1, -1, 1, -2, 1, 1, 1, 1}},   {0, {1, -1, -1, 1, -2, -1, 1, 1, 1}},
+    {0, {1, 1, -1, 1, -2, -1, 1, 1, -1}},   {0, {1, 1, 1, 1, -2, -1, 1, -1, -1}},
+    {0, {0, -1, 0, -1, 4, -1, 0, -1, 0}},   {0, {-1, -1, -1, -1, 8, -1, -1, -1, -1}},
+    {0, {1, -2, 1, -2, 4, -2, 1, -2, 1}},   {0, {-1, 0, -1, 0, 4, 0, -1, 0, -1}},
+    {0, {0, -1, 0, 0, 2, 0, 0, -1, 0}},     {0, {0, 0, 0, -1, 2, -1, 0, 0, 0}},
+    {0, {1, 2, 1, 0, 0, 0, -1, -2, -1}},    {0, {1, 0, -1, 2, 0, -2, 1, 0, -1}},
+    {0, {-1, -1, -1, 0, 0, 0, 1, 1, 1}},    {0, {1, 0, -1, 1, 0, -1, 1, 0, -1}},
+    {0, {-1, 0, 0, 0, 1, 0, 0, 0, 0}},      {0, {0, -1, 0, 0, 1, 0, 0, 0, 0}},
+    {0, {0, 0, 0, -1, 1, 0, 0, 0, 0}},      {0, {-1, -1, -1, 2, 2, 2, -1, -1, -1}},
+    {0, {-1, 2, -1, -1, 2, -1, -1, 2, -1}}, {0, {-1, -1, 2, -1, 2, -1, 2, -1, -1}},
     {0, {2, -1, -1, -1, 2, -1, -1, -1, 2}},
 };
 
@@ -93,8 +93,7 @@ private:
 
 // acc[i] += coefficient x src[i]. Coefficients that fit 16 bits multiply as 16-bit values,
 // which SSE2 widens to 32 bits without emulating 32-bit multiplies.
-template <typename Sum>
-void MultiplyAdd(Sum* acc, const uint8_t* src, int32_t coefficient, ptrdiff_t count)
+template <typename Sum> void MultiplyAdd(Sum* acc, const uint8_t* src, int32_t coefficient, ptrdiff_t count)
 {
     if (std::is_same<Sum, int32_t>::value && coefficient >= INT16_MIN && coefficient <= INT16_MAX) {
         const int16_t c = int16_t(coefficient);
@@ -145,8 +144,7 @@ bool Separate(const Kernel& k, Separable& out)
     return columnSum * 255 <= INT16_MAX && columnSum * 255 * rowSum <= INT32_MAX;
 }
 
-template <typename Sum>
-void Finish(const WindowRows& w, const Finisher& finisher, const Sum* acc)
+template <typename Sum> void Finish(const WindowRows& w, const Finisher& finisher, const Sum* acc)
 {
     if (finisher.HasTable()) {
         const uint8_t* table = finisher.Table();
@@ -227,9 +225,8 @@ int32_t Convolve(PxBitmap* bitmap, const Kernel& kernel)
         }
         std::vector<int16_t> vertical;
         std::vector<int32_t> sums;
-        return RunWindow(pipeline, kernel.size, storageOrder, [&](const WindowRows& w) {
-            ConvolveSeparableRow(w, separable, finisher, vertical, sums);
-        });
+        return RunWindow(pipeline, kernel.size, storageOrder,
+                         [&](const WindowRows& w) { ConvolveSeparableRow(w, separable, finisher, vertical, sums); });
     }
     if (low >= INT32_MIN && high <= INT32_MAX) {
         std::vector<int32_t> sums;

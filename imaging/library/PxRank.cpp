@@ -14,8 +14,8 @@ namespace {
 constexpr int32_t kOutside = 256; // structuring-element value: position not part of the element
 
 // Median of nine values by a fixed compare-and-exchange network.
-inline uint8_t Median9(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint8_t p4, uint8_t p5, uint8_t p6,
-                       uint8_t p7, uint8_t p8)
+inline uint8_t Median9(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint8_t p4, uint8_t p5, uint8_t p6, uint8_t p7,
+                       uint8_t p8)
 {
     auto sort = [](uint8_t& a, uint8_t& b) {
         const uint8_t lo = a < b ? a : b, hi = a < b ? b : a;
@@ -115,8 +115,8 @@ int32_t ResolveElement(const PxBinaryElement* argument, Element& element)
     if (argument->Dimension <= 0 || uint32_t(argument->Dimension) > kMaxWindow)
         return PX_INVALID_ARG;
     const size_t n = size_t(argument->Dimension) * size_t(argument->Dimension);
-    element = Element{argument->Kind != 0, argument->Dimension,
-                      std::vector<int32_t>(argument->Matrix, argument->Matrix + n)};
+    element =
+        Element{argument->Kind != 0, argument->Dimension, std::vector<int32_t>(argument->Matrix, argument->Matrix + n)};
     return PX_SUCCESS;
 }
 
@@ -219,8 +219,7 @@ private:
 };
 
 // Writes every row through `rowBits(y, bits)` with progress over the rows.
-template <typename RowBits>
-int32_t WriteBitRows(PxBitmap* bitmap, BitImage& image, RowBits rowBits)
+template <typename RowBits> int32_t WriteBitRows(PxBitmap* bitmap, BitImage& image, RowBits rowBits)
 {
     std::vector<uint8_t> bits(size_t(image.Width()));
     const int32_t token = PxAccessBitmap(bitmap);
@@ -346,8 +345,7 @@ int32_t P_BinaryFilterBitmap(PxBitmap* bitmap, const PxBinaryElement* element)
     // The 3 x 3 element runs over storage rows; larger ones map window rows through the view.
     if (std::all_of(e.matrix.begin(), e.matrix.end(), [](int32_t v) { return v == 0; })) {
         std::vector<uint8_t> columns;
-        return RunWindow(pipeline, e.size, e.size == 3,
-                         [&](const WindowRows& w) { SquareRow(w, e.maximum, columns); });
+        return RunWindow(pipeline, e.size, e.size == 3, [&](const WindowRows& w) { SquareRow(w, e.maximum, columns); });
     }
     return RunWindow(pipeline, e.size, e.size == 3, [&](const WindowRows& w) { BinaryRow(w, e); });
 }

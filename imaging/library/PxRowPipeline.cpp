@@ -60,7 +60,8 @@ int32_t RowPipeline::WriteRow(const uint8_t* working, int32_t storageRow)
             PxReduceRow(reduction_, working, stored_.data(), width);
         } else {
             // The fourth byte of 32-bit pixels is not part of the working row: keep what is stored.
-            if (bitmap_->BitsPerPixel == 32 && PxGetBitmapRow(bitmap_, stored_.data(), storageRow, bitmap_->BytesPerLine) < 0)
+            if (bitmap_->BitsPerPixel == 32 &&
+                PxGetBitmapRow(bitmap_, stored_.data(), storageRow, bitmap_->BytesPerLine) < 0)
                 return PX_INVALID_ARG;
             PxConvertRowFromWorking(working, stored_.data(), width, bitmap_->BitsPerPixel, bitmap_->Order,
                                     workingBits_);

@@ -199,8 +199,7 @@ namespace {
 int32_t RemapAll(PxBitmap* bitmap, const uint8_t* table) { return Remap(bitmap, table, 0, 0, 100); }
 
 // Histogram-driven tables: the intensity histogram over the first half, the remap over the second.
-template <typename BuildTable>
-int32_t HistogramRemap(PxBitmap* bitmap, BuildTable build)
+template <typename BuildTable> int32_t HistogramRemap(PxBitmap* bitmap, BuildTable build)
 {
     if (!PxIsValidBitmap(bitmap))
         return PX_INVALID_BITMAP;
@@ -337,7 +336,12 @@ int32_t P_HistoContrastBitmap(PxBitmap* bitmap, int32_t change)
         const UsedRange r = FindUsedRange(counts);
         for (int32_t j = 0; j < 256; ++j) {
             const int32_t v = j < r.mid ? j - a : j + a;
-            table[j] = uint8_t(j < r.mid ? (v < 0 ? 0 : v > r.mid ? r.mid : v) : (v < r.mid ? r.mid : v > 255 ? 255 : v));
+            table[j] = uint8_t(j < r.mid ? (v < 0       ? 0
+                                            : v > r.mid ? r.mid
+                                                        : v)
+                                         : (v < r.mid ? r.mid
+                                            : v > 255 ? 255
+                                                      : v));
         }
         return true;
     });

@@ -24,8 +24,7 @@ struct WindowRows {
 
 // Walks storage rows when `storageOrder` is set, image rows otherwise. `compute(const WindowRows&)`
 // fills the output row. Returns 1, -1, or a callback result.
-template <typename Compute>
-int32_t RunWindow(RowPipeline& pipeline, int32_t size, bool storageOrder, Compute compute)
+template <typename Compute> int32_t RunWindow(RowPipeline& pipeline, int32_t size, bool storageOrder, Compute compute)
 {
     const int32_t height = pipeline.Height(), pb = pipeline.PixelBytes();
     const int32_t above = (size - 1) / 2, below = size / 2, pad = below;

@@ -69,11 +69,12 @@ bool Save(const std::string& path, PxBitmap& bitmap)
     if (path == "-")
         return true;
     const int width = bitmap.Width, height = bitmap.Height;
-    const int channels = bitmap.BitsPerPixel == 32 ? 4 : bitmap.BitsPerPixel == 8 && PxIsGreyScale(&bitmap) == 1 ? 1 : 3;
+    const int channels = bitmap.BitsPerPixel == 32                                 ? 4
+                         : bitmap.BitsPerPixel == 8 && PxIsGreyScale(&bitmap) == 1 ? 1
+                                                                                   : 3;
     PxRgbQuad palette[256] = {};
     PxGetPaletteEntries(PxCurrentPalette(&bitmap), 0, bitmap.ColorCount, palette);
-    std::vector<uint8_t> pixels(size_t(width) * height * channels), stored(bitmap.BytesPerLine),
-        bgr(size_t(width) * 3);
+    std::vector<uint8_t> pixels(size_t(width) * height * channels), stored(bitmap.BytesPerLine), bgr(size_t(width) * 3);
     for (int y = 0; y < height; ++y) {
         PxGetBitmapRow(&bitmap, stored.data(), PxStorageRow(bitmap, y), bitmap.BytesPerLine);
         uint8_t* out = pixels.data() + size_t(y) * width * channels;
@@ -159,7 +160,9 @@ int main(int argc, char** argv)
         ParseInt(text, v);
         args.push_back(v);
     }
-    auto need = [&](size_t n) { return texts.size() == n || Fail(name + " takes " + std::to_string(n) + " argument(s)"); };
+    auto need = [&](size_t n) {
+        return texts.size() == n || Fail(name + " takes " + std::to_string(n) + " argument(s)");
+    };
     auto number = [&](size_t i, long long& v) { return ParseInt(texts[i], v) || Fail("not a number: " + texts[i]); };
 
     if (name == "P_ColorMergeBitmap") {

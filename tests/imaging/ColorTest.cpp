@@ -95,8 +95,8 @@ TEST(PximgColor, SeparateAndMergeRoundTrips)
         int32_t bits, order, view;
         uint32_t space;
     } cases[] = {{24, PX_ORDER_BGR, PX_VIEW_TOP_DOWN, 0}, {32, PX_ORDER_RGB, PX_VIEW_BOTTOM_UP, 0},
-                 {16, PX_ORDER_BGR, PX_VIEW_TOP_DOWN, 0},  {8, PX_ORDER_BGR, PX_VIEW_BOTTOM_UP, 0},
-                 {4, PX_ORDER_BGR, PX_VIEW_TOP_DOWN, 0},   {1, PX_ORDER_BGR, PX_VIEW_TOP_DOWN, 0},
+                 {16, PX_ORDER_BGR, PX_VIEW_TOP_DOWN, 0}, {8, PX_ORDER_BGR, PX_VIEW_BOTTOM_UP, 0},
+                 {4, PX_ORDER_BGR, PX_VIEW_TOP_DOWN, 0},  {1, PX_ORDER_BGR, PX_VIEW_TOP_DOWN, 0},
                  {24, PX_ORDER_RGB, PX_VIEW_TOP_DOWN, 1}};
     for (const auto& c : cases) {
         Bitmap source(19, 7, c.bits, c.order, c.view);

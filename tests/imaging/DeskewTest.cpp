@@ -87,8 +87,11 @@ TEST(PximgDeskew, NoiseFollowsThePerThreadGenerator)
     struct {
         int32_t bits, order;
         uint32_t level, channel;
-    } cases[] = {{24, PX_ORDER_RGB, 300, 2}, {24, PX_ORDER_BGR, 1000, 0}, {8, PX_ORDER_BGR, 500, 0},
-                 {32, PX_ORDER_BGR, 200, 1}, {24, PX_ORDER_BGR, 700, 3}};
+    } cases[] = {{24, PX_ORDER_RGB, 300, 2},
+                 {24, PX_ORDER_BGR, 1000, 0},
+                 {8, PX_ORDER_BGR, 500, 0},
+                 {32, PX_ORDER_BGR, 200, 1},
+                 {24, PX_ORDER_BGR, 700, 3}};
     for (const auto& c : cases) {
         // A new thread starts its generator at 0, as the Python replay does.
         std::thread([&] {
@@ -127,8 +130,11 @@ TEST(PximgDeskew, MosaicEqualsBlockMeans)
     struct {
         int32_t bits, view;
         uint32_t size;
-    } cases[] = {{24, PX_VIEW_TOP_DOWN, 5}, {24, PX_VIEW_BOTTOM_UP, 4}, {8, PX_VIEW_TOP_DOWN, 6},
-                 {32, PX_VIEW_TOP_DOWN, 100}, {24, PX_VIEW_TOP_DOWN, 1}};
+    } cases[] = {{24, PX_VIEW_TOP_DOWN, 5},
+                 {24, PX_VIEW_BOTTOM_UP, 4},
+                 {8, PX_VIEW_TOP_DOWN, 6},
+                 {32, PX_VIEW_TOP_DOWN, 100},
+                 {24, PX_VIEW_TOP_DOWN, 1}};
     for (const auto& c : cases) {
         Bitmap image(37, 29, c.bits, PX_ORDER_BGR, c.view);
         FillRandom(image.record, c.size);

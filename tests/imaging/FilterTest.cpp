@@ -48,45 +48,54 @@ std::vector<Case> ScipyCases()
         return k;
     }();
     // Separable kernels: a binomial of non-negative coefficients and one with negative ones.
-    static std::vector<int32_t> binomial = {256, 3, 5, 1, 4, 6,  4,  1, 4, 16, 24, 16, 4, 6, 24, 36,
-                                            24,  6, 4, 16, 24, 16, 4, 1, 4,  6,  4,  1};
+    static std::vector<int32_t> binomial = {256, 3,  5,  1, 4, 6,  4,  1,  4, 16, 24, 16, 4, 6,
+                                            24,  36, 24, 6, 4, 16, 24, 16, 4, 1,  4,  6,  4, 1};
     static std::vector<int32_t> signedSeparable = {-3, 100, 3, 2, -4, 2, -1, 2, -1, 3, -6, 3};
     static std::vector<int32_t> kernel4 = {1, -40, 4, 1, 2, 3, 4, 0, -1, 0, 1, 2, 2, -2, 2, 1, 0, 0, 1};
     static std::vector<int32_t> element = {0, 3, 256, -20, 256, 5, 0, 30, 256, -100, 256};
-    static std::vector<int32_t> element5 = {1, 5, 0,   256, -9, 256, 0,   256, 12,  256, 0,   256, 40,  256, 0,
-                                            256, 7, 256, 0,   256, -3, 256, 0,   256, 256, 256, 2};
+    static std::vector<int32_t> element5 = {1, 5,   0, 256, -9, 256, 0,  256, 12, 256, 0,   256, 40, 256,
+                                            0, 256, 7, 256, 0,  256, -3, 256, 0,  256, 256, 256, 2};
     return {
         {"builtin17", [](PxBitmap* b) { return P_SpatialFilterBitmap(b, reinterpret_cast<PxSpatialKernel*>(17)); },
          "correlate 1 0 3 -1 -1 -1 -1 8 -1 -1 -1 -1"},
         {"builtin3", [](PxBitmap* b) { return P_SpatialFilterBitmap(b, reinterpret_cast<PxSpatialKernel*>(3)); },
          "correlate 1 128 3 -1 0 0 0 0 0 0 0 1"},
-        {"kernel5", [](PxBitmap* b) { return P_SpatialFilterBitmap(b, reinterpret_cast<PxSpatialKernel*>(kernel5.data())); },
+        {"kernel5",
+         [](PxBitmap* b) { return P_SpatialFilterBitmap(b, reinterpret_cast<PxSpatialKernel*>(kernel5.data())); },
          "correlate" + Join(kernel5)},
-        {"kernel4", [](PxBitmap* b) { return P_SpatialFilterBitmap(b, reinterpret_cast<PxSpatialKernel*>(kernel4.data())); },
+        {"kernel4",
+         [](PxBitmap* b) { return P_SpatialFilterBitmap(b, reinterpret_cast<PxSpatialKernel*>(kernel4.data())); },
          "correlate" + Join(kernel4)},
-        {"sharpen1000", [](PxBitmap* b) { return P_SharpenBitmap(b, 1000); }, "correlate 1 0 3 -1 -1 -1 -1 9 -1 -1 -1 -1"},
+        {"sharpen1000", [](PxBitmap* b) { return P_SharpenBitmap(b, 1000); },
+         "correlate 1 0 3 -1 -1 -1 -1 9 -1 -1 -1 -1"},
         {"sharpenMinus1000", [](PxBitmap* b) { return P_SharpenBitmap(b, -1000); },
          "correlate 9 0 3 1 1 1 1 1 1 1 1 1"},
         {"emboss0", [](PxBitmap* b) { return P_EmbossBitmap(b, 0, 0); }, "correlate 17 128 3 0 1 0 0 0 0 0 -1 0"},
         {"emboss3depth1000", [](PxBitmap* b) { return P_EmbossBitmap(b, 3, 1000); },
          "correlate 1 128 3 -17 0 0 0 0 0 0 0 17"},
-        {"binomial", [](PxBitmap* b) { return P_SpatialFilterBitmap(b, reinterpret_cast<PxSpatialKernel*>(binomial.data())); },
+        {"binomial",
+         [](PxBitmap* b) { return P_SpatialFilterBitmap(b, reinterpret_cast<PxSpatialKernel*>(binomial.data())); },
          "correlate" + Join(binomial)},
         {"signedSeparable",
-         [](PxBitmap* b) { return P_SpatialFilterBitmap(b, reinterpret_cast<PxSpatialKernel*>(signedSeparable.data())); },
+         [](PxBitmap* b) {
+             return P_SpatialFilterBitmap(b, reinterpret_cast<PxSpatialKernel*>(signedSeparable.data()));
+         },
          "correlate" + Join(signedSeparable)},
         {"average4", [](PxBitmap* b) { return P_AverageFilterBitmap(b, 4); }, "average 4"},
         {"average7", [](PxBitmap* b) { return P_AverageFilterBitmap(b, 7); }, "average 7"},
         {"median3", [](PxBitmap* b) { return P_MedianFilterBitmap(b, 3); }, "median 3"},
         {"median5", [](PxBitmap* b) { return P_MedianFilterBitmap(b, 5); }, "median 5"},
         {"median4", [](PxBitmap* b) { return P_MedianFilterBitmap(b, 4); }, "median 4"},
-        {"dilate", [](PxBitmap* b) { return P_BinaryFilterBitmap(b, reinterpret_cast<PxBinaryElement*>(0)); }, "dilate"},
+        {"dilate", [](PxBitmap* b) { return P_BinaryFilterBitmap(b, reinterpret_cast<PxBinaryElement*>(0)); },
+         "dilate"},
         {"erode", [](PxBitmap* b) { return P_BinaryFilterBitmap(b, reinterpret_cast<PxBinaryElement*>(4)); }, "erode"},
         {"builtin6", [](PxBitmap* b) { return P_BinaryFilterBitmap(b, reinterpret_cast<PxBinaryElement*>(6)); },
          "additive 0 3 256 0 256 256 0 256 256 0 256"},
-        {"additive3", [](PxBitmap* b) { return P_BinaryFilterBitmap(b, reinterpret_cast<PxBinaryElement*>(element.data())); },
+        {"additive3",
+         [](PxBitmap* b) { return P_BinaryFilterBitmap(b, reinterpret_cast<PxBinaryElement*>(element.data())); },
          "additive" + Join(element)},
-        {"additive5", [](PxBitmap* b) { return P_BinaryFilterBitmap(b, reinterpret_cast<PxBinaryElement*>(element5.data())); },
+        {"additive5",
+         [](PxBitmap* b) { return P_BinaryFilterBitmap(b, reinterpret_cast<PxBinaryElement*>(element5.data())); },
          "additive" + Join(element5)},
     };
 }

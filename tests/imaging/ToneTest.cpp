@@ -38,11 +38,14 @@ int Clamp(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 
 TEST(PximgTone, TablesOfTheBuilders)
 {
-    EXPECT_EQ(TableOf([](PxBitmap* b) { return P_PosterizeBitmap(b, 2); }), Expected([](int i) { return i < 127 ? 0 : 255; }));
+    EXPECT_EQ(TableOf([](PxBitmap* b) { return P_PosterizeBitmap(b, 2); }),
+              Expected([](int i) { return i < 127 ? 0 : 255; }));
     EXPECT_EQ(TableOf([](PxBitmap* b) { return P_PosterizeBitmap(b, 256); }), Expected([](int i) { return i; }));
-    EXPECT_EQ(TableOf([](PxBitmap* b) { return P_PosterizeBitmap(b, 0xFFFFFFFFu); }), Expected([](int i) { return i; }));
-    EXPECT_EQ(TableOf([](PxBitmap* b) { return P_PosterizeBitmap(b, 3); }),
-              Expected([](int i) { return i < 64 ? 0 : i < 191 ? 128 : 255; }));
+    EXPECT_EQ(TableOf([](PxBitmap* b) { return P_PosterizeBitmap(b, 0xFFFFFFFFu); }),
+              Expected([](int i) { return i; }));
+    EXPECT_EQ(TableOf([](PxBitmap* b) { return P_PosterizeBitmap(b, 3); }), Expected([](int i) {
+                  return i < 64 ? 0 : i < 191 ? 128 : 255;
+              }));
     EXPECT_EQ(TableOf([](PxBitmap* b) { return P_ChangeBitmapIntensity(b, -1000); }),
               Expected([](int i) { return Clamp(i - 254); }));
     EXPECT_EQ(TableOf([](PxBitmap* b) { return P_ChangeBitmapIntensity(b, 1000); }),
@@ -54,7 +57,8 @@ TEST(PximgTone, TablesOfTheBuilders)
     EXPECT_EQ(TableOf([](PxBitmap* b) { return P_InvertBitmap(b); }), Expected([](int i) { return 255 - i; }));
     EXPECT_EQ(TableOf([](PxBitmap* b) { return P_IntensityDetectBitmap(b, 10, 20); }),
               Expected([](int i) { return i >= 10 && i <= 20 ? 255 : 0; }));
-    EXPECT_EQ(TableOf([](PxBitmap* b) { return P_IntensityDetectBitmap(b, 200, 100); }), Expected([](int) { return 0; }));
+    EXPECT_EQ(TableOf([](PxBitmap* b) { return P_IntensityDetectBitmap(b, 200, 100); }),
+              Expected([](int) { return 0; }));
     EXPECT_EQ(TableOf([](PxBitmap* b) { return P_GammaCorrectBitmap(b, 100); }), Expected([](int i) { return i; }));
     EXPECT_EQ(TableOf([](PxBitmap* b) { return P_GammaCorrectBitmap(b, 220); }),
               Expected([](int i) { return int(std::pow(i / 255.0, 1 / 2.2) * 255 + 0.5); }));
@@ -104,8 +108,19 @@ TEST(PximgTone, RemapAtEveryDepth)
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 13; ++x) {
                 const size_t at = size_t(PxStorageRow(image.record, y)) * image.record.BytesPerLine;
-                const uint32_t was = GetRaw(PxBitmap{13, 5, bits, image.record.BytesPerLine, 1, 0, {}, {}, 1, 1,
-                                                     before.data(), image.record.DataSize, 0},
+                const uint32_t was = GetRaw(PxBitmap{13,
+                                                     5,
+                                                     bits,
+                                                     image.record.BytesPerLine,
+                                                     1,
+                                                     0,
+                                                     {},
+                                                     {},
+                                                     1,
+                                                     1,
+                                                     before.data(),
+                                                     image.record.DataSize,
+                                                     0},
                                             x, y);
                 const uint32_t now = GetRaw(image.record, x, y);
                 (void)at;
@@ -143,8 +158,10 @@ TEST(PximgTone, ChannelRemapFollowsTheColourOrder)
         int32_t bits, order, channel;
         uint32_t pixel, expected;
     } cases[] = {
-        {24, PX_ORDER_BGR, 1, 0x302010, 0xCF2010}, {24, PX_ORDER_RGB, 1, 0x302010, 0x3020EF},
-        {24, PX_ORDER_BGR, 3, 0x302010, 0x3020EF}, {32, PX_ORDER_BGR, 2, 0x77302010, 0x7730DF10},
+        {24, PX_ORDER_BGR, 1, 0x302010, 0xCF2010},
+        {24, PX_ORDER_RGB, 1, 0x302010, 0x3020EF},
+        {24, PX_ORDER_BGR, 3, 0x302010, 0x3020EF},
+        {32, PX_ORDER_BGR, 2, 0x77302010, 0x7730DF10},
         // 16-bit fields 1, 2, 3 at bits 10, 5, 0: red is at bit 10 in order 1, at bit 0 in order 0.
         {16, PX_ORDER_BGR, 1, (1 << 10) | (2 << 5) | 3, (30 << 10) | (2 << 5) | 3},
         {16, PX_ORDER_RGB, 1, (1 << 10) | (2 << 5) | 3, (1 << 10) | (2 << 5) | 28},
