@@ -15,6 +15,7 @@
 #include "PXIMG60N.h"
 #include "PxKernel.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -165,6 +166,19 @@ int main(int argc, char** argv)
     };
     auto number = [&](size_t i, long long& v) { return ParseInt(texts[i], v) || Fail("not a number: " + texts[i]); };
 
+    static const char* const kExports[] = {
+        "P_RemapBitmapIntensity", "P_ChangeBitmapIntensity",  "P_ChangeBitmapContrast",
+        "P_PosterizeBitmap",      "P_InvertBitmap",           "P_IntensityDetectBitmap",
+        "P_GammaCorrectBitmap",   "P_HistoEqualizeBitmap",    "P_StretchBitmapIntensity",
+        "P_HistoContrastBitmap",  "P_GetBitmapHistogram",     "P_SpatialFilterBitmap",
+        "P_SharpenBitmap",        "P_EmbossBitmap",           "P_AverageFilterBitmap",
+        "P_MedianFilterBitmap",   "P_BinaryFilterBitmap",     "P_DespeckleBitmap",
+        "P_ChangeBitmapHue",      "P_ChangeBitmapSaturation", "P_ColorSeparateBitmap",
+        "P_ColorMergeBitmap",     "P_DeskewBitmap",           "P_AddBitmapNoise",
+        "P_MosaicBitmap"};
+    if (std::find(std::begin(kExports), std::end(kExports), name) == std::end(kExports))
+        return Fail("unknown export " + name), Usage();
+
     if (name == "P_ColorMergeBitmap") {
         long long space;
         if (!need(1) || !number(0, space))
@@ -263,8 +277,6 @@ int main(int argc, char** argv)
         return 0;
     }
     const auto found = exports.find(name);
-    if (found == exports.end())
-        return Fail("unknown export " + name), Usage();
     if (!need(found->second.first))
         return 2;
     if (name == "P_SpatialFilterBitmap" || name == "P_BinaryFilterBitmap") {

@@ -117,6 +117,11 @@ TEST(PximgFilter, EqualsScipyOnRandomImages)
         AddCase(batch, cases[i], 32, PX_ORDER_RGB, PX_VIEW_TOP_DOWN, 5, 3);
         AddCase(batch, cases[i], 24, PX_ORDER_BGR, PX_VIEW_TOP_DOWN, 1, 1);
     }
+    // Rank filters pick one of the input values, so 16-bit fields widen and narrow back exactly.
+    for (size_t i : {12u, 13u, 15u, 16u}) {
+        AddCase(batch, cases[i], 16, PX_ORDER_BGR, PX_VIEW_TOP_DOWN);
+        AddCase(batch, cases[i], 16, PX_ORDER_RGB, PX_VIEW_BOTTOM_UP);
+    }
     for (size_t i : {2u, 4u, 13u, 14u, 19u})
         AddCase(batch, cases[i], 32, PX_ORDER_RGB, PX_VIEW_BOTTOM_UP, 5, 3);
     // Windows larger than 3 follow image rows; the 3 x 3 paths walk storage rows, so on a
