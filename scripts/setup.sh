@@ -12,6 +12,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 
 for p in cmake g++ g++-multilib googletest python3 libstb-dev \
+         python3-numpy python3-scipy python3-pil imagemagick \
          libsqlite3-dev:i386 zlib1g-dev:i386 libbenchmark-dev:i386 \
          libosmesa6-dev:i386 libosmesa6-dev; do
     have_pkg "$p" || need+=("$p")
