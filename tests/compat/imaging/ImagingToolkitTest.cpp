@@ -144,7 +144,8 @@ TEST_F(Fixtures, SavedFilesReadBackInPillow)
         }
         ASSERT_EQ(PxPutRow(&record, row.data(), y, uint32_t(row.size())), PX_OK);
     }
-    for (auto [format, name] : {std::pair{PX_FILE_TGA, "out.tga"}, {PX_FILE_PNG, "out.png"}, {PX_FILE_BMP, "out.bmp"}}) {
+    for (auto [format, name] :
+         {std::pair{PX_FILE_TGA, "out.tga"}, {PX_FILE_PNG, "out.png"}, {PX_FILE_BMP, "out.bmp"}}) {
         SCOPED_TRACE(name);
         std::string path = dir + "/" + name;
         ASSERT_EQ(PxSaveFile(path.c_str(), &record, format), PX_OK);
