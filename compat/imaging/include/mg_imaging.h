@@ -24,9 +24,9 @@ enum : int {
 
 // Record flags.
 enum : uint32_t {
-    PX_FLAG_IMAGE = 0x0001,          // the record holds an image (owns its storage)
-    PX_FLAG_GREY_WORKING = 0x0100,   // a grey working record
-    PX_FLAG_SECOND_PALETTE = 0x0400, // palette handle 1 is the current one
+    PX_FLAG_IMAGE = 0x0001,            // the record holds an image (owns its storage)
+    PX_FLAG_GREY_WORKING = 0x0100,     // a grey working record
+    PX_FLAG_SECOND_PALETTE = 0x0400,   // palette handle 1 is the current one
     PX_FLAG_PALETTE_DETACHED = 0x4000, // palette changes are not copied into the record's table
 };
 
@@ -52,7 +52,7 @@ struct PxBitmap {
     void* paletteHandles[2];
     int32_t viewPerspective;
     int32_t colourOrder;
-    int32_t mirrored; // 1 when stored columns run right to left
+    int32_t mirrored;  // 1 when stored columns run right to left
     int32_t rowAccess; // open row-access brackets
     uint8_t* storage;
 };
