@@ -46,13 +46,26 @@ const char* CPixelFormat::Parse(const char* letters)
     for (int bit = 0; bit < count; ++bit) {
         const unsigned long value = bit < 32 ? 1ul << bit : 0;
         switch (std::toupper(static_cast<unsigned char>(letters[count - 1 - bit]))) {
-        case 'R': RedMask |= value; break;
-        case 'G': GreenMask |= value; break;
-        case 'B': BlueMask |= value; break;
-        case 'A': AlphaMask |= value; break;
-        case 'I': IndexMask |= value; break;
-        case 'F': FillMask |= value; break;
-        default: break;
+        case 'R':
+            RedMask |= value;
+            break;
+        case 'G':
+            GreenMask |= value;
+            break;
+        case 'B':
+            BlueMask |= value;
+            break;
+        case 'A':
+            AlphaMask |= value;
+            break;
+        case 'I':
+            IndexMask |= value;
+            break;
+        case 'F':
+            FillMask |= value;
+            break;
+        default:
+            break;
         }
     }
     BitCount = count > 4 ? (count + 7) / 8 * 8 : count;
@@ -104,7 +117,9 @@ unsigned char* CPixelFormat::EncodePixel(unsigned char* out, const CPixel& pixel
         }
         NibblePhase ^= 1;
         return out;
-    case 8: *out++ = static_cast<unsigned char>(stored); return out;
+    case 8:
+        *out++ = static_cast<unsigned char>(stored);
+        return out;
     case 16:
         *out++ = static_cast<unsigned char>(stored);
         *out++ = static_cast<unsigned char>(stored >> 8);
@@ -118,7 +133,8 @@ unsigned char* CPixelFormat::EncodePixel(unsigned char* out, const CPixel& pixel
         for (int shift = 0; shift < 32; shift += 8)
             *out++ = static_cast<unsigned char>(stored >> shift);
         return out;
-    default: vbail("Bad pixel format given\n%s,%d\n", "Bitmap", __LINE__);
+    default:
+        vbail("Bad pixel format given\n%s,%d\n", "Bitmap", __LINE__);
     }
 }
 
@@ -213,10 +229,10 @@ CFormatSpecifier& CFormatSpecifier::operator=(const CPixelFormat& format)
 void CFormatSpecifier::Merge(const CFormatSpecifier& other)
 {
     unsigned long CFormatSpecifier::*const words[] = {
-        &CFormatSpecifier::Additive,  &CFormatSpecifier::Bump,      &CFormatSpecifier::Filter,
-        &CFormatSpecifier::LerpNormals, &CFormatSpecifier::Screen,  &CFormatSpecifier::Shadow,
-        &CFormatSpecifier::SortAlpha, &CFormatSpecifier::SortSolid, &CFormatSpecifier::ViewScale,
-        &CFormatSpecifier::ZBuffer,   &CFormatSpecifier::ZWrite};
+        &CFormatSpecifier::Additive,    &CFormatSpecifier::Bump,      &CFormatSpecifier::Filter,
+        &CFormatSpecifier::LerpNormals, &CFormatSpecifier::Screen,    &CFormatSpecifier::Shadow,
+        &CFormatSpecifier::SortAlpha,   &CFormatSpecifier::SortSolid, &CFormatSpecifier::ViewScale,
+        &CFormatSpecifier::ZBuffer,     &CFormatSpecifier::ZWrite};
     for (auto word : words)
         if (!(this->*word & ExplicitBit) && (other.*word & ExplicitBit))
             this->*word = other.*word;
@@ -226,9 +242,18 @@ void CFormatSpecifier::Merge(const CFormatSpecifier& other)
 void CFormatSpecifier::Save(CZRiffFile& file) const
 {
     CPixelFormat::Save(file);
-    const unsigned char bytes[12] = {Value(Additive), Value(Bump),      Value(Filter),  Value(Screen),
-                                     Value(Shadow),   Value(SortAlpha), Value(SortSolid), ExplicitFormat,
-                                     Value(ZBuffer),  Value(ZWrite),    0,              0};
+    const unsigned char bytes[12] = {Value(Additive),
+                                     Value(Bump),
+                                     Value(Filter),
+                                     Value(Screen),
+                                     Value(Shadow),
+                                     Value(SortAlpha),
+                                     Value(SortSolid),
+                                     ExplicitFormat,
+                                     Value(ZBuffer),
+                                     Value(ZWrite),
+                                     0,
+                                     0};
     file.Write(bytes, sizeof bytes);
 }
 

@@ -173,7 +173,7 @@ int CzBitmap::Save(CZRiffFile& file)
     if (m_Locked && CheckResult("Save() with locked bitmap!\n", LockedCode))
         return 1;
     const unsigned long header[3] = {static_cast<unsigned long>(ErrorSwitch), static_cast<unsigned long>(m_Height),
-                                      static_cast<unsigned long>(m_Width)};
+                                     static_cast<unsigned long>(m_Width)};
     bool failed = file.Write(header, sizeof header);
     if (!m_Pixels.empty())
         failed = file.Write(m_Pixels.data(), m_Pixels.size() * 4) || failed;

@@ -65,7 +65,6 @@ public:
     bool Allocate(int width, int height);
 
 private:
-
     int m_Result = 1;
     std::vector<CPixel> m_Pixels;
     std::vector<CPixel> m_IndexImage;

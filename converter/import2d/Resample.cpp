@@ -54,9 +54,9 @@ struct Filter {
 };
 
 const Filter Filters[] = {
-    {"Point", 0.0, BoxFilter},         {"Box", 0.5, BoxFilter},        {"Triangle", 1.0, TriangleFilter},
-    {"Quadratic", 1.5, QuadraticFilter}, {"Cubic", 2.0, CubicFilter},  {"Catrom", 2.0, CatromFilter},
-    {"Gaussian", 1.25, GaussianFilter}, {"Sinc", 4.0, SincFilter},     {"Bessel", 3.2383, BesselFilter},
+    {"Point", 0.0, BoxFilter},           {"Box", 0.5, BoxFilter},     {"Triangle", 1.0, TriangleFilter},
+    {"Quadratic", 1.5, QuadraticFilter}, {"Cubic", 2.0, CubicFilter}, {"Catrom", 2.0, CatromFilter},
+    {"Gaussian", 1.25, GaussianFilter},  {"Sinc", 4.0, SincFilter},   {"Bessel", 3.2383, BesselFilter},
 };
 const int FilterCount = sizeof Filters / sizeof Filters[0];
 

@@ -23,7 +23,8 @@ public:
     void WriteRaw(const std::string& name, const CzBitmap& bitmap) const
     {
         std::ofstream(Path(name), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bitmap.Pixels()), std::streamsize(bitmap.GetWidth()) * bitmap.GetHeight() * 4);
+            .write(reinterpret_cast<const char*>(bitmap.Pixels()),
+                   std::streamsize(bitmap.GetWidth()) * bitmap.GetHeight() * 4);
     }
     std::vector<unsigned char> ReadRaw(const std::string& name) const
     {

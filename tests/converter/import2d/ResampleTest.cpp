@@ -41,9 +41,10 @@ void SmoothPattern(CzBitmap& bitmap, int width, int height)
     bitmap.Allocate(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            bitmap.At(x, y) = CPixel(static_cast<unsigned char>(128 + 90 * std::sin(x * 0.11)),
-                                     static_cast<unsigned char>(128 + 90 * std::cos(y * 0.07 + x * 0.03)),
-                                     static_cast<unsigned char>((x + y) % 200 + 20), static_cast<unsigned char>(y + 50));
+            bitmap.At(x, y) =
+                CPixel(static_cast<unsigned char>(128 + 90 * std::sin(x * 0.11)),
+                       static_cast<unsigned char>(128 + 90 * std::cos(y * 0.07 + x * 0.03)),
+                       static_cast<unsigned char>((x + y) % 200 + 20), static_cast<unsigned char>(y + 50));
 }
 
 TEST(Resample, TriangleAndCatromWithinOneOfPillow)
@@ -53,8 +54,11 @@ TEST(Resample, TriangleAndCatromWithinOneOfPillow)
         int filter;
         const char* pillow;
         int width, height;
-    } cases[] = {{Triangle, "bilinear", 128, 64}, {Catrom, "bicubic", 128, 64}, {Triangle, "bilinear", 100, 30},
-                 {Catrom, "bicubic", 77, 50},     {Catrom, "bicubic", 300, 200}};
+    } cases[] = {{Triangle, "bilinear", 128, 64},
+                 {Catrom, "bicubic", 128, 64},
+                 {Triangle, "bilinear", 100, 30},
+                 {Catrom, "bicubic", 77, 50},
+                 {Catrom, "bicubic", 300, 200}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.pillow) + " " + std::to_string(c.width));
         CzBitmap bitmap;
