@@ -115,8 +115,8 @@ void CDatabase::SetGamma(float gamma)
 
 void CDatabase::SetHSVAdd(float h, float s, float v)
 {
-    for (CPixelFormat* format : {&PixelFormats[0], &PixelFormats[1], &PixelFormats[2],
-                                 static_cast<CPixelFormat*>(&CurrentFormat)}) {
+    for (CPixelFormat* format :
+         {&PixelFormats[0], &PixelFormats[1], &PixelFormats[2], static_cast<CPixelFormat*>(&CurrentFormat)}) {
         format->HSVAdd[0] = h;
         format->HSVAdd[1] = s;
         format->HSVAdd[2] = v;
@@ -125,8 +125,8 @@ void CDatabase::SetHSVAdd(float h, float s, float v)
 
 void CDatabase::SetHSVMultiply(float h, float s, float v)
 {
-    for (CPixelFormat* format : {&PixelFormats[0], &PixelFormats[1], &PixelFormats[2],
-                                 static_cast<CPixelFormat*>(&CurrentFormat)}) {
+    for (CPixelFormat* format :
+         {&PixelFormats[0], &PixelFormats[1], &PixelFormats[2], static_cast<CPixelFormat*>(&CurrentFormat)}) {
         format->HSVMultiply[0] = h;
         format->HSVMultiply[1] = s;
         format->HSVMultiply[2] = v;
