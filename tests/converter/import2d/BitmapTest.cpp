@@ -3,6 +3,8 @@
 #include "converter/import2d/CzBitmap.h"
 #include "ImageOracle.h"
 
+#include "core/riff/CZRiffFile.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -121,6 +123,51 @@ TEST(Bitmap, CropCopyPasteFillAndAverage)
     const CPixel* rect = tile.GetRectangle32(&area);
     EXPECT_EQ(rect[0], tile.At(1, 1));
     EXPECT_EQ(rect[1], CPixel::Zero); // outside the image
+}
+
+} // namespace
+
+namespace {
+
+// A bitmap and a format specifier written to a chunk file and read back.
+TEST(Bitmap, ChunkRoundTripKeepsPixelsAndModifierValues)
+{
+    ImageOracle oracle;
+    const std::string path = oracle.Path("round.riff");
+    CzBitmap image;
+    FillPattern(image, 5, 3);
+    CPixelFormat palettised("IIIIIIII");
+    ASSERT_EQ(image.CreatePalette(palettised), 0);
+    CFormatSpecifier specifier;
+    specifier.Parse("ArrrrrGGGGGbbbbb");
+    CFormatSpecifier::SetModifier(specifier.Screen, true);
+    CFormatSpecifier::SetModifier(specifier.LerpNormals, true);
+    {
+        CZRiffFile riff;
+        ASSERT_NE(riff.Create(path.c_str(), CZRiffFile::MakeFourCC("TEST")), nullptr);
+        ASSERT_NE(riff.Descend(CZRiffFile::MakeFourCC("bmap"), 0, true), nullptr);
+        ASSERT_EQ(image.Save(riff), 0);
+        specifier.Save(riff);
+        riff.Ascend();
+        riff.Close();
+    }
+    CZRiffFile riff;
+    ASSERT_NE(riff.Open(path.c_str(), CZRiffFile::MakeFourCC("TEST")), nullptr);
+    ASSERT_NE(riff.Descend(CZRiffFile::MakeFourCC("bmap"), 0, true), nullptr);
+    CzBitmap loaded;
+    ASSERT_EQ(loaded.Load(riff), 0);
+    CFormatSpecifier back;
+    ASSERT_TRUE(back.Load(riff));
+    EXPECT_EQ(loaded.GetWidth(), 5);
+    EXPECT_EQ(loaded.GetHeight(), 3);
+    EXPECT_EQ(PixelBytes(loaded), PixelBytes(image));
+    EXPECT_FALSE(loaded.HasPalette());
+    EXPECT_EQ(CzBitmap::ErrorSwitch, 1);
+    EXPECT_EQ(back.BitCount, 16);
+    EXPECT_EQ(back.AlphaMask, 0x8000u);
+    EXPECT_TRUE(CFormatSpecifier::Value(back.Screen));
+    EXPECT_FALSE(CFormatSpecifier::Value(back.LerpNormals)); // not stored
+    EXPECT_TRUE(CFormatSpecifier::Value(back.ViewScale));    // not stored: keeps its value
 }
 
 } // namespace
