@@ -84,7 +84,8 @@ void MipBench(const std::string& dir, int count)
         }
         ours += Seconds(start);
     }
-    const double peer = std::atof(Peer("mips " + dir + " " + std::to_string(count) + " " + std::to_string(size)).c_str());
+    const double peer =
+        std::atof(Peer("mips " + dir + " " + std::to_string(count) + " " + std::to_string(size)).c_str());
     const double megapixels = double(count) * size * size / 1e6;
     std::printf("mip chains, %d textures of %dx%d (box filter, 512 down to 4):\n", count, size, size);
     std::printf("  ours   %8.2f s  %8.2f MP/s\n", ours, megapixels / ours);
