@@ -12,8 +12,6 @@ const char* CRhuParser::AssetCommandUnavailable(int node)
     Error(node, "The %s command is not available in this converter yet\n", command.c_str());
 }
 
-const char* CRhuParser::ColorCorrect(int) { return nullptr; }
-
 const char* CRhuParser::ImplicitTextures(int) { return nullptr; }
 
 const char* CRhuParser::Meshformat(int) { return nullptr; }

@@ -122,16 +122,11 @@ const char* CBaseParser::Endif(int)
 
 const char* CBaseParser::Gamma(int node)
 {
-    const float gamma = static_cast<float>(atof(GetChildText(node, "Number", true)));
-    for (CPixelFormat& format : m_pDatabase->PixelFormats)
-        format.Gamma = gamma;
-    m_pDatabase->CurrentFormat.Gamma = gamma;
+    m_pDatabase->SetGamma(static_cast<float>(atof(GetChildText(node, "Number", true))));
     return nullptr;
 }
 
-// Pixel formats are read by the image conversion, which is not part of the converter yet; the
-// statement is accepted so that the default script runs.
-const char* CBaseParser::PixelFormat(int) { return nullptr; }
+const char* CBaseParser::PixelFormat(int node) { return m_pDatabase->SetPixelFormat(*this, node); }
 
 const char* CBaseParser::TypeInfo(int node)
 {

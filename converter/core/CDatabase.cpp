@@ -2,7 +2,6 @@
 
 #include "converter/core/CZelWriter.h"
 #include "converter/core/ConsoleOutput.h"
-#include "converter/core/RenderFlags.h"
 
 #include "core/names/CCRC32.h"
 #include "core/riff/CZRiffFile.h"
@@ -25,7 +24,6 @@ CDatabase::CDatabase() : ZSearchPtrArray<CdbElement>(512), AxisFormat("East,Sout
 {
     PixelFormats[1].AlphaKind = 1;
     PixelFormats[2].AlphaKind = 2;
-    RenderFlags::Reset(CurrentFormat);
     pThe = this;
 }
 

@@ -11,6 +11,7 @@
 
 class CZRiffFile;
 class CZelWriter;
+class CzParser;
 
 class CDatabase : public ZSearchPtrArray<CdbElement> {
 public:
@@ -41,6 +42,16 @@ public:
     // Both return false: failures of the chunk file are the caller's to notice.
     bool Save(CZRiffFile& file, int formatVersion);
     bool LoadElements(CZRiffFile& file, int formatVersion);
+
+    // Formats: one keyword applied to a specifier (fatal when unknown); the modifiers of a
+    // statement onto the current specifier, from the defaults when reset; the PixelFormat
+    // command's body (null, or the reason it stopped); colour correction of all four formats.
+    void UpdateFormat(CFormatSpecifier& specifier, const char* keyword);
+    void ParseModifiers(CzParser& parser, int statement, bool reset);
+    const char* SetPixelFormat(CzParser& parser, int statement);
+    void SetGamma(float gamma);
+    void SetHSVAdd(float h, float s, float v);
+    void SetHSVMultiply(float h, float s, float v);
 
     CAxisFormat AxisFormat;
     CPixelFormat PixelFormats[3]; // NOALPHA, ALPHA1, ALPHA

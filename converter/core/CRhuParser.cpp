@@ -59,6 +59,8 @@ CRhuParser::CRhuParser() { RegisterCommands(DataCommands); }
 void CRhuParser::ExecuteCommand(int node, const CommandRow& row)
 {
     m_pCurrentTexture = nullptr;
+    if (m_pDatabase)
+        m_pDatabase->ParseModifiers(*this, node, true);
     CBaseParser::ExecuteCommand(node, row);
 }
 

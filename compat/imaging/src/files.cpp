@@ -1,0 +1,193 @@
+// Image files: stored size and depth from the file's own header, pixels through stb_image,
+// and BMP, PNG or TGA output through stb_image_write.
+#include "mg_imaging.h"
+
+#define STBI_NO_STDIO
+#include <stb/stb_image.h>
+#define STBI_WRITE_NO_STDIO
+#include <stb/stb_image_write.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+int ReadWholeFile(const char* fileName, std::vector<uint8_t>& bytes)
+{
+    if (!fileName || !*fileName)
+        return PX_ERR_FILENAME;
+    FILE* file = std::fopen(fileName, "rb");
+    if (!file)
+        return errno == ENOENT ? PX_ERR_NOT_FOUND : PX_ERR_OPEN;
+    int result = PX_OK;
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    if (std::ferror(file))
+        result = PX_ERR_READ;
+    std::fclose(file);
+    if (result == PX_OK && bytes.empty())
+        result = PX_ERR_FORMAT;
+    return result;
+}
+
+uint32_t Le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+uint32_t Le32(const uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
+uint32_t Be16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
+
+// The stored depth as the file's header gives it, or 0 when the header does not say.
+int32_t StoredDepth(const std::vector<uint8_t>& b)
+{
+    size_t n = b.size();
+    if (n >= 26 && std::memcmp(b.data(), "\x89PNG\r\n\x1a\n", 8) == 0 && std::memcmp(&b[12], "IHDR", 4) == 0) {
+        static const int channels[7] = {1, 0, 3, 1, 2, 0, 4};
+        int type = b[25];
+        return type < 7 ? int32_t(b[24]) * channels[type] : 0;
+    }
+    if (n >= 30 && b[0] == 'B' && b[1] == 'M') {
+        uint32_t header = Le32(&b[14]);
+        return int32_t(header == 12 ? Le16(&b[24]) : Le16(&b[28]));
+    }
+    if (n >= 6 && std::memcmp(b.data(), "GIF8", 4) == 0)
+        return 8;
+    if (n >= 26 && std::memcmp(b.data(), "8BPS", 4) == 0)
+        return int32_t(Be16(&b[12]) * Be16(&b[22]));
+    if (n >= 3 && b[0] == 0xFF && b[1] == 0xD8)
+        return 0;
+    // A targa has no signature: trust its header when the image type and depth are sensible.
+    if (n >= 18) {
+        int type = b[2] & ~8;
+        int depth = b[16];
+        bool sensible = (type == 1 || type == 2 || type == 3) &&
+                        (depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32);
+        if (sensible)
+            return depth;
+    }
+    return 0;
+}
+
+void AppendBytes(void* context, void* data, int size)
+{
+    auto* out = static_cast<std::vector<uint8_t>*>(context);
+    auto* bytes = static_cast<uint8_t*>(data);
+    out->insert(out->end(), bytes, bytes + size);
+}
+
+// Writes beside the target and renames, so a failed save leaves any earlier file intact.
+int WriteWholeFile(const char* fileName, const std::vector<uint8_t>& bytes)
+{
+    std::string temporary = std::string(fileName) + ".partial";
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file)
+        return PX_ERR_OPEN;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    written = std::fclose(file) == 0 && written;
+    if (!written || std::rename(temporary.c_str(), fileName) != 0) {
+        std::remove(temporary.c_str());
+        return PX_ERR_WRITE;
+    }
+    return PX_OK;
+}
+
+} // namespace
+
+int PxGetFileInfo(const char* fileName, PxFileInfo* info)
+{
+    if (!info)
+        return PX_ERR_PARAMETER;
+    std::vector<uint8_t> bytes;
+    int result = ReadWholeFile(fileName, bytes);
+    if (result < PX_OK)
+        return result;
+    int width, height, channels;
+    if (!stbi_info_from_memory(bytes.data(), int(bytes.size()), &width, &height, &channels))
+        return PX_ERR_FORMAT;
+    int32_t depth = StoredDepth(bytes);
+    info->width = width;
+    info->height = height;
+    info->channels = channels;
+    info->bitsPerPixel = depth > 0 ? depth : channels * 8;
+    return PX_OK;
+}
+
+int PxLoadFile(const char* fileName, PxBitmap* bitmap, int32_t bitsPerPixel, int32_t colourOrder)
+{
+    if (!bitmap)
+        return PX_ERR_BITMAP;
+    if (bitsPerPixel != 24 && bitsPerPixel != 32)
+        return PX_ERR_BITS;
+    std::vector<uint8_t> bytes;
+    int result = ReadWholeFile(fileName, bytes);
+    if (result < PX_OK)
+        return result;
+    int width, height, channels;
+    stbi_uc* pixels = stbi_load_from_memory(bytes.data(), int(bytes.size()), &width, &height, &channels, 4);
+    if (!pixels)
+        return std::strcmp(stbi_failure_reason(), "outofmem") == 0 ? PX_ERR_MEMORY : PX_ERR_FORMAT;
+    result = PxCreateBitmap(bitmap, width, height, bitsPerPixel, colourOrder, PX_VIEW_TOP_DOWN);
+    if (result >= PX_OK) {
+        int step = bitsPerPixel / 8;
+        for (int y = 0; y < height; ++y) {
+            const stbi_uc* in = pixels + size_t(y) * width * 4;
+            uint8_t* out = PxRowPointer(bitmap, y);
+            for (int x = 0; x < width; ++x, in += 4, out += step) {
+                out[0] = colourOrder == PX_ORDER_RGB ? in[0] : in[2];
+                out[1] = in[1];
+                out[2] = colourOrder == PX_ORDER_RGB ? in[2] : in[0];
+                if (step == 4)
+                    out[3] = in[3];
+            }
+        }
+    }
+    stbi_image_free(pixels);
+    return result;
+}
+
+int PxSaveFile(const char* fileName, const PxBitmap* bitmap, int fileFormat)
+{
+    if (!bitmap || !bitmap->storage || !(bitmap->flags & PX_FLAG_IMAGE))
+        return PX_ERR_BITMAP;
+    if (!fileName || !*fileName)
+        return PX_ERR_FILENAME;
+    if (bitmap->bitsPerPixel != 24 && bitmap->bitsPerPixel != 32)
+        return PX_ERR_BITS;
+    int channels = bitmap->bitsPerPixel / 8;
+    int width = bitmap->width, height = bitmap->height;
+    std::vector<uint8_t> image(size_t(width) * height * channels);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = PxRowPointer(bitmap, y);
+        uint8_t* out = &image[size_t(y) * width * channels];
+        for (int x = 0; x < width; ++x, out += channels) {
+            int column = bitmap->mirrored ? width - 1 - x : x;
+            const uint8_t* p = in + size_t(column) * channels;
+            out[0] = bitmap->colourOrder == PX_ORDER_RGB ? p[0] : p[2];
+            out[1] = p[1];
+            out[2] = bitmap->colourOrder == PX_ORDER_RGB ? p[2] : p[0];
+            if (channels == 4)
+                out[3] = p[3];
+        }
+    }
+    std::vector<uint8_t> encoded;
+    int ok = 0;
+    switch (fileFormat) {
+    case PX_FILE_TGA:
+        stbi_write_tga_with_rle = 0;
+        ok = stbi_write_tga_to_func(AppendBytes, &encoded, width, height, channels, image.data());
+        break;
+    case PX_FILE_PNG:
+        ok = stbi_write_png_to_func(AppendBytes, &encoded, width, height, channels, image.data(), width * channels);
+        break;
+    case PX_FILE_BMP:
+        ok = stbi_write_bmp_to_func(AppendBytes, &encoded, width, height, channels, image.data());
+        break;
+    default:
+        return PX_ERR_NOT_AVAILABLE;
+    }
+    if (!ok)
+        return PX_ERR_MEMORY;
+    return WriteWholeFile(fileName, encoded);
+}
