@@ -136,8 +136,7 @@ void COctTree::ComputeBox(CRender* r)
         r->PlotMin = CVector(r->pPos->x - radius, r->pPos->y - radius, r->pPos->z - radius);
         r->PlotMax = CVector(r->pPos->x + radius, r->pPos->y + radius, r->pPos->z + radius);
     }
-    r->PlotVolume =
-        (r->PlotMax.x - r->PlotMin.x) * (r->PlotMax.y - r->PlotMin.y) * (r->PlotMax.z - r->PlotMin.z);
+    r->PlotVolume = (r->PlotMax.x - r->PlotMin.x) * (r->PlotMax.y - r->PlotMin.y) * (r->PlotMax.z - r->PlotMin.z);
 }
 
 void COctTree::Insert(CRender* r)
@@ -231,6 +230,12 @@ void COctTree::Rebuild()
     }
     Root.Centre = CVector((lo.x + hi.x) / 2, (lo.y + hi.y) / 2, (lo.z + hi.z) / 2);
     Root.HalfSize = CVector((hi.x - lo.x) / 2, (hi.y - lo.y) / 2, (hi.z - lo.z) / 2);
+    // Centre and half size are rounded: widen the half size until the bounds fit again, or
+    // the renders that made the bounds would drop out of the tree and be drawn every frame.
+    for (int a = 0; a < 3 && Axis(lo, a) <= Axis(hi, a); ++a)
+        while (Axis(Root.Centre, a) + Axis(Root.HalfSize, a) < Axis(hi, a) ||
+               Axis(Root.Centre, a) - Axis(Root.HalfSize, a) > Axis(lo, a))
+            Axis(Root.HalfSize, a) = std::nextafter(Axis(Root.HalfSize, a), 3.4028235e38f);
     Root.Split = Root.Centre;
     for (CRender* r = Root.pFirstRender; r;) {
         CRender* next = r->pTreeNext;
@@ -309,14 +314,20 @@ void COctTree::SplitNode(COctTreeNode* node, int forced, int remaining)
     if (remaining <= 0)
         return;
     --forced;
-    if (!node->pFirstRender ||
-        (node->HalfSize.x < 1.0f && node->HalfSize.y < 1.0f && node->HalfSize.z < 1.0f)) {
+    if (!node->pFirstRender || (node->HalfSize.x < 1.0f && node->HalfSize.y < 1.0f && node->HalfSize.z < 1.0f)) {
         node->Split = node->Centre;
         if (forced < 0)
             return;
     } else {
+        // An axis far shorter than the node's longest is not divided (its split lies on the
+        // node's far edge): in a flat world nearly every render's box crosses any plane
+        // across the thin axis, and straddling renders stay in the node and are tested
+        // every frame, which would bring culling back towards testing every render.
+        const float longest = std::fmax(node->HalfSize.x, std::fmax(node->HalfSize.y, node->HalfSize.z));
         for (int a = 0; a < 3; ++a)
-            Axis(node->Split, a) = ChooseSplit(node, a);
+            Axis(node->Split, a) = Axis(node->HalfSize, a) * 4.0f < longest
+                                       ? Axis(node->Centre, a) + Axis(node->HalfSize, a)
+                                       : ChooseSplit(node, a);
     }
     MakeChildren(node);
     for (CRender* r = node->pFirstRender; r;) {
@@ -402,6 +413,8 @@ void COctTree::DrawAll(const COctTreeNode* node)
 // layer draws exactly the renders the camera sees.
 void COctTree::DrawNode(const COctTreeNode* node, const ViewFrustum& f)
 {
+    if (!node->pFirstRender && !node->pChildren)
+        return;
     if (!NodeSeen(f, *node, 1.0f))
         return;
     if (NodeSeen(f, *node, -1.0f)) {

@@ -61,8 +61,12 @@ TEST_F(CameraTest, StackBoundsAndResultCodes)
         int result;
         int expected;
     } cases[] = {
-        {LoadCamera(8, m), 3},       {LoadProjection(-1, m), 3}, {SetViewport(8, 0, 0, 1, 1, 0, 1), 3},
-        {SelectViewport(8), 3},      {SelectViewport(0x27), 0},  {GetCurrentViewport(), 7},
+        {LoadCamera(8, m), 3},
+        {LoadProjection(-1, m), 3},
+        {SetViewport(8, 0, 0, 1, 1, 0, 1), 3},
+        {SelectViewport(8), 3},
+        {SelectViewport(0x27), 0},
+        {GetCurrentViewport(), 7},
         {GetCurrentViewportFlags(), 0x27},
     };
     for (const Case& c : cases)
@@ -125,12 +129,13 @@ TEST_F(CameraTest, FrustumBoundaryIsOutside)
         float radius;
         int inside;
     } cases[] = {
-        {CVector(0.5f, 0, 0), 0.0f, 1},  {CVector(1.0f, 0, 0), 0.0f, 0},  {CVector(0, -1.0f, 0), 0.0f, 0},
-        {CVector(0, 0, 1.0f), 0.0f, 0},  {CVector(0, 0, -1.0f), 0.0f, 0}, {CVector(1.4f, 0, 0), 0.5f, 1},
-        {CVector(1.5f, 0, 0), 0.5f, 0},  {CVector(0, 0, -1.2f), 0.5f, 1},
+        {CVector(0.5f, 0, 0), 0.0f, 1}, {CVector(1.0f, 0, 0), 0.0f, 0},  {CVector(0, -1.0f, 0), 0.0f, 0},
+        {CVector(0, 0, 1.0f), 0.0f, 0}, {CVector(0, 0, -1.0f), 0.0f, 0}, {CVector(1.4f, 0, 0), 0.5f, 1},
+        {CVector(1.5f, 0, 0), 0.5f, 0}, {CVector(0, 0, -1.2f), 0.5f, 1},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(IsInFrustrum(2, c.centre, c.radius), c.inside) << c.centre.x << "," << c.centre.y << "," << c.centre.z;
+        EXPECT_EQ(IsInFrustrum(2, c.centre, c.radius), c.inside)
+            << c.centre.x << "," << c.centre.y << "," << c.centre.z;
 }
 
 // Changing the current viewport's rectangle must reach TransformPoint at once, as a new camera

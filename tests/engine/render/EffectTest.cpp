@@ -74,11 +74,11 @@ TEST_F(EffectTest, ChainDecidesWhatDraws)
         std::vector<int> calls;
     } cases[] = {
         {true, {}, 1.0f, 0, {0}},
-        {true, {false}, 1.0f, 0, {1, 0}},             // a base-like effect draws and leaves the resource
+        {true, {false}, 1.0f, 0, {1, 0}},                 // a base-like effect draws and leaves the resource
         {true, {false, true, false}, 1.0f, 0, {3, 2, 1}}, // newest first; one true hides the resource
-        {false, {false}, 1.0f, 0, {1}},              // effects alone draw
-        {true, {false}, 0.0f, 0, {}},                // alpha 0 hides everything
-        {true, {false}, 1.0f, 2, {}},                // another layer's viewport
+        {false, {false}, 1.0f, 0, {1}},                   // effects alone draw
+        {true, {false}, 0.0f, 0, {}},                     // alpha 0 hides everything
+        {true, {false}, 1.0f, 2, {}},                     // another layer's viewport
         {false, {}, 1.0f, 0, {}},
     };
     for (const Case& c : cases) {

@@ -157,8 +157,11 @@ TEST_F(RendererTest, ReplotsOnlyRendersThatMovedMoreThanOneUnit)
     struct Case {
         CVector move;
         int plots;
-    } cases[] = {{CVector(0, 0, 0), 0}, {CVector(1.0f, 0, 0), 0}, {CVector(0, -1.0f, 0), 0},
-                 {CVector(0, 0, 1.0001f), 1}, {CVector(1.5f, 0, 0), 1}};
+    } cases[] = {{CVector(0, 0, 0), 0},
+                 {CVector(1.0f, 0, 0), 0},
+                 {CVector(0, -1.0f, 0), 0},
+                 {CVector(0, 0, 1.0001f), 1},
+                 {CVector(1.5f, 0, 0), 1}};
     for (const Case& c : cases) {
         CVector pos(50, 50, 0);
         CRender render;
@@ -176,8 +179,8 @@ TEST_F(RendererTest, ReplotsOnlyRendersThatMovedMoreThanOneUnit)
 // Reads pixels of a screenshot with the Python reader; "x,y=RRGGBB" per point.
 std::string ReadPixels(const fs::path& file, const std::string& points)
 {
-    std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " +
-                          file.string() + " " + points + " 2>&1";
+    std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " + file.string() +
+                          " " + points + " 2>&1";
     std::string out;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[256];
@@ -195,10 +198,10 @@ TEST_F(RendererTest, FrameDrawsLayersAndWorldPointsWhereWorld2ScreenSays)
 {
     renderer->Init(nullptr, 0, 0);
     renderer->ConfigureLayers(2);
-    renderer->DefineLayer(0, RenderLayer::CLEAR_COLOUR | RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED,
-                          {0, 0, 1, 1}, CVector4(0, 0, 128, 0), 1.0f);
-    renderer->DefineLayer(1, RenderLayer::CLEAR_COLOUR | RenderLayer::ENABLED, {0.5f, 0, 1, 1},
-                          CVector4(0, 96, 0, 0), 1.0f);
+    renderer->DefineLayer(0, RenderLayer::CLEAR_COLOUR | RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED, {0, 0, 1, 1},
+                          CVector4(0, 0, 128, 0), 1.0f);
+    renderer->DefineLayer(1, RenderLayer::CLEAR_COLOUR | RenderLayer::ENABLED, {0.5f, 0, 1, 1}, CVector4(0, 96, 0, 0),
+                          1.0f);
     renderer->DefineLayerResourceAlias(1, 1);
 
     CMatrix camera;
