@@ -72,8 +72,13 @@ TEST_F(HostRun, MissingLevelEndsWithTheLoadersFatalError)
 
 TEST_F(HostRun, RefusesABadCommandLine)
 {
-    const char* lines[] = {"--frames many",       "--camera 1,2",        "--look-at 1,2,3,4", "--fov 0",
-                           "--fov 180",           "--screenshot-frame 0", "--camera 5,5,5 --look-at 5,5,5",
+    const char* lines[] = {"--frames many",
+                           "--camera 1,2",
+                           "--look-at 1,2,3,4",
+                           "--fov 0",
+                           "--fov 180",
+                           "--screenshot-frame 0",
+                           "--camera 5,5,5 --look-at 5,5,5",
                            "--screenshot-frame"};
     for (const char* line : lines) {
         RunResult run = Execute(Host() + " " + line);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ObjectTestSupport.h"
+#include "engine/object/GPhysical.h"
 #include "engine/render/CRendResource.h"
 #include "engine/render/CRender.h"
 #include "engine/render/CRenderer.h"
@@ -113,6 +114,21 @@ TEST_F(EffectTest, LeavingTheChain)
     EXPECT_EQ(a->Ejected, 1);
     EXPECT_EQ(a->GetOwner(), nullptr);
     EXPECT_EQ(render.GetRootEffect(), nullptr);
+}
+
+// A destroyed physical object's effects move to the object root, ejected, and live on.
+TEST_F(EffectTest, PhysicalObjectsLeaveTheirEffectsBehind)
+{
+    GPhysical* owner = static_cast<GPhysical*>(GObject::Create(GPhysical::ClassId, HGOBJECT(0), nullptr));
+    ASSERT_NE(owner, nullptr);
+    THidingEffect* effect = static_cast<THidingEffect*>(owner->Create(THidingEffect::ClassId, nullptr));
+    ASSERT_NE(effect, nullptr);
+    owner->Render.Attach(effect);
+    owner->Destroy();
+    GObject::ProcessObjects();
+    EXPECT_EQ(effect->GetParent(), GObject::GetRoot());
+    EXPECT_EQ(effect->Ejected, 1);
+    EXPECT_EQ(effect->GetOwner(), nullptr);
 }
 
 TEST_F(EffectTest, MacroBudget)

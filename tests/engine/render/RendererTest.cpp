@@ -176,6 +176,66 @@ TEST_F(RendererTest, ReplotsOnlyRendersThatMovedMoreThanOneUnit)
     }
 }
 
+// A frame with no layer draws and presents nothing; a render of viewport 3 is drawn in every
+// layer showing viewport 3, uncullled, and in no other.
+TEST_F(RendererTest, LayersShowTheirResourceViewports)
+{
+    renderer->Init(nullptr, 0, 0);
+    struct Counting : CRendResource {
+        void Render(CRender*) override { ++Draws; }
+        int Draws = 0;
+    } counting;
+    CVector pos(-500, -500, -500);
+    CRender render;
+    render.Attach(&pos, nullptr, nullptr, nullptr);
+    render.Attach(&counting, 0);
+    render.SetViewport(3);
+    render.Link();
+    renderer->Process();
+    EXPECT_EQ(counting.Draws, 0);
+    renderer->ConfigureLayers(5);
+    const fRECT full = {0, 0, 1, 1};
+    for (int i : {0, 1, 3, 4})
+        renderer->DefineLayer(i, RenderLayer::ENABLED, full, CVector4(0, 0, 0, 0), 1.0f);
+    renderer->DefineLayerResourceAlias(1, 3);
+    renderer->EnableLayer(4, 0);
+    renderer->Process();
+    EXPECT_EQ(counting.Draws, 2); // layers 1 and 3
+    render.Unlink();
+}
+
+// The tree builder waits its frames, then fits the tree to the displayed renders and goes.
+TEST_F(RendererTest, TreeBuilderRebuildsAfterItsFrames)
+{
+    struct Sized : CRendResource {
+        int GetSize(CVector& min, CVector& max) override
+        {
+            min = CVector(-1, -1, -1);
+            max = CVector(1, 1, 1);
+            return 1;
+        }
+    } sized;
+    CVector a(300, 300, 0), b(310, 320, 4);
+    CRender ra, rb;
+    for (auto [render, pos] : {std::pair{&ra, &a}, std::pair{&rb, &b}}) {
+        render->Attach(pos, nullptr, nullptr, nullptr);
+        render->Attach(&sized, 0);
+        render->Link();
+    }
+    // Both lie outside the tree built at construction.
+    EXPECT_EQ(ra.GetTreeNode(), rb.GetTreeNode());
+    GOctTreeBuilder* builder = GOctTreeBuilder::Create();
+    ASSERT_NE(builder, nullptr);
+    builder->FrameCount = 1;
+    RunFrame(0.0f);
+    EXPECT_EQ(COctTree::GetRoot()->Centre, CVector(52, 76.5f, 87.5f));
+    RunFrame(0.0f);
+    EXPECT_EQ(COctTree::GetRoot()->Centre, CVector(305, 310, 2));
+    EXPECT_NE(ra.GetTreeNode(), rb.GetTreeNode());
+    ra.Unlink();
+    rb.Unlink();
+}
+
 // Reads pixels of a screenshot with the Python reader; "x,y=RRGGBB" per point.
 std::string ReadPixels(const fs::path& file, const std::string& points)
 {
