@@ -99,7 +99,8 @@ int main(int argc, char** argv)
     MgSetMessagePumpHook(OnPumpTurn, &driver);
 
     CShell* shell = new CShell(GetModuleHandleA(nullptr), 0, 0);
-    SetUpLayers(*CRenderer::pThe);
+    if (CRenderer::pThe)
+        SetUpLayers(*CRenderer::pThe);
     SetUpCamera(options);
     CShell::SetNextLevel(options.Level);
     shell->MainLoop();

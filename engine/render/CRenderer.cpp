@@ -147,6 +147,14 @@ void CRenderer::ConfigureLayers(int count)
     if (count == Device.GetLayerCount())
         return;
     Device.ConfigureLayers(count);
+    MatchFrustumsToLayers();
+}
+
+// One frustum per layer, whoever changed the device's layer table.
+void CRenderer::MatchFrustumsToLayers()
+{
+    if (FrustumCount == Device.GetLayerCount())
+        return;
     delete[] pLayerFrustums;
     FrustumCount = Device.GetLayerCount();
     pLayerFrustums = FrustumCount ? new ViewFrustum[FrustumCount]() : nullptr;
@@ -277,6 +285,7 @@ void CRenderer::Replot()
 
 void CRenderer::DrawLayers()
 {
+    MatchFrustumsToLayers();
     for (;;) {
         CRender::NewSelectableList();
         Device.BeginFrame();

@@ -102,6 +102,7 @@ private:
     void Animate();
     void Replot();
     void DrawLayers();
+    void MatchFrustumsToLayers();
 
     static CRenderDevice Device;
     static unsigned long RenderMask;

@@ -131,6 +131,23 @@ TEST_F(RendererTest, SettingsAndDisplayModes)
     EXPECT_EQ(out.DepthFormat, D3DFMT_D24S8); // the first of equal ranks
 }
 
+// The renderer unlinks every render when it goes; none may stay in the scene tree, where a
+// render destroyed later would leave a dangling entry.
+TEST_F(RendererTest, DestroyedRendererLeavesNoRenderInTheTree)
+{
+    CVector pos(50, 50, 0);
+    auto* render = new CRender;
+    render->Attach(&pos, nullptr, nullptr, nullptr);
+    render->Link();
+    ASSERT_NE(render->GetTreeNode(), nullptr);
+    renderer->Destroy();
+    ResetWorld();
+    EXPECT_EQ(render->GetTreeNode(), nullptr);
+    EXPECT_EQ(render->IsLinked(), 0);
+    delete render;
+    renderer = CRenderer::Create();
+}
+
 TEST_F(RendererTest, SortRendersIsStableByMergedPriority)
 {
     CRender renders[4];

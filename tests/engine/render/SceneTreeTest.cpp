@@ -211,6 +211,15 @@ TEST_F(SceneTreeTest, PlacesRendersByTheirBoxes)
     for (int i = 1; i < 4; ++i)
         EXPECT_EQ(things[i].Render.GetTreeNode()->pChildren, nullptr);
     EXPECT_EQ(things[1].Render.GetTreeNode(), things[2].Render.GetTreeNode()); // viewport 0's unsorted list
+    // Render viewports reach 31, beyond the eight cameras: each has an unsorted list of its own.
+    CVector far(1, 1, 1);
+    CRender high;
+    high.Attach(&far, nullptr, nullptr, nullptr);
+    high.SetViewport(20);
+    high.Link();
+    EXPECT_EQ(COctTree::GetUnsorted(20), &high);
+    high.Unlink();
+    EXPECT_EQ(COctTree::GetUnsorted(20), nullptr);
     // Never-culled and oversized renders are drawn whatever the camera looks at.
     CMatrix away;
     away.LookAt(CVector(0, 0, 0), CVector(-10, -10, 0), CVector(0, 0, 1));
