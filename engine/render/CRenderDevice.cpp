@@ -201,7 +201,7 @@ void CRenderDevice::Capture()
         char name[32];
         std::snprintf(name, sizeof name, "..\\PCX_Cap_%06d.tga", ScreenshotCounter);
         CZFile out;
-        if (out.Open(name, CZFile::kWrite | 0x100) == 0) {
+        if (out.Open(name, CZFile::kWrite | CZFile::kInDataFolder) == 0) {
             out.Write(file.data(), static_cast<unsigned long>(file.size()));
             out.Close();
         }
