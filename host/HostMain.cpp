@@ -1,7 +1,10 @@
-// marlgate_host [--frames N] [--frame-time SECONDS] [LEVEL]
-// Constructs the shell, names the first level, runs the main loop and deletes the shell. With
-// --frames it quits after N frames; with --frame-time every frame lasts exactly that long on a
-// virtual clock, so a run is the same every time.
+// marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z]
+//               [--fov DEGREES] [--screenshot-frame N] [LEVEL]
+// Constructs the shell, sets up what a game's executable gives the renderer (the layers, the
+// 3-D camera and its projection), names the first level, runs the main loop and deletes the
+// shell. With --frames it quits after N frames; with --frame-time every frame lasts exactly
+// that long on a virtual clock, so a run is the same every time; with --screenshot-frame the
+// renderer writes that frame as "PCX_Cap_000000.tga" beside the data folder.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,6 +14,9 @@
 
 #include "HostOptions.h"
 #include "core/file/CZFile.h"
+#include "core/math/CMatrix.h"
+#include "engine/render/CRenderer.h"
+#include "engine/render/Camera.h"
 #include "engine/shell/CShell.h"
 
 namespace {
@@ -18,17 +24,53 @@ namespace {
 struct FrameDriver {
     int FramesLeft;
     LONGLONG TicksPerFrame;
+    int Turn;
+    int ScreenshotFrame;
 };
 
-// Runs once per main-loop turn, while the shell pumps its messages: the turn after the last
-// wanted frame quits before processing anything.
+// Runs once per main-loop turn, while the shell pumps its messages, before that turn's frame:
+// the turn after the last wanted frame quits before processing anything, and the screenshot
+// request covers exactly the wanted frame.
 void OnPumpTurn(void* user)
 {
     FrameDriver* driver = static_cast<FrameDriver*>(user);
+    ++driver->Turn;
     if (driver->TicksPerFrame > 0)
         MgAdvanceVirtualClock(driver->TicksPerFrame);
+    CRenderer::GetDevice().SetScreenshotRequest(driver->Turn == driver->ScreenshotFrame);
     if (driver->FramesLeft > 0 && --driver->FramesLeft == 0)
         PostQuitMessage(0);
+}
+
+// Layer 0 shows the 3-D world of viewport 0 over a dark blue clear; layer 7 the 640 by 480
+// overlay of viewport 7 (menus, screen text) on top of it.
+void SetUpLayers(CRenderer& renderer)
+{
+    const fRECT full = {0.0f, 0.0f, 1.0f, 1.0f};
+    renderer.ConfigureLayers(8);
+    renderer.DefineLayer(0, RenderLayer::CLEAR_COLOUR | RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED, full,
+                         CVector4(24.0f, 32.0f, 64.0f, 0.0f), 1.0f);
+    renderer.DefineLayer(7, RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED, full, CVector4(0.0f, 0.0f, 0.0f, 0.0f),
+                         1.0f);
+}
+
+// The camera looks along its view z with y up the screen; z is up in the world.
+void SetUpCamera(const HostOptions& options)
+{
+    const CVector eye(options.Camera[0], options.Camera[1], options.Camera[2]);
+    const CVector target(options.LookAt[0], options.LookAt[1], options.LookAt[2]);
+    CVector forward = target - eye;
+    const bool straightDown = forward.x == 0.0f && forward.y == 0.0f;
+    CMatrix camera;
+    camera.LookAt(eye, target, straightDown ? CVector(0.0f, 1.0f, 0.0f) : CVector(0.0f, 0.0f, 1.0f));
+    for (int row = 0; row < 4; ++row)
+        camera.m[4 * row + 2] = -camera.m[4 * row + 2];
+    LoadCamera(0, camera);
+    CMatrix projection;
+    projection.Perspective(options.Fov * 3.14159265f / 180.0f, 640.0f / 480.0f, 1.0f, 1000.0f);
+    for (int row = 0; row < 4; ++row)
+        projection.m[4 * row + 1] = -projection.m[4 * row + 1];
+    LoadProjection(0, projection);
 }
 
 } // namespace
@@ -38,8 +80,7 @@ int main(int argc, char** argv)
     HostOptions options;
     char error[256];
     if (!ParseHostOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "marlgate_host: %s\nusage: marlgate_host [--frames N] [--frame-time SECONDS] [LEVEL]\n",
-                     error);
+        std::fprintf(stderr, "marlgate_host: %s\n" HOST_USAGE, error);
         return 2;
     }
     char dataFolder[512];
@@ -50,7 +91,7 @@ int main(int argc, char** argv)
     }
 
     FrameDriver driver = {options.Frames > 0 ? options.Frames + 1 : 0,
-                          LONGLONG(options.FrameTime * double(MG_PERF_FREQUENCY) + 0.5)};
+                          LONGLONG(options.FrameTime * double(MG_PERF_FREQUENCY) + 0.5), 0, options.ScreenshotFrame};
     // The virtual clock starts one second in: a counter reading of 0 means "not started" to the
     // game clock.
     if (driver.TicksPerFrame > 0)
@@ -58,6 +99,9 @@ int main(int argc, char** argv)
     MgSetMessagePumpHook(OnPumpTurn, &driver);
 
     CShell* shell = new CShell(GetModuleHandleA(nullptr), 0, 0);
+    if (CRenderer::pThe)
+        SetUpLayers(*CRenderer::pThe);
+    SetUpCamera(options);
     CShell::SetNextLevel(options.Level);
     shell->MainLoop();
     delete shell;

@@ -1,5 +1,6 @@
 #include "HostOptions.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +11,29 @@ bool ParseNumber(const char* text, double& value)
 {
     char* end = nullptr;
     value = std::strtod(text, &end);
-    return end != text && *end == '\0';
+    return end != text && *end == '\0' && std::isfinite(value);
+}
+
+bool ParseWhole(const char* text, int& value)
+{
+    double number = 0.0;
+    if (!ParseNumber(text, number) || number < 0.0 || number > 1e9 || number != double(int(number)))
+        return false;
+    value = int(number);
+    return true;
+}
+
+bool ParseTriple(const char* text, float* out)
+{
+    char* end = nullptr;
+    for (int i = 0; i < 3; ++i) {
+        double value = std::strtod(text, &end);
+        if (end == text || !std::isfinite(value) || *end != (i < 2 ? ',' : '\0'))
+            return false;
+        out[i] = float(value);
+        text = end + 1;
+    }
+    return true;
 }
 
 } // namespace
@@ -20,27 +43,49 @@ bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error)
     bool haveLevel = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        double value = 0.0;
-        if (std::strcmp(arg, "--frames") == 0 || std::strcmp(arg, "--frame-time") == 0) {
-            bool frames = arg[8] == '\0';
-            if (i + 1 >= argc || !ParseNumber(argv[i + 1], value) || value < 0.0 ||
-                (frames && (value != double(int(value)) || value > 1e9))) {
-                std::snprintf(error, 256, "%s needs a %s", arg,
-                              frames ? "whole number of frames" : "number of seconds");
-                return false;
-            }
-            if (frames)
-                options.Frames = int(value);
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        bool valueUsed = true;
+        const char* wanted = nullptr;
+        double number = 0.0;
+        if (std::strcmp(arg, "--frames") == 0) {
+            if (!value || !ParseWhole(value, options.Frames))
+                wanted = "whole number of frames";
+        } else if (std::strcmp(arg, "--frame-time") == 0) {
+            if (!value || !ParseNumber(value, number) || number < 0.0)
+                wanted = "number of seconds";
             else
-                options.FrameTime = value;
-            ++i;
+                options.FrameTime = number;
+        } else if (std::strcmp(arg, "--camera") == 0 || std::strcmp(arg, "--look-at") == 0) {
+            if (!value || !ParseTriple(value, arg[2] == 'c' ? options.Camera : options.LookAt))
+                wanted = "point X,Y,Z";
+        } else if (std::strcmp(arg, "--fov") == 0) {
+            if (!value || !ParseNumber(value, number) || number <= 0.0 || number >= 180.0)
+                wanted = "field of view above 0 and below 180 degrees";
+            else
+                options.Fov = float(number);
+        } else if (std::strcmp(arg, "--screenshot-frame") == 0) {
+            if (!value || !ParseWhole(value, options.ScreenshotFrame) || options.ScreenshotFrame == 0)
+                wanted = "frame number from 1";
         } else if (arg[0] == '-' || haveLevel) {
             std::snprintf(error, 256, "unexpected argument \"%s\"", arg);
             return false;
         } else {
             options.Level = arg;
             haveLevel = true;
+            valueUsed = false;
         }
+        if (wanted) {
+            std::snprintf(error, 256, "%s needs a %s", arg, wanted);
+            return false;
+        }
+        if (valueUsed)
+            ++i;
+    }
+    const float* c = options.Camera;
+    const float* t = options.LookAt;
+    if (c[0] == t[0] && c[1] == t[1] && c[2] == t[2]) {
+        std::snprintf(error, 256, "--camera and --look-at name the same point");
+        return false;
     }
     return true;
 }

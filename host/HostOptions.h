@@ -1,11 +1,23 @@
 #pragma once
-// The host's command line: marlgate_host [--frames N] [--frame-time SECONDS] [LEVEL]
+// The host's command line:
+//   marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z]
+//                 [--fov DEGREES] [--screenshot-frame N] [LEVEL]
 
 struct HostOptions {
     int Frames = 0;         // quit after this many frames; 0 runs until the game quits
     double FrameTime = 0.0; // fixed seconds per frame on a virtual clock; 0 uses real time
     const char* Level = "mainmenu.zel";
+    // The 3-D camera of viewport 0: where it stands, the point it looks at (z is up) and its
+    // vertical field of view.
+    float Camera[3] = {50.0f, -60.0f, 80.0f};
+    float LookAt[3] = {50.0f, 60.0f, 0.0f};
+    float Fov = 60.0f;
+    int ScreenshotFrame = 0; // 0 takes none; frames count from 1
 };
+
+#define HOST_USAGE                                                                                                     \
+    "usage: marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z] [--fov DEGREES]\n"    \
+    "                     [--screenshot-frame N] [LEVEL]\n"
 
 // False with a message in error (at least 256 characters) when the line is not understood.
 bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error);

@@ -17,4 +17,5 @@ if [ ! -x build/bin/wexlorn ]; then
 fi
 build/bin/wexlorn "$demo/zel"
 cp build/bin/marlgate_host "$demo/bin/"
-"$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 "$@"
+"$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 "$@"
+echo "demo: frame 120 is in $demo/PCX_Cap_000000.tga"

@@ -460,6 +460,7 @@ public:
 };
 
 class RHU_EXPORT CRendResource : public CZelStaticResource {};
+class RHU_EXPORT CRendRectangle : public CRendResource {};
 
 union RHU_EXPORT CInputDef {
     unsigned long Code;
@@ -681,6 +682,7 @@ static_assert(sizeof(CSimpleVolCollision) == 48, "CSimpleVolCollision");
 static_assert(sizeof(CCylinderCollision) == 28, "CCylinderCollision");
 static_assert(sizeof(CSphereCollision) == 24, "CSphereCollision");
 static_assert(sizeof(CRendResource) == 4, "CRendResource");
+static_assert(sizeof(CRendRectangle) == 4, "CRendRectangle");
 static_assert(sizeof(CInputDef) == 4, "CInputDef");
 static_assert(sizeof(CInputTrigger) == 20, "CInputTrigger");
 static_assert(sizeof(CVeskLabelFixup) == 8, "CVeskLabelFixup");

@@ -43,6 +43,12 @@ GPhysical::~GPhysical()
         Render.~CRender();
 }
 
+void GPhysical::Destroy()
+{
+    Render.EjectAllEffects(true);
+    GPosRot::Destroy();
+}
+
 int GPhysical::SpecifyEditable(EditableInfo*& cursor)
 {
     const int count = GPosRot::SpecifyEditable(cursor);

@@ -18,6 +18,8 @@ class GPhysical : public GPosRot {
     GPhysical();
     ~GPhysical() override;
 
+    // Effects on the render instance outlive the object: they move to the object root first.
+    void Destroy() override;
     int SpecifyEditable(EditableInfo*& cursor) override;
     using GPosRot::GetAttachPos;
     CVector GetAttachPos(CCRC32 attachPoint) override;

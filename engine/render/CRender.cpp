@@ -6,12 +6,18 @@
 
 #include "core/heap/ZHeap.h"
 #include "engine/object/GObject.h"
+#include "engine/render/COctTree.h"
 #include "engine/render/CRendResource.h"
+#include "engine/render/CRenderer.h"
+#include "engine/render/GEffect.h"
 #include "engine/render/CRendWorkspace.h"
 #include "engine/world/CCollisionData.h"
 
 CRender CRender::FirstRender;
 CRender CRender::FirstAnimatedRender;
+CRender::Selected CRender::SelectedList[CRender::kSelectedListSize];
+CRender::Selected* CRender::pSelected = CRender::SelectedList;
+CRender::Selected* CRender::pSelector = CRender::SelectedList;
 
 namespace {
 // Shared by every render's formatted text.
@@ -27,9 +33,11 @@ CRender::CRender()
 
 CRender::~CRender()
 {
+    EjectAllEffects(true);
     ReleaseWorkspace();
     KillAnimation();
     if (pListPrev) {
+        COctTree::Remove(this);
         RemoveFromList();
         if (pResource)
             pResource->OnUnLink(this);
@@ -85,6 +93,7 @@ void CRender::RemoveFromList()
 void CRender::Link()
 {
     if (Flags & FLAG_ANIMATED) {
+        COctTree::Remove(this);
         RemoveFromList();
         if (pResource)
             pResource->OnUnLink(this);
@@ -92,6 +101,7 @@ void CRender::Link()
     if (pListPrev || pListNext)
         return;
     InsertAfter(FirstRender);
+    COctTree::Plot(this);
 }
 
 void CRender::SetLink(bool link)
@@ -104,6 +114,7 @@ void CRender::SetLink(bool link)
 
 void CRender::Unlink()
 {
+    COctTree::Remove(this);
     RemoveFromList();
     if (pResource)
         pResource->OnUnLink(this);
@@ -326,4 +337,82 @@ float CRender::GetPlottingRadius(CVector* centre) const
     if (centre)
         *centre = PlottingCentre;
     return PlottingRadius;
+}
+
+void CRender::Attach(GEffect* effect)
+{
+    for (GEffect* e = pRootEffect; e; e = e->pNextEffect)
+        if (e == effect)
+            return;
+    effect->pOwner = this;
+    effect->pNextEffect = pRootEffect;
+    pRootEffect = effect;
+}
+
+void CRender::Detach(GEffect* effect)
+{
+    for (GEffect** link = &pRootEffect; *link; link = &(*link)->pNextEffect) {
+        if (*link == effect) {
+            *link = effect->pNextEffect;
+            effect->pOwner = nullptr;
+            effect->pNextEffect = nullptr;
+            return;
+        }
+    }
+}
+
+void CRender::EjectAllEffects(bool reparent)
+{
+    GEffect* effect = pRootEffect;
+    pRootEffect = nullptr;
+    while (effect) {
+        GEffect* next = effect->pNextEffect;
+        if (reparent)
+            effect->SetParent(nullptr);
+        effect->pOwner = nullptr;
+        effect->pNextEffect = nullptr;
+        effect->Eject(this);
+        effect = next;
+    }
+}
+
+void CRender::Display()
+{
+    if (!pResource && !pRootEffect)
+        return;
+    if (Viewport != CRenderer::CurrentResViewport)
+        return;
+    if (pColour && pColour->w <= 0.0f)
+        return;
+    int suppressed = 1;
+    if (pResource) {
+        pResource->SetPalette(IndexValue);
+        suppressed = 0;
+    }
+    for (GEffect* effect = pRootEffect; effect;) {
+        // An effect may take itself off the chain while it draws.
+        GEffect* next = effect->pNextEffect;
+        if (effect->Render())
+            ++suppressed;
+        effect = next;
+    }
+    if (suppressed == 0)
+        pResource->Render(this);
+}
+
+void CRender::AddSelectableRender(const RECT& rect)
+{
+    if ((DWORD(Selectable) >> 16) == 0 || pSelected == SelectedList + kSelectedListSize)
+        return;
+    if (GObject* object = GObject::GetGobject(Selectable))
+        object->ScreenWake();
+    pSelected->Handle = Selectable;
+    pSelected->Rect = rect;
+    ++pSelected;
+}
+
+void CRender::NotOnScreen()
+{
+    if (GObject* object = GObject::GetGobject(Selectable))
+        object->ScreenWoken = 0;
 }

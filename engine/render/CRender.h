@@ -96,6 +96,12 @@ public:
     GEffect* GetRootEffect() const { return pRootEffect; }
     GObject* GetParent() const { return pParent; }
     const char* GetParentClassName() const { return pParentClassName; }
+    // Where the scene tree holds the render: its node (null when in none) and the next render
+    // of that node's list.
+    const COctTreeNode* GetTreeNode() const { return pTreeNode; }
+    CRender* GetTreeNext() const { return pTreeNext; }
+    // The next render of the list that holds this one (or, from a list head, the first).
+    CRender* GetListNext() const { return pListNext; }
     // Non-zero while the render is in the display list.
     int IsLinked() const;
 
@@ -147,6 +153,32 @@ public:
     unsigned long GetCollisionFlags();
     float GetPlottingRadius(CVector* centre) const;
 
+    // The effect chain, newest first. Detach takes one effect off without ejecting it;
+    // EjectAllEffects takes them all off and tells each (reparenting them under the object
+    // root when asked, so they outlive the owner's object).
+    void Attach(GEffect* effect);
+    void Detach(GEffect* effect);
+    void EjectAllEffects(bool reparent);
+    // Draws the render's effects and, unless one of them says otherwise, its resource; only
+    // renders of the viewport the current layer shows are drawn.
+    void Display();
+
+    // Renders drawn on screen this pass with their screen boxes, for picking.
+    struct Selected {
+        HGOBJECT Handle;
+        RECT Rect;
+    };
+    enum { kSelectedListSize = 1024 };
+    static void NewSelectableList() { pSelected = SelectedList; }
+    // Adds nothing when the render reports no object, or once the list is full.
+    void AddSelectableRender(const RECT& rect);
+    static void ResetSelectable() { pSelector = SelectedList; }
+    static Selected* GetNextSelectable() { return pSelector < pSelected ? pSelector++ : nullptr; }
+    void NotOnScreen();
+    static Selected SelectedList[kSelectedListSize];
+    static Selected* pSelected;
+    static Selected* pSelector;
+
     // Heads of the display list and the animated list; newest first.
     static CRender FirstRender;
     static CRender FirstAnimatedRender;
@@ -154,6 +186,10 @@ public:
 private:
     // A destroyed resource detaches itself from every listed render.
     friend class CRendResource;
+    // The scene tree keeps its links and plotted box in the render.
+    friend class COctTree;
+    // The frame re-plots moved renders and sorts and empties the lists.
+    friend class CRenderer;
 
     CCollisionData* GetCollisionData() const;
     void InsertAfter(CRender& head);

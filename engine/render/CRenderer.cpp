@@ -1,21 +1,430 @@
 #include "engine/render/CRenderer.h"
 
+#include <cmath>
+#include <new>
+
+#include "engine/object/CGameTimer.h"
+#include "engine/render/CRendResource.h"
+#include "engine/render/CRender.h"
+#include "engine/render/Camera.h"
+
 IMPLEMENT_GOBJECT(CRenderer, 0x20800001)
+IMPLEMENT_GOBJECT(GRendererConfigurator, 0x8000)
+IMPLEMENT_GOBJECT(GOctTreeBuilder, 0x6008000)
 
 CRenderer* CRenderer::pThe = nullptr;
+short CRenderer::CurrentResViewport = -1;
+CRenderDevice CRenderer::Device;
+unsigned long CRenderer::RenderMask = ~0x1C0UL;
+CRecordPage CRenderer::ModePool;
+
+namespace {
+
+const unsigned long kSupportedSettings = 1021;
+
+// Moved renders are re-plotted only when they left a box of one unit around the plotted place.
+bool MovedFar(const CVector& a, const CVector& b)
+{
+    return std::fabs(a.x - b.x) > 1.0f || std::fabs(a.y - b.y) > 1.0f || std::fabs(a.z - b.z) > 1.0f;
+}
+
+DWORD Channel(float value)
+{
+    const long v = std::lround(value);
+    return DWORD(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+} // namespace
 
 CRenderer::CRenderer()
 {
-    if (!EditableEvaluation)
-        pThe = this;
+    if (EditableEvaluation)
+        return;
+    pThe = this;
+    RGBClear = DepthClear = BufferClear = 1;
+    DecalRate = 1.0f;
+    StartTime = CGameTimer::GameTime() + 1.0f;
+    SupportedSettings = kSupportedSettings;
+    RequestedGamma = AppliedGamma = 1.0f;
+    SetRenderSettings(kSupportedSettings);
+    COctTree::BuildUniform(CVector(-1.0f, -2.0f, -50.0f), CVector(105.0f, 155.0f, 225.0f), 4);
 }
 
 CRenderer::~CRenderer()
 {
+    if (EditableEvaluation)
+        return;
+    for (CRender* head : {&CRender::FirstAnimatedRender, &CRender::FirstRender})
+        while (CRender* render = head->pListNext) {
+            COctTree::Remove(render);
+            render->RemoveFromList();
+            if (render->pResource)
+                render->pResource->OnUnLink(render);
+        }
+    delete[] pLayerFrustums;
+    delete[] ppConfigStates;
+    ModePool.FreeChain();
     if (pThe == this)
         pThe = nullptr;
 }
 
-void CRenderer::Init(HWND window, unsigned long, int) { hWindow = window; }
+void CRenderer::Init(HWND window, unsigned long engineFlags, int value)
+{
+    hWindow = window;
+    EngineFlags = engineFlags;
+    InitValue = value;
+    Device.Init(window);
+}
 
-void CRenderer::Shutdown() {}
+void CRenderer::Shutdown()
+{
+    Device.Shutdown();
+    Device.ConfigureLayers(0);
+}
+
+unsigned long CRenderer::ChangeFlags(unsigned long flags)
+{
+    EngineFlags = flags;
+    return flags;
+}
+
+void CRenderer::GetScreenPixelScale(float& x, float& y) const
+{
+    x = 1.0f;
+    y = 1.0f;
+}
+
+void CRenderer::GetRenderSettings(unsigned long& supported, unsigned long& active) const
+{
+    supported = SupportedSettings;
+    active = ActiveSettings;
+}
+
+void CRenderer::SetRenderSettings(unsigned long wanted)
+{
+    unsigned long active = SupportedSettings & ((wanted & 0x3E0) | 3);
+    for (unsigned long bit : {0x10UL, 0x08UL, 0x04UL})
+        if (wanted & SupportedSettings & bit) {
+            active |= bit;
+            break;
+        }
+    ActiveSettings = active;
+    RenderMask = active | ~0x1C0UL;
+}
+
+unsigned long CRenderer::SetBackgroundColour(unsigned long colour)
+{
+    BackgroundColour = colour | 0xFF000000;
+    return BackgroundColour;
+}
+
+float CRenderer::SetGamma(float gamma)
+{
+    RequestedGamma = gamma;
+    return AppliedGamma;
+}
+
+void CRenderer::SetFade(const CVector4& colour, int mode)
+{
+    FadeColour = colour;
+    FadeMode = mode;
+}
+
+const CVector4& CRenderer::GetFade(int& mode) const
+{
+    mode = FadeMode;
+    return FadeColour;
+}
+
+void CRenderer::SetViewportMaterialIndex(int viewport, unsigned long value)
+{
+    if (viewport >= 0 && viewport < 8)
+        ViewportMaterial[viewport] = value;
+}
+
+void CRenderer::ConfigureLayers(int count)
+{
+    if (count == Device.GetLayerCount())
+        return;
+    Device.ConfigureLayers(count);
+    MatchFrustumsToLayers();
+}
+
+// One frustum per layer, whoever changed the device's layer table.
+void CRenderer::MatchFrustumsToLayers()
+{
+    if (FrustumCount == Device.GetLayerCount())
+        return;
+    delete[] pLayerFrustums;
+    FrustumCount = Device.GetLayerCount();
+    pLayerFrustums = FrustumCount ? new ViewFrustum[FrustumCount]() : nullptr;
+}
+
+void CRenderer::DefineLayer(int index, unsigned long flags, const fRECT& rect, const CVector4& colour, float depth)
+{
+    RenderLayer* layer = Device.GetLayer(index);
+    if (!layer)
+        return;
+    layer->Flags = flags;
+    if (index == Device.GetLayerCount() - 1)
+        layer->Flags |= RenderLayer::LAST;
+    layer->Left = rect.left;
+    layer->Right = rect.right;
+    layer->Top = rect.top;
+    layer->Bottom = rect.bottom;
+    layer->ClearColour = Channel(colour.x) << 16 | Channel(colour.y) << 8 | Channel(colour.z);
+    layer->ClearDepth = depth;
+}
+
+void CRenderer::DefineLayerPreEffect(int index, int type, const CVector4& colour)
+{
+    if (RenderLayer* layer = Device.GetLayer(index)) {
+        layer->PreEffectType = type;
+        layer->PreEffectColour = colour;
+    }
+}
+
+void CRenderer::DefineLayerPostEffect(int index, int type, const CVector4& colour)
+{
+    if (RenderLayer* layer = Device.GetLayer(index)) {
+        layer->PostEffectType = type;
+        layer->PostEffectColour = colour;
+    }
+}
+
+void CRenderer::DefineLayerResourceAlias(int index, int alias)
+{
+    RenderLayer* layer = Device.GetLayer(index);
+    if (layer && Device.GetLayer(alias))
+        layer->ResourceAlias = static_cast<short>(alias);
+}
+
+int CRenderer::GetLayerPreEffect(int index, int& type, CVector4& colour)
+{
+    RenderLayer* layer = Device.GetLayer(index);
+    if (!layer)
+        return 0;
+    type = layer->PreEffectType;
+    colour = layer->PreEffectColour;
+    return 1;
+}
+
+int CRenderer::GetLayerPostEffect(int index, int& type, CVector4& colour)
+{
+    RenderLayer* layer = Device.GetLayer(index);
+    if (!layer)
+        return 0;
+    type = layer->PostEffectType;
+    colour = layer->PostEffectColour;
+    return 1;
+}
+
+int CRenderer::GetLayerResourceAlias(int index)
+{
+    RenderLayer* layer = Device.GetLayer(index);
+    return layer ? layer->ResourceAlias : index;
+}
+
+void CRenderer::EnableLayer(int index, int on)
+{
+    if (RenderLayer* layer = Device.GetLayer(index))
+        layer->Flags = on ? layer->Flags | RenderLayer::ENABLED : layer->Flags & ~DWORD(RenderLayer::ENABLED);
+}
+
+int CRenderer::LayerIsEnabled(int index)
+{
+    RenderLayer* layer = Device.GetLayer(index);
+    return layer && (layer->Flags & RenderLayer::ENABLED) ? 1 : 0;
+}
+
+const ViewFrustum* CRenderer::GetLayerFrustum(int layer) const
+{
+    return layer >= 0 && layer < FrustumCount ? &pLayerFrustums[layer] : nullptr;
+}
+
+void CRenderer::AddRenderConfigState(const RenderConfigState& state)
+{
+    void* record = ModePool.Alloc();
+    if (!record)
+        return;
+    RenderConfigState** grown = new RenderConfigState*[ConfigStateCount + 1];
+    for (int i = 0; i < ConfigStateCount; ++i)
+        grown[i] = ppConfigStates[i];
+    grown[ConfigStateCount] = new (record) RenderConfigState(state);
+    delete[] ppConfigStates;
+    ppConfigStates = grown;
+    ++ConfigStateCount;
+}
+
+bool CRenderer::FindRenderConfigState(RenderConfigState& out, int width, int height, int bitsPerPixel)
+{
+    const RenderConfigState* best = nullptr;
+    for (int i = 0; i < ConfigStateCount; ++i) {
+        const RenderConfigState* s = ppConfigStates[i];
+        if (s->Width != width || s->Height != height || s->BitsPerPixel != bitsPerPixel || s->FormatRank == 0)
+            continue;
+        if (!best || unsigned(s->FormatRank) > unsigned(best->FormatRank))
+            best = s;
+    }
+    if (!best)
+        return false;
+    out = *best;
+    return true;
+}
+
+void CRenderer::Replot()
+{
+    for (CRender* r = CRender::FirstRender.pListNext; r; r = r->pListNext) {
+        if (!r->pPos)
+            continue;
+        if (r->Viewport == r->PlotViewport && r->pResource == r->pPlotResource && !MovedFar(*r->pPos, r->PlotPos))
+            continue;
+        COctTree::Plot(r);
+    }
+}
+
+void CRenderer::DrawLayers()
+{
+    MatchFrustumsToLayers();
+    for (;;) {
+        CRender::NewSelectableList();
+        Device.BeginFrame();
+        int restart = 0;
+        for (int i = 0; i < Device.GetLayerCount() && !restart; ++i) {
+            RenderLayer* layer = Device.GetLayer(i);
+            if (!(layer->Flags & RenderLayer::ENABLED))
+                continue;
+            SelectViewport(i);
+            CurrentResViewport = layer->ResourceAlias;
+            COctTree::BuildFrustum(i, 0.0f, 0.0f, 640.0f, 480.0f, pLayerFrustums[i]);
+            Device.BeginLayer(i);
+            COctTree::CullAndDraw(CurrentResViewport, pLayerFrustums[i]);
+            restart = Device.EndLayer();
+        }
+        if (!restart && Device.EndFrame() == 0)
+            break;
+    }
+    Device.PresentFrame(hWindow);
+}
+
+bool CRenderer::Process()
+{
+    FrameByte = 0;
+    ++RollingCount;
+    BufferClear = 1;
+    Replot();
+    DrawLayers();
+    return false;
+}
+
+void CRenderer::RenderThis(CRender* render, int clear)
+{
+    BufferClear = clear;
+    FrameByte = 0;
+    if (render) {
+        Device.BeginFrame();
+        const int viewport = render->GetViewport();
+        SelectViewport(viewport);
+        Device.BeginLayer(viewport);
+        CurrentResViewport = static_cast<short>(GetLayerResourceAlias(viewport));
+        render->Display();
+        if (Device.EndLayer() == 0)
+            Device.EndFrame();
+    }
+    if (clear)
+        Device.PresentFrame(hWindow);
+}
+
+void CRenderer::RenderThisBegin()
+{
+    FrameByte = 0;
+    Device.BeginFrame();
+}
+
+void CRenderer::RenderThisEnd() { Device.EndFrame(); }
+
+void CRenderer::RenderForced(CRender* render)
+{
+    if (render && render->pResource)
+        render->pResource->Render(render);
+}
+
+void CRenderer::ClearResource(CRendResource* resource)
+{
+    if (Clearing)
+        return;
+    Clearing = 1;
+    for (CRender* head : {&CRender::FirstAnimatedRender, &CRender::FirstRender}) {
+        CRender* render = head->pListNext;
+        while (render) {
+            CRender* next = render->pListNext;
+            if (render->GetResource() == resource)
+                render->Attach(nullptr, 0);
+            render = next;
+        }
+    }
+    Clearing = 0;
+}
+
+// A stable bubble sort: neighbours swap only when the later one is strictly smaller.
+void CRenderer::SortRenders()
+{
+    for (bool swapped = true; swapped;) {
+        swapped = false;
+        for (CRender* r = CRender::FirstRender.pListNext; r && r->pListNext; r = r->pListNext) {
+            CRender* next = r->pListNext;
+            if (next->MergedPriority >= r->MergedPriority)
+                continue;
+            // Take next out and put it before r.
+            r->pListNext = next->pListNext;
+            if (next->pListNext)
+                next->pListNext->pListPrev = r;
+            next->pListPrev = r->pListPrev;
+            r->pListPrev->pListNext = next;
+            next->pListNext = r;
+            r->pListPrev = next;
+            r = next;
+            swapped = true;
+        }
+    }
+}
+
+GRendererConfigurator::GRendererConfigurator()
+{
+    if (EditableEvaluation || !CRenderer::pThe)
+        return;
+    SavedFlags = CRenderer::pThe->GetEngineFlags();
+    CRenderer::pThe->ChangeFlags(Flags);
+    Sleep(SLEEP_FOREVER);
+}
+
+GRendererConfigurator::~GRendererConfigurator()
+{
+    if (EditableEvaluation || !CRenderer::pThe)
+        return;
+    if (CRenderer::pThe->GetEngineFlags() == Flags)
+        CRenderer::pThe->ChangeFlags(SavedFlags);
+}
+
+int GRendererConfigurator::SpecifyEditable(EditableInfo*& cursor)
+{
+    const int count = GObject::SpecifyEditable(cursor);
+    AddEditable(cursor, "Flags", "DWORD", Flags);
+    return count + 1;
+}
+
+bool GOctTreeBuilder::Process()
+{
+    if (--FrameCount < 0) {
+        COctTree::Rebuild();
+        Destroy();
+    }
+    return true;
+}
+
+int GOctTreeBuilder::SpecifyEditable(EditableInfo*& cursor)
+{
+    const int count = GObject::SpecifyEditable(cursor);
+    AddEditable(cursor, "FrameCount", "int", FrameCount);
+    return count + 1;
+}

@@ -1,9 +1,34 @@
 #pragma once
-// Stand-in for the renderer object until the renderer is built: it lives for the whole run
-// like the real one and accepts the shell's calls, drawing nothing.
+// The game object that owns drawing. Once per frame its Process animates every render,
+// re-plots moved renders into the scene tree and draws the frame layer by layer on the render
+// device. It is also the engine's front for the device's settings (layers, clear flags,
+// render settings, gamma, fade).
 #include <windows.h>
 
+#include "core/math/C2DMath.h"
+#include "core/math/CVector.h"
 #include "engine/object/GObject.h"
+#include "engine/render/COctTree.h"
+#include "engine/render/CRecordPage.h"
+#include "engine/render/CRenderDevice.h"
+
+class CRender;
+class CRendResource;
+
+// One display mode: 40 bytes, kept in the device's record pool.
+struct RenderConfigState {
+    int Width;
+    int Height;
+    int BitsPerPixel;
+    int Windowable;
+    int MaxSamplesFullScreen;
+    int MaxSamplesWindowed;
+    int FormatRank;
+    D3DFORMAT Format;
+    D3DFORMAT DepthFormat;
+    DWORD Reserved;
+};
+static_assert(sizeof(RenderConfigState) == CRecordPage::kRecordSize, "a display mode fills one pool record");
 
 class CRenderer : public GObject {
     DECLARE_GOBJECT(CRenderer, GObject)
@@ -11,12 +36,118 @@ class CRenderer : public GObject {
     CRenderer();
     ~CRenderer() override;
 
-    void Init(HWND window, unsigned long engineFlags, int);
+    bool Process() override;
+
+    // Device.
+    void Init(HWND window, unsigned long engineFlags, int value);
     static void Shutdown();
     HWND GetWindow() const { return hWindow; }
+    static CRenderDevice& GetDevice() { return Device; }
+    unsigned long GetEngineFlags() const { return EngineFlags; }
+    unsigned long ChangeFlags(unsigned long flags);
+    void GetScreenPixelScale(float& x, float& y) const;
+
+    // Settings.
+    void GetRenderSettings(unsigned long& supported, unsigned long& active) const;
+    void SetRenderSettings(unsigned long wanted);
+    static unsigned long GetRenderMask() { return RenderMask; }
+    unsigned long SetBackgroundColour(unsigned long colour);
+    float SetGamma(float gamma);
+    float GetGamma() const { return AppliedGamma; }
+    void SetFade(const CVector4& colour, int mode);
+    const CVector4& GetFade(int& mode) const;
+    void SetRGBClear(int on) { RGBClear = on; }
+    void SetDepthClear(int on) { DepthClear = on; }
+    void SetBufferClear(int on) { BufferClear = on; }
+    int GetRGBClear() const { return RGBClear; }
+    int GetDepthClear() const { return DepthClear; }
+    int GetBufferClear() const { return BufferClear; }
+    void SetWindowIndex(int index) { WindowIndex = index; }
+    void SetDecalRate(float rate) { DecalRate = rate; }
+    unsigned long GetRollingCount() const { return RollingCount; }
+    void SetViewportMaterialIndex(int viewport, unsigned long value);
+
+    // Layers; operations on a layer outside the table do nothing.
+    void ConfigureLayers(int count);
+    void DefineLayer(int layer, unsigned long flags, const fRECT& rect, const CVector4& colour, float depth);
+    void DefineLayerPreEffect(int layer, int type, const CVector4& colour);
+    void DefineLayerPostEffect(int layer, int type, const CVector4& colour);
+    void DefineLayerResourceAlias(int layer, int alias);
+    int GetLayerPreEffect(int layer, int& type, CVector4& colour);
+    int GetLayerPostEffect(int layer, int& type, CVector4& colour);
+    int GetLayerResourceAlias(int layer);
+    void EnableLayer(int layer, int on);
+    int LayerIsEnabled(int layer);
+    // Layer i's frustum of the last pass; null outside the table.
+    const ViewFrustum* GetLayerFrustum(int layer) const;
+
+    // Display modes.
+    void AddRenderConfigState(const RenderConfigState& state);
+    int CountConfigStates() const { return ConfigStateCount; }
+    bool FindRenderConfigState(RenderConfigState& out, int width, int height, int bitsPerPixel);
+
+    // Drawing outside the frame.
+    void RenderThis(CRender* render, int clear);
+    void RenderThisBegin();
+    void RenderThisEnd();
+    void RenderForced(CRender* render);
+    void ClearResource(CRendResource* resource);
+    static void SortRenders();
 
     static CRenderer* pThe;
+    // The render viewport the layer being drawn shows; CRender::Display draws only those.
+    static short CurrentResViewport;
 
 private:
+    void Animate();
+    void Replot();
+    void DrawLayers();
+    void MatchFrustumsToLayers();
+
+    static CRenderDevice Device;
+    static unsigned long RenderMask;
+    static CRecordPage ModePool;
+
     HWND hWindow;
+    unsigned char FrameByte;
+    unsigned long RollingCount;
+    int WindowIndex;
+    float StartTime;
+    float DecalRate;
+    int Clearing;
+    int RGBClear, DepthClear, BufferClear;
+    unsigned long EngineFlags;
+    int InitValue;
+    unsigned long SupportedSettings, ActiveSettings;
+    unsigned long BackgroundColour;
+    float RequestedGamma, AppliedGamma;
+    CVector4 FadeColour;
+    int FadeMode;
+    unsigned long ViewportMaterial[8];
+    ViewFrustum* pLayerFrustums;
+    int FrustumCount;
+    RenderConfigState** ppConfigStates;
+    int ConfigStateCount;
+};
+
+// Changes the engine flags while it lives and restores them when destroyed.
+class GRendererConfigurator : public GObject {
+    DECLARE_GOBJECT(GRendererConfigurator, GObject)
+
+    GRendererConfigurator();
+    ~GRendererConfigurator() override;
+    int SpecifyEditable(EditableInfo*& cursor) override;
+
+    DWORD Flags;
+    DWORD SavedFlags;
+};
+
+// Rebuilds the scene tree from the displayed renders after FrameCount frames, then goes.
+class GOctTreeBuilder : public GObject {
+    DECLARE_GOBJECT(GOctTreeBuilder, GObject)
+
+    bool Process() override;
+    int SpecifyEditable(EditableInfo*& cursor) override;
+
+    int FrameCount;
 };

@@ -18,7 +18,7 @@
 #include "engine/shell/CProfile.h"
 #include "engine/zel/CZelFile.h"
 #include "engine/render/CRenderer.h"
-#include "engine/render/Viewports.h"
+#include "engine/render/Camera.h"
 #include "engine/world/GSectionMgr.h"
 
 CShell* CShell::pThe = nullptr;

@@ -72,12 +72,24 @@ TEST_F(HostRun, MissingLevelEndsWithTheLoadersFatalError)
 
 TEST_F(HostRun, RefusesABadCommandLine)
 {
-    RunResult run = Execute(Host() + " --frames many");
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.output.find("usage: marlgate_host"), std::string::npos) << run.output;
+    const char* lines[] = {"--frames many",
+                           "--camera 1,2",
+                           "--look-at 1,2,3,4",
+                           "--fov 0",
+                           "--fov 180",
+                           "--screenshot-frame 0",
+                           "--camera 5,5,5 --look-at 5,5,5",
+                           "--screenshot-frame"};
+    for (const char* line : lines) {
+        RunResult run = Execute(Host() + " " + line);
+        EXPECT_EQ(run.exitCode, 2) << line;
+        EXPECT_NE(run.output.find("usage: marlgate_host"), std::string::npos) << run.output;
+    }
 }
 
-// The demo: wexlorn converts the demo game's scripts in place, the host runs its first level.
+// The demo: wexlorn converts the demo game's scripts in place, the host runs its first level
+// and writes frame 60 beside the data folder; an independent reader finds the overlay's
+// rectangles on the world layer's clear colour.
 TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
 {
     for (const auto& entry : fs::directory_iterator(MG_DATA_SOURCE_DIR))
@@ -85,9 +97,16 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
             fs::copy_file(entry.path(), root / "zel" / entry.path().filename());
     RunResult convert = Execute(std::string(MG_WEXLORN) + " " + (root / "zel").string());
     ASSERT_EQ(convert.exitCode, 0) << convert.output;
-    RunResult run = Execute(Host() + " --frames 60 --frame-time 0.016666667");
+    RunResult run = Execute(Host() + " --frames 60 --frame-time 0.016666667 --screenshot-frame 60");
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
+    const fs::path shot = root / "PCX_Cap_000000.tga";
+    ASSERT_TRUE(fs::exists(shot));
+    EXPECT_FALSE(fs::exists(root / "PCX_Cap_000001.tga")); // one frame only
+    RunResult pixels = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " +
+                               shot.string() + " 5,5 200,100 200,300 440,300 320,300 119,100 120,100");
+    EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n200,300=FFFFFF\n440,300=FFFFFF\n"
+                             "320,300=182040\n119,100=182040\n120,100=FFFFFF\n");
 }
 
 } // namespace

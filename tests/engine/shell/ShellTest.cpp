@@ -14,7 +14,7 @@
 #include "engine/shell/CShell.h"
 #include "engine/zel/CZelFile.h"
 #include "engine/render/CRenderer.h"
-#include "engine/render/Viewports.h"
+#include "engine/render/Camera.h"
 
 // Stands in for the game's error menu: a class the host registers, surviving level loads.
 class GLevelLoadErrorMenu : public GObject {
@@ -58,10 +58,10 @@ TEST_F(ShellRun, InjectedQuitEndsTheLoopAtThatTurn)
     EXPECT_TRUE(Exists("MenuProbe"));
     EXPECT_NE(ExportedProbe("MasterThing"), nullptr);
     // The level load leaves viewport 7 as the 640 by 480 overlay.
-    const ViewportStandIn* overlay = GetViewportStandIn(7);
-    EXPECT_EQ(overlay->Width, 640.0f);
-    EXPECT_EQ(overlay->Height, 480.0f);
-    EXPECT_EQ(overlay->MaxZ, 1000.0f);
+    const ViewportTransform* overlay = GetViewportTransform(7);
+    EXPECT_EQ(overlay->Right - overlay->X, 640.0f);
+    EXPECT_EQ(overlay->Bottom - overlay->Y, 480.0f);
+    EXPECT_EQ(overlay->DepthRange, 1000.0f);
     EXPECT_FLOAT_EQ(overlay->Projection.m0, 2.0f / 640.0f);
     EXPECT_FLOAT_EQ(overlay->Projection.m5, 2.0f / 480.0f);
 }
