@@ -194,8 +194,9 @@ TEST_F(ConverterHardening, TheOutputIsSyncedAroundItsRename)
     if (system("strace -V >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "strace is not installed";
     Write("main.rhu", "String A \"a\"\n");
-    const CommandResult run = mgtest::RunCommand("cd '" + Folder + "' && strace -f -qq -e trace=fsync,rename,renameat," +
-                                                 "renameat2 -o calls.txt " MG_BINARY_DIR "/bin/wexlorn 2>&1");
+    const CommandResult run =
+        mgtest::RunCommand("cd '" + Folder + "' && strace -f -qq -e trace=fsync,rename,renameat," +
+                           "renameat2 -o calls.txt " MG_BINARY_DIR "/bin/wexlorn 2>&1");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     std::ifstream in(Folder + "/calls.txt");
     std::string calls, line;
