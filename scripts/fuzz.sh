@@ -27,12 +27,15 @@ case "$reader" in
 esac
 
 build=build-fuzz
-sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+# The vptr check is left out: game objects get their class entry and handle written by their
+# own allocation before construction, and packed records are constructed over stored bytes,
+# both on purpose; the check takes either for a wrong type.
+sanitize="-fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS="$sanitize" \
     -DCMAKE_EXE_LINKER_FLAGS="$sanitize" -DCMAKE_SHARED_LINKER_FLAGS="$sanitize" >/dev/null
 # Discovering the test programs' cases runs them: the leak checker must be off already
 # (it waits for ever under user-mode emulation).
-export ASAN_OPTIONS="detect_leaks=0:exitcode=99:allocator_may_return_null=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+export ASAN_OPTIONS="detect_leaks=0:exitcode=99${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export UBSAN_OPTIONS="halt_on_error=1:exitcode=99:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 cmake --build "$build" -j"${MG_FUZZ_JOBS:-3}" --target fuzz_converter fuzz_engine
 exec "$build/$driver" "$reader" "$count" "$seed" "$build/findings"

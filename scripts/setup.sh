@@ -11,9 +11,10 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
 
+# strace shows the tests which system calls a program makes (files synced before a rename).
 for p in cmake g++ g++-multilib googletest python3 libstb-dev \
          libsqlite3-dev:i386 zlib1g-dev:i386 libbenchmark-dev:i386 \
-         libosmesa6-dev:i386; do
+         libosmesa6-dev:i386 strace; do
     have_pkg "$p" || need+=("$p")
 done
 

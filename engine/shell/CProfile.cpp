@@ -361,7 +361,7 @@ int CProfile::SaveProfile()
     if (!HasTarget() || Current.Name[0] == '\0')
         return 1;
     char name[CZFile::kPathSize];
-    char partial[CZFile::kPathSize];
+    char partial[CZFile::kPathSize + sizeof kPartialEnding];
     snprintf(name, sizeof name, "%s\\Profile.dat", Current.Folder);
     snprintf(partial, sizeof partial, "%s%s", name, kPartialEnding);
     CZFile file;
