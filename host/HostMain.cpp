@@ -80,8 +80,12 @@ int main(int argc, char** argv)
     HostOptions options;
     char error[256];
     if (!ParseHostOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "marlgate_host: %s\n" HOST_USAGE, error);
+        std::fprintf(stderr, "marlgate_host: %s\n%s", error, HostUsage);
         return 2;
+    }
+    if (options.Help) {
+        std::fputs(HostUsage, stdout);
+        return 0;
     }
     char dataFolder[512];
     CZFile::GetPath(dataFolder, 0x101);

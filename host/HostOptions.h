@@ -13,11 +13,10 @@ struct HostOptions {
     float LookAt[3] = {50.0f, 60.0f, 0.0f};
     float Fov = 60.0f;
     int ScreenshotFrame = 0; // 0 takes none; frames count from 1
+    bool Help = false;       // --help or -h: print the usage and run nothing
 };
 
-#define HOST_USAGE                                                                                                     \
-    "usage: marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z] [--fov DEGREES]\n"    \
-    "                     [--screenshot-frame N] [LEVEL]\n"
+extern const char HostUsage[];
 
 // False with a message in error (at least 256 characters) when the line is not understood.
 bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error);

@@ -11,10 +11,11 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
 
+# strace shows the tests which system calls a program makes (files synced before a rename).
 for p in cmake g++ g++-multilib googletest python3 libstb-dev \
          python3-numpy python3-scipy python3-pil imagemagick \
          libsqlite3-dev:i386 zlib1g-dev:i386 libbenchmark-dev:i386 \
-         libosmesa6-dev:i386 libosmesa6-dev; do
+         libosmesa6-dev:i386 libosmesa6-dev strace; do
     have_pkg "$p" || need+=("$p")
 done
 

@@ -1,5 +1,6 @@
 #include "converter/core/CRhuParser.h"
 
+#include "converter/core/AutoStringLabel.h"
 #include "converter/core/CDatabase.h"
 #include "converter/core/CdbDebugLabel.h"
 #include "converter/core/ChParser.h"
@@ -98,7 +99,10 @@ void CRhuParser::Run(CDatabase* database, const char* sourceFile, const char* ou
         writer.BeginList(MAKEFOURCC(id[0], id[1], id[2], id[3]));
         database->Dump(writer, true);
         for (const std::string& symbol : PublicSymbolNames(writer)) {
-            CdbDebugLabel* label = new CdbDebugLabel(symbol.c_str(), database);
+            // Labelled from the start with a made-up name no other element or symbol has a key of:
+            // a symbol's own name may share its key with an earlier label's made-up one.
+            const std::string name = UnusedMadeUpName("__" + symbol + "_diagnostic_label__", database, writer);
+            CdbDebugLabel* label = new CdbDebugLabel(name.c_str(), database);
             label->SetText(symbol.c_str());
         }
         database->Dump(writer, true);

@@ -187,8 +187,13 @@ void CZelWriter::DefineSymbol(const char* name, const char* typeName, bool isPub
     if (typeName)
         Types.Add(typeName, CurrentPlace());
     if (name && *name) {
-        if (Symbols.Find(CCRC32::GetCRC(name)))
-            vbail("Redefinition of symbol %s\n", name);
+        const unsigned long key = CCRC32::GetCRC(name);
+        if (const CZelSymbol* existing = Symbols.Find(key)) {
+            if (strcmp(existing->GetName(), name) == 0)
+                vbail("Redefinition of symbol %s\n", name);
+            // Packed data finds symbols by key alone: two names of one key cannot both be kept.
+            vbail("Symbols %s and %s share the name key 0x%08lX: rename one of them\n", existing->GetName(), name, key);
+        }
         Symbols.Add(name, CurrentPlace(), isPublic);
     }
     if ((name && *name) || typeName)
@@ -537,8 +542,10 @@ void CZelWriter::Finish()
     if (stat(tempPath.c_str(), &written) != 0 || static_cast<unsigned long>(written.st_size) != expectedSize)
         vbail("Cannot write output file!\n%s", temp.c_str());
     VerbosePrintf(1, "\tFinished dumping\n");
-    // rename replaces the previous output in one step: it is either the old file or the new.
-    if (rename(tempPath.c_str(), FileSystemPath(OutputName.c_str()).c_str()) != 0)
+    // The rename replaces the previous output in one step, synced to the disk on both sides: a
+    // kill or a power loss leaves either the old file or the new one, never an empty one.
+    if (!MoveFileExA(tempPath.c_str(), FileSystemPath(OutputName.c_str()).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         vbail("Cannot replace output file %s: %s\n", OutputName.c_str(), strerror(errno));
     ForgetUnfinishedTemp();
     if (VerboseLevel >= 2) {

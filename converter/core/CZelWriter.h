@@ -6,6 +6,7 @@
 #include "converter/core/CNamedArrayElement.h"
 #include "converter/core/ZSearchArray.h"
 #include "engine/include/ZelFormat.h"
+#include "core/names/CCRC32.h"
 
 #include <memory>
 #include <string>
@@ -56,6 +57,8 @@ public:
     void Finish();
     // The symbols defined in the open platform block, in definition order.
     const ZelSymbolList& GetSymbols() const { return Symbols; }
+    // True when a symbol of the name's key is defined in the open platform block.
+    bool HasSymbolKey(const char* name) const { return Symbols.Find(CCRC32::GetCRC(name)) != nullptr; }
 
     void SelectSegment(int index);
     unsigned long GetPosition() const { return Current->Position; }

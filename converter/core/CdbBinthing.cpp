@@ -18,7 +18,7 @@ const unsigned long BinaryAlignment = 16;
 // Reads a whole file; any failure ends the conversion naming the file.
 std::vector<unsigned char> BinaryBuffer(const std::string& path)
 {
-    FILE* file = fopen(ScriptPath(path.c_str()).c_str(), "rb");
+    FILE* file = OpenScriptFile(path.c_str(), "rb");
     if (!file)
         vbail("Could not open!\n%s", (path + ": " + strerror(errno)).c_str());
     std::vector<unsigned char> bytes;

@@ -1,5 +1,6 @@
 #include "converter/core/CdbDebugLabel.h"
 
+#include "converter/core/AutoStringLabel.h"
 #include "converter/core/CTypeDatabase.h"
 #include "converter/core/CZelWriter.h"
 #include "converter/core/ConsoleOutput.h"
@@ -20,7 +21,7 @@ void CdbDebugLabel::Dump(CZelWriter& writer)
         return;
     VerbosePrintf(2, "\nCdbDebugLabel::Dump() : %s\n", m_Text.c_str());
     writer.SelectSegment(ZelFormat::kSegExtra); // read only by the editor
-    type->Begin(writer, GetName(), false, 0);
+    type->Begin(writer, UnusedMadeUpName(GetName(), nullptr, writer).c_str(), false, 0);
     ZVariant key;
     key.Set("id", m_Text.c_str());
     type->Dump(writer, "Key", key, false, nullptr);

@@ -6,6 +6,7 @@
 #include "core/names/CCRC32.h"
 #include "core/riff/CZRiffFile.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,13 @@ CdbElement::CdbElement()
 
 CdbElement::CdbElement(const char* label, CDatabase* database) : CNamedArrayElement(label), Database(database)
 {
-    if (label && database->Find(GetKey()))
-        vbail("Database element named %s already exists - all database elements must be uniquely labelled", label);
+    if (const CdbElement* existing = label ? database->Find(GetKey()) : nullptr) {
+        if (strcmp(existing->GetLabel(), label) == 0)
+            vbail("Database element named %s already exists - all database elements must be uniquely labelled", label);
+        // Elements are found by the key of their label alone: two labels of one key cannot both be kept.
+        vbail("Database elements %s and %s share the name key 0x%08lX: rename one of them\n", existing->GetLabel(),
+              label, GetKey());
+    }
     database->Add(this);
 }
 

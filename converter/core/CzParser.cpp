@@ -7,8 +7,10 @@
 #include "converter/core/ScriptResource.h"
 #include "qvrn/ParserInterface.h"
 
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -23,6 +25,18 @@ std::string FormatV(const char* format, va_list args)
     std::string text(static_cast<size_t>(length), '\0');
     vsnprintf(&text[0], text.size() + 1, format, args);
     return text;
+}
+
+// Real scripts nest a handful of levels; far more is a runaway chain that would exhaust the stack.
+const size_t MaxIncludeDepth = 64;
+
+// The file's canonical path, or its mapped name when it cannot be resolved (it does not exist:
+// opening it reports that).
+std::string ResolvedPath(const char* name)
+{
+    const std::string mapped = ScriptPath(name);
+    char resolved[PATH_MAX];
+    return realpath(mapped.c_str(), resolved) ? std::string(resolved) : mapped;
 }
 
 // Help texts are wrapped to lines of at most 79 columns, breaking at a blank from column 64 on.
@@ -76,6 +90,7 @@ int CzParser::OpenParse(const char* name, bool fromResource, const char* rootSym
         frame->m_FileName.clear();
     } else {
         VerbosePrintf(3, "Parsing %s\n", name);
+        RequireRegularFile(name);
         if (!parser->SetInputFile(ScriptPath(name).c_str()))
             ReportError(frame, ErrFileNotFound, 0, true, name);
         frame->m_FileName = name;
@@ -94,9 +109,22 @@ void CzParser::Parse(const char* fileName)
     const std::string name = fileName;
     VerbosePrintf(3, "CzParser::Parse(%s)\n", name.c_str());
     m_FileNames.push_back(name);
+    m_OpenPaths.push_back(ResolvedPath(fileName));
     RunStatements(OpenParse(name.c_str(), false, "CmdFile", 0));
+    m_OpenPaths.pop_back();
     m_FileNames.pop_back();
     CloseFrame();
+}
+
+void CzParser::CheckIncludable(int node, const char* fileName)
+{
+    if (m_OpenPaths.size() >= MaxIncludeDepth)
+        Error(node, "Cannot include %s: includes nest deeper than %u files\n", fileName,
+              static_cast<unsigned>(MaxIncludeDepth));
+    const std::string path = ResolvedPath(fileName);
+    for (const std::string& open : m_OpenPaths)
+        if (open == path)
+            Error(node, "Cannot include %s: it is already being read (the includes form a cycle)\n", fileName);
 }
 
 void CzParser::ParseResource(const char* resourceName)

@@ -34,6 +34,9 @@ public:
     CzParser& operator=(const CzParser&) = delete;
 
     void Parse(const char* fileName);
+    // Ends the program, at the node that names it, when the file cannot be parsed from where the
+    // chain of open files stands: it is already open (a cycle) or the chain is at its deepest.
+    void CheckIncludable(int node, const char* fileName);
     void ParseResource(const char* resourceName);
     void DispatchStatement(int node);
 
@@ -71,5 +74,7 @@ private:
 
     std::vector<const CommandRow*> m_Rows;
     std::vector<std::string> m_FileNames;
+    // Where each open file resolves to, so that another spelling of the same file is the same.
+    std::vector<std::string> m_OpenPaths;
     std::vector<std::unique_ptr<CzParseFrame>> m_Frames;
 };

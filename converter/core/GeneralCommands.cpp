@@ -79,6 +79,7 @@ const char* CRhuParser::Hack(int node)
 const char* CRhuParser::Include(int node)
 {
     const std::string fileName = GetChildText(node, "FileName", true);
+    CheckIncludable(node, fileName.c_str());
     m_pDatabase->AddDependency(fileName.c_str());
     Parse(fileName.c_str());
     return nullptr;

@@ -2,6 +2,7 @@
 #include "converter/core/CTypeDatabase.h"
 
 #include "converter/core/ConsoleOutput.h"
+#include "converter/core/ScriptPath.h"
 
 #include <cerrno>
 #include <cstring>
@@ -76,7 +77,7 @@ void CType::Save(FILE* stream, bool diagnostic) const
 void CTypeDatabase::Save(const char* fileName) const
 {
     VerbosePrintf(3, "CTypeDatabase::Save(%s)\n", fileName);
-    FILE* file = fopen(fileName, "wt");
+    FILE* file = fopen(ScriptPath(fileName).c_str(), "wt");
     if (!file)
         vbail("Could not open type data file\n%s: %s", fileName, strerror(errno));
     char created[128];

@@ -7,6 +7,8 @@
 #include "core/riff/CZRiffFile.h"
 #include "engine/include/ZelFormat.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -87,11 +89,12 @@ std::unique_ptr<CZRiffFile> CreateRiff(const std::string& path, unsigned long fo
 
 std::string TemporaryName(const std::string& path) { return path + ".temp"; }
 
-// Closes a finished output and puts it in place of the file of that name in one step.
+// Closes a finished output and puts it in place of the file of that name in one step, synced to
+// the disk so that a power loss leaves the old file or the new one.
 void PutInPlace(CZRiffFile& file, const std::string& path)
 {
     file.Close();
-    if (rename(TemporaryName(path).c_str(), path.c_str()) != 0)
+    if (!MoveFileExA(TemporaryName(path).c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         vbail("Cannot replace %s\n%s", path.c_str(), SystemError(TemporaryName(path)).c_str());
 }
 
@@ -99,7 +102,7 @@ void PutInPlace(CZRiffFile& file, const std::string& path)
 // split, and a last line without a line end counts like the others.
 std::vector<std::string> ReadListLines(const char* listFile)
 {
-    FILE* file = fopen(ScriptPath(listFile).c_str(), "r");
+    FILE* file = OpenScriptFile(listFile, "r");
     if (!file)
         vbail("Cannot open input file\n%s", SystemError(listFile).c_str());
     std::vector<std::string> lines;

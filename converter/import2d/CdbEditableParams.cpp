@@ -146,6 +146,8 @@ void CdbEditableParams::ReadParamSpec(CzParser& parser, int spec)
     } else if (parser.FindChild(spec, "EmbeddedType", false)) {
         field.Value.Set("pointer", ChildText(parser, spec, "Value", true).c_str());
         field.Embedded = 1;
+        field.SourceFile = m_SourceFile;
+        field.Line = parser.Parser()->GetLineNumber(parser.Parser()->GetNodeStartPos(spec));
     } else if (parser.FindChild(spec, "CharPointerType", false)) {
         ReadCharPointer(parser, spec, field);
     } else {
@@ -171,12 +173,12 @@ void CdbEditableParams::ReadCharPointer(CzParser& parser, int spec, UParamDefini
     const std::string quoted = ChildText(parser, spec, "QuotedString", false);
     std::string label;
     if (!quoted.empty()) {
-        label = NextAutoStringLabel(CCRC32::GetCRC(quoted.c_str()), 0);
+        label = NextAutoStringLabel(CCRC32::GetCRC(quoted.c_str()), 0, GetDatabase());
         CdbString* text = new CdbString(label.c_str(), GetDatabase());
         text->SetText(quoted.c_str(), true, MainSegment, false, true);
     } else {
         const std::string fileName = ChildText(parser, spec, "FileName", true);
-        label = NextAutoStringLabel(CCRC32::GetCRC(fileName.c_str()), 0);
+        label = NextAutoStringLabel(CCRC32::GetCRC(fileName.c_str()), 0, GetDatabase());
         CdbString* text = new CdbString(label.c_str(), GetDatabase());
         text->LoadFile(fileName.c_str(), true, MainSegment, false, true);
     }
@@ -236,6 +238,8 @@ void CdbEditableParams::Dump(CZelWriter& writer)
 
     std::vector<UParamDefinition*> fields;
     CollectParams(fields);
+    for (const UParamDefinition* field : fields)
+        RequireEmbeddedBlock(*field);
     if (m_Player == -1)
         m_Player = 0;
     CType* record = TypeDatabase.FindType(m_FillDataType.c_str(), true);
@@ -274,17 +278,30 @@ void CdbEditableParams::DumpExtraData(CZelWriter& writer)
         CdbString* file = new CdbString(fileLabel.c_str(), GetDatabase());
         file->SetText(m_SourceFile.c_str(), false, ExtraDataSegment, true, false);
     }
-    const std::string labelText = Format("_%s_label", label.c_str());
+    const std::string labelText = UnusedMadeUpName(Format("_%s_label", label.c_str()), GetDatabase(), writer);
     CdbString* text = new CdbString(labelText.c_str(), GetDatabase());
     text->SetText(label.c_str(), false, ExtraDataSegment, true, false);
 
     CType* extra = TypeDatabase.FindType("CVeskExtraData", true);
-    extra->Begin(writer, (label + "_extradata").c_str(), false, 4);
+    extra->Begin(writer, UnusedMadeUpName(label + "_extradata", GetDatabase(), writer).c_str(), false, 4);
     extra->Dump(writer, "pFileName", Typed("pointer", fileLabel), false, nullptr);
     extra->Dump(writer, "pReference", Typed("pointer", label), false, nullptr);
     extra->Dump(writer, "pLabel", Typed("pointer", labelText), false, nullptr);
     extra->Dump(writer, "LabelCRC", Typed("id", label), false, nullptr);
     extra->AdjustOffset(writer, nullptr);
+}
+
+// The engine creates an embedded child from the block the field names and refuses the level
+// when there is none: a script naming no block of this conversion is refused here instead.
+void CdbEditableParams::RequireEmbeddedBlock(const UParamDefinition& field)
+{
+    if (!field.Embedded)
+        return;
+    const char* label = field.Value.GetText();
+    const CdbEditableParams* block = dynamic_cast<CdbEditableParams*>(GetDatabase()->FindElement(label));
+    if (!block || (block->m_FillDataType != "CEmbeddedFillData" && block->m_FillDataType != "CVeskTemplateFillData"))
+        vbail("%s(%d) : error : embedded %s names %s, which is no EmbeddedParams or VeskTemplateParams block\n",
+              field.SourceFile.c_str(), field.Line, field.Name.empty() ? "field" : field.Name.c_str(), label);
 }
 
 void CdbEditableParams::DumpField(CZelWriter& writer, UParamDefinition& field, unsigned long embeddedFlag)

@@ -22,6 +22,8 @@ public:
         int ArrayIndex = 0;
         unsigned char Embedded = 0;  // the value points at an EmbeddedParams block
         unsigned char LabelType = 0; // without an explicit id the value is the writing block's label
+        std::string SourceFile;      // where the field is written, for errors found once all is read
+        int Line = 0;
     };
 
     CdbEditableParams(const char* label, CDatabase* database);
@@ -47,6 +49,7 @@ private:
     CdbEditableParams* FindParent() const;
     void CollectParams(std::vector<UParamDefinition*>& list, std::vector<const CdbEditableParams*>& chain);
     void DumpExtraData(CZelWriter& writer);
+    void RequireEmbeddedBlock(const UParamDefinition& field);
     void DumpField(CZelWriter& writer, UParamDefinition& field, unsigned long embeddedFlag);
 
     std::vector<std::unique_ptr<UParamDefinition>> m_Fields;

@@ -10,6 +10,8 @@
 #include <time.h>
 
 #include <mg_win32.h>
+#include <stdio.h>
+#include <windows.h>
 
 #include "core/containers/ZArray.h"
 #include "core/file/CZFile.h"
@@ -276,7 +278,11 @@ void GObject::VeskTextSave(bool generated, const char* level)
         if (collected == nullptr || !ChooseOutput(category, collected, level, generated, output, sizeof output))
             continue;
 
-        FILE* file = OpenText(output, "w");
+        // Written beside the layout file and put in its place once complete: a kill or a full
+        // disk mid-write leaves the previous layout as it was.
+        char partial[sizeof output + 8];
+        snprintf(partial, sizeof partial, "%s.NEW", output);
+        FILE* file = OpenText(partial, "w");
         if (file == nullptr)
             vbail("Error opening layout file\n%s\n%s", output, strerror(errno));
         fprintf(file, generated ? "\n\n// VESK GENERATED FILE, NO TYPES INFO\n\n"
@@ -290,6 +296,14 @@ void GObject::VeskTextSave(bool generated, const char* level)
             if (belongs)
                 top->TextDump(file);
         }
-        fclose(file);
+        const bool written = ferror(file) == 0;
+        if (fclose(file) != 0 || !written ||
+            !MoveFileExA(partial, output, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            const int error = errno;
+            char mapped[CZFile::kPathSize * 2];
+            if (MgMapPath(partial, mapped, sizeof mapped) >= 0)
+                remove(mapped);
+            vbail("Error writing layout file\n%s\n%s", output, strerror(error));
+        }
     }
 }

@@ -78,6 +78,34 @@ bool ReadHeader(CZFile& file, CProfileDef& header)
            IsTerminated(header.Name, sizeof header.Name) && IsTerminated(header.Folder, sizeof header.Folder);
 }
 
+// A slot's header keeps, in its reserved words, how many bytes of stream follow it and their
+// checksum: a slot damaged anywhere in its stream is refused before anything is loaded.
+DWORD& StreamBytes(CProfileDef& header) { return header.Reserved[0]; }
+DWORD& StreamChecksum(CProfileDef& header) { return header.Reserved[1]; }
+
+// The checksum of count bytes from the file's position on; false when fewer can be read.
+bool ChecksumOf(CZFile& file, unsigned long count, DWORD& checksum)
+{
+    BYTE* bytes = static_cast<BYTE*>(zmalloc(count > 0 ? count : 1));
+    const bool read = file.Read(bytes, count) == static_cast<int>(count);
+    checksum = static_cast<DWORD>(CCRC32::GetCRC(bytes, static_cast<int>(count)));
+    zfree(bytes);
+    return read;
+}
+
+// Puts a completed file in place of the one it replaces, synced to the disk on both sides of
+// the rename, so that a kill or power loss leaves the old file or the new one.
+int MoveIntoPlace(const char* partial, const char* name, unsigned long flags)
+{
+    char base[CZFile::kPathSize];
+    char from[CZFile::kPathSize * 2];
+    char to[CZFile::kPathSize * 2];
+    CZFile::GetPath(base, flags);
+    snprintf(from, sizeof from, "%s%s", base, partial);
+    snprintf(to, sizeof to, "%s%s", base, name);
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : 1;
+}
+
 } // namespace
 
 CProfile::CProfile()
@@ -205,6 +233,10 @@ void CProfile::BuildProfileList()
         CProfileDef header;
         if (file.Open(name, kProfileRead) != 0 || !ReadHeader(file, header))
             continue;
+        // The folder is where the file was found: a file naming another folder is damaged, and
+        // trusting it would load, save over or delete the other profile.
+        if (_stricmp(header.Folder, folder) != 0)
+            continue;
         if (header.Version != GameVersion || header.BlockSize != static_cast<DWORD>(GameDataSize))
             continue;
         CProfileDef* copy = static_cast<CProfileDef*>(zmalloc(sizeof(CProfileDef)));
@@ -329,16 +361,24 @@ int CProfile::SaveProfile()
     if (!HasTarget() || Current.Name[0] == '\0')
         return 1;
     char name[CZFile::kPathSize];
+    char partial[CZFile::kPathSize + sizeof kPartialEnding];
     snprintf(name, sizeof name, "%s\\Profile.dat", Current.Folder);
+    snprintf(partial, sizeof partial, "%s%s", name, kPartialEnding);
     CZFile file;
-    if (file.Open(name, kProfileWrite) != 0)
+    if (file.Open(partial, kProfileWrite) != 0)
         return 1;
     Current.BlockSize = static_cast<DWORD>(GameDataSize);
     bool written = file.Write(&Current, sizeof Current) == static_cast<int>(sizeof Current);
     if (GameDataSize > 0)
         written = written && file.Write(pGameData, static_cast<unsigned long>(GameDataSize)) == GameDataSize;
     bProfilesBuilt = false;
-    return file.Close() == 0 && written ? 0 : 1;
+    // The profile is replaced only by a complete file: a full disk or a kill mid-write leaves
+    // the previous one, and with it the profile and its saves.
+    if (file.Close() != 0 || !written || MoveIntoPlace(partial, name, kProfileWrite) != 0) {
+        CZFile().Delete(partial, kProfileWrite);
+        return 1;
+    }
+    return 0;
 }
 
 // The game's block changes only when the whole block was read.
@@ -351,7 +391,7 @@ int CProfile::LoadProfile(int index)
     CZFile file;
     CProfileDef header;
     if (file.Open(name, kProfileRead) != 0 || !ReadHeader(file, header) || header.Version != GameVersion ||
-        header.BlockSize != static_cast<DWORD>(GameDataSize)) {
+        header.BlockSize != static_cast<DWORD>(GameDataSize) || _stricmp(header.Folder, Profiles[index]->Folder) != 0) {
         ClearCurrent();
         return 1;
     }
@@ -420,13 +460,7 @@ int CProfile::SaveGame(const char*, const char* description, int slot, int)
         CZFile().Delete(partial, kSlotWrite);
         return 1;
     }
-    char base[CZFile::kPathSize];
-    char from[CZFile::kPathSize * 2];
-    char to[CZFile::kPathSize * 2];
-    CZFile::GetPath(base, kSlotWrite);
-    snprintf(from, sizeof from, "%s%s", base, partial);
-    snprintf(to, sizeof to, "%s%s", base, header.Folder);
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
+    return MoveIntoPlace(partial, header.Folder, kSlotWrite);
 }
 
 // The header goes first with version 0 and again, with the game's version, once the stream
@@ -438,8 +472,9 @@ int CProfile::WriteSlot(const char* name, CProfileDef& header)
         printf("SaveGame: level name %s is too long for a save slot\n", level);
         return 1;
     }
+    // Opened for reading as well: the finished stream is read back for its checksum.
     CZFile file;
-    if (file.Open(name, kSlotWrite) != 0)
+    if (file.Open(name, kSlotWrite | CZFile::kRead) != 0)
         return 1;
     if (file.Write(&header, sizeof header) != static_cast<int>(sizeof header))
         return 1;
@@ -451,7 +486,9 @@ int CProfile::WriteSlot(const char* name, CProfileDef& header)
         return 1;
     }
     header.Version = GameVersion;
-    const bool complete = WriteZeros(file, kSlotBytes - used) && file.Seek(0) == 0 &&
+    StreamBytes(header) = static_cast<DWORD>(used - sizeof header);
+    const bool complete = WriteZeros(file, kSlotBytes - used) && file.Seek(sizeof header) == 0 &&
+                          ChecksumOf(file, StreamBytes(header), StreamChecksum(header)) && file.Seek(0) == 0 &&
                           file.Write(&header, sizeof header) == static_cast<int>(sizeof header);
     return file.Close() == 0 && complete ? 0 : 1;
 }
@@ -495,6 +532,13 @@ int CProfile::ReadSlot(CZFile& file)
     CProfileDef header;
     if (!ReadHeader(file, header) || !SlotHeaderUsable(header) || header.NameKey != Current.NameKey)
         return 1;
+    DWORD checksum = 0;
+    if (StreamBytes(header) > static_cast<DWORD>(kSlotBytes) - sizeof header ||
+        !ChecksumOf(file, StreamBytes(header), checksum) || checksum != StreamChecksum(header) ||
+        file.Seek(sizeof header) != 0) {
+        printf("LoadGame: the save is damaged\n");
+        return 1;
+    }
     CLoadSaveBuffer stream;
     stream.Attach(&file, false);
     char level[kLevelNameBytes];

@@ -208,6 +208,23 @@ void HashedName(const char* upper, const char* last, char* hashed)
     std::snprintf(hashed + folderLength, kPathMax - folderLength, "%08lX.zlx", (unsigned long)CCRC32::GetCRC(last));
 }
 
+// Names come from packed data, which anyone may have written: they name files inside the data
+// folder, never a folder above it or a path from the root or a drive.
+bool StaysInDataFolder(const char* name)
+{
+    if (name[0] == '\\' || name[0] == '/' || (name[0] != '\0' && name[1] == ':'))
+        return false;
+    for (const char* part = name; *part != '\0';) {
+        const size_t length = std::strcspn(part, "\\/");
+        if (length == 2 && part[0] == '.' && part[1] == '.')
+            return false;
+        part += length;
+        if (*part != '\0')
+            ++part;
+    }
+    return true;
+}
+
 } // namespace
 
 int CZelFile::Load(const char* name)
@@ -215,6 +232,8 @@ int CZelFile::Load(const char* name)
     size_t length = std::strlen(name);
     if (length >= kPathMax - 16)
         vbail("Cannot locate %s: the name is too long", name);
+    if (!StaysInDataFolder(name))
+        vbail("Cannot load %s: packed data names files inside the data folder only", name);
     delete[] pName;
     pName = new char[length + 1];
     std::memcpy(pName, name, length + 1);
@@ -229,7 +248,7 @@ int CZelFile::Load(const char* name)
 
 bool CZelFile::Exists(const char* name)
 {
-    if (name == nullptr || std::strlen(name) >= kPathMax - 16)
+    if (name == nullptr || std::strlen(name) >= kPathMax - 16 || !StaysInDataFolder(name))
         return false;
     char upper[kPathMax];
     char* last = UpperName(name, upper);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -85,6 +86,33 @@ TEST_F(HostRun, RefusesABadCommandLine)
         EXPECT_EQ(run.exitCode, 2) << line;
         EXPECT_NE(run.output.find("usage: marlgate_host"), std::string::npos) << run.output;
     }
+}
+
+TEST_F(HostRun, HelpPrintsTheUsage)
+{
+    for (const char* help : {" --help", " -h"}) {
+        RunResult run = Execute(Host() + help);
+        EXPECT_EQ(run.exitCode, 0) << help;
+        EXPECT_NE(run.output.find("usage: marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z]"),
+                  std::string::npos)
+            << run.output;
+        EXPECT_EQ(run.output.find("unexpected argument"), std::string::npos) << run.output;
+    }
+}
+
+// A name in packed data reaches no file outside the data folder, even one that is there.
+TEST_F(HostRun, PackedDataNamesNoFileOutsideTheDataFolder)
+{
+    const std::string outside = "outside_" + std::to_string(getpid()) + ".zel";
+    std::ofstream(root / "zel" / "master.rhu") << "String M \"m\"\n";
+    std::ofstream(root / "zel" / "mainmenu.rhu") << "LoadZel ..\\..\\" << outside << "\nString A \"a\"\n";
+    RunResult convert = Execute(std::string(MG_WEXLORN) + " " + (root / "zel").string());
+    ASSERT_EQ(convert.exitCode, 0) << convert.output;
+    fs::copy_file(root / "zel" / "mainmenu.zel", root.parent_path() / outside);
+    RunResult run = Execute(Host() + " --frames 5");
+    fs::remove(root.parent_path() / outside);
+    EXPECT_EQ(run.exitCode, 3) << run.output;
+    EXPECT_NE(run.output.find("files inside the data folder only"), std::string::npos) << run.output;
 }
 
 // The demo: wexlorn converts the demo game's scripts in place, the host runs its first level

@@ -245,7 +245,10 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 
 // Renames a file; with MOVEFILE_REPLACE_EXISTING it takes the place of an existing one at once.
+// With MOVEFILE_WRITE_THROUGH it returns only once the file's bytes and the new name are on the
+// disk, so a power loss leaves the old file or the new one, never an empty one.
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_WRITE_THROUGH 0x00000008
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
 }
 

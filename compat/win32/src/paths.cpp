@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
@@ -14,6 +15,26 @@
 namespace {
 
 bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+// Flushes a file's (or a folder's entries') bytes from the cache to the disk.
+bool SyncPath(const char* path, int flags)
+{
+    const int descriptor = open(path, flags);
+    if (descriptor < 0)
+        return false;
+    const bool synced = fsync(descriptor) == 0;
+    close(descriptor);
+    return synced;
+}
+
+// The folder holding path, "." for a bare name.
+std::string FolderOf(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr)
+        return ".";
+    return slash == path ? std::string("/") : std::string(path, slash);
+}
 
 // The entry of folder whose name equals name without regard to case, or "" when none does.
 std::string FindCaseBlind(const std::string& folder, const std::string& name)
@@ -165,5 +186,13 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
     struct stat status;
     if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && stat(to, &status) == 0)
         return FALSE;
-    return std::rename(from, to) == 0 ? TRUE : FALSE;
+    // The bytes reach the disk before the name does: a rename that lands before them could
+    // leave an empty file in the old one's place.
+    if ((flags & MOVEFILE_WRITE_THROUGH) != 0 && !SyncPath(from, O_RDONLY))
+        return FALSE;
+    if (std::rename(from, to) != 0)
+        return FALSE;
+    if ((flags & MOVEFILE_WRITE_THROUGH) != 0 && !SyncPath(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY))
+        return FALSE;
+    return TRUE;
 }

@@ -264,7 +264,7 @@ TEST(ZelWriterLayout, SymbolsAlignAndFixupsTakeTheirWidth)
     EXPECT_EQ(writer.GetPosition(), 34u);
     writer.AddHandleFixup(nullptr, nullptr);
     EXPECT_EQ(writer.GetPosition(), 38u);
-    writer.WriteData("abc", 3, 10, nullptr);
+    writer.WriteData(std::string(30, 'w').data(), 3, 10, nullptr);
     EXPECT_EQ(writer.GetPosition(), 68u);
     writer.Finish();
 }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "SaveTestSupport.h"
 #include "core/names/CCRC32.h"
@@ -169,6 +170,50 @@ TEST_F(ProfileCard, DeletingAProfileRemovesItsFolder)
     EXPECT_STREQ(profile->CurrentName(), "");
     EXPECT_STREQ(profile->ProfileName(0), "Kept");
     EXPECT_EQ(profile->ProfileName(1), nullptr);
+}
+
+// A profile file is trusted only for the folder it was found in: one naming another profile's
+// folder is damaged, and is neither listed, loaded nor deleted in the other's place.
+TEST_F(ProfileCard, AProfileNamingAnotherFolderIsDamaged)
+{
+    Format();
+    ASSERT_EQ(profile->CreateProfile("Victim"), 0);
+    ASSERT_EQ(profile->CreateProfile("Evil"), 0);
+    const std::string evil = Folder("Evil") + "/Profile.dat";
+    std::string bytes = ReadFileBytes(evil);
+    const std::string victimFolder = Folder("Victim").substr(Folder("Victim").rfind('/') + 1);
+    bytes.replace(128, victimFolder.size() + 1, victimFolder.c_str(), victimFolder.size() + 1);
+    WriteFileBytes(evil, bytes);
+
+    profile->ProfileName(-1);
+    EXPECT_STREQ(profile->ProfileName(0), "Victim");
+    EXPECT_EQ(profile->ProfileName(1), nullptr);
+    ASSERT_EQ(profile->DeleteProfile(0), 0);
+    EXPECT_FALSE(std::filesystem::exists(Folder("Victim")));
+    EXPECT_TRUE(std::filesystem::exists(evil));
+}
+
+// Saving a profile replaces its file whole: a new file takes the old one's place, and a save
+// that cannot be completed leaves the old one as it was.
+TEST_F(ProfileCard, SavingAProfileReplacesItsFileWhole)
+{
+    Format();
+    ASSERT_EQ(profile->CreateProfile("Test"), 0);
+    const std::string path = Folder("Test") + "/Profile.dat";
+    struct stat first, second;
+    ASSERT_EQ(stat(path.c_str(), &first), 0);
+    block[0] = 11;
+    ASSERT_EQ(profile->SaveProfile(), 0);
+    ASSERT_EQ(stat(path.c_str(), &second), 0);
+    EXPECT_NE(first.st_ino, second.st_ino);
+    EXPECT_FALSE(std::filesystem::exists(path + ".NEW"));
+
+    const std::string saved = ReadFileBytes(path);
+    std::filesystem::create_directory(path + ".NEW"); // the partial file cannot be written
+    block[0] = 22;
+    EXPECT_EQ(profile->SaveProfile(), 1);
+    EXPECT_EQ(ReadFileBytes(path), saved);
+    std::filesystem::remove(path + ".NEW");
 }
 
 } // namespace

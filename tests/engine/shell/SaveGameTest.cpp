@@ -52,6 +52,11 @@ std::string Resaved(const std::string& slot, const std::string& level32)
     }
     std::string bytes = ReadFileBytes(path);
     unlink(path.c_str());
+    // The header's stream length and checksum are made right: the slot is refused for its level.
+    const DWORD length = static_cast<DWORD>(bytes.size() - 416);
+    const DWORD checksum = static_cast<DWORD>(CCRC32::GetCRC(bytes.data() + 416, static_cast<int>(length)));
+    bytes.replace(392, 4, reinterpret_cast<const char*>(&length), 4);
+    bytes.replace(396, 4, reinterpret_cast<const char*>(&checksum), 4);
     bytes.resize(512000, '\0');
     return bytes;
 }
@@ -149,6 +154,8 @@ TEST_F(HostSession, SavedTreeComesBackFromSlotZero)
     EXPECT_NE(json.find("\"level\": \"savelevel.zel\""), std::string::npos) << json;
     EXPECT_NE(json.find("\"times_equal\": true"), std::string::npos) << json;
     EXPECT_NE(json.find("\"ends_well\": true"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"stored_bytes_match\": true"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"checksum_matches\": true"), std::string::npos) << json;
     // Alpha and its child (player 0), Gamma (after the level's scenery and the unsaved child),
     // Beta (player 2).
     const std::string handles = "\"handles\": [1, 2, 5, 13107]";
@@ -214,6 +221,45 @@ TEST_F(HostSession, DamagedSlotsFallBackToTheMainMenu)
             }
         }
     });
+}
+
+// Seeded damage anywhere in the stream (bytes changed, words replaced) never loads as success:
+// the checksum refuses it before the level is loaded or an object created.
+TEST_F(HostSession, SeededDamageToTheStreamNeverLoads)
+{
+    const int kCases = 40;
+    std::string good;
+    int loaded = 0;
+    unsigned seed = 2024;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    RunLoop(4 + 3 * kCases, [&](int t) {
+        if (t == 2) {
+            MakeProfile();
+            Decorate();
+            ASSERT_FALSE(shell->SaveGame(nullptr, "Good", 0, 0));
+            good = ReadFileBytes(SlotPath("Test", 0));
+        }
+        const int index = (t - 3) / 3;
+        if (t < 3 || index >= kCases)
+            return;
+        if ((t - 3) % 3 == 0) {
+            std::string bytes = good;
+            const size_t streamEnd = good.find_last_not_of('\0') + 1;
+            const size_t at = 416 + next() % (streamEnd - 416);
+            if (index % 2 == 0)
+                bytes[at] = static_cast<char>(bytes[at] ^ (1 + next() % 255));
+            else
+                for (size_t i = at; i < at + 4 && i < streamEnd; ++i)
+                    bytes[i] = static_cast<char>(next());
+            WriteFileBytes(SlotPath("Test", 0), bytes);
+            shell->LoadGame(0);
+        } else if ((t - 3) % 3 == 1) {
+            loaded += CProfile::pThe->GetLoadGameStatus() == 0 ? 1 : 0;
+            EXPECT_STREQ(CShell::GetCurrentLevel(), "mainmenu.zel") << index;
+            CShell::SetNextLevel("savelevel.zel");
+        }
+    });
+    EXPECT_EQ(loaded, 0);
 }
 
 TEST_F(HostSession, SaveTooLargeForItsSlotFailsAndKeepsTheSlot)

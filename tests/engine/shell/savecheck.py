@@ -2,7 +2,8 @@
 """Independent reader of a save slot: the 416-byte header, then the compressed save stream
 (the word-oriented LZ stream), then zero padding up to 512,000 bytes. Prints what it found as
 JSON: header fields, the decoded stream's length, level name, times, the handles of the bitmap,
-the first object header and whether the stream ends with the end record and 8 zero bytes.
+the first object header, whether the stream ends with the end record and 8 zero bytes, and
+whether the header's stream length and checksum (the complement of the common CRC-32) match.
 
 Usage: savecheck.py SLOTFILE
 """
@@ -10,6 +11,7 @@ import json
 import os
 import struct
 import sys
+import zlib
 
 # The save stream goes through the core's independent decoder of the compressed format.
 sys.dont_write_bytecode = True
@@ -17,7 +19,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from kzq_decode import decode  # noqa: E402
 
 slot = open(sys.argv[1], "rb").read()
-name, folder, key, _r0, _r1, version, u0, u1, block = struct.unpack("<128s260sIIIIiiI", slot[:416])
+name, folder, key, stored_bytes, stored_sum, version, u0, u1, block = struct.unpack("<128s260sIIIIiiI", slot[:416])
 stream, used = decode(slot[416:])
 level = stream[:32].split(b"\0")[0].decode()
 time1, = struct.unpack("<f", stream[32:36])
@@ -37,5 +39,7 @@ print(json.dumps({
     "times_equal": time1 == time2,
     "handles": handles,
     "first": first,
+    "stored_bytes_match": stored_bytes == used,
+    "checksum_matches": stored_sum == zlib.crc32(slot[416:416 + stored_bytes]) ^ 0xFFFFFFFF,
     "ends_well": stream[-24:] == struct.pack("<4I", 0x7FEA419D, 0, 0, 0) + bytes(8),
 }))

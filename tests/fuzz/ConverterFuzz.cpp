@@ -1,0 +1,235 @@
+// The converter's readers of outside data under seeded damage: scripts (with includes) through
+// the whole conversion, compiled grammar images through the parser runtime, compressed streams
+// through the decompressor and chunk files through the chunk reader.
+#include "FuzzHarness.h"
+
+#include "converter/core/CDatabase.h"
+#include "converter/core/CRhuParser.h"
+#include "converter/core/ChParser.h"
+#include "converter/core/ConsoleOutput.h"
+#include "converter/core/ScriptResource.h"
+#include "core/riff/CZRiffFile.h"
+#include "qvrn/ParserInterface.h"
+#include "tests/core/KzqTestUtil.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using namespace mgfuzz;
+
+namespace {
+
+// Words and lines that reach deeper than random bytes: commands, includes (of a file, of
+// itself, of a folder), long and odd numbers and texts, block syntax.
+const std::vector<std::string> kScriptTokens = {"#include <inc.rhu>",
+                                                "#include <main.rhu>",
+                                                "#include <fuzzdir.x>",
+                                                "#ifdef PCX",
+                                                "#else",
+                                                "#endif",
+                                                "#elif X",
+                                                "String S \"x\"",
+                                                "String L fuzzdir.x",
+                                                "Binary B fuzzdir.x",
+                                                "Binary B inc.rhu",
+                                                "embedded = Nowhere",
+                                                "DefaultParams",
+                                                "EmbeddedParams E GFoo { int A = 1 }",
+                                                "LayoutParams",
+                                                "VeskTemplateParams",
+                                                "{",
+                                                "}",
+                                                "=",
+                                                "\"",
+                                                "\\n",
+                                                "\\",
+                                                "char *p = \"t\"",
+                                                "int",
+                                                "float",
+                                                "id",
+                                                "zellabel",
+                                                "4294967296",
+                                                "-2147483649",
+                                                "1e999",
+                                                "0x7FFFFFFF",
+                                                "Trigger Quit ESCAPE",
+                                                "LoadZel ..\\..\\outside.zel",
+                                                "TypeInfo inc.rhu out.rht",
+                                                "NoCompression",
+                                                "Diagnostic types data",
+                                                "Hack maps",
+                                                "LodMap",
+                                                "Axis XYZ",
+                                                "TranslationFile inc.rhu",
+                                                "player = 3",
+                                                "Array A int { 1, 2, 3 }",
+                                                "[99999]",
+                                                "[-1]",
+                                                ":",
+                                                "Base",
+                                                std::string(300, 'A'),
+                                                std::string(2000, '\\') + "n"};
+
+std::string SourceFolder() { return MG_SOURCE_DIR; }
+
+std::vector<Bytes> FilesOf(const std::string& folder, const std::string& ending)
+{
+    std::vector<Bytes> files;
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.size() > ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
+                names.push_back(name);
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names)
+        files.push_back(ReadWholeFile(folder + "/" + name));
+    return files;
+}
+
+// The scripts are converted in a work folder of their own, beside an include file and a folder
+// named like a file.
+void PrepareScriptFolder(const std::vector<Bytes>& corpus)
+{
+    char folder[] = "/tmp/mg_fuzz_scripts_XXXXXX";
+    if (!mkdtemp(folder) || chdir(folder) != 0) {
+        perror("work folder");
+        exit(2);
+    }
+    mkdir("fuzzdir.x", 0755);
+    WriteWholeFile("inc.rhu", corpus.empty() ? Bytes() : corpus.back());
+    VerboseLevel = 0;
+    LoadTypeResource("RhuTypes");
+}
+
+void ConvertScript(const Bytes& script)
+{
+    WriteWholeFile("main.rhu", script);
+    CDatabase database;
+    CRhuParser parser;
+    parser.Run(&database, "main.rhu", "main.zel", {"PCX"}, true);
+}
+
+std::vector<Bytes> GrammarImages()
+{
+    std::vector<Bytes> images;
+    for (const char* name : {"RhuParserGrammar", "HParserGrammar"}) {
+        std::string image;
+        if (LoadResourceBytes(name, GrammarResourceType, image))
+            images.push_back(image);
+    }
+    return images;
+}
+
+void ParseWithGrammar(const Bytes& image)
+{
+    ParserInterface* parser = GetParserInterface();
+    if (parser->LoadGrammarImage(image.data(), static_cast<long>(image.size())) &&
+        parser->SetInputBuffer("String Greeting \"Hello\"\nstruct A { int B; };\n"))
+        parser->RunParse();
+    ReleaseParserInterface(parser);
+}
+
+std::vector<Bytes> CompressedStreams()
+{
+    std::string data = SeededBytes(9, 3000) + std::string(3000, 'r') + "GObject GPosRot GPhysical GAttachable";
+    data.resize(data.size() & ~size_t(1));
+    std::vector<Bytes> streams;
+    for (int level = 0; level <= 3; ++level)
+        streams.push_back(KzqCompress(data, level, 4096).bytes);
+    return streams;
+}
+
+void Decompress(const Bytes& stream)
+{
+    bool ok = true;
+    const std::string out = KzqDecompress(stream, 4096, ok, 1 + static_cast<int>(stream.size() % 20000));
+    if (out.size() > stream.size() * 256 + 4096)
+        abort(); // a token expands 2 bytes to at most 255 words: more is a runaway decoder
+}
+
+int WalkChunks(CZRiffFile& riff, int depth, int& budget)
+{
+    int visited = 0;
+    while (budget-- > 0) {
+        ZRIFFCKINFO* chunk = riff.Descend(0, 0, true);
+        if (chunk == nullptr)
+            break;
+        ++visited;
+        if (chunk->listType != 0 && depth < 8) {
+            visited += WalkChunks(riff, depth + 1, budget);
+        } else {
+            char buffer[64];
+            unsigned long code;
+            riff.ReadFourCC(&code);
+            riff.ReadString(sizeof buffer - 1, buffer);
+            while (!riff.Read(buffer, sizeof buffer, true) && riff.Tell() < chunk->size)
+                ;
+        }
+        riff.Ascend();
+    }
+    return visited;
+}
+
+std::string ChunkFilePath()
+{
+    static const std::string path = "/tmp/mg_fuzz_chunk_" + std::to_string(getpid()) + ".bin";
+    return path;
+}
+
+void ReadChunkFile(const Bytes& bytes)
+{
+    WriteWholeFile(ChunkFilePath(), bytes);
+    for (const char* form : {"ZEL2", "TEST"}) {
+        CZRiffFile reader;
+        if (reader.Open(ChunkFilePath().c_str(), CZRiffFile::MakeFourCC(form)) == nullptr)
+            continue;
+        int budget = 100000;
+        WalkChunks(reader, 0, budget);
+        if (budget <= 0)
+            abort(); // a walk that never ends
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<Reader> readers;
+    Reader scripts;
+    scripts.Name = "script";
+    scripts.Corpus = FilesOf(SourceFolder() + "/data", ".rhu");
+    for (Bytes& script : FilesOf(SourceFolder() + "/tests/engine/zel/wexlorn", ".rhu"))
+        scripts.Corpus.push_back(script);
+    scripts.Corpus.push_back("String A \"a\"\n#include <inc.rhu>\nEmbeddedParams K GKid { int S = 1 }\n"
+                             "DefaultParams Base GFoo : Base { embedded = K char *t = \"x\\n\" }\n");
+    scripts.MayEndProcess = true;
+    scripts.Mutate = [](const Bytes& b, unsigned long long s) { return MutateText(b, s, kScriptTokens); };
+    scripts.Read = ConvertScript;
+    readers.push_back(scripts);
+
+    Reader grammars{"grammar", GrammarImages(), false, MutateBinary, ParseWithGrammar};
+    readers.push_back(grammars);
+    Reader compressed{"compressed", CompressedStreams(), false, MutateBinary, Decompress};
+    readers.push_back(compressed);
+
+    Reader chunks{"chunk", {}, false, MutateBinary, ReadChunkFile};
+    for (Bytes& file : FilesOf(MG_ZEL_FIXTURES, ".zel"))
+        chunks.Corpus.push_back(file);
+    readers.push_back(chunks);
+
+    if (argc > 1 && std::string(argv[1]) == "script")
+        PrepareScriptFolder(readers[0].Corpus);
+    const int result = Main(argc, argv, readers);
+    unlink(ChunkFilePath().c_str());
+    return result;
+}
