@@ -43,7 +43,7 @@ int main(int argc, char** argv)
         return 2;
     }
     char dataFolder[512];
-    CZFile::GetPath(dataFolder, 0x101);
+    CZFile::GetPath(dataFolder, CZFile::kInDataFolder);
     if (dataFolder[0] == '\0') {
         std::fprintf(stderr, "marlgate_host: no folder named \"zel\" beside or above this program\n");
         return 1;
