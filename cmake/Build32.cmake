@@ -16,14 +16,19 @@ add_compile_options(-m32 -msse2 -mfpmath=sse -ffp-contract=off
                     -fno-lifetime-dse -fno-strict-aliasing -Wall -Wextra)
 add_link_options(-m32)
 
+option(MG_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
 # Warnings are errors in our own code; third-party sources built here (GoogleTest) opt out.
-add_compile_options(-Werror)
+# The sanitizer build keeps them warnings: instrumented code misleads GCC's flow analysis into
+# false reports (string truncation on bounded strncat), and the normal build already holds the line.
+if(NOT MG_SANITIZE)
+    add_compile_options(-Werror)
+endif()
 
 # -DMG_SANITIZE=ON: UndefinedBehaviorSanitizer everywhere, AddressSanitizer over the C heap (the
 # engine library then takes the console heap in place of its arena, so that every allocation is
 # one the sanitizer guards). Alignment and vptr checks stay off: packed records are unaligned and
 # objects are constructed in place over stored bytes, both by design.
-option(MG_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 if(MG_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize=vptr,alignment -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined -fno-sanitize=vptr,alignment)

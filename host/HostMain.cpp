@@ -88,7 +88,7 @@ int main(int argc, char** argv)
         return 0;
     }
     char dataFolder[512];
-    CZFile::GetPath(dataFolder, 0x101);
+    CZFile::GetPath(dataFolder, CZFile::kInDataFolder);
     if (dataFolder[0] == '\0') {
         std::fprintf(stderr, "marlgate_host: no folder named \"zel\" beside or above this program\n");
         return 1;

@@ -84,7 +84,7 @@ ZRIFFCKINFO* CZRiffFile::Open(const char* name, unsigned long formType)
 {
     Close();
     m_pFile = new CZFile();
-    if (m_pFile->Open(name, 0x109) == 0) {
+    if (m_pFile->Open(name, CZFile::kRead | CZFile::kAsNamed) == 0) {
         if (ZRIFFCKINFO* top = EnterTop(formType))
             return top;
     }
@@ -96,7 +96,7 @@ ZRIFFCKINFO* CZRiffFile::Create(const char* name, unsigned long formType)
 {
     Close();
     m_pFile = new CZFile();
-    if (m_pFile->Open(name, 0x10B) == 0) {
+    if (m_pFile->Open(name, CZFile::kRead | CZFile::kWrite | CZFile::kAsNamed) == 0) {
         if (ZRIFFCKINFO* top = Descend(kRIFF, formType, false))
             return top;
     }

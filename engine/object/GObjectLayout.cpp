@@ -121,10 +121,10 @@ bool ChooseOutput(const LayoutCategory& category, const char* collected, const c
         else
             folder[0] = '\0';
         char base[CZFile::kPathSize];
-        CZFile::GetPath(base, 0x101);
+        CZFile::GetPath(base, CZFile::kInDataFolder);
         snprintf(out, size, "%s%s%s", base, folder, category.FileName);
         CZFile probe;
-        return probe.Open(out, 0x8004) == 0;
+        return probe.Open(out, CZFile::kExists | CZFile::kAsNamed) == 0;
     }
     snprintf(out, size, "%s", collected);
     if (out[0] == 'P')

@@ -40,7 +40,8 @@ void CopyName(char* out, const char* name) { std::snprintf(out, 260, "%s", name 
 // monitor power-down would all disturb a full-screen game.
 bool IsSwallowedSysCommand(WPARAM command)
 {
-    return command == 0xF000 || command == 0xF010 || command == 0xF030 || command == 0xF100 || command == 0xF170;
+    return command == SC_SIZE || command == SC_MOVE || command == SC_MAXIMIZE || command == SC_KEYMENU ||
+           command == SC_MONITORPOWER;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "qvrn/Context.h"
 #include "qvrn/Instructions.h"
 #include "qvrn/Scanners.h"
+#include "qvrn/QVError.h"
 
 #include <algorithm>
 #include <cctype>
@@ -68,7 +69,7 @@ bool GrammarCompiler::CheckNames()
             continue;
         }
         const std::string& first = source_.rules[found->second].name;
-        Report(1507, rule.line, rule.column,
+        Report(kQVDuplicateSymbols, rule.line, rule.column,
                first == rule.name ? "rule '" + rule.name + "' is defined twice"
                                   : "rule '" + rule.name + "' differs only in case from rule '" + first + "'");
     }
@@ -78,9 +79,9 @@ bool GrammarCompiler::CheckNames()
         CheckReferences(*rule.body);
     for (const std::string* name : {&source_.start, &source_.token})
         if (!name->empty() && !ruleIndex_.count(Lower(*name)))
-            Report(1506, source_.line, 1, "unresolved symbol '" + *name + "'");
+            Report(kQVUnresolvedSymbolCompiled, source_.line, 1, "unresolved symbol '" + *name + "'");
     if (source_.hasSpace && source_.spaceIsRule && !ruleIndex_.count(Lower(source_.space)))
-        Report(1506, source_.line, 1, "unresolved symbol '" + source_.space + "'");
+        Report(kQVUnresolvedSymbolCompiled, source_.line, 1, "unresolved symbol '" + source_.space + "'");
     return diagnostics_.empty();
 }
 
@@ -91,10 +92,10 @@ void GrammarCompiler::CheckReferences(const GrammarExpr& expr)
         if (found != ruleIndex_.end()) {
             const std::string& spelling = source_.rules[found->second].name;
             if (spelling != name)
-                Report(1507, expr.line, expr.column,
+                Report(kQVDuplicateSymbols, expr.line, expr.column,
                        "'" + name + "' differs only in case from rule '" + spelling + "'");
         } else if (QVLookupPredefinedSymbol(name.c_str()) < 0) {
-            Report(1506, expr.line, expr.column, "unresolved symbol '" + name + "'");
+            Report(kQVUnresolvedSymbolCompiled, expr.line, expr.column, "unresolved symbol '" + name + "'");
         }
     };
     if (expr.kind == GrammarExpr::Ref || (expr.kind == GrammarExpr::Spaces && expr.spaceIsRule))
@@ -186,7 +187,8 @@ bool GrammarCompiler::CheckLeftRecursion()
         for (int next : edges[rule]) {
             if (state[next] == 1) {
                 const GrammarRule& r = source_.rules[next];
-                Report(1508, r.line, r.column, "rule '" + r.name + "' can reach itself without consuming input");
+                Report(kQVLeftRecursion, r.line, r.column,
+                       "rule '" + r.name + "' can reach itself without consuming input");
                 return false;
             }
             if (state[next] == 0 && !visit(next))

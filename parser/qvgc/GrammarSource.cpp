@@ -2,6 +2,7 @@
 
 #include "qvrn/Instructions.h"
 #include "qvrn/Scanners.h"
+#include "qvrn/QVError.h"
 
 #include <cctype>
 #include <map>
@@ -100,7 +101,7 @@ private:
             raw += Take();
         }
         if (pos_ >= text_.size() || text_[pos_] != quote) {
-            diagnostics_.push_back({1403, line, column, "missing closing quote"});
+            diagnostics_.push_back({kQVGrammarParseFailed, line, column, "missing closing quote"});
             return std::string();
         }
         Take();
@@ -115,7 +116,7 @@ private:
         std::vector<char> out(raw.size() + 1);
         long n = TranslateLiteralExp(raw.c_str(), out.data(), static_cast<long>(out.size()));
         if (n == 0 && raw != "\"\"") {
-            diagnostics_.push_back({1403, line, column, "bad escape in quoted text"});
+            diagnostics_.push_back({kQVGrammarParseFailed, line, column, "bad escape in quoted text"});
             return std::string();
         }
         return std::string(out.data(), n);
@@ -153,7 +154,7 @@ private:
     void Fail(const std::string& message)
     {
         if (diagnostics_.empty())
-            diagnostics_.push_back({1403, token_.line, token_.column, message});
+            diagnostics_.push_back({kQVGrammarParseFailed, token_.line, token_.column, message});
         token_.type = Token::End;
     }
 

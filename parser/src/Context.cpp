@@ -95,14 +95,14 @@ long Context::CheckByteCodesAllocation(long size)
     long capacity = byteCodeCapacity_ ? byteCodeCapacity_ : 2048;
     while (capacity < size) {
         if (capacity > LONG_MAX / 2) {
-            Post(1250);
+            Post(kQVOutOfMemory);
             return 0;
         }
         capacity *= 2;
     }
     char* grown = static_cast<char*>(realloc(byteCode_, capacity));
     if (!grown) {
-        Post(1250);
+        Post(kQVOutOfMemory);
         return 0;
     }
     byteCode_ = grown;
@@ -167,7 +167,7 @@ const char* Context::GetContextName(long ctx) const { return GetName(GetContextN
 long Context::CreateContext(long nameId, long parent, long kind)
 {
     if (contextCount_ >= kMaxContexts) {
-        Post(1253);
+        Post(kQVTooManyContexts);
         return 0;
     }
     free(sortedIndex_);
@@ -181,13 +181,13 @@ long Context::CreateContext(long nameId, long parent, long kind)
 long Context::SetParentContext(long ctx, const long* ids, long n)
 {
     if (!ValidCtx(ctx) || n < 0 || n >= 9) {
-        Post(1254);
+        Post(kQVBadParentContexts);
         return 0;
     }
     long list = contexts_[ctx].parentList;
     if (list == 0) {
         if (parentListCount_ >= kMaxParentLists) {
-            Post(1255);
+            Post(kQVTooManyParentContexts);
             return 0;
         }
         list = parentListCount_++;
@@ -196,7 +196,7 @@ long Context::SetParentContext(long ctx, const long* ids, long n)
     }
     QVParentListRecord& record = parentLists_[list];
     if (record.count >= 8) {
-        Post(1255);
+        Post(kQVTooManyParentContexts);
         return 0;
     }
     QVParentPath& entry = record.entries[record.count++];
@@ -445,7 +445,7 @@ long Context::ReadImage(const char* data, long size, bool testBanner, bool exact
 {
     if (!data || size < kHeaderSize ||
         (testBanner && memcmp(data + kBannerOffset, kQVGrammarBanner, kBannerTestLength) != 0)) {
-        Post(1105);
+        Post(kQVGrammarInvalid);
         return 0;
     }
     ImageReader in(data, size);
@@ -486,7 +486,7 @@ long Context::ReadImage(const char* data, long size, bool testBanner, bool exact
     ok = ok && in.Take(byteCode_, codeLength) && (!exactSize || in.Left() == 0);
     if (!ok) {
         ResetContext();
-        Post(1105);
+        Post(kQVGrammarInvalid);
         return 0;
     }
     memcpy(header_, header, kHeaderSize);
@@ -497,7 +497,7 @@ long Context::ReadImage(const char* data, long size, bool testBanner, bool exact
     sortedIndex_ = nullptr;
     if (ComputeChecksum() != static_cast<uint32_t>(GetInt(header_ + 4)) || !ValidateTables()) {
         ResetContext();
-        Post(1105);
+        Post(kQVGrammarInvalid);
         return 0;
     }
     return 1;
@@ -560,7 +560,7 @@ long Context::Serialize(const char* path, int write)
         if (read) {
             result = ReadImage(data, size, false, true);
         } else if (data) {
-            Post(1105);
+            Post(kQVGrammarInvalid);
         }
         free(data);
         return result;

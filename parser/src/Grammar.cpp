@@ -60,7 +60,7 @@ long GrammarContext::GetSymbolType(long offset) const
 char* GrammarContext::GetSymbolName(long offset, char* dst, long len) const
 {
     if (offset == 0)
-        Post(1256);
+        Post(kQVNoSymbolName);
     return QVGetInstructionName(*this, offset, dst, len);
 }
 
@@ -89,7 +89,7 @@ GrammarImp* GrammarImp::Finish(GrammarContext* context, QuorvaneAPI* api)
     long format = context->GetFormat();
     if (format < 4 || format > 7) {
         if (api)
-            api->ThrowError(1104);
+            api->ThrowError(kQVWrongGrammarVersion);
         GrammarContext::Delete(context);
         return nullptr;
     }
@@ -108,7 +108,7 @@ GrammarImp* GrammarImp::LoadGrammarFromBuffer(const char* image, QuorvaneAPI* ap
     context->SetErrorManager(api ? api->GetErrorManager() : nullptr);
     if (!context->SerializeFromBuffer(image)) {
         if (api)
-            api->ThrowError(1103);
+            api->ThrowError(kQVGrammarOpenFailed);
         GrammarContext::Delete(context);
         return nullptr;
     }
@@ -123,7 +123,7 @@ GrammarImp* GrammarImp::LoadGrammarFromBuffer(const char* image, long size, Quor
     context->SetErrorManager(api ? api->GetErrorManager() : nullptr);
     if (!context->SerializeFromBuffer(image, size)) {
         if (api)
-            api->ThrowError(1103);
+            api->ThrowError(kQVGrammarOpenFailed);
         GrammarContext::Delete(context);
         return nullptr;
     }
@@ -135,7 +135,7 @@ GrammarImp* GrammarImp::LoadGrammar(const char* path, QuorvaneAPI* api)
     const char* dot = path ? strrchr(path, '.') : nullptr;
     if (!dot || (strcasecmp(dot, ".GMR") != 0 && strcasecmp(dot, ".GOB") != 0)) {
         if (api) {
-            QVError* error = api->ThrowError(1102);
+            QVError* error = api->ThrowError(kQVBadGrammarExtension);
             if (error) {
                 error->SetTextAttribute("PathName", path ? path : "");
                 error->SetTextAttribute("ExtensionExpected", ".GMR");
@@ -149,7 +149,7 @@ GrammarImp* GrammarImp::LoadGrammar(const char* path, QuorvaneAPI* api)
     context->SetErrorManager(api ? api->GetErrorManager() : nullptr);
     if (!context->Serialize(path, 0)) {
         if (api) {
-            QVError* error = api->ThrowError(1103);
+            QVError* error = api->ThrowError(kQVGrammarOpenFailed);
             if (error)
                 error->SetTextAttribute("PathName", path);
         }
@@ -187,7 +187,7 @@ long GrammarImp::ResolveForRegistration(const char* name, long code)
 
 long GrammarImp::RegisterOutsideSymbol(const char* name, QVOutsideSymbolHandler* handler)
 {
-    long symbol = ResolveForRegistration(name, 1151);
+    long symbol = ResolveForRegistration(name, kQVExternalRegistrationFailed);
     if (symbol < 0)
         return 0;
     return AddEntry(context_->outsideSymbols, new (std::nothrow) GrammarContext::OutsideEntry{symbol, handler});
@@ -200,7 +200,7 @@ void GrammarImp::UnregisterOutsideSymbol(QVOutsideSymbolHandler* handler)
 
 long GrammarImp::RegisterEventListener(const char* name, long mask, QVEventListener* listener)
 {
-    long symbol = ResolveForRegistration(name, 1150);
+    long symbol = ResolveForRegistration(name, kQVListenerRegistrationFailed);
     if (symbol < 0)
         return 0;
     return AddEntry(context_->eventListeners, new (std::nothrow) GrammarContext::EventEntry{symbol, mask, listener});

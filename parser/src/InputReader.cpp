@@ -1,4 +1,5 @@
 #include "qvrn/InputReader.h"
+#include "qvrn/QVError.h"
 
 #include "ParserImpInternal.h"
 #include "qvrn/InputStream.h"
@@ -111,7 +112,7 @@ long QVInputReader::MatchLiteral(const char* text, long len, long pos, bool case
     if (!p || !SameText(p, text, len, caseSensitive))
         return 0;
     if (delimiterCheck && len > 0 && DelimiterRefuses(text[len - 1], pos + len)) {
-        error = 1010;
+        error = kQVNoDelimiterAfterLiteral;
         return 0;
     }
     return len;

@@ -42,7 +42,7 @@ int ParserAPIImp::SaveTreeToCache(const char* path)
 {
     const char* method = "SaveToCache";
     if (!path || !*path)
-        return CacheRefusal(1610, "", method);
+        return CacheRefusal(kQVCacheOpenFailed, "", method);
     Clear();
     CacheHeader header = {};
     header.headerSize = 56;
@@ -51,7 +51,7 @@ int ParserAPIImp::SaveTreeToCache(const char* path)
         header.startSymbol = startSymbol_;
         header.grammarTime = static_cast<int32_t>(GetLastModTime(grammarPath_));
         if (!grammarPath_[0] || header.grammarTime == 0) {
-            CacheRefusal(1001, grammarPath_, method);
+            CacheRefusal(kQVInternalError, grammarPath_, method);
             api_.GetLastError()->SetTextAttribute("DESCRIPTION", grammarPath_[0]
                                                                      ? "Referenced grammar file cannot be accessed"
                                                                      : "Grammar filename is empty");
@@ -78,14 +78,14 @@ int ParserAPIImp::SaveTreeToCache(const char* path)
     header.errorCount = errorCountAtEnd_;
     FILE* file = fopen(path, "wb");
     if (!file)
-        return CacheRefusal(1610, path, method);
+        return CacheRefusal(kQVCacheOpenFailed, path, method);
     bool ok = fwrite(kCacheMagic, kMagicLength, 1, file) == 1 && fwrite(&header, sizeof header, 1, file) == 1 &&
               (!header.grammarLength || fwrite(grammarPath_, header.grammarLength, 1, file) == 1) &&
               (!header.sourceLength || fwrite(source, header.sourceLength, 1, file) == 1);
     ok = fclose(file) == 0 && ok;
     if (ok && tree_)
         ok = tree_->Serialize(path, header.treeOffset, 1) == 1;
-    return ok ? 1 : CacheRefusal(1610, path, method);
+    return ok ? 1 : CacheRefusal(kQVCacheOpenFailed, path, method);
 }
 
 // Every offset and length read from the file is checked against the file's size before use.
@@ -99,17 +99,17 @@ int ParserAPIImp::LoadTreeFromCache(const char* path)
     wholeInputFlag_ = errorNodeFlag_ = 1;
     FILE* file = path && *path ? fopen(path, "rb") : nullptr;
     if (!file)
-        return CacheRefusal(1610, path, method);
+        return CacheRefusal(kQVCacheOpenFailed, path, method);
     long fileSize = ::GetFileSize(file);
     char magic[kMagicLength];
     CacheHeader header = {};
     if (fread(magic, kMagicLength, 1, file) != 1 || memcmp(magic, kCacheMagic, kMagicLength) != 0) {
         fclose(file);
-        return CacheRefusal(1614, path, method);
+        return CacheRefusal(kQVCacheInvalid, path, method);
     }
     if (fread(&header, sizeof header, 1, file) != 1 || header.headerSize != 56 || header.version != 3) {
         fclose(file);
-        return CacheRefusal(1611, path, method);
+        return CacheRefusal(kQVCacheWrongVersion, path, method);
     }
     auto inFile = [&](int32_t offset, int32_t length) {
         return length == 0 || (offset >= kPathsOffset && length > 0 && offset <= fileSize - length);
@@ -118,7 +118,7 @@ int ParserAPIImp::LoadTreeFromCache(const char* path)
         header.grammarLength > 256 ||
         (header.treeOffset && (header.treeOffset < kPathsOffset || header.treeOffset >= fileSize))) {
         fclose(file);
-        return CacheRefusal(1614, path, method);
+        return CacheRefusal(kQVCacheInvalid, path, method);
     }
     auto readText = [&](int32_t offset, int32_t length) -> char* {
         char* text = static_cast<char*>(calloc(length + 1, 1));
@@ -136,7 +136,7 @@ int ParserAPIImp::LoadTreeFromCache(const char* path)
             CacheRefusal(changedCode, path, method);
             api_.GetLastError()->SetTextAttribute(attribute, named);
         } else {
-            CacheRefusal(1614, path, method);
+            CacheRefusal(kQVCacheInvalid, path, method);
         }
         free(named);
         return 0;
@@ -149,7 +149,7 @@ int ParserAPIImp::LoadTreeFromCache(const char* path)
         char* grammarPath = readText(header.grammarOffset, header.grammarLength);
         bool stale = grammarPath && GetLastModTime(grammarPath) != header.grammarTime;
         if (!grammarPath || stale)
-            return refuseNamed(grammarPath, 1612, "GRAMMAR");
+            return refuseNamed(grammarPath, kQVCacheGrammarModified, "GRAMMAR");
         __SetCurrentGrammar(api_.LoadGrammar(grammarPath), grammarPath);
         free(grammarPath);
         if (grammar_ && header.startSymbol)
@@ -160,14 +160,14 @@ int ParserAPIImp::LoadTreeFromCache(const char* path)
             header.sourceOffset && header.sourceLength ? readText(header.sourceOffset, header.sourceLength) : nullptr;
         if (!text) {
             fclose(file);
-            return CacheRefusal(1614, path, method);
+            return CacheRefusal(kQVCacheInvalid, path, method);
         }
         inputCopy_ = text;
         stream_ = api_.OpenBufferStream(inputCopy_, static_cast<long>(strlen(inputCopy_)));
     } else if (header.sourceLength) {
         char* sourcePath = readText(header.sourceOffset, header.sourceLength);
         if (!sourcePath || GetLastModTime(sourcePath) != header.sourceTime)
-            return refuseNamed(sourcePath, 1613, "SOURCEFILE");
+            return refuseNamed(sourcePath, kQVCacheSourceModified, "SOURCEFILE");
         snprintf(inputPath_, sizeof inputPath_, "%s", sourcePath);
         stream_ = api_.OpenFileStream(sourcePath, 0);
         free(sourcePath);
@@ -180,7 +180,7 @@ int ParserAPIImp::LoadTreeFromCache(const char* path)
         if (!tree_ || !tree_->Serialize(path, header.treeOffset, 0)) {
             delete tree_;
             tree_ = nullptr;
-            CacheRefusal(1615, path, method);
+            CacheRefusal(kQVCacheTreeLoadFailed, path, method);
         } else {
             parseState_ = 1;
         }

@@ -80,7 +80,7 @@ bool ParseTreeImp::Grow()
     QVTreeNode* grown = static_cast<QVTreeNode*>(realloc(nodes_, sizeof(QVTreeNode) * capacity));
     if (!grown) {
         if (context_ && context_->GetErrorManager())
-            context_->GetErrorManager()->ThrowError(1257);
+            context_->GetErrorManager()->ThrowError(kQVTreeOutOfMemory);
         return false;
     }
     nodes_ = grown;

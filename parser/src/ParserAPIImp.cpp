@@ -124,7 +124,7 @@ bool ParserAPIImp::RequireStream()
     if (stream_)
         return true;
     Clear();
-    api_.ThrowError(1603);
+    api_.ThrowError(kQVNoSourceOpen);
     return false;
 }
 
@@ -133,7 +133,7 @@ bool ParserAPIImp::RequireParse()
     if (parser_)
         return true;
     Clear();
-    api_.ThrowError(1604);
+    api_.ThrowError(kQVNoParseRunning);
     return false;
 }
 
@@ -235,7 +235,7 @@ int ParserAPIImp::LoadThroughCompiler(const char* source)
     if (!compiler_) {
         compiler_ = dlopen(kCompilerLibrary, RTLD_NOW);
         if (!compiler_) {
-            api_.ThrowError(9000);
+            api_.ThrowError(kQVCompilerNotInstalled);
             return 0;
         }
         ++g_compilerUsers;
@@ -244,7 +244,7 @@ int ParserAPIImp::LoadThroughCompiler(const char* source)
     auto compile = reinterpret_cast<CompileGrammarFn>(dlsym(compiler_, "CompileGrammar"));
     auto release = reinterpret_cast<FreeCompilerFn>(dlsym(compiler_, "FreeCompiler"));
     if (!init || !compile || !release) {
-        api_.ThrowError(9001);
+        api_.ThrowError(kQVCompilerLoadFailed);
         dlclose(compiler_);
         compiler_ = nullptr;
         --g_compilerUsers;
@@ -253,18 +253,18 @@ int ParserAPIImp::LoadThroughCompiler(const char* source)
     if (!compilerReady_) {
         compilerReady_ = init() != 0;
         if (!compilerReady_) {
-            api_.ThrowError(9002);
+            api_.ThrowError(kQVCompilerInitError);
             return 0;
         }
     }
     if (compile(this, source))
         return 1;
     QVError* last = api_.GetLastError();
-    if (last && last->GetCode() == 1402) {
+    if (last && last->GetCode() == kQVGdfGrammarLoadFailed) {
         Clear();
-        api_.ThrowError(9004);
+        api_.ThrowError(kQVCompilerGdlMissing);
     } else {
-        api_.ThrowError(9003);
+        api_.ThrowError(kQVGrammarHasErrors);
     }
     return 0;
 }
@@ -351,7 +351,7 @@ int ParserAPIImp::SetInputFile(const char* path)
     CopyText(inputPath_, sizeof inputPath_, path);
     stream_ = api_.OpenFileStream(path, 0);
     if (!stream_) {
-        api_.ThrowError(1602);
+        api_.ThrowError(kQVSourceOpenFailed);
         return 0;
     }
     return 1;
@@ -382,7 +382,7 @@ QVString ParserAPIImp::GetInputText(int start, int length)
     std::string text(n, '\0');
     const char* p = stream_->PointerAt(from, n);
     if (!p) {
-        api_.ThrowError(1250);
+        api_.ThrowError(kQVOutOfMemory);
         return Text("");
     }
     memcpy(&text[0], p, n);
@@ -414,11 +414,11 @@ int ParserAPIImp::RunParse()
         DiscardTree();
         parseState_ = 0;
         if (!stream_) {
-            api_.ThrowError(1601);
+            api_.ThrowError(kQVNoInput);
             parseState_ = 2;
         }
         if (!grammar_) {
-            api_.ThrowError(1600);
+            api_.ThrowError(kQVNoGrammar);
             parseState_ = 2;
         }
         if (parseState_ == 2)
@@ -726,8 +726,8 @@ QVString ParserAPIImp::GetErrorText(int i)
         "error initializing the runtime grammar compiler", "grammar contains errors",
         "grammar compiler could not load file GDL.GMR"};
     long code = error->GetCode();
-    if (code >= 9000 && code <= 9004)
-        return Text(kCompilerTexts[code - 9000]);
+    if (code >= kQVCompilerNotInstalled && code <= kQVCompilerGdlMissing)
+        return Text(kCompilerTexts[code - kQVCompilerNotInstalled]);
     return Text(error->GetMessage(textBuffer_, sizeof textBuffer_));
 }
 
@@ -777,7 +777,7 @@ int ParserAPIImp::TestAttribute(int attribute)
     for (const auto& pair : kPairs)
         known = known || attribute == pair[0] || attribute == pair[1];
     if (!known) {
-        QVError* error = api_.ThrowError(1557);
+        QVError* error = api_.ThrowError(kQVUnknownAttribute);
         if (error)
             error->SetIntAttribute("ATTR_ID", attribute);
         return 0;

@@ -97,8 +97,8 @@ void ParserImp::ExecConstraint(long index)
         return Match(LengthThroughChild(f));
     if (f.saved1 != 1)
         return Fail();
-    RecordError(3, 0, nullptr, 1007, f.saved2, lastStart_ < 0 ? f.start : lastStart_, lastLength_ < 0 ? 0 : lastLength_,
-                f.instruction, 0);
+    RecordError(3, 0, nullptr, kQVConstraintViolation, f.saved2, lastStart_ < 0 ? f.start : lastStart_,
+                lastLength_ < 0 ? 0 : lastLength_, f.instruction, 0);
     Match(0);
 }
 
@@ -211,7 +211,7 @@ void ParserImp::ExecBuiltSymbol(long index)
     }
     long rule = context_->GetValue(symbol);
     if (!symbol || !rule)
-        return Fatal(1009, name);
+        return Fatal(kQVSymbolFunctionFailed, name);
     long start = f.start;
     f.saved3 = static_cast<int32_t>(tree_->AddNode(NearestNode(index), QV_NODE_CONTEXT, symbol, start, 0));
     Push(rule, start, 0, 0);
@@ -230,7 +230,7 @@ void ParserImp::ConjunctionItemFailed(long index, long item, long position, long
     if (resyncFrame_ >= 0)
         return Fail();
     if (f.settings.bits & kExpectedTerms) {
-        RecordError(3, 0, nullptr, 1703, 0, position, 0, itemInstruction, 0);
+        RecordError(3, 0, nullptr, kQVExpectedTermNotFound, 0, position, 0, itemInstruction, 0);
         if (item + 1 >= n)
             return Match(length);
         Push(Int(f.instruction + 8 + 4 * (item + 1)), position, item + 1, length);
@@ -260,10 +260,12 @@ void ParserImp::ExecResync(long index)
     long skipped = child.start - f.start;
     // A later item found where the expected one should have stood means only that one is
     // missing; anything skipped on the way is a synchronisation error.
-    long code = found == f.saved1 ? 1702 : (skipped == 0 ? 1703 : 1701);
+    long code =
+        found == f.saved1 ? kQVUnexpectedText : (skipped == 0 ? kQVExpectedTermNotFound : kQVSynchronizationError);
     f.saved3 = static_cast<int32_t>(found);
     long end = child.start + status_;
-    long expecting = code == 1703 ? Int(frames_[f.parent].instruction + 8 + 4 * f.saved1) : child.instruction;
+    long expecting =
+        code == kQVExpectedTermNotFound ? Int(frames_[f.parent].instruction + 8 + 4 * f.saved1) : child.instruction;
     RecordError(3, 0, nullptr, code, 0, f.start, skipped > 0 ? skipped : 1, expecting, 0);
     Match(end - f.start);
 }

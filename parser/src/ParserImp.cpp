@@ -71,7 +71,7 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
     lastStart_ = lastLength_ = -1;
     fatal_ = false;
     if (!grammar || !stream) {
-        RecordError(1, 0, nullptr, 1001, 0, 0, 0, 0, 0);
+        RecordError(1, 0, nullptr, kQVInternalError, 0, 0, 0, 0, 0);
         return -1;
     }
     context_ = static_cast<GrammarImp*>(grammar)->GetContext();
@@ -85,7 +85,7 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
     reader_ = QVInputReader::Create(stream);
     tree_ = ParseTreeImp::CreateNew();
     if (!frames_ || !reader_ || !tree_) {
-        RecordError(1, 0, nullptr, 1250, 0, 0, 0, 0, 0);
+        RecordError(1, 0, nullptr, kQVOutOfMemory, 0, 0, 0, 0, 0);
         return -1;
     }
     tree_->Initialize(grammar, stream);
@@ -96,7 +96,7 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
     if (!startContext_ && !(startName && *startName))
         startContext_ = context_->GetDefaultStartRule();
     if (!startContext_) {
-        RecordError(1, 0, nullptr, 1008, 0, 0, 0, 0, 0);
+        RecordError(1, 0, nullptr, kQVStartSymbolUnresolved, 0, 0, 0, 0, 0);
         return -1;
     }
     grammarContext_ = context_->FindSuperContext(startContext_);
@@ -122,7 +122,7 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
     resyncInstruction_ = resync ? resync : appendDefault({QV_RESYNC, 0, 0, 0});
     tree_->SetDefaultInstructions(root ? -1 : rootInstruction_, error ? -1 : errorInstruction_);
     if (!rootInstruction_ || !errorInstruction_ || !eofInstruction_ || !resyncInstruction_ || !termListInstruction_) {
-        RecordError(1, 0, nullptr, 1250, 0, 0, 0, 0, 0);
+        RecordError(1, 0, nullptr, kQVOutOfMemory, 0, 0, 0, 0, 0);
         return -1;
     }
     // The byte code no longer moves: instructions are read through one pointer from here on.
@@ -154,7 +154,7 @@ bool ParserImp::Push(long instruction, long position, long pushedFor, long paren
         Frame* grown =
             capacity_ < kMaxFrames ? static_cast<Frame*>(realloc(frames_, sizeof(Frame) * capacity_ * 2)) : nullptr;
         if (!grown) {
-            RecordError(0, 0, nullptr, 1004, 0, position, 0, instruction, 0);
+            RecordError(0, 0, nullptr, kQVMaxStackExceeded, 0, position, 0, instruction, 0);
             fatal_ = true;
             status_ = -1;
             current_ = -1;
@@ -397,7 +397,7 @@ long ParserImp::Step()
     }
     QVYieldListener* yield = context_->yieldListener;
     if (yield && yield->interval > 0 && steps_ % yield->interval == 0 && yield->OnYield(steps_, this) != 0) {
-        RecordError(1, 0, nullptr, 1099, 0, 0, 0, 0, 0);
+        RecordError(1, 0, nullptr, kQVParseAborted, 0, 0, 0, 0, 0);
         fatal_ = true;
         status_ = -1;
         current_ = -1;
@@ -593,7 +593,7 @@ void ParserImp::Execute(long index)
         return ExecError(index);
     default: {
         char name[64];
-        return Fatal(1001, QVGetInstructionName(*context_, frames_[index].instruction, name, sizeof name));
+        return Fatal(kQVInternalError, QVGetInstructionName(*context_, frames_[index].instruction, name, sizeof name));
     }
     }
 }
@@ -617,7 +617,7 @@ void ParserImp::GiveUp()
     lastChild_ = -1;
     resyncFrame_ = -1;
     tree_->CutBack(startContextNode_ ? startContextNode_ + 1 : 2);
-    RootFail(0, startRuleMatched_ ? 1006 : 1005);
+    RootFail(0, startRuleMatched_ ? kQVUnrecoverableParseError : kQVParseFailed);
     current_ = -1;
 }
 
@@ -694,8 +694,8 @@ void ParserImp::PostRecords()
 QVParseTree* ParserImp::EndParse()
 {
     if (status_ == -1 && recordedCount_ == 0)
-        RecordError(1, 0, nullptr, furthestCode_ ? furthestCode_ : 1005, 0, furthestPos_ < 0 ? 0 : furthestPos_, 0,
-                    furthestInstruction_, 0);
+        RecordError(1, 0, nullptr, furthestCode_ ? furthestCode_ : kQVParseFailed, 0,
+                    furthestPos_ < 0 ? 0 : furthestPos_, 0, furthestInstruction_, 0);
     Cleanup();
     ParseTreeImp* tree = tree_;
     tree_ = nullptr;

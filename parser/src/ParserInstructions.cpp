@@ -57,7 +57,7 @@ void ParserImp::ExecSymbol(long index)
         long rule = context_->GetValue(f.symbol);
         if (!rule) {
             char name[256];
-            return Fatal(1002, context_->BuildQualifiedName(f.symbol, 0, name, sizeof name));
+            return Fatal(kQVUnresolvedSymbol, context_->BuildQualifiedName(f.symbol, 0, name, sizeof name));
         }
         long start = f.start;
         Push(rule, start, 0, 0);
@@ -68,7 +68,7 @@ void ParserImp::ExecSymbol(long index)
     long predefined = n == 1 ? QVLookupPredefinedSymbol(first) : -1;
     if (predefined < 0) {
         char name[256];
-        return Fatal(1002, QVGetInstructionName(*context_, f.instruction, name, sizeof name));
+        return Fatal(kQVUnresolvedSymbol, QVGetInstructionName(*context_, f.instruction, name, sizeof name));
     }
     long error = 0;
     long length = reader_->ScanPredefined(predefined, f.start, f.budget, error);
@@ -96,7 +96,8 @@ void ParserImp::ExecConjunction(long index)
     if (child.flags & kResync) {
         if (status_ < 0) {
             // Nothing to resume at: the missing item is reported where the matched text ends.
-            RecordError(3, 0, nullptr, 1703, 0, f.start + child.parentSaved, 0, Int(itemsAt + 4 * child.saved1), 0);
+            RecordError(3, 0, nullptr, kQVExpectedTermNotFound, 0, f.start + child.parentSaved, 0,
+                        Int(itemsAt + 4 * child.saved1), 0);
             return Match(child.parentSaved);
         }
         item = child.saved3;
@@ -402,7 +403,7 @@ void ParserImp::ExecOutside(long index)
                 handler = entry->handler;
         }
         if (!handler)
-            return Fatal(1003, std::string());
+            return Fatal(kQVExternalNotRegistered, std::string());
         stream_->Seek(f.start);
         char whitespace[64] = {};
         if (f.settings.wsChars < 0)
@@ -413,7 +414,7 @@ void ParserImp::ExecOutside(long index)
                                 EventListenerFor(symbol));
     }
     if (result < -1)
-        return Fatal(1099, std::string());
+        return Fatal(kQVParseAborted, std::string());
     return result >= 0 ? Match(result) : Fail();
 }
 
@@ -519,8 +520,8 @@ void ParserImp::ExecError(long index)
     long message = Int(f.instruction + 8);
     std::string text = message ? std::string(Bytes(message + 8), Int(message + 4)) : std::string();
     long saved = current_;
-    RecordError(3, 0, text.c_str(), 1700, 0, lastStart_ < 0 ? f.start : lastStart_, lastLength_ < 0 ? 0 : lastLength_,
-                f.instruction, 0);
+    RecordError(3, 0, text.c_str(), kQVUserParseError, 0, lastStart_ < 0 ? f.start : lastStart_,
+                lastLength_ < 0 ? 0 : lastLength_, f.instruction, 0);
     current_ = saved;
     Match(length);
 }
@@ -538,13 +539,13 @@ void ParserImp::ExecRoot(long index)
     const Frame& child = lastChild_ >= 0 ? frames_[lastChild_] : f;
     long phase = child.pushedFor & 0xF;
     if (lastChild_ < 0)
-        return RootFail(index, startRuleMatched_ ? 1006 : 1005);
+        return RootFail(index, startRuleMatched_ ? kQVUnrecoverableParseError : kQVParseFailed);
     switch (phase) {
     case kLeadingSpace:
         return RootRule(index, ChildEnd(child, status_));
     case kStartRule: {
         if (status_ < 0)
-            return RootFail(index, 1005);
+            return RootFail(index, kQVParseFailed);
         startRuleMatched_ = true;
         tree_->SetLength(startContextNode_, status_);
         long end = child.start + status_;
@@ -557,7 +558,7 @@ void ParserImp::ExecRoot(long index)
         return RootAfterRule(ChildEnd(child, status_));
     default:
         if (status_ < 0)
-            return RootFail(index, 1006);
+            return RootFail(index, kQVUnrecoverableParseError);
         return Match(child.start);
     }
 }
@@ -566,7 +567,7 @@ void ParserImp::RootRule(long index, long position)
 {
     if (!startRule_) {
         char name[256];
-        return Fatal(1002, context_->BuildQualifiedName(startContext_, 0, name, sizeof name));
+        return Fatal(kQVUnresolvedSymbol, context_->BuildQualifiedName(startContext_, 0, name, sizeof name));
     }
     if (!startContextNode_)
         startContextNode_ = tree_->AddNode(frames_[index].node, QV_NODE_CONTEXT, startContext_, position, 0);

@@ -50,7 +50,7 @@ long QuorvaneAPI::PostTreeErrors(QVParseTree* parseTree, QVGrammar* grammar)
         auto child = [&](const char* name) { return tree->FindNode(name, node); };
         long codeNode = child("ErrorCode");
         long severityNode = child("Severity");
-        long code = codeNode ? tree->GetNodeTextAsLong(codeNode) : 1700;
+        long code = codeNode ? tree->GetNodeTextAsLong(codeNode) : kQVUserParseError;
         long severity = severityNode ? tree->GetNodeTextAsLong(severityNode) : 0;
         QVError* error = severity > 2 ? PostWarning(code) : ThrowError(code);
         if (!error)

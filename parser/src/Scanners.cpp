@@ -1,4 +1,5 @@
 #include "qvrn/Scanners.h"
+#include "qvrn/QVError.h"
 
 #include <cctype>
 #include <cstdio>
@@ -70,7 +71,7 @@ long ScanQuotedString(const char* text, long n, long& error)
             ++i;
         }
     }
-    error = 1011;
+    error = kQVNoEndingQuote;
     return 0;
 }
 

@@ -8,22 +8,23 @@
 int main()
 {
     char path[CZFile::kPathSize];
-    CZFile::GetPath(path, 0x101);
+    CZFile::GetPath(path, CZFile::kInDataFolder);
     std::printf("data=%s\n", path);
-    CZFile::GetPath(path, 0x402);
+    CZFile::GetPath(path, CZFile::kInProfileFolder);
     std::printf("profiles=%s\n", path);
-    CZFile::GetPath(path, 0x2001);
+    CZFile::GetPath(path, CZFile::kInSecondProfileFolder);
     std::printf("profiles2=%s\n", path);
 
     CZFile file;
-    int created = file.Open("12345678\\Profile.dat", 0x402);
+    int created = file.Open("12345678\\Profile.dat", CZFile::kWrite | CZFile::kInProfileFolder);
     std::printf("create=%d\n", created);
     if (created == 0) {
         file.Write("profile", 7);
         file.Close();
     }
-    while (file.Find("", "*.*", 0x1081) == 0)
+    while (file.Find("", "*.*", CZFile::kRead | CZFile::kFindFolders | CZFile::kInProfileFolder) == 0)
         std::printf("folder=%s\n", file.GetFoundName());
-    std::printf("exists=%d\n", file.Open("12345678\\Profile.dat", 0x406));
+    std::printf("exists=%d\n",
+                file.Open("12345678\\Profile.dat", CZFile::kWrite | CZFile::kExists | CZFile::kInProfileFolder));
     return 0;
 }

@@ -1,7 +1,16 @@
 #pragma once
 // Helpers the core tests share: running the Python cross-checks and scratch folders.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
+
+// Third-party inputs live beside the repository, not in it: a test that needs one skips,
+// naming the missing path, on a machine without them.
+#define MG_SKIP_WITHOUT_TESTDATA(path)                                                                                 \
+    if (access(std::string(path).c_str(), R_OK) != 0)                                                                  \
+    GTEST_SKIP() << "missing test data: " << (path)
 
 std::string HexOf(const std::string& bytes);
 std::vector<std::string> SplitLines(const std::string& text);

@@ -234,7 +234,7 @@ int main()
     std::string path = std::string(ZEL_BENCH_DATA) + "/" + kLevelName;
     WriteLevel(path);
     char mapped[512];
-    CZFile::GetPath(mapped, 0x101);
+    CZFile::GetPath(mapped, CZFile::kInDataFolder);
     std::string windowsPath = std::string(mapped) + kLevelName;
 
     CZelFile::LoadChunkCategories(0x11);

@@ -185,7 +185,7 @@ TEST_F(LayoutLevel, WrittenAsTheCategoriesLayoutFiles)
 TEST_F(LayoutLevel, GeneratedModeWritesBesideTheLevel)
 {
     char base[CZFile::kPathSize];
-    CZFile::GetPath(base, 0x101);
+    CZFile::GetPath(base, CZFile::kInDataFolder);
     std::string dataFolder(base);
     for (char& c : dataFolder)
         if (c == '\\')

@@ -145,7 +145,7 @@ GObject* FindLabel(const char* label) { return GObject::Find(CCRC32::GetCRC(labe
 std::string ProfileRoot()
 {
     char base[CZFile::kPathSize];
-    CZFile::GetPath(base, 0x1001);
+    CZFile::GetPath(base, CZFile::kInProfileFolder);
     std::string path(base);
     for (char& c : path)
         if (c == '\\')

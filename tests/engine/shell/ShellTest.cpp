@@ -161,9 +161,15 @@ TEST_F(ShellRun, WindowProcedureSwallowsOnlyTheListedSystemCommands)
         LRESULT result;
     };
     const Case cases[] = {
-        {WM_SYSCOMMAND, 0xF000, 1}, {WM_SYSCOMMAND, 0xF010, 1}, {WM_SYSCOMMAND, 0xF030, 1},
-        {WM_SYSCOMMAND, 0xF100, 1}, {WM_SYSCOMMAND, 0xF170, 1}, {WM_SYSCOMMAND, 0xF012, 0},
-        {WM_SETCURSOR, 0, 1},       {WM_NCHITTEST, 0, 0},       {WM_SYSKEYDOWN, 0, 0},
+        {WM_SYSCOMMAND, SC_SIZE, 1},
+        {WM_SYSCOMMAND, SC_MOVE, 1},
+        {WM_SYSCOMMAND, SC_MAXIMIZE, 1},
+        {WM_SYSCOMMAND, SC_KEYMENU, 1},
+        {WM_SYSCOMMAND, SC_MONITORPOWER, 1},
+        {WM_SYSCOMMAND, SC_MOVE | 2, 0},
+        {WM_SETCURSOR, 0, 1},
+        {WM_NCHITTEST, 0, 0},
+        {WM_SYSKEYDOWN, 0, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SendMessageA(Window(), c.message, c.wParam, 0), c.result) << std::hex << c.message << " " << c.wParam;

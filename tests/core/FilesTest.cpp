@@ -152,7 +152,7 @@ TEST_F(ZFile, RefusesOverlongPaths)
     EXPECT_NE(file.Open(longName.c_str(), 0x10B), 0);
     EXPECT_NE(file.Find(win.c_str(), std::string(100, '*').c_str(), 0x8041), 0);
     EXPECT_FALSE(file.IsSearching());
-    EXPECT_NE(file.Open(nullptr, 0x109), 0); // nothing named, no search running
+    EXPECT_NE(file.Open(nullptr, CZFile::kRead | CZFile::kAsNamed), 0); // nothing named, no search running
 }
 
 TEST(FileStuff, SplitsPaths)

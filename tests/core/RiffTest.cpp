@@ -102,6 +102,7 @@ TEST_F(RiffFile, ReadsPythonWaveOutput)
 TEST_F(RiffFile, RealRecordingMatchesPythonWave)
 {
     const std::string path = MG_TESTDATA_DIR "/wav/Front_Center.wav";
+    MG_SKIP_WITHOUT_TESTDATA(path);
     std::vector<std::string> python = SplitLines(RiffCheck("readwav", path));
     ASSERT_EQ(python.size(), 2u);
     CZRiffFile riff;

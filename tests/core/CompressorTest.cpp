@@ -17,9 +17,11 @@ std::string Repetitive(size_t size)
     return text.substr(0, size & ~size_t(1));
 }
 
+const char* const kRealFile = MG_TESTDATA_DIR "/lightwave/lwo2/UglyVertexColors.lwo";
+
 std::string RealFile()
 {
-    std::string bytes = ReadWholeFile(MG_TESTDATA_DIR "/lightwave/lwo2/UglyVertexColors.lwo");
+    std::string bytes = ReadWholeFile(kRealFile);
     EXPECT_GT(bytes.size(), 60000u);
     return bytes.substr(0, bytes.size() & ~size_t(1));
 }
@@ -33,6 +35,7 @@ std::vector<unsigned short> Words(const std::string& bytes)
 
 TEST(Kzq, RoundTripsAtEveryLevelWhateverTheChunking)
 {
+    MG_SKIP_WITHOUT_TESTDATA(kRealFile);
     const std::vector<std::pair<const char*, std::string>> inputs = {
         {"empty", ""},
         {"random", SeededBytes(1, 40000)},
@@ -58,6 +61,7 @@ TEST(Kzq, RoundTripsAtEveryLevelWhateverTheChunking)
 
 TEST(Kzq, IndependentPythonDecoderReadsOurStreams)
 {
+    MG_SKIP_WITHOUT_TESTDATA(kRealFile);
     std::string data = RealFile() + Repetitive(30000) + SeededBytes(2, 20000);
     for (int level = 0; level <= 3; ++level) {
         std::string stream = KzqCompress(data, level, 4096).bytes;
@@ -94,6 +98,7 @@ TEST(Kzq, RunOfOneWordDoublesItsTokens)
 
 TEST(Kzq, TokensStayWithinTheLevelsLimits)
 {
+    MG_SKIP_WITHOUT_TESTDATA(kRealFile);
     std::string data = RealFile() + Repetitive(20000);
     for (int level = 0; level <= 3; ++level) {
         const int window = (256 << level) - 1;
