@@ -13,7 +13,7 @@ fi
 
 for p in cmake g++ g++-multilib googletest python3 libstb-dev \
          libsqlite3-dev:i386 zlib1g-dev:i386 libbenchmark-dev:i386 \
-         libosmesa6-dev:i386; do
+         libosmesa6-dev:i386 liblz4-dev:i386 flex bison; do
     have_pkg "$p" || need+=("$p")
 done
 
