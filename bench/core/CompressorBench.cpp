@@ -68,14 +68,27 @@ std::string Text()
 
 std::string Wav() { return ReadFile(std::string(MG_TESTDATA_DIR) + "/wav/Front_Center.wav"); }
 
-// Multi-megabyte inputs: the scene texts with a numbered line between copies, and the WAV's
-// samples again with a little noise added on every copy, so that no copy repeats the last.
+// Multi-megabyte inputs: the scene texts again and again with their digits drawn afresh on every
+// copy, and the WAV's samples with a little noise added on every copy, so that no copy repeats
+// an earlier one and the inputs compress as such files do.
+unsigned NextRandom(unsigned& seed)
+{
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+}
+
 std::string BigText()
 {
     const std::string text = Text();
     std::string out;
-    for (int copy = 0; !text.empty() && out.size() < (4u << 20); ++copy)
-        out += "// copy " + std::to_string(copy) + "\n" + text;
+    unsigned seed = 1;
+    while (!text.empty() && out.size() < (4u << 20)) {
+        std::string copy = text;
+        for (char& c : copy)
+            if (c >= '0' && c <= '9')
+                c = static_cast<char>('0' + NextRandom(seed) % 10);
+        out += copy;
+    }
     return out;
 }
 
@@ -86,10 +99,8 @@ std::string BigWav()
     unsigned seed = 1;
     while (!wav.empty() && out.size() < (4u << 20)) {
         std::string copy = wav;
-        for (size_t i = 44; i < copy.size(); i += 2) {
-            seed = seed * 1103515245u + 12345u;
-            copy[i] = static_cast<char>(copy[i] ^ ((seed >> 16) & 3));
-        }
+        for (size_t i = 44; i < copy.size(); i += 2)
+            copy[i] = static_cast<char>(copy[i] ^ (NextRandom(seed) & 3));
         out += copy;
     }
     return out;
