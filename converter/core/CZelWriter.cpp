@@ -22,20 +22,7 @@ namespace {
 
 const unsigned long SegmentSlack = 2048;
 const unsigned long GrowthStep = 0x400000;
-const unsigned long MaxOffset = 0x0FFFFFFF;
 const unsigned long CompressAbove = 0x400;
-
-struct SegmentCodes {
-    unsigned long Plain;
-    unsigned long Compressed; // 0: never compressed
-};
-
-const SegmentCodes Codes[4] = {
-    {MAKEFOURCC('D', 'A', 'T', 'A'), MAKEFOURCC('D', 'A', 'T', 'X')},
-    {MAKEFOURCC('T', 'E', 'M', 'P'), MAKEFOURCC('T', 'E', 'M', 'X')},
-    {MAKEFOURCC('E', 'X', 'T', 'A'), 0},
-    {MAKEFOURCC('P', 'L', 'A', 'T'), MAKEFOURCC('P', 'L', 'A', 'X')},
-};
 
 bool IsPublic(const CZelSymbol& symbol) { return symbol.Public; }
 bool IsAny(const CZelSymbol&) { return true; }
@@ -80,6 +67,8 @@ int WriteToChunk(void* user, void* data, int size)
 
 } // namespace
 
+using namespace ZelFormat;
+
 CZelSymbol* ZelSymbolList::Add(const char* name, unsigned long place, bool isPublic)
 {
     CZelSymbol* symbol = new CZelSymbol(name, place, isPublic);
@@ -120,7 +109,7 @@ void CZelWriter::Open(const char* name)
     OutputName = name;
     const std::string temp = OutputName + ".temp";
     File.reset(new CZRiffFile);
-    if (!File->Create(temp.c_str(), MAKEFOURCC('Z', 'E', 'L', '2')))
+    if (!File->Create(temp.c_str(), kFileForm))
         vbail("Cannot create output file!\n%s", name);
     TrackUnfinishedTemp(FileSystemPath(temp.c_str()));
 }
@@ -129,7 +118,7 @@ void CZelWriter::BeginList(unsigned long code)
 {
     VerbosePrintf(2, "\n\nLIST DESCEND!!! - FCC = 0x%08lX --> \"%s\"\n", code, CZRiffFile::FourCCToString(code));
     if (File)
-        BeginChunk(MAKEFOURCC('L', 'I', 'S', 'T'), code);
+        BeginChunk(kList, code);
 }
 
 void CZelWriter::EndList()
@@ -141,26 +130,26 @@ void CZelWriter::EndList()
 
 void CZelWriter::SelectSegment(int index)
 {
-    if (index < 0 || index > 3)
+    if (index < 0 || index >= kSegCount)
         vbail("There is no output segment %d\n", index);
     Current = &Segments[index];
 }
 
 unsigned long CZelWriter::PlaceOf(const CZelSegment& segment, unsigned long position) const
 {
-    if (position > MaxOffset)
-        vbail("Segment %lu is past %lu bytes at %s: the offset no longer fits a place word\n", segment.Index, MaxOffset,
-              LastSymbol.c_str());
-    return segment.Index << 28 | position;
+    if (position > kPlaceOffsetMask)
+        vbail("Segment %lu is past %lu bytes at %s: the offset no longer fits a place word\n", segment.Index,
+              kPlaceOffsetMask, LastSymbol.c_str());
+    return MakePlace(segment.Index, position);
 }
 
 // Makes room for size bytes at the segment's position. A segment cannot pass what a place
 // word addresses (28 bits); a run that gets there stops rather than writing wrapped offsets.
 void CZelWriter::EnsureRoom(CZelSegment& segment, unsigned long size)
 {
-    if (size > MaxOffset + 1 - std::min(segment.Position, MaxOffset + 1))
-        vbail("Segment %lu is past %lu bytes at %s: the offset no longer fits a place word\n", segment.Index, MaxOffset,
-              LastSymbol.c_str());
+    if (size > kPlaceOffsetMask + 1 - std::min(segment.Position, kPlaceOffsetMask + 1))
+        vbail("Segment %lu is past %lu bytes at %s: the offset no longer fits a place word\n", segment.Index,
+              kPlaceOffsetMask, LastSymbol.c_str());
     const unsigned long needed = segment.Position + size;
     if (needed > segment.Capacity || !segment.Buffer)
         GrowSegment(segment, needed);
@@ -215,7 +204,7 @@ void CZelWriter::Reserve(unsigned long size)
 void CZelWriter::WriteData(const void* data, unsigned long elementSize, unsigned long count, const char* label)
 {
     const unsigned long long wide = static_cast<unsigned long long>(elementSize) * count;
-    const unsigned long total = wide > MaxOffset + 1 ? MaxOffset + 2 : static_cast<unsigned long>(wide);
+    const unsigned long total = wide > kPlaceOffsetMask + 1 ? kPlaceOffsetMask + 2 : static_cast<unsigned long>(wide);
     EnsureRoom(*Current, total);
     const unsigned long end = Current->Position + total;
     CountBytes(total);
@@ -353,7 +342,10 @@ void CZelWriter::WriteBytes(const void* data, unsigned long size)
         vbail("Cannot write output file!\n%s.temp", OutputName.c_str());
 }
 
-unsigned char* CZelWriter::FieldAt(unsigned long place) { return Segments[place >> 28].Buffer + (place & MaxOffset); }
+unsigned char* CZelWriter::FieldAt(unsigned long place)
+{
+    return Segments[PlaceSegment(place)].Buffer + PlaceOffset(place);
+}
 
 void CZelWriter::WritePairTable(unsigned long id, const ZelSymbolList& list, bool (*include)(const CZelSymbol&))
 {
@@ -378,7 +370,7 @@ void CZelWriter::FlushTypes()
     VerbosePrintf(2, "\nType Section, %d entries:\n", Types.GetSize());
     for (int i = 0; i < Types.GetSize(); ++i)
         VerbosePrintf(3, "%08lX  Type %s CRC=%08lX\n", Types[i]->Place, Types[i]->GetName(), Types[i]->GetKey());
-    WritePairTable(MAKEFOURCC('T', 'Y', 'P', 'E'), Types, IsAny);
+    WritePairTable(kTypeTable, Types, IsAny);
 }
 
 void CZelWriter::FlushHandles()
@@ -387,7 +379,7 @@ void CZelWriter::FlushHandles()
     for (int i = 0; i < HandleFixups.GetSize(); ++i)
         VerbosePrintf(3, "%08lX  CZelHandle %s CRC=%08lX\n", HandleFixups[i]->Place, HandleFixups[i]->GetName(),
                       HandleFixups[i]->GetKey());
-    WritePairTable(MAKEFOURCC('H', 'N', 'D', 'L'), HandleFixups, IsAny);
+    WritePairTable(kHandleTable, HandleFixups, IsAny);
 }
 
 void CZelWriter::FlushPublics()
@@ -403,7 +395,7 @@ void CZelWriter::FlushPublics()
         else
             VerbosePrintf(4, "%08lX  Private %s, Not output\n", s.Place, s.GetName());
     }
-    WritePairTable(MAKEFOURCC('P', 'U', 'B', 'L'), Symbols, IsPublic);
+    WritePairTable(kPublicTable, Symbols, IsPublic);
 }
 
 void CZelWriter::ResolvePointers()
@@ -424,7 +416,7 @@ void CZelWriter::FlushExterns()
         if (IsUnresolved(*PointerFixups[i]))
             VerbosePrintf(3, "%08lX  Pointer %s CRC=%08lX\n", PointerFixups[i]->Place, PointerFixups[i]->GetName(),
                           PointerFixups[i]->GetKey());
-    WritePairTable(MAKEFOURCC('E', 'X', 'T', 'N'), PointerFixups, IsUnresolved);
+    WritePairTable(kExternTable, PointerFixups, IsUnresolved);
 }
 
 void CZelWriter::FlushOffsets()
@@ -435,7 +427,7 @@ void CZelWriter::FlushOffsets()
     if (!count)
         return;
     VerbosePrintf(2, "\nOffset Section, %lu entries:\n", count);
-    BeginChunk(MAKEFOURCC('O', 'F', 'F', 'S'), 0);
+    BeginChunk(kOffsetTable, 0);
     WriteBytes(&count, 4);
     for (int i = 0; i < PointerFixups.GetSize(); ++i) {
         const CZelSymbol& fixup = *PointerFixups[i];
@@ -458,9 +450,10 @@ void CZelWriter::ResolveShortOffsets()
         if (!target) {
             VerbosePrintf(3, "%08lX  Short Offset is Null - no data found.\n", fixup.Place);
         } else {
-            if ((target->Place >> 28) != (fixup.Place >> 28))
+            if (PlaceSegment(target->Place) != PlaceSegment(fixup.Place))
                 vbail("OFFSET %s in different output segment than data it offsets to", fixup.GetName());
-            const long full = static_cast<long>(target->Place & MaxOffset) - static_cast<long>(fixup.Place & MaxOffset);
+            const long full =
+                static_cast<long>(PlaceOffset(target->Place)) - static_cast<long>(PlaceOffset(fixup.Place));
             if (full < -32768 || full > 32767)
                 vbail("OFFSET %s lies %ld bytes from the data it offsets to: more than a 16-bit offset can hold",
                       fixup.GetName(), full);
@@ -488,9 +481,9 @@ void CZelWriter::FlushSegment(CZelSegment& segment)
         return;
     // The position may have been set past the last write: those bytes are zeros to be written.
     EnsureRoom(segment, 0);
-    const SegmentCodes& codes = Codes[segment.Index];
-    const bool compressed = Compression && segment.Position > CompressAbove && codes.Compressed;
-    BeginChunk(compressed ? codes.Compressed : codes.Plain, 0);
+    const SegmentChunks& codes = kSegmentChunks[segment.Index];
+    const bool compressed = Compression && segment.Position > CompressAbove && codes.compressed;
+    BeginChunk(compressed ? codes.compressed : codes.plain, 0);
     if (compressed)
         WriteCompressed(segment);
     else

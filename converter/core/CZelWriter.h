@@ -5,6 +5,7 @@
 // the loader's tables and the segments (compressed when large enough).
 #include "converter/core/CNamedArrayElement.h"
 #include "converter/core/ZSearchArray.h"
+#include "engine/include/ZelFormat.h"
 
 #include <memory>
 #include <string>
@@ -20,7 +21,7 @@ public:
     {
     }
 
-    unsigned long Place;          // segment << 28 | offset
+    unsigned long Place;          // a place word: ZelFormat::MakePlace(segment, offset)
     CZelSymbol* Target = nullptr; // resolved definition of a pointer fixup
     bool Public;
 };
@@ -106,7 +107,7 @@ private:
     size_t CurrentLog = 0;
     std::unique_ptr<CZRiffFile> File;
     std::string OutputName;
-    CZelSegment Segments[4];
+    CZelSegment Segments[ZelFormat::kSegCount];
     CZelSegment* Current;
     bool Compression = false;
     ZelSymbolList Symbols;

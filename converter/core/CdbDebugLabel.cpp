@@ -5,13 +5,6 @@
 #include "converter/core/ConsoleOutput.h"
 #include "converter/core/ZVariant.h"
 
-namespace {
-
-// The segment of data only the editor reads.
-const int ExtraDataSegment = 2;
-
-} // namespace
-
 CdbDebugLabel::CdbDebugLabel(const char* label, CDatabase* database) : CdbElement(label, database) {}
 
 void CdbDebugLabel::SetText(const char* symbolName)
@@ -26,7 +19,7 @@ void CdbDebugLabel::Dump(CZelWriter& writer)
     if (!type)
         return;
     VerbosePrintf(2, "\nCdbDebugLabel::Dump() : %s\n", m_Text.c_str());
-    writer.SelectSegment(ExtraDataSegment);
+    writer.SelectSegment(ZelFormat::kSegExtra); // read only by the editor
     type->Begin(writer, GetName(), false, 0);
     ZVariant key;
     key.Set("id", m_Text.c_str());
@@ -34,5 +27,5 @@ void CdbDebugLabel::Dump(CZelWriter& writer)
     ZVariant text;
     text.SetString(m_Text.c_str());
     type->Dump(writer, "pLabel", text, false, nullptr);
-    writer.SelectSegment(0);
+    writer.SelectSegment(ZelFormat::kSegData);
 }

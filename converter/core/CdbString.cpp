@@ -78,5 +78,5 @@ void CdbString::Dump(CZelWriter& writer)
     writer.SelectSegment(m_Segment);
     writer.DefineSymbol(GetName(), nullptr, m_Public != 0, 0);
     m_Value.Write(writer, GetName());
-    writer.SelectSegment(0);
+    writer.SelectSegment(ZelFormat::kSegData);
 }

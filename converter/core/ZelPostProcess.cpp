@@ -5,6 +5,7 @@
 #include "converter/core/ScriptPath.h"
 #include "core/names/CCRC32.h"
 #include "core/riff/CZRiffFile.h"
+#include "engine/include/ZelFormat.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,12 +20,9 @@ std::string g_ZelOutputPrefix = "L:\\Tyx\\Out\\zel\\";
 
 namespace {
 
-const unsigned long ZelForm = CZRiffFile::MakeFourCC("ZEL2");
-const unsigned long PackForm = CZRiffFile::MakeFourCC("ZLPK");
-const unsigned long ListId = CZRiffFile::MakeFourCC("LIST");
-const unsigned long IndexId = CZRiffFile::MakeFourCC("INDX");
+using namespace ZelFormat;
+
 const size_t MaxListLine = 1023;
-const unsigned long IndexBuckets = 16;
 // The first member follows the form type (4), the index chunk's header (8) and its 64 bytes
 // of bucket starts plus the closing pair (8); each pair adds 8.
 const unsigned long FirstMemberOffset = 84;
@@ -35,16 +33,14 @@ std::string SystemError(const std::string& path) { return path + ": " + strerror
 
 bool IsSelected(unsigned long listType, const PlatformSelection& platforms)
 {
-    return (listType == CZRiffFile::MakeFourCC("WIN ") && platforms.win) ||
-           (listType == CZRiffFile::MakeFourCC("XBOX") && platforms.xbox) ||
-           (listType == CZRiffFile::MakeFourCC("PS2 ") && platforms.ps2) ||
-           (listType == CZRiffFile::MakeFourCC("PCX ") && platforms.pcx);
+    return (listType == kBlockWin && platforms.win) || (listType == kBlockXbox && platforms.xbox) ||
+           (listType == kBlockPs2 && platforms.ps2) || (listType == kBlockPcx && platforms.pcx);
 }
 
 bool IsPlatformList(const ZRIFFCKINFO& chunk)
 {
     const PlatformSelection all = {true, true, true, true};
-    return chunk.id == ListId && IsSelected(chunk.listType, all);
+    return chunk.id == kList && IsSelected(chunk.listType, all);
 }
 
 void CopyChunk(CZRiffFile& source, CZRiffFile& destination, const ZRIFFCKINFO& chunk)
@@ -76,7 +72,7 @@ void CopyBlock(CZRiffFile& source, CZRiffFile& destination, const ZRIFFCKINFO& b
 std::unique_ptr<CZRiffFile> OpenZel(const std::string& path)
 {
     std::unique_ptr<CZRiffFile> file(new CZRiffFile);
-    if (!file->Open(path.c_str(), ZelForm))
+    if (!file->Open(path.c_str(), kFileForm))
         vbail("Cannot open RIFF/IFF file!\n%s", SystemError(path).c_str());
     return file;
 }
@@ -178,11 +174,11 @@ PackEntry OpenPackEntry(const std::string& listed)
     entry.name = listed;
     entry.path = g_ZelOutputPrefix + listed;
     std::unique_ptr<CZRiffFile> file(new CZRiffFile);
-    ZRIFFCKINFO* top = file->Open(entry.path.c_str(), ZelForm);
+    ZRIFFCKINFO* top = file->Open(entry.path.c_str(), kFileForm);
     if (!top && listed.size() > g_ZelOutputPrefix.size()) {
         entry.name = listed.substr(g_ZelOutputPrefix.size());
         entry.path = g_ZelOutputPrefix + entry.name;
-        top = file->Open(entry.path.c_str(), ZelForm);
+        top = file->Open(entry.path.c_str(), kFileForm);
     }
     if (!top)
         vbail("Cannot open RIFF/IFF file!\n%s", SystemError(entry.path).c_str());
@@ -197,11 +193,11 @@ PackEntry OpenPackEntry(const std::string& listed)
 void WritePackIndex(CZRiffFile& pack, const std::vector<PackEntry>& entries)
 {
     std::vector<unsigned long> words;
-    unsigned long bucketStarts[IndexBuckets];
-    for (unsigned long bucket = 0; bucket < IndexBuckets; ++bucket) {
+    unsigned long bucketStarts[kPackBuckets];
+    for (unsigned long bucket = 0; bucket < kPackBuckets; ++bucket) {
         bucketStarts[bucket] = 0xFFFFFFFF;
         for (const PackEntry& entry : entries) {
-            if ((entry.key & (IndexBuckets - 1)) != bucket)
+            if ((entry.key & (kPackBuckets - 1)) != bucket)
                 continue;
             const unsigned long index = static_cast<unsigned long>(words.size() / 2);
             if (bucketStarts[bucket] == 0xFFFFFFFF)
@@ -214,12 +210,12 @@ void WritePackIndex(CZRiffFile& pack, const std::vector<PackEntry>& entries)
     }
     words.push_back(0);
     words.push_back(0);
-    words.insert(words.end(), bucketStarts, bucketStarts + IndexBuckets);
+    words.insert(words.end(), bucketStarts, bucketStarts + kPackBuckets);
     std::vector<unsigned char> bytes;
     for (unsigned long word : words)
         for (int shift = 0; shift < 32; shift += 8)
             bytes.push_back(static_cast<unsigned char>(word >> shift));
-    if (!pack.Descend(IndexId, 0, true) || pack.Write(bytes.data(), static_cast<unsigned long>(bytes.size())))
+    if (!pack.Descend(kPackIndex, 0, true) || pack.Write(bytes.data(), static_cast<unsigned long>(bytes.size())))
         vbail("Bad write");
     pack.Ascend();
 }
@@ -249,7 +245,7 @@ void CombineZelFiles(const char* outputFile, const char* listFile, const Platfor
         vbail("You need to specify SOME platform for combiner output");
     VerbosePrintf(1, "\nCOMBINING\n");
     const std::vector<std::string> lines = ReadListLines(listFile);
-    std::unique_ptr<CZRiffFile> output = CreateRiff(TemporaryName(outputFile), ZelForm);
+    std::unique_ptr<CZRiffFile> output = CreateRiff(TemporaryName(outputFile), kFileForm);
     for (const std::string& raw : lines) {
         const std::string line = Upper(raw);
         const size_t word = SkipBlanks(line, 0);
@@ -286,14 +282,14 @@ void BuildZelPack(const char* outputFile, const char* listFile)
                       static_cast<unsigned>(entry.key));
     }
 
-    std::unique_ptr<CZRiffFile> pack = CreateRiff(TemporaryName(outputFile), PackForm);
+    std::unique_ptr<CZRiffFile> pack = CreateRiff(TemporaryName(outputFile), kPackForm);
     WritePackIndex(*pack, entries);
     const PlatformSelection all = {true, true, true, true};
     for (const PackEntry& entry : entries) {
         if (pack->Tell() != entry.offset)
             vbail("Pack index out of step at %s: offset %08X, written at %08X\n", entry.path.c_str(),
                   static_cast<unsigned>(entry.offset), static_cast<unsigned>(pack->Tell()));
-        if (!pack->Descend(ListId, ZelForm, true))
+        if (!pack->Descend(kList, kFileForm, true))
             vbail("Bad decend on destination file");
         VerbosePrintf(1, "  zlpk-ing file %s\n", entry.path.c_str());
         std::unique_ptr<CZRiffFile> source = OpenZel(entry.path);
@@ -314,7 +310,7 @@ void StripPlatforms(const char* pattern, const PlatformSelection& platforms)
         const std::string file = path;
         VerbosePrintf(1, "\nprocessing file %s\n", file.c_str());
         std::unique_ptr<CZRiffFile> source = OpenZel(file);
-        std::unique_ptr<CZRiffFile> stripped = CreateRiff(TemporaryName(file), ZelForm);
+        std::unique_ptr<CZRiffFile> stripped = CreateRiff(TemporaryName(file), kFileForm);
         CopyPlatformLists(*source, *stripped, platforms);
         source->Close();
         PutInPlace(*stripped, file);

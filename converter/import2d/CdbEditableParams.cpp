@@ -21,9 +21,9 @@ int CdbEditableParams::s_LayoutCounter = 1;
 
 namespace {
 
-const int MainSegment = 0;
+const int MainSegment = ZelFormat::kSegData;
 // The segment only the editor reads.
-const int ExtraDataSegment = 2;
+const int ExtraDataSegment = ZelFormat::kSegExtra;
 
 const char* const TempLabel = "_ParamsCmdTempLabel_1234_";
 // A fill-data record stores the array index in one byte.

@@ -20,20 +20,15 @@ namespace {
 
 const unsigned long kPathMax = 512;
 const unsigned long kSliceBytes = 0x100000;
-const unsigned long kPlaceOffsetMask = 0x0FFFFFFF;
 // A compressed stream at the smallest window expands at most about 256 times (a 2-byte token
 // yields up to 255 words); a stated length beyond that is damage, not data.
 const unsigned long kMaxExpansion = 256;
 // Marks a "TYPE" entry whose class has no constructor: the record was never built.
 const unsigned long kSkippedPlace = 0xFFFFFFFF;
 
-constexpr unsigned long FourCC(const char (&s)[5])
-{
-    return (unsigned long)(unsigned char)s[0] | (unsigned long)(unsigned char)s[1] << 8 |
-           (unsigned long)(unsigned char)s[2] << 16 | (unsigned long)(unsigned char)s[3] << 24;
-}
-
 } // namespace
+
+using namespace ZelFormat;
 
 // Where a chunk of a block goes: a segment (0..3) or a table.
 enum ChunkSlot { SlotSegment, SlotTable };
@@ -52,12 +47,18 @@ namespace {
 typedef CZelFile::ChunkKind ChunkKind;
 
 const ChunkKind kChunkKinds[] = {
-    {FourCC("TYPE"), 0x01, false, false, SlotTable, 3},   {FourCC("HNDL"), 0x01, false, false, SlotTable, 4},
-    {FourCC("OFFS"), 0x01, false, false, SlotTable, 0},   {FourCC("PUBL"), 0x01, false, false, SlotTable, 1},
-    {FourCC("EXTN"), 0x01, false, false, SlotTable, 2},   {FourCC("DATA"), 0x01, false, false, SlotSegment, 0},
-    {FourCC("TEMP"), 0x01, false, false, SlotSegment, 1}, {FourCC("PLAT"), 0x08, false, true, SlotSegment, 3},
-    {FourCC("DATX"), 0x01, true, false, SlotSegment, 0},  {FourCC("TEMX"), 0x01, true, false, SlotSegment, 1},
-    {FourCC("PLAX"), 0x08, true, true, SlotSegment, 3},   {FourCC("EXTA"), 0x12, false, false, SlotSegment, 2},
+    {kTypeTable, 0x01, false, false, SlotTable, 3},
+    {kHandleTable, 0x01, false, false, SlotTable, 4},
+    {kOffsetTable, 0x01, false, false, SlotTable, 0},
+    {kPublicTable, 0x01, false, false, SlotTable, 1},
+    {kExternTable, 0x01, false, false, SlotTable, 2},
+    {kSegmentChunks[kSegData].plain, 0x01, false, false, SlotSegment, kSegData},
+    {kSegmentChunks[kSegTemp].plain, 0x01, false, false, SlotSegment, kSegTemp},
+    {kSegmentChunks[kSegPlat].plain, 0x08, false, true, SlotSegment, kSegPlat},
+    {kSegmentChunks[kSegData].compressed, 0x01, true, false, SlotSegment, kSegData},
+    {kSegmentChunks[kSegTemp].compressed, 0x01, true, false, SlotSegment, kSegTemp},
+    {kSegmentChunks[kSegPlat].compressed, 0x08, true, true, SlotSegment, kSegPlat},
+    {kSegmentChunks[kSegExtra].plain, 0x12, false, false, SlotSegment, kSegExtra},
 };
 
 // Platform blocks: the list types of the top chunk's LIST chunks.
@@ -65,8 +66,7 @@ const struct {
     unsigned long type;
     unsigned long mask;
 } kBlockKinds[] = {
-    {FourCC("ALL "), 0x01}, {FourCC("WIN "), 0x02}, {FourCC("PS2 "), 0x04},
-    {FourCC("XBOX"), 0x08}, {FourCC("PCX "), 0x10},
+    {kBlockAll, 0x01}, {kBlockWin, 0x02}, {kBlockPs2, 0x04}, {kBlockXbox, 0x08}, {kBlockPcx, 0x10},
 };
 
 const ChunkKind* FindKind(unsigned long id)
@@ -108,7 +108,7 @@ unsigned long CZelFile::ChunkCategories = 1;
 void (*CZelFile::pHackCallback)() = nullptr;
 unsigned long* CZelFile::pPackPairs = nullptr;
 unsigned long CZelFile::PackPairCount = 0;
-unsigned long CZelFile::PackBucketStart[16] = {};
+unsigned long CZelFile::PackBucketStart[kPackBuckets] = {};
 bool CZelFile::bPackIndexRead = false;
 CZRiffFile CZelFile::ZlpkFile;
 CZelFile* CZelFile::pFirstLive = nullptr;
@@ -144,21 +144,21 @@ void CZelFile::ReadPackIndex()
     for (unsigned long& start : PackBucketStart)
         start = 0xFFFFFFFF;
     CZFile probe;
-    if (probe.Open("zlp.zlp", 0x105) != 0)
+    if (probe.Open("zlp.zlp", CZFile::kRead | CZFile::kExists | CZFile::kInDataFolder) != 0)
         return;
     char path[kPathMax];
-    CZFile::GetPath(path, 0x101);
+    CZFile::GetPath(path, CZFile::kInDataFolder);
     std::strncat(path, "zlp.zlp", kPathMax - std::strlen(path) - 1);
-    const ZRIFFCKINFO* top = ZlpkFile.Open(path, FourCC("ZLPK"));
+    const ZRIFFCKINFO* top = ZlpkFile.Open(path, kPackForm);
     if (!top)
         vbail("Cannot read ZLPK file");
     const unsigned long packEnd = top->dataStart + top->size;
-    const ZRIFFCKINFO* index = ZlpkFile.Descend(FourCC("INDX"), 0, true);
-    if (!index || index->size < 64 + 8 || index->size > packEnd - index->dataStart)
+    const ZRIFFCKINFO* index = ZlpkFile.Descend(kPackIndex, 0, true);
+    if (!index || index->size < sizeof PackBucketStart + 8 || index->size > packEnd - index->dataStart)
         vbail("Cannot read ZLPK file");
-    PackPairCount = (index->size - 64) / 8;
+    PackPairCount = (index->size - sizeof PackBucketStart) / 8;
     pPackPairs = new unsigned long[PackPairCount * 2];
-    if ((ZlpkFile.Read(pPackPairs, PackPairCount * 8, false)) || ZlpkFile.Seek(index->size - 64) ||
+    if ((ZlpkFile.Read(pPackPairs, PackPairCount * 8, false)) || ZlpkFile.Seek(index->size - sizeof PackBucketStart) ||
         (ZlpkFile.Read(PackBucketStart, sizeof PackBucketStart, false)))
         vbail("Cannot read ZLPK file");
     ZlpkFile.Ascend();
@@ -170,7 +170,7 @@ bool CZelFile::FindInPack(unsigned long key, unsigned long& offset)
 {
     if (!bPackIndexRead)
         ReadPackIndex();
-    unsigned long start = PackBucketStart[key & 15];
+    unsigned long start = PackBucketStart[key & (kPackBuckets - 1)];
     if (!pPackPairs || start == 0xFFFFFFFF)
         return false;
     for (unsigned long i = start; i < PackPairCount && pPackPairs[2 * i] != 0; ++i) {
@@ -239,15 +239,16 @@ bool CZelFile::Exists(const char* name)
     char hashed[kPathMax];
     HashedName(upper, last, hashed);
     CZFile probe;
-    return probe.Open(hashed, 0x105) == 0 || probe.Open(upper, 0x105) == 0;
+    return probe.Open(hashed, CZFile::kRead | CZFile::kExists | CZFile::kInDataFolder) == 0 ||
+           probe.Open(upper, CZFile::kRead | CZFile::kExists | CZFile::kInDataFolder) == 0;
 }
 
 int CZelFile::LoadFromPack(unsigned long offset)
 {
     CZRiffFile member;
-    if (!member.Attach(&ZlpkFile, FourCC("ZLPK")))
+    if (!member.Attach(&ZlpkFile, kPackForm))
         vbail("Bad duplicate");
-    if (member.Seek(offset) || !member.Descend(FourCC("LIST"), FourCC("ZEL2"), true))
+    if (member.Seek(offset) || !member.Descend(kList, kFileForm, true))
         vbail("Cannot read ZLPK file");
     int result = LoadChunks(member);
     member.Close();
@@ -261,18 +262,18 @@ int CZelFile::LoadLoose(const char* asked, char* upperPath, char* lastComponent)
 
     const char* chosen = nullptr;
     CZFile probe;
-    if (probe.Open(hashed, 0x105) == 0)
+    if (probe.Open(hashed, CZFile::kRead | CZFile::kExists | CZFile::kInDataFolder) == 0)
         chosen = hashed;
-    else if (probe.Open(upperPath, 0x105) == 0)
+    else if (probe.Open(upperPath, CZFile::kRead | CZFile::kExists | CZFile::kInDataFolder) == 0)
         chosen = upperPath;
     else
         vbail("Cannot locate %s or %s", asked, hashed);
 
     char path[kPathMax];
-    CZFile::GetPath(path, 0x101);
+    CZFile::GetPath(path, CZFile::kInDataFolder);
     std::strncat(path, chosen, kPathMax - std::strlen(path) - 1);
     CZRiffFile riff;
-    if (!riff.Open(path, FourCC("ZEL2")))
+    if (!riff.Open(path, kFileForm))
         vbail("Cannot open %s", path);
     if (LoadChunks(riff) != 0)
         vbail("Cannot load %s", path);
@@ -316,7 +317,7 @@ int CZelFile::LoadChunks(CZRiffFile& riff)
         ZRIFFCKINFO* chunk = riff.Descend(0, 0, true);
         if (!chunk)
             Damaged("unreadable chunk header at offset %lu", at);
-        if (chunk->id != FourCC("LIST")) {
+        if (chunk->id != kList) {
             riff.Ascend();
             if (riff.Seek(at))
                 Damaged("cannot seek back to offset %lu", at);
@@ -451,8 +452,8 @@ void CZelFile::CheckTable(TableId table, const char* id)
 
 unsigned char* CZelFile::Place(unsigned long place, unsigned long width, const char* what)
 {
-    unsigned long segment = place >> 28;
-    unsigned long offset = place & kPlaceOffsetMask;
+    unsigned long segment = PlaceSegment(place);
+    unsigned long offset = PlaceOffset(place);
     if (segment >= SegCount)
         Damaged("%s names segment %lu", what, segment);
     if (!pSegment[segment])
@@ -544,7 +545,7 @@ void CZelFile::ConstructTypes()
     for (unsigned long i = 0; i < table.Count(); ++i) {
         unsigned long place = table.Entries()[2 * i + 1];
         if (constructors[i])
-            constructors[i](pSegment[place >> 28] + (place & kPlaceOffsetMask));
+            constructors[i](pSegment[PlaceSegment(place)] + PlaceOffset(place));
     }
 }
 
@@ -565,7 +566,8 @@ void CZelFile::CheckTypedExtents(std::vector<TypedExtent>& extents)
         std::sort(extents.begin(), extents.end(), byPlace);
     for (size_t i = 1; i < extents.size(); ++i) {
         const TypedExtent& before = extents[i - 1];
-        if (before.place >> 28 == extents[i].place >> 28 && before.place + before.size > extents[i].place)
+        if (PlaceSegment(before.place) == PlaceSegment(extents[i].place) &&
+            before.place + before.size > extents[i].place)
             Damaged("typed records at %08lX and %08lX overlap", before.place, extents[i].place);
     }
 }
@@ -588,7 +590,7 @@ void CZelFile::DestroyTypes(int segment)
     const Table& table = Tables[TabType];
     for (unsigned long i = 0; i < table.Count(); ++i) {
         unsigned long place = table.Entries()[2 * i + 1];
-        if (place != kSkippedPlace && place >> 28 == (unsigned long)segment)
+        if (place != kSkippedPlace && PlaceSegment(place) == (unsigned long)segment)
             reinterpret_cast<CZelStaticResource*>(pSegment[segment] + (place & kPlaceOffsetMask))
                 ->~CZelStaticResource();
     }
@@ -602,7 +604,7 @@ void CZelFile::ClearExports(int segment)
     const unsigned char* begin = pSegment[segment];
     const unsigned char* end = begin + SegmentSize[segment];
     for (unsigned long i = 0; i < table.Count(); ++i) {
-        if (table.Entries()[2 * i + 1] >> 28 != (unsigned long)segment)
+        if (PlaceSegment(table.Entries()[2 * i + 1]) != (unsigned long)segment)
             continue;
         HashEntry* entry = CZelFixupManager::pSymbolTable->Find(table.Entries()[2 * i]);
         const unsigned char* value = static_cast<const unsigned char*>(entry ? entry->value : nullptr);

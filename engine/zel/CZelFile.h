@@ -4,12 +4,19 @@
 #include <vector>
 
 #include "core/riff/CZRiffFile.h"
+#include "engine/include/ZelFormat.h"
 
 class CKzqCompressor;
 
 class CZelFile {
 public:
-    enum Segment { SegData = 0, SegTemp = 1, SegExtra = 2, SegPlat = 3, SegCount = 4 };
+    enum Segment {
+        SegData = ZelFormat::kSegData,
+        SegTemp = ZelFormat::kSegTemp,
+        SegExtra = ZelFormat::kSegExtra,
+        SegPlat = ZelFormat::kSegPlat,
+        SegCount = ZelFormat::kSegCount
+    };
 
     CZelFile();
     ~CZelFile();
@@ -90,7 +97,7 @@ private:
     static void (*pHackCallback)();
     static unsigned long* pPackPairs;
     static unsigned long PackPairCount;
-    static unsigned long PackBucketStart[16];
+    static unsigned long PackBucketStart[ZelFormat::kPackBuckets];
     static bool bPackIndexRead;
     static CZRiffFile ZlpkFile;
     static CZelFile* pFirstLive;
