@@ -21,6 +21,11 @@ public:
         kDataFolder = 0x4300,
         kProfileFolders = 0x3C00,
         kFirstProfileFolder = 0x1400,
+        // One bit of each base-folder choice above, for callers to pass.
+        kAsNamed = 0x0008, // no base folder: the name is a full path
+        kInDataFolder = 0x0100,
+        kInProfileFolder = 0x0400,
+        kInSecondProfileFolder = 0x0800,
     };
     static constexpr int kPathSize = 512;
     static constexpr int kPatternSize = 64;
