@@ -1,9 +1,15 @@
-// Our level-3 word compressor against zlib level 6 on three kinds of data: a packed-data-like
-// binary, a text and a WAV. Each side compresses and decompresses from memory; after the runs
-// a table gives both throughputs, ours as a ratio of zlib's, and both compression ratios.
+// Our level-3 word compressor against zlib level 6 and LZ4 on three kinds of data, small and
+// multi-megabyte: a packed-data-like binary, a text and a WAV. Each codec compresses and
+// decompresses from memory, several times, alternating with the others in the same run; the
+// table gives each one's throughput (slowest, median, fastest), ours as a multiple of the
+// peers', and the compression ratios. zlib has an entropy stage and ours has none, so LZ4's
+// decoder is the like-for-like peer for decoding speed.
+//   build/bin/core_compressor_bench [repetitions]
 #include "core/compress/CKzqCompressor.h"
 
-#include <benchmark/benchmark.h>
+#include "BenchStats.h"
+
+#include <lz4.h>
 #include <zlib.h>
 
 #include <cmath>
@@ -31,11 +37,11 @@ template <class T> void Append(std::string& out, const T& value)
 }
 
 // Records as a level file holds them: vertex grids of floats, handles, name keys, flags and
-// zero padding, 512 KiB in all.
-std::string PackedData()
+// zero padding, of the given size.
+std::string PackedData(size_t size)
 {
     std::string out;
-    for (unsigned record = 0; out.size() < 512 * 1024; ++record) {
+    for (unsigned record = 0; out.size() < size; ++record) {
         Append(out, 0x80000000u | (record * 2654435761u >> 8));
         Append(out, record << 16 | 1);
         for (int v = 0; v < 24; ++v) {
@@ -62,6 +68,44 @@ std::string Text()
 
 std::string Wav() { return ReadFile(std::string(MG_TESTDATA_DIR) + "/wav/Front_Center.wav"); }
 
+// Multi-megabyte inputs: the scene texts again and again with their digits drawn afresh on every
+// copy, and the WAV's samples with a little noise added on every copy, so that no copy repeats
+// an earlier one and the inputs compress as such files do.
+unsigned NextRandom(unsigned& seed)
+{
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+}
+
+std::string BigText()
+{
+    const std::string text = Text();
+    std::string out;
+    unsigned seed = 1;
+    while (!text.empty() && out.size() < (4u << 20)) {
+        std::string copy = text;
+        for (char& c : copy)
+            if (c >= '0' && c <= '9')
+                c = static_cast<char>('0' + NextRandom(seed) % 10);
+        out += copy;
+    }
+    return out;
+}
+
+std::string BigWav()
+{
+    const std::string wav = Wav();
+    std::string out;
+    unsigned seed = 1;
+    while (!wav.empty() && out.size() < (4u << 20)) {
+        std::string copy = wav;
+        for (size_t i = 44; i < copy.size(); i += 2)
+            copy[i] = static_cast<char>(copy[i] ^ (NextRandom(seed) & 3));
+        out += copy;
+    }
+    return out;
+}
+
 struct Input {
     const char* name;
     std::string data;
@@ -70,7 +114,8 @@ struct Input {
 std::vector<Input>& Inputs()
 {
     static std::vector<Input> inputs = [] {
-        std::vector<Input> list = {{"packed", PackedData()}, {"text", Text()}, {"wav", Wav()}};
+        std::vector<Input> list = {{"packed", PackedData(512 * 1024)}, {"text", Text()},       {"wav", Wav()},
+                                   {"packed-8M", PackedData(8 << 20)}, {"text-4M", BigText()}, {"wav-4M", BigWav()}};
         for (Input& input : list)
             input.data.resize(input.data.size() & ~size_t(1));
         return list;
@@ -132,92 +177,78 @@ void ZlibInflate(const std::string& stream, std::string& out)
     uncompress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(stream.data()), stream.size());
 }
 
-std::map<std::string, double> g_CompressedSize;
-
-void BM_Compress(benchmark::State& state, int inputIndex, bool ours)
+std::string Lz4Compress(const std::string& data)
 {
-    const Input& input = Inputs()[inputIndex];
-    std::string stream;
-    for (auto _ : state) {
-        stream = ours ? KzqCompress(input.data) : ZlibCompress(input.data);
-        benchmark::DoNotOptimize(stream.data());
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.data.size()));
-    state.counters["ratio"] = static_cast<double>(input.data.size()) / stream.size();
+    std::string out(static_cast<size_t>(LZ4_compressBound(static_cast<int>(data.size()))), '\0');
+    const int size =
+        LZ4_compress_default(data.data(), &out[0], static_cast<int>(data.size()), static_cast<int>(out.size()));
+    out.resize(size > 0 ? static_cast<size_t>(size) : 0);
+    return out;
 }
 
-void BM_Decompress(benchmark::State& state, int inputIndex, bool ours)
+void Lz4Decompress(const std::string& stream, std::string& out)
 {
-    const Input& input = Inputs()[inputIndex];
-    const std::string stream = ours ? KzqCompress(input.data) : ZlibCompress(input.data);
-    std::string out(input.data.size(), '\0');
-    for (auto _ : state) {
-        if (ours)
-            KzqDecompress(stream, out);
-        else
-            ZlibInflate(stream, out);
-        benchmark::DoNotOptimize(out.data());
-    }
-    if (out != input.data)
-        state.SkipWithError("decoded data differs");
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.data.size()));
-    state.counters["ratio"] = static_cast<double>(input.data.size()) / stream.size();
+    LZ4_decompress_safe(stream.data(), &out[0], static_cast<int>(stream.size()), static_cast<int>(out.size()));
 }
 
-// Prints as usual, then the comparison of every pair of runs.
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            auto bytes = run.counters.find("bytes_per_second");
-            auto ratio = run.counters.find("ratio");
-            if (bytes != run.counters.end())
-                m_Speed[run.benchmark_name()] = bytes->second.value;
-            if (ratio != run.counters.end())
-                m_Ratio[run.benchmark_name()] = ratio->second.value;
-        }
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        std::printf("\n%-8s %-10s %12s %12s %10s %10s %10s\n", "input", "operation", "ours MB/s", "zlib MB/s",
-                    "ours/zlib", "ours x:1", "zlib x:1");
-        for (const Input& input : Inputs())
-            for (const char* op : {"compress", "decompress"}) {
-                std::string ours = std::string(op) + "/kzq3/" + input.name;
-                std::string zlib = std::string(op) + "/zlib6/" + input.name;
-                if (!m_Speed.count(ours) || !m_Speed.count(zlib))
-                    continue;
-                std::printf("%-8s %-10s %12.1f %12.1f %10.2f %10.2f %10.2f\n", input.name, op, m_Speed[ours] / 1e6,
-                            m_Speed[zlib] / 1e6, m_Speed[ours] / m_Speed[zlib], m_Ratio[ours], m_Ratio[zlib]);
-            }
-    }
-
-private:
-    std::map<std::string, double> m_Speed;
-    std::map<std::string, double> m_Ratio;
+struct Codec {
+    const char* name;
+    std::string (*compress)(const std::string&);
+    void (*decompress)(const std::string&, std::string&);
 };
+
+const Codec kCodecs[] = {
+    {"kzq3", KzqCompress, KzqDecompress}, {"zlib6", ZlibCompress, ZlibInflate}, {"lz4", Lz4Compress, Lz4Decompress}};
+const int kCodecCount = 3;
+
+void PrintRow(const Input& input, const char* operation, const BenchTimes (&times)[kCodecCount])
+{
+    const double mb = input.data.size() / 1e6;
+    printf("%-10s %-10s", input.name, operation);
+    for (const BenchTimes& t : times)
+        printf(" %7.1f %7.1f %7.1f", mb / t.Max(), mb / t.Median(), mb / t.Min());
+    printf(" %8.2f %8.2f\n", times[1].Median() / times[0].Median(), times[2].Median() / times[0].Median());
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    for (int i = 0; i < static_cast<int>(Inputs().size()); ++i) {
-        std::string name = Inputs()[i].name;
-        benchmark::RegisterBenchmark(("compress/kzq3/" + name).c_str(), BM_Compress, i, true)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("compress/zlib6/" + name).c_str(), BM_Compress, i, false)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("decompress/kzq3/" + name).c_str(), BM_Decompress, i, true)
-            ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(("decompress/zlib6/" + name).c_str(), BM_Decompress, i, false)
-            ->Unit(benchmark::kMicrosecond);
+    const int repetitions = argc > 1 ? atoi(argv[1]) : 5;
+    if (repetitions < 1) {
+        fprintf(stderr, "usage: core_compressor_bench [repetitions]\n");
+        return 1;
     }
-    benchmark::Initialize(&argc, argv);
-    SummaryReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    printf("%d runs per input and operation, the three codecs alternating. MB/s as slowest, median and fastest;\n"
+           "the last two columns are ours as a multiple of zlib's and of LZ4's median speed.\n\n",
+           repetitions);
+    printf("%-10s %-10s %23s %23s %23s %8s %8s\n", "input", "operation", "kzq3 MB/s", "zlib6 MB/s", "lz4 MB/s",
+           "vs zlib", "vs lz4");
+    std::vector<std::string> ratios;
+    for (const Input& input : Inputs()) {
+        std::string streams[kCodecCount];
+        BenchTimes compress[kCodecCount], decompress[kCodecCount];
+        std::string out(input.data.size(), '\0');
+        for (int run = 0; run < repetitions; ++run)
+            for (int c = 0; c < kCodecCount; ++c) {
+                compress[c].Add(TimeOnce([&] { streams[c] = kCodecs[c].compress(input.data); }));
+                out.assign(input.data.size(), '\0');
+                decompress[c].Add(TimeOnce([&] { kCodecs[c].decompress(streams[c], out); }));
+                if (out != input.data) {
+                    fprintf(stderr, "core_compressor_bench: %s decoded %s wrongly\n", kCodecs[c].name, input.name);
+                    return 1;
+                }
+            }
+        PrintRow(input, "compress", compress);
+        PrintRow(input, "decompress", decompress);
+        char line[160];
+        snprintf(line, sizeof line, "%-10s %10zu %8.2f %8.2f %8.2f", input.name, input.data.size(),
+                 double(input.data.size()) / streams[0].size(), double(input.data.size()) / streams[1].size(),
+                 double(input.data.size()) / streams[2].size());
+        ratios.push_back(line);
+    }
+    printf("\n%-10s %10s %8s %8s %8s\n", "input", "bytes", "kzq3 x:1", "zlib x:1", "lz4 x:1");
+    for (const std::string& line : ratios)
+        printf("%s\n", line.c_str());
     return 0;
 }

@@ -1,16 +1,18 @@
 // Parses generated files of 1x, 2x and 4x the base size through the parser interface, with a
-// statements grammar and with the converter's script grammar. After the runs a table gives
-// MB/s and lines/s per size and each size's time as a ratio of the 1x time: on ordinary input
-// backtracking must keep these near 2 and 4.
+// statements grammar and with the converter's script grammar, each size several times. The
+// script input is also parsed by a flex+bison parser of the same statement forms that builds a
+// tree of about the same size, alternating with ours in the same run. The table gives the
+// minimum, median and maximum time of each side, MB/s and lines/s from the median, each size's
+// median as a ratio of the 1x median (on ordinary input backtracking must keep these near 2 and
+// 4) and, for the script input, our median as a multiple of the peer's.
+//   build/bin/parser_bench [repetitions]
+#include "BenchStats.h"
+#include "ScriptPeer.h"
 #include "qvrn/FileFunctions.h"
 #include "qvrn/ParserInterface.h"
 
-#include <benchmark/benchmark.h>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
 
 namespace {
@@ -75,47 +77,10 @@ std::string Script(int count)
     return out;
 }
 
-struct Result {
-    double seconds = 0;
-    long runs = 0;
-    size_t bytes = 0;
-    int lines = 0;
+struct Side {
+    BenchTimes times;
+    long nodes = 0;
 };
-
-std::map<std::pair<int, int>, Result> g_results;
-std::string g_images[2];
-const char* const kGrammarNames[2] = {"statements", "script"};
-
-// range(0): the grammar (0 statements, 1 script); range(1): the size factor.
-void Parse(benchmark::State& state)
-{
-    int grammar = static_cast<int>(state.range(0));
-    int factor = static_cast<int>(state.range(1));
-    std::string text = grammar == 0 ? Statements(kBaseStatements * factor) : Script(kBaseStatements * factor);
-    const std::string& image = g_images[grammar];
-    ParserInterface* parser = GetParserInterface();
-    if (image.empty() || !parser->LoadGrammarImage(image.data(), static_cast<long>(image.size()))) {
-        state.SkipWithError("grammar image did not load");
-        ReleaseParserInterface(parser);
-        return;
-    }
-    Result& result = g_results[{grammar, factor}];
-    for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        parser->SetInputBuffer(text.c_str());
-        int state_ = parser->RunParse();
-        result.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        ++result.runs;
-        if (state_ != 1 || parser->GetErrorCount() != 0)
-            state.SkipWithError("the generated input did not parse");
-    }
-    result.bytes = text.size();
-    result.lines = kBaseStatements * factor;
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
-    ReleaseParserInterface(parser);
-}
-
-BENCHMARK(Parse)->ArgsProduct({{0, 1}, {1, 2, 4}})->Unit(benchmark::kMillisecond);
 
 std::string ReadImage(const char* path)
 {
@@ -125,23 +90,71 @@ std::string ReadImage(const char* path)
     return image;
 }
 
+void Fail(const char* what)
+{
+    fprintf(stderr, "parser_bench: %s\n", what);
+    exit(1);
+}
+
+void PrintSide(const char* grammar, int factor, const char* side, const Side& s, size_t bytes, int lines,
+               double baseMedian)
+{
+    const double median = s.times.Median();
+    printf("%-11s %dx   %-5s %9zu %8ld %9.3f %9.3f %9.3f %7.3f %9.0f %8.2f\n", grammar, factor, side, bytes, s.nodes,
+           s.times.Min(), median, s.times.Max(), bytes / median / 1e6, lines / median, median / baseMedian);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    g_images[0] = ReadImage(MG_BENCH_GRAMMAR);
-    g_images[1] = ReadImage(MG_BENCH_SCRIPT_GRAMMAR);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    printf("\n%-11s %-5s %10s %8s %10s %11s\n", "grammar", "size", "bytes", "MB/s", "lines/s", "time vs 1x");
-    for (const auto& [key, r] : g_results) {
-        const Result& base = g_results[{key.first, 1}];
-        if (!r.runs || !base.runs)
+    const int repetitions = argc > 1 ? atoi(argv[1]) : 5;
+    if (repetitions < 1)
+        Fail("usage: parser_bench [repetitions]");
+    const char* const grammarNames[2] = {"statements", "script"};
+    const std::string images[2] = {ReadImage(MG_BENCH_GRAMMAR), ReadImage(MG_BENCH_SCRIPT_GRAMMAR)};
+    printf("%d runs per size, ours and the peer alternating; times in seconds\n\n", repetitions);
+    printf("%-11s %-4s %-5s %9s %8s %9s %9s %9s %7s %9s %8s\n", "grammar", "size", "side", "bytes", "nodes", "min",
+           "median", "max", "MB/s", "lines/s", "vs 1x");
+    for (int grammar = 0; grammar < 2; ++grammar) {
+        if (images[grammar].empty())
             continue;
-        double perRun = r.seconds / r.runs;
-        printf("%-11s %dx    %10zu %8.2f %10.0f %11.2f\n", kGrammarNames[key.first], key.second, r.bytes,
-               r.bytes / perRun / 1e6, r.lines / perRun, perRun / (base.seconds / base.runs));
+        ParserInterface* parser = GetParserInterface();
+        if (!parser->LoadGrammarImage(images[grammar].data(), static_cast<long>(images[grammar].size())))
+            Fail("grammar image did not load");
+        double baseOurs = 0, basePeer = 0;
+        for (int factor : {1, 2, 4}) {
+            const int lines = kBaseStatements * factor;
+            const std::string text = grammar == 0 ? Statements(lines) : Script(lines);
+            Side ours, peer;
+            std::vector<PeerNode> peerNodes;
+            for (int run = 0; run < repetitions; ++run) {
+                ours.times.Add(TimeOnce([&] {
+                    parser->SetInputBuffer(text.c_str());
+                    if (parser->RunParse() != 1 || parser->GetErrorCount() != 0)
+                        Fail("the generated input did not parse");
+                }));
+                ours.nodes = parser->GetNodeCount();
+                if (grammar == 1) {
+                    peer.times.Add(TimeOnce([&] {
+                        if (!PeerParse(text.data(), text.size(), peerNodes))
+                            Fail("the peer did not parse the generated input");
+                    }));
+                    peer.nodes = static_cast<long>(peerNodes.size());
+                }
+            }
+            if (factor == 1) {
+                baseOurs = ours.times.Median();
+                basePeer = peer.times.Empty() ? 0 : peer.times.Median();
+            }
+            PrintSide(grammarNames[grammar], factor, "ours", ours, text.size(), lines, baseOurs);
+            if (!peer.times.Empty()) {
+                PrintSide(grammarNames[grammar], factor, "peer", peer, text.size(), lines, basePeer);
+                printf("%-11s %dx   ours/peer (median) %.1f\n", grammarNames[grammar], factor,
+                       ours.times.Median() / peer.times.Median());
+            }
+        }
+        ReleaseParserInterface(parser);
     }
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 namespace {
 
@@ -64,6 +65,14 @@ void PrintWrapped(const char* text)
     }
 }
 
+// Resource parses that succeeded, by grammar and resource name. The frames are only read once
+// parsed, so every interpreter of the run may share them.
+std::map<std::string, std::shared_ptr<CzParseFrame>>& ResourceFrames()
+{
+    static std::map<std::string, std::shared_ptr<CzParseFrame>> frames;
+    return frames;
+}
+
 } // namespace
 
 CzParser::CzParser() = default;
@@ -78,7 +87,16 @@ ParserInterface* CzParser::Parser() const
 
 int CzParser::OpenParse(const char* name, bool fromResource, const char* rootSymbol, int searchFrom)
 {
-    m_Frames.push_back(std::make_unique<CzParseFrame>());
+    const std::string resourceKey = fromResource ? m_GrammarName + '\n' + name : std::string();
+    if (fromResource) {
+        auto cached = ResourceFrames().find(resourceKey);
+        if (cached != ResourceFrames().end()) {
+            VerbosePrintf(3, "Parsing\n");
+            m_Frames.push_back(cached->second);
+            return FindChild(searchFrom, rootSymbol, true);
+        }
+    }
+    m_Frames.push_back(std::make_shared<CzParseFrame>());
     CzParseFrame* frame = CurrentFrame();
     frame->LoadGrammar(m_GrammarName.c_str());
     ParserInterface* parser = frame->Parser();
@@ -99,6 +117,8 @@ int CzParser::OpenParse(const char* name, bool fromResource, const char* rootSym
     if (parser->GetErrorCount() > 0)
         frame->ErrorSummary(true, true);
     frame->ErrorSummary(true, false);
+    if (fromResource && parser->GetErrorCount() == 0)
+        ResourceFrames()[resourceKey] = m_Frames.back();
     return FindChild(searchFrom, rootSymbol, true);
 }
 

@@ -63,7 +63,8 @@ protected:
 
     // Opens a frame, loads the grammar and parses the input (a file, or a script resource when
     // fromResource is set); returns the first node of the root symbol from searchFrom on.
-    // CloseFrame ends it.
+    // CloseFrame ends it. A built-in script resource is parsed once per run: its text and the
+    // grammar never change, so later opens share the first frame's tree.
     int OpenParse(const char* name, bool fromResource, const char* rootSymbol, int searchFrom);
     void CloseFrame();
 
@@ -76,5 +77,5 @@ private:
     std::vector<std::string> m_FileNames;
     // Where each open file resolves to, so that another spelling of the same file is the same.
     std::vector<std::string> m_OpenPaths;
-    std::vector<std::unique_ptr<CzParseFrame>> m_Frames;
+    std::vector<std::shared_ptr<CzParseFrame>> m_Frames;
 };

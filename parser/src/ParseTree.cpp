@@ -64,6 +64,7 @@ void ParseTreeImp::Initialize(QVGrammar* grammar, QVInputStream* stream)
     grammar_ = grammar;
     context_ = grammar ? static_cast<GrammarImp*>(grammar)->GetContext() : nullptr;
     stream_ = stream;
+    instructionNames_.clear();
 }
 
 const QVTreeNode* ParseTreeImp::GetNode(long id) const { return id >= 0 && id < count_ ? &nodes_[id] : nullptr; }
@@ -270,6 +271,33 @@ long ParseTreeImp::GetDepth(long node)
     return depth;
 }
 
+// The whole name of a valid node, as GetNodeName gives it before cutting it to size.
+const char* ParseTreeImp::NodeNameText(long node)
+{
+    const QVTreeNode& n = nodes_[node];
+    if (n.symbol == QV_NODE_LITERAL)
+        return String(n.value);
+    if (n.symbol == QV_NODE_CONTEXT)
+        return context_ && context_->GetContextName(n.value) ? context_->GetContextName(n.value) : "";
+    if (n.symbol == defaultRoot_)
+        return "Parse Tree";
+    if (n.symbol == defaultError_)
+        return "Error";
+    if (!context_)
+        return "";
+    auto known = instructionNames_.find(n.symbol);
+    if (known != instructionNames_.end())
+        return known->second.c_str();
+    std::string name(256, '\0');
+    for (;;) {
+        QVGetInstructionName(*context_, n.symbol, &name[0], static_cast<long>(name.size()));
+        if (strlen(name.c_str()) + 1 < name.size())
+            break;
+        name.resize(name.size() * 2);
+    }
+    return instructionNames_.emplace(n.symbol, name.c_str()).first->second.c_str();
+}
+
 char* ParseTreeImp::GetNodeName(long node, char* dst, long len)
 {
     if (!dst || len <= 0)
@@ -277,18 +305,10 @@ char* ParseTreeImp::GetNodeName(long node, char* dst, long len)
     dst[0] = 0;
     if (!Valid(node))
         return dst;
-    const QVTreeNode& n = nodes_[node];
-    if (n.symbol == QV_NODE_LITERAL)
-        snprintf(dst, len, "%s", String(n.value));
-    else if (n.symbol == QV_NODE_CONTEXT)
-        snprintf(dst, len, "%s",
-                 context_ && context_->GetContextName(n.value) ? context_->GetContextName(n.value) : "");
-    else if (n.symbol == defaultRoot_)
-        snprintf(dst, len, "Parse Tree");
-    else if (n.symbol == defaultError_)
-        snprintf(dst, len, "Error");
-    else if (context_)
-        QVGetInstructionName(*context_, n.symbol, dst, len);
+    const char* name = NodeNameText(node);
+    size_t length = strnlen(name, static_cast<size_t>(len - 1));
+    memcpy(dst, name, length);
+    dst[length] = 0;
     return dst;
 }
 
@@ -411,13 +431,21 @@ long ParseTreeImp::FindChild(long node, long nameId, int recursive)
     return 0;
 }
 
+// Compares as GetNodeName into 256 bytes and strcasecmp would, without copying the name.
 bool ParseTreeImp::NameMatches(long node, const char* name)
 {
     if (!name[0])
         return true;
-    char nodeName[256];
-    GetNodeName(node, nodeName, sizeof nodeName);
-    return strcasecmp(nodeName, name) == 0;
+    const long kCompared = 255;
+    const char* nodeName = Valid(node) ? NodeNameText(node) : "";
+    for (long i = 0; i < kCompared; ++i) {
+        const int a = tolower(static_cast<unsigned char>(nodeName[i]));
+        if (a != tolower(static_cast<unsigned char>(name[i])))
+            return false;
+        if (!a)
+            return true;
+    }
+    return name[kCompared] == 0;
 }
 
 bool ParseTreeImp::TextEquals(long node, const char* text, long length)

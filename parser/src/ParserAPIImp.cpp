@@ -444,7 +444,8 @@ int ParserAPIImp::RunParse()
         lastBreakEnd_ = -1;
         startSymbolCode_ = parser_->GetStartRule();
     }
-    while (parser_->Step() == -2) {
+    // Without breakpoints the engine runs on by itself up to the next outside symbol.
+    while ((breakpoints_.GetSize() > 1 ? parser_->Step() : parser_->StepToOutside()) == -2) {
         if (parser_->GetFrameCount() > 0) {
             for (long i = 1; i < breakpoints_.GetSize(); ++i) {
                 const Breakpoint* breakpoint = static_cast<const Breakpoint*>(breakpoints_.GetAt(i));

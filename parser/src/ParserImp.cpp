@@ -406,6 +406,16 @@ long ParserImp::Step()
     return current_ < 0 ? status_ : -2;
 }
 
+long ParserImp::StepToOutside()
+{
+    long state;
+    while ((state = Step()) == -2) {
+        if (CurrentIsPendingOutside())
+            return -2;
+    }
+    return state;
+}
+
 void ParserImp::Finish(long index)
 {
     Frame& f = frames_[index];

@@ -3,6 +3,8 @@
 #include "qvrn/PtrArray.h"
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 
 class GrammarContext;
 class QVGrammar;
@@ -160,6 +162,7 @@ private:
     const char* String(long index) const;
     long SubtreeEnd(long node) const;
     bool NameMatches(long node, const char* name);
+    const char* NodeNameText(long node);
     bool TextEquals(long node, const char* text, long length);
     long FirstCandidate(QVTREEPOS& pos, long level);
     long NextCandidate(QVTREEPOS& pos, long level, long current);
@@ -179,4 +182,7 @@ private:
     long marker_ = 0;
     long defaultRoot_ = -1;
     long defaultError_ = -1;
+    // Names of the instructions nodes were made by, formatted once: tree queries compare names
+    // on every step of a search.
+    std::unordered_map<long, std::string> instructionNames_;
 };

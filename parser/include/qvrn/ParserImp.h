@@ -71,6 +71,9 @@ public:
 
     long StartParse(QVGrammar* grammar, const char* startName, QVInputStream* stream, unsigned long flags);
     long Step();
+    // Steps until the parse ends (its status) or an outside symbol is about to be entered
+    // (-2): the caller's loop when it has no breakpoints to check after each step.
+    long StepToOutside();
     QVParseTree* EndParse();
     long GetNodeFromContext(long frame);
     QVParseTree* Run(QVGrammar* grammar, const char* startName, QVInputStream* stream, unsigned long flags);
