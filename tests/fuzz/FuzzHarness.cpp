@@ -270,6 +270,7 @@ int Run(const Reader& reader, long count, unsigned long long seed, const std::st
         }
     }
     unlink(errorPath.c_str());
+    rmdir(findingsFolder.c_str()); // kept only when it holds a finding
     printf("%s: %ld cases from seed %llu: %ld read, %ld refused cleanly, %ld findings (crash, hang or sanitizer "
            "report)\n",
            reader.Name.c_str(), count, seed, read, refused, findings);
