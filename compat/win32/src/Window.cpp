@@ -23,6 +23,7 @@ struct Window {
     bool alive;
     WNDPROC proc;
     LONG style;
+    RECT rect; // position and size on the desktop
 };
 
 WindowClass g_Classes[kMaxClasses];
@@ -97,15 +98,15 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
     return 0;
 }
 
-HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD style, int, int, int, int, HWND, HMENU, HINSTANCE,
-                            LPVOID)
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD style, int x, int y, int width, int height, HWND,
+                            HMENU, HINSTANCE, LPVOID)
 {
     WindowClass* windowClass = className ? FindClass(className) : nullptr;
     if (!windowClass)
         return nullptr;
     for (int i = 0; i < kMaxWindows; ++i) {
         if (!g_Windows[i].alive) {
-            g_Windows[i] = Window{true, windowClass->proc, LONG(style)};
+            g_Windows[i] = Window{true, windowClass->proc, LONG(style), RECT{x, y, x + width, y + height}};
             return reinterpret_cast<HWND>(kFirstHandle + i);
         }
     }
@@ -128,6 +129,24 @@ BOOL WINAPI DestroyWindow(HWND handle)
 BOOL WINAPI IsWindow(HWND handle) { return Find(handle) ? TRUE : FALSE; }
 BOOL WINAPI ShowWindow(HWND handle, int) { return Find(handle) ? TRUE : FALSE; }
 BOOL WINAPI UpdateWindow(HWND handle) { return Find(handle) ? TRUE : FALSE; }
+
+BOOL WINAPI MoveWindow(HWND handle, int x, int y, int width, int height, BOOL)
+{
+    Window* window = Find(handle);
+    if (!window)
+        return FALSE;
+    window->rect = RECT{x, y, x + width, y + height};
+    return TRUE;
+}
+
+BOOL WINAPI GetWindowRect(HWND handle, LPRECT rect)
+{
+    Window* window = Find(handle);
+    if (!window || !rect)
+        return FALSE;
+    *rect = window->rect;
+    return TRUE;
+}
 
 LONG WINAPI SetWindowLongA(HWND handle, int index, LONG value)
 {
