@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/math/CMatrix.h"
+#include "engine/render/CLightTree.h"
 #include "engine/render/Camera.h"
 
 namespace {
@@ -223,8 +224,14 @@ void CRenderDevice::BeginFrame()
     LastViewport = RECT{0, 0, -1, -1};
     ImmediateOrder = 0;
     DrawsPlayed = 0;
+    int aliases[CLightTree::kLayers];
+    for (int i = 0; i < CLightTree::kLayers; ++i)
+        aliases[i] = GetLayer(i) ? GetLayer(i)->ResourceAlias : i;
+    RebuildFrameLightTable(EngineFlags, Active.Shaders != 0);
+    CLightTree::The().Build(aliases, EngineFlags);
     if (!pDevice)
         return;
+    ApplyLightSet(pDevice, &CLightTree::The().GetDefaultSet(), Active.Shaders != 0, FogColour);
     const float constants[4] = {0.0f, 0.25f, 0.5f, 1.0f};
     pDevice->SetVertexShaderConstantF(0, constants, 1);
     pDevice->SetRenderTarget(0, pBackBuffer);
@@ -315,6 +322,7 @@ int CRenderDevice::EndLayer()
 
 int CRenderDevice::EndFrame()
 {
+    CLightTree::The().Free();
     if (pDevice && InScene)
         pDevice->EndScene();
     InScene = false;
@@ -366,6 +374,8 @@ void CRenderDevice::ApplyCull(int cull)
 
 void CRenderDevice::ApplyDrawState(const DrawState& s)
 {
+    ApplyLightSet(pDevice, s.pLightSet ? s.pLightSet : &CLightTree::The().GetDefaultSet(), Active.Shaders != 0,
+                  FogColour);
     if (Active.Shaders) {
         pDevice->SetVertexShaderConstantF(1, &s.C(1).x, 3);
         pDevice->SetVertexShaderConstantF(4, &s.C(4).x, 12);

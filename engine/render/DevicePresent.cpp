@@ -116,10 +116,8 @@ void CRenderDevice::PresentVideoFrame(IUnknown* surface, float uScale, float vSc
     struct VideoVertex {
         float x, y, z, u, v;
     };
-    const VideoVertex strip[4] = {{-1, 1, 0.5f, 0, 0},
-                                  {1, 1, 0.5f, uScale, 0},
-                                  {-1, -1, 0.5f, 0, vScale},
-                                  {1, -1, 0.5f, uScale, vScale}};
+    const VideoVertex strip[4] = {
+        {-1, 1, 0.5f, 0, 0}, {1, 1, 0.5f, uScale, 0}, {-1, -1, 0.5f, 0, vScale}, {1, -1, 0.5f, uScale, vScale}};
     pDevice->SetRenderTarget(0, pBackBuffer);
     pDevice->SetTexture(0, texture);
     pDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);

@@ -105,7 +105,8 @@ void CRenderDevice::CreateDevice()
             pDevice = nullptr;
             std::printf("Unable to Init Hardware Device... attempting Software Device Init\n");
         } else if (Requested.Shaders &&
-                   !CheckShaderVersion("Unable to locate Hardware Shader Support... attempting Software Device Init\n")) {
+                   !CheckShaderVersion(
+                       "Unable to locate Hardware Shader Support... attempting Software Device Init\n")) {
             pDevice->Release();
             pDevice = nullptr;
         }

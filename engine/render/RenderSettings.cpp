@@ -167,8 +167,8 @@ int HighestSamples(IDirect3D9* d3d, D3DFORMAT format, BOOL windowed, int limit)
 {
     int best = 0;
     for (int type = 0; type <= limit; ++type)
-        if (type != 1 && d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, format, windowed,
-                                                         D3DMULTISAMPLE_TYPE(type), nullptr) == D3D_OK)
+        if (type != 1 && d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, format, windowed, D3DMULTISAMPLE_TYPE(type),
+                                                         nullptr) == D3D_OK)
             best = type;
     return best;
 }
@@ -325,8 +325,8 @@ bool ChooseSettings(IDirect3D9* d3d, const D3DDISPLAYMODE& desktop, RenderConfig
     out.ScreenScale = float(out.Width) / 640.0f;
     out.OutlineWidth = 0.0033f / out.ScreenScale;
     out.OutlineDepthWidth = 0.00125f / out.ScreenScale;
-    out.HasStencil = out.DepthFormat == D3DFMT_D15S1 || out.DepthFormat == D3DFMT_D24S8 ||
-                     out.DepthFormat == D3DFMT_D24X4S4;
+    out.HasStencil =
+        out.DepthFormat == D3DFMT_D15S1 || out.DepthFormat == D3DFMT_D24S8 || out.DepthFormat == D3DFMT_D24X4S4;
     out.PassLimit = requested.PassLimit;
     if (DWORD(out.PassLimit) > caps.MaxSimultaneousTextures)
         out.PassLimit = int(caps.MaxSimultaneousTextures);

@@ -153,7 +153,8 @@ TEST(RenderModes, FullScreenChoiceTakesTheExactOrClosestFromBelow)
     }
     want.BitsPerPixel = 16;
     const Choice sixteen = Choose(
-        AdapterWith({{1024, 768, 60, D3DFMT_X8R8G8B8}, {1024, 768, 60, D3DFMT_R5G6B5}, {1024, 768, 60, D3DFMT_X1R5G5B5}}),
+        AdapterWith(
+            {{1024, 768, 60, D3DFMT_X8R8G8B8}, {1024, 768, 60, D3DFMT_R5G6B5}, {1024, 768, 60, D3DFMT_X1R5G5B5}}),
         want);
     EXPECT_EQ(sixteen.active.BackBufferFormat, D3DFMT_R5G6B5);
     EXPECT_EQ(sixteen.active.BitsPerPixel, 16);
@@ -264,7 +265,8 @@ TEST_F(DeviceTest, DeviceCreationFallsBackToSoftwareProcessing)
     };
     const Case cases[] = {
         {D3DCREATE_HARDWARE_VERTEXPROCESSING, D3DVS_VERSION(1, 1),
-         "Unable to Init Hardware Device... attempting Software Device Init\nSoftware Vertex Processing Selected!\n", 1},
+         "Unable to Init Hardware Device... attempting Software Device Init\nSoftware Vertex Processing Selected!\n",
+         1},
         {0, D3DVS_VERSION(1, 0),
          "Unable to locate Hardware Shader Support... attempting Software Device Init\nRequested Shader support "
          "unavailable.\nSoftware Vertex Processing Selected!\n",

@@ -199,7 +199,8 @@ TEST_F(DrawPassTest, EveryShaderDrawsWhatTheFixedFunctionPathDraws)
     for (int slot = 0; slot < kShaderSlots; ++slot) {
         const int family = slot / 2;
         const bool lit = slot & 1;
-        const bool colourLayout = family == kFamilyVertexColour || (family >= kFamilyThreeSetsA && family <= kFamilyThreeSetsC);
+        const bool colourLayout =
+            family == kFamilyVertexColour || (family >= kFamilyThreeSetsA && family <= kFamilyThreeSetsC);
         std::vector<FixedVertex> fixed;
         std::vector<unsigned char> shaderVertices, secondStream;
         for (const ModelVertex& m : sphere) {
@@ -232,7 +233,8 @@ TEST_F(DrawPassTest, EveryShaderDrawsWhatTheFixedFunctionPathDraws)
                                                  emissive.z * vertexColour.z, 1)
                                       : emissive;
             else if (colourLayout)
-                colour = CVector4(emissive.x + vertexColour.x, emissive.y + vertexColour.y, emissive.z + vertexColour.z, 1);
+                colour =
+                    CVector4(emissive.x + vertexColour.x, emissive.y + vertexColour.y, emissive.z + vertexColour.z, 1);
             fixed.push_back({p.x, p.y, p.z, n.x, n.y, n.z, Argb(colour), u, v});
 
             // The shader's own layout.
@@ -400,8 +402,11 @@ TEST(ShaderText, EngineFlagsChooseTheFogAndPointLightFragments)
 
 TEST(DrawLists, SortOrders)
 {
-    DrawEntry draws[] = {{5, 1, nullptr, nullptr}, {2, 1, nullptr, nullptr}, {5, 9, nullptr, nullptr},
-                         {0x80000000u, 0, nullptr, nullptr}, {2, 3, nullptr, nullptr}};
+    DrawEntry draws[] = {{5, 1, nullptr, nullptr},
+                         {2, 1, nullptr, nullptr},
+                         {5, 9, nullptr, nullptr},
+                         {0x80000000u, 0, nullptr, nullptr},
+                         {2, 3, nullptr, nullptr}};
     SortDrawList(draws, 5);
     const unsigned long drawOrder[][2] = {{2, 3}, {2, 1}, {5, 9}, {5, 1}, {0x80000000u, 0}};
     for (int i = 0; i < 5; ++i) {
@@ -432,7 +437,7 @@ TEST_F(DrawPassTest, LayerEffectsBlendByTheirMode)
     const float cs[3] = {100 / 255.0f, 150 / 255.0f, 250 / 255.0f}, as = 128 / 255.0f;
     auto blend = [&](int mode, int i) {
         const float s = cs[i], t = cd[i];
-        const float table[6] = {s * as + t * (1 - as), s * as + t,           s * t + t * as,
+        const float table[6] = {s * as + t * (1 - as), s * as + t,          s * t + t * as,
                                 s * (1 - t) + t * as,  s * t + t * (1 - t), s * (1 - t) + t * (1 - s)};
         const float v = table[mode];
         return int(std::lround((v > 1 ? 1 : v) * 255));
@@ -480,8 +485,8 @@ public:
     }
     void Build(IDirect3DDevice9* d)
     {
-        const float v[4][8] = {{-1, -1, 0, 0, 0, 1, 0, 0}, {1, -1, 0, 0, 0, 1, 1, 0}, {-1, 1, 0, 0, 0, 1, 0, 1},
-                               {1, 1, 0, 0, 0, 1, 1, 1}};
+        const float v[4][8] = {
+            {-1, -1, 0, 0, 0, 1, 0, 0}, {1, -1, 0, 0, 0, 1, 1, 0}, {-1, 1, 0, 0, 0, 1, 0, 1}, {1, 1, 0, 0, 0, 1, 1, 1}};
         const WORD i[4] = {0, 1, 2, 3};
         void* at = nullptr;
         d->CreateVertexBuffer(sizeof v, 0, 0, D3DPOOL_MANAGED, &Vertices, nullptr);

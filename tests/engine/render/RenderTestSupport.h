@@ -10,7 +10,8 @@
 
 class ScopedGameFolder {
 public:
-    explicit ScopedGameFolder(const std::string& name, const std::string& renderCfg = "width: 640\nheight: 480\nwindowed:\n",
+    explicit ScopedGameFolder(const std::string& name,
+                              const std::string& renderCfg = "width: 640\nheight: 480\nwindowed:\n",
                               const std::string& overridesCfg = "")
         : Folder(std::filesystem::temp_directory_path() / (name + "_" + std::to_string(getpid()))),
           Previous(std::filesystem::current_path())
