@@ -37,7 +37,8 @@ template <class T, class Light> void KeepHighestOfEachName(std::vector<T>& items
         bool beaten = false;
         for (size_t j = 0; j < items.size() && l->Name && !beaten; ++j) {
             const LightRecord* o = light(items[j]);
-            beaten = j != i && o->Name == l->Name && (o->Priority > l->Priority || (o->Priority == l->Priority && j < i));
+            beaten =
+                j != i && o->Name == l->Name && (o->Priority > l->Priority || (o->Priority == l->Priority && j < i));
         }
         if (!beaten)
             kept.push_back(items[i]);

@@ -32,7 +32,14 @@ public:
 class CLightTree {
 public:
     enum { kLayers = 8 };
-    enum : unsigned { LEAF = 0x01, LEAF_NO_SPLIT = 0x11, LEAF_FEW = 0x21, SPLIT_CLUSTERS = 0x40, SPLIT_OVERLAP = 0x80, SPLIT_EDGE = 0x100 };
+    enum : unsigned {
+        LEAF = 0x01,
+        LEAF_NO_SPLIT = 0x11,
+        LEAF_FEW = 0x21,
+        SPLIT_CLUSTERS = 0x40,
+        SPLIT_OVERLAP = 0x80,
+        SPLIT_EDGE = 0x100
+    };
 
     struct PointEntry {
         const LightRecord* Light;

@@ -166,10 +166,7 @@ void LightHandleRelease(unsigned long& handle)
     handle = 0;
 }
 
-bool LightIsEnabled(unsigned long& handle)
-{
-    return handle && (FromHandle(handle)->Flags & LightRecord::FLAG_ENABLED);
-}
+bool LightIsEnabled(unsigned long& handle) { return handle && (FromHandle(handle)->Flags & LightRecord::FLAG_ENABLED); }
 
 void LightEnable(unsigned long& handle, bool on)
 {
@@ -299,7 +296,10 @@ void RebuildFrameLightTable(unsigned long engineFlags, bool shadersInUse)
 }
 
 int GetFrameLightCount() { return g_FrameLightCount; }
-LightRecord* GetFrameLight(int index) { return index >= 0 && index < g_FrameLightCount ? g_FrameLights[index] : nullptr; }
+LightRecord* GetFrameLight(int index)
+{
+    return index >= 0 && index < g_FrameLightCount ? g_FrameLights[index] : nullptr;
+}
 int CountLightPages() { return Records().CountPages(); }
 
 template class CLightPool<LightRecord>;

@@ -227,12 +227,14 @@ TEST_F(LightTest, ALightSetLightsAMeshAsLambertSays)
         device.SetDefaultRenderStates();
         d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
         ApplyLightSet(d, set, shaders, 0);
-        const float quad[4][8] = {{-1, -1, 0.5f, 0, 0, 1, 0, 0}, {1, -1, 0.5f, 0, 0, 1, 1, 0}, {-1, 1, 0.5f, 0, 0, 1, 0, 1},
+        const float quad[4][8] = {{-1, -1, 0.5f, 0, 0, 1, 0, 0},
+                                  {1, -1, 0.5f, 0, 0, 1, 1, 0},
+                                  {-1, 1, 0.5f, 0, 0, 1, 0, 1},
                                   {1, 1, 0.5f, 0, 0, 1, 1, 1}};
         const float white[4] = {1, 1, 1, 1};
         if (shaders) {
             float c[47 * 4] = {};
-            c[3] = 1.0f;               // c0.w
+            c[3] = 1.0f;                                       // c0.w
             c[4 * 4 + 0] = c[5 * 4 + 1] = c[6 * 4 + 2] = 1.0f; // world: identity columns
             c[12 * 4 + 0] = c[13 * 4 + 1] = c[14 * 4 + 2] = c[15 * 4 + 3] = 1.0f;
             std::memcpy(&c[16 * 4], white, 16);
