@@ -72,6 +72,17 @@ struct Patch {
 };
 
 Patch g_Patch;
+
+// A mesh's matrix: a move to its place.
+CMatrix Placement(const CVector& p)
+{
+    CMatrix at;
+    at.SetIdentity();
+    at.m12 = p.x;
+    at.m13 = p.y;
+    at.m14 = p.z;
+    return at;
+}
 IDirect3DTexture9* g_Texture;
 
 class PatchResource : public CRendResource {
@@ -79,12 +90,7 @@ public:
     void Render(CRender* render) override
     {
         const CVector& p = *render->GetPos();
-        CMatrix at;
-        at.SetIdentity();
-        at.m12 = p.x;
-        at.m13 = p.y;
-        at.m14 = p.z;
-        PushMultMatrix(at);
+        PushMultMatrix(Placement(p));
         DrawState* s = CRenderer::GetDevice().NewDrawState(0x40000000);
         PopMatrix();
         if (!s)
@@ -215,12 +221,7 @@ int main()
         CLightTree::The().Build(aliases, 0x08);
         SelectViewport(0);
         for (const CVector& p : places) {
-            CMatrix at;
-            at.SetIdentity();
-            at.m12 = p.x;
-            at.m13 = p.y;
-            at.m14 = p.z;
-            PushMultMatrix(at);
+            PushMultMatrix(Placement(p));
             DrawState* s = device.NewState();
             PopMatrix();
             if (!s) {
