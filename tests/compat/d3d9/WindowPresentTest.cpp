@@ -24,7 +24,10 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l)
     return DefWindowProcA(window, message, w, l);
 }
 
-bool Have(const char* program) { return std::system((std::string("command -v ") + program + " >/dev/null").c_str()) == 0; }
+bool Have(const char* program)
+{
+    return std::system((std::string("command -v ") + program + " >/dev/null").c_str()) == 0;
+}
 
 // Run inside the virtual display by the test below: draws, presents into a window at the
 // display's top left, writes the back buffer and a capture of the display.
@@ -100,15 +103,14 @@ TEST(WindowPresent, TheWindowShowsTheBackBuffer)
     std::string program = self;
     if (program.find("qemu") != std::string::npos)
         program = fs::absolute(testing::internal::GetArgvs()[0]).string();
-    const std::string run = "MG_WINDOW_PROBE_OUT=" + out.string() +
-                            " xvfb-run -a -s '-screen 0 320x240x24' " + program +
-                            " --gtest_filter=WindowProbe.* > " + (out / "probe.log").string() + " 2>&1";
+    const std::string run = "MG_WINDOW_PROBE_OUT=" + out.string() + " xvfb-run -a -s '-screen 0 320x240x24' " +
+                            program + " --gtest_filter=WindowProbe.* > " + (out / "probe.log").string() + " 2>&1";
     const int status = std::system(run.c_str());
     std::ifstream logFile(out / "probe.log");
     const std::string log((std::istreambuf_iterator<char>(logFile)), std::istreambuf_iterator<char>());
     ASSERT_EQ(status, 0) << log;
-    ASSERT_EQ(std::system(("/usr/bin/convert " + (out / "screen.xwd").string() + " " + (out / "screen.ppm").string())
-                              .c_str()),
+    ASSERT_EQ(std::system(
+                  ("/usr/bin/convert " + (out / "screen.xwd").string() + " " + (out / "screen.ppm").string()).c_str()),
               0);
     // A binary PPM: "P6", width, height, maximum (comment lines may come between), then RGB.
     std::ifstream ppm(out / "screen.ppm", std::ios::binary);
