@@ -1,5 +1,5 @@
 // marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z]
-//               [--fov DEGREES] [--screenshot-frame N] [LEVEL]
+//               [--fov DEGREES] [--screenshot-frame N] [--headless] [LEVEL]
 // Constructs the shell, sets up what a game's executable gives the renderer (the layers, the
 // 3-D camera and its projection), names the first level, runs the main loop and deletes the
 // shell. With --frames it quits after N frames; with --frame-time every frame lasts exactly
@@ -101,6 +101,7 @@ int main(int argc, char** argv)
     if (driver.TicksPerFrame > 0)
         MgUseVirtualClock(MG_PERF_FREQUENCY);
     MgSetMessagePumpHook(OnPumpTurn, &driver);
+    MgSetHeadless(options.Headless ? 1 : 0);
 
     CShell* shell = new CShell(GetModuleHandleA(nullptr), 0, 0);
     if (CRenderer::pThe)

@@ -40,12 +40,13 @@ bool ParseTriple(const char* text, float* out)
 
 const char HostUsage[] =
     "usage: marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z] [--fov DEGREES]\n"
-    "                     [--screenshot-frame N] [LEVEL]\n"
+    "                     [--screenshot-frame N] [--headless] [LEVEL]\n"
     "Runs the game from the nearest \"zel\" folder beside or above this program, starting at\n"
     "LEVEL (default \"mainmenu.zel\"). --frames quits after N frames; --frame-time gives every\n"
     "frame exactly that many seconds on a virtual clock. --camera and --look-at place the 3-D\n"
     "camera (z is up), --fov is its vertical field of view; --screenshot-frame N writes frame N\n"
-    "(counted from 1) as \"PCX_Cap_000000.tga\" beside the data folder.\n";
+    "(counted from 1) as \"PCX_Cap_000000.tga\" beside the data folder. The game shows in a\n"
+    "window where a display exists; --headless runs it without one.\n";
 
 bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error)
 {
@@ -58,6 +59,9 @@ bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error)
         double number = 0.0;
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             options.Help = true;
+            valueUsed = false;
+        } else if (std::strcmp(arg, "--headless") == 0) {
+            options.Headless = true;
             valueUsed = false;
         } else if (std::strcmp(arg, "--frames") == 0) {
             if (!value || !ParseWhole(value, options.Frames))

@@ -1,7 +1,7 @@
 #pragma once
 // The host's command line:
 //   marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z]
-//                 [--fov DEGREES] [--screenshot-frame N] [LEVEL]
+//                 [--fov DEGREES] [--screenshot-frame N] [--headless] [LEVEL]
 
 struct HostOptions {
     int Frames = 0;         // quit after this many frames; 0 runs until the game quits
@@ -14,6 +14,7 @@ struct HostOptions {
     float Fov = 60.0f;
     int ScreenshotFrame = 0; // 0 takes none; frames count from 1
     bool Help = false;       // --help or -h: print the usage and run nothing
+    bool Headless = false;   // no window even where a display exists
 };
 
 extern const char HostUsage[];

@@ -11,6 +11,7 @@ demo=build/demo
 rm -rf "$demo"
 mkdir -p "$demo/zel" "$demo/bin"
 cp data/*.rhu "$demo/zel/" 2>/dev/null || true
+cp data/render.cfg "$demo/"
 if [ ! -x build/bin/wexlorn ]; then
     echo "demo: the converter build/bin/wexlorn was not built, so the demo cannot be converted" >&2
     exit 1

@@ -123,6 +123,7 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
     for (const auto& entry : fs::directory_iterator(MG_DATA_SOURCE_DIR))
         if (entry.path().extension() == ".rhu")
             fs::copy_file(entry.path(), root / "zel" / entry.path().filename());
+    fs::copy_file(fs::path(MG_DATA_SOURCE_DIR) / "render.cfg", root / "render.cfg");
     RunResult convert = Execute(std::string(MG_WEXLORN) + " " + (root / "zel").string());
     ASSERT_EQ(convert.exitCode, 0) << convert.output;
     RunResult run = Execute(Host() + " --frames 60 --frame-time 0.016666667 --screenshot-frame 60");

@@ -75,6 +75,8 @@ typedef struct tagINPUT {
 #define WS_EX_APPWINDOW 0x00040000u
 #define CW_USEDEFAULT ((int)0x80000000)
 #define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_RESTORE 9
 #define GWL_STYLE (-16)
 #define PM_NOREMOVE 0x0000u
 #define PM_REMOVE 0x0001u
@@ -89,6 +91,8 @@ BOOL WINAPI DestroyWindow(HWND window);
 BOOL WINAPI IsWindow(HWND window);
 BOOL WINAPI ShowWindow(HWND window, int command);
 BOOL WINAPI UpdateWindow(HWND window);
+BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+BOOL WINAPI GetWindowRect(HWND window, LPRECT rect);
 LONG WINAPI SetWindowLongA(HWND window, int index, LONG value);
 LONG WINAPI GetWindowLongA(HWND window, int index);
 UINT WINAPI SendInput(UINT count, LPINPUT inputs, int size);

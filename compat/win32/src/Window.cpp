@@ -1,7 +1,12 @@
-// Headless windows: each window is a record with its class's window procedure; messages pass
-// through one FIFO queue on the calling thread, as the engine's single-threaded loop expects.
+// Windows: each window is a record with its class's window procedure; messages pass through
+// one FIFO queue on the calling thread, as the engine's single-threaded loop expects. Where a
+// display exists (and headless running was not asked for) a window is also a real SDL window
+// that presented frames are copied into and whose close and focus events become messages.
 #include <windows.h>
 
+#include <SDL2/SDL.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 
@@ -23,7 +28,22 @@ struct Window {
     bool alive;
     WNDPROC proc;
     LONG style;
+    RECT rect; // position and size on the desktop
+    SDL_Window* sdl;
 };
+
+bool g_Headless;
+bool g_VideoStarted;
+
+// A real window needs a display and a caller that did not ask for headless running.
+bool ShowsRealWindows()
+{
+    if (g_Headless || (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")))
+        return false;
+    if (!g_VideoStarted)
+        g_VideoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    return g_VideoStarted;
+}
 
 WindowClass g_Classes[kMaxClasses];
 Window g_Windows[kMaxWindows];
@@ -75,6 +95,9 @@ void MgSetMessagePumpHook(MG_PUMP_HOOK hook, void* user)
 
 void MgResetWindows(void)
 {
+    for (Window& window : g_Windows)
+        if (window.sdl)
+            SDL_DestroyWindow(window.sdl);
     std::memset(g_Classes, 0, sizeof g_Classes);
     std::memset(g_Windows, 0, sizeof g_Windows);
     g_Foreground = nullptr;
@@ -97,15 +120,19 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
     return 0;
 }
 
-HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD style, int, int, int, int, HWND, HMENU, HINSTANCE,
-                            LPVOID)
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
+                            HWND, HMENU, HINSTANCE, LPVOID)
 {
     WindowClass* windowClass = className ? FindClass(className) : nullptr;
     if (!windowClass)
         return nullptr;
     for (int i = 0; i < kMaxWindows; ++i) {
         if (!g_Windows[i].alive) {
-            g_Windows[i] = Window{true, windowClass->proc, LONG(style)};
+            g_Windows[i] = Window{true, windowClass->proc, LONG(style), RECT{x, y, x + width, y + height}, nullptr};
+            if (ShowsRealWindows())
+                g_Windows[i].sdl =
+                    SDL_CreateWindow(title ? title : "", x < 0 ? 0 : x, y < 0 ? 0 : y, width > 0 ? width : 640,
+                                     height > 0 ? height : 480, SDL_WINDOW_SHOWN);
             return reinterpret_cast<HWND>(kFirstHandle + i);
         }
     }
@@ -120,6 +147,9 @@ BOOL WINAPI DestroyWindow(HWND handle)
         return FALSE;
     window->proc(handle, WM_DESTROY, 0, 0);
     window->alive = false;
+    if (window->sdl)
+        SDL_DestroyWindow(window->sdl);
+    window->sdl = nullptr;
     if (g_Foreground == handle)
         g_Foreground = nullptr;
     return TRUE;
@@ -128,6 +158,54 @@ BOOL WINAPI DestroyWindow(HWND handle)
 BOOL WINAPI IsWindow(HWND handle) { return Find(handle) ? TRUE : FALSE; }
 BOOL WINAPI ShowWindow(HWND handle, int) { return Find(handle) ? TRUE : FALSE; }
 BOOL WINAPI UpdateWindow(HWND handle) { return Find(handle) ? TRUE : FALSE; }
+
+BOOL WINAPI MoveWindow(HWND handle, int x, int y, int width, int height, BOOL)
+{
+    Window* window = Find(handle);
+    if (!window)
+        return FALSE;
+    window->rect = RECT{x, y, x + width, y + height};
+    if (window->sdl && width > 0 && height > 0) {
+        SDL_SetWindowPosition(window->sdl, x, y);
+        SDL_SetWindowSize(window->sdl, width, height);
+    }
+    return TRUE;
+}
+
+void MgSetHeadless(int headless) { g_Headless = headless != 0; }
+
+int MgHasRealWindow(HWND handle)
+{
+    Window* window = Find(handle);
+    return window && window->sdl ? 1 : 0;
+}
+
+// Copies 32-bit XRGB rows into the window's own pixels.
+void MgPresentPixels(HWND handle, const void* pixels, int width, int height, int pitch)
+{
+    Window* window = Find(handle);
+    if (!window || !window->sdl || !pixels)
+        return;
+    SDL_Surface* surface = SDL_GetWindowSurface(window->sdl);
+    if (!surface)
+        return;
+    const int w = width < surface->w ? width : surface->w, h = height < surface->h ? height : surface->h;
+    if (SDL_LockSurface(surface) == 0) {
+        SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_ARGB8888, pixels, pitch, surface->format->format, surface->pixels,
+                          surface->pitch);
+        SDL_UnlockSurface(surface);
+    }
+    SDL_UpdateWindowSurface(window->sdl);
+}
+
+BOOL WINAPI GetWindowRect(HWND handle, LPRECT rect)
+{
+    Window* window = Find(handle);
+    if (!window || !rect)
+        return FALSE;
+    *rect = window->rect;
+    return TRUE;
+}
 
 LONG WINAPI SetWindowLongA(HWND handle, int index, LONG value)
 {
@@ -164,8 +242,30 @@ HWND WINAPI SetCapture(HWND) { return nullptr; }
 HICON WINAPI LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
 HGDIOBJ WINAPI GetStockObject(int) { return nullptr; }
 
+// The real windows' events as the messages a window procedure expects.
+void PumpWindowEvents()
+{
+    if (!g_VideoStarted)
+        return;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type != SDL_WINDOWEVENT)
+            continue;
+        for (int i = 0; i < kMaxWindows; ++i) {
+            if (!g_Windows[i].alive || !g_Windows[i].sdl || SDL_GetWindowID(g_Windows[i].sdl) != event.window.windowID)
+                continue;
+            HWND handle = reinterpret_cast<HWND>(kFirstHandle + i);
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE)
+                PostMessageA(handle, WM_CLOSE, 0, 0);
+            else if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+                SetForegroundWindow(handle);
+        }
+    }
+}
+
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND, UINT, UINT, UINT remove)
 {
+    PumpWindowEvents();
     if (TakeMessage(msg, remove))
         return TRUE;
     if (g_PumpHook)
