@@ -261,7 +261,10 @@ void CdbTexture::WriteLevels(CZelWriter& writer, int first, int last)
         type->Dump(writer, "pPalette", Value("pointer", label + "_Palette"), false, nullptr);
 
     CPixelFormat format = m_Specifier;
-    const int alphaFilter = format.GetAlphaBits() == 1 ? PointFilter : CatromFilter;
+    int alphaFilter = format.GetAlphaBits() == 1 ? PointFilter : CatromFilter;
+    // A format that stores no alpha never shows it: the resampler's separate alpha pass is spared.
+    if (format.GetAlphaBits() == 0 && format.IndexBits == 0)
+        alphaFilter = m_Options.MipFilter;
     const CzBitmap* source = &m_Bitmap;
     int width = m_Bitmap.GetWidth(), height = m_Bitmap.GetHeight();
     for (int level = 0; level <= last; ++level, width /= 2, height /= 2) {
