@@ -148,9 +148,8 @@ int CdbTexture::LevelCount(int width, int height)
 
 CPixel CdbTexture::MipColour(int level)
 {
-    static const unsigned char colours[9][3] = {{0, 0, 255},  {0, 85, 170}, {0, 170, 85},
-                                                {0, 255, 0},  {85, 170, 0}, {170, 85, 0},
-                                                {255, 0, 0},  {170, 0, 85}, {85, 0, 170}};
+    static const unsigned char colours[9][3] = {{0, 0, 255},  {0, 85, 170}, {0, 170, 85}, {0, 255, 0}, {85, 170, 0},
+                                                {170, 85, 0}, {255, 0, 0},  {170, 0, 85}, {85, 0, 170}};
     if (level < 0 || level > 8)
         return CPixel(255, 255, 255, 255);
     return CPixel(colours[level][0], colours[level][1], colours[level][2], 255);

@@ -36,8 +36,8 @@ protected:
 
     void Make(const std::string& name, int width, int height, const char* kind, int seed = 1)
     {
-        ASSERT_EQ(Python("make '" + Folder + "/" + name + "' " + std::to_string(width) + " " +
-                         std::to_string(height) + " " + kind + " " + std::to_string(seed))
+        ASSERT_EQ(Python("make '" + Folder + "/" + name + "' " + std::to_string(width) + " " + std::to_string(height) +
+                         " " + kind + " " + std::to_string(seed))
                       .exitCode,
                   0);
     }
@@ -118,7 +118,7 @@ TEST_F(TextureRun, MipChainsAndDropsAsTheStatementsAsk)
                                                     "level 0 4x4\n");
     const std::string full = Check("Full", "p256.png", "565");
     EXPECT_EQ(full.substr(0, full.find("level 1")), "Full 256x256 bits 16 mips 7 flags 0 palette 0\n"
-                                                     "level 0 256x256 equal\n");
+                                                    "level 0 256x256 equal\n");
 }
 
 TEST_F(TextureRun, MipColouringAndDataMaps)
@@ -245,8 +245,8 @@ TEST(SpritePage, FramesPackFirstFitWithRepeatedBorders)
     EXPECT_FLOAT_EQ(uv[1], 129 / 256.0f);
     EXPECT_EQ(page->GetFreeCount(), 65536 - 3 * 126 * 126);
     CzBitmap& pixels = page->GetBitmap();
-    EXPECT_EQ(pixels.At(129, 1), CPixel(20, 0, 0, 255));      // the second frame's first pixel
-    EXPECT_EQ(pixels.At(128, 0), CPixel(20, 0, 0, 255));      // its border corner repeats it
+    EXPECT_EQ(pixels.At(129, 1), CPixel(20, 0, 0, 255));       // the second frame's first pixel
+    EXPECT_EQ(pixels.At(128, 0), CPixel(20, 0, 0, 255));       // its border corner repeats it
     EXPECT_EQ(pixels.At(255, 127), CPixel(20, 125, 125, 255)); // and its far corner
     EXPECT_EQ(pixels.At(0, 128), CPixel(30, 0, 0, 255));
     // A frame of another pixel format belongs on another page.
@@ -322,9 +322,9 @@ TEST(TextureElement, ReloadedTextureOfATakenLabelIsShared)
         writer.Finish();
     }
     TypeDatabase.Reset();
-    const CommandResult run = mgtest::RunCommand(std::string(MG_PYTHON) + " " MG_TESTS_DIR
-                                                 "/converter/import2d/texture_check.py shared '" +
-                                                 folder + "/main.zel' Tex_000 Tex");
+    const CommandResult run =
+        mgtest::RunCommand(std::string(MG_PYTHON) + " " MG_TESTS_DIR "/converter/import2d/texture_check.py shared '" +
+                           folder + "/main.zel' Tex_000 Tex");
     EXPECT_EQ(run.output, "Tex_000 shared 1 repeats yes\n");
 }
 
