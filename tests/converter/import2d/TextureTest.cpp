@@ -138,6 +138,18 @@ TEST_F(TextureRun, MipColouringAndDataMaps)
               "Colours 8x8 dimension 4 equal\n");
 }
 
+TEST_F(TextureRun, IndexedFormatsWriteTheirPalette)
+{
+    Make("few.png", 8, 8, "rgb", 5);
+    Write("main.rhu", "NoCompression\n"
+                      "PixelFormat NOALPHA=IIIIIIII\n"
+                      "Texture Indexed few.png\n");
+    const CommandResult run = Convert();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(Python("indexed '" + Folder + "/main.zel' Indexed '" + Folder + "/few.png'").output,
+              "Indexed 8x8 bits 8 mips 1 entries 256 of 32 bits equal\n");
+}
+
 TEST_F(TextureRun, ExternAndImplicitOffWriteNothing)
 {
     Make("p4.png", 4, 4, "rgb");

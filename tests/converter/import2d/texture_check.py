@@ -14,6 +14,10 @@ usage:
       they cover ("box") or are only measured. Prints the header line and one line per level.
   texture_check.py map ZEL LABEL IMAGE          a data map: alpha bytes (Dimension 1) or
                                                R, G, B, A words (Dimension 4)
+  texture_check.py indexed ZEL LABEL IMAGE      an 8-bit indexed texture: its palette record's
+                                               R, G, B, A entries, stored within blocks of 32
+                                               with the runs 8-15 and 16-23 exchanged, looked up
+                                               by each index, give Pillow's pixels
   texture_check.py levels ZEL LABEL             each 16-bit level's distinct words, when few
   texture_check.py shared ZEL LABEL OTHER       the record repeats OTHER's texture"""
 import struct
@@ -132,6 +136,25 @@ def distinct(zel_path, label):
         print("level %d %dx%d %s" % (level, w, h, shown))
 
 
+def check_indexed(zel_path, label, image_path):
+    zel = Zel(zel_path)
+    segment, offset = zel.public(label)
+    temp, at = zel.at(struct.unpack_from("<III", segment, offset)[1])
+    width, height, bits, mips, _, palette_place, _ = struct.unpack_from("<HHHHIII", temp, at)
+    indices = np.frombuffer(temp, dtype=np.uint8, count=width * height, offset=at + 20).reshape(height, width)
+    table, where = zel.at(palette_place)
+    _, count, entry_bits = struct.unpack_from("<Iii", table, where)
+    stored = np.frombuffer(table, dtype=np.uint8, count=count * 4, offset=where + 12).reshape(count, 4)
+    position = np.arange(count)
+    run = position % 32
+    position = position + np.where((run >= 8) & (run < 16), 8, 0) - np.where((run >= 16) & (run < 24), 8, 0)
+    colours = stored[position][indices]
+    source = np.asarray(Image.open(image_path).convert("RGB"))
+    equal = np.array_equal(colours[..., :3], source)
+    print("%s %dx%d bits %d mips %d entries %d of %d bits %s" % (label, width, height, bits, mips, count, entry_bits,
+                                                                "equal" if equal else "differs"))
+
+
 def check_map(zel_path, label, image_path):
     zel = Zel(zel_path)
     segment, offset = zel.public(label)
@@ -173,6 +196,8 @@ def main():
         check(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], sys.argv[6] if len(sys.argv) > 6 else "")
     elif command == "map":
         check_map(sys.argv[2], sys.argv[3], sys.argv[4])
+    elif command == "indexed":
+        check_indexed(sys.argv[2], sys.argv[3], sys.argv[4])
     elif command == "levels":
         distinct(sys.argv[2], sys.argv[3])
     elif command == "shared":
