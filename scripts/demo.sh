@@ -16,7 +16,10 @@ if [ ! -x build/bin/wexlorn ]; then
     echo "demo: the converter build/bin/wexlorn was not built, so the demo cannot be converted" >&2
     exit 1
 fi
-build/bin/wexlorn "$demo/zel"
+# The demo's art is made here, by the project's own generator; scripts name it relative to the
+# folder they are converted in.
+/usr/bin/python3 scripts/demo_art.py "$demo/zel"
+(cd "$demo/zel" && ../../bin/wexlorn)
 cp build/bin/marlgate_host "$demo/bin/"
 "$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 "$@"
 echo "demo: frame 120 is in $demo/PCX_Cap_000000.tga"

@@ -36,9 +36,13 @@ public:
 
     // Settings of the asset commands that the default script runs on every pass.
     const char* ColorCorrect(int node);
-    const char* ImplicitTextures(int node);
     const char* Meshformat(int node);
+    // Textures and data maps.
+    const char* DataMap(int node);
+    const char* ImplicitTextures(int node);
     const char* Texture(int node);
+    // "file(line)" of a statement, for reports made after the script was read.
+    std::string PlaceOf(int node);
     // Parameter blocks: DefaultParams, EmbeddedParams, LayoutParams and VeskTemplateParams.
     const char* Params(int node);
     const char* ParamReport(int node);

@@ -34,7 +34,7 @@ const CommandRow CRhuParser::DataCommands[] = {
     {"ColorCorrect", static_cast<CommandHandler>(&CRhuParser::ColorCorrect),
      "[Gamma=gammaval] [HSV+=nh,ns,nv] [HSV*=nh,ns,nv] ",
      "Provides colour correction data. Can correct in HSV space, multiplies or adds..", 0},
-    {"DataMap", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable), "[Label] Sourcefile []",
+    {"DataMap", static_cast<CommandHandler>(&CRhuParser::DataMap), "[Label] Sourcefile []",
      "Loads a bitmap/texture but dumps a raw datamap out, for use by various engine systems...", 0},
     {"Diagnostic", static_cast<CommandHandler>(&CRhuParser::Diagnostic),
      "[anim][data][maps][normals][nosmoothing][params][parsetree][sprites][types]",

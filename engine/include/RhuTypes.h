@@ -462,6 +462,50 @@ public:
 class RHU_EXPORT CRendResource : public CZelStaticResource {};
 class RHU_EXPORT CRendRectangle : public CRendResource {};
 
+// A colour table: EntryCount entries of EntryBpp bits each follow the record.
+class RHU_EXPORT CRendPalette : public CZelStaticResource {
+public:
+    signed long EntryCount;
+    signed long EntryBpp;
+    unsigned char Entries[0];
+};
+
+// A texture's pixels as the converter writes them: every level, largest first, follows the
+// header in rows without padding.
+struct RHU_EXPORT ZelTexture {
+    unsigned short Width;
+    unsigned short Height;
+    unsigned short BitDepth;
+    unsigned short NumMips;
+    unsigned long Flags;
+    CRendPalette* pPalette;
+    unsigned char* pMap;
+    unsigned char Map[0];
+};
+
+class CInternalTexture;
+
+// A texture of packed data: its pixels until the device texture is made, or the texture it
+// repeats.
+class RHU_EXPORT CRendTexture : public CZelStaticResource {
+public:
+    union {
+        ZelTexture* pTextureData;
+        CInternalTexture* pTexture;
+        CRendTexture* pSharedTexture;
+    };
+    unsigned long IsShared;
+};
+
+// Raw per-pixel values of a bitmap, rows top to bottom: one byte (Dimension 1) or four
+// (Dimension 4) each.
+struct RHU_EXPORT CDataMap {
+    signed short Width;
+    signed short Height;
+    signed long Dimension;
+    unsigned char* pData;
+};
+
 union RHU_EXPORT CInputDef {
     unsigned long Code;
     struct {
@@ -683,6 +727,10 @@ static_assert(sizeof(CCylinderCollision) == 28, "CCylinderCollision");
 static_assert(sizeof(CSphereCollision) == 24, "CSphereCollision");
 static_assert(sizeof(CRendResource) == 4, "CRendResource");
 static_assert(sizeof(CRendRectangle) == 4, "CRendRectangle");
+static_assert(sizeof(CRendPalette) == 12, "CRendPalette");
+static_assert(sizeof(ZelTexture) == 20, "ZelTexture");
+static_assert(sizeof(CRendTexture) == 12, "CRendTexture");
+static_assert(sizeof(CDataMap) == 12, "CDataMap");
 static_assert(sizeof(CInputDef) == 4, "CInputDef");
 static_assert(sizeof(CInputTrigger) == 20, "CInputTrigger");
 static_assert(sizeof(CVeskLabelFixup) == 8, "CVeskLabelFixup");

@@ -115,16 +115,19 @@ TEST_F(HostRun, PackedDataNamesNoFileOutsideTheDataFolder)
     EXPECT_NE(run.output.find("files inside the data folder only"), std::string::npos) << run.output;
 }
 
-// The demo: wexlorn converts the demo game's scripts in place, the host runs its first level
-// and writes frame 60 beside the data folder; an independent reader finds the overlay's
-// rectangles on the world layer's clear colour.
+// The demo: its art generated, wexlorn converts the demo game's scripts in place, the host runs
+// its first level and writes frame 60 beside the data folder; an independent reader finds the
+// overlay's rectangles on the world layer's clear colour.
 TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
 {
     for (const auto& entry : fs::directory_iterator(MG_DATA_SOURCE_DIR))
         if (entry.path().extension() == ".rhu")
             fs::copy_file(entry.path(), root / "zel" / entry.path().filename());
     fs::copy_file(fs::path(MG_DATA_SOURCE_DIR) / "render.cfg", root / "render.cfg");
-    RunResult convert = Execute(std::string(MG_WEXLORN) + " " + (root / "zel").string());
+    RunResult art = Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/../scripts/demo_art.py " +
+                            (root / "zel").string());
+    ASSERT_EQ(art.exitCode, 0) << art.output;
+    RunResult convert = Execute("cd '" + (root / "zel").string() + "' && " + MG_WEXLORN);
     ASSERT_EQ(convert.exitCode, 0) << convert.output;
     RunResult run = Execute(Host() + " --frames 60 --frame-time 0.016666667 --screenshot-frame 60");
     EXPECT_EQ(run.exitCode, 0) << run.output;
