@@ -1,7 +1,7 @@
 // Until the asset import is part of the converter, its commands stop the conversion with a
 // message naming the command and the place, rather than silently writing incomplete data. The
 // settings forms that the default script runs on every pass are accepted: they only adjust
-// options of textures and meshes, and no texture or mesh can be made yet.
+// options of textures, and no texture can be made yet.
 #include "converter/core/CRhuParser.h"
 
 #include <string>
@@ -13,8 +13,6 @@ const char* CRhuParser::AssetCommandUnavailable(int node)
 }
 
 const char* CRhuParser::ImplicitTextures(int) { return nullptr; }
-
-const char* CRhuParser::Meshformat(int) { return nullptr; }
 
 const char* CRhuParser::Texture(int node)
 {

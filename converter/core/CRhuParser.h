@@ -6,6 +6,7 @@
 #include <vector>
 
 class CdbElement;
+class CdbMaterial;
 
 // The interpreter of one source file: the data commands and the per-file settings they share,
 // and Run, which converts the file once per target platform into one packed data file.
@@ -38,6 +39,10 @@ public:
     const char* ColorCorrect(int node);
     const char* ImplicitTextures(int node);
     const char* Meshformat(int node);
+    // Meshes and their materials.
+    const char* Material(int node);
+    const char* Mesh(int node);
+    const char* PS2Icon(int node);
     const char* Texture(int node);
     // Parameter blocks: DefaultParams, EmbeddedParams, LayoutParams and VeskTemplateParams.
     const char* Params(int node);
@@ -48,6 +53,7 @@ public:
     static const CommandRow DataCommands[];
 
 protected:
+    const char* MaterialBlock(int node, CdbMaterial*& current, unsigned long flags);
     void ExecuteCommand(int node, const CommandRow& row) override;
 };
 

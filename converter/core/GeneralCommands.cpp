@@ -10,6 +10,7 @@
 #include "converter/core/CdbString.h"
 #include "converter/core/CdbTrigger.h"
 #include "converter/core/TranslationDatabase.h"
+#include "converter/import3d/Geometry.h"
 #include "converter/core/ConsoleOutput.h"
 #include "qvrn/ParserInterface.h"
 
@@ -56,6 +57,10 @@ const char* CRhuParser::Diagnostic(int node)
             TypeDatabase.Diagnostic();
         else if (word == "data")
             m_pDatabase->Diagnostic();
+        else if (word == "normals")
+            g_NormalDiagnostics = true;
+        else if (word == "nosmoothing")
+            g_NormalSmoothing = false;
     }
     return nullptr;
 }

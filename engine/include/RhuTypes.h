@@ -462,6 +462,81 @@ public:
 class RHU_EXPORT CRendResource : public CZelStaticResource {};
 class RHU_EXPORT CRendRectangle : public CRendResource {};
 
+// Meshes: the materials and, for the PC, sub-meshes of strip indices over vertex buffers
+// that the engine builds its device buffers from.
+const RHU_EXPORT signed short PCXBUF_COLORVERTS = 3;
+
+class CRendTexture;
+
+class RHU_EXPORT Material {
+public:
+    CCRC32 Name;
+    unsigned long Flags;
+    CVector Ambient;
+    CVector Emissive;
+    CVector Diffuse;
+    CVector Specular;
+    float Alpha;
+    CRendTexture* pTexture;
+    CRendTexture* pDetailMap;
+    signed long BumpDepth;
+    float BumpScale;
+    signed long UScroll;
+    signed long VScroll;
+};
+
+struct RHU_EXPORT MaterialData {
+    Material* pMaterial;
+    unsigned long NormalIndex;
+    unsigned long TexCoordIndex;
+    unsigned long Flags;
+};
+
+struct RHU_EXPORT PCXBufferDesc {
+    unsigned long Version;
+    unsigned short Revision;
+    unsigned long NumElements;
+    unsigned long RawSize;
+    void* pData;
+};
+
+struct RHU_EXPORT PCXSubMesh {
+    unsigned long Flags;
+    float LODDepth;
+    unsigned long NumMaterials;
+    unsigned long NumBuffers;
+    MaterialData* pMaterialData;
+    PCXBufferDesc* pBuffers;
+};
+
+struct RHU_EXPORT PCXBufferV01 {
+    float X;
+    float Y;
+    float Z;
+    float NX;
+    float NY;
+    float NZ;
+    float U;
+    float V;
+};
+
+struct RHU_EXPORT PCXBufferV05 : public PCXBufferV01 {
+    unsigned long RGBA;
+};
+
+class RHU_EXPORT CRendPCXMesh : public CRendResource {
+public:
+    CVector Centroid;
+    CVector Center;
+    CVector MaxSize;
+    CVector MinSize;
+    float MaxRadius;
+    float MaxRadiusXY;
+    unsigned long NumSubs;
+    PCXSubMesh* pSubs;
+    CCollisionData* pCollisionData;
+};
+
 union RHU_EXPORT CInputDef {
     unsigned long Code;
     struct {
@@ -683,6 +758,13 @@ static_assert(sizeof(CCylinderCollision) == 28, "CCylinderCollision");
 static_assert(sizeof(CSphereCollision) == 24, "CSphereCollision");
 static_assert(sizeof(CRendResource) == 4, "CRendResource");
 static_assert(sizeof(CRendRectangle) == 4, "CRendRectangle");
+static_assert(sizeof(Material) == 84, "Material");
+static_assert(sizeof(MaterialData) == 16, "MaterialData");
+static_assert(sizeof(PCXBufferDesc) == 18, "PCXBufferDesc");
+static_assert(sizeof(PCXSubMesh) == 24, "PCXSubMesh");
+static_assert(sizeof(PCXBufferV01) == 32, "PCXBufferV01");
+static_assert(sizeof(PCXBufferV05) == 36, "PCXBufferV05");
+static_assert(sizeof(CRendPCXMesh) == 72, "CRendPCXMesh");
 static_assert(sizeof(CInputDef) == 4, "CInputDef");
 static_assert(sizeof(CInputTrigger) == 20, "CInputTrigger");
 static_assert(sizeof(CVeskLabelFixup) == 8, "CVeskLabelFixup");
