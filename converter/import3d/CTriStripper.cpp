@@ -61,7 +61,7 @@ void CTriStripper::Grow(int triangle, int startEdge, int maxStripLength, Candida
     while (static_cast<int>(out.Vertices.size()) < maxStripLength) {
         const Edge& edge = m_Triangles[current].Edges[cross];
         const int next = edge.Neighbour;
-        if (next < 0 || m_Triangles[next].Taken)
+        if (next < 0 || m_Triangles[next].Taken || m_Triangles[next].Done)
             break;
         const int entry = edge.NeighbourEdge;
         m_Triangles[next].Taken = true;

@@ -196,6 +196,9 @@ void ClwMesh::ReadPoints(ClwFile& file)
     while (!file.AtEnd()) {
         LwPoint point;
         file.VEC12(point.Position);
+        for (float c : point.Position)
+            if (!std::isfinite(c))
+                file.Fail("Point %d has a coordinate that is no finite number", static_cast<int>(points.size()));
         if (log)
             VerbosePrintf(4, "      [%3d] %g,%g,%g\n", static_cast<int>(points.size()), point.Position[0],
                           point.Position[1], point.Position[2]);

@@ -119,6 +119,17 @@ struct PositionHash {
 };
 typedef std::unordered_map<PositionKey, std::vector<int>, PositionHash> PositionBuckets;
 
+// The vertices at the position of v (v itself included); a position that equals nothing, not
+// even itself, has only v.
+const std::vector<int>& SamePlace(const PositionBuckets& buckets, const CVertex& v, std::vector<int>& alone, int index)
+{
+    auto found = buckets.find({v.X, v.Y, v.Z});
+    if (found != buckets.end())
+        return found->second;
+    alone.assign(1, index);
+    return alone;
+}
+
 PositionBuckets BucketPositions(const std::vector<CVertex*>& verts)
 {
     PositionBuckets buckets;
@@ -147,7 +158,8 @@ void CVertList::Reduce(std::vector<int>& map, bool positionsOnly)
         kept.push_back(Verts[i]);
         map[i] = index;
         const CVertex& vertex = *Verts[i];
-        for (int j : buckets.at({vertex.X, vertex.Y, vertex.Z})) {
+        std::vector<int> alone;
+        for (int j : SamePlace(buckets, vertex, alone, static_cast<int>(i))) {
             if (j <= static_cast<int>(i))
                 continue;
             if (positionsOnly ? vertex.SamePosition(*Verts[j]) : vertex.SameVertex(*Verts[j])) {
@@ -305,7 +317,8 @@ void CGeometry::CalcNormals(const char* meshLabel)
         for (size_t c = 0; c < poly.Verts.size(); ++c) {
             const int v = poly.Verts[c];
             CVertex& vertex = *verts[v];
-            for (int w : buckets.at({vertex.X, vertex.Y, vertex.Z})) {
+            std::vector<int> alone;
+            for (int w : SamePlace(buckets, vertex, alone, v)) {
                 if (w == v || remembered[w] < 0)
                     continue;
                 const float* other = Polys[remembered[w]]->Normal;

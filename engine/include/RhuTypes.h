@@ -495,6 +495,7 @@ struct RHU_EXPORT MaterialData {
 struct RHU_EXPORT PCXBufferDesc {
     unsigned long Version;
     unsigned short Revision;
+    unsigned short Padding; // keeps descriptors, which follow each other, on 4-byte boundaries
     unsigned long NumElements;
     unsigned long RawSize;
     void* pData;
@@ -760,7 +761,7 @@ static_assert(sizeof(CRendResource) == 4, "CRendResource");
 static_assert(sizeof(CRendRectangle) == 4, "CRendRectangle");
 static_assert(sizeof(Material) == 84, "Material");
 static_assert(sizeof(MaterialData) == 16, "MaterialData");
-static_assert(sizeof(PCXBufferDesc) == 18, "PCXBufferDesc");
+static_assert(sizeof(PCXBufferDesc) == 20, "PCXBufferDesc");
 static_assert(sizeof(PCXSubMesh) == 24, "PCXSubMesh");
 static_assert(sizeof(PCXBufferV01) == 32, "PCXBufferV01");
 static_assert(sizeof(PCXBufferV05) == 36, "PCXBufferV05");
