@@ -70,8 +70,8 @@ void CrhuCylinderCollision::Dump(CZelWriter& writer, bool last)
         radius = std::max(radius, std::sqrt(dx * dx + dy * dy));
     }
     Snap(centre, radius, false);
-    VerbosePrintf(4, "Cylindrical Collision: Center = %g,%g, Top=%g,Bottom=%g,Rad=%g\n", centre.X, centre.Y, top, bottom,
-                  radius);
+    VerbosePrintf(4, "Cylindrical Collision: Center = %g,%g, Top=%g,Bottom=%g,Rad=%g\n", centre.X, centre.Y, top,
+                  bottom, radius);
     RecordOut record(writer, "CCylinderCollision", nullptr, false);
     record.Unsigned("Type", Constant("COLLISION_CYLINDER"), "unsigned char");
     record.Unsigned("Size", last ? 0 : record.Size(), "unsigned short");

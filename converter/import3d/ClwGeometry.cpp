@@ -111,8 +111,9 @@ void ClwPoly::Read(ClwFile& file, unsigned long type, ClwGeometry& geometry)
     if (log)
         VerbosePrintf(4, "NumVerts = %d :: ", count);
     if (count < 3)
-        file.Fail("\n%s\nWhat am I supposed to do with a %d sided polygon?\nAnd why are you making such oddball things?",
-                  geometry.Name.c_str(), count);
+        file.Fail(
+            "\n%s\nWhat am I supposed to do with a %d sided polygon?\nAnd why are you making such oddball things?",
+            geometry.Name.c_str(), count);
     Verts.reserve(count);
     Points.reserve(count);
     for (int c = 0; c < count; ++c) {

@@ -159,8 +159,8 @@ void ClwMesh::ReadClip(ClwFile& file)
             if (Exists(ScriptPath(beside.c_str())))
                 source = beside;
         }
-        CdbElement* texture = FindOrLoadTexture(*GetDatabase(), label.c_str(), source.c_str(), m_TextureFlag != 0,
-                                                m_FileName.c_str());
+        CdbElement* texture =
+            FindOrLoadTexture(*GetDatabase(), label.c_str(), source.c_str(), m_TextureFlag != 0, m_FileName.c_str());
         if (index > 0xFFFF)
             file.Fail("Clip index %lu is beyond the 65535 a clip table holds", index);
         if (m_Clips.size() <= index)

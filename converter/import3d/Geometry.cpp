@@ -35,8 +35,8 @@ CVertex::CVertex()
 }
 
 CVertex::CVertex(const CVertex& other)
-    : X(other.X), Y(other.Y), Z(other.Z), U(other.U), V(other.V), Red(other.Red), Green(other.Green),
-      Blue(other.Blue), Alpha(other.Alpha), NX(other.NX), NY(other.NY), NZ(other.NZ)
+    : X(other.X), Y(other.Y), Z(other.Z), U(other.U), V(other.V), Red(other.Red), Green(other.Green), Blue(other.Blue),
+      Alpha(other.Alpha), NX(other.NX), NY(other.NY), NZ(other.NZ)
 {
     if (other.pNextFrame)
         AppendFrames(*other.pNextFrame);
@@ -85,8 +85,8 @@ bool CVertex::SameVertex(const CVertex& other) const
 
 void CVertex::Print() const
 {
-    VerbosePrintf(3, "  Position: %g,%g,%g\n  Normal: %g,%g,%g\n  UV: %g,%g\n  RGBA: %g,%g,%g,%g\n", X, Y, Z, NX, NY, NZ,
-                  U, V, Red, Green, Blue, Alpha);
+    VerbosePrintf(3, "  Position: %g,%g,%g\n  Normal: %g,%g,%g\n  UV: %g,%g\n  RGBA: %g,%g,%g,%g\n", X, Y, Z, NX, NY,
+                  NZ, U, V, Red, Green, Blue, Alpha);
 }
 
 CVertList::~CVertList() { Clear(); }
@@ -273,8 +273,8 @@ Vec3 FaceNormal(const CGeometry& geometry, int index)
             else
                 WarnNormal(geometry, static_cast<int>(index));
             if (g_NormalDiagnostics) {
-                VerbosePrintf(2, "Vert Pos: %g,%g,%g <-- %g,%g,%g --> %g,%g,%g\n", prev.X, prev.Y, prev.Z, cur.X,
-                              cur.Y, cur.Z, next.X, next.Y, next.Z);
+                VerbosePrintf(2, "Vert Pos: %g,%g,%g <-- %g,%g,%g --> %g,%g,%g\n", prev.X, prev.Y, prev.Z, cur.X, cur.Y,
+                              cur.Z, next.X, next.Y, next.Z);
                 VerbosePrintf(2, "Partial Face Normal: %g,%g,%g\n", add.X, add.Y, add.Z);
             }
             n = {n.X + add.X, n.Y + add.Y, n.Z + add.Z};

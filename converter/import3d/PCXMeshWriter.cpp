@@ -258,8 +258,8 @@ void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer)
     const struct {
         const char* Name;
         const float* Values;
-    } vectors[] = {{"Centroid", mesh.Centroid}, {"Center", mesh.Center}, {"MaxSize", mesh.MaxSize},
-                   {"MinSize", mesh.MinSize}};
+    } vectors[] = {
+        {"Centroid", mesh.Centroid}, {"Center", mesh.Center}, {"MaxSize", mesh.MaxSize}, {"MinSize", mesh.MinSize}};
     for (const auto& vector : vectors)
         for (int a = 0; a < 3; ++a)
             meshRecord.Float((std::string(vector.Name) + axes[a]).c_str(), vector.Values[a]);
@@ -307,8 +307,8 @@ void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer)
         const SubMesh& sub = *subs[s];
         const int si = static_cast<int>(s);
         for (int b = 0; b <= sub.Frames; ++b) {
-            RecordOut record(writer, "PCXBufferDesc", Format("%s_PCXSub_%03d_PCXDesc_%03d", label.c_str(), si, b).c_str(),
-                             false);
+            RecordOut record(writer, "PCXBufferDesc",
+                             Format("%s_PCXSub_%03d_PCXDesc_%03d", label.c_str(), si, b).c_str(), false);
             const unsigned long elements = b == 0 ? sub.Indices.size() : static_cast<unsigned long>(sub.VertexCount);
             record.Unsigned("Version", b == 0 ? Constant("PCXBUF_STRIPLIST") : vertexKind);
             record.Unsigned("Revision", 0, "unsigned short");

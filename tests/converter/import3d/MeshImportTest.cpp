@@ -36,10 +36,7 @@ std::string ReadBytes(const std::string& path)
     return s.str();
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string Scratch()
 {
@@ -144,9 +141,9 @@ TEST_F(MeshImport, RealModelsAgreeWithTheSourceAndWithAssimpOrAreRefusedWithThei
                 continue;
             }
             ASSERT_EQ(run.exitCode, 0) << run.output;
-            const CommandResult check = mgtest::RunCommand(MG_PYTHON " " + Oracle + " '" + folder + "/a.zel' " +
-                                                           LabelOf(name) + " '" + folder + "/" + name +
-                                                           ".lwo' --assimp 2>&1");
+            const CommandResult check =
+                mgtest::RunCommand(MG_PYTHON " " + Oracle + " '" + folder + "/a.zel' " + LabelOf(name) + " '" + folder +
+                                   "/" + name + ".lwo' --assimp 2>&1");
             EXPECT_EQ(check.exitCode, 0) << check.output;
             EXPECT_NE(check.output.find("\"assimp\""), std::string::npos) << check.output;
             ++converted;

@@ -68,12 +68,9 @@ TEST_F(MeshCollision, PointsAndSegmentsMeetTheShapesWhereTheModelPutThem)
         bool hit;
         const char* what;
     } points[] = {
-        {{4.0f, 3.0f, 1.0f}, 0.1f, true, "inside the wall"},
-        {{4.0f, 6.0f, 1.0f}, 0.1f, false, "beside the wall"},
-        {{4.0f, 3.0f, 5.0f}, 0.1f, false, "above the wall"},
-        {{-5.0f, 0.0f, 1.0f}, 0.1f, true, "inside the post"},
-        {{-5.0f, 2.0f, 1.0f}, 0.1f, false, "beside the post"},
-        {{-5.0f, 1.5f, 1.0f}, 0.6f, true, "touching the post"},
+        {{4.0f, 3.0f, 1.0f}, 0.1f, true, "inside the wall"},   {{4.0f, 6.0f, 1.0f}, 0.1f, false, "beside the wall"},
+        {{4.0f, 3.0f, 5.0f}, 0.1f, false, "above the wall"},   {{-5.0f, 0.0f, 1.0f}, 0.1f, true, "inside the post"},
+        {{-5.0f, 2.0f, 1.0f}, 0.1f, false, "beside the post"}, {{-5.0f, 1.5f, 1.0f}, 0.6f, true, "touching the post"},
     };
     for (const auto& p : points)
         EXPECT_EQ(block->IsCollision(&p.point, p.radius, nullptr, &owner.render), p.hit) << p.what;
