@@ -310,10 +310,15 @@ void CGeometry::CalcNormals(const char* meshLabel)
     if (!g_NormalSmoothing)
         return;
     const PositionBuckets buckets = BucketPositions(verts);
+    std::unordered_map<std::string, float> thresholds;
     for (size_t p = 0; p < Polys.size(); ++p) {
         const CPoly& poly = *Polys[p];
-        const CMaterial* material = Mesh ? Mesh->FindMaterial(poly.Surface.c_str()) : nullptr;
-        const float threshold = material ? material->SmoothingThreshold : 0.0f;
+        auto known = thresholds.find(poly.Surface);
+        if (known == thresholds.end()) {
+            const CMaterial* material = Mesh ? Mesh->FindMaterial(poly.Surface.c_str()) : nullptr;
+            known = thresholds.emplace(poly.Surface, material ? material->SmoothingThreshold : 0.0f).first;
+        }
+        const float threshold = known->second;
         for (size_t c = 0; c < poly.Verts.size(); ++c) {
             const int v = poly.Verts[c];
             CVertex& vertex = *verts[v];

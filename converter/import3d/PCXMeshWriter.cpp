@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 
 namespace {
 
@@ -93,16 +94,19 @@ void SplitLayer(const CdbMesh& mesh, CGeometry& layer, std::vector<std::unique_p
         ++vertexCount;
     const int frames = vertexCount ? verts[0]->FrameCount() : 1;
     std::vector<std::string> names;
+    std::unordered_map<std::string, int> slots;
     std::vector<int> triangles; // three corners and the material slot
     for (const CPoly* poly : layer.Polys) {
-        int slot = 0;
-        while (slot < static_cast<int>(names.size()) && names[slot] != poly->Surface)
-            ++slot;
-        if (slot == static_cast<int>(names.size()))
+        const auto found = slots.emplace(poly->Surface, static_cast<int>(names.size()));
+        if (found.second)
             names.push_back(poly->Surface);
+        const int slot = found.first->second;
         for (size_t k = 2; k < poly->Verts.size(); ++k)
             triangles.insert(triangles.end(), {poly->Verts[0], poly->Verts[k - 1], poly->Verts[k], slot});
     }
+    std::vector<std::vector<size_t>> bySlot(names.size());
+    for (size_t t = 0; t < triangles.size(); t += 4)
+        bySlot[triangles[t + 3]].push_back(t);
     for (size_t slot = 0; slot < names.size(); ++slot) {
         std::unique_ptr<SubMesh> sub(new SubMesh());
         sub->Material = names[slot];
@@ -117,9 +121,7 @@ void SplitLayer(const CdbMesh& mesh, CGeometry& layer, std::vector<std::unique_p
                 sub->Triangles.insert(sub->Triangles.end(), {triangles[t], triangles[t + 1], triangles[t + 2]});
         } else {
             std::vector<int> local(verts.size(), -1);
-            for (size_t t = 0; t < triangles.size(); t += 4) {
-                if (triangles[t + 3] != static_cast<int>(slot))
-                    continue;
+            for (size_t t : bySlot[slot]) {
                 for (int c = 0; c < 3; ++c) {
                     int& number = local[triangles[t + c]];
                     if (number < 0) {
@@ -211,7 +213,10 @@ VertexLayout LayoutOf(const char* typeName)
     return layout;
 }
 
-void WriteVertex(CZelWriter& writer, const VertexLayout& layout, const BakedVertex* baked, const std::string& symbol)
+// Only a buffer's first record is referred to (by its descriptor); the others are named in the
+// listing alone, which leaves the output the same and the symbol table small.
+void WriteVertex(CZelWriter& writer, const VertexLayout& layout, const BakedVertex* baked, const std::string& symbol,
+                 bool referred)
 {
     std::vector<unsigned char> image(layout.Size, 0);
     if (baked) {
@@ -224,7 +229,10 @@ void WriteVertex(CZelWriter& writer, const VertexLayout& layout, const BakedVert
             memcpy(&image[layout.Offsets[8]], &colour, 4);
         }
     }
-    writer.DefineSymbol(symbol.c_str(), nullptr, false, 0);
+    if (referred)
+        writer.DefineSymbol(symbol.c_str(), nullptr, false, 0);
+    else
+        writer.Align(4);
     writer.WriteData(image.data(), 1, static_cast<unsigned long>(image.size()), symbol.c_str());
 }
 
@@ -336,11 +344,11 @@ void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer)
                 const std::string symbol =
                     Format("%s_PCXSub_%03d_PCXData%03d_%06d", label.c_str(), static_cast<int>(s), b, v);
                 if (old < 0) {
-                    WriteVertex(writer, layout, nullptr, symbol);
+                    WriteVertex(writer, layout, nullptr, symbol, v == 0);
                     continue;
                 }
                 const BakedVertex baked = Bake(FrameVertex(*verts[sub.LocalToLayer[old]], b - 1));
-                WriteVertex(writer, layout, &baked, symbol);
+                WriteVertex(writer, layout, &baked, symbol, v == 0);
             }
         }
     }
