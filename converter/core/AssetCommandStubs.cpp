@@ -1,7 +1,5 @@
 // Until the asset import is part of the converter, its commands stop the conversion with a
-// message naming the command and the place, rather than silently writing incomplete data. The
-// mesh settings that the default script runs on every pass are accepted: they only adjust
-// options of meshes, and no mesh can be made yet.
+// message naming the command and the place, rather than silently writing incomplete data.
 #include "converter/core/CRhuParser.h"
 
 #include <string>
@@ -11,5 +9,3 @@ const char* CRhuParser::AssetCommandUnavailable(int node)
     const std::string command = NodeName(node);
     Error(node, "The %s command is not available in this converter yet\n", command.c_str());
 }
-
-const char* CRhuParser::Meshformat(int) { return nullptr; }

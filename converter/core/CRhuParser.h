@@ -6,6 +6,7 @@
 #include <vector>
 
 class CdbElement;
+class CdbMaterial;
 
 // The interpreter of one source file: the data commands and the per-file settings they share,
 // and Run, which converts the file once per target platform into one packed data file.
@@ -40,6 +41,10 @@ public:
     // Textures and data maps.
     const char* DataMap(int node);
     const char* ImplicitTextures(int node);
+    // Meshes and their materials.
+    const char* Material(int node);
+    const char* Mesh(int node);
+    const char* PS2Icon(int node);
     const char* Texture(int node);
     // "file(line)" of a statement, for reports made after the script was read.
     std::string PlaceOf(int node);
@@ -52,6 +57,7 @@ public:
     static const CommandRow DataCommands[];
 
 protected:
+    const char* MaterialBlock(int node, CdbMaterial*& current, unsigned long flags);
     void ExecuteCommand(int node, const CommandRow& row) override;
 };
 

@@ -11,6 +11,7 @@
 #include "converter/core/CdbTrigger.h"
 #include "converter/core/TranslationDatabase.h"
 #include "converter/import2d/CdbSpriteTexture.h"
+#include "converter/import3d/Geometry.h"
 #include "converter/core/ConsoleOutput.h"
 #include "qvrn/ParserInterface.h"
 
@@ -59,6 +60,10 @@ const char* CRhuParser::Diagnostic(int node)
             m_pDatabase->Diagnostic();
         else if (word == "sprites")
             CdbSpriteTexture::Diagnostics = true;
+        else if (word == "normals")
+            g_NormalDiagnostics = true;
+        else if (word == "nosmoothing")
+            g_NormalSmoothing = false;
     }
     return nullptr;
 }

@@ -137,11 +137,11 @@ const CommandRow CRhuParser::DataCommands[] = {
      0},
     {"Map", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable), "label scalefactor sourcefile",
      "Imports a ORVEL map file to use as a single map. Scalefactor is meters per tile.", 0},
-    {"Material", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable),
+    {"Material", static_cast<CommandHandler>(&CRhuParser::Material),
      "label { [texturespecs] | \n\tSPECULAR{specmasktex,specmaptex} |"
      " \n\tENVIRONMENT{envmasktex,envmaptex} }",
      "Defines a Material alias description for use in subsequent LW imports.", 0},
-    {"Mesh", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable),
+    {"Mesh", static_cast<CommandHandler>(&CRhuParser::Mesh),
      "label sourcefile [BILINEAR[=ON|=OFF]] [SORT=SOLID|ALPHA]\n\t[ZBUFFER[=ON|=OFF]] [ZWRITE[=ON|=OFF]]",
      "Loads a 3d mesh from the indicated source file.", 0},
     {"Meshformat", static_cast<CommandHandler>(&CRhuParser::Meshformat),
@@ -153,7 +153,7 @@ const CommandRow CRhuParser::DataCommands[] = {
      0},
     {"ParamReport", static_cast<CommandHandler>(&CRhuParser::ParamReport), "filename",
      "Outputs a CSV file that is the report of all the default param commands.", 0},
-    {"PS2Icon", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable), "label sourcefile",
+    {"PS2Icon", static_cast<CommandHandler>(&CRhuParser::PS2Icon), "label sourcefile",
      "Loads a 3d mesh from the indicated source file for use as a PS2 icon. This puppy better have 1"
      " texture, and be less than 400 polys.",
      0},

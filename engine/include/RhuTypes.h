@@ -506,6 +506,80 @@ struct RHU_EXPORT CDataMap {
     unsigned char* pData;
 };
 
+// Meshes: the materials and, for the PC, sub-meshes of strip indices over vertex buffers
+// that the engine builds its device buffers from.
+const RHU_EXPORT signed short PCXBUF_COLORVERTS = 3;
+
+class RHU_EXPORT Material {
+public:
+    CCRC32 Name;
+    unsigned long Flags;
+    CVector Ambient;
+    CVector Emissive;
+    CVector Diffuse;
+    CVector Specular;
+    float Alpha;
+    CRendTexture* pTexture;
+    CRendTexture* pDetailMap;
+    signed long BumpDepth;
+    float BumpScale;
+    signed long UScroll;
+    signed long VScroll;
+};
+
+struct RHU_EXPORT MaterialData {
+    Material* pMaterial;
+    unsigned long NormalIndex;
+    unsigned long TexCoordIndex;
+    unsigned long Flags;
+};
+
+struct RHU_EXPORT PCXBufferDesc {
+    unsigned long Version;
+    unsigned short Revision;
+    unsigned short Padding; // keeps descriptors, which follow each other, on 4-byte boundaries
+    unsigned long NumElements;
+    unsigned long RawSize;
+    void* pData;
+};
+
+struct RHU_EXPORT PCXSubMesh {
+    unsigned long Flags;
+    float LODDepth;
+    unsigned long NumMaterials;
+    unsigned long NumBuffers;
+    MaterialData* pMaterialData;
+    PCXBufferDesc* pBuffers;
+};
+
+struct RHU_EXPORT PCXBufferV01 {
+    float X;
+    float Y;
+    float Z;
+    float NX;
+    float NY;
+    float NZ;
+    float U;
+    float V;
+};
+
+struct RHU_EXPORT PCXBufferV05 : public PCXBufferV01 {
+    unsigned long RGBA;
+};
+
+class RHU_EXPORT CRendPCXMesh : public CRendResource {
+public:
+    CVector Centroid;
+    CVector Center;
+    CVector MaxSize;
+    CVector MinSize;
+    float MaxRadius;
+    float MaxRadiusXY;
+    unsigned long NumSubs;
+    PCXSubMesh* pSubs;
+    CCollisionData* pCollisionData;
+};
+
 union RHU_EXPORT CInputDef {
     unsigned long Code;
     struct {
@@ -731,6 +805,13 @@ static_assert(sizeof(CRendPalette) == 12, "CRendPalette");
 static_assert(sizeof(ZelTexture) == 20, "ZelTexture");
 static_assert(sizeof(CRendTexture) == 12, "CRendTexture");
 static_assert(sizeof(CDataMap) == 12, "CDataMap");
+static_assert(sizeof(Material) == 84, "Material");
+static_assert(sizeof(MaterialData) == 16, "MaterialData");
+static_assert(sizeof(PCXBufferDesc) == 20, "PCXBufferDesc");
+static_assert(sizeof(PCXSubMesh) == 24, "PCXSubMesh");
+static_assert(sizeof(PCXBufferV01) == 32, "PCXBufferV01");
+static_assert(sizeof(PCXBufferV05) == 36, "PCXBufferV05");
+static_assert(sizeof(CRendPCXMesh) == 72, "CRendPCXMesh");
 static_assert(sizeof(CInputDef) == 4, "CInputDef");
 static_assert(sizeof(CInputTrigger) == 20, "CInputTrigger");
 static_assert(sizeof(CVeskLabelFixup) == 8, "CVeskLabelFixup");
