@@ -120,8 +120,8 @@ int RecvFrom(int fd, void* bytes, int capacity, uint32_t* address, uint16_t* por
     sockaddr_in name;
     memset(&name, 0, sizeof name);
     socklen_t length = sizeof name;
-    const ssize_t got = ::recvfrom(fd, bytes, static_cast<size_t>(capacity), MSG_TRUNC,
-                                   reinterpret_cast<sockaddr*>(&name), &length);
+    const ssize_t got =
+        ::recvfrom(fd, bytes, static_cast<size_t>(capacity), MSG_TRUNC, reinterpret_cast<sockaddr*>(&name), &length);
     if (got < 0)
         return Fail();
     *address = name.sin_addr.s_addr;

@@ -111,8 +111,7 @@ bool BindMemory(Socket& socket, u_long address, u_short port)
     if (port == 0) {
         for (int tries = 0; tries < 16384; ++tries) {
             const u_short candidate = state.NextEphemeralPort;
-            state.NextEphemeralPort =
-                candidate == 65535 ? kFirstEphemeralPort : static_cast<u_short>(candidate + 1);
+            state.NextEphemeralPort = candidate == 65535 ? kFirstEphemeralPort : static_cast<u_short>(candidate + 1);
             if (FindBound(address, candidate) == nullptr) {
                 port = candidate;
                 break;
@@ -297,8 +296,8 @@ int sendto(SOCKET s, const char* buf, int len, int flags, const struct sockaddr*
 
     const double now = state.Injector.Active() ? Now() : 0.0;
     for (u_long address : targets) {
-        Datagram datagram{std::vector<char>(buf, buf + len), s, socket->Address, socket->Port, address,
-                          ntohs(target.sin_port)};
+        Datagram datagram{
+            std::vector<char>(buf, buf + len), s, socket->Address, socket->Port, address, ntohs(target.sin_port)};
         ++state.Counts.sent;
         if (state.Injector.Active())
             state.Injector.Submit(std::move(datagram), now, state.Counts);

@@ -179,9 +179,7 @@ TEST_P(Winsock, ErrorsAreReportedAsWinsockCodes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Networks, Winsock, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "Memory" : "Loopback";
-                         });
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Memory" : "Loopback"; });
 
 TEST(WinsockCalls, NothingWorksBeforeStartup)
 {
@@ -197,10 +195,10 @@ TEST(WinsockCalls, InetAddrReadsDottedQuadsOnly)
         const char* text;
         u_long value;
     } cases[] = {
-        {"127.0.0.1", 0x0100007F}, {"10.1.2.3", 0x0302010A}, {"0.0.0.0", 0},
-        {"255.255.255.255", INADDR_NONE}, {"256.0.0.1", INADDR_NONE}, {"1.2.3", INADDR_NONE},
-        {"1.2.3.4.5", INADDR_NONE}, {"a.b.c.d", INADDR_NONE}, {"", INADDR_NONE},
-        {"1..2.3", INADDR_NONE}, {"0001.2.3.4", INADDR_NONE},
+        {"127.0.0.1", 0x0100007F},        {"10.1.2.3", 0x0302010A},    {"0.0.0.0", 0},
+        {"255.255.255.255", INADDR_NONE}, {"256.0.0.1", INADDR_NONE},  {"1.2.3", INADDR_NONE},
+        {"1.2.3.4.5", INADDR_NONE},       {"a.b.c.d", INADDR_NONE},    {"", INADDR_NONE},
+        {"1..2.3", INADDR_NONE},          {"0001.2.3.4", INADDR_NONE},
     };
     for (const Case& c : cases)
         EXPECT_EQ(inet_addr(c.text), c.value) << c.text;
