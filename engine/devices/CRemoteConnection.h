@@ -68,6 +68,9 @@ public:
     double LagTime() const;
     // Packets sent and not yet acknowledged.
     int Outstanding() const { return (m_NextOutgoing - m_OldestUnacknowledged) & kSequenceMask; }
+    // Packets sent since the peer was last heard from; a host paces its sending with it (more
+    // than 6 lag the connection).
+    int UnansweredSends() const { return m_UnansweredSends; }
     // Bytes the current packet can still take.
     int Room() const { return PacketLimits::kMax - m_Out[m_NextOutgoing].pPacket->Length(); }
 
