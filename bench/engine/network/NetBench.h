@@ -8,6 +8,7 @@
 // message's delivery latency in seconds.
 struct NetRun {
     bool Complete = false;
+    int Received = 0; // in order, before the time limit
     double Seconds = 0;
     std::vector<double> Latencies;
     int Resends = 0;
@@ -15,6 +16,8 @@ struct NetRun {
 
 // Messages in flight (sent, not yet received) at most, for both sides alike.
 const int kInFlight = 64;
+// Seconds a side may take; one that has not finished by then is rated by what it delivered.
+const double kTimeLimit = 120;
 
 // Seconds on the monotonic clock.
 double BenchNow();

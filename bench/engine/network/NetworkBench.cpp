@@ -71,7 +71,7 @@ NetRun RunOurs(const std::vector<std::string>& messages, int port)
     int sent = 0, received = 0;
     bool inOrder = true;
     const double start = BenchNow();
-    while (received < total && BenchNow() - start < 120) {
+    while (received < total && BenchNow() - start < kTimeLimit) {
         const double now = BenchNow();
         // A packet goes when full, or at the end of the turn with what it has, as long as the
         // peer keeps answering.
@@ -117,6 +117,7 @@ NetRun RunOurs(const std::vector<std::string>& messages, int port)
     }
     run.Seconds = BenchNow() - start;
     run.Complete = received == total && inOrder;
+    run.Received = inOrder ? received : 0;
     run.Resends = ca->ReSends();
     return run;
 }
@@ -161,15 +162,15 @@ int main(int argc, char** argv)
             enet = RunEnet(messages, port);
         }
         ++port;
-        const double oursRate = ours.Complete ? count / ours.Seconds : 0;
-        const double enetRate = enet.Complete ? count / enet.Seconds : 0;
+        const double oursRate = ours.Seconds > 0 ? ours.Received / ours.Seconds : 0;
+        const double enetRate = enet.Seconds > 0 ? enet.Received / enet.Seconds : 0;
         const double oursP99 = Percentile(ours.Latencies, 0.99) * 1000;
         const double enetP99 = Percentile(enet.Latencies, 0.99) * 1000;
         printf("%4.0f%% | %10.0f %8.3f %8.3f %7d | %10.0f %8.3f %8.3f | %9.2f %9.2f%s\n", loss * 100, oursRate,
                Percentile(ours.Latencies, 0.5) * 1000, oursP99, ours.Resends, enetRate,
                Percentile(enet.Latencies, 0.5) * 1000, enetP99, enetRate > 0 ? oursRate / enetRate : 0,
                enetP99 > 0 ? oursP99 / enetP99 : 0,
-               ours.Complete && enet.Complete ? "" : "  (a side did not finish)");
+               ours.Complete && enet.Complete ? "" : "  (stopped at the time limit)");
         fflush(stdout);
     }
     printf("\nmsg/s x: our throughput as a multiple of ENet's (higher is better); p99 x: our 99th-percentile\n"
