@@ -16,8 +16,8 @@ const int kDatagramsPerProcess = 1024;
 } // namespace
 
 CNetwork::CNetwork(int port)
-    : m_Socket(INVALID_SOCKET), m_pSocketAddress(nullptr), m_OwnAddress(0), m_pReceiveBuffer(nullptr),
-      m_bAccept(false), m_ReceiveCursor(0), m_NextId(0), m_Now(0), m_ProvisionalAddress(0), m_bBound(false),
+    : m_Socket(INVALID_SOCKET), m_pSocketAddress(nullptr), m_OwnAddress(0), m_pReceiveBuffer(nullptr), m_bAccept(false),
+      m_ReceiveCursor(0), m_NextId(0), m_Now(0), m_ProvisionalAddress(0), m_bBound(false),
       m_bInert(GObject::EditableEvaluation != 0), m_DroppedDatagrams(0)
 {
     memset(m_Connections, 0, sizeof m_Connections);

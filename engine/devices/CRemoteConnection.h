@@ -11,7 +11,7 @@
 class CNetwork;
 
 struct COutPacketHandle {
-    int SendCount;    // 0: acknowledged, or not sent yet
+    int SendCount; // 0: acknowledged, or not sent yet
     int ResendCountdown;
     double SendTime;
     CPacket* pPacket; // owned

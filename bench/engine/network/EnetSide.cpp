@@ -38,18 +38,13 @@ NetRun RunEnet(const std::vector<std::string>& messages, int port)
     if (!clientUp || !serverUp)
         return run;
 
-    const int total = static_cast<int>(messages.size());
-    std::vector<double> sendTimes(total);
-    int sent = 0, received = 0;
-    bool inOrder = true;
-    const double start = BenchNow();
-    while (received < total && BenchNow() - start < kTimeLimit) {
-        while (sent < total && sent - received < kInFlight) {
-            const std::string& message = messages[sent];
+    Delivery delivery(static_cast<int>(messages.size()));
+    while (delivery.Running()) {
+        while (delivery.MaySend()) {
+            const std::string& message = messages[delivery.Next()];
             ENetPacket* packet = enet_packet_create(message.data(), message.size(), ENET_PACKET_FLAG_RELIABLE);
-            sendTimes[sent] = BenchNow();
+            delivery.Sent(BenchNow());
             enet_peer_send(peer, 0, packet);
-            ++sent;
         }
         while (enet_host_service(client, &event, 0) > 0) {
         }
@@ -59,16 +54,11 @@ NetRun RunEnet(const std::vector<std::string>& messages, int port)
             int index = -1;
             if (event.packet->dataLength >= 6)
                 memcpy(&index, event.packet->data + 2, 4);
-            inOrder &= index == received;
-            if (index >= 0 && index < total)
-                run.Latencies.push_back(BenchNow() - sendTimes[index]);
-            ++received;
+            delivery.Arrived(index, true, run);
             enet_packet_destroy(event.packet);
         }
     }
-    run.Seconds = BenchNow() - start;
-    run.Complete = received == total && inOrder;
-    run.Received = inOrder ? received : 0;
+    delivery.Finish(run);
     enet_peer_reset(peer);
     enet_host_destroy(client);
     enet_host_destroy(server);

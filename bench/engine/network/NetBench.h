@@ -22,6 +22,38 @@ const double kTimeLimit = 120;
 // Seconds on the monotonic clock.
 double BenchNow();
 
+// What both sides keep of one run: when each message went, and whether they come in order.
+class Delivery {
+public:
+    explicit Delivery(int total) : m_Total(total), m_SendTimes(total), m_Start(BenchNow()) {}
+    bool Running() const { return m_Received < m_Total && BenchNow() - m_Start < kTimeLimit; }
+    // The next message may go: messages are left and fewer than kInFlight are under way.
+    bool MaySend() const { return m_Sent < m_Total && m_Sent - m_Received < kInFlight; }
+    int Next() const { return m_Sent; }
+    void Sent(double now) { m_SendTimes[m_Sent++] = now; }
+    void Arrived(int index, bool wellFormed, NetRun& run)
+    {
+        m_InOrder &= wellFormed && index == m_Received;
+        if (index >= 0 && index < m_Total)
+            run.Latencies.push_back(BenchNow() - m_SendTimes[index]);
+        ++m_Received;
+    }
+    void Finish(NetRun& run) const
+    {
+        run.Seconds = BenchNow() - m_Start;
+        run.Complete = m_Received == m_Total && m_InOrder;
+        run.Received = m_InOrder ? m_Received : 0;
+    }
+
+private:
+    int m_Total;
+    int m_Sent = 0;
+    int m_Received = 0;
+    bool m_InOrder = true;
+    std::vector<double> m_SendTimes;
+    double m_Start;
+};
+
 // A UDP forwarder on 127.0.0.3 and 127.0.0.4 at a port: what reaches .3 goes on from .4 to
 // 127.0.0.2, what reaches .4 goes on from .3 to 127.0.0.1, each datagram lost with the given
 // probability. Runs on a thread of its own until destroyed.

@@ -66,19 +66,15 @@ NetRun RunOurs(const std::vector<std::string>& messages, int port)
     ca->Expiring(0);
     cb->Expiring(0);
 
-    const int total = static_cast<int>(messages.size());
-    std::vector<double> sendTimes(total);
-    int sent = 0, received = 0;
-    bool inOrder = true;
-    const double start = BenchNow();
-    while (received < total && BenchNow() - start < kTimeLimit) {
+    Delivery delivery(static_cast<int>(messages.size()));
+    while (delivery.Running()) {
         const double now = BenchNow();
         // A packet goes when full, or at the end of the turn with what it has, as long as the
         // peer keeps answering.
         auto mayFlush = [&] { return ca->UnansweredSends() < kUnanswered && ca->Outstanding() < kWindow; };
         if (ca->Status() == CRemoteConnection::LIVE) {
-            while (sent < total && sent - received < kInFlight) {
-                const std::string& message = messages[sent];
+            while (delivery.MaySend()) {
+                const std::string& message = messages[delivery.Next()];
                 if (static_cast<int>(message.size()) > ca->Room()) {
                     if (!mayFlush())
                         break;
@@ -86,7 +82,7 @@ NetRun RunOurs(const std::vector<std::string>& messages, int port)
                 }
                 if (!ca->Send(message.data(), static_cast<int>(message.size())))
                     break;
-                sendTimes[sent++] = now;
+                delivery.Sent(now);
             }
             if (ca->Room() < PacketLimits::kPayload && mayFlush())
                 ca->Flush();
@@ -107,17 +103,12 @@ NetRun RunOurs(const std::vector<std::string>& messages, int port)
                 int index;
                 memcpy(&size, payload + at, 2);
                 memcpy(&index, payload + at + 2, 4);
-                inOrder &= index == received && size >= 6;
-                if (index >= 0 && index < total)
-                    run.Latencies.push_back(BenchNow() - sendTimes[index]);
-                ++received;
+                delivery.Arrived(index, size >= 6, run);
                 at += std::max<int>(size, 6);
             }
         }
     }
-    run.Seconds = BenchNow() - start;
-    run.Complete = received == total && inOrder;
-    run.Received = inOrder ? received : 0;
+    delivery.Finish(run);
     run.Resends = ca->ReSends();
     return run;
 }

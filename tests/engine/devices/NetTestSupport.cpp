@@ -95,10 +95,7 @@ void NetTest::TearDown()
     MgUseRealClock();
 }
 
-void NetTest::Advance(double seconds)
-{
-    MgAdvanceVirtualClock(static_cast<LONGLONG>(seconds * MG_PERF_FREQUENCY));
-}
+void NetTest::Advance(double seconds) { MgAdvanceVirtualClock(static_cast<LONGLONG>(seconds * MG_PERF_FREQUENCY)); }
 
 std::unique_ptr<CNetwork> NetTest::MakeEndpoint(u_long address)
 {

@@ -134,7 +134,9 @@ TEST_F(RemoteConnection, SilenceLagsAfterTheEighthSendAndKillsAfterTheTwentySeco
     }
     ASSERT_EQ(statuses.size(), 22u);
     for (int i = 0; i < 22; ++i) {
-        const int expected = i < 7 ? CRemoteConnection::LIVE : i < 21 ? CRemoteConnection::LAGGED : CRemoteConnection::DEAD;
+        const int expected = i < 7    ? CRemoteConnection::LIVE
+                             : i < 21 ? CRemoteConnection::LAGGED
+                                      : CRemoteConnection::DEAD;
         EXPECT_EQ(statuses[i], expected) << "send " << i + 1;
         EXPECT_EQ(kinds[i], i < 8 ? i + 1 : 100 + kLagging) << "send " << i + 1;
     }
