@@ -632,6 +632,17 @@ public:
     char* pLevelName;
 };
 
+// The header each network datagram starts with, little-endian; up to 400 bytes of messages
+// follow it back to back.
+struct RHU_EXPORT CPacketHeader {
+    unsigned long ConnectionId; // bits 0-6; the rest 0
+    unsigned char Flags;        // bit 0: control packet
+    unsigned long Fields;       // bits 0-15 length with header, 16-21 sequence or control type,
+                                // 22-27 acknowledged sequence, 28-31 acknowledgement run
+    unsigned short AckDelay;    // milliseconds from receiving the acknowledged packet to sending
+    unsigned short Unused;
+};
+
 const RHU_EXPORT unsigned long SOUND_STREAM = 1;
 const RHU_EXPORT unsigned long SOUND_ONLYONEIGNORE = 2;
 const RHU_EXPORT unsigned long SOUND_ONLYONERESTART = 4;
@@ -819,6 +830,7 @@ static_assert(sizeof(CKeyFrameMessage) == 12, "CKeyFrameMessage");
 static_assert(sizeof(CCineCreateMessage) == 20, "CCineCreateMessage");
 static_assert(sizeof(CPlaySoundMessage) == 32, "CPlaySoundMessage");
 static_assert(sizeof(CCineLoadLevelMessage) == 16, "CCineLoadLevelMessage");
+static_assert(sizeof(CPacketHeader) == 13, "CPacketHeader");
 } // namespace rhu
 #endif
 
