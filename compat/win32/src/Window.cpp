@@ -23,6 +23,7 @@ struct Window {
     bool alive;
     WNDPROC proc;
     LONG style;
+    const WindowClass* windowClass;
 };
 
 WindowClass g_Classes[kMaxClasses];
@@ -105,7 +106,7 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD style, int, i
         return nullptr;
     for (int i = 0; i < kMaxWindows; ++i) {
         if (!g_Windows[i].alive) {
-            g_Windows[i] = Window{true, windowClass->proc, LONG(style)};
+            g_Windows[i] = Window{true, windowClass->proc, LONG(style), windowClass};
             return reinterpret_cast<HWND>(kFirstHandle + i);
         }
     }
@@ -123,6 +124,15 @@ BOOL WINAPI DestroyWindow(HWND handle)
     if (g_Foreground == handle)
         g_Foreground = nullptr;
     return TRUE;
+}
+
+// The first live window of the class; the title is not compared.
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR)
+{
+    for (int i = 0; i < kMaxWindows; ++i)
+        if (g_Windows[i].alive && (!className || std::strcmp(g_Windows[i].windowClass->name, className) == 0))
+            return reinterpret_cast<HWND>(kFirstHandle + i);
+    return nullptr;
 }
 
 BOOL WINAPI IsWindow(HWND handle) { return Find(handle) ? TRUE : FALSE; }
