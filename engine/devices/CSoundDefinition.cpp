@@ -18,7 +18,8 @@ CSoundDefinition::CSoundDefinition()
     UseCount = 0;
     if (SampleCount > 0 && CZelFile::IsLoadedData(this, sizeof *this) &&
         !CZelFile::IsLoadedData(pSampleData, SampleCount * sizeof(CSoundSample*))) {
-        OutputDebugStringA("Sound definition: its sample list runs past the end of the packed data; it plays nothing\n");
+        OutputDebugStringA(
+            "Sound definition: its sample list runs past the end of the packed data; it plays nothing\n");
         SampleCount = 0;
     }
     if (PreviousRandom >= SampleCount)

@@ -25,7 +25,10 @@ public:
 
     bool IsStreamed() const { return Length == kStreamed; }
     bool IsDuplicate() const { return Length == kDuplicate; }
-    IDirectSoundBuffer* GetBuffer() const { return IsStreamed() ? nullptr : static_cast<IDirectSoundBuffer*>(pRawData); }
+    IDirectSoundBuffer* GetBuffer() const
+    {
+        return IsStreamed() ? nullptr : static_cast<IDirectSoundBuffer*>(pRawData);
+    }
 
     // Starts DirectSound once; false when the machine has no sound.
     static bool StartDirectSound();

@@ -89,9 +89,13 @@ bool CWavStream::Start(const char* fileName, const CVoice& voice)
 
     RefillSize = Format.nAvgBytesPerSec;
     BufferSize = kRingSeconds * RefillSize;
-    DSBUFFERDESC desc = {sizeof desc, DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY | DSBCAPS_LOCSOFTWARE |
-                                          DSBCAPS_GETCURRENTPOSITION2,
-                         BufferSize, 0, &Format, {}};
+    DSBUFFERDESC desc = {sizeof desc,
+                         DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY | DSBCAPS_LOCSOFTWARE |
+                             DSBCAPS_GETCURRENTPOSITION2,
+                         BufferSize,
+                         0,
+                         &Format,
+                         {}};
     if (FAILED(directSound->CreateSoundBuffer(&desc, &pBuffer, nullptr))) {
         pBuffer = nullptr;
         File.Close();

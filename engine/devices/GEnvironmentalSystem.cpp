@@ -73,8 +73,7 @@ bool GEnvironmentalSystem::Process()
         return false;
     if (!GSoundSystem::pThe->Status(Status))
         CurrentId = 0;
-    const DWORD wanted =
-        DWORD(GSoundSystem::CurVolume[2] < kMusicSilent ? volume->AmbientType : volume->SoundType);
+    const DWORD wanted = DWORD(GSoundSystem::CurVolume[2] < kMusicSilent ? volume->AmbientType : volume->SoundType);
     if (wanted == CurrentId)
         return false;
     GSoundSystem::pThe->Stop(Status);
@@ -94,9 +93,8 @@ GEnvironmentalSoundVolume::GEnvironmentalSoundVolume()
         return;
     DWORD sides = (LimitLeft ? VOLUME_LIMIT_MIN_X : 0) | (LimitRight ? VOLUME_LIMIT_MAX_X : 0) |
                   (LimitBottom ? VOLUME_LIMIT_MAX_Y : 0) | (LimitTop ? VOLUME_LIMIT_MIN_Y : 0);
-    Volume = GEnvironmentalSystem::pThe->Tree.AddVolume(sides, GetClassId(), DWORD(Priority),
-                                                        CVector(MinX, MinY, -100.0f), CVector(MaxX, MaxY, 100.0f),
-                                                        this);
+    Volume = GEnvironmentalSystem::pThe->Tree.AddVolume(
+        sides, GetClassId(), DWORD(Priority), CVector(MinX, MinY, -100.0f), CVector(MaxX, MaxY, 100.0f), this);
 }
 
 GEnvironmentalSoundVolume::~GEnvironmentalSoundVolume()

@@ -47,7 +47,6 @@ namespace {
 float Coord(const CVector& v, DWORD axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 } // namespace
 
-
 VolumeTree::~VolumeTree() { FreeTree(pRoot); }
 
 VolumeId VolumeTree::AddVolume(DWORD flags, DWORD classId, DWORD priority, const CVector& min, const CVector& max,
@@ -78,8 +77,7 @@ void VolumeTree::ChangeVolume(VolumeId id, DWORD flags, DWORD classId, DWORD pri
     bRebuild = true;
 }
 
-void* VolumeTree::DescribeVolume(VolumeId id, DWORD& flags, DWORD& classId, DWORD& priority, CVector& min,
-                                 CVector& max)
+void* VolumeTree::DescribeVolume(VolumeId id, DWORD& flags, DWORD& classId, DWORD& priority, CVector& min, CVector& max)
 {
     if (!id || !Volumes.Owns(id))
         return nullptr;

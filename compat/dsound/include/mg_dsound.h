@@ -16,7 +16,8 @@ extern "C" {
 BOOL MgSoundCaptureToFile(const char* path);
 // Renders up to the present instant and completes the file. Nothing when none is open.
 void MgSoundCloseCapture(void);
-// Renders up to the present instant (buffers are otherwise rendered when they are called).
+// Renders up to the present instant (buffers are otherwise rendered when they are called) and
+// brings the capture file up to date.
 void MgSoundRenderNow(void);
 // Output frames rendered since the mix started; 0 when no device exists.
 ULONGLONG MgSoundFramesRendered(void);

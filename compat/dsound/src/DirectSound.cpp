@@ -151,7 +151,7 @@ void MgSoundCloseCapture(void)
 void MgSoundRenderNow(void)
 {
     if (Mixer::pThe)
-        Mixer::pThe->CatchUp();
+        Mixer::pThe->Flush();
 }
 
 ULONGLONG MgSoundFramesRendered(void) { return Mixer::pThe ? Mixer::pThe->FramesRendered() : 0; }

@@ -56,7 +56,10 @@ void Mixer::Drop()
 
 void Mixer::Register(SoundBuffer* buffer) { Buffers.push_back(buffer); }
 
-void Mixer::Unregister(SoundBuffer* buffer) { Buffers.erase(std::remove(Buffers.begin(), Buffers.end(), buffer), Buffers.end()); }
+void Mixer::Unregister(SoundBuffer* buffer)
+{
+    Buffers.erase(std::remove(Buffers.begin(), Buffers.end(), buffer), Buffers.end());
+}
 
 LONGLONG Mixer::Now() const
 {
@@ -77,6 +80,13 @@ void Mixer::CatchUp()
         Render(frames);
         Rendered += frames;
     }
+}
+
+void Mixer::Flush()
+{
+    CatchUp();
+    if (Capture)
+        PatchCaptureHeader();
 }
 
 void Mixer::Render(DWORD frames)

@@ -88,6 +88,8 @@ public:
     void Unregister(SoundBuffer* buffer);
     // Renders every output frame between the last rendering and the present instant.
     void CatchUp();
+    // Catches up and brings the capture file's header up to date.
+    void Flush();
     void LoseAll();
 
     bool OpenCapture(const char* path);

@@ -17,8 +17,7 @@ float Attenuation(LONG hundredths)
 }
 } // namespace
 
-SoundBuffer::SoundBuffer(Mixer* mixer, DWORD flags, const WAVEFORMATEX& format,
-                         std::shared_ptr<std::vector<BYTE>> data)
+SoundBuffer::SoundBuffer(Mixer* mixer, DWORD flags, const WAVEFORMATEX& format, std::shared_ptr<std::vector<BYTE>> data)
     : Owner(mixer), Flags(flags), Format(format), Data(std::move(data))
 {
     Owner->Hold();
