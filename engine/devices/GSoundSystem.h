@@ -48,7 +48,7 @@ class GSoundSystem : public GObject {
     bool Process() override;
 
     enum { kVoices = 16, kCategories = 3 };
-    static const SoundStatus NotPlaying = 0;
+    static constexpr SoundStatus NotPlaying = 0;
     static constexpr float kLoopTimeout = 2.0f;
     static constexpr float kAudible = 0.1f;
 

@@ -21,6 +21,8 @@ void MgSoundCloseCapture(void);
 void MgSoundRenderNow(void);
 // Output frames rendered since the mix started; 0 when no device exists.
 ULONGLONG MgSoundFramesRendered(void);
+// Frames written to the capture file so far (without rendering first); 0 when none is open.
+ULONGLONG MgSoundFramesCaptured(void);
 // Marks every buffer lost, as when another program takes the device: Lock fails with
 // DSERR_BUFFERLOST and playback stops until Restore.
 void MgSoundLoseBuffers(void);

@@ -156,6 +156,8 @@ void MgSoundRenderNow(void)
 
 ULONGLONG MgSoundFramesRendered(void) { return Mixer::pThe ? Mixer::pThe->FramesRendered() : 0; }
 
+ULONGLONG MgSoundFramesCaptured(void) { return Mixer::pThe ? Mixer::pThe->FramesCaptured() : 0; }
+
 void MgSoundLoseBuffers(void)
 {
     if (Mixer::pThe)

@@ -95,6 +95,7 @@ public:
     bool OpenCapture(const char* path);
     void CloseCapture();
     ULONGLONG FramesRendered() const { return Rendered; }
+    ULONGLONG FramesCaptured() const { return Capture ? CaptureFrames : 0; }
     static void WriteWavHeader(FILE* file, ULONGLONG frames);
 
     static Mixer* pThe;

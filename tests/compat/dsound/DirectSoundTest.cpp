@@ -30,7 +30,8 @@ protected:
     void SetUp() override
     {
         MgUseVirtualClock(MG_PERF_FREQUENCY);
-        Capture = std::string(MG_BINARY_DIR) + "/dsound_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".wav";
+        Capture = std::string(MG_BINARY_DIR) + "/dsound_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".wav";
         ASSERT_TRUE(MgSoundCaptureToFile(Capture.c_str()));
         ASSERT_EQ(DirectSoundCreate8(nullptr, &Sound, nullptr), DS_OK);
         ASSERT_EQ(Sound->SetCooperativeLevel(nullptr, DSSCL_EXCLUSIVE), DS_OK);
@@ -48,8 +49,12 @@ protected:
     IDirectSoundBuffer* Make(const std::vector<short>& samples, DWORD rate, WORD channels = 1)
     {
         WAVEFORMATEX format = {WAVE_FORMAT_PCM, channels, rate, rate * 2 * channels, WORD(2 * channels), 16, 0};
-        DSBUFFERDESC desc = {sizeof desc, DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY,
-                             DWORD(samples.size() * 2), 0, &format, {}};
+        DSBUFFERDESC desc = {sizeof desc,
+                             DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY,
+                             DWORD(samples.size() * 2),
+                             0,
+                             &format,
+                             {}};
         IDirectSoundBuffer* buffer = nullptr;
         EXPECT_EQ(Sound->CreateSoundBuffer(&desc, &buffer, nullptr), DS_OK);
         void *p1, *p2;

@@ -59,9 +59,11 @@ def main(argv):
             _, expected = read(ref.name)
         expected = expected[:, 0].astype(np.float64)
         best = None
-        for lag in range(-4, 5):
+        for lag in range(max(-4, -start), 5):
             got = frames[start + lag:start + lag + len(expected), 0].astype(np.float64)
             n = min(len(got), len(expected)) - 8
+            if n <= 0:
+                continue
             err = np.sqrt(np.mean((got[:n] - expected[:n]) ** 2))
             if best is None or err < best[0]:
                 best = (err, lag)
