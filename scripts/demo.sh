@@ -16,6 +16,9 @@ if [ ! -x build/bin/wexlorn ]; then
     exit 1
 fi
 build/bin/wexlorn "$demo/zel"
+/usr/bin/python3 data/demo_sounds.py "$demo/zel"
 cp build/bin/marlgate_host "$demo/bin/"
-"$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 "$@"
+"$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 \
+    --audio-out "$demo/demo_sound.wav" "$@"
 echo "demo: frame 120 is in $demo/PCX_Cap_000000.tga"
+echo "demo: the sound of the run is in $demo/demo_sound.wav"

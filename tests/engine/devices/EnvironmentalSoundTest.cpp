@@ -18,7 +18,8 @@ std::vector<DWORD> Found(VolumeTree& tree, const CVector& point)
     DWORD flags, classId, priority;
     CVector min, max;
     while (VolumeId id = cursor.GetNext())
-        found.push_back(DWORD(reinterpret_cast<uintptr_t>(tree.DescribeVolume(id, flags, classId, priority, min, max))));
+        found.push_back(
+            DWORD(reinterpret_cast<uintptr_t>(tree.DescribeVolume(id, flags, classId, priority, min, max))));
     return found;
 }
 
@@ -31,7 +32,8 @@ TEST(VolumeTreeTest, AnOpenVolumeIsFoundEverywhereAndLimitedSidesBoundCells)
 
     VolumeTree boxes;
     boxes.AddVolume(kAllSides, 2, 0, CVector(0, 0, -1), CVector(10, 10, 1), reinterpret_cast<void*>(10));
-    VolumeId second = boxes.AddVolume(kAllSides, 2, 0, CVector(20, 0, -1), CVector(30, 10, 1), reinterpret_cast<void*>(20));
+    VolumeId second =
+        boxes.AddVolume(kAllSides, 2, 0, CVector(20, 0, -1), CVector(30, 10, 1), reinterpret_cast<void*>(20));
     EXPECT_EQ(Found(boxes, CVector(5, 5, 0)), std::vector<DWORD>{10});
     EXPECT_EQ(Found(boxes, CVector(25, 5, 0)), std::vector<DWORD>{20});
     EXPECT_TRUE(Found(boxes, CVector(15, 5, 0)).empty());

@@ -101,8 +101,9 @@ TEST_F(SoundStreamTest, ASecondStreamWaitsAndAnExtensiblePcmFilePlays)
     // sox writes the extensible format for 24-bit data; a 16-bit extensible file plays as PCM.
     const std::string extensible = Source("extensible");
     std::remove(extensible.c_str());
-    std::system(("sox -n -b 16 -c 2 -r 44100 -e signed-integer -t wavpcm " + extensible + " synth 1 sine 440 2>/dev/null")
-                    .c_str());
+    std::system(
+        ("sox -n -b 16 -c 2 -r 44100 -e signed-integer -t wavpcm " + extensible + " synth 1 sine 440 2>/dev/null")
+            .c_str());
     std::ifstream probe(extensible, std::ios::binary);
     char header[22] = {};
     probe.read(header, sizeof header);
@@ -209,8 +210,7 @@ TEST_F(SoundStreamTest, RealRecordingsComeOutAsSoxResamplesThem)
         std::vector<unsigned char> sampleBytes, definitionBytes;
         CSoundSample* sample =
             BuildMemorySample(sampleBytes, format, samples.data(), samples.size() * 2, format.nSamplesPerSec);
-        CSoundDefinition* definition =
-            BuildDefinition(definitionBytes, {name, 0, 1.0f, 0.0f, 1.0f}, {sample});
+        CSoundDefinition* definition = BuildDefinition(definitionBytes, {name, 0, 1.0f, 0.0f, 1.0f}, {sample});
         const long start = Now();
         SoundStatus status = System->Play(definition->Id, static_cast<const CVector*>(nullptr));
         ASSERT_TRUE(status & SOUND_STATUS_PLAYING);

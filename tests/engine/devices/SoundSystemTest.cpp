@@ -24,7 +24,8 @@ TEST_F(SoundTest, SixteenVoicesThenTheLowestPriorityGivesWayAndOldStatusesGoStal
         statuses.push_back(System->Play(low->Id, &kAhead));
         EXPECT_EQ(Slot(statuses.back()), DWORD(i));
         EXPECT_EQ(statuses.back() & (SOUND_STATUS_PLAYING | SOUND_STATUS_LOOPING), SOUND_STATUS_PLAYING);
-        EXPECT_EQ((statuses.back() >> SOUND_GENERATION_SHIFT) & SOUND_GENERATION_MASK, 2u) << "generation 1, raised once";
+        EXPECT_EQ((statuses.back() >> SOUND_GENERATION_SHIFT) & SOUND_GENERATION_MASK, 2u)
+            << "generation 1, raised once";
     }
     EXPECT_EQ(low->UseCount, 16);
     EXPECT_EQ(System->Play(lowest->Id, &kAhead), GSoundSystem::NotPlaying) << "below every playing sound";

@@ -16,8 +16,8 @@ void SoundTest::SetUp()
     ObjectTest::SetUp();
     MgUseVirtualClock(MG_PERF_FREQUENCY);
     MgSetDebugOutputSink(CollectDebug, &DebugLog);
-    Capture = std::string(MG_BINARY_DIR) + "/sound_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".wav";
+    Capture = std::string(MG_BINARY_DIR) + "/sound_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+              ".wav";
     ASSERT_TRUE(MgSoundCaptureToFile(Capture.c_str()));
     for (float& volume : GSoundSystem::CurVolume)
         volume = 1.0f;
