@@ -286,22 +286,47 @@ inline float ToFloat(int16_t s) { return float(s); }
 } // namespace
 
 // Linear interpolation between neighbouring source frames. A looping buffer interpolates
-// across its wrap; a one-shot buffer holds its last frame and stops after it.
+// across its wrap; a one-shot buffer holds its last frame and stops after it. Runs that stay
+// clear of the last frame go through a loop without those checks.
 template <class Sample, int Channels> void SoundBuffer::MixFormat(float* sum, DWORD frames)
 {
     const Sample* samples = reinterpret_cast<const Sample*>(Data->data());
     const uint64_t count = Frames();
     const uint64_t end = count << 32;
+    const uint64_t lastPair = (count - 1) << 32; // below it, index + 1 is inside the buffer
     const DWORD rate = Frequency ? Frequency : Format.nSamplesPerSec;
     const uint64_t step = (uint64_t(rate) << 32) / kMixRate;
     const float gl = GainLeft, gr = GainRight;
     const float scale = 1.0f / 4294967296.0f;
     uint64_t pos = Position;
-    for (DWORD i = 0; i < frames; ++i) {
+    DWORD i = 0;
+    while (i < frames) {
+        if (pos < lastPair && step > 0) {
+            uint64_t run = (lastPair - pos + step - 1) / step;
+            DWORD stop = run < frames - i ? DWORD(i + run) : frames;
+            uint32_t index = uint32_t(pos >> 32), fraction = uint32_t(pos);
+            const uint32_t stepIndex = uint32_t(step >> 32), stepFraction = uint32_t(step);
+            for (; i < stop; ++i) {
+                const Sample* a = samples + size_t(index) * Channels;
+                const float t = float(fraction) * scale;
+                if (Channels == 1) {
+                    const float v = ToFloat(a[0]) + (ToFloat(a[1]) - ToFloat(a[0])) * t;
+                    sum[2 * i] += v * gl;
+                    sum[2 * i + 1] += v * gr;
+                } else {
+                    sum[2 * i] += (ToFloat(a[0]) + (ToFloat(a[2]) - ToFloat(a[0])) * t) * gl;
+                    sum[2 * i + 1] += (ToFloat(a[1]) + (ToFloat(a[3]) - ToFloat(a[1])) * t) * gr;
+                }
+                const uint32_t before = fraction;
+                fraction += stepFraction;
+                index += stepIndex + (fraction < before ? 1 : 0);
+            }
+            pos = uint64_t(index) << 32 | fraction;
+            continue;
+        }
+        // The last frame: its neighbour is the first frame when looping, itself otherwise.
         DWORD index = DWORD(pos >> 32);
-        DWORD next = index + 1;
-        if (next >= count)
-            next = Looping ? 0 : index;
+        DWORD next = index + 1 >= count ? (Looping ? 0 : index) : index + 1;
         float t = float(uint32_t(pos)) * scale;
         const Sample* a = samples + size_t(index) * Channels;
         const Sample* b = samples + size_t(next) * Channels;
@@ -310,11 +335,10 @@ template <class Sample, int Channels> void SoundBuffer::MixFormat(float* sum, DW
             sum[2 * i] += v * gl;
             sum[2 * i + 1] += v * gr;
         } else {
-            float l = ToFloat(a[0]) + (ToFloat(b[0]) - ToFloat(a[0])) * t;
-            float r = ToFloat(a[1]) + (ToFloat(b[1]) - ToFloat(a[1])) * t;
-            sum[2 * i] += l * gl;
-            sum[2 * i + 1] += r * gr;
+            sum[2 * i] += (ToFloat(a[0]) + (ToFloat(b[0]) - ToFloat(a[0])) * t) * gl;
+            sum[2 * i + 1] += (ToFloat(a[1]) + (ToFloat(b[1]) - ToFloat(a[1])) * t) * gr;
         }
+        ++i;
         pos += step;
         if (pos >= end) {
             if (!Looping) {
