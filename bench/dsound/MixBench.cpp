@@ -64,8 +64,12 @@ double Ours(const std::vector<std::vector<short>>& inputs, double seconds, const
     std::vector<IDirectSoundBuffer*> buffers;
     WAVEFORMATEX format = {WAVE_FORMAT_PCM, 1, kRate, kRate * 2, 2, 16, 0};
     for (size_t i = 0; i < inputs.size(); ++i) {
-        DSBUFFERDESC desc = {sizeof desc, DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY,
-                             DWORD(inputs[i].size() * 2), 0, &format, {}};
+        DSBUFFERDESC desc = {sizeof desc,
+                             DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY,
+                             DWORD(inputs[i].size() * 2),
+                             0,
+                             &format,
+                             {}};
         IDirectSoundBuffer* buffer = nullptr;
         sound->CreateSoundBuffer(&desc, &buffer, nullptr);
         void *p1, *p2;

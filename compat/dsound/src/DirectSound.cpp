@@ -126,10 +126,7 @@ BOOL MgSoundCaptureToFile(const char* path)
         return FALSE;
     if (!Mixer::pThe) {
         // Checked now, written from the first device on.
-        char mapped[1024];
-        if (MgMapPath(path, mapped, sizeof mapped) < 0)
-            return FALSE;
-        FILE* probe = std::fopen(mapped, "wb");
+        FILE* probe = Mixer::CreateFile(path);
         if (!probe)
             return FALSE;
         // Until the mix starts the file is a complete, empty recording.

@@ -113,13 +113,18 @@ void Mixer::LoseAll()
         buffer->MarkLost();
 }
 
+FILE* Mixer::CreateFile(const char* path)
+{
+    char mapped[1024];
+    if (MgMapPath(path, mapped, sizeof mapped) < 0)
+        return nullptr;
+    return std::fopen(mapped, "wb");
+}
+
 bool Mixer::OpenCapture(const char* path)
 {
     CloseCapture();
-    char mapped[1024];
-    if (MgMapPath(path, mapped, sizeof mapped) < 0)
-        return false;
-    FILE* file = std::fopen(mapped, "wb");
+    FILE* file = CreateFile(path);
     if (!file)
         return false;
     CatchUp();

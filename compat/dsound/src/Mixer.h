@@ -97,6 +97,8 @@ public:
     ULONGLONG FramesRendered() const { return Rendered; }
     ULONGLONG FramesCaptured() const { return Capture ? CaptureFrames : 0; }
     static void WriteWavHeader(FILE* file, ULONGLONG frames);
+    // The file at a path as the program names it (mapped as every file name is), for writing.
+    static FILE* CreateFile(const char* path);
 
     static Mixer* pThe;
 
