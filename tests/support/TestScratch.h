@@ -31,8 +31,8 @@ inline void RemoveProcessScratch()
 inline const std::string& ProcessScratch()
 {
     if (detail::g_ProcessScratch == nullptr) {
-        detail::g_ProcessScratch = new std::string(std::string(MG_BINARY_DIR) + "/test_scratch/" +
-                                                   std::to_string(getpid()));
+        detail::g_ProcessScratch =
+            new std::string(std::string(MG_BINARY_DIR) + "/test_scratch/" + std::to_string(getpid()));
         detail::g_ScratchOwner = getpid();
         std::error_code ignored;
         std::filesystem::remove_all(*detail::g_ProcessScratch, ignored);
