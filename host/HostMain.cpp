@@ -1,14 +1,17 @@
 // marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z]
-//               [--fov DEGREES] [--screenshot-frame N] [--headless] [LEVEL]
+//               [--fov DEGREES] [--screenshot-frame N] [--headless] [--audio-out FILE.wav]
+//               [LEVEL]
 // Constructs the shell, sets up what a game's executable gives the renderer (the layers, the
 // 3-D camera and its projection), names the first level, runs the main loop and deletes the
 // shell. With --frames it quits after N frames; with --frame-time every frame lasts exactly
 // that long on a virtual clock, so a run is the same every time; with --screenshot-frame the
-// renderer writes that frame as "PCX_Cap_000000.tga" beside the data folder.
+// renderer writes that frame as "PCX_Cap_000000.tga" beside the data folder; with --audio-out
+// the sound mix of the whole run goes to a WAV file.
 #include <windows.h>
 
 #include <cstdio>
 
+#include <mg_dsound.h>
 #include <mg_win32.h>
 #include <mg_window.h>
 
@@ -102,6 +105,10 @@ int main(int argc, char** argv)
         MgUseVirtualClock(MG_PERF_FREQUENCY);
     MgSetMessagePumpHook(OnPumpTurn, &driver);
     MgSetHeadless(options.Headless ? 1 : 0);
+    if (options.AudioOut && !MgSoundCaptureToFile(options.AudioOut)) {
+        std::fprintf(stderr, "marlgate_host: cannot write the sound to \"%s\"\n", options.AudioOut);
+        return 1;
+    }
 
     CShell* shell = new CShell(GetModuleHandleA(nullptr), 0, 0);
     if (CRenderer::pThe)
@@ -110,6 +117,7 @@ int main(int argc, char** argv)
     CShell::SetNextLevel(options.Level);
     shell->MainLoop();
     delete shell;
+    MgSoundCloseCapture();
     MgSetMessagePumpHook(nullptr, nullptr);
     return 0;
 }

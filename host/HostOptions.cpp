@@ -40,13 +40,14 @@ bool ParseTriple(const char* text, float* out)
 
 const char HostUsage[] =
     "usage: marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z] [--fov DEGREES]\n"
-    "                     [--screenshot-frame N] [--headless] [LEVEL]\n"
+    "                     [--screenshot-frame N] [--headless] [--audio-out FILE.wav] [LEVEL]\n"
     "Runs the game from the nearest \"zel\" folder beside or above this program, starting at\n"
     "LEVEL (default \"mainmenu.zel\"). --frames quits after N frames; --frame-time gives every\n"
     "frame exactly that many seconds on a virtual clock. --camera and --look-at place the 3-D\n"
     "camera (z is up), --fov is its vertical field of view; --screenshot-frame N writes frame N\n"
     "(counted from 1) as \"PCX_Cap_000000.tga\" beside the data folder. The game shows in a\n"
-    "window where a display exists; --headless runs it without one.\n";
+    "window where a display exists; --headless runs it without one. --audio-out writes what\n"
+    "the game plays to FILE.wav (44.1 kHz, 16-bit stereo).\n";
 
 bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error)
 {
@@ -82,6 +83,11 @@ bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error)
         } else if (std::strcmp(arg, "--screenshot-frame") == 0) {
             if (!value || !ParseWhole(value, options.ScreenshotFrame) || options.ScreenshotFrame == 0)
                 wanted = "frame number from 1";
+        } else if (std::strcmp(arg, "--audio-out") == 0) {
+            if (!value || value[0] == '\0' || value[0] == '-')
+                wanted = "file name";
+            else
+                options.AudioOut = value;
         } else if (arg[0] == '-' || haveLevel) {
             std::snprintf(error, 256, "unexpected argument \"%s\"", arg);
             return false;

@@ -20,6 +20,9 @@ fi
 # folder they are converted in.
 /usr/bin/python3 scripts/demo_art.py "$demo/zel"
 (cd "$demo/zel" && ../../bin/wexlorn)
+/usr/bin/python3 data/demo_sounds.py "$demo/zel"
 cp build/bin/marlgate_host "$demo/bin/"
-"$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 "$@"
+"$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 \
+    --audio-out "$demo/demo_sound.wav" "$@"
 echo "demo: frame 120 is in $demo/PCX_Cap_000000.tga"
+echo "demo: the sound of the run is in $demo/demo_sound.wav"

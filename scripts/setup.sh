@@ -17,7 +17,7 @@ for p in cmake g++ g++-multilib googletest python3 libstb-dev \
          python3-numpy python3-scipy python3-pil imagemagick \
          libsqlite3-dev:i386 zlib1g-dev:i386 libbenchmark-dev:i386 \
          libosmesa6-dev:i386 libosmesa6-dev liblz4-dev:i386 libenet-dev:i386 flex bison strace assimp-utils \
-         libsdl2-dev:i386 xvfb x11-apps; do
+         libsdl2-dev:i386 xvfb x11-apps sox; do
     have_pkg "$p" || need+=("$p")
 done
 

@@ -643,6 +643,31 @@ struct RHU_EXPORT CPacketHeader {
     unsigned short Unused;
 };
 
+// A sound's audio. In the file, pRawData is a memory sample's WAVEFORMATEX (18 bytes) followed
+// by Length bytes of samples, or a streamed sample's WAV file name (Length 1).
+class RHU_EXPORT CSoundSample : public CZelStaticResource {
+public:
+    unsigned long Length;
+    void* pRawData;
+    unsigned long SampleRate;
+};
+
+// A playable sound: its samples, priority, distance factor, volume and SOUND_* flags (the top
+// two bits are the volume category).
+class RHU_EXPORT CSoundDefinition : public CZelStaticResource {
+public:
+    CCRC32 Id;
+    unsigned char Flags;
+    unsigned char UseCount;
+    unsigned char SampleCount;
+    unsigned char PreviousRandom;
+    float Priority;
+    float FadeMultiplier;
+    float Volume;
+    CSoundDefinition* pNext;
+    CSoundSample* pSampleData[0];
+};
+
 const RHU_EXPORT unsigned long SOUND_STREAM = 1;
 const RHU_EXPORT unsigned long SOUND_ONLYONEIGNORE = 2;
 const RHU_EXPORT unsigned long SOUND_ONLYONERESTART = 4;
@@ -831,6 +856,8 @@ static_assert(sizeof(CCineCreateMessage) == 20, "CCineCreateMessage");
 static_assert(sizeof(CPlaySoundMessage) == 32, "CPlaySoundMessage");
 static_assert(sizeof(CCineLoadLevelMessage) == 16, "CCineLoadLevelMessage");
 static_assert(sizeof(CPacketHeader) == 13, "CPacketHeader");
+static_assert(sizeof(CSoundSample) == 16, "CSoundSample");
+static_assert(sizeof(CSoundDefinition) == 28, "CSoundDefinition");
 } // namespace rhu
 #endif
 

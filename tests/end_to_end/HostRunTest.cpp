@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -80,7 +82,8 @@ TEST_F(HostRun, RefusesABadCommandLine)
                            "--fov 180",
                            "--screenshot-frame 0",
                            "--camera 5,5,5 --look-at 5,5,5",
-                           "--screenshot-frame"};
+                           "--screenshot-frame",
+                           "--audio-out"};
     for (const char* line : lines) {
         RunResult run = Execute(Host() + " " + line);
         EXPECT_EQ(run.exitCode, 2) << line;
@@ -117,7 +120,7 @@ TEST_F(HostRun, PackedDataNamesNoFileOutsideTheDataFolder)
 
 // The demo: its art generated, wexlorn converts the demo game's scripts in place, the host runs
 // its first level and writes frame 60 beside the data folder; an independent reader finds the
-// overlay's rectangles on the world layer's clear colour.
+// overlay's rectangles on the world layer's clear colour, and the chime in the sound of the run.
 TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
 {
     for (const auto& entry : fs::directory_iterator(MG_DATA_SOURCE_DIR))
@@ -129,7 +132,12 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
     ASSERT_EQ(art.exitCode, 0) << art.output;
     RunResult convert = Execute("cd '" + (root / "zel").string() + "' && " + MG_WEXLORN);
     ASSERT_EQ(convert.exitCode, 0) << convert.output;
-    RunResult run = Execute(Host() + " --frames 60 --frame-time 0.016666667 --screenshot-frame 60");
+    RunResult sounds =
+        Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/demo_sounds.py " + (root / "zel").string());
+    ASSERT_EQ(sounds.exitCode, 0) << sounds.output;
+    const fs::path wav = root / "demo_sound.wav";
+    RunResult run =
+        Execute(Host() + " --frames 60 --frame-time 0.016666667 --screenshot-frame 60 --audio-out " + wav.string());
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
     const fs::path shot = root / "PCX_Cap_000000.tga";
@@ -139,6 +147,18 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
                                shot.string() + " 5,5 200,100 200,300 440,300 320,300 119,100 120,100");
     EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n200,300=FFFFFF\n440,300=FFFFFF\n"
                              "320,300=182040\n119,100=182040\n120,100=FFFFFF\n");
+
+    // About a second of 44.1 kHz stereo (the mix starts with the level), not silent.
+    const std::string oracle = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/dsound/wav_oracle.py ";
+    RunResult info = Execute(oracle + "info " + wav.string());
+    int rate = 0, channels = 0, width = 0;
+    long frames = 0;
+    ASSERT_EQ(std::sscanf(info.output.c_str(), "%d %d %d %ld", &rate, &channels, &width, &frames), 4) << info.output;
+    EXPECT_EQ(rate, 44100);
+    EXPECT_EQ(channels, 2);
+    EXPECT_NEAR(frames, 44100, 2000);
+    RunResult peak = Execute(oracle + "peak " + wav.string() + " 0 " + std::to_string(frames));
+    EXPECT_GT(std::atoi(peak.output.c_str()), 1000) << peak.output;
 }
 
 } // namespace

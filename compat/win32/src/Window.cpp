@@ -30,6 +30,7 @@ struct Window {
     LONG style;
     RECT rect; // position and size on the desktop
     SDL_Window* sdl;
+    const WindowClass* windowClass;
 };
 
 bool g_Headless;
@@ -128,7 +129,8 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, 
         return nullptr;
     for (int i = 0; i < kMaxWindows; ++i) {
         if (!g_Windows[i].alive) {
-            g_Windows[i] = Window{true, windowClass->proc, LONG(style), RECT{x, y, x + width, y + height}, nullptr};
+            g_Windows[i] =
+                Window{true, windowClass->proc, LONG(style), RECT{x, y, x + width, y + height}, nullptr, windowClass};
             if (ShowsRealWindows())
                 g_Windows[i].sdl =
                     SDL_CreateWindow(title ? title : "", x < 0 ? 0 : x, y < 0 ? 0 : y, width > 0 ? width : 640,
@@ -153,6 +155,15 @@ BOOL WINAPI DestroyWindow(HWND handle)
     if (g_Foreground == handle)
         g_Foreground = nullptr;
     return TRUE;
+}
+
+// The first live window of the class; the title is not compared.
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR)
+{
+    for (int i = 0; i < kMaxWindows; ++i)
+        if (g_Windows[i].alive && (!className || std::strcmp(g_Windows[i].windowClass->name, className) == 0))
+            return reinterpret_cast<HWND>(kFirstHandle + i);
+    return nullptr;
 }
 
 BOOL WINAPI IsWindow(HWND handle) { return Find(handle) ? TRUE : FALSE; }
