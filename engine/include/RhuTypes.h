@@ -462,6 +462,93 @@ public:
 class RHU_EXPORT CRendResource : public CZelStaticResource {};
 class RHU_EXPORT CRendRectangle : public CRendResource {};
 
+// A named place on a resource or skeleton node: the position, then the name key.
+class RHU_EXPORT CAttachPoint : public CVector {
+public:
+    unsigned long Crc32;
+};
+
+// Timeline triggers of the animations, sorted by time and ended by a record of type 0xFFFF.
+struct RHU_EXPORT Trigger {
+    float Time;
+    unsigned long Flag;
+    unsigned short Type;
+    unsigned short ChannelIndex;
+};
+
+class RHU_EXPORT CAnimation : public CZelStaticResource {};
+
+// A table of animations by row and variant: Count entries follow in Data, nested tables
+// (HasResources 0) or animation records (HasResources 1).
+class RHU_EXPORT CAnimTable {
+public:
+    unsigned short Count;
+    unsigned short HasResources;
+    void* Data[1];
+};
+
+// One key of a hierarchy animation: KeySize bytes, one packed rotation per channel.
+struct RHU_EXPORT HierarchyKey {
+    float Time;
+    CVector Position;
+    unsigned long Rots[0];
+};
+
+class CRendStaticSkeleton;
+
+class RHU_EXPORT CHierarchyAnimation : public CAnimation {
+public:
+    Trigger* pTriggers;
+    float EndTime;
+    float FadeIn;
+    float FadeOut;
+    unsigned short NumChannels;
+    unsigned short KeySize;
+    unsigned long ActiveChannels;
+    CRendStaticSkeleton* pSkeleton;
+    unsigned long NoKeys;
+    HierarchyKey* pKeys;
+    CVector* pMovementKeys;
+    float RootWeight;
+    float Weights[0];
+};
+
+struct RHU_EXPORT SimpleKey {
+    float Time;
+    unsigned long Index;
+};
+
+class RHU_EXPORT CSimpleAnimation : public CAnimation {
+public:
+    Trigger* pTriggers;
+    float EndTime;
+    unsigned long NoKeys;
+    SimpleKey* pKeys;
+};
+
+// A skeleton node: its resource, its attach points and per point the node hanging there.
+struct RHU_EXPORT StaticNode {
+    CRendResource* pResource;
+    unsigned long NoAttachPoints;
+    CAttachPoint* pAttachPoints;
+    StaticNode** pChildren;
+};
+
+class RHU_EXPORT CRendStaticSkeleton : public CRendResource {
+public:
+    CVector Centroid;
+    CVector Center;
+    CVector MaxSize;
+    CVector MinSize;
+    float MaxRadius;
+    float MaxRadiusXY;
+    float ScaleFactor;
+    CAnimation* pAnimation;
+    unsigned long NoAttachPoints;
+    unsigned long NoNodes;
+    StaticNode Nodes[0];
+};
+
 // A colour table: EntryCount entries of EntryBpp bits each follow the record.
 class RHU_EXPORT CRendPalette : public CZelStaticResource {
 public:
@@ -837,6 +924,16 @@ static_assert(sizeof(CCylinderCollision) == 28, "CCylinderCollision");
 static_assert(sizeof(CSphereCollision) == 24, "CSphereCollision");
 static_assert(sizeof(CRendResource) == 4, "CRendResource");
 static_assert(sizeof(CRendRectangle) == 4, "CRendRectangle");
+static_assert(sizeof(CAttachPoint) == 16, "CAttachPoint");
+static_assert(sizeof(Trigger) == 12, "Trigger");
+static_assert(sizeof(CAnimation) == 4, "CAnimation");
+static_assert(sizeof(CAnimTable) == 8, "CAnimTable");
+static_assert(sizeof(HierarchyKey) == 16, "HierarchyKey");
+static_assert(sizeof(CHierarchyAnimation) == 48, "CHierarchyAnimation");
+static_assert(sizeof(SimpleKey) == 8, "SimpleKey");
+static_assert(sizeof(CSimpleAnimation) == 20, "CSimpleAnimation");
+static_assert(sizeof(StaticNode) == 16, "StaticNode");
+static_assert(sizeof(CRendStaticSkeleton) == 76, "CRendStaticSkeleton");
 static_assert(sizeof(CRendPalette) == 12, "CRendPalette");
 static_assert(sizeof(ZelTexture) == 20, "ZelTexture");
 static_assert(sizeof(CRendTexture) == 12, "CRendTexture");

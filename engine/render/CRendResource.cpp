@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "engine/zel/CZelFixupManager.h"
+#include "engine/render/CRendDynamicSkeleton.h"
 #include "engine/render/CRender.h"
 #include "engine/include/RhuTypes.h"
 
@@ -64,12 +65,26 @@ CCollisionData* CRendResource::GetCollisionData() { return nullptr; }
 void CRendResource::SetPalette(int) {}
 CRendResource* CRendResource::GetResource(CRender*) { return this; }
 CRender* CRendResource::GetRootRender(CRender* render) { return render; }
-void CRendResource::ApplyAnimation(const CVector&, CRender*, CRendStaticSkeleton*) {}
-int CRendResource::GetAnimationData(CVector&, CRender*, unsigned long&, int&, CRendStaticSkeleton*&) { return 0; }
+void CRendResource::ApplyAnimation(const CVector&, const CVector*, CRendStaticSkeleton*) {}
+
+int CRendResource::GetAnimationData(CVector&, CVector*, unsigned long&, int& channels, CRendStaticSkeleton*&)
+{
+    channels = 0;
+    return 0;
+}
 void CRendResource::SetIndex(CRender*, int) {}
 void CRendResource::ResetAnimation() {}
-void CRendResource::Attach(CRender*, CRender*, CCRC32, int) {}
-void CRendResource::Attach(CRender*, CRender*, unsigned long, int) {}
+CVector* CRendResource::Attach(CRender* render, CRender* child, CCRC32 point, int keepWorld)
+{
+    CRendDynamicSkeleton* skeleton = GetSkeleton(render);
+    return skeleton ? skeleton->Attach(render, child, point, keepWorld) : nullptr;
+}
+
+CVector* CRendResource::Attach(CRender* render, CRender* child, unsigned long point, int keepWorld)
+{
+    CRendDynamicSkeleton* skeleton = GetSkeleton(render);
+    return skeleton ? skeleton->Attach(render, child, point, keepWorld) : nullptr;
+}
 int CRendResource::GetAttachPointCount() { return 0; }
 unsigned long CRendResource::GetAttachPointCRC(int) { return 0; }
 
@@ -88,5 +103,8 @@ const CVector& CRendResource::GetAttachPoint(CRender*, int, int& found, CMatrix*
 int CRendResource::ReturnAttachPoints(CAttachPoint*) { return 0; }
 int CRendResource::GetNodeCount() { return 0; }
 void CRendResource::GetNodePos(int, CVector& out) { out = NullVector; }
-CRendDynamicSkeleton* CRendResource::GetSkeleton(CRender*) { return nullptr; }
+CRendDynamicSkeleton* CRendResource::GetSkeleton(CRender* render)
+{
+    return render ? CRendDynamicSkeleton::Wrap(this, render) : nullptr;
+}
 SpriteBatch* CRendResource::GetSpriteData() { return nullptr; }

@@ -40,13 +40,18 @@ public:
     virtual void SetPalette(int palette);
     virtual CRendResource* GetResource(CRender* render);
     virtual CRender* GetRootRender(CRender* render);
-    virtual void ApplyAnimation(const CVector& movement, CRender* render, CRendStaticSkeleton* skeleton);
-    virtual int GetAnimationData(CVector& movement, CRender* render, unsigned long& id, int& frame,
+    // A pose: the root position and one rotation (radians) per channel, at most 32.
+    virtual void ApplyAnimation(const CVector& position, const CVector* rotations, CRendStaticSkeleton* skeleton);
+    // The current pose back: the number of rotations written.
+    virtual int GetAnimationData(CVector& position, CVector* rotations, unsigned long& mask, int& channels,
                                  CRendStaticSkeleton*& skeleton);
     virtual void SetIndex(CRender* render, int index);
     virtual void ResetAnimation();
-    virtual void Attach(CRender* render, CRender* child, CCRC32 point, int flags);
-    virtual void Attach(CRender* render, CRender* child, unsigned long point, int flags);
+    // Hangs child (or, with child null, detaches what hangs) at the point; a plain resource is
+    // first wrapped into a one-node skeleton that takes its place. Returns the child's offset
+    // from the point, null when nothing was hung.
+    virtual CVector* Attach(CRender* render, CRender* child, CCRC32 point, int keepWorld);
+    virtual CVector* Attach(CRender* render, CRender* child, unsigned long point, int keepWorld);
     virtual int GetAttachPointCount();
     virtual unsigned long GetAttachPointCRC(int index);
     virtual const CVector& GetAttachPoint(CRender* render, CCRC32 point, int& found, CMatrix* matrix);
@@ -54,6 +59,8 @@ public:
     virtual int ReturnAttachPoints(CAttachPoint* points);
     virtual int GetNodeCount();
     virtual void GetNodePos(int node, CVector& out);
+    // The render's skeleton; a plain resource wraps itself into one and makes it the render's
+    // resource.
     virtual CRendDynamicSkeleton* GetSkeleton(CRender* render);
     virtual SpriteBatch* GetSpriteData();
 };

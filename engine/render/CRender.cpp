@@ -6,6 +6,8 @@
 
 #include "core/heap/ZHeap.h"
 #include "engine/object/GObject.h"
+#include "engine/render/CAnimation.h"
+#include "engine/render/CAnimator.h"
 #include "engine/render/COctTree.h"
 #include "engine/render/CRendResource.h"
 #include "engine/render/CRenderer.h"
@@ -137,9 +139,82 @@ void CRender::ReleaseWorkspace()
 
 void CRender::KillAnimation()
 {
-    if (pAnimator)
-        zfree(pAnimator);
+    DestroyAnimator(pAnimator);
     pAnimator = nullptr;
+}
+
+void CRender::Attach(CAnimation* animation, int* animFlag, float speed, int keepTime)
+{
+    if (!pAnimator && animation) {
+        pAnimator = animation->CreateAnimator();
+        if (pAnimator)
+            pAnimator->RegisterAnimationMovementPointer(pMovement);
+    }
+    if (pAnimator)
+        pAnimator->Attach(this, animation, speed, animFlag, keepTime);
+}
+
+void CRender::AttachOverlay(CAnimation* animation, float speed, int* animFlag, float weight, unsigned long* id,
+                            bool syncTime)
+{
+    if (!pAnimator && animation)
+        pAnimator = animation->CreateAnimator();
+    if (pAnimator)
+        pAnimator->AttachOverlay(this, animation, speed, weight, animFlag, id, syncTime);
+}
+
+void CRender::AttachAnimationData(unsigned long id, float speed, float weight, int* animFlag)
+{
+    if (pAnimator)
+        pAnimator->AttachAnimationData(this, id, speed, weight, animFlag);
+}
+
+void CRender::AttachWeight(unsigned long id, float weight)
+{
+    if (pAnimator)
+        pAnimator->AttachWeight(this, id, weight);
+}
+
+void CRender::SetTimecode(unsigned long id, float time)
+{
+    if (pAnimator)
+        pAnimator->SetTimecode(this, id, time);
+}
+
+void CRender::ReScaleAnimation(float speed)
+{
+    if (pAnimator)
+        pAnimator->ReScaleAnimation(this, speed);
+}
+
+void CRender::DeleteAnimFlag(int* animFlag)
+{
+    if (pAnimator)
+        pAnimator->DeleteAnimFlag(animFlag);
+}
+
+void CRender::KillAnimation(unsigned long id)
+{
+    if (pAnimator)
+        pAnimator->KillAnimation(this, id);
+}
+
+CAnimation* CRender::GetAnimation() { return pAnimator ? pAnimator->GetAnimation() : nullptr; }
+
+void CRender::Animate()
+{
+    if (pAnimator)
+        pAnimator->Animate(this, 0);
+}
+
+bool CRender::RegisterAnimationMessageObject(HGOBJECT object)
+{
+    return pAnimator && pAnimator->RegisterAnimationMessageObject(object);
+}
+
+bool CRender::DescribeAnimation(unsigned long id, float& speed, float& weight, float& time, float& endTime)
+{
+    return pAnimator && pAnimator->DescribeAnimation(this, id, speed, weight, time, endTime);
 }
 
 CCollisionData* CRender::GetCollisionData() const { return pResource ? pResource->GetCollisionData() : nullptr; }

@@ -9,6 +9,7 @@
 #include "core/names/CCRC32.h"
 #include "engine/object/HGOBJECT.h"
 
+class CAnimation;
 class CAnimator;
 class CCollisionData;
 class CLineBatchSource;
@@ -139,8 +140,22 @@ public:
     int Attach(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void AttachText(const char* text);
 
-    // Animation: the animator is owned and freed here; the movement vector is handed to the
-    // next animator made for this render.
+    // Animation: the animator is owned and freed here, made by the first animation attached;
+    // the movement vector is handed to the next animator made for a base animation. Without an
+    // animator the calls below do nothing (and answer null or false).
+    void Attach(CAnimation* animation, int* animFlag, float speed, int keepTime);
+    void AttachOverlay(CAnimation* animation, float speed, int* animFlag, float weight, unsigned long* id,
+                       bool syncTime);
+    void AttachAnimationData(unsigned long id, float speed, float weight, int* animFlag);
+    void AttachWeight(unsigned long id, float weight);
+    void SetTimecode(unsigned long id, float time);
+    void ReScaleAnimation(float speed);
+    void DeleteAnimFlag(int* animFlag);
+    void KillAnimation(unsigned long id);
+    CAnimation* GetAnimation();
+    void Animate();
+    bool RegisterAnimationMessageObject(HGOBJECT object);
+    bool DescribeAnimation(unsigned long id, float& speed, float& weight, float& time, float& endTime);
     void KillAnimation();
     void RegisterAnimationMovementPointer(CVector* movement) { pMovement = movement; }
 

@@ -1,9 +1,14 @@
 #include "engine/render/CRenderer.h"
 
 #include <cmath>
+#include <cstring>
 #include <new>
 
+#include "core/heap/ZHeap.h"
 #include "engine/object/CGameTimer.h"
+#include "engine/render/CAnimation.h"
+#include "engine/render/CAnimator.h"
+#include "engine/render/CRendStaticSkeleton.h"
 #include "engine/render/CRendResource.h"
 #include "engine/render/CRender.h"
 #include "engine/render/Camera.h"
@@ -13,6 +18,7 @@ IMPLEMENT_GOBJECT(GRendererConfigurator, 0x8000)
 IMPLEMENT_GOBJECT(GOctTreeBuilder, 0x6008000)
 
 CRenderer* CRenderer::pThe = nullptr;
+unsigned long CRenderer::FrameNumber = 0;
 short CRenderer::CurrentResViewport = -1;
 CRenderDevice CRenderer::Device;
 unsigned long CRenderer::RenderMask = ~0x1C0UL;
@@ -298,6 +304,65 @@ bool CRenderer::FindRenderConfigState(RenderConfigState& out, int width, int hei
     return true;
 }
 
+// Displayed renders first, then those only animated (renders hung on others).
+void CRenderer::Animate()
+{
+    for (CRender* head : {&CRender::FirstRender, &CRender::FirstAnimatedRender})
+        for (CRender* r = head->pListNext; r; r = r->pListNext)
+            if (r->pAnimator)
+                r->pAnimator->Animate(r, 0);
+}
+
+CAnimation* CRenderer::CreateAnimation(CRendResource* resource, CRendResource*& skeleton, float weight)
+{
+    CVector position;
+    CVector rotations[CHierarchyAnimation::kMaxChannels];
+    unsigned long mask = 0;
+    int channels = 0;
+    CRendStaticSkeleton* own = nullptr;
+    if (!resource)
+        return nullptr;
+    resource->GetAnimationData(position, rotations, mask, channels, own);
+    skeleton = own;
+    if (channels <= 0)
+        return nullptr;
+    if (channels > CHierarchyAnimation::kMaxChannels)
+        channels = CHierarchyAnimation::kMaxChannels;
+    void* block = zmalloc(64 + 8 * channels);
+    if (!block)
+        return nullptr;
+    unsigned char* bytes = static_cast<unsigned char*>(block);
+    std::memset(bytes, 0, 64 + 8 * channels);
+    CHierarchyAnimation* animation = reinterpret_cast<CHierarchyAnimation*>(bytes);
+    animation->pTriggers = nullptr;
+    animation->EndTime = 0.01f;
+    animation->FadeIn = 0.0f;
+    animation->FadeOut = 1.0f;
+    animation->NumChannels = static_cast<unsigned short>(channels);
+    animation->KeySize = static_cast<unsigned short>(16 + 4 * channels);
+    animation->ActiveChannels = mask;
+    animation->pSkeleton = own;
+    animation->NoKeys = 1;
+    animation->pKeys = reinterpret_cast<HierarchyKey*>(bytes + CHierarchyAnimation::HeaderSize(channels));
+    animation->pMovementKeys = nullptr;
+    animation->RootWeight = weight;
+    for (int i = 0; i < channels; ++i)
+        animation->Weights[i] = weight;
+    HierarchyKey* key = animation->pKeys;
+    key->Time = 0.0f;
+    key->Position = position;
+    // 512 / pi packed units to the radian, cut to ten bits per angle.
+    for (int i = 0; i < channels; ++i) {
+        const float angles[3] = {rotations[i].x, rotations[i].y, rotations[i].z};
+        unsigned long packed = 0;
+        for (int axis = 0; axis < 3; ++axis)
+            packed |= ((unsigned long)(long)(angles[axis] * 162.97466f) & 1023UL) << (10 * axis);
+        key->Rots[i] = packed;
+    }
+    // Built in place last: the constructor leaves a record that is not packed data alone.
+    return new (block) CHierarchyAnimation;
+}
+
 void CRenderer::Replot()
 {
     for (CRender* r = CRender::FirstRender.pListNext; r; r = r->pListNext) {
@@ -336,7 +401,8 @@ void CRenderer::DrawLayers()
 bool CRenderer::Process()
 {
     FrameByte = 0;
-    ++RollingCount;
+    FrameNumber = ++RollingCount;
+    Animate();
     BufferClear = 1;
     Replot();
     DrawLayers();

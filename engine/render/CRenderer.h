@@ -12,6 +12,7 @@
 #include "engine/render/CRecordPage.h"
 #include "engine/render/CRenderDevice.h"
 
+class CAnimation;
 class CRender;
 class CRendResource;
 
@@ -98,7 +99,14 @@ class CRenderer : public GObject {
     void ClearResource(CRendResource* resource);
     static void SortRenders();
 
+    // A pose animation of the resource's current pose with every weight the given one; null
+    // when the resource has no channels or the engine heap no room. The skeleton argument
+    // receives the resource's skeleton.
+    static CAnimation* CreateAnimation(CRendResource* resource, CRendResource*& skeleton, float weight);
+
     static CRenderer* pThe;
+    // The number of the frame being drawn: the rolling count of its Process.
+    static unsigned long FrameNumber;
     // The render viewport the layer being drawn shows; CRender::Display draws only those.
     static short CurrentResViewport;
 

@@ -652,6 +652,16 @@ unsigned long CZelFile::BytesAvailable(const void* p)
     return 0;
 }
 
+const char* CZelFile::NameOf(const void* p)
+{
+    const unsigned char* at = static_cast<const unsigned char*>(p);
+    for (CZelFile* file = pFirstLive; file; file = file->pNextLive)
+        for (int s = 0; s < SegCount; ++s)
+            if (file->pSegment[s] && at >= file->pSegment[s] && at < file->pSegment[s] + file->SegmentSize[s])
+                return file->pName ? file->pName : "(unnamed)";
+    return nullptr;
+}
+
 bool CZelFile::IsLoadedData(const void* p, unsigned long length)
 {
     return length <= BytesAvailable(p) && (length > 0 || BytesAvailable(p) > 0);

@@ -38,6 +38,8 @@ public:
     static bool IsLoadedData(const void* p, unsigned long length);
     // Bytes from p to the end of the loaded segment holding it, 0 when none does.
     static unsigned long BytesAvailable(const void* p);
+    // The name of the loaded file whose segments hold p, null when none does.
+    static const char* NameOf(const void* p);
 
     struct ChunkKind; // how one chunk id of a block is read and kept
 

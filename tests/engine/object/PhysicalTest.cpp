@@ -55,10 +55,11 @@ public:
     }
     int GetNodeCount() override { return 2; }
     void GetNodePos(int node, CVector& out) override { out = CVector(static_cast<float>(node), 0.0f, 0.0f); }
-    void Attach(CRender*, CRender* child, CCRC32 point, int) override
+    CVector* Attach(CRender*, CRender* child, CCRC32 point, int) override
     {
         Child = child;
         Point = point;
+        return nullptr;
     }
 
     CVector Centre = CVector(1.0f, 2.0f, 3.0f);
