@@ -96,3 +96,54 @@ public:
     CRendStaticSkeleton* Skeleton = nullptr;
     std::vector<int> Indices;
 };
+
+#include "engine/render/CRendStaticSkeleton.h"
+
+// A stored skeleton built in memory: per node its resource and attach points, each with the
+// node hanging there (-1 for none).
+class TestSkeleton {
+public:
+    struct Point {
+        CVector Position;
+        const char* Name;
+        int Child;
+    };
+    struct Node {
+        CRendResource* Resource;
+        std::vector<Point> Points;
+    };
+    TestSkeleton(const std::vector<Node>& nodes, CAnimation* animation)
+    {
+        size_t points = 0;
+        for (const Node& n : nodes)
+            points += n.Points.size();
+        const size_t head = 76 + 16 * nodes.size();
+        Words.assign((head + points * (16 + 4)) / 4 + 1, 0);
+        char* base = reinterpret_cast<char*>(Words.data());
+        CRendStaticSkeleton* s = reinterpret_cast<CRendStaticSkeleton*>(base);
+        s->pAnimation = animation;
+        s->NoNodes = static_cast<unsigned long>(nodes.size());
+        s->NoAttachPoints = static_cast<unsigned long>(points);
+        CAttachPoint* ap = reinterpret_cast<CAttachPoint*>(base + head);
+        StaticNode** children = reinterpret_cast<StaticNode**>(ap + points);
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            StaticNode& node = s->Nodes[i];
+            node.pResource = nodes[i].Resource;
+            node.NoAttachPoints = static_cast<unsigned long>(nodes[i].Points.size());
+            node.pAttachPoints = ap;
+            node.pChildren = children;
+            for (const Point& p : nodes[i].Points) {
+                static_cast<CVector&>(*ap) = p.Position;
+                ap->Crc32 = CCRC32::GetCRC(p.Name);
+                *children = p.Child >= 0 ? &s->Nodes[p.Child] : nullptr;
+                ++ap;
+                ++children;
+            }
+        }
+        ZelConstructInPlace<CRendStaticSkeleton>(base);
+    }
+    CRendStaticSkeleton* Get() { return reinterpret_cast<CRendStaticSkeleton*>(Words.data()); }
+
+private:
+    std::vector<unsigned long> Words;
+};
