@@ -43,10 +43,7 @@ void SetBit31(int* flagWord)
         *flagWord |= int(0x80000000UL);
 }
 
-HierarchyKey* SecondKey(const CHierarchyAnimation* animation)
-{
-    return animation->Key(animation->NoKeys > 1 ? 1 : 0);
-}
+HierarchyKey* SecondKey(const CHierarchyAnimation* animation) { return animation->Key(animation->NoKeys > 1 ? 1 : 0); }
 
 } // namespace
 
@@ -492,9 +489,8 @@ void CHierarchyAnimator::SlotPose(const AnimSlot& slot, Pose& out) const
     for (int i = 0; i < kChannels; ++i) {
         const bool active = i < animation->NumChannels && (animation->ActiveChannels >> i & 1);
         for (int axis = 0; axis < 3; ++axis)
-            out.Angles[i][axis] = active ? LerpAngle(PackedAngle(previous->Rots[i], axis),
-                                                     PackedAngle(next->Rots[i], axis), g)
-                                         : 0;
+            out.Angles[i][axis] =
+                active ? LerpAngle(PackedAngle(previous->Rots[i], axis), PackedAngle(next->Rots[i], axis), g) : 0;
         out.Weights[i] = active ? slot.Weight * animation->Weights[i] : 0.0f;
     }
 }
@@ -572,9 +568,9 @@ bool CHierarchyAnimator::BlendSlots(AnimSlot* group, Pose& out) const
     else {
         out.Position = CVector(0.0f, 0.0f, 0.0f);
         for (int k = 0; k < count; ++k)
-            out.Position = CVector(out.Position.x + poses[k].Position.x / count,
-                                   out.Position.y + poses[k].Position.y / count,
-                                   out.Position.z + poses[k].Position.z / count);
+            out.Position =
+                CVector(out.Position.x + poses[k].Position.x / count, out.Position.y + poses[k].Position.y / count,
+                        out.Position.z + poses[k].Position.z / count);
     }
     out.Movement = moveTotal > 0.0f ? CVector(movement.x / moveTotal, movement.y / moveTotal, movement.z / moveTotal)
                                     : CVector(0.0f, 0.0f, 0.0f);

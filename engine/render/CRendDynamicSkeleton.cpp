@@ -377,8 +377,8 @@ void CRendDynamicSkeleton::ApplyAnimation(const CVector& position, const CVector
 
 // Channel c is the c-th stored child met; a channel whose node is missing here stays clear
 // in the mask and keeps its place in the rotations.
-int CRendDynamicSkeleton::GetAnimationData(CVector& position, CVector* rotations, unsigned long& mask,
-                                           int& channels, CRendStaticSkeleton*& skeleton)
+int CRendDynamicSkeleton::GetAnimationData(CVector& position, CVector* rotations, unsigned long& mask, int& channels,
+                                           CRendStaticSkeleton*& skeleton)
 {
     if (!skeleton)
         skeleton = pStatic;

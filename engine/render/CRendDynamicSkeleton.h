@@ -16,8 +16,8 @@ struct DynamicNode {
     CRendResource* pResource;
     unsigned long NoAttachPoints;
     CAttachPoint* pAttachPoints;
-    DynamicNode** pChildren; // null where nothing hangs
-    CMatrix Matrix;          // world matrix of the last evaluation
+    DynamicNode** pChildren;      // null where nothing hangs
+    CMatrix Matrix;               // world matrix of the last evaluation
     CRendDynamicSkeleton* pOwner; // node 0 only: the skeleton it roots
     CRender* pRender;
     const CVector* pAttachOffset; // the parent's attach point it hangs at, or the null vector
@@ -111,7 +111,8 @@ static_assert(sizeof(CRendDynamicSkeleton) == 92, "dynamic skeleton header");
 // its matrix and render.
 class CSkeletonWorkspace : public CRendWorkspace {
 public:
-    explicit CSkeletonWorkspace(CRender* render) : pRender(render), pNodeRender(nullptr), pNodeMatrix(nullptr), Visible(0)
+    explicit CSkeletonWorkspace(CRender* render)
+        : pRender(render), pNodeRender(nullptr), pNodeMatrix(nullptr), Visible(0)
     {
     }
     // Destroys the render's skeleton and leaves the render without a resource.

@@ -16,8 +16,8 @@ void DestroyAnimator(CAnimator* animator)
 }
 
 CSimpleAnimator::CSimpleAnimator()
-    : Time(-1.0f), Speed(1.0f), FrameIndex(-1), pAnimation(nullptr), pKey(nullptr), pKeyEnd(nullptr),
-      pTrigger(nullptr), pFlagWord(nullptr)
+    : Time(-1.0f), Speed(1.0f), FrameIndex(-1), pAnimation(nullptr), pKey(nullptr), pKeyEnd(nullptr), pTrigger(nullptr),
+      pFlagWord(nullptr)
 {
 }
 

@@ -91,8 +91,8 @@ int main()
     }
     const double nodes = double(kSkeletons) * kNodes * kFrames;
     const double oursRate = nodes / ours.Median(), peerRate = nodes / peer.Median();
-    printf("%d skeletons of %d nodes, two blended animations each, %d frames, median of %d runs\n", kSkeletons,
-           kNodes, kFrames, kRuns);
+    printf("%d skeletons of %d nodes, two blended animations each, %d frames, median of %d runs\n", kSkeletons, kNodes,
+           kFrames, kRuns);
     printf("animate + evaluate : %12.0f nodes/s\n", oursRate);
     printf("matrix products    : %12.0f products/s (floor)\n", peerRate);
     printf("ratio floor/ours   : %.2fx (goal: within 3x)\n", peerRate / oursRate);

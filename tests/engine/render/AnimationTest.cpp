@@ -81,8 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         WalkCase{"FlagNotYetReached", {T(0.5f, 4, Trigger::SET_ANIMATION_FLAG)}, {0.0f, 0.3f}, kNoFlag, 0.3f, 1.0f},
         WalkCase{"FlagAtItsTime", {T(0.5f, 4, Trigger::SET_ANIMATION_FLAG)}, {0.0f, 0.3f, 0.3f}, 4, 0.6f, 1.0f},
-        WalkCase{"FirstFrameOnlyStartsTheClock", {T(0.0f, 4, Trigger::SET_ANIMATION_FLAG)}, {5.0f}, kNoFlag, 0.0f,
-                 1.0f},
+        WalkCase{
+            "FirstFrameOnlyStartsTheClock", {T(0.0f, 4, Trigger::SET_ANIMATION_FLAG)}, {5.0f}, kNoFlag, 0.0f, 1.0f},
         WalkCase{"Bit31ForgetsTheFlagWord",
                  {T(0.2f, 0x80000001, Trigger::SET_ANIMATION_FLAG), T(0.4f, 2, Trigger::SET_ANIMATION_FLAG)},
                  {0.0f, 0.5f},
@@ -96,11 +96,19 @@ INSTANTIATE_TEST_SUITE_P(
                  0.7f,
                  0.0f},
         WalkCase{"EndOfListMarksTheWord", {T(0.5f, 0, Trigger::END_OF_LIST)}, {0.0f, 0.6f}, -1, 0.6f, 1.0f},
-        WalkCase{"UnknownTypesAreSkipped", {T(0.1f, 16, 9), T(0.2f, 2, Trigger::SET_ANIMATION_FLAG)}, {0.0f, 0.3f}, 2,
-                 0.3f, 1.0f},
+        WalkCase{"UnknownTypesAreSkipped",
+                 {T(0.1f, 16, 9), T(0.2f, 2, Trigger::SET_ANIMATION_FLAG)},
+                 {0.0f, 0.3f},
+                 2,
+                 0.3f,
+                 1.0f},
         WalkCase{"LoopWrapsOnce", {T(1.0f, 0, Trigger::RESET_ANIMATION)}, {0.0f, 1.25f}, kNoFlag, 0.25f, 1.0f},
-        WalkCase{"LoopWrapsSeveralTimesInOneFrame", {T(1.0f, 0, Trigger::RESET_ANIMATION)}, {0.0f, 3.5f}, kNoFlag,
-                 0.5f, 1.0f},
+        WalkCase{"LoopWrapsSeveralTimesInOneFrame",
+                 {T(1.0f, 0, Trigger::RESET_ANIMATION)},
+                 {0.0f, 3.5f},
+                 kNoFlag,
+                 0.5f,
+                 1.0f},
         WalkCase{"LoopRestartsTheTriggers",
                  {T(0.25f, 1, Trigger::SET_ANIMATION_FLAG), T(1.0f, 0, Trigger::RESET_ANIMATION),
                   T(1.5f, 64, Trigger::SET_ANIMATION_FLAG)},
@@ -109,8 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
                  0.5f,
                  1.0f},
         // A loop of no length would never end: the clock is held at its start instead.
-        WalkCase{"LoopOfNoLengthHoldsTheClock", {T(0.0f, 0, Trigger::RESET_ANIMATION)}, {0.0f, 0.5f}, kNoFlag, 0.0f,
-                 1.0f}),
+        WalkCase{
+            "LoopOfNoLengthHoldsTheClock", {T(0.0f, 0, Trigger::RESET_ANIMATION)}, {0.0f, 0.5f}, kNoFlag, 0.0f, 1.0f}),
     [](const ::testing::TestParamInfo<WalkCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AnimatorTest, TriggersPassedAtAnAttachThatKeepsTheTimeDoNotFire)
@@ -230,11 +238,12 @@ TEST_P(OverlayFade, FadesOutBetweenFadeOutAndTheEnd)
 
 INSTANTIATE_TEST_SUITE_P(
     Animator, OverlayFade,
-    ::testing::Values(OverlayFadeCase{"FadesToZeroAtTheEnd", 0.5f, 1.0f, 1.0f, {1.0f, 1.0f, 1.0f, 0.5f, 0.0f, -1.0f}},
-                      OverlayFadeCase{"FadeOutAtTheEndEndsAtOnce", 1.0f, 1.0f, 1.0f, {1.0f, 1.0f, 1.0f, 1.0f, -1.0f}},
-                      OverlayFadeCase{"FadeOutBeyondTheEndEndsWhenReached", 1.5f, 1.0f, 1.0f,
-                                      {1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, -1.0f}},
-                      OverlayFadeCase{"SpeedZeroAtTheFadeOutEndsAtOnce", 0.0f, 1.0f, 0.0f, {1.0f, -1.0f}}),
+    ::testing::Values(
+        OverlayFadeCase{"FadesToZeroAtTheEnd", 0.5f, 1.0f, 1.0f, {1.0f, 1.0f, 1.0f, 0.5f, 0.0f, -1.0f}},
+        OverlayFadeCase{"FadeOutAtTheEndEndsAtOnce", 1.0f, 1.0f, 1.0f, {1.0f, 1.0f, 1.0f, 1.0f, -1.0f}},
+        OverlayFadeCase{
+            "FadeOutBeyondTheEndEndsWhenReached", 1.5f, 1.0f, 1.0f, {1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, -1.0f}},
+        OverlayFadeCase{"SpeedZeroAtTheFadeOutEndsAtOnce", 0.0f, 1.0f, 0.0f, {1.0f, -1.0f}}),
     [](const ::testing::TestParamInfo<OverlayFadeCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AnimatorTest, WeightChangesTakeLowerTargetsAtOnceAndFadeToHigherOnes)

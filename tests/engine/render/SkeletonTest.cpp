@@ -96,11 +96,14 @@ TEST_F(SkeletonTest, NodeMatricesAndAttachPointsOfBlendedAndOverlaidAnimationsMa
     for (int i = 0; i < 2; ++i)
         Frame(0.1f);
 
-    const std::string dump = (std::filesystem::temp_directory_path() / ("skeleton_" + std::to_string(getpid()))).string();
+    const std::string dump =
+        (std::filesystem::temp_directory_path() / ("skeleton_" + std::to_string(getpid()))).string();
     {
         std::ofstream out(dump);
         out.precision(9);
-        auto vec = [&](const char* name, const CVector& v) { out << name << " " << v.x << " " << v.y << " " << v.z << "\n"; };
+        auto vec = [&](const char* name, const CVector& v) {
+            out << name << " " << v.x << " " << v.y << " " << v.z << "\n";
+        };
         vec("render_pos", renderPos);
         vec("render_rot", renderRot);
         int found = 0;
