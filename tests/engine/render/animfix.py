@@ -15,12 +15,13 @@ import struct
 import sys
 from pathlib import Path
 
-import numpy as np
-
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "zel"))
 import zelfix  # noqa: E402
 
-F = np.float32
+
+def F(value):
+    return np.float32(value)
+
 
 # ---- the fixture ----
 
@@ -122,8 +123,8 @@ def write(out):
 
 # ---- the reckoning ----
 
-TABLE = np.array([np.float32(math.sin(i * (float(F(2 * math.pi)) / 2048.0))) for i in range(2048)], dtype=np.float64)
-INDEX_SCALE = float(F(325.9493))
+TABLE = None
+INDEX_SCALE = None
 
 
 def table_sin_cos(angle):
@@ -303,4 +304,8 @@ if __name__ == "__main__":
     if sys.argv[1] == "write":
         write(sys.argv[2])
     elif sys.argv[1] == "check":
+        # Only the reckoning needs numpy; the writer runs with any Python.
+        import numpy as np
+        TABLE = np.array([np.float32(math.sin(i * (float(F(2 * math.pi)) / 2048.0))) for i in range(2048)])
+        INDEX_SCALE = float(F(325.9493))
         sys.exit(check(sys.argv[2]))
