@@ -121,10 +121,10 @@ ULONGLONG PlayThrough(const std::string& file)
     }
     const ULONGLONG shown = MgVideoFramesPresented() - before;
     control->Stop();
-    for (IUnknown* object : {static_cast<IUnknown*>(pin), static_cast<IUnknown*>(graph2),
-                             static_cast<IUnknown*>(control), static_cast<IUnknown*>(seeking),
-                             static_cast<IUnknown*>(source), static_cast<IUnknown*>(graph),
-                             static_cast<IUnknown*>(vmr)})
+    for (IUnknown* object :
+         {static_cast<IUnknown*>(pin), static_cast<IUnknown*>(graph2), static_cast<IUnknown*>(control),
+          static_cast<IUnknown*>(seeking), static_cast<IUnknown*>(source), static_cast<IUnknown*>(graph),
+          static_cast<IUnknown*>(vmr)})
         object->Release();
     allocator->Release();
     CoUninitialize();

@@ -84,6 +84,19 @@ protected:
         RunFrame(1.0f / 30.0f);
         CRenderer::GetDevice().SetScreenshotRequest(0);
     }
+    // The allocator's surface `index` and the part of it the picture fills.
+    static void ExpectSurfaces(DWORD index, UINT width, UINT height, float u, float v)
+    {
+        EXPECT_FLOAT_EQ(GVideoPlayer::pAllocator->GetUScale(), u);
+        EXPECT_FLOAT_EQ(GVideoPlayer::pAllocator->GetVScale(), v);
+        IDirect3DSurface9* surface = nullptr;
+        ASSERT_EQ(GVideoPlayer::pAllocator->GetSurface(GVideoPlayer::kUserId, index, 0, &surface), S_OK);
+        D3DSURFACE_DESC desc = {};
+        surface->GetDesc(&desc);
+        surface->Release();
+        EXPECT_EQ(desc.Width, width);
+        EXPECT_EQ(desc.Height, height);
+    }
     int Presented() const { return int(MgVideoFramesPresented() - presentedBefore); }
     bool PlayerAlive() const { return GVideoPlayer::pThe != nullptr; }
 
@@ -110,15 +123,7 @@ TEST_F(VideoPlayerTest, AClipPlaysItsFramesOnTimeIntoPowerOfTwoSurfacesWithItsSo
     ASSERT_NE(player, nullptr);
     ASSERT_TRUE(GVideoPlayer::bPlaying) << debug;
     ASSERT_NE(GVideoPlayer::pAllocator, nullptr);
-    EXPECT_FLOAT_EQ(GVideoPlayer::pAllocator->GetUScale(), 0.625f);
-    EXPECT_FLOAT_EQ(GVideoPlayer::pAllocator->GetVScale(), 0.9375f);
-    IDirect3DSurface9* surface = nullptr;
-    ASSERT_EQ(GVideoPlayer::pAllocator->GetSurface(GVideoPlayer::kUserId, 0, 0, &surface), S_OK);
-    D3DSURFACE_DESC desc = {};
-    surface->GetDesc(&desc);
-    surface->Release();
-    EXPECT_EQ(desc.Width, 1024u);
-    EXPECT_EQ(desc.Height, 512u);
+    ExpectSurfaces(0, 1024, 512, 0.625f, 0.9375f);
     EXPECT_EQ(GVideoPlayer::pAudioRenderer != nullptr, true) << "the clip has a sound track";
 
     std::vector<int> presentedAt;
@@ -167,15 +172,8 @@ TEST_F(VideoPlayerTest, SquareOnlyTexturesTakeTheLargerSide)
     Start(D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY);
     Play(kVideos + "clip");
     ASSERT_TRUE(GVideoPlayer::bPlaying) << debug;
-    EXPECT_FLOAT_EQ(GVideoPlayer::pAllocator->GetUScale(), 0.625f);
-    EXPECT_FLOAT_EQ(GVideoPlayer::pAllocator->GetVScale(), 0.46875f);
+    ExpectSurfaces(1, 1024, 1024, 0.625f, 0.46875f);
     IDirect3DSurface9* surface = nullptr;
-    ASSERT_EQ(GVideoPlayer::pAllocator->GetSurface(GVideoPlayer::kUserId, 1, 0, &surface), S_OK);
-    D3DSURFACE_DESC desc = {};
-    surface->GetDesc(&desc);
-    surface->Release();
-    EXPECT_EQ(desc.Width, 1024u);
-    EXPECT_EQ(desc.Height, 1024u);
     EXPECT_EQ(GVideoPlayer::pAllocator->GetSurface(GVideoPlayer::kUserId, 2, 0, &surface), E_FAIL);
     EXPECT_EQ(GVideoPlayer::pAllocator->GetSurface(GVideoPlayer::kUserId, 0, 0, nullptr), E_POINTER);
 }
