@@ -183,7 +183,7 @@ TEST_F(HostRun, TheDemoOpensWithItsVideoAndGoesOnToTheMenu)
 
     const fs::path shot = root / "PCX_Cap_000000.tga";
     RunResult during =
-        Execute(Host() + " --headless --frames 30 --frame-time 0.016666667 --screenshot-frame 30 intro.zel");
+        Execute(Host() + " --headless --frames 31 --frame-time 0.016666667 --screenshot-frame 31 intro.zel");
     EXPECT_EQ(during.exitCode, 0) << during.output;
     ASSERT_TRUE(fs::exists(shot)) << during.output;
     RunResult match = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/dshow/video_oracle.py match " +
@@ -192,8 +192,10 @@ TEST_F(HostRun, TheDemoOpensWithItsVideoAndGoesOnToTheMenu)
     float err = 0, p99 = 0, next = 0;
     ASSERT_EQ(std::sscanf(match.output.c_str(), "best=%d err=%f p99=%f next=%f", &best, &err, &p99, &next), 4)
         << match.output;
-    EXPECT_EQ(best, 14) << "frame 30 at 60 frames a second shows the video's frame at 0.48 s";
-    EXPECT_LT(err, 4.0f) << match.output;
+    EXPECT_EQ(best, 15) << "video frames come every other game frame from the first: frame 31 shows the 16th";
+    // The fractal's fine detail loses most to the filtered draw over the screen.
+    EXPECT_LT(err, 8.0f) << match.output;
+    EXPECT_GT(next, 2 * err) << match.output;
 
     fs::remove(shot);
     RunResult after =
