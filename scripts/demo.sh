@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The main job: builds, converts the demo game's scripts with wexlorn into build/demo/zel/
-# and runs the engine's host program on them.
+# and runs the engine's host program on them, starting with the opening video.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -21,8 +21,9 @@ fi
 /usr/bin/python3 scripts/demo_art.py "$demo/zel"
 (cd "$demo/zel" && ../../bin/wexlorn)
 /usr/bin/python3 data/demo_sounds.py "$demo/zel"
+bash data/demo_video.sh "$demo/zel"
 cp build/bin/marlgate_host "$demo/bin/"
 "$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 \
-    --audio-out "$demo/demo_sound.wav" "$@"
+    --audio-out "$demo/demo_sound.wav" "$@" intro.zel
 echo "demo: frame 120 is in $demo/PCX_Cap_000000.tga"
 echo "demo: the sound of the run is in $demo/demo_sound.wav"

@@ -158,3 +158,12 @@ class GOctTreeBuilder : public GObject {
 
     int FrameCount;
 };
+
+// What the video player uses of the renderer: whether videos may play, the Direct3D objects
+// its allocator-presenter makes surfaces with, the device reset around a video, and drawing a
+// frame's texture over the whole back buffer (from the video's streaming thread).
+int GetVideosEnabled();
+IDirect3D9* GetDirect3D();
+IDirect3DDevice9* GetDirect3DDevice();
+void ResetDeviceForVideo(bool starting);
+void DrawVideoSurface(IUnknown* surface, float uScale, float vScale);

@@ -147,6 +147,9 @@ void CRenderDevice::PresentVideoFrame(IUnknown* surface, float uScale, float vSc
     pDevice->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(VideoVertex));
     pDevice->EndScene();
     pDevice->Present(nullptr, nullptr, nullptr, nullptr);
+    // While a screenshot is requested every presented frame is captured, video frames too.
+    if (ScreenshotRequest)
+        Capture();
     pDevice->SetTexture(0, nullptr);
     pDevice->SetVertexShader(nullptr);
     texture->Release();

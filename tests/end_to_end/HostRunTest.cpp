@@ -162,3 +162,47 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
 }
 
 } // namespace
+
+// The demo opens with its video: a frame of it is on the screen half a second in, matching the
+// frame FFmpeg decodes there; when the video ends the player requests the menu level, which is
+// on the screen at two seconds.
+TEST_F(HostRun, TheDemoOpensWithItsVideoAndGoesOnToTheMenu)
+{
+    for (const auto& entry : fs::directory_iterator(MG_DATA_SOURCE_DIR))
+        if (entry.path().extension() == ".rhu")
+            fs::copy_file(entry.path(), root / "zel" / entry.path().filename());
+    fs::copy_file(fs::path(MG_DATA_SOURCE_DIR) / "render.cfg", root / "render.cfg");
+    const std::string zel = (root / "zel").string();
+    ASSERT_EQ(Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/../scripts/demo_art.py " + zel).exitCode,
+              0);
+    RunResult convert = Execute("cd '" + zel + "' && " + MG_WEXLORN);
+    ASSERT_EQ(convert.exitCode, 0) << convert.output;
+    ASSERT_EQ(Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/demo_sounds.py " + zel).exitCode, 0);
+    RunResult video = Execute(std::string("bash ") + MG_DATA_SOURCE_DIR + "/demo_video.sh " + zel);
+    ASSERT_EQ(video.exitCode, 0) << video.output;
+
+    const fs::path shot = root / "PCX_Cap_000000.tga";
+    RunResult during =
+        Execute(Host() + " --headless --frames 31 --frame-time 0.016666667 --screenshot-frame 31 intro.zel");
+    EXPECT_EQ(during.exitCode, 0) << during.output;
+    ASSERT_TRUE(fs::exists(shot)) << during.output;
+    RunResult match = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/dshow/video_oracle.py match " +
+                              zel + "/intro.avi " + shot.string());
+    int best = -1;
+    float err = 0, p99 = 0, next = 0;
+    ASSERT_EQ(std::sscanf(match.output.c_str(), "best=%d err=%f p99=%f next=%f", &best, &err, &p99, &next), 4)
+        << match.output;
+    EXPECT_EQ(best, 15) << "video frames come every other game frame from the first: frame 31 shows the 16th";
+    // The fractal's fine detail loses most to the filtered draw over the screen.
+    EXPECT_LT(err, 8.0f) << match.output;
+    EXPECT_GT(next, 2 * err) << match.output;
+
+    fs::remove(shot);
+    RunResult after =
+        Execute(Host() + " --headless --frames 120 --frame-time 0.016666667 --screenshot-frame 120 intro.zel");
+    EXPECT_EQ(after.exitCode, 0) << after.output;
+    ASSERT_TRUE(fs::exists(shot)) << after.output;
+    RunResult pixels = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " +
+                               shot.string() + " 5,5 200,100");
+    EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n") << "the menu level: " << after.output;
+}

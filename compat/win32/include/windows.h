@@ -85,7 +85,8 @@ typedef const char* PCSTR;
 typedef char TCHAR;
 typedef char* LPTSTR;
 typedef const char* LPCTSTR;
-typedef unsigned short WCHAR;
+// Wide characters are UTF-16 code units, as on Windows; u"..." literals are wide strings.
+typedef char16_t WCHAR;
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 
@@ -201,6 +202,7 @@ struct IUnknown {
     virtual ~IUnknown() = default;
 };
 typedef IUnknown* LPUNKNOWN;
+inline constexpr GUID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // ---------------------------------------------------------------------------------------------
 // Kernel and user calls implemented by the win32 substitute library.
@@ -250,6 +252,34 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define MOVEFILE_WRITE_THROUGH 0x00000008
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
+}
+
+// Critical sections: re-entrant locks a thread may take again while it holds them. The lock
+// lives outside the structure, which only points at it, so the structure may be copied bytewise
+// like the Windows one (never while in use).
+typedef struct _RTL_CRITICAL_SECTION {
+    void* Lock;
+    LONG RecursionCount;
+} CRITICAL_SECTION, *LPCRITICAL_SECTION;
+
+// Code pages for the character conversions: the system code page is taken to be Latin-1.
+#define CP_ACP 0
+#define CP_UTF8 65001
+
+extern "C" {
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section);
+
+// Atomic counters; each returns the new value.
+LONG WINAPI InterlockedIncrement(LONG volatile* value);
+LONG WINAPI InterlockedDecrement(LONG volatile* value);
+
+// Narrow text to wide: with wideSize 0 the characters needed (the terminator included when
+// narrowSize is -1); else the characters written, 0 when they do not fit or the text is not
+// valid in the code page (UTF-8 only). Flags are ignored.
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR narrow, int narrowSize, LPWSTR wide, int wideSize);
 }
 
 // Parts of the C runtime the code takes from Windows' own headers.
