@@ -92,8 +92,9 @@ const CVector& Place(CRender* render, const CVector* point, CMatrix* matrixOut)
         AttachResult = CVector(m.m12, m.m13, m.m14);
     } else {
         const CVector& p = *point;
-        AttachResult = CVector(p.x * m.m0 + p.y * m.m4 + p.z * m.m8 + m.m12, p.x * m.m1 + p.y * m.m5 + p.z * m.m9 + m.m13,
-                               p.x * m.m2 + p.y * m.m6 + p.z * m.m10 + m.m14);
+        AttachResult =
+            CVector(p.x * m.m0 + p.y * m.m4 + p.z * m.m8 + m.m12, p.x * m.m1 + p.y * m.m5 + p.z * m.m9 + m.m13,
+                    p.x * m.m2 + p.y * m.m6 + p.z * m.m10 + m.m14);
     }
     if (matrixOut) {
         *matrixOut = m;

@@ -87,7 +87,8 @@ bool BatchInside(const rhu::VertexBatch& b, bool fromFile)
     if (!fromFile)
         return true;
     return b.VertexSize > 0 && CZelFile::IsLoadedData(b.pVertexList, b.NumVerts * b.VertexSize) &&
-           b.PositionOffset + 12u <= b.VertexSize && b.NormalOffset + 12u * (b.NumNormals ? b.NumNormals : 1) <= b.VertexSize &&
+           b.PositionOffset + 12u <= b.VertexSize &&
+           b.NormalOffset + 12u * (b.NumNormals ? b.NumNormals : 1) <= b.VertexSize &&
            b.TexCoordOffset + 8u * (b.BumpCoordIndex + 1u) <= b.VertexSize && b.BumpMatrixOffset + 12u <= b.VertexSize;
 }
 
@@ -99,9 +100,12 @@ void CRendMesh::ComputeBumpMatrices(rhu::VertexBatch& b)
     if (!b.pPrimitiveList || !b.pVertexList || !BatchInside(b, fromFile))
         return;
     unsigned char* base = b.pVertexList;
-    auto position = [&](unsigned j) { return *reinterpret_cast<const CVector*>(base + j * b.VertexSize + b.PositionOffset); };
+    auto position = [&](unsigned j) {
+        return *reinterpret_cast<const CVector*>(base + j * b.VertexSize + b.PositionOffset);
+    };
     auto coords = [&](unsigned j, float& s, float& t) {
-        const float* st = reinterpret_cast<const float*>(base + j * b.VertexSize + b.TexCoordOffset + 8 * b.BumpCoordIndex);
+        const float* st =
+            reinterpret_cast<const float*>(base + j * b.VertexSize + b.TexCoordOffset + 8 * b.BumpCoordIndex);
         s = st[0];
         t = st[1];
     };
@@ -111,7 +115,8 @@ void CRendMesh::ComputeBumpMatrices(rhu::VertexBatch& b)
         const MaterialData* foundSlot = nullptr;
         const rhu::PrimitiveBatch* batch = b.pPrimitiveList;
         for (int hops = 0; batch && hops < kMaxPrimitiveBatches && !found; ++hops) {
-            const MaterialData* slot = reinterpret_cast<const MaterialData*>(Follow(&batch->OffsetToMaterialData, batch->OffsetToMaterialData));
+            const MaterialData* slot = reinterpret_cast<const MaterialData*>(
+                Follow(&batch->OffsetToMaterialData, batch->OffsetToMaterialData));
             if ((batch->Flags & kBumpBatch) && slot && (!fromFile || CZelFile::IsLoadedData(slot, sizeof *slot)) &&
                 slot->TexCoordIndex == static_cast<signed char>(b.BumpCoordIndex))
                 ForEachPrimitive(*batch, [&](const unsigned short* idx, int count) {
@@ -124,7 +129,8 @@ void CRendMesh::ComputeBumpMatrices(rhu::VertexBatch& b)
                         }
                     return false;
                 });
-            batch = reinterpret_cast<const rhu::PrimitiveBatch*>(Follow(&batch->OffsetToNextBatch, batch->OffsetToNextBatch));
+            batch = reinterpret_cast<const rhu::PrimitiveBatch*>(
+                Follow(&batch->OffsetToNextBatch, batch->OffsetToNextBatch));
             if (batch && fromFile && !CZelFile::IsLoadedData(batch, sizeof *batch))
                 batch = nullptr;
         }
@@ -161,7 +167,8 @@ void CRendMesh::ComputeBumpMatrices(rhu::VertexBatch& b)
 CRendMesh::CRendMesh()
 {
     const bool fromFile = CZelFile::IsLoadedData(this, sizeof *this);
-    if (fromFile && (NumMeshes < 0 || (NumMeshes && !CZelFile::IsLoadedData(pBatches, NumMeshes * sizeof(rhu::VertexBatch))))) {
+    if (fromFile &&
+        (NumMeshes < 0 || (NumMeshes && !CZelFile::IsLoadedData(pBatches, NumMeshes * sizeof(rhu::VertexBatch))))) {
         std::printf("Mesh %s: its vertex batches lie outside its file; it is not drawn\n", MeshLabel(this));
         NumMeshes = 0;
         return;

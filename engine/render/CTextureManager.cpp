@@ -73,8 +73,8 @@ CInternalTexture* CTextureManager::Create(const rhu::ZelTexture* data, int fromP
     const int bytesPerTexel = data->BitDepth == 16 ? 2 : data->BitDepth == 32 ? 4 : 0;
     const unsigned long bytes = ChainBytes(width, levels, bytesPerTexel);
     if (fromPackedData && bytes > 0 && !CZelFile::IsLoadedData(data->Map, bytes))
-        vbail("Texture of %d by %d texels with %d mip levels needs %lu bytes of pixels, more than its file holds", width,
-              height, levels, bytes);
+        vbail("Texture of %d by %d texels with %d mip levels needs %lu bytes of pixels, more than its file holds",
+              width, height, levels, bytes);
 
     CInternalTexture* texture = static_cast<CInternalTexture*>(zmalloc(sizeof(CInternalTexture)));
     if (!texture)

@@ -368,4 +368,154 @@ TEST_F(MeshTextureTest, ConvertedMeshDrawsWhereWorld2ScreenSays)
         EXPECT_NE(lines[size_t(i)].find("=000080"), std::string::npos) << "beside the mesh: " << lines[size_t(i)];
 }
 
+// Tangent frames at load: three vertices of a bump-flagged triangle mapped along x and y get
+// the unit x and y axes; a vertex of no such primitive and the vertices of a triangle whose
+// coordinates do not vary keep what was stored.
+TEST(VertexBatchMesh, BumpMatricesFollowTheTextureAxes)
+{
+    struct Vertex {
+        float p[3], n[3], uv[2];
+        short bump[6];
+    };
+    static_assert(sizeof(Vertex) == 44, "test vertex");
+    Vertex vertices[7];
+    const float places[7][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 5, 5}, {0, 0, 1}, {1, 0, 1}, {0, 1, 1}};
+    const float coords[7][2] = {{0, 0}, {1, 0}, {0, 1}, {0, 0}, {0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, 0.5f}};
+    for (int i = 0; i < 7; ++i)
+        vertices[i] = Vertex{
+            {places[i][0], places[i][1], places[i][2]}, {0, 0, 1}, {coords[i][0], coords[i][1]}, {7, 7, 7, 7, 7, 7}};
+    alignas(4) unsigned char prims[56] = {};
+    auto header = [&](int at, unsigned short next, unsigned short material, std::initializer_list<unsigned short> tri) {
+        const unsigned short words[6] = {1, 1, next, material, 1, 0x40};
+        std::memcpy(prims + at, words, sizeof words);
+        int k = 0;
+        for (unsigned short index : tri)
+            std::memcpy(prims + at + 12 + 2 * k++, &index, 2);
+    };
+    header(0, 16, 34, {0, 1, 2}); // next batch at 20, material slot at 40
+    header(20, 0, 14, {4, 5, 6}); // material slot at 40
+    const MaterialData slot = {1, 0, nullptr, nullptr, 0, 0, 0};
+    std::memcpy(prims + 40, &slot, sizeof slot);
+    rhu::VertexBatch batch = {};
+    batch.NumVerts = 7;
+    batch.pVertexList = reinterpret_cast<unsigned char*>(vertices);
+    batch.pPrimitiveList = reinterpret_cast<rhu::PrimitiveBatch*>(prims);
+    batch.VertexSize = sizeof(Vertex);
+    batch.NormalOffset = 12;
+    batch.NumNormals = 1;
+    batch.TexCoordOffset = 24;
+    batch.NumTexCoords = 1;
+    batch.BumpMatrixOffset = 32;
+    CRendMesh::ComputeBumpMatrices(batch);
+    for (int i = 0; i < 3; ++i) {
+        const short want[6] = {16384, 0, 0, 0, 16384, 0};
+        EXPECT_EQ(std::memcmp(vertices[i].bump, want, sizeof want), 0)
+            << "vertex " << i << ": " << vertices[i].bump[0] << " " << vertices[i].bump[4];
+    }
+    for (int i = 3; i < 7; ++i)
+        for (short value : vertices[i].bump)
+            EXPECT_EQ(value, 7) << "vertex " << i;
+}
+
+TEST(VertexBatchMesh, LevelOfDetailIsTheFirstLevelAtLeastAsDeep)
+{
+    rhu::VertexBatch batches[4] = {};
+    const float depths[4] = {10, 10, 50, 100};
+    for (int i = 0; i < 4; ++i)
+        batches[i].LODDepth = depths[i];
+    const struct {
+        float depth;
+        int first, count;
+    } cases[] = {{5, 0, 2}, {10, 0, 2}, {30, 2, 1}, {100, 3, 1}, {200, 3, 1}};
+    for (const auto& c : cases) {
+        int first = -1, count = -1;
+        CRendMesh::ChooseLevel(batches, 4, c.depth, first, count);
+        EXPECT_EQ(first, c.first) << c.depth;
+        EXPECT_EQ(count, c.count) << c.depth;
+    }
+}
+
+TEST_F(MeshTextureTest, AttachPointsArePlacedByTheRendersMatrix)
+{
+    CAttachPoint point;
+    point.x = 1;
+    point.y = 2;
+    point.z = 3;
+    point.Crc32 = CCRC32::GetCRC("Hand");
+    alignas(4) unsigned char bytes[sizeof(CRendPCXMesh)] = {};
+    CRendPCXMesh* mesh = new (bytes) CRendPCXMesh;
+    mesh->NumAttachPoints = 1;
+    mesh->pAttachPoints = &point;
+    CVector pos(10, 0, 0), rot(0, 0, 0);
+    CRender render;
+    render.Attach(&pos, &rot, nullptr, nullptr);
+    render.Attach(mesh, 0);
+    ASSERT_NE(render.GetWorkspace(), nullptr);
+    int found = -1;
+    CVector at = mesh->GetAttachPoint(&render, 0, found, nullptr);
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(at, CVector(11, 2, 3));
+    at = mesh->GetAttachPoint(&render, CCRC32("Hand"), found, nullptr);
+    EXPECT_EQ(at, CVector(11, 2, 3));
+    at = mesh->GetAttachPoint(&render, -1, found, nullptr);
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(at, CVector(10, 0, 0));
+    mesh->GetAttachPoint(&render, 1, found, nullptr);
+    EXPECT_EQ(found, 0);
+    mesh->GetAttachPoint(&render, CCRC32("Foot"), found, nullptr);
+    EXPECT_EQ(found, 0);
+    render.DetachResource();
+    mesh->~CRendPCXMesh();
+}
+
+// Damaged files: a strip index past the vertices leaves that sub-mesh undrawn with a message
+// naming the mesh; a texture claiming more levels than its size holds ends the program with
+// its message. Both copies go beside the good file and into the working folder.
+class DamagedFileTest : public MeshTextureTest {
+protected:
+    void SetUp() override
+    {
+        FakeAdapter::Configure(FakeAdapter::Default());
+        ResetTransformState();
+        game = std::make_unique<ScopedGameFolder>("mesh_texture_damaged");
+        renderer = CRenderer::Create();
+        ASSERT_NE(renderer, nullptr);
+        renderer->Init(nullptr, 0, 0);
+        CZelFile::LoadChunkCategories(0x11);
+    }
+    void Damage(const std::string& name, const char* kind)
+    {
+        const std::string out = (fs::current_path() / name).string();
+        ASSERT_EQ(Python("damage " + ZelFolder + "/meshtex.zel " + out + " " + kind), "");
+        fs::copy_file(out, ZelFolder + "/" + name, fs::copy_options::overwrite_existing);
+    }
+};
+
+TEST_F(DamagedFileTest, AnIndexPastTheVerticesLeavesTheSubMeshUndrawn)
+{
+    Damage("badindex.zel", "index");
+    testing::internal::CaptureStdout();
+    file = std::make_unique<CZelFile>();
+    ASSERT_EQ(file->Load("badindex.zel"), 0);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Mesh Block, sub-mesh 0: an index past the vertices; it is not drawn"), std::string::npos)
+        << out;
+    CRendPCXMesh* mesh = Record<CRendPCXMesh>("Block");
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->pSubs[0].NumBuffers, 0);
+    EXPECT_NE(Record<CRendTexture>("T565")->GetDeviceTexture(), nullptr);
+}
+
+TEST_F(DamagedFileTest, MoreMipLevelsThanTheSizeHoldsEndTheProgram)
+{
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    Damage("badmips.zel", "mips");
+    EXPECT_EXIT(
+        {
+            CZelFile damaged;
+            damaged.Load("badmips.zel");
+        },
+        testing::ExitedWithCode(3), "Texture of 16 by 16 texels has 9 mip levels; it can hold 1 to 5");
+}
+
 } // namespace

@@ -12,7 +12,10 @@
     meshtex.py levels ZEL LABEL DUMPS
         Every level of the texture record LABEL as the packed file stores it, against the
         device's level dumped as DUMPS/LABEL_<level>.raw (rows without padding). Prints
-        "LABEL levels N equal" or the first level that differs."""
+        "LABEL levels N equal" or the first level that differs.
+    meshtex.py damage ZEL OUT KIND
+        A copy of the file with one fault: "index" makes the mesh's first strip index 65535
+        (the strips open the temporary segment), "mips" gives texture T565 nine levels."""
 import sys
 
 from PIL import Image
@@ -77,7 +80,31 @@ def levels(zel_path, label, dumps):
     return 0
 
 
+def damage(zel_path, out, kind):
+    import os
+    import struct
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../../converter/import2d"))
+    import texture_check
+    data = bytearray(open(zel_path, "rb").read())
+    for cid, body, size in texture_check.chunks(data, 12, len(data)):
+        if cid != b"LIST" or data[body:body + 4] != b"PCX ":
+            continue
+        for inner, at, length in texture_check.chunks(data, body + 4, body + size):
+            if kind == "index" and inner == b"TEMP":
+                struct.pack_into("<H", data, at, 0xFFFF)
+            if kind == "mips" and inner == b"DATA":
+                zel = texture_check.Zel(zel_path)
+                segment, offset = zel.public("T565")
+                place = struct.unpack_from("<III", segment, offset)[1]
+                assert place >> 28 == 0, "texture data outside the data segment"
+                struct.pack_into("<H", data, at + (place & 0x0FFFFFFF) + 6, 9)
+    open(out, "wb").write(bytes(data))
+
+
 if __name__ == "__main__":
+    if sys.argv[1] == "damage":
+        damage(sys.argv[2], sys.argv[3], sys.argv[4])
+        sys.exit(0)
     if sys.argv[1] == "make":
         make(sys.argv[2])
     elif sys.argv[1] == "levels":
