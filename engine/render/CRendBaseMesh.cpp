@@ -28,8 +28,16 @@ CRendBaseMesh::CRendBaseMesh()
 
 const char* MeshLabel(const void* record)
 {
-    const char* label = CZelFixupManager::GetLabel(const_cast<void*>(record));
-    return label ? label : "(unnamed)";
+    void* value = const_cast<void*>(record);
+    if (const char* label = CZelFixupManager::GetLabel(value))
+        return label;
+    // Files carry no labels of their own: the exported name's key identifies the mesh.
+    static char text[24];
+    const unsigned long key = static_cast<unsigned long>(CZelFixupManager::GetKey(value));
+    if (key == 0)
+        return "(unnamed)";
+    std::snprintf(text, sizeof text, "0x%08lX", key);
+    return text;
 }
 
 CRendWorkspace* CRendBaseMesh::OnAttach(CRender* render) { return new (std::nothrow) CMeshWorkspace(render, this); }

@@ -44,5 +44,5 @@ public:
 static_assert(sizeof(CAttachPoint) == 16, "CAttachPoint: position and name key");
 static_assert(sizeof(CRendBaseMesh) == 72, "CRendBaseMesh is a 72-byte record");
 
-// The label of a mesh record for messages, "(unnamed)" when it has none.
+// A mesh record's label for messages, else its exported name's key in hex, else "(unnamed)".
 const char* MeshLabel(const void* record);

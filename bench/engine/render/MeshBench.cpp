@@ -60,10 +60,10 @@ struct PatchMesh {
         Surface.Ambient = CVector(0.3f, 0.3f, 0.3f);
         Surface.Alpha = 1.0f;
         Slot = MaterialData{1, 0, &Surface, nullptr, 0, 0, MaterialData::LIGHT};
-        Buffers[0] = rhu::PCXBufferDesc{CRendPCXMesh::kIndexData, 0, long(Indices.size()), long(Indices.size() * 2),
-                                        nullptr, Indices.data()};
-        Buffers[1] = rhu::PCXBufferDesc{CRendPCXMesh::kVertexData, 0, n * n, long(Vertices.size() * 4), nullptr,
-                                        Vertices.data()};
+        Buffers[0] = rhu::PCXBufferDesc{CRendPCXMesh::kIndexData, 0,       long(Indices.size()),
+                                        long(Indices.size() * 2), nullptr, Indices.data()};
+        Buffers[1] = rhu::PCXBufferDesc{CRendPCXMesh::kVertexData, 0,       n * n,
+                                        long(Vertices.size() * 4), nullptr, Vertices.data()};
         Sub = rhu::PCXSubMesh{0x203, 0.0f, 1, 2, reinterpret_cast<rhu::MaterialData*>(&Slot), Buffers};
         std::memset(Record, 0, sizeof Record);
         CRendPCXMesh* mesh = Get();

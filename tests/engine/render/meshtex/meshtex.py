@@ -86,18 +86,29 @@ def damage(zel_path, out, kind):
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../../converter/import2d"))
     import texture_check
     data = bytearray(open(zel_path, "rb").read())
+    starts = {}
     for cid, body, size in texture_check.chunks(data, 12, len(data)):
-        if cid != b"LIST" or data[body:body + 4] != b"PCX ":
-            continue
-        for inner, at, length in texture_check.chunks(data, body + 4, body + size):
-            if kind == "index" and inner == b"TEMP":
-                struct.pack_into("<H", data, at, 0xFFFF)
-            if kind == "mips" and inner == b"DATA":
-                zel = texture_check.Zel(zel_path)
-                segment, offset = zel.public("T565")
-                place = struct.unpack_from("<III", segment, offset)[1]
-                assert place >> 28 == 0, "texture data outside the data segment"
-                struct.pack_into("<H", data, at + (place & 0x0FFFFFFF) + 6, 9)
+        if cid == b"LIST" and data[body:body + 4] == b"PCX ":
+            for inner, at, length in texture_check.chunks(data, body + 4, body + size):
+                if inner in texture_check.SEGMENTS:
+                    starts[texture_check.SEGMENTS[inner]] = at
+    zel = texture_check.Zel(zel_path)
+
+    def word(place, offset=0):
+        segment, at = zel.at(place)
+        return struct.unpack_from("<I", segment, at + offset)[0]
+
+    def patch(place, offset, fmt, value):
+        struct.pack_into(fmt, data, starts[place >> 28] + (place & 0x0FFFFFFF) + offset, value)
+
+    if kind == "index":
+        # Block -> its first sub-mesh -> buffer descriptor 0 -> the strip.
+        mesh = zel.publics[texture_check.key("Block")]
+        strip = word(word(word(mesh, 76), 16), 16)
+        patch(strip, 0, "<H", 0xFFFF)
+    else:
+        texture = zel.publics[texture_check.key("T565")]
+        patch(word(texture, 4), 6, "<H", 9)
     open(out, "wb").write(bytes(data))
 
 
