@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the demo game's art into a folder: "checker.tga", a 64 by 64 checkerboard of 8-pixel
-squares in two blues with a soft white ring whose edge fades out in alpha. Plain uncompressed
-32-bit TGA, top-down rows, so that nothing beyond the standard library is needed.
+squares in two blues with a soft white ring whose edge fades out in alpha (plain uncompressed
+32-bit TGA, top-down rows); and "block.lwo", a LightWave object of a stepped block (a wide
+base and a narrower tower on it) in two surface colours, written by the project's LightWave
+writer.
 
 usage: demo_art.py FOLDER"""
 import math
@@ -30,10 +32,32 @@ def checker(size=64):
     return header + b"".join(rows)
 
 
+def box(points, polys, surf, surface, low, high):
+    """Six faces of an axis-aligned box in LightWave's axes (east, up, north), facing out."""
+    (x0, y0, z0), (x1, y1, z1) = low, high
+    base = len(points)
+    points += [[x0, y0, z0], [x1, y0, z0], [x1, y0, z1], [x0, y0, z1],
+               [x0, y1, z0], [x1, y1, z0], [x1, y1, z1], [x0, y1, z1]]
+    for face in ([0, 1, 2, 3], [4, 7, 6, 5], [0, 4, 5, 1], [1, 5, 6, 2], [2, 6, 7, 3], [3, 7, 4, 0]):
+        polys.append([base + i for i in face])
+        surf.append(surface)
+
+
+def block_spec():
+    points, polys, surf = [], [], []
+    box(points, polys, surf, 0, (-12, 0, -8), (12, 6, 8))
+    box(points, polys, surf, 1, (-5, 6, -4), (5, 20, 4))
+    return {"surfaces": ["Plinth", "Tower"], "colours": {"Plinth": (0.85, 0.55, 0.2), "Tower": (0.9, 0.9, 0.8)},
+            "layers": [{"number": 0, "name": "", "points": points, "polys": polys, "surf": surf}]}
+
+
 def main():
     folder = sys.argv[1]
     with open(os.path.join(folder, "checker.tga"), "wb") as out:
         out.write(checker())
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/converter/import3d"))
+    import make_lwo
+    make_lwo.write(os.path.join(folder, "block.lwo"), block_spec())
 
 
 if __name__ == "__main__":

@@ -593,13 +593,23 @@ struct RHU_EXPORT CDataMap {
     unsigned char* pData;
 };
 
-// Meshes: the materials and, for the PC, sub-meshes of strip indices over vertex buffers
-// that the engine builds its device buffers from.
+// Meshes: materials, the portable vertex-batch form and, for the PC, sub-meshes of strip
+// indices over vertex buffers that the engine builds its device buffers from.
 const RHU_EXPORT signed short PCXBUF_COLORVERTS = 3;
 
-class RHU_EXPORT Material {
-public:
+// What a material's effect record holds: its name key first, then the outline width, the
+// coordinate scale and the coordinate scroll of the shell and environment effects.
+struct RHU_EXPORT MaterialEffect {
     CCRC32 Name;
+    float Width;
+    float Scale;
+    float UScroll;
+    float VScroll;
+};
+
+struct RHU_EXPORT Material {
+    CCRC32 Name;
+    MaterialEffect* Effect;
     unsigned long Flags;
     CVector Ambient;
     CVector Emissive;
@@ -610,31 +620,85 @@ public:
     CRendTexture* pDetailMap;
     signed long BumpDepth;
     float BumpScale;
-    signed long UScroll;
-    signed long VScroll;
+    float DetailScale;
+    float UScroll;
+    float VScroll;
 };
 
+// One material slot: NumMaterials variants from pMaterial on; the draw picks one into
+// pUsedMaterial.
 struct RHU_EXPORT MaterialData {
+    unsigned short NumMaterials;
+    unsigned short DefaultMaterial;
     Material* pMaterial;
-    unsigned long NormalIndex;
-    unsigned long TexCoordIndex;
+    Material* pUsedMaterial;
+    signed char NormalIndex;
+    signed char TexCoordIndex;
+    unsigned short Flags;
+};
+
+class RHU_EXPORT CAttachPoint : public CVector {
+public:
+    CCRC32 Crc32;
+};
+
+struct RHU_EXPORT BumpMatrix {
+    signed short Ux;
+    signed short Uy;
+    signed short Uz;
+    signed short Vx;
+    signed short Vy;
+    signed short Vz;
+};
+
+// A run of primitives of one material: the first NumTriangles primitives have three 16-bit
+// vertex indices each, every other one a count and that many indices. The offsets count
+// from the member that holds them.
+struct RHU_EXPORT PrimitiveBatch {
+    unsigned short NumPrimitives;
+    unsigned short NumTriangles;
+    signed short OffsetToNextBatch;
+    signed short OffsetToMaterialData;
+    unsigned short NumMaterials;
+    unsigned short Flags;
+};
+
+struct RHU_EXPORT VertexBatch {
+    float LODDepth;
+    unsigned long NumVerts;
+    unsigned char* pVertexList;
+    PrimitiveBatch* pPrimitiveList;
+    void* pEdgeList;
+    void* pFaceNormals;
     unsigned long Flags;
+    unsigned short VertexSize;
+    unsigned short PositionOffset;
+    unsigned short NumPositions;
+    unsigned short ColourOffset;
+    unsigned short NormalOffset;
+    unsigned short NumNormals;
+    unsigned short TexCoordOffset;
+    unsigned short NumTexCoords;
+    unsigned short BumpMatrixOffset;
+    unsigned short BumpCoordIndex;
+    unsigned short UserDataOffset;
+    unsigned short UserDataSize;
 };
 
 struct RHU_EXPORT PCXBufferDesc {
-    unsigned long Version;
-    unsigned short Revision;
-    unsigned short Padding; // keeps descriptors, which follow each other, on 4-byte boundaries
-    unsigned long NumElements;
-    unsigned long RawSize;
+    signed short Version;
+    signed short Revision;
+    signed long NumElements;
+    signed long RawSize;
+    void* pDXHandle;
     void* pData;
 };
 
 struct RHU_EXPORT PCXSubMesh {
     unsigned long Flags;
     float LODDepth;
-    unsigned long NumMaterials;
-    unsigned long NumBuffers;
+    signed short NumMaterials;
+    signed short NumBuffers;
     MaterialData* pMaterialData;
     PCXBufferDesc* pBuffers;
 };
@@ -650,11 +714,28 @@ struct RHU_EXPORT PCXBufferV01 {
     float V;
 };
 
+struct RHU_EXPORT PCXBufferV02 {
+    unsigned short I;
+};
+
+struct RHU_EXPORT PCXBufferV03 {
+    unsigned short I1;
+    unsigned short I2;
+    unsigned short I3;
+};
+
+struct RHU_EXPORT PCXBufferV04 : public PCXBufferV01 {
+    float DR;
+    float DG;
+    float DB;
+    float DA;
+};
+
 struct RHU_EXPORT PCXBufferV05 : public PCXBufferV01 {
     unsigned long RGBA;
 };
 
-class RHU_EXPORT CRendPCXMesh : public CRendResource {
+class RHU_EXPORT CRendBaseMesh : public CRendResource {
 public:
     CVector Centroid;
     CVector Center;
@@ -662,9 +743,23 @@ public:
     CVector MinSize;
     float MaxRadius;
     float MaxRadiusXY;
-    unsigned long NumSubs;
-    PCXSubMesh* pSubs;
+    unsigned long NumAttachPoints;
+    CAttachPoint* pAttachPoints;
     CCollisionData* pCollisionData;
+};
+
+class RHU_EXPORT CRendMesh : public CRendBaseMesh {
+public:
+    signed short NumMeshes;
+    signed short NumShadows;
+    VertexBatch* pBatches;
+};
+
+class RHU_EXPORT CRendPCXMesh : public CRendBaseMesh {
+public:
+    signed short NumSubs;
+    signed short NSFiller;
+    PCXSubMesh* pSubs;
 };
 
 union RHU_EXPORT CInputDef {
@@ -938,13 +1033,23 @@ static_assert(sizeof(CRendPalette) == 12, "CRendPalette");
 static_assert(sizeof(ZelTexture) == 20, "ZelTexture");
 static_assert(sizeof(CRendTexture) == 12, "CRendTexture");
 static_assert(sizeof(CDataMap) == 12, "CDataMap");
-static_assert(sizeof(Material) == 84, "Material");
+static_assert(sizeof(MaterialEffect) == 20, "MaterialEffect");
+static_assert(sizeof(Material) == 92, "Material");
 static_assert(sizeof(MaterialData) == 16, "MaterialData");
+static_assert(sizeof(CAttachPoint) == 16, "CAttachPoint");
+static_assert(sizeof(BumpMatrix) == 12, "BumpMatrix");
+static_assert(sizeof(PrimitiveBatch) == 12, "PrimitiveBatch");
+static_assert(sizeof(VertexBatch) == 52, "VertexBatch");
 static_assert(sizeof(PCXBufferDesc) == 20, "PCXBufferDesc");
-static_assert(sizeof(PCXSubMesh) == 24, "PCXSubMesh");
+static_assert(sizeof(PCXSubMesh) == 20, "PCXSubMesh");
 static_assert(sizeof(PCXBufferV01) == 32, "PCXBufferV01");
+static_assert(sizeof(PCXBufferV02) == 2, "PCXBufferV02");
+static_assert(sizeof(PCXBufferV03) == 6, "PCXBufferV03");
+static_assert(sizeof(PCXBufferV04) == 48, "PCXBufferV04");
 static_assert(sizeof(PCXBufferV05) == 36, "PCXBufferV05");
-static_assert(sizeof(CRendPCXMesh) == 72, "CRendPCXMesh");
+static_assert(sizeof(CRendBaseMesh) == 72, "CRendBaseMesh");
+static_assert(sizeof(CRendMesh) == 80, "CRendMesh");
+static_assert(sizeof(CRendPCXMesh) == 80, "CRendPCXMesh");
 static_assert(sizeof(CInputDef) == 4, "CInputDef");
 static_assert(sizeof(CInputTrigger) == 20, "CInputTrigger");
 static_assert(sizeof(CVeskLabelFixup) == 8, "CVeskLabelFixup");

@@ -67,6 +67,11 @@ class CRenderer : public GObject {
     void SetDecalRate(float rate) { DecalRate = rate; }
     unsigned long GetRollingCount() const { return RollingCount; }
     void SetViewportMaterialIndex(int viewport, unsigned long value);
+    // The material variant meshes draw on a viewport; 0 outside 0..7.
+    unsigned long GetViewportMaterialIndex(int viewport) const
+    {
+        return viewport >= 0 && viewport < 8 ? ViewportMaterial[viewport] : 0;
+    }
 
     // Layers; operations on a layer outside the table do nothing.
     void ConfigureLayers(int count);

@@ -220,20 +220,22 @@ def check(zel, label, lwo, with_assimp=False):
     if mesh is None:
         fail("%s: no public mesh %s" % (zel, label))
     bounds = at(mesh + 4, "12f2f")
-    count, subs = at(mesh + 4 + 56, "2I")
+    # CRendBaseMesh: table pointer, four vectors, two radii, attach points (count, place),
+    # collision data; then the sub-mesh count (16 bits), a filler and the sub-meshes' place.
+    count, _, subs = at(mesh + 72, "hhI")
     decoded = Counter()
     strips_total = 0
     for s in range(count):
-        sub = subs + 24 * s
-        flags, lod, materials, buffers, matdata, descs = at(sub, "If2I2I")
-        material = at(matdata, "I")[0]
+        sub = subs + 20 * s
+        flags, lod, materials, buffers, matdata, descs = at(sub, "Ifhh2I")
+        material = at(matdata + 4, "I")[0]
         surface_key = at(material, "I")[0]
-        version, revision, _, elements, raw, pdata = at(descs, "IHHIII")
+        version, revision, elements, raw, _, pdata = at(descs, "hhIIII")
         if raw != elements * 2:
             fail("sub-mesh %d: index buffer of %d elements holds %d bytes" % (s, elements, raw))
         indices = at(pdata, "%dH" % elements)
         strips_total += elements
-        vversion, _, _, vcount, vraw, vdata = at(descs + 20, "IHHIII")
+        vversion, _, vcount, vraw, _, vdata = at(descs + 20, "hhIIII")
         stride = vraw // vcount if vcount else 32
         positions = [at(vdata + stride * v, "3f") for v in range(vcount)]
         for k in range(len(indices) - 2):
