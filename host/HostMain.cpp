@@ -1,14 +1,17 @@
 // marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z]
-//               [--fov DEGREES] [--screenshot-frame N] [LEVEL]
+//               [--fov DEGREES] [--screenshot-frame N] [--headless] [--input-script FILE] [LEVEL]
 // Constructs the shell, sets up what a game's executable gives the renderer (the layers, the
 // 3-D camera and its projection), names the first level, runs the main loop and deletes the
 // shell. With --frames it quits after N frames; with --frame-time every frame lasts exactly
 // that long on a virtual clock, so a run is the same every time; with --screenshot-frame the
-// renderer writes that frame as "PCX_Cap_000000.tga" beside the data folder.
+// renderer writes that frame as "PCX_Cap_000000.tga" beside the data folder. The game window is
+// shown on the display when there is one, unless --headless; --input-script feeds the input
+// devices from a script.
 #include <windows.h>
 
 #include <cstdio>
 
+#include <mg_dinput.h>
 #include <mg_win32.h>
 #include <mg_window.h>
 
@@ -93,6 +96,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "marlgate_host: no folder named \"zel\" beside or above this program\n");
         return 1;
     }
+
+    if (options.InputScript && !MgLoadInputScript(options.InputScript)) {
+        std::fprintf(stderr, "marlgate_host: cannot read the input script \"%s\"\n", options.InputScript);
+        return 2;
+    }
+    MgUseDisplayWindows(options.Headless ? FALSE : TRUE);
 
     FrameDriver driver = {options.Frames > 0 ? options.Frames + 1 : 0,
                           LONGLONG(options.FrameTime * double(MG_PERF_FREQUENCY) + 0.5), 0, options.ScreenshotFrame};

@@ -40,12 +40,14 @@ bool ParseTriple(const char* text, float* out)
 
 const char HostUsage[] =
     "usage: marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z] [--fov DEGREES]\n"
-    "                     [--screenshot-frame N] [LEVEL]\n"
+    "                     [--screenshot-frame N] [--headless] [--input-script FILE] [LEVEL]\n"
     "Runs the game from the nearest \"zel\" folder beside or above this program, starting at\n"
     "LEVEL (default \"mainmenu.zel\"). --frames quits after N frames; --frame-time gives every\n"
     "frame exactly that many seconds on a virtual clock. --camera and --look-at place the 3-D\n"
     "camera (z is up), --fov is its vertical field of view; --screenshot-frame N writes frame N\n"
-    "(counted from 1) as \"PCX_Cap_000000.tga\" beside the data folder.\n";
+    "(counted from 1) as \"PCX_Cap_000000.tga\" beside the data folder. The game window opens\n"
+    "on the display when there is one, unless --headless; --input-script feeds the keyboard,\n"
+    "mouse and game controller from a script of per-frame lines.\n";
 
 bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error)
 {
@@ -78,6 +80,14 @@ bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error)
         } else if (std::strcmp(arg, "--screenshot-frame") == 0) {
             if (!value || !ParseWhole(value, options.ScreenshotFrame) || options.ScreenshotFrame == 0)
                 wanted = "frame number from 1";
+        } else if (std::strcmp(arg, "--headless") == 0) {
+            options.Headless = true;
+            valueUsed = false;
+        } else if (std::strcmp(arg, "--input-script") == 0) {
+            if (!value)
+                wanted = "file";
+            else
+                options.InputScript = value;
         } else if (arg[0] == '-' || haveLevel) {
             std::snprintf(error, 256, "unexpected argument \"%s\"", arg);
             return false;

@@ -1,7 +1,7 @@
 #pragma once
 // The host's command line:
 //   marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z]
-//                 [--fov DEGREES] [--screenshot-frame N] [LEVEL]
+//                 [--fov DEGREES] [--screenshot-frame N] [--headless] [--input-script FILE] [LEVEL]
 
 struct HostOptions {
     int Frames = 0;         // quit after this many frames; 0 runs until the game quits
@@ -14,6 +14,8 @@ struct HostOptions {
     float Fov = 60.0f;
     int ScreenshotFrame = 0; // 0 takes none; frames count from 1
     bool Help = false;       // --help or -h: print the usage and run nothing
+    bool Headless = false;             // no window on the display even when one exists
+    const char* InputScript = nullptr; // scripted input in place of the machine's devices
 };
 
 extern const char HostUsage[];

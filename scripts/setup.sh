@@ -15,7 +15,8 @@ fi
 for p in cmake g++ g++-multilib googletest python3 libstb-dev \
          python3-numpy python3-scipy python3-pil imagemagick \
          libsqlite3-dev:i386 zlib1g-dev:i386 libbenchmark-dev:i386 \
-         libosmesa6-dev:i386 libosmesa6-dev liblz4-dev:i386 flex bison strace; do
+         libosmesa6-dev:i386 libosmesa6-dev liblz4-dev:i386 flex bison strace \
+         libsdl2-dev:i386 xvfb xdotool x11-apps; do
     have_pkg "$p" || need+=("$p")
 done
 

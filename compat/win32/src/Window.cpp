@@ -1,10 +1,13 @@
-// Headless windows: each window is a record with its class's window procedure; messages pass
-// through one FIFO queue on the calling thread, as the engine's single-threaded loop expects.
+// Windows: each window is a record with its class's window procedure; messages pass through one
+// FIFO queue on the calling thread, as the engine's single-threaded loop expects. When the host
+// asks for it and a display exists, a record also owns an SDL2 window whose events become the
+// record's messages.
 #include <windows.h>
 
 #include <cstring>
 #include <deque>
 
+#include "SdlWindow.h"
 #include "mg_window.h"
 
 namespace {
@@ -23,6 +26,7 @@ struct Window {
     bool alive;
     WNDPROC proc;
     LONG style;
+    void* display; // the SDL window, or null
 };
 
 WindowClass g_Classes[kMaxClasses];
@@ -30,6 +34,14 @@ Window g_Windows[kMaxWindows];
 HWND g_Foreground;
 MG_PUMP_HOOK g_PumpHook;
 void* g_PumpUser;
+MG_PUMP_HOOK g_InputTurnHook;
+MG_EVENT_HOOK g_InputEventHook;
+void* g_InputUser;
+bool g_UseDisplay;
+// Set once the hooks ran in this turn of the main loop; cleared when the queue is found empty
+// with them already run, which ends the turn.
+bool g_TurnStarted;
+bool g_ScrollLock;
 
 std::deque<MSG>& Queue()
 {
@@ -51,6 +63,58 @@ WindowClass* FindClass(LPCSTR name)
         if (c.used && std::strcmp(c.name, name) == 0)
             return &c;
     return nullptr;
+}
+
+HWND HandleOf(int index) { return reinterpret_cast<HWND>(kFirstHandle + UINT_PTR(index)); }
+
+HWND FindDisplayed(void* display)
+{
+    for (int i = 0; i < kMaxWindows; ++i)
+        if (g_Windows[i].alive && display && g_Windows[i].display == display)
+            return HandleOf(i);
+    return nullptr;
+}
+
+void PostFromDisplay(void* display, UINT message, WPARAM wParam)
+{
+    if (HWND window = FindDisplayed(display))
+        PostMessageA(window, message, wParam, 0);
+}
+
+// Activation follows the display's focus, as Windows reports it to the application.
+void FocusFromDisplay(void* display, bool gained)
+{
+    HWND window = FindDisplayed(display);
+    if (!window)
+        return;
+    if (gained && g_Foreground != window) {
+        g_Foreground = window;
+        PostMessageA(window, WM_ACTIVATEAPP, TRUE, 0);
+    } else if (!gained && g_Foreground == window) {
+        g_Foreground = nullptr;
+        PostMessageA(window, WM_ACTIVATEAPP, FALSE, 0);
+    }
+}
+
+void ToggleFromDisplay(int virtualKey)
+{
+    if (virtualKey == VK_SCROLL)
+        g_ScrollLock = !g_ScrollLock;
+}
+
+void RawFromDisplay(const void* event)
+{
+    if (g_InputEventHook)
+        g_InputEventHook(event, g_InputUser);
+}
+
+void RunTurnHooks()
+{
+    SdlPumpEvents(SdlEventSink{PostFromDisplay, FocusFromDisplay, ToggleFromDisplay, RawFromDisplay});
+    if (g_InputTurnHook)
+        g_InputTurnHook(g_InputUser);
+    if (g_PumpHook)
+        g_PumpHook(g_PumpUser);
 }
 
 bool TakeMessage(LPMSG msg, UINT remove)
@@ -75,10 +139,36 @@ void MgSetMessagePumpHook(MG_PUMP_HOOK hook, void* user)
 
 void MgResetWindows(void)
 {
+    for (Window& window : g_Windows)
+        if (window.alive)
+            SdlDestroyWindow(window.display);
     std::memset(g_Classes, 0, sizeof g_Classes);
     std::memset(g_Windows, 0, sizeof g_Windows);
     g_Foreground = nullptr;
+    g_TurnStarted = false;
+    g_ScrollLock = false;
     Queue().clear();
+}
+
+void MgUseDisplayWindows(BOOL use) { g_UseDisplay = use != FALSE; }
+
+BOOL MgWindowHasDisplay(HWND handle)
+{
+    Window* window = Find(handle);
+    return window && window->display ? TRUE : FALSE;
+}
+
+void MgSetInputHooks(MG_PUMP_HOOK turn, MG_EVENT_HOOK event, void* user)
+{
+    g_InputTurnHook = turn;
+    g_InputEventHook = event;
+    g_InputUser = user;
+}
+
+void MgSetKeyToggle(int virtualKey, BOOL on)
+{
+    if (virtualKey == VK_SCROLL)
+        g_ScrollLock = on != FALSE;
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
@@ -97,16 +187,17 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
     return 0;
 }
 
-HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD style, int, int, int, int, HWND, HMENU, HINSTANCE,
-                            LPVOID)
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, int, int, int width, int height, HWND,
+                            HMENU, HINSTANCE, LPVOID)
 {
     WindowClass* windowClass = className ? FindClass(className) : nullptr;
     if (!windowClass)
         return nullptr;
     for (int i = 0; i < kMaxWindows; ++i) {
         if (!g_Windows[i].alive) {
-            g_Windows[i] = Window{true, windowClass->proc, LONG(style)};
-            return reinterpret_cast<HWND>(kFirstHandle + i);
+            void* display = g_UseDisplay ? SdlCreateWindow(title, width, height) : nullptr;
+            g_Windows[i] = Window{true, windowClass->proc, LONG(style), display};
+            return HandleOf(i);
         }
     }
     return nullptr;
@@ -119,6 +210,8 @@ BOOL WINAPI DestroyWindow(HWND handle)
     if (!window)
         return FALSE;
     window->proc(handle, WM_DESTROY, 0, 0);
+    SdlDestroyWindow(window->display);
+    window->display = nullptr;
     window->alive = false;
     if (g_Foreground == handle)
         g_Foreground = nullptr;
@@ -150,8 +243,10 @@ UINT WINAPI SendInput(UINT count, LPINPUT, int) { return count; }
 // Windows tells an application that it became active; the input devices wait for it.
 BOOL WINAPI SetForegroundWindow(HWND handle)
 {
-    if (!Find(handle))
+    Window* window = Find(handle);
+    if (!window)
         return FALSE;
+    SdlRaiseWindow(window->display);
     if (g_Foreground != handle) {
         g_Foreground = handle;
         PostMessageA(handle, WM_ACTIVATEAPP, TRUE, 0);
@@ -161,6 +256,8 @@ BOOL WINAPI SetForegroundWindow(HWND handle)
 
 HWND WINAPI SetActiveWindow(HWND handle) { return Find(handle) ? handle : nullptr; }
 HWND WINAPI SetCapture(HWND) { return nullptr; }
+HWND WINAPI GetForegroundWindow(void) { return g_Foreground; }
+SHORT WINAPI GetKeyState(int virtualKey) { return virtualKey == VK_SCROLL && g_ScrollLock ? 1 : 0; }
 HICON WINAPI LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
 HGDIOBJ WINAPI GetStockObject(int) { return nullptr; }
 
@@ -168,9 +265,14 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND, UINT, UINT, UINT remove)
 {
     if (TakeMessage(msg, remove))
         return TRUE;
-    if (g_PumpHook)
-        g_PumpHook(g_PumpUser);
-    return TakeMessage(msg, remove) ? TRUE : FALSE;
+    if (!g_TurnStarted) {
+        g_TurnStarted = true;
+        RunTurnHooks();
+        if (TakeMessage(msg, remove))
+            return TRUE;
+    }
+    g_TurnStarted = false;
+    return FALSE;
 }
 
 BOOL WINAPI TranslateMessage(const MSG*) { return FALSE; }

@@ -1,0 +1,377 @@
+// The input device end to end: hand-built trigger records, the PC device over the DirectInput
+// substitute, and per-frame input scripts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <mg_dinput.h>
+#include <mg_win32.h>
+#include <mg_window.h>
+
+#include "core/names/CCRC32.h"
+#include "engine/devices/CDirectInput.h"
+#include "engine/devices/GPCXInputDevice.h"
+#include "engine/include/RhuTypes.h"
+#include "engine/object/CGameTimer.h"
+
+namespace {
+
+struct Fired {
+    int Frame;
+    std::string Trigger;
+    unsigned long Word0;
+};
+std::vector<Fired> g_Fired;
+int g_Frame;
+
+// A recipient whose handlers note the frame they fire in.
+class GRecipient : public GObject {
+    DECLARE_GOBJECT(GRecipient, GObject)
+    void OnS(CInputData* data) { g_Fired.push_back({g_Frame, "S", data->Word(0)}); }
+    void OnCtrlS(CInputData* data) { g_Fired.push_back({g_Frame, "CtrlS", data->Word(2)}); }
+    void OnText(CInputData* data) { g_Fired.push_back({g_Frame, "Text", data->Word(0)}); }
+    void OnJump(CInputData* data) { g_Fired.push_back({g_Frame, "Jump", data->Word(1)}); }
+    void OnRight(CInputData* data) { g_Fired.push_back({g_Frame, "Right", data->Word(0)}); }
+    void OnUp(CInputData* data) { g_Fired.push_back({g_Frame, "Up", data->Word(0)}); }
+    void OnF8(CInputData* data) { g_Fired.push_back({g_Frame, "F8", data->Word(0)}); }
+    void OnHeld(CInputData* data) { g_Fired.push_back({g_Frame, "Held", data->Word(0)}); }
+};
+IMPLEMENT_GOBJECT(GRecipient, 0x80000100) // with a handle: bindings name their recipient by it
+
+unsigned long Def(unsigned long code, unsigned char condition) { return (code & 0x00FFFFFF) | condition << 24; }
+
+// A trigger record laid out as the converter writes it, constructed in place.
+class Trigger {
+public:
+    Trigger(const char* name, std::vector<unsigned long> defs, unsigned long value = 0) : words(5 + defs.size())
+    {
+        unsigned char* bytes = reinterpret_cast<unsigned char*>(words.data());
+        unsigned long label = CCRC32::GetCRC(name);
+        std::memcpy(bytes + 8, &label, 4);
+        std::memcpy(bytes + 12, &value, 4);
+        bytes[16] = (unsigned char)defs.size();
+        std::memcpy(bytes + 20, defs.data(), 4 * defs.size());
+        ZelConstructInPlace<CInputTrigger>(bytes);
+    }
+    ~Trigger() { Get()->~CInputTrigger(); }
+    CInputTrigger* Get() { return reinterpret_cast<CInputTrigger*>(words.data()); }
+
+private:
+    std::vector<unsigned long> words;
+};
+
+// Builds the editable tables once every class has registered, as the shell's constructor does.
+class ObjectModelEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { GObject::InitEditableInfo(); }
+};
+const ::testing::Environment* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ObjectModelEnvironment);
+
+std::vector<std::string> g_Debug;
+void CaptureDebug(const char* text, void*) { g_Debug.push_back(text); }
+
+std::vector<std::string> g_Messages;
+bool ScrollLockAllowed() { return true; }
+void NoteMessage(const char* text, float) { g_Messages.push_back(text); }
+
+class InputDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_Fired.clear();
+        g_Frame = 0;
+        g_Debug.clear();
+        g_Messages.clear();
+        MgResetWindows();
+        MgResetInput();
+        GInputDevice::InputConfig = 0;
+        CDirectInput::DebugActions = CInputDebugActions{};
+        CDirectInput::DebugActions.ScrollLockEnabled = ScrollLockAllowed;
+        CDirectInput::DebugActions.AddRenderMessage = NoteMessage;
+        MgSetDebugOutputSink(CaptureDebug, nullptr);
+    }
+    void TearDown() override
+    {
+        if (recipient)
+            recipient->Destroy();
+        if (device)
+            device->Destroy();
+        MgSetDebugOutputSink(nullptr, nullptr);
+        MgResetInput();
+    }
+
+    // The device and a recipient; the script is loaded first, so a controller it attaches in
+    // frame 0 is there at creation.
+    void Start(const char* script)
+    {
+        ASSERT_TRUE(MgLoadInputScriptText(script, "test.script"));
+        device = GPCXInputDevice::Create();
+        ASSERT_NE(device, nullptr);
+        recipient = GRecipient::Create();
+        ASSERT_NE(recipient, nullptr);
+    }
+
+    bool Bind(const char* name, void (GRecipient::*handler)(CInputData*))
+    {
+        return device->Register(recipient->GetHandle(), name, 0xFFFFFFFFul,
+                                static_cast<GInputDevice::InputHandler>(handler));
+    }
+
+    void RunFrames(int frames)
+    {
+        for (int i = 0; i < frames; ++i) {
+            MgAdvanceInputFrame();
+            g_Frame = MgInputFrameNumber();
+            device->Process();
+        }
+    }
+
+    std::vector<int> FramesOf(const std::string& trigger)
+    {
+        std::vector<int> frames;
+        for (const Fired& f : g_Fired)
+            if (f.Trigger == trigger)
+                frames.push_back(f.Frame);
+        return frames;
+    }
+
+    GPCXInputDevice* device = nullptr;
+    GRecipient* recipient = nullptr;
+};
+
+TEST_F(InputDeviceTest, CtrlSWinsOverSAndEachFiresOnlyOnItsFrames)
+{
+    Trigger s("KeyS", {Def(rhu::INPUT_S, rhu::INPUT_CONDITION_ONPRESS)});
+    Trigger ctrlS(
+        "KeyCtrlS",
+        {Def(rhu::INPUT_LCONTROL, rhu::INPUT_CONDITION_ISDOWN), Def(rhu::INPUT_S, rhu::INPUT_CONDITION_ONPRESS)}, 77);
+    Start("frame 2 down S\n"
+          "frame 3 up S\n"
+          "frame 5 down LCONTROL\n"
+          "frame 6 down S\n"
+          "frame 8 up S LCONTROL\n"
+          "frame 9 tap s\n");
+    // Registered S first: the longer trigger still goes before it.
+    EXPECT_FALSE(Bind("KeyS", &GRecipient::OnS));
+    EXPECT_FALSE(Bind("KeyCtrlS", &GRecipient::OnCtrlS));
+    EXPECT_TRUE(Bind("KeyCtrlS", &GRecipient::OnCtrlS)); // the same binding again adds nothing
+    EXPECT_TRUE(Bind("NoSuchTrigger", &GRecipient::OnS));
+    RunFrames(12);
+    EXPECT_EQ(FramesOf("S"), (std::vector<int>{2, 9}));
+    EXPECT_EQ(FramesOf("CtrlS"), (std::vector<int>{6}));
+    ASSERT_FALSE(g_Fired.empty());
+    EXPECT_EQ(g_Fired[1].Word0, 77u); // the trigger's value follows its conditions
+}
+
+TEST_F(InputDeviceTest, TextTriggerDeliversEachQueuedCharacterOnce)
+{
+    Trigger text("Typing", {rhu::INPUT_TEXT});
+    Start("");
+    EXPECT_FALSE(Bind("Typing", &GRecipient::OnText));
+    RunFrames(1);
+    EXPECT_TRUE(g_Fired.empty());
+    device->Character('h');
+    device->Character('i');
+    RunFrames(1);
+    ASSERT_EQ(g_Fired.size(), 2u);
+    EXPECT_EQ(g_Fired[0].Word0, unsigned('h'));
+    EXPECT_EQ(g_Fired[1].Word0, unsigned('i'));
+    EXPECT_EQ(device->CharacterCount(), 0);
+    for (int i = 0; i < 200; ++i)
+        device->Character('x');
+    EXPECT_EQ(device->CharacterCount(), 126);
+    device->Mode(2); // a new mode empties the queue
+    EXPECT_EQ(device->CharacterCount(), 0);
+    EXPECT_EQ(device->Mode(0), 2u);
+}
+
+// Characters typed in a script reach the device as the window's character messages.
+TEST_F(InputDeviceTest, ScriptedTextArrivesThroughTheWindow)
+{
+    Start("frame 2 text ok\nframe 3 char 13\n");
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (m == WM_CHAR && GInputDevice::pThe)
+            GInputDevice::pThe->Character(int(wp));
+        return DefWindowProcA(w, m, wp, lp);
+    };
+    windowClass.lpszClassName = "InputTestWindow";
+    ASSERT_NE(RegisterClassA(&windowClass), 0);
+    HWND window = CreateWindowExA(0, "InputTestWindow", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(SetForegroundWindow(window));
+    Trigger text("Typing", {rhu::INPUT_TEXT});
+    EXPECT_FALSE(Bind("Typing", &GRecipient::OnText));
+    MgSetInputHooks(nullptr, nullptr, nullptr); // the turns below advance the script themselves
+    for (int turn = 0; turn < 4; ++turn) {
+        MgAdvanceInputFrame();
+        g_Frame = MgInputFrameNumber();
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        device->Process();
+    }
+    ASSERT_EQ(g_Fired.size(), 3u);
+    EXPECT_EQ(g_Fired[0].Word0, unsigned('o'));
+    EXPECT_EQ(g_Fired[1].Frame, 2);
+    EXPECT_EQ(g_Fired[2].Word0, 13u);
+    EXPECT_EQ(g_Fired[2].Frame, 3);
+}
+
+TEST_F(InputDeviceTest, ConfigurationGatedTriggerIsBoundOnlyInItsConfiguration)
+{
+    Trigger first("Jump", {Def(rhu::INPUT_A, rhu::INPUT_CONDITION_ONPRESS), rhu::INPUT_CONFIG_1});
+    Trigger second("Jump",
+                   {rhu::INPUT_CONFIG_2 | rhu::INPUT_CONFIG_3, Def(rhu::INPUT_B, rhu::INPUT_CONDITION_ONPRESS)});
+    Trigger longer("Jump", std::vector<unsigned long>(14, Def(rhu::INPUT_C, rhu::INPUT_CONDITION_ISDOWN)));
+    EXPECT_EQ(first.Get()->Active, 1);
+    EXPECT_EQ(first.Get()->Size, 1); // the configuration condition is taken out
+    EXPECT_EQ(second.Get()->Active, 0);
+    EXPECT_EQ(second.Get()->Size, 1);
+    EXPECT_EQ(second.Get()->InputDefs[0].Code, Def(rhu::INPUT_B, rhu::INPUT_CONDITION_ONPRESS));
+    EXPECT_EQ(longer.Get()->Active, 0); // more conditions than a handler's data holds
+    Start("frame 2 tap B\nframe 4 tap A\nframe 6 tap C\n");
+    EXPECT_FALSE(Bind("Jump", &GRecipient::OnJump));
+    RunFrames(8);
+    EXPECT_EQ(FramesOf("Jump"), (std::vector<int>{4}));
+}
+
+TEST_F(InputDeviceTest, HatAngleSelectsTheDirectionalPadButton)
+{
+    Trigger right("PadRight", {Def(rhu::INPUT_GAMEPAD_DPAD_RIGHT, rhu::INPUT_CONDITION_ONPRESS)});
+    Trigger up("PadUp", {Def(rhu::INPUT_GAMEPAD_DPAD_UP, rhu::INPUT_CONDITION_ONPRESS)});
+    Start("frame 1 pad attach Monstar Gamepad\n"
+          "frame 3 pad hat 4500\n"
+          "frame 4 pad hat centre\n"
+          "frame 5 pad hat 31500\n");
+    EXPECT_FALSE(Bind("PadRight", &GRecipient::OnRight));
+    EXPECT_FALSE(Bind("PadUp", &GRecipient::OnUp));
+    RunFrames(3);
+    EXPECT_STREQ(device->GetOSInput()->GetName(), "Monstar Gamepad");
+    EXPECT_EQ(GInputDevice::GamepadSuffix(GInputDevice::FindGamepadRow("Monstar Gamepad")),
+              std::string("DualShock2PC"));
+    unsigned long bits = device->GetOSInput()->GetInput(4, 32, 0, 0);
+    float angle;
+    std::memcpy(&angle, &bits, 4);
+    EXPECT_FLOAT_EQ(angle, 4500 * 3.14159265f / 18000);
+    EXPECT_EQ(device->GetOSInput()->GetInput(4, 32, 1, 0), 0u); // controller 1 has no gamepad
+    RunFrames(3);
+    EXPECT_EQ(FramesOf("Right"), (std::vector<int>{3}));
+    EXPECT_EQ(FramesOf("Up"), (std::vector<int>{5}));
+}
+
+TEST_F(InputDeviceTest, GamepadRowsByLongestCommonPrefix)
+{
+    const struct {
+        const char* name;
+        int row;
+    } cases[] = {
+        {"Xbox Controller S", 0},
+        {"ThrustMaster FireStorm(TM) Dual Power Gamepad", 3},
+        {"Interact", 5}, // ties go to the first row
+        {"INTERACT GAME CONTROLLER", 6},
+        {"None", 10},
+        {"zzz", -1},
+        {"", -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GInputDevice::FindGamepadRow(c.name), c.row) << c.name;
+}
+
+TEST_F(InputDeviceTest, DebugKeysActUnderScrollLockAndHideKeysFromTheGame)
+{
+    Trigger f8("F8", {Def(rhu::INPUT_F8, rhu::INPUT_CONDITION_ONPRESS)});
+    Trigger held("Held", {Def(rhu::INPUT_SPACE, rhu::INPUT_CONDITION_ONRELEASE)});
+    CGameTimer::SetFrameScale(1.0f);
+    Start("frame 2 down SPACE\n"
+          "frame 3 scrolllock on\n"
+          "frame 4 up SPACE\n"
+          "frame 5 tap F8\n"
+          "frame 8 scrolllock off\n"
+          "frame 10 tap F8\n");
+    EXPECT_FALSE(Bind("F8", &GRecipient::OnF8));
+    EXPECT_FALSE(Bind("Held", &GRecipient::OnHeld));
+    RunFrames(7);
+    EXPECT_EQ(CGameTimer::FrameScale(), 0.05f);
+    EXPECT_EQ(g_Messages, (std::vector<std::string>{"Game Time 1/20th Scale"}));
+    EXPECT_TRUE(g_Fired.empty()); // no key edges while debug keys are on
+    RunFrames(5);
+    // Space was released in debug mode: the game sees the release when debug mode ends.
+    EXPECT_EQ(FramesOf("Held"), (std::vector<int>{8}));
+    EXPECT_EQ(FramesOf("F8"), (std::vector<int>{10}));
+    CGameTimer::SetFrameScale(1.0f);
+}
+
+TEST_F(InputDeviceTest, DamagedScriptLinesAreReportedWithTheirNumbersAndSkipped)
+{
+    Trigger s("KeyS", {Def(rhu::INPUT_S, rhu::INPUT_CONDITION_ONPRESS)});
+    Start("# a comment\n"
+          "frame 2 down NOSUCHKEY\n"
+          "frame x down S\n"
+          "frame 3 jump\n"
+          "frame 3 mouse 1\n"
+          "pad hat 9000\n"
+          "frame 4 pad hat 36000\n"
+          "frame 5 down S\n");
+    EXPECT_EQ(MgInputScriptErrorCount(), 6);
+    std::string all;
+    for (const std::string& line : g_Debug)
+        all += line;
+    for (const char* expected :
+         {"test.script:2: unknown key \"NOSUCHKEY\"; line skipped", "test.script:3: bad frame number \"x\"",
+          "test.script:4: unknown command \"jump\"", "test.script:5: mouse needs 2 to 3 numbers",
+          "test.script:6: expected", "test.script:7: pad hat needs"})
+        EXPECT_NE(all.find(expected), std::string::npos) << expected;
+    EXPECT_FALSE(Bind("KeyS", &GRecipient::OnS));
+    RunFrames(6);
+    EXPECT_EQ(FramesOf("S"), (std::vector<int>{5}));
+    EXPECT_FALSE(MgLoadInputScript("/nonexistent/input.script"));
+}
+
+// A lost keyboard is reacquired in the same frame; one that cannot be reacquired drops out of
+// the present devices until it can be created again.
+TEST_F(InputDeviceTest, LostDevicesAreReacquired)
+{
+    Trigger held("HeldS", {Def(rhu::INPUT_S, rhu::INPUT_CONDITION_ISDOWN)});
+    Start("frame 1 down S\n"
+          "frame 3 lose keyboard\n"
+          "frame 5 lose keyboard 2\n");
+    EXPECT_FALSE(Bind("HeldS", &GRecipient::OnHeld));
+    CDirectInput* layer = static_cast<CDirectInput*>(device->GetOSInput());
+    std::vector<unsigned long> present;
+    for (int i = 0; i < 8; ++i) {
+        RunFrames(1);
+        present.push_back(layer->GetPresentDevices() & CDirectInput::KEYBOARD);
+    }
+    EXPECT_EQ(present, (std::vector<unsigned long>{1, 1, 1, 1, 0, 0, 1, 1}));
+    // The frame the keyboard is created again it has not been read yet.
+    EXPECT_EQ(FramesOf("Held"), (std::vector<int>{1, 2, 3, 4, 8}));
+}
+
+TEST_F(InputDeviceTest, BindingsBeyondTheStaticBlockAndUnregistering)
+{
+    Trigger s("KeyS", {Def(rhu::INPUT_S, rhu::INPUT_CONDITION_ONPRESS)});
+    Start("frame 2 tap S\nframe 5 tap S\n");
+    std::vector<GRecipient*> more;
+    for (int i = 0; i < 40; ++i) {
+        more.push_back(GRecipient::Create());
+        EXPECT_FALSE(device->Register(more.back()->GetHandle(), "KeyS", 1,
+                                      static_cast<GInputDevice::InputHandler>(&GRecipient::OnS)));
+    }
+    EXPECT_GE(CInputRecordPool::CountInUse(), 40);
+    more[0]->Destroy(); // dropped lazily
+    device->UnRegister(more[1]->GetHandle());
+    EXPECT_FALSE(device->IsRegistered(more[1]->GetHandle()));
+    EXPECT_TRUE(device->IsRegistered(more[2]->GetHandle()));
+    RunFrames(3);
+    // Every binding shares one condition: the first that fires consumes it.
+    EXPECT_EQ(FramesOf("S"), (std::vector<int>{2}));
+    for (size_t i = 1; i < more.size(); ++i)
+        more[i]->Destroy();
+    RunFrames(3); // bindings of destroyed recipients go when their trigger is next tried
+    EXPECT_EQ(FramesOf("S"), (std::vector<int>{2}));
+    EXPECT_EQ(CInputRecordPool::CountInUse(), 0);
+}
+
+} // namespace
