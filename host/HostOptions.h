@@ -12,8 +12,8 @@ struct HostOptions {
     float Camera[3] = {50.0f, -60.0f, 80.0f};
     float LookAt[3] = {50.0f, 60.0f, 0.0f};
     float Fov = 60.0f;
-    int ScreenshotFrame = 0; // 0 takes none; frames count from 1
-    bool Help = false;       // --help or -h: print the usage and run nothing
+    int ScreenshotFrame = 0;           // 0 takes none; frames count from 1
+    bool Help = false;                 // --help or -h: print the usage and run nothing
     bool Headless = false;             // no window on the display even when one exists
     const char* InputScript = nullptr; // scripted input in place of the machine's devices
 };

@@ -21,6 +21,7 @@ GInputDevice::Consumed GInputDevice::ConsumedList[CONSUMED_PAIRS];
 int GInputDevice::ConsumedEnd;
 CInputData GInputDevice::Data;
 GInputDevice::TriggerIndex GInputDevice::Index;
+unsigned long GInputDevice::SweepCount;
 
 namespace {
 
@@ -184,6 +185,7 @@ void GInputDevice::Sweep()
     }
     bDirty = false;
     Index.bStale = true;
+    ++SweepCount;
 }
 
 unsigned long GInputDevice::Mode(unsigned long mode)
@@ -473,8 +475,14 @@ bool GInputDevice::Process()
             continue;
         }
         int result = EvaluateTrigger(binding, present);
-        if (result != NOT_FIRED)
-            Fire(binding, recipient, result);
+        if (result == NOT_FIRED)
+            continue;
+        unsigned long sweeps = SweepCount;
+        Fire(binding, recipient, result);
+        // A handler that switched the configuration returned this frame's bindings to the
+        // pool: the rest of the frame would read recycled records, so it ends here.
+        if (SweepCount != sweeps)
+            break;
     }
     return false;
 }

@@ -112,6 +112,7 @@ private:
         std::vector<InputControl> Changed;
     };
     static TriggerIndex Index;
+    static unsigned long SweepCount; // bindings returned to the pool so far
     static void RebuildIndex();
     static int ControlSlot(unsigned char device, unsigned short control);
 };

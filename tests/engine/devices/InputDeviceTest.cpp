@@ -37,6 +37,15 @@ class GRecipient : public GObject {
     void OnUp(CInputData* data) { g_Fired.push_back({g_Frame, "Up", data->Word(0)}); }
     void OnF8(CInputData* data) { g_Fired.push_back({g_Frame, "F8", data->Word(0)}); }
     void OnHeld(CInputData* data) { g_Fired.push_back({g_Frame, "Held", data->Word(0)}); }
+    void OnKey(CInputData* data) { g_Fired.push_back({g_Frame, "Key", data->Word(0)}); }
+    void OnEarly(CInputData* data) { g_Fired.push_back({g_Frame, "Early", data->Word(0)}); }
+    void OnLate(CInputData* data) { g_Fired.push_back({g_Frame, "Late", data->Word(0)}); }
+    void OnLong(CInputData* data) { g_Fired.push_back({g_Frame, "Long", data->Word(13)}); }
+    void OnSwitch(CInputData* data)
+    {
+        g_Fired.push_back({g_Frame, "Switch", data->Word(0)});
+        GInputDevice::pThe->SetCurrentConfig(GInputDevice::pThe->GetCurrentConfig() + 1);
+    }
 };
 IMPLEMENT_GOBJECT(GRecipient, 0x80000100) // with a handle: bindings name their recipient by it
 
@@ -237,6 +246,21 @@ TEST_F(InputDeviceTest, ConfigurationGatedTriggerIsBoundOnlyInItsConfiguration)
     EXPECT_EQ(FramesOf("Jump"), (std::vector<int>{4}));
 }
 
+// A handler that switches the configuration rebinds every binding: the frame ends there rather
+// than walking recycled records, and the rebound bindings fire from the next frame on.
+TEST_F(InputDeviceTest, HandlerSwitchingTheConfigurationEndsTheFrame)
+{
+    Trigger sw("Switch", {Def(rhu::INPUT_A, rhu::INPUT_CONDITION_ONPRESS)});
+    Trigger s("KeyS", {Def(rhu::INPUT_S, rhu::INPUT_CONDITION_ISDOWN)});
+    Start("frame 2 down A S\nframe 4 up S\n");
+    EXPECT_FALSE(Bind("Switch", &GRecipient::OnSwitch));
+    EXPECT_FALSE(Bind("KeyS", &GRecipient::OnS));
+    RunFrames(4);
+    EXPECT_EQ(FramesOf("Switch"), (std::vector<int>{2}));
+    EXPECT_EQ(FramesOf("S"), (std::vector<int>{3}));
+    EXPECT_EQ(GInputDevice::InputConfig, 1);
+}
+
 TEST_F(InputDeviceTest, HatAngleSelectsTheDirectionalPadButton)
 {
     Trigger right("PadRight", {Def(rhu::INPUT_GAMEPAD_DPAD_RIGHT, rhu::INPUT_CONDITION_ONPRESS)});
@@ -372,6 +396,67 @@ TEST_F(InputDeviceTest, BindingsBeyondTheStaticBlockAndUnregistering)
     RunFrames(3); // bindings of destroyed recipients go when their trigger is next tried
     EXPECT_EQ(FramesOf("S"), (std::vector<int>{2}));
     EXPECT_EQ(CInputRecordPool::CountInUse(), 0);
+}
+
+// The buffers' limits: a trigger of 13 conditions still gets its value behind them; a frame
+// that consumes more than 64 conditions notes no more pairs instead of writing past the list;
+// controls beyond a device's table read 0.
+TEST_F(InputDeviceTest, BufferLimitsAndOutOfRangeControls)
+{
+    // 68 keys with consecutive scan codes in runs, all pressed in frame 2.
+    const struct {
+        unsigned char first;
+        const char* names;
+    } runs[] = {{0x02, "1 2 3 4 5 6 7 8 9 0 MINUS EQUALS"},
+                {0x10, "Q W E R T Y U I O P LBRACKET RBRACKET"},
+                {0x1E, "A S D F G H J K L SEMICOLON APOSTROPHE"},
+                {0x2C, "Z X C V B N M COMMA PERIOD SLASH"},
+                {0x3B, "F1 F2 F3 F4 F5 F6 F7 F8 F9 F10"},
+                {0x47, "NUMPAD7 NUMPAD8 NUMPAD9 SUBTRACT NUMPAD4 NUMPAD5 NUMPAD6 ADD NUMPAD1 NUMPAD2 NUMPAD3 "
+                       "NUMPAD0 DECIMAL"}};
+    std::vector<unsigned long> codes;
+    std::string keys;
+    for (const auto& run : runs) {
+        keys += std::string(" ") + run.names;
+        int count = 1;
+        for (const char* c = run.names; *c; ++c)
+            count += *c == ' ';
+        for (int i = 0; i < count; ++i)
+            codes.push_back(Def(0x00010000ul | (run.first + i), rhu::INPUT_CONDITION_ONPRESS));
+    }
+    ASSERT_EQ(codes.size(), 68u);
+    std::vector<Trigger*> triggers;
+    for (size_t i = 0; i < codes.size(); ++i)
+        triggers.push_back(new Trigger(("Key" + std::to_string(i)).c_str(), {codes[i]}));
+    Trigger early("Early", {codes.front()});
+    Trigger late("Late", {codes.back()});
+    std::vector<unsigned long> thirteen(13, Def(rhu::INPUT_ESCAPE, rhu::INPUT_CONDITION_ISUP));
+    Trigger longest("Long", thirteen, 99);
+    Start(("frame 2 down" + keys + "\n").c_str());
+    EXPECT_EQ(longest.Get()->Active, 1);
+    for (size_t i = 0; i < codes.size(); ++i)
+        EXPECT_FALSE(Bind(("Key" + std::to_string(i)).c_str(), &GRecipient::OnKey));
+    EXPECT_FALSE(Bind("Early", &GRecipient::OnEarly));
+    EXPECT_FALSE(Bind("Late", &GRecipient::OnLate));
+    EXPECT_FALSE(Bind("Long", &GRecipient::OnLong));
+    RunFrames(2);
+    // Every key fires once; the first key was noted as consumed, the last one no longer was.
+    EXPECT_EQ(FramesOf("Key").size(), 68u);
+    EXPECT_TRUE(FramesOf("Early").empty());
+    EXPECT_EQ(FramesOf("Late"), (std::vector<int>{2}));
+    ASSERT_EQ(FramesOf("Long"), (std::vector<int>{1, 2}));
+    EXPECT_EQ(g_Fired.front().Word0, 99u);
+    for (auto* t : triggers)
+        delete t;
+
+    COSInput* layer = device->GetOSInput();
+    const struct {
+        unsigned char device;
+        unsigned short control;
+    } outside[] = {{1, 256}, {1, 0xFFFF}, {2, 7}, {2, 8}, {2, 0xFFFF}, {4, 33}, {4, 34}, {4, 0xFFFF}, {3, 0}, {128, 1}};
+    for (const auto& c : outside)
+        for (int previous = 0; previous < 2; ++previous)
+            EXPECT_EQ(layer->GetInput(c.device, c.control, 0, previous), 0u) << int(c.device) << ":" << c.control;
 }
 
 } // namespace
