@@ -15,6 +15,7 @@
 #include <mg_win32.h>
 #include <mg_window.h>
 
+#include "DemoCursor.h"
 #include "HostOptions.h"
 #include "core/file/CZFile.h"
 #include "core/math/CMatrix.h"
@@ -38,6 +39,7 @@ void OnPumpTurn(void* user)
 {
     FrameDriver* driver = static_cast<FrameDriver*>(user);
     ++driver->Turn;
+    GDemoCursor::Turn = driver->Turn;
     if (driver->TicksPerFrame > 0)
         MgAdvanceVirtualClock(driver->TicksPerFrame);
     CRenderer::GetDevice().SetScreenshotRequest(driver->Turn == driver->ScreenshotFrame);

@@ -17,5 +17,6 @@ if [ ! -x build/bin/wexlorn ]; then
 fi
 build/bin/wexlorn "$demo/zel"
 cp build/bin/marlgate_host "$demo/bin/"
-"$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 "$@"
+"$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 \
+    --input-script data/demo.input "$@"
 echo "demo: frame 120 is in $demo/PCX_Cap_000000.tga"

@@ -116,8 +116,9 @@ TEST_F(HostRun, PackedDataNamesNoFileOutsideTheDataFolder)
 }
 
 // The demo: wexlorn converts the demo game's scripts in place, the host runs its first level
-// and writes frame 60 beside the data folder; an independent reader finds the overlay's
-// rectangles on the world layer's clear colour.
+// with the demo's input script and writes frame 70 beside the data folder; an independent
+// reader finds the overlay's rectangles on the world layer's clear colour, and the cursor where
+// the script's keys and mouse moved it.
 TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
 {
     for (const auto& entry : fs::directory_iterator(MG_DATA_SOURCE_DIR))
@@ -125,16 +126,44 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
             fs::copy_file(entry.path(), root / "zel" / entry.path().filename());
     RunResult convert = Execute(std::string(MG_WEXLORN) + " " + (root / "zel").string());
     ASSERT_EQ(convert.exitCode, 0) << convert.output;
-    RunResult run = Execute(Host() + " --frames 60 --frame-time 0.016666667 --screenshot-frame 60");
+    RunResult run = Execute(Host() + " --headless --frames 70 --frame-time 0.016666667 --screenshot-frame 70" +
+                            " --input-script " + MG_DATA_SOURCE_DIR + "/demo.input");
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
+    for (const char* line : {"demo: frame 10 right, cursor at 40,420\n", "demo: frame 22 up, cursor at 80,400\n",
+                             "demo: frame 31 mouse, cursor at 240,380\n",
+                             "demo: frame 41 Ctrl+R home, cursor at 20,420\n", "demo: frame 60 typed 'h'\n"})
+        EXPECT_NE(run.output.find(line), std::string::npos) << line << run.output;
+    EXPECT_EQ(run.output.find("no trigger"), std::string::npos) << run.output;
     const fs::path shot = root / "PCX_Cap_000000.tga";
     ASSERT_TRUE(fs::exists(shot));
     EXPECT_FALSE(fs::exists(root / "PCX_Cap_000001.tga")); // one frame only
     RunResult pixels = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " +
-                               shot.string() + " 5,5 200,100 200,300 440,300 320,300 119,100 120,100");
+                               shot.string() + " 5,5 200,100 200,300 440,300 320,300 119,100 120,100 30,430 250,430");
     EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n200,300=FFFFFF\n440,300=FFFFFF\n"
-                             "320,300=182040\n119,100=182040\n120,100=FFFFFF\n");
+                             "320,300=182040\n119,100=182040\n120,100=FFFFFF\n30,430=182040\n250,430=FFFFFF\n");
+}
+
+// A damaged line of an input script is reported with the file and line and the run goes on; a
+// script that cannot be read stops the host before it starts.
+TEST_F(HostRun, InputScriptLinesAreCheckedAndAMissingScriptRefused)
+{
+    RunResult fixtures = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/zel/zelfix.py testdata " +
+                                 (root / "zel").string());
+    ASSERT_EQ(fixtures.exitCode, 0) << fixtures.output;
+    const fs::path script = root / "bad.input";
+    std::ofstream(script) << "frame 2 tap SPACE\nframe 3 jump\nframe 4 down NOKEY\nframe 5 tap ESCAPE\n";
+    RunResult run = Execute(Host() + " --headless --frames 6 --input-script " + script.string());
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find(script.string() + ":2: unknown command \"jump\"; line skipped"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find(script.string() + ":3: unknown key \"NOKEY\"; line skipped"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
+
+    RunResult missing = Execute(Host() + " --headless --frames 6 --input-script " + (root / "none.input").string());
+    EXPECT_EQ(missing.exitCode, 2) << missing.output;
+    EXPECT_NE(missing.output.find("cannot read the input script"), std::string::npos) << missing.output;
 }
 
 } // namespace
