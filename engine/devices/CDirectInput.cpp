@@ -146,6 +146,93 @@ BOOL CALLBACK CDirectInput::OnAxis(LPCDIDEVICEOBJECTINSTANCEA object, LPVOID con
     return DIENUM_CONTINUE;
 }
 
+bool CDirectInput::LoadEffects(const char* file)
+{
+    if (!pGamepad)
+        return false;
+    return SUCCEEDED(pGamepad->EnumEffectsInFile(file, OnFileEffect, this, DIFEF_MODIFYIFNEEDED));
+}
+
+// One effect interface is kept: a later effect of the file replaces an earlier one.
+BOOL CALLBACK CDirectInput::OnFileEffect(LPCDIFILEEFFECT effect, LPVOID context)
+{
+    CDirectInput* self = static_cast<CDirectInput*>(context);
+    LPDIRECTINPUTEFFECT created = nullptr;
+    if (FAILED(self->pGamepad->CreateEffect(effect->GuidEffect, effect->lpDiEffect, &created, nullptr)))
+        return DIENUM_CONTINUE;
+    if (self->pEffect) {
+        self->pEffect->Unload();
+        self->pEffect->Release();
+    }
+    self->pEffect = created;
+    return DIENUM_CONTINUE;
+}
+
+const char* CDirectInput::DirectInputResultName(HRESULT result)
+{
+#define MG_RESULT(code) {code, #code}
+    static const struct {
+        HRESULT code;
+        const char* name;
+    } kNames[] = {
+        MG_RESULT(DI_OK),
+        MG_RESULT(DI_POLLEDDEVICE),
+        MG_RESULT(DI_DOWNLOADSKIPPED),
+        MG_RESULT(DI_EFFECTRESTARTED),
+        MG_RESULT(DI_TRUNCATED),
+        MG_RESULT(DI_SETTINGSNOTSAVED),
+        MG_RESULT(DI_TRUNCATEDANDRESTARTED),
+        MG_RESULT(DI_WRITEPROTECT),
+        MG_RESULT(DI_NOTATTACHED), // S_FALSE: also DI_BUFFEROVERFLOW, DI_PROPNOEFFECT, DI_NOEFFECT
+        MG_RESULT(DIERR_OLDDIRECTINPUTVERSION),
+        MG_RESULT(DIERR_BETADIRECTINPUTVERSION),
+        MG_RESULT(DIERR_BADDRIVERVER),
+        MG_RESULT(DIERR_DEVICENOTREG),
+        MG_RESULT(DIERR_NOTFOUND), // also DIERR_OBJECTNOTFOUND
+        MG_RESULT(DIERR_INVALIDPARAM),
+        MG_RESULT(DIERR_NOINTERFACE),
+        MG_RESULT(DIERR_GENERIC),
+        MG_RESULT(DIERR_OUTOFMEMORY),
+        MG_RESULT(DIERR_UNSUPPORTED),
+        MG_RESULT(DIERR_NOTINITIALIZED),
+        MG_RESULT(DIERR_ALREADYINITIALIZED),
+        MG_RESULT(DIERR_NOAGGREGATION),
+        MG_RESULT(DIERR_OTHERAPPHASPRIO), // also DIERR_READONLY, DIERR_HANDLEEXISTS
+        MG_RESULT(DIERR_INPUTLOST),
+        MG_RESULT(DIERR_ACQUIRED),
+        MG_RESULT(DIERR_NOTACQUIRED),
+        MG_RESULT(DIERR_INSUFFICIENTPRIVS),
+        MG_RESULT(DIERR_DEVICEFULL),
+        MG_RESULT(DIERR_MOREDATA),
+        MG_RESULT(DIERR_NOTDOWNLOADED),
+        MG_RESULT(DIERR_HASEFFECTS),
+        MG_RESULT(DIERR_NOTEXCLUSIVEACQUIRED),
+        MG_RESULT(DIERR_INCOMPLETEEFFECT),
+        MG_RESULT(DIERR_NOTBUFFERED),
+        MG_RESULT(DIERR_EFFECTPLAYING),
+        MG_RESULT(DIERR_UNPLUGGED),
+        MG_RESULT(DIERR_REPORTFULL),
+        MG_RESULT(DIERR_MAPFILEFAIL),
+        {E_PENDING, "E_PENDING"},
+        {E_POINTER, "E_POINTER"},
+        {E_HANDLE, "E_HANDLE"},
+    };
+#undef MG_RESULT
+    for (const auto& entry : kNames)
+        if (entry.code == result)
+            return entry.name;
+    return nullptr;
+}
+
+HRESULT CDirectInput::ReportError(HRESULT result, int line, const char* file)
+{
+    if (const char* name = DirectInputResultName(result))
+        _printf("%s at line %d in file %s\n", name, line, file);
+    else
+        _printf("Unknown error %d: at line %d in file %s\n", int(result), line, file);
+    return result;
+}
+
 void CDirectInput::SetMouseEnabled(bool enabled)
 {
     bMouseEnabled = enabled;

@@ -39,6 +39,14 @@ public:
     bool IsMouseEnabled() const { return bMouseEnabled; }
     unsigned long GetPresentDevices() const { return PresentDevices; }
 
+    // Force-feedback effects of a file, created on the game controller (the engine plays none);
+    // true on success.
+    bool LoadEffects(const char* file);
+    // Prints the DirectInput name of a result code with the place it came from, and returns the
+    // code. Names: DirectInputResultName, null for a code it does not know.
+    static HRESULT ReportError(HRESULT result, int line, const char* file);
+    static const char* DirectInputResultName(HRESULT result);
+
     static CInputDebugActions DebugActions;
 
 private:
@@ -51,6 +59,7 @@ private:
     void EnumerateControllers();
     static BOOL CALLBACK OnController(LPCDIDEVICEINSTANCEA instance, LPVOID self);
     static BOOL CALLBACK OnAxis(LPCDIDEVICEOBJECTINSTANCEA object, LPVOID device);
+    static BOOL CALLBACK OnFileEffect(LPCDIFILEEFFECT effect, LPVOID self);
     void ReadDevice(LPDIRECTINPUTDEVICE8A& device, unsigned long bit, void* state, DWORD size);
     void SeekDevice(int which);
     static void ClearState(unsigned long bit, void* state, DWORD size);

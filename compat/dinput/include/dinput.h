@@ -303,6 +303,18 @@ struct IDirectInputEffect : public IUnknown {
 };
 typedef IDirectInputEffect* LPDIRECTINPUTEFFECT;
 
+// A force-feedback effect's parameters are passed through as the effect file holds them.
+struct DIEFFECT;
+typedef const DIEFFECT* LPCDIEFFECT;
+typedef struct DIFILEEFFECT {
+    DWORD dwSize;
+    GUID GuidEffect;
+    LPCDIEFFECT lpDiEffect;
+    CHAR szFriendlyName[MAX_PATH];
+} DIFILEEFFECT, *LPDIFILEEFFECT;
+typedef const DIFILEEFFECT* LPCDIFILEEFFECT;
+typedef BOOL(CALLBACK* LPDIENUMEFFECTSINFILECALLBACK)(LPCDIFILEEFFECT effect, LPVOID context);
+
 struct IDirectInputDevice8A : public IUnknown {
     STDMETHOD(EnumObjects)(LPDIENUMDEVICEOBJECTSCALLBACKA callback, LPVOID context, DWORD flags) PURE;
     STDMETHOD(SetProperty)(REFGUID property, LPCDIPROPHEADER header) PURE;
@@ -312,6 +324,10 @@ struct IDirectInputDevice8A : public IUnknown {
     STDMETHOD(SetDataFormat)(LPCDIDATAFORMAT format) PURE;
     STDMETHOD(SetCooperativeLevel)(HWND window, DWORD flags) PURE;
     STDMETHOD(Poll)() PURE;
+    // The devices here have no force feedback: both answer DIERR_UNSUPPORTED.
+    STDMETHOD(CreateEffect)(REFGUID effect, LPCDIEFFECT parameters, LPDIRECTINPUTEFFECT* out, LPUNKNOWN outer) PURE;
+    STDMETHOD(EnumEffectsInFile)(LPCSTR file, LPDIENUMEFFECTSINFILECALLBACK callback, LPVOID context,
+                                 DWORD flags) PURE;
 };
 typedef IDirectInputDevice8A* LPDIRECTINPUTDEVICE8A;
 

@@ -147,6 +147,19 @@ public:
         return DI_OK;
     }
 
+    HRESULT CreateEffect(REFGUID, LPCDIEFFECT, LPDIRECTINPUTEFFECT* out, LPUNKNOWN) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        return DIERR_UNSUPPORTED;
+    }
+
+    HRESULT EnumEffectsInFile(LPCSTR file, LPDIENUMEFFECTSINFILECALLBACK callback, LPVOID, DWORD) override
+    {
+        return !file || !callback ? DIERR_INVALIDPARAM : DIERR_UNSUPPORTED;
+    }
+
     HRESULT SetCooperativeLevel(HWND, DWORD flags) override
     {
         bool exclusive = flags & DISCL_EXCLUSIVE, nonExclusive = flags & DISCL_NONEXCLUSIVE;

@@ -29,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <mg_dinput.h>
@@ -186,6 +187,7 @@ enum Op {
     Lose
 };
 
+// One step as a line's parser builds it.
 struct Step {
     int frame;
     Op op;
@@ -193,12 +195,58 @@ struct Step {
     std::string text;
 };
 
+// What a step holds, read back from the script's pools.
+struct StepView {
+    Op op;
+    const int* values;
+    size_t count;
+    std::string_view text;
+};
+
+// The steps of a script. A script may hold hundreds of thousands of them, so their numbers and
+// texts live in two shared pools rather than in allocations of their own.
+class StepList {
+public:
+    void push_back(const Step& step)
+    {
+        steps.push_back(Stored{step.frame, step.op, unsigned(values.size()), unsigned(step.values.size()),
+                               unsigned(texts.size()), unsigned(step.text.size())});
+        values.insert(values.end(), step.values.begin(), step.values.end());
+        texts += step.text;
+    }
+    size_t size() const { return steps.size(); }
+    int Frame(size_t index) const { return steps[index].frame; }
+    StepView operator[](size_t index) const
+    {
+        const Stored& s = steps[index];
+        return StepView{s.op, values.data() + s.valueFirst, s.valueCount,
+                        std::string_view(texts).substr(s.textFirst, s.textLength)};
+    }
+    // Frames in order; steps of one frame keep their file order.
+    void SortByFrame()
+    {
+        std::stable_sort(steps.begin(), steps.end(),
+                         [](const Stored& a, const Stored& b) { return a.frame < b.frame; });
+    }
+
+private:
+    struct Stored {
+        int frame;
+        Op op;
+        unsigned valueFirst, valueCount;
+        unsigned textFirst, textLength;
+    };
+    std::vector<Stored> steps;
+    std::vector<int> values;
+    std::string texts;
+};
+
 struct Script {
     bool loaded = false;
     int frame = 0;
     size_t next = 0; // first step not yet applied
     int errors = 0;
-    std::vector<Step> steps;
+    StepList steps;
 };
 
 Script g_Script;
@@ -273,7 +321,7 @@ public:
     }
 
     // Appends the line's steps; false with `error` set when the line is damaged.
-    bool Parse(std::vector<Step>& steps)
+    bool Parse(StepList& steps)
     {
         if (words.size() < 3 || words[0] != "frame")
             return Fail("expected \"frame N COMMAND ...\"");
@@ -320,13 +368,13 @@ private:
         return false;
     }
 
-    bool Add(std::vector<Step>& steps)
+    bool Add(StepList& steps)
     {
         steps.push_back(step);
         return true;
     }
 
-    bool Keys(const std::string& command, std::vector<Step>& steps)
+    bool Keys(const std::string& command, StepList& steps)
     {
         if (words.size() < 4)
             return Fail(command + " needs key names");
@@ -347,7 +395,7 @@ private:
     }
 
     // Numbers from word `first` on; a Text step made this way carries the code as its text.
-    bool Numbers(Op op, size_t least, size_t most, long low, long high, std::vector<Step>& steps, size_t first = 3)
+    bool Numbers(Op op, size_t least, size_t most, long low, long high, StepList& steps, size_t first = 3)
     {
         size_t count = words.size() - first;
         if (count < least || count > most)
@@ -363,7 +411,7 @@ private:
         return Add(steps);
     }
 
-    bool Pad(std::vector<Step>& steps)
+    bool Pad(StepList& steps)
     {
         std::string what = words.size() > 3 ? words[3] : std::string();
         if (what == "attach") {
@@ -402,7 +450,7 @@ private:
         return Fail("unknown pad command \"" + what + "\"");
     }
 
-    bool LoseDevice(std::vector<Step>& steps)
+    bool LoseDevice(StepList& steps)
     {
         int device = words.size() >= 4 && words.size() <= 5 ? FindName(words[3], kDevices, MG_DEVICE_COUNT) : -1;
         int frames = 0;
@@ -427,19 +475,19 @@ void PostCharacter(unsigned code)
         PostMessageA(window, WM_CHAR, code, 0);
 }
 
-void Apply(const Step& step)
+void Apply(const StepView& step)
 {
     MgInputState& state = MgState();
     switch (step.op) {
     case KeyDown:
     case KeyUp:
-        for (int key : step.values)
-            state.Keys[key] = step.op == KeyDown;
+        for (size_t i = 0; i < step.count; ++i)
+            state.Keys[step.values[i]] = step.op == KeyDown;
         break;
     case MouseMove:
         state.Mouse.lX += step.values[0];
         state.Mouse.lY += step.values[1];
-        if (step.values.size() > 2)
+        if (step.count > 2)
             state.Mouse.lZ += step.values[2];
         break;
     case MouseDown:
@@ -450,7 +498,7 @@ void Apply(const Step& step)
         MgClearPad();
         state.PadAttached = true;
         ++state.PadGeneration;
-        std::snprintf(state.PadName, sizeof state.PadName, "%s", step.text.c_str());
+        std::snprintf(state.PadName, sizeof state.PadName, "%.*s", int(step.text.size()), step.text.data());
         break;
     case PadDetach:
         state.PadAttached = false;
@@ -458,8 +506,8 @@ void Apply(const Step& step)
         break;
     case PadDown:
     case PadUp:
-        for (int button : step.values)
-            state.Pad.rgbButtons[button] = step.op == PadDown ? 0x80 : 0;
+        for (size_t i = 0; i < step.count; ++i)
+            state.Pad.rgbButtons[step.values[i]] = step.op == PadDown ? 0x80 : 0;
         break;
     case PadAxis:
         (&state.Pad.lX)[step.values[0]] = step.values[1];
@@ -498,7 +546,7 @@ extern "C" {
 BOOL MgLoadInputScriptText(const char* text, const char* name)
 {
     MgResetInput();
-    std::vector<Step> steps;
+    StepList steps;
     int number = 0;
     const char* p = text ? text : "";
     while (*p) {
@@ -515,8 +563,7 @@ BOOL MgLoadInputScriptText(const char* text, const char* name)
         if (!parser.Parse(steps))
             Report(name, number, parser.error);
     }
-    // Frames in order; lines of one frame keep their file order.
-    std::stable_sort(steps.begin(), steps.end(), [](const Step& a, const Step& b) { return a.frame < b.frame; });
+    steps.SortByFrame();
     g_Script.steps = std::move(steps);
     g_Script.loaded = true;
     MgConnectToWindow();
@@ -556,7 +603,7 @@ void MgAdvanceInputFrame(void)
     for (int& refuse : state.RefuseAcquire)
         if (refuse > 0)
             --refuse;
-    while (g_Script.next < g_Script.steps.size() && g_Script.steps[g_Script.next].frame <= g_Script.frame)
+    while (g_Script.next < g_Script.steps.size() && g_Script.steps.Frame(g_Script.next) <= g_Script.frame)
         Apply(g_Script.steps[g_Script.next++]);
 }
 
