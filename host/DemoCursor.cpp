@@ -40,9 +40,8 @@ void GDemoCursor::Bind()
         void (GDemoCursor::*handler)(CInputData*);
     };
     static const Binding kBindings[] = {
-        {"DemoLeft", &GDemoCursor::OnLeft},   {"DemoRight", &GDemoCursor::OnRight},
-        {"DemoUp", &GDemoCursor::OnUp},       {"DemoDown", &GDemoCursor::OnDown},
-        {"DemoMouse", &GDemoCursor::OnMouse}, {"DemoReset", &GDemoCursor::OnReset},
+        {"DemoLeft", &GDemoCursor::OnLeft}, {"DemoRight", &GDemoCursor::OnRight}, {"DemoUp", &GDemoCursor::OnUp},
+        {"DemoDown", &GDemoCursor::OnDown}, {"DemoMouse", &GDemoCursor::OnMouse}, {"DemoReset", &GDemoCursor::OnReset},
         {"DemoText", &GDemoCursor::OnText},
     };
     for (const Binding& b : kBindings)

@@ -170,7 +170,10 @@ BOOL CALLBACK CDirectInput::OnFileEffect(LPCDIFILEEFFECT effect, LPVOID context)
 
 const char* CDirectInput::DirectInputResultName(HRESULT result)
 {
-#define MG_RESULT(code) {code, #code}
+#define MG_RESULT(code)                                                                                                \
+    {                                                                                                                  \
+        code, #code                                                                                                    \
+    }
     static const struct {
         HRESULT code;
         const char* name;

@@ -326,8 +326,7 @@ struct IDirectInputDevice8A : public IUnknown {
     STDMETHOD(Poll)() PURE;
     // The devices here have no force feedback: both answer DIERR_UNSUPPORTED.
     STDMETHOD(CreateEffect)(REFGUID effect, LPCDIEFFECT parameters, LPDIRECTINPUTEFFECT* out, LPUNKNOWN outer) PURE;
-    STDMETHOD(EnumEffectsInFile)(LPCSTR file, LPDIENUMEFFECTSINFILECALLBACK callback, LPVOID context,
-                                 DWORD flags) PURE;
+    STDMETHOD(EnumEffectsInFile)(LPCSTR file, LPDIENUMEFFECTSINFILECALLBACK callback, LPVOID context, DWORD flags) PURE;
 };
 typedef IDirectInputDevice8A* LPDIRECTINPUTDEVICE8A;
 

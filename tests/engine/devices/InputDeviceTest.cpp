@@ -285,6 +285,34 @@ TEST_F(InputDeviceTest, HatAngleSelectsTheDirectionalPadButton)
     EXPECT_EQ(FramesOf("Up"), (std::vector<int>{5}));
 }
 
+// Result codes by name (codes that share a value answer with the first name), and force
+// feedback, which the controllers here do not have.
+TEST_F(InputDeviceTest, ResultCodeNamesAndEffectFiles)
+{
+    const struct {
+        HRESULT code;
+        const char* name;
+    } cases[] = {{DI_OK, "DI_OK"},
+                 {DIERR_INPUTLOST, "DIERR_INPUTLOST"},
+                 {DIERR_NOTACQUIRED, "DIERR_NOTACQUIRED"},
+                 {DIERR_READONLY, "DIERR_OTHERAPPHASPRIO"},
+                 {E_PENDING, "E_PENDING"},
+                 {E_POINTER, "E_POINTER"},
+                 {E_HANDLE, "E_HANDLE"},
+                 {HRESULT(0x12345), nullptr}};
+    for (const auto& c : cases) {
+        const char* name = CDirectInput::DirectInputResultName(c.code);
+        EXPECT_STREQ(name, c.name);
+        EXPECT_EQ(CDirectInput::ReportError(c.code, 12, "here.cpp"), c.code);
+    }
+    Start("frame 2 pad attach AxisPad\n");
+    CDirectInput* layer = static_cast<CDirectInput*>(device->GetOSInput());
+    EXPECT_FALSE(layer->LoadEffects("rumble.ffe")); // no controller yet
+    RunFrames(2);
+    EXPECT_NE(layer->GetPresentDevices() & CDirectInput::GAMEPAD, 0u);
+    EXPECT_FALSE(layer->LoadEffects("rumble.ffe"));
+}
+
 TEST_F(InputDeviceTest, GamepadRowsByLongestCommonPrefix)
 {
     const struct {
