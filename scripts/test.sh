@@ -23,7 +23,11 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 # programs it does not build stand in the list as "<program>_NOT_BUILT" and are left out.
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMG_SANITIZE=ON
 cmake --build build-sanitize -j"$jobs" --target reader_tests
-ctest --test-dir build-sanitize --output-on-failure -j"$jobs" -E '_NOT_BUILT$'
+# The two parser tests that drive the engine to its multi-megabyte input and 400 MB frame-stack
+# bounds are left out here: an instrumented 32-bit process cannot hold that much beside the
+# sanitizer's shadow memory. The normal pass runs them.
+ctest --test-dir build-sanitize --output-on-failure -j"$jobs" \
+    -E '_NOT_BUILT$|^Engine\.(MultiMegabyteInputsParse|BadInputEndsWithANumberedError)$'
 
 # The Direct3D 9 layer's threads under ThreadSanitizer, which needs a 64-bit build of the layer.
 JOBS="$jobs" bash scripts/d3d9_native64.sh tsan
