@@ -355,6 +355,63 @@ TEST_F(InputDeviceTest, DebugKeysActUnderScrollLockAndHideKeysFromTheGame)
     CGameTimer::SetFrameScale(1.0f);
 }
 
+// Every debug key, each acting once when newly pressed under Scroll Lock; the pairs act when the
+// pair becomes complete, and the slip keys only while the game is paused.
+std::vector<std::string> g_Actions;
+#define MG_ACTION(name) [] { g_Actions.push_back(name); }
+
+TEST_F(InputDeviceTest, EveryDebugKeyActsOnceWhenNewlyPressed)
+{
+    g_Actions.clear();
+    CInputDebugActions& actions = CDirectInput::DebugActions;
+    actions.ToggleDebugDisplayMode = MG_ACTION("display");
+    actions.ToggleRendererSwitch = MG_ACTION("switch");
+    actions.ToggleCameraCycle = MG_ACTION("cycle");
+    actions.ToggleRenderOutlines = MG_ACTION("outlines");
+    actions.ToggleCameraPlayback = MG_ACTION("playback");
+    actions.AddCameraKeyframe = MG_ACTION("add");
+    actions.ShortenCameraKeyframe = MG_ACTION("shorten");
+    actions.LengthenCameraKeyframe = MG_ACTION("lengthen");
+    actions.ClearCameraKeyframes = MG_ACTION("clear");
+    const float limit = CGameTimer::BreakLimit(), frameScale = CGameTimer::FrameScale();
+    const float pauseScale = CGameTimer::PauseScale(), breakTime = CGameTimer::BreakTime();
+    CGameTimer::SetBreakLimit(1.0f);
+    CGameTimer::SetPauseScale(1.0f);
+    CGameTimer::SetSlipFrames(0);
+    CGameTimer::SetSlipTime(0.0f);
+    CGameTimer::bReportPaused = false;
+    Start("frame 1 scrolllock on\n"
+          "frame 2 down RMENU\nframe 3 tap NUMPADENTER\nframe 5 up RMENU\n"  // Alt+Enter once
+          "frame 6 tap RETURN\n"                                             // Enter alone: nothing
+          "frame 7 down F1\nframe 8 down RCONTROL\nframe 9 up F1 RCONTROL\n" // Ctrl+F1 completed by Ctrl
+          "frame 10 tap F5\nframe 12 tap F5\n"
+          "frame 14 tap F6 F7\n" // not paused: nothing
+          "frame 16 tap F9\nframe 18 tap F10\nframe 20 tap F11\nframe 22 tap O\nframe 24 tap P\n"
+          "frame 26 tap LBRACKET\nframe 28 tap RBRACKET\nframe 30 tap BACKSLASH\n"
+          "frame 32 down F6 F7\n");
+    RunFrames(31);
+    EXPECT_EQ(g_Actions, (std::vector<std::string>{"display", "switch", "cycle", "outlines", "playback", "add",
+                                                   "shorten", "lengthen", "clear"}));
+    EXPECT_EQ(g_Messages, (std::vector<std::string>{"Timer Locked", "Timer Unlocked", "Pause Time 1/20th Scale"}));
+    EXPECT_EQ(CGameTimer::BreakLimit(), 1.0f);
+    EXPECT_FLOAT_EQ(CGameTimer::BreakTime(), 0.033333f);
+    EXPECT_EQ(CGameTimer::PauseScale(), 0.05f);
+    EXPECT_EQ(CGameTimer::SlipFrames(), 0);
+    CGameTimer::bReportPaused = true;
+    RunFrames(2);
+    EXPECT_EQ(CGameTimer::SlipFrames(), 1);
+    EXPECT_EQ(CGameTimer::SlipTime(), 1.0f);
+    EXPECT_TRUE(g_Fired.empty());
+    CGameTimer::bReportPaused = false;
+    CGameTimer::SetSlipFrames(0);
+    CGameTimer::SetSlipTime(0.0f);
+    CGameTimer::SetBreakLimit(limit);
+    CGameTimer::SetBreakTime(breakTime);
+    CGameTimer::SetFrameScale(frameScale);
+    CGameTimer::SetPauseScale(pauseScale);
+}
+#undef MG_ACTION
+
 TEST_F(InputDeviceTest, DamagedScriptLinesAreReportedWithTheirNumbersAndSkipped)
 {
     Trigger s("KeyS", {Def(rhu::INPUT_S, rhu::INPUT_CONDITION_ONPRESS)});
