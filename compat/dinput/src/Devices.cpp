@@ -33,10 +33,9 @@ GUID PadInstance()
 const char* const kAxisNames[8] = {"X Axis",     "Y Axis",     "Z Axis", "X Rotation",
                                    "Y Rotation", "Z Rotation", "Slider", "Slider"};
 
-class Device : public IDirectInputDevice8A {
+// Reference counting for the interfaces below; each answers no other interface.
+template <class Interface> class Counted : public Interface {
 public:
-    Device(MgDevice kind, DWORD generation) : kind(kind), generation(generation) {}
-
     HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG AddRef() override { return ++references; }
     ULONG Release() override
@@ -46,6 +45,14 @@ public:
             delete this;
         return left;
     }
+
+private:
+    ULONG references = 1;
+};
+
+class Device : public Counted<IDirectInputDevice8A> {
+public:
+    Device(MgDevice kind, DWORD generation) : kind(kind), generation(generation) {}
 
     HRESULT EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKA callback, LPVOID context, DWORD flags) override
     {
@@ -186,23 +193,12 @@ private:
 
     MgDevice kind;
     DWORD generation;
-    ULONG references = 1;
     const DIDATAFORMAT* format = nullptr;
     bool acquired = false;
 };
 
-class DirectInput8 : public IDirectInput8A {
+class DirectInput8 : public Counted<IDirectInput8A> {
 public:
-    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override
-    {
-        ULONG left = --references;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
     HRESULT CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8A* device, LPUNKNOWN outer) override
     {
         if (!device)
@@ -242,9 +238,6 @@ public:
         callback(&instance, context);
         return DI_OK;
     }
-
-private:
-    ULONG references = 1;
 };
 
 } // namespace
