@@ -1,17 +1,20 @@
 // marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z]
-//               [--fov DEGREES] [--screenshot-frame N] [--headless] [--input-script FILE] [LEVEL]
+//               [--fov DEGREES] [--screenshot-frame N] [--headless] [--audio-out FILE.wav]
+//               [--input-script FILE] [LEVEL]
 // Constructs the shell, sets up what a game's executable gives the renderer (the layers, the
 // 3-D camera and its projection), names the first level, runs the main loop and deletes the
 // shell. With --frames it quits after N frames; with --frame-time every frame lasts exactly
 // that long on a virtual clock, so a run is the same every time; with --screenshot-frame the
 // renderer writes that frame as "PCX_Cap_000000.tga" beside the data folder. The game window is
-// shown on the display when there is one, unless --headless; --input-script feeds the input
-// devices from a script.
+// shown on the display when there is one, unless --headless, and the input devices read its
+// keyboard and mouse; --input-script feeds them from a script instead. With --audio-out the
+// sound mix of the whole run goes to a WAV file.
 #include <windows.h>
 
 #include <cstdio>
 
 #include <mg_dinput.h>
+#include <mg_dsound.h>
 #include <mg_win32.h>
 #include <mg_window.h>
 
@@ -103,7 +106,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "marlgate_host: cannot read the input script \"%s\"\n", options.InputScript);
         return 2;
     }
-    MgUseDisplayWindows(options.Headless ? FALSE : TRUE);
 
     FrameDriver driver = {options.Frames > 0 ? options.Frames + 1 : 0,
                           LONGLONG(options.FrameTime * double(MG_PERF_FREQUENCY) + 0.5), 0, options.ScreenshotFrame};
@@ -112,6 +114,11 @@ int main(int argc, char** argv)
     if (driver.TicksPerFrame > 0)
         MgUseVirtualClock(MG_PERF_FREQUENCY);
     MgSetMessagePumpHook(OnPumpTurn, &driver);
+    MgSetHeadless(options.Headless ? 1 : 0);
+    if (options.AudioOut && !MgSoundCaptureToFile(options.AudioOut)) {
+        std::fprintf(stderr, "marlgate_host: cannot write the sound to \"%s\"\n", options.AudioOut);
+        return 1;
+    }
 
     CShell* shell = new CShell(GetModuleHandleA(nullptr), 0, 0);
     if (CRenderer::pThe)
@@ -120,6 +127,7 @@ int main(int argc, char** argv)
     CShell::SetNextLevel(options.Level);
     shell->MainLoop();
     delete shell;
+    MgSoundCloseCapture();
     MgSetMessagePumpHook(nullptr, nullptr);
     return 0;
 }

@@ -1,8 +1,15 @@
 // Texture mip chains and palettes: ours against Pillow on the same images in the same run.
 //   image_bench [TEXTURES [PALETTE_IMAGES]]   (defaults 200 textures of 1024x1024, 100 images)
-// Mip chains: every level from 512 down to 4 resampled from the full image with the box
-// filter, as textures make them; ours also encodes each level in 16 bits. Palettes: 256x256
+// Mip chains: textures written by the texture element with mips on and the box filter (every
+// level from 512 down to 4 resampled from the full image); ours also encodes every level,
+// the full-size one included, in 16 bits, and writes them to a writer that keeps no file. Palettes: 256x256
 // images reduced to 256 colours, with the mean RGB error of each side.
+#include "converter/core/CDatabase.h"
+#include "converter/core/CTypeDatabase.h"
+#include "converter/core/CZelWriter.h"
+#include "converter/core/ChParser.h"
+#include "converter/core/ConsoleOutput.h"
+#include "converter/import2d/CdbTexture.h"
 #include "converter/import2d/CzBitmap.h"
 #include "converter/import2d/Palettizer.h"
 
@@ -69,20 +76,26 @@ void MipBench(const std::string& dir, int count)
 {
     const int size = 1024;
     WriteImages(dir, count, size);
-    std::vector<unsigned char> level;
-    CPixelFormat format("RRRRRggggggBBBBB");
+    VerboseLevel = 0;
+    LoadTypeResource("RhuTypes");
+    CDatabase database;
+    CFormatSpecifier format = database.CurrentFormat;
+    format = CPixelFormat("RRRRRggggggBBBBB");
+    CdbTexture::Settings.Mips = true;
+    CdbTexture::Settings.MipFilter = 1;
     double ours = 0;
     for (int i = 0; i < count; ++i) {
         CzBitmap source;
         MakeImage(source, size, i);
+        CdbTexture* texture = new CdbTexture(("T" + std::to_string(i)).c_str(), &database);
+        texture->LoadAbsolute(source, format, true);
+        CZelWriter writer;
+        writer.Open(nullptr);
+        writer.BeginList(ZelFormat::kBlockPcx);
         const auto start = std::chrono::steady_clock::now();
-        for (int edge = size / 2; edge >= 4; edge /= 2) {
-            CzBitmap mip;
-            mip = source;
-            mip.Resample(edge, edge, 1, 1);
-            mip.ConvertToFormat(nullptr, format);
-        }
+        texture->Dump(writer);
         ours += Seconds(start);
+        delete texture;
     }
     const double peer =
         std::atof(Peer("mips " + dir + " " + std::to_string(count) + " " + std::to_string(size)).c_str());

@@ -20,7 +20,7 @@ void CLodList::Parse(CzParser& parser, int node)
         const long lod = strtol(parser.GetChildText(child, "Number", true), nullptr, 10);
         const float distance = static_cast<float>(atof(parser.GetChildText(child, "Value", true)));
         if (lod < 0 || lod >= MaxLods)
-            vbail("Index beyond max lods!");
+            parser.Error(child, "Index beyond max lods!");
         m_Distances[lod] = distance;
         VerbosePrintf(3, "LodList[%d] = %f\n", static_cast<int>(lod), distance);
     }

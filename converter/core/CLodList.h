@@ -2,9 +2,12 @@
 
 class CzParser;
 
-// The distances at which the mesh conversion switches level of detail, by LOD index.
+// The distances at which the mesh conversion switches level of detail, by LOD index. Until
+// the first LodMap statement only LOD 0 is kept, at any distance.
 class CLodList {
 public:
+    CLodList() { m_Distances[0] = 1.0e36f; }
+
     static const int MaxLods = 64;
 
     // Replaces the whole table from a LodMap statement's "index, distance" pairs.

@@ -6,6 +6,7 @@
 #include <vector>
 
 class CdbElement;
+class CdbMaterial;
 
 // The interpreter of one source file: the data commands and the per-file settings they share,
 // and Run, which converts the file once per target platform into one packed data file.
@@ -36,9 +37,17 @@ public:
 
     // Settings of the asset commands that the default script runs on every pass.
     const char* ColorCorrect(int node);
-    const char* ImplicitTextures(int node);
     const char* Meshformat(int node);
+    // Textures and data maps.
+    const char* DataMap(int node);
+    const char* ImplicitTextures(int node);
+    // Meshes and their materials.
+    const char* Material(int node);
+    const char* Mesh(int node);
+    const char* PS2Icon(int node);
     const char* Texture(int node);
+    // "file(line)" of a statement, for reports made after the script was read.
+    std::string PlaceOf(int node);
     // Parameter blocks: DefaultParams, EmbeddedParams, LayoutParams and VeskTemplateParams.
     const char* Params(int node);
     const char* ParamReport(int node);
@@ -48,6 +57,7 @@ public:
     static const CommandRow DataCommands[];
 
 protected:
+    const char* MaterialBlock(int node, CdbMaterial*& current, unsigned long flags);
     void ExecuteCommand(int node, const CommandRow& row) override;
 };
 

@@ -10,6 +10,8 @@
 #include "converter/core/CdbString.h"
 #include "converter/core/CdbTrigger.h"
 #include "converter/core/TranslationDatabase.h"
+#include "converter/import2d/CdbSpriteTexture.h"
+#include "converter/import3d/Geometry.h"
 #include "converter/core/ConsoleOutput.h"
 #include "qvrn/ParserInterface.h"
 
@@ -56,6 +58,12 @@ const char* CRhuParser::Diagnostic(int node)
             TypeDatabase.Diagnostic();
         else if (word == "data")
             m_pDatabase->Diagnostic();
+        else if (word == "sprites")
+            CdbSpriteTexture::Diagnostics = true;
+        else if (word == "normals")
+            g_NormalDiagnostics = true;
+        else if (word == "nosmoothing")
+            g_NormalSmoothing = false;
     }
     return nullptr;
 }

@@ -78,6 +78,14 @@ const unsigned long long MaxPixels = 64ull << 20;
 
 CzBitmap::~CzBitmap() { Reset(); }
 
+const char* CzBitmap::ErrorMessage(int code)
+{
+    for (const ErrorText& entry : ErrorTable)
+        if (entry.code == code)
+            return entry.message;
+    return "Unknown Error";
+}
+
 int CzBitmap::CheckResult(const char* context, int code)
 {
     if (code < 1)

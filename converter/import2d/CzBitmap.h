@@ -47,6 +47,8 @@ public:
     void Resample(int newWidth, int newHeight, int colourFilter, int alphaFilter);
 
     int CheckResult(const char* context, int code);
+    // The text of an error code, as CheckResult reports it.
+    static const char* ErrorMessage(int code);
 
     int GetWidth() const { return m_Width; }
     int GetHeight() const { return m_Height; }

@@ -10,3 +10,10 @@ GStartPosition::~GStartPosition()
     if (pCurrent == this)
         pCurrent = nullptr;
 }
+
+int GStartPosition::SpecifyEditable(EditableInfo*& cursor)
+{
+    const int count = GPhysical::SpecifyEditable(cursor);
+    AddEditable(cursor, "iStartPosition", "int", iStartPosition);
+    return count + 1;
+}

@@ -1,14 +1,19 @@
 #pragma once
-// Minimal start position until the multiplayer objects are built: presets created while one is
-// current take its player, and positioned objects created then stand relative to it.
+// A placed object that marks a numbered player start position. While one is current, presets
+// created take its number as their player and positioned objects stand relative to it.
 #include "engine/object/GPhysical.h"
+#include "engine/zel/CZelFile.h"
 
 class GStartPosition : public GPhysical {
     DECLARE_GOBJECT(GStartPosition, GPhysical)
 
     ~GStartPosition() override;
 
+    int SpecifyEditable(EditableInfo*& cursor) override;
+
     static GStartPosition* pCurrent;
 
-    int Player;
+    int iStartPosition;
+    // Built and destroyed with the object, never loaded.
+    CZelFile ZelFile;
 };

@@ -462,6 +462,124 @@ public:
 class RHU_EXPORT CRendResource : public CZelStaticResource {};
 class RHU_EXPORT CRendRectangle : public CRendResource {};
 
+// A colour table: EntryCount entries of EntryBpp bits each follow the record.
+class RHU_EXPORT CRendPalette : public CZelStaticResource {
+public:
+    signed long EntryCount;
+    signed long EntryBpp;
+    unsigned char Entries[0];
+};
+
+// A texture's pixels as the converter writes them: every level, largest first, follows the
+// header in rows without padding.
+struct RHU_EXPORT ZelTexture {
+    unsigned short Width;
+    unsigned short Height;
+    unsigned short BitDepth;
+    unsigned short NumMips;
+    unsigned long Flags;
+    CRendPalette* pPalette;
+    unsigned char* pMap;
+    unsigned char Map[0];
+};
+
+class CInternalTexture;
+
+// A texture of packed data: its pixels until the device texture is made, or the texture it
+// repeats.
+class RHU_EXPORT CRendTexture : public CZelStaticResource {
+public:
+    union {
+        ZelTexture* pTextureData;
+        CInternalTexture* pTexture;
+        CRendTexture* pSharedTexture;
+    };
+    unsigned long IsShared;
+};
+
+// Raw per-pixel values of a bitmap, rows top to bottom: one byte (Dimension 1) or four
+// (Dimension 4) each.
+struct RHU_EXPORT CDataMap {
+    signed short Width;
+    signed short Height;
+    signed long Dimension;
+    unsigned char* pData;
+};
+
+// Meshes: the materials and, for the PC, sub-meshes of strip indices over vertex buffers
+// that the engine builds its device buffers from.
+const RHU_EXPORT signed short PCXBUF_COLORVERTS = 3;
+
+class RHU_EXPORT Material {
+public:
+    CCRC32 Name;
+    unsigned long Flags;
+    CVector Ambient;
+    CVector Emissive;
+    CVector Diffuse;
+    CVector Specular;
+    float Alpha;
+    CRendTexture* pTexture;
+    CRendTexture* pDetailMap;
+    signed long BumpDepth;
+    float BumpScale;
+    signed long UScroll;
+    signed long VScroll;
+};
+
+struct RHU_EXPORT MaterialData {
+    Material* pMaterial;
+    unsigned long NormalIndex;
+    unsigned long TexCoordIndex;
+    unsigned long Flags;
+};
+
+struct RHU_EXPORT PCXBufferDesc {
+    unsigned long Version;
+    unsigned short Revision;
+    unsigned short Padding; // keeps descriptors, which follow each other, on 4-byte boundaries
+    unsigned long NumElements;
+    unsigned long RawSize;
+    void* pData;
+};
+
+struct RHU_EXPORT PCXSubMesh {
+    unsigned long Flags;
+    float LODDepth;
+    unsigned long NumMaterials;
+    unsigned long NumBuffers;
+    MaterialData* pMaterialData;
+    PCXBufferDesc* pBuffers;
+};
+
+struct RHU_EXPORT PCXBufferV01 {
+    float X;
+    float Y;
+    float Z;
+    float NX;
+    float NY;
+    float NZ;
+    float U;
+    float V;
+};
+
+struct RHU_EXPORT PCXBufferV05 : public PCXBufferV01 {
+    unsigned long RGBA;
+};
+
+class RHU_EXPORT CRendPCXMesh : public CRendResource {
+public:
+    CVector Centroid;
+    CVector Center;
+    CVector MaxSize;
+    CVector MinSize;
+    float MaxRadius;
+    float MaxRadiusXY;
+    unsigned long NumSubs;
+    PCXSubMesh* pSubs;
+    CCollisionData* pCollisionData;
+};
+
 union RHU_EXPORT CInputDef {
     unsigned long Code;
     struct {
@@ -512,6 +630,42 @@ class RHU_EXPORT CCineLoadLevelMessage : public CMessage {
 public:
     enum { DefaultPriority = 10, CMessageId = 0x0001001B };
     char* pLevelName;
+};
+
+// The header each network datagram starts with, little-endian; up to 400 bytes of messages
+// follow it back to back.
+struct RHU_EXPORT CPacketHeader {
+    unsigned long ConnectionId; // bits 0-6; the rest 0
+    unsigned char Flags;        // bit 0: control packet
+    unsigned long Fields;       // bits 0-15 length with header, 16-21 sequence or control type,
+                                // 22-27 acknowledged sequence, 28-31 acknowledgement run
+    unsigned short AckDelay;    // milliseconds from receiving the acknowledged packet to sending
+    unsigned short Unused;
+};
+
+// A sound's audio. In the file, pRawData is a memory sample's WAVEFORMATEX (18 bytes) followed
+// by Length bytes of samples, or a streamed sample's WAV file name (Length 1).
+class RHU_EXPORT CSoundSample : public CZelStaticResource {
+public:
+    unsigned long Length;
+    void* pRawData;
+    unsigned long SampleRate;
+};
+
+// A playable sound: its samples, priority, distance factor, volume and SOUND_* flags (the top
+// two bits are the volume category).
+class RHU_EXPORT CSoundDefinition : public CZelStaticResource {
+public:
+    CCRC32 Id;
+    unsigned char Flags;
+    unsigned char UseCount;
+    unsigned char SampleCount;
+    unsigned char PreviousRandom;
+    float Priority;
+    float FadeMultiplier;
+    float Volume;
+    CSoundDefinition* pNext;
+    CSoundSample* pSampleData[0];
 };
 
 const RHU_EXPORT unsigned long SOUND_STREAM = 1;
@@ -683,6 +837,17 @@ static_assert(sizeof(CCylinderCollision) == 28, "CCylinderCollision");
 static_assert(sizeof(CSphereCollision) == 24, "CSphereCollision");
 static_assert(sizeof(CRendResource) == 4, "CRendResource");
 static_assert(sizeof(CRendRectangle) == 4, "CRendRectangle");
+static_assert(sizeof(CRendPalette) == 12, "CRendPalette");
+static_assert(sizeof(ZelTexture) == 20, "ZelTexture");
+static_assert(sizeof(CRendTexture) == 12, "CRendTexture");
+static_assert(sizeof(CDataMap) == 12, "CDataMap");
+static_assert(sizeof(Material) == 84, "Material");
+static_assert(sizeof(MaterialData) == 16, "MaterialData");
+static_assert(sizeof(PCXBufferDesc) == 20, "PCXBufferDesc");
+static_assert(sizeof(PCXSubMesh) == 24, "PCXSubMesh");
+static_assert(sizeof(PCXBufferV01) == 32, "PCXBufferV01");
+static_assert(sizeof(PCXBufferV05) == 36, "PCXBufferV05");
+static_assert(sizeof(CRendPCXMesh) == 72, "CRendPCXMesh");
 static_assert(sizeof(CInputDef) == 4, "CInputDef");
 static_assert(sizeof(CInputTrigger) == 20, "CInputTrigger");
 static_assert(sizeof(CVeskLabelFixup) == 8, "CVeskLabelFixup");
@@ -690,6 +855,9 @@ static_assert(sizeof(CKeyFrameMessage) == 12, "CKeyFrameMessage");
 static_assert(sizeof(CCineCreateMessage) == 20, "CCineCreateMessage");
 static_assert(sizeof(CPlaySoundMessage) == 32, "CPlaySoundMessage");
 static_assert(sizeof(CCineLoadLevelMessage) == 16, "CCineLoadLevelMessage");
+static_assert(sizeof(CPacketHeader) == 13, "CPacketHeader");
+static_assert(sizeof(CSoundSample) == 16, "CSoundSample");
+static_assert(sizeof(CSoundDefinition) == 28, "CSoundDefinition");
 } // namespace rhu
 #endif
 

@@ -79,7 +79,7 @@ CDefaultFillData::~CDefaultFillData() { GObject::RegisterDefaultData(ClassId, nu
 CPresetFillData::CPresetFillData()
 {
     if (GStartPosition::pCurrent)
-        Player = GStartPosition::pCurrent->Player;
+        Player = GStartPosition::pCurrent->iStartPosition;
     ClassTypeEntry* entry = GObject::FindClassEntry(ClassId);
     if (!entry)
         return;

@@ -16,7 +16,6 @@ CRenderer* CRenderer::pThe = nullptr;
 short CRenderer::CurrentResViewport = -1;
 CRenderDevice CRenderer::Device;
 unsigned long CRenderer::RenderMask = ~0x1C0UL;
-CRecordPage CRenderer::ModePool;
 
 namespace {
 
@@ -45,7 +44,6 @@ CRenderer::CRenderer()
     DecalRate = 1.0f;
     StartTime = CGameTimer::GameTime() + 1.0f;
     SupportedSettings = kSupportedSettings;
-    RequestedGamma = AppliedGamma = 1.0f;
     SetRenderSettings(kSupportedSettings);
     COctTree::BuildUniform(CVector(-1.0f, -2.0f, -50.0f), CVector(105.0f, 155.0f, 225.0f), 4);
 }
@@ -62,18 +60,21 @@ CRenderer::~CRenderer()
                 render->pResource->OnUnLink(render);
         }
     delete[] pLayerFrustums;
-    delete[] ppConfigStates;
-    ModePool.FreeChain();
     if (pThe == this)
         pThe = nullptr;
 }
 
-void CRenderer::Init(HWND window, unsigned long engineFlags, int value)
+int CRenderer::Init(HWND window, unsigned long engineFlags, int value)
 {
     hWindow = window;
-    EngineFlags = engineFlags;
     InitValue = value;
-    Device.Init(window);
+    const int result = Device.Init(window, engineFlags);
+    if (result == 0) {
+        Device.SetGamma(1.0f);
+        SupportedSettings = kSupportedSettings;
+        SetRenderSettings(kSupportedSettings);
+    }
+    return result;
 }
 
 void CRenderer::Shutdown()
@@ -82,16 +83,32 @@ void CRenderer::Shutdown()
     Device.ConfigureLayers(0);
 }
 
-unsigned long CRenderer::ChangeFlags(unsigned long flags)
+unsigned long CRenderer::ChangeFlags(unsigned long flags) { return Device.SetRenderFlags(flags); }
+
+void CRenderer::AppStatusChange(int active)
 {
-    EngineFlags = flags;
-    return flags;
+    const WindowData* first = Device.GetWindow(0);
+    if (!Device.GetDevice() || Device.GetActiveSettings().Windowed || !first)
+        return;
+    ShowWindow(first->Window, active ? SW_RESTORE : SW_MINIMIZE);
 }
 
-void CRenderer::GetScreenPixelScale(float& x, float& y) const
+void CRenderer::GetDisplayModeInfo(unsigned char* out)
 {
-    x = 1.0f;
-    y = 1.0f;
+    const RenderSettings& s = Device.GetActiveSettings();
+    out[0] = static_cast<unsigned char>(s.Width);
+    out[1] = static_cast<unsigned char>(s.Width >> 8);
+    out[2] = static_cast<unsigned char>(s.Height);
+    out[3] = static_cast<unsigned char>(s.Height >> 8);
+    out[4] = static_cast<unsigned char>(s.BitsPerPixel);
+    out[5] = static_cast<unsigned char>(s.Windowed ? 1 : 0);
+}
+
+RECT CRenderer::GetResolution() const
+{
+    // Without a window there is no resolution to report: an empty rectangle.
+    const WindowData* first = Device.GetWindow(0);
+    return first ? first->Resolution : RECT{0, 0, 0, 0};
 }
 
 void CRenderer::GetRenderSettings(unsigned long& supported, unsigned long& active) const
@@ -120,8 +137,8 @@ unsigned long CRenderer::SetBackgroundColour(unsigned long colour)
 
 float CRenderer::SetGamma(float gamma)
 {
-    RequestedGamma = gamma;
-    return AppliedGamma;
+    Device.SetGamma(gamma);
+    return Device.GetAppliedGamma();
 }
 
 void CRenderer::SetFade(const CVector4& colour, int mode)
@@ -242,25 +259,34 @@ const ViewFrustum* CRenderer::GetLayerFrustum(int layer) const
     return layer >= 0 && layer < FrustumCount ? &pLayerFrustums[layer] : nullptr;
 }
 
-void CRenderer::AddRenderConfigState(const RenderConfigState& state)
+void CRenderer::GetRenderConfigState(int index, RenderConfigState& out)
 {
-    void* record = ModePool.Alloc();
-    if (!record)
-        return;
-    RenderConfigState** grown = new RenderConfigState*[ConfigStateCount + 1];
-    for (int i = 0; i < ConfigStateCount; ++i)
-        grown[i] = ppConfigStates[i];
-    grown[ConfigStateCount] = new (record) RenderConfigState(state);
-    delete[] ppConfigStates;
-    ppConfigStates = grown;
-    ++ConfigStateCount;
+    if (const RenderConfigState* mode = Device.GetMode(index))
+        out = *mode;
+    else
+        CurrentRenderConfigState(out);
+}
+
+void CRenderer::CurrentRenderConfigState(RenderConfigState& out)
+{
+    const RenderSettings& s = Device.GetActiveSettings();
+    out = RenderConfigState{};
+    out.Width = s.Width;
+    out.Height = s.Height;
+    out.BitsPerPixel = s.BitsPerPixel;
+    out.Windowable = s.Windowed;
+    out.MaxSamplesFullScreen = out.MaxSamplesWindowed = s.MultiSample;
+    out.Format = s.BackBufferFormat;
+    out.DepthFormat = s.DepthFormat;
+    int bits;
+    DescribeFormat(s.BackBufferFormat, bits, out.FormatRank);
 }
 
 bool CRenderer::FindRenderConfigState(RenderConfigState& out, int width, int height, int bitsPerPixel)
 {
     const RenderConfigState* best = nullptr;
-    for (int i = 0; i < ConfigStateCount; ++i) {
-        const RenderConfigState* s = ppConfigStates[i];
+    for (int i = 0; i < Device.CountModes(); ++i) {
+        const RenderConfigState* s = Device.GetMode(i);
         if (s->Width != width || s->Height != height || s->BitsPerPixel != bitsPerPixel || s->FormatRank == 0)
             continue;
         if (!best || unsigned(s->FormatRank) > unsigned(best->FormatRank))
@@ -304,7 +330,7 @@ void CRenderer::DrawLayers()
         if (!restart && Device.EndFrame() == 0)
             break;
     }
-    Device.PresentFrame(hWindow);
+    Device.PresentFrame();
 }
 
 bool CRenderer::Process()
@@ -332,7 +358,7 @@ void CRenderer::RenderThis(CRender* render, int clear)
             Device.EndFrame();
     }
     if (clear)
-        Device.PresentFrame(hWindow);
+        Device.PresentFrame();
 }
 
 void CRenderer::RenderThisBegin()

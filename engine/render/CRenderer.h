@@ -15,21 +15,6 @@
 class CRender;
 class CRendResource;
 
-// One display mode: 40 bytes, kept in the device's record pool.
-struct RenderConfigState {
-    int Width;
-    int Height;
-    int BitsPerPixel;
-    int Windowable;
-    int MaxSamplesFullScreen;
-    int MaxSamplesWindowed;
-    int FormatRank;
-    D3DFORMAT Format;
-    D3DFORMAT DepthFormat;
-    DWORD Reserved;
-};
-static_assert(sizeof(RenderConfigState) == CRecordPage::kRecordSize, "a display mode fills one pool record");
-
 class CRenderer : public GObject {
     DECLARE_GOBJECT(CRenderer, GObject)
 
@@ -38,14 +23,29 @@ class CRenderer : public GObject {
 
     bool Process() override;
 
-    // Device.
-    void Init(HWND window, unsigned long engineFlags, int value);
+    // Device. Init is 1 when Direct3D cannot be made.
+    int Init(HWND window, unsigned long engineFlags, int value);
     static void Shutdown();
     HWND GetWindow() const { return hWindow; }
     static CRenderDevice& GetDevice() { return Device; }
-    unsigned long GetEngineFlags() const { return EngineFlags; }
+    unsigned long GetEngineFlags() const { return Device.GetEngineFlags(); }
     unsigned long ChangeFlags(unsigned long flags);
-    void GetScreenPixelScale(float& x, float& y) const;
+    unsigned long ChangeDisplayMode(unsigned long flags, int) { return ChangeFlags(flags); }
+    void GetScreenPixelScale(float& x, float& y) const { Device.GetScreenPixelScale(x, y); }
+    // Restores the first window on activation and minimises it otherwise, in full screen.
+    void AppStatusChange(int active);
+    // Width, height (16 bits each), bits per pixel and the windowed flag of the active mode.
+    void GetDisplayModeInfo(unsigned char* out);
+    void Validate() {}
+    void ToggleRenderOutlines() { RenderOutlines = !RenderOutlines; }
+    void ToggleRenderLightReport() { RenderLightReport = !RenderLightReport; }
+    int GetRenderOutlines() const { return RenderOutlines; }
+    int GetRenderLightReport() const { return RenderLightReport; }
+    void SetFogData(...) {}
+    // Windows frames may go to; the main window is the first.
+    int AddWindow(HWND window) { return Device.AddWindow(window); }
+    RECT GetResolution() const;
+    int ResizeWindow() { return 1; }
 
     // Settings.
     void GetRenderSettings(unsigned long& supported, unsigned long& active) const;
@@ -53,7 +53,7 @@ class CRenderer : public GObject {
     static unsigned long GetRenderMask() { return RenderMask; }
     unsigned long SetBackgroundColour(unsigned long colour);
     float SetGamma(float gamma);
-    float GetGamma() const { return AppliedGamma; }
+    float GetGamma() const { return Device.GetAppliedGamma(); }
     void SetFade(const CVector4& colour, int mode);
     const CVector4& GetFade(int& mode) const;
     void SetRGBClear(int on) { RGBClear = on; }
@@ -62,7 +62,7 @@ class CRenderer : public GObject {
     int GetRGBClear() const { return RGBClear; }
     int GetDepthClear() const { return DepthClear; }
     int GetBufferClear() const { return BufferClear; }
-    void SetWindowIndex(int index) { WindowIndex = index; }
+    void SetWindowIndex(int index) { Device.SetWindowIndex(index); }
     void SetDecalRate(float rate) { DecalRate = rate; }
     unsigned long GetRollingCount() const { return RollingCount; }
     void SetViewportMaterialIndex(int viewport, unsigned long value);
@@ -82,9 +82,13 @@ class CRenderer : public GObject {
     const ViewFrustum* GetLayerFrustum(int layer) const;
 
     // Display modes.
-    void AddRenderConfigState(const RenderConfigState& state);
-    int CountConfigStates() const { return ConfigStateCount; }
+    void AddRenderConfigState(const RenderConfigState& state) { Device.AddMode(state); }
+    int CountConfigStates() const { return Device.CountModes(); }
+    // The current state when the index is out of range.
+    void GetRenderConfigState(int index, RenderConfigState& out);
+    void CurrentRenderConfigState(RenderConfigState& out);
     bool FindRenderConfigState(RenderConfigState& out, int width, int height, int bitsPerPixel);
+    bool SwitchRenderConfigState(RenderConfigState& state) { return Device.SwitchDisplayMode(state); }
 
     // Drawing outside the frame.
     void RenderThis(CRender* render, int clear);
@@ -106,28 +110,23 @@ private:
 
     static CRenderDevice Device;
     static unsigned long RenderMask;
-    static CRecordPage ModePool;
 
     HWND hWindow;
     unsigned char FrameByte;
     unsigned long RollingCount;
-    int WindowIndex;
     float StartTime;
     float DecalRate;
     int Clearing;
     int RGBClear, DepthClear, BufferClear;
-    unsigned long EngineFlags;
     int InitValue;
+    int RenderOutlines, RenderLightReport;
     unsigned long SupportedSettings, ActiveSettings;
     unsigned long BackgroundColour;
-    float RequestedGamma, AppliedGamma;
     CVector4 FadeColour;
     int FadeMode;
     unsigned long ViewportMaterial[8];
     ViewFrustum* pLayerFrustums;
     int FrustumCount;
-    RenderConfigState** ppConfigStates;
-    int ConfigStateCount;
 };
 
 // Changes the engine flags while it lives and restores them when destroyed.

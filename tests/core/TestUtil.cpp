@@ -1,6 +1,7 @@
 #include "TestUtil.h"
 
 #include "../support/RunCommand.h"
+#include "../support/TestScratch.h"
 
 #include <gtest/gtest.h>
 
@@ -32,10 +33,8 @@ std::vector<std::string> SplitLines(const std::string& text)
 std::string ScratchDir(const std::string& name)
 {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    // CTest runs each test case in its own process; the program and test names keep the
-    // folders of parallel runs apart.
-    std::string dir = std::string(MG_BINARY_DIR) + "/test_scratch/" + program_invocation_short_name + "/" +
-                      info->test_suite_name() + "." + info->name() + "." + name;
+    // The process's scratch folder goes when the process ends.
+    std::string dir = mgtest::ProcessScratch() + "/" + info->test_suite_name() + "." + info->name() + "." + name;
     std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str());
     return dir;
 }

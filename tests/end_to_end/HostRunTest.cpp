@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -80,7 +82,10 @@ TEST_F(HostRun, RefusesABadCommandLine)
                            "--fov 180",
                            "--screenshot-frame 0",
                            "--camera 5,5,5 --look-at 5,5,5",
-                           "--screenshot-frame"};
+                           "--screenshot-frame",
+                           "--audio-out",
+                           "--input-script",
+                           "--input-script --headless"};
     for (const char* line : lines) {
         RunResult run = Execute(Host() + " " + line);
         EXPECT_EQ(run.exitCode, 2) << line;
@@ -115,19 +120,27 @@ TEST_F(HostRun, PackedDataNamesNoFileOutsideTheDataFolder)
     EXPECT_NE(run.output.find("files inside the data folder only"), std::string::npos) << run.output;
 }
 
-// The demo: wexlorn converts the demo game's scripts in place, the host runs its first level
-// with the demo's input script and writes frame 70 beside the data folder; an independent
-// reader finds the overlay's rectangles on the world layer's clear colour, and the cursor where
-// the script's keys and mouse moved it.
+// The demo: its art generated, wexlorn converts the demo game's scripts in place, the host runs
+// its first level with the demo's input script and writes frame 70 beside the data folder; an
+// independent reader finds the overlay's rectangles on the world layer's clear colour and the
+// cursor where the script's keys and mouse moved it, and the chime in the sound of the run.
 TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
 {
     for (const auto& entry : fs::directory_iterator(MG_DATA_SOURCE_DIR))
         if (entry.path().extension() == ".rhu")
             fs::copy_file(entry.path(), root / "zel" / entry.path().filename());
-    RunResult convert = Execute(std::string(MG_WEXLORN) + " " + (root / "zel").string());
+    fs::copy_file(fs::path(MG_DATA_SOURCE_DIR) / "render.cfg", root / "render.cfg");
+    RunResult art = Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/../scripts/demo_art.py " +
+                            (root / "zel").string());
+    ASSERT_EQ(art.exitCode, 0) << art.output;
+    RunResult convert = Execute("cd '" + (root / "zel").string() + "' && " + MG_WEXLORN);
     ASSERT_EQ(convert.exitCode, 0) << convert.output;
+    RunResult sounds =
+        Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/demo_sounds.py " + (root / "zel").string());
+    ASSERT_EQ(sounds.exitCode, 0) << sounds.output;
+    const fs::path wav = root / "demo_sound.wav";
     RunResult run = Execute(Host() + " --headless --frames 70 --frame-time 0.016666667 --screenshot-frame 70" +
-                            " --input-script " + MG_DATA_SOURCE_DIR + "/demo.input");
+                            " --input-script " + MG_DATA_SOURCE_DIR + "/demo.input --audio-out " + wav.string());
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
     for (const char* line : {"demo: frame 10 right, cursor at 40,420\n", "demo: frame 22 up, cursor at 80,400\n",
@@ -142,6 +155,18 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
                                shot.string() + " 5,5 200,100 200,300 440,300 320,300 119,100 120,100 30,430 250,430");
     EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n200,300=FFFFFF\n440,300=FFFFFF\n"
                              "320,300=182040\n119,100=182040\n120,100=FFFFFF\n30,430=182040\n250,430=FFFFFF\n");
+
+    // 70 frames of 44.1 kHz stereo (the mix starts with the level), not silent.
+    const std::string oracle = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/dsound/wav_oracle.py ";
+    RunResult info = Execute(oracle + "info " + wav.string());
+    int rate = 0, channels = 0, width = 0;
+    long frames = 0;
+    ASSERT_EQ(std::sscanf(info.output.c_str(), "%d %d %d %ld", &rate, &channels, &width, &frames), 4) << info.output;
+    EXPECT_EQ(rate, 44100);
+    EXPECT_EQ(channels, 2);
+    EXPECT_NEAR(frames, 44100 * 70 / 60, 2000);
+    RunResult peak = Execute(oracle + "peak " + wav.string() + " 0 " + std::to_string(frames));
+    EXPECT_GT(std::atoi(peak.output.c_str()), 1000) << peak.output;
 }
 
 // A damaged line of an input script is reported with the file and line and the run goes on; a

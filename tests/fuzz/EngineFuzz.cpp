@@ -38,8 +38,8 @@ void LoadZel(const Bytes& bytes)
 
 std::string ProfileRoot()
 {
-    char base[512];
-    CZFile::GetPath(base, 0x1001);
+    char base[CZFile::kPathSize];
+    CZFile::GetPath(base, CZFile::kInProfileFolder);
     std::string path(base);
     for (char& c : path)
         if (c == '\\')
@@ -58,14 +58,14 @@ std::string ProfileFolder()
 }
 
 // The profile folder is shared with the profile tests: held for the whole run, as they hold it,
-// and left empty and formatted.
+// and removed at the end, as they remove theirs.
 int LockProfiles()
 {
     const std::filesystem::path root = ProfileRoot();
     std::filesystem::create_directories(root.parent_path());
-    const int fd = open((root.parent_path() / "profiles.lock").c_str(), O_CREAT | O_RDWR, 0666);
+    const int fd = open(root.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0 || flock(fd, LOCK_EX) != 0) {
-        perror("profiles.lock");
+        perror(root.parent_path().c_str());
         exit(2);
     }
     std::filesystem::remove_all(root);
@@ -127,7 +127,6 @@ int main(int argc, char** argv)
     std::remove((std::string(ZEL_FIXTURE_DIR) + "/mutants/fuzz" + std::to_string(getpid()) + ".zel").c_str());
     if (lock >= 0) {
         std::filesystem::remove_all(ProfileRoot());
-        std::filesystem::create_directories(ProfileRoot());
         close(lock);
     }
     return result;

@@ -108,6 +108,7 @@ bool IsFinding(const Reader& reader, Outcome outcome)
 void ReportFinding(const Reader& reader, unsigned long long seed, long index, Outcome outcome, const Bytes& input,
                    const std::string& folder, const std::string& errorPath)
 {
+    mkdir(folder.c_str(), 0755); // made on the first finding only, so a clean run leaves none
     const std::string stem = folder + "/" + reader.Name + "-" + std::to_string(seed) + "-" + std::to_string(index);
     WriteWholeFile(stem + ".input", input);
     const Bytes error = ReadWholeFile(errorPath);
@@ -231,8 +232,8 @@ Bytes MutateText(const Bytes& original, unsigned long long caseSeed, const std::
 
 int Run(const Reader& reader, long count, unsigned long long seed, const std::string& findingsFolder)
 {
-    mkdir(findingsFolder.c_str(), 0755);
-    const std::string errorPath = findingsFolder + "/.stderr-" + reader.Name + "-" + std::to_string(getpid());
+    // Beside the findings folder, so that runs of other readers sharing it never see it.
+    const std::string errorPath = findingsFolder + ".stderr-" + reader.Name + "-" + std::to_string(getpid());
     const unsigned timeout = TimeoutSeconds();
     const long batch = reader.MayEndProcess ? 1 : kBatch;
     long read = 0, refused = 0, findings = 0;

@@ -71,7 +71,7 @@ public:
 
     QVGrammar* Load(QuorvaneAPI& api, const std::string& tag)
     {
-        std::string path = BinaryPath(std::to_string(getpid()) + "_" + tag + ".gmr");
+        std::string path = mgtest::ScratchPath(tag + ".gmr");
         EXPECT_EQ(image_.Serialize(path.c_str(), 1), 1);
         return api.LoadGrammar(path.c_str());
     }

@@ -393,7 +393,7 @@ TEST_F(Engine, BufferAndFileInputGiveTheSameTree)
         text += "v" + std::to_string(i) + " = (" + std::to_string(i) + " + w) * 2 # note\nprint \"s\", v\n";
     ASSERT_GT(text.size(), 20000u);
     std::string fromBuffer = Parse(text);
-    std::string path = BinaryPath(std::to_string(getpid()) + "_engine_input.txt");
+    std::string path = mgtest::ScratchPath("engine_input.txt");
     WriteAll(path, text);
     QVInputStream* stream = api_.OpenFileStream(path.c_str(), 64);
     ASSERT_NE(stream, nullptr);

@@ -94,7 +94,7 @@ TEST_F(GrammarImage, IndependentReaderRecomputesTheFirstTermLists)
     for (const std::string& source :
          {DataPath("toy.qvg"), converterGrammars + "RhuParser.qvg", converterGrammars + "HParser.qvg"}) {
         SCOPED_TRACE(source);
-        std::string image = BinaryPath(std::to_string(getpid()) + "_first_terms.gmr");
+        std::string image = mgtest::ScratchPath("first_terms.gmr");
         ASSERT_EQ(RunCommand(BinaryPath("bin/qvgc") + " " + source + " -o " + image), 0);
         std::string report;
         EXPECT_EQ(

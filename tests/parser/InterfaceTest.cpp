@@ -26,7 +26,7 @@ protected:
 
     std::string TempFile(const std::string& name, const std::string& data)
     {
-        std::string path = BinaryPath(std::to_string(getpid()) + "_" + name);
+        std::string path = mgtest::ScratchPath(name);
         WriteAll(path, data);
         return path;
     }
@@ -206,7 +206,7 @@ TEST_F(Interface, BreakpointsAndOutsideSymbols)
     QVGrammar* grammar = CompileAndLoad(api, "grammar G; S = \"<\" Magic \">\"; Magic (outside) = <empty>;", "outside");
     ASSERT_NE(grammar, nullptr);
     api.UnloadGrammar(grammar);
-    std::string image = ReadAll(BinaryPath(std::to_string(getpid()) + "_outside.gmr"));
+    std::string image = ReadAll(mgtest::ScratchPath("outside.gmr"));
     ASSERT_EQ(parser_->LoadGrammarImage(image.data(), static_cast<long>(image.size())), 1);
     ASSERT_EQ(parser_->SetInputBuffer("<abc>"), 1);
     EXPECT_EQ(parser_->RunParse(), 4);
@@ -223,7 +223,7 @@ protected:
         Interface::SetUp();
         grammarPath_ = TempFile("cache_toy.gmr", image_);
         sourcePath_ = TempFile("cache_source.txt", "a = 1\nprint a\n");
-        cachePath_ = BinaryPath(std::to_string(getpid()) + "_cache.qvc");
+        cachePath_ = mgtest::ScratchPath("cache.qvc");
         ASSERT_EQ(parser_->LoadGrammar(grammarPath_.c_str()), 1);
         ASSERT_EQ(parser_->SetInputFile(sourcePath_.c_str()), 1);
         ASSERT_EQ(parser_->RunParse(), 1);

@@ -3,6 +3,7 @@
 #include "qvrn/FileFunctions.h"
 #include "qvrn/InputReader.h"
 #include "qvrn/InputStream.h"
+#include "../support/TestScratch.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ namespace {
 
 std::string OracleDir()
 {
-    std::string dir = std::string(MG_BINARY_DIR) + "/qv_line_oracle";
+    std::string dir = mgtest::ScratchPath("line_oracle");
     mkdir(dir.c_str(), 0755);
     std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/parser/line_oracle.py " + dir;
     EXPECT_EQ(system(command.c_str()), 0);

@@ -5,6 +5,7 @@
 #include "qvrn/QuorvaneAPI.h"
 
 #include "../support/RunCommand.h"
+#include "../support/TestScratch.h"
 
 #include <cstdio>
 #include <string>
@@ -50,10 +51,10 @@ inline int RunCommand(const std::string& command, std::string* output = nullptr)
     return run.exitCode;
 }
 
-// Compiles a grammar source under tests/parser/data with qvgc into the build folder.
+// Compiles a grammar source under tests/parser/data with qvgc into the scratch folder.
 inline std::string CompileGrammar(const std::string& source, const std::string& image)
 {
-    std::string out = BinaryPath(std::to_string(getpid()) + "_" + image);
+    std::string out = mgtest::ScratchPath(image);
     std::string command = BinaryPath("bin/qvgc") + " " + DataPath(source) + " -o " + out;
     return RunCommand(command) == 0 ? out : std::string();
 }
@@ -82,8 +83,8 @@ inline std::string DumpTree(QVParseTree* tree)
 // Compiles grammar source text with qvgc and loads the image; null when either step fails.
 inline QVGrammar* CompileAndLoad(QuorvaneAPI& api, const std::string& source, const std::string& tag)
 {
-    std::string sourcePath = BinaryPath(std::to_string(getpid()) + "_" + tag + ".qvg");
-    std::string imagePath = BinaryPath(std::to_string(getpid()) + "_" + tag + ".gmr");
+    std::string sourcePath = mgtest::ScratchPath(tag + ".qvg");
+    std::string imagePath = mgtest::ScratchPath(tag + ".gmr");
     WriteAll(sourcePath, source);
     std::string output;
     if (RunCommand(BinaryPath("bin/qvgc") + " " + sourcePath + " -o " + imagePath, &output) != 0) {

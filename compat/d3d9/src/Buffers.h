@@ -2,6 +2,7 @@
 // Vertex and index buffers: plain memory that Lock hands out and the draw calls read. Draws
 // read their vertices and indices before they return, so a lock needs no flush of the batch.
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "ComObject.h"
@@ -30,6 +31,7 @@ public:
         if (!ppbData || locked_ || OffsetToLock > bytes_.size() || SizeToLock > bytes_.size() - OffsetToLock)
             return D3DERR_INVALIDCALL;
         locked_ = true;
+        held_ = std::move(guard);
         *ppbData = bytes_.data() + OffsetToLock;
         return D3D_OK;
     }
@@ -39,6 +41,7 @@ public:
         if (!locked_)
             return D3DERR_INVALIDCALL;
         locked_ = false;
+        auto released = std::move(held_);
         return D3D_OK;
     }
 
@@ -49,6 +52,9 @@ private:
     IDirect3DDevice9* device_;
     std::vector<uint8_t> bytes_;
     bool locked_ = false;
+    // A multithreaded device stays held from lock to unlock, so no draw on another thread
+    // reads the bytes while the locking thread writes them.
+    std::unique_lock<std::recursive_mutex> held_;
 };
 
 class VertexBuffer : public MemoryBuffer<IDirect3DVertexBuffer9, D3DRTYPE_VERTEXBUFFER> {

@@ -14,6 +14,9 @@
 #include "VertexDeclaration.h"
 #include "VertexShader.h"
 
+extern "C" void MgPresentPixels(HWND window, const void* pixels, int width, int height, int pitch)
+    __attribute__((weak));
+
 namespace d3d9sw {
 
 namespace {
@@ -257,6 +260,11 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND hDestWindowOverride, cons
     lastPresentWindow_ = hDestWindowOverride ? hDestWindowOverride : parameters_.hDeviceWindow;
     if (!lastPresentWindow_)
         lastPresentWindow_ = window_;
+    // A window shown on a display gets the frame too (the window layer may be absent: tests of
+    // this layer alone build without it).
+    if (MgPresentPixels && lastPresentWindow_)
+        MgPresentPixels(lastPresentWindow_, frontBuffer_.data(), int(width), int(height),
+                        int(displayMode_.Width * sizeof(uint32_t)));
     return D3D_OK;
 }
 

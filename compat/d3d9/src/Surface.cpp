@@ -81,6 +81,7 @@ HRESULT Surface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD)
         top = pRect->top;
     }
     locked_ = true;
+    held_ = std::move(guard);
     pLockedRect->Pitch = INT(pitch_);
     pLockedRect->pBits = Row(UINT(top)) + size_t(left) * ColourBytes(format_);
     return D3D_OK;
@@ -94,6 +95,7 @@ HRESULT Surface::UnlockRect()
     if (!locked_)
         return D3DERR_INVALIDCALL;
     locked_ = false;
+    auto released = std::move(held_);
     if (container_)
         container_->LevelChanged(level_);
     return D3D_OK;

@@ -3,6 +3,7 @@
 // level of a texture. Colour surfaces hold bytes in their own format; depth surfaces hold one
 // float per pixel (and a stencil byte when the format has stencil bits).
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "ComObject.h"
@@ -54,6 +55,9 @@ private:
     UINT level_;
     UINT pitch_ = 0;
     bool locked_ = false;
+    // A multithreaded device stays held from lock to unlock, so no other thread draws from
+    // the pixels while the locking thread writes them.
+    std::unique_lock<std::recursive_mutex> held_;
     std::vector<uint8_t> bits_;
     std::vector<float> depth_;
     std::vector<uint8_t> stencil_;

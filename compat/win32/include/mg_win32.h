@@ -38,6 +38,8 @@ void MgSetDebugOutputSink(MG_DEBUG_SINK sink, void* user);
 void MgUseVirtualClock(LONGLONG startTicks);
 void MgAdvanceVirtualClock(LONGLONG ticks);
 void MgUseRealClock(void);
+// Whether the counter is the virtual clock (nothing paced in real time reads it then).
+BOOL MgVirtualClockInUse(void);
 
 // Paths: the code builds Windows paths. Before one reaches the file system, "\\" becomes "/",
 // a drive letter is dropped, and a component that does not exist as spelled is looked up

@@ -77,6 +77,8 @@ typedef struct tagINPUT {
 #define CW_USEDEFAULT ((int)0x80000000)
 #define VK_SCROLL 0x91
 #define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_RESTORE 9
 #define GWL_STYLE (-16)
 #define PM_NOREMOVE 0x0000u
 #define PM_REMOVE 0x0001u
@@ -88,9 +90,12 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass);
 HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                             int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 BOOL WINAPI DestroyWindow(HWND window);
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
 BOOL WINAPI IsWindow(HWND window);
 BOOL WINAPI ShowWindow(HWND window, int command);
 BOOL WINAPI UpdateWindow(HWND window);
+BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+BOOL WINAPI GetWindowRect(HWND window, LPRECT rect);
 LONG WINAPI SetWindowLongA(HWND window, int index, LONG value);
 LONG WINAPI GetWindowLongA(HWND window, int index);
 UINT WINAPI SendInput(UINT count, LPINPUT inputs, int size);

@@ -12,8 +12,9 @@ enum { kUnknown, kAvailable, kUnavailable } g_Video = kUnknown;
 bool SdlVideoAvailable()
 {
     if (g_Video == kUnknown) {
-        const char* display = std::getenv("DISPLAY");
-        if (!display || !*display) {
+        const char* x11 = std::getenv("DISPLAY");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        if ((!x11 || !*x11) && (!wayland || !*wayland)) {
             g_Video = kUnavailable;
         } else if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             std::fprintf(stderr, "window: no display (%s); running without a window\n", SDL_GetError());
@@ -28,12 +29,12 @@ bool SdlVideoAvailable()
     return g_Video == kAvailable;
 }
 
-void* SdlCreateWindow(const char* title, int width, int height)
+void* SdlCreateWindow(const char* title, int x, int y, int width, int height)
 {
     if (!SdlVideoAvailable())
         return nullptr;
-    SDL_Window* window = SDL_CreateWindow(title ? title : "", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                          width > 0 ? width : 640, height > 0 ? height : 480, SDL_WINDOW_SHOWN);
+    SDL_Window* window = SDL_CreateWindow(title ? title : "", x < 0 ? 0 : x, y < 0 ? 0 : y, width > 0 ? width : 640,
+                                          height > 0 ? height : 480, SDL_WINDOW_SHOWN);
     if (!window)
         std::fprintf(stderr, "window: %s; running without a window\n", SDL_GetError());
     return window;
@@ -51,6 +52,31 @@ void SdlRaiseWindow(void* window)
         return;
     SDL_RaiseWindow(static_cast<SDL_Window*>(window));
     SDL_SetWindowInputFocus(static_cast<SDL_Window*>(window));
+}
+
+void SdlMoveWindow(void* window, int x, int y, int width, int height)
+{
+    if (!window || width <= 0 || height <= 0)
+        return;
+    SDL_SetWindowPosition(static_cast<SDL_Window*>(window), x, y);
+    SDL_SetWindowSize(static_cast<SDL_Window*>(window), width, height);
+}
+
+void SdlPresentPixels(void* window, const void* pixels, int width, int height, int pitch)
+{
+    if (!window || !pixels)
+        return;
+    SDL_Window* sdl = static_cast<SDL_Window*>(window);
+    SDL_Surface* surface = SDL_GetWindowSurface(sdl);
+    if (!surface)
+        return;
+    const int w = width < surface->w ? width : surface->w, h = height < surface->h ? height : surface->h;
+    if (SDL_LockSurface(surface) == 0) {
+        SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_ARGB8888, pixels, pitch, surface->format->format, surface->pixels,
+                          surface->pitch);
+        SDL_UnlockSurface(surface);
+    }
+    SDL_UpdateWindowSurface(sdl);
 }
 
 namespace {
@@ -130,11 +156,4 @@ void SdlPumpEvents(const SdlEventSink& sink)
         }
         sink.Raw(&event);
     }
-}
-
-void SdlQuitVideo()
-{
-    if (g_Video == kAvailable)
-        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER);
-    g_Video = kUnknown;
 }

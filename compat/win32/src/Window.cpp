@@ -1,7 +1,8 @@
 // Windows: each window is a record with its class's window procedure; messages pass through one
-// FIFO queue on the calling thread, as the engine's single-threaded loop expects. When the host
-// asks for it and a display exists, a record also owns an SDL2 window whose events become the
-// record's messages.
+// FIFO queue on the calling thread, as the engine's single-threaded loop expects. Where a display
+// exists (and headless running was not asked for) a record also owns a real SDL2 window
+// (SdlWindow.cpp): presented frames are copied into it, and its events become the record's
+// messages and, through the input hook, the keyboard and mouse of the input layer.
 #include <windows.h>
 
 #include <cstring>
@@ -26,6 +27,8 @@ struct Window {
     bool alive;
     WNDPROC proc;
     LONG style;
+    RECT rect; // position and size on the desktop
+    const WindowClass* windowClass;
     void* display; // the SDL window, or null
 };
 
@@ -37,7 +40,7 @@ void* g_PumpUser;
 MG_PUMP_HOOK g_InputTurnHook;
 MG_EVENT_HOOK g_InputEventHook;
 void* g_InputUser;
-bool g_UseDisplay;
+bool g_Headless;
 // Set once the hooks ran in this turn of the main loop; cleared when the queue is found empty
 // with them already run, which ends the turn.
 bool g_TurnStarted;
@@ -150,12 +153,18 @@ void MgResetWindows(void)
     Queue().clear();
 }
 
-void MgUseDisplayWindows(BOOL use) { g_UseDisplay = use != FALSE; }
+void MgSetHeadless(int headless) { g_Headless = headless != 0; }
 
-BOOL MgWindowHasDisplay(HWND handle)
+int MgHasRealWindow(HWND handle)
 {
     Window* window = Find(handle);
-    return window && window->display ? TRUE : FALSE;
+    return window && window->display ? 1 : 0;
+}
+
+void MgPresentPixels(HWND handle, const void* pixels, int width, int height, int pitch)
+{
+    if (Window* window = Find(handle))
+        SdlPresentPixels(window->display, pixels, width, height, pitch);
 }
 
 void MgSetInputHooks(MG_PUMP_HOOK turn, MG_EVENT_HOOK event, void* user)
@@ -187,16 +196,17 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
     return 0;
 }
 
-HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, int, int, int width, int height, HWND,
-                            HMENU, HINSTANCE, LPVOID)
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
+                            HWND, HMENU, HINSTANCE, LPVOID)
 {
     WindowClass* windowClass = className ? FindClass(className) : nullptr;
     if (!windowClass)
         return nullptr;
     for (int i = 0; i < kMaxWindows; ++i) {
         if (!g_Windows[i].alive) {
-            void* display = g_UseDisplay ? SdlCreateWindow(title, width, height) : nullptr;
-            g_Windows[i] = Window{true, windowClass->proc, LONG(style), display};
+            void* display = g_Headless ? nullptr : SdlCreateWindow(title, x, y, width, height);
+            g_Windows[i] =
+                Window{true, windowClass->proc, LONG(style), RECT{x, y, x + width, y + height}, windowClass, display};
             return HandleOf(i);
         }
     }
@@ -218,9 +228,37 @@ BOOL WINAPI DestroyWindow(HWND handle)
     return TRUE;
 }
 
+// The first live window of the class; the title is not compared.
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR)
+{
+    for (int i = 0; i < kMaxWindows; ++i)
+        if (g_Windows[i].alive && (!className || std::strcmp(g_Windows[i].windowClass->name, className) == 0))
+            return HandleOf(i);
+    return nullptr;
+}
+
 BOOL WINAPI IsWindow(HWND handle) { return Find(handle) ? TRUE : FALSE; }
 BOOL WINAPI ShowWindow(HWND handle, int) { return Find(handle) ? TRUE : FALSE; }
 BOOL WINAPI UpdateWindow(HWND handle) { return Find(handle) ? TRUE : FALSE; }
+
+BOOL WINAPI MoveWindow(HWND handle, int x, int y, int width, int height, BOOL)
+{
+    Window* window = Find(handle);
+    if (!window)
+        return FALSE;
+    window->rect = RECT{x, y, x + width, y + height};
+    SdlMoveWindow(window->display, x, y, width, height);
+    return TRUE;
+}
+
+BOOL WINAPI GetWindowRect(HWND handle, LPRECT rect)
+{
+    Window* window = Find(handle);
+    if (!window || !rect)
+        return FALSE;
+    *rect = window->rect;
+    return TRUE;
+}
 
 LONG WINAPI SetWindowLongA(HWND handle, int index, LONG value)
 {

@@ -26,6 +26,8 @@ void MgAdvanceVirtualClock(LONGLONG ticks) { g_VirtualTicks += ticks; }
 
 void MgUseRealClock(void) { g_Virtual = false; }
 
+BOOL MgVirtualClockInUse(void) { return g_Virtual ? TRUE : FALSE; }
+
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count)
 {
     if (count == nullptr)

@@ -206,7 +206,7 @@ TEST_F(ConverterRun, FailedRunsKeepThePreviousOutputAndNameThePlace)
         {"String Good \"x\"\nString Bad-Label \"y\"\n", "bad.rhu(2) : error 0000 : Syntax/Parse error."},
         {"String Good \"x\"\n#else\n", "else without matching if"},
         {"endif\n", "endif without matching if"},
-        {"Mesh Boat boat.lwo\n", "The Mesh command is not available"},
+        {"Mesh Boat boat.lwo\n", "Cannot open lightwave file!\nboat.lwo: No such file or directory"},
         {"Hack maps speed\n", "Cannot determine Hack option speed"},
         {"Trigger Quit NOSUCHKEY\n", "Constant named INPUT_NOSUCHKEY expected"},
         {"Binary Blob missing.bin\n", "Could not open"},
@@ -238,7 +238,7 @@ TEST(GeneratedTypeFile, HoldsEveryConstantAndTheRecordsWithTheirSizes)
     for (size_t at = text.find("\nconst __rhuexport "); at != std::string::npos;
          at = text.find("\nconst __rhuexport ", at + 1))
         ++constants;
-    EXPECT_EQ(constants, 378u);
+    EXPECT_EQ(constants, 379u);
     const char* const lines[] = {
         "const __rhuexport unsigned long MESSAGE_LENGTH_IS_VARIABLE = 4294967295; \t\t// (0xFFFFFFFF)\n",
         "const __rhuexport unsigned long INPUT_CONFIG_ALL = 8388863; \t\t// (0x008000FF)\n",
@@ -257,6 +257,8 @@ TEST(GeneratedTypeFile, HoldsEveryConstantAndTheRecordsWithTheirSizes)
         {"class __rhuexport CVector\n", 12},
         {"class __rhuexport CZelLoad : public CZelStaticResource\n", 8},
         {"struct __rhuexport CZelBinary\n", 4},
+        {"class __rhuexport CRendPCXMesh : public CRendResource\n", 72},
+        {"struct __rhuexport PCXBufferDesc\n", 20},
         {"union __rhuexport HGOBJECT\n", 4},
         {"struct __rhuexport EditableFillData\n", 8},
         {"class __rhuexport CMessage\n", 12},

@@ -37,6 +37,11 @@ TEST(RhuTypesHeader, RecordMembersSitWhereTheLoaderReadsThem)
         {"CVeskLabelFixup.pLabel", offsetof(rhu::CVeskLabelFixup, pLabel), 8},
         {"CVector.Z", offsetof(rhu::CVector, Z), 8},
         {"CPlaySoundMessage.LipSync", offsetof(rhu::CPlaySoundMessage, LipSync), 28},
+        {"CSoundSample.SampleRate", offsetof(rhu::CSoundSample, SampleRate), 12},
+        {"CSoundDefinition.Flags", offsetof(rhu::CSoundDefinition, Flags), 8},
+        {"CSoundDefinition.Priority", offsetof(rhu::CSoundDefinition, Priority), 12},
+        {"CSoundDefinition.pNext", offsetof(rhu::CSoundDefinition, pNext), 24},
+        {"CSoundDefinition.pSampleData", offsetof(rhu::CSoundDefinition, pSampleData), 28},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.actual, c.expected) << c.member;

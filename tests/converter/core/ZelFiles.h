@@ -3,6 +3,7 @@
 // bytes of one chunk found by its path of ids, the independent Python chunk walker, and the
 // golden bytes of the smallest labelled file.
 #include "../../support/RunCommand.h"
+#include "../../support/TestScratch.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,7 @@ inline Bytes GreetingFile()
 
 inline std::string ScratchFolder()
 {
-    std::string folder = std::string(MG_BINARY_DIR) + "/scratch_XXXXXX";
+    std::string folder = mgtest::ProcessScratch() + "/scratch_XXXXXX";
     if (!mkdtemp(&folder[0]))
         ADD_FAILURE() << "cannot create " << folder;
     return folder;

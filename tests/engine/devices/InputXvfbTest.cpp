@@ -142,7 +142,7 @@ TEST(InputOnDisplay, XdotoolKeysAndMouseFireTheSameTriggersAsAScript)
     ASSERT_NE(RegisterClassA(&windowClass), 0);
 
     // The script: S alone (typing "s"), then Ctrl+S, then the mouse moves right, then "a".
-    MgUseDisplayWindows(FALSE);
+    MgSetHeadless(1);
     ASSERT_TRUE(MgLoadInputScriptText("frame 3 tap S\nframe 3 text s\n"
                                       "frame 6 down LCONTROL\nframe 7 tap S\nframe 9 up LCONTROL\n"
                                       "frame 11 mouse 25 0\n"
@@ -152,9 +152,9 @@ TEST(InputOnDisplay, XdotoolKeysAndMouseFireTheSameTriggersAsAScript)
     EXPECT_EQ(scripted, (std::vector<std::string>{"S", "Text:s", "CtrlS", "MouseX", "Text:a"}));
     MgResetInput();
 
-    MgUseDisplayWindows(TRUE);
+    MgSetHeadless(0);
     HWND probe = CreateWindowExA(0, "XVFB_GAME", "probe", WS_VISIBLE, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
-    bool shown = MgWindowHasDisplay(probe);
+    bool shown = MgHasRealWindow(probe) != 0;
     DestroyWindow(probe);
     if (!shown)
         GTEST_SKIP() << "SDL2 could not open a window on display " << display;
@@ -164,7 +164,7 @@ TEST(InputOnDisplay, XdotoolKeysAndMouseFireTheSameTriggersAsAScript)
                       "keydown ctrl sleep 0.2 key s sleep 0.2 keyup ctrl sleep 0.5 mousemove --window %1 100 100 sleep "
                       "0.3 mousemove_relative 25 0 sleep 0.5 "
                       "type a");
-    MgUseDisplayWindows(FALSE);
+    MgSetHeadless(1);
     EXPECT_EQ(Collapse(fromX), scripted);
 }
 

@@ -44,7 +44,7 @@ TEST_F(FillData, PresetLoadedUnderAStartPositionTakesItsPlayer)
 {
     alignas(GStartPosition) unsigned char storage[sizeof(GStartPosition)] = {};
     GStartPosition* start = reinterpret_cast<GStartPosition*>(storage);
-    start->Player = 5;
+    start->iStartPosition = 5;
     GStartPosition::pCurrent = start;
     CZelFile master;
     master.Load("master.zel");

@@ -8,6 +8,8 @@
 #include "TestClasses.h"
 #include "core/math/MathTables.h"
 #include "engine/devices/GSoundSystem.h"
+#include "engine/render/Camera.h"
+#include "../../support/SoundRecords.h"
 #include "engine/devices/GStartPosition.h"
 #include "engine/frontend/CineMessages.h"
 #include "engine/frontend/GRecorder.h"
@@ -302,11 +304,24 @@ TEST_F(PosRotTest, AnimationMessagesPlayTheirSoundAtTheObject)
     sound.SoundId = CCRC32::GetCRC("Footstep");
     EXPECT_TRUE(object->ReceiveMessage(&sound)) << "handled without a sound system";
 
+    // A definition of that name with one silent sample in memory; without a fade factor the
+    // sound is heard in full wherever it is in front of the camera.
+    ResetTransformState();
     GSoundSystem* system = GSoundSystem::Create();
+    const WAVEFORMATEX format = {WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
+    const short silence[64] = {};
+    std::vector<unsigned char> sampleBytes, definitionBytes;
+    CSoundSample* sample = BuildMemorySample(sampleBytes, format, silence, sizeof silence, 22050);
+    CSoundDefinition* definition = BuildDefinition(definitionBytes, {"Footstep", 0, 1.0f, 0.0f, 1.0f}, {sample});
+
     EXPECT_TRUE(object->ReceiveMessage(&sound));
-    EXPECT_EQ(system->PlayRequests, 1);
-    EXPECT_EQ(system->LastSoundKey, CCRC32::GetCRC("Footstep"));
-    ExpectVector(system->LastSoundPosition, 3.0f, 4.0f, 5.0f);
+    EXPECT_EQ(definition->UseCount, 1);
+    EXPECT_EQ(GSoundSystem::Voices[0].pDefinition, definition);
+    EXPECT_FLOAT_EQ(GSoundSystem::Voices[0].Projected.z, World2View(0, CVector(3.0f, 4.0f, 5.0f)).z);
+    system->Destroy();
+    EXPECT_EQ(definition->UseCount, 0);
+    definition->~CSoundDefinition();
+    sample->~CSoundSample();
 }
 
 std::vector<std::vector<unsigned char>> Recorded;

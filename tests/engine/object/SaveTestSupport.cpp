@@ -177,14 +177,14 @@ void WriteFileBytes(const std::string& path, const std::string& bytes)
 ProfileFolderLock::ProfileFolderLock()
 {
     const std::string root = ProfileRoot();
-    // On a fresh checkout the folder above the profiles does not exist yet; without it the
-    // lock file could not be made and parallel test processes would share the folder unguarded.
+    // The folder above the profiles is the lock (a lock file would stay behind after the run).
+    // On a fresh checkout it does not exist yet: without it parallel test processes would share
+    // the profiles unguarded.
     const std::filesystem::path lockFolder = std::filesystem::path(root).parent_path();
     std::filesystem::create_directories(lockFolder);
-    const std::string lockPath = (lockFolder / "profiles.lock").string();
-    m_Fd = open(lockPath.c_str(), O_CREAT | O_RDWR, 0666);
+    m_Fd = open(lockFolder.c_str(), O_RDONLY | O_DIRECTORY);
     if (m_Fd < 0 || flock(m_Fd, LOCK_EX) != 0) {
-        perror(lockPath.c_str());
+        perror(lockFolder.c_str());
         abort();
     }
     std::filesystem::remove_all(root);
@@ -194,6 +194,9 @@ ProfileFolderLock::ProfileFolderLock()
 ProfileFolderLock::~ProfileFolderLock()
 {
     if (m_Fd >= 0) {
+        // The profiles a test made go with it; the next holder formats a fresh card.
+        std::error_code ignored;
+        std::filesystem::remove_all(ProfileRoot(), ignored);
         flock(m_Fd, LOCK_UN);
         close(m_Fd);
     }

@@ -12,6 +12,7 @@
 #include <d3d9_fake_adapter.h>
 
 #include "ObjectTestSupport.h"
+#include "RenderTestSupport.h"
 #include "engine/render/CRendResource.h"
 #include "engine/render/CRender.h"
 #include "engine/render/CRenderer.h"
@@ -197,6 +198,7 @@ TEST_F(RendererTest, ReplotsOnlyRendersThatMovedMoreThanOneUnit)
 // layer showing viewport 3, uncullled, and in no other.
 TEST_F(RendererTest, LayersShowTheirResourceViewports)
 {
+    ScopedGameFolder game("renderer_layers");
     renderer->Init(nullptr, 0, 0);
     struct Counting : CRendResource {
         void Render(CRender*) override { ++Draws; }
@@ -253,26 +255,12 @@ TEST_F(RendererTest, TreeBuilderRebuildsAfterItsFrames)
     rb.Unlink();
 }
 
-// Reads pixels of a screenshot with the Python reader; "x,y=RRGGBB" per point.
-std::string ReadPixels(const fs::path& file, const std::string& points)
-{
-    std::string command = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " + file.string() +
-                          " " + points + " 2>&1";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        pclose(pipe);
-    }
-    return out;
-}
-
 // A frame of two layers: layer 0 clears to a colour and draws the culled world of viewport 0,
 // layer 1 shows viewport 7's overlay in the right half of the screen. The screenshot lands
 // beside the data folder, which without a "zel" folder is the working folder's parent.
 TEST_F(RendererTest, FrameDrawsLayersAndWorldPointsWhereWorld2ScreenSays)
 {
+    ScopedGameFolder game("renderer_frame");
     renderer->Init(nullptr, 0, 0);
     renderer->ConfigureLayers(2);
     renderer->DefineLayer(0, RenderLayer::CLEAR_COLOUR | RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED, {0, 0, 1, 1},
@@ -308,21 +296,14 @@ TEST_F(RendererTest, FrameDrawsLayersAndWorldPointsWhereWorld2ScreenSays)
     overlay.SetViewport(1);
     overlay.Link();
 
-    const fs::path folder = fs::temp_directory_path() / ("renderer_frame_" + std::to_string(getpid()));
-    fs::create_directories(folder / "run");
-    const fs::path previous = fs::current_path();
-    fs::current_path(folder / "run");
     const int number = CRenderer::GetDevice().GetScreenshotCount();
     CRenderer::GetDevice().SetScreenshotRequest(1);
     renderer->Process();
     CRenderer::GetDevice().SetScreenshotRequest(0);
-    fs::current_path(previous);
     for (CRender* r : {&worlds[0], &worlds[1], &worlds[2], &overlay})
         r->Unlink();
 
-    char name[32];
-    std::snprintf(name, sizeof name, "PCX_Cap_%06d.tga", number);
-    const fs::path shot = folder / name;
+    const fs::path shot = game.Shot(number);
     ASSERT_TRUE(fs::exists(shot)) << shot;
     float invW = 0;
     const CVector a = World2Screen(0, places[0], invW);
@@ -334,13 +315,12 @@ TEST_F(RendererTest, FrameDrawsLayersAndWorldPointsWhereWorld2ScreenSays)
     // rectangle 20..60 x 100..140 inside layer 1, which starts at x = 320.
     std::snprintf(points, sizeof points, "%d,%d %d,%d 5,5 600,20 %d,%d", int(a.x), int(a.y), int(b.x), int(b.y),
                   320 + 40, 120);
-    const std::string out = ReadPixels(shot, points);
+    const std::string out = ReadShotPixels(shot, points);
     std::string expected = "640 480\n";
     expected += std::to_string(int(a.x)) + "," + std::to_string(int(a.y)) + "=FF0000\n";
     expected += std::to_string(int(b.x)) + "," + std::to_string(int(b.y)) + "=FF0000\n";
     expected += "5,5=000080\n600,20=006000\n360,120=00FF00\n";
     EXPECT_EQ(out, expected);
-    fs::remove_all(folder);
 }
 
 } // namespace

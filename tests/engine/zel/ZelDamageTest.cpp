@@ -18,7 +18,7 @@
 
 namespace {
 
-const int kMutationsPerFile = 1500;
+const int kMutationsPerShard = 500;
 
 std::vector<unsigned char> ReadFixture(const char* name)
 {
@@ -77,35 +77,54 @@ int LoadInChild(const std::string& relativeName)
     return status;
 }
 
-TEST(ZelDamage, SeededMutationsLoadOrFailCleanly)
+// Each case mutates one base file with its own seed, so that the cases run side by side.
+struct DamageShard {
+    const char* base;
+    unsigned seed;
+};
+
+class ZelDamage : public ::testing::TestWithParam<DamageShard> {};
+
+TEST_P(ZelDamage, SeededMutationsLoadOrFailCleanly)
 {
     CZelFile::LoadChunkCategories(0x11);
     GObject::InitEditableInfo();
-    const char* bases[] = {"mutants/base.zel", "mutants/base_x.zel"};
+    const DamageShard shard = GetParam();
     std::string name = "mutants/m" + std::to_string(getpid()) + ".zel";
     std::string path = std::string(ZEL_FIXTURE_DIR) + "/" + name;
+    std::vector<unsigned char> original = ReadFixture(shard.base);
+    ASSERT_FALSE(original.empty()) << shard.base;
+    int status = LoadInChild(shard.base);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shard.base;
     int loaded = 0;
     int refused = 0;
-    for (const char* base : bases) {
-        std::vector<unsigned char> original = ReadFixture(base);
-        ASSERT_FALSE(original.empty()) << base;
-        ASSERT_TRUE(WIFEXITED(LoadInChild(base)) && WEXITSTATUS(LoadInChild(base)) == 0) << base;
-        std::mt19937 random(20261210);
-        for (int i = 0; i < kMutationsPerFile; ++i) {
-            std::vector<unsigned char> bytes = Mutate(original, random);
-            std::ofstream(path, std::ios::binary)
-                .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-            int status = LoadInChild(name);
-            ASSERT_TRUE(WIFEXITED(status))
-                << base << " mutation " << i << " died by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-            int code = WEXITSTATUS(status);
-            ASSERT_TRUE(code == 0 || code == 3) << base << " mutation " << i << " exit code " << code;
-            (code == 0 ? loaded : refused)++;
-        }
+    std::mt19937 random(shard.seed);
+    for (int i = 0; i < kMutationsPerShard; ++i) {
+        std::vector<unsigned char> bytes = Mutate(original, random);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        status = LoadInChild(name);
+        ASSERT_TRUE(WIFEXITED(status)) << shard.base << " seed " << shard.seed << " mutation " << i
+                                       << " died by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        int code = WEXITSTATUS(status);
+        ASSERT_TRUE(code == 0 || code == 3)
+            << shard.base << " seed " << shard.seed << " mutation " << i << " exit code " << code;
+        (code == 0 ? loaded : refused)++;
     }
     std::remove(path.c_str());
     EXPECT_GT(refused, 0);
     EXPECT_GT(loaded, 0);
 }
+
+// The plain and the compressed-segment file, three seeds each.
+INSTANTIATE_TEST_SUITE_P(
+    Shards, ZelDamage,
+    ::testing::Values(DamageShard{"mutants/base.zel", 20261210}, DamageShard{"mutants/base.zel", 20261211},
+                      DamageShard{"mutants/base.zel", 20261212}, DamageShard{"mutants/base_x.zel", 20261210},
+                      DamageShard{"mutants/base_x.zel", 20261211}, DamageShard{"mutants/base_x.zel", 20261212}),
+    [](const ::testing::TestParamInfo<DamageShard>& info) {
+        std::string kind = std::string(info.param.base).find("_x") == std::string::npos ? "Plain" : "Compressed";
+        return kind + "Seed" + std::to_string(info.param.seed);
+    });
 
 } // namespace
