@@ -48,3 +48,6 @@ if(NOT DEFINED Python3_EXECUTABLE AND EXISTS /usr/bin/python3)
     set(Python3_EXECUTABLE /usr/bin/python3)
 endif()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+# SDL2 (window, input devices), found once for every folder that links it.
+find_package(SDL2 REQUIRED CONFIG)

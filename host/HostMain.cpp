@@ -1,20 +1,24 @@
 // marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z]
 //               [--fov DEGREES] [--screenshot-frame N] [--headless] [--audio-out FILE.wav]
-//               [LEVEL]
+//               [--input-script FILE] [LEVEL]
 // Constructs the shell, sets up what a game's executable gives the renderer (the layers, the
 // 3-D camera and its projection), names the first level, runs the main loop and deletes the
 // shell. With --frames it quits after N frames; with --frame-time every frame lasts exactly
 // that long on a virtual clock, so a run is the same every time; with --screenshot-frame the
-// renderer writes that frame as "PCX_Cap_000000.tga" beside the data folder; with --audio-out
-// the sound mix of the whole run goes to a WAV file.
+// renderer writes that frame as "PCX_Cap_000000.tga" beside the data folder. The game window is
+// shown on the display when there is one, unless --headless, and the input devices read its
+// keyboard and mouse; --input-script feeds them from a script instead. With --audio-out the
+// sound mix of the whole run goes to a WAV file.
 #include <windows.h>
 
 #include <cstdio>
 
+#include <mg_dinput.h>
 #include <mg_dsound.h>
 #include <mg_win32.h>
 #include <mg_window.h>
 
+#include "DemoCursor.h"
 #include "HostOptions.h"
 #include "core/file/CZFile.h"
 #include "core/math/CMatrix.h"
@@ -38,6 +42,7 @@ void OnPumpTurn(void* user)
 {
     FrameDriver* driver = static_cast<FrameDriver*>(user);
     ++driver->Turn;
+    GDemoCursor::Turn = driver->Turn;
     if (driver->TicksPerFrame > 0)
         MgAdvanceVirtualClock(driver->TicksPerFrame);
     CRenderer::GetDevice().SetScreenshotRequest(driver->Turn == driver->ScreenshotFrame);
@@ -95,6 +100,11 @@ int main(int argc, char** argv)
     if (dataFolder[0] == '\0') {
         std::fprintf(stderr, "marlgate_host: no folder named \"zel\" beside or above this program\n");
         return 1;
+    }
+
+    if (options.InputScript && !MgLoadInputScript(options.InputScript)) {
+        std::fprintf(stderr, "marlgate_host: cannot read the input script \"%s\"\n", options.InputScript);
+        return 2;
     }
 
     FrameDriver driver = {options.Frames > 0 ? options.Frames + 1 : 0,

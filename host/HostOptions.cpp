@@ -36,18 +36,30 @@ bool ParseTriple(const char* text, float* out)
     return true;
 }
 
+// A file name, which may not be empty or look like the next option.
+bool ParseFileName(const char* text, const char*& out)
+{
+    if (!text || text[0] == '\0' || text[0] == '-')
+        return false;
+    out = text;
+    return true;
+}
+
 } // namespace
 
 const char HostUsage[] =
     "usage: marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z] [--fov DEGREES]\n"
-    "                     [--screenshot-frame N] [--headless] [--audio-out FILE.wav] [LEVEL]\n"
+    "                     [--screenshot-frame N] [--headless] [--audio-out FILE.wav] [--input-script FILE]\n"
+    "                     [LEVEL]\n"
     "Runs the game from the nearest \"zel\" folder beside or above this program, starting at\n"
     "LEVEL (default \"mainmenu.zel\"). --frames quits after N frames; --frame-time gives every\n"
     "frame exactly that many seconds on a virtual clock. --camera and --look-at place the 3-D\n"
     "camera (z is up), --fov is its vertical field of view; --screenshot-frame N writes frame N\n"
     "(counted from 1) as \"PCX_Cap_000000.tga\" beside the data folder. The game shows in a\n"
-    "window where a display exists; --headless runs it without one. --audio-out writes what\n"
-    "the game plays to FILE.wav (44.1 kHz, 16-bit stereo).\n";
+    "window where a display exists, and reads its keyboard, mouse and game controller; --headless\n"
+    "runs it without one. --audio-out writes what the game plays to FILE.wav (44.1 kHz, 16-bit\n"
+    "stereo). --input-script feeds the keyboard, mouse and game controller from a script of\n"
+    "per-frame lines.\n";
 
 bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error)
 {
@@ -83,11 +95,9 @@ bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error)
         } else if (std::strcmp(arg, "--screenshot-frame") == 0) {
             if (!value || !ParseWhole(value, options.ScreenshotFrame) || options.ScreenshotFrame == 0)
                 wanted = "frame number from 1";
-        } else if (std::strcmp(arg, "--audio-out") == 0) {
-            if (!value || value[0] == '\0' || value[0] == '-')
+        } else if (std::strcmp(arg, "--audio-out") == 0 || std::strcmp(arg, "--input-script") == 0) {
+            if (!ParseFileName(value, arg[2] == 'a' ? options.AudioOut : options.InputScript))
                 wanted = "file name";
-            else
-                options.AudioOut = value;
         } else if (arg[0] == '-' || haveLevel) {
             std::snprintf(error, 256, "unexpected argument \"%s\"", arg);
             return false;

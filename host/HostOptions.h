@@ -2,7 +2,7 @@
 // The host's command line:
 //   marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z]
 //                 [--fov DEGREES] [--screenshot-frame N] [--headless] [--audio-out FILE.wav]
-//                 [LEVEL]
+//                 [--input-script FILE] [LEVEL]
 
 struct HostOptions {
     int Frames = 0;         // quit after this many frames; 0 runs until the game quits
@@ -13,10 +13,11 @@ struct HostOptions {
     float Camera[3] = {50.0f, -60.0f, 80.0f};
     float LookAt[3] = {50.0f, 60.0f, 0.0f};
     float Fov = 60.0f;
-    int ScreenshotFrame = 0;        // 0 takes none; frames count from 1
-    const char* AudioOut = nullptr; // the mix is written to this WAV file
-    bool Help = false;              // --help or -h: print the usage and run nothing
-    bool Headless = false;          // no window even where a display exists
+    int ScreenshotFrame = 0;           // 0 takes none; frames count from 1
+    const char* AudioOut = nullptr;    // the mix is written to this WAV file
+    const char* InputScript = nullptr; // scripted input in place of the machine's devices
+    bool Help = false;                 // --help or -h: print the usage and run nothing
+    bool Headless = false;             // no window even where a display exists
 };
 
 extern const char HostUsage[];

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The main job: builds, converts the demo game's scripts with wexlorn into build/demo/zel/
-# and runs the engine's host program on them, starting with the opening video.
+# and runs the engine's host program on them: the opening video, then the menu level.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -23,7 +23,12 @@ fi
 /usr/bin/python3 data/demo_sounds.py "$demo/zel"
 bash data/demo_video.sh "$demo/zel"
 cp build/bin/marlgate_host "$demo/bin/"
+# First the opening video on its own, its frame 31 kept; then the menu level with the demo's
+# input script, which moves the cursor there.
+"$demo/bin/marlgate_host" --frames 100 --frame-time 0.016666667 --screenshot-frame 31 "$@" intro.zel
+mv "$demo/PCX_Cap_000000.tga" "$demo/demo_video_frame.tga"
 "$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 \
-    --audio-out "$demo/demo_sound.wav" "$@" intro.zel
-echo "demo: frame 120 is in $demo/PCX_Cap_000000.tga"
-echo "demo: the sound of the run is in $demo/demo_sound.wav"
+    --audio-out "$demo/demo_sound.wav" --input-script data/demo.input "$@"
+echo "demo: frame 31 of the opening video is in $demo/demo_video_frame.tga"
+echo "demo: frame 120 of the menu level is in $demo/PCX_Cap_000000.tga"
+echo "demo: the sound of the menu level is in $demo/demo_sound.wav"

@@ -1,18 +1,25 @@
 #pragma once
-// Minimal PC input back end until the device layer is built: the application's activation and
-// the module instance and window the shell hands over.
+// The PC's input device: a GInputDevice whose operating-system layer is a CDirectInput made
+// with the module instance and window the shell hands over.
+#include <windows.h>
+
 #include "engine/devices/GInputDevice.h"
 
+class CDirectInput;
+
 class GPCXInputDevice : public GInputDevice {
-public:
+    DECLARE_GOBJECT(GPCXInputDevice, GInputDevice)
+
+    GPCXInputDevice();
+    ~GPCXInputDevice() override;
+
+    // The instance and window the next device is created with.
     static void Init(HINSTANCE instance, HWND window);
-    // Non-zero marks the application active; becoming inactive releases acquired input.
+    // Non-zero: the application became active and may take the mouse again; zero: it gives the
+    // mouse back. Nothing happens while no device exists.
     static void AppStatusChange(int active);
-    static bool IsAppActive() { return bAppActive; }
 
     static HINSTANCE hInstance;
     static HWND hWnd;
-
-private:
-    static bool bAppActive;
+    static CDirectInput* pDirectInput;
 };

@@ -38,6 +38,24 @@ protected:
 
     std::string Host() const { return (root / "bin" / "marlgate_host").string(); }
 
+    // The demo game as scripts/demo.sh lays it out: its art generated, its scripts converted by
+    // wexlorn in place, its sounds written, its display settings beside the data folder.
+    void ConvertDemo()
+    {
+        for (const auto& entry : fs::directory_iterator(MG_DATA_SOURCE_DIR))
+            if (entry.path().extension() == ".rhu")
+                fs::copy_file(entry.path(), root / "zel" / entry.path().filename());
+        fs::copy_file(fs::path(MG_DATA_SOURCE_DIR) / "render.cfg", root / "render.cfg");
+        RunResult art = Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/../scripts/demo_art.py " +
+                                (root / "zel").string());
+        ASSERT_EQ(art.exitCode, 0) << art.output;
+        RunResult convert = Execute("cd '" + (root / "zel").string() + "' && " + MG_WEXLORN);
+        ASSERT_EQ(convert.exitCode, 0) << convert.output;
+        RunResult sounds =
+            Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/demo_sounds.py " + (root / "zel").string());
+        ASSERT_EQ(sounds.exitCode, 0) << sounds.output;
+    }
+
     fs::path root;
 };
 
@@ -83,7 +101,9 @@ TEST_F(HostRun, RefusesABadCommandLine)
                            "--screenshot-frame 0",
                            "--camera 5,5,5 --look-at 5,5,5",
                            "--screenshot-frame",
-                           "--audio-out"};
+                           "--audio-out",
+                           "--input-script",
+                           "--input-script --headless"};
     for (const char* line : lines) {
         RunResult run = Execute(Host() + " " + line);
         EXPECT_EQ(run.exitCode, 2) << line;
@@ -119,36 +139,33 @@ TEST_F(HostRun, PackedDataNamesNoFileOutsideTheDataFolder)
 }
 
 // The demo: its art generated, wexlorn converts the demo game's scripts in place, the host runs
-// its first level and writes frame 60 beside the data folder; an independent reader finds the
-// overlay's rectangles on the world layer's clear colour, and the chime in the sound of the run.
+// its first level with the demo's input script and writes frame 70 beside the data folder; an
+// independent reader finds the overlay's rectangles on the world layer's clear colour and the
+// cursor where the script's keys and mouse moved it, and the chime in the sound of the run.
 TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
 {
-    for (const auto& entry : fs::directory_iterator(MG_DATA_SOURCE_DIR))
-        if (entry.path().extension() == ".rhu")
-            fs::copy_file(entry.path(), root / "zel" / entry.path().filename());
-    fs::copy_file(fs::path(MG_DATA_SOURCE_DIR) / "render.cfg", root / "render.cfg");
-    RunResult art = Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/../scripts/demo_art.py " +
-                            (root / "zel").string());
-    ASSERT_EQ(art.exitCode, 0) << art.output;
-    RunResult convert = Execute("cd '" + (root / "zel").string() + "' && " + MG_WEXLORN);
-    ASSERT_EQ(convert.exitCode, 0) << convert.output;
-    RunResult sounds =
-        Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/demo_sounds.py " + (root / "zel").string());
-    ASSERT_EQ(sounds.exitCode, 0) << sounds.output;
+    ConvertDemo();
+    if (HasFatalFailure())
+        return;
     const fs::path wav = root / "demo_sound.wav";
-    RunResult run =
-        Execute(Host() + " --frames 60 --frame-time 0.016666667 --screenshot-frame 60 --audio-out " + wav.string());
+    RunResult run = Execute(Host() + " --headless --frames 70 --frame-time 0.016666667 --screenshot-frame 70" +
+                            " --input-script " + MG_DATA_SOURCE_DIR + "/demo.input --audio-out " + wav.string());
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
+    for (const char* line : {"demo: frame 10 right, cursor at 40,420\n", "demo: frame 22 up, cursor at 80,400\n",
+                             "demo: frame 31 mouse, cursor at 240,380\n",
+                             "demo: frame 41 Ctrl+R home, cursor at 20,420\n", "demo: frame 60 typed 'h'\n"})
+        EXPECT_NE(run.output.find(line), std::string::npos) << line << run.output;
+    EXPECT_EQ(run.output.find("no trigger"), std::string::npos) << run.output;
     const fs::path shot = root / "PCX_Cap_000000.tga";
     ASSERT_TRUE(fs::exists(shot));
     EXPECT_FALSE(fs::exists(root / "PCX_Cap_000001.tga")); // one frame only
     RunResult pixels = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " +
-                               shot.string() + " 5,5 200,100 200,300 440,300 320,300 119,100 120,100");
+                               shot.string() + " 5,5 200,100 200,300 440,300 320,300 119,100 120,100 30,430 250,430");
     EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n200,300=FFFFFF\n440,300=FFFFFF\n"
-                             "320,300=182040\n119,100=182040\n120,100=FFFFFF\n");
+                             "320,300=182040\n119,100=182040\n120,100=FFFFFF\n30,430=182040\n250,430=FFFFFF\n");
 
-    // About a second of 44.1 kHz stereo (the mix starts with the level), not silent.
+    // 70 frames of 44.1 kHz stereo (the mix starts with the level), not silent.
     const std::string oracle = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/dsound/wav_oracle.py ";
     RunResult info = Execute(oracle + "info " + wav.string());
     int rate = 0, channels = 0, width = 0;
@@ -156,9 +173,51 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
     ASSERT_EQ(std::sscanf(info.output.c_str(), "%d %d %d %ld", &rate, &channels, &width, &frames), 4) << info.output;
     EXPECT_EQ(rate, 44100);
     EXPECT_EQ(channels, 2);
-    EXPECT_NEAR(frames, 44100, 2000);
+    EXPECT_NEAR(frames, 44100 * 70 / 60, 2000);
     RunResult peak = Execute(oracle + "peak " + wav.string() + " 0 " + std::to_string(frames));
     EXPECT_GT(std::atoi(peak.output.c_str()), 1000) << peak.output;
+}
+
+// On a display the host's one window both shows the presented frames and is where the keys come
+// from: under a virtual X display, the Right arrow pressed in the game window (by xdotool, through
+// the X server) moves the demo's cursor off its home corner, as a capture of the screen shows.
+TEST_F(HostRun, OnADisplayTheWindowShowsTheFramesAndTakesTheKeys)
+{
+    for (const char* tool : {"xvfb-run", "xdotool", "xwd"})
+        if (Execute(std::string("command -v ") + tool).exitCode != 0)
+            GTEST_SKIP() << tool << " is not installed";
+    if (!fs::exists("/usr/bin/convert"))
+        GTEST_SKIP() << "needs ImageMagick";
+    ConvertDemo();
+    if (HasFatalFailure())
+        return;
+    RunResult run = Execute("xvfb-run -a -s '-screen 0 640x480x24' bash " + std::string(MG_TESTS_DIR) +
+                            "/end_to_end/host_on_display.sh " + Host() + " " + root.string());
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    // The banner drawn by the renderer, and the background where the cursor started.
+    EXPECT_NE(run.output.find("120,100=FFFFFF 30,430=182040"), std::string::npos) << run.output;
+}
+
+// A damaged line of an input script is reported with the file and line and the run goes on; a
+// script that cannot be read stops the host before it starts.
+TEST_F(HostRun, InputScriptLinesAreCheckedAndAMissingScriptRefused)
+{
+    RunResult fixtures = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/zel/zelfix.py testdata " +
+                                 (root / "zel").string());
+    ASSERT_EQ(fixtures.exitCode, 0) << fixtures.output;
+    const fs::path script = root / "bad.input";
+    std::ofstream(script) << "frame 2 tap SPACE\nframe 3 jump\nframe 4 down NOKEY\nframe 5 tap ESCAPE\n";
+    RunResult run = Execute(Host() + " --headless --frames 6 --input-script " + script.string());
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find(script.string() + ":2: unknown command \"jump\"; line skipped"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find(script.string() + ":3: unknown key \"NOKEY\"; line skipped"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
+
+    RunResult missing = Execute(Host() + " --headless --frames 6 --input-script " + (root / "none.input").string());
+    EXPECT_EQ(missing.exitCode, 2) << missing.output;
+    EXPECT_NE(missing.output.find("cannot read the input script"), std::string::npos) << missing.output;
 }
 
 } // namespace

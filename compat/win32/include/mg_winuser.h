@@ -1,6 +1,7 @@
 #pragma once
-// The window and message-queue calls of the Windows user interface, for a headless build:
-// windows are records with a window procedure, and messages go through one in-process queue.
+// The window and message-queue calls of the Windows user interface: windows are records with a
+// window procedure, and messages go through one in-process queue. A window is also shown on
+// the display when the host asks for it and one exists (mg_window.h).
 // Included by windows.h.
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
@@ -74,6 +75,7 @@ typedef struct tagINPUT {
 #define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_EX_APPWINDOW 0x00040000u
 #define CW_USEDEFAULT ((int)0x80000000)
+#define VK_SCROLL 0x91
 #define SW_SHOW 5
 #define SW_MINIMIZE 6
 #define SW_RESTORE 9
@@ -100,6 +102,9 @@ UINT WINAPI SendInput(UINT count, LPINPUT inputs, int size);
 BOOL WINAPI SetForegroundWindow(HWND window);
 HWND WINAPI SetActiveWindow(HWND window);
 HWND WINAPI SetCapture(HWND window);
+HWND WINAPI GetForegroundWindow(void);
+// Bit 0 of the result is the key's toggle state (Scroll Lock on), bit 15 whether it is down.
+SHORT WINAPI GetKeyState(int virtualKey);
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
 HGDIOBJ WINAPI GetStockObject(int object);
 

@@ -1,15 +1,14 @@
-// Windows: each window is a record with its class's window procedure; messages pass through
-// one FIFO queue on the calling thread, as the engine's single-threaded loop expects. Where a
-// display exists (and headless running was not asked for) a window is also a real SDL window
-// that presented frames are copied into and whose close and focus events become messages.
+// Windows: each window is a record with its class's window procedure; messages pass through one
+// FIFO queue on the calling thread, as the engine's single-threaded loop expects. Where a display
+// exists (and headless running was not asked for) a record also owns a real SDL2 window
+// (SdlWindow.cpp): presented frames are copied into it, and its events become the record's
+// messages and, through the input hook, the keyboard and mouse of the input layer.
 #include <windows.h>
 
-#include <SDL2/SDL.h>
-
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 
+#include "SdlWindow.h"
 #include "mg_window.h"
 
 namespace {
@@ -29,28 +28,23 @@ struct Window {
     WNDPROC proc;
     LONG style;
     RECT rect; // position and size on the desktop
-    SDL_Window* sdl;
     const WindowClass* windowClass;
+    void* display; // the SDL window, or null
 };
-
-bool g_Headless;
-bool g_VideoStarted;
-
-// A real window needs a display and a caller that did not ask for headless running.
-bool ShowsRealWindows()
-{
-    if (g_Headless || (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")))
-        return false;
-    if (!g_VideoStarted)
-        g_VideoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    return g_VideoStarted;
-}
 
 WindowClass g_Classes[kMaxClasses];
 Window g_Windows[kMaxWindows];
 HWND g_Foreground;
 MG_PUMP_HOOK g_PumpHook;
 void* g_PumpUser;
+MG_PUMP_HOOK g_InputTurnHook;
+MG_EVENT_HOOK g_InputEventHook;
+void* g_InputUser;
+bool g_Headless;
+// Set once the hooks ran in this turn of the main loop; cleared when the queue is found empty
+// with them already run, which ends the turn.
+bool g_TurnStarted;
+bool g_ScrollLock;
 
 std::deque<MSG>& Queue()
 {
@@ -72,6 +66,58 @@ WindowClass* FindClass(LPCSTR name)
         if (c.used && std::strcmp(c.name, name) == 0)
             return &c;
     return nullptr;
+}
+
+HWND HandleOf(int index) { return reinterpret_cast<HWND>(kFirstHandle + UINT_PTR(index)); }
+
+HWND FindDisplayed(void* display)
+{
+    for (int i = 0; i < kMaxWindows; ++i)
+        if (g_Windows[i].alive && display && g_Windows[i].display == display)
+            return HandleOf(i);
+    return nullptr;
+}
+
+void PostFromDisplay(void* display, UINT message, WPARAM wParam)
+{
+    if (HWND window = FindDisplayed(display))
+        PostMessageA(window, message, wParam, 0);
+}
+
+// Activation follows the display's focus, as Windows reports it to the application.
+void FocusFromDisplay(void* display, bool gained)
+{
+    HWND window = FindDisplayed(display);
+    if (!window)
+        return;
+    if (gained && g_Foreground != window) {
+        g_Foreground = window;
+        PostMessageA(window, WM_ACTIVATEAPP, TRUE, 0);
+    } else if (!gained && g_Foreground == window) {
+        g_Foreground = nullptr;
+        PostMessageA(window, WM_ACTIVATEAPP, FALSE, 0);
+    }
+}
+
+void ToggleFromDisplay(int virtualKey)
+{
+    if (virtualKey == VK_SCROLL)
+        g_ScrollLock = !g_ScrollLock;
+}
+
+void RawFromDisplay(const void* event)
+{
+    if (g_InputEventHook)
+        g_InputEventHook(event, g_InputUser);
+}
+
+void RunTurnHooks()
+{
+    SdlPumpEvents(SdlEventSink{PostFromDisplay, FocusFromDisplay, ToggleFromDisplay, RawFromDisplay});
+    if (g_InputTurnHook)
+        g_InputTurnHook(g_InputUser);
+    if (g_PumpHook)
+        g_PumpHook(g_PumpUser);
 }
 
 bool TakeMessage(LPMSG msg, UINT remove)
@@ -97,12 +143,41 @@ void MgSetMessagePumpHook(MG_PUMP_HOOK hook, void* user)
 void MgResetWindows(void)
 {
     for (Window& window : g_Windows)
-        if (window.sdl)
-            SDL_DestroyWindow(window.sdl);
+        if (window.alive)
+            SdlDestroyWindow(window.display);
     std::memset(g_Classes, 0, sizeof g_Classes);
     std::memset(g_Windows, 0, sizeof g_Windows);
     g_Foreground = nullptr;
+    g_TurnStarted = false;
+    g_ScrollLock = false;
     Queue().clear();
+}
+
+void MgSetHeadless(int headless) { g_Headless = headless != 0; }
+
+int MgHasRealWindow(HWND handle)
+{
+    Window* window = Find(handle);
+    return window && window->display ? 1 : 0;
+}
+
+void MgPresentPixels(HWND handle, const void* pixels, int width, int height, int pitch)
+{
+    if (Window* window = Find(handle))
+        SdlPresentPixels(window->display, pixels, width, height, pitch);
+}
+
+void MgSetInputHooks(MG_PUMP_HOOK turn, MG_EVENT_HOOK event, void* user)
+{
+    g_InputTurnHook = turn;
+    g_InputEventHook = event;
+    g_InputUser = user;
+}
+
+void MgSetKeyToggle(int virtualKey, BOOL on)
+{
+    if (virtualKey == VK_SCROLL)
+        g_ScrollLock = on != FALSE;
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
@@ -129,13 +204,10 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, 
         return nullptr;
     for (int i = 0; i < kMaxWindows; ++i) {
         if (!g_Windows[i].alive) {
+            void* display = g_Headless ? nullptr : SdlCreateWindow(title, x, y, width, height);
             g_Windows[i] =
-                Window{true, windowClass->proc, LONG(style), RECT{x, y, x + width, y + height}, nullptr, windowClass};
-            if (ShowsRealWindows())
-                g_Windows[i].sdl =
-                    SDL_CreateWindow(title ? title : "", x < 0 ? 0 : x, y < 0 ? 0 : y, width > 0 ? width : 640,
-                                     height > 0 ? height : 480, SDL_WINDOW_SHOWN);
-            return reinterpret_cast<HWND>(kFirstHandle + i);
+                Window{true, windowClass->proc, LONG(style), RECT{x, y, x + width, y + height}, windowClass, display};
+            return HandleOf(i);
         }
     }
     return nullptr;
@@ -148,10 +220,9 @@ BOOL WINAPI DestroyWindow(HWND handle)
     if (!window)
         return FALSE;
     window->proc(handle, WM_DESTROY, 0, 0);
+    SdlDestroyWindow(window->display);
+    window->display = nullptr;
     window->alive = false;
-    if (window->sdl)
-        SDL_DestroyWindow(window->sdl);
-    window->sdl = nullptr;
     if (g_Foreground == handle)
         g_Foreground = nullptr;
     return TRUE;
@@ -162,7 +233,7 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR)
 {
     for (int i = 0; i < kMaxWindows; ++i)
         if (g_Windows[i].alive && (!className || std::strcmp(g_Windows[i].windowClass->name, className) == 0))
-            return reinterpret_cast<HWND>(kFirstHandle + i);
+            return HandleOf(i);
     return nullptr;
 }
 
@@ -176,37 +247,8 @@ BOOL WINAPI MoveWindow(HWND handle, int x, int y, int width, int height, BOOL)
     if (!window)
         return FALSE;
     window->rect = RECT{x, y, x + width, y + height};
-    if (window->sdl && width > 0 && height > 0) {
-        SDL_SetWindowPosition(window->sdl, x, y);
-        SDL_SetWindowSize(window->sdl, width, height);
-    }
+    SdlMoveWindow(window->display, x, y, width, height);
     return TRUE;
-}
-
-void MgSetHeadless(int headless) { g_Headless = headless != 0; }
-
-int MgHasRealWindow(HWND handle)
-{
-    Window* window = Find(handle);
-    return window && window->sdl ? 1 : 0;
-}
-
-// Copies 32-bit XRGB rows into the window's own pixels.
-void MgPresentPixels(HWND handle, const void* pixels, int width, int height, int pitch)
-{
-    Window* window = Find(handle);
-    if (!window || !window->sdl || !pixels)
-        return;
-    SDL_Surface* surface = SDL_GetWindowSurface(window->sdl);
-    if (!surface)
-        return;
-    const int w = width < surface->w ? width : surface->w, h = height < surface->h ? height : surface->h;
-    if (SDL_LockSurface(surface) == 0) {
-        SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_ARGB8888, pixels, pitch, surface->format->format, surface->pixels,
-                          surface->pitch);
-        SDL_UnlockSurface(surface);
-    }
-    SDL_UpdateWindowSurface(window->sdl);
 }
 
 BOOL WINAPI GetWindowRect(HWND handle, LPRECT rect)
@@ -239,8 +281,10 @@ UINT WINAPI SendInput(UINT count, LPINPUT, int) { return count; }
 // Windows tells an application that it became active; the input devices wait for it.
 BOOL WINAPI SetForegroundWindow(HWND handle)
 {
-    if (!Find(handle))
+    Window* window = Find(handle);
+    if (!window)
         return FALSE;
+    SdlRaiseWindow(window->display);
     if (g_Foreground != handle) {
         g_Foreground = handle;
         PostMessageA(handle, WM_ACTIVATEAPP, TRUE, 0);
@@ -250,38 +294,23 @@ BOOL WINAPI SetForegroundWindow(HWND handle)
 
 HWND WINAPI SetActiveWindow(HWND handle) { return Find(handle) ? handle : nullptr; }
 HWND WINAPI SetCapture(HWND) { return nullptr; }
+HWND WINAPI GetForegroundWindow(void) { return g_Foreground; }
+SHORT WINAPI GetKeyState(int virtualKey) { return virtualKey == VK_SCROLL && g_ScrollLock ? 1 : 0; }
 HICON WINAPI LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
 HGDIOBJ WINAPI GetStockObject(int) { return nullptr; }
 
-// The real windows' events as the messages a window procedure expects.
-void PumpWindowEvents()
-{
-    if (!g_VideoStarted)
-        return;
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) {
-        if (event.type != SDL_WINDOWEVENT)
-            continue;
-        for (int i = 0; i < kMaxWindows; ++i) {
-            if (!g_Windows[i].alive || !g_Windows[i].sdl || SDL_GetWindowID(g_Windows[i].sdl) != event.window.windowID)
-                continue;
-            HWND handle = reinterpret_cast<HWND>(kFirstHandle + i);
-            if (event.window.event == SDL_WINDOWEVENT_CLOSE)
-                PostMessageA(handle, WM_CLOSE, 0, 0);
-            else if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
-                SetForegroundWindow(handle);
-        }
-    }
-}
-
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND, UINT, UINT, UINT remove)
 {
-    PumpWindowEvents();
     if (TakeMessage(msg, remove))
         return TRUE;
-    if (g_PumpHook)
-        g_PumpHook(g_PumpUser);
-    return TakeMessage(msg, remove) ? TRUE : FALSE;
+    if (!g_TurnStarted) {
+        g_TurnStarted = true;
+        RunTurnHooks();
+        if (TakeMessage(msg, remove))
+            return TRUE;
+    }
+    g_TurnStarted = false;
+    return FALSE;
 }
 
 BOOL WINAPI TranslateMessage(const MSG*) { return FALSE; }

@@ -10,6 +10,7 @@
 #include "ShellLoopTest.h"
 #include "ZelTestSupport.h"
 #include "core/names/CCRC32.h"
+#include "engine/devices/CDirectInput.h"
 #include "engine/devices/GPCXInputDevice.h"
 #include "engine/shell/CShell.h"
 #include "engine/zel/CZelFile.h"
@@ -70,9 +71,12 @@ TEST_F(ShellRun, InjectedQuitEndsTheLoopAtThatTurn)
 // device that the application is active, as Windows would.
 TEST_F(ShellRun, ActivationReachesTheInputDevice)
 {
-    EXPECT_FALSE(GPCXInputDevice::IsAppActive());
+    GPCXInputDevice* device = GPCXInputDevice::Create();
+    ASSERT_NE(GPCXInputDevice::pDirectInput, nullptr);
+    GPCXInputDevice::pDirectInput->SetMouseEnabled(false);
     Run([](int) { PostQuitMessage(0); });
-    EXPECT_TRUE(GPCXInputDevice::IsAppActive());
+    EXPECT_TRUE(GPCXInputDevice::pDirectInput->IsMouseEnabled());
+    device->Destroy();
 }
 
 TEST_F(ShellRun, WindowCloseQuits)
