@@ -140,6 +140,8 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
         Execute(Host() + " --frames 60 --frame-time 0.016666667 --screenshot-frame 60 --audio-out " + wav.string());
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
+    // The engine's editable fields are declared as their types say: no start-up warning.
+    EXPECT_EQ(run.output.find("Editable:"), std::string::npos) << run.output;
     const fs::path shot = root / "PCX_Cap_000000.tga";
     ASSERT_TRUE(fs::exists(shot));
     EXPECT_FALSE(fs::exists(root / "PCX_Cap_000001.tga")); // one frame only
