@@ -259,7 +259,8 @@ void DeliverDatagrams(const Bytes& session)
     size_t at = 0;
     int frame = 0;
     while (at + 2 <= session.size()) {
-        const size_t stored = static_cast<unsigned char>(session[at]) | static_cast<unsigned char>(session[at + 1]) << 8;
+        const size_t stored = static_cast<unsigned char>(session[at]) | static_cast<unsigned char>(session[at + 1])
+                                                                            << 8;
         const size_t length = std::min(stored, session.size() - at - 2);
         peer.Send(std::vector<BYTE>(session.begin() + at + 2, session.begin() + at + 2 + length), kHostA);
         at += 2 + length;
@@ -298,8 +299,8 @@ int main(int argc, char** argv)
     const bool datagrams = argc > 1 && std::string(argv[1]) == "datagram";
     if (datagrams)
         StartMemoryNetwork();
-    readers.push_back({"datagram", datagrams ? DatagramCorpus() : std::vector<Bytes>{}, false, MutateBinary,
-                       DeliverDatagrams});
+    readers.push_back(
+        {"datagram", datagrams ? DatagramCorpus() : std::vector<Bytes>{}, false, MutateBinary, DeliverDatagrams});
 
     const int result = Main(argc, argv, readers);
     std::remove((std::string(ZEL_FIXTURE_DIR) + "/mutants/fuzz" + std::to_string(getpid()) + ".zel").c_str());
