@@ -9,8 +9,12 @@
 #   grammar     compiled grammar images through the parser runtime
 #   compressed  compressed streams through the decompressor
 #   chunk       chunk files through the chunk reader
+#   image       image files (PNG, BMP, TGA, GIF, JPEG, PSD) through the bitmap loader
+#   model       LightWave object files through the mesh import
 #   zel         packed data files through the engine's loader
 #   profile     profile files and save slot headers through the profile manager
+#   wav         WAV files through the sound streamer
+#   datagram    a peer's datagrams through the network endpoint
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,10 +22,10 @@ reader=${1:-}
 count=${2:-1000}
 seed=${3:-1}
 case "$reader" in
-    script | grammar | compressed | chunk) driver=bin/fuzz_converter ;;
-    zel | profile) driver=tests/engine/zel/zeldata/bin/fuzz_engine ;;
+    script | grammar | compressed | chunk | image | model) driver=bin/fuzz_converter ;;
+    zel | profile | wav | datagram) driver=tests/engine/zel/zeldata/bin/fuzz_engine ;;
     *)
-        sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//' >&2
+        sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//' >&2
         exit 2
         ;;
 esac

@@ -50,12 +50,14 @@ bool CWavStream::ReadFormat(const char* fileName)
         Report("\nError: Not a big enuf wave format chunk (we expect a WAVEFORMATEX at least): %s\n", fileName);
         return false;
     }
+    // The chunk's record goes with the Ascend: its size is kept first.
+    const unsigned long size = chunk->size;
     BYTE raw[40] = {};
-    File.Read(raw, chunk->size < sizeof raw ? chunk->size : sizeof raw, false);
+    File.Read(raw, size < sizeof raw ? size : sizeof raw, false);
     File.Ascend();
     std::memcpy(&Format, raw, sizeof Format);
     Format.cbSize = 0;
-    if (Format.wFormatTag == WAVE_FORMAT_EXTENSIBLE && chunk->size >= 40 && raw[24] == 1 && raw[25] == 0)
+    if (Format.wFormatTag == WAVE_FORMAT_EXTENSIBLE && size >= 40 && raw[24] == 1 && raw[25] == 0)
         Format.wFormatTag = WAVE_FORMAT_PCM;
     const bool pcm = Format.wFormatTag == WAVE_FORMAT_PCM && (Format.nChannels == 1 || Format.nChannels == 2) &&
                      (Format.wBitsPerSample == 8 || Format.wBitsPerSample == 16);

@@ -70,7 +70,7 @@ class GPhysical : public GPosRot {
     void DisableCollisions() { bCollisionsEnabled = false; }
     void EnablePlottability() { bPlottable = true; }
     void DisablePlottability() { bPlottable = false; }
-    BYTE GetPassibilityIndex() { return PassibilityIndex; }
+    BYTE GetPassibilityIndex() { return static_cast<BYTE>(PassibilityIndex); }
     void SetPassibilityIndex(BYTE index) { PassibilityIndex = index; }
     BYTE GetPhysicalFlags() { return PhysicalFlags; }
     void SetPhysicalFlags(BYTE flags) { PhysicalFlags = flags; }
@@ -104,8 +104,11 @@ class GPhysical : public GPosRot {
     bool bPlotted; // entered in the section grid
     bool bCollisionsEnabled;
     bool bPlottable;
-    bool HasDebugObj;
-    BYTE PassibilityIndex;
+    // Both are edited as 4-byte values ("int" and "DWORD"), so they are stored in 4 bytes: a
+    // one-byte field would draw the editable-type warning on every start. The index is the
+    // low 8 bits.
+    BOOL HasDebugObj;
+    DWORD PassibilityIndex;
     // Built for live objects only: class prototypes never touch a render instance.
     union {
         CRender Render;

@@ -157,6 +157,8 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
                              "demo: frame 41 Ctrl+R home, cursor at 20,420\n", "demo: frame 60 typed 'h'\n"})
         EXPECT_NE(run.output.find(line), std::string::npos) << line << run.output;
     EXPECT_EQ(run.output.find("no trigger"), std::string::npos) << run.output;
+    // The engine's editable fields are declared as their types say: no start-up warning.
+    EXPECT_EQ(run.output.find("Editable:"), std::string::npos) << run.output;
     const fs::path shot = root / "PCX_Cap_000000.tga";
     ASSERT_TRUE(fs::exists(shot));
     EXPECT_FALSE(fs::exists(root / "PCX_Cap_000001.tga")); // one frame only

@@ -1,6 +1,7 @@
 // The converter's readers of outside data under seeded damage: scripts (with includes) through
 // the whole conversion, compiled grammar images through the parser runtime, compressed streams
-// through the decompressor and chunk files through the chunk reader.
+// through the decompressor, chunk files through the chunk reader, image files through the
+// bitmap loader the texture commands use, and LightWave models through the mesh import.
 #include "FuzzHarness.h"
 
 #include "converter/core/CDatabase.h"
@@ -8,6 +9,8 @@
 #include "converter/core/ChParser.h"
 #include "converter/core/ConsoleOutput.h"
 #include "converter/core/ScriptResource.h"
+#include "converter/import2d/CzBitmap.h"
+#include "converter/import3d/ClwMesh.h"
 #include "core/riff/CZRiffFile.h"
 #include "qvrn/ParserInterface.h"
 #include "tests/core/KzqTestUtil.h"
@@ -18,6 +21,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -96,18 +100,22 @@ std::vector<Bytes> FilesOf(const std::string& folder, const std::string& ending)
     return files;
 }
 
-// The scripts are converted in a work folder of their own, beside an include file and a folder
-// named like a file.
-void PrepareScriptFolder(const std::vector<Bytes>& corpus)
+// Scripts, images and models are read in a work folder of their own: the scripts beside an
+// include file and a folder named like a file, the models beside the images their clips name.
+void PrepareWorkFolder(const std::string& reader, const std::vector<Bytes>& scripts)
 {
-    char folder[] = "/tmp/mg_fuzz_scripts_XXXXXX";
+    char folder[] = "/tmp/mg_fuzz_work_XXXXXX";
     if (!mkdtemp(folder) || chdir(folder) != 0) {
         perror("work folder");
         exit(2);
     }
     mkdir("fuzzdir.x", 0755);
-    WriteWholeFile("inc.rhu", corpus.empty() ? Bytes() : corpus.back());
+    if (reader == "script")
+        WriteWholeFile("inc.rhu", scripts.empty() ? Bytes() : scripts.back());
+    for (const char* image : {"boxuv.png", "uvtest.png", "white.bmp"})
+        WriteWholeFile(image, ReadWholeFile(std::string(MG_TESTDATA_DIR) + "/lightwave/lwo2/" + image));
     VerboseLevel = 0;
+    CzBitmap::ErrorSwitch = 0;
     LoadTypeResource("RhuTypes");
 }
 
@@ -200,6 +208,50 @@ void ReadChunkFile(const Bytes& bytes)
     }
 }
 
+std::vector<Bytes> ImageCorpus()
+{
+    std::vector<Bytes> images;
+    for (const char* ending : {".png", ".bmp", ".tga", ".gif", ".jpg", ".psd"})
+        for (Bytes& image : FilesOf(MG_FUZZ_IMAGES, ending))
+            images.push_back(image);
+    for (const char* ending : {".png", ".bmp"})
+        for (Bytes& image : FilesOf(std::string(MG_TESTDATA_DIR) + "/lightwave/lwo2", ending))
+            images.push_back(image);
+    return images;
+}
+
+// As a texture command reads it: the stored size first, then the pixels, which are then
+// looked at as the palettizer would.
+void LoadImage(const Bytes& bytes)
+{
+    WriteWholeFile("fuzz.img", bytes);
+    CzBitmap bitmap;
+    if (bitmap.Load("fuzz.img") == 0 && bitmap.GetWidth() * bitmap.GetHeight() > 0)
+        bitmap.AverageColour(true);
+}
+
+// The models of the third-party data, with the surface name the import refuses ("Default")
+// renamed, so that damage reaches past the surfaces into the geometry.
+std::vector<Bytes> ModelCorpus()
+{
+    std::vector<Bytes> models;
+    for (Bytes& model : FilesOf(std::string(MG_TESTDATA_DIR) + "/lightwave/lwo2", ".lwo")) {
+        const Bytes from("Default\0", 8), to("Surface\0", 8);
+        for (size_t at = model.find(from); at != Bytes::npos; at = model.find(from, at + 8))
+            model.replace(at, 8, to);
+        models.push_back(model);
+    }
+    return models;
+}
+
+void ImportModel(const Bytes& bytes)
+{
+    WriteWholeFile("fuzz.lwo", bytes);
+    CDatabase database;
+    ClwMesh* mesh = new ClwMesh("m_fuzz", &database);
+    mesh->Load("fuzz.lwo", 1, nullptr, 0);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -227,8 +279,20 @@ int main(int argc, char** argv)
         chunks.Corpus.push_back(file);
     readers.push_back(chunks);
 
-    if (argc > 1 && std::string(argv[1]) == "script")
-        PrepareScriptFolder(readers[0].Corpus);
+    // Images are refused through the bitmap's error result; a damaged model ends the conversion
+    // with its fatal error, which names the file and the place.
+    readers.push_back({"image", ImageCorpus(), false, MutateBinary, LoadImage});
+    readers.push_back({"model", ModelCorpus(), true, MutateBinary, ImportModel});
+
+    const std::string reader = argc > 1 ? argv[1] : "";
+    // The findings folder is named before the work folder becomes the current one.
+    std::string findings;
+    if (argc > 4) {
+        findings = std::filesystem::absolute(argv[4]).string();
+        argv[4] = findings.data();
+    }
+    if (reader == "script" || reader == "image" || reader == "model")
+        PrepareWorkFolder(reader, readers[0].Corpus);
     const int result = Main(argc, argv, readers);
     unlink(ChunkFilePath().c_str());
     return result;

@@ -70,6 +70,48 @@ int32_t StoredDepth(const std::vector<uint8_t>& b)
     return 0;
 }
 
+// The JPEG decoder builds each Huffman table from its 16 code counts into room for 256 codes
+// without checking their sum, so a table claiming more writes past its record. No encoder
+// writes one: a file with such a table, in any segment the decoder could reach walking the
+// markers as it does, is refused as damaged before the decoder sees it.
+bool OverfullHuffmanTable(const std::vector<uint8_t>& b)
+{
+    const size_t n = b.size();
+    if (n < 2 || b[0] != 0xFF || b[1] != 0xD8)
+        return false;
+    auto at = [&](size_t i) { return i < n ? b[i] : uint8_t(0); };
+    for (size_t p = 2; p + 1 < n;) {
+        const uint8_t marker = b[p + 1];
+        if (b[p] != 0xFF || marker == 0xFF) { // entropy-coded data, fill bytes
+            ++p;
+            continue;
+        }
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD9)) { // no length
+            p += 2;
+            continue;
+        }
+        const size_t end = p + 2 + (size_t(at(p + 2)) << 8 | at(p + 3));
+        if (marker == 0xC4)
+            for (size_t table = p + 4; table < end;) {
+                size_t codes = 0;
+                for (size_t i = 1; i <= 16; ++i)
+                    codes += at(table + i);
+                if (codes > 256)
+                    return true;
+                table += 17 + codes;
+            }
+        p = end;
+    }
+    return false;
+}
+
+// Reads the file and refuses what the decoders must not see.
+int ReadImageFile(const char* fileName, std::vector<uint8_t>& bytes)
+{
+    const int result = ReadWholeFile(fileName, bytes);
+    return result >= PX_OK && OverfullHuffmanTable(bytes) ? PX_ERR_FORMAT : result;
+}
+
 void AppendBytes(void* context, void* data, int size)
 {
     auto* out = static_cast<std::vector<uint8_t>*>(context);
@@ -100,7 +142,7 @@ int PxGetFileInfo(const char* fileName, PxFileInfo* info)
     if (!info)
         return PX_ERR_PARAMETER;
     std::vector<uint8_t> bytes;
-    int result = ReadWholeFile(fileName, bytes);
+    int result = ReadImageFile(fileName, bytes);
     if (result < PX_OK)
         return result;
     int width, height, channels;
@@ -121,7 +163,7 @@ int PxLoadFile(const char* fileName, PxBitmap* bitmap, int32_t bitsPerPixel, int
     if (bitsPerPixel != 24 && bitsPerPixel != 32)
         return PX_ERR_BITS;
     std::vector<uint8_t> bytes;
-    int result = ReadWholeFile(fileName, bytes);
+    int result = ReadImageFile(fileName, bytes);
     if (result < PX_OK)
         return result;
     int width, height, channels;

@@ -128,6 +128,34 @@ TEST_F(Fixtures, FailuresCarryTheToolkitCodes)
     EXPECT_EQ(record.storage, nullptr);
 }
 
+// A JPEG Huffman table claiming more than 256 codes (16 counts of 255) would be built past the
+// decoder's table: the file is refused as damaged, whether the table comes before the frame
+// header or after the scan, where only the full decode reaches it.
+TEST_F(Fixtures, JpegHuffmanTableWithMoreThan256CodesIsRefused)
+{
+    std::vector<uint8_t> table = {0xFF, 0xC4, 0x00, 19, 0x00};
+    table.insert(table.end(), 16, 255);
+    const std::vector<uint8_t> alone = [&] {
+        std::vector<uint8_t> b = {0xFF, 0xD8};
+        b.insert(b.end(), table.begin(), table.end());
+        b.insert(b.end(), {0xFF, 0xD9});
+        return b;
+    }();
+    // A good file from the fixtures with the table slipped in before its end.
+    std::vector<uint8_t> scanned = ReadBytes(dir + "/rgb.jpg");
+    ASSERT_GT(scanned.size(), 2u);
+    scanned.insert(scanned.end() - 2, table.begin(), table.end());
+    for (const auto& [name, bytes] : {std::pair{"alone", alone}, std::pair{"after the scan", scanned}}) {
+        const std::string path = dir + "/huffman.jpg";
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        PxFileInfo info{};
+        PxBitmap record{};
+        EXPECT_EQ(PxGetFileInfo(path.c_str(), &info), PX_ERR_FORMAT) << name;
+        EXPECT_EQ(PxLoadFile(path.c_str(), &record, 32, PX_ORDER_RGB), PX_ERR_FORMAT) << name;
+        EXPECT_EQ(record.storage, nullptr) << name;
+    }
+}
+
 // A record stored bottom-up in blue-first order, saved in every format, reads back in Pillow
 // as the image the record shows.
 TEST_F(Fixtures, SavedFilesReadBackInPillow)

@@ -134,9 +134,12 @@ TEST_F(PhysicalTest, EditableFieldsFollowThoseOfGPosRot)
         EXPECT_EQ(list[9 + i]->Flags, EDITABLE_FROM_FILLDATA);
     }
 
-    // The one-byte passibility index takes a DWORD's text, cut to its size.
+    // Both are stored in the 4 bytes their type names give, so neither draws the warning of a
+    // one-byte field; the passibility index is the low 8 bits of its DWORD.
+    for (int i = 4; i < 6; ++i)
+        EXPECT_EQ(list[9 + i]->Size, 4u) << names[i];
     object->SetEditDataValue("0x1FF", list[14]);
-    EXPECT_EQ(object->PassibilityIndex, 0xFF);
+    EXPECT_EQ(object->GetPassibilityIndex(), 0xFF);
 }
 
 TEST_F(PhysicalTest, ALiveObjectsRenderShowsItsResourceAtItsPlaceInTheScene)
