@@ -7,6 +7,9 @@
 // error positions, codes, step numbers and trees come out the same. Whatever the walk cannot
 // do as the frames do (a space symbol, a token symbol before a literal, backtracking switched
 // on inside) abandons it; the frame then runs the ordinary way.
+// Elsewhere a symbol's frame may still be walked, but only for a failure that comes before
+// anything matched text: its nodes would all be cut, and with no choice left open inside it
+// there is nothing to come back to. Most alternatives of a long choice end that way.
 #include "qvrn/ParserImp.h"
 
 #include "ParserImpInternal.h"
@@ -69,8 +72,8 @@ void ParserImp::BuildPurity()
             if (rule)
                 targets.push_back(rule);
             else
-                supported = !symbol && Int(at + 4) == 1 &&
-                            QVLookupPredefinedSymbol(context_->GetName(Int(at + 8))) >= 0;
+                supported =
+                    !symbol && Int(at + 4) == 1 && QVLookupPredefinedSymbol(context_->GetName(Int(at + 8))) >= 0;
             break;
         }
         case QV_ATTRIBUTES:
@@ -105,10 +108,9 @@ void ParserImp::BuildPurity()
         if (pure_[at] == 2)
             continue;
         pure_[at] = 2;
-        auto range = std::equal_range(edges.begin(), edges.end(), std::make_pair(at, 0L),
-                                      [](const std::pair<long, long>& a, const std::pair<long, long>& b) {
-                                          return a.first < b.first;
-                                      });
+        auto range = std::equal_range(
+            edges.begin(), edges.end(), std::make_pair(at, 0L),
+            [](const std::pair<long, long>& a, const std::pair<long, long>& b) { return a.first < b.first; });
         for (auto it = range.first; it != range.second; ++it)
             impure.push_back(it->second);
     }
@@ -118,22 +120,23 @@ bool ParserImp::TryQuick(long index)
 {
     Frame& f = frames_[index];
     const Settings& s = f.settings;
-    if (f.state || !(s.bits & kInFlat) || (s.bits & kBacktrack) || resyncFrame_ >= 0 || context_->yieldListener ||
-        top_ + kMaxQuickDepth + 8 >= kMaxFrames)
+    if (f.state || resyncFrame_ >= 0 || context_->yieldListener || top_ + kMaxQuickDepth + 8 >= kMaxFrames)
         return false;
     long at = f.instruction;
-    if (at <= 0 || at >= static_cast<long>(pure_.size()) || pure_[at] != 1 || IsLeaf(Int(at)))
+    quickMustFail_ = !(s.bits & kInFlat) || (s.bits & kBacktrack);
+    if (quickMustFail_ ? Int(at) != QV_SYMBOL || !f.symbol
+                       : at <= 0 || at >= static_cast<long>(pure_.size()) || pure_[at] != 1 || IsLeaf(Int(at)))
         return false;
 
-    const long saved[] = {steps_,      furthestPos_, furthestInstruction_, furthestStep_, furthestCode_,
+    const long saved[] = {steps_,       furthestPos_, furthestInstruction_, furthestStep_, furthestCode_,
                           furthestEnd_, lastStart_,   lastLength_,          eolEnd_};
     quickUnsupported_ = false;
     quickHidden_ = false;
-    Virtual v{at, f.symbol, f.start, f.budget, f.settings};
+    Virtual v{at, f.symbol, f.start, f.budget, f.settings, (f.flags & kChoice) != 0};
     // The step that executes this frame for the first time is already counted.
     --steps_;
     long status = QuickExec(v, 0);
-    if (quickUnsupported_ || steps_ > stepLimit_) {
+    if (quickUnsupported_ || steps_ > stepLimit_ || (quickMustFail_ && status >= 0)) {
         steps_ = saved[0];
         furthestPos_ = saved[1];
         furthestInstruction_ = saved[2];
@@ -170,18 +173,23 @@ long ParserImp::QuickChild(long instruction, long start, const Virtual& parent, 
     scratch.settings = parent.settings;
     scratch.parent = -1;
     ApplyEntry(scratch);
-    if (scratch.settings.bits & kBacktrack) {
+    if (!quickMustFail_ && (scratch.settings.bits & kBacktrack)) {
         quickUnsupported_ = true;
         return -1;
     }
     if (depth == 0 && Int(instruction) == QV_ATTRIBUTES && (Int(instruction + 4) & QVA_HIDDEN))
         quickHidden_ = true;
-    Virtual f{instruction, scratch.symbol, start, scratch.budget, scratch.settings};
+    Virtual f{instruction,    scratch.symbol,   start,
+              scratch.budget, scratch.settings, (parent.settings.bits & kBacktrack) != 0};
     long status = QuickExec(f, depth + 1);
     if (quickUnsupported_)
         return -1;
     if (status >= 0 && status > f.budget)
         status = -1;
+    if (quickMustFail_ && status > 0) {
+        quickUnsupported_ = true;
+        return -1;
+    }
     QuickFinish(f, status);
     return status;
 }
@@ -234,9 +242,18 @@ long ParserImp::QuickExec(Virtual& f, int depth)
             QUICK_STEP();
             return QuickLeaf(f);
         }
-        return QuickBody(f, context_->GetValue(f.symbol), depth);
+        long rule = context_->GetValue(f.symbol);
+        if (!rule) {
+            quickUnsupported_ = true;
+            return -1;
+        }
+        return QuickBody(f, rule, depth);
     }
     case QV_ATTRIBUTES:
+        if (Int(at + 4) & QVA_OUTSIDE) {
+            quickUnsupported_ = true;
+            return -1;
+        }
         return QuickBody(f, Int(at + 8), depth);
     case QV_WHITESPACE:
     case QV_TOKEN:
@@ -249,8 +266,14 @@ long ParserImp::QuickExec(Virtual& f, int depth)
             if (quickUnsupported_)
                 return -1;
             QUICK_STEP();
-            if (status >= 0)
+            if (status >= 0) {
+                // An alternative left untried would stay open for a later failure to come back to.
+                if (f.choice && k + 1 < n) {
+                    quickUnsupported_ = true;
+                    return -1;
+                }
                 return status;
+            }
         }
         return -1;
     }
@@ -398,7 +421,11 @@ long ParserImp::QuickLeaf(Virtual& f)
     long error = 0;
     switch (Int(at)) {
     case QV_SYMBOL: {
-        long predefined = QVLookupPredefinedSymbol(context_->GetName(Int(at + 8)));
+        long predefined = Int(at + 4) == 1 ? QVLookupPredefinedSymbol(context_->GetName(Int(at + 8))) : -1;
+        if (predefined < 0) {
+            quickUnsupported_ = true;
+            return -1;
+        }
         long length = reader_->ScanPredefined(predefined, f.start, f.budget, error);
         quickCode_ = error;
         return length > 0 ? length : -1;
@@ -454,6 +481,9 @@ long ParserImp::QuickLeaf(Virtual& f)
             return reader_->CharAt(f.start) == '\r' && reader_->CharAt(f.start + 1) == '\n' ? 0 : -1;
         case QVP_END_OF_INPUT:
             return f.start >= size_ ? 0 : -1;
+        case QVP_EXPECTED:
+            quickUnsupported_ = true;
+            return -1;
         default:
             return -1;
         }

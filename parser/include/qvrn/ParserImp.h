@@ -170,6 +170,7 @@ private:
     struct Virtual {
         long instruction, symbol, start, budget;
         Settings settings;
+        bool choice; // pushed while backtracking was on
     };
     void BuildPurity();
     bool TryQuick(long index);
@@ -286,6 +287,7 @@ private:
     bool quick_ = false;            // frameless matching possible in this parse (no listeners)
     bool quickUnsupported_ = false; // the walk met something only frames can do
     bool quickHidden_ = false;      // the walk entered a hidden rule right below its frame
+    bool quickMustFail_ = false;    // outside flat rules a walk stands only for a failure
     long quickCode_ = 0;            // the error code the walk's current step leaves pending
     std::vector<int8_t> pure_;      // per instruction offset: 0 unknown, 1 pure, 2 not, 3 being decided
     long outsideResult_ = -1;
