@@ -444,7 +444,9 @@ int ParserAPIImp::RunParse()
         lastBreakEnd_ = -1;
         startSymbolCode_ = parser_->GetStartRule();
     }
-    // Without breakpoints the engine runs on by itself up to the next outside symbol.
+    // Without breakpoints the engine runs on by itself up to the next outside symbol; with
+    // them every step is one a breakpoint may stop at.
+    parser_->SetQuickMatching(breakpoints_.GetSize() <= 1);
     while ((breakpoints_.GetSize() > 1 ? parser_->Step() : parser_->StepToOutside()) == -2) {
         if (parser_->GetFrameCount() > 0) {
             for (long i = 1; i < breakpoints_.GetSize(); ++i) {

@@ -143,6 +143,9 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
     BuildSymbolCache();
     eolContext_ = context_->Resolve(grammarContext_, "EOL");
     hasListeners_ = static_cast<GrammarImp*>(grammar)->GetContext()->eventListeners.GetSize() > 0;
+    quick_ = !hasListeners_ && context_->positionListeners.GetSize() == 0;
+    if (quick_)
+        BuildPurity();
     if (!Push(rootInstruction_, 0, 0, 0))
         return -1;
     return -2;
@@ -386,7 +389,7 @@ long ParserImp::Step()
     long index = current_;
     if (frames_[index].flags & kRefused)
         Fail();
-    else
+    else if (!quick_ || !quickAllowed_ || !TryQuick(index))
         Execute(index);
     if (fatal_)
         return -1;

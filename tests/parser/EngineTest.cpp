@@ -439,3 +439,56 @@ TEST_F(Engine, BadInputEndsWithANumberedError)
 }
 
 } // namespace
+
+// Flat rules and failing alternatives are matched without frames of their own unless every
+// step is watched; both ways must give the same trees, errors, positions and step counts.
+TEST_F(Engine, MatchingWithoutFramesChangesNothing)
+{
+    const std::string shapes = "grammar G; attributes no literal nodes, backtrack; space Blank;"
+                               "S = [ { Item } ];"
+                               "Item (no node) = Pair | Word | Quoted | Num | Neg;"
+                               "Pair = Key \"=\" ( Num | Word );"
+                               "Key (flat, nocase) = @token({ 'a'..'z' | '_' } [ '.' { 'a'..'z' } ]) except Res;"
+                               "Word (flat) = @token({ 'A'..'Z' | 'a'..'z' }) except Res;"
+                               "Res (no node) = @words(\"end\", \"begin\");"
+                               "Quoted (flat) = @token('\"' [ { '\\\\' '\"' | @notchar('\"') } ] '\"');"
+                               "Num (flat) = @token([ '-' ] { '0'..'9' } @not('x'));"
+                               "Neg = \"!\" Word;"
+                               "Blank (flat, no node) = @token([ { ' ' | '\\n' | Comment } ]);"
+                               "Comment (no node) = \"//\" @skipto('\\n');";
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {shapes,
+         {"alpha beta = 12 x.y = gamma \"q\\\"s\" // note\n -7 !w", "alpha = = 3", "a \"open", "end", "12x",
+          "KEY.sub = Word // c\n"}},
+        {ReadAll(DataPath("rhu_excerpt.qvg")),
+         {"texture t1 t1.bmp ALPHA mips=on\nAnimTable a { B { One, Two } }\n", "texture = = broken\n",
+          "Sound s s.wav\n Mesh m m.lwo SORT=ALPHA // x\n"}},
+    };
+    for (const auto& [grammar, inputs] : cases) {
+        Load(grammar);
+        for (const std::string& text : inputs) {
+            std::string results[2];
+            for (int quick = 0; quick < 2; ++quick) {
+                QVInputStream* stream = api_.OpenBufferStream(text.c_str(), static_cast<long>(text.size()));
+                ParserImp* parser = ParserImp::CreateNew(&api_);
+                parser->SetQuickMatching(quick == 1);
+                ASSERT_EQ(parser->StartParse(grammar_, nullptr, stream, 5), -2);
+                while (parser->Step() == -2) {
+                }
+                std::ostringstream out;
+                out << "steps " << parser->GetStepCount() << "\n";
+                QVParseTree* tree = parser->EndParse();
+                out << DumpTree(tree);
+                for (QVError* e = api_.GetLastError(); e; e = api_.GetPrevError(e))
+                    out << "error " << e->GetCode() << "@" << e->GetIntAttribute("StartPos") << " step "
+                        << e->GetIntAttribute("StepNumber") << "\n";
+                results[quick] = out.str();
+                api_.DeleteParseTree(tree);
+                ParserImp::Delete(parser);
+                api_.CloseStream(stream);
+                api_.ClearErrors();
+            }
+            EXPECT_EQ(results[0], results[1]) << text;
+        }
+    }
+}

@@ -100,6 +100,9 @@ public:
     void SetUserValueAt(long value);
     long GetUserValueAt(bool inherit) const;
     void SetPauseOnOutside(bool pause) { pauseOnOutside_ = pause; }
+    // Whether pure stretches of flat rules may be matched without frames of their own. A caller
+    // that looks at every step (breakpoints) turns this off; listeners turn it off by themselves.
+    void SetQuickMatching(bool on) { quickAllowed_ = on; }
 
     // QVParseEventContext
     QVGrammar* GetGrammar() override { return grammar_; }
@@ -160,6 +163,25 @@ private:
     bool CaseSensitive(const Settings& s) const;
     bool DelimiterCheck(const Settings& s) const;
     long ChildEnd(const Frame& child, long status) const { return status >= 0 ? child.start + status : child.start; }
+
+    // Frameless matching (ParserQuick.cpp): a frame whose subtree only reads the input, inside
+    // a flat rule without backtracking, is matched by a direct recursive walk that keeps the
+    // step count, the furthest failure and the other bookkeeping exactly as its frames would.
+    struct Virtual {
+        long instruction, symbol, start, budget;
+        Settings settings;
+        bool choice; // pushed while backtracking was on
+    };
+    void BuildPurity();
+    bool TryQuick(long index);
+    long QuickChild(long instruction, long start, const Virtual& parent, int depth);
+    long QuickExec(Virtual& f, int depth);
+    long QuickBody(Virtual& f, long body, int depth);
+    long QuickRepetition(Virtual& f, int depth);
+    long QuickConjunction(Virtual& f, int depth);
+    long QuickLeaf(Virtual& f);
+    void QuickFinish(const Virtual& f, long status);
+    bool QuickSpace(const Settings& s, long position, long& after);
 
     void ExecSymbol(long index);
     void ExecConjunction(long index);
@@ -261,6 +283,13 @@ private:
     long eventType_ = 0, eventSymbol_ = 0, eventInstruction_ = 0, eventFrame_ = -1;
     bool hasListeners_ = false;
     bool pauseOnOutside_ = false;
+    bool quickAllowed_ = true;
+    bool quick_ = false;            // frameless matching possible in this parse (no listeners)
+    bool quickUnsupported_ = false; // the walk met something only frames can do
+    bool quickHidden_ = false;      // the walk entered a hidden rule right below its frame
+    bool quickMustFail_ = false;    // outside flat rules a walk stands only for a failure
+    long quickCode_ = 0;            // the error code the walk's current step leaves pending
+    std::vector<int8_t> pure_;      // per instruction offset: 0 unknown, 1 pure, 2 not, 3 being decided
     long outsideResult_ = -1;
 
     const char* code_ = nullptr;
