@@ -637,11 +637,6 @@ struct RHU_EXPORT MaterialData {
     unsigned short Flags;
 };
 
-class RHU_EXPORT CAttachPoint : public CVector {
-public:
-    CCRC32 Crc32;
-};
-
 struct RHU_EXPORT BumpMatrix {
     signed short Ux;
     signed short Uy;
@@ -1036,7 +1031,6 @@ static_assert(sizeof(CDataMap) == 12, "CDataMap");
 static_assert(sizeof(MaterialEffect) == 20, "MaterialEffect");
 static_assert(sizeof(Material) == 92, "Material");
 static_assert(sizeof(MaterialData) == 16, "MaterialData");
-static_assert(sizeof(CAttachPoint) == 16, "CAttachPoint");
 static_assert(sizeof(BumpMatrix) == 12, "BumpMatrix");
 static_assert(sizeof(PrimitiveBatch) == 12, "PrimitiveBatch");
 static_assert(sizeof(VertexBatch) == 52, "VertexBatch");
