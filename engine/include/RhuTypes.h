@@ -19,6 +19,8 @@ namespace rhu {
 #ifndef RHU_TYPEINFO
 // The type database knows CCRC32 as a builtin 32-bit name key.
 typedef unsigned long CCRC32;
+// The type database knows offset as a builtin 16-bit self-relative offset.
+typedef unsigned short offset;
 #endif
 
 const RHU_EXPORT unsigned short FILLDATA_EMBEDDED_GOBJECT = 1;
@@ -668,6 +670,171 @@ public:
     CSoundSample* pSampleData[0];
 };
 
+class RHU_EXPORT CVector4 {
+public:
+    union {
+        float X;
+        float Red;
+    };
+    union {
+        float Y;
+        float Green;
+    };
+    union {
+        float Z;
+        float Blue;
+    };
+    union {
+        float W;
+        float Alpha;
+    };
+};
+
+struct RHU_EXPORT ColourRGBA : public CVector4 {};
+
+// A random range, sampled as Min + r^Bias x (Max - Min).
+struct RHU_EXPORT RangeData {
+    float Min;
+    float Max;
+    float Bias;
+};
+
+// One stage of a particle's look and motion; pNextDef is the stage that follows.
+struct RHU_EXPORT ParticleDef {
+    ColourRGBA MinColor;
+    ColourRGBA MaxColor;
+    CVector Size;
+    RangeData Scale;
+    CVector MinDamp;
+    CVector MaxDamp;
+    CVector MinSpin;
+    CVector MaxSpin;
+    float Absorption;
+    int Facing;
+    CVector Flocking;
+    unsigned long Flags;
+    float Gravity;
+    float Wind;
+    RangeData Lifespan;
+    CRendTexture* pTexture;
+    ParticleDef* pNextDef;
+};
+
+// One stage of an emitter: how particles are spawned, and the stage after it.
+struct RHU_EXPORT EmitterDef {
+    CVector Vector;
+    RangeData ArpetureIn;
+    RangeData ArpetureEx;
+    CVector Ellipse;
+    RangeData Velocity;
+    RangeData Period;
+    RangeData Count;
+    RangeData Lifespan;
+    ParticleDef* pParticle;
+    EmitterDef* pNextDef;
+};
+
+// The header of one timed message of a recorded script; the message record follows it. The
+// handles are self-relative offsets to label words inside the message (0: none).
+struct RHU_EXPORT CRecorderData {
+    float TimeStamp;
+    unsigned long TargetZelLabel;
+    offset Handle1;
+    offset Handle2;
+};
+
+// A timed list of messages; Data runs to a null pointer.
+class RHU_EXPORT CRecordedScript : public CZelStaticResource {
+public:
+    float BaseTime;
+    int LoopCount;
+    CRecorderData* Data[0];
+};
+
+// A table of pointers to other records: resources, or nested tables when HasResources is 0.
+class RHU_EXPORT CAnimTable {
+public:
+    long Count;
+    long HasResources;
+    void* Data[0];
+};
+
+class RHU_EXPORT CAttachPoint : public CVector {
+public:
+    CCRC32 Crc32;
+};
+
+struct RHU_EXPORT StaticNode {
+    CRendResource* pResource;
+    unsigned long NoAttachPoints;
+    CAttachPoint* pAttachPoints;
+    StaticNode** pChildren;
+};
+
+class CAnimation;
+
+// A tree of nodes, each showing a resource, with the attach points of its children.
+class RHU_EXPORT CRendStaticSkeleton : public CRendResource {
+public:
+    CVector Centroid;
+    CVector Center;
+    CVector MaxSize;
+    CVector MinSize;
+    float MaxRadius;
+    float MaxRadiusXY;
+    float ScaleFactor;
+    CAnimation* pAnimation;
+    unsigned long NoAttachPoints;
+    unsigned long NoNodes;
+    StaticNode Nodes[0];
+};
+
+struct RHU_EXPORT Trigger {
+    float Time;
+    unsigned long Flag;
+    unsigned short Type;
+    unsigned short ChannelIndex;
+};
+
+class RHU_EXPORT CAnimation : public CZelStaticResource {};
+
+// Rots holds one packed rotation per channel: x, y, z in 10 bits each, 1024 units a turn.
+struct RHU_EXPORT HierarchyKey {
+    float Time;
+    CVector Position;
+    unsigned long Rots[0];
+};
+
+class RHU_EXPORT CHierarchyAnimation : public CAnimation {
+public:
+    Trigger* pTriggers;
+    float EndTime;
+    float FadeIn;
+    float FadeOut;
+    unsigned short NumChannels;
+    unsigned short KeySize;
+    unsigned long ActiveChannels;
+    CRendStaticSkeleton* pSkeleton;
+    unsigned long NoKeys;
+    HierarchyKey* pKeys;
+    CVector* pMovementKeys;
+    float RootWeight;
+    float Weights[0];
+};
+
+struct RHU_EXPORT SimpleKey {
+    float Time;
+    unsigned long Index;
+};
+
+class RHU_EXPORT CSimpleAnimation : public CAnimation {
+public:
+    Trigger* pTriggers;
+    float EndTime;
+    unsigned long NoKeys;
+    SimpleKey* pKeys;
+};
+
 const RHU_EXPORT unsigned long SOUND_STREAM = 1;
 const RHU_EXPORT unsigned long SOUND_ONLYONEIGNORE = 2;
 const RHU_EXPORT unsigned long SOUND_ONLYONERESTART = 4;
@@ -858,6 +1025,23 @@ static_assert(sizeof(CCineLoadLevelMessage) == 16, "CCineLoadLevelMessage");
 static_assert(sizeof(CPacketHeader) == 13, "CPacketHeader");
 static_assert(sizeof(CSoundSample) == 16, "CSoundSample");
 static_assert(sizeof(CSoundDefinition) == 28, "CSoundDefinition");
+static_assert(sizeof(CVector4) == 16, "CVector4");
+static_assert(sizeof(ColourRGBA) == 16, "ColourRGBA");
+static_assert(sizeof(RangeData) == 12, "RangeData");
+static_assert(sizeof(ParticleDef) == 156, "ParticleDef");
+static_assert(sizeof(EmitterDef) == 104, "EmitterDef");
+static_assert(sizeof(CRecorderData) == 12, "CRecorderData");
+static_assert(sizeof(CRecordedScript) == 12, "CRecordedScript");
+static_assert(sizeof(CAnimTable) == 8, "CAnimTable");
+static_assert(sizeof(CAttachPoint) == 16, "CAttachPoint");
+static_assert(sizeof(StaticNode) == 16, "StaticNode");
+static_assert(sizeof(CRendStaticSkeleton) == 76, "CRendStaticSkeleton");
+static_assert(sizeof(Trigger) == 12, "Trigger");
+static_assert(sizeof(CAnimation) == 4, "CAnimation");
+static_assert(sizeof(HierarchyKey) == 16, "HierarchyKey");
+static_assert(sizeof(CHierarchyAnimation) == 48, "CHierarchyAnimation");
+static_assert(sizeof(SimpleKey) == 8, "SimpleKey");
+static_assert(sizeof(CSimpleAnimation) == 20, "CSimpleAnimation");
 } // namespace rhu
 #endif
 
