@@ -67,7 +67,8 @@ int main(int argc, char** argv)
     const int runs = argc > 4 ? atoi(argv[4]) : 5;
     const std::string folder = "/tmp/mg_scene_bench";
     Run("rm -rf '" + folder + "' && mkdir -p '" + folder + "'");
-    Run("cd '" + folder + "' && " MG_PYTHON " " MG_SOURCE_DIR "/tests/converter/import3d/make_lwo.py --grid cube.lwo 12 1");
+    Run("cd '" + folder +
+        "' && " MG_PYTHON " " MG_SOURCE_DIR "/tests/converter/import3d/make_lwo.py --grid cube.lwo 12 1");
     WriteScene(folder + "/big.lws", objects, keys, frames);
     std::ofstream(folder + "/a.rhu") << "Skeleton Big big.lws\n";
 
@@ -76,8 +77,8 @@ int main(int argc, char** argv)
         ours.Add(TimeOnce([&] { Run("cd '" + folder + "' && " + Wexlorn + " > /dev/null 2>&1"); }));
         peer.Add(TimeOnce([&] { Run("cd '" + folder + "' && assimp info big.lws > /dev/null 2>&1"); }));
     }
-    printf("LightWave scene: %d objects, %d keys per channel, %d frames, median of %d run(s)\n", objects, keys,
-           frames, runs);
+    printf("LightWave scene: %d objects, %d keys per channel, %d frames, median of %d run(s)\n", objects, keys, frames,
+           runs);
     printf("(wexlorn is a 32-bit program; where the machine runs those under emulation it pays for it here)\n");
     printf("wexlorn Skeleton (read, build, sample every frame) %.3f s   assimp info %.3f s   ours/peer %.3f\n",
            ours.Median(), peer.Median(), ours.Median() / peer.Median());

@@ -160,7 +160,8 @@ void CdbParticleDef::Dump(CZelWriter& writer)
     Vector(record, "MinSpin", v.MinSpin, DegreesToRadians);
     Vector(record, "MaxSpin", v.MaxSpin, DegreesToRadians);
     Vector(record, "Flocking", v.Flocking);
-    record.Signed("Facing", (v.Facing[0] != 0.0f ? 1 : 0) | (v.Facing[1] != 0.0f ? 2 : 0) | (v.Facing[2] != 0.0f ? 4 : 0));
+    record.Signed("Facing",
+                  (v.Facing[0] != 0.0f ? 1 : 0) | (v.Facing[1] != 0.0f ? 2 : 0) | (v.Facing[2] != 0.0f ? 4 : 0));
     unsigned long flags = 0;
     const struct {
         int value;

@@ -105,7 +105,8 @@ unsigned long PackRotation(const float* angles)
     unsigned long word = 0;
     for (int a = 0; a < 3; ++a) {
         const double product = static_cast<double>(scale) * static_cast<double>(angles[a]);
-        const long long truncated = product >= 2147483647.0 || product <= -2147483648.0 ? 0 : static_cast<long long>(product);
+        const long long truncated =
+            product >= 2147483647.0 || product <= -2147483648.0 ? 0 : static_cast<long long>(product);
         word |= (static_cast<unsigned long>(truncated) & 0x3FF) << (10 * a);
     }
     return word;

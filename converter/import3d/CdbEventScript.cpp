@@ -118,7 +118,8 @@ void CdbEvent::Dump(CZelWriter& writer)
     const std::string label = GetLabel();
     unsigned long target = 0;
     if (!Target.empty()) {
-        target = strtoul(Target.c_str(), nullptr, 0);
+        const bool hex = Target.size() > 2 && Target[0] == '0' && (Target[1] == 'x' || Target[1] == 'X');
+        target = strtoul(Target.c_str(), nullptr, hex ? 16 : 10);
         if (!target)
             target = CCRC32::GetCRC(Target.c_str());
     }
@@ -245,7 +246,8 @@ std::vector<Frame> ReadRecording(const char* name, float& startTime)
         Frame frame;
         memcpy(&frame.Time, header + 4, 4);
         frame.TargetKey = Word(header + 8);
-        frame.TargetLabel.assign(reinterpret_cast<const char*>(header + 12), strnlen(reinterpret_cast<const char*>(header + 12), 64));
+        frame.TargetLabel.assign(reinterpret_cast<const char*>(header + 12),
+                                 strnlen(reinterpret_cast<const char*>(header + 12), 64));
         frame.MessageId = Word(header + 80);
         frame.Payload.assign(MaxPayload, 0);
         if (size && fread(frame.Payload.data(), 1, size, file) != size)

@@ -10,6 +10,7 @@
 #include "converter/import3d/CdbSkeleton.h"
 #include "converter/import3d/ClwMesh.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -26,6 +27,7 @@ const unsigned long NoParent = 65000;
 
 std::string WarningName = "Unknown";
 std::string LastWarned;
+std::string LastSpanWarned;
 
 bool StartsWithNoCase(const std::string& text, const char* prefix)
 {
@@ -142,14 +144,15 @@ private:
 
 // Inside the keys: the span of the key at next. Outside them the behaviours hold: a channel of
 // one key keeps its value, rather than falling to 0 past it.
+// Key times grow from key to key (the reader refuses others), so the search halves: the first key
+// later than t - 0.0001 is the next key, and a key at exactly t can only be that one.
 float ClwChannel::Evaluate(float t) const
 {
-    for (const ClwKey& key : Keys)
-        if (key.Time == t)
-            return key.Value;
-    size_t next = 0;
-    while (next < Keys.size() && !(Keys[next].Time > t - 0.0001f))
-        ++next;
+    const auto found =
+        std::partition_point(Keys.begin(), Keys.end(), [t](const ClwKey& key) { return !(key.Time > t - 0.0001f); });
+    const size_t next = static_cast<size_t>(found - Keys.begin());
+    if (next < Keys.size() && Keys[next].Time == t)
+        return Keys[next].Value;
     if (next > 0 && next < Keys.size())
         return Interpolate(next, t);
     if (WarningName != LastWarned) {
@@ -178,19 +181,26 @@ float ClwChannel::Interpolate(size_t n, float t) const
         const float T = prev.Params[0], C = prev.Params[1], B = prev.Params[2];
         const float a = (1 - T) * (1 + C) * (1 + B);
         const float b = (1 - T) * (1 - C) * (1 - B);
-        const float outgoing = n >= 2 ? (dt / (next.Time - Keys[n - 2].Time)) * (a * (prev.Value - Keys[n - 2].Value) + b * d)
-                                      : 0.5f * (a + b) * d;
+        const float outgoing =
+            n >= 2 ? (dt / (next.Time - Keys[n - 2].Time)) * (a * (prev.Value - Keys[n - 2].Value) + b * d)
+                   : 0.5f * (a + b) * d;
         const float Tn = next.Params[0], Cn = next.Params[1], Bn = next.Params[2];
         const float an = (1 - Tn) * (1 - Cn) * (1 + Bn);
         const float bn = (1 - Tn) * (1 + Cn) * (1 - Bn);
-        const float incoming = n + 1 < Keys.size()
-                                   ? (dt / (Keys[n + 1].Time - prev.Time)) * (bn * (Keys[n + 1].Value - next.Value) + an * d)
-                                   : 0.5f * (an + bn) * d;
+        const float incoming = n + 1 < Keys.size() ? (dt / (Keys[n + 1].Time - prev.Time)) *
+                                                         (bn * (Keys[n + 1].Value - next.Value) + an * d)
+                                                   : 0.5f * (an + bn) * d;
         return h1 * prev.Value + h2 * next.Value + h3 * outgoing + h4 * incoming;
     }
     case 4: // stepped: the earlier key's value holds until the next key
         return prev.Value;
-    default: // linear, and the curve shapes this reader takes as straight
+    case 3:
+        return prev.Value + s * d;
+    default: // the curve shapes this reader takes as straight, said once per scene
+        if (WarningName != LastSpanWarned) {
+            LastSpanWarned = WarningName;
+            VerbosePrintf(1, "\nWarning: %s\nSpan type %d is taken as linear\n", WarningName.c_str(), next.SpanType);
+        }
         return prev.Value + s * d;
     }
 }
@@ -218,10 +228,9 @@ float ClwChannel::Outside(float t, bool before) const
     const float inside = first.Time + local;
     float value = inside == first.Time ? first.Value : inside >= last.Time ? last.Value : 0.0f;
     if (inside > first.Time && inside < last.Time) {
-        size_t next = 1;
-        while (next + 1 < Keys.size() && !(Keys[next].Time > inside))
-            ++next;
-        value = Interpolate(next, inside);
+        const auto after = std::partition_point(Keys.begin() + 1, Keys.end() - 1,
+                                                [inside](const ClwKey& key) { return !(key.Time > inside); });
+        value = Interpolate(static_cast<size_t>(after - Keys.begin()), inside);
     }
     if (behaviour == 4)
         value += cycles * (last.Value - first.Value);

@@ -46,8 +46,8 @@ public:
 
     void Read(ClwTokens& in, bool isNull, int number);
     void AddChild(ClwObject* child);
-    void BuildSkeleton(std::vector<CSkeletonNode*>& nodes, float* min, float* max, const float* parentPivot,
-                       bool super, CSkeletonNode* parentNode);
+    void BuildSkeleton(std::vector<CSkeletonNode*>& nodes, float* min, float* max, const float* parentPivot, bool super,
+                       CSkeletonNode* parentNode);
     unsigned long BuildSkeletonMask(const CdbSkeleton& skeleton);
     void CalcNodeIndex(unsigned long mask);
     void BuildWeights(ClwAnimation& animation, bool isRoot);

@@ -48,7 +48,8 @@ std::string Motion(const std::map<int, std::vector<std::string>>& channels, int 
     std::string text = "ObjectMotion\nNumChannels 9\n";
     for (int c = 0; c < 9; ++c) {
         const auto found = channels.find(c);
-        const std::vector<std::string> keys = found == channels.end() ? std::vector<std::string>{"0 0 0"} : found->second;
+        const std::vector<std::string> keys =
+            found == channels.end() ? std::vector<std::string>{"0 0 0"} : found->second;
         text += "Channel " + std::to_string(c) + "\n{ Envelope\n  " + std::to_string(keys.size()) + "\n";
         for (const std::string& key : keys)
             text += "  Key " + key + " 0 0 0 0 0 0\n";
@@ -86,8 +87,9 @@ std::string HandScene(const std::string& rootName = "root_3_9", int rootPost = 1
     text += Object("null", "trigger_SOUND_LOOP_4", 1, {});
     text += Object("null", "event_Boom", 1, {});
     text += Object("null", "movetrigger_Go_6", 1, {});
-    text += "AddLight\nLightName Light\nLightMotion\nNumChannels 9\nChannel 0\n{ Envelope\n  1\n  Key 0 0 0 0 0 0 0 0 0\n"
-            "  Behaviors 1 1\n}\nShadowOptions 7\n";
+    text +=
+        "AddLight\nLightName Light\nLightMotion\nNumChannels 9\nChannel 0\n{ Envelope\n  1\n  Key 0 0 0 0 0 0 0 0 0\n"
+        "  Behaviors 1 1\n}\nShadowOptions 7\n";
     text += "AddCamera\nCameraName Camera\nCameraMotion\nNumChannels 1\nChannel 0\n{ Envelope\n  1\n"
             "  Key 0 0 0 0 0 0 0 0 0\n  Behaviors 1 1\n}\nZoomFactor 3.2\n";
     return text;
@@ -114,8 +116,8 @@ protected:
                  "[0,4,5,1],[1,5,6,2],[2,6,7,3],[3,7,4,0]], \"surf\": [0,0,0,0,0,0]}]}",
                  h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h);
         WriteBytes(Folder + "/cube.json", spec);
-        const CommandResult made =
-            mgtest::RunCommand(MG_PYTHON " " + MakeLwo + " '" + Folder + "/" + name + "' '" + Folder + "/cube.json' 2>&1");
+        const CommandResult made = mgtest::RunCommand(MG_PYTHON " " + MakeLwo + " '" + Folder + "/" + name + "' '" +
+                                                      Folder + "/cube.json' 2>&1");
         ASSERT_EQ(made.exitCode, 0) << made.output;
     }
 
@@ -216,12 +218,14 @@ TEST_F(SceneImport, DamagedScenesAreRefusedNamingTheFileAndLeaveThePreviousOutpu
         {"parented to a light", replace("ParentItem 10000000", "ParentItem 20000000"),
          "RHU doesn't understand objects parented to a light."},
         {"no root", replace("AddNullObject root_3_9", "AddNullObject base"), "No root object specified."},
-        {"two objects under the root", replace("ParentItem 10000001\nObjectMotion", "ParentItem 10000000\nObjectMotion"),
+        {"two objects under the root",
+         replace("ParentItem 10000001\nObjectMotion", "ParentItem 10000000\nObjectMotion"),
          "Root object has invalid # of child objects.\nExpected 1 but got 2."},
         {"its own parent", replace("ParentItem 10000000", "ParentItem 10000001"), "is its own parent"},
         {"keys out of order", replace("Key 0.2 1.2 0", "Key 0.2 0.3 0"), "Key times must grow from key to key"},
         {"channel past the motion", replace("Channel 8", "Channel 9"), "Channel 9 is outside"},
-        {"a very long word for a number", replace("LoadObjectLayer 1 c.lwo", "LoadObjectLayer " + std::string(100000, '7') + " c.lwo"),
+        {"a very long word for a number",
+         replace("LoadObjectLayer 1 c.lwo", "LoadObjectLayer " + std::string(100000, '7') + " c.lwo"),
          "Expected a whole number for the layer number"},
         {"not a scene", "FORM\n", "does not start with LWSC"},
         {"33 animated objects", many, "Skeleton Node Mask bit overflow - cannot have more than 32 channels of anim"},

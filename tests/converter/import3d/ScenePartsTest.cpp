@@ -74,14 +74,20 @@ TEST(SceneEnvelopes, NewerScenesEnvelopesInVersion3EvaluateAsTheReferenceDoes)
 {
     if (!HaveScenes())
         GTEST_SKIP() << "no third-party scenes at " << Scenes;
-    const char* sources[] = {"move_xz_spline",   "move_xz_linear",    "move_xz_stepped",
-                             "move_x_post_repeat", "move_x_post_offset_repeat", "move_x_post_linear",
-                             "move_x_post_reset", "move_x_post_constant", "move_y_pre_ofrep_post_osc"};
+    const char* sources[] = {"move_xz_spline",
+                             "move_xz_linear",
+                             "move_xz_stepped",
+                             "move_x_post_repeat",
+                             "move_x_post_offset_repeat",
+                             "move_x_post_linear",
+                             "move_x_post_reset",
+                             "move_x_post_constant",
+                             "move_y_pre_ofrep_post_osc"};
     const std::string folder = Scratch();
     for (const char* source : sources) {
         const std::string v3 = folder + "/" + source + ".lws";
-        const mgtest::CommandResult made = mgtest::RunCommand(MG_PYTHON " " + Oracle + " v3 '" + Scenes + "/" +
-                                                              source + ".lws' '" + v3 + "' 2>&1");
+        const mgtest::CommandResult made =
+            mgtest::RunCommand(MG_PYTHON " " + Oracle + " v3 '" + Scenes + "/" + source + ".lws' '" + v3 + "' 2>&1");
         ASSERT_EQ(made.exitCode, 0) << made.output;
         EvaluateAgainstOracle(v3, folder);
     }

@@ -59,24 +59,25 @@ protected:
 
 TEST_F(ScriptRecords, OneScriptsTablesBlocksParticlesAndEventsAreTheExpectedRecords)
 {
-    const CommandResult run = Convert("AnimTable Moves\n{\n\tANIM1 { One, Two, Three }\n"
-                                      "\tANIM2 { Aaaa, Bbbb, Ccccc, dee, eeee, efff }\n}\n"
-                                      "AnimTable More : Moves { { Four } }\n"
-                                      "Array Words { \"alpha\", \"beta\", \"alpha\" }\n"
-                                      "EmbeddedParams Base GFoo { int Speed = 3; float Size = 1.5; zellabel Tag }\n"
-                                      "EmbeddedParams Hero GFoo : Base { int Speed = 7 }\n"
-                                      "EmbeddedParams Villain GFoo : Hero { player = 2 }\n"
-                                      "Particle Spark { MinColor 1, 0, 0 Scale 2 Facing 0, 1, 0 MinSpin 180, 0, 0\n"
-                                      "  Texture Tex Particle Smoke }\n"
-                                      "Particle Smoke { Alpha 0 Additive 1 Lifespan 1, 2, 0.5 Wind 0.5 }\n"
-                                      "Particle Ember : Spark { MaxColor 0, 0, 1, 0.5 }\n"
-                                      "Emitter Fountain { Vector 90, 0, 0 ArpetureIn 10, 20 Count 3, 5, 2\n"
-                                      "  Particle Spark Emitter Fountain2 }\n"
-                                      "Emitter Fountain2 { Period -1 }\n"
-                                      "EventScript Intro 1.0 -1\n"
-                                      "Event Ev2 2 CSetPosMessage Door { float Pos.X = 1 float Pos.Y = 2 float Pos.Z = 3 }\n"
-                                      "Event Ev1 1 CPlaySoundMessage { CCRC32 SoundId = 5 int LipSync = 1 }\n"
-                                      "Event Ev15 1.5 CCreateMessage 0x10 { DWORD hObject = Door DWORD TemplateId = 7 }\n");
+    const CommandResult run =
+        Convert("AnimTable Moves\n{\n\tANIM1 { One, Two, Three }\n"
+                "\tANIM2 { Aaaa, Bbbb, Ccccc, dee, eeee, efff }\n}\n"
+                "AnimTable More : Moves { { Four } }\n"
+                "Array Words { \"alpha\", \"beta\", \"alpha\" }\n"
+                "EmbeddedParams Base GFoo { int Speed = 3; float Size = 1.5; zellabel Tag }\n"
+                "EmbeddedParams Hero GFoo : Base { int Speed = 7 }\n"
+                "EmbeddedParams Villain GFoo : Hero { player = 2 }\n"
+                "Particle Spark { MinColor 1, 0, 0 Scale 2 Facing 0, 1, 0 MinSpin 180, 0, 0\n"
+                "  Texture Tex Particle Smoke }\n"
+                "Particle Smoke { Alpha 0 Additive 1 Lifespan 1, 2, 0.5 Wind 0.5 }\n"
+                "Particle Ember : Spark { MaxColor 0, 0, 1, 0.5 }\n"
+                "Emitter Fountain { Vector 90, 0, 0 ArpetureIn 10, 20 Count 3, 5, 2\n"
+                "  Particle Spark Emitter Fountain2 }\n"
+                "Emitter Fountain2 { Period -1 }\n"
+                "EventScript Intro 1.0 -1\n"
+                "Event Ev2 2 CSetPosMessage Door { float Pos.X = 1 float Pos.Y = 2 float Pos.Z = 3 }\n"
+                "Event Ev1 1 CPlaySoundMessage { CCRC32 SoundId = 5 int LipSync = 1 }\n"
+                "Event Ev15 1.5 CCreateMessage 0x10 { DWORD hObject = Door DWORD TemplateId = 7 }\n");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const CommandResult check = mgtest::RunCommand(MG_PYTHON " " + Oracle + " script '" + Folder + "/a.zel' 2>&1");
     EXPECT_EQ(check.exitCode, 0) << check.output;
