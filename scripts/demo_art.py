@@ -3,13 +3,18 @@
 squares in two blues with a soft white ring whose edge fades out in alpha (plain uncompressed
 32-bit TGA, top-down rows); and "block.lwo", a LightWave object of a stepped block (a wide
 base and a narrower tower on it) in two surface colours, written by the project's LightWave
-writer.
+writer; and a small figure: "limb.lwo", a box, and "figure.lws", a LightWave scene (version 3)
+of a torso with two arms made of it, swinging over one second, with an attach point for a hand
+and a step event.
 
 usage: demo_art.py FOLDER"""
 import math
 import os
 import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "converter", "import3d"))
+import make_lwo  # noqa: E402
 
 
 def checker(size=64):
@@ -51,13 +56,56 @@ def block_spec():
             "layers": [{"number": 0, "name": "", "points": points, "polys": polys, "surf": surf}]}
 
 
+def limb_box(half_width, height):
+    w = half_width
+    points = [(x, y, z) for y in (0, height) for z in (-w, w) for x in (-w, w)]
+    polys = [[0, 1, 3, 2], [4, 6, 7, 5], [0, 4, 5, 1], [2, 3, 7, 6], [0, 2, 6, 4], [1, 5, 7, 3]]
+    return {"surfaces": ["Limb"], "colours": {"Limb": (0.9, 0.6, 0.3)},
+            "layers": [{"points": points, "polys": polys, "surf": [0] * 6}]}
+
+
+def envelope(keys, post=1):
+    """keys: (value, time, span) with span 0 TCB, 3 linear."""
+    text = "{ Envelope\n  %d\n" % len(keys)
+    for value, time, span in keys:
+        text += "  Key %g %g %d 0 0 0 0 0 0\n" % (value, time, span)
+    return text + "  Behaviors 1 %d\n}\n" % post
+
+
+def motion(channels, post=1):
+    text = "ObjectMotion\nNumChannels 9\n"
+    for c in range(9):
+        text += "Channel %d\n" % c + envelope(channels.get(c, [(0, 0, 0)]), post if c == 0 else 1)
+    return text
+
+
+def figure():
+    swing = [(-0.6, 0, 0), (0.6, 0.5, 0), (-0.6, 1, 0)]
+    objects = [
+        ("AddNullObject root_0_30", None, {}),
+        ("LoadObjectLayer 1 limb.lwo", 0, {}),
+        ("LoadObjectLayer 1 limb.lwo", 1, {0: [(-0.6, 0, 0)], 1: [(1.2, 0, 0)], 4: swing}),
+        ("LoadObjectLayer 1 limb.lwo", 1, {0: [(0.6, 0, 0)], 1: [(1.2, 0, 0)], 4: [(-v, t, s) for v, t, s in swing]}),
+        ("AddNullObject attach_hand", 2, {1: [(1.0, 0, 0)]}),
+        ("AddNullObject event_15_15", 1, {}),
+    ]
+    text = "LWSC\n3\n\nFirstFrame 0\nLastFrame 30\nFrameStep 1\nFramesPerSecond 30\n\n"
+    for line, parent, channels in objects:
+        text += line + "\n"
+        if parent is not None:
+            text += "ParentItem %08X\n" % (0x10000000 | parent)
+        text += motion(channels, 2 if parent is None else 1) + "ShadowOptions 7\n\n"
+    return text
+
+
 def main():
     folder = sys.argv[1]
     with open(os.path.join(folder, "checker.tga"), "wb") as out:
         out.write(checker())
-    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/converter/import3d"))
-    import make_lwo
     make_lwo.write(os.path.join(folder, "block.lwo"), block_spec())
+    make_lwo.write(os.path.join(folder, "limb.lwo"), limb_box(0.2, 1.0))
+    with open(os.path.join(folder, "figure.lws"), "w") as out:
+        out.write(figure())
 
 
 if __name__ == "__main__":

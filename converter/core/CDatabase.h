@@ -30,6 +30,7 @@ public:
     bool AddDependency(const char* fileName);
     void WriteDependencyReport(const char* path);
     void SetDependencyReport(bool on) { DependencyReport = on; }
+    bool IsDependencyReport() const { return DependencyReport; }
 
     // Writes a CSV table of the parameter blocks read so far: one row per block, one column
     // per field name.

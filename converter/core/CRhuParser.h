@@ -51,6 +51,18 @@ public:
     // Parameter blocks: DefaultParams, EmbeddedParams, LayoutParams and VeskTemplateParams.
     const char* Params(int node);
     const char* ParamReport(int node);
+    const char* Particle(int node);
+    const char* Emitter(int node);
+    // Skeletons and hierarchy animations.
+    const char* Skeleton(int node);
+    const char* SuperSkeleton(int node);
+    const char* Animation(int node);
+    const char* AnimMultiplier(int node);
+    // Tables and cinematics.
+    const char* AnimTable(int node);
+    const char* EventScript(int node);
+    const char* Event(int node);
+    const char* RecToScript(int node);
     // Every other asset command, until the asset import is part of the converter.
     const char* AssetCommandUnavailable(int node);
 

@@ -11,6 +11,7 @@
 #include "converter/core/CdbTrigger.h"
 #include "converter/core/TranslationDatabase.h"
 #include "converter/import2d/CdbSpriteTexture.h"
+#include "converter/import3d/ClwScene.h"
 #include "converter/import3d/Geometry.h"
 #include "converter/core/ConsoleOutput.h"
 #include "qvrn/ParserInterface.h"
@@ -60,6 +61,8 @@ const char* CRhuParser::Diagnostic(int node)
             m_pDatabase->Diagnostic();
         else if (word == "sprites")
             CdbSpriteTexture::Diagnostics = true;
+        else if (word == "anim")
+            g_AnimDiagnostics = true;
         else if (word == "normals")
             g_NormalDiagnostics = true;
         else if (word == "nosmoothing")

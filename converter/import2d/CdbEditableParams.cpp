@@ -304,28 +304,30 @@ void CdbEditableParams::RequireEmbeddedBlock(const UParamDefinition& field)
               field.SourceFile.c_str(), field.Line, field.Name.empty() ? "field" : field.Name.c_str(), label);
 }
 
-void CdbEditableParams::DumpField(CZelWriter& writer, UParamDefinition& field, unsigned long embeddedFlag)
+// A label field carries the explicit id of the block that gives it one, and every other block's
+// own label, whatever order the blocks are written in: the shared field is never changed.
+void CdbEditableParams::DumpField(CZelWriter& writer, const UParamDefinition& field, unsigned long embeddedFlag)
 {
-    if (field.LabelType && field.Value.GetType() != CCRC32::GetCRC("id"))
-        field.Value.Set("id", GetLabel());
+    bool own = false;
+    for (const std::unique_ptr<UParamDefinition>& mine : m_Fields)
+        own |= mine.get() == &field;
+    ZVariant value = field.Value;
+    if (field.LabelType && (!own || value.GetType() != CCRC32::GetCRC("id")))
+        value.Set("id", GetLabel());
     const unsigned long key = CCRC32::GetCRC(field.Name.c_str());
     const unsigned long flags = field.Embedded ? embeddedFlag : 0;
     VerbosePrintf(2, "\n         %s, crc=%08lX len=%lu, [%d], Flags=0x%lX, Value=%s\n", field.Name.c_str(), key,
-                  field.Value.GetSize(), field.ArrayIndex, flags, field.Value.ToString());
+                  value.GetSize(), field.ArrayIndex, flags, value.ToString());
     if (field.LabelType)
         VerbosePrintf(2, "         Block Name:%s crc=%08lx\n", GetLabel(), CCRC32::GetCRC(GetLabel()));
 
     CType* record = TypeDatabase.FindType("EditableFillData", true);
     record->Begin(writer, nullptr, false, 4);
     record->Dump(writer, "Crc", Number("unsigned long", key), false, nullptr);
-    record->Dump(writer, "Length", Number("unsigned short", field.Value.GetSize()), false, nullptr);
+    record->Dump(writer, "Length", Number("unsigned short", value.GetSize()), false, nullptr);
     record->Dump(writer, "ArrayIndex", Number("unsigned char", static_cast<unsigned long>(field.ArrayIndex)), false,
                  nullptr);
     record->Dump(writer, "Flags", Number("unsigned char", flags), false, nullptr);
-    record->Dump(writer, "Data", field.Value, false, nullptr);
+    record->Dump(writer, "Data", value, false, nullptr);
     record->AdjustOffset(writer, nullptr);
-    // A label field with a value of its own keeps it for this block only: blocks that derive
-    // from it and are written later get their own labels.
-    if (field.LabelType)
-        field.Value.Set("unsigned", "");
 }

@@ -50,7 +50,7 @@ private:
     void CollectParams(std::vector<UParamDefinition*>& list, std::vector<const CdbEditableParams*>& chain);
     void DumpExtraData(CZelWriter& writer);
     void RequireEmbeddedBlock(const UParamDefinition& field);
-    void DumpField(CZelWriter& writer, UParamDefinition& field, unsigned long embeddedFlag);
+    void DumpField(CZelWriter& writer, const UParamDefinition& field, unsigned long embeddedFlag);
 
     std::vector<std::unique_ptr<UParamDefinition>> m_Fields;
     std::string m_FillDataType;

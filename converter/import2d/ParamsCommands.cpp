@@ -1,8 +1,10 @@
-// The parameter-block commands: one handler for the four block kinds, and the CSV report.
+// The parameter-block commands (one handler for the four block kinds, and the CSV report), and
+// the particle and emitter definitions.
 #include "converter/core/CDatabase.h"
 #include "converter/core/CRhuParser.h"
 #include "converter/core/ConsoleOutput.h"
 #include "converter/import2d/CdbEditableParams.h"
+#include "converter/import2d/CdbParticleDef.h"
 
 #include <string>
 
@@ -20,5 +22,25 @@ const char* CRhuParser::ParamReport(int node)
     const std::string fileName = GetChildText(node, "FileName", true);
     VerbosePrintf(1, "%s", fileName.c_str());
     m_pDatabase->ParamReport(fileName.c_str());
+    return nullptr;
+}
+
+const char* CRhuParser::Particle(int node)
+{
+    if (m_pDatabase->IsDependencyReport())
+        return nullptr;
+    const char* label = GetChildText(node, "Label", false);
+    VerbosePrintf(2, "Particledef %s\n", label ? label : "");
+    (new CdbParticleDef(label ? label : "", m_pDatabase))->Parse(*this, node);
+    return nullptr;
+}
+
+const char* CRhuParser::Emitter(int node)
+{
+    if (m_pDatabase->IsDependencyReport())
+        return nullptr;
+    const char* label = GetChildText(node, "Label", false);
+    VerbosePrintf(2, "Emitterdef %s\n", label ? label : "");
+    (new CdbEmitterDef(label ? label : "", m_pDatabase))->Parse(*this, node);
     return nullptr;
 }

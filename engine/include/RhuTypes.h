@@ -19,6 +19,8 @@ namespace rhu {
 #ifndef RHU_TYPEINFO
 // The type database knows CCRC32 as a builtin 32-bit name key.
 typedef unsigned long CCRC32;
+// The type database knows offset as a builtin 16-bit self-relative offset.
+typedef unsigned short offset;
 #endif
 
 const RHU_EXPORT unsigned short FILLDATA_EMBEDDED_GOBJECT = 1;
@@ -845,6 +847,87 @@ public:
     CSoundSample* pSampleData[0];
 };
 
+class RHU_EXPORT CVector4 {
+public:
+    union {
+        float X;
+        float Red;
+    };
+    union {
+        float Y;
+        float Green;
+    };
+    union {
+        float Z;
+        float Blue;
+    };
+    union {
+        float W;
+        float Alpha;
+    };
+};
+
+struct RHU_EXPORT ColourRGBA : public CVector4 {};
+
+// A random range, sampled as Min + r^Bias x (Max - Min).
+struct RHU_EXPORT RangeData {
+    float Min;
+    float Max;
+    float Bias;
+};
+
+// One stage of a particle's look and motion; pNextDef is the stage that follows.
+struct RHU_EXPORT ParticleDef {
+    ColourRGBA MinColor;
+    ColourRGBA MaxColor;
+    CVector Size;
+    RangeData Scale;
+    CVector MinDamp;
+    CVector MaxDamp;
+    CVector MinSpin;
+    CVector MaxSpin;
+    float Absorption;
+    int Facing;
+    CVector Flocking;
+    unsigned long Flags;
+    float Gravity;
+    float Wind;
+    RangeData Lifespan;
+    CRendTexture* pTexture;
+    ParticleDef* pNextDef;
+};
+
+// One stage of an emitter: how particles are spawned, and the stage after it.
+struct RHU_EXPORT EmitterDef {
+    CVector Vector;
+    RangeData ArpetureIn;
+    RangeData ArpetureEx;
+    CVector Ellipse;
+    RangeData Velocity;
+    RangeData Period;
+    RangeData Count;
+    RangeData Lifespan;
+    ParticleDef* pParticle;
+    EmitterDef* pNextDef;
+};
+
+// The header of one timed message of a recorded script; the message record follows it. The
+// handles are self-relative offsets to label words inside the message (0: none).
+struct RHU_EXPORT CRecorderData {
+    float TimeStamp;
+    unsigned long TargetZelLabel;
+    offset Handle1;
+    offset Handle2;
+};
+
+// A timed list of messages; Data runs to a null pointer.
+class RHU_EXPORT CRecordedScript : public CZelStaticResource {
+public:
+    float BaseTime;
+    int LoopCount;
+    CRecorderData* Data[0];
+};
+
 const RHU_EXPORT unsigned long SOUND_STREAM = 1;
 const RHU_EXPORT unsigned long SOUND_ONLYONEIGNORE = 2;
 const RHU_EXPORT unsigned long SOUND_ONLYONERESTART = 4;
@@ -1054,6 +1137,13 @@ static_assert(sizeof(CCineLoadLevelMessage) == 16, "CCineLoadLevelMessage");
 static_assert(sizeof(CPacketHeader) == 13, "CPacketHeader");
 static_assert(sizeof(CSoundSample) == 16, "CSoundSample");
 static_assert(sizeof(CSoundDefinition) == 28, "CSoundDefinition");
+static_assert(sizeof(CVector4) == 16, "CVector4");
+static_assert(sizeof(ColourRGBA) == 16, "ColourRGBA");
+static_assert(sizeof(RangeData) == 12, "RangeData");
+static_assert(sizeof(ParticleDef) == 156, "ParticleDef");
+static_assert(sizeof(EmitterDef) == 104, "EmitterDef");
+static_assert(sizeof(CRecorderData) == 12, "CRecorderData");
+static_assert(sizeof(CRecordedScript) == 12, "CRecordedScript");
 } // namespace rhu
 #endif
 

@@ -171,6 +171,19 @@ TEST(ParamBlockDump, RecordsHoldLabelsPlayersAndFieldsAsTheEngineReadsThem)
     EXPECT_EQ(data, expected);
 }
 
+// The block that names a label keeps it whichever block is written first; a block deriving from
+// it carries its own.
+TEST(ParamBlockDump, AnExplicitLabelStaysWithItsBlockWhicheverIsWrittenFirst)
+{
+    const Bytes file =
+        Convert("LayoutParams Early GFoo : Late { }\nLayoutParams Late GFoo { zellabel Tag = Chosen }\n");
+    const std::vector<uint32_t> data = Words(Chunk(file, "LIST/DATA"));
+    // Per block: its six-word record, then the field {Crc, Length/ArrayIndex/Flags, value} and 0.
+    ASSERT_EQ(data.size(), 20u);
+    EXPECT_EQ(data[8], CCRC32::GetCRC("Early"));
+    EXPECT_EQ(data[18], CCRC32::GetCRC("Chosen"));
+}
+
 TEST(ParamBlockDump, EmbeddedBlocksArePublicAndTemplatesStayInTheExtraSegment)
 {
     const Bytes file = Convert("EmbeddedParams Kid GFoo { int A = 1 }\n"
