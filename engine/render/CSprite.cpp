@@ -77,8 +77,8 @@ int CSprite::ReturnAttachPoints(CAttachPoint* points)
 
 void CSprite::Render(CRender* render)
 {
-    SpriteDrawRecord record = {static_cast<unsigned short>(render->Index()), SPRITE_RECORD_LAST, 0, 0, 0, 1.0f,
-                               render->GetColour()};
+    SpriteDrawRecord record = {
+        static_cast<unsigned short>(render->Index()), SPRITE_RECORD_LAST, 0, 0, 0, 1.0f, render->GetColour()};
     if (const CVector* offset = render->GetOffset()) {
         record.x = offset->x;
         record.y = offset->y;

@@ -109,8 +109,9 @@ DrawState* BuildState(DrawKind kind, const PrimVertex& first)
     state->C(1) = fog ? CVector4(1.0f, 0, 0, 0) : CVector4(0, 0, 0, 0);
     state->C(2) = state->C(3) = CVector4(0, 0, 0, 0);
     state->AlphaRef = 127;
-    const unsigned long blend =
-        (m.Flags & (MATERIAL_REPLACE_ALPHA | MATERIAL_MULTIPLY_ALPHA)) ? static_cast<unsigned long>(DRAW_ALPHA_BLEND) : 0;
+    const unsigned long blend = (m.Flags & (MATERIAL_REPLACE_ALPHA | MATERIAL_MULTIPLY_ALPHA))
+                                    ? static_cast<unsigned long>(DRAW_ALPHA_BLEND)
+                                    : 0;
     state->RenderFlags = ((Batch.Flags & 0x4043) | (flags & STAGE_RENDER_FLAGS) | blend) & CRenderer::GetRenderMask();
     state->pLightSet = CLightTree::The().FindLightSet(GetCurrentViewport(), CVector(first.x, first.y, first.z));
     return state;

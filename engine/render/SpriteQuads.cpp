@@ -70,8 +70,8 @@ struct ListPlace {
 
 } // namespace
 
-void SubmitSpriteQuads(const VertexPNT* vertices, int vertexCount, CInternalTexture* texture,
-                       const CVector4& colour, unsigned renderFlags, unsigned sortKey)
+void SubmitSpriteQuads(const VertexPNT* vertices, int vertexCount, CInternalTexture* texture, const CVector4& colour,
+                       unsigned renderFlags, unsigned sortKey)
 {
     if (vertexCount < 1 || !vertices)
         return;
@@ -88,8 +88,8 @@ void SubmitSpriteQuads(const VertexPNT* vertices, int vertexCount, CInternalText
         state->C(18) = colour;
         state->MaterialAlpha = colour.w;
         state->RenderFlags = renderFlags & CRenderer::GetRenderMask();
-        state->pLightSet = CLightTree::The().FindLightSet(GetCurrentViewport(),
-                                                          CVector(vertices[0].x, vertices[0].y, vertices[0].z));
+        state->pLightSet =
+            CLightTree::The().FindLightSet(GetCurrentViewport(), CVector(vertices[0].x, vertices[0].y, vertices[0].z));
     }
     // Only whole quads are drawn: a caller's incomplete last quad would read past its array.
     for (int q = 0; q + 4 <= vertexCount; q += 4) {

@@ -68,8 +68,8 @@ struct VertexPNT {
 
 // Quads go round their edge (v0, v1, v2, v3), four vertices each; an incomplete last quad is
 // left out.
-void SubmitSpriteQuads(const VertexPNT* vertices, int vertexCount, CInternalTexture* texture,
-                       const CVector4& colour, unsigned renderFlags, unsigned sortKey);
+void SubmitSpriteQuads(const VertexPNT* vertices, int vertexCount, CInternalTexture* texture, const CVector4& colour,
+                       unsigned renderFlags, unsigned sortKey);
 
 // Draws the records of a sprite list with the batch's frames; always 0.
 int DrawSpriteList(unsigned sortKey, const SpriteBatch* batch, const void* records, const CVector* position,

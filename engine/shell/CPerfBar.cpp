@@ -30,8 +30,8 @@ PerfFigures RingFigures(const __int64* ring, int size, int cursor, float seconds
 CVector4 PerfPaletteColour(int index)
 {
     static const CVector4 palette[CPerfBar::kPaletteSize] = {
-        CVector4(1, 1, 1, 1),    CVector4(1, 0, 0, 1),    CVector4(0, 1, 0, 1),   CVector4(0, 0, 1, 1),
-        CVector4(1, 1, 0, 1),    CVector4(0, 1, 1, 1),    CVector4(1, 0, 1, 1),   CVector4(1, 0.5f, 0, 1),
+        CVector4(1, 1, 1, 1),    CVector4(1, 0, 0, 1),          CVector4(0, 1, 0, 1), CVector4(0, 0, 1, 1),
+        CVector4(1, 1, 0, 1),    CVector4(0, 1, 1, 1),          CVector4(1, 0, 1, 1), CVector4(1, 0.5f, 0, 1),
         CVector4(0.5f, 0, 1, 1), CVector4(0.5f, 0.5f, 0.5f, 1), CVector4(0, 0, 0, 1),
     };
     index = index < 0 ? 0 : index >= CPerfBar::kPaletteSize ? CPerfBar::kPaletteSize - 1 : index;

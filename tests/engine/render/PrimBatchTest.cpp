@@ -176,15 +176,15 @@ TEST_F(PrimBatchTest, ScreenPolygonsAndLinesDraw)
             SetPrimitiveStage(0, 0, 0, nullptr);
             SetPrimitiveColor(CVector4(255, 0, 0, 255));
             StartPrimitive(0);
-            for (CVector p : {CVector(50, 50, 0.5f), CVector(100, 50, 0.5f), CVector(100, 100, 0.5f),
-                              CVector(50, 100, 0.5f)})
+            for (CVector p :
+                 {CVector(50, 50, 0.5f), CVector(100, 50, 0.5f), CVector(100, 100, 0.5f), CVector(50, 100, 0.5f)})
                 AddPrimitiveVertex(p);
             EndPrimitive();
             // A green square over the red one's right half, nearer: drawn after it.
             SetPrimitiveColor(CVector4(0, 255, 0, 255));
             StartPrimitive(0);
-            for (CVector p : {CVector(75, 50, 0.2f), CVector(100, 50, 0.2f), CVector(100, 100, 0.2f),
-                              CVector(75, 100, 0.2f)})
+            for (CVector p :
+                 {CVector(75, 50, 0.2f), CVector(100, 50, 0.2f), CVector(100, 100, 0.2f), CVector(75, 100, 0.2f)})
                 AddPrimitiveVertex(p);
             EndPrimitive();
             SetPrimitiveStage(0, 0, STAGE_LINES, nullptr);

@@ -222,17 +222,18 @@ TEST_F(SpriteTest, TextLaysOutWithItsControlCodes)
     render.Attach(&at, nullptr, nullptr, nullptr);
     render.Attach(font, 0);
     SpriteDrawRecord records[16];
-    const int count = font->Layout(&render, "AB\x07"
-                                            "120C\nW{\nD\x0b"
-                                            "200E F\x08"
-                                            "0",
+    const int count = font->Layout(&render,
+                                   "AB\x07"
+                                   "120C\nW{\nD\x0b"
+                                   "200E F\x08"
+                                   "0",
                                    records, 16);
     struct Glyph {
         char c;
         float x, y;
     };
-    const Glyph golden[] = {{'A', 10, 20}, {'B', 19, 20},  {'C', 130, 20}, {'W', 10, 32},
-                            {'{', 23, 32}, {'D', 10, 52},  {'E', 19, 200}, {'F', 33, 200}};
+    const Glyph golden[] = {{'A', 10, 20}, {'B', 19, 20}, {'C', 130, 20}, {'W', 10, 32},
+                            {'{', 23, 32}, {'D', 10, 52}, {'E', 19, 200}, {'F', 33, 200}};
     ASSERT_EQ(count, 8);
     for (int i = 0; i < count; ++i) {
         EXPECT_EQ(records[i].Frame, golden[i].c - 33) << i;
@@ -286,13 +287,13 @@ TEST_F(SpriteTest, FontMetricsAndFlagsAfterADraw)
     EXPECT_EQ(font->SpriteData.Flags, 0x110UL); // not turned into a screen-scaled font
     render.Unlink();
 
-    ASSERT_TRUE(CRenderer::GetDevice().SwitchDisplayMode(RenderConfigState{800, 600, 32, 1, 0, 0, 5, D3DFMT_X8R8G8B8,
-                                                                           D3DFMT_D24S8, 0}));
+    ASSERT_TRUE(CRenderer::GetDevice().SwitchDisplayMode(
+        RenderConfigState{800, 600, 32, 1, 0, 0, 5, D3DFMT_X8R8G8B8, D3DFMT_D24S8, 0}));
     font->SpriteData.Flags |= SPRITE_BATCH_PIXEL_SCALE;
-    EXPECT_EQ(font->GetCharWidth('A'), 7);  // 9 x 0.8 + 0.4999
-    EXPECT_EQ(font->GetLineHeight(), 10);   // 12 x 0.8 + 0.4999
-    EXPECT_EQ(font->GetSpaceSize(), 4);     // 5 x 0.8 + 0.4999
-    EXPECT_EQ(font->GetKerning(), 1);       // 0.8 + 0.4999
+    EXPECT_EQ(font->GetCharWidth('A'), 7); // 9 x 0.8 + 0.4999
+    EXPECT_EQ(font->GetLineHeight(), 10);  // 12 x 0.8 + 0.4999
+    EXPECT_EQ(font->GetSpaceSize(), 4);    // 5 x 0.8 + 0.4999
+    EXPECT_EQ(font->GetKerning(), 1);      // 0.8 + 0.4999
 }
 
 TEST_F(SpriteTest, MultiPartFrameBoxIsCachedByFrame)
