@@ -462,6 +462,9 @@ public:
 
 class RHU_EXPORT CRendResource : public CZelStaticResource {};
 class RHU_EXPORT CRendRectangle : public CRendResource {};
+class RHU_EXPORT CRendEllipse : public CRendResource {};
+class RHU_EXPORT CRendLine : public CRendResource {};
+class RHU_EXPORT CRendBox : public CRendResource {};
 
 // Sprites, fonts and logos: frames of texture pages, each frame's extent in 1/16 pixel round
 // the sprite's origin and its texture coordinates in 1/4096.
@@ -527,6 +530,16 @@ public:
 class RHU_EXPORT CLogo : public CZelStaticResource {
 public:
     SpriteBatch SpriteData;
+};
+
+class CAnimation;
+
+// One of several resources, shown by the render's index.
+class RHU_EXPORT CRendIndexed : public CRendResource {
+public:
+    unsigned long Count;
+    CAnimation* pAnimation;
+    CRendResource* pElements[0];
 };
 
 // A colour table: EntryCount entries of EntryBpp bits each follow the record.
@@ -911,6 +924,7 @@ static_assert(sizeof(CSprite) == 48, "CSprite");
 static_assert(sizeof(CBaseFont) == 20, "CBaseFont");
 static_assert(sizeof(CzFont) == 292, "CzFont");
 static_assert(sizeof(CLogo) == 20, "CLogo");
+static_assert(sizeof(CRendIndexed) == 12, "CRendIndexed");
 static_assert(sizeof(CRendPalette) == 12, "CRendPalette");
 static_assert(sizeof(ZelTexture) == 20, "ZelTexture");
 static_assert(sizeof(CRendTexture) == 12, "CRendTexture");

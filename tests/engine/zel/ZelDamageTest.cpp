@@ -127,11 +127,11 @@ std::vector<DamageShard> Shards()
     return shards;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shards, ZelDamage, ::testing::ValuesIn(Shards()),
-    [](const ::testing::TestParamInfo<DamageShard>& info) {
-        std::string kind = std::string(info.param.base).find("_x") == std::string::npos ? "Plain" : "Compressed";
-        return kind + "Seed" + std::to_string(info.param.seed);
-    });
+INSTANTIATE_TEST_SUITE_P(Shards, ZelDamage, ::testing::ValuesIn(Shards()),
+                         [](const ::testing::TestParamInfo<DamageShard>& info) {
+                             std::string kind =
+                                 std::string(info.param.base).find("_x") == std::string::npos ? "Plain" : "Compressed";
+                             return kind + "Seed" + std::to_string(info.param.seed);
+                         });
 
 } // namespace
