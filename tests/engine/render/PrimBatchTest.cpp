@@ -13,13 +13,6 @@
 
 namespace {
 
-std::vector<EffectEntry> Effects()
-{
-    const RenderBuffer& b = CRenderer::GetDevice().GetRenderBuffers().Effect;
-    const EffectEntry* first = reinterpret_cast<const EffectEntry*>(b.pBase);
-    return std::vector<EffectEntry>(first, first + b.Count());
-}
-
 // The x of every stored vertex of a primitive block (the tests number vertices by x).
 std::vector<int> StoredOrder(const EffectEntry& e)
 {
@@ -34,18 +27,6 @@ std::vector<int> StoredOrder(const EffectEntry& e)
 
 class PrimBatchTest : public RenderResourceTest {
 protected:
-    void BeginLayer(int layer)
-    {
-        CRenderDevice& device = CRenderer::GetDevice();
-        device.BeginFrame();
-        device.BeginLayer(layer);
-        SelectViewport(layer);
-    }
-    void EndLayer()
-    {
-        EXPECT_EQ(CRenderer::GetDevice().EndLayer(), 0);
-        CRenderer::GetDevice().EndFrame();
-    }
     static void Primitive(int count, float z = 0.0f)
     {
         StartPrimitive(0);
@@ -57,7 +38,7 @@ protected:
 
 TEST_F(PrimBatchTest, PolygonsBecomeStripsFromTheMiddleAndLinesClose)
 {
-    BeginLayer(0);
+    BeginTestLayer(0);
     BeginPrimitives(0, 1, 0);
     SetPrimitiveStage(0, 0, 0, nullptr);
     Primitive(2); // too few for a polygon: dropped
@@ -72,7 +53,7 @@ TEST_F(PrimBatchTest, PolygonsBecomeStripsFromTheMiddleAndLinesClose)
     for (int i = 0; i < 3; ++i)
         AddPrimitiveVertex(CVector(float(i), 0, 0));
     EndPrimitive();
-    const std::vector<EffectEntry> e = Effects();
+    const std::vector<EffectEntry> e = CurrentEffects();
     ASSERT_EQ(e.size(), 5u);
     EXPECT_EQ(StoredOrder(e[0]), (std::vector<int>{1, 2, 0}));
     EXPECT_EQ(StoredOrder(e[1]), (std::vector<int>{1, 2, 0, 3}));
@@ -83,12 +64,12 @@ TEST_F(PrimBatchTest, PolygonsBecomeStripsFromTheMiddleAndLinesClose)
     EXPECT_FALSE(e[0].pState->FamilyFlags & kFamilyFlagLines);
     EXPECT_TRUE(e[3].pState->FamilyFlags & kFamilyFlagLines);
     EXPECT_NE(e[0].pState, e[3].pState);
-    EndLayer();
+    EndTestLayer();
 }
 
 TEST_F(PrimBatchTest, ParticleReservations)
 {
-    BeginLayer(0);
+    BeginTestLayer(0);
     BeginPrimitives(0, 1, 1);
     SetPrimitiveStage(0, 0, 0, nullptr);
     int granted = -1;
@@ -100,18 +81,18 @@ TEST_F(PrimBatchTest, ParticleReservations)
     for (int i = 0; i < 64 * 8; ++i)
         items[i] = PrimVertex{float(i), 0, 0, 0, 0, 1, 0xFFFFFFFF, 0, 0};
     SubmitParticleQuads();
-    const std::vector<EffectEntry> e = Effects();
+    const std::vector<EffectEntry> e = CurrentEffects();
     ASSERT_EQ(e.size(), 64u);
     EXPECT_EQ(e[0].pState->Kind, kDrawParticles2);
     EXPECT_EQ(e[1].pData, items + 8); // two quads, 288 bytes, an item
-    EndLayer();
+    EndTestLayer();
 }
 
 // The draw state a batch's stages give: colours of the default record, the fog scale by space
 // and viewport, render flags, and stage 1 reaching nothing while stage 0 is the last entry.
 TEST_F(PrimBatchTest, StagesGiveTheDrawState)
 {
-    BeginLayer(0);
+    BeginTestLayer(0);
     auto state = [](int space, unsigned stageFlags) {
         BeginPrimitives(0x4043 | 0x80, 1, space);
         SetPrimitiveStage(0, 0, int(stageFlags), nullptr);
@@ -162,7 +143,7 @@ TEST_F(PrimBatchTest, StagesGiveTheDrawState)
     const DrawState* third = GetPrimitiveBatchInfo().pState;
     EXPECT_EQ(third->C(18).w, 0.25f);
     EXPECT_TRUE(third->RenderFlags & DRAW_ALPHA_BLEND);
-    EndLayer();
+    EndTestLayer();
 }
 
 // Polygons and lines in the overlay's pixels, and the farther of two equal-priority

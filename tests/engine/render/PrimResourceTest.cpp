@@ -127,16 +127,7 @@ CRendResource* Named(const char* name)
 // where World2Screen puts them.
 TEST_F(ShapeTest, BuiltInShapesDraw)
 {
-    CMatrix camera;
-    camera.LookAt(CVector(0, -30, 20), CVector(0, 0, 0), CVector(0, 0, 1));
-    for (int row = 0; row < 4; ++row)
-        camera.m[4 * row + 2] = -camera.m[4 * row + 2];
-    LoadCamera(0, camera);
-    CMatrix projection;
-    projection.Perspective(50.0f * 3.14159265f / 180.0f, 640.0f / 480.0f, 1.0f, 500.0f);
-    for (int row = 0; row < 4; ++row)
-        projection.m[4 * row + 1] = -projection.m[4 * row + 1];
-    LoadProjection(0, projection);
+    LoadTestCamera(CVector(0, -30, 20), CVector(0, 0, 0));
 
     CVector corner(600, 400, 0), opposite(500, 300, 0), boxAt(-6, 0, 0), boxTurn(0, 0, 0), from(4, -2, 0), to(8, 6, 0);
     const CVector4 red(1, 0, 0, 1);

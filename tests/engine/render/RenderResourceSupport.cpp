@@ -84,3 +84,39 @@ std::string Expect(const std::vector<std::pair<std::string, std::string>>& point
         out += p.first + "=" + p.second + "\n";
     return out;
 }
+
+void LoadTestCamera(const CVector& eye, const CVector& target)
+{
+    CMatrix camera;
+    camera.LookAt(eye, target, CVector(0, 0, 1));
+    for (int row = 0; row < 4; ++row)
+        camera.m[4 * row + 2] = -camera.m[4 * row + 2];
+    LoadCamera(0, camera);
+    CMatrix projection;
+    projection.Perspective(50.0f * 3.14159265f / 180.0f, 640.0f / 480.0f, 1.0f, 500.0f);
+    for (int row = 0; row < 4; ++row)
+        projection.m[4 * row + 1] = -projection.m[4 * row + 1];
+    LoadProjection(0, projection);
+}
+
+std::vector<EffectEntry> CurrentEffects()
+{
+    const RenderBuffer& b = CRenderer::GetDevice().GetRenderBuffers().Effect;
+    const EffectEntry* first = reinterpret_cast<const EffectEntry*>(b.pBase);
+    return std::vector<EffectEntry>(first, first + b.Count());
+}
+
+void BeginTestLayer(int layer)
+{
+    CRenderDevice& device = CRenderer::GetDevice();
+    device.BeginFrame();
+    device.BeginLayer(layer);
+    SelectViewport(layer);
+}
+
+void EndTestLayer()
+{
+    CRenderDevice& device = CRenderer::GetDevice();
+    EXPECT_EQ(device.EndLayer(), 0);
+    device.EndFrame();
+}

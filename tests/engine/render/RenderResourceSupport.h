@@ -39,5 +39,13 @@ protected:
     CRenderer* Renderer = nullptr;
 };
 
+// Viewport 0 looks from the eye at the target (z up) through a 50-degree perspective.
+void LoadTestCamera(const CVector& eye, const CVector& target);
+// The effect-list entries of the layer being drawn.
+std::vector<EffectEntry> CurrentEffects();
+// A layer bracket without the renderer's traversal, for drawing straight into the buffers.
+void BeginTestLayer(int layer);
+void EndTestLayer();
+
 // The reader's answer for the points, each given its expected colour.
 std::string Expect(const std::vector<std::pair<std::string, std::string>>& points);

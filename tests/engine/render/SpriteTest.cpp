@@ -34,39 +34,16 @@ std::string Point(float x, float y)
     return text;
 }
 
-// The effect-list entries of the layer being drawn.
-std::vector<EffectEntry> Effects()
-{
-    const RenderBuffer& b = CRenderer::GetDevice().GetRenderBuffers().Effect;
-    const EffectEntry* first = reinterpret_cast<const EffectEntry*>(b.pBase);
-    return std::vector<EffectEntry>(first, first + b.Count());
-}
-
-class SpriteTest : public RenderResourceTest {
-protected:
-    void BeginLayer(int layer)
-    {
-        CRenderDevice& device = CRenderer::GetDevice();
-        device.BeginFrame();
-        device.BeginLayer(layer);
-        SelectViewport(layer);
-    }
-    void EndLayer()
-    {
-        CRenderDevice& device = CRenderer::GetDevice();
-        EXPECT_EQ(device.EndLayer(), 0);
-        device.EndFrame();
-    }
-};
+using SpriteTest = RenderResourceTest;
 
 TEST_F(SpriteTest, QuadsBecomeStripsAndAnIncompleteQuadIsLeftOut)
 {
     VertexPNT v[9];
     for (int i = 0; i < 9; ++i)
         v[i] = VertexPNT{float(i), float(10 * i), 0.5f, 0, 0, 1, 0, 0};
-    BeginLayer(0);
+    BeginTestLayer(0);
     SubmitSpriteQuads(v, 9, nullptr, CVector4(1, 0, 0, 1), 0x408, 77);
-    const std::vector<EffectEntry> entries = Effects();
+    const std::vector<EffectEntry> entries = CurrentEffects();
     ASSERT_EQ(entries.size(), 2u);
     const VertexPNT* strip = static_cast<const VertexPNT*>(entries[1].pData);
     const float order[4] = {4, 5, 7, 6};
@@ -77,7 +54,7 @@ TEST_F(SpriteTest, QuadsBecomeStripsAndAnIncompleteQuadIsLeftOut)
     EXPECT_EQ(entries[0].pState->Kind, kDrawUserList);
     EXPECT_EQ(entries[0].pState->C(18).x, 1.0f);
     EXPECT_EQ(entries[0].pState->VertexCount, 9u);
-    EndLayer();
+    EndTestLayer();
 }
 
 // Records of one texture and colour go on together, at most 126 quads a submission; a colour
@@ -92,9 +69,9 @@ TEST_F(SpriteTest, SpriteListSubmissionsAndRecordFlags)
     records[130].pColour = &red;
     records[131].Flags = SPRITE_RECORD_SKIP;
     records[132].Flags = SPRITE_RECORD_SKIP | SPRITE_RECORD_LAST; // the rest never draws
-    BeginLayer(0);
+    BeginTestLayer(0);
     DrawSpriteList(5, &batch, records.data(), nullptr, nullptr, 0, sizeof(SpriteDrawRecord));
-    const std::vector<EffectEntry> entries = Effects();
+    const std::vector<EffectEntry> entries = CurrentEffects();
     EXPECT_EQ(entries.size(), 131u);
     std::vector<const DrawState*> states;
     for (const EffectEntry& e : entries)
@@ -108,7 +85,7 @@ TEST_F(SpriteTest, SpriteListSubmissionsAndRecordFlags)
     EXPECT_EQ(states[2]->C(18).y, 0.0f);
     // Flags: ((F & 0x31833) | 0x408) under the global mask.
     EXPECT_EQ(states[0]->RenderFlags, 0x408UL & CRenderer::GetRenderMask());
-    EndLayer();
+    EndTestLayer();
 }
 
 // An anchor outside the depth range draws nothing of the list; with own points only the
@@ -120,13 +97,13 @@ TEST_F(SpriteTest, AnchorsAndOwnPointsOutsideTheDepthRange)
     SpriteDrawRecord records[3] = {{0, 0, 10, 10, 0.5f, 1.0f, nullptr},
                                    {0, 0, 10, 10, 3.0f, 1.0f, nullptr},
                                    {0, SPRITE_RECORD_LAST, 20, 20, -0.5f, 1.0f, nullptr}};
-    BeginLayer(0); // viewport 0's screen map is the identity until a camera is loaded
+    BeginTestLayer(0); // viewport 0's screen map is the identity until a camera is loaded
     const CVector far(0, 0, 2.0f);
     DrawSpriteList(0, &batch, records, &far, nullptr, 0, sizeof(SpriteDrawRecord));
-    EXPECT_EQ(Effects().size(), 0u);
+    EXPECT_EQ(CurrentEffects().size(), 0u);
     DrawSpriteList(0, &batch, records, nullptr, nullptr, SPRITE_OWN_POINTS, sizeof(SpriteDrawRecord));
-    EXPECT_EQ(Effects().size(), 2u);
-    EndLayer();
+    EXPECT_EQ(CurrentEffects().size(), 2u);
+    EndTestLayer();
 }
 
 TEST_F(SpriteTest, PackedSpritesAndFontDrawWhereTheySayWithTheirTexels)
@@ -148,16 +125,7 @@ TEST_F(SpriteTest, PackedSpritesAndFontDrawWhereTheySayWithTheirTexels)
     }
 
     // Viewport 0 looks down at the world from above and to the south.
-    CMatrix camera;
-    camera.LookAt(CVector(0, -100, 80), CVector(0, 0, 0), CVector(0, 0, 1));
-    for (int row = 0; row < 4; ++row)
-        camera.m[4 * row + 2] = -camera.m[4 * row + 2];
-    LoadCamera(0, camera);
-    CMatrix projection;
-    projection.Perspective(50.0f * 3.14159265f / 180.0f, 640.0f / 480.0f, 1.0f, 500.0f);
-    for (int row = 0; row < 4; ++row)
-        projection.m[4 * row + 1] = -projection.m[4 * row + 1];
-    LoadProjection(0, projection);
+    LoadTestCamera(CVector(0, -100, 80), CVector(0, 0, 0));
 
     CVector screenAt(100, 100, 0), partsAt(300, 100, 0), worldAt(-20, 10, 5), textAt(200, 300, 0);
     const CVector4 green(0, 1, 0, 1);
