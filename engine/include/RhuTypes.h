@@ -267,6 +267,7 @@ const RHU_EXPORT unsigned long INPUT_SLEEP = 0x000100DF;
 
 class CZelFile;
 class CEmbeddedFillData;
+class CRendTexture;
 
 class RHU_EXPORT CVector {
 public:
@@ -463,6 +464,85 @@ public:
 
 class RHU_EXPORT CRendResource : public CZelStaticResource {};
 class RHU_EXPORT CRendRectangle : public CRendResource {};
+class RHU_EXPORT CRendEllipse : public CRendResource {};
+class RHU_EXPORT CRendLine : public CRendResource {};
+class RHU_EXPORT CRendBox : public CRendResource {};
+
+// Sprites, fonts and logos: frames of texture pages, each frame's extent in 1/16 pixel round
+// the sprite's origin and its texture coordinates in 1/4096.
+struct RHU_EXPORT SpriteFrame {
+    unsigned short Flags; // 1: the next frame is another part of the same image
+    unsigned short TextureIndex;
+    signed short Left;
+    signed short Right;
+    signed short Top;
+    signed short Bottom;
+    signed short LeftCoord;
+    signed short RightCoord;
+    signed short TopCoord;
+    signed short BottomCoord;
+};
+
+struct RHU_EXPORT SpriteBatch {
+    unsigned long Flags;
+    unsigned short NumFrames;
+    unsigned short NumTextures;
+    CRendTexture** pTextures;
+    SpriteFrame* pFrames;
+};
+
+struct RHU_EXPORT AttachPoint {
+    signed short X;
+    signed short Y;
+};
+
+struct RHU_EXPORT SpriteBox {
+    signed long Left;
+    signed long Top;
+    signed long Right;
+    signed long Bottom;
+};
+
+class CSimpleAnimation;
+
+class RHU_EXPORT CSprite : public CRendResource {
+public:
+    SpriteBatch SpriteData;
+    signed long BoxFrameNo;
+    SpriteBox Box;
+    CSimpleAnimation* pAnimation;
+    unsigned long NumAttachPoints;
+    AttachPoint AttachPoints[0];
+};
+
+class RHU_EXPORT CBaseFont : public CRendResource {
+public:
+    unsigned long SpaceSize;
+    signed long Kerning;
+    unsigned long Height;
+    unsigned long Leading;
+};
+
+class RHU_EXPORT CzFont : public CBaseFont {
+public:
+    SpriteBatch SpriteData;
+    unsigned char ASCII2Frame[256];
+};
+
+class RHU_EXPORT CLogo : public CZelStaticResource {
+public:
+    SpriteBatch SpriteData;
+};
+
+class CAnimation;
+
+// One of several resources, shown by the render's index.
+class RHU_EXPORT CRendIndexed : public CRendResource {
+public:
+    unsigned long Count;
+    CAnimation* pAnimation;
+    CRendResource* pElements[0];
+};
 
 // A named place on a resource or skeleton node: the position, then the name key.
 class RHU_EXPORT CAttachPoint : public CVector {
@@ -1107,6 +1187,14 @@ static_assert(sizeof(SimpleKey) == 8, "SimpleKey");
 static_assert(sizeof(CSimpleAnimation) == 20, "CSimpleAnimation");
 static_assert(sizeof(StaticNode) == 16, "StaticNode");
 static_assert(sizeof(CRendStaticSkeleton) == 76, "CRendStaticSkeleton");
+static_assert(sizeof(SpriteFrame) == 20, "SpriteFrame");
+static_assert(sizeof(SpriteBatch) == 16, "SpriteBatch");
+static_assert(sizeof(AttachPoint) == 4, "AttachPoint");
+static_assert(sizeof(CSprite) == 48, "CSprite");
+static_assert(sizeof(CBaseFont) == 20, "CBaseFont");
+static_assert(sizeof(CzFont) == 292, "CzFont");
+static_assert(sizeof(CLogo) == 20, "CLogo");
+static_assert(sizeof(CRendIndexed) == 12, "CRendIndexed");
 static_assert(sizeof(CRendPalette) == 12, "CRendPalette");
 static_assert(sizeof(ZelTexture) == 20, "ZelTexture");
 static_assert(sizeof(CRendTexture) == 12, "CRendTexture");

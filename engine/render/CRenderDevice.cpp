@@ -7,6 +7,8 @@
 #include "core/math/CMatrix.h"
 #include "engine/render/CLightTree.h"
 #include "engine/render/Camera.h"
+#include "engine/render/CameraKeyframes.h"
+#include "engine/shell/CPerfTracker.h"
 
 namespace {
 
@@ -219,6 +221,7 @@ void CRenderDevice::BeginFrame()
     CurrentLayer = -1;
     AppliedGamma = RequestedGamma;
     UpdateGammaRamp();
+    PlayCameraKeyframes();
     RewindBuffers();
     ClearStateCaches();
     LastViewport = RECT{0, 0, -1, -1};
@@ -317,7 +320,22 @@ int CRenderDevice::EndLayer()
     RewindBuffers();
     if (layer->PostEffectType >= 0)
         DrawLayerEffect(layer->PostEffectType, layer->PostEffectColour);
+    if (layer->Flags & RenderLayer::LAST)
+        DrawOverlays();
     return 0;
+}
+
+// The developer overlays on top of the last layer, played at once; what does not fit the
+// buffers is left out of this frame.
+void CRenderDevice::DrawOverlays()
+{
+    if (!CPerfTracker::pThe->IsShowing())
+        return;
+    CPerfTracker::pThe->RenderReport();
+    const bool overflowed = Buffers.State.Overflowed() || Buffers.Effect.Overflowed();
+    if (!overflowed && (Buffers.Draws.Count() || Buffers.Effect.Count()))
+        PlayLists();
+    RewindBuffers();
 }
 
 int CRenderDevice::EndFrame()
@@ -510,8 +528,15 @@ void CRenderDevice::PlayLists()
         pDevice->SetRenderState(D3DRS_FOGCOLOR, FogColour);
         if (s->Kind == kDrawMesh)
             DrawMesh(*s);
-        else if (s->Kind == kDrawImmediate)
+        // The device's own flat rectangles carry their vertex count; primitive blocks their own.
+        else if (s->Kind == kDrawImmediate && s->VertexCount)
             DrawImmediate(*s, data);
+        else if (s->Kind == kDrawImmediate)
+            DrawPrimitiveBlock(*s, data);
+        else if (s->Kind == kDrawUserList)
+            DrawUserQuad(*s, data);
+        else if (s->Kind == kDrawParticles || s->Kind == kDrawParticles2)
+            DrawParticleItem(*s, data);
         ++DrawsPlayed;
     };
     for (unsigned long i = 0; i < drawCount; ++i)

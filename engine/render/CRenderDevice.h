@@ -167,6 +167,7 @@ public:
 
 private:
     void Capture();
+    void DrawOverlays();
     void SetTransforms(bool screen);
     void BuildPresentParameters(const RenderSettings& settings);
     void MoveMainWindow(const RenderSettings& settings);
@@ -188,6 +189,11 @@ private:
     void DrawMesh(const DrawState& state);
     void DrawOutline(const DrawState& state);
     void DrawImmediate(const DrawState& state, const void* vertices);
+    // Sprite quads, immediate primitives and particle quads from the state arena.
+    void DrawUserQuad(const DrawState& state, const void* vertices);
+    void DrawPrimitiveBlock(const DrawState& state, const void* block);
+    void DrawParticleItem(const DrawState& state, const void* vertices);
+    void DrawUserPointer(const DrawState& state, D3DPRIMITIVETYPE type, UINT count, const void* vertices, UINT stride);
     void SetLayerProjection(int layer);
 
     IDirect3D9* pD3D;

@@ -5,6 +5,7 @@
 
 #include "core/heap/ZHeap.h"
 #include "core/output/ZOutput.h"
+#include "engine/render/PrimBatch.h"
 #include "engine/render/CRenderDevice.h"
 
 namespace {
@@ -90,6 +91,7 @@ int CRenderDevice::Init(HWND window, unsigned long flags)
     RequestedGamma = AppliedGamma = 1.0f;
     RampGamma = RampContrast = RampBrightness = -1.0f;
     SetDefaultRenderStates();
+    InitPrimitiveBatch();
     MoveMainWindow(Active);
     BuildPresentParameters(Active);
     ClearAndPresent(3);

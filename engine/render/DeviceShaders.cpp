@@ -102,8 +102,10 @@ struct Family {
 
 const Family kFamilies[kShaderFamilies] = {
     {"basic", kDeclPNT, kDclPNT, kLoad, "add oT0.xy, v2, c1.zwzw\n", "mov oD0, c18\n", "mov r6.w, c16.w\n"},
-    {"vertex colour", kDeclPNCT, kDclPNCT, kLoad, "add oT0.xy, v3, c1.zwzw\n", "mul oD0, v2, c18\n",
-     "add r6.xyz, r6, v2\nmul r6.w, v2.w, c18.w\n"},
+    // Unlit, the vertex colour adds to the base colour as it does lit: a multiply would turn
+    // every primitive of a default (black) base colour black.
+    {"vertex colour", kDeclPNCT, kDclPNCT, kLoad, "add oT0.xy, v3, c1.zwzw\n",
+     "add oD0.xyz, v2, c18\nmul oD0.w, v2.w, c18.w\n", "add r6.xyz, r6, v2\nmul r6.w, v2.w, c18.w\n"},
     {"shell", kDeclPNT, kDclPNT, kLoad, "mul r10.xy, v2, c3.zwzw\nadd oT0.xy, r10, c1.zwzw\n", "mov oD0, c18\n",
      "mov r6.w, c16.w\n"},
     {"morph shell", kDeclMorph, kDclMorph, kMorph, "mul r10.xy, v2, c3.zwzw\nadd oT0.xy, r10, c1.zwzw\n",

@@ -228,7 +228,10 @@ TEST_F(DrawPassTest, EveryShaderDrawsWhatTheFixedFunctionPathDraws)
             u += c1.z;
             v += c1.w;
             CVector4 colour = emissive;
-            if (!lit)
+            if (!lit && family == kFamilyVertexColour)
+                colour =
+                    CVector4(emissive.x + vertexColour.x, emissive.y + vertexColour.y, emissive.z + vertexColour.z, 1);
+            else if (!lit)
                 colour = colourLayout ? CVector4(emissive.x * vertexColour.x, emissive.y * vertexColour.y,
                                                  emissive.z * vertexColour.z, 1)
                                       : emissive;
