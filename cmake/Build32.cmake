@@ -17,6 +17,14 @@ add_compile_options(-m32 -msse2 -mfpmath=sse -ffp-contract=off
 add_link_options(-m32)
 
 option(MG_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+# Video decoding links FFmpeg's libraries and the hundred-odd libraries they load; an instrumented
+# process under user-mode emulation cannot map them beside the sanitizer's shadow memory, so the
+# sanitizer build leaves them out (its readers of outside data do not include videos).
+if(MG_SANITIZE)
+    option(MG_VIDEO_DECODING "Play videos through FFmpeg's libraries" OFF)
+else()
+    option(MG_VIDEO_DECODING "Play videos through FFmpeg's libraries" ON)
+endif()
 
 # Warnings are errors in our own code; third-party sources built here (GoogleTest) opt out.
 # The sanitizer build keeps them warnings: instrumented code misleads GCC's flow analysis into

@@ -257,7 +257,7 @@ TEST(GeneratedTypeFile, HoldsEveryConstantAndTheRecordsWithTheirSizes)
         {"class __rhuexport CVector\n", 12},
         {"class __rhuexport CZelLoad : public CZelStaticResource\n", 8},
         {"struct __rhuexport CZelBinary\n", 4},
-        {"class __rhuexport CRendPCXMesh : public CRendResource\n", 72},
+        {"class __rhuexport CRendPCXMesh : public CRendBaseMesh\n", 80},
         {"struct __rhuexport PCXBufferDesc\n", 20},
         {"union __rhuexport HGOBJECT\n", 4},
         {"struct __rhuexport EditableFillData\n", 8},

@@ -31,8 +31,9 @@ def cstring(zel, place):
 
 
 def table(zel, place):
-    count, resources = zel.read(place, "ii")
-    return resources, [zel.pointer(place + 8 + 4 * i) for i in range(count)]
+    # Count and HasResources are 16-bit; the entries' pointers follow from offset 4.
+    count, resources = zel.read(place, "HH")
+    return resources, [zel.pointer(place + 4 + 4 * i) for i in range(count)]
 
 
 def fill_data(zel, place):

@@ -5,6 +5,10 @@
 // where World2Screen puts it. Sizes the device cannot take end the program with their message.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -76,13 +80,25 @@ protected:
         game.reset();
     }
     // Draws one frame and returns its screenshot.
+    // The screenshot goes beside the data folder the program finds from its own place, which is
+    // shared by the test processes running side by side (or, where the program cannot learn its
+    // place, beside the working folder): the shot is taken under a lock and moved into this
+    // process's own folder.
     fs::path Shoot()
     {
         const int number = CRenderer::GetDevice().GetScreenshotCount();
+        const fs::path shared = fs::path(ZelFolder).parent_path() / game->Shot(number).filename();
+        const fs::path own = game->Folder / ("shot_" + std::to_string(number) + ".tga");
+        const int lock = open((fs::path(ZelFolder).parent_path() / "shot.lock").c_str(), O_CREAT | O_RDWR, 0644);
+        flock(lock, LOCK_EX);
         CRenderer::GetDevice().SetScreenshotRequest(1);
         renderer->Process();
         CRenderer::GetDevice().SetScreenshotRequest(0);
-        return game->Shot(number);
+        std::error_code ignored;
+        fs::rename(fs::exists(game->Shot(number)) ? game->Shot(number) : shared, own, ignored);
+        flock(lock, LOCK_UN);
+        close(lock);
+        return own;
     }
     std::unique_ptr<ScopedGameFolder> game;
     std::unique_ptr<CZelFile> file;
