@@ -168,10 +168,11 @@ TEST(TextureFormat, ByBitDepthAndFlags)
         EXPECT_EQ(CTextureManager::ChooseFormat(c.bits, c.flags), c.format) << c.bits << " " << c.flags;
 }
 
-// A texture block built at run time: header and levels.
+// A texture block built at run time: header and levels, with room for a whole 32-bit chain of
+// the largest size (a chain takes under twice its first level).
 std::vector<unsigned char> Block(int width, int height, int bits, int mips, unsigned long flags)
 {
-    std::vector<unsigned char> bytes(sizeof(rhu::ZelTexture) + 4 * 2048 * 2048 / 2);
+    std::vector<unsigned char> bytes(sizeof(rhu::ZelTexture) + 2 * 4 * 2048 * 2048);
     rhu::ZelTexture header = {};
     header.Width = static_cast<unsigned short>(width);
     header.Height = static_cast<unsigned short>(height);
