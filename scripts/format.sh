@@ -8,13 +8,10 @@ command -v clang-format >/dev/null || { echo "format.sh: clang-format is not ins
 
 mapfile -t files < <(git ls-files '*.cpp' '*.h')
 if [ "${1:-}" = "--check" ]; then
-    bad=0
-    for f in "${files[@]}"; do
-        if ! clang-format "$f" | cmp -s - "$f"; then
-            echo "not formatted: $f"
-            bad=1
-        fi
-    done
-    exit $bad
+    # Batches of files on every core: one clang-format per file takes about a minute here.
+    bad=$(printf '%s\0' "${files[@]}" | xargs -0 -n 40 -P "$(nproc)" clang-format --dry-run 2>&1 |
+        sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: warning: code should be clang-formatted.*/not formatted: \1/p' | sort -u)
+    [ -z "$bad" ] || { echo "$bad"; exit 1; }
+    exit 0
 fi
 clang-format -i "${files[@]}"
