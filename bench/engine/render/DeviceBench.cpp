@@ -5,13 +5,9 @@
 // constants, textures and buffers and draws. The renderer's own cost is the difference, as a
 // share of its frame.
 #include <stdio.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <vector>
 
@@ -21,10 +17,10 @@
 #include "engine/render/CRenderer.h"
 #include "engine/render/Camera.h"
 #include "engine/render/LightHandles.h"
+#include "RenderBenchSupport.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 const float kField = 100.0f;
 const int kMeshes = 500;
 const int kLights = 32;
@@ -117,20 +113,6 @@ public:
     }
 };
 
-void LoadCameraOverField()
-{
-    CMatrix camera;
-    camera.LookAt(CVector(kField / 2, -20, 90), CVector(kField / 2, kField / 2, 0), CVector(0, 0, 1));
-    for (int row = 0; row < 4; ++row)
-        camera.m[4 * row + 2] = -camera.m[4 * row + 2];
-    LoadCamera(0, camera);
-    CMatrix projection;
-    projection.Perspective(1.0f, 640.0f / 480.0f, 1.0f, 400.0f);
-    for (int row = 0; row < 4; ++row)
-        projection.m[4 * row + 1] = -projection.m[4 * row + 1];
-    LoadProjection(0, projection);
-}
-
 // One recorded draw of the renderer's last frame, as the direct side issues it.
 struct DirectDraw {
     float Constants[18 * 4]; // c1-c18
@@ -140,38 +122,19 @@ struct DirectDraw {
 
 double FramesPerSecond(double seconds, int frames) { return frames / seconds; }
 
-template <class F> double Measure(F frame, int& frames)
-{
-    frames = 0;
-    const Clock::time_point start = Clock::now();
-    double elapsed = 0;
-    do {
-        frame();
-        ++frames;
-        elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    } while (elapsed < 3.0 || frames < 5);
-    return elapsed;
-}
-
 } // namespace
 
 int main()
 {
-    namespace fs = std::filesystem;
-    const fs::path game = fs::temp_directory_path() / ("device_bench_" + std::to_string(getpid()));
-    fs::create_directories(game / "run");
-    const fs::path previous = fs::current_path();
-    fs::current_path(game / "run");
+    BenchGameFolder game("device_bench");
 
     printf("%d lit, textured meshes of %d triangles under %d point lights\n", kMeshes, 2 * 36, kLights);
     printf("%10s %16s %16s %12s\n", "size", "renderer fps", "direct fps", "own cost");
     for (auto size : {std::pair{640, 480}, std::pair{1024, 768}}) {
-        std::ofstream(game / "render.cfg") << "width: " << size.first << "\nheight: " << size.second << "\nwindowed:\n";
-        CRenderer* renderer = CRenderer::Create();
-        if (!renderer || renderer->Init(nullptr, 0x08, 0) != 0) {
-            printf("the renderer could not start\n");
+        game.WriteRenderConfig(size.first, size.second);
+        CRenderer* renderer = StartBenchRenderer(0x08);
+        if (!renderer)
             return 1;
-        }
         CRenderDevice& device = CRenderer::GetDevice();
         IDirect3DDevice9* d = device.GetDevice();
         g_Patch.Build(d);
@@ -183,10 +146,7 @@ int main()
                 static_cast<DWORD*>(locked.pBits)[y * locked.Pitch / 4 + x] = ((x ^ y) & 8) ? 0xFFE0C080 : 0xFF6080C0;
         g_Texture->UnlockRect(0);
 
-        renderer->ConfigureLayers(1);
-        renderer->DefineLayer(0, RenderLayer::CLEAR_COLOUR | RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED,
-                              {0, 0, 1, 1}, CVector4(16, 24, 48, 0), 1.0f);
-        LoadCameraOverField();
+        LoadCameraOverField(kField);
 
         std::mt19937 random(7);
         std::uniform_real_distribution<float> across(0.0f, kField);
@@ -212,7 +172,7 @@ int main()
         }
         renderer->Process(); // grows the buffers
         int rendererFrames = 0;
-        const double rendererSeconds = Measure([&] { renderer->Process(); }, rendererFrames);
+        const double rendererSeconds = MeasureFrames([&] { renderer->Process(); }, rendererFrames);
 
         // The same draws, their constants gathered once beforehand.
         std::vector<DirectDraw> draws;
@@ -241,7 +201,7 @@ int main()
         IDirect3DSurface9* back = nullptr;
         d->GetRenderTarget(0, &back);
         int directFrames = 0;
-        const double directSeconds = Measure(
+        const double directSeconds = MeasureFrames(
             [&] {
                 d->SetRenderTarget(0, back);
                 D3DVIEWPORT9 viewport = {0, 0, DWORD(size.first), DWORD(size.second), 0, 1};
@@ -285,7 +245,5 @@ int main()
         GObject::DestroyObjects();
         CRenderer::Shutdown();
     }
-    fs::current_path(previous);
-    fs::remove_all(game);
     return 0;
 }

@@ -4,18 +4,16 @@
 // one indexed strip each. Both sides rasterize the same pixels; the ratio is the renderer's
 // CPU time per frame over the direct side's.
 #include <stdio.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
 #include <random>
 #include <vector>
 
 #include "../../BenchStats.h"
+#include "RenderBenchSupport.h"
 #include "engine/include/RhuTypes.h"
 #include "engine/render/CRendPCXMesh.h"
 #include "engine/render/CRender.h"
@@ -76,20 +74,6 @@ struct PatchMesh {
     CRendPCXMesh* Get() { return reinterpret_cast<CRendPCXMesh*>(Record); }
 };
 
-void LoadCameraOverField()
-{
-    CMatrix camera;
-    camera.LookAt(CVector(kField / 2, -20, 90), CVector(kField / 2, kField / 2, 0), CVector(0, 0, 1));
-    for (int row = 0; row < 4; ++row)
-        camera.m[4 * row + 2] = -camera.m[4 * row + 2];
-    LoadCamera(0, camera);
-    CMatrix projection;
-    projection.Perspective(1.0f, 640.0f / 480.0f, 1.0f, 400.0f);
-    for (int row = 0; row < 4; ++row)
-        projection.m[4 * row + 1] = -projection.m[4 * row + 1];
-    LoadProjection(0, projection);
-}
-
 // What the renderer recorded for one draw, replayed by the direct side.
 struct Recorded {
     float Constants[18 * 4];
@@ -99,22 +83,12 @@ struct Recorded {
 
 int main()
 {
-    namespace fs = std::filesystem;
-    const fs::path game = fs::temp_directory_path() / ("mesh_bench_" + std::to_string(getpid()));
-    fs::create_directories(game / "run");
-    const fs::path previous = fs::current_path();
-    fs::current_path(game / "run");
-    std::ofstream(game / "render.cfg") << "width: 640\nheight: 480\nwindowed:\n";
-
-    CRenderer* renderer = CRenderer::Create();
-    if (!renderer || renderer->Init(nullptr, 0, 0) != 0) {
-        printf("the renderer could not start\n");
+    BenchGameFolder game("mesh_bench");
+    game.WriteRenderConfig(640, 480);
+    CRenderer* renderer = StartBenchRenderer(0);
+    if (!renderer)
         return 1;
-    }
-    renderer->ConfigureLayers(1);
-    renderer->DefineLayer(0, RenderLayer::CLEAR_COLOUR | RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED, {0, 0, 1, 1},
-                          CVector4(16, 24, 48, 0), 1.0f);
-    LoadCameraOverField();
+    LoadCameraOverField(kField);
 
     PatchMesh patch;
     std::mt19937 random(11);
@@ -174,7 +148,5 @@ int main()
            (oursTimes.Median() / directTimes.Median() - 1.0) * 100.0);
     for (CRender& r : renders)
         r.Unlink();
-    fs::current_path(previous);
-    fs::remove_all(game);
     return 0;
 }

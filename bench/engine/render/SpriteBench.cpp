@@ -4,12 +4,8 @@
 // into its buffers, sorts the effect list and plays it back; the direct side sets the same
 // shader, constants and textures at the same boundaries and draws the same strips.
 #include <stdio.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,26 +16,13 @@
 #include "engine/render/CzFont.h"
 #include "engine/render/Camera.h"
 #include "engine/render/SpriteQuads.h"
+#include "RenderBenchSupport.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 const int kSprites = 5000;
 const int kTexts = 20;
 const int kGlyphsPerText = 1000;
-
-template <class F> double Measure(F frame, int& frames)
-{
-    frames = 0;
-    const Clock::time_point start = Clock::now();
-    double elapsed = 0;
-    do {
-        frame();
-        ++frames;
-        elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    } while (elapsed < 3.0 || frames < 5);
-    return elapsed;
-}
 
 // A texture record whose device side starts with the device texture, as a constructed one.
 struct BenchTexture {
@@ -69,23 +52,13 @@ IDirect3DTexture9* MakeTexture(IDirect3DDevice9* d, DWORD a, DWORD b)
 
 int main()
 {
-    namespace fs = std::filesystem;
-    const fs::path game = fs::temp_directory_path() / ("sprite_bench_" + std::to_string(getpid()));
-    fs::create_directories(game / "run");
-    const fs::path previous = fs::current_path();
-    fs::current_path(game / "run");
-    std::ofstream(game / "render.cfg") << "width: 640\nheight: 480\nwindowed:\n";
-
-    CRenderer* renderer = CRenderer::Create();
-    if (!renderer || renderer->Init(nullptr, 0, 0) != 0) {
-        printf("the renderer could not start\n");
+    BenchGameFolder game("sprite_bench");
+    game.WriteRenderConfig(640, 480);
+    CRenderer* renderer = StartBenchRenderer(0);
+    if (!renderer)
         return 1;
-    }
     CRenderDevice& device = CRenderer::GetDevice();
     IDirect3DDevice9* d = device.GetDevice();
-    renderer->ConfigureLayers(1);
-    renderer->DefineLayer(0, RenderLayer::CLEAR_COLOUR | RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED, {0, 0, 1, 1},
-                          CVector4(16, 24, 48, 0), 1.0f);
 
     BenchTexture spriteTexture, fontTexture;
     spriteTexture.Device = MakeTexture(d, 0xFFE0C080, 0xFF6080C0);
@@ -143,7 +116,7 @@ int main()
     }
     renderer->Process(); // grows the buffers
     int ourFrames = 0;
-    const double ourSeconds = Measure([&] { renderer->Process(); }, ourFrames);
+    const double ourSeconds = MeasureFrames([&] { renderer->Process(); }, ourFrames);
 
     // The same quads as the renderer hands them on: one strip each, grouped by texture, with
     // the screen transform and colour once a group.
@@ -175,7 +148,7 @@ int main()
     IDirect3DSurface9* back = nullptr;
     d->GetRenderTarget(0, &back);
     int directFrames = 0;
-    const double directSeconds = Measure(
+    const double directSeconds = MeasureFrames(
         [&] {
             d->SetRenderTarget(0, back);
             D3DVIEWPORT9 viewport = {0, 0, 640, 480, 0, 1};
@@ -217,7 +190,5 @@ int main()
     renderer->Destroy();
     GObject::DestroyObjects();
     CRenderer::Shutdown();
-    fs::current_path(previous);
-    fs::remove_all(game);
     return 0;
 }
