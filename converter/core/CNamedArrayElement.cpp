@@ -1,10 +1,10 @@
 #include "converter/core/CNamedArrayElement.h"
 
 #include "core/names/CCRC32.h"
+#include "core/output/TextFormat.h"
 
 #include <cstdarg>
 #include <cstdio>
-#include <vector>
 
 CNamedArrayElement::CNamedArrayElement(const char* name) : Key(CCRC32::GetCRC(name ? name : "")), Name(name ? name : "")
 {
@@ -45,12 +45,7 @@ void CNamedArrayElement::SetNameF(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    va_list count;
-    va_copy(count, args);
-    const int length = vsnprintf(nullptr, 0, format, count);
-    va_end(count);
-    std::vector<char> text(length > 0 ? length + 1 : 1, '\0');
-    vsnprintf(text.data(), text.size(), format, args);
+    const std::string name = FormatTextV(format, args);
     va_end(args);
-    SetName(text.data());
+    SetName(name.c_str());
 }

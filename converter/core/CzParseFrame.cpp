@@ -3,6 +3,7 @@
 #include "converter/core/ConsoleOutput.h"
 #include "converter/core/ParserErrors.h"
 #include "converter/core/ScriptResource.h"
+#include "core/output/TextFormat.h"
 #include "qvrn/ParserInterface.h"
 
 #include <algorithm>
@@ -26,21 +27,6 @@ const char* ReportHeader()
     if ((now & 0x0F) == 0x0F)
         return "\nThere most definitely was an error...\n";
     return "";
-}
-
-std::string Format(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int length = vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-    if (length > 0)
-        vsnprintf(&text[0], text.size() + 1, format, args);
-    va_end(args);
-    return text;
 }
 
 } // namespace
@@ -88,8 +74,8 @@ void CzParseFrame::Report(const char* message, int errorNumber, int node, int po
         if (chars)
             lineText.assign(chars, std::min(strlen(chars), MaxReportedLineText));
     }
-    std::string report = Format("%s\n%s(%d) : error %04d : %s\n%s\n", ReportHeader(), fileName.c_str(), line,
-                                errorNumber, message, lineText.c_str());
+    std::string report = FormatText("%s\n%s(%d) : error %04d : %s\n%s\n", ReportHeader(), fileName.c_str(), line,
+                                    errorNumber, message, lineText.c_str());
     if (fatal)
         vbail("%s\nFatal Error, program terminated\n", report.c_str());
     printf("%s", report.c_str());
@@ -106,7 +92,7 @@ int CzParseFrame::ErrorSummary(bool fatal, bool force)
         const char* posText = startPos;
         QVString errorText = m_pParser->GetErrorText(i);
         const char* text = errorText;
-        std::string message = Format(ParserErrorText(ErrSyntax), code, text ? text : "");
+        std::string message = FormatText(ParserErrorText(ErrSyntax), code, text ? text : "");
         Report(message.c_str(), ErrSyntax, 0, posText ? atoi(posText) : -1, true);
     }
     if (count == 0 && !force)

@@ -5,6 +5,7 @@
 #include "converter/core/ParserErrors.h"
 #include "converter/core/ScriptPath.h"
 #include "converter/core/ScriptResource.h"
+#include "core/output/TextFormat.h"
 #include "qvrn/ParserInterface.h"
 
 #include <climits>
@@ -14,19 +15,6 @@
 #include <map>
 
 namespace {
-
-std::string FormatV(const char* format, va_list args)
-{
-    va_list copy;
-    va_copy(copy, args);
-    const int length = vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (length <= 0)
-        return std::string();
-    std::string text(static_cast<size_t>(length), '\0');
-    vsnprintf(&text[0], text.size() + 1, format, args);
-    return text;
-}
 
 // Real scripts nest a handful of levels; far more is a runaway chain that would exhaust the stack.
 const size_t MaxIncludeDepth = 64;
@@ -203,7 +191,7 @@ void CzParser::ReportError(CzParseFrame* frame, int errorNumber, int node, bool 
 {
     va_list args;
     va_start(args, fatal);
-    frame->m_Text = FormatV(ParserErrorText(errorNumber), args);
+    frame->m_Text = FormatTextV(ParserErrorText(errorNumber), args);
     va_end(args);
     const std::string message = frame->m_Text;
     frame->Report(message.c_str(), errorNumber, node, node ? 0 : -1, fatal);
@@ -213,7 +201,7 @@ void CzParser::Error(int node, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    const std::string message = FormatV(format, args);
+    const std::string message = FormatTextV(format, args);
     va_end(args);
     printf("%s", message.c_str());
     CzParseFrame* frame = CurrentFrame();

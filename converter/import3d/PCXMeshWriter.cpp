@@ -10,6 +10,7 @@
 #include "converter/import3d/Geometry.h"
 #include "converter/import3d/MeshTextures.h"
 #include "converter/import3d/RecordOut.h"
+#include "core/output/TextFormat.h"
 
 #include <cmath>
 #include <cstdarg>
@@ -43,17 +44,6 @@ struct SubMesh {
     std::vector<int> Indices;   // the joined strip
     std::vector<int> NewToOld;
 };
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...)
-{
-    char buffer[1024];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
 
 // A channel of 1.0 is full; an unset channel counts as full, so that vertices no colour map
 // reaches stay white and opaque.
@@ -243,7 +233,7 @@ void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer)
     const std::string label = mesh.GetLabel();
     std::vector<std::unique_ptr<SubMesh>> subs;
     for (int n = 0;; ++n) {
-        CGeometry* layer = mesh.FindGeometry(Format("%s_LOD_%d", label.c_str(), n));
+        CGeometry* layer = mesh.FindGeometry(FormatText("%s_LOD_%d", label.c_str(), n));
         if (!layer) {
             if (n == 0)
                 vbail("Error: Expected to find layer data (LOD_0) for some geometry!\nMESH: %s\n", label.c_str());
@@ -282,14 +272,14 @@ void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer)
     for (size_t s = 0; s < subs.size(); ++s) {
         const SubMesh& sub = *subs[s];
         const CMaterial* material = mesh.FindMaterial(sub.Material.c_str());
-        RecordOut record(writer, "PCXSubMesh", Format("%s_PCXSub_%03d", label.c_str(), static_cast<int>(s)).c_str(),
+        RecordOut record(writer, "PCXSubMesh", FormatText("%s_PCXSub_%03d", label.c_str(), static_cast<int>(s)).c_str(),
                          false);
         record.Unsigned("Flags", SubMeshFlags(mesh, sub, material));
         record.Float("LODDepth", sub.LodDistance);
         record.Unsigned("NumMaterials", material ? material->ChainLength() : 1);
         record.Unsigned("NumBuffers", static_cast<unsigned long>(sub.Frames + 1));
-        record.Pointer("pMaterialData", Format("%s_MatData_%03d", label.c_str(), static_cast<int>(s)));
-        record.Pointer("pBuffers", Format("%s_PCXSub_%03d_PCXDesc_000", label.c_str(), static_cast<int>(s)));
+        record.Pointer("pMaterialData", FormatText("%s_MatData_%03d", label.c_str(), static_cast<int>(s)));
+        record.Pointer("pBuffers", FormatText("%s_PCXSub_%03d_PCXDesc_000", label.c_str(), static_cast<int>(s)));
     }
 
     const unsigned long key = mesh.LabelKey();
@@ -298,7 +288,7 @@ void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer)
         if (!material)
             continue;
         material->MarkUsed();
-        std::string symbol = Format("%s_MatData_%03d", label.c_str(), static_cast<int>(s));
+        std::string symbol = FormatText("%s_MatData_%03d", label.c_str(), static_cast<int>(s));
         for (const CMaterial* m = material; m; m = m->Next, symbol += "x") {
             RecordOut record(writer, "MaterialData", symbol.c_str(), false);
             record.Pointer("pMaterial", m->GetSymbol(key));
@@ -316,20 +306,21 @@ void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer)
         const int si = static_cast<int>(s);
         for (int b = 0; b <= sub.Frames; ++b) {
             RecordOut record(writer, "PCXBufferDesc",
-                             Format("%s_PCXSub_%03d_PCXDesc_%03d", label.c_str(), si, b).c_str(), false);
+                             FormatText("%s_PCXSub_%03d_PCXDesc_%03d", label.c_str(), si, b).c_str(), false);
             const unsigned long elements = b == 0 ? sub.Indices.size() : static_cast<unsigned long>(sub.VertexCount);
             record.Unsigned("Version", b == 0 ? Constant("PCXBUF_STRIPLIST") : vertexKind);
             record.Unsigned("Revision", 0, "unsigned short");
             record.Unsigned("NumElements", elements);
             record.Unsigned("RawSize", elements * (b == 0 ? 2 : stride));
-            record.Pointer("pData", Format("%s_PCXSub_%03d_PCXData%03d_000000", label.c_str(), si, b));
+            record.Pointer("pData", FormatText("%s_PCXSub_%03d_PCXData%03d_000000", label.c_str(), si, b));
         }
     }
 
     writer.SelectSegment(ZelFormat::kSegTemp);
     for (size_t s = 0; s < subs.size(); ++s) {
         const SubMesh& sub = *subs[s];
-        const std::string symbol = Format("%s_PCXSub_%03d_PCXData%03d_%06d", label.c_str(), static_cast<int>(s), 0, 0);
+        const std::string symbol =
+            FormatText("%s_PCXSub_%03d_PCXData%03d_%06d", label.c_str(), static_cast<int>(s), 0, 0);
         writer.DefineSymbol(symbol.c_str(), nullptr, false, 0);
         std::vector<unsigned short> indices(sub.Indices.begin(), sub.Indices.end());
         writer.WriteData(indices.data(), 2, static_cast<unsigned long>(indices.size()), "strip indices");
@@ -342,7 +333,7 @@ void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer)
             for (int v = 0; v < sub.VertexCount; ++v) {
                 const int old = v < static_cast<int>(sub.NewToOld.size()) ? sub.NewToOld[v] : -1;
                 const std::string symbol =
-                    Format("%s_PCXSub_%03d_PCXData%03d_%06d", label.c_str(), static_cast<int>(s), b, v);
+                    FormatText("%s_PCXSub_%03d_PCXData%03d_%06d", label.c_str(), static_cast<int>(s), b, v);
                 if (old < 0) {
                     WriteVertex(writer, layout, nullptr, symbol, v == 0);
                     continue;

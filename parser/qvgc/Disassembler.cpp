@@ -1,5 +1,6 @@
 #include "Disassembler.h"
 
+#include "core/output/TextFormat.h"
 #include "qvrn/Context.h"
 #include "qvrn/Instructions.h"
 #include "qvrn/Scanners.h"
@@ -11,18 +12,6 @@
 
 namespace {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-std::string Format(const char* format, ...)
-{
-    char buffer[1024];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
-
 std::string Printable(const char* text, long n)
 {
     std::vector<char> out(4 * n + 1);
@@ -30,7 +19,7 @@ std::string Printable(const char* text, long n)
     return out.data();
 }
 
-std::string Offset(long offset) { return Format("@%ld", offset); }
+std::string Offset(long offset) { return FormatText("@%ld", offset); }
 
 class Lister {
 public:
@@ -43,7 +32,7 @@ public:
         case QV_SYMBOL: {
             std::string out = "symbol";
             for (int32_t i = 0; i < Int(at + 4); ++i)
-                out += Format(" #%d", Int(at + 8 + 4 * i));
+                out += FormatText(" #%d", Int(at + 8 + 4 * i));
             return out;
         }
         case QV_CONJUNCTION:
@@ -57,8 +46,8 @@ public:
             return out;
         }
         case QV_REPETITION:
-            return Format("repetition min %d max %d item @%d separator @%d", Int(at + 4), Int(at + 8), Int(at + 12),
-                          Int(at + 16));
+            return FormatText("repetition min %d max %d item @%d separator @%d", Int(at + 4), Int(at + 8), Int(at + 12),
+                              Int(at + 16));
         case QV_SKIPTO:
             return "skip-to " + Offset(Int(at + 4));
         case QV_LITERAL:
@@ -68,13 +57,14 @@ public:
         case QV_CHARRANGE:
             return "char-range '" + Printable(code_ + at + 4, 1) + "'..'" + Printable(code_ + at + 5, 1) + "'";
         case QV_LENGTH:
-            return Format("length min %d max %d item @%d", Int(at + 4), Int(at + 8), Int(at + 12));
+            return FormatText("length min %d max %d item @%d", Int(at + 4), Int(at + 8), Int(at + 12));
         case QV_ATTRIBUTES:
-            return Format("attributes 0x%X body @%d", Int(at + 4), Int(at + 8));
+            return FormatText("attributes 0x%X body @%d", Int(at + 4), Int(at + 8));
         case QV_WHITESPACE:
             if (Int(at + 8) == -1)
-                return Format("whitespace body @%d symbol @%d", Int(at + 4), Int(at + 12));
-            return Format("whitespace body @%d chars \"", Int(at + 4)) + Printable(code_ + at + 12, Int(at + 8)) + "\"";
+                return FormatText("whitespace body @%d symbol @%d", Int(at + 4), Int(at + 12));
+            return FormatText("whitespace body @%d chars \"", Int(at + 4)) + Printable(code_ + at + 12, Int(at + 8)) +
+                   "\"";
         case QV_NOTCHAR:
             return "not-char " + Offset(Int(at + 4));
         case QV_ROOT:
@@ -91,19 +81,19 @@ public:
         case QV_CONSTRAINT:
             return "constraint " + Offset(Int(at + 4));
         case QV_PRODUCTION:
-            return Format("production-test mode %d body @%d text \"", Int(at + 12), Int(at + 8)) +
+            return FormatText("production-test mode %d body @%d text \"", Int(at + 12), Int(at + 8)) +
                    Printable(code_ + at + 16, Int(at + 4)) + "\"";
         case QV_NOTTERM:
             return "not-term " + Offset(Int(at + 4));
         case QV_TOKEN:
-            return Format("token body @%d symbol ", Int(at + 4)) +
+            return FormatText("token body @%d symbol ", Int(at + 4)) +
                    (Int(at + 8) == QV_TOKEN_NONE ? std::string("none") : Offset(Int(at + 8)));
         case QV_POSITION:
-            return Format("position-test %d", Int(at + 4));
+            return FormatText("position-test %d", Int(at + 4));
         case QV_ERROR:
-            return Format("error body @%d message @%d", Int(at + 4), Int(at + 8));
+            return FormatText("error body @%d message @%d", Int(at + 4), Int(at + 8));
         default:
-            return Format("opcode %d", op);
+            return FormatText("opcode %d", op);
         }
     }
 
@@ -118,7 +108,7 @@ private:
             return out;
         out += " [";
         for (int32_t i = 0; i < Int(list + 4); ++i)
-            out += Format("%s@%d/%d", i ? " " : "", Int(list + 8 + 8 * i), Int(list + 12 + 8 * i));
+            out += FormatText("%s@%d/%d", i ? " " : "", Int(list + 8 + 8 * i), Int(list + 12 + 8 * i));
         return out + "]";
     }
 
@@ -131,29 +121,30 @@ private:
 std::string DisassembleGrammar(const Context& image)
 {
     const unsigned char* header = image.GetHeader();
-    std::string out =
-        Format("format %ld checksum 0x%08X start context %ld\n", image.GetFormat(),
-               static_cast<uint32_t>(QVReadInt(reinterpret_cast<const char*>(header), 4)), image.GetStartContextId());
-    out += Format("contexts %ld\n", image.GetContextCount());
+    std::string out = FormatText("format %ld checksum 0x%08X start context %ld\n", image.GetFormat(),
+                                 static_cast<uint32_t>(QVReadInt(reinterpret_cast<const char*>(header), 4)),
+                                 image.GetStartContextId());
+    out += FormatText("contexts %ld\n", image.GetContextCount());
     std::vector<long> roots;
     for (long ctx = 0; ctx < image.GetContextCount(); ++ctx) {
         const QVContextRecord& record = image.GetContext(ctx);
-        out += Format("  %4ld %-24s parent %-4d kind %-8s value @%-6d parents %d\n", ctx, image.GetName(record.nameId),
-                      record.parent, image.GetName(record.kind), record.value, record.parentList);
+        out +=
+            FormatText("  %4ld %-24s parent %-4d kind %-8s value @%-6d parents %d\n", ctx, image.GetName(record.nameId),
+                       record.parent, image.GetName(record.kind), record.value, record.parentList);
         if (record.value > 0)
             roots.push_back(record.value);
     }
-    out += Format("names %ld\n", image.GetNameCount());
+    out += FormatText("names %ld\n", image.GetNameCount());
     for (long id = 0; id < image.GetNameCount(); ++id)
-        out += Format("  %4ld %s\n", id, image.GetName(id));
-    out += Format("parent lists %ld\n", image.GetParentListCount() - 1);
+        out += FormatText("  %4ld %s\n", id, image.GetName(id));
+    out += FormatText("parent lists %ld\n", image.GetParentListCount() - 1);
     for (long id = 1; id < image.GetParentListCount(); ++id) {
         const QVParentListRecord& record = image.GetParentList(id);
-        out += Format("  %4ld", id);
+        out += FormatText("  %4ld", id);
         for (int32_t e = 0; e < record.count; ++e) {
             out += " [";
             for (int32_t i = 0; i < record.entries[e].length; ++i)
-                out += Format("%s#%d", i ? " " : "", record.entries[e].ids[i]);
+                out += FormatText("%s#%d", i ? " " : "", record.entries[e].ids[i]);
             out += "]";
         }
         out += "\n";
@@ -168,12 +159,12 @@ std::string DisassembleGrammar(const Context& image)
         for (long target : QVInstructionTargets(image.GetByteCode(), at, image.GetFormat() == 7))
             pending.push_back(target);
     }
-    out += Format("byte code %ld bytes, %zu instructions\n", image.GetByteCodeLength(), seen.size());
+    out += FormatText("byte code %ld bytes, %zu instructions\n", image.GetByteCodeLength(), seen.size());
     Lister lister(image);
     for (long at : seen) {
         char name[256];
         QVGetInstructionName(image, at, name, sizeof name);
-        out += Format("  @%-6ld %-60s ; %s\n", at, lister.Instruction(at).c_str(), name);
+        out += FormatText("  @%-6ld %-60s ; %s\n", at, lister.Instruction(at).c_str(), name);
     }
     return out;
 }
