@@ -45,4 +45,11 @@ inline const std::string& ProcessScratch()
 // A path for a file of that name in this process's scratch folder.
 inline std::string ScratchPath(const std::string& name) { return ProcessScratch() + "/" + name; }
 
+// A new, empty folder in this process's scratch folder, for a case that writes a set of files.
+inline std::string NewScratchFolder(const std::string& prefix)
+{
+    std::string pattern = ProcessScratch() + "/" + prefix + "XXXXXX";
+    return mkdtemp(&pattern[0]);
+}
+
 } // namespace mgtest

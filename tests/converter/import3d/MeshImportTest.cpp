@@ -3,6 +3,8 @@
 // with the source polygons and with what the Open Asset Import Library reads from the same
 // files; models the import refuses are refused with its message; damaged models are refused
 // with the file and place named and never misread, and leave the previous output intact.
+#include "../../support/FileBytes.h"
+#include "../../support/TestScratch.h"
 #include "../../support/RunCommand.h"
 
 #include <gtest/gtest.h>
@@ -22,27 +24,15 @@
 #include <vector>
 
 using mgtest::CommandResult;
+using mgtest::ReadFileBytes;
+using mgtest::WriteFileBytes;
 
 namespace {
 
 const std::string Models = MG_TESTDATA_DIR "/lightwave/lwo2";
 const std::string Oracle = MG_TESTS_DIR "/converter/import3d/mesh_oracle.py";
 
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-std::string Scratch()
-{
-    char pattern[] = "/tmp/mg_mesh_XXXXXX";
-    return mkdtemp(pattern);
-}
+std::string Scratch() { return mgtest::NewScratchFolder("mesh_"); }
 
 std::vector<std::string> ModelNames()
 {
@@ -91,8 +81,8 @@ protected:
     CommandResult Convert(const std::string& folder, const std::string& name, const std::string& bytes)
     {
         mkdir(folder.c_str(), 0755);
-        WriteBytes(folder + "/" + name + ".lwo", bytes);
-        WriteBytes(folder + "/a.rhu", "NoCompression\nMesh " + LabelOf(name) + " " + name + ".lwo\n");
+        WriteFileBytes(folder + "/" + name + ".lwo", bytes);
+        WriteFileBytes(folder + "/a.rhu", "NoCompression\nMesh " + LabelOf(name) + " " + name + ".lwo\n");
         return mgtest::RunCommand("cd '" + folder + "' && timeout 120 " MG_BINARY_DIR "/bin/wexlorn 2>&1");
     }
 
@@ -130,7 +120,7 @@ TEST_F(MeshImport, RealModelsAgreeWithTheSourceAndWithAssimpOrAreRefusedWithThei
     for (const std::string& name : names) {
         for (bool renamed : {false, true}) {
             SCOPED_TRACE(name + (renamed ? " (Default renamed)" : ""));
-            std::string bytes = ReadBytes(Models + "/" + name + ".lwo");
+            std::string bytes = ReadFileBytes(Models + "/" + name + ".lwo");
             if (renamed)
                 bytes = RenameDefault(bytes);
             const std::string folder = Folder + "/" + name + (renamed ? "_r" : "");
@@ -158,13 +148,13 @@ TEST_F(MeshImport, ImageClipsAreLookedUpBesideTheObjectAndMissingOnesReported)
 {
     const std::string folder = Folder + "/clips";
     mkdir(folder.c_str(), 0755);
-    WriteBytes(folder + "/boxuv.png", ReadBytes(Models + "/boxuv.png"));
-    CommandResult run = Convert(folder, "boxuv", ReadBytes(Models + "/boxuv.lwo"));
+    WriteFileBytes(folder + "/boxuv.png", ReadFileBytes(Models + "/boxuv.png"));
+    CommandResult run = Convert(folder, "boxuv", ReadFileBytes(Models + "/boxuv.lwo"));
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output.find("not found"), std::string::npos) << run.output;
 
     const std::string bare = Folder + "/noclip";
-    run = Convert(bare, "box_2uv_1unused", RenameDefault(ReadBytes(Models + "/box_2uv_1unused.lwo")));
+    run = Convert(bare, "box_2uv_1unused", RenameDefault(ReadFileBytes(Models + "/box_2uv_1unused.lwo")));
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("box_2uv_1unused.lwo: image clip any_texture not found"), std::string::npos)
         << run.output;
@@ -179,7 +169,7 @@ TEST_F(MeshImport, DamagedModelsAreRefusedNamingTheFileAndLeaveThePreviousOutput
     std::mt19937 random(36);
     int refused = 0, runs = 0;
     for (const char* source : sources) {
-        const std::string original = RenameDefault(ReadBytes(Models + "/" + source + ".lwo"));
+        const std::string original = RenameDefault(ReadFileBytes(Models + "/" + source + ".lwo"));
         for (int round = 0; round < 16; ++round, ++runs) {
             std::string bytes = original;
             const size_t at = 12 + random() % (bytes.size() - 12);
@@ -204,12 +194,12 @@ TEST_F(MeshImport, DamagedModelsAreRefusedNamingTheFileAndLeaveThePreviousOutput
             const std::string folder = Folder + "/damaged_" + std::to_string(runs);
             mkdir(folder.c_str(), 0755);
             const std::string previous = "previous output";
-            WriteBytes(folder + "/a.zel", previous);
+            WriteFileBytes(folder + "/a.zel", previous);
             const CommandResult run = Convert(folder, source, bytes);
             ASSERT_TRUE(run.exitCode == 0 || run.exitCode == 3) << run.exitCode << "\n" << run.output;
             if (run.exitCode == 3) {
                 ++refused;
-                EXPECT_EQ(ReadBytes(folder + "/a.zel"), previous);
+                EXPECT_EQ(ReadFileBytes(folder + "/a.zel"), previous);
                 const bool named = run.output.find(std::string(source) + ".lwo") != std::string::npos ||
                                    run.output.find("MESH: ") != std::string::npos;
                 EXPECT_TRUE(named) << run.output;

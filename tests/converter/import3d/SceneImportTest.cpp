@@ -4,6 +4,8 @@
 // file checks masks, nodes, attach points, keys, packed rotations, triggers and fades. The real
 // scenes of the third-party data that are of a newer version are refused, as are damaged
 // scenes, with the file and line named and the previous output left as it was.
+#include "../../support/FileBytes.h"
+#include "../../support/TestScratch.h"
 #include "../../support/RunCommand.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +21,8 @@
 #include <vector>
 
 using mgtest::CommandResult;
+using mgtest::ReadFileBytes;
+using mgtest::WriteFileBytes;
 
 namespace {
 
@@ -26,21 +30,7 @@ const std::string Scenes = MG_TESTDATA_DIR "/lightwave/lws";
 const std::string SceneOracle = MG_TESTS_DIR "/converter/import3d/scene_oracle.py";
 const std::string MakeLwo = MG_TESTS_DIR "/converter/import3d/make_lwo.py";
 
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-std::string Scratch()
-{
-    char pattern[] = "/tmp/mg_skel_XXXXXX";
-    return mkdtemp(pattern);
-}
+std::string Scratch() { return mgtest::NewScratchFolder("skel_"); }
 
 // keys: "value time span" per key, each given tension, continuity and bias 0.
 std::string Motion(const std::map<int, std::vector<std::string>>& channels, int post = 1)
@@ -115,7 +105,7 @@ protected:
                  "[-%g,%g,-%g],[-%g,-%g,%g],[%g,-%g,%g],[%g,%g,%g],[-%g,%g,%g]], \"polys\": [[0,1,2,3],[4,7,6,5],"
                  "[0,4,5,1],[1,5,6,2],[2,6,7,3],[3,7,4,0]], \"surf\": [0,0,0,0,0,0]}]}",
                  h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h, h);
-        WriteBytes(Folder + "/cube.json", spec);
+        WriteFileBytes(Folder + "/cube.json", spec);
         const CommandResult made = mgtest::RunCommand(MG_PYTHON " " + MakeLwo + " '" + Folder + "/" + name + "' '" +
                                                       Folder + "/cube.json' 2>&1");
         ASSERT_EQ(made.exitCode, 0) << made.output;
@@ -123,7 +113,7 @@ protected:
 
     CommandResult Convert(const std::string& script)
     {
-        WriteBytes(Folder + "/a.rhu", "NoCompression\n" + script);
+        WriteFileBytes(Folder + "/a.rhu", "NoCompression\n" + script);
         return mgtest::RunCommand("cd '" + Folder + "' && timeout 120 " MG_BINARY_DIR "/bin/wexlorn 2>&1");
     }
 
@@ -139,7 +129,7 @@ protected:
 
 TEST_F(SceneImport, HandWrittenSceneGivesTheSkeletonAndAnimationTheReferenceComputes)
 {
-    WriteBytes(Folder + "/guy.lws", HandScene());
+    WriteFileBytes(Folder + "/guy.lws", HandScene());
     CommandResult run = Convert("Skeleton Guy guy.lws\n");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     CommandResult check = Check("Guy", "guy_lws", "guy.lws");
@@ -148,7 +138,7 @@ TEST_F(SceneImport, HandWrittenSceneGivesTheSkeletonAndAnimationTheReferenceComp
         << check.output;
 
     // A repeating root loops the animation; no fade frames in the root's name use the scene's.
-    WriteBytes(Folder + "/loop.lws", HandScene("Root", 2));
+    WriteFileBytes(Folder + "/loop.lws", HandScene("Root", 2));
     run = Convert("Skeleton Guy loop.lws NoAnim\nAnimation Loop loop.lws Guy\n");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     check = Check("Guy", "Loop", "loop.lws", "NOANIM=1");
@@ -167,9 +157,9 @@ TEST_F(SceneImport, NewerAndOlderRealScenesAreRefusedWithTheirVersion)
             if (name.size() < 4 || name.compare(name.size() - 4, 4, ".lws") != 0 || name == "move_x_oldformat_6.lws")
                 continue;
             SCOPED_TRACE(name);
-            const std::string bytes = ReadBytes(Scenes + "/" + name);
+            const std::string bytes = ReadFileBytes(Scenes + "/" + name);
             const std::string version = bytes.substr(5, 1);
-            WriteBytes(Folder + "/s.lws", bytes);
+            WriteFileBytes(Folder + "/s.lws", bytes);
             const CommandResult run = Convert("SuperSkeleton S s.lws\n");
             EXPECT_EQ(run.exitCode, 3) << run.output;
             EXPECT_NE(run.output.find("Incorrect Lightwave Scene File version!\nFile is v" + version +
@@ -182,7 +172,7 @@ TEST_F(SceneImport, NewerAndOlderRealScenesAreRefusedWithTheirVersion)
     }
     EXPECT_EQ(refused, 13);
     // The version 3 scene reads; it has no root object for a skeleton.
-    WriteBytes(Folder + "/s.lws", ReadBytes(Scenes + "/move_x_oldformat_6.lws"));
+    WriteFileBytes(Folder + "/s.lws", ReadFileBytes(Scenes + "/move_x_oldformat_6.lws"));
     const CommandResult run = Convert("SuperSkeleton S s.lws\n");
     EXPECT_EQ(run.exitCode, 3) << run.output;
     EXPECT_NE(run.output.find("Error: s.lws : No root object specified."), std::string::npos) << run.output;
@@ -191,9 +181,9 @@ TEST_F(SceneImport, NewerAndOlderRealScenesAreRefusedWithTheirVersion)
 TEST_F(SceneImport, DamagedScenesAreRefusedNamingTheFileAndLeaveThePreviousOutput)
 {
     const std::string good = HandScene();
-    WriteBytes(Folder + "/guy.lws", good);
+    WriteFileBytes(Folder + "/guy.lws", good);
     ASSERT_EQ(Convert("Skeleton Guy guy.lws\n").exitCode, 0);
-    const std::string before = ReadBytes(Folder + "/a.zel");
+    const std::string before = ReadFileBytes(Folder + "/a.zel");
 
     auto replace = [&](const std::string& from, const std::string& to) {
         std::string text = good;
@@ -233,11 +223,11 @@ TEST_F(SceneImport, DamagedScenesAreRefusedNamingTheFileAndLeaveThePreviousOutpu
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        WriteBytes(Folder + "/guy.lws", c.scene);
+        WriteFileBytes(Folder + "/guy.lws", c.scene);
         const CommandResult run = Convert("Skeleton Guy guy.lws\n");
         EXPECT_EQ(run.exitCode, 3) << run.output;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
-        EXPECT_EQ(ReadBytes(Folder + "/a.zel"), before);
+        EXPECT_EQ(ReadFileBytes(Folder + "/a.zel"), before);
     }
     const CommandResult missing = Convert("Skeleton Guy nowhere.lws\n");
     EXPECT_EQ(missing.exitCode, 3);

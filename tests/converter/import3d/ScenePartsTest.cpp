@@ -2,6 +2,7 @@
 // of the third-party data, and the envelopes of the newer scenes rewritten as version 3, are
 // evaluated by the reader and by an independent Python evaluation of the same keys.
 #include "../../support/RunCommand.h"
+#include "../../support/TestScratch.h"
 #include "FatalTest.h"
 
 #include "converter/core/CDatabase.h"
@@ -29,11 +30,7 @@ bool HaveScenes()
     return stat(Scenes.c_str(), &info) == 0;
 }
 
-std::string Scratch()
-{
-    char pattern[] = "/tmp/mg_scene_XXXXXX";
-    return mkdtemp(pattern);
-}
+std::string Scratch() { return mgtest::NewScratchFolder("scene_"); }
 
 // Every envelope of every object at times before, across and after its keys, as
 // "object channel time value" lines, checked by the Python evaluation.

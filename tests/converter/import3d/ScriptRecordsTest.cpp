@@ -3,6 +3,8 @@
 // independent Python reader checks every record. A recording written by Python turns into script
 // text with RecToScript, and that script converts back to the recorded message bytes; damaged
 // recordings are refused naming the file and the message, with nothing written.
+#include "../../support/FileBytes.h"
+#include "../../support/TestScratch.h"
 #include "../../support/RunCommand.h"
 
 #include <gtest/gtest.h>
@@ -16,26 +18,14 @@
 #include <string>
 
 using mgtest::CommandResult;
+using mgtest::ReadFileBytes;
+using mgtest::WriteFileBytes;
 
 namespace {
 
 const std::string Oracle = MG_TESTS_DIR "/converter/import3d/records_oracle.py";
 
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-std::string Scratch()
-{
-    char pattern[] = "/tmp/mg_records_XXXXXX";
-    return mkdtemp(pattern);
-}
+std::string Scratch() { return mgtest::NewScratchFolder("records_"); }
 
 // Test-only declarations: the block indices of the help text's table, and a message class
 // whose members link to the previous and the next message of a chain.
@@ -49,8 +39,8 @@ class ScriptRecords : public testing::Test {
 protected:
     CommandResult Convert(const std::string& script)
     {
-        WriteBytes(Folder + "/decl.h", Declarations);
-        WriteBytes(Folder + "/a.rhu", "NoCompression\nTypeInfo decl.h\n" + script);
+        WriteFileBytes(Folder + "/decl.h", Declarations);
+        WriteFileBytes(Folder + "/a.rhu", "NoCompression\nTypeInfo decl.h\n" + script);
         return mgtest::RunCommand("cd '" + Folder + "' && timeout 120 " MG_BINARY_DIR "/bin/wexlorn 2>&1");
     }
 
@@ -110,7 +100,7 @@ TEST_F(ScriptRecords, TableAndEventMistakesAreRefusedWithTheirMessages)
 // earlier one.
 TEST_F(ScriptRecords, EventsOfALaterScriptJoinNoScriptOfAnEarlierOne)
 {
-    WriteBytes(Folder + "/b.rhu", "NoCompression\nEvent Later 1 CSetPosMessage Door { float Pos.X = 1 }\n");
+    WriteFileBytes(Folder + "/b.rhu", "NoCompression\nEvent Later 1 CSetPosMessage Door { float Pos.X = 1 }\n");
     const CommandResult run = Convert("EventScript First 0 0\nEvent Early 1 CSetPosMessage Door { float Pos.X = 2 }\n");
     EXPECT_EQ(run.exitCode, 0) << run.output;
 }
@@ -119,11 +109,11 @@ TEST_F(ScriptRecords, RecordingsTurnIntoScriptsThatConvertBackToTheSameMessages)
 {
     const CommandResult made = mgtest::RunCommand(MG_PYTHON " " + Oracle + " record '" + Folder + "/rec.bin'");
     ASSERT_EQ(made.exitCode, 0) << made.output;
-    WriteBytes(Folder + "/frames.json", made.output);
+    WriteFileBytes(Folder + "/frames.json", made.output);
     // Not named .rhu: the converter takes every script of its folder.
     CommandResult run = Convert("RecToScript rec.bin out.txt\n");
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    const std::string text = ReadBytes(Folder + "/out.txt");
+    const std::string text = ReadFileBytes(Folder + "/out.txt");
     EXPECT_EQ(text.find("\n// Event script - started at 1.5\n"), 0u) << text;
     EXPECT_NE(text.find("\nEvent CSetPosMessage_Door_002\n\t1\t// Timestamp\n\tCSetPosMessage\t// Msg Class\n"
                         "\tDoor\t// Target ZELLABEL code.\n{\n"),
@@ -151,12 +141,12 @@ TEST_F(ScriptRecords, EmptyAndDamagedRecordings)
         return h;
     };
     const std::string good = header(0x654F632F, 24, 17) + std::string(24, '\0');
-    WriteBytes(Folder + "/rec.bin", start);
+    WriteFileBytes(Folder + "/rec.bin", start);
     CommandResult run = Convert("RecToScript rec.bin out.rhu\n");
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_EQ(ReadBytes(Folder + "/out.rhu"), "\n// Event script - started at 1.5\n");
+    EXPECT_EQ(ReadFileBytes(Folder + "/out.rhu"), "\n// Event script - started at 1.5\n");
     // The largest message a frame may hold converts; one byte more is refused.
-    WriteBytes(Folder + "/rec.bin", start + header(0x654F632F, 4012, 17) + std::string(4012, '\0'));
+    WriteFileBytes(Folder + "/rec.bin", start + header(0x654F632F, 4012, 17) + std::string(4012, '\0'));
     run = Convert("RecToScript rec.bin big.rhu\n");
     EXPECT_EQ(run.exitCode, 0) << run.output;
 
@@ -175,14 +165,14 @@ TEST_F(ScriptRecords, EmptyAndDamagedRecordings)
         {"an unknown message", start + header(0x654F632F, 12, 0x7777) + std::string(12, '\0'),
          "Cannot find message class to match!\nmsgID = 00007777"},
     };
-    WriteBytes(Folder + "/out.rhu", "kept");
+    WriteFileBytes(Folder + "/out.rhu", "kept");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        WriteBytes(Folder + "/rec.bin", c.bytes);
+        WriteFileBytes(Folder + "/rec.bin", c.bytes);
         run = Convert("RecToScript rec.bin out.rhu\n");
         EXPECT_EQ(run.exitCode, 3) << run.output;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
-        EXPECT_EQ(ReadBytes(Folder + "/out.rhu"), "kept");
+        EXPECT_EQ(ReadFileBytes(Folder + "/out.rhu"), "kept");
     }
     run = Convert("RecToScript missing.bin out.rhu\n");
     EXPECT_EQ(run.exitCode, 3);
