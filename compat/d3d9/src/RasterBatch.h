@@ -1,9 +1,10 @@
 #pragma once
 // The command stream between the drawing thread and the rasterizer's workers. Draw calls
 // record their clipped, projected and culled primitives here, and clears the rectangles they
-// fill; each record is binned into the screen tiles its pixel box touches. Flush covers the tiles on the worker pool: each tile
-// belongs to one thread, which covers its primitives in the order they were drawn, so the
-// pixels come out byte for byte as when every primitive is covered at once on one thread.
+// fill; each record is binned into the screen tiles its pixel box touches. Flush covers the
+// tiles on the worker pool: each tile belongs to one thread, which covers its records in the
+// order they were made, so the pixels come out byte for byte as when every primitive is
+// covered at once on one thread.
 #include <cstdint>
 #include <functional>
 #include <memory>

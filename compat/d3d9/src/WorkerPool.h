@@ -1,7 +1,7 @@
 #pragma once
 // The rasterizer's worker threads. Run hands every thread, the caller included, the same job
 // and returns once all of them have finished it; the threads share the work among themselves
-// (the raster batch deals out tiles through an atomic counter).
+// (ForEach deals out items through an atomic counter).
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
