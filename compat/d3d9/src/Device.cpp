@@ -251,10 +251,19 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND hDestWindowOverride, cons
     // The back buffer shows at the top left of the display.
     UINT width = std::min(backBuffer_->Width(), displayMode_.Width);
     UINT height = std::min(backBuffer_->Height(), displayMode_.Height);
-    std::vector<uint32_t> row(backBuffer_->Width());
-    for (UINT y = 0; y < height; ++y) {
-        DecodeRow(backBuffer_->Format(), backBuffer_->Row(y), row.data(), backBuffer_->Width());
-        std::memcpy(&frontBuffer_[size_t(y) * displayMode_.Width], row.data(), width * sizeof(uint32_t));
+    // Bands of rows on the raster threads: a frame's last serial step would otherwise hold
+    // back the threads' gain.
+    constexpr UINT kBandRows = 16;
+    auto band = [&](size_t index) {
+        for (UINT y = UINT(index) * kBandRows; y < std::min(height, UINT(index + 1) * kBandRows); ++y)
+            DecodeRow(backBuffer_->Format(), backBuffer_->Row(y), &frontBuffer_[size_t(y) * displayMode_.Width], width);
+    };
+    size_t bands = (height + kBandRows - 1) / kBandRows;
+    if (batch_) {
+        batch_->ForEach(bands, band);
+    } else {
+        for (size_t i = 0; i < bands; ++i)
+            band(i);
     }
     ++presents_;
     lastPresentWindow_ = hDestWindowOverride ? hDestWindowOverride : parameters_.hDeviceWindow;
@@ -443,20 +452,18 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
         return D3DERR_INVALIDCALL;
     if (Count > 0 && !pRects)
         return D3DERR_INVALIDCALL;
-    Flush();
-    RECT bounds = TargetBounds();
+    const RECT bounds = TargetBounds();
+    // The fill runs when the batch reaches it, so it holds everything it writes by value.
+    Surface* target = renderTarget_;
+    Surface* depthStencil = depthStencil_;
     uint8_t encoded[4];
-    EncodePixel(renderTarget_->Format(), Color, encoded);
-    unsigned bytes = ColourBytes(renderTarget_->Format());
-    float depth = std::max(0.0f, std::min(1.0f, Z));
-    auto fill = [&](RECT r) {
-        r.left = std::max(r.left, bounds.left);
-        r.top = std::max(r.top, bounds.top);
-        r.right = std::min(r.right, bounds.right);
-        r.bottom = std::min(r.bottom, bounds.bottom);
+    EncodePixel(target->Format(), Color, encoded);
+    const unsigned bytes = ColourBytes(target->Format());
+    const float depth = std::max(0.0f, std::min(1.0f, Z));
+    auto fill = [=](const RECT& r) {
         for (LONG y = r.top; y < r.bottom; ++y) {
             if (Flags & D3DCLEAR_TARGET) {
-                uint8_t* row = renderTarget_->Row(UINT(y));
+                uint8_t* row = target->Row(UINT(y));
                 if (bytes == 4) {
                     // Whole words for the usual 32-bit targets: one store per pixel.
                     uint32_t word;
@@ -469,17 +476,32 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
                 }
             }
             if (Flags & D3DCLEAR_ZBUFFER)
-                std::fill(depthStencil_->DepthRow(UINT(y)) + r.left, depthStencil_->DepthRow(UINT(y)) + r.right, depth);
-            uint8_t* stencil = (Flags & D3DCLEAR_STENCIL) ? depthStencil_->StencilRow(UINT(y)) : nullptr;
+                std::fill(depthStencil->DepthRow(UINT(y)) + r.left, depthStencil->DepthRow(UINT(y)) + r.right, depth);
+            uint8_t* stencil = (Flags & D3DCLEAR_STENCIL) ? depthStencil->StencilRow(UINT(y)) : nullptr;
             if (stencil)
                 std::fill(stencil + r.left, stencil + r.right, uint8_t(Stencil));
         }
     };
+    std::vector<IUnknown*> keep{target};
+    if (depthStencil)
+        keep.push_back(depthStencil);
+    // Clears take their place among the recorded draws and are shared out by tile like them.
+    auto clear = [&](const RECT& area) {
+        RECT r{std::max(area.left, bounds.left), std::max(area.top, bounds.top), std::min(area.right, bounds.right),
+               std::min(area.bottom, bounds.bottom)};
+        // A rectangle reversed or wholly outside the target clears nothing.
+        if (r.left >= r.right || r.top >= r.bottom)
+            return;
+        if (batch_)
+            batch_->Fill(fill, r, keep);
+        else
+            fill(r);
+    };
     if (Count == 0) {
-        fill(bounds);
+        clear(bounds);
     } else {
         for (DWORD i = 0; i < Count; ++i)
-            fill(RECT{pRects[i].x1, pRects[i].y1, pRects[i].x2, pRects[i].y2});
+            clear(RECT{pRects[i].x1, pRects[i].y1, pRects[i].x2, pRects[i].y2});
     }
     return D3D_OK;
 }

@@ -69,8 +69,38 @@ public:
         return status == kReady ? &vertex : nullptr;
     }
 
+    // Shades every vertex that order uses on the batch's threads, before the primitives ask
+    // for them. A vertex's values depend on its own inputs alone, so which thread shades it
+    // and when changes nothing; each range of slots gets its own copy of the processor, whose
+    // register file is scratch.
+    void ShadeAhead(RasterBatch& batch, const std::vector<int64_t>& order)
+    {
+        constexpr size_t kLeastSlots = 256, kMostRanges = 64;
+        if (count_ < 2 * kLeastSlots)
+            return;
+        for (int64_t index : order) {
+            int64_t slot = index - lowest_;
+            if (slot >= 0 && size_t(slot) < count_)
+                status_[size_t(slot)] = kWanted;
+        }
+        const size_t slots = std::max(kLeastSlots, (count_ + kMostRanges - 1) / kMostRanges);
+        const size_t ranges = (count_ + slots - 1) / slots;
+        std::vector<VertexProcessor> processors(ranges, processor_);
+        batch.ForEach(ranges, [&](size_t range) {
+            for (size_t slot = range * slots; slot < std::min(count_, (range + 1) * slots); ++slot) {
+                if (status_[slot] != kWanted)
+                    continue;
+                RasterVertex& vertex = vertices_[slot];
+                status_[slot] =
+                    processors[range].Process(UINT(lowest_ + int64_t(slot)), vertex.shaded) ? kReady : kMissing;
+                if (status_[slot] == kReady)
+                    raster_.Prepare(vertex);
+            }
+        });
+    }
+
 private:
-    enum : uint8_t { kPending, kReady, kMissing };
+    enum : uint8_t { kPending, kWanted, kReady, kMissing };
     VertexProcessor& processor_;
     const Rasterizer& raster_;
     int64_t lowest_;
@@ -187,6 +217,8 @@ HRESULT Device::DrawChecked(DrawCall& call)
     }
     Rasterizer raster(*stage, state_.viewport, bounds, state_.render[D3DRS_CULLMODE], lastPixel, batch_.get());
     VertexCache cache(processor, raster, lowest, size_t(highest - lowest + 1), shadedVertices_, vertexStatus_);
+    if (batch_)
+        cache.ShadeAhead(*batch_, order);
 
     auto triangle = [&](UINT a, UINT b, UINT c) {
         const RasterVertex* va = cache.Get(order[a]);

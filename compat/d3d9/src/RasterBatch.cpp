@@ -28,7 +28,26 @@ void RasterBatch::BeginDraw(std::unique_ptr<PixelPipeline> pixels, const RECT& b
     size_t vertexBytes = RoundUp8(kVertexHead + sizeof(float) * size_t(pixels->VaryingCount()));
     DrawTarget target{pixels.get(), bounds, lastPixel};
     draws_.push_back({std::move(pixels), target, vertexBytes});
-    for (IUnknown* object : keep) {
+    Keep(keep);
+}
+
+void RasterBatch::Fill(std::function<void(const RECT&)> fill, const RECT& area, const std::vector<IUnknown*>& keep)
+{
+    if (area.left >= area.right || area.top >= area.bottom)
+        return;
+    fills_.push_back(std::move(fill));
+    Keep(keep);
+    size_t at = recordBytes_;
+    uint8_t* out = Append(sizeof(struct Record) + sizeof(RECT));
+    struct Record head = {kFill, uint32_t(fills_.size() - 1)};
+    std::memcpy(out, &head, sizeof head);
+    std::memcpy(out + sizeof head, &area, sizeof area);
+    Bin(at, int(area.left), int(area.top), int(area.right - 1), int(area.bottom - 1));
+}
+
+void RasterBatch::Keep(const std::vector<IUnknown*>& objects)
+{
+    for (IUnknown* object : objects) {
         object->AddRef();
         kept_.push_back(object);
     }
@@ -74,6 +93,11 @@ void RasterBatch::Record(Kind kind, const ScreenVertex* const* vertices, int cou
     out += sizeof head;
     for (int i = 0; i < count; ++i, out += draw.vertexBytes)
         std::memcpy(out, vertices[i], draw.vertexBytes);
+    Bin(at, x0, y0, x1, y1);
+}
+
+void RasterBatch::Bin(size_t at, int x0, int y0, int x1, int y1)
+{
     const int rows = (y1 >> kTileShift) + 1;
     if (bins_.size() < size_t(rows) * kColumns)
         bins_.resize(size_t(rows) * kColumns);
@@ -103,6 +127,13 @@ void RasterBatch::CoverTile(size_t tile) const
     for (uint32_t at : bins_[tile]) {
         struct Record head;
         std::memcpy(&head, &records_[at], sizeof head);
+        if (head.kind == kFill) {
+            RECT area;
+            std::memcpy(&area, &records_[at + sizeof head], sizeof area);
+            fills_[head.draw](RECT{std::max(area.left, clip.left), std::max(area.top, clip.top),
+                                   std::min(area.right, clip.right), std::min(area.bottom, clip.bottom)});
+            continue;
+        }
         const Draw& draw = draws_[head.draw];
         const uint8_t* in = &records_[at + sizeof head];
         int count = head.kind == kTriangle ? 3 : 2;
@@ -117,22 +148,13 @@ void RasterBatch::CoverTile(size_t tile) const
 
 void RasterBatch::Flush()
 {
-    if (!used_.empty()) {
-        nextTile_.store(0, std::memory_order_relaxed);
-        pool_.Run([this] {
-            for (;;) {
-                size_t next = nextTile_.fetch_add(1, std::memory_order_relaxed);
-                if (next >= used_.size())
-                    return;
-                CoverTile(used_[next]);
-            }
-        });
-    }
+    pool_.ForEach(used_.size(), [this](size_t i) { CoverTile(used_[i]); });
     for (uint32_t tile : used_)
         bins_[tile].clear();
     used_.clear();
     recordBytes_ = 0;
     draws_.clear();
+    fills_.clear();
     Release();
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 // The command stream between the drawing thread and the rasterizer's workers. Draw calls
-// record their clipped, projected and culled primitives here; each primitive is binned into
-// the screen tiles its pixel box touches. Flush covers the tiles on the worker pool: each tile
-// belongs to one thread, which covers its primitives in the order they were drawn, so the
-// pixels come out byte for byte as when every primitive is covered at once on one thread.
-#include <atomic>
+// record their clipped, projected and culled primitives here, and clears the rectangles they
+// fill; each record is binned into the screen tiles its pixel box touches. Flush covers the
+// tiles on the worker pool: each tile belongs to one thread, which covers its records in the
+// order they were made, so the pixels come out byte for byte as when every primitive is
+// covered at once on one thread.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,7 +21,7 @@ public:
     explicit RasterBatch(int threads);
     ~RasterBatch();
 
-    bool Empty() const { return draws_.empty(); }
+    bool Empty() const { return draws_.empty() && fills_.empty(); }
     // Whether the recorded primitives take enough memory that the caller should flush.
     bool Full() const { return recordBytes_ >= kFlushBytes; }
 
@@ -34,18 +35,25 @@ public:
     void Triangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c);
     void Line(const ScreenVertex& from, const ScreenVertex& to);
 
+    // A clear: fill writes the pixels of the rectangle it is given, which lies in area and in
+    // one tile, after the tile's earlier records and before its later ones. The batch holds a
+    // reference on each of keep until the fill is done.
+    void Fill(std::function<void(const RECT&)> fill, const RECT& area, const std::vector<IUnknown*>& keep);
+
     // Covers every recorded primitive and starts an empty batch.
     void Flush();
+    // Work that splits into independent items, on the batch's threads (between flushes).
+    void ForEach(size_t count, const std::function<void(size_t)>& item) { pool_.ForEach(count, item); }
 
 private:
     static constexpr int kTileShift = 6; // 64 x 64 pixel tiles: a multiple of the 4-pixel groups
     static constexpr int kColumns = 8192 >> kTileShift;
     static constexpr size_t kFlushBytes = size_t(48) << 20;
 
-    enum Kind : uint32_t { kTriangle, kLine };
+    enum Kind : uint32_t { kTriangle, kLine, kFill };
     struct Record {
         uint32_t kind;
-        uint32_t draw;
+        uint32_t draw; // the draw of a primitive, the fill of a clear
     };
     struct Draw {
         std::unique_ptr<PixelPipeline> pixels;
@@ -54,19 +62,22 @@ private:
     };
 
     void Record(Kind kind, const ScreenVertex* const* vertices, int count, int x0, int y0, int x1, int y1);
+    // Puts the record that starts at offset at into every tile of the pixel box.
+    void Bin(size_t at, int x0, int y0, int x1, int y1);
+    void Keep(const std::vector<IUnknown*>& objects);
     // Room for a record at the end of the stream, without clearing it first.
     uint8_t* Append(size_t bytes);
     void CoverTile(size_t tile) const;
     void Release();
 
     std::vector<Draw> draws_;
+    std::vector<std::function<void(const RECT&)>> fills_;
     std::vector<uint8_t> records_;            // the stream's storage, kept from batch to batch
     size_t recordBytes_ = 0;                  // how much of it the recorded primitives take
     std::vector<std::vector<uint32_t>> bins_; // record offsets per tile, kColumns tiles a row
     std::vector<uint32_t> used_;              // the tiles with records, in the order first used
     std::vector<IUnknown*> kept_;
     WorkerPool pool_;
-    std::atomic<size_t> nextTile_{0};
 };
 
 } // namespace d3d9sw

@@ -38,6 +38,18 @@ void WorkerPool::Run(const std::function<void()>& job)
     job_ = nullptr;
 }
 
+void WorkerPool::ForEach(size_t count, const std::function<void(size_t)>& item)
+{
+    if (count == 0)
+        return;
+    next_.store(0, std::memory_order_relaxed);
+    Run([&] {
+        for (size_t i = next_.fetch_add(1, std::memory_order_relaxed); i < count;
+             i = next_.fetch_add(1, std::memory_order_relaxed))
+            item(i);
+    });
+}
+
 void WorkerPool::Work()
 {
     uint64_t seen = 0;

@@ -52,8 +52,8 @@ protected:
     // Every kind of primitive and pixel path, across many tiles: a lit sphere through the
     // perspective transform (clipped by the near plane at one side), textured triangles of
     // every size from sub-pixel to screen-filling under the fast and the general path, alpha
-    // blending and alpha test in overlapping layers, a viewport starting at an odd column,
-    // lines and points.
+    // blending and alpha test in overlapping layers, a clear between draws, a viewport
+    // starting at an odd column, lines and points.
     void DrawScene()
     {
         device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102030, 1.0f, 0);
@@ -81,6 +81,11 @@ protected:
             triangles.push_back(At(x + next(size), y + size, z, colour, next(4), next(4)));
         }
         DrawTriangles(triangles);
+
+        // A clear between draws, of colour and depth, one rectangle reaching past the screen:
+        // it wipes the draws before it and lies under the draws after it.
+        D3DRECT cleared[] = {{100, 50, 230, 120}, {250, 150, 400, 260}};
+        device_->Clear(2, cleared, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF605040, 0.5f, 0);
 
         // Translucent layers through the general path (add-smooth) and the fast path.
         device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);

@@ -237,11 +237,17 @@ TEST_F(RasterizerTest, ViewportLimitsDrawingAndClears)
                            {-1, 0, 0.5f, 0xFFFF0000, 0, 0},
                            {1, 0, 0.5f, 0xFFFF0000, 0, 0}};
     device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ColourVertex));
+    // Rectangles clear where they meet the viewport; one beside it or reversed clears nothing.
+    D3DRECT rects[] = {{40, 20, 60, 24}, {50, 0, 64, 40}, {30, 30, 20, 20}};
+    EXPECT_EQ(device_->Clear(3, rects, D3DCLEAR_TARGET, 0xFFFFFF00, 1.0f, 0), D3D_OK);
     Screen screen = Capture();
     EXPECT_EQ(screen.At(8, 8), 0x0000FFu);
     EXPECT_EQ(screen.At(20, 18), 0xFF0000u); // upper half of the viewport
     EXPECT_EQ(screen.At(20, 28), 0x00FF00u); // lower half: cleared, not drawn
     EXPECT_EQ(screen.At(50, 20), 0x0000FFu);
+    EXPECT_EQ(screen.At(44, 22), 0xFFFF00u);
+    EXPECT_EQ(screen.At(50, 22), 0x0000FFu);
+    EXPECT_EQ(screen.At(25, 25), 0x00FF00u);
     D3DVIEWPORT9 outside = {40, 40, 32, 32, 0.0f, 1.0f};
     EXPECT_EQ(device_->SetViewport(&outside), D3DERR_INVALIDCALL);
 }
