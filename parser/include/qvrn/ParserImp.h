@@ -137,6 +137,7 @@ private:
     Frame& F(long index) { return frames_[index]; }
     bool Push(long instruction, long position, long pushedFor, long parentSaved, int32_t extraFlags = 0);
     void ApplyEntry(Frame& frame);
+    void EnterSettings(int32_t op, long instruction, Settings& settings) const;
     bool MakesNode(const Frame& frame) const;
     long NearestNode(long frame) const;
     long ResolveSymbol(long offset);
