@@ -51,16 +51,6 @@ const ParserImp::Frame* ParserImp::GetFrameAt(long index) const
 
 QVParseTree* ParserImp::GetTree() { return tree_; }
 
-bool ParserImp::CaseSensitive(const Settings& s) const { return (s.bits & kCase) != 0; }
-
-// Keywords need a delimiter only where whitespace separates items and no token rules.
-bool ParserImp::DelimiterCheck(const Settings& s) const
-{
-    if (s.token || (s.bits & kInToken))
-        return false;
-    return s.wsCount > 0 || (s.spaceSymbol && !(s.bits & kInSpace));
-}
-
 long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStream* stream, unsigned long flags)
 {
     grammar_ = grammar;
@@ -128,6 +118,7 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
     // The byte code no longer moves: instructions are read through one pointer from here on.
     code_ = context_->GetByteCode();
     symbolCache_.assign(context_->GetByteCodeLength(), -1);
+    predefinedCache_.assign(context_->GetByteCodeLength(), -2);
 
     rootSettings_ = Settings{-1, 4, static_cast<uint16_t>(kCase | kLiteralNodes | kRepetitionNodes | kBacktrack), 0, 0};
     for (const char* name : {"<SPACE>", "<TOKEN>", "<ATTRS>"}) {
@@ -399,6 +390,15 @@ long ParserImp::ResolveSymbol(long offset)
         ctx = context_->Resolve(1, ids, n);
     symbolCache_[offset] = static_cast<int32_t>(ctx);
     return ctx;
+}
+
+// The built-in scanner a one-name symbol reference names, -1 for none: looked up by name once.
+long ParserImp::PredefinedAt(long offset)
+{
+    if (predefinedCache_[offset] == -2)
+        predefinedCache_[offset] = static_cast<int8_t>(
+            Int(offset + 4) == 1 ? QVLookupPredefinedSymbol(context_->GetName(Int(offset + 8))) : -1);
+    return predefinedCache_[offset];
 }
 
 long ParserImp::Step()

@@ -432,7 +432,7 @@ long ParserImp::QuickLeaf(Virtual& f)
     long error = 0;
     switch (Int(at)) {
     case QV_SYMBOL: {
-        long predefined = Int(at + 4) == 1 ? QVLookupPredefinedSymbol(context_->GetName(Int(at + 8))) : -1;
+        long predefined = PredefinedAt(at);
         if (predefined < 0) {
             quickUnsupported_ = true;
             return -1;
@@ -444,7 +444,7 @@ long ParserImp::QuickLeaf(Virtual& f)
     case QV_CHARRANGE: {
         if (f.start >= size_ || f.budget < 1)
             return -1;
-        unsigned char c = static_cast<unsigned char>(reader_->CharAt(f.start));
+        unsigned char c = static_cast<unsigned char>(reader_->FastCharAt(f.start));
         unsigned char low = static_cast<unsigned char>(Bytes(at + 4)[0]);
         unsigned char high = static_cast<unsigned char>(Bytes(at + 5)[0]);
         if (!caseSensitive) {
