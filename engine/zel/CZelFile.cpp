@@ -85,6 +85,25 @@ bool BlockEnabled(unsigned long listType, unsigned long categories)
     return false;
 }
 
+// The record class of a run of type entries, looked up again only when the class changes.
+struct RecordRun {
+    bool started = false;
+    bool known = false;
+    unsigned long key = 0;
+    unsigned long size = 0;
+    ZelInPlaceConstructor constructor = nullptr;
+
+    bool Find(unsigned long classKey)
+    {
+        if (!started || classKey != key) {
+            started = true;
+            key = classKey;
+            known = CZelFixupManager::GetRecordType(classKey, constructor, size);
+        }
+        return known;
+    }
+};
+
 struct DecompressSource {
     CZRiffFile* pRiff;
     unsigned long left;
@@ -482,16 +501,28 @@ unsigned char* CZelFile::Place(unsigned long place, unsigned long width, const c
     return pSegment[segment] + offset;
 }
 
+// Place's common case without a call: a loaded segment and a field inside it. Anything else
+// goes through Place, which reports damage.
+inline unsigned char* CZelFile::PlaceQuick(unsigned long place, unsigned long width, const char* what)
+{
+    const unsigned long segment = PlaceSegment(place);
+    const unsigned long offset = PlaceOffset(place);
+    if (segment < SegCount && pSegment[segment] && offset <= SegmentSize[segment] &&
+        width <= SegmentSize[segment] - offset)
+        return pSegment[segment] + offset;
+    return Place(place, width, what);
+}
+
 void CZelFile::FixupOffsets()
 {
     const Table& table = Tables[TabOffs];
     for (unsigned long i = 0; i < table.Count(); ++i) {
-        unsigned char* field = Place(table.Entries()[i], 4, "a pointer");
+        unsigned char* field = PlaceQuick(table.Entries()[i], 4, "a pointer");
         if (!field)
             continue;
         unsigned long target;
         std::memcpy(&target, field, 4);
-        if (unsigned char* address = Place(target, 0, "a pointer's target")) {
+        if (unsigned char* address = PlaceQuick(target, 0, "a pointer's target")) {
             target = (unsigned long)(uintptr_t)address;
             std::memcpy(field, &target, 4);
         }
@@ -540,31 +571,47 @@ void CZelFile::FixupHandles()
 
 // A class the engine does not know has no constructor (value 0): its record is left unbuilt,
 // reported, and marked so that unloading does not call a table pointer it never got. Records
-// that overlap would overwrite each other's table pointers and fields, so they are refused.
+// that overlap would overwrite each other's table pointers and fields, so they are refused
+// before any is built. Records come in runs of one class and in place order, so a class is
+// looked up once per run and the overlap check needs no sorting unless the order is broken.
 void CZelFile::ConstructTypes()
 {
     Table& table = Tables[TabType];
-    std::vector<ZelInPlaceConstructor> constructors(table.Count());
+    const unsigned long count = table.Count();
+    unsigned long* entries = table.Entries();
     std::vector<TypedExtent> extents;
-    extents.reserve(table.Count());
-    for (unsigned long i = 0; i < table.Count(); ++i) {
-        unsigned long key = table.Entries()[2 * i];
-        unsigned long& place = table.Entries()[2 * i + 1];
-        unsigned long size = 0;
-        if (!CZelFixupManager::GetRecordType(key, constructors[i], size)) {
-            SkipUnknownType(key, place);
+    extents.reserve(count);
+    RecordRun run;
+    bool inOrder = true;
+    size_t overlapAt = 0; // the later of the first two overlapping records, 0 for none
+    for (unsigned long i = 0; i < count; ++i) {
+        const unsigned long place = entries[2 * i + 1];
+        if (!run.Find(entries[2 * i])) {
+            SkipUnknownType(entries[2 * i], entries[2 * i + 1]);
             continue;
         }
-        if (Place(place, size < 4 ? 4 : size, "a typed record"))
-            extents.push_back(TypedExtent{place, size});
-        else
-            constructors[i] = nullptr; // its segment is not loaded on this platform
+        if (!PlaceQuick(place, run.size < 4 ? 4 : run.size, "a typed record"))
+            continue; // its segment is not loaded on this platform
+        if (!extents.empty()) {
+            const TypedExtent& before = extents.back();
+            if (place < before.place)
+                inOrder = false;
+            else if (!overlapAt && PlaceSegment(before.place) == PlaceSegment(place) &&
+                     before.place + before.size > place)
+                overlapAt = extents.size();
+        }
+        extents.push_back(TypedExtent{place, run.size});
     }
-    CheckTypedExtents(extents);
-    for (unsigned long i = 0; i < table.Count(); ++i) {
-        unsigned long place = table.Entries()[2 * i + 1];
-        if (constructors[i])
-            constructors[i](pSegment[PlaceSegment(place)] + PlaceOffset(place));
+    if (!inOrder)
+        CheckTypedExtents(extents);
+    else if (overlapAt)
+        Damaged("typed records at %08lX and %08lX overlap", extents[overlapAt - 1].place, extents[overlapAt].place);
+    run = RecordRun();
+    for (unsigned long i = 0; i < count; ++i) {
+        const unsigned long place = entries[2 * i + 1];
+        unsigned char* segment = place == kSkippedPlace ? nullptr : pSegment[PlaceSegment(place)];
+        if (segment && run.Find(entries[2 * i]) && run.constructor)
+            run.constructor(segment + PlaceOffset(place));
     }
 }
 
@@ -579,10 +626,9 @@ void CZelFile::SkipUnknownType(unsigned long key, unsigned long& place)
 
 void CZelFile::CheckTypedExtents(std::vector<TypedExtent>& extents)
 {
-    auto byPlace = [](const TypedExtent& a, const TypedExtent& b) { return a.place < b.place; };
-    // Writers emit records in place order, so the sort is usually skipped.
-    if (!std::is_sorted(extents.begin(), extents.end(), byPlace))
-        std::sort(extents.begin(), extents.end(), byPlace);
+    // Only records out of place order come here.
+    std::sort(extents.begin(), extents.end(),
+              [](const TypedExtent& a, const TypedExtent& b) { return a.place < b.place; });
     for (size_t i = 1; i < extents.size(); ++i) {
         const TypedExtent& before = extents[i - 1];
         if (PlaceSegment(before.place) == PlaceSegment(extents[i].place) &&

@@ -86,6 +86,7 @@ private:
     void FreeTable(TableId table);
 
     unsigned char* Place(unsigned long place, unsigned long width, const char* what);
+    unsigned char* PlaceQuick(unsigned long place, unsigned long width, const char* what);
     [[noreturn]] void Damaged(const char* format, ...);
 
     CZelFile* pNext;

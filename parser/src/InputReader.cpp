@@ -108,6 +108,9 @@ bool QVInputReader::DelimiterRefuses(char last, long pos)
 long QVInputReader::MatchLiteral(const char* text, long len, long pos, bool caseSensitive, bool delimiterCheck,
                                  long& error)
 {
+    // Most literals a parse tries differ from the input at their first character.
+    if (whole_ && len > 0 && pos >= 0 && pos < size_ && !SameText(whole_ + pos, text, 1, caseSensitive))
+        return 0;
     const char* p = PointerAt(pos, len);
     if (!p || !SameText(p, text, len, caseSensitive))
         return 0;

@@ -51,16 +51,6 @@ const ParserImp::Frame* ParserImp::GetFrameAt(long index) const
 
 QVParseTree* ParserImp::GetTree() { return tree_; }
 
-bool ParserImp::CaseSensitive(const Settings& s) const { return (s.bits & kCase) != 0; }
-
-// Keywords need a delimiter only where whitespace separates items and no token rules.
-bool ParserImp::DelimiterCheck(const Settings& s) const
-{
-    if (s.token || (s.bits & kInToken))
-        return false;
-    return s.wsCount > 0 || (s.spaceSymbol && !(s.bits & kInSpace));
-}
-
 long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStream* stream, unsigned long flags)
 {
     grammar_ = grammar;
@@ -128,6 +118,7 @@ long ParserImp::StartParse(QVGrammar* grammar, const char* startName, QVInputStr
     // The byte code no longer moves: instructions are read through one pointer from here on.
     code_ = context_->GetByteCode();
     symbolCache_.assign(context_->GetByteCodeLength(), -1);
+    predefinedCache_.assign(context_->GetByteCodeLength(), -2);
 
     rootSettings_ = Settings{-1, 4, static_cast<uint16_t>(kCase | kLiteralNodes | kRepetitionNodes | kBacktrack), 0, 0};
     for (const char* name : {"<SPACE>", "<TOKEN>", "<ATTRS>"}) {
@@ -166,15 +157,24 @@ bool ParserImp::Push(long instruction, long position, long pushedFor, long paren
         frames_ = grown;
         capacity_ *= 2;
     }
+    // Every field is written once, here or below: clearing the frame first costs a string
+    // store per push, which shows in profiles.
     Frame& f = frames_[top_];
-    f = Frame{};
     f.instruction = static_cast<int32_t>(instruction);
+    f.symbol = 0;
+    f.state = 0;
     f.start = static_cast<int32_t>(position);
-    f.parent = static_cast<int32_t>(current_);
+    f.length = 0;
+    f.node = 0;
     f.treeMark = static_cast<int32_t>(tree_->Count());
+    f.counter = 0;
+    f.saved1 = f.saved2 = f.saved3 = 0;
+    f.userValue = 0;
+    f.parent = static_cast<int32_t>(current_);
+    f.flags = extraFlags;
     f.pushedFor = static_cast<int32_t>(pushedFor);
     f.parentSaved = static_cast<int32_t>(parentSaved);
-    f.flags = extraFlags;
+    f.attach = 0;
     if (current_ >= 0) {
         const Frame& p = frames_[current_];
         f.budget = Clamp(p.budget - (position - p.start));
@@ -216,21 +216,45 @@ bool ParserImp::Push(long instruction, long position, long pushedFor, long paren
 // The effects an instruction has on the settings (and on its enclosing node) when entered.
 void ParserImp::ApplyEntry(Frame& f)
 {
-    Settings& s = f.settings;
-    switch (Int(f.instruction)) {
+    const int32_t op = Int(f.instruction);
+    switch (op) {
     case QV_SYMBOL:
         f.symbol = static_cast<int32_t>(ResolveSymbol(f.instruction));
         break;
     case QV_LENGTH:
     case QV_COMPUTEDLENGTH: {
-        int32_t max =
-            Int(f.instruction) == QV_LENGTH ? Int(f.instruction + 8) : Expression(Int(f.instruction + 8), f.parent);
+        int32_t max = op == QV_LENGTH ? Int(f.instruction + 8) : Expression(Int(f.instruction + 8), f.parent);
         if (max >= 0 && max < f.budget)
             f.budget = max;
         break;
     }
+    case QV_ATTRIBUTES:
+        EnterSettings(op, f.instruction, f.settings);
+        if ((Int(f.instruction + 4) & QVA_HIDDEN) && f.parent >= 0) {
+            Frame& p = frames_[f.parent];
+            if (p.node && p.node == tree_->Count() - 1) {
+                tree_->CutBack(p.node);
+                p.node = 0;
+                f.attach = p.attach;
+                f.treeMark = static_cast<int32_t>(tree_->Count());
+            }
+        }
+        break;
+    case QV_WHITESPACE:
+    case QV_TOKEN:
+        EnterSettings(op, f.instruction, f.settings);
+        break;
+    default:
+        break;
+    }
+}
+
+// The settings an attributes, whitespace or token instruction puts in force on entry.
+void ParserImp::EnterSettings(int32_t op, long instruction, Settings& s) const
+{
+    switch (op) {
     case QV_ATTRIBUTES: {
-        int32_t a = Int(f.instruction + 4);
+        int32_t a = Int(instruction + 4);
         auto pair = [&](int32_t on, int32_t off, uint16_t bit) {
             if (a & on)
                 s.bits |= bit;
@@ -248,24 +272,15 @@ void ParserImp::ApplyEntry(Frame& f)
             if (!(a & QVA_BACKTRACK))
                 s.bits &= ~kBacktrack;
         }
-        if ((a & QVA_HIDDEN) && f.parent >= 0) {
-            Frame& p = frames_[f.parent];
-            if (p.node && p.node == tree_->Count() - 1) {
-                tree_->CutBack(p.node);
-                p.node = 0;
-                f.attach = p.attach;
-                f.treeMark = static_cast<int32_t>(tree_->Count());
-            }
-        }
         break;
     }
     case QV_WHITESPACE: {
-        int32_t n = Int(f.instruction + 8);
+        int32_t n = Int(instruction + 8);
         if (n == -1) {
             s.wsCount = 0;
-            s.spaceSymbol = Int(f.instruction + 12);
+            s.spaceSymbol = Int(instruction + 12);
         } else {
-            s.wsChars = f.instruction + 12;
+            s.wsChars = static_cast<int32_t>(instruction + 12);
             s.wsCount = static_cast<int16_t>(n > 0x7FFF ? 0x7FFF : n);
             s.spaceSymbol = 0;
         }
@@ -273,7 +288,7 @@ void ParserImp::ApplyEntry(Frame& f)
         break;
     }
     case QV_TOKEN: {
-        int32_t token = Int(f.instruction + 8);
+        int32_t token = Int(instruction + 8);
         s.token = token == QV_TOKEN_NONE ? 0 : token;
         break;
     }
@@ -375,6 +390,15 @@ long ParserImp::ResolveSymbol(long offset)
         ctx = context_->Resolve(1, ids, n);
     symbolCache_[offset] = static_cast<int32_t>(ctx);
     return ctx;
+}
+
+// The built-in scanner a one-name symbol reference names, -1 for none: looked up by name once.
+long ParserImp::PredefinedAt(long offset)
+{
+    if (predefinedCache_[offset] == -2)
+        predefinedCache_[offset] = static_cast<int8_t>(
+            Int(offset + 4) == 1 ? QVLookupPredefinedSymbol(context_->GetName(Int(offset + 8))) : -1);
+    return predefinedCache_[offset];
 }
 
 long ParserImp::Step()

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "qvrn/ParserImp.h"
+
 namespace qvparse {
 
 // Settings bits.
@@ -57,3 +59,13 @@ struct FoldTable {
 inline const FoldTable kFold;
 
 } // namespace qvparse
+
+inline bool ParserImp::CaseSensitive(const Settings& s) const { return (s.bits & qvparse::kCase) != 0; }
+
+// Keywords need a delimiter only where whitespace separates items and no token rules.
+inline bool ParserImp::DelimiterCheck(const Settings& s) const
+{
+    if (s.token || (s.bits & qvparse::kInToken))
+        return false;
+    return s.wsCount > 0 || (s.spaceSymbol && !(s.bits & qvparse::kInSpace));
+}

@@ -29,7 +29,7 @@ long ParserImp::WhitespaceSpan(const Settings& s, long position)
     if (count <= 0)
         return 0;
     long n = 0;
-    for (char c; position + n < size_ && (c = reader_->CharAt(position + n)) != 0 && memchr(set, c, count); ++n) {
+    for (char c; position + n < size_ && (c = reader_->FastCharAt(position + n)) != 0 && memchr(set, c, count); ++n) {
     }
     return n;
 }
@@ -63,9 +63,7 @@ void ParserImp::ExecSymbol(long index)
         Push(rule, start, 0, 0);
         return;
     }
-    long n = Int(f.instruction + 4);
-    const char* first = context_->GetName(Int(f.instruction + 8));
-    long predefined = n == 1 ? QVLookupPredefinedSymbol(first) : -1;
+    long predefined = PredefinedAt(f.instruction);
     if (predefined < 0) {
         char name[256];
         return Fatal(kQVUnresolvedSymbol, QVGetInstructionName(*context_, f.instruction, name, sizeof name));
@@ -310,7 +308,7 @@ void ParserImp::ExecCharRange(long index)
     const Frame& f = frames_[index];
     if (f.start >= size_ || f.budget < 1)
         return Fail();
-    unsigned char c = static_cast<unsigned char>(reader_->CharAt(f.start));
+    unsigned char c = static_cast<unsigned char>(reader_->FastCharAt(f.start));
     unsigned char low = static_cast<unsigned char>(Bytes(f.instruction + 4)[0]);
     unsigned char high = static_cast<unsigned char>(Bytes(f.instruction + 5)[0]);
     if (!CaseSensitive(f.settings)) {

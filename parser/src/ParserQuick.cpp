@@ -166,21 +166,32 @@ long ParserImp::QuickChild(long instruction, long start, const Virtual& parent, 
         quickUnsupported_ = true;
         return -1;
     }
-    Frame scratch = {};
-    scratch.instruction = static_cast<int32_t>(instruction);
-    scratch.start = static_cast<int32_t>(start);
-    scratch.budget = Clamp(parent.budget - (start - parent.start));
-    scratch.settings = parent.settings;
-    scratch.parent = -1;
-    ApplyEntry(scratch);
-    if (!quickMustFail_ && (scratch.settings.bits & kBacktrack)) {
-        quickUnsupported_ = true;
-        return -1;
+    // What Push and ApplyEntry would set up; of the instructions a walk takes on only these
+    // four change anything on entry.
+    Virtual f{instruction,     0,
+              start,           Clamp(parent.budget - (start - parent.start)),
+              parent.settings, (parent.settings.bits & kBacktrack) != 0};
+    const int32_t op = Int(instruction);
+    switch (op) {
+    case QV_SYMBOL:
+        f.symbol = ResolveSymbol(instruction);
+        break;
+    case QV_ATTRIBUTES:
+        if (depth == 0 && (Int(instruction + 4) & QVA_HIDDEN))
+            quickHidden_ = true;
+        EnterSettings(op, instruction, f.settings);
+        if (!quickMustFail_ && (f.settings.bits & kBacktrack)) {
+            quickUnsupported_ = true;
+            return -1;
+        }
+        break;
+    case QV_WHITESPACE:
+    case QV_TOKEN:
+        EnterSettings(op, instruction, f.settings);
+        break;
+    default:
+        break;
     }
-    if (depth == 0 && Int(instruction) == QV_ATTRIBUTES && (Int(instruction + 4) & QVA_HIDDEN))
-        quickHidden_ = true;
-    Virtual f{instruction,    scratch.symbol,   start,
-              scratch.budget, scratch.settings, (parent.settings.bits & kBacktrack) != 0};
     long status = QuickExec(f, depth + 1);
     if (quickUnsupported_)
         return -1;
@@ -421,7 +432,7 @@ long ParserImp::QuickLeaf(Virtual& f)
     long error = 0;
     switch (Int(at)) {
     case QV_SYMBOL: {
-        long predefined = Int(at + 4) == 1 ? QVLookupPredefinedSymbol(context_->GetName(Int(at + 8))) : -1;
+        long predefined = PredefinedAt(at);
         if (predefined < 0) {
             quickUnsupported_ = true;
             return -1;
@@ -433,7 +444,7 @@ long ParserImp::QuickLeaf(Virtual& f)
     case QV_CHARRANGE: {
         if (f.start >= size_ || f.budget < 1)
             return -1;
-        unsigned char c = static_cast<unsigned char>(reader_->CharAt(f.start));
+        unsigned char c = static_cast<unsigned char>(reader_->FastCharAt(f.start));
         unsigned char low = static_cast<unsigned char>(Bytes(at + 4)[0]);
         unsigned char high = static_cast<unsigned char>(Bytes(at + 5)[0]);
         if (!caseSensitive) {

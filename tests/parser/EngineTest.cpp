@@ -440,6 +440,32 @@ TEST_F(Engine, BadInputEndsWithANumberedError)
 
 } // namespace
 
+namespace {
+
+std::string SourcePath(const std::string& name) { return std::string(MG_TESTS_DIR) + "/../" + name; }
+
+// The converter's own scripts, and copies with a character dropped or a brace added at several
+// places, so that the converter's grammar fails in many different ways.
+std::vector<std::string> ScriptsAndDamagedCopies()
+{
+    std::vector<std::string> inputs;
+    for (const char* name :
+         {"converter/res/RhuDefaults.rhu", "data/master.rhu", "data/mainmenu.rhu", "data/figure.rhu"}) {
+        const std::string script = ReadAll(SourcePath(name));
+        if (script.empty())
+            continue;
+        inputs.push_back(script);
+        for (int k = 1; k <= 4; ++k) {
+            const size_t at = script.size() * k / 5;
+            inputs.push_back(script.substr(0, at) + script.substr(at + 1));
+        }
+        inputs.push_back(script.substr(0, script.size() / 2) + "{" + script.substr(script.size() / 2));
+    }
+    return inputs;
+}
+
+} // namespace
+
 // Flat rules and failing alternatives are matched without frames of their own unless every
 // step is watched; both ways must give the same trees, errors, positions and step counts.
 TEST_F(Engine, MatchingWithoutFramesChangesNothing)
@@ -463,6 +489,7 @@ TEST_F(Engine, MatchingWithoutFramesChangesNothing)
         {ReadAll(DataPath("rhu_excerpt.qvg")),
          {"texture t1 t1.bmp ALPHA mips=on\nAnimTable a { B { One, Two } }\n", "texture = = broken\n",
           "Sound s s.wav\n Mesh m m.lwo SORT=ALPHA // x\n"}},
+        {ReadAll(SourcePath("converter/res/RhuParser.qvg")), ScriptsAndDamagedCopies()},
     };
     for (const auto& [grammar, inputs] : cases) {
         Load(grammar);

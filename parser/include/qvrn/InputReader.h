@@ -5,13 +5,17 @@ class QVInputStream;
 // The matching primitives the parse engine needs, over one stream. Over a stream that has
 // its whole text in memory the reader works on that text; otherwise every access goes
 // through the stream's window. Positions outside the input read as NUL.
-class QVInputReader {
+// Final: the engine's calls to it need no table lookup.
+class QVInputReader final {
 public:
     static QVInputReader* Create(QVInputStream* stream);
 
     virtual QVInputStream* GetStream() { return stream_; }
     virtual long GetSize() { return size_; }
     virtual char CharAt(long pos);
+    // CharAt without a call where the whole text is in memory: the engine's inner loops ask
+    // for single characters most of all.
+    char FastCharAt(long pos) { return whole_ && pos >= 0 && pos < size_ ? whole_[pos] : CharAt(pos); }
     virtual long CopyText(char* dst, long pos, long len);
     virtual long WhitespaceSpan(const char* set, long pos);
     virtual long MatchLiteral(const char* text, long len, long pos, bool caseSensitive, bool delimiterCheck,

@@ -137,9 +137,11 @@ private:
     Frame& F(long index) { return frames_[index]; }
     bool Push(long instruction, long position, long pushedFor, long parentSaved, int32_t extraFlags = 0);
     void ApplyEntry(Frame& frame);
+    void EnterSettings(int32_t op, long instruction, Settings& settings) const;
     bool MakesNode(const Frame& frame) const;
     long NearestNode(long frame) const;
     long ResolveSymbol(long offset);
+    long PredefinedAt(long offset);
     void BuildSymbolCache();
     void KeepErrorNodes(long cut);
     void Finish(long index);
@@ -160,6 +162,7 @@ private:
 
     long WhitespaceSpan(const Settings& settings, long position);
     bool SkipWhitespace(long index, long position, long pushedFor, long parentSaved, long& after);
+    // Defined inline in ParserImpInternal.h: asked for every literal and character tried.
     bool CaseSensitive(const Settings& s) const;
     bool DelimiterCheck(const Settings& s) const;
     long ChildEnd(const Frame& child, long status) const { return status >= 0 ? child.start + status : child.start; }
@@ -293,8 +296,9 @@ private:
     long outsideResult_ = -1;
 
     const char* code_ = nullptr;
-    std::vector<int32_t> symbolCache_; // resolved context per symbol-reference offset, -1 unknown
-    std::vector<int32_t> choices_;     // frames in use that are disjunctions pushed while backtracking
+    std::vector<int32_t> symbolCache_;    // resolved context per symbol-reference offset, -1 unknown
+    std::vector<int8_t> predefinedCache_; // built-in scanner per symbol-reference offset, -2 unknown
+    std::vector<int32_t> choices_;        // frames in use that are disjunctions pushed while backtracking
     std::vector<Record> records_;
     long recordedCount_ = 0;
     bool hasErrorNodes_ = false;

@@ -230,6 +230,31 @@ TEST(ZelLoaderDeath, ExportOverARecordTypeIsRefused)
         "Cannot load mutants/export_over_type.zel: an export would replace the record type");
 }
 
+// Records whose type entries come out of place order are each built once; a record of a class
+// the engine does not know is skipped.
+TEST_F(ZelLoader, TypeEntriesOutOfPlaceOrderBuildEveryRecordOnce)
+{
+    CZelFile file;
+    ASSERT_EQ(file.Load("typed/out_of_order.zel"), 0);
+    const std::vector<DWORD>& built = CZelProbe::Constructed();
+    EXPECT_EQ(std::count(built.begin(), built.end(), 71u), 1);
+    EXPECT_EQ(std::count(built.begin(), built.end(), 73u), 1);
+}
+
+// Overlapping typed records are refused, naming the first overlapping pair by place, whether
+// the type entries come in place order or not.
+TEST(ZelLoaderDeath, OverlappingRecordsAreRefusedInEitherOrder)
+{
+    CZelFile::LoadChunkCategories(0x11);
+    for (const std::string name : {"mutants/overlap_in_order.zel", "mutants/overlap_out_of_order.zel"})
+        EXPECT_EXIT(
+            {
+                CZelFile file;
+                file.Load(name.c_str());
+            },
+            ::testing::ExitedWithCode(3), "Cannot load " + name + ": typed records at 00000000 and 00000008 overlap");
+}
+
 TEST(ZelLoaderDeath, SetLabelOnUnknownKeyIsFatal)
 {
     EXPECT_EXIT(CZelFixupManager::SetLabel(CCRC32::GetCRC("never seen anywhere"), "x"), ::testing::ExitedWithCode(3),

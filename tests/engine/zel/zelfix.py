@@ -308,6 +308,21 @@ def export_over_type_file():
     return zel_file([("PCX ", b)])
 
 
+def typed_order_file(overlap=False, reverse=False):
+    """Probes whose type entries come out of place order, with a record of an unknown class
+    among them; with overlap the second probe starts inside the first (damage)."""
+    b = Block()
+    first = b.record("CZelProbe", struct.pack("<IIII", 71, 0, 0, 0))
+    b.record("CNoSuchClass", struct.pack("<I", 0))
+    third = b.record("CZelProbe", struct.pack("<IIII", 73, 0, 0, 0))
+    if overlap:
+        b.type[2] = (b.type[2][0], first + 8)
+    if reverse:
+        b.type.reverse()
+    del third
+    return zel_file([("PCX ", b)])
+
+
 def write_test_data(out):
     out = Path(out)
     out.mkdir(parents=True, exist_ok=True)
@@ -323,6 +338,9 @@ def write_test_data(out):
         "vesk1.zel": vesk_file([("GZelProbeObject", "T1", "First"), ("GZelProbeObject", "T2", "Second")],
                                [("a.rhu", "One"), ("b.rhu", "Two"), ("a.rhu", "Three"), (None, "Four")]),
         "mutants/export_over_type.zel": export_over_type_file(),
+        "typed/out_of_order.zel": typed_order_file(reverse=True),
+        "mutants/overlap_in_order.zel": typed_order_file(overlap=True),
+        "mutants/overlap_out_of_order.zel": typed_order_file(overlap=True, reverse=True),
         "flat.zel": flat_file(),
         "order.zel": shell_level(83, "OrderThing", [("GZelProbeObject", n) for n in ("First", "Second", "Third")]),
         "vesk2.zel": vesk_file([("GZelProbeObject", "T3", "Third")], [("c.rhu", "Five")]),
