@@ -177,7 +177,11 @@ public:
 
 private:
     bool CheckRecord();
+    bool CheckTiles();
+    bool CheckDecals();
+    bool CheckLists();
     void Refuse(const char* what);
+    template <class Visit> void ForRuns(int x, int y, const MapWritePos* runs, Visit visit);
     bool CellTest(int a, int b, const CVector& start, const CVector& dir, float& t);
 };
 #pragma pack(pop)
