@@ -19,8 +19,8 @@ namespace {
 TEST(MapImport, DamagedMapFilesStopTheConversionNamingTheFile)
 {
     const std::string folder = ScratchFolder();
-    const std::string fixture = std::string(MG_PYTHON) + " " MG_TESTS_DIR "/converter/import2d/orvelfix.py '" + folder +
-                                "' damaged";
+    const std::string fixture =
+        std::string(MG_PYTHON) + " " MG_TESTS_DIR "/converter/import2d/orvelfix.py '" + folder + "' damaged";
     ASSERT_EQ(mgtest::RunCommand(fixture).exitCode, 0);
     auto convert = [&]() { return mgtest::RunCommand("cd '" + folder + "' && " MG_BINARY_DIR "/bin/wexlorn 2>&1"); };
     std::ofstream(folder + "/landscape.rhu") << "Map Landscape 2 landscape.map\n";
