@@ -94,8 +94,9 @@ def first_hit(heights, splits, start, end):
 def map_file(heights, splits, tiles, export, row_size=None, map_height=HEIGHT, bad_tile=False, use_split=True):
     b = Block()
     data = b.segments[0]
-    textures = [b.record("CRendTexture", struct.pack("<II", 0, 0)) for _ in range(TEXTURES)]
+    # The decal tile set first: the records right behind the tile set are then no textures.
     decal_textures = b.record("CRendTexture", struct.pack("<II", 0, 0))
+    textures = [b.record("CRendTexture", struct.pack("<II", 0, 0)) for _ in range(TEXTURES)]
     cells = bytearray()
     for r in range(HEIGHT):
         for c in range(WIDTH):
@@ -135,7 +136,7 @@ def expectations(heights, splits):
         x, y = rng.uniform(ORIGIN[0], x1), rng.uniform(ORIGIN[1], y1)
         lines.append("height %.6f %.6f %.6f" % (x, y, ground(heights, splits, x, y)))
     for _ in range(60):
-        start = (rng.uniform(ORIGIN[0] - 10, x1 + 10), rng.uniform(ORIGIN[1] - 10, y1 + 10), rng.uniform(20, 40))
+        start = (rng.uniform(ORIGIN[0] - 10, x1 + 10), rng.uniform(ORIGIN[1] - 10, y1 + 10), rng.uniform(45, 70))
         end = (rng.uniform(ORIGIN[0], x1), rng.uniform(ORIGIN[1], y1), rng.uniform(-20, 0))
         lines.append("ray %.6f %.6f %.6f %.6f %.6f %.6f %.6f" % (*start, *end, first_hit(heights, splits, start, end)))
     # Segments wholly above the ground, and one wholly beside the map.
