@@ -39,7 +39,7 @@ struct BenchMap {
                 const short h = short(80 * std::sin(c * 0.1) * std::cos(r * 0.07) + 40 * std::sin((c + r) * 0.03));
                 BasicCell& cell = cells[size_t(r * kSide + c)];
                 cell.Height = h;
-                cell.BaseTile = 0x88000000u | unsigned((c / 8 + r / 8) % 4);
+                cell.BaseTile = 0x80800000u | unsigned((c / 8 + r / 8) % 4);
                 heights[size_t(r * kSide + c)] = h / 16.0f;
             }
         std::memset(materials, 0, sizeof materials);

@@ -21,7 +21,7 @@
 
 namespace {
 
-const unsigned long kFullTile = 0x88000000; // coordinates 0 to 1 across the quad
+const unsigned long kFullTile = 0x80800000; // coordinates 0 to 1 across the quad
 
 struct TestFOW : ITerrainFOW {
     explicit TestFOW(float edgeGrey = 0.6f) : Edge(edgeGrey) {}

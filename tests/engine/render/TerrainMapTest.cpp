@@ -275,6 +275,8 @@ TEST(TerrainMemory, NormalsOfATiltedPlaneAndTheShear)
     EXPECT_NEAR(tilted.map->GetHeightData(CVector(3.0f, 4.0f, 0), normal), 1.5f + 1.0f + 1.0f - 2.0f, 1e-5);
     // Past the right edge the edge quad is taken with fraction 1.
     EXPECT_NEAR(tilted.map->GetHeightData(CVector(20.0f, 4.0f, 0), normal), 3.5f + 1.0f + 9.5f - 2.0f, 1e-5);
+    // Just left of the map the edge is taken with fraction 0, not extrapolated past it.
+    EXPECT_NEAR(tilted.map->GetHeightData(CVector(-0.5f, 4.0f, 0), normal), 0.0f + 1.0f - 0.75f - 2.0f, 1e-5);
     WorldShear = WorldShearValues{};
 }
 

@@ -136,8 +136,10 @@ def expectations(heights, splits):
         x, y = rng.uniform(ORIGIN[0], x1), rng.uniform(ORIGIN[1], y1)
         lines.append("height %.6f %.6f %.6f" % (x, y, ground(heights, splits, x, y)))
     for _ in range(60):
-        start = (rng.uniform(ORIGIN[0] - 10, x1 + 10), rng.uniform(ORIGIN[1] - 10, y1 + 10), rng.uniform(45, 70))
-        end = (rng.uniform(ORIGIN[0], x1), rng.uniform(ORIGIN[1], y1), rng.uniform(-20, 0))
+        # Ends well inside and starts high: a segment that comes in over the edge is still far
+        # above the ground there, so its first contact is with the surface, not the map's side.
+        start = (rng.uniform(ORIGIN[0] - 10, x1 + 10), rng.uniform(ORIGIN[1] - 10, y1 + 10), rng.uniform(300, 400))
+        end = (rng.uniform(ORIGIN[0] + 10, x1 - 10), rng.uniform(ORIGIN[1] + 10, y1 - 10), rng.uniform(-20, 0))
         lines.append("ray %.6f %.6f %.6f %.6f %.6f %.6f %.6f" % (*start, *end, first_hit(heights, splits, start, end)))
     # Segments wholly above the ground, and one wholly beside the map.
     lines.append("ray %.6f %.6f 60 %.6f %.6f 60 -1" % (ORIGIN[0] + 1, ORIGIN[1] + 1, x1 - 1, y1 - 1))
