@@ -56,20 +56,6 @@ void ClampToQuad(float f, int cells, int& index, float& fraction)
     fraction = f - float(index);
 }
 
-// The heights of one quad's corners, in sixteenths.
-struct QuadHeights {
-    float h00, h10, h01, h11;
-};
-
-float QuadHeight(const QuadHeights& q, bool split, float fx, float fy)
-{
-    if (split)
-        return fx > fy ? q.h00 + fx * (q.h10 - q.h00) + fy * (q.h11 - q.h10)
-                       : q.h00 + fx * (q.h11 - q.h01) + fy * (q.h01 - q.h00);
-    return fx + fy < 1.0f ? q.h00 + fx * (q.h10 - q.h00) + fy * (q.h01 - q.h00)
-                          : q.h11 + (1.0f - fx) * (q.h01 - q.h11) + (1.0f - fy) * (q.h10 - q.h11);
-}
-
 // Upward unit normal of a triangle.
 CVector TriangleNormal(const CVector& a, const CVector& b, const CVector& c)
 {
@@ -333,12 +319,29 @@ float CRendMap::GetHeightData(const CVector& p, CVector& normal)
     float fx, fy;
     ClampToQuad((p.x - Map.Origin.x) * Map.ooTileWidth, Map.MapWidth, c, fx);
     ClampToQuad((p.y - Map.Origin.y) * Map.ooTileWidth, Map.MapHeight, r, fy);
-    const BasicCell& cell = Cell(c, r);
-    normal = CVector(NormalByte(cell.VertNormal, 0) * kNormalScale, NormalByte(cell.VertNormal, 1) * kNormalScale,
-                     NormalByte(cell.VertNormal, 2) * kNormalScale);
-    const QuadHeights q = {float(cell.Height), float(Cell(c + 1, r).Height), float(Cell(c, r + 1).Height),
-                           float(Cell(c + 1, r + 1).Height)};
-    return QuadHeight(q, (cell.Flags & rhu::BACKGROUND_FLIP_SPLIT) != 0, fx, fy) / 16.0f + WorldShear.At(p.x, p.y);
+    // The quad's four cells from one address: the next cell and the next row.
+    const unsigned char* at = reinterpret_cast<const unsigned char*>(&Cell(c, r));
+    const BasicCell& cell = *reinterpret_cast<const BasicCell*>(at);
+    const BasicCell& right = *reinterpret_cast<const BasicCell*>(at + Map.CellSize);
+    const BasicCell& below = *reinterpret_cast<const BasicCell*>(at + Map.MapRowSize);
+    const BasicCell& diagonal = *reinterpret_cast<const BasicCell*>(at + Map.MapRowSize + Map.CellSize);
+    const unsigned long n = cell.VertNormal;
+    normal.x = NormalByte(n, 0) * kNormalScale;
+    normal.y = NormalByte(n, 1) * kNormalScale;
+    normal.z = NormalByte(n, 2) * kNormalScale;
+    // Differences in whole sixteenths first: two conversions instead of four.
+    const int h00 = cell.Height;
+    float h;
+    if (cell.Flags & rhu::BACKGROUND_FLIP_SPLIT)
+        h = fx > fy ? h00 + fx * float(right.Height - h00) + fy * float(diagonal.Height - right.Height)
+                    : h00 + fx * float(diagonal.Height - below.Height) + fy * float(below.Height - h00);
+    else if (fx + fy < 1.0f)
+        h = h00 + fx * float(right.Height - h00) + fy * float(below.Height - h00);
+    else
+        h = diagonal.Height + (1.0f - fx) * float(below.Height - diagonal.Height) +
+            (1.0f - fy) * float(right.Height - diagonal.Height);
+    const bool sheared = WorldShear.ShearSlopeX != 0.0f || WorldShear.ShearSlopeY != 0.0f;
+    return h * 0.0625f + (sheared ? WorldShear.At(p.x, p.y) : 0.0f);
 }
 
 void CRendMap::FillNormals()
