@@ -839,6 +839,97 @@ public:
     PCXSubMesh* pSubs;
 };
 
+// Terrain maps: a grid of height vertices ("cells") with two tile layers, a decal slot, flags
+// and a packed normal each, the decals that cells may show and the map's border exclusions.
+struct RHU_EXPORT BasicCell {
+    unsigned char Flags; // BACKGROUND_* bits 0-3, the user value in bits 4-7
+    unsigned char DecalIndex;
+    signed short Height; // sixteenths of a world unit
+    unsigned long BaseTile;
+    unsigned long TopTile;
+    unsigned long VertNormal; // bytes 0-2 the normal (length 127), byte 3 the decal timer
+};
+
+struct RHU_EXPORT ExtraCellData {
+    unsigned char Flags;
+    unsigned char SplitData;
+    signed short Height;
+    unsigned long BaseTile;
+    unsigned long TopTile;
+    unsigned long VertNormal;
+};
+
+struct RHU_EXPORT DecalData {
+    unsigned char Flags;
+    unsigned char Time;
+    unsigned char NextDecal;
+    unsigned char pad0;
+    unsigned long DecalTile;
+};
+
+struct RHU_EXPORT DecalEntry {
+    unsigned long Crc;
+    unsigned long Index;
+};
+
+struct RHU_EXPORT BorderExclude {
+    unsigned long Side;
+    unsigned short Start;
+    unsigned short End;
+};
+
+struct RHU_EXPORT MapWritePos {
+    signed short dx;
+    signed short dy;
+    signed long count;
+};
+
+struct RHU_EXPORT MapWriteCell {
+    unsigned char Flags;
+    unsigned char FlagMask;
+    signed short Height;
+    unsigned long BaseTile;
+    unsigned long TopTile;
+};
+
+struct RHU_EXPORT BackgroundBatch {
+    unsigned long Flags;
+    CVector Origin;
+    unsigned short MapWidth;
+    unsigned short MapHeight;
+    unsigned short CellSize;
+    unsigned short UserDataOffset;
+    unsigned short UserDataSize;
+    unsigned short TileWidth;
+    float ooTileWidth;
+    unsigned long MapRowSize;
+    float MaxZheight;
+    float MinZheight;
+    BasicCell* pMapCells;
+    unsigned short NumMaterialLists;
+    unsigned short DefaultMaterialList;
+    Material* pMaterialList;
+    CRendTexture* pTextures;
+    unsigned short LastFOWDecal;
+    unsigned char NumDecalMaterialLists;
+    unsigned char DefaultDecalMaterialList;
+    Material* pDecalMaterialList;
+    CRendTexture* pDecalTextures;
+    DecalData* pDecals;
+    VertexBatch VBatch;
+    unsigned long ViewportData;
+    unsigned long CameraMask;
+    BorderExclude* pBorderExcludeList;
+};
+
+class RHU_EXPORT CRendMap : public CRendResource {
+public:
+    float* pFOWBuffer;
+    signed long iFOWStride;
+    BackgroundBatch Map;
+    DecalEntry** ppDecalHashTable;
+};
+
 union RHU_EXPORT CInputDef {
     unsigned long Code;
     struct {
@@ -1215,6 +1306,15 @@ static_assert(sizeof(PCXBufferV05) == 36, "PCXBufferV05");
 static_assert(sizeof(CRendBaseMesh) == 72, "CRendBaseMesh");
 static_assert(sizeof(CRendMesh) == 80, "CRendMesh");
 static_assert(sizeof(CRendPCXMesh) == 80, "CRendPCXMesh");
+static_assert(sizeof(BasicCell) == 16, "BasicCell");
+static_assert(sizeof(ExtraCellData) == 16, "ExtraCellData");
+static_assert(sizeof(DecalData) == 8, "DecalData");
+static_assert(sizeof(DecalEntry) == 8, "DecalEntry");
+static_assert(sizeof(BorderExclude) == 8, "BorderExclude");
+static_assert(sizeof(MapWritePos) == 8, "MapWritePos");
+static_assert(sizeof(MapWriteCell) == 12, "MapWriteCell");
+static_assert(sizeof(BackgroundBatch) == 140, "BackgroundBatch");
+static_assert(sizeof(CRendMap) == 156, "CRendMap");
 static_assert(sizeof(CInputDef) == 4, "CInputDef");
 static_assert(sizeof(CInputTrigger) == 20, "CInputTrigger");
 static_assert(sizeof(CVeskLabelFixup) == 8, "CVeskLabelFixup");

@@ -71,7 +71,8 @@ CRenderDevice::CRenderDevice()
       ppModes(nullptr), ModeCount(0), WindowIndex(0), RequestedGamma(1.0f), AppliedGamma(1.0f), RampGamma(-1.0f),
       RampContrast(-1.0f), RampBrightness(-1.0f), Ramp{}, pShaders{}, pDeclarations{}, Buffers{}, pLastState(nullptr),
       FogColour(0), LastViewport{0, 0, -1, -1}, ImmediateOrder(0), DrawsPlayed(0), Restarts(0), InScene(false),
-      pLayers(nullptr), LayerCount(0), CurrentLayer(-1), ScreenshotRequest(0), ScreenshotCounter(0)
+      TerrainBuffersUsed(0), pLayers(nullptr), LayerCount(0), CurrentLayer(-1), ScreenshotRequest(0),
+      ScreenshotCounter(0)
 {
     ClearStateCaches();
 }
@@ -151,6 +152,7 @@ void CRenderDevice::RewindBuffers()
 {
     for (RenderBuffer* b : {&Buffers.State, &Buffers.Draws, &Buffers.Effect, &Buffers.Decals})
         b->Rewind();
+    TerrainBuffersUsed = 0;
 }
 
 // Each overflowed buffer is replaced by one of the size it was asked for; true when any was.
@@ -535,6 +537,8 @@ void CRenderDevice::PlayLists()
             DrawPrimitiveBlock(*s, data);
         else if (s->Kind == kDrawUserList)
             DrawUserQuad(*s, data);
+        else if (s->Kind == kDrawThreeTexture)
+            DrawThreeTexture(*s, data);
         else if (s->Kind == kDrawParticles || s->Kind == kDrawParticles2)
             DrawParticleItem(*s, data);
         ++DrawsPlayed;

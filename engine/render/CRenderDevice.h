@@ -27,6 +27,39 @@ struct RenderLayer {
     enum { CLEAR_COLOUR = 0x04, CLEAR_DEPTH = 0x08, ENABLED = 0x10, LAST = 0x20 };
 };
 
+struct Material;
+class CLightSet;
+
+// A vertex of a three-texture terrain batch: position, normal, colour and three coordinate
+// pairs, the layers in order without gaps.
+struct TerrainVertex {
+    float x, y, z;
+    float nx, ny, nz;
+    D3DCOLOR Colour;
+    float uv[3][2];
+};
+static_assert(sizeof(TerrainVertex) == 52, "TerrainVertex is the 52-byte three-texture vertex");
+
+// A frame's block of terrain vertices and indices, locked while it is filled.
+struct TerrainBlock {
+    unsigned short Triangles;
+    unsigned short Vertices;
+    unsigned short* pIndexWrite;
+    TerrainVertex* pVertexWrite;
+    IDirect3DVertexBuffer9* pVertices;
+    IDirect3DIndexBuffer9* pIndices;
+};
+
+// What a terrain batch draws with: one to three layers (base, then the top layer and the
+// decal that the quads have), each a material and a texture.
+struct TerrainBatchSetup {
+    int Layers;
+    const Material* Materials[3];
+    IDirect3DTexture9* Textures[3];
+    bool Blend;
+    const CLightSet* Lights;
+};
+
 // One window frames may be presented into.
 struct WindowData {
     HWND Window;
@@ -157,6 +190,13 @@ public:
     // A draw state of the defaults in the state arena, the matrices of the current viewport.
     DrawState* NewState();
 
+    // Terrain: a draw state of a three-texture batch translated to the map's origin, null when
+    // the state arena is full; and the frame's next locked block of 128 vertices and 192
+    // indices, null when the arena is full or the device has no room.
+    DrawState* BeginTerrainBatch(const TerrainBatchSetup& setup, float tileWidth, float originX, float originY);
+    TerrainBlock* NextTerrainBlock();
+    enum { kTerrainBlockVertices = 128, kTerrainBlockIndices = 192 };
+
     // Ends an open scene and sets the viewport to a part of the back buffer.
     void SetViewportFraction(float left, float right, float top, float bottom);
     // A full-screen colour blended over the target by one of six modes.
@@ -193,6 +233,9 @@ private:
     void DrawUserQuad(const DrawState& state, const void* vertices);
     void DrawPrimitiveBlock(const DrawState& state, const void* block);
     void DrawParticleItem(const DrawState& state, const void* vertices);
+    void DrawThreeTexture(const DrawState& state, const void* block);
+    void SetTerrainStages(const DrawState& state, int first, int count);
+    void ReleaseTerrainBuffers();
     void DrawUserPointer(const DrawState& state, D3DPRIMITIVETYPE type, UINT count, const void* vertices, UINT stride);
     void SetLayerProjection(int layer);
 
@@ -235,6 +278,10 @@ private:
     int DrawsPlayed;
     int Restarts;
     bool InScene;
+
+    // Terrain vertex and index buffer pairs, reused from the first every frame.
+    std::vector<std::pair<IDirect3DVertexBuffer9*, IDirect3DIndexBuffer9*>> TerrainBuffers;
+    size_t TerrainBuffersUsed;
 
     RenderLayer* pLayers;
     int LayerCount;

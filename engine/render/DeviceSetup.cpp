@@ -179,6 +179,7 @@ void CRenderDevice::Shutdown()
 {
     FreeRenderBuffers();
     ReleaseShaders();
+    ReleaseTerrainBuffers();
     if (pWhiteTexture)
         pWhiteTexture->Release();
     pWhiteTexture = nullptr;

@@ -708,6 +708,25 @@ const char* CZelFile::NameOf(const void* p)
     return nullptr;
 }
 
+bool CZelFile::IsTypedRecord(const void* p, unsigned long classKey)
+{
+    const unsigned char* at = static_cast<const unsigned char*>(p);
+    for (CZelFile* file = pFirstLive; file; file = file->pNextLive) {
+        const Table& table = file->Tables[TabType];
+        for (unsigned long i = 0; i < table.Count(); ++i) {
+            const unsigned long place = table.Entries()[2 * i + 1];
+            if (table.Entries()[2 * i] != classKey || place == kSkippedPlace)
+                continue;
+            if (PlaceSegment(place) >= SegCount)
+                continue;
+            const unsigned char* segment = file->pSegment[PlaceSegment(place)];
+            if (segment && segment + (place & kPlaceOffsetMask) == at)
+                return true;
+        }
+    }
+    return false;
+}
+
 bool CZelFile::IsLoadedData(const void* p, unsigned long length)
 {
     return length <= BytesAvailable(p) && (length > 0 || BytesAvailable(p) > 0);

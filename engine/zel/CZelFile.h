@@ -40,6 +40,9 @@ public:
     static unsigned long BytesAvailable(const void* p);
     // The name of the loaded file whose segments hold p, null when none does.
     static const char* NameOf(const void* p);
+    // True when a loaded (or loading) file lists a typed record of that class key at p: a
+    // record that follows an array of typed records checks each element with it.
+    static bool IsTypedRecord(const void* p, unsigned long classKey);
 
     struct ChunkKind; // how one chunk id of a block is read and kept
 
