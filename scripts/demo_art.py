@@ -5,7 +5,8 @@ squares in two blues with a soft white ring whose edge fades out in alpha (plain
 base and a narrower tower on it) in two surface colours, written by the project's LightWave
 writer; and a small figure: "limb.lwo", a box, and "figure.lws", a LightWave scene (version 3)
 of a torso with two arms made of it, swinging over one second, with an attach point for a hand
-and a step event.
+and a step event; and "terrain.map", a map file of the map tool: hills of four speckled tiles
+round a flat middle.
 
 usage: demo_art.py FOLDER"""
 import math
@@ -98,8 +99,61 @@ def figure():
     return text
 
 
+TERRAIN_TILES = 24
+
+
+def terrain_tile(base, seed):
+    """A 32 by 32 tile of the colour with a speckle, as blue, green, red, alpha bytes."""
+    out = bytearray()
+    state = seed
+    for _ in range(32 * 32):
+        state = (state * 1103515245 + 12345) & 0x7FFFFFFF
+        shade = (state >> 16) % 41 - 20
+        r, g, b = (max(0, min(255, c + shade)) for c in base)
+        out += bytes((b, g, r, 255))
+    return bytes(out)
+
+
+def terrain_height(x, y):
+    """Rolling hills round a flat middle where the demo's block stands, in height-map bytes."""
+    centre = TERRAIN_TILES / 2
+    distance = math.hypot(x - centre, y - centre)
+    hills = 0.5 + 0.5 * math.sin(x * 0.45) * math.cos(y * 0.35)
+    rise = min(1.0, max(0.0, (distance - 3.0) / 6.0))
+    return int(255 * hills * rise)
+
+
+def terrain_map():
+    """A map file of the map tool: a first layer the converter reads past, then the second
+    with four tiles (grass, dry grass, rock, sand), a tile per cell by height and a height map
+    of amplitude 8 units."""
+    w = h = TERRAIN_TILES
+    heights = [[terrain_height(x, y) for x in range(w + 1)] for y in range(h + 1)]
+
+    def layer(tiles, words, rows):
+        out = struct.pack("<BiI", 0, 8, len(tiles)) + b"".join(tiles)
+        out += b"".join(struct.pack("<I", word) for row in words for word in row)
+        for row in rows:
+            out += bytes(row) + bytes((-len(row)) % 4)
+        return out + struct.pack("<I", 0)
+
+    flat = [[0] * (w + 1) for _ in range(h + 1)]
+    first = layer([], [[0] * w for _ in range(h)], flat)
+    tiles = [terrain_tile(c, i + 7) for i, c in enumerate([(70, 140, 60), (150, 150, 70), (120, 110, 100),
+                                                            (200, 180, 120)])]
+    words = [[min(3, (heights[y][x] + heights[y + 1][x + 1]) // 130) if (x + y) % 7 else 1 for x in range(w)]
+             for y in range(h)]
+    for y in range(h):
+        for x in range(w):
+            if heights[y][x] == 0:
+                words[y][x] = 3
+    return struct.pack("<III", 3, w, h) + first + layer(tiles, words, heights)
+
+
 def main():
     folder = sys.argv[1]
+    with open(os.path.join(folder, "terrain.map"), "wb") as out:
+        out.write(terrain_map())
     with open(os.path.join(folder, "checker.tga"), "wb") as out:
         out.write(checker())
     make_lwo.write(os.path.join(folder, "block.lwo"), block_spec())

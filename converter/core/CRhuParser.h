@@ -65,6 +65,7 @@ public:
     const char* RecToScript(int node);
     // Every other asset command, until the asset import is part of the converter.
     const char* AssetCommandUnavailable(int node);
+    const char* Map(int node);
 
     static const CommandRow DataCommands[];
 

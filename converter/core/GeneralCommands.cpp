@@ -10,6 +10,7 @@
 #include "converter/core/CdbString.h"
 #include "converter/core/CdbTrigger.h"
 #include "converter/core/TranslationDatabase.h"
+#include "converter/import2d/CdbBackground.h"
 #include "converter/import2d/CdbSpriteTexture.h"
 #include "converter/import3d/ClwScene.h"
 #include "converter/import3d/Geometry.h"
@@ -67,6 +68,8 @@ const char* CRhuParser::Diagnostic(int node)
             g_NormalDiagnostics = true;
         else if (word == "nosmoothing")
             g_NormalSmoothing = false;
+        else if (word == "maps")
+            g_MapDiagnostics = true;
     }
     return nullptr;
 }

@@ -133,7 +133,7 @@ const CommandRow CRhuParser::DataCommands[] = {
      "Disables compression for the ZEL output, all formats, all platforms, etc... Use for uncompressable"
      " files",
      0},
-    {"Map", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable), "label scalefactor sourcefile",
+    {"Map", static_cast<CommandHandler>(&CRhuParser::Map), "label scalefactor sourcefile",
      "Imports a ORVEL map file to use as a single map. Scalefactor is meters per tile.", 0},
     {"Material", static_cast<CommandHandler>(&CRhuParser::Material),
      "label { [texturespecs] | \n\tSPECULAR{specmasktex,specmaptex} |"

@@ -45,7 +45,9 @@ DrawState* CRenderDevice::BeginTerrainBatch(const TerrainBatchSetup& setup, floa
     state->pTexture = setup.Textures[0];
     state->pTexture2 = second ? setup.Textures[1] : nullptr;
     state->pTexture3 = third ? setup.Textures[2] : nullptr;
-    state->CullFlags = CULL_COUNTER_CLOCKWISE;
+    // Clockwise on screen is the underside in this engine's camera convention (x right, y away, z
+    // up): culling it keeps the ground seen from above.
+    state->CullFlags = CULL_CLOCKWISE;
     state->RenderFlags = kTerrainRenderFlags | (setup.Blend ? static_cast<unsigned long>(DRAW_ALPHA_BLEND) : 0ul);
     return state;
 }

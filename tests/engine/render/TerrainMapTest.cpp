@@ -160,6 +160,63 @@ TEST(TerrainDamage, DamagedMapsAreRefusedNamingTheirFile)
     }
 }
 
+// A map file written by orvelfix.py and converted by wexlorn: the cells, sizes and materials
+// the converter wrote are the ones the fixture works out from the file's bytes.
+TEST(TerrainConverted, MapFileConvertsToTheCellsOfItsFile)
+{
+    std::ifstream expect(MG_BINARY_DIR "/tests/engine/render/terrain/zel/landscape_expect.txt");
+    if (!expect)
+        GTEST_SKIP() << "the converter was not built, so there is no converted map";
+    CZelFile::LoadChunkCategories(0x11);
+    testing::internal::CaptureStdout();
+    CZelFile file;
+    ASSERT_EQ(file.Load("landscape.zel"), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout().find("Terrain map"), std::string::npos) << "not refused";
+    CRendMap* map = Exported("Landscape");
+    ASSERT_NE(map, nullptr);
+    std::string word;
+    int cells = 0;
+    while (expect >> word) {
+        if (word == "size") {
+            int w, h, tileWidth;
+            expect >> w >> h >> tileWidth;
+            EXPECT_EQ(map->Map.MapWidth, w);
+            EXPECT_EQ(map->Map.MapHeight, h);
+            EXPECT_EQ(map->Map.TileWidth, tileWidth);
+            EXPECT_EQ(map->Map.ooTileWidth, 1.0f / float(tileWidth));
+            EXPECT_EQ(map->Map.CellSize, 16);
+            EXPECT_EQ(map->Map.MapRowSize, unsigned(16 * w));
+        } else if (word == "cell") {
+            int x, y, height;
+            unsigned long tile;
+            expect >> x >> y >> height >> tile;
+            const BasicCell& cell = map->Cell(x, y);
+            EXPECT_EQ(cell.Height, height) << x << "," << y;
+            EXPECT_EQ(cell.BaseTile, tile) << x << "," << y;
+            EXPECT_EQ(cell.TopTile, 0u);
+            EXPECT_EQ(cell.DecalIndex, 0);
+            EXPECT_EQ(cell.Flags, 0) << "the file has no flips and no split; the data's split bits are kept";
+            ++cells;
+        } else if (word == "range") {
+            float low, high;
+            expect >> low >> high;
+            EXPECT_FLOAT_EQ(map->Map.MinZheight, low);
+            EXPECT_FLOAT_EQ(map->Map.MaxZheight, high);
+        }
+    }
+    EXPECT_EQ(cells, 24);
+    EXPECT_EQ(map->Map.Flags, 1u) << "the data's split bits are used";
+    EXPECT_EQ(map->Map.ViewportData, 1u);
+    EXPECT_EQ(map->Map.CameraMask, 255u);
+    ASSERT_NE(map->Map.pMaterialList, nullptr);
+    EXPECT_EQ(map->Map.pMaterialList[0].Ambient, CVector(1, 1, 1));
+    EXPECT_EQ(map->Map.pMaterialList[15].Ambient, CVector(0, 1, 0));
+    EXPECT_NE(map->Map.pTextures, nullptr);
+    EXPECT_EQ(map->Map.VBatch.NumVerts, 4u);
+    CVector normal;
+    EXPECT_FLOAT_EQ(map->GetHeightData(CVector(2.0f * 2, 2.0f * 1, 0), normal), map->Cell(2, 1).Height / 16.0f);
+}
+
 // An in-memory map of w by h cells with heights from a function.
 struct MemoryMap {
     std::vector<BasicCell> cells;
@@ -218,6 +275,8 @@ TEST(TerrainMemory, NormalsOfATiltedPlaneAndTheShear)
     EXPECT_NEAR(tilted.map->GetHeightData(CVector(3.0f, 4.0f, 0), normal), 1.5f + 1.0f + 1.0f - 2.0f, 1e-5);
     // Past the right edge the edge quad is taken with fraction 1.
     EXPECT_NEAR(tilted.map->GetHeightData(CVector(20.0f, 4.0f, 0), normal), 3.5f + 1.0f + 9.5f - 2.0f, 1e-5);
+    // Just left of the map the edge is taken with fraction 0, not extrapolated past it.
+    EXPECT_NEAR(tilted.map->GetHeightData(CVector(-0.5f, 4.0f, 0), normal), 0.0f + 1.0f - 0.75f - 2.0f, 1e-5);
     WorldShear = WorldShearValues{};
 }
 

@@ -94,8 +94,9 @@ def first_hit(heights, splits, start, end):
 def map_file(heights, splits, tiles, export, row_size=None, map_height=HEIGHT, bad_tile=False, use_split=True):
     b = Block()
     data = b.segments[0]
-    textures = [b.record("CRendTexture", struct.pack("<II", 0, 0)) for _ in range(TEXTURES)]
+    # The decal tile set first: the records right behind the tile set are then no textures.
     decal_textures = b.record("CRendTexture", struct.pack("<II", 0, 0))
+    textures = [b.record("CRendTexture", struct.pack("<II", 0, 0)) for _ in range(TEXTURES)]
     cells = bytearray()
     for r in range(HEIGHT):
         for c in range(WIDTH):
@@ -135,8 +136,10 @@ def expectations(heights, splits):
         x, y = rng.uniform(ORIGIN[0], x1), rng.uniform(ORIGIN[1], y1)
         lines.append("height %.6f %.6f %.6f" % (x, y, ground(heights, splits, x, y)))
     for _ in range(60):
-        start = (rng.uniform(ORIGIN[0] - 10, x1 + 10), rng.uniform(ORIGIN[1] - 10, y1 + 10), rng.uniform(20, 40))
-        end = (rng.uniform(ORIGIN[0], x1), rng.uniform(ORIGIN[1], y1), rng.uniform(-20, 0))
+        # Ends well inside and starts high: a segment that comes in over the edge is still far
+        # above the ground there, so its first contact is with the surface, not the map's side.
+        start = (rng.uniform(ORIGIN[0] - 10, x1 + 10), rng.uniform(ORIGIN[1] - 10, y1 + 10), rng.uniform(300, 400))
+        end = (rng.uniform(ORIGIN[0] + 10, x1 - 10), rng.uniform(ORIGIN[1] + 10, y1 - 10), rng.uniform(-20, 0))
         lines.append("ray %.6f %.6f %.6f %.6f %.6f %.6f %.6f" % (*start, *end, first_hit(heights, splits, start, end)))
     # Segments wholly above the ground, and one wholly beside the map.
     lines.append("ray %.6f %.6f 60 %.6f %.6f 60 -1" % (ORIGIN[0] + 1, ORIGIN[1] + 1, x1 - 1, y1 - 1))

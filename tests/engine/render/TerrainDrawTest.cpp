@@ -1,0 +1,354 @@
+// Terrain drawing on the software device: batches of 16 quads handed to the draw list, the
+// cells that draw and those that do not, the fog-of-war corner colours, and a screenshot of a
+// small terrain with its tiles, an overlay, a decal and a fog tint, the same under pass
+// limits 1, 2 and 3.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include <d3d9_fake_adapter.h>
+
+#include "RenderResourceSupport.h"
+#include "engine/render/CRender.h"
+#include "engine/render/CRendMap.h"
+#include "engine/render/Camera.h"
+#include "engine/render/TerrainDraw.h"
+
+namespace {
+
+const unsigned long kFullTile = 0x80800000; // coordinates 0 to 1 across the quad
+
+struct TestFOW : ITerrainFOW {
+    explicit TestFOW(float edgeGrey = 0.6f) : Edge(edgeGrey) {}
+    void GetFOWColours(CVector4& visible, CVector4& unvisited, CVector4& visited, CVector4& edge) override
+    {
+        visible = CVector4(1, 1, 1, 1);
+        unvisited = CVector4(0.25f, 0.25f, 0.25f, 1);
+        visited = CVector4(0.5f, 0.5f, 0.5f, 1);
+        edge = CVector4(Edge, Edge, Edge, 1);
+    }
+    const float Edge;
+    float GetGameTime() override { return 100.0f; }
+};
+
+// An in-memory map of w by h cells, flat at height 0, every quad with tile 0.
+struct TestMap {
+    TestMap(int w, int h, unsigned tileWidth, const CVector& origin) : cells(size_t(w * h))
+    {
+        for (BasicCell& c : cells)
+            c.BaseTile = kFullTile;
+        std::memset(storage, 0, sizeof storage);
+        CRendMap& m = *reinterpret_cast<CRendMap*>(storage);
+        m.Map.Flags = rhu::BACKGROUND_BATCH_USE_SPLIT_FLAG;
+        m.Map.Origin = origin;
+        m.Map.MapWidth = (unsigned short)w;
+        m.Map.MapHeight = (unsigned short)h;
+        m.Map.CellSize = sizeof(BasicCell);
+        m.Map.MapRowSize = unsigned(w) * sizeof(BasicCell);
+        m.Map.TileWidth = (unsigned short)tileWidth;
+        m.Map.ooTileWidth = 1.0f / float(tileWidth);
+        m.Map.pMapCells = cells.data();
+        // Materials that leave the vertex colour as it is: no lights, no emission.
+        for (Material& material : materials) {
+            std::memset(&material, 0, sizeof material);
+            material.Alpha = 1.0f;
+        }
+        m.Map.pMaterialList = materials;
+        map = new (storage) CRendMap;
+    }
+    ~TestMap() { map->~CRendMap(); }
+    BasicCell& at(int c, int r) { return map->Cell(c, r); }
+    void Textures(std::vector<TestTexture*> tiles, std::vector<TestTexture*> decalTiles)
+    {
+        for (TestTexture* t : tiles)
+            textures.insert(textures.end(), t->Words, t->Words + 3);
+        for (TestTexture* t : decalTiles)
+            decalTextures.insert(decalTextures.end(), t->Words, t->Words + 3);
+        map->Map.pTextures = reinterpret_cast<CRendTexture*>(textures.data());
+        map->Map.pDecalTextures =
+            decalTextures.empty() ? nullptr : reinterpret_cast<CRendTexture*>(decalTextures.data());
+    }
+
+    std::vector<BasicCell> cells;
+    Material materials[16];
+    std::vector<unsigned long> textures, decalTextures;
+    alignas(4) unsigned char storage[sizeof(CRendMap)];
+    CRendMap* map = nullptr;
+};
+
+class TerrainDrawTest : public RenderResourceTest {
+protected:
+    // The terrain entries of the draw list after drawing the map into layer 0.
+    std::vector<DrawEntry> DrawOnce(CRendMap& map)
+    {
+        BeginTestLayer(0);
+        map.Render(nullptr);
+        const RenderBuffer& b = CRenderer::GetDevice().GetRenderBuffers().Draws;
+        const DrawEntry* first = reinterpret_cast<const DrawEntry*>(b.pBase);
+        std::vector<DrawEntry> entries(first, first + b.Count());
+        EndTestLayer();
+        return entries;
+    }
+    // The vertex colours of a handed-over block.
+    static std::vector<D3DCOLOR> Colours(const DrawEntry& entry)
+    {
+        const TerrainBlock* block = static_cast<const TerrainBlock*>(entry.pBlock);
+        void* at = nullptr;
+        std::vector<D3DCOLOR> out;
+        if (block->pVertices->Lock(0, 0, &at, D3DLOCK_READONLY) != D3D_OK)
+            return out;
+        for (int i = 0; i < block->Vertices; ++i)
+            out.push_back(static_cast<const TerrainVertex*>(at)[i].Colour);
+        block->pVertices->Unlock();
+        return out;
+    }
+};
+
+TEST_F(TerrainDrawTest, SeventeenQuadsMakeTwoBlocksAndHiddenCellsDrawNothing)
+{
+    LoadTestCamera(CVector(17, -20, 30), CVector(17, 1, 0));
+    TestMap strip(18, 2, 2, CVector(0, 0, 0));
+    std::vector<DrawEntry> entries = DrawOnce(*strip.map);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(CTerrainDraw::LastQuads, 17);
+    EXPECT_EQ(CTerrainDraw::LastBatches, 1);
+    unsigned triangles = 0;
+    for (const DrawEntry& e : entries) {
+        EXPECT_EQ(e.SortKey, unsigned(CTerrainDraw::kSortKey));
+        EXPECT_EQ(e.SecondKey, 0u);
+        triangles += static_cast<const TerrainBlock*>(e.pBlock)->Triangles * 100;
+    }
+    EXPECT_EQ(triangles, 32u * 100 + 2 * 100) << "blocks of 16 quads and 1 quad";
+    EXPECT_EQ(entries[0].pState, entries[1].pState) << "one batch";
+
+    // A cell with only a top tile draws only under renderer flag 0x20; a second tile is a
+    // second batch.
+    strip.at(3, 0).BaseTile = 0;
+    strip.at(3, 0).TopTile = kFullTile | 1;
+    strip.at(5, 0).BaseTile = kFullTile | 1;
+    DrawOnce(*strip.map);
+    EXPECT_EQ(CTerrainDraw::LastQuads, 16);
+    EXPECT_EQ(CTerrainDraw::LastBatches, 2);
+    Renderer->ChangeFlags(Renderer->GetEngineFlags() | CTerrainDraw::FLAG_TOP_ONLY_CELLS);
+    DrawOnce(*strip.map);
+    EXPECT_EQ(CTerrainDraw::LastQuads, 17);
+    EXPECT_EQ(CTerrainDraw::LastBatches, 3) << "the top tile as the only layer is its own batch";
+
+    // Looking away from the map: nothing drawn, no batch begun.
+    LoadTestCamera(CVector(17, -20, 30), CVector(17, -60, 30));
+    EXPECT_TRUE(DrawOnce(*strip.map).empty());
+    EXPECT_EQ(CTerrainDraw::LastBatches, 0);
+}
+
+TEST_F(TerrainDrawTest, FogOfWarCornerColours)
+{
+    LoadTestCamera(CVector(3, -8, 12), CVector(3, 2, 0));
+    TestMap map(7, 5, 1, CVector(0, 0, 0));
+    // Values by column, every row alike: never seen, seen at now, now + 1, and far ahead.
+    const float now = 100.0f;
+    const float byColumn[7] = {-1, now, now + 1, now + 10, now + 10, now + 10, now + 10};
+    std::vector<float> fow(7 * 5);
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 7; ++c)
+            fow[size_t(r * 7 + c)] = byColumn[c];
+    map.map->SetFOWPtr(fow.data(), 7);
+    TestFOW source;
+    CTerrainDraw::pFOW = &source;
+    std::vector<DrawEntry> entries = DrawOnce(*map.map);
+    CTerrainDraw::pFOW = nullptr;
+    ASSERT_FALSE(entries.empty());
+    // Quad (c, 1)'s corners, in the order (c, 1), (c+1, 1), (c, 2), (c+1, 2); find them by
+    // their positions among the vertices of the row 1 quads.
+    std::vector<std::pair<float, D3DCOLOR>> row1;
+    for (const DrawEntry& e : entries) {
+        const TerrainBlock* block = static_cast<const TerrainBlock*>(e.pBlock);
+        void* at = nullptr;
+        ASSERT_EQ(block->pVertices->Lock(0, 0, &at, D3DLOCK_READONLY), D3D_OK);
+        for (int i = 0; i < block->Vertices; ++i) {
+            const TerrainVertex& v = static_cast<const TerrainVertex*>(at)[i];
+            if (v.y == 1.0f)
+                row1.emplace_back(v.x, v.Colour);
+        }
+        block->pVertices->Unlock();
+    }
+    auto colourAt = [&](float x) {
+        for (const auto& p : row1)
+            if (p.first == x)
+                return p.second;
+        return D3DCOLOR(0);
+    };
+    EXPECT_EQ(colourAt(0), 0xFF3F3F3Fu) << "never seen";
+    EXPECT_EQ(colourAt(1), 0xFF7F7F7Fu) << "seen until now: the visited colour";
+    EXPECT_EQ(colourAt(2), 0xFFBFBFBFu) << "now + 1: midway to the visible colour";
+    EXPECT_EQ(colourAt(3), 0xFF999999u) << "visible, but a neighbour fades sooner: the edge colour";
+    EXPECT_EQ(colourAt(5), 0xFFFFFFFFu) << "visible with every neighbour";
+    EXPECT_EQ(colourAt(6), 0xFFFFFFFFu) << "neighbours off the map are not read";
+
+    // Without a fog-of-war source the same buffer tints nothing.
+    entries = DrawOnce(*map.map);
+    for (const DrawEntry& e : entries)
+        for (D3DCOLOR c : Colours(e))
+            EXPECT_EQ(c, 0xFFFFFFFFu);
+}
+
+TEST_F(TerrainDrawTest, DecalsHideUnderNeverSeenGround)
+{
+    LoadTestCamera(CVector(2, -6, 10), CVector(2, 2, 0));
+    TestMap map(5, 5, 1, CVector(0, 0, 0));
+    DecalData decals[2] = {{0, 0, 1, 0, kFullTile}, {0, 0, 2, 0, kFullTile | 1}};
+    map.map->Map.pDecals = decals;
+    map.map->Map.LastFOWDecal = 1;
+    map.at(0, 0).DecalIndex = 1; // a fog-of-war decal
+    map.at(2, 2).DecalIndex = 2;
+    std::vector<float> fow(25, -1.0f);
+    map.map->SetFOWPtr(fow.data(), 5);
+    DrawOnce(*map.map);
+    EXPECT_EQ(CTerrainDraw::LastBatches, 2) << "plain quads and the decal numbered above the fog-of-war ones";
+    fow[0] = 100.0f; // one corner of quad (0, 0) seen
+    DrawOnce(*map.map);
+    EXPECT_EQ(CTerrainDraw::LastBatches, 3);
+}
+
+// The screenshot scene: red and green tiles, a white overlay in one quarter of quad (1, 1), a
+// blue decal in another quarter of quads (1, 1) and (2, 2), and the fog of war leaving the last
+// column of vertices never seen, so the quads beside it fade.
+class TerrainShotTest : public TerrainDrawTest {
+protected:
+    void SetUp() override { ObjectTest::SetUp(); }
+    void TearDown() override
+    {
+        CTerrainDraw::pFOW = nullptr;
+        RenderResourceTest::TearDown();
+    }
+    void Start(int passLimit);
+    std::string Shot(const std::string& points);
+};
+
+// As the base fixture sets up, with the pass limit in the game folder's settings.
+void TerrainShotTest::Start(int passLimit)
+{
+    char cfg[96];
+    std::snprintf(cfg, sizeof cfg, "width: 640\nheight: 480\nwindowed:\npasslimit: %d\n", passLimit);
+    ObjectTest::SetUp();
+    FakeAdapter::Configure(FakeAdapter::Default());
+    ResetTransformState();
+    Game = std::make_unique<ScopedGameFolder>(std::string("terrain_shot_") + std::to_string(passLimit), cfg);
+    Renderer = CRenderer::Create();
+    ASSERT_NE(Renderer, nullptr);
+    ASSERT_EQ(Renderer->Init(nullptr, 0, 0), 0);
+    const fRECT full = {0, 0, 1, 1};
+    Renderer->ConfigureLayers(8);
+    Renderer->DefineLayer(0, RenderLayer::CLEAR_COLOUR | RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED, full,
+                          CVector4(0, 0, 64, 0), 1.0f);
+    LoadTestCamera(CVector(0, -12, 36), CVector(0, 0, 0));
+}
+
+std::string TerrainShotTest::Shot(const std::string& points)
+{
+    IDirect3DDevice9* device = CRenderer::GetDevice().GetDevice();
+    const D3DCOLOR red[4] = {0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000};
+    const D3DCOLOR green[4] = {0xFF00FF00, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00};
+    const D3DCOLOR overlay[4] = {0xFFFFFFFF, 0, 0, 0};
+    const D3DCOLOR decal[4] = {0, 0, 0, 0xFF0000FF};
+    TestTexture redTile(device, red), greenTile(device, green), overlayTile(device, overlay), decalTile(device, decal);
+    TestMap map(5, 5, 4, CVector(-8, -8, 0));
+    map.Textures({&redTile, &greenTile, &overlayTile}, {&decalTile});
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            map.at(c, r).BaseTile = kFullTile | (c >= 2 ? 1 : 0);
+    map.at(1, 1).TopTile = kFullTile | 2;
+    DecalData decals[1] = {{0, 0, 1, 0, kFullTile}};
+    map.map->Map.pDecals = decals;
+    map.at(1, 1).DecalIndex = 1;
+    map.at(2, 2).DecalIndex = 1;
+    std::vector<float> fow(25);
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 5; ++c)
+            fow[size_t(r * 5 + c)] = c >= 4 ? -1.0f : 110.0f;
+    map.map->SetFOWPtr(fow.data(), 5);
+    TestFOW source(1.0f);
+    CTerrainDraw::pFOW = &source;
+    CVector position(0, 0, 0), rotation(0, 0, 0);
+    CRender render;
+    render.Attach(&position, &rotation, nullptr, nullptr);
+    render.Attach(map.map, 0);
+    render.SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
+    render.Link();
+    const std::string out = Frame(points);
+    render.Unlink();
+    render.DetachResource();
+    CTerrainDraw::pFOW = nullptr;
+    return out;
+}
+
+// Pixel positions of points of the terrain, in cell units of the 4-unit quads.
+std::string PointsOf(const std::vector<std::pair<float, float>>& cells)
+{
+    std::string out;
+    for (const auto& p : cells) {
+        float invW = 0;
+        const CVector s = World2Screen(0, CVector(-8 + 4 * p.first, -8 + 4 * p.second, 0), invW);
+        out += std::to_string(int(s.x)) + "," + std::to_string(int(s.y)) + " ";
+    }
+    return out;
+}
+
+std::vector<int> Channels(const std::string& reader)
+{
+    std::vector<int> out;
+    std::istringstream lines(reader);
+    std::string line;
+    std::getline(lines, line); // size
+    while (std::getline(lines, line)) {
+        const unsigned long rgb = std::strtoul(line.substr(line.find('=') + 1).c_str(), nullptr, 16);
+        out.push_back(int(rgb >> 16 & 0xFF));
+        out.push_back(int(rgb >> 8 & 0xFF));
+        out.push_back(int(rgb & 0xFF));
+    }
+    return out;
+}
+
+TEST_F(TerrainShotTest, TilesOverlayDecalAndFogUnderEveryPassLimit)
+{
+    // Quad centres or quarters: red, green (seen), the overlay's and the decal's quarters of
+    // quad (1, 1), the decal of quad (2, 2), a never-seen green quad, and off the map.
+    const std::vector<std::pair<float, float>> cells = {{0.5f, 0.5f},   {2.5f, 0.5f},   {1.25f, 1.25f}, {1.75f, 1.75f},
+                                                        {2.75f, 2.75f}, {3.875f, 1.5f}, {1.25f, 1.75f}};
+    std::vector<std::vector<int>> shots;
+    for (int limit : {3, 2, 1}) {
+        Start(limit);
+        const std::string out = Shot(PointsOf(cells) + "5,5");
+        if (limit == 3) {
+            const std::vector<int> c = Channels(out);
+            ASSERT_EQ(c.size(), 24u) << out;
+            auto near = [&](int point, int r, int g, int b) {
+                EXPECT_NEAR(c[size_t(3 * point)], r, 2) << "point " << point << "\n" << out;
+                EXPECT_NEAR(c[size_t(3 * point + 1)], g, 2) << "point " << point << "\n" << out;
+                EXPECT_NEAR(c[size_t(3 * point + 2)], b, 2) << "point " << point << "\n" << out;
+            };
+            near(0, 255, 0, 0);
+            near(2, 255, 255, 255); // the overlay over red
+            near(3, 0, 0, 255);     // the decal over red
+            near(4, 0, 0, 255);     // the decal over green
+            near(6, 255, 0, 0);     // a transparent quarter of both: the base
+            near(7, 0, 0, 64);      // the clear colour
+            EXPECT_LT(c[3 * 5 + 1], 100) << "the never-seen quad is darkened\n" << out;
+            EXPECT_GT(c[3 * 5 + 1], 40) << out;
+            near(1, 0, 255, 0);
+        }
+        shots.push_back(Channels(out));
+        TearDown();
+    }
+    ASSERT_EQ(shots.size(), 3u);
+    for (size_t i = 0; i < shots[0].size(); ++i) {
+        EXPECT_NEAR(shots[1][i], shots[0][i], 2) << "pass limit 2, channel " << i;
+        EXPECT_NEAR(shots[2][i], shots[0][i], 2) << "pass limit 1, channel " << i;
+    }
+}
+
+} // namespace
