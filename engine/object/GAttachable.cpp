@@ -39,7 +39,7 @@ void GAttachable::AttachMeTo(GPhysical* target, bool keepRot, DWORD attachPoint,
     pAttachedPosSource = keepPos ? &Position : nullptr;
     Render.Attach(pAttachedPosSource, pAttachedRotSource, Render.GetColour(), Render.GetOffset());
     DisablePlottability();
-    bPlotted = false;
+    UnPlot();
     AttachPoint = attachPoint;
     target->AttachRender(attachPoint, &Render);
     if (reparent)
@@ -63,6 +63,7 @@ GPhysical* GAttachable::DetachMe(bool replot, bool keepParent)
         SetPosRot(last, Rotation);
         Render.Link();
         EnablePlottability();
+        Plot();
     }
     return target;
 }

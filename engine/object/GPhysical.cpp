@@ -4,13 +4,18 @@
 
 #include <new>
 
+#include "core/math/CAngles.h"
 #include "engine/world/CCollisionData.h"
+#include "engine/world/CCollisionPlotter.h"
+#include "engine/world/GmvWorld.h"
 
 IMPLEMENT_GOBJECT(GPhysical, 0x00408000)
 
 namespace {
 
 const DWORD NO_OTHER_OBJECT = 0xFFFFFFFF;
+// The x of the nowhere position: objects parked there stay out of the section grid.
+const float NOWHERE_X = -1.0e38f;
 
 float HorizontalDistanceSq(const CVector& a, const CVector& b)
 {
@@ -35,18 +40,106 @@ GPhysical::GPhysical()
     Render.Attach(pResource, 0);
     pAttachedResource = pResource;
     Render.Link();
+    bPlottable = true;
+    pPlotter = CCollisionPlotter::Make(this);
+    Plot();
 }
 
 GPhysical::~GPhysical()
 {
-    if (EditableEvaluation == 0)
-        Render.~CRender();
+    if (EditableEvaluation != 0)
+        return;
+    delete pPlotter;
+    Render.~CRender();
 }
 
 void GPhysical::Destroy()
 {
+    UnPlot();
+    DisablePlottability();
     Render.EjectAllEffects(true);
     GPosRot::Destroy();
+}
+
+void GPhysical::ChangePlayer(WORD player)
+{
+    GPosRot::ChangePlayer(player);
+    if (pPlotter)
+        pPlotter->SetHandle(GetHandle());
+}
+
+void GPhysical::Plot()
+{
+    if (!pPlotter || bPlotted)
+        return;
+    pPlotter->Plot();
+    bPlotted = true;
+}
+
+void GPhysical::UnPlot()
+{
+    if (pPlotter && bPlotted)
+        pPlotter->UnPlot();
+    bPlotted = false;
+}
+
+bool GPhysical::PlotsOnMove() { return pPlotter && bPlottable && (GetCollisionFlags() & COLLISIONDATA_PLOT); }
+
+void GPhysical::SetPos(const CVector& position)
+{
+    const bool replot = PlotsOnMove();
+    if (replot)
+        UnPlot();
+    GPosRot::SetPos(position);
+    if (replot && position.x != NOWHERE_X)
+        Plot();
+}
+
+void GPhysical::SetRot(const CVector& rotation)
+{
+    const bool replot = PlotsOnMove();
+    if (replot)
+        UnPlot();
+    GPosRot::SetRot(rotation);
+    if (replot && Position.x != NOWHERE_X)
+        Plot();
+}
+
+void GPhysical::SetPosRot(const CVector& position, const CVector& rotation)
+{
+    const bool replot = PlotsOnMove();
+    if (replot)
+        UnPlot();
+    GPosRot::SetPosRot(position, rotation);
+    if (replot && position.x != NOWHERE_X)
+        Plot();
+}
+
+bool GPhysical::CanGoHere(const CVector& place)
+{
+    LocationEntry* location = GmvWorld::GetNearestLocation(place, nullptr);
+    return location && GmvWorld::GetPassibilityIndex(location, place.x, place.y) <= GetPassibilityIndex();
+}
+
+// The half-width is the angle under which the summed radii appear at the distance: a ray
+// inside it passes closer than the two radii allow.
+bool GPhysical::GetArc(float& first, float& second, GPhysical* other, const CVector* from, const CVector* to)
+{
+    first = second = 0.0f;
+    if (!other)
+        return false;
+    CVector ownCentre, otherCentre;
+    GetCenterPos(ownCentre, false);
+    other->GetCenterPos(otherCentre, false);
+    const CVector& a = from ? *from : ownCentre;
+    const CVector& b = to ? *to : otherCentre;
+    const float reach = GetPlottingRadius() + other->GetPlottingRadius();
+    const float distanceSq = HorizontalDistanceSq(a, b);
+    if (distanceSq < reach * reach)
+        return false;
+    const float half = distanceSq > 0.0f ? asinf(reach / sqrtf(distanceSq)) : 0.0f;
+    CAngles::GetArc(a, b, half, first, second);
+    return true;
 }
 
 int GPhysical::SpecifyEditable(EditableInfo*& cursor)

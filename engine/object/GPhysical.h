@@ -19,10 +19,17 @@ class GPhysical : public GPosRot {
     ~GPhysical() override;
 
     // Effects on the render instance outlive the object: they move to the object root first.
+    // A destroyed object leaves the section grid at once, even while its deletion waits.
     void Destroy() override;
+    void ChangePlayer(WORD player) override;
     int SpecifyEditable(EditableInfo*& cursor) override;
     using GPosRot::GetAttachPos;
     CVector GetAttachPos(CCRC32 attachPoint) override;
+    // Moving re-enters the section grid: out at the old place, in at the new one (never at
+    // the nowhere position).
+    void SetPos(const CVector& position) override;
+    void SetRot(const CVector& rotation) override;
+    void SetPosRot(const CVector& position, const CVector& rotation) override;
 
     // The operations physical objects add, in table order.
     virtual float GetRenderHeight();
@@ -56,6 +63,17 @@ class GPhysical : public GPosRot {
     float IsCollision(const CVector* from, const CVector* to, const CVector* at = nullptr);
     bool IsCollision(GPhysical* other, const CVector* at = nullptr);
     float GetPlottingRadius(CVector* centre = nullptr);
+
+    // Enter or leave the section grid through the plotter.
+    void Plot();
+    void UnPlot();
+    // The place lies in a location whose passability there is within this object's limit.
+    bool CanGoHere(const CVector& place);
+    // The headings (0..2 pi) between which a ray from..to meets the other object, widened by
+    // this object's radius; false with both 0 when the two already overlap. from and to
+    // default to the objects' centres.
+    bool GetArc(float& first, float& second, GPhysical* other, const CVector* from = nullptr,
+                const CVector* to = nullptr);
 
     // Health.
     void GetHealth(float& health, float& maxHealth);
@@ -125,6 +143,7 @@ class GPhysical : public GPosRot {
     BYTE Marks; // MARK_UNIT, MARK_DECOR
 
 private:
+    bool PlotsOnMove();
     // Squared horizontal distance between the two points and the summed radii plus range.
     void FatRangeTerms(GPhysical* other, float range, const CVector* from, const CVector* to, float otherRadius,
                        float& distanceSq, float& reach);

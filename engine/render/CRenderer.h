@@ -12,6 +12,8 @@
 #include "engine/render/CRecordPage.h"
 #include "engine/render/CRenderDevice.h"
 
+struct LocationEntry;
+
 class CAnimation;
 class CRender;
 class CRendResource;
@@ -108,6 +110,15 @@ class CRenderer : public GObject {
     // when the resource has no channels or the engine heap no room. The skeleton argument
     // receives the resource's skeleton.
     static CAnimation* CreateAnimation(CRendResource* resource, CRendResource*& skeleton, float weight);
+
+    // Terrain height over the world's locations; 0 where no location holds the point. The
+    // forms with a normal give the cell's stored normal (straight up where there is none).
+    static float GetHeightData(CVector p);
+    static float GetHeightData(CVector p, LocationEntry* location);
+    static float GetHeightData(CVector p, CVector& normal);
+    static float GetHeightData(CVector p, CVector& normal, LocationEntry* location);
+    // The first hit fraction of the segment with any location's terrain, -1 for none.
+    static float FindIntersection(const CVector& from, const CVector& to, int* cellOut);
 
     static CRenderer* pThe;
     // The number of the frame being drawn: the rolling count of its Process.

@@ -42,12 +42,13 @@ float CCylinderCollision::IsCollision(const CVector* a, const CVector* b, const 
     return SegmentCircleFraction(*a, *b, centre, Radius, true);
 }
 
-// The offset is not turned here: the section grid asks with the plotting centre.
+// The offset turns with the owner as in every other test: the section grid marks the sections
+// the cylinder really stands in.
 bool CCylinderCollision::IsCollision(const fRECT& rect, const CVector* pos, CRender* owner)
 {
     const CVector& where = PosOr(pos, owner);
-    float x = where.x + X;
-    float y = where.y + Y;
+    float x, y;
+    GetAxis(where, OwnerRot(owner).z, x, y);
     return !(x + Radius < rect.left || x - Radius > rect.right || y + Radius < rect.top || y - Radius > rect.bottom);
 }
 

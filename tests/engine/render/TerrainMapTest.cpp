@@ -374,18 +374,20 @@ TEST(TerrainMemory, RefusedSizesAndTheWorldsLocations)
         map->~CRendMap();
     }
     // With a live world a map joins the location table and leaves it when destroyed.
-    GmvWorld world;
-    GmvWorld::pThe = &world;
+    GmvWorld* world = GmvWorld::Create();
+    ASSERT_NE(world, nullptr);
     {
         MemoryMap m(
             5, 4, 1, [](int, int) { return 16; }, 2);
-        ASSERT_EQ(world.LocationCount, 1);
-        EXPECT_EQ(GmvWorld::LocationArray[0]->map, m.map);
-        EXPECT_EQ(GmvWorld::LocationArray[0]->maxX, 8.0f);
-        EXPECT_EQ(GmvWorld::LocationArray[0]->maxY, 6.0f);
+        ASSERT_EQ(world->GetLocationCount(), 1);
+        EXPECT_EQ(GmvWorld::LocationArray[0]->pMap, m.map);
+        EXPECT_EQ(GmvWorld::LocationArray[0]->MaxX, 8.0f);
+        EXPECT_EQ(GmvWorld::LocationArray[0]->MaxY, 6.0f);
     }
-    EXPECT_EQ(world.LocationCount, 0);
-    GmvWorld::pThe = nullptr;
+    EXPECT_EQ(world->GetLocationCount(), 0);
+    world->Destroy();
+    GObject::DestroyObjects();
+    EXPECT_EQ(GmvWorld::pThe, nullptr);
 }
 
 } // namespace

@@ -99,16 +99,16 @@ TEST(CylinderCollision, HeightLimitsIncludeTheOtherRadius)
     EXPECT_TRUE(Block("Post")->IsCollision(&overlapping, 0.25f, nullptr, &owner.render));
 }
 
-TEST(CylinderCollision, SegmentIsFlatAndRectangleIgnoresTheYaw)
+TEST(CylinderCollision, SegmentIsFlatAndRectangleTurnsWithTheYaw)
 {
     Owner owner(kOrigin, kQuarterTurn);
     CVector a(-2, 0, 100), b(2, 0, 100);
     EXPECT_FLOAT_EQ(Block("Post")->IsCollision(&a, &b, nullptr, &owner.render), 0.25f);
 
-    // The offset (1, 0) is not turned for the rectangle test: the axis stays at x = 1.
+    // The offset (1, 0) turns a quarter for the rectangle test too: the axis is at (0, 1).
     CCollisionData* post = Block("OffsetPost");
-    EXPECT_TRUE(post->IsCollision(fRECT{1.4f, -0.1f, 2.0f, 0.1f}, nullptr, &owner.render));
-    EXPECT_FALSE(post->IsCollision(fRECT{1.6f, -0.1f, 2.0f, 0.1f}, nullptr, &owner.render));
+    EXPECT_FALSE(post->IsCollision(fRECT{1.4f, -0.1f, 2.0f, 0.1f}, nullptr, &owner.render));
+    EXPECT_TRUE(post->IsCollision(fRECT{-0.1f, 1.4f, 0.1f, 2.0f}, nullptr, &owner.render));
     // The sphere test turns it: the axis is at (0, 1).
     CVector turnedAxis(0, 1, 0), unturnedAxis(1, 0, 0);
     EXPECT_TRUE(post->IsCollision(&turnedAxis, 0.1f, nullptr, &owner.render));
