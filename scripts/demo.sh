@@ -27,8 +27,13 @@ cp build/bin/marlgate_host "$demo/bin/"
 # input script, which moves the cursor there.
 "$demo/bin/marlgate_host" --frames 100 --frame-time 0.016666667 --screenshot-frame 31 "$@" intro.zel
 mv "$demo/PCX_Cap_000000.tga" "$demo/demo_video_frame.tga"
+# The figure's level, seen from close by: its skeleton swings its arms; frame 40 kept.
+"$demo/bin/marlgate_host" --frames 40 --frame-time 0.016666667 --screenshot-frame 40 \
+    --camera 0,-5,1.2 --look-at 0,0,1 "$@" figure.zel
+mv "$demo/PCX_Cap_000000.tga" "$demo/demo_figure.tga"
 "$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 \
     --audio-out "$demo/demo_sound.wav" --input-script data/demo.input "$@"
 echo "demo: frame 31 of the opening video is in $demo/demo_video_frame.tga"
+echo "demo: frame 40 of the animated figure is in $demo/demo_figure.tga"
 echo "demo: frame 120 of the menu level is in $demo/PCX_Cap_000000.tga"
 echo "demo: the sound of the menu level is in $demo/demo_sound.wav"

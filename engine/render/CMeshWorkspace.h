@@ -4,7 +4,11 @@
 #include "core/math/CMatrix.h"
 #include "engine/render/CRendWorkspace.h"
 
+#include <windows.h>
+
 class CRendBaseMesh;
+class CRendResource;
+class CVector;
 
 class CMeshWorkspace : public CRendWorkspace {
 public:
@@ -19,6 +23,13 @@ public:
     // Rebuilds the world matrix from the render's position and rotation.
     int GetMatrix(CMatrix** matrixOut) override;
     virtual void SetRender(CRender* render) { pRender = render; }
+
+    // The screen box, the culling and the selection list of a render drawing the resource
+    // under the world matrix: whether it is on screen. Skeletons cull the same way.
+    static bool PlaceOnScreen(CRender* render, CRendResource* resource, CMatrix& world);
+    // The screen rectangle of a min/max box under the matrix and the current projection;
+    // corners behind the eye are left out.
+    static void ScreenBox(const CMatrix& matrix, const CVector& min, const CVector& max, RECT& box);
 
     int IsVisible() const { return Visible; }
     const CMatrix& GetWorld() const { return World; }

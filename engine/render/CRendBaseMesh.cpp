@@ -44,29 +44,7 @@ CRendWorkspace* CRendBaseMesh::OnAttach(CRender* render) { return new (std::noth
 
 void CRendBaseMesh::GetScreenBoundingBox(CMatrix& matrix, RECT& box)
 {
-    box = RECT{10000, 10000, -10000, -10000};
-    const ViewportTransform* v = GetViewportTransform(GetCurrentViewport());
-    if (!v)
-        return;
-    CMatrix toScreen;
-    toScreen.Multiply(matrix, v->WorldToScreen);
-    const float* s = toScreen.m;
-    for (int i = 0; i < 8; ++i) {
-        const float x = (i & 1) ? MaxSize.x : MinSize.x, y = (i & 2) ? MaxSize.y : MinSize.y,
-                    z = (i & 4) ? MaxSize.z : MinSize.z;
-        const float w = x * s[3] + y * s[7] + z * s[11] + s[15];
-        if (!(w > 0.0f))
-            continue;
-        const float sz = (x * s[2] + y * s[6] + z * s[10] + s[14]) / w;
-        if (sz < -1.0f)
-            continue;
-        const LONG sx = static_cast<LONG>((x * s[0] + y * s[4] + z * s[8] + s[12]) / w);
-        const LONG sy = static_cast<LONG>((x * s[1] + y * s[5] + z * s[9] + s[13]) / w);
-        box.left = sx < box.left ? sx : box.left;
-        box.right = sx > box.right ? sx : box.right;
-        box.top = sy < box.top ? sy : box.top;
-        box.bottom = sy > box.bottom ? sy : box.bottom;
-    }
+    CMeshWorkspace::ScreenBox(matrix, MinSize, MaxSize, box);
 }
 
 int CRendBaseMesh::GetSize(CVector& min, CVector& max)

@@ -7,8 +7,10 @@
 #include "core/output/ZOutput.h"
 #include "engine/render/CAnimation.h"
 #include "engine/render/CAnimator.h"
+#include "engine/render/CMeshWorkspace.h"
 #include "engine/render/CRender.h"
 #include "engine/render/CRenderer.h"
+#include "engine/world/CCollisionData.h"
 
 namespace {
 
@@ -334,6 +336,13 @@ void CRendDynamicSkeleton::Render(CRender* render)
     CSkeletonWorkspace* workspace = static_cast<CSkeletonWorkspace*>(render->GetWorkspace());
     if (!workspace)
         return;
+    // The whole skeleton is culled as one mesh would be, before any node is posed.
+    CMatrix world;
+    world.SetEuler_XYZS(*render->GetPos(), *render->GetRot());
+    if (!CMeshWorkspace::PlaceOnScreen(render, this, world)) {
+        workspace->Hide();
+        return;
+    }
     static DrawList lists[4];
     static int nesting = 0;
     if (nesting >= 4)
@@ -351,6 +360,21 @@ void CRendDynamicSkeleton::Render(CRender* render)
         node.pResource->Render(render);
     }
     --nesting;
+}
+
+// With collision data its bounds (already in the world) decide; else the skeleton's box
+// under the render's matrix.
+void CRendDynamicSkeleton::GetScreenBoundingBox(CMatrix& matrix, RECT& box)
+{
+    if (CCollisionData* collision = GetCollisionData()) {
+        CVector min, max;
+        collision->GetBounds(min, max, pRender);
+        CMatrix identity;
+        identity.SetIdentity();
+        CMeshWorkspace::ScreenBox(identity, min, max, box);
+        return;
+    }
+    CMeshWorkspace::ScreenBox(matrix, MinSize, MaxSize, box);
 }
 
 // ---- poses ----

@@ -41,6 +41,7 @@ public:
     CRendWorkspace* OnAttach(CRender* render) override;
     void FlushFrameCache() override;
     void Render(CRender* render) override;
+    void GetScreenBoundingBox(CMatrix& matrix, RECT& box) override;
     const CVector* GetCentroid(int index) override;
     const CVector* GetCenter(int index) override;
     int GetSize(CVector& min, CVector& max) override;
@@ -127,6 +128,8 @@ public:
         pNodeRender = render;
         Visible = 1;
     }
+    // Off screen this pass: its nodes answer as not visible.
+    void Hide() { Visible = 0; }
 
 private:
     CRender* pRender;

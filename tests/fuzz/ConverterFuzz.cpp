@@ -1,7 +1,8 @@
 // The converter's readers of outside data under seeded damage: scripts (with includes) through
 // the whole conversion, compiled grammar images through the parser runtime, compressed streams
 // through the decompressor, chunk files through the chunk reader, image files through the
-// bitmap loader the texture commands use, and LightWave models through the mesh import.
+// bitmap loader the texture commands use, LightWave models through the mesh import, and
+// LightWave scenes through the skeleton and animation commands.
 #include "FuzzHarness.h"
 
 #include "converter/core/CDatabase.h"
@@ -112,6 +113,8 @@ void PrepareWorkFolder(const std::string& reader, const std::vector<Bytes>& scri
     mkdir("fuzzdir.x", 0755);
     if (reader == "script")
         WriteWholeFile("inc.rhu", scripts.empty() ? Bytes() : scripts.back());
+    if (reader == "scene")
+        WriteWholeFile("limb.lwo", ReadWholeFile(std::string(MG_FUZZ_SCENES) + "/limb.lwo"));
     for (const char* image : {"boxuv.png", "uvtest.png", "white.bmp"})
         WriteWholeFile(image, ReadWholeFile(std::string(MG_TESTDATA_DIR) + "/lightwave/lwo2/" + image));
     VerboseLevel = 0;
@@ -244,6 +247,65 @@ std::vector<Bytes> ModelCorpus()
     return models;
 }
 
+// Words of the scene format that reach the object tree, the envelopes and the name rules.
+const std::vector<std::string> kSceneTokens = {"LWSC",
+                                               "3",
+                                               "AddNullObject root_0_30",
+                                               "AddNullObject attach_x",
+                                               "AddNullObject trigger_SOUND_2",
+                                               "AddNullObject event_9_-1",
+                                               "AddNullObject movetrigger_Go_3",
+                                               "LoadObjectLayer 1 limb.lwo",
+                                               "LoadObjectLayer 1 missing.lwo",
+                                               "ParentItem 10000000",
+                                               "ParentItem 10000005",
+                                               "ParentItem 1FFFFFFF",
+                                               "NumChannels 9",
+                                               "NumChannels 99",
+                                               "Channel 8",
+                                               "Channel 99",
+                                               "{ Envelope",
+                                               "}",
+                                               "Key 1 0 0 0 0 0 0 0 0",
+                                               "Key 1 0.5 4 0 0 0 0 0 0",
+                                               "Behaviors 3 4",
+                                               "FirstFrame 40",
+                                               "LastFrame 5000",
+                                               "FramesPerSecond 0",
+                                               "FrameStep 0",
+                                               "ObjectDissolve 2",
+                                               "1e999",
+                                               "-1",
+                                               std::string(300, 'A')};
+
+// Scenes the project generates: the demo's figure, and the same figure with linear and stepped
+// spans in place of its curves.
+std::vector<Bytes> SceneCorpus()
+{
+    std::vector<Bytes> scenes;
+    const Bytes figure = ReadWholeFile(std::string(MG_FUZZ_SCENES) + "/figure.lws");
+    if (figure.empty())
+        return scenes;
+    scenes.push_back(figure);
+    // Each key's span type is its third word: linear and stepped in turn.
+    Bytes varied = figure;
+    int keys = 0;
+    for (size_t at = varied.find("Key "); at != Bytes::npos; at = varied.find("Key ", at + 4)) {
+        const size_t value = varied.find(' ', at + 4), time = varied.find(' ', value + 1);
+        if (time != Bytes::npos && time + 1 < varied.size())
+            varied[time + 1] = keys++ % 2 ? '4' : '3';
+    }
+    scenes.push_back(varied);
+    return scenes;
+}
+
+// As the skeleton command reads it: the tree, the meshes it names, and its default animation.
+void ConvertScene(const Bytes& scene)
+{
+    WriteWholeFile("fuzz.lws", scene);
+    ConvertScript("NoCompression\nSkeleton Fuzz fuzz.lws\n");
+}
+
 void ImportModel(const Bytes& bytes)
 {
     WriteWholeFile("fuzz.lwo", bytes);
@@ -283,6 +345,9 @@ int main(int argc, char** argv)
     // with its fatal error, which names the file and the place.
     readers.push_back({"image", ImageCorpus(), false, MutateBinary, LoadImage});
     readers.push_back({"model", ModelCorpus(), true, MutateBinary, ImportModel});
+    readers.push_back({"scene", SceneCorpus(), true,
+                       [](const Bytes& b, unsigned long long s) { return MutateText(b, s, kSceneTokens); },
+                       ConvertScene});
 
     const std::string reader = argc > 1 ? argv[1] : "";
     // The findings folder is named before the work folder becomes the current one.
@@ -291,7 +356,7 @@ int main(int argc, char** argv)
         findings = std::filesystem::absolute(argv[4]).string();
         argv[4] = findings.data();
     }
-    if (reader == "script" || reader == "image" || reader == "model")
+    if (reader == "script" || reader == "image" || reader == "model" || reader == "scene")
         PrepareWorkFolder(reader, readers[0].Corpus);
     const int result = Main(argc, argv, readers);
     unlink(ChunkFilePath().c_str());

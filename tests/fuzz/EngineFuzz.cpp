@@ -284,7 +284,7 @@ int main(int argc, char** argv)
 
     Reader zel{"zel", {}, true, MutateBinary, LoadZel};
     for (const char* base : {"mutants/base.zel", "mutants/base_x.zel", "wex/wexlevel.zel", "wex/params.zel",
-                             "demo/mainmenu.zel", "written.zel"}) {
+                             "demo/mainmenu.zel", "demo/figure.zel", "written.zel"}) {
         const Bytes bytes = ReadWholeFile(std::string(ZEL_FIXTURE_DIR) + "/" + base);
         if (!bytes.empty())
             zel.Corpus.push_back(bytes);

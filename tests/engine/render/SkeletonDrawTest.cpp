@@ -124,6 +124,72 @@ TEST_F(SkeletonDrawTest, AHungRenderFollowsItsAttachPointInScreenshotsOfAnAnimat
     render.Unlink();
 }
 
+// Counts the nodes the skeleton gives it to draw.
+class NodeCounter : public CRendResource {
+public:
+    void Render(CRender* render) override
+    {
+        CMatrix* matrix = nullptr;
+        if (render->GetWorkspace()->Prepare(&matrix, nullptr))
+            ++Drawn;
+    }
+    int Drawn = 0;
+};
+
+TEST_F(SkeletonDrawTest, ASkeletonOutOfViewIsCulledWholeAndItsNodesAnswerNotVisible)
+{
+    CRenderer* renderer = CRenderer::Create();
+    ASSERT_NE(renderer, nullptr);
+    ASSERT_EQ(renderer->Init(nullptr, 0, 0), 0);
+    renderer->ConfigureLayers(1);
+    renderer->DefineLayer(0, RenderLayer::CLEAR_COLOUR | RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED, {0, 0, 1, 1},
+                          CVector4(0, 0, 64, 0), 1.0f);
+    // A camera at z 100 looking down at the origin.
+    CMatrix camera;
+    camera.LookAt(CVector(0, 0, 100), CVector(0, 0, 0), CVector(0, 1, 0));
+    for (int row = 0; row < 4; ++row)
+        camera.m[4 * row + 2] = -camera.m[4 * row + 2];
+    LoadCamera(0, camera);
+    CMatrix projection;
+    projection.Perspective(60.0f * 3.14159265f / 180.0f, 640.0f / 480.0f, 1.0f, 500.0f);
+    for (int row = 0; row < 4; ++row)
+        projection.m[4 * row + 1] = -projection.m[4 * row + 1];
+    LoadProjection(0, projection);
+
+    NodeCounter body, arm;
+    TestSkeleton figure({{&body, {{CVector(0, 1, 0), "Arm", 1}}}, {&arm, {}}}, nullptr);
+    CVector pos(0, 0, 0), rot(0, 0, 0);
+    CRender render;
+    render.Attach(&pos, &rot, nullptr, nullptr);
+    render.Attach(figure.Get(), 0);
+    render.Link();
+    struct Case {
+        CVector Place;
+        float Radius;
+        int Drawn;
+    };
+    // By a cull radius against the view, and with none by the screen box of its bounds (the
+    // box of a skeleton without node sizes is its origin).
+    const Case cases[] = {{CVector(0, 0, 0), 2.0f, 2}, {CVector(0, 0, 200), 2.0f, 0}, {CVector(400, 0, 0), 2.0f, 0},
+                          {CVector(5, 5, 0), 0.0f, 2}, {CVector(0, 0, 150), 0.0f, 0}, {CVector(0, 900, 0), 0.0f, 0}};
+    for (const Case& c : cases) {
+        pos = c.Place;
+        render.SetCullRadius(c.Radius);
+        body.Drawn = arm.Drawn = 0;
+        ++CRenderer::FrameNumber;
+        renderer->RenderThis(&render, 1);
+        EXPECT_EQ(body.Drawn + arm.Drawn, c.Drawn) << c.Place.x << "," << c.Place.y << "," << c.Place.z;
+        CMatrix* matrix = nullptr;
+        EXPECT_EQ(render.GetWorkspace()->Prepare(&matrix, nullptr), c.Drawn ? 1 : 0);
+    }
+    // Never culled: drawn wherever it is.
+    render.SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
+    body.Drawn = arm.Drawn = 0;
+    renderer->RenderThis(&render, 1);
+    EXPECT_EQ(body.Drawn + arm.Drawn, 2);
+    render.Unlink();
+}
+
 TEST_F(SkeletonDrawTest, TheFrameAnimatesDisplayedAndAnimatedRenders)
 {
     CRenderer* renderer = CRenderer::Create();

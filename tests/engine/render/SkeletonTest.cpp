@@ -127,6 +127,60 @@ TEST_F(SkeletonTest, NodeMatricesAndAttachPointsOfBlendedAndOverlaidAnimationsMa
     std::remove(dump.c_str());
 }
 
+// The demo's figure as the converter wrote it from its generated LightWave scene: the engine
+// plays the skeleton's own animation, and its nodes and attach points are reckoned from the
+// scene alone.
+TEST_F(SkeletonTest, AConvertedSkeletonPlaysItsAnimationAsTheSceneDescribes)
+{
+    CZelFile figure;
+    ASSERT_EQ(figure.Load("demo/figure.zel"), 0);
+    CVector pos(1.0f, 2.0f, 3.0f), rot(0.1f, 0.2f, 0.3f);
+    CRender player;
+    player.Attach(&pos, &rot, nullptr, nullptr);
+    player.Attach(Exported<CRendStaticSkeleton>("Figure"), 0);
+    ASSERT_NE(player.GetAnimator(), nullptr); // its default animation started
+    ASSERT_EQ(player.GetNodeCount(), 3);
+    // Between two sampled frames, before the step event.
+    const int frames = 6;
+    const float dt = 0.07f;
+    for (int i = 0; i < frames; ++i) {
+        ++CRenderer::FrameNumber;
+        CGameTimer::tFrameTime = i == 0 ? 0.0f : dt;
+        player.Animate();
+    }
+    const std::string dump =
+        (std::filesystem::temp_directory_path() / ("converted_" + std::to_string(getpid()))).string();
+    {
+        std::ofstream out(dump);
+        out.precision(9);
+        out << "render_pos " << pos.x << " " << pos.y << " " << pos.z << "\n";
+        out << "render_rot " << rot.x << " " << rot.y << " " << rot.z << "\n";
+        out << "frames " << frames << " " << dt << "\n";
+        CRendDynamicSkeleton* dynamic = static_cast<CRendDynamicSkeleton*>(player.GetResource());
+        dynamic->UpdatePose();
+        for (int n = 0; n < player.GetNodeCount(); ++n) {
+            out << "node" << n;
+            for (float f : dynamic->GetNode(n).Matrix.m)
+                out << " " << f;
+            out << "\n";
+        }
+        for (int i = 0; i < player.GetAttachPointCount(); ++i) {
+            // By name: an index counts only the first node's points.
+            int found = 0;
+            const unsigned long key = player.GetAttachPointCRC(i);
+            const CVector at = player.GetAttachPoint(CCRC32(key), found, nullptr);
+            EXPECT_EQ(found, 1);
+            out << "point " << i << " " << key << " " << at.x << " " << at.y << " " << at.z << "\n";
+        }
+    }
+    const std::string result =
+        RunCommand(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/engine/render/converted_pose.py " + ZEL_FIXTURE_DIR +
+                   "/demo/figure.lws " + dump);
+    EXPECT_NE(result.find("checked 7 values, 0 differ"), std::string::npos) << result;
+    std::remove(dump.c_str());
+    player.Attach(static_cast<CRendResource*>(nullptr), 0);
+}
+
 TEST_F(SkeletonTest, DamagedAnimationAndSkeletonRecordsAreRefusedWithAMessage)
 {
     std::string log;
