@@ -113,7 +113,8 @@ void CdbSoundSample::Load(const char* fileName, bool stream)
     m_FramesHeld = m_Length / frameSize + PadFrames;
     m_Data.assign(static_cast<size_t>(m_FramesHeld) * frameSize, 0);
     // A data chunk that claims more than the file holds is damaged: its samples are not all there.
-    if (m_Length && (file.Read(m_Data.data(), m_Length, false) || file.Tell() < m_Length))
+    // A missing pad byte after an odd-sized chunk at the end of the file loses nothing.
+    if (m_Length && file.Read(m_Data.data(), m_Length, false) && file.Tell() < m_Length)
         vbail("\nError: %s: the data chunk holds %lu bytes but the file ends before them\n", fileName, m_Length);
     file.Close();
 }

@@ -17,7 +17,6 @@ namespace {
 
 enum { Ps2Target = 1, PcxTarget = 3 };
 
-
 } // namespace
 
 unsigned long CdbSprite::PageWord = 0;
@@ -102,9 +101,8 @@ void CdbSprite::AddPiece(CzBitmap& piece, int offsetX, int offsetY, bool renderN
     entry.vT = coordinates[1];
     entry.uR = coordinates[2];
     entry.vB = coordinates[3];
-    VerbosePrintf(3, "  Allocated to texture %s\n  TexCoords = %g %g %g %g\n  LTRB = %g %g %g %g\n",
-                  entry.Page.c_str(), entry.uL, entry.vT, entry.uR, entry.vB, entry.Left, entry.Top, entry.Right,
-                  entry.Bottom);
+    VerbosePrintf(3, "  Allocated to texture %s\n  TexCoords = %g %g %g %g\n  LTRB = %g %g %g %g\n", entry.Page.c_str(),
+                  entry.uL, entry.vT, entry.uR, entry.vB, entry.Left, entry.Top, entry.Right, entry.Bottom);
     Pieces.push_back(entry);
 }
 

@@ -19,10 +19,14 @@ struct FlagKeyword {
     const char* constant;
 };
 
-const FlagKeyword SoundFlags[] = {
-    {"OnlyOneIgnore", "SOUND_ONLYONEIGNORE"}, {"Voice", "SOUND_VOICE"},     {"Music", "SOUND_MUSIC"},
-    {"OnlyOneRestart", "SOUND_ONLYONERESTART"}, {"Loop", "SOUND_LOOP"},     {"PlayWhilePaused", "SOUND_PLAYPAUSED"},
-    {"StreamFile", "SOUND_STREAM"},           {"Naturalize", "SOUND_NATURALIZE"}};
+const FlagKeyword SoundFlags[] = {{"OnlyOneIgnore", "SOUND_ONLYONEIGNORE"},
+                                  {"Voice", "SOUND_VOICE"},
+                                  {"Music", "SOUND_MUSIC"},
+                                  {"OnlyOneRestart", "SOUND_ONLYONERESTART"},
+                                  {"Loop", "SOUND_LOOP"},
+                                  {"PlayWhilePaused", "SOUND_PLAYPAUSED"},
+                                  {"StreamFile", "SOUND_STREAM"},
+                                  {"Naturalize", "SOUND_NATURALIZE"}};
 
 // The number of a NAME=x keyword, or fallback when the keyword is absent.
 float Setting(CRhuParser& parser, int node, const char* keyword, float fallback)

@@ -13,6 +13,8 @@ record layouts and Python's own readers alone.
         The sound's one sample is streamed: Length SOUND_STREAM and the file name as its data.
     asset_oracle.py sheet OUT | big OUT | font OUT
         A sprite sheet with control marks, a 300 by 100 frame without control points, a font strip.
+    asset_oracle.py stray OUT
+        The sheet with a pixel of an unknown colour outside its box.
     asset_oracle.py sprite ZEL | font ZEL
         The records of the sheet's sprite "Marked", the big frame "Big" and the font "Strip"."""
 import json
@@ -130,8 +132,10 @@ def make_wavs(out):
                                                         (b"data", b"\0" * 64)]))
     open(out + "/deep.wav", "wb").write(riff(b"WAVE", [(b"fmt ", struct.pack("<HHIIHHH", 1, 1, 8000, 24000, 3, 24, 0)),
                                                        (b"data", b"\0" * 60)]))
-    whole = riff(b"WAVE", [(b"fmt ", fmt), (b"data", tone(100, 1, 2))])
-    open(out + "/cut.wav", "wb").write(whole[:-50])
+    # The file ends 50 bytes into a data chunk that claims 200; the RIFF size agrees with the file.
+    cut = bytearray(riff(b"WAVE", [(b"fmt ", fmt), (b"data", tone(100, 1, 2))])[:-150])
+    struct.pack_into("<I", cut, 4, len(cut) - 8)
+    open(out + "/cut.wav", "wb").write(bytes(cut))
 
 
 def wave_reading(path):
@@ -223,6 +227,15 @@ def make_sheet(out):
     img.save(out)
 
 
+def make_stray(out):
+    """The sheet with one pixel of an unknown colour right of the box."""
+    make_sheet(out)
+    from PIL import Image
+    img = Image.open(out)
+    img.putpixel((36, 20), (0, 128, 0))
+    img.save(out)
+
+
 def make_big(out):
     img = image(310, 110)
     img.putpixel((0, 0), BOUND)
@@ -265,7 +278,8 @@ def check_sprite(path):
     big = zel.public("Big")
     _, big_textures, big_frames = frames(zel, big + 4)
     result = {"marked": fr, "box": box_frame, "attach": attach, "big": big_frames}
-    expected = {"marked": [[0, 0, -32, 96, -32, 64, 23, 151, 23, 119]], "box": -1, "attach": [(4, -1)],
+    # Filtered (the default): coordinates without the unfiltered sampling offset of 7/4096.
+    expected = {"marked": [[0, 0, -32, 96, -32, 64, 16, 144, 16, 112]], "box": -1, "attach": [(4, -1)],
                 "big": [[1, 0, -2400, 1664, -800, 800, None, None, None, None],
                         [0, None, 1664, 2400, -800, 800, None, None, None, None]]}
     for want, got in zip(expected["big"], big_frames):
@@ -301,8 +315,8 @@ def main():
         check_sound(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5:])
     elif command == "stream":
         check_stream(sys.argv[2], sys.argv[3], sys.argv[4])
-    elif command in ("sheet", "big", "font"):  # relative names are taken in the working folder
-        {"sheet": make_sheet, "big": make_big, "font": make_font}[command](sys.argv[2])
+    elif command in ("sheet", "stray", "big", "font"):  # relative names are taken in the working folder
+        {"sheet": make_sheet, "stray": make_stray, "big": make_big, "font": make_font}[command](sys.argv[2])
     elif command == "sprite":
         check_sprite(sys.argv[2])
     elif command == "fontcheck":
