@@ -173,9 +173,9 @@ std::vector<unsigned char> PS2IconDescription()
     for (int i = 0; i < 4; ++i)
         for (int c = 0; c < 3; ++c)
             PutU32(d, 16 + 16 * i + 4 * c, background[i][c]);
-    const float lights[9][3] = {{0.577f, -0.577f, 0.577f}, {0, 1.0f, 0}, {0, 0, 1.0f},        // directions
-                                {0.15f, 1.0f, 0.15f},      {0.25f, 0.25f, 0.25f}, {0, 0, 0}, // colours
-                                {0.15f, 0.15f, 0.15f}};                                       // ambient
+    const float lights[9][3] = {{0.577f, -0.577f, 0.577f}, {0, 1.0f, 0},          {0, 0, 1.0f}, // directions
+                                {0.15f, 1.0f, 0.15f},      {0.25f, 0.25f, 0.25f}, {0, 0, 0},    // colours
+                                {0.15f, 0.15f, 0.15f}};                                         // ambient
     for (int i = 0; i < 7; ++i)
         for (int c = 0; c < 3; ++c)
             PutF32(d, 80 + 16 * i + 4 * c, lights[i][c]);
@@ -215,8 +215,8 @@ void WritePS2Icon(CdbMesh& mesh, CZelWriter& writer)
     model.U32(static_cast<unsigned long>(corners.size()));
     for (int corner : corners) {
         const IconVertex& v = vertices.at(static_cast<size_t>(corner));
-        for (long p : {v.Position[0], v.Position[1], v.Position[2], 0L, v.Normal[0], v.Normal[1], v.Normal[2], 0L,
-                       v.U, v.V})
+        for (long p :
+             {v.Position[0], v.Position[1], v.Position[2], 0L, v.Normal[0], v.Normal[1], v.Normal[2], 0L, v.U, v.V})
             model.I16(p);
         model.U32(0xFFFFFFFF);
     }

@@ -17,10 +17,7 @@ const int StripCacheSize = 13;
 const float XYScale = 32736.0f;
 const float ZScale = 32704.0f;
 
-long Clamped(float value, float limit)
-{
-    return static_cast<long>(std::max(-limit, std::min(limit, value)));
-}
+long Clamped(float value, float limit) { return static_cast<long>(std::max(-limit, std::min(limit, value))); }
 
 // Signed 16-bit values kept in their top 11, 11 and 10 bits.
 unsigned long Pack(long x, long y, long z)
@@ -85,8 +82,9 @@ void WriteVertices(CZelWriter& writer, const std::string& label, const SubMeshLi
                 const CVertex* p = SlotVertex(sub, v, b - 1);
                 if (!p)
                     continue;
-                record.Unsigned("XYZ", Pack(Clamped(p->X * XYScale / e[0], XYScale),
-                                            Clamped(p->Y * XYScale / e[1], XYScale), Clamped(p->Z * ZScale / e[2], ZScale)));
+                record.Unsigned("XYZ",
+                                Pack(Clamped(p->X * XYScale / e[0], XYScale), Clamped(p->Y * XYScale / e[1], XYScale),
+                                     Clamped(p->Z * ZScale / e[2], ZScale)));
                 record.Unsigned("Normal", Pack(Clamped(p->NX * XYScale, XYScale), Clamped(p->NY * XYScale, XYScale),
                                                Clamped(p->NZ * ZScale, ZScale)));
                 record.Signed("U", Clamped(p->U * 2048.0f, 32767.0f));

@@ -71,7 +71,8 @@ CVertex Vertex(float x, float y, float z, float u = 0.5f, float v = 0.25f)
 TEST(PS2Icon, ShiftJisCodesFollowTheTable)
 {
     EXPECT_EQ(ShiftJisCodes("abc"), (std::vector<unsigned short>{0x8281, 0x8282, 0x8283, 0}));
-    EXPECT_EQ(ShiftJisCodes("Z9 <>:"), (std::vector<unsigned short>{0x8279, 0x8258, 0x8140, 0x8171, 0x8172, 0x8146, 0}));
+    EXPECT_EQ(ShiftJisCodes("Z9 <>:"),
+              (std::vector<unsigned short>{0x8279, 0x8258, 0x8140, 0x8171, 0x8172, 0x8146, 0}));
     // A two-byte character passes through; a byte with no full-width form shows as a question mark.
     EXPECT_EQ(ShiftJisCodes("\x82\xA0\x01"), (std::vector<unsigned short>{0x82A0, 0x8148, 0}));
 }
@@ -100,11 +101,13 @@ TEST(PS2Icon, CubeModel)
 {
     std::vector<CVertex> corners;
     for (int i = 0; i < 7; ++i)
-        corners.push_back(Vertex(i & 1 ? 2.5f : -2.5f, i & 2 ? 2.5f : -2.5f, i & 4 ? 2.5f : -2.5f, i == 0 ? 8.5f : 0.5f));
+        corners.push_back(
+            Vertex(i & 1 ? 2.5f : -2.5f, i & 2 ? 2.5f : -2.5f, i & 4 ? 2.5f : -2.5f, i == 0 ? 8.5f : 0.5f));
     corners.push_back(Vertex(1.0f, 2.0f, 2.5f));
-    const Bytes data = Chunk(DumpMesh(1, true, corners,
-                                      {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}}),
-                             "LIST/DATA");
+    const Bytes data =
+        Chunk(DumpMesh(1, true, corners,
+                       {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}}),
+              "LIST/DATA");
     ASSERT_GE(data.size(), 964u + 20);
     const size_t model = 964;
     EXPECT_EQ(Word(data, model), 0x00010000u);
@@ -141,9 +144,8 @@ TEST(PS2Icon, CubeModel)
 // the ends of its 11 bits; U 16.5 clamps to 32767.
 TEST(XboxMesh, PackedVerticesAndFrameExtents)
 {
-    const Bytes file = DumpMesh(2, false,
-                                {Vertex(0, -2, 0, 16.5f, 0.0f), Vertex(0, 2, 0), Vertex(0, 1, 1), Vertex(0, -1, 2)},
-                                {{0, 1, 2, 3}});
+    const Bytes file = DumpMesh(
+        2, false, {Vertex(0, -2, 0, 16.5f, 0.0f), Vertex(0, 2, 0), Vertex(0, 1, 1), Vertex(0, -1, 2)}, {{0, 1, 2, 3}});
     const Bytes plat = Chunk(file, "LIST/PLAT");
     ASSERT_EQ(plat.size(), 4 * 12u);
     std::multiset<std::vector<unsigned long>> got;
