@@ -1,5 +1,7 @@
 #include "DemoCursor.h"
 
+#include "engine/render/GPCXRenderMessage.h"
+
 #include <cstdio>
 
 IMPLEMENT_GOBJECT(GDemoCursor, 0x80008000)
@@ -62,6 +64,10 @@ void GDemoCursor::MoveBy(float dx, float dy, const char* why)
     position.y += dy;
     SetPos(position);
     std::printf("demo: frame %d %s, cursor at %.0f,%.0f\n", Turn, why, position.x, position.y);
+    // The same news on screen, in the demo's font, for two seconds.
+    char line[64];
+    std::snprintf(line, sizeof line, "CURSOR AT %.0f,%.0f", position.x, position.y);
+    AddRenderMessage(line, 2.0f);
 }
 
 void GDemoCursor::OnLeft(CInputData*) { MoveBy(-kStep, 0.0f, "left"); }

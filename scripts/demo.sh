@@ -20,7 +20,6 @@ fi
 # folder they are converted in.
 /usr/bin/python3 scripts/demo_art.py "$demo/zel"
 (cd "$demo/zel" && ../../bin/wexlorn)
-/usr/bin/python3 data/demo_sounds.py "$demo/zel"
 bash data/demo_video.sh "$demo/zel"
 cp build/bin/marlgate_host "$demo/bin/"
 # First the opening video on its own, its frame 31 kept; then the menu level with the demo's

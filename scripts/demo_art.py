@@ -5,14 +5,18 @@ squares in two blues with a soft white ring whose edge fades out in alpha (plain
 base and a narrower tower on it) in two surface colours, written by the project's LightWave
 writer; and a small figure: "limb.lwo", a box, and "figure.lws", a LightWave scene (version 3)
 of a torso with two arms made of it, swinging over one second, with an attach point for a hand
-and a step event; and "terrain.map", a map file of the map tool: hills of four speckled tiles
-round a flat middle.
+and a step event; "terrain.map", a map file of the map tool: hills of four speckled tiles
+round a flat middle; "chime.wav", a decaying major chord (22,050 Hz 16-bit mono) for the menu's
+sound; and "demo_font.tga", the strip of the demo's 5 by 7 pixel font (codes 44 to 90: ", - . /",
+the digits, ":", six skipped codes and the capitals), white glyphs on transparent cells
+between magenta separators, framed by the strip's control marks.
 
 usage: demo_art.py FOLDER"""
 import math
 import os
 import struct
 import sys
+import wave
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "converter", "import3d"))
 import make_lwo  # noqa: E402
@@ -150,6 +154,99 @@ def terrain_map():
     return struct.pack("<III", 3, w, h) + first + layer(tiles, words, heights)
 
 
+# The 5 by 7 glyphs, one string of seven rows per character ("#" is ink).
+GLYPHS = {
+    ",": ["     ", "     ", "     ", "     ", "  ## ", "   # ", "  #  "],
+    "-": ["     ", "     ", "     ", "#####", "     ", "     ", "     "],
+    ".": ["     ", "     ", "     ", "     ", "     ", " ##  ", " ##  "],
+    "/": ["    #", "   # ", "   # ", "  #  ", " #   ", " #   ", "#    "],
+    "0": [" ### ", "#   #", "#  ##", "# # #", "##  #", "#   #", " ### "],
+    "1": ["  #  ", " ##  ", "  #  ", "  #  ", "  #  ", "  #  ", " ### "],
+    "2": [" ### ", "#   #", "    #", "   # ", "  #  ", " #   ", "#####"],
+    "3": ["#####", "   # ", "  #  ", "   # ", "    #", "#   #", " ### "],
+    "4": ["   # ", "  ## ", " # # ", "#  # ", "#####", "   # ", "   # "],
+    "5": ["#####", "#    ", "#### ", "    #", "    #", "#   #", " ### "],
+    "6": ["  ## ", " #   ", "#    ", "#### ", "#   #", "#   #", " ### "],
+    "7": ["#####", "    #", "   # ", "  #  ", " #   ", " #   ", " #   "],
+    "8": [" ### ", "#   #", "#   #", " ### ", "#   #", "#   #", " ### "],
+    "9": [" ### ", "#   #", "#   #", " ####", "    #", "   # ", " ##  "],
+    ":": ["     ", " ##  ", " ##  ", "     ", " ##  ", " ##  ", "     "],
+    "A": [" ### ", "#   #", "#   #", "#####", "#   #", "#   #", "#   #"],
+    "B": ["#### ", "#   #", "#   #", "#### ", "#   #", "#   #", "#### "],
+    "C": [" ### ", "#   #", "#    ", "#    ", "#    ", "#   #", " ### "],
+    "D": ["#### ", "#   #", "#   #", "#   #", "#   #", "#   #", "#### "],
+    "E": ["#####", "#    ", "#    ", "#### ", "#    ", "#    ", "#####"],
+    "F": ["#####", "#    ", "#    ", "#### ", "#    ", "#    ", "#    "],
+    "G": [" ### ", "#   #", "#    ", "# ###", "#   #", "#   #", " ####"],
+    "H": ["#   #", "#   #", "#   #", "#####", "#   #", "#   #", "#   #"],
+    "I": [" ### ", "  #  ", "  #  ", "  #  ", "  #  ", "  #  ", " ### "],
+    "J": ["  ###", "   # ", "   # ", "   # ", "   # ", "#  # ", " ##  "],
+    "K": ["#   #", "#  # ", "# #  ", "##   ", "# #  ", "#  # ", "#   #"],
+    "L": ["#    ", "#    ", "#    ", "#    ", "#    ", "#    ", "#####"],
+    "M": ["#   #", "## ##", "# # #", "# # #", "#   #", "#   #", "#   #"],
+    "N": ["#   #", "#   #", "##  #", "# # #", "#  ##", "#   #", "#   #"],
+    "O": [" ### ", "#   #", "#   #", "#   #", "#   #", "#   #", " ### "],
+    "P": ["#### ", "#   #", "#   #", "#### ", "#    ", "#    ", "#    "],
+    "Q": [" ### ", "#   #", "#   #", "#   #", "# # #", "#  # ", " ## #"],
+    "R": ["#### ", "#   #", "#   #", "#### ", "# #  ", "#  # ", "#   #"],
+    "S": [" ####", "#    ", "#    ", " ### ", "    #", "    #", "#### "],
+    "T": ["#####", "  #  ", "  #  ", "  #  ", "  #  ", "  #  ", "  #  "],
+    "U": ["#   #", "#   #", "#   #", "#   #", "#   #", "#   #", " ### "],
+    "V": ["#   #", "#   #", "#   #", "#   #", "#   #", " # # ", "  #  "],
+    "W": ["#   #", "#   #", "#   #", "# # #", "# # #", "# # #", " # # "],
+    "X": ["#   #", "#   #", " # # ", "  #  ", " # # ", "#   #", "#   #"],
+    "Y": ["#   #", "#   #", " # # ", "  #  ", "  #  ", "  #  ", "  #  "],
+    "Z": ["#####", "    #", "   # ", "  #  ", " #   ", "#    ", "#####"],
+}
+FONT_FIRST, FONT_LAST = 44, 90
+
+
+def tga(width, height, pixels):
+    """An uncompressed 32-bit TGA, rows top-down, of (red, green, blue, alpha) pixels."""
+    header = struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, width, height, 32, 8 | 0x20)
+    return header + b"".join(bytes((b, g, r, a)) for r, g, b, a in pixels)
+
+
+def font_strip():
+    """The glyphs left to right, each a 5-column cell with one magenta separator column after
+    it; a code without a glyph is a one-column red mark. Round the strip: a magenta frame (the
+    bound colour), a blue control background, and the colour key (magenta) at the top left."""
+    background, cell, mark = (0, 0, 255, 255), (255, 0, 255, 255), (255, 0, 0, 255)
+    columns = []
+    for code in range(FONT_FIRST, FONT_LAST + 1):
+        glyph = GLYPHS.get(chr(code))
+        if glyph is None:
+            columns.append([mark] * 7)
+        else:
+            for x in range(5):
+                columns.append([(255, 255, 255, 255) if row[x] == "#" else (0, 0, 0, 0) for row in glyph])
+        columns.append([cell] * 7)
+    width, height = len(columns) + 6, 7 + 6
+    pixels = [background] * (width * height)
+    for y in range(2, height - 2):
+        for x in range(2, width - 2):
+            pixels[y * width + x] = cell
+    for x, column in enumerate(columns):
+        for y, pixel in enumerate(column):
+            pixels[(y + 3) * width + x + 3] = pixel
+    pixels[0] = cell
+    return tga(width, height, pixels)
+
+
+def chime(path, rate=22050, seconds=0.6):
+    frames = []
+    for i in range(int(rate * seconds)):
+        t = i / rate
+        level = math.exp(-5.0 * t) * min(1.0, t * 200.0)
+        v = sum(math.sin(2 * math.pi * f * t) for f in (523.25, 659.25, 783.99)) / 3.0
+        frames.append(int(round(12000 * level * v)))
+    with wave.open(path, "wb") as out:
+        out.setnchannels(1)
+        out.setsampwidth(2)
+        out.setframerate(rate)
+        out.writeframes(struct.pack("<%dh" % len(frames), *frames))
+
+
 def main():
     folder = sys.argv[1]
     with open(os.path.join(folder, "terrain.map"), "wb") as out:
@@ -160,6 +257,9 @@ def main():
     make_lwo.write(os.path.join(folder, "limb.lwo"), limb_box(0.2, 1.0))
     with open(os.path.join(folder, "figure.lws"), "w") as out:
         out.write(figure())
+    chime(os.path.join(folder, "chime.wav"))
+    with open(os.path.join(folder, "demo_font.tga"), "wb") as out:
+        out.write(font_strip())
 
 
 if __name__ == "__main__":

@@ -63,6 +63,11 @@ public:
     const char* EventScript(int node);
     const char* Event(int node);
     const char* RecToScript(int node);
+    // Sounds, sprites, fonts and logos.
+    const char* Sound(int node);
+    const char* Sprite(int node);
+    const char* Font(int node);
+    const char* Logo(int node);
     // Every other asset command, until the asset import is part of the converter.
     const char* AssetCommandUnavailable(int node);
     const char* Map(int node);

@@ -111,7 +111,7 @@ const CommandRow CRhuParser::DataCommands[] = {
     {"VeskTemplateParams", static_cast<CommandHandler>(&CRhuParser::Params),
      "Label CreationType [ : DerivedFrom]\"{\" {type param = value} \"}\"",
      "Defines an object to create from vesk. Useful for adding specia 'predefined' types to vesk.", 0},
-    {"Font", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable),
+    {"Font", static_cast<CommandHandler>(&CRhuParser::Font),
      "Label sourcefile ASCIIStart SpaceSize Kerning leading [SCREEN|WORLD][NOALPHA | ALPHA | ALPHA1]",
      "Defines a font. Sourcefile is a mysterious format stolen from Dorn.", 0},
     {"ImplicitTextures", static_cast<CommandHandler>(&CRhuParser::ImplicitTextures), "=ON|=OFF",
@@ -125,7 +125,7 @@ const CommandRow CRhuParser::DataCommands[] = {
     {"LoadZel", static_cast<CommandHandler>(&CRhuParser::LoadZel), "FileName", "Loads another ZEL file at runtime.", 0},
     {"LodMap", static_cast<CommandHandler>(&CRhuParser::LodMap), "\"{\" {lodindex\",\"distance} \"}\"",
      "Maps specific LOD indicies to distances from the camera. Use 0 for the distance to ignore it.", 0},
-    {"Logo", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable), "label sourcefile",
+    {"Logo", static_cast<CommandHandler>(&CRhuParser::Logo), "label sourcefile",
      "Sets up a simple bitmap for use as a splash or title screen. Sourcefile should be some sort of"
      " bitmap file.",
      0},
@@ -167,7 +167,7 @@ const CommandRow CRhuParser::DataCommands[] = {
      "Loads a 3d skeleton (.lws) file. By default will apply the same file as the default animation,"
      " unless noanim is specified. The scalefactor will output a scale value to the skeleton itself.",
      0},
-    {"Sound", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable),
+    {"Sound", static_cast<CommandHandler>(&CRhuParser::Sound),
      "[label] [ONLYONEIGNORE] [ONLYONERESTART] [PLAYWHILEPAUSED] [LOOP]\n\t[STREAMFILE] [PRIORITY=i]"
      " [FADE=x] [VOLUME=x] [PS2ENCODE=n] [NATURALIZE]\n\t[VOICE | MUSIC | EFFECT]\n\t\"{\" {soundfiles}"
      " \"}\" OR soundfile.\n\t OR BASEFADE=x",
@@ -183,7 +183,7 @@ const CommandRow CRhuParser::DataCommands[] = {
      "Loads a 3d skeleton file with superskeleton (anim proto) modifiers- I.E. No Geometry, no"
      " attachpoints, etc...",
      0},
-    {"Sprite", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable),
+    {"Sprite", static_cast<CommandHandler>(&CRhuParser::Sprite),
      "[ANIM] label (file | {file | (ANIMFLAG fname|fval) [duration]})\n\t[NOALPHA | ALPHA | ALPHA1]"
      " [SCREEN | WORLD] [LOOP] [SCALE=x[,y]]\n\t[BILINEAR= ON|OFF] [ADDITIVE]"
      " [SORT=SOLID|ALPHA]\n\t[ZBUFFER[=ON|=OFF]] [ZWRITE[=ON|=OFF]] [VIEWSCALE[=ON|=OFF]]",

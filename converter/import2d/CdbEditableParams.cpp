@@ -12,6 +12,7 @@
 #include "qvrn/ParserInterface.h"
 
 #include "core/names/CCRC32.h"
+#include "core/output/TextFormat.h"
 
 #include <cstdarg>
 #include <cstdlib>
@@ -28,17 +29,6 @@ const int ExtraDataSegment = ZelFormat::kSegExtra;
 const char* const TempLabel = "_ParamsCmdTempLabel_1234_";
 // A fill-data record stores the array index in one byte.
 const int MaxArrayIndex = 255;
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    char text[1024];
-    vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
-}
 
 ZVariant Typed(const char* typeName, const std::string& text)
 {
@@ -85,9 +75,9 @@ void CdbEditableParams::Parse(CzParser& parser, int node)
 
     ReadKind(parser, node, kind);
     if (label.empty() && kind == "DefaultParams")
-        label = Format("_%s_DefaultParams", m_CreateType.c_str());
+        label = FormatText("_%s_DefaultParams", m_CreateType.c_str());
     else if (label.empty() && kind == "LayoutParams")
-        label = Format("_%s_LayoutParams_%03d", m_CreateType.c_str(), s_LayoutCounter++);
+        label = FormatText("_%s_LayoutParams_%03d", m_CreateType.c_str(), s_LayoutCounter++);
     else if (label.empty())
         parser.Error(node, "%s need to have label explictly specified",
                      kind == "EmbeddedParams" ? "Embedded Params" : "VeskTemplateParams");
@@ -223,7 +213,7 @@ CdbEditableParams* CdbEditableParams::FindParent() const
 {
     CdbEditableParams* parent = dynamic_cast<CdbEditableParams*>(GetDatabase()->FindElement(m_DerivedFrom.c_str()));
     if (!parent) {
-        const std::string defaults = Format("_%s_DefaultParams", m_DerivedFrom.c_str());
+        const std::string defaults = FormatText("_%s_DefaultParams", m_DerivedFrom.c_str());
         parent = dynamic_cast<CdbEditableParams*>(GetDatabase()->FindElement(defaults.c_str()));
     }
     return parent;
@@ -273,12 +263,12 @@ void CdbEditableParams::DumpExtraData(CZelWriter& writer)
 {
     writer.SelectSegment(ExtraDataSegment);
     const std::string label = GetLabel();
-    const std::string fileLabel = Format("_%s_filename", MakeSymbolName(m_SourceFile.c_str()));
+    const std::string fileLabel = FormatText("_%s_filename", MakeSymbolName(m_SourceFile.c_str()));
     if (!GetDatabase()->FindElement(fileLabel.c_str())) {
         CdbString* file = new CdbString(fileLabel.c_str(), GetDatabase());
         file->SetText(m_SourceFile.c_str(), false, ExtraDataSegment, true, false);
     }
-    const std::string labelText = UnusedMadeUpName(Format("_%s_label", label.c_str()), GetDatabase(), writer);
+    const std::string labelText = UnusedMadeUpName(FormatText("_%s_label", label.c_str()), GetDatabase(), writer);
     CdbString* text = new CdbString(labelText.c_str(), GetDatabase());
     text->SetText(label.c_str(), false, ExtraDataSegment, true, false);
 

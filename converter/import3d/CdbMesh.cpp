@@ -1,4 +1,5 @@
 #include "converter/import3d/CdbMesh.h"
+#include "converter/import3d/PS2Icon.h"
 
 #include "converter/core/CDatabase.h"
 #include "converter/core/CLodList.h"
@@ -221,12 +222,21 @@ void CdbMesh::Dump(CZelWriter& writer)
         DumpGeneric(writer);
         DumpUsedMaterials(writer);
         break;
+    case 1:
+        // The memory-card icon takes no materials of its own.
+        if (IconFlag)
+            WritePS2Icon(*this, writer);
+        break;
+    case 2:
+        WriteXboxMesh(*this, writer);
+        DumpUsedMaterials(writer);
+        break;
     case 3:
         WritePCXMesh(*this, writer);
         DumpUsedMaterials(writer);
         break;
     default:
-        // The console writers are not part of this converter; its only platform is the PC.
+        // The other console writers are not part of this converter; its only platform is the PC.
         break;
     }
     writer.LogSize(nullptr);

@@ -59,3 +59,5 @@ private:
 
 // The PC records of a mesh (the target machine word 3).
 void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer);
+// The Xbox records of a mesh (the target machine word 2).
+void WriteXboxMesh(CdbMesh& mesh, CZelWriter& writer);

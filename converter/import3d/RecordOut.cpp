@@ -1,6 +1,7 @@
 #include "converter/import3d/RecordOut.h"
 
 #include "converter/core/CTypeDatabase.h"
+#include "converter/core/CZelWriter.h"
 #include "converter/core/ZVariant.h"
 
 RecordOut::RecordOut(CZelWriter& writer, const char* typeName, const char* symbol, bool isPublic)
@@ -37,6 +38,13 @@ void RecordOut::Id(const char* path, const std::string& text)
     ZVariant v;
     v.Set("id", text.c_str());
     m_Type->Dump(m_Writer, path, v, false, nullptr);
+}
+
+void RecordOut::Bytes(const char* member, const void* data, unsigned long size)
+{
+    if (m_Type->AdjustOffset(m_Writer, member))
+        m_Writer.WriteData(data, size, 1, member);
+    m_Type->AdjustOffset(m_Writer, nullptr);
 }
 
 unsigned long Constant(const char* name) { return TypeDatabase.GetConstant(name, true); }

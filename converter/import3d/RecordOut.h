@@ -17,6 +17,8 @@ public:
     void Signed(const char* path, long value);
     void Pointer(const char* path, const std::string& symbol);
     void Id(const char* path, const std::string& text);
+    // Raw bytes at a member of the record (an array of bytes).
+    void Bytes(const char* member, const void* data, unsigned long size);
 
     unsigned long Size() const { return m_Type->Size; }
 

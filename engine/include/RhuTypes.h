@@ -930,6 +930,52 @@ public:
     DecalEntry** ppDecalHashTable;
 };
 
+// The Xbox form of a mesh: the PC records with 12-byte packed vertices (positions and normals in
+// 11, 11 and 10 bits, texture coordinates in 1/2048) whose buffer descriptors carry each frame's
+// extent in Constants.
+struct RHU_EXPORT XBufferDesc {
+    signed short Version;
+    signed short Revision;
+    signed long NumElements;
+    signed long RawSize;
+    void* pDXHandle;
+    void* pData;
+    float Constants[8];
+};
+
+struct RHU_EXPORT XSubMesh {
+    unsigned long Flags;
+    float LODDepth;
+    signed short NumMaterials;
+    signed short NumBuffers;
+    MaterialData* pMaterialData;
+    XBufferDesc* pBuffers;
+};
+
+struct RHU_EXPORT XBufferV05 {
+    unsigned long XYZ;
+    unsigned long Normal;
+    signed short U;
+    signed short V;
+};
+
+class RHU_EXPORT CRendXBMesh : public CRendBaseMesh {
+public:
+    signed short NumSubs;
+    signed short NSFiller;
+    XSubMesh* pSubs;
+};
+
+// A console memory-card icon: its description and its model, each as raw bytes between a head
+// and a tail symbol.
+class RHU_EXPORT CPS2Icon3D : public CZelStaticResource {
+public:
+    void* pIconSysHead;
+    void* pIconSysTail;
+    void* pIconListHead;
+    void* pIconListTail;
+};
+
 union RHU_EXPORT CInputDef {
     unsigned long Code;
     struct {
@@ -1315,6 +1361,11 @@ static_assert(sizeof(MapWritePos) == 8, "MapWritePos");
 static_assert(sizeof(MapWriteCell) == 12, "MapWriteCell");
 static_assert(sizeof(BackgroundBatch) == 140, "BackgroundBatch");
 static_assert(sizeof(CRendMap) == 156, "CRendMap");
+static_assert(sizeof(CPS2Icon3D) == 20, "CPS2Icon3D");
+static_assert(sizeof(XBufferDesc) == 52, "XBufferDesc");
+static_assert(sizeof(XSubMesh) == 20, "XSubMesh");
+static_assert(sizeof(XBufferV05) == 12, "XBufferV05");
+static_assert(sizeof(CRendXBMesh) == 80, "CRendXBMesh");
 static_assert(sizeof(CInputDef) == 4, "CInputDef");
 static_assert(sizeof(CInputTrigger) == 20, "CInputTrigger");
 static_assert(sizeof(CVeskLabelFixup) == 8, "CVeskLabelFixup");

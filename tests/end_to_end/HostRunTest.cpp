@@ -39,7 +39,7 @@ protected:
     std::string Host() const { return (root / "bin" / "marlgate_host").string(); }
 
     // The demo game as scripts/demo.sh lays it out: its art generated, its scripts converted by
-    // wexlorn in place, its sounds written, its display settings beside the data folder.
+    // wexlorn in place, its display settings beside the data folder.
     void ConvertDemo()
     {
         for (const auto& entry : fs::directory_iterator(MG_DATA_SOURCE_DIR))
@@ -51,9 +51,6 @@ protected:
         ASSERT_EQ(art.exitCode, 0) << art.output;
         RunResult convert = Execute("cd '" + (root / "zel").string() + "' && " + MG_WEXLORN);
         ASSERT_EQ(convert.exitCode, 0) << convert.output;
-        RunResult sounds =
-            Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/demo_sounds.py " + (root / "zel").string());
-        ASSERT_EQ(sounds.exitCode, 0) << sounds.output;
     }
 
     fs::path root;
@@ -239,7 +236,6 @@ TEST_F(HostRun, TheDemoOpensWithItsVideoAndGoesOnToTheMenu)
               0);
     RunResult convert = Execute("cd '" + zel + "' && " + MG_WEXLORN);
     ASSERT_EQ(convert.exitCode, 0) << convert.output;
-    ASSERT_EQ(Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/demo_sounds.py " + zel).exitCode, 0);
     RunResult video = Execute(std::string("bash ") + MG_DATA_SOURCE_DIR + "/demo_video.sh " + zel);
     ASSERT_EQ(video.exitCode, 0) << video.output;
 

@@ -1,12 +1,15 @@
 // Sprites, fonts and logos from a packed file written by the independent fixture writer: they
 // load, draw where their positions and World2Screen say (pixels from the screenshot reader),
 // lay text out with its control codes, and the sprite quad lists hand their quads on as the
-// effect list expects.
+// effect list expects. A sprite and a font the converter cut from Pillow-made sheets draw with
+// their own texture pages.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <set>
+
+#include "../../support/RunCommand.h"
 
 #include "RenderResourceSupport.h"
 #include "engine/render/CLogo.h"
@@ -321,5 +324,58 @@ TEST_F(SpriteTest, LogoShowsWhileItsFileLoads)
     EXPECT_EQ(ReadShotPixels(Game->Shot(number), "320,100 10,230 320,360 100,360"),
               Expect({{"320,100", "FFFFFF"}, {"10,230", "FFFFFF"}, {"320,360", "FFFFFF"}, {"100,360", "000000"}}));
 }
+
+#ifdef MG_WEXLORN
+// The sheet's frame is an 8 by 6 block, cyan with a white 4 by 3 corner at its top left, whose
+// hot spot is 2,2; the font strip's glyphs are white cells 3, 2 and 4 wide and 7 high, for A, B
+// and D, one pixel apart when set.
+TEST_F(SpriteTest, ConvertedSpritesAndTextDrawWithTheirOwnPages)
+{
+    CZelFile::LoadChunkCategories(0x11);
+    const std::string oracle = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/converter/import2d/asset_oracle.py ";
+    for (const char* made : {"sheet marked.png", "font strip.png"})
+        ASSERT_EQ(mgtest::RunCommand(oracle + made + " 2>&1").exitCode, 0) << made;
+    {
+        std::FILE* script = std::fopen("converted.rhu", "w");
+        ASSERT_NE(script, nullptr);
+        std::fputs("Sprite Marked marked.png SCREEN\nFont Strip strip.png 65 4 1 2 SCREEN\n", script);
+        std::fclose(script);
+    }
+    const mgtest::CommandResult run = mgtest::RunCommand(std::string(MG_WEXLORN) + " . 2>&1");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    CZelFile file;
+    ASSERT_EQ(file.Load("converted.zel"), 0);
+    CSprite* sprite = Exported<CSprite>("Marked");
+    CzFont* font = Exported<CzFont>("Strip");
+    ASSERT_NE(sprite, nullptr);
+    ASSERT_NE(font, nullptr);
+
+    CVector spriteAt(100, 100, 0), textAt(200, 300, 0);
+    CRender renders[2];
+    renders[0].Attach(&spriteAt, nullptr, nullptr, nullptr);
+    renders[0].Attach(sprite, 0);
+    renders[1].Attach(&textAt, nullptr, nullptr, nullptr);
+    renders[1].Attach(font, 0);
+    renders[1].AttachText("ABD");
+    for (CRender& r : renders) {
+        r.SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
+        r.SetViewport(7);
+        r.Link();
+    }
+    const std::string out = Frame("99,99 104,102 97,99 106,102 201,303 205,305 209,303 215,303 260,303");
+    for (CRender& r : renders)
+        r.Unlink();
+    EXPECT_EQ(out, Expect({{"99,99", "FFFFFF"},
+                           {"104,102", "00FFFF"},
+                           {"97,99", "000040"},
+                           {"106,102", "000040"},
+                           // A at 200, B at 204, D at 207
+                           {"201,303", "FFFFFF"},
+                           {"205,305", "FFFFFF"},
+                           {"209,303", "FFFFFF"},
+                           {"215,303", "000040"},
+                           {"260,303", "000040"}}));
+}
+#endif
 
 } // namespace

@@ -1,0 +1,43 @@
+#pragma once
+// What the PC and Xbox mesh writers share: the LOD walk that cuts every layer into one sub-mesh
+// per material with local vertex numbers, strip building, the mesh record's bounds, the
+// sub-mesh records and their MaterialData records.
+#include <memory>
+#include <string>
+#include <vector>
+
+class CdbMesh;
+class CGeometry;
+class CVertex;
+class CZelWriter;
+class RecordOut;
+
+struct SubMesh {
+    std::string Material;
+    float LodDistance = 0.0f;
+    int VertexCount = 0;
+    std::vector<int> LocalToLayer;
+    CGeometry* Layer = nullptr;
+    int Frames = 1;
+    std::vector<int> Triangles; // local indices, three per triangle
+    std::vector<int> Indices;   // the joined strip
+    std::vector<int> NewToOld;
+};
+
+typedef std::vector<std::unique_ptr<SubMesh>> SubMeshList;
+
+// The vertex of a frame (0 the vertex itself) along its chain.
+const CVertex& FrameVertex(const CVertex& base, int frame);
+// The layer vertex behind output slot v of a sub-mesh, or null for a slot no triangle uses.
+const CVertex* SlotVertex(const SubMesh& sub, int v, int frame);
+
+// Every LOD layer's sub-meshes, the mesh bounds taken from layer 0; fatal without LOD_0.
+SubMeshList CollectSubMeshes(CdbMesh& mesh);
+// One joined strip per sub-mesh, built with the writer's vertex cache size.
+void BuildStrips(SubMeshList& subs, int cacheSize);
+// The bounds members, NumSubs, pSubs and pCollisionData of the mesh record.
+void WriteMeshHead(RecordOut& record, CdbMesh& mesh, size_t subCount, const std::string& firstSub);
+// One sub-mesh record per sub-mesh: symbols "<label><subName>%03d", buffers "...<descName>000".
+void WriteSubMeshes(CZelWriter& writer, CdbMesh& mesh, const SubMeshList& subs, const char* typeName,
+                    const char* subName, const char* descName);
+void WriteMaterialData(CZelWriter& writer, CdbMesh& mesh, const SubMeshList& subs);
