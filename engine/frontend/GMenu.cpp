@@ -140,9 +140,12 @@ void GMenu::RegisterInput()
         int key;
         void (GMenu::*handler)(CInputData*);
     };
-    const Binding bindings[] = {{Up, &GMenu::InputUp},           {Down, &GMenu::InputDown},
-                                {Left, &GMenu::InputLeft},       {Right, &GMenu::InputRight},
-                                {ActivateTrigger, &GMenu::InputActivate}, {Analog, &GMenu::InputAnalog}};
+    const Binding bindings[] = {{Up, &GMenu::InputUp},
+                                {Down, &GMenu::InputDown},
+                                {Left, &GMenu::InputLeft},
+                                {Right, &GMenu::InputRight},
+                                {ActivateTrigger, &GMenu::InputActivate},
+                                {Analog, &GMenu::InputAnalog}};
     for (const Binding& b : bindings)
         if (b.key != 0)
             input.Register(GetHandle(), static_cast<unsigned long>(b.key), mode,
@@ -295,8 +298,7 @@ GMenuItem* GMenu::Nearest(GMenuItem** list, int count, GMenuItem* focused, const
             continue;
         const CVector& at = candidate->GetPos();
         const float dx = from.x - at.x, dy = from.y - at.y;
-        const bool qualifies =
-            dx * u == 0.0f ? dy * v != 0.0f && dy * v >= std::fabs(dx) : dx * u >= std::fabs(dy);
+        const bool qualifies = dx * u == 0.0f ? dy * v != 0.0f && dy * v >= std::fabs(dx) : dx * u >= std::fabs(dy);
         const float distance = dx * dx + dy * dy;
         if (qualifies && distance < best) {
             best = distance;

@@ -62,9 +62,15 @@ char* WriteCode(char* out, int offset)
 
 } // namespace
 
+// By the class entry, not a virtual call: a parent is linked before its constructor runs.
 GMenuItem* GMenuItem::FromObject(GObject* object)
 {
-    if (object == nullptr || !object->IsDerivedFromClassId(ClassId))
+    if (object == nullptr)
+        return nullptr;
+    const ClassTypeEntry* entry = object->GetClassEntry();
+    while (entry && entry->ClassId != ClassId)
+        entry = entry->pParent;
+    if (entry == nullptr)
         return nullptr;
     GMenuItem* item = static_cast<GMenuItem*>(object);
     return item->bBuilt ? item : nullptr;
@@ -142,6 +148,13 @@ GMenuItem::~GMenuItem()
     if (HotKey != 0 && GInputDevice::pThe)
         GInputDevice::pThe->UnRegister(GetHandle());
     TextRender.~CRender();
+}
+
+void GMenuItem::PostConstruction()
+{
+    GObject::PostConstruction();
+    GMenuItem* parent = Parent();
+    SetPos(parent ? parent->GetPos() : CVector(0.0f, 0.0f, 0.0f));
 }
 
 int GMenuItem::SpecifyEditable(EditableInfo*& cursor)
@@ -664,6 +677,8 @@ int GMenuItem::LayOutLines(const char* work, char* out, const char*& stop)
             lineOffset = carried = CodeValue(q);
         const int width = TextWidth(p, int(end - p));
         const int offset = TextFormat == 1 ? -(width / 2) : TextFormat == 2 ? -width : lineOffset;
+        if (copied > 0)
+            *out++ = '\n';
         out = WriteCode(out, offset);
         while (q < end) {
             if (IsPositionCode(q)) {
@@ -675,12 +690,7 @@ int GMenuItem::LayOutLines(const char* work, char* out, const char*& stop)
         }
         height += lineHeight;
         ++copied;
-        p = end;
-        if (*p == '\n') {
-            ++p;
-            if (*p)
-                *out++ = '\n';
-        }
+        p = *end == '\n' ? end + 1 : end;
     }
     *out = '\0';
     return copied;

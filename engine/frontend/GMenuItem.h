@@ -36,6 +36,8 @@ class GMenuItem : public GPhysical {
 
     GMenuItem();
     ~GMenuItem() override;
+    // Items are placed relative to their parent item, not at their stored position.
+    void PostConstruction() override;
     int SpecifyEditable(EditableInfo*& cursor) override;
     const CVector& GetPos() override { return ItemPos; }
     void SetPos(const CVector& parentPosition) override;

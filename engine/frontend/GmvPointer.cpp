@@ -132,8 +132,8 @@ void GmvPointer::Input_UpdatePositionAbsolute(CInputData* input)
 {
     SetPos(CVector(input->Float(0), input->Float(1), 0.0f));
     const RECT r = Screen();
-    const bool inside = Position.x >= float(r.left) && Position.x <= float(r.right) &&
-                        Position.y >= float(r.top) && Position.y <= float(r.bottom);
+    const bool inside = Position.x >= float(r.left) && Position.x <= float(r.right) && Position.y >= float(r.top) &&
+                        Position.y <= float(r.bottom);
     if (inside)
         Render.Link();
     else
@@ -163,7 +163,8 @@ GMenuItem* GmvPointer::GetMenuItem(const CVector& point, bool fromStart)
     int bestDepth = -1;
     while (CRender::Selected* s = CRender::GetNextSelectable()) {
         const RECT& r = s->Rect;
-        if (!(point.x > float(r.left) && point.x < float(r.right) && point.y > float(r.top) && point.y < float(r.bottom)))
+        if (!(point.x > float(r.left) && point.x < float(r.right) && point.y > float(r.top) &&
+              point.y < float(r.bottom)))
             continue;
         GMenuItem* item = GMenuItem::FromObject(GObject::GetGobject(s->Handle));
         if (item == nullptr)

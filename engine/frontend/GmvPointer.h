@@ -55,7 +55,10 @@ class GmvPointer : public GPhysical {
     bool SelectorRenderIsLinked() { return Selector.IsLinked() != 0; }
     GMenuItem* GetHovered();
 
-    CRender Selector;
+    // Built for live pointers only, like the object's own render instance.
+    union {
+        CRender Selector;
+    };
     CVector4 SelectorRenderColor;
     CVector Corner1;
     CVector Corner2;

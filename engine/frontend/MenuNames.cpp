@@ -24,7 +24,8 @@ const char* MissingPart(GMenuItem* item)
     void* command = item->GetCommand();
     if (id == MenuCommand::LoadLevel)
         return command ? nullptr : "\"LoadLevel\" names no level";
-    const bool needsMenu = id == MenuCommand::LoadMenu || id == MenuCommand::LoadMenuKillMe || id == MenuCommand::SwapMenu;
+    const bool needsMenu =
+        id == MenuCommand::LoadMenu || id == MenuCommand::LoadMenuKillMe || id == MenuCommand::SwapMenu;
     if (needsMenu && !IsMenuTemplate(static_cast<CEmbeddedFillData*>(command)))
         return "its command names no menu template";
     return nullptr;
