@@ -50,7 +50,8 @@ GMenu::GMenu()
     }
     hReturnMenu = pReturnMenu ? pReturnMenu->GetHandle() : HGOBJECT(0);
     pReturnMenu = nullptr;
-    bHasInput = (Up | Down | Left | Right | ActivateTrigger | Analog) != 0 && GInputDevice::pThe != nullptr;
+    // The level's input device may be built after the page: the page binds when it can.
+    bHasInput = (Up | Down | Left | Right | ActivateTrigger | Analog) != 0;
     RefuseBadCommands(this);
     if (AutoDisplay)
         DisplayMenu(nullptr);
@@ -132,8 +133,19 @@ void GMenu::SwitchMenu(CEmbeddedFillData* fillData)
     DestroyPage();
 }
 
+bool GMenu::Process()
+{
+    if (bHasInput && Is(MENUITEM_DISPLAYED) && GInputDevice::pThe && !GInputDevice::pThe->IsRegistered(GetHandle())) {
+        RegisterInput();
+        Input(INPUT_INITIAL);
+    }
+    return false;
+}
+
 void GMenu::RegisterInput()
 {
+    if (GInputDevice::pThe == nullptr)
+        return;
     GInputDevice& input = *GInputDevice::pThe;
     const unsigned long mode = input.Mode(0);
     struct Binding {

@@ -17,6 +17,8 @@ class GMenu : public GMenuItem {
     void Enable(bool on) override;
     void ItemFocusChanged(GMenuItem* item) override;
     void ItemActivated(GMenuItem* item) override;
+    // A shown page takes its triggers once the level's input device exists.
+    bool Process() override;
 
     virtual void DisplayMenu(GMenu* from);
     virtual void Cancel(GMenuItem* item);

@@ -7,7 +7,8 @@
 #include "engine/render/CRenderer.h"
 #include "engine/zel/CZelFixupManager.h"
 
-IMPLEMENT_GOBJECT(GmvPointer, 0x8000)
+// The pointer has a handle: the input device reaches the objects it calls by handle.
+IMPLEMENT_GOBJECT(GmvPointer, 0x80008000)
 
 GmvPointer* GmvPointer::pCurrent;
 

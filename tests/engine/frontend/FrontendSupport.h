@@ -49,8 +49,7 @@ inline FillData ItemData(float x, float y, float w, float h, unsigned long state
 
 template <class T> T* MakeItem(FillData& data, GObject* parent = nullptr, HGOBJECT handle = HGOBJECT(0))
 {
-    GObject* object = parent ? parent->Create(T::ClassId, data.Get())
-                             : GObject::Create(T::ClassId, handle, data.Get());
+    GObject* object = parent ? parent->Create(T::ClassId, data.Get()) : GObject::Create(T::ClassId, handle, data.Get());
     return static_cast<T*>(object);
 }
 

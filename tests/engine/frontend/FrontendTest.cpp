@@ -30,9 +30,9 @@ TEST_F(MenuItemTest, WordWrapBreaksAtTheLastSpaceBeforeTheLimit)
     const WrapCase cases[] = {
         {"aa bb cc", 40, "aa bb\ncc", 2},
         {"aa bb cc", 100, "aa bb cc", 1},
-        {"aaaaaaaaaa", 40, "aaaaaaaaaa", 1},     // no space: never broken
-        {"aaaa\naaaa", 40, "aaaa\naaaa", 2},     // a newline resets the width
-        {"aa bb cc dd", 20, "aa\nbb\ncc\ndd", 4}, // every word on its own line
+        {"aaaaaaaaaa", 40, "aaaaaaaaaa", 1},             // no space: never broken
+        {"aaaa\naaaa", 40, "aaaa\naaaa", 2},             // a newline resets the width
+        {"aa bb cc dd", 20, "aa\nbb\ncc\ndd", 4},        // every word on its own line
         {"\007010aa bb cc", 40, "\007010aa\nbb\ncc", 3}, // +10: the limit becomes 30
         {"\010010aa bb cc", 40, "\010010aa bb\ncc", 2},  // -10: the limit becomes 50
     };
@@ -61,7 +61,7 @@ TEST_F(MenuItemTest, LinesAreLedByPositionCodesByFormat)
         {4, "ab cd", 100, "\010018ab cd", -1},        // 4 folds into 1
         {2, "ab cd", 100, "\010036ab cd", -1},        // right-aligned: minus the width
         {5, "abc", 100, "\010024abc", -1},
-        {3, "\007020ab\ncd", 100, "\007020ab\n\007020cd", -1}, // a leading code holds for later lines
+        {3, "\007020ab\ncd", 100, "\007020ab\n\007020cd", -1},     // a leading code holds for later lines
         {3, "ab\007030cd\nef", 100, "\007000abcd\n\007030ef", -1}, // a later code from the next line
         {6, "ab\ncd", 100, "\007000ab\n\007000cd", -1},
         {1, "a\nb\nc", 20, "\010004a\n\010004b", 4}, // two lines of 10 fit in 20
@@ -136,8 +136,8 @@ protected:
         page.Int("bWrapAround", wrap ? 1 : 0);
         for (int i = 0; i < 4; ++i) {
             FillData& data = buttonData[i];
-            data = ItemData(100, 100 + 40.0f * i, 100, 30, MENUITEM_SELECTABLE | (i == 1 ? 0x0001ul : 0ul),
-                            kTexts[i], font.Get());
+            data = ItemData(100, 100 + 40.0f * i, 100, 30, MENUITEM_SELECTABLE | (i == 1 ? 0x0001ul : 0ul), kTexts[i],
+                            font.Get());
             if (i == 2)
                 data.Word("ItemId", thirdId)
                     .Word("pCommand", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(thirdCommand)));

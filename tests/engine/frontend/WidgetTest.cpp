@@ -113,10 +113,7 @@ protected:
         render.SetSelectable(object->GetHandle());
         render.AddSelectableRender(RECT{left, top, right, bottom});
     }
-    GMenuItem* Item(FillData& data, WORD player)
-    {
-        return MakeItem<GMenuItem>(data, nullptr, HGOBJECT(player));
-    }
+    GMenuItem* Item(FillData& data, WORD player) { return MakeItem<GMenuItem>(data, nullptr, HGOBJECT(player)); }
 };
 
 TEST_F(PointerTest, RectanglePickSkipsThePlayersTheFlagsName)
@@ -132,8 +129,8 @@ TEST_F(PointerTest, RectanglePickSkipsThePlayersTheFlagsName)
     FillData pointerData;
     GmvPointer* pointer = MakeItem<GmvPointer>(pointerData);
     CZArray<HGOBJECT> picked;
-    EXPECT_EQ(pointer->Select(CVector(90, 90, 0), CVector(400, 200, 0), GmvPointer::SELECT_NOT_PLAYERS_0_10, 15, &picked,
-                              false),
+    EXPECT_EQ(pointer->Select(CVector(90, 90, 0), CVector(400, 200, 0), GmvPointer::SELECT_NOT_PLAYERS_0_10, 15,
+                              &picked, false),
               2);
     std::set<DWORD> handles = {DWORD(picked[0]), DWORD(picked[1])};
     EXPECT_EQ(handles, (std::set<DWORD>{DWORD(objects[1]->GetHandle()), DWORD(objects[3]->GetHandle())}));
@@ -147,7 +144,6 @@ TEST_F(PointerTest, RectanglePickSkipsThePlayersTheFlagsName)
     EXPECT_EQ(pointer->Select(CVector(165, 118, 0), CVector(168, 121, 0), 0, 15, nullptr, true), 0);
     EXPECT_FALSE(objects[1]->IsSelected());
 }
-
 
 TEST_F(PointerTest, HoverFocusesAndAClickActivatesTheButtonUnderThePointer)
 {
