@@ -67,7 +67,8 @@ protected:
         fs::copy_file(MG_HOST_PROGRAM, root / "bin" / "marlgate_host");
         for (const char* name : {"master.rhu", "menutest.rhu", "level1.rhu"})
             fs::copy_file(fs::path(MG_MENU_FIXTURES) / name, root / "zel" / name);
-        auto art = Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/demo_menu.py " + (root / "zel").string());
+        auto art =
+            Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/demo_menu.py " + (root / "zel").string());
         ASSERT_EQ(art.exitCode, 0) << art.output;
         auto convert = Execute("cd '" + (root / "zel").string() + "' && " + MG_WEXLORN);
         ASSERT_EQ(convert.exitCode, 0) << convert.output;
