@@ -43,8 +43,7 @@ void GDemoCursor::Bind()
     };
     static const Binding kBindings[] = {
         {"DemoLeft", &GDemoCursor::OnLeft}, {"DemoRight", &GDemoCursor::OnRight}, {"DemoUp", &GDemoCursor::OnUp},
-        {"DemoDown", &GDemoCursor::OnDown}, {"DemoMouse", &GDemoCursor::OnMouse}, {"DemoReset", &GDemoCursor::OnReset},
-        {"DemoText", &GDemoCursor::OnText},
+        {"DemoDown", &GDemoCursor::OnDown}, {"DemoReset", &GDemoCursor::OnReset}, {"DemoText", &GDemoCursor::OnText},
     };
     for (const Binding& b : kBindings)
         if (GInputDevice::pThe->Register(GetHandle(), b.trigger, 0xFFFFFFFFul,
@@ -74,14 +73,6 @@ void GDemoCursor::OnLeft(CInputData*) { MoveBy(-kStep, 0.0f, "left"); }
 void GDemoCursor::OnRight(CInputData*) { MoveBy(kStep, 0.0f, "right"); }
 void GDemoCursor::OnUp(CInputData*) { MoveBy(0.0f, -kStep, "up"); }
 void GDemoCursor::OnDown(CInputData*) { MoveBy(0.0f, kStep, "down"); }
-
-// The mouse's X and Y movement arrive every frame as axis values (mickeys times 0.0001).
-void GDemoCursor::OnMouse(CInputData* data)
-{
-    float dx = data->Float(0) * 10000.0f, dy = data->Float(1) * 10000.0f;
-    if (dx != 0.0f || dy != 0.0f)
-        MoveBy(dx, dy, "mouse");
-}
 
 void GDemoCursor::OnReset(CInputData*)
 {

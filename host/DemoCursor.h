@@ -1,7 +1,7 @@
 #pragma once
 // The demo game's input showcase, built into the host as a game's own classes are: a rectangle
-// on the overlay that the arrow keys and the mouse move and Ctrl+R puts back, with typed text
-// and every move logged on standard output.
+// on the overlay that its keys move and Ctrl+R puts back, with typed text and every move logged
+// on standard output.
 #include "engine/devices/GInputDevice.h"
 #include "engine/object/GPhysical.h"
 
@@ -22,7 +22,6 @@ private:
     void OnRight(CInputData* data);
     void OnUp(CInputData* data);
     void OnDown(CInputData* data);
-    void OnMouse(CInputData* data);
     void OnReset(CInputData* data);
     void OnText(CInputData* data);
 

@@ -1,6 +1,6 @@
 // marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z]
 //               [--fov DEGREES] [--screenshot-frame N] [--headless] [--audio-out FILE.wav]
-//               [--input-script FILE] [LEVEL]
+//               [--input-script FILE] [--trace FILE] [LEVEL]
 // Constructs the shell, sets up what a game's executable gives the renderer (the layers, the
 // 3-D camera and its projection), names the first level, runs the main loop and deletes the
 // shell. With --frames it quits after N frames; with --frame-time every frame lasts exactly
@@ -8,7 +8,8 @@
 // renderer writes that frame as "PCX_Cap_000000.tga" beside the data folder. The game window is
 // shown on the display when there is one, unless --headless, and the input devices read its
 // keyboard and mouse; --input-script feeds them from a script instead. With --audio-out the
-// sound mix of the whole run goes to a WAV file.
+// sound mix of the whole run goes to a WAV file; with --trace every frame's overlay instances
+// are written to a text file.
 #include <windows.h>
 
 #include <cstdio>
@@ -20,6 +21,7 @@
 
 #include "DemoCursor.h"
 #include "HostOptions.h"
+#include "HostTrace.h"
 #include "core/file/CZFile.h"
 #include "core/math/CMatrix.h"
 #include "engine/render/CRenderer.h"
@@ -41,6 +43,8 @@ struct FrameDriver {
 void OnPumpTurn(void* user)
 {
     FrameDriver* driver = static_cast<FrameDriver*>(user);
+    if (driver->Turn > 0)
+        WriteFrameTrace(driver->Turn);
     ++driver->Turn;
     GDemoCursor::Turn = driver->Turn;
     if (driver->TicksPerFrame > 0)
@@ -107,6 +111,11 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    if (options.Trace && !OpenFrameTrace(options.Trace)) {
+        std::fprintf(stderr, "marlgate_host: cannot write the trace to \"%s\"\n", options.Trace);
+        return 1;
+    }
+
     FrameDriver driver = {options.Frames > 0 ? options.Frames + 1 : 0,
                           LONGLONG(options.FrameTime * double(MG_PERF_FREQUENCY) + 0.5), 0, options.ScreenshotFrame};
     // The virtual clock starts one second in: a counter reading of 0 means "not started" to the
@@ -128,6 +137,7 @@ int main(int argc, char** argv)
     shell->MainLoop();
     delete shell;
     MgSoundCloseCapture();
+    CloseFrameTrace();
     MgSetMessagePumpHook(nullptr, nullptr);
     return 0;
 }

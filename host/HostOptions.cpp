@@ -50,7 +50,7 @@ bool ParseFileName(const char* text, const char*& out)
 const char HostUsage[] =
     "usage: marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z] [--fov DEGREES]\n"
     "                     [--screenshot-frame N] [--headless] [--audio-out FILE.wav] [--input-script FILE]\n"
-    "                     [LEVEL]\n"
+    "                     [--trace FILE] [LEVEL]\n"
     "Runs the game from the nearest \"zel\" folder beside or above this program, starting at\n"
     "LEVEL (default \"mainmenu.zel\"). --frames quits after N frames; --frame-time gives every\n"
     "frame exactly that many seconds on a virtual clock. --camera and --look-at place the 3-D\n"
@@ -59,7 +59,8 @@ const char HostUsage[] =
     "window where a display exists, and reads its keyboard, mouse and game controller; --headless\n"
     "runs it without one. --audio-out writes what the game plays to FILE.wav (44.1 kHz, 16-bit\n"
     "stereo). --input-script feeds the keyboard, mouse and game controller from a script of\n"
-    "per-frame lines.\n";
+    "per-frame lines. --trace writes, for every frame, the overlay's drawn instances (resource,\n"
+    "text, colour, sort key, position, viewport) to FILE.\n";
 
 bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error)
 {
@@ -97,6 +98,9 @@ bool ParseHostOptions(int argc, char** argv, HostOptions& options, char* error)
                 wanted = "frame number from 1";
         } else if (std::strcmp(arg, "--audio-out") == 0 || std::strcmp(arg, "--input-script") == 0) {
             if (!ParseFileName(value, arg[2] == 'a' ? options.AudioOut : options.InputScript))
+                wanted = "file name";
+        } else if (std::strcmp(arg, "--trace") == 0) {
+            if (!ParseFileName(value, options.Trace))
                 wanted = "file name";
         } else if (arg[0] == '-' || haveLevel) {
             std::snprintf(error, 256, "unexpected argument \"%s\"", arg);

@@ -2,7 +2,7 @@
 // The host's command line:
 //   marlgate_host [--frames N] [--frame-time SECONDS] [--camera X,Y,Z] [--look-at X,Y,Z]
 //                 [--fov DEGREES] [--screenshot-frame N] [--headless] [--audio-out FILE.wav]
-//                 [--input-script FILE] [LEVEL]
+//                 [--input-script FILE] [--trace FILE] [LEVEL]
 
 struct HostOptions {
     int Frames = 0;         // quit after this many frames; 0 runs until the game quits
@@ -16,6 +16,7 @@ struct HostOptions {
     int ScreenshotFrame = 0;           // 0 takes none; frames count from 1
     const char* AudioOut = nullptr;    // the mix is written to this WAV file
     const char* InputScript = nullptr; // scripted input in place of the machine's devices
+    const char* Trace = nullptr;       // the overlay's drawn instances, frame by frame
     bool Help = false;                 // --help or -h: print the usage and run nothing
     bool Headless = false;             // no window even where a display exists
 };

@@ -19,6 +19,7 @@ fi
 # The demo's art is made here, by the project's own generator; scripts name it relative to the
 # folder they are converted in.
 /usr/bin/python3 scripts/demo_art.py "$demo/zel"
+/usr/bin/python3 data/demo_menu.py "$demo/zel"
 (cd "$demo/zel" && ../../bin/wexlorn)
 bash data/demo_video.sh "$demo/zel"
 cp build/bin/marlgate_host "$demo/bin/"

@@ -40,4 +40,8 @@ void CRendRectangle::Render(CRender* render)
     if (const CVector4* c = render->GetColour())
         colour = Channel(c->w) << 24 | Channel(c->x) << 16 | Channel(c->y) << 8 | Channel(c->z);
     CRenderer::GetDevice().DrawScreenRect(p->x, p->y, q->x, q->y, colour);
+    // A rectangle that names an object can be picked where it was drawn (menu buttons).
+    const RECT box = {LONG(p->x < q->x ? p->x : q->x), LONG(p->y < q->y ? p->y : q->y), LONG(p->x < q->x ? q->x : p->x),
+                      LONG(p->y < q->y ? q->y : p->y)};
+    render->AddSelectableRender(box);
 }

@@ -30,8 +30,10 @@ void CRendFontWorkspace::AttachText(const char* text)
 {
     if (!text)
         text = "";
-    std::strncpy(Text, text, kTextRoom - 1);
-    Text[kTextRoom - 1] = '\0';
+    // Only the text's own bytes are copied: menus hand over their texts every frame.
+    const size_t length = strnlen(text, kTextRoom - 1);
+    std::memcpy(Text, text, length);
+    Text[length] = '\0';
 }
 
 CRendWorkspace* CzFont::OnAttach(CRender*) { return new (std::nothrow) CRendFontWorkspace; }

@@ -49,6 +49,9 @@ protected:
         RunResult art = Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/../scripts/demo_art.py " +
                                 (root / "zel").string());
         ASSERT_EQ(art.exitCode, 0) << art.output;
+        RunResult font =
+            Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/demo_menu.py " + (root / "zel").string());
+        ASSERT_EQ(font.exitCode, 0) << font.output;
         RunResult convert = Execute("cd '" + (root / "zel").string() + "' && " + MG_WEXLORN);
         ASSERT_EQ(convert.exitCode, 0) << convert.output;
     }
@@ -137,8 +140,8 @@ TEST_F(HostRun, PackedDataNamesNoFileOutsideTheDataFolder)
 
 // The demo: its art generated, wexlorn converts the demo game's scripts in place, the host runs
 // its first level with the demo's input script and writes frame 70 beside the data folder; an
-// independent reader finds the overlay's rectangles on the world layer's clear colour and the
-// cursor where the script's keys and mouse moved it, and the chime in the sound of the run.
+// independent reader finds the banner and the menu on the world layer's clear colour, the
+// focused button, the cursor where the script's keys moved it, and the chime in the sound.
 TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
 {
     ConvertDemo();
@@ -150,7 +153,6 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Load complete"), std::string::npos) << run.output;
     for (const char* line : {"demo: frame 10 right, cursor at 40,420\n", "demo: frame 22 up, cursor at 80,400\n",
-                             "demo: frame 31 mouse, cursor at 240,380\n",
                              "demo: frame 41 Ctrl+R home, cursor at 20,420\n", "demo: frame 60 typed 'h'\n"})
         EXPECT_NE(run.output.find(line), std::string::npos) << line << run.output;
     EXPECT_EQ(run.output.find("no trigger"), std::string::npos) << run.output;
@@ -159,11 +161,14 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
     const fs::path shot = root / "PCX_Cap_000000.tga";
     ASSERT_TRUE(fs::exists(shot));
     EXPECT_FALSE(fs::exists(root / "PCX_Cap_000001.tga")); // one frame only
-    RunResult pixels = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " +
-                               shot.string() + " 5,5 200,100 200,300 440,300 320,300 119,100 120,100 30,430 250,430");
-    // Between the panels (320,300) the level's terrain shows, a tile of dry grass.
-    EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n200,300=FFFFFF\n440,300=FFFFFF\n"
-                             "320,300=9A9C48\n119,100=182040\n120,100=FFFFFF\n30,430=182040\n250,430=FFFFFF\n");
+    RunResult pixels =
+        Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " + shot.string() +
+                " 5,5 200,100 119,100 120,100 225,155 225,200 320,300 440,300 30,430 50,430");
+    // The banner, the menu with "Load" focused (white) after the first Down, the other buttons
+    // dark blue, and the cursor one step right of home.
+    EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n119,100=182040\n120,100=FFFFFF\n"
+                             "225,155=293873\n225,200=FFFFFF\n320,300=293873\n440,300=182040\n30,430=182040\n"
+                             "50,430=FFFFFF\n");
 
     // 70 frames of 44.1 kHz stereo (the mix starts with the level), not silent.
     const std::string oracle = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/dsound/wav_oracle.py ";
