@@ -239,6 +239,7 @@ TEST_F(HostRun, TheDemoOpensWithItsVideoAndGoesOnToTheMenu)
     const std::string zel = (root / "zel").string();
     ASSERT_EQ(Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/../scripts/demo_art.py " + zel).exitCode,
               0);
+    ASSERT_EQ(Execute(std::string(MG_PYTHON) + " " + MG_DATA_SOURCE_DIR + "/demo_menu.py " + zel).exitCode, 0);
     RunResult convert = Execute("cd '" + zel + "' && " + MG_WEXLORN);
     ASSERT_EQ(convert.exitCode, 0) << convert.output;
     RunResult video = Execute(std::string("bash ") + MG_DATA_SOURCE_DIR + "/demo_video.sh " + zel);
