@@ -79,8 +79,10 @@ GSectionMgr::GSectionMgr()
         pThe = this;
 }
 
+// The path-finder object is a child: it goes with the manager, not through Delete.
 GSectionMgr::~GSectionMgr()
 {
+    pPathObject = nullptr;
     Delete();
     if (pThe == this)
         pThe = nullptr;

@@ -374,6 +374,8 @@ TEST(TerrainMemory, RefusedSizesAndTheWorldsLocations)
         map->~CRendMap();
     }
     // With a live world a map joins the location table and leaves it when destroyed.
+    if (GObject::EditableEvaluation)
+        GObject::InitEditableInfo();
     GmvWorld* world = GmvWorld::Create();
     ASSERT_NE(world, nullptr);
     {
