@@ -12,29 +12,7 @@
 #include "engine/shell/CShell.h"
 #include "core/names/CCRC32.h"
 #include "engine/object/CVeskExtraData.h"
-
-// Stands for the engine's light class, whose objects go to the lighting file: registered under
-// that class name.
-class GTestLight : public GObject {
-    DECLARE_GOBJECT(GTestLight, GObject)
-
-    int SpecifyEditable(EditableInfo*& cursor) override
-    {
-        int count = GObject::SpecifyEditable(cursor);
-        AddEditable(cursor, "Brightness", "float", Brightness);
-        return count + 1;
-    }
-
-    float Brightness;
-};
-DWORD GTestLight::RttiCode;
-DWORD GTestLight::ClassId = GObject::AddClassId("GLight", static_cast<GObjectCreateFunction>(&GTestLight::Create),
-                                                0x00028000, &GTestLight::RttiCode);
-GObject* GTestLight::Create(GObject* parent, HGOBJECT handle, ClassTypeEntry* entry, EditableFillData* data,
-                            CLoadSaveBuffer* stream)
-{
-    return GObject::FinishCreation(new (parent, handle, entry, data, stream) GTestLight);
-}
+#include "engine/render/GLight.h"
 
 // A class of the design-parameters category.
 class GTestDesign : public GObject {
@@ -136,10 +114,10 @@ protected:
         CZelFixupManager::SetAddress(CCRC32::GetCRC("_autostring_7"), hello);
         CZelFixupManager::SetLabel(CCRC32::GetCRC("_autostring_7"), "_autostring_7");
 
-        Place<GTestLight>("Lamp1", lighting)->Brightness = 0.75f;
+        Place<GLight>("Lamp1", lighting)->Intensity = 0.75f;
         // No layout file of its own: a light goes to the lighting file, and only there.
-        GTestLight* lamp2 = Place<GTestLight>("Lamp2", "");
-        lamp2->Brightness = 1.5f;
+        GLight* lamp2 = Place<GLight>("Lamp2", "");
+        lamp2->Intensity = 1.5f;
         lamp2->ChangePlayer(3);
         GTestDesign* planner = Place<GTestDesign>("Planner", design);
         planner->Level = 3;
