@@ -68,6 +68,7 @@ public:
     const char* Sprite(int node);
     const char* Font(int node);
     const char* Logo(int node);
+    const char* TambleMap(int node);
     // Every other asset command, until the asset import is part of the converter.
     const char* AssetCommandUnavailable(int node);
     const char* Map(int node);

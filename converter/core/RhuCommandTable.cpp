@@ -145,7 +145,7 @@ const CommandRow CRhuParser::DataCommands[] = {
     {"Meshformat", static_cast<CommandHandler>(&CRhuParser::Meshformat),
      "[COMPRESSVERTS[=ON|OFF]] [COLORVERTS[=ON|OFF]]", "Sets verious mesh options.", 0},
     {"Message", static_cast<CommandHandler>(&CRhuParser::Message), "\"string\"", "Outputs string to the terminal.", 0},
-    {"TambleMap", static_cast<CommandHandler>(&CRhuParser::AssetCommandUnavailable), "sourcefile",
+    {"TambleMap", static_cast<CommandHandler>(&CRhuParser::TambleMap), "sourcefile",
      "Imports a Maptamble map file to use as a single map. All data (including the label, scale, etc)"
      " come from the file itself.",
      0},

@@ -6,6 +6,7 @@
 #include "converter/core/CZelWriter.h"
 #include "converter/core/ChParser.h"
 #include "converter/core/ConsoleOutput.h"
+#include "converter/import2d/CTambleTexture.h"
 #include "converter/import2d/CdbSpriteTexture.h"
 #include "converter/import2d/CdbTexture.h"
 
@@ -338,6 +339,45 @@ TEST(TextureElement, ReloadedTextureOfATakenLabelIsShared)
         mgtest::RunCommand(std::string(MG_PYTHON) + " " MG_TESTS_DIR "/converter/import2d/texture_check.py shared '" +
                            folder + "/main.zel' Tex_000 Tex");
     EXPECT_EQ(run.output, "Tex_000 shared 1 repeats yes\n");
+}
+
+// A texture-sharing tool's file: its textures load through the TambleMap command and are
+// written as the script's own; an "Mhdr" after the elements leaves them at version 4 (which
+// reads no texture word); a file of another form is refused.
+TEST(TambleMap, TexturesOfTheFileAreWrittenAndOtherFilesRefused)
+{
+    VerboseLevel = 0;
+    const std::string folder = ScratchFolder();
+    {
+        CDatabase saved;
+        CTambleTexture* texture = new CTambleTexture("Ground", &saved);
+        texture->LoadAbsolute(*Frame(8, 8, 3), saved.CurrentFormat, true);
+        CZRiffFile riff;
+        ASSERT_NE(riff.Create((folder + "/ground.tmb").c_str(), CZRiffFile::MakeFourCC("TMBL")), nullptr);
+        riff.Descend(CZRiffFile::MakeFourCC("path"), 0, false);
+        riff.WriteString("maps");
+        riff.Ascend();
+        riff.Descend(CZRiffFile::MakeFourCC("LIST"), CZRiffFile::MakeFourCC("dbse"), false);
+        saved.Save(riff, 4);
+        riff.Ascend();
+        const unsigned long later = 5;
+        riff.Descend(CZRiffFile::MakeFourCC("Mhdr"), 0, false);
+        riff.Write(&later, 4);
+        riff.Ascend();
+        riff.Close();
+    }
+    std::ofstream(folder + "/main.rhu") << "NoCompression\nTambleMap ground.tmb\n";
+    CommandResult run = mgtest::RunCommand("cd '" + folder + "' && " MG_BINARY_DIR "/bin/wexlorn 2>&1");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const CommandResult check =
+        mgtest::RunCommand(std::string(MG_PYTHON) + " " MG_TESTS_DIR "/converter/import2d/texture_check.py levels '" +
+                           folder + "/main.zel' Ground 2>&1");
+    EXPECT_EQ(check.output.rfind("level 0 8x8 ", 0), 0u) << check.output;
+
+    std::ofstream(folder + "/main.rhu") << "TambleMap main.rhu\n";
+    run = mgtest::RunCommand("cd '" + folder + "' && " MG_BINARY_DIR "/bin/wexlorn 2>&1");
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.output.find("Bad RIFF open"), std::string::npos) << run.output;
 }
 
 } // namespace
