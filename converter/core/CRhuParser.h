@@ -69,8 +69,6 @@ public:
     const char* Font(int node);
     const char* Logo(int node);
     const char* TambleMap(int node);
-    // Every other asset command, until the asset import is part of the converter.
-    const char* AssetCommandUnavailable(int node);
     const char* Map(int node);
 
     static const CommandRow DataCommands[];
