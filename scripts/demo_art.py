@@ -3,7 +3,7 @@
 squares in two blues with a soft white ring whose edge fades out in alpha (plain uncompressed
 32-bit TGA, top-down rows); and "block.lwo", a LightWave object of a stepped block (a wide
 base and a narrower tower on it, the tower's faces showing "stone.tga", a 64 by 64 wall of
-courses of stones), written by the project's LightWave writer; and a small figure: "limb.lwo", a box, and "figure.lws", a LightWave scene (version 3)
+courses of stones, luminous enough to be seen unlit), written by the project's LightWave writer; and a small figure: "limb.lwo", a box, and "figure.lws", a LightWave scene (version 3)
 of a torso with two arms made of it, swinging over one second, with an attach point for a hand
 and a step event.
 
@@ -90,7 +90,7 @@ def block_spec():
     uvs = [[0, 0]] * len(points)
     textured_box(points, polys, surf, uvs, 1, (-5, 6, -4), (5, 20, 4), 2)
     return {"surfaces": ["Plinth", "Tower"], "colours": {"Plinth": (0.85, 0.55, 0.2), "Tower": (1.0, 1.0, 1.0)},
-            "clips": ["stone.tga"], "images": {"Tower": 1},
+            "clips": ["stone.tga"], "images": {"Tower": 1}, "luminous": {"Tower": 0.8},
             "layers": [{"number": 0, "name": "", "points": points, "polys": polys, "surf": surf, "uv": uvs}]}
 
 

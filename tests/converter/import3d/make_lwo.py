@@ -7,7 +7,8 @@
         (points in LightWave's axes: east, up, north; "surf" indexes "surfaces" per polygon)
         optionally a layer's "uv": [[u, v], ...] per point (a texture map named "UV"), the
         image clips "clips": ["file.tga", ...] (numbered from 1) and "images": {"Stone": 1},
-        a surface's colour image: a clip number, mapped by "UV"
+        a surface's colour image: a clip number, mapped by "UV"; "luminous": {"Stone": 1.0},
+        a surface's luminosity (it shows its colour without lights)
     make_lwo.py --grid OUT TRIANGLES SURFACES
         a flat grid of about TRIANGLES triangles (quads split in two), in square patches of
         one surface each, so that every surface's patch fits one 16-bit vertex buffer."""
@@ -58,6 +59,8 @@ def write(path, spec):
         if name in spec.get("images", {}):
             header = sub(b"IMAP", s0("\x80") + sub(b"CHAN", b"COLR"))
             image = sub(b"BLOK", header + sub(b"IMAG", vx(spec["images"][name])) + sub(b"VMAP", s0("UV")))
+        if name in spec.get("luminous", {}):
+            image += sub(b"LUMI", struct.pack(">f", spec["luminous"][name]) + vx(0))
         body += chunk(b"SURF", s0(name) + s0("") + sub(b"COLR", struct.pack(">3f", *colour) + vx(0)) +
                       sub(b"DIFF", struct.pack(">f", 1.0) + vx(0)) + sub(b"SIDE", struct.pack(">H", sides)) + image)
     with open(path, "wb") as f:
