@@ -2,8 +2,8 @@
 """Writes the demo game's art into a folder: "checker.tga", a 64 by 64 checkerboard of 8-pixel
 squares in two blues with a soft white ring whose edge fades out in alpha (plain uncompressed
 32-bit TGA, top-down rows); and "block.lwo", a LightWave object of a stepped block (a wide
-base and a narrower tower on it) in two surface colours, written by the project's LightWave
-writer; and a small figure: "limb.lwo", a box, and "figure.lws", a LightWave scene (version 3)
+base and a narrower tower on it, the tower's faces showing "stone.tga", a 64 by 64 wall of
+courses of stones, luminous enough to be seen unlit), written by the project's LightWave writer; and a small figure: "limb.lwo", a box, and "figure.lws", a LightWave scene (version 3)
 of a torso with two arms made of it, swinging over one second, with an attach point for a hand
 and a step event; "terrain.map", a map file of the map tool: hills of four speckled tiles
 round a flat middle; "chime.wav", a decaying major chord (22,050 Hz 16-bit mono) for the menu's
@@ -42,6 +42,41 @@ def checker(size=64):
     return header + b"".join(rows)
 
 
+def stone(size=64):
+    """Courses of stones 16 texels long and 8 high, every other course shifted by half a stone,
+    with dark mortar between them and a little shading within each stone."""
+    rows = []
+    for y in range(size):
+        row = bytearray()
+        course, inside_y = divmod(y, 8)
+        for x in range(size):
+            shifted = (x + 8 * (course % 2)) % size
+            inside_x = shifted % 16
+            if inside_y == 0 or inside_x == 0:
+                red, green, blue = (70, 60, 50)
+            else:
+                shade = 20 * ((shifted // 16 + course) % 3) - inside_y * 3
+                red, green, blue = (190 + shade, 170 + shade, 130 + shade)
+            row += bytes((blue, green, red, 255))
+        rows.append(bytes(row))
+    header = struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, size, size, 32, 8 | 0x20)
+    return header + b"".join(rows)
+
+
+def textured_box(points, polys, surf, uvs, surface, low, high, repeat):
+    """An axis-aligned box of which every face has its own four corners, so that each face
+    carries the whole image (repeat times up its height)."""
+    (x0, y0, z0), (x1, y1, z1) = low, high
+    corners = [[x0, y0, z0], [x1, y0, z0], [x1, y0, z1], [x0, y0, z1],
+               [x0, y1, z0], [x1, y1, z0], [x1, y1, z1], [x0, y1, z1]]
+    for face in ([0, 1, 2, 3], [4, 7, 6, 5], [0, 4, 5, 1], [1, 5, 6, 2], [2, 6, 7, 3], [3, 7, 4, 0]):
+        base = len(points)
+        points += [corners[i] for i in face]
+        uvs += [[0, 0], [0, repeat], [1, repeat], [1, 0]]
+        polys.append([base, base + 1, base + 2, base + 3])
+        surf.append(surface)
+
+
 def box(points, polys, surf, surface, low, high):
     """Six faces of an axis-aligned box in LightWave's axes (east, up, north), facing out."""
     (x0, y0, z0), (x1, y1, z1) = low, high
@@ -56,9 +91,12 @@ def box(points, polys, surf, surface, low, high):
 def block_spec():
     points, polys, surf = [], [], []
     box(points, polys, surf, 0, (-12, 0, -8), (12, 6, 8))
-    box(points, polys, surf, 1, (-5, 6, -4), (5, 20, 4))
-    return {"surfaces": ["Plinth", "Tower"], "colours": {"Plinth": (0.85, 0.55, 0.2), "Tower": (0.9, 0.9, 0.8)},
-            "layers": [{"number": 0, "name": "", "points": points, "polys": polys, "surf": surf}]}
+    # The plinth's corners carry no image: they are mapped to its corner.
+    uvs = [[0, 0]] * len(points)
+    textured_box(points, polys, surf, uvs, 1, (-5, 6, -4), (5, 20, 4), 2)
+    return {"surfaces": ["Plinth", "Tower"], "colours": {"Plinth": (0.85, 0.55, 0.2), "Tower": (1.0, 1.0, 1.0)},
+            "clips": ["stone.tga"], "images": {"Tower": 1}, "luminous": {"Tower": 0.8},
+            "layers": [{"number": 0, "name": "", "points": points, "polys": polys, "surf": surf, "uv": uvs}]}
 
 
 def limb_box(half_width, height):
@@ -253,6 +291,8 @@ def main():
         out.write(terrain_map())
     with open(os.path.join(folder, "checker.tga"), "wb") as out:
         out.write(checker())
+    with open(os.path.join(folder, "stone.tga"), "wb") as out:
+        out.write(stone())
     make_lwo.write(os.path.join(folder, "block.lwo"), block_spec())
     make_lwo.write(os.path.join(folder, "limb.lwo"), limb_box(0.2, 1.0))
     with open(os.path.join(folder, "figure.lws"), "w") as out:

@@ -1,72 +1,75 @@
-// Until the texture element is part of the converter, an image clip becomes a stand-in element
-// under the clip's label that remembers the file and the format and writes no record: the
-// materials point at the label, which the texture element will define.
+// The image clips of a LightWave object are the converter's own texture elements: the texture
+// writes its records, and the materials of the mesh point at them by label. A Texture statement
+// of the same label made before the mesh is the texture the mesh uses.
 #include "converter/import3d/MeshTextures.h"
 
 #include "converter/core/CDatabase.h"
-#include "converter/core/CdbElement.h"
 #include "converter/core/ConsoleOutput.h"
 #include "converter/core/PathOperations.h"
 #include "converter/core/ScriptPath.h"
-#include "converter/import2d/CzBitmap.h"
+#include "converter/import2d/CdbTexture.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
-class CdbClipTexture : public CdbElement {
-public:
-    CdbClipTexture(const char* label, CDatabase* database) : CdbElement(label, database) {}
+// The longest file name a texture keeps, with its terminator.
+const size_t MaxFileName = 260;
 
-    std::string Path;
-    CFormatSpecifier Format;
-    bool Extern = false;
-    int Height = -1;
-};
+bool IsFile(const char* name)
+{
+    struct stat info;
+    return stat(ScriptPath(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
 
 } // namespace
 
 CdbElement* FindOrLoadTexture(CDatabase& database, const char* label, const char* path, bool externFlag,
                               const char* referrer)
 {
-    if (CdbElement* found = database.FindElement(label))
+    if (CdbElement* found = database.FindElement(label)) {
+        // Another kind of element under the clip's label would be written where the materials
+        // expect a texture.
+        if (!IsTexture(found))
+            vbail("%s: image clip %s is labelled %s, which already names an element that is not a texture", referrer,
+                  path, label);
         return found;
-    std::string mapped = path;
-    if (!MapTargetDriveInPlace(&mapped[0]))
-        vbail("Cannot determine L:ness or P:ness of target file: %s\nFile not found?", path);
-    database.AddDependency(mapped.c_str());
-    VerbosePrintf(2, "\tCdbTexture::Load(%s)\n", mapped.c_str());
-    CdbClipTexture* texture = new CdbClipTexture(label, &database);
-    texture->Path = ScriptPath(mapped.c_str());
-    texture->Format = database.CurrentFormat;
-    texture->Extern = externFlag;
-    struct stat info;
-    if (stat(texture->Path.c_str(), &info) != 0)
+    }
+    std::vector<char> mapped(path, path + strlen(path) + 1);
+    mapped.resize(std::max<size_t>(mapped.size(), MaxFileName));
+    if (!MapTargetDriveInPlace(mapped.data()))
+        vbail("%s: Cannot determine L:ness or P:ness of target file: %s\nFile not found?", referrer, path);
+    // A missing image is reported and the conversion goes on: the texture is then left to the
+    // file that holds it (as an extern texture is), and the materials still point at its label.
+    const bool missing = !IsFile(mapped.data());
+    if (missing)
         VerbosePrintf(0, "warning: %s: image clip %s not found (looked for %s)\n", referrer, path,
-                      texture->Path.c_str());
+                      ScriptPath(mapped.data()).c_str());
+    CdbTexture* texture = new CdbTexture(label, &database);
+    texture->SetPlace(referrer);
+    texture->Load(path, false, externFlag || missing);
     return texture;
 }
 
 const CFormatSpecifier& TextureFormat(const CdbElement& texture)
 {
-    return static_cast<const CdbClipTexture&>(texture).Format;
+    return static_cast<const CdbTexture&>(texture).GetSpecifier();
 }
 
 int TextureHeight(CdbElement& element)
 {
-    CdbClipTexture& texture = static_cast<CdbClipTexture&>(element);
-    if (texture.Height < 0) {
-        struct stat info;
-        texture.Height = 0;
-        if (stat(texture.Path.c_str(), &info) == 0) {
-            CzBitmap bitmap;
-            if (bitmap.Load(texture.Path.c_str()) == 0)
-                texture.Height = bitmap.GetHeight();
-        }
-    }
-    return texture.Height;
+    CdbTexture& texture = static_cast<CdbTexture&>(element);
+    // An extern texture whose image is not here is known by its label only.
+    if (texture.IsExtern() && *texture.GetDeferredName() && !IsFile(texture.GetDeferredName()))
+        return 0;
+    int width = 0, height = 0;
+    texture.GetSize(width, height);
+    return height;
 }
 
-bool IsTexture(const CdbElement* element) { return dynamic_cast<const CdbClipTexture*>(element) != nullptr; }
+bool IsTexture(const CdbElement* element) { return dynamic_cast<const CdbTexture*>(element) != nullptr; }

@@ -5,8 +5,8 @@ class CDatabase;
 class CdbElement;
 class CFormatSpecifier;
 
-// The texture element labelled label, or a new one loading path later (extern: writes
-// nothing). The path is the clip's as written; it is mapped the way script file names are,
+// The texture element labelled label, or a new one loading path later (extern, or an image
+// that cannot be found: writes nothing, and the label is left to the file that has it). The path is the clip's as written; it is mapped the way script file names are,
 // and a file that cannot be found is reported naming the object file that refers to it.
 CdbElement* FindOrLoadTexture(CDatabase& database, const char* label, const char* path, bool externFlag,
                               const char* referrer);

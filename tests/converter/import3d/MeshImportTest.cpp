@@ -142,7 +142,9 @@ TEST_F(MeshImport, RealModelsAgreeWithTheSourceAndWithAssimpOrAreRefusedWithThei
     EXPECT_GE(converted, 25);
 }
 
-// Image clips are found beside the object when their own path leads nowhere; a clip that
+// Image clips are found beside the object when their own path leads nowhere and become
+// textures written with the mesh (the 512 x 512 image in the default 16 bits, or in the format
+// of a Texture statement of the same label made before, which the mesh then uses); a clip that
 // cannot be found is reported with the object that names it, and the conversion goes on.
 TEST_F(MeshImport, ImageClipsAreLookedUpBesideTheObjectAndMissingOnesReported)
 {
@@ -152,6 +154,18 @@ TEST_F(MeshImport, ImageClipsAreLookedUpBesideTheObjectAndMissingOnesReported)
     CommandResult run = Convert(folder, "boxuv", ReadFileBytes(Models + "/boxuv.lwo"));
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output.find("not found"), std::string::npos) << run.output;
+    const size_t image = 512 * 512;
+    size_t written = ReadBytes(folder + "/a.zel").size();
+    EXPECT_GT(written, 2 * image);
+    EXPECT_LT(written, 3 * image);
+
+    WriteBytes(folder + "/a.rhu", "NoCompression\nPIXELFORMAT NOALPHA=XXXXXXXXrrrrrrrrGGGGGGGGbbbbbbbb\n"
+                                  "Texture boxuv_png boxuv.png\nMesh m_boxuv boxuv.lwo\n");
+    run = mgtest::RunCommand("cd '" + folder + "' && timeout 120 " MG_BINARY_DIR "/bin/wexlorn 2>&1");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    written = ReadBytes(folder + "/a.zel").size();
+    EXPECT_GT(written, 4 * image);
+    EXPECT_LT(written, 5 * image);
 
     const std::string bare = Folder + "/noclip";
     run = Convert(bare, "box_2uv_1unused", RenameDefault(ReadFileBytes(Models + "/box_2uv_1unused.lwo")));

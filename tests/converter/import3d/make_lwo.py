@@ -5,6 +5,10 @@
         {"surfaces": ["Stone", ...], "layers": [{"number": 0, "name": "", "pivot": [0, 0, 0],
           "points": [[x, y, z], ...], "polys": [[i, j, k, ...], ...], "surf": [0, ...]}]}
         (points in LightWave's axes: east, up, north; "surf" indexes "surfaces" per polygon)
+        optionally a layer's "uv": [[u, v], ...] per point (a texture map named "UV"), the
+        image clips "clips": ["file.tga", ...] (numbered from 1) and "images": {"Stone": 1},
+        a surface's colour image: a clip number, mapped by "UV"; "luminous": {"Stone": 1.0},
+        a surface's luminosity (it shows its colour without lights)
     make_lwo.py --grid OUT TRIANGLES SURFACES
         a flat grid of about TRIANGLES triangles (quads split in two), in square patches of
         one surface each, so that every surface's patch fits one 16-bit vertex buffer."""
@@ -35,10 +39,15 @@ def vx(index):
 def write(path, spec):
     surfaces = spec["surfaces"]
     body = b"LWO2" + chunk(b"TAGS", b"".join(s0(s) for s in surfaces))
+    for number, name in enumerate(spec.get("clips", []), 1):
+        body += chunk(b"CLIP", struct.pack(">I", number) + sub(b"STIL", s0(name)))
     for layer in spec["layers"]:
         body += chunk(b"LAYR", struct.pack(">HH3f", layer.get("number", 0), 0, *layer.get("pivot", (0, 0, 0))) +
                       s0(layer.get("name", "")))
         body += chunk(b"PNTS", b"".join(struct.pack(">3f", *p) for p in layer["points"]))
+        if "uv" in layer:
+            body += chunk(b"VMAP", b"TXUV" + struct.pack(">H", 2) + s0("UV") +
+                          b"".join(vx(i) + struct.pack(">2f", *uv) for i, uv in enumerate(layer["uv"])))
         pols = b"FACE" + b"".join(struct.pack(">H", len(p)) + b"".join(vx(i) for i in p) for p in layer["polys"])
         body += chunk(b"POLS", pols)
         tags = b"SURF" + b"".join(vx(i) + struct.pack(">H", s) for i, s in enumerate(layer["surf"]))
@@ -46,8 +55,14 @@ def write(path, spec):
     for index, name in enumerate(surfaces):
         colour = spec.get("colours", {}).get(name, (0.8, 0.8, 0.8))
         sides = 3 if name in spec.get("double_sided", []) else 1
+        image = b""
+        if name in spec.get("images", {}):
+            header = sub(b"IMAP", s0("\x80") + sub(b"CHAN", b"COLR"))
+            image = sub(b"BLOK", header + sub(b"IMAG", vx(spec["images"][name])) + sub(b"VMAP", s0("UV")))
+        if name in spec.get("luminous", {}):
+            image += sub(b"LUMI", struct.pack(">f", spec["luminous"][name]) + vx(0))
         body += chunk(b"SURF", s0(name) + s0("") + sub(b"COLR", struct.pack(">3f", *colour) + vx(0)) +
-                      sub(b"DIFF", struct.pack(">f", 1.0) + vx(0)) + sub(b"SIDE", struct.pack(">H", sides)))
+                      sub(b"DIFF", struct.pack(">f", 1.0) + vx(0)) + sub(b"SIDE", struct.pack(">H", sides)) + image)
     with open(path, "wb") as f:
         f.write(b"FORM" + struct.pack(">I", len(body)) + body)
 

@@ -9,6 +9,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -31,6 +33,7 @@
 #include "engine/render/CRenderer.h"
 #include "engine/render/CTextureManager.h"
 #include "engine/render/Camera.h"
+#include "engine/render/LightHandles.h"
 #include "engine/zel/CZelFile.h"
 #include "engine/zel/CZelFixupManager.h"
 
@@ -297,6 +300,68 @@ void ScreenView()
     LoadProjection(0, projection);
 }
 
+// Points inside every triangle of a sub-mesh's strip that faces the eye squarely enough to be
+// sampled: one "x y u v" line per point, the pixel World2Screen gives for it and the texture
+// coordinates there, read back from the device buffers. Returns the number of points.
+int FacingSamples(const rhu::PCXSubMesh& sub, const CVector& eye, const fs::path& out)
+{
+    const int kSteps = 40;
+    const rhu::PCXBufferDesc* indices = nullptr;
+    const rhu::PCXBufferDesc* vertices = nullptr;
+    for (int b = 0; b < sub.NumBuffers; ++b)
+        (sub.pBuffers[b].Version == CRendPCXMesh::kIndexData ? indices : vertices) = &sub.pBuffers[b];
+    if (!indices || !vertices || !indices->pDXHandle || !vertices->pDXHandle || vertices->NumElements < 1)
+        return 0;
+    auto* indexBuffer = static_cast<IDirect3DIndexBuffer9*>(indices->pDXHandle);
+    auto* vertexBuffer = static_cast<IDirect3DVertexBuffer9*>(vertices->pDXHandle);
+    void* indexBits = nullptr;
+    void* vertexBits = nullptr;
+    if (indexBuffer->Lock(0, 0, &indexBits, D3DLOCK_READONLY) != D3D_OK)
+        return 0;
+    if (vertexBuffer->Lock(0, 0, &vertexBits, D3DLOCK_READONLY) != D3D_OK) {
+        indexBuffer->Unlock();
+        return 0;
+    }
+    const unsigned short* strip = static_cast<const unsigned short*>(indexBits);
+    const size_t stride = static_cast<size_t>(vertices->RawSize / vertices->NumElements);
+    auto vertex = [&](int i) {
+        rhu::PCXBufferV01 v;
+        std::memcpy(&v, static_cast<const unsigned char*>(vertexBits) + i * stride, sizeof v);
+        return v;
+    };
+    std::ofstream file(out);
+    int count = 0;
+    for (int i = 0; i + 2 < indices->NumElements; ++i) {
+        const int corner[3] = {strip[i], strip[i + 1], strip[i + 2]};
+        if (corner[0] == corner[1] || corner[1] == corner[2] || corner[0] == corner[2] ||
+            std::max({corner[0], corner[1], corner[2]}) >= vertices->NumElements)
+            continue;
+        const rhu::PCXBufferV01 v[3] = {vertex(corner[0]), vertex(corner[1]), vertex(corner[2])};
+        const CVector normal(v[0].NX + v[1].NX + v[2].NX, v[0].NY + v[1].NY + v[2].NY, v[0].NZ + v[1].NZ + v[2].NZ);
+        CVector toEye = eye - CVector(v[0].X, v[0].Y, v[0].Z);
+        if (normal.Dot(toEye) < 0.2f * std::sqrt(normal.Dot(normal) * toEye.Dot(toEye)))
+            continue;
+        for (int a = 1; a < kSteps; ++a)
+            for (int b = 1; a + b < kSteps; ++b) {
+                const float w[3] = {1.0f - float(a + b) / kSteps, float(a) / kSteps, float(b) / kSteps};
+                CVector p(0, 0, 0);
+                float u = 0, t = 0;
+                for (int k = 0; k < 3; ++k) {
+                    p += CVector(v[k].X, v[k].Y, v[k].Z) * w[k];
+                    u += v[k].U * w[k];
+                    t += v[k].V * w[k];
+                }
+                float invW = 0;
+                const CVector screen = World2Screen(0, p, invW);
+                file << screen.x << " " << screen.y << " " << u << " " << t << "\n";
+                ++count;
+            }
+    }
+    vertexBuffer->Unlock();
+    indexBuffer->Unlock();
+    return count;
+}
+
 TEST_F(MeshTextureTest, TexturedQuadsShowTheImagesTexels)
 {
     ScreenView();
@@ -383,6 +448,94 @@ TEST_F(MeshTextureTest, ConvertedMeshDrawsWhereWorld2ScreenSays)
         EXPECT_EQ(lines[size_t(i)].find("=000080"), std::string::npos) << "mesh missing: " << lines[size_t(i)];
     for (int i = 3; i <= 4; ++i)
         EXPECT_NE(lines[size_t(i)].find("=000080"), std::string::npos) << "beside the mesh: " << lines[size_t(i)];
+}
+
+// The textured box of the third-party models, converted here with its image, loaded and drawn
+// in perspective. Every visible triangle of its strips is sampled inside: the point's texture
+// coordinates come from the vertex buffer, its pixel from World2Screen, and the image's colour
+// there must be on the screenshot (bright where the image is white, dark where it is black).
+TEST_F(MeshTextureTest, ConvertedBoxShowsItsImageWhereWorld2ScreenPutsItsFaces)
+{
+    const std::string models = std::string(MG_TESTDATA_DIR) + "/lightwave/lwo2";
+    if (!fs::exists(models + "/boxuv.lwo") || !fs::exists(models + "/boxuv.png"))
+        GTEST_SKIP() << "no third-party models at " << models;
+    const fs::path work = game->Folder / "box";
+    fs::create_directories(work);
+    fs::copy_file(models + "/boxuv.lwo", work / "boxuv.lwo");
+    fs::copy_file(models + "/boxuv.png", work / "boxuv.png");
+    std::ofstream(work / "box.rhu") << "NoCompression\nMesh Box boxuv.lwo\n";
+    const mgtest::CommandResult run =
+        mgtest::RunCommand("cd '" + work.string() + "' && timeout 300 " MG_BINARY_DIR "/bin/wexlorn 2>&1");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // Loaded from the data folder, as the fixture's own file is.
+    const std::string name = "box_" + std::to_string(getpid()) + ".zel";
+    fs::copy_file(work / "box.zel", fs::current_path() / name);
+    fs::copy_file(work / "box.zel", fs::path(ZelFolder) / name);
+    CZelFile box;
+    const int loaded = box.Load(name.c_str());
+    fs::remove(fs::path(ZelFolder) / name);
+    ASSERT_EQ(loaded, 0);
+
+    CRendPCXMesh* mesh = Record<CRendPCXMesh>("Box");
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->NumSubs, 1);
+    const MaterialData* slot = reinterpret_cast<const MaterialData*>(mesh->pSubs[0].pMaterialData);
+    ASSERT_NE(slot->pMaterial, nullptr);
+    ASSERT_NE(slot->pMaterial->pTexture, nullptr);
+    EXPECT_NE(slot->pMaterial->pTexture->GetDeviceTexture(), nullptr);
+
+    CVector min, max;
+    mesh->GetSize(min, max);
+    const CVector centre((min.x + max.x) / 2, (min.y + max.y) / 2, (min.z + max.z) / 2);
+    const float size = max.x - min.x;
+    ASSERT_GT(size, 0.0f);
+    // Three faces in view, each a fair part of the screen.
+    const CVector eye(centre.x + 1.1f * size, centre.y - 1.6f * size, centre.z + 1.3f * size);
+    // The world's axes (east, south, up) turn the other way from the look-at's: the camera's x
+    // is mirrored as well as its z, so that the picture is not a mirror image and the faces
+    // turned to the eye are the ones drawn.
+    CMatrix camera;
+    camera.LookAt(eye, centre, CVector(0, 0, 1));
+    for (int row = 0; row < 4; ++row) {
+        camera.m[4 * row + 0] = -camera.m[4 * row + 0];
+        camera.m[4 * row + 2] = -camera.m[4 * row + 2];
+    }
+    LoadCamera(0, camera);
+    CMatrix projection;
+    projection.Perspective(40.0f * 3.14159265f / 180.0f, 640.0f / 480.0f, 0.1f * size, 50.0f * size);
+    for (int row = 0; row < 4; ++row)
+        projection.m[4 * row + 1] = -projection.m[4 * row + 1];
+    LoadProjection(0, projection);
+
+    // A light from behind the camera, so that every face in view is lit.
+    unsigned long sun = LightHandleAquire();
+    LightHandleSelect(sun);
+    LightSetType(LightRecord::TYPE_DIRECTIONAL);
+    LightSetCull(false);
+    LightEnable(sun, true);
+    CVector toEye = eye - centre;
+    LightSetDirection(toEye * (1.0f / std::sqrt(toEye.Dot(toEye))));
+    LightSetDiffuse(CVector(200, 200, 200));
+    LightSetAmbient(CVector(55, 55, 55));
+
+    CVector place(0, 0, 0), turn(0, 0, 0);
+    CVector4 white(1, 1, 1, 1);
+    CRender render;
+    render.Attach(&place, &turn, &white, nullptr);
+    render.Attach(mesh, 0);
+    render.Link();
+    const fs::path shot = Shoot();
+    render.Unlink();
+    LightHandleRelease(sun);
+    ASSERT_TRUE(fs::exists(shot));
+
+    const fs::path points = game->Folder / "box_points.txt";
+    // Three faces of two triangles are in view.
+    EXPECT_GE(FacingSamples(mesh->pSubs[0], eye, points), 5 * 600);
+    const mgtest::CommandResult check =
+        mgtest::RunCommand(std::string(MG_PYTHON) + " " + Script + " uvcheck " + shot.string() + " " + models +
+                           "/boxuv.png " + points.string() + " 2>&1");
+    EXPECT_EQ(check.exitCode, 0) << check.output;
 }
 
 // Tangent frames at load: three vertices of a bump-flagged triangle mapped along x and y get

@@ -13,6 +13,12 @@
         Every level of the texture record LABEL as the packed file stores it, against the
         device's level dumped as DUMPS/LABEL_<level>.raw (rows without padding). Prints
         "LABEL levels N equal" or the first level that differs.
+    meshtex.py uvcheck SHOT IMAGE POINTS
+        POINTS has one "x y u v" line per point of a drawn surface: its pixel on the screenshot
+        and its texture coordinates (v = 0 at the image's top row). Where the image is white all
+        round (u, v) the pixel must be bright, where it is black all round, dark: brighter or
+        darker than halfway between the two groups' medians. Points near an edge of the image's
+        pattern are left out. Exits 1 unless 95% of at least 10 points of each kind agree.
     meshtex.py damage ZEL OUT KIND
         A copy of the file with one fault: "index" makes the mesh's first strip index 65535
         (the strips open the temporary segment), "mips" gives texture T565 nine levels."""
@@ -56,6 +62,41 @@ def check(shot, image, x0, y0, scale):
             count += 1
     print("blocks %d equal" % count)
     return 0
+
+
+def uvcheck(shot, image, points):
+    screen = Image.open(shot).convert("L")
+    source = Image.open(image).convert("L")
+    width, height = source.size
+    # Texels within this reach of the point must all agree: a pixel centre and the sampled point
+    # differ by up to a pixel, under a texel at the sizes drawn.
+    reach = 1
+    groups = {True: [], False: []}
+    for line in open(points):
+        x, y, u, v = (float(f) for f in line.split())
+        tx, ty = int(u * width), int(v * height)
+        around = [source.getpixel((min(width - 1, max(0, tx + dx)), min(height - 1, max(0, ty + dy))))
+                  for dx in range(-reach, reach + 1) for dy in range(-reach, reach + 1)]
+        if min(around) > 192:
+            white = True
+        elif max(around) < 64:
+            white = False
+        else:
+            continue
+        if 0 <= x < screen.size[0] and 0 <= y < screen.size[1]:
+            groups[white].append(screen.getpixel((int(x), int(y))))
+    bright, dark = sorted(groups[True]), sorted(groups[False])
+    if len(bright) < 10 or len(dark) < 10:
+        print("too few points: %d bright, %d dark" % (len(bright), len(dark)))
+        return 1
+    middle = (bright[len(bright) // 2] + dark[len(dark) // 2]) / 2
+    agree = sum(1 for p in bright if p > middle) + sum(1 for p in dark if p < middle)
+    print("%d of %d agree (%d bright, %d dark; medians %d and %d)" %
+          (agree, len(bright) + len(dark), len(bright), len(dark), bright[len(bright) // 2], dark[len(dark) // 2]))
+    # A black image or a wrong one would give medians close together.
+    if bright[len(bright) // 2] - dark[len(dark) // 2] < 64:
+        return 1
+    return 0 if agree >= 0.95 * (len(bright) + len(dark)) else 1
 
 
 def levels(zel_path, label, dumps):
@@ -118,6 +159,8 @@ if __name__ == "__main__":
         sys.exit(0)
     if sys.argv[1] == "make":
         make(sys.argv[2])
+    elif sys.argv[1] == "uvcheck":
+        sys.exit(uvcheck(sys.argv[2], sys.argv[3], sys.argv[4]))
     elif sys.argv[1] == "levels":
         sys.exit(levels(sys.argv[2], sys.argv[3], sys.argv[4]))
     else:
