@@ -155,15 +155,15 @@ TEST_F(MeshImport, ImageClipsAreLookedUpBesideTheObjectAndMissingOnesReported)
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output.find("not found"), std::string::npos) << run.output;
     const size_t image = 512 * 512;
-    size_t written = ReadBytes(folder + "/a.zel").size();
+    size_t written = ReadFileBytes(folder + "/a.zel").size();
     EXPECT_GT(written, 2 * image);
     EXPECT_LT(written, 3 * image);
 
-    WriteBytes(folder + "/a.rhu", "NoCompression\nPIXELFORMAT NOALPHA=XXXXXXXXrrrrrrrrGGGGGGGGbbbbbbbb\n"
+    WriteFileBytes(folder + "/a.rhu", "NoCompression\nPIXELFORMAT NOALPHA=XXXXXXXXrrrrrrrrGGGGGGGGbbbbbbbb\n"
                                   "Texture boxuv_png boxuv.png\nMesh m_boxuv boxuv.lwo\n");
     run = mgtest::RunCommand("cd '" + folder + "' && timeout 120 " MG_BINARY_DIR "/bin/wexlorn 2>&1");
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    written = ReadBytes(folder + "/a.zel").size();
+    written = ReadFileBytes(folder + "/a.zel").size();
     EXPECT_GT(written, 4 * image);
     EXPECT_LT(written, 5 * image);
 
