@@ -165,9 +165,10 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
         Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " + shot.string() +
                 " 5,5 200,100 119,100 120,100 225,155 225,200 320,300 440,300 30,430 50,430");
     // The banner, the menu with "Load" focused (white) after the first Down, the other buttons
-    // dark blue, and the cursor one step right of home.
+    // dark blue, the sunlit terrain beside the menu (440,300), and the cursor one step right of
+    // home.
     EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n119,100=182040\n120,100=FFFFFF\n"
-                             "225,155=293873\n225,200=FFFFFF\n320,300=293873\n440,300=182040\n30,430=182040\n"
+                             "225,155=293873\n225,200=FFFFFF\n320,300=293873\n440,300=949542\n30,430=182040\n"
                              "50,430=FFFFFF\n");
 
     // 70 frames of 44.1 kHz stereo (the mix starts with the level), not silent.
