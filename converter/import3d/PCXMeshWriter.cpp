@@ -125,7 +125,8 @@ void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer)
     writer.SelectSegment(ZelFormat::kSegTemp);
     for (size_t s = 0; s < subs.size(); ++s) {
         const SubMesh& sub = *subs[s];
-        const std::string symbol = FormatText("%s_PCXSub_%03d_PCXData%03d_%06d", label.c_str(), static_cast<int>(s), 0, 0);
+        const std::string symbol =
+            FormatText("%s_PCXSub_%03d_PCXData%03d_%06d", label.c_str(), static_cast<int>(s), 0, 0);
         writer.DefineSymbol(symbol.c_str(), nullptr, false, 0);
         std::vector<unsigned short> indices(sub.Indices.begin(), sub.Indices.end());
         writer.WriteData(indices.data(), 2, static_cast<unsigned long>(indices.size()), "strip indices");

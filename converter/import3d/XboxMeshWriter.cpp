@@ -50,8 +50,8 @@ void WriteDescriptors(CZelWriter& writer, const std::string& label, const SubMes
         const SubMesh& sub = *subs[s];
         const int si = static_cast<int>(s);
         for (int b = 0; b <= sub.Frames; ++b) {
-            RecordOut record(writer, "XBufferDesc", FormatText("%s_XBSub_%03d_XBDesc_%03d", label.c_str(), si, b).c_str(),
-                             false);
+            RecordOut record(writer, "XBufferDesc",
+                             FormatText("%s_XBSub_%03d_XBDesc_%03d", label.c_str(), si, b).c_str(), false);
             const unsigned long elements = b == 0 ? sub.Indices.size() : static_cast<unsigned long>(sub.VertexCount);
             record.Unsigned("Version", Constant(b == 0 ? "XBUF_STRIPLIST" : "XBUF_BASICVERTS"));
             record.Unsigned("Revision", 0, "unsigned short");
@@ -112,8 +112,9 @@ void WriteXboxMesh(CdbMesh& mesh, CZelWriter& writer)
     writer.SelectSegment(ZelFormat::kSegTemp);
     for (size_t s = 0; s < subs.size(); ++s) {
         const SubMesh& sub = *subs[s];
-        writer.DefineSymbol(FormatText("%s_XBSub_%03d_XBData%03d_%06d", label.c_str(), static_cast<int>(s), 0, 0).c_str(),
-                            nullptr, false, 0);
+        writer.DefineSymbol(
+            FormatText("%s_XBSub_%03d_XBData%03d_%06d", label.c_str(), static_cast<int>(s), 0, 0).c_str(), nullptr,
+            false, 0);
         std::vector<unsigned short> indices(sub.Indices.begin(), sub.Indices.end());
         writer.WriteData(indices.data(), 2, static_cast<unsigned long>(indices.size()), "strip indices");
     }

@@ -160,7 +160,7 @@ TEST_F(MeshImport, ImageClipsAreLookedUpBesideTheObjectAndMissingOnesReported)
     EXPECT_LT(written, 3 * image);
 
     WriteFileBytes(folder + "/a.rhu", "NoCompression\nPIXELFORMAT NOALPHA=XXXXXXXXrrrrrrrrGGGGGGGGbbbbbbbb\n"
-                                  "Texture boxuv_png boxuv.png\nMesh m_boxuv boxuv.lwo\n");
+                                      "Texture boxuv_png boxuv.png\nMesh m_boxuv boxuv.lwo\n");
     run = mgtest::RunCommand("cd '" + folder + "' && timeout 120 " MG_BINARY_DIR "/bin/wexlorn 2>&1");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     written = ReadFileBytes(folder + "/a.zel").size();
