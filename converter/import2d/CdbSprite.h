@@ -29,7 +29,7 @@ struct SpriteFramePiece {
 class CdbSprite : public CdbElement {
 public:
     // The largest piece a page takes: 256 less its one-pixel border on each side.
-    static const int MaxPieceSide = 254;
+    static constexpr int MaxPieceSide = 254;
 
     CdbSprite(const char* label, CDatabase* database);
 
