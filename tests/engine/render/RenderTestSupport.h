@@ -16,6 +16,10 @@ public:
         : Folder(std::filesystem::temp_directory_path() / (name + "_" + std::to_string(getpid()))),
           Previous(std::filesystem::current_path())
     {
+        // Process ids come round again: a folder a killed earlier run left under this name must
+        // not lend its files to this one.
+        std::error_code ignored;
+        std::filesystem::remove_all(Folder, ignored);
         std::filesystem::create_directories(Folder / "run");
         if (!renderCfg.empty())
             std::ofstream(Folder / "render.cfg") << renderCfg;
