@@ -150,7 +150,9 @@ std::string ProfileRoot()
     for (char& c : path)
         if (c == '\\')
             c = '/';
-    std::string root = std::filesystem::weakly_canonical(path).string();
+    // Lexical, not canonical: another test process may be removing the profile folder at this
+    // moment, and resolving a path through the file system races with that.
+    std::string root = std::filesystem::absolute(path).lexically_normal().string();
     while (root.size() > 1 && root.back() == '/')
         root.pop_back();
     return root;
