@@ -237,6 +237,25 @@ GMenuItem* GMenuItem::GetChild(unsigned long key, bool)
     return nullptr;
 }
 
+GMenuItem* GMenuItem::NthChild(int n)
+{
+    if (n < 0)
+        return nullptr;
+    GMenuItem* child = Children();
+    for (int i = 0; child && i < n; ++i)
+        child = child->Next();
+    return child;
+}
+
+int GMenuItem::ChildIndex(GMenuItem* wanted)
+{
+    int i = 0;
+    for (GMenuItem* child = Children(); child; child = child->Next(), ++i)
+        if (child == wanted)
+            return i;
+    return -1;
+}
+
 void GMenuItem::ForEachChild(void (GMenuItem::*operation)(bool), bool value)
 {
     for (GMenuItem* child = Children(); child; child = child->Next())

@@ -68,6 +68,9 @@ class GMenuItem : public GPhysical {
     GMenuItem* Parent();
     // The first direct child item whose item id is the key.
     GMenuItem* GetChild(unsigned long key, bool unused = false);
+    // The n-th child item (null out of range) and a child's index (-1 when not a child).
+    GMenuItem* NthChild(int n);
+    int ChildIndex(GMenuItem* child);
 
     // Fatal when the result would pass 256 characters; a null format sets no text.
     void SetTextf(const char* format, ...) __attribute__((format(printf, 2, 3)));

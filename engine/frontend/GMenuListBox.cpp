@@ -5,9 +5,11 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "engine/frontend/GMenuThumbButton.h"
 #include "engine/object/CFillData.h"
 
 IMPLEMENT_GOBJECT(GMenuListBox, 0x80008000)
@@ -22,7 +24,7 @@ GMenuListBox::GMenuListBox()
 {
     if (EditableEvaluation != 0)
         return;
-    GMenuItem* controls[] = {pUp, pDown, pSelectUp, pSelectDown};
+    GMenuItem* controls[] = {pUp, pDown, pThumb, pSelectUp, pSelectDown};
     for (GMenuItem* control : controls)
         if (control)
             control->SetStateBits(MENUITEM_PERSISTENT, true);
@@ -30,6 +32,14 @@ GMenuListBox::GMenuListBox()
         pDown->Position = CVector(Size.x, Size.y - pDown->GetHeight(), 0.0f);
     if (pUp && pUp->Position.x == 0.0f && pUp->Position.y == 0.0f && pUp->Position.z == 0.0f)
         pUp->Position = CVector(Size.x, 0.0f, 0.0f);
+    if (pThumb) {
+        // The thumb runs between the arrows, to the right of the list.
+        const float top = pUp ? pUp->Position.y + pUp->GetHeight() : 0.0f;
+        const float bottom = pDown ? pDown->Position.y : Size.y;
+        pThumb->BottomLimit = bottom - pThumb->GetHeight() + pThumb->Position.y;
+        pThumb->Position = CVector(pThumb->Position.x + Size.x, top + pThumb->Position.y, pThumb->Position.z);
+        pThumb->TopLimit = pThumb->Position.y;
+    }
     for (GMenuItem* child = Children(); child; child = child->Next())
         child->SetPos(ItemPos);
 }
@@ -40,11 +50,12 @@ int GMenuListBox::SpecifyEditable(EditableInfo*& cursor)
     AddEditable(cursor, "pDefaultItemData", "CEmbeddedFillData *", pDefaultItemData);
     AddEditable(cursor, "pUp", "GMenuItem *", pUp);
     AddEditable(cursor, "pDown", "GMenuItem *", pDown);
+    AddEditable(cursor, "pThumb", "GMenuThumbButton *", pThumb);
     AddEditable(cursor, "pSelectUp", "GMenuItem *", pSelectUp);
     AddEditable(cursor, "pSelectDown", "GMenuItem *", pSelectDown);
     AddEditable(cursor, "Horizontal", "int", Horizontal);
     AddEditable(cursor, "FocusOnActive", "int", FocusOnActive);
-    return count + 7;
+    return count + 8;
 }
 
 bool GMenuListBox::IsEntry(GObject* object)
@@ -142,6 +153,79 @@ GMenuItem* GMenuListBox::Add(const char* text, bool unique, CEmbeddedFillData* f
     return entry;
 }
 
+std::vector<GMenuItem*> GMenuListBox::Entries()
+{
+    std::vector<GMenuItem*> entries;
+    for (GMenuItem* e = Iterate(nullptr, true); e; e = Iterate(e, true))
+        entries.push_back(e);
+    return entries;
+}
+
+void GMenuListBox::Reorder(const std::vector<GMenuItem*>& entries)
+{
+    DWORD priority = kTopPriority;
+    for (GMenuItem* e : entries)
+        e->ChangePriority(priority--);
+}
+
+GMenuItem* GMenuListBox::Insert(GMenuItem* entry, int index, bool replace)
+{
+    std::vector<GMenuItem*> entries = Entries();
+    Reorder(entries);
+    bool wasSelected = false;
+    if (replace && index >= 0 && index < int(entries.size())) {
+        GMenuItem* old = entries[size_t(index)];
+        wasSelected = old->GetHandle() == hSelected && GetSelected() == old;
+        entries.erase(entries.begin() + index);
+        old->SetStateBits(MENUITEM_EXPIRED, true);
+        ClearExpired(false);
+    }
+    if (entry == nullptr && (entry = CreateEntry(pDefaultItemData)) == nullptr)
+        return nullptr;
+    entries.erase(std::remove(entries.begin(), entries.end(), entry), entries.end());
+    index = std::max(0, std::min(index, int(entries.size())));
+    entries.insert(entries.begin() + index, entry);
+    if (entry->GetParent() != this)
+        entry->SetParent(this);
+    Reorder(entries);
+    Adopt(entry);
+    if (wasSelected)
+        SetActive(entry);
+    OnModify();
+    return entry;
+}
+
+void GMenuListBox::Sort(bool ascending, unsigned long key)
+{
+    struct Row {
+        const char* text;
+        GMenuItem* entry;
+    };
+    std::vector<Row> table;
+    for (GMenuItem* e : Entries()) {
+        GMenuItem* source = key != 0 ? e->GetChild(key) : e;
+        const char* text = source ? source->GetText() : nullptr;
+        table.push_back(Row{text ? text : "", e});
+    }
+    // A stable sort swaps only entries out of order, as adjacent swaps would.
+    std::vector<Row> sorted = table;
+    std::stable_sort(sorted.begin(), sorted.end(), [ascending](const Row& a, const Row& b) {
+        const int order = std::strcmp(a.text, b.text);
+        return ascending ? order < 0 : order > 0;
+    });
+    bool moved = false;
+    for (size_t i = 0; i < table.size(); ++i)
+        moved |= table[i].entry != sorted[i].entry;
+    if (moved) {
+        std::vector<GMenuItem*> order;
+        for (const Row& row : sorted)
+            order.push_back(row.entry);
+        Reorder(order);
+    }
+    if (Is(MENUITEM_DISPLAYED))
+        Display(true);
+}
+
 void GMenuListBox::Delete(GMenuItem* entry)
 {
     entry->SetStateBits(MENUITEM_EXPIRED, true);
@@ -202,6 +286,25 @@ void GMenuListBox::Scroll(int n)
     Display(true);
 }
 
+void GMenuListBox::ThumbScroll(int index)
+{
+    if (index == FirstShown)
+        return;
+    FirstShown = index;
+    Display(true);
+}
+
+void GMenuListBox::PlaceThumb(int shown)
+{
+    pThumb->HighestIndex = GetSize() - shown;
+    // Every entry showing leaves nothing to scroll: the thumb rests at the top.
+    pThumb->Step =
+        pThumb->HighestIndex > 0 ? (pThumb->BottomLimit - pThumb->TopLimit) / float(pThumb->HighestIndex) : 0.0f;
+    pThumb->Position.y = float(FirstShown) * pThumb->Step + pThumb->TopLimit;
+    pThumb->SetPos(ItemPos);
+    pThumb->Display(true);
+}
+
 void GMenuListBox::Display(bool show)
 {
     if (!show) {
@@ -216,7 +319,7 @@ void GMenuListBox::Display(bool show)
         selected->Active(true);
     GMenuItem* lastAbove = nullptr;
     bool anyShown = false, anyBelow = false;
-    int index = 0;
+    int index = 0, shown = 0;
     for (GMenuItem* e = Iterate(nullptr, true); e; e = Iterate(e, true), ++index) {
         const float extent = Horizontal ? e->GetWidth() : e->GetHeight();
         if (index < FirstShown) {
@@ -230,6 +333,7 @@ void GMenuListBox::Display(bool show)
             room -= extent;
             LastShown = index;
             anyShown = true;
+            ++shown;
         } else {
             e->Display(false);
             e->SetPos((anyBelow ? kNowhere : cursor) - e->Position);
@@ -248,6 +352,8 @@ void GMenuListBox::Display(bool show)
         pUp->Display(true);
         pDown->Display(true);
     }
+    if (pThumb)
+        PlaceThumb(shown);
     State |= MENUITEM_DISPLAYED;
     Redraw();
 }

@@ -2,9 +2,12 @@
 // A scrolling list whose entries are its child items: it shows as many as fit, keeps one
 // selected and drives its optional controls (arrows, select-previous and select-next). The
 // file list fills one with the names of a folder's files.
+#include <vector>
+
 #include "engine/frontend/GMenuItem.h"
 
 class CEmbeddedFillData;
+class GMenuThumbButton;
 
 class GMenuListBox : public GMenuItem {
     DECLARE_GOBJECT(GMenuListBox, GMenuItem)
@@ -32,12 +35,20 @@ class GMenuListBox : public GMenuItem {
     GMenuItem* Add(const char* text, bool unique, CEmbeddedFillData* fillData);
     void Delete(GMenuItem* entry);
     void ClearList();
+    // Places the entry at the index (null: one from the default template); with replace, the
+    // entry there goes and the new one takes over its selection.
+    GMenuItem* Insert(GMenuItem* entry, int index, bool replace);
+    // Orders the entries by their text, or with a key by the text of their child with that
+    // item id; equal texts keep their order.
+    void Sort(bool ascending, unsigned long key);
     void SetActive(GMenuItem* entry);
     void Scroll(int n);
+    void ThumbScroll(int index);
 
     CEmbeddedFillData* pDefaultItemData;
     GMenuItem* pUp;
     GMenuItem* pDown;
+    GMenuThumbButton* pThumb;
     GMenuItem* pSelectUp;
     GMenuItem* pSelectDown;
     int Horizontal;
@@ -52,6 +63,11 @@ protected:
     GMenuItem* CreateEntry(CEmbeddedFillData* fillData);
     void Adopt(GMenuItem* entry);
     int IndexOf(GMenuItem* entry);
+    // The entries in sibling order.
+    std::vector<GMenuItem*> Entries();
+    // Fixes the sibling order to the given one (priorities from the top down).
+    void Reorder(const std::vector<GMenuItem*>& entries);
+    void PlaceThumb(int shown);
 };
 
 class GMenuFileList : public GMenuListBox {
