@@ -467,6 +467,8 @@ class RHU_EXPORT CRendRectangle : public CRendResource {};
 class RHU_EXPORT CRendEllipse : public CRendResource {};
 class RHU_EXPORT CRendLine : public CRendResource {};
 class RHU_EXPORT CRendBox : public CRendResource {};
+// The front end's bar: one quad whose texture is cut at the fill.
+class RHU_EXPORT CRendBarIndicator : public CRendResource {};
 
 // Sprites, fonts and logos: frames of texture pages, each frame's extent in 1/16 pixel round
 // the sprite's origin and its texture coordinates in 1/4096.
@@ -1314,6 +1316,7 @@ static_assert(sizeof(CCylinderCollision) == 28, "CCylinderCollision");
 static_assert(sizeof(CSphereCollision) == 24, "CSphereCollision");
 static_assert(sizeof(CRendResource) == 4, "CRendResource");
 static_assert(sizeof(CRendRectangle) == 4, "CRendRectangle");
+static_assert(sizeof(CRendBarIndicator) == 4, "CRendBarIndicator");
 static_assert(sizeof(CAttachPoint) == 16, "CAttachPoint");
 static_assert(sizeof(Trigger) == 12, "Trigger");
 static_assert(sizeof(CAnimation) == 4, "CAnimation");

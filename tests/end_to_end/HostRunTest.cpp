@@ -163,13 +163,14 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
     EXPECT_FALSE(fs::exists(root / "PCX_Cap_000001.tga")); // one frame only
     RunResult pixels =
         Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " + shot.string() +
-                " 5,5 200,100 119,100 120,100 225,155 225,200 320,300 440,300 30,430 50,430");
+                " 5,5 200,100 119,100 120,100 225,155 225,200 320,300 440,300 30,430 50,430 225,360 260,398 310,398");
     // The banner, the menu with "Load" focused (white) after the first Down, the other buttons
-    // dark blue, the sunlit terrain beside the menu (440,300), and the cursor one step right of
-    // home.
+    // and the difficulty choice dark blue, the sunlit terrain beside the menu (440,300), the
+    // cursor one step right of home, and the bar's gold-tinted checker filled to 40 of 100: 80
+    // of its 200 pixels, ending at 300.
     EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n119,100=182040\n120,100=FFFFFF\n"
                              "225,155=293873\n225,200=FFFFFF\n320,300=293873\n440,300=949542\n30,430=182040\n"
-                             "50,430=FFFFFF\n");
+                             "50,430=FFFFFF\n225,360=293873\n260,398=9B902D\n310,398=182040\n");
 
     // 70 frames of 44.1 kHz stereo (the mix starts with the level), not silent.
     const std::string oracle = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/dsound/wav_oracle.py ";

@@ -11,11 +11,14 @@
 #include <string>
 
 #include "engine/devices/COSInput.h"
+#include "engine/frontend/CRendBarIndicator.h"
 #include "engine/frontend/GMenu.h"
+#include "engine/frontend/GMenuBarIndicator.h"
 #include "engine/frontend/GMenuButton.h"
 #include "engine/frontend/GMenuEditBox.h"
 #include "engine/frontend/GMenuListBox.h"
 #include "engine/frontend/GmvPointer.h"
+#include "engine/zel/CZelFixupManager.h"
 
 namespace fs = std::filesystem;
 
@@ -102,6 +105,40 @@ TEST_F(WidgetTest, EditBoxTypingAndBackspace)
     for (int i = 0; i < 6; ++i)
         type(8);
     EXPECT_STREQ(box->GetText() ? box->GetText() : "", "");
+}
+
+// The bar's far corner follows the value clamped into the range; the texture is cut at the same
+// fraction. Colour all 0 draws white and opaque.
+TEST_F(WidgetTest, BarIndicatorFillsToItsValue)
+{
+    FillData data = ItemData(100, 50, 200, 16, 0, nullptr, nullptr);
+    GMenuBarIndicator* bar = MakeItem<GMenuBarIndicator>(data);
+    CRender& render = bar->GetBarRender();
+    EXPECT_EQ(render.GetResource(), &CRendBarIndicator::BuiltIn());
+    EXPECT_EQ(*render.GetColour(), CVector4(1, 1, 1, 1));
+    EXPECT_FALSE(render.IsLinked());
+    bar->Display(true);
+    EXPECT_TRUE(render.IsLinked());
+    bar->SetRange(0, 100);
+    const struct {
+        float value, cornerX, fraction;
+    } cases[] = {{50, 200, 0.5f}, {150, 300, 1.0f}, {-5, 100, 0.0f}, {33.3f, 166, 0.333f}};
+    for (const auto& c : cases) {
+        bar->SetValue(c.value);
+        EXPECT_EQ(render.GetRot()->x, c.cornerX) << c.value;
+        EXPECT_EQ(render.GetRot()->y, 66.0f);
+        EXPECT_NEAR(render.GetRot()->z, c.fraction, 1e-6) << c.value;
+    }
+    // Empty and full at one level leave nothing to divide: an empty bar.
+    bar->SetRange(10, 10);
+    EXPECT_EQ(bar->FillFraction(), 0.0f);
+    EXPECT_EQ(render.GetRot()->x, 100.0f);
+    bar->SetSortModifier(6);
+    EXPECT_EQ(render.GetSortModifier(), bar->GetGraphicSortKey() - 0x8000);
+    bar->Display(false);
+    EXPECT_FALSE(render.IsLinked());
+    // Packed data reaches the built-in resource by its name.
+    EXPECT_EQ(CZelFixupManager::GetAddress(CCRC32::GetCRC("CRendBarIndicator")), &CRendBarIndicator::BuiltIn());
 }
 
 class PointerTest : public WidgetTest {
