@@ -60,6 +60,37 @@ char* WriteCode(char* out, int offset)
     return out + kCodeLength;
 }
 
+// The font's advances as a layout asks for them: a text repeats few distinct characters, and
+// each advance is a call into the font.
+class Advances {
+public:
+    explicit Advances(CBaseFont* font) : pFont(font) { std::memset(Widths, 0xFF, sizeof Widths); }
+    int operator()(char c)
+    {
+        short& w = Widths[static_cast<unsigned char>(c)];
+        if (w < 0)
+            w = static_cast<short>(pFont->GetCharWidth(c));
+        return w;
+    }
+
+private:
+    CBaseFont* pFont;
+    short Widths[256];
+};
+
+int MeasureText(Advances& advance, const char* text, int length)
+{
+    int width = 0;
+    for (int i = 0; i < length && text[i]; ++i) {
+        if (IsPositionCode(text + i)) {
+            i += kCodeLength - 1;
+            continue;
+        }
+        width += advance(text[i]);
+    }
+    return width;
+}
+
 } // namespace
 
 // By the class entry, not a virtual call: a parent is linked before its constructor runs.
@@ -84,6 +115,7 @@ GMenuItem::GMenuItem()
         TextFormat -= 3;
     bOwnsText = 0;
     pFocusRender = nullptr;
+    pLaidOutText = nullptr;
 
     if (Size.x == 0.0f && Size.y == 0.0f && Size.z == 0.0f) {
         if (pResource != nullptr) {
@@ -145,6 +177,7 @@ GMenuItem::~GMenuItem()
     if (bOwnsText)
         zfree(pText);
     delete pFocusRender;
+    zfree(pLaidOutText);
     if (HotKey != 0 && GInputDevice::pThe)
         GInputDevice::pThe->UnRegister(GetHandle());
     TextRender.~CRender();
@@ -587,15 +620,8 @@ int GMenuItem::TextWidth(const char* text, int length) const
 {
     if (pFont == nullptr)
         return 0;
-    int width = 0;
-    for (int i = 0; i < length && text[i]; ++i) {
-        if (IsPositionCode(text + i)) {
-            i += kCodeLength - 1;
-            continue;
-        }
-        width += pFont->GetCharWidth(text[i]);
-    }
-    return width;
+    Advances advance(pFont);
+    return MeasureText(advance, text, length);
 }
 
 int GMenuItem::WordWrapText(char* text, int width)
@@ -603,6 +629,7 @@ int GMenuItem::WordWrapText(char* text, int width)
     int lines = 1;
     if (text == nullptr || pFont == nullptr)
         return lines;
+    Advances advanceOf(pFont);
     int limit = width, running = 0, atBreak = 0;
     char* breakPoint = nullptr;
     for (char* p = text; *p; ++p) {
@@ -617,7 +644,7 @@ int GMenuItem::WordWrapText(char* text, int width)
             breakPoint = nullptr;
             continue;
         }
-        const int advance = pFont->GetCharWidth(*p);
+        const int advance = advanceOf(*p);
         if (*p == ' ') {
             breakPoint = p;
             atBreak = running + advance;
@@ -633,44 +660,101 @@ int GMenuItem::WordWrapText(char* text, int width)
     return lines;
 }
 
+bool GMenuItem::LayoutKey::operator==(const LayoutKey& o) const
+{
+    return font == o.font && width == o.width && height == o.height && format == o.format &&
+           lineHeight == o.lineHeight && spaceSize == o.spaceSize && glyphWidth == o.glyphWidth;
+}
+
+// Screen-scaled fonts change their metrics with the resolution: a sample of them is part of
+// the key.
+GMenuItem::LayoutKey GMenuItem::CurrentLayoutKey() const
+{
+    return LayoutKey{pFont,
+                     int(Size.x),
+                     int(Size.y),
+                     TextFormat,
+                     pFont->GetLineHeight(),
+                     pFont->GetSpaceSize(),
+                     pFont->GetCharWidth('M')};
+}
+
+bool GMenuItem::LayoutIsCurrent(const LayoutKey& key) const
+{
+    return pLaidOutText != nullptr && key == LaidOutKey && std::strcmp(pLaidOutText, pText) == 0;
+}
+
+void GMenuItem::RememberLayout(const LayoutKey& key, int lines, const char* stop)
+{
+    const size_t length = std::strlen(pText);
+    if (pLaidOutText == nullptr || length + 1 > LaidOutRoom) {
+        zfree(pLaidOutText);
+        pLaidOutText = static_cast<char*>(zmalloc(unsigned(length) + 1));
+        LaidOutRoom = pLaidOutText ? length + 1 : 0;
+    }
+    if (pLaidOutText != nullptr)
+        std::memcpy(pLaidOutText, pText, length + 1);
+    LaidOutKey = key;
+    LaidOutLines = lines;
+    LaidOutStop = stop ? int(stop - pText) : -1;
+}
+
 const char* GMenuItem::ReformatText(int* lineCount)
 {
     if (lineCount)
         *lineCount = 0;
     if (pText == nullptr || pText[0] == '\0') {
+        zfree(pLaidOutText);
+        pLaidOutText = nullptr;
         TextRender.Unlink();
         return nullptr;
     }
+    const char* result = nullptr;
     if (TextFormat == 0 || pFont == nullptr) {
+        zfree(pLaidOutText); // the text instance no longer shows a wrapped layout
+        pLaidOutText = nullptr;
         TextRender.AttachText(pText);
     } else {
-        // The wrap works on a copy: the item keeps its text as it was given.
-        const int length = int(std::strlen(pText));
-        char* work = static_cast<char*>(zmalloc(unsigned(length) + 1));
-        if (work == nullptr)
-            vbail("Menu item: no memory to lay out a text of %d characters", length);
-        std::memcpy(work, pText, unsigned(length) + 1);
-        const int lines = WordWrapText(work, int(Size.x));
-        // Every line gains one code: the room follows the line count.
-        const unsigned room = unsigned(length) + unsigned(kCodeLength) * unsigned(lines + 1) + 1;
-        char* buffer = static_cast<char*>(zmalloc(room));
-        if (buffer == nullptr)
-            vbail("Menu item: no memory to lay out a text of %d lines", lines);
-        const char* stop = nullptr;
-        const int copied = LayOutLines(work, buffer, stop);
-        TextRender.AttachText(buffer);
-        zfree(buffer);
+        const LayoutKey key = CurrentLayoutKey();
+        if (!LayoutIsCurrent(key)) {
+            int lines = 0;
+            const char* stop = LayOutText(lines);
+            RememberLayout(key, lines, stop);
+        }
         if (lineCount)
-            *lineCount = copied;
-        const char* result = stop ? pText + (stop - work) : nullptr;
-        zfree(work);
-        if ((State & MENUITEM_DISPLAYED) && !TextRender.IsLinked())
-            Redraw();
-        return result;
+            *lineCount = LaidOutLines;
+        result = LaidOutStop >= 0 ? pText + LaidOutStop : nullptr;
     }
     if ((State & MENUITEM_DISPLAYED) && !TextRender.IsLinked())
         Redraw();
-    return nullptr;
+    return result;
+}
+
+// Wraps a copy of the text (the item keeps its text as it was given), lays the lines out for
+// the text instance and returns where the copy stopped, or null; lines gets the lines copied.
+const char* GMenuItem::LayOutText(int& lines)
+{
+    const int length = int(std::strlen(pText));
+    // One block holds the wrapped copy and the laid-out lines. A wrap never adds lines beyond
+    // one per character, and every line gains one code: the room follows that bound.
+    const unsigned workRoom = unsigned(length) + 1;
+    const unsigned outRoom = unsigned(length) + unsigned(kCodeLength) * unsigned(length + 2) + 1;
+    // Menu texts are short: they are laid out on the stack, longer ones on the heap.
+    char onStack[4096];
+    const bool small = workRoom + outRoom <= sizeof onStack;
+    char* work = small ? onStack : static_cast<char*>(zmalloc(workRoom + outRoom));
+    if (work == nullptr)
+        vbail("Menu item: no memory to lay out a text of %d characters", length);
+    char* buffer = work + workRoom;
+    std::memcpy(work, pText, workRoom);
+    WordWrapText(work, int(Size.x));
+    const char* stop = nullptr;
+    lines = LayOutLines(work, buffer, stop);
+    TextRender.AttachText(buffer);
+    const char* result = stop ? pText + (stop - work) : nullptr;
+    if (!small)
+        zfree(work);
+    return result;
 }
 
 // Copies the wrapped lines into out, each led by a code with its horizontal offset; stops
@@ -680,6 +764,7 @@ int GMenuItem::LayOutLines(const char* work, char* out, const char*& stop)
 {
     const int lineHeight = pFont->GetLineHeight();
     const int room = int(Size.y);
+    Advances advance(pFont);
     int copied = 0, height = 0, carried = 0;
     stop = nullptr;
     for (const char* p = work; *p;) {
@@ -694,7 +779,7 @@ int GMenuItem::LayOutLines(const char* work, char* out, const char*& stop)
         const char* q = p;
         for (; q < end && IsPositionCode(q); q += kCodeLength)
             lineOffset = carried = CodeValue(q);
-        const int width = TextWidth(p, int(end - p));
+        const int width = MeasureText(advance, p, int(end - p));
         const int offset = TextFormat == 1 ? -(width / 2) : TextFormat == 2 ? -width : lineOffset;
         if (copied > 0)
             *out++ = '\n';

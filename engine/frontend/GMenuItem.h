@@ -108,7 +108,18 @@ class GMenuItem : public GPhysical {
 
 protected:
     void AllocateTextBuffer(int length);
+    const char* LayOutText(int& lines);
     int LayOutLines(const char* work, char* out, const char*& stop);
+    // What a word-wrapped layout depends on besides the text itself.
+    struct LayoutKey {
+        CBaseFont* font;
+        int width, height, format, lineHeight, spaceSize, glyphWidth;
+        bool operator==(const LayoutKey& other) const;
+    };
+    LayoutKey CurrentLayoutKey() const;
+    // True when the text instance already shows the layout of this text under this key.
+    bool LayoutIsCurrent(const LayoutKey& key) const;
+    void RememberLayout(const LayoutKey& key, int lines, const char* stop);
     void AttachHotkeys();
     void PlaySound(int id);
     void ForEachChild(void (GMenuItem::*operation)(bool), bool value);
@@ -145,6 +156,13 @@ public:
     };
     CRender* pFocusRender;
     bool bBuilt;
+    // The last word-wrapped layout: menus reformat their texts far more often than the texts
+    // change, so an unchanged text under unchanged metrics keeps the layout it has.
+    char* pLaidOutText;
+    size_t LaidOutRoom;
+    LayoutKey LaidOutKey;
+    int LaidOutLines;
+    int LaidOutStop; // where the copy stopped in the text, -1 when everything fitted
 
     // The position of the last auto-placed item, shared by all items.
     static CVector LastAutoPlace;

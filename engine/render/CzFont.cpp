@@ -32,8 +32,11 @@ void CRendFontWorkspace::AttachText(const char* text)
         text = "";
     // Only the text's own bytes are copied: menus hand over their texts every frame.
     const size_t length = strnlen(text, kTextRoom - 1);
+    if (std::memcmp(Text, text, length) == 0 && Text[length] == '\0')
+        return;
     std::memcpy(Text, text, length);
     Text[length] = '\0';
+    bGlyphsValid = false;
 }
 
 CRendWorkspace* CzFont::OnAttach(CRender*) { return new (std::nothrow) CRendFontWorkspace; }
@@ -155,13 +158,39 @@ int CzFont::Layout(CRender* render, const char* text, SpriteDrawRecord* records,
     return count;
 }
 
+int CzFont::LaidOut(CRender* render, const SpriteDrawRecord*& records)
+{
+    CRendFontWorkspace* workspace = dynamic_cast<CRendFontWorkspace*>(render->GetWorkspace());
+    if (!workspace || !workspace->GetText()[0])
+        return 0;
+    CRendFontWorkspace::GlyphKey key = {0, 0, 1.0f, 1.0f, 0, render->GetColour()};
+    if (const CVector* offset = render->GetOffset()) {
+        key.x = offset->x;
+        key.y = offset->y;
+    }
+    if (render->GetPos() && (SpriteData.Flags & SPRITE_ADD_POSITION)) {
+        key.x += render->GetPos()->x;
+        key.y += render->GetPos()->y;
+    }
+    if (SpriteData.Flags & SPRITE_BATCH_PIXEL_SCALE)
+        PixelScale(key.scaleX, key.scaleY);
+    if (const CVector* rotation = render->GetRot())
+        key.turn = rotation->y;
+    if (!workspace->bGlyphsValid || !(workspace->GlyphsKey == key)) {
+        static SpriteDrawRecord scratch[kFontRecordRoom];
+        const int count = Layout(render, workspace->GetText(), scratch, kFontRecordRoom);
+        workspace->Glyphs.assign(scratch, scratch + count);
+        workspace->GlyphsKey = key;
+        workspace->bGlyphsValid = true;
+    }
+    records = workspace->Glyphs.data();
+    return int(workspace->Glyphs.size());
+}
+
 void CzFont::Render(CRender* render)
 {
-    const CRendFontWorkspace* workspace = dynamic_cast<const CRendFontWorkspace*>(render->GetWorkspace());
-    if (!workspace || !workspace->GetText()[0])
-        return;
-    static SpriteDrawRecord records[kFontRecordRoom];
-    const int count = Layout(render, workspace->GetText(), records, kFontRecordRoom);
+    const SpriteDrawRecord* records = nullptr;
+    const int count = LaidOut(render, records);
     if (count == 0)
         return;
     const CVector* position = render->GetPos();

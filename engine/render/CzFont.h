@@ -3,6 +3,8 @@
 // and the metrics of the base font. A render showing a font keeps its text in a font
 // workspace; the font lays the text out glyph by glyph with a few control codes for columns,
 // lines and absolute positions, and draws it as a sprite list.
+#include <vector>
+
 #include "engine/render/CRendResource.h"
 #include "engine/render/CRendWorkspace.h"
 #include "engine/render/SpriteQuads.h"
@@ -42,6 +44,10 @@ public:
     // The records of a text laid out for a render, the last one marked; the count. Glyphs past
     // the list's room are left out.
     int Layout(CRender* render, const char* text, SpriteDrawRecord* records, int room);
+    // The records of the render's text as Layout gives them, kept in its workspace and laid out
+    // again only when the text or what the layout reads (position, offset, direction, scale,
+    // colour) changed; the count, 0 without a text.
+    int LaidOut(CRender* render, const SpriteDrawRecord*& records);
 
     SpriteBatch SpriteData;
     unsigned char ASCII2Frame[256];
@@ -50,16 +56,30 @@ public:
 static_assert(sizeof(CBaseFont) == 20, "CBaseFont is a 20-byte record");
 static_assert(sizeof(CzFont) == 292, "CzFont is the base font, a sprite batch and the frame table");
 
-// The text a render instance shows with a font.
+// The text a render instance shows with a font, and its glyphs as last laid out.
 class CRendFontWorkspace : public CRendWorkspace {
 public:
     enum { kTextRoom = 2048 };
-    // Copies the text, cut to the room the buffer has.
+    // Copies the text, cut to the room the buffer has; the same text again changes nothing.
     void AttachText(const char* text) override;
     const char* GetText() const { return Text; }
 
+    // What a layout reads besides the text.
+    struct GlyphKey {
+        float x, y, scaleX, scaleY, turn;
+        const CVector4* colour;
+        bool operator==(const GlyphKey& o) const
+        {
+            return x == o.x && y == o.y && scaleX == o.scaleX && scaleY == o.scaleY && turn == o.turn &&
+                   colour == o.colour;
+        }
+    };
+
     int Words[3] = {0, 0, 0};
     char Text[kTextRoom] = {};
+    std::vector<SpriteDrawRecord> Glyphs;
+    GlyphKey GlyphsKey = {};
+    bool bGlyphsValid = false;
 };
 
 // The most glyphs one text draws.

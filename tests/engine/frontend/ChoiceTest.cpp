@@ -83,6 +83,34 @@ TEST_F(ChoiceTest, TextPageCountsItsWrappedLines)
     EXPECT_EQ(ShownText(page), "\007000aa bb\n\007000cc dd");
 }
 
+// Layouts are kept while nothing changes: a text changed in place, a wider box and a new text
+// each give a new layout and new glyphs.
+TEST_F(ChoiceTest, KeptLayoutsFollowEveryChange)
+{
+    FillData data = ItemData(0, 0, 40, 1000, 0, nullptr, font.Get());
+    GMenuTextPage* page = MakeItem<GMenuTextPage>(data);
+    page->SetText("aa bb cc dd");
+    page->pText[2] = 'x'; // as an edit box types into its own buffer
+    int lines = 0;
+    page->ReformatText(&lines);
+    EXPECT_EQ(lines, 2);
+    EXPECT_EQ(ShownText(page), "\007000aaxbb\n\007000cc dd");
+    const SpriteDrawRecord* glyphs = nullptr;
+    EXPECT_EQ(font.Get()->LaidOut(&page->GetTextRender(), glyphs), 9);
+    EXPECT_EQ(glyphs[1].x, 8.0f);
+    page->Size.x = 100;
+    page->ReformatText(&lines);
+    EXPECT_EQ(lines, 1);
+    EXPECT_EQ(ShownText(page), "\007000aaxbb cc dd");
+    page->SetText("ab");
+    EXPECT_EQ(font.Get()->LaidOut(&page->GetTextRender(), glyphs), 2);
+    // A moved text instance lays its glyphs out where it is now.
+    CVector offset(5, 0, 0);
+    page->GetTextRender().Attach(page->GetTextRender().GetPos(), nullptr, nullptr, &offset);
+    font.Get()->LaidOut(&page->GetTextRender(), glyphs);
+    EXPECT_EQ(glyphs[1].x, 13.0f);
+}
+
 // Entries named by text in a list box, with what the list shows.
 class ListTest : public ChoiceTest {
 protected:
