@@ -174,6 +174,23 @@ TEST_F(InputDeviceTest, CtrlSWinsOverSAndEachFiresOnlyOnItsFrames)
     EXPECT_EQ(g_Fired[1].Word0, 77u); // the trigger's value follows its conditions
 }
 
+// Two triggers on one key: a press and a hold are different conditions and both fire on the
+// press; a second binding of the same press is consumed by the first and stays silent.
+TEST_F(InputDeviceTest, TwoConditionsOnOneKeyBothFire)
+{
+    Trigger press("KeyPressS", {Def(rhu::INPUT_S, rhu::INPUT_CONDITION_ONPRESS)});
+    Trigger held("KeyHeldS", {Def(rhu::INPUT_S, rhu::INPUT_CONDITION_ISDOWN)});
+    Trigger again("KeyPressSAgain", {Def(rhu::INPUT_S, rhu::INPUT_CONDITION_ONPRESS)});
+    Start("frame 2 down S\n"
+          "frame 4 up S\n");
+    EXPECT_FALSE(Bind("KeyPressS", &GRecipient::OnS));
+    EXPECT_FALSE(Bind("KeyHeldS", &GRecipient::OnHeld));
+    EXPECT_FALSE(Bind("KeyPressSAgain", &GRecipient::OnKey));
+    RunFrames(6);
+    EXPECT_EQ(FramesOf("S").size() + FramesOf("Key").size(), 1u);
+    EXPECT_EQ(FramesOf("Held"), (std::vector<int>{2, 3}));
+}
+
 TEST_F(InputDeviceTest, TextTriggerDeliversEachQueuedCharacterOnce)
 {
     Trigger text("Typing", {rhu::INPUT_TEXT});
