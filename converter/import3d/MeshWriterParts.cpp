@@ -17,7 +17,6 @@
 
 namespace {
 
-const int MaxStripLength = 32768;
 // Strip indices are stored in 16 bits.
 const int MaxSubMeshVertices = 65536;
 
@@ -75,6 +74,32 @@ void SplitLayer(const CdbMesh& mesh, CGeometry& layer, SubMeshList& out)
     }
 }
 
+unsigned long MaterialDataFlags(const CdbMesh& mesh, const CMaterial& material)
+{
+    unsigned long flags = material.Flags;
+    if (CFormatSpecifier::Value(material.Format.Shadow))
+        flags |= Constant("MAT_DATA_ALPHA");
+    else
+        flags |= Constant("MAT_DATA_LIGHT") | Constant("MAT_DATA_WRAP") | Constant("MAT_DATA_BILINEAR");
+    if (CFormatSpecifier::Value(material.Format.Additive))
+        flags |= Constant("MAT_DATA_ADDITIVE");
+    if (CFormatSpecifier::Value(mesh.Format.Bump))
+        return flags;
+    if (material.Texture) {
+        const CFormatSpecifier& texture = TextureFormat(*material.Texture);
+        const int alphaBits = texture.GetAlphaBits();
+        if (alphaBits == 1 || (texture.AlphaMask == 0 && texture.AlphaKind == CPixelFormat::ALPHA1))
+            flags |= Constant("MAT_DATA_ALPHA_CMP");
+        else if (alphaBits > 1 || (texture.AlphaMask == 0 && texture.AlphaKind == CPixelFormat::ALPHA))
+            flags |= Constant("MAT_DATA_ALPHA");
+    } else if (material.Alpha < 1.0f) {
+        flags |= Constant("MAT_DATA_ALPHA");
+    }
+    return flags;
+}
+
+} // namespace
+
 unsigned long SubMeshFlags(CdbMesh& mesh, const SubMesh& sub, const CMaterial* material)
 {
     unsigned long flags = 0;
@@ -101,32 +126,6 @@ unsigned long SubMeshFlags(CdbMesh& mesh, const SubMesh& sub, const CMaterial* m
         flags |= Constant("VERT_SORT_SOLID");
     return flags;
 }
-
-unsigned long MaterialDataFlags(const CdbMesh& mesh, const CMaterial& material)
-{
-    unsigned long flags = material.Flags;
-    if (CFormatSpecifier::Value(material.Format.Shadow))
-        flags |= Constant("MAT_DATA_ALPHA");
-    else
-        flags |= Constant("MAT_DATA_LIGHT") | Constant("MAT_DATA_WRAP") | Constant("MAT_DATA_BILINEAR");
-    if (CFormatSpecifier::Value(material.Format.Additive))
-        flags |= Constant("MAT_DATA_ADDITIVE");
-    if (CFormatSpecifier::Value(mesh.Format.Bump))
-        return flags;
-    if (material.Texture) {
-        const CFormatSpecifier& texture = TextureFormat(*material.Texture);
-        const int alphaBits = texture.GetAlphaBits();
-        if (alphaBits == 1 || (texture.AlphaMask == 0 && texture.AlphaKind == CPixelFormat::ALPHA1))
-            flags |= Constant("MAT_DATA_ALPHA_CMP");
-        else if (alphaBits > 1 || (texture.AlphaMask == 0 && texture.AlphaKind == CPixelFormat::ALPHA))
-            flags |= Constant("MAT_DATA_ALPHA");
-    } else if (material.Alpha < 1.0f) {
-        flags |= Constant("MAT_DATA_ALPHA");
-    }
-    return flags;
-}
-
-} // namespace
 
 const CVertex& FrameVertex(const CVertex& base, int frame)
 {
@@ -162,11 +161,11 @@ SubMeshList CollectSubMeshes(CdbMesh& mesh)
     return subs;
 }
 
-void BuildStrips(SubMeshList& subs, int cacheSize)
+void BuildStrips(SubMeshList& subs, int cacheSize, bool join, int maxStripLength)
 {
     for (std::unique_ptr<SubMesh>& sub : subs) {
         CTriStripper stripper(sub->VertexCount, sub->Triangles);
-        if (stripper.Build(cacheSize, true, MaxStripLength)) {
+        if (stripper.Build(cacheSize, join, maxStripLength)) {
             sub->Indices = stripper.Indices();
             sub->NewToOld = stripper.NewToOld();
         }

@@ -1,5 +1,5 @@
 #pragma once
-// What the PC and Xbox mesh writers share: the LOD walk that cuts every layer into one sub-mesh
+// What the PC, Xbox and PS2 mesh writers share: the LOD walk that cuts every layer into one sub-mesh
 // per material with local vertex numbers, strip building, the mesh record's bounds, the
 // sub-mesh records and their MaterialData records.
 #include <memory>
@@ -8,6 +8,7 @@
 
 class CdbMesh;
 class CGeometry;
+class CMaterial;
 class CVertex;
 class CZelWriter;
 class RecordOut;
@@ -33,8 +34,12 @@ const CVertex* SlotVertex(const SubMesh& sub, int v, int frame);
 
 // Every LOD layer's sub-meshes, the mesh bounds taken from layer 0; fatal without LOD_0.
 SubMeshList CollectSubMeshes(CdbMesh& mesh);
-// One joined strip per sub-mesh, built with the writer's vertex cache size.
-void BuildStrips(SubMeshList& subs, int cacheSize);
+// The strips of every sub-mesh, built with the writer's vertex cache size: one joined strip,
+// or (join off) separate strips of at most maxStripLength vertices ended by -1.
+void BuildStrips(SubMeshList& subs, int cacheSize, bool join = true, int maxStripLength = 32768);
+// The PRIM_ and VERT_SORT_ flags of a sub-mesh (material may be null); a bump-mapped texture
+// switches the mesh's Bump modifier on.
+unsigned long SubMeshFlags(CdbMesh& mesh, const SubMesh& sub, const CMaterial* material);
 // The bounds members, NumSubs, pSubs and pCollisionData of the mesh record.
 void WriteMeshHead(RecordOut& record, CdbMesh& mesh, size_t subCount, const std::string& firstSub);
 // One sub-mesh record per sub-mesh: symbols "<label><subName>%03d", buffers "...<descName>000".
