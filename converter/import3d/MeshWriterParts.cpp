@@ -10,6 +10,7 @@
 #include "converter/import3d/RecordOut.h"
 #include "core/output/ZOutput.h"
 #include "core/output/TextFormat.h"
+#include "engine/include/ZelFormat.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -227,5 +228,42 @@ void WriteMaterialData(CZelWriter& writer, CdbMesh& mesh, const SubMeshList& sub
             record.Unsigned("TexCoordIndex", 0);
             record.Unsigned("Flags", MaterialDataFlags(mesh, *m));
         }
+    }
+}
+
+void WriteBufferDescriptors(CZelWriter& writer, const std::string& label, const SubMeshList& subs, const char* prefix,
+                            const char* typeName, unsigned long stripKind, unsigned long vertexKind,
+                            unsigned long stride,
+                            const std::function<void(RecordOut&, const SubMesh&, int frame)>& extra)
+{
+    for (size_t s = 0; s < subs.size(); ++s) {
+        const SubMesh& sub = *subs[s];
+        const int si = static_cast<int>(s);
+        for (int b = 0; b <= sub.Frames; ++b) {
+            RecordOut record(writer, typeName,
+                             FormatText("%s_%sSub_%03d_%sDesc_%03d", label.c_str(), prefix, si, prefix, b).c_str(),
+                             false);
+            const unsigned long elements = b == 0 ? sub.Indices.size() : static_cast<unsigned long>(sub.VertexCount);
+            record.Unsigned("Version", b == 0 ? stripKind : vertexKind);
+            record.Unsigned("Revision", 0, "unsigned short");
+            record.Unsigned("NumElements", elements);
+            record.Unsigned("RawSize", elements * (b == 0 ? 2 : stride));
+            record.Pointer("pData",
+                           FormatText("%s_%sSub_%03d_%sData%03d_000000", label.c_str(), prefix, si, prefix, b));
+            if (b > 0 && extra)
+                extra(record, sub, b - 1);
+        }
+    }
+}
+
+void WriteStripIndices(CZelWriter& writer, const std::string& label, const SubMeshList& subs, const char* prefix)
+{
+    writer.SelectSegment(ZelFormat::kSegTemp);
+    for (size_t s = 0; s < subs.size(); ++s) {
+        const std::string symbol =
+            FormatText("%s_%sSub_%03d_%sData%03d_%06d", label.c_str(), prefix, static_cast<int>(s), prefix, 0, 0);
+        writer.DefineSymbol(symbol.c_str(), nullptr, false, 0);
+        std::vector<unsigned short> indices(subs[s]->Indices.begin(), subs[s]->Indices.end());
+        writer.WriteData(indices.data(), 2, static_cast<unsigned long>(indices.size()), "strip indices");
     }
 }

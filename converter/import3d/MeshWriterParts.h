@@ -2,6 +2,7 @@
 // What the PC, Xbox and PS2 mesh writers share: the LOD walk that cuts every layer into one sub-mesh
 // per material with local vertex numbers, strip building, the mesh record's bounds, the
 // sub-mesh records and their MaterialData records.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,3 +47,15 @@ void WriteMeshHead(RecordOut& record, CdbMesh& mesh, size_t subCount, const std:
 void WriteSubMeshes(CZelWriter& writer, CdbMesh& mesh, const SubMeshList& subs, const char* typeName,
                     const char* subName, const char* descName);
 void WriteMaterialData(CZelWriter& writer, CdbMesh& mesh, const SubMeshList& subs);
+
+// The buffer descriptors of every sub-mesh, "<label>_<p>Sub_%03d_<p>Desc_%03d": the strip
+// (b = 0, 16-bit indices) and one vertex buffer per frame, each pointing at its data
+// "<label>_<p>Sub_%03d_<p>Data%03d_000000" (p the platform prefix). extra adds a vertex
+// buffer's own members.
+void WriteBufferDescriptors(CZelWriter& writer, const std::string& label, const SubMeshList& subs, const char* prefix,
+                            const char* typeName, unsigned long stripKind, unsigned long vertexKind,
+                            unsigned long stride,
+                            const std::function<void(RecordOut&, const SubMesh&, int frame)>& extra = {});
+// Every sub-mesh's strip as 16-bit indices under its data symbol, in the temporary segment,
+// which stays selected.
+void WriteStripIndices(CZelWriter& writer, const std::string& label, const SubMeshList& subs, const char* prefix);

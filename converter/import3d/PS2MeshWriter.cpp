@@ -57,10 +57,10 @@ int RoundUp(int value, int multiple) { return (value + multiple - 1) / multiple 
 // second half begins.
 struct SubFrame {
     size_t First = 0, End = 0;
-    int Count = 0;     // slots with padding, before the tail copies
-    int NumVerts = 0;  // Count rounded up to the vertex multiple
-    int Break = 0;     // LERPBreakPos
-    int PadAt = -1;    // real vertices written before the padding, -1 without padding
+    int Count = 0;    // slots with padding, before the tail copies
+    int NumVerts = 0; // Count rounded up to the vertex multiple
+    int Break = 0;    // LERPBreakPos
+    int PadAt = -1;   // real vertices written before the padding, -1 without padding
     int Padding = 0;
 };
 
@@ -232,7 +232,7 @@ private:
     const std::string m_Label;
     const Settings m_Settings;
     SubMeshList m_Subs;
-    std::vector<std::vector<SubFrame>> m_Cuts;    // per sub-mesh
+    std::vector<std::vector<SubFrame>> m_Cuts;   // per sub-mesh
     std::vector<std::vector<FrameBake>> m_Bakes; // per sub-mesh and frame
 };
 
@@ -363,7 +363,4 @@ void PS2MeshWriter::WritePacket(const SubMesh& sub, const FrameBake& bake, const
 
 } // namespace
 
-void WritePS2Mesh(CdbMesh& mesh, CZelWriter& writer)
-{
-    PS2MeshWriter(mesh, writer).Write();
-}
+void WritePS2Mesh(CdbMesh& mesh, CZelWriter& writer) { PS2MeshWriter(mesh, writer).Write(); }
