@@ -31,7 +31,11 @@ struct Settings {
     bool DrawBitInverted;
     const char* VertexType;
 
-    Settings(const CdbMesh& mesh) : Compressed(mesh.CompressedVerts != 0), Coloured(mesh.ColourVerts != 0)
+    // Compressed vertices have no room for colours: a coloured mesh (whose platform defaults
+    // also switch compression on) keeps its colours in the full form, so that the packet
+    // headers, the unpack code and the records all agree on one vertex form.
+    Settings(const CdbMesh& mesh)
+        : Compressed(mesh.CompressedVerts != 0 && mesh.ColourVerts == 0), Coloured(mesh.ColourVerts != 0)
     {
         Max = static_cast<int>(Optional("PS2_MESH_MAX_VERTS"));
         Lerp = static_cast<int>(Optional("PS2_MESH_LERP_VERTS"));

@@ -254,6 +254,8 @@ TEST(PS2Mesh, PacketsOfWholeStripsWithTheirHeaders)
         {true, false, 16, 0x6000003Cu, 0x6D788025u},
         // Three quadwords a vertex; the smaller packet (72, halves of 36) still takes two strips.
         {false, true, 48, 0x600000B4u, 0x6CB48025u},
+        // Both switches: the colours keep the full form, headers and records alike.
+        {true, true, 48, 0x600000B4u, 0x6CB48025u},
     };
     for (const auto& c : cases) {
         Ribbons ribbons;
@@ -280,11 +282,11 @@ TEST(PS2Mesh, PacketsOfWholeStripsWithTheirHeaders)
         // Every strip's first two vertices only start it; the draw bit is U's lowest bit.
         for (size_t v = 0; v < 60; ++v) {
             const size_t at = packets[0].Verts + v * c.vertexSize;
-            const unsigned u = c.compressed ? static_cast<unsigned>(Short(data, at + 6)) : Word(data, at + 12);
+            const unsigned u = c.vertexSize == 16 ? static_cast<unsigned>(Short(data, at + 6)) : Word(data, at + 12);
             EXPECT_EQ(u & 1, v % 30 >= 2 ? 1u : 0u) << v;
         }
         const size_t first = packets[0].Verts;
-        if (c.compressed) {
+        if (c.compressed && !c.coloured) {
             // z is 0 everywhere: scale 1 and Z 0; x packs against the largest |x|, 329.
             EXPECT_EQ(packets[0].Scale[2], 1.0f);
             EXPECT_EQ(packets[0].Scale[0], 329.0f);
