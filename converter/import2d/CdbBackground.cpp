@@ -24,7 +24,6 @@
 bool g_MapDiagnostics = false;
 
 unsigned long CdbBackground::TypeId = CdbElement::RegisterFactory("CdbBackground", &CdbBackground::Create);
-unsigned long CTambleMap::TypeId = CdbElement::RegisterFactory("CTambleMap", &CTambleMap::Create);
 
 namespace {
 
@@ -90,8 +89,6 @@ unsigned long PaddedRow(unsigned long width) { return (width + 1 + 3) & ~3ul; }
 CdbBackground::CdbBackground(const char* label, CDatabase* database) : CdbElement(label, database) {}
 
 CdbElement* CdbBackground::Create(const char* label, CDatabase* database) { return new CdbBackground(label, database); }
-
-CdbElement* CTambleMap::Create(const char* label, CDatabase* database) { return new CTambleMap(label, database); }
 
 void CdbBackground::SetSize(unsigned long width, unsigned long height)
 {

@@ -94,15 +94,3 @@ private:
     unsigned char m_Border = 0;
     std::vector<BorderEntry> m_Borders;
 };
-
-// A map as the texture-sharing tool stores it in its files: an ordinary map under the tool's
-// class name, so that its files load through the element factory.
-class CTambleMap : public CdbBackground {
-public:
-    using CdbBackground::CdbBackground;
-
-    static unsigned long TypeId;
-    static CdbElement* Create(const char* label, CDatabase* database);
-
-    unsigned long GetTypeId() const override { return TypeId; }
-};

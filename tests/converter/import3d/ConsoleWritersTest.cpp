@@ -28,18 +28,35 @@ using namespace zelfiles;
 
 namespace {
 
+// Dumps the element make creates for a target machine; returns the file's bytes.
+Bytes DumpElement(unsigned long target, const std::function<CdbElement*(CDatabase&)>& make)
+{
+    VerboseLevel = 0;
+    TypeDatabase.Reset();
+    LoadTypeResource("RhuTypes");
+    const std::string path = ScratchFolder() + "/elements.zel";
+    {
+        CDatabase database;
+        database.TargetMachine = target;
+        CdbElement* element = make(database);
+        CZelWriter writer;
+        writer.SetCompression(false);
+        writer.Open(path.c_str());
+        writer.BeginList(ZelFormat::kBlockPcx);
+        element->Dump(writer);
+        writer.EndList();
+        writer.Finish();
+    }
+    TypeDatabase.Reset();
+    return ReadAll(path);
+}
+
 // Dumps the mesh of one layer "<label>_LOD_0" for a target machine; returns the file's bytes.
 // configure runs once the type file is loaded, before the dump.
 Bytes DumpMesh(unsigned long target, bool icon, const std::vector<CVertex>& vertices,
                const std::vector<std::vector<int>>& polygons, const std::function<void(CdbMesh&)>& configure = {})
 {
-    VerboseLevel = 0;
-    TypeDatabase.Reset();
-    LoadTypeResource("RhuTypes");
-    const std::string path = ScratchFolder() + "/mesh.zel";
-    {
-        CDatabase database;
-        database.TargetMachine = target;
+    return DumpElement(target, [&](CDatabase& database) {
         CdbMesh* mesh = new CdbMesh("Mesh", &database);
         mesh->IconFlag = icon ? 1 : 0;
         if (configure)
@@ -54,16 +71,8 @@ Bytes DumpMesh(unsigned long target, bool icon, const std::vector<CVertex>& vert
             poly->Surface = "Plain";
             layer->Polys.push_back(poly);
         }
-        CZelWriter writer;
-        writer.SetCompression(false);
-        writer.Open(path.c_str());
-        writer.BeginList(ZelFormat::kBlockPcx);
-        mesh->Dump(writer);
-        writer.EndList();
-        writer.Finish();
-    }
-    TypeDatabase.Reset();
-    return ReadAll(path);
+        return mesh;
+    });
 }
 
 CVertex Vertex(float x, float y, float z, float u = 0.5f, float v = 0.25f)
@@ -343,13 +352,7 @@ TEST(PS2Mesh, PaddingToTheVertexMultiple)
 // quadwords with coordinates in 1/4096 plus 8, and the texture number table behind them.
 TEST(PS2Sprite, FramesInOnePacket)
 {
-    VerboseLevel = 0;
-    TypeDatabase.Reset();
-    LoadTypeResource("RhuTypes");
-    const std::string path = ScratchFolder() + "/sprite.zel";
-    {
-        CDatabase database;
-        database.TargetMachine = 1;
+    const Bytes file = DumpElement(1, [](CDatabase& database) {
         CdbSprite* sprite = new CdbSprite("Spr", &database);
         sprite->ControlPoints.push_back(ControlPoint{});
         SpriteFramePiece a, b;
@@ -361,16 +364,9 @@ TEST(PS2Sprite, FramesInOnePacket)
         sprite->Pieces = {a, b};
         sprite->XScale = 2.0f;
         CFormatSpecifier::SetModifier(sprite->Specifier.Filter, false);
-        CZelWriter writer;
-        writer.SetCompression(false);
-        writer.Open(path.c_str());
-        writer.BeginList(ZelFormat::kBlockPcx);
-        sprite->Dump(writer);
-        writer.EndList();
-        writer.Finish();
-    }
-    TypeDatabase.Reset();
-    const Bytes data = Chunk(ReadAll(path), "LIST/DATA");
+        return sprite;
+    });
+    const Bytes data = Chunk(file, "LIST/DATA");
     ASSERT_GE(data.size(), 16u * 3 + 4);
     EXPECT_EQ(Word(data, 0), 0x60000002u); // two 16-byte frames
     EXPECT_EQ(Word(data, 8), 0u);
