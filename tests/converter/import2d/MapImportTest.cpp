@@ -64,7 +64,7 @@ TEST(TambleMap, MapsFindTheirSharedTextureByUniqueifier)
     const CommandResult run = convert("shared.tmb");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const CommandResult check = mgtest::RunCommand(fixture + "check '" + folder + "/main.zel' 2>&1");
-    EXPECT_EQ(check.output, "MapA -> Tiles_000\nMapB -> Tiles_000\nMapC -> Own\n");
+    EXPECT_EQ(check.output, "MapA -> Tiles_000 0..3\nMapB -> Tiles_000 0..3\nMapC -> Own 0..3\n");
 
     const CommandResult orphan = convert("orphan.tmb");
     EXPECT_EQ(orphan.exitCode, 3);

@@ -8,7 +8,8 @@ converted maps draw with.
         "MapA" and "MapB" (texture name "Tiles", uniqueifier 9) and "MapC" ("Own", 3).
         OUTDIR/orphan.tmb: a map whose uniqueifier (5) no texture carries.
     tamblefix.py check ZEL
-        Prints, per map, "MAP -> TEXTURE": the public texture record its Map.pTextures points at.
+        Prints, per map, "MAP -> TEXTURE LOW..HIGH": the public texture record its Map.pTextures
+        points at, and its lowest and highest cell (the fixture's cells stand at 0, 1, 2 and 3).
 """
 import struct
 import sys
@@ -17,7 +18,10 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "core"))
 from zel_reader import Zel, key  # noqa: E402
 
-MAP_TEXTURES = 12 + 56  # CRendMap: table pointer, pFOWBuffer, iFOWStride, then Map.pTextures at 56
+# CRendMap: table pointer, pFOWBuffer, iFOWStride, then Map: MaxZheight and MinZheight at 36
+# and 40, pTextures at 56.
+MAP_HEIGHTS = 12 + 36
+MAP_TEXTURES = 12 + 56
 TEXTURES = ["Tiles", "Tiles_000", "Own"]
 MAPS = ["MapA", "MapB", "MapC"]
 
@@ -81,7 +85,8 @@ def check(path):
     names = {zel.public(t): t for t in TEXTURES if key(t) in zel.publics}
     for label in MAPS:
         target = zel.pointer(zel.public(label) + MAP_TEXTURES)
-        print("%s -> %s" % (label, names.get(target, target)))
+        high, low = zel.read(zel.public(label) + MAP_HEIGHTS, "ff")
+        print("%s -> %s %g..%g" % (label, names.get(target, target), low, high))
 
 
 if __name__ == "__main__":
