@@ -348,6 +348,21 @@ TEST(PS2Mesh, PaddingToTheVertexMultiple)
         EXPECT_EQ(x(slot), x(60)) << slot;
 }
 
+// A layer of two-sided polygons only has no triangles: its frame points nowhere (not at a
+// packet no file defines) and no packet follows.
+TEST(PS2Mesh, SubMeshWithoutTrianglesHasNoPackets)
+{
+    const Bytes file = DumpMesh(1, false, {Vertex(0, 0, 0), Vertex(1, 0, 0)}, {{0, 1}});
+    const Bytes data = Chunk(file, "LIST/DATA");
+    ASSERT_EQ(data.size(), 80u + 20 + 4);
+    EXPECT_EQ(Word(data, 100), 0u);
+    // Left to other files: only the sub-mesh's material data, which no material of this bare
+    // layer writes.
+    const Bytes externs = Chunk(file, "LIST/EXTN");
+    ASSERT_EQ(Word(externs, 0), 1u);
+    EXPECT_EQ(Word(externs, 8), 80u + 4);
+}
+
 // Two pieces on two pages, the first continued by the second: one packet header, the frames in
 // quadwords with coordinates in 1/4096 plus 8, and the texture number table behind them.
 TEST(PS2Sprite, FramesInOnePacket)
