@@ -289,16 +289,15 @@ void CdbBackground::DumpMapRecord(CZelWriter& writer, float low, float high, boo
     if (!m_Cells.empty())
         map.Pointer("Map.pMapCells", label + "_MapCells");
     map.Pointer("Map.pMaterialList", label + "_Materials");
-    map.Pointer("Map.pTextures", m_TextureName);
+    map.Pointer("Map.pTextures", FindSharedTexture());
     if (borders)
         map.Pointer("Map.pBorderExcludeList", label + "_BorderExcludes");
     if (!m_DecalMapName.empty()) {
         map.Pointer("Map.pDecals", m_DecalMapName);
         map.Pointer("Map.pDecalTextures", m_DecalMapName + "_DecalTextures");
-        CdbElement* decals = GetDatabase()->FindElement(m_DecalMapName.c_str());
-        if (decals && CdbElement::GetClassName(decals) &&
-            !std::strcmp(CdbElement::GetClassName(decals), "CdbBackground"))
-            map.Unsigned("Map.LastFOWDecal", static_cast<CdbBackground*>(decals)->LastFOWDecal(), "unsigned short");
+        // Maps of the texture-sharing tool are maps too.
+        if (auto* decals = dynamic_cast<CdbBackground*>(GetDatabase()->FindElement(m_DecalMapName.c_str())))
+            map.Unsigned("Map.LastFOWDecal", decals->LastFOWDecal(), "unsigned short");
         map.Pointer("Map.pDecalMaterialList", label + "_Materials");
         map.Pointer("ppDecalHashTable", m_DecalMapName + "_DecalHashTable");
     }
@@ -388,6 +387,24 @@ std::vector<CdbBackground::DecalCell> CdbBackground::NumberDecals() const
     return out;
 }
 
+std::string CdbBackground::FindSharedTexture() const
+{
+    CDatabase* database = GetDatabase();
+    const CdbTexture* named = dynamic_cast<CdbTexture*>(database->FindElement(m_TextureName.c_str()));
+    if (!named)
+        return m_TextureName;
+    if (named->GetUniqueifier() == m_Uniqueifier)
+        return named->GetLabel();
+    for (int i = 0; i < database->GetSize(); ++i) {
+        const CdbTexture* texture = dynamic_cast<CdbTexture*>((*database)[i]);
+        if (texture && texture->GetUniqueifier() == m_Uniqueifier)
+            return texture->GetLabel();
+    }
+    vbail("\nCould not find renamed (shared) texture with matching uniqueifier\n%s\nThis generally means you need to "
+          "run these maps thru the tamble again\n",
+          m_TextureName.c_str());
+}
+
 unsigned long CdbBackground::LastFOWDecal() const
 {
     const std::vector<DecalCell> cells = NumberDecals();
@@ -401,11 +418,11 @@ void CdbBackground::DumpDecals(CZelWriter& writer)
 {
     const std::string label = GetLabel();
     VerbosePrintf(2, "  CdbBackground::DumpDecal() : %s\n", label.c_str());
-    CdbElement* textures = m_TextureName.empty() ? nullptr : GetDatabase()->FindElement(m_TextureName.c_str());
+    CdbElement* textures = m_TextureName.empty() ? nullptr : GetDatabase()->FindElement(FindSharedTexture().c_str());
     if (!textures)
         vbail("Decal Map %s cannot find textures!\n%s", label.c_str(), m_TextureName.c_str());
-    if (CdbElement::GetClassName(textures) && !std::strcmp(CdbElement::GetClassName(textures), "CdbTexture"))
-        static_cast<CdbTexture*>(textures)->SetAlias((label + "_DecalTextures").c_str());
+    if (CdbTexture* texture = dynamic_cast<CdbTexture*>(textures))
+        texture->SetAlias((label + "_DecalTextures").c_str());
     const std::vector<DecalCell> cells = NumberDecals();
     // Keys sorted by their bucket, each with the first decal of its run.
     std::vector<std::pair<unsigned long, unsigned long>> keys;
@@ -460,7 +477,15 @@ static_assert(sizeof(CdbBackground::Layer) == 24 && sizeof(CdbBackground::Border
 
 struct FieldIO {
     CZRiffFile& file;
+    bool writing;
     bool failed = false;
+    template <class T> void Field(T& value)
+    {
+        if (writing)
+            Put(value);
+        else
+            Get(value);
+    }
     template <class T> void Put(const T& value) { failed = failed || file.Write(&value, sizeof value); }
     template <class T> void Get(T& value)
     {
@@ -476,13 +501,27 @@ struct FieldIO {
     void GetText(std::string& text) { failed = failed || file.ReadString(text); }
 };
 
+// A cell's stored fields, the same for both directions.
+void CellFields(FieldIO& io, CdbBackground::Cell& c)
+{
+    io.Field(c.Height);
+    io.Field(c.Base);
+    io.Field(c.Top);
+    io.Field(c.Split);
+    io.Field(c.DecalFlags);
+    io.Field(c.DecalTime);
+    io.Field(c.DecalKey);
+    io.Field(c.UserBits);
+    io.Field(c.Spare);
+}
+
 } // namespace
 
 bool CdbBackground::Save(CZRiffFile& file, int formatVersion)
 {
     if (CdbElement::Save(file, formatVersion))
         return true;
-    FieldIO io{file};
+    FieldIO io{file, true};
     io.Put(m_Height);
     io.Put(m_Width);
     io.Put(m_TileWidth);
@@ -502,17 +541,8 @@ bool CdbBackground::Save(CZRiffFile& file, int formatVersion)
     io.Put((unsigned long)m_Borders.size());
     for (const BorderEntry& b : m_Borders)
         io.Put(b);
-    for (const Cell& c : m_Cells) {
-        io.Put(c.Height);
-        io.Put(c.Base);
-        io.Put(c.Top);
-        io.Put(c.Split);
-        io.Put(c.DecalFlags);
-        io.Put(c.DecalTime);
-        io.Put(c.DecalKey);
-        io.Put(c.UserBits);
-        io.Put(c.Spare);
-    }
+    for (Cell& c : m_Cells)
+        CellFields(io, c);
     return io.failed;
 }
 
@@ -523,7 +553,7 @@ bool CdbBackground::Load(CZRiffFile& file, int elementVersion)
     // Records of versions 1 and 2 hold an older cell layout this converter does not convert.
     if (elementVersion < 3 || elementVersion > 12)
         vbail("Bad map format\nmap %s: element record version %d", GetLabel(), elementVersion);
-    FieldIO io{file};
+    FieldIO io{file, false};
     unsigned long height = 0, width = 0;
     io.Get(height);
     io.Get(width);
@@ -563,16 +593,7 @@ bool CdbBackground::Load(CZRiffFile& file, int elementVersion)
         }
     }
     SetSize(width, height);
-    for (Cell& c : m_Cells) {
-        io.Get(c.Height);
-        io.Get(c.Base);
-        io.Get(c.Top);
-        io.Get(c.Split);
-        io.Get(c.DecalFlags);
-        io.Get(c.DecalTime);
-        io.Get(c.DecalKey);
-        io.Get(c.UserBits);
-        io.Get(c.Spare);
-    }
+    for (Cell& c : m_Cells)
+        CellFields(io, c);
     return io.failed;
 }

@@ -47,14 +47,20 @@ public:
     bool Save(CZRiffFile& file, int formatVersion) override;
     bool Load(CZRiffFile& file, int elementVersion) override;
     unsigned long GetTypeId() const override { return TypeId; }
+    // The map record versions run to 12; CTambleMap files use the same ones.
     unsigned long GetVersion() const override { return 12; }
 
+    const std::string& GetTextureName() const { return m_TextureName; }
     unsigned long GetWidth() const { return m_Width; }
     unsigned long GetHeight() const { return m_Height; }
     Cell& At(unsigned long x, unsigned long y) { return m_Cells[y * m_Width + x]; }
 
     // The number of the last fog-of-war decal of a decal map: decals 1 to it.
     unsigned long LastFOWDecal() const;
+    // The label of the texture the tiles come from: the texture of the map's texture name when
+    // its uniqueifier is the map's, else the first texture carrying the map's uniqueifier (the
+    // texture-sharing tool renames shared textures); the name itself when it names no texture.
+    std::string FindSharedTexture() const;
 
     static unsigned long TypeId;
 

@@ -10,6 +10,7 @@
 #include "engine/include/ZelFormat.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
@@ -109,9 +110,12 @@ void CdbSprite::AddPiece(CzBitmap& piece, int offsetX, int offsetY, bool renderN
 void CdbSprite::WriteFrames(CZelWriter& writer)
 {
     const unsigned long target = GetDatabase()->TargetMachine;
-    // The console's sprite frame records are not among this engine's records.
-    if (target > PcxTarget || target == Ps2Target)
+    if (target > PcxTarget)
         Fatal("Unknown Target Machine type");
+    if (target == Ps2Target) {
+        WritePS2Frames(writer);
+        return;
+    }
     const bool bilinear = CFormatSpecifier::Value(Specifier.Filter);
     const std::string label = GetLabel();
     const float b = bilinear ? 0.0f : 7.0f;
@@ -122,15 +126,53 @@ void CdbSprite::WriteFrames(CZelWriter& writer)
         RecordOut frame(writer, "SpriteFrame", symbol, false);
         frame.Unsigned("Flags", p.RenderNext ? Constant("SPRITE_RENDER_NEXT") : 0);
         frame.Signed("TextureIndex", p.TextureIndex);
-        frame.Float("Left", p.Left * XScale * 16);
-        frame.Float("Right", p.Right * XScale * 16);
-        frame.Float("Top", p.Top * YScale * 16);
-        frame.Float("Bottom", p.Bottom * YScale * 16);
+        WriteEdges(frame, p);
         frame.Float("LeftCoord", p.uL * 4096 + b);
         frame.Float("RightCoord", p.uR * 4096 + b);
         frame.Float("TopCoord", p.vT * 4096 + b);
         frame.Float("BottomCoord", p.vB * 4096 + b);
     }
+}
+
+void CdbSprite::WriteEdges(RecordOut& frame, const SpriteFramePiece& p) const
+{
+    frame.Float("Left", p.Left * XScale * 16);
+    frame.Float("Right", p.Right * XScale * 16);
+    frame.Float("Top", p.Top * YScale * 16);
+    frame.Float("Bottom", p.Bottom * YScale * 16);
+}
+
+// The console takes all frames in one packet: a header, the frames in quadwords, and the
+// texture number of each frame in a table of its own behind them.
+void CdbSprite::WritePS2Frames(CZelWriter& writer)
+{
+    const std::string label = GetLabel();
+    const std::string indexTable = label + "_TextureIndicies";
+    const unsigned long pieces = static_cast<unsigned long>(Pieces.size());
+    {
+        RecordOut header(writer, "PS2_DMA_Header", (label + "_Frames_000").c_str(), false, 16);
+        header.Unsigned("DMATag", (TypeSize("PS2SpriteFrame") * pieces) >> 4 | Constant("PS2_DMA_TAG_SPRITE_FRAME"));
+        header.Pointer("pSpriteFrameIndex", indexTable);
+        header.Unsigned("VIFTag", Constant("PS2_VIF_TAG_RHU_NOP"));
+        header.Unsigned("Data", (pieces * 2) << Constant("PS2_VIF_NUM_SHIFT") | Constant("PS2_VIF_TAG_SPRITE_FRAME"));
+    }
+    const double b = CFormatSpecifier::Value(Specifier.Filter) ? 0.0 : 8.0;
+    auto coordinate = [b](float value) { return static_cast<unsigned long>(b + std::floor(4096.0 * value)); };
+    std::vector<unsigned short> pages;
+    for (const SpriteFramePiece& p : Pieces) {
+        RecordOut frame(writer, "PS2SpriteFrame", nullptr, false, 16);
+        WriteEdges(frame, p);
+        unsigned long left = coordinate(p.uL);
+        if (p.RenderNext)
+            left = (left & ~3ul) | Constant("SPRITE_RENDER_NEXT");
+        frame.Unsigned("LeftCoord", left, "unsigned short");
+        frame.Unsigned("RightCoord", coordinate(p.uR), "unsigned short");
+        frame.Unsigned("TopCoord", coordinate(p.vT), "unsigned short");
+        frame.Unsigned("BottomCoord", coordinate(p.vB), "unsigned short");
+        pages.push_back(static_cast<unsigned short>(p.TextureIndex));
+    }
+    writer.DefineSymbol(indexTable.c_str(), nullptr, false, 0);
+    writer.WriteData(pages.data(), 2, pieces, "texture numbers");
 }
 
 RecordOut CdbSprite::WriteSpriteBatch(CZelWriter& writer, const char* typeName)

@@ -65,6 +65,9 @@ protected:
 
 private:
     void WriteFrames(CZelWriter& writer);
+    void WritePS2Frames(CZelWriter& writer);
+    // Left, Right, Top and Bottom in sixteenths of a pixel, scaled.
+    void WriteEdges(RecordOut& frame, const SpriteFramePiece& piece) const;
 };
 
 // A single-frame sprite shown as a splash or title screen: a CLogo.

@@ -362,7 +362,7 @@ bool CdbTexture::Save(CZRiffFile& file, int formatVersion)
 {
     if (CdbElement::Save(file, formatVersion))
         return true;
-    if (file.Write(&m_Dumped, 1) || file.WriteString(m_FileName.c_str()) || file.Write(&m_Word, 4))
+    if (file.Write(&m_Dumped, 1) || file.WriteString(m_FileName.c_str()) || file.Write(&m_Uniqueifier, 4))
         return true;
     m_Specifier.Save(file);
     return m_Bitmap.Save(file) != 0;
@@ -380,7 +380,7 @@ bool CdbTexture::Load(CZRiffFile& file, int elementVersion)
         return true;
     m_Dumped = dumped[0];
     m_FileName = name;
-    if (elementVersion >= 5 && file.Read(&m_Word, 4, file.IsBigEndian()))
+    if (elementVersion >= 5 && file.Read(&m_Uniqueifier, 4, file.IsBigEndian()))
         return true;
     if (!m_Specifier.Load(file))
         return true;

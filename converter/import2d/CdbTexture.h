@@ -61,6 +61,7 @@ public:
     const char* GetDeferredName() const { return m_FileName.c_str(); }
     const CFormatSpecifier& GetSpecifier() const { return m_Specifier; }
     CzBitmap& GetBitmap() { return m_Bitmap; }
+    unsigned long GetUniqueifier() const { return m_Uniqueifier; }
 
     // The mip chain of a size: each level halves both sides until one would fall below 4.
     static int LevelCount(int width, int height);
@@ -84,7 +85,8 @@ protected:
     std::vector<std::unique_ptr<CzBitmap>> m_LevelImages;
     CzBitmap m_Bitmap;
     CFormatSpecifier m_Specifier;
-    unsigned long m_Word = 0;
+    // Stamped by the texture-sharing tool: the maps that share this texture carry the same.
+    unsigned long m_Uniqueifier = 0;
     Options m_Options = Settings;
 
 private:

@@ -64,6 +64,22 @@ void AddFrames(CRhuParser& parser, int list, CdbSprite& sprite)
     }
 }
 
+// The element of a Logo or Font statement, made once its one file has passed the target-path
+// check (null when the check leaves the statement out).
+template <class Element> Element* NewSingleFrame(CRhuParser& parser, CDatabase* database, int node, std::string& file)
+{
+    SetPageWord(parser);
+    const std::string label = parser.GetChildText(node, "Label", true);
+    file = parser.GetChildText(node, "FileName", true);
+    if (parser.CheckTargetFile(file.c_str()))
+        return nullptr;
+    VerbosePrintf(1, "%s %s", label.c_str(), file.c_str());
+    VerbosePrintf(2, "\n");
+    Element* element = new Element(label.c_str(), database);
+    element->Place = parser.PlaceOf(node);
+    return element;
+}
+
 } // namespace
 
 const char* CRhuParser::Sprite(int node)
@@ -94,30 +110,18 @@ const char* CRhuParser::Sprite(int node)
 
 const char* CRhuParser::Logo(int node)
 {
-    SetPageWord(*this);
-    const std::string label = GetChildText(node, "Label", true);
-    const std::string file = GetChildText(node, "FileName", true);
-    if (CheckTargetFile(file.c_str()))
-        return nullptr;
-    VerbosePrintf(1, "%s %s", label.c_str(), file.c_str());
-    VerbosePrintf(2, "\n");
-    CdbLogo* logo = new CdbLogo(label.c_str(), m_pDatabase);
-    logo->Place = PlaceOf(node);
-    logo->AddFrame(file.c_str(), 0, 0.0f, 0.0f);
+    std::string file;
+    if (CdbLogo* logo = NewSingleFrame<CdbLogo>(*this, m_pDatabase, node, file))
+        logo->AddFrame(file.c_str(), 0, 0.0f, 0.0f);
     return nullptr;
 }
 
 const char* CRhuParser::Font(int node)
 {
-    SetPageWord(*this);
-    const std::string label = GetChildText(node, "Label", true);
-    const std::string file = GetChildText(node, "FileName", true);
-    if (CheckTargetFile(file.c_str()))
+    std::string file;
+    CdbFont* font = NewSingleFrame<CdbFont>(*this, m_pDatabase, node, file);
+    if (!font)
         return nullptr;
-    VerbosePrintf(1, "%s %s", label.c_str(), file.c_str());
-    VerbosePrintf(2, "\n");
-    CdbFont* font = new CdbFont(label.c_str(), m_pDatabase);
-    font->Place = PlaceOf(node);
     font->ASCIIStart = std::atol(GetChildText(node, "ASCIIStart", true));
     font->SpaceSize = std::atol(GetChildText(node, "SpaceSize", true));
     font->Kerning = std::atol(GetChildText(node, "Kerning", true));

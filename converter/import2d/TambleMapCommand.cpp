@@ -4,17 +4,14 @@
 #include "converter/core/CDatabase.h"
 #include "converter/core/CRhuParser.h"
 #include "converter/core/ConsoleOutput.h"
-#include "converter/import2d/CTambleTexture.h"
+#include "converter/import2d/TambleElements.h"
 #include "core/riff/CZRiffFile.h"
 
 #include <string>
 
+template <> unsigned long CTambleMap::TypeId = CdbElement::RegisterFactory("CTambleMap", &CTambleMap::Create);
+template <>
 unsigned long CTambleTexture::TypeId = CdbElement::RegisterFactory("CTambleTexture", &CTambleTexture::Create);
-
-CdbElement* CTambleTexture::Create(const char* label, CDatabase* database)
-{
-    return new CTambleTexture(label, database);
-}
 
 const char* CRhuParser::TambleMap(int node)
 {

@@ -224,8 +224,12 @@ void CdbMesh::Dump(CZelWriter& writer)
         break;
     case 1:
         // The memory-card icon takes no materials of its own.
-        if (IconFlag)
+        if (IconFlag) {
             WritePS2Icon(*this, writer);
+            break;
+        }
+        WritePS2Mesh(*this, writer);
+        DumpUsedMaterials(writer);
         break;
     case 2:
         WriteXboxMesh(*this, writer);
@@ -236,7 +240,7 @@ void CdbMesh::Dump(CZelWriter& writer)
         DumpUsedMaterials(writer);
         break;
     default:
-        // The other console writers are not part of this converter; its only platform is the PC.
+        // Any other machine word names no target with mesh records.
         break;
     }
     writer.LogSize(nullptr);

@@ -61,3 +61,5 @@ private:
 void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer);
 // The Xbox records of a mesh (the target machine word 2).
 void WriteXboxMesh(CdbMesh& mesh, CZelWriter& writer);
+// The PS2 records of a mesh (the target machine word 1) other than its memory-card icon.
+void WritePS2Mesh(CdbMesh& mesh, CZelWriter& writer);

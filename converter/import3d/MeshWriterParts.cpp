@@ -10,6 +10,7 @@
 #include "converter/import3d/RecordOut.h"
 #include "core/output/ZOutput.h"
 #include "core/output/TextFormat.h"
+#include "engine/include/ZelFormat.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -17,7 +18,6 @@
 
 namespace {
 
-const int MaxStripLength = 32768;
 // Strip indices are stored in 16 bits.
 const int MaxSubMeshVertices = 65536;
 
@@ -75,6 +75,32 @@ void SplitLayer(const CdbMesh& mesh, CGeometry& layer, SubMeshList& out)
     }
 }
 
+unsigned long MaterialDataFlags(const CdbMesh& mesh, const CMaterial& material)
+{
+    unsigned long flags = material.Flags;
+    if (CFormatSpecifier::Value(material.Format.Shadow))
+        flags |= Constant("MAT_DATA_ALPHA");
+    else
+        flags |= Constant("MAT_DATA_LIGHT") | Constant("MAT_DATA_WRAP") | Constant("MAT_DATA_BILINEAR");
+    if (CFormatSpecifier::Value(material.Format.Additive))
+        flags |= Constant("MAT_DATA_ADDITIVE");
+    if (CFormatSpecifier::Value(mesh.Format.Bump))
+        return flags;
+    if (material.Texture) {
+        const CFormatSpecifier& texture = TextureFormat(*material.Texture);
+        const int alphaBits = texture.GetAlphaBits();
+        if (alphaBits == 1 || (texture.AlphaMask == 0 && texture.AlphaKind == CPixelFormat::ALPHA1))
+            flags |= Constant("MAT_DATA_ALPHA_CMP");
+        else if (alphaBits > 1 || (texture.AlphaMask == 0 && texture.AlphaKind == CPixelFormat::ALPHA))
+            flags |= Constant("MAT_DATA_ALPHA");
+    } else if (material.Alpha < 1.0f) {
+        flags |= Constant("MAT_DATA_ALPHA");
+    }
+    return flags;
+}
+
+} // namespace
+
 unsigned long SubMeshFlags(CdbMesh& mesh, const SubMesh& sub, const CMaterial* material)
 {
     unsigned long flags = 0;
@@ -101,32 +127,6 @@ unsigned long SubMeshFlags(CdbMesh& mesh, const SubMesh& sub, const CMaterial* m
         flags |= Constant("VERT_SORT_SOLID");
     return flags;
 }
-
-unsigned long MaterialDataFlags(const CdbMesh& mesh, const CMaterial& material)
-{
-    unsigned long flags = material.Flags;
-    if (CFormatSpecifier::Value(material.Format.Shadow))
-        flags |= Constant("MAT_DATA_ALPHA");
-    else
-        flags |= Constant("MAT_DATA_LIGHT") | Constant("MAT_DATA_WRAP") | Constant("MAT_DATA_BILINEAR");
-    if (CFormatSpecifier::Value(material.Format.Additive))
-        flags |= Constant("MAT_DATA_ADDITIVE");
-    if (CFormatSpecifier::Value(mesh.Format.Bump))
-        return flags;
-    if (material.Texture) {
-        const CFormatSpecifier& texture = TextureFormat(*material.Texture);
-        const int alphaBits = texture.GetAlphaBits();
-        if (alphaBits == 1 || (texture.AlphaMask == 0 && texture.AlphaKind == CPixelFormat::ALPHA1))
-            flags |= Constant("MAT_DATA_ALPHA_CMP");
-        else if (alphaBits > 1 || (texture.AlphaMask == 0 && texture.AlphaKind == CPixelFormat::ALPHA))
-            flags |= Constant("MAT_DATA_ALPHA");
-    } else if (material.Alpha < 1.0f) {
-        flags |= Constant("MAT_DATA_ALPHA");
-    }
-    return flags;
-}
-
-} // namespace
 
 const CVertex& FrameVertex(const CVertex& base, int frame)
 {
@@ -162,11 +162,11 @@ SubMeshList CollectSubMeshes(CdbMesh& mesh)
     return subs;
 }
 
-void BuildStrips(SubMeshList& subs, int cacheSize)
+void BuildStrips(SubMeshList& subs, int cacheSize, bool join, int maxStripLength)
 {
     for (std::unique_ptr<SubMesh>& sub : subs) {
         CTriStripper stripper(sub->VertexCount, sub->Triangles);
-        if (stripper.Build(cacheSize, true, MaxStripLength)) {
+        if (stripper.Build(cacheSize, join, maxStripLength)) {
             sub->Indices = stripper.Indices();
             sub->NewToOld = stripper.NewToOld();
         }
@@ -228,5 +228,42 @@ void WriteMaterialData(CZelWriter& writer, CdbMesh& mesh, const SubMeshList& sub
             record.Unsigned("TexCoordIndex", 0);
             record.Unsigned("Flags", MaterialDataFlags(mesh, *m));
         }
+    }
+}
+
+void WriteBufferDescriptors(CZelWriter& writer, const std::string& label, const SubMeshList& subs, const char* prefix,
+                            const char* typeName, unsigned long stripKind, unsigned long vertexKind,
+                            unsigned long stride,
+                            const std::function<void(RecordOut&, const SubMesh&, int frame)>& extra)
+{
+    for (size_t s = 0; s < subs.size(); ++s) {
+        const SubMesh& sub = *subs[s];
+        const int si = static_cast<int>(s);
+        for (int b = 0; b <= sub.Frames; ++b) {
+            RecordOut record(writer, typeName,
+                             FormatText("%s_%sSub_%03d_%sDesc_%03d", label.c_str(), prefix, si, prefix, b).c_str(),
+                             false);
+            const unsigned long elements = b == 0 ? sub.Indices.size() : static_cast<unsigned long>(sub.VertexCount);
+            record.Unsigned("Version", b == 0 ? stripKind : vertexKind);
+            record.Unsigned("Revision", 0, "unsigned short");
+            record.Unsigned("NumElements", elements);
+            record.Unsigned("RawSize", elements * (b == 0 ? 2 : stride));
+            record.Pointer("pData",
+                           FormatText("%s_%sSub_%03d_%sData%03d_000000", label.c_str(), prefix, si, prefix, b));
+            if (b > 0 && extra)
+                extra(record, sub, b - 1);
+        }
+    }
+}
+
+void WriteStripIndices(CZelWriter& writer, const std::string& label, const SubMeshList& subs, const char* prefix)
+{
+    writer.SelectSegment(ZelFormat::kSegTemp);
+    for (size_t s = 0; s < subs.size(); ++s) {
+        const std::string symbol =
+            FormatText("%s_%sSub_%03d_%sData%03d_%06d", label.c_str(), prefix, static_cast<int>(s), prefix, 0, 0);
+        writer.DefineSymbol(symbol.c_str(), nullptr, false, 0);
+        std::vector<unsigned short> indices(subs[s]->Indices.begin(), subs[s]->Indices.end());
+        writer.WriteData(indices.data(), 2, static_cast<unsigned long>(indices.size()), "strip indices");
     }
 }

@@ -105,32 +105,9 @@ void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer)
     WriteMaterialData(writer, mesh, subs);
 
     const bool colour = mesh.ColourVerts != 0;
-    const unsigned long stride = colour ? 36 : 32;
-    const unsigned long vertexKind = Constant(colour ? "PCXBUF_COLORVERTS" : "PCXBUF_BASICVERTS");
-    for (size_t s = 0; s < subs.size(); ++s) {
-        const SubMesh& sub = *subs[s];
-        const int si = static_cast<int>(s);
-        for (int b = 0; b <= sub.Frames; ++b) {
-            RecordOut record(writer, "PCXBufferDesc",
-                             FormatText("%s_PCXSub_%03d_PCXDesc_%03d", label.c_str(), si, b).c_str(), false);
-            const unsigned long elements = b == 0 ? sub.Indices.size() : static_cast<unsigned long>(sub.VertexCount);
-            record.Unsigned("Version", b == 0 ? Constant("PCXBUF_STRIPLIST") : vertexKind);
-            record.Unsigned("Revision", 0, "unsigned short");
-            record.Unsigned("NumElements", elements);
-            record.Unsigned("RawSize", elements * (b == 0 ? 2 : stride));
-            record.Pointer("pData", FormatText("%s_PCXSub_%03d_PCXData%03d_000000", label.c_str(), si, b));
-        }
-    }
-
-    writer.SelectSegment(ZelFormat::kSegTemp);
-    for (size_t s = 0; s < subs.size(); ++s) {
-        const SubMesh& sub = *subs[s];
-        const std::string symbol =
-            FormatText("%s_PCXSub_%03d_PCXData%03d_%06d", label.c_str(), static_cast<int>(s), 0, 0);
-        writer.DefineSymbol(symbol.c_str(), nullptr, false, 0);
-        std::vector<unsigned short> indices(sub.Indices.begin(), sub.Indices.end());
-        writer.WriteData(indices.data(), 2, static_cast<unsigned long>(indices.size()), "strip indices");
-    }
+    WriteBufferDescriptors(writer, label, subs, "PCX", "PCXBufferDesc", Constant("PCXBUF_STRIPLIST"),
+                           Constant(colour ? "PCXBUF_COLORVERTS" : "PCXBUF_BASICVERTS"), colour ? 36 : 32);
+    WriteStripIndices(writer, label, subs, "PCX");
     const VertexLayout layout = LayoutOf(colour ? "PCXBufferV05" : "PCXBufferV01");
     for (size_t s = 0; s < subs.size(); ++s) {
         const SubMesh& sub = *subs[s];

@@ -4,10 +4,11 @@
 #include "converter/core/CZelWriter.h"
 #include "converter/core/ZVariant.h"
 
-RecordOut::RecordOut(CZelWriter& writer, const char* typeName, const char* symbol, bool isPublic)
+RecordOut::RecordOut(CZelWriter& writer, const char* typeName, const char* symbol, bool isPublic,
+                     unsigned long alignment)
     : m_Writer(writer), m_Type(TypeDatabase.FindType(typeName, true))
 {
-    m_Type->Begin(writer, symbol, isPublic, 0);
+    m_Type->Begin(writer, symbol, isPublic, alignment);
 }
 
 void RecordOut::Float(const char* path, float value) { m_Type->Dump(m_Writer, path, ZVariant(value), false, nullptr); }

@@ -9,8 +9,9 @@ class CZelWriter;
 
 class RecordOut {
 public:
-    // Fatal when the type file lacks the type. No symbol: an unlabelled record.
-    RecordOut(CZelWriter& writer, const char* typeName, const char* symbol, bool isPublic);
+    // Fatal when the type file lacks the type. No symbol: an unlabelled record. Alignment 0
+    // is the writer's default (4 bytes).
+    RecordOut(CZelWriter& writer, const char* typeName, const char* symbol, bool isPublic, unsigned long alignment = 0);
 
     void Float(const char* path, float value);
     void Unsigned(const char* path, unsigned long value, const char* typeName = "unsigned long");

@@ -44,29 +44,6 @@ void Extent(const SubMesh& sub, int frame, float extent[3])
             extent[a] = 1.0f;
 }
 
-void WriteDescriptors(CZelWriter& writer, const std::string& label, const SubMeshList& subs)
-{
-    for (size_t s = 0; s < subs.size(); ++s) {
-        const SubMesh& sub = *subs[s];
-        const int si = static_cast<int>(s);
-        for (int b = 0; b <= sub.Frames; ++b) {
-            RecordOut record(writer, "XBufferDesc",
-                             FormatText("%s_XBSub_%03d_XBDesc_%03d", label.c_str(), si, b).c_str(), false);
-            const unsigned long elements = b == 0 ? sub.Indices.size() : static_cast<unsigned long>(sub.VertexCount);
-            record.Unsigned("Version", Constant(b == 0 ? "XBUF_STRIPLIST" : "XBUF_BASICVERTS"));
-            record.Unsigned("Revision", 0, "unsigned short");
-            record.Unsigned("NumElements", elements);
-            record.Unsigned("RawSize", elements * (b == 0 ? 2 : 12));
-            record.Pointer("pData", FormatText("%s_XBSub_%03d_XBData%03d_000000", label.c_str(), si, b));
-            if (b > 0) {
-                float constants[8] = {};
-                Extent(sub, b - 1, constants);
-                record.Bytes("Constants", constants, sizeof constants);
-            }
-        }
-    }
-}
-
 void WriteVertices(CZelWriter& writer, const std::string& label, const SubMeshList& subs)
 {
     writer.SelectSegment(ZelFormat::kSegPlat);
@@ -107,17 +84,13 @@ void WriteXboxMesh(CdbMesh& mesh, CZelWriter& writer)
     WriteMeshHead(meshRecord, mesh, subs.size(), label + "_XBSub_000");
     WriteSubMeshes(writer, mesh, subs, "XSubMesh", "_XBSub_", "_XBDesc_");
     WriteMaterialData(writer, mesh, subs);
-    WriteDescriptors(writer, label, subs);
-
-    writer.SelectSegment(ZelFormat::kSegTemp);
-    for (size_t s = 0; s < subs.size(); ++s) {
-        const SubMesh& sub = *subs[s];
-        writer.DefineSymbol(
-            FormatText("%s_XBSub_%03d_XBData%03d_%06d", label.c_str(), static_cast<int>(s), 0, 0).c_str(), nullptr,
-            false, 0);
-        std::vector<unsigned short> indices(sub.Indices.begin(), sub.Indices.end());
-        writer.WriteData(indices.data(), 2, static_cast<unsigned long>(indices.size()), "strip indices");
-    }
-    writer.SelectSegment(ZelFormat::kSegData);
+    // Each vertex buffer carries its frame's extent, by which the vertex shader scales back.
+    WriteBufferDescriptors(writer, label, subs, "XB", "XBufferDesc", Constant("XBUF_STRIPLIST"),
+                           Constant("XBUF_BASICVERTS"), 12, [](RecordOut& record, const SubMesh& sub, int frame) {
+                               float constants[8] = {};
+                               Extent(sub, frame, constants);
+                               record.Bytes("Constants", constants, sizeof constants);
+                           });
+    WriteStripIndices(writer, label, subs, "XB");
     WriteVertices(writer, label, subs);
 }

@@ -978,6 +978,93 @@ public:
     void* pIconListTail;
 };
 
+// The console's records: a packet header of one quadword (a DMA tag and two VIF codes) opens
+// every run of vertices or sprite frames the vector unit takes in one transfer. Sprite frames
+// keep the address word for the table of their texture numbers.
+struct RHU_EXPORT PS2_DMA_Header {
+    unsigned long DMATag;
+    union {
+        unsigned long DMAAddress;
+        unsigned short* pSpriteFrameIndex;
+    };
+    unsigned long VIFTag;
+    unsigned long Data;
+};
+
+struct RHU_EXPORT PS2SpriteFrame {
+    signed short Left;
+    signed short Right;
+    signed short Top;
+    signed short Bottom;
+    unsigned short LeftCoord; // low two bits: SPRITE_RENDER_NEXT
+    unsigned short RightCoord;
+    unsigned short TopCoord;
+    unsigned short BottomCoord;
+};
+
+// Mesh vertices: U carries the draw bit in its lowest bit (the lowest mantissa bit of the
+// float forms); a vertex without it only starts a strip.
+struct RHU_EXPORT PS2Vert {
+    CVector Pos;
+    float U;
+    float NormalX;
+    float NormalY;
+    float NormalZ;
+    float V;
+};
+
+struct RHU_EXPORT PS2VertRGBA : public PS2Vert {
+    float R;
+    float G;
+    float B;
+    float A;
+};
+
+// Positions in 1/32767 of the sub-frame's scale, normals in 1/32767, texture coordinates in
+// 1/4096.
+struct RHU_EXPORT PS2VertC {
+    signed short X;
+    signed short Y;
+    signed short Z;
+    signed short U;
+    signed short NX;
+    signed short NY;
+    signed short NZ;
+    signed short V;
+};
+
+// One packet of a frame: at most PS2_MESH_MAX_VERTS vertex slots, whole strips, the second
+// half starting at LERPBreakPos; the packet (its header and vertices) is at pVerts.
+struct RHU_EXPORT PS2MeshSubFrame {
+    unsigned short NumVerts;
+    unsigned short LERPBreakPos;
+    offset pVerts;
+    offset pNext; // 0 after the last
+    float ScaleX;
+    float ScaleY;
+    float ScaleZ;
+};
+
+struct RHU_EXPORT PS2MeshFrame {
+    PS2MeshSubFrame* pData;
+};
+
+struct RHU_EXPORT PS2SubMesh {
+    float LODDepth;
+    MaterialData* pMaterialData;
+    signed short NumFrames;
+    signed short NumMaterials;
+    unsigned long Flags;
+    PS2MeshFrame* pFrames;
+};
+
+class RHU_EXPORT CRendPS2Mesh : public CRendBaseMesh {
+public:
+    signed short NumSubs;
+    signed short Compressed;
+    PS2SubMesh* pSubs;
+};
+
 union RHU_EXPORT CInputDef {
     unsigned long Code;
     struct {
@@ -1369,6 +1456,15 @@ static_assert(sizeof(XBufferDesc) == 52, "XBufferDesc");
 static_assert(sizeof(XSubMesh) == 20, "XSubMesh");
 static_assert(sizeof(XBufferV05) == 12, "XBufferV05");
 static_assert(sizeof(CRendXBMesh) == 80, "CRendXBMesh");
+static_assert(sizeof(PS2_DMA_Header) == 16, "PS2_DMA_Header");
+static_assert(sizeof(PS2SpriteFrame) == 16, "PS2SpriteFrame");
+static_assert(sizeof(PS2Vert) == 32, "PS2Vert");
+static_assert(sizeof(PS2VertRGBA) == 48, "PS2VertRGBA");
+static_assert(sizeof(PS2VertC) == 16, "PS2VertC");
+static_assert(sizeof(PS2MeshSubFrame) == 20, "PS2MeshSubFrame");
+static_assert(sizeof(PS2MeshFrame) == 4, "PS2MeshFrame");
+static_assert(sizeof(PS2SubMesh) == 20, "PS2SubMesh");
+static_assert(sizeof(CRendPS2Mesh) == 80, "CRendPS2Mesh");
 static_assert(sizeof(CInputDef) == 4, "CInputDef");
 static_assert(sizeof(CInputTrigger) == 20, "CInputTrigger");
 static_assert(sizeof(CVeskLabelFixup) == 8, "CVeskLabelFixup");

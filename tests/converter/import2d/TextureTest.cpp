@@ -6,7 +6,7 @@
 #include "converter/core/CZelWriter.h"
 #include "converter/core/ChParser.h"
 #include "converter/core/ConsoleOutput.h"
-#include "converter/import2d/CTambleTexture.h"
+#include "converter/import2d/TambleElements.h"
 #include "converter/import2d/CdbSpriteTexture.h"
 #include "converter/import2d/CdbTexture.h"
 

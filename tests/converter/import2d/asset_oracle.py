@@ -21,78 +21,12 @@ import json
 import struct
 import sys
 import wave
-import zlib
+from pathlib import Path
 
-SEGMENTS = {b"DATA": 0, b"TEMP": 1, b"EXTA": 2, b"PLAT": 3}
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "core"))
+from zel_reader import Zel, fail, key  # noqa: E402
+
 SOUND_STREAM = 1
-
-
-def fail(message):
-    sys.stderr.write(message + "\n")
-    sys.exit(1)
-
-
-def key(name):
-    return zlib.crc32(name.encode("latin-1")) ^ 0xFFFFFFFF
-
-
-def chunks(data, start, end):
-    while start + 8 <= end:
-        cid, size = struct.unpack_from("<4sI", data, start)
-        yield cid, start + 8, size
-        start += 8 + size + (size & 1)
-
-
-class Zel:
-    """Segments, typed records, public labels and pointer fields of one uncompressed packed file."""
-
-    def __init__(self, path):
-        data = open(path, "rb").read()
-        if data[0:4] != b"RIFF" or data[8:12] != b"ZEL2":
-            fail("not a packed data file")
-        self.segments, self.publics, self.types, self.pointers = {}, {}, [], set()
-        for cid, body, size in chunks(data, 12, len(data)):
-            if cid != b"LIST":
-                continue
-            for inner, at, length in chunks(data, body + 4, body + size):
-                if inner in SEGMENTS:
-                    self.segments[SEGMENTS[inner]] = data[at:at + length]
-                elif inner in (b"DATX", b"TEMX", b"PLAX"):
-                    fail("compressed segment: convert with NoCompression")
-                elif inner in (b"PUBL", b"TYPE"):
-                    count = struct.unpack_from("<I", data, at)[0]
-                    for i in range(count):
-                        k, place = struct.unpack_from("<II", data, at + 4 + 8 * i)
-                        if inner == b"PUBL":
-                            self.publics[k] = place
-                        else:
-                            self.types.append((k, place))
-                elif inner == b"OFFS":
-                    count = struct.unpack_from("<I", data, at)[0]
-                    for i in range(count):
-                        self.pointers.add(struct.unpack_from("<I", data, at + 4 + 4 * i)[0])
-
-    def typed(self, class_name):
-        return [place for k, place in self.types if k == key(class_name)]
-
-    def public(self, label):
-        if key(label) not in self.publics:
-            fail("no public record " + label)
-        return self.publics[key(label)]
-
-    def read(self, place, fmt):
-        return struct.unpack_from("<" + fmt, self.segments[place >> 28], place & 0x0FFFFFFF)
-
-    def bytes(self, place, count):
-        at = place & 0x0FFFFFFF
-        return self.segments[place >> 28][at:at + count]
-
-    def pointer(self, place):
-        if place in self.pointers:
-            return self.read(place, "I")[0]
-        if self.read(place, "I")[0] != 0:
-            fail("pointer at %08X neither null nor fixed up" % place)
-        return None
 
 
 # ---------------------------------------------------------------- sounds

@@ -22,53 +22,13 @@ usage:
   texture_check.py shared ZEL LABEL OTHER       the record repeats OTHER's texture"""
 import struct
 import sys
-import zlib
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "core"))
+from zel_reader import SEGMENTS, Zel, chunks, key  # noqa: E402, F401
 
 import numpy as np
 from PIL import Image
-
-SEGMENTS = {b"DATA": 0, b"TEMP": 1, b"EXTA": 2, b"PLAT": 3}
-
-
-def key(name):
-    return zlib.crc32(name.encode("ascii")) ^ 0xFFFFFFFF
-
-
-def chunks(data, start, end):
-    while start + 8 <= end:
-        cid, size = struct.unpack_from("<4sI", data, start)
-        yield cid, start + 8, size
-        start += 8 + size + (size & 1)
-
-
-class Zel:
-    def __init__(self, path):
-        data = open(path, "rb").read()
-        assert data[0:4] == b"RIFF" and data[8:12] == b"ZEL2", "not a packed data file"
-        self.segments = {}
-        self.publics = {}
-        for cid, body, size in chunks(data, 12, len(data)):
-            if cid != b"LIST" or data[body:body + 4] != b"PCX ":
-                continue
-            for inner, at, length in chunks(data, body + 4, body + size):
-                if inner in SEGMENTS:
-                    self.segments[SEGMENTS[inner]] = data[at:at + length]
-                elif inner in (b"DATX", b"TEMX", b"PLAX"):
-                    raise SystemExit("compressed segment: convert with NoCompression")
-                elif inner == b"PUBL":
-                    count = struct.unpack_from("<I", data, at)[0]
-                    for i in range(count):
-                        k, place = struct.unpack_from("<II", data, at + 4 + 8 * i)
-                        self.publics[k] = place
-
-    def at(self, place):
-        return self.segments[place >> 28], place & 0x0FFFFFFF
-
-    def public(self, label):
-        if key(label) not in self.publics:
-            raise SystemExit("no public record " + label)
-        return self.at(self.publics[key(label)])
-
 
 def encode(rgba, fmt):
     r, g, b, a = (rgba[..., i].astype(np.uint32) for i in range(4))
@@ -91,7 +51,7 @@ def block_mean(rgba, factor):
 
 def check(zel_path, label, image_path, fmt, filt):
     zel = Zel(zel_path)
-    segment, offset = zel.public(label)
+    segment, offset = zel.at(zel.public(label))
     _, data_place, shared = struct.unpack_from("<III", segment, offset)
     if shared:
         raise SystemExit(label + " is shared")
@@ -119,7 +79,7 @@ def check(zel_path, label, image_path, fmt, filt):
 
 
 def texture_levels(zel, label):
-    segment, offset = zel.public(label)
+    segment, offset = zel.at(zel.public(label))
     temp, at = zel.at(struct.unpack_from("<III", segment, offset)[1])
     width, height, _, mips = struct.unpack_from("<HHHH", temp, at)
     at += 20
@@ -138,7 +98,7 @@ def distinct(zel_path, label):
 
 def check_indexed(zel_path, label, image_path):
     zel = Zel(zel_path)
-    segment, offset = zel.public(label)
+    segment, offset = zel.at(zel.public(label))
     temp, at = zel.at(struct.unpack_from("<III", segment, offset)[1])
     width, height, bits, mips, _, palette_place, _ = struct.unpack_from("<HHHHIII", temp, at)
     indices = np.frombuffer(temp, dtype=np.uint8, count=width * height, offset=at + 20).reshape(height, width)
@@ -157,7 +117,7 @@ def check_indexed(zel_path, label, image_path):
 
 def check_map(zel_path, label, image_path):
     zel = Zel(zel_path)
-    segment, offset = zel.public(label)
+    segment, offset = zel.at(zel.public(label))
     width, height, dimension, data_place = struct.unpack_from("<hhiI", segment, offset)
     data, at = zel.at(data_place)
     source = np.asarray(Image.open(image_path).convert("RGBA"))
@@ -172,7 +132,7 @@ def check_map(zel_path, label, image_path):
 
 def check_shared(zel_path, label, other):
     zel = Zel(zel_path)
-    segment, offset = zel.public(label)
+    segment, offset = zel.at(zel.public(label))
     _, target, shared = struct.unpack_from("<III", segment, offset)
     print("%s shared %d repeats %s" % (label, shared, "yes" if target == zel.publics.get(key(other)) else "no"))
 

@@ -2,6 +2,8 @@
 // 964-byte description, and a cube's model (36 corners, coordinates scaled so the largest is
 // 10 x 1024, the y and z swap, V flipped, a texture-less first material giving kind 3 and no
 // texels). The Xbox mesh: packed positions against each frame's extent, clamped coordinates.
+// The PS2 mesh: strips cut into packets at the half-packet break, padding, packet headers and
+// the three vertex forms. PS2 sprite frames: one packet of frames with its texture numbers.
 #include "ZelFiles.h"
 
 #include "converter/core/CDatabase.h"
@@ -11,12 +13,14 @@
 #include "converter/core/ConsoleOutput.h"
 #include "converter/import3d/CdbMesh.h"
 #include "converter/import3d/Geometry.h"
+#include "converter/import2d/CdbSprite.h"
 #include "converter/import3d/PS2Icon.h"
 #include "engine/include/ZelFormat.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -24,19 +28,39 @@ using namespace zelfiles;
 
 namespace {
 
-// Dumps the mesh of one layer "<label>_LOD_0" for a target machine; returns the file's bytes.
-Bytes DumpMesh(unsigned long target, bool icon, const std::vector<CVertex>& vertices,
-               const std::vector<std::vector<int>>& polygons)
+// Dumps the element make creates for a target machine; returns the file's bytes.
+Bytes DumpElement(unsigned long target, const std::function<CdbElement*(CDatabase&)>& make)
 {
     VerboseLevel = 0;
     TypeDatabase.Reset();
     LoadTypeResource("RhuTypes");
-    const std::string path = ScratchFolder() + "/mesh.zel";
+    const std::string path = ScratchFolder() + "/elements.zel";
     {
         CDatabase database;
         database.TargetMachine = target;
+        CdbElement* element = make(database);
+        CZelWriter writer;
+        writer.SetCompression(false);
+        writer.Open(path.c_str());
+        writer.BeginList(ZelFormat::kBlockPcx);
+        element->Dump(writer);
+        writer.EndList();
+        writer.Finish();
+    }
+    TypeDatabase.Reset();
+    return ReadAll(path);
+}
+
+// Dumps the mesh of one layer "<label>_LOD_0" for a target machine; returns the file's bytes.
+// configure runs once the type file is loaded, before the dump.
+Bytes DumpMesh(unsigned long target, bool icon, const std::vector<CVertex>& vertices,
+               const std::vector<std::vector<int>>& polygons, const std::function<void(CdbMesh&)>& configure = {})
+{
+    return DumpElement(target, [&](CDatabase& database) {
         CdbMesh* mesh = new CdbMesh("Mesh", &database);
         mesh->IconFlag = icon ? 1 : 0;
+        if (configure)
+            configure(*mesh);
         CGeometry* layer = new CGeometry(mesh, "Mesh_LOD_0");
         mesh->Geometries.push_back(layer);
         for (const CVertex& v : vertices)
@@ -47,16 +71,8 @@ Bytes DumpMesh(unsigned long target, bool icon, const std::vector<CVertex>& vert
             poly->Surface = "Plain";
             layer->Polys.push_back(poly);
         }
-        CZelWriter writer;
-        writer.SetCompression(false);
-        writer.Open(path.c_str());
-        writer.BeginList(ZelFormat::kBlockPcx);
-        mesh->Dump(writer);
-        writer.EndList();
-        writer.Finish();
-    }
-    TypeDatabase.Reset();
-    return ReadAll(path);
+        return mesh;
+    });
 }
 
 CVertex Vertex(float x, float y, float z, float u = 0.5f, float v = 0.25f)
@@ -171,6 +187,214 @@ TEST(XboxMesh, PackedVerticesAndFrameExtents)
     EXPECT_EQ(extent[0], 1.0f);
     EXPECT_EQ(extent[1], 2.0f);
     EXPECT_EQ(extent[2], 2.0f);
+}
+
+// Ribbons of triangles, each drawn as one strip of its own: ribbon r of n vertices has vertex k
+// at x = 100 r + k, so a written vertex tells which one it is.
+struct Ribbons {
+    std::vector<CVertex> Vertices;
+    std::vector<std::vector<int>> Triangles;
+
+    void Add(int n)
+    {
+        const int first = static_cast<int>(Vertices.size()), r = Count++;
+        for (int k = 0; k < n; ++k) {
+            CVertex v = Vertex(100.0f * r + k, k % 2 ? 1.0f : 0.0f, 0.0f);
+            v.Red = 0.5f, v.Green = 1.2f, v.Blue = -0.1f, v.Alpha = 1.0f;
+            Vertices.push_back(v);
+        }
+        for (int k = 0; k + 2 < n; ++k)
+            Triangles.push_back(k % 2 ? std::vector<int>{first + k + 1, first + k, first + k + 2}
+                                      : std::vector<int>{first + k, first + k + 1, first + k + 2});
+    }
+    int Count = 0;
+};
+
+struct Packet {
+    unsigned NumVerts, Break;
+    float Scale[3];
+    uint32_t Header[4];
+    size_t Verts;    // place of the first vertex
+    size_t Next = 0; // place of the next packet's record, 0 after the last
+};
+
+short Short(const Bytes& b, size_t at) { return static_cast<short>(b[at] | b[at + 1] << 8); }
+
+// The packets of the only frame of the only sub-mesh, followed through their offsets.
+std::vector<Packet> Packets(const Bytes& data)
+{
+    // The mesh record (80 bytes), one sub-mesh (20), no material data, one frame (4).
+    size_t at = 80 + 20 + 4;
+    std::vector<Packet> out;
+    for (int guard = 0; at && guard < 16; ++guard) {
+        Packet p;
+        p.NumVerts = data[at] | data[at + 1] << 8;
+        p.Break = data[at + 2] | data[at + 3] << 8;
+        std::memcpy(p.Scale, &data[at + 8], 12);
+        const size_t header = at + 4 + Short(data, at + 4);
+        for (int w = 0; w < 4; ++w)
+            p.Header[w] = Word(data, header + 4 * w);
+        p.Verts = header + 16;
+        const short next = Short(data, at + 6);
+        p.Next = next ? at + 6 + next : 0;
+        out.push_back(p);
+        at = p.Next;
+    }
+    return out;
+}
+
+float FloatAt(const Bytes& b, size_t at)
+{
+    float f;
+    std::memcpy(&f, &b[at], 4);
+    return f;
+}
+
+// Four strips of 30 vertices: each packet takes two strips, the break after the first; the
+// header counts the quadwords and the vector unit's vectors of each vertex form.
+TEST(PS2Mesh, PacketsOfWholeStripsWithTheirHeaders)
+{
+    const struct {
+        bool compressed, coloured;
+        size_t vertexSize;
+        uint32_t dmaTag, data;
+    } cases[] = {
+        {false, false, 32, 0x60000078u, 0x6C788025u},
+        {true, false, 16, 0x6000003Cu, 0x6D788025u},
+        // Three quadwords a vertex; the smaller packet (72, halves of 36) still takes two strips.
+        {false, true, 48, 0x600000B4u, 0x6CB48025u},
+        // Both switches: the colours keep the full form, headers and records alike.
+        {true, true, 48, 0x600000B4u, 0x6CB48025u},
+    };
+    for (const auto& c : cases) {
+        Ribbons ribbons;
+        for (int r = 0; r < 4; ++r)
+            ribbons.Add(30);
+        const Bytes data = Chunk(DumpMesh(1, false, ribbons.Vertices, ribbons.Triangles,
+                                          [&](CdbMesh& mesh) {
+                                              mesh.CompressedVerts = c.compressed;
+                                              mesh.ColourVerts = c.coloured;
+                                          }),
+                                 "LIST/DATA");
+        const std::vector<Packet> packets = Packets(data);
+        ASSERT_EQ(packets.size(), 2u) << c.vertexSize;
+        for (const Packet& p : packets) {
+            EXPECT_EQ(p.NumVerts, 60u);
+            EXPECT_EQ(p.Break, 30u);
+            EXPECT_EQ(p.Header[0], c.dmaTag);
+            EXPECT_EQ(p.Header[1], 0u);
+            EXPECT_EQ(p.Header[2], 0u);
+            EXPECT_EQ(p.Header[3], c.data);
+            EXPECT_EQ(p.Verts % 16, 0u);
+        }
+        EXPECT_EQ(packets[0].Next, packets[0].Verts + 60 * c.vertexSize);
+        // Every strip's first two vertices only start it; the draw bit is U's lowest bit.
+        for (size_t v = 0; v < 60; ++v) {
+            const size_t at = packets[0].Verts + v * c.vertexSize;
+            const unsigned u = c.vertexSize == 16 ? static_cast<unsigned>(Short(data, at + 6)) : Word(data, at + 12);
+            EXPECT_EQ(u & 1, v % 30 >= 2 ? 1u : 0u) << v;
+        }
+        const size_t first = packets[0].Verts;
+        if (c.compressed && !c.coloured) {
+            // z is 0 everywhere: scale 1 and Z 0; x packs against the largest |x|, 329.
+            EXPECT_EQ(packets[0].Scale[2], 1.0f);
+            EXPECT_EQ(packets[0].Scale[0], 329.0f);
+            std::set<short> xs;
+            for (size_t v = 0; v < 60; ++v) {
+                EXPECT_EQ(Short(data, first + 16 * v + 4), 0);
+                xs.insert(Short(data, first + 16 * v));
+            }
+            EXPECT_EQ(xs.count(static_cast<short>(32767.0f / 329.0f * 29.0f)), 1u); // 2888
+            EXPECT_EQ(Short(data, first + 8), 16383);                               // normal x 0.5
+        } else {
+            EXPECT_EQ(packets[0].Scale[0], 1.0f);
+        }
+        if (c.coloured) {
+            EXPECT_EQ(FloatAt(data, first + 32), 63.5f);
+            EXPECT_EQ(FloatAt(data, first + 36), 127.0f);
+            EXPECT_EQ(FloatAt(data, first + 40), 0.0f);
+        }
+    }
+}
+
+// With a vertex multiple of 4 the second half starts at 32: the crossing strip's first vertex
+// fills slots 30 and 31 without drawing, and three copies of the last vertex round 61 up to 64.
+TEST(PS2Mesh, PaddingToTheVertexMultiple)
+{
+    Ribbons ribbons;
+    ribbons.Add(30);
+    ribbons.Add(29);
+    const Bytes data = Chunk(DumpMesh(1, false, ribbons.Vertices, ribbons.Triangles,
+                                      [](CdbMesh&) {
+                                          CConstant* multiple = TypeDatabase.NewConstant();
+                                          multiple->SetName("PS2_CONTROL_VERT_MULTIPLE");
+                                          multiple->Value.Set("unsigned long", "4");
+                                      }),
+                             "LIST/DATA");
+    const std::vector<Packet> packets = Packets(data);
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(packets[0].NumVerts, 64u);
+    EXPECT_EQ(packets[0].Break, 32u);
+    auto x = [&](size_t slot) { return FloatAt(data, packets[0].Verts + 32 * slot); };
+    auto draws = [&](size_t slot) { return Word(data, packets[0].Verts + 32 * slot + 12) & 1; };
+    EXPECT_EQ(x(30), x(32));
+    EXPECT_EQ(x(31), x(32));
+    EXPECT_GE(x(32), 100.0f); // the second ribbon's
+    for (size_t slot : {30u, 31u, 32u, 33u, 61u, 62u, 63u})
+        EXPECT_EQ(draws(slot), 0u) << slot;
+    EXPECT_EQ(draws(34), 1u);
+    EXPECT_EQ(draws(60), 1u);
+    for (size_t slot : {61u, 62u, 63u})
+        EXPECT_EQ(x(slot), x(60)) << slot;
+}
+
+// A layer of two-sided polygons only has no triangles: its frame points nowhere (not at a
+// packet no file defines) and no packet follows.
+TEST(PS2Mesh, SubMeshWithoutTrianglesHasNoPackets)
+{
+    const Bytes file = DumpMesh(1, false, {Vertex(0, 0, 0), Vertex(1, 0, 0)}, {{0, 1}});
+    const Bytes data = Chunk(file, "LIST/DATA");
+    ASSERT_EQ(data.size(), 80u + 20 + 4);
+    EXPECT_EQ(Word(data, 100), 0u);
+    // Left to other files: only the sub-mesh's material data, which no material of this bare
+    // layer writes.
+    const Bytes externs = Chunk(file, "LIST/EXTN");
+    ASSERT_EQ(Word(externs, 0), 1u);
+    EXPECT_EQ(Word(externs, 8), 80u + 4);
+}
+
+// Two pieces on two pages, the first continued by the second: one packet header, the frames in
+// quadwords with coordinates in 1/4096 plus 8, and the texture number table behind them.
+TEST(PS2Sprite, FramesInOnePacket)
+{
+    const Bytes file = DumpElement(1, [](CDatabase& database) {
+        CdbSprite* sprite = new CdbSprite("Spr", &database);
+        sprite->ControlPoints.push_back(ControlPoint{});
+        SpriteFramePiece a, b;
+        a.Page = "PageA", a.RenderNext = 1;
+        a.Left = -2, a.Right = 3, a.Top = -1, a.Bottom = 4;
+        a.uL = 0.25f, a.uR = 0.5f, a.vT = 0.125f, a.vB = 0.75f;
+        b.Page = "PageB";
+        b.uL = 0.0f, b.uR = 1.0f;
+        sprite->Pieces = {a, b};
+        sprite->XScale = 2.0f;
+        CFormatSpecifier::SetModifier(sprite->Specifier.Filter, false);
+        return sprite;
+    });
+    const Bytes data = Chunk(file, "LIST/DATA");
+    ASSERT_GE(data.size(), 16u * 3 + 4);
+    EXPECT_EQ(Word(data, 0), 0x60000002u); // two 16-byte frames
+    EXPECT_EQ(Word(data, 8), 0u);
+    EXPECT_EQ(Word(data, 12), 0x6D048005u); // four vectors
+    const size_t table = Word(data, 4);     // the index table, behind the frames
+    EXPECT_EQ(table, 48u);
+    EXPECT_EQ(Short(data, table), 0);
+    EXPECT_EQ(Short(data, table + 2), 1);
+    const short first[8] = {-64, 96, -16, 64, ((8 + 1024) & ~3) | 1, 8 + 2048, 8 + 512, 8 + 3072};
+    for (int m = 0; m < 8; ++m)
+        EXPECT_EQ(Short(data, 16 + 2 * m), first[m]) << m;
+    EXPECT_EQ(Short(data, 32 + 8), 8); // no continuation mark on the last piece
+    EXPECT_EQ(Short(data, 32 + 10), 8 + 4096);
 }
 
 } // namespace

@@ -23,22 +23,15 @@ Axes: LightWave's (east, up, north) become (east, south, up): (x, y, z) -> (x, -
 rotation is kept as (pitch, heading, bank) with bank's sign turned, as north becomes south:
 (x, y, z) = (pitch, heading, -bank)."""
 import math
-import struct
 import sys
-import zlib
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "core"))
+from zel_reader import Zel, fail, key  # noqa: E402
 
 import numpy as np
 
 F = np.float32
-
-
-def fail(message):
-    sys.stderr.write(message + "\n")
-    sys.exit(1)
-
-
-def key(name):
-    return zlib.crc32(name.encode("latin-1")) ^ 0xFFFFFFFF
 
 
 # ---------------------------------------------------------------- scene text
@@ -220,65 +213,6 @@ def build_tree(scene):
 
 
 # ---------------------------------------------------------------- packed data
-
-SEGMENTS = {b"DATA": 0, b"TEMP": 1, b"EXTA": 2, b"PLAT": 3}
-
-
-def chunks(data, start, end):
-    while start + 8 <= end:
-        cid, size = struct.unpack_from("<4sI", data, start)
-        yield cid, start + 8, size
-        start += 8 + size + (size & 1)
-
-
-class Zel:
-    """Segments, public labels and the places of the pointer fields of one packed file."""
-
-    def __init__(self, path):
-        data = open(path, "rb").read()
-        assert data[0:4] == b"RIFF" and data[8:12] == b"ZEL2", "not a packed data file"
-        self.segments, self.publics, self.pointers, self.externs = {}, {}, {}, {}
-        for cid, body, size in chunks(data, 12, len(data)):
-            if cid != b"LIST":
-                continue
-            for inner, at, length in chunks(data, body + 4, body + size):
-                if inner in SEGMENTS:
-                    self.segments[SEGMENTS[inner]] = data[at:at + length]
-                elif inner in (b"DATX", b"TEMX", b"PLAX"):
-                    fail("compressed segment: convert with NoCompression")
-                elif inner in (b"PUBL", b"EXTN"):
-                    count = struct.unpack_from("<I", data, at)[0]
-                    for i in range(count):
-                        k, place = struct.unpack_from("<II", data, at + 4 + 8 * i)
-                        if inner == b"PUBL":
-                            self.publics[k] = place
-                        else:
-                            self.externs[place] = k
-                elif inner == b"OFFS":
-                    count = struct.unpack_from("<I", data, at)[0]
-                    for i in range(count):
-                        self.pointers[struct.unpack_from("<I", data, at + 4 + 4 * i)[0]] = True
-
-    def public(self, label):
-        if key(label) not in self.publics:
-            fail("no public record " + label)
-        return self.publics[key(label)]
-
-    def read(self, place, fmt):
-        segment = self.segments[place >> 28]
-        return struct.unpack_from("<" + fmt, segment, place & 0x0FFFFFFF)
-
-    def pointer(self, place):
-        """The place a pointer field points to; None when null, ("extern", key) when unresolved."""
-        if place in self.pointers:
-            return self.read(place, "I")[0]
-        if place in self.externs:
-            return ("extern", self.externs[place])
-        assert self.read(place, "I")[0] == 0, "pointer at %08X neither null nor fixed up" % place
-        return None
-
-
-# ---------------------------------------------------------------- expectations
 
 def to_database(v):
     return (v[0], -v[2], v[1])

@@ -105,7 +105,7 @@ def levels(zel_path, label, dumps):
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../../converter/import2d"))
     import texture_check
     zel = texture_check.Zel(zel_path)
-    segment, offset = zel.public(label)
+    segment, offset = zel.at(zel.public(label))
     data, at = zel.at(struct.unpack_from("<III", segment, offset)[1])
     width, height, bits, mips = struct.unpack_from("<HHHH", data, at)
     at += 20
