@@ -62,6 +62,17 @@ const unsigned long kEffectEntries = 1024;
 const unsigned long kDecalEntries = 256;
 const unsigned long kDecalMarkerKey = 0x60008001;
 
+// The draw-list entry that plays the decal list at its place in the sorted list.
+DrawState* DecalMarker()
+{
+    static DrawState marker = [] {
+        DrawState s{};
+        s.Kind = kDrawDecalList;
+        return s;
+    }();
+    return &marker;
+}
+
 } // namespace
 
 CRenderDevice::CRenderDevice()
@@ -284,7 +295,7 @@ int CRenderDevice::EndLayer()
         return 0;
     if (Buffers.Decals.Count() > 0)
         if (DrawEntry* marker = AllocDraw(1))
-            *marker = DrawEntry{kDecalMarkerKey, 0, nullptr, nullptr};
+            *marker = DrawEntry{kDecalMarkerKey, 0, DecalMarker(), nullptr};
     const bool overflowed = Buffers.State.Overflowed() || Buffers.Draws.Overflowed() || Buffers.Effect.Overflowed() ||
                             Buffers.Decals.Overflowed();
     if (overflowed) {
@@ -519,6 +530,10 @@ void CRenderDevice::PlayLists()
     auto play = [this](const DrawState* s, const void* data) {
         if (!s)
             return;
+        if (s->Kind == kDrawDecalList) {
+            PlayDecalList();
+            return;
+        }
         if (s != pLastState)
             ApplyDrawState(*s);
         pLastState = s;
