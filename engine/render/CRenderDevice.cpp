@@ -8,6 +8,7 @@
 #include "engine/render/CLightTree.h"
 #include "engine/render/Camera.h"
 #include "engine/render/CameraKeyframes.h"
+#include "engine/render/CRenderer.h"
 #include "engine/shell/CPerfTracker.h"
 
 namespace {
@@ -342,9 +343,13 @@ int CRenderDevice::EndLayer()
 // buffers is left out of this frame.
 void CRenderDevice::DrawOverlays()
 {
-    if (!CPerfTracker::pThe->IsShowing())
+    const bool lights = CRenderer::pThe && CRenderer::pThe->GetRenderLightReport();
+    if (!lights && !CPerfTracker::pThe->IsShowing())
         return;
-    CPerfTracker::pThe->RenderReport();
+    if (lights)
+        CLightTree::The().DrawLightReport(0);
+    if (CPerfTracker::pThe->IsShowing())
+        CPerfTracker::pThe->RenderReport();
     const bool overflowed = Buffers.State.Overflowed() || Buffers.Effect.Overflowed();
     if (!overflowed && (Buffers.Draws.Count() || Buffers.Effect.Count()))
         PlayLists();
