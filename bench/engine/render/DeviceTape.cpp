@@ -179,8 +179,7 @@ public:
             return D3D_OK;
         if (g_Recording) {
             const auto r = Copy(rects, count * sizeof(D3DRECT));
-            g_Recording->Add(
-                [=](IDirect3DDevice9* d) { d->Clear(count, Or<D3DRECT>(r), flags, colour, z, stencil); });
+            g_Recording->Add([=](IDirect3DDevice9* d) { d->Clear(count, Or<D3DRECT>(r), flags, colour, z, stencil); });
         }
         return Real->Clear(count, rects, flags, colour, z, stencil);
     }
@@ -295,8 +294,8 @@ public:
         }
         return Real->DrawPrimitiveUP(type, count, data, stride);
     }
-    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertices, UINT count,
-                                   const void* indices, D3DFORMAT format, const void* data, UINT stride) override
+    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertices, UINT count, const void* indices,
+                                   D3DFORMAT format, const void* data, UINT stride) override
     {
         if (g_Dry)
             return D3D_OK;
