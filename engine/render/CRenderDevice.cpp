@@ -238,6 +238,8 @@ void CRenderDevice::BeginFrame()
     PlayCameraKeyframes();
     RewindBuffers();
     ClearStateCaches();
+    if (CRenderer::pThe)
+        Active.Outlines = CRenderer::pThe->GetRenderOutlines();
     LastViewport = RECT{0, 0, -1, -1};
     ImmediateOrder = 0;
     DrawsPlayed = 0;

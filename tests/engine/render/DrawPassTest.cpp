@@ -614,7 +614,8 @@ public:
         if (!state)
             return;
         state->Kind = kDrawMesh;
-        state->ShaderSlot = (unsigned char)ShaderSlot(kFamilyBasic, false);
+        state->ShaderSlot = (unsigned char)ShaderSlot(Family, false);
+        state->FamilyFlags = Outline ? 2 : 0;
         state->C(18) = CVector4(1, 0, 1, 1);
         state->RenderFlags = DRAW_DEPTH_TEST | DRAW_DEPTH_WRITE;
         state->pVertices = Vertices;
@@ -645,6 +646,8 @@ public:
     IDirect3DVertexBuffer9* Vertices = nullptr;
     IDirect3DIndexBuffer9* Indices = nullptr;
     int Calls = 0;
+    ShaderFamily Family = kFamilyBasic;
+    bool Outline = false;
 };
 
 class FrameBufferTest : public ObjectTest {
@@ -662,15 +665,16 @@ protected:
         ResetTransformState();
         ObjectTest::TearDown();
     }
+    // A renderer of one layer cleared to dark blue, its camera looking down on the plane z 0
+    // from 120 above (50, 50).
+    static CRenderer* Start();
 };
 
-TEST_F(FrameBufferTest, ALayerWithMoreDrawsThanTheBuffersHoldDrawsThemAll)
+CRenderer* FrameBufferTest::Start()
 {
-    ScopedGameFolder game("frame_buffers");
     CRenderer* renderer = CRenderer::Create();
-    ASSERT_NE(renderer, nullptr);
-    ASSERT_EQ(renderer->Init(nullptr, 0, 0), 0);
-    CRenderDevice& device = CRenderer::GetDevice();
+    if (!renderer || renderer->Init(nullptr, 0, 0) != 0)
+        return nullptr;
     renderer->ConfigureLayers(1);
     renderer->DefineLayer(0, RenderLayer::CLEAR_COLOUR | RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED, {0, 0, 1, 1},
                           CVector4(0, 0, 64, 0), 1.0f);
@@ -684,6 +688,15 @@ TEST_F(FrameBufferTest, ALayerWithMoreDrawsThanTheBuffersHoldDrawsThemAll)
     for (int row = 0; row < 4; ++row)
         projection.m[4 * row + 1] = -projection.m[4 * row + 1];
     LoadProjection(0, projection);
+    return renderer;
+}
+
+TEST_F(FrameBufferTest, ALayerWithMoreDrawsThanTheBuffersHoldDrawsThemAll)
+{
+    ScopedGameFolder game("frame_buffers");
+    CRenderer* renderer = Start();
+    ASSERT_NE(renderer, nullptr);
+    CRenderDevice& device = CRenderer::GetDevice();
 
     MeshResource mesh;
     mesh.Build(device.GetDevice());
@@ -721,6 +734,47 @@ TEST_F(FrameBufferTest, ALayerWithMoreDrawsThanTheBuffersHoldDrawsThemAll)
     for (CRender& r : renders)
         r.Unlink();
     mesh.Release();
+}
+
+// The renderer's outline switch starts as the settings say and reaches the device at the next
+// frame: each mesh that asks for an outline is drawn a second time while it is on.
+TEST_F(FrameBufferTest, TheOutlineSwitchAddsTheShellPass)
+{
+    for (bool configured : {false, true}) {
+        ScopedGameFolder game("outline_switch", configured ? "width: 640\nheight: 480\nwindowed:\noutlines:\n"
+                                                           : "width: 640\nheight: 480\nwindowed:\n");
+        CRenderer* renderer = Start();
+        ASSERT_NE(renderer, nullptr);
+        IDirect3DDevice9* d = CRenderer::GetDevice().GetDevice();
+        MeshResource outlined, plain;
+        outlined.Build(d);
+        plain.Build(d);
+        outlined.Family = kFamilyShell;
+        outlined.Outline = true;
+        CVector places[2] = {CVector(40, 50, 0), CVector(60, 50, 0)};
+        CRender renders[2];
+        MeshResource* meshes[2] = {&outlined, &plain};
+        for (int i = 0; i < 2; ++i) {
+            renders[i].Attach(&places[i], nullptr, nullptr, nullptr);
+            renders[i].Attach(meshes[i], 0);
+            renders[i].SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
+            renders[i].Link();
+        }
+        auto frameDraws = [&] {
+            const unsigned before = FakeAdapter::DrawCount(d);
+            renderer->Process();
+            return FakeAdapter::DrawCount(d) - before;
+        };
+        EXPECT_EQ(frameDraws(), configured ? 3u : 2u) << "configured " << configured;
+        renderer->ToggleRenderOutlines();
+        EXPECT_EQ(frameDraws(), configured ? 2u : 3u) << "configured " << configured;
+        for (CRender& r : renders)
+            r.Unlink();
+        outlined.Release();
+        plain.Release();
+        ResetWorld();
+        CRenderer::Shutdown();
+    }
 }
 
 } // namespace
