@@ -76,6 +76,8 @@ int CRenderer::Init(HWND window, unsigned long engineFlags, int value)
     InitValue = value;
     const int result = Device.Init(window, engineFlags);
     if (result == 0) {
+        // The outline switch starts as the settings ask; every frame takes it from here.
+        RenderOutlines = Device.GetActiveSettings().Outlines;
         Device.SetGamma(1.0f);
         SupportedSettings = kSupportedSettings;
         SetRenderSettings(kSupportedSettings);
