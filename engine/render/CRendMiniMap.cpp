@@ -124,8 +124,8 @@ void DrawMarker(const MiniMapMarker& m, CRender* render, const CVector& origin, 
 {
     const rhu::ParticleDef& stage = *m.pCurrentStage;
     const CVector& w = *m.pTrackedPosition;
-    CVector centre = turn(CVector((w.x + transform.x) * transform.z + origin.x,
-                                  (w.y + transform.y) * transform.z + origin.y, 0));
+    CVector centre =
+        turn(CVector((w.x + transform.x) * transform.z + origin.x, (w.y + transform.y) * transform.z + origin.y, 0));
     centre.z = depth;
     float angle = 0.0f;
     if (!(m.Flags & MiniMapMarker::NEVER_ROTATE))
@@ -203,9 +203,10 @@ std::vector<ConePoint> Clip(const std::vector<ConePoint>& in, int axis, float li
 // The far ends of the view's corner rays, cut where they cross the camera's focus height.
 std::vector<ConePoint> ViewCorners()
 {
-    // Bottom left, bottom right, top right, top left of the view: the near edge of the cone
-    // is narrow in the texture, the far edge its whole width.
-    const float corners[4][4] = {{-1, -1, 0.4f, 1}, {1, -1, 0.6f, 1}, {1, 1, 1, 0}, {-1, 1, 0, 0}};
+    // Bottom left, bottom right, top right, top left of the screen (the device projection
+    // puts device y +1 at the bottom): the near edge of the cone is narrow in the texture,
+    // the far edge its whole width.
+    const float corners[4][4] = {{-1, 1, 0.4f, 1}, {1, 1, 0.6f, 1}, {1, -1, 1, 0}, {-1, -1, 0, 0}};
     std::vector<ConePoint> points;
     for (const float* k : corners) {
         CVector nearPoint, farPoint;

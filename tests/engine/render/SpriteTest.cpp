@@ -327,8 +327,10 @@ TEST_F(SpriteTest, SpriteInASkeletonDrawsWithTheNodeMatrix)
     const CVector w = World2Screen(0, at, invW);
     const std::string out = Frame(Point(w.x - 8, w.y - 8) + " " + Point(w.x + 7, w.y + 7) + " 400,400");
     render.Unlink();
-    EXPECT_EQ(out, Expect({{Point(w.x - 8, w.y - 8), "FF0000"}, {Point(w.x + 7, w.y + 7), "FFFF00"}, {"400,400", "000040"}}));
-    EXPECT_EQ(CRender::pSelected, CRender::SelectedList);
+    EXPECT_EQ(
+        out, Expect({{Point(w.x - 8, w.y - 8), "FF0000"}, {Point(w.x + 7, w.y + 7), "FFFF00"}, {"400,400", "000040"}}));
+    // The skeleton is picked as a whole; its sprite node adds no entry of its own.
+    EXPECT_EQ(CRender::pSelected - CRender::SelectedList, 1);
 }
 
 // A logo shows while its file loads: four frames of layer 4 alone, presented, and the layer
@@ -414,10 +416,13 @@ TEST_F(SpriteTest, ConvertedSpritePlaysItsOwnAnimation)
 {
     CZelFile::LoadChunkCategories(0x11);
     const std::string python = std::string(MG_PYTHON) + " ";
-    ASSERT_EQ(mgtest::RunCommand(python + MG_TESTS_DIR + "/converter/import2d/asset_oracle.py sheet marked.png 2>&1").exitCode, 0);
+    ASSERT_EQ(mgtest::RunCommand(python + MG_TESTS_DIR + "/converter/import2d/asset_oracle.py sheet marked.png 2>&1")
+                  .exitCode,
+              0);
     const mgtest::CommandResult recolour = mgtest::RunCommand(
-        python + "-c \"from PIL import Image; i = Image.open('marked.png').convert('RGB'); "
-                 "i.putdata([(255, 255, 0) if p == (0, 255, 255) else p for p in i.getdata()]); i.save('yellow.png')\" 2>&1");
+        python +
+        "-c \"from PIL import Image; i = Image.open('marked.png').convert('RGB'); "
+        "i.putdata([(255, 255, 0) if p == (0, 255, 255) else p for p in i.getdata()]); i.save('yellow.png')\" 2>&1");
     ASSERT_EQ(recolour.exitCode, 0) << recolour.output;
     {
         std::FILE* script = std::fopen("animated.rhu", "w");
@@ -441,19 +446,26 @@ TEST_F(SpriteTest, ConvertedSpritePlaysItsOwnAnimation)
     render.SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
     render.SetViewport(7);
     render.Link();
+    ASSERT_EQ(sprite->SpriteData.NumFrames, 2);
+    // The bottom right pixel of the frame's box lies in its block.
+    auto corner = [&](int frame) {
+        const SpriteFrame& f = sprite->SpriteData.pFrames[frame];
+        return Point(at.x + f.Right / 16 - 1, at.y + f.Bottom / 16 - 1);
+    };
+    // The frame animates every render with an animator before it draws.
     CGameTimer::tFrameTime = 0.0f;
-    render.Animate();
-    const std::string first = Frame("104,102");
+    const std::string first = Frame(corner(0));
     CGameTimer::tFrameTime = 0.6f;
-    render.Animate();
-    const std::string second = Frame("104,102");
+    const std::string second = Frame(corner(1));
+    EXPECT_EQ(render.Index(), 1);
     CGameTimer::tFrameTime = 0.5f;
-    render.Animate(); // looped back to the first frame
-    const std::string third = Frame("104,102");
+    const std::string third = Frame(corner(0)); // looped back to the first frame
+    EXPECT_EQ(render.Index(), 0);
+    CGameTimer::tFrameTime = 0.0f;
     render.Unlink();
-    EXPECT_EQ(first, Expect({{"104,102", "00FFFF"}}));
-    EXPECT_EQ(second, Expect({{"104,102", "FFFF00"}}));
-    EXPECT_EQ(third, Expect({{"104,102", "00FFFF"}}));
+    EXPECT_EQ(first, Expect({{corner(0), "00FFFF"}}));
+    EXPECT_EQ(second, Expect({{corner(1), "FFFF00"}}));
+    EXPECT_EQ(third, Expect({{corner(0), "00FFFF"}}));
 }
 #endif
 
