@@ -32,10 +32,22 @@ CRendResource* Named(const char* name)
 struct Stored {
     std::vector<PrimVertex> v;
     unsigned long Priority;
-    float MinX() const { return std::min_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.x < b.x; })->x; }
-    float MaxX() const { return std::max_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.x < b.x; })->x; }
-    float MinY() const { return std::min_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.y < b.y; })->y; }
-    float MaxY() const { return std::max_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.y < b.y; })->y; }
+    float MinX() const
+    {
+        return std::min_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.x < b.x; })->x;
+    }
+    float MaxX() const
+    {
+        return std::max_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.x < b.x; })->x;
+    }
+    float MinY() const
+    {
+        return std::min_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.y < b.y; })->y;
+    }
+    float MaxY() const
+    {
+        return std::max_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.y < b.y; })->y;
+    }
 };
 
 // What one resource draws into the overlay layer's effect list.
@@ -90,7 +102,8 @@ protected:
 TEST_F(MiniMapTest, DotsAndCrossesWhereTheOriginAndTurnPutThem)
 {
     CVector origin(100, 50, 0), transform(0, 0, 1);
-    MiniMapDot dots[3] = {{10, 20, 0, CVector4(255, 0, 0, 255)}, {30, 20, 0, CVector4(0, 255, 0, 254)}, {kEnd, 0, 0, {}}};
+    MiniMapDot dots[3] = {
+        {10, 20, 0, CVector4(255, 0, 0, 255)}, {30, 20, 0, CVector4(0, 255, 0, 254)}, {kEnd, 0, 0, {}}};
     CRender render;
     render.Attach(&origin, &transform, nullptr, reinterpret_cast<CVector*>(dots));
     std::vector<Stored> s = Draw(Named("RendMiniMapObjects"), render);
