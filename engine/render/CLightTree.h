@@ -74,6 +74,9 @@ public:
     const CLightSet* FindLightSet(int layer, const CVector& p) const;
     const Node* GetRoot(int layer) const { return layer >= 0 && layer < kLayers ? Roots[layer] : nullptr; }
     const CLightSet& GetDefaultSet() const { return DefaultSet; }
+    // The light report overlay: a layer's tree drawn flat in the current viewport's pixels,
+    // scaled to fit the 640 by 480 screen.
+    void DrawLightReport(int layer) const;
 
     // The process's tree, built at every frame's begin.
     static CLightTree& The();

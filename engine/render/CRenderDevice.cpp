@@ -8,6 +8,7 @@
 #include "engine/render/CLightTree.h"
 #include "engine/render/Camera.h"
 #include "engine/render/CameraKeyframes.h"
+#include "engine/render/CRenderer.h"
 #include "engine/shell/CPerfTracker.h"
 
 namespace {
@@ -61,6 +62,17 @@ const unsigned long kDrawEntries = 512;
 const unsigned long kEffectEntries = 1024;
 const unsigned long kDecalEntries = 256;
 const unsigned long kDecalMarkerKey = 0x60008001;
+
+// The draw-list entry that plays the decal list at its place in the sorted list.
+DrawState* DecalMarker()
+{
+    static DrawState marker = [] {
+        DrawState s{};
+        s.Kind = kDrawDecalList;
+        return s;
+    }();
+    return &marker;
+}
 
 } // namespace
 
@@ -284,7 +296,7 @@ int CRenderDevice::EndLayer()
         return 0;
     if (Buffers.Decals.Count() > 0)
         if (DrawEntry* marker = AllocDraw(1))
-            *marker = DrawEntry{kDecalMarkerKey, 0, nullptr, nullptr};
+            *marker = DrawEntry{kDecalMarkerKey, 0, DecalMarker(), nullptr};
     const bool overflowed = Buffers.State.Overflowed() || Buffers.Draws.Overflowed() || Buffers.Effect.Overflowed() ||
                             Buffers.Decals.Overflowed();
     if (overflowed) {
@@ -331,9 +343,13 @@ int CRenderDevice::EndLayer()
 // buffers is left out of this frame.
 void CRenderDevice::DrawOverlays()
 {
-    if (!CPerfTracker::pThe->IsShowing())
+    const bool lights = CRenderer::pThe && CRenderer::pThe->GetRenderLightReport();
+    if (!lights && !CPerfTracker::pThe->IsShowing())
         return;
-    CPerfTracker::pThe->RenderReport();
+    if (lights)
+        CLightTree::The().DrawLightReport(0);
+    if (CPerfTracker::pThe->IsShowing())
+        CPerfTracker::pThe->RenderReport();
     const bool overflowed = Buffers.State.Overflowed() || Buffers.Effect.Overflowed();
     if (!overflowed && (Buffers.Draws.Count() || Buffers.Effect.Count()))
         PlayLists();
@@ -519,6 +535,10 @@ void CRenderDevice::PlayLists()
     auto play = [this](const DrawState* s, const void* data) {
         if (!s)
             return;
+        if (s->Kind == kDrawDecalList) {
+            PlayDecalList();
+            return;
+        }
         if (s != pLastState)
             ApplyDrawState(*s);
         pLastState = s;

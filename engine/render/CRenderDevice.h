@@ -234,6 +234,8 @@ private:
     void DrawPrimitiveBlock(const DrawState& state, const void* block);
     void DrawParticleItem(const DrawState& state, const void* vertices);
     void DrawThreeTexture(const DrawState& state, const void* block);
+    // The layer's terrain decals, sorted by their own order, each piece under its light set.
+    void PlayDecalList();
     void SetTerrainStages(const DrawState& state, int first, int count);
     void ReleaseTerrainBuffers();
     void DrawUserPointer(const DrawState& state, D3DPRIMITIVETYPE type, UINT count, const void* vertices, UINT stride);

@@ -9,6 +9,7 @@
 #include "core/math/CVector.h"
 
 class CLightSet;
+struct DecalPiece;
 
 // Shader slots: every family has its unlit member at an even slot and its lit one next.
 enum {
@@ -81,6 +82,7 @@ struct DrawState {
     UINT FirstIndex;
     UINT IndexCount;
     UINT VertexCount;
+    const DecalPiece* pDecalPieces; // a terrain decal's pieces, played by the decal list
 
     CVector4& C(int reg) { return Constants[reg - 1]; }
     const CVector4& C(int reg) const { return Constants[reg - 1]; }
@@ -105,6 +107,17 @@ struct DecalEntry {
     float SortValue;
     unsigned long SecondKey;
     DrawState* pState;
+};
+
+// A run of a terrain decal's cells under one light set: the corners it uses as 32-byte
+// vertices and two triangles of 16-bit indices per cell, chained from the decal's draw state.
+struct DecalPiece {
+    const CLightSet* pLightSet;
+    const void* pVertices;
+    const unsigned short* pIndices;
+    unsigned short Cells;
+    unsigned short Vertices;
+    const DecalPiece* pNext;
 };
 
 // One frame arena: its storage, the cursor, how much was asked for and what it holds.

@@ -1,11 +1,13 @@
 // The whole renderer against the same draws issued straight to the Direct3D 9 layer: a
 // generated level of 500 lit, textured meshes under 32 point lights, at 640x480 and 1024x768.
 // The renderer's frame animates, re-plots, culls, writes every draw into its buffers, sorts,
-// builds the light partition and plays the lists back; the direct side only sets the same
-// constants, textures and buffers and draws. The renderer's own cost is the difference, as a
-// share of its frame.
+// builds the light partition and plays the lists back. The peer replays a tape of every device
+// call one of the renderer's frames made, with its data: the same calls, in the same order,
+// drawing the same pixels, with none of the renderer's work. The renderer's own cost is the
+// difference, as a share of its frame.
 #include <stdio.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -17,6 +19,8 @@
 #include "engine/render/CRenderer.h"
 #include "engine/render/Camera.h"
 #include "engine/render/LightHandles.h"
+#include "../../BenchStats.h"
+#include "DeviceTape.h"
 #include "RenderBenchSupport.h"
 
 namespace {
@@ -113,14 +117,33 @@ public:
     }
 };
 
-// One recorded draw of the renderer's last frame, as the direct side issues it.
-struct DirectDraw {
-    float Constants[18 * 4]; // c1-c18
-    float Lights[28 * 4];    // c19-c46
-    int LightRegisters;
-};
+// The back buffer's pixels after a frame.
+std::vector<DWORD> BackBuffer(IDirect3DDevice9* d)
+{
+    IDirect3DSurface9* back = nullptr;
+    d->GetRenderTarget(0, &back);
+    D3DSURFACE_DESC desc;
+    back->GetDesc(&desc);
+    D3DLOCKED_RECT locked;
+    back->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+    std::vector<DWORD> pixels(size_t(desc.Width) * desc.Height);
+    for (UINT y = 0; y < desc.Height; ++y)
+        std::memcpy(&pixels[size_t(y) * desc.Width], static_cast<const unsigned char*>(locked.pBits) + y * locked.Pitch,
+                    desc.Width * 4);
+    back->UnlockRect();
+    back->Release();
+    return pixels;
+}
 
-double FramesPerSecond(double seconds, int frames) { return frames / seconds; }
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+const int kRounds = 5;
+const int kFramesPerRound = 2;
+const int kDryFrames = 41;
 
 } // namespace
 
@@ -128,8 +151,13 @@ int main()
 {
     BenchGameFolder game("device_bench");
 
-    printf("%d lit, textured meshes of %d triangles under %d point lights\n", kMeshes, 2 * 36, kLights);
-    printf("%10s %16s %16s %12s\n", "size", "renderer fps", "direct fps", "own cost");
+    printf("%d lit, textured meshes of %d triangles under %d point lights; medians of %d frames a side,\n"
+           "taken in turn; the share's spread is over %d rounds of %d frames. Dry frames (no draws,\n"
+           "clears or presents; medians of %d a side): the renderer's own time is ours less the\n"
+           "peer's, its share the part of our whole frame it takes\n",
+           kMeshes, 2 * 36, kLights, kRounds * kFramesPerRound, kRounds, kFramesPerRound, kDryFrames);
+    printf("%10s %5s %6s %5s %9s %9s %8s %8s %8s %8s %8s %8s\n", "size", "draws", "calls", "same", "ours fps",
+           "peer fps", "share", "lowest", "highest", "dry ms", "peer ms", "own");
     for (auto size : {std::pair{640, 480}, std::pair{1024, 768}}) {
         game.WriteRenderConfig(size.first, size.second);
         CRenderer* renderer = StartBenchRenderer(0x08);
@@ -171,68 +199,54 @@ int main()
             renders[size_t(i)].Link();
         }
         renderer->Process(); // grows the buffers
-        int rendererFrames = 0;
-        const double rendererSeconds = MeasureFrames([&] { renderer->Process(); }, rendererFrames);
+        renderer->Process();
 
-        // The same draws, their constants gathered once beforehand.
-        std::vector<DirectDraw> draws;
-        int aliases[8] = {0, 1, 2, 3, 4, 5, 6, 7};
-        RebuildFrameLightTable(0x08, true);
-        CLightTree::The().Build(aliases, 0x08);
-        SelectViewport(0);
-        for (const CVector& p : places) {
-            PushMultMatrix(Placement(p));
-            DrawState* s = device.NewState();
-            PopMatrix();
-            if (!s) {
-                printf("the state arena is full\n");
-                return 1;
-            }
-            DirectDraw draw{};
-            std::memcpy(draw.Constants, &s->C(1), sizeof draw.Constants);
-            const CLightSet* set = CLightTree::The().FindLightSet(0, p);
-            std::memcpy(draw.Lights, set->Registers, sizeof draw.Lights);
-            draw.LightRegisters = set->RegisterCount;
-            draws.push_back(draw);
+        // One steady frame recorded; its replay must draw the very same pixels.
+        IDirect3DDevice9* taped = TapedDevice();
+        CallTape tape;
+        StartRecording(tape);
+        renderer->Process();
+        StopRecording();
+        if (UnrecordedCalls() != 0) {
+            printf("the frame made %d calls the tape cannot repeat\n", UnrecordedCalls());
+            return 1;
         }
-        const float material[3][4] = {{0.8f, 0.8f, 0.8f, 1}, {0.3f, 0.3f, 0.3f, 1}, {0, 0, 0, 1}};
-        for (DirectDraw& draw : draws)
-            std::memcpy(&draw.Constants[15 * 4], material, sizeof material);
-        IDirect3DSurface9* back = nullptr;
-        d->GetRenderTarget(0, &back);
-        int directFrames = 0;
-        const double directSeconds = MeasureFrames(
-            [&] {
-                d->SetRenderTarget(0, back);
-                D3DVIEWPORT9 viewport = {0, 0, DWORD(size.first), DWORD(size.second), 0, 1};
-                d->SetViewport(&viewport);
-                d->BeginScene();
-                d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF101830, 1.0f, 0);
-                d->SetRenderState(D3DRS_ZENABLE, TRUE);
-                d->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
-                d->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-                device.SelectShader(ShaderSlot(kFamilyBasic, true));
-                d->SetTexture(0, g_Texture);
-                d->SetIndices(g_Patch.Indices);
-                d->SetStreamSource(0, g_Patch.Vertices, 0, 32);
-                for (const DirectDraw& draw : draws) {
-                    d->SetVertexShaderConstantF(1, draw.Constants, 18);
-                    d->SetVertexShaderConstantF(19, draw.Lights, UINT(draw.LightRegisters));
-                    d->SetVertexShaderConstantF(46, &draw.Lights[27 * 4], 1);
-                    d->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, g_Patch.VertexCount, 0, g_Patch.IndexCount - 2);
-                }
-                d->EndScene();
-                d->Present(nullptr, nullptr, nullptr, nullptr);
-            },
-            directFrames);
-        back->Release();
-        CLightTree::The().Free();
+        const int draws = device.GetLastDrawCount();
+        const std::vector<DWORD> drawn = BackBuffer(taped);
+        tape.Replay(taped);
+        const bool same = BackBuffer(taped) == drawn;
 
-        const double ours = FramesPerSecond(rendererSeconds, rendererFrames);
-        const double direct = FramesPerSecond(directSeconds, directFrames);
+        // The two sides frame by frame in turn, so both meet the same load on the machine.
+        std::vector<double> ours, peer, shares;
+        for (int round = 0; round < kRounds; ++round) {
+            std::vector<double> roundOurs, roundPeer;
+            for (int frame = 0; frame < kFramesPerRound; ++frame) {
+                roundOurs.push_back(TimeOnce([&] { renderer->Process(); }));
+                roundPeer.push_back(TimeOnce([&] { tape.Replay(taped); }));
+            }
+            ours.insert(ours.end(), roundOurs.begin(), roundOurs.end());
+            peer.insert(peer.end(), roundPeer.begin(), roundPeer.end());
+            shares.push_back(1.0 - Median(roundPeer) / Median(roundOurs));
+        }
+        // The renderer's own time is small beside the rasterizer's and lost in its noise: dry
+        // frames, which draw nothing, leave only the work that makes the calls, the same device
+        // state calls on both sides.
+        std::vector<double> dryOurs, dryPeer;
+        SetDry(true);
+        for (int frame = 0; frame < kDryFrames; ++frame) {
+            dryOurs.push_back(TimeOnce([&] { renderer->Process(); }));
+            dryPeer.push_back(TimeOnce([&] { tape.Replay(taped); }));
+        }
+        SetDry(false);
+        const double oursSeconds = Median(ours), peerSeconds = Median(peer);
+        const double own = Median(dryOurs) - Median(dryPeer);
         char label[16];
         snprintf(label, sizeof label, "%dx%d", size.first, size.second);
-        printf("%10s %16.2f %16.2f %11.1f%%\n", label, ours, direct, 100.0 * (1.0 - ours / direct));
+        printf("%10s %5d %6zu %5s %9.2f %9.2f %7.1f%% %7.1f%% %7.1f%% %8.2f %8.2f %7.1f%%\n", label, draws, tape.Size(),
+               same ? "yes" : "NO", 1.0 / oursSeconds, 1.0 / peerSeconds, 100.0 * (1.0 - peerSeconds / oursSeconds),
+               100.0 * *std::min_element(shares.begin(), shares.end()),
+               100.0 * *std::max_element(shares.begin(), shares.end()), 1000.0 * Median(dryOurs),
+               1000.0 * Median(dryPeer), 100.0 * own / oursSeconds);
 
         for (CRender& r : renders)
             r.Unlink();

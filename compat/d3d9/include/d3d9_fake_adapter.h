@@ -44,5 +44,7 @@ void SetDeviceState(IDirect3DDevice9* device, DeviceState state);
 // How many times Present has succeeded on the device, and the window of the last present.
 unsigned PresentCount(IDirect3DDevice9* device);
 HWND LastPresentWindow(IDirect3DDevice9* device);
+// How many draw calls (of any of the four kinds) the device has been given.
+unsigned DrawCount(IDirect3DDevice9* device);
 
 } // namespace FakeAdapter

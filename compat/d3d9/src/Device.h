@@ -112,6 +112,7 @@ public:
 
     void SetCooperativeState(FakeAdapter::DeviceState state) { cooperative_ = state; }
     unsigned PresentCount() const { return presents_; }
+    unsigned DrawCount() const { return draws_; }
     HWND LastPresentWindow() const { return lastPresentWindow_; }
 
 protected:
@@ -160,6 +161,7 @@ private:
     D3DGAMMARAMP gamma_{};
     FakeAdapter::DeviceState cooperative_ = FakeAdapter::DeviceState::Operational;
     unsigned presents_ = 0;
+    unsigned draws_ = 0;
     HWND lastPresentWindow_ = nullptr;
     bool inScene_ = false;
     // The draw calls' vertex cache and index order, reused from draw to draw.

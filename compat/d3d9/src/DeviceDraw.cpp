@@ -158,6 +158,7 @@ void Device::StreamViews(StreamView* views) const
 
 HRESULT Device::Draw(DrawCall& call)
 {
+    ++draws_;
     try {
         return DrawChecked(call);
     } catch (const std::bad_alloc&) {

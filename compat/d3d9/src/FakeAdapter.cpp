@@ -65,6 +65,12 @@ unsigned PresentCount(IDirect3DDevice9* device)
     return ours ? ours->PresentCount() : 0;
 }
 
+unsigned DrawCount(IDirect3DDevice9* device)
+{
+    d3d9sw::Device* ours = Ours(device);
+    return ours ? ours->DrawCount() : 0;
+}
+
 HWND LastPresentWindow(IDirect3DDevice9* device)
 {
     d3d9sw::Device* ours = Ours(device);

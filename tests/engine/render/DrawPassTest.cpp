@@ -16,6 +16,7 @@
 #include "engine/render/CRendResource.h"
 #include "engine/render/CRender.h"
 #include "engine/render/CRenderDevice.h"
+#include "engine/render/CLightTree.h"
 #include "engine/render/CRenderer.h"
 #include "engine/render/Camera.h"
 
@@ -460,6 +461,141 @@ TEST_F(DrawPassTest, LayerEffectsBlendByTheirMode)
             const int want = mode < 0 ? int(std::lround(cd[i] * 255)) : blend(mode < 6 ? mode : 5, i);
             EXPECT_NEAR(got, want, 2) << "mode " << mode << " channel " << i;
         }
+    }
+}
+
+// ---- the decal list ----
+
+// A flat square of 32-byte vertices between two corners at z 0, facing +z.
+std::vector<ModelVertex> Square(float x0, float y0, float x1, float y1)
+{
+    return {
+        {x0, y0, 0, 0, 0, 1, 0, 0}, {x1, y0, 0, 0, 0, 1, 1, 0}, {x0, y1, 0, 0, 0, 1, 0, 1}, {x1, y1, 0, 0, 0, 1, 1, 1}};
+}
+
+// A light set whose one light gives only ambient light, the same through the shaders (c19)
+// and the fixed-function lights.
+struct AmbientSet {
+    explicit AmbientSet(float level)
+    {
+        Device.Light.Type = D3DLIGHT_DIRECTIONAL;
+        Device.Light.Direction = {0, 0, -1};
+        Device.Light.Ambient = {level, level, level, 1};
+        Record.pDevice = &Device;
+        Set.Clear(false);
+        Set.Registers[0] = CVector4(level, level, level, 0);
+        Set.Directional[0] = &Record;
+        Set.DirectionalCount = 1;
+    }
+    DeviceLightRecord Device{};
+    LightRecord Record{};
+    CLightSet Set;
+};
+
+// Screen (world -1..1, y down) of a 128 by 96 target: opaque meshes before and after the decal
+// marker's key, two decals entered against their order, one of them in two pieces under
+// different light sets. Decals land between the meshes, in their own order, blended by their
+// mode and lit piece by piece, with and without shaders.
+TEST_F(DrawPassTest, DecalListPlaysAtItsMarkerInItsOwnOrder)
+{
+    for (const char* config :
+         {"width: 128\nheight: 96\nwindowed:\n", "width: 128\nheight: 96\nwindowed:\nnoshaders:\n"}) {
+        SCOPED_TRACE(config);
+        Device.Shutdown();
+        game.reset();
+        game = std::make_unique<ScopedGameFolder>("decal_list", config);
+        ResetTransformState();
+        ASSERT_EQ(Device.Init(nullptr, 0), 0);
+        IDirect3DDevice9* d = Device.GetDevice();
+        Device.ConfigureLayers(1);
+        Device.GetLayer(0)->Flags = RenderLayer::ENABLED | RenderLayer::CLEAR_COLOUR | RenderLayer::LAST;
+        Device.GetLayer(0)->ClearColour = 0;
+
+        std::vector<IUnknown*> made;
+        IDirect3DIndexBuffer9* strip = nullptr;
+        d->CreateIndexBuffer(8, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &strip, nullptr);
+        void* at = nullptr;
+        strip->Lock(0, 0, &at, 0);
+        const WORD order[4] = {0, 1, 2, 3};
+        std::memcpy(at, order, sizeof order);
+        strip->Unlock();
+        made.push_back(strip);
+        auto mesh = [&](unsigned long key, float x0, float x1, const CVector4& colour) {
+            const std::vector<ModelVertex> v = Square(x0, -1, x1, 1);
+            IDirect3DVertexBuffer9* vb = nullptr;
+            d->CreateVertexBuffer(UINT(v.size() * sizeof v[0]), 0, 0, D3DPOOL_MANAGED, &vb, nullptr);
+            vb->Lock(0, 0, &at, 0);
+            std::memcpy(at, v.data(), v.size() * sizeof v[0]);
+            vb->Unlock();
+            made.push_back(vb);
+            DrawState* s = Device.NewDrawState(key);
+            s->Kind = kDrawMesh;
+            s->ShaderSlot = (unsigned char)ShaderSlot(kFamilyBasic, true);
+            s->FamilyFlags = 1;
+            s->C(16) = s->C(17) = CVector4(0, 0, 0, 1);
+            s->C(18) = colour;
+            s->pVertices = vb;
+            s->pIndices = strip;
+            s->VertexCount = 4;
+            s->IndexCount = 4;
+        };
+        const WORD cell[6] = {0, 1, 2, 2, 1, 3};
+        std::vector<std::vector<ModelVertex>> corners;
+        corners.reserve(3);
+        auto piece = [&](float x0, float y0, float x1, float y1, const CLightSet* set, const DecalPiece* next) {
+            corners.push_back(Square(x0, y0, x1, y1));
+            return DecalPiece{set, corners.back().data(), cell, 1, 4, next};
+        };
+        auto decal = [&](float value, unsigned long renderFlags, const CVector4& colour, const DecalPiece* pieces) {
+            DecalEntry* entry = Device.AllocDecal(1);
+            DrawState* s = Device.NewState();
+            s->ShaderSlot = (unsigned char)ShaderSlot(kFamilyBasic, false); // playback chooses its own
+            s->C(16) = CVector4(0, 0, 0, 1);
+            s->C(17) = colour;
+            s->C(18) = CVector4(0, 0, 0, colour.w);
+            s->MaterialAlpha = colour.w;
+            s->RenderFlags = renderFlags;
+            s->pDecalPieces = pieces;
+            *entry = DecalEntry{value, 0, s};
+        };
+
+        AmbientSet full(1.0f), half(128 / 255.0f);
+        Device.BeginFrame();
+        Device.BeginLayer(0);
+        mesh(0x70000000, 0.5f, 1, CVector4(0, 0, 1, 1)); // after the marker: over every decal
+        mesh(0x40000000, -1, 1, CVector4(1, 0, 0, 1));   // before it: under them
+        const DecalPiece lower = piece(-0.5f, 0, 1, 1, &half.Set, nullptr);
+        const DecalPiece upper = piece(-0.5f, -1, 1, 0, &full.Set, &lower);
+        decal(1.0f, 0, CVector4(0, 1, 0, 0.5f), &upper);
+        const DecalPiece added = piece(-1, -1, 0, 0, &full.Set, nullptr);
+        decal(0.0f, DRAW_ADDITIVE, CVector4(0, 0, 1, 1), &added);
+        EXPECT_EQ(Device.EndLayer(), 0);
+        Device.EndFrame();
+        EXPECT_EQ(Device.GetLastDrawCount(), 4);
+
+        const std::vector<uint32_t> got = Capture();
+        struct Case {
+            int x, y;
+            uint32_t rgb;
+            const char* what;
+        };
+        const Case cases[] = {
+            {16, 72, 0xFF0000, "the first mesh alone"},
+            {16, 24, 0xFF00FF, "the additive decal over it"},
+            {48, 24, 0x808080, "the alpha decal over the additive one: it sorts after"},
+            {80, 24, 0x808000, "the alpha decal at half"},
+            {80, 72, 0x804000, "its second piece, under half the light"},
+            {112, 24, 0x0000FF, "the mesh sorted after the marker"},
+            {112, 72, 0x0000FF, "the mesh sorted after the marker"},
+        };
+        for (const Case& c : cases) {
+            const uint32_t pixel = got[size_t(c.y) * 128 + size_t(c.x)];
+            for (int shift : {16, 8, 0})
+                EXPECT_NEAR(int(pixel >> shift & 0xFF), int(c.rgb >> shift & 0xFF), 3)
+                    << c.what << " at " << c.x << "," << c.y << ": " << std::hex << pixel;
+        }
+        for (IUnknown* u : made)
+            u->Release();
     }
 }
 

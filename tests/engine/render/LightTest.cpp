@@ -1,16 +1,21 @@
 // Light handles and pools, the frame light table, the light partition tree and its light sets,
-// and a light set lighting a mesh as the Lambert formula says.
+// a light set lighting a mesh as the Lambert formula says, and the light report overlay.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include <d3d9_fake_adapter.h>
 
+#include "ObjectTestSupport.h"
 #include "RenderTestSupport.h"
 #include "engine/render/CLightTree.h"
 #include "engine/render/CRenderDevice.h"
+#include "engine/render/CRenderer.h"
 #include "engine/render/Camera.h"
 #include "engine/render/LightHandles.h"
 
@@ -269,6 +274,107 @@ TEST_F(LightTest, ALightSetLightsAMeshAsLambertSays)
         CLightTree::The().Free();
         ForgetAppliedLightSet();
         device.Shutdown();
+    }
+}
+
+// ---- the light report overlay ----
+
+class LightReportTest : public ObjectTest {
+protected:
+    void SetUp() override
+    {
+        ObjectTest::SetUp();
+        FakeAdapter::Configure(FakeAdapter::Default());
+        ResetTransformState();
+    }
+    void TearDown() override
+    {
+        for (unsigned long& h : Handles)
+            LightHandleRelease(h);
+        ResetWorld();
+        CRenderer::Shutdown();
+        ResetTransformState();
+        ObjectTest::TearDown();
+    }
+    void Point(float x, float y, const CVector& colour)
+    {
+        Handles.push_back(LightHandleAquire());
+        LightHandleSelect(Handles.back());
+        LightSetType(LightRecord::TYPE_POINT);
+        LightSetCull(false);
+        LightSetPosition(CVector(x, y, 0));
+        LightSetRadius(10.0f);
+        LightSetDiffuse(colour);
+        LightEnable(Handles.back(), true);
+    }
+    std::vector<unsigned long> Handles;
+};
+
+// Three red lights on the left and three blue ones on the right split into two clusters at
+// x 0. The report fits the lights' reach (x -70..70, y -50..50) to the screen at 4 pixels a
+// unit: a green line down the middle, each light's circle and rectangle in its colour, nothing
+// inside a circle; with the report off none of it shows.
+TEST_F(LightReportTest, ReportDrawsTheSplitsAndEachLeafsLights)
+{
+    ScopedGameFolder game("light_report");
+    CRenderer* renderer = CRenderer::Create();
+    ASSERT_NE(renderer, nullptr);
+    ASSERT_EQ(renderer->Init(nullptr, CRenderDevice::FLAG_POINT_LIGHTS, 0), 0);
+    CRenderDevice& device = CRenderer::GetDevice();
+    renderer->ConfigureLayers(1);
+    renderer->DefineLayer(0, RenderLayer::CLEAR_COLOUR | RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED, {0, 0, 1, 1},
+                          CVector4(0, 0, 0, 0), 1.0f);
+    for (float y : {-40.0f, 0.0f, 40.0f}) {
+        Point(-60, y, CVector(255, 0, 0));
+        Point(60, y, CVector(0, 0, 255));
+    }
+    struct Case {
+        int x, y;
+        uint32_t rgb;
+        const char* what;
+    };
+    const Case cases[] = {
+        {320, 100, 0x40FF40, "the cluster split"},     {108, 212, 0xFF0000, "a red light's circle"},
+        {40, 200, 0xFF0000, "its rectangle's corner"}, {600, 280, 0x0000FF, "a blue light's rectangle's corner"},
+        {80, 240, 0x000000, "inside a circle"},
+    };
+    // Lines may land a pixel either side of their exact place: how many of the 3 by 3 pixels
+    // around a point have the colour.
+    auto matching = [](const std::string& reader, uint32_t rgb) {
+        std::istringstream lines(reader);
+        std::string line;
+        std::getline(lines, line);
+        int count = 0;
+        while (std::getline(lines, line)) {
+            const unsigned long got = std::strtoul(line.substr(line.find('=') + 1).c_str(), nullptr, 16);
+            bool same = true;
+            for (int shift : {16, 8, 0})
+                same = same && std::abs(int(got >> shift & 0xFF) - int(rgb >> shift & 0xFF)) <= 2;
+            count += same;
+        }
+        return count;
+    };
+    for (bool on : {true, false}) {
+        if (on != bool(renderer->GetRenderLightReport()))
+            renderer->ToggleRenderLightReport();
+        const int shot = device.GetScreenshotCount();
+        device.SetScreenshotRequest(1);
+        renderer->Process();
+        device.SetScreenshotRequest(0);
+        for (const Case& c : cases) {
+            std::string points;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    points += std::to_string(c.x + dx) + "," + std::to_string(c.y + dy) + " ";
+            const std::string reader = ReadShotPixels(game.Shot(shot), points);
+            const int count = matching(reader, c.rgb);
+            if (c.rgb == 0)
+                EXPECT_EQ(count, 9) << c.what << "\n" << reader;
+            else if (on)
+                EXPECT_GT(count, 0) << c.what << "\n" << reader;
+            else
+                EXPECT_EQ(count, 0) << c.what << " with the report off\n" << reader;
+        }
     }
 }
 

@@ -320,9 +320,13 @@ TEST_F(TerrainShotTest, TilesOverlayDecalAndFogUnderEveryPassLimit)
     const std::vector<std::pair<float, float>> cells = {{0.5f, 0.5f},   {2.5f, 0.5f},   {1.25f, 1.25f}, {1.75f, 1.75f},
                                                         {2.75f, 2.75f}, {3.875f, 1.5f}, {1.25f, 1.75f}};
     std::vector<std::vector<int>> shots;
+    std::vector<unsigned> draws;
     for (int limit : {3, 2, 1}) {
         Start(limit);
+        IDirect3DDevice9* device = CRenderer::GetDevice().GetDevice();
+        const unsigned before = FakeAdapter::DrawCount(device);
         const std::string out = Shot(PointsOf(cells) + "5,5");
+        draws.push_back(FakeAdapter::DrawCount(device) - before);
         if (limit == 3) {
             const std::vector<int> c = Channels(out);
             ASSERT_EQ(c.size(), 24u) << out;
@@ -345,6 +349,11 @@ TEST_F(TerrainShotTest, TilesOverlayDecalAndFogUnderEveryPassLimit)
         TearDown();
     }
     ASSERT_EQ(shots.size(), 3u);
+    // The same picture, in more passes the lower the limit: the batch of base, overlay and
+    // decal takes one more pass at limit 2 and two more at limit 1, where the base-and-decal
+    // batches take one more too.
+    EXPECT_GT(draws[1], draws[0]);
+    EXPECT_GT(draws[2] - draws[1], draws[1] - draws[0]);
     for (size_t i = 0; i < shots[0].size(); ++i) {
         EXPECT_NEAR(shots[1][i], shots[0][i], 2) << "pass limit 2, channel " << i;
         EXPECT_NEAR(shots[2][i], shots[0][i], 2) << "pass limit 1, channel " << i;
