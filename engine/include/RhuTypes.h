@@ -469,6 +469,15 @@ class RHU_EXPORT CRendLine : public CRendResource {};
 class RHU_EXPORT CRendBox : public CRendResource {};
 // The front end's bar: one quad whose texture is cut at the fill.
 class RHU_EXPORT CRendBarIndicator : public CRendResource {};
+class RHU_EXPORT CRendWorldRect : public CRendResource {};
+class RHU_EXPORT CRendWorldEllipse : public CRendResource {};
+class RHU_EXPORT CRendLineBatch : public CRendResource {};
+// The mini-map's built-in screen resources.
+class RHU_EXPORT CRendMiniMapObjects : public CRendResource {};
+class RHU_EXPORT CRendMiniMapCamPointer : public CRendResource {};
+class RHU_EXPORT CRendMiniMapXMarker : public CRendResource {};
+class RHU_EXPORT CRendMiniMapImage : public CRendResource {};
+class RHU_EXPORT CRendMiniMapCamera : public CRendResource {};
 
 // Sprites, fonts and logos: frames of texture pages, each frame's extent in 1/16 pixel round
 // the sprite's origin and its texture coordinates in 1/4096.

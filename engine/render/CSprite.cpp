@@ -4,6 +4,8 @@
 
 #include "engine/include/RhuTypes.h"
 #include "engine/render/CRender.h"
+#include "engine/render/CAnimation.h"
+#include "engine/render/CRendWorkspace.h"
 #include "engine/render/CRenderer.h"
 #include "engine/render/Camera.h"
 #include "engine/zel/CZelFixupManager.h"
@@ -38,8 +40,13 @@ void SpriteFrameBox(const SpriteBatch& batch, int frame, RECT& box)
     }
 }
 
-// A sprite has no workspace of its own.
-CRendWorkspace* CSprite::OnAttach(CRender*) { return nullptr; }
+// A sprite has no workspace of its own; its default animation starts playing at once.
+CRendWorkspace* CSprite::OnAttach(CRender* render)
+{
+    if (pAnimation)
+        render->Attach(pAnimation, nullptr, 1.0f, 0);
+    return nullptr;
+}
 
 void CSprite::GetBoundingBox(RECT& box, int frame)
 {
@@ -82,6 +89,18 @@ void CSprite::Render(CRender* render)
     if (const CVector* offset = render->GetOffset()) {
         record.x = offset->x;
         record.y = offset->y;
+    }
+    // A node of a skeleton: drawn in the world with the node's matrix, never picked.
+    if (CRendWorkspace* workspace = render->GetWorkspace()) {
+        CMatrix* matrix = nullptr;
+        if (workspace->Prepare(&matrix, nullptr) && matrix) {
+            PushLoadMatrix(*matrix);
+            DrawSpriteList(render->GetMergedPriority(), &SpriteData, &record, nullptr, render->GetMaterialList(),
+                           SPRITE_WORLD, sizeof record);
+            PopMatrix();
+        }
+        render->NotOnScreen();
+        return;
     }
     const CVector* position = render->GetPos();
     if (position && (SpriteData.Flags & SPRITE_ADD_POSITION)) {

@@ -111,7 +111,10 @@ TEST(PrimResourceTest, IndexedResourceShowsTheElementAtTheIndex)
 } // namespace
 
 #include "RenderResourceSupport.h"
+#include "engine/render/CRendMap.h"
 #include "engine/render/Camera.h"
+#include "engine/render/PrimBatch.h"
+#include "engine/world/GmvWorld.h"
 #include "engine/zel/CZelFixupManager.h"
 
 namespace {
@@ -157,6 +160,134 @@ TEST_F(ShapeTest, BuiltInShapesDraw)
     std::snprintf(expected, sizeof expected, "640 480\n550,350=4D4D7A\n%d,%d=FF0000\n%d,%d=FFFFFF\n150,150=000040\n",
                   int(b.x), int(b.y), int(mid.x + 0.5f), int(mid.y + 0.5f));
     EXPECT_EQ(out, expected);
+}
+
+// The vertices of every primitive one resource stores into layer 0's effect list.
+std::vector<std::vector<PrimVertex>> Stored(CRendResource* resource, CRender& render)
+{
+    BeginTestLayer(0);
+    resource->Render(&render);
+    std::vector<std::vector<PrimVertex>> out;
+    for (const EffectEntry& e : CurrentEffects()) {
+        unsigned short header[2];
+        std::memcpy(header, e.pData, sizeof header);
+        const PrimVertex* v = reinterpret_cast<const PrimVertex*>(static_cast<const unsigned char*>(e.pData) + 4);
+        out.emplace_back(v, v + header[1]);
+    }
+    EndTestLayer();
+    return out;
+}
+
+// A flat 8 by 8 map at height 3 in a live world, so that outlines find the terrain.
+class WorldShapeTest : public RenderResourceTest {
+protected:
+    void SetUp() override
+    {
+        RenderResourceTest::SetUp();
+        if (GObject::EditableEvaluation)
+            GObject::InitEditableInfo();
+        World = GmvWorld::Create();
+        Cells.assign(64, BasicCell{});
+        for (BasicCell& c : Cells)
+            c.Height = 48;
+        std::memset(Storage, 0, sizeof Storage);
+        CRendMap& m = *reinterpret_cast<CRendMap*>(Storage);
+        m.Map.Flags = 1;
+        m.Map.ViewportData = 1;
+        m.Map.MapWidth = m.Map.MapHeight = 8;
+        m.Map.CellSize = sizeof(BasicCell);
+        m.Map.MapRowSize = 8 * sizeof(BasicCell);
+        m.Map.TileWidth = 1;
+        m.Map.ooTileWidth = 1.0f;
+        m.Map.pMapCells = Cells.data();
+        Map = new (Storage) CRendMap;
+    }
+    void TearDown() override
+    {
+        Map->~CRendMap();
+        World->Destroy();
+        RenderResourceTest::TearDown();
+    }
+    GmvWorld* World = nullptr;
+    std::vector<BasicCell> Cells;
+    alignas(4) unsigned char Storage[sizeof(CRendMap)];
+    CRendMap* Map = nullptr;
+};
+
+TEST_F(WorldShapeTest, OutlinesLieOnTheTerrain)
+{
+    ASSERT_EQ(World->GetLocationCount(), 1);
+    CVector p(1, 1, 0), q(4, 5, 0);
+    CRender render;
+    render.Attach(&p, &q, nullptr, nullptr);
+    std::vector<std::vector<PrimVertex>> s = Stored(Named("RendWorldRect"), render);
+    ASSERT_EQ(s.size(), 1u);
+    ASSERT_EQ(s[0].size(), 5u); // a closed outline
+    const float corners[5][2] = {{1, 1}, {1, 5}, {4, 5}, {4, 1}, {1, 1}};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(s[0][size_t(i)].x, corners[i][0]);
+        EXPECT_EQ(s[0][size_t(i)].y, corners[i][1]);
+        EXPECT_FLOAT_EQ(s[0][size_t(i)].z, 3.0f);
+    }
+
+    q = CVector(5, 5, 0);
+    s = Stored(Named("RendWorldEllipse"), render);
+    ASSERT_EQ(s.size(), 1u);
+    ASSERT_EQ(s[0].size(), 33u);
+    EXPECT_FLOAT_EQ(s[0][0].x, 5.0f); // angle 0: the centre (3, 3) plus the half axis
+    EXPECT_FLOAT_EQ(s[0][0].y, 3.0f);
+    for (const PrimVertex& v : s[0])
+        EXPECT_FLOAT_EQ(v.z, 3.0f);
+    // Off every map: no outline.
+    p = CVector(100, 100, 0);
+    q = CVector(104, 104, 0);
+    EXPECT_TRUE(Stored(Named("RendWorldEllipse"), render).empty());
+}
+
+// Lines handed out by a source; counts the batches begun and ended.
+struct TestLines : CLineBatchSource {
+    int BeginLines() override { return ++Begun == 0 ? 0 : 7; }
+    void EndLines(int token) override { Ended = token; }
+    CSegmentedLine* NextLine(int token) override
+    {
+        EXPECT_EQ(token, 7);
+        return Next < Lines.size() ? Lines[Next++] : nullptr;
+    }
+    std::vector<CSegmentedLine*> Lines;
+    size_t Next = 0;
+    int Begun = 0, Ended = 0;
+};
+
+TEST_F(ShapeTest, LineBatchesWidenAcrossEachSegment)
+{
+    const CVector4 green(0, 255, 0, 255);
+    CSegmentedLine path(3), hidden(2);
+    path.Set(3, &green, 0.5f);
+    const CVector points[3] = {CVector(0, 0, 0), CVector(10, 1, 0), CVector(11, 9, 0)};
+    for (const CVector& p : points)
+        path.AddPoint(&p);
+    hidden.AddPoint(&points[0]);
+    hidden.AddPoint(&points[1]);
+    hidden.Hide();
+    TestLines source;
+    source.Lines = {&path, &hidden};
+    CRender render;
+    render.Attach(&source);
+    std::vector<std::vector<PrimVertex>> s = Stored(Named("RendLineBatch"), render);
+    EXPECT_EQ(source.Ended, 7);
+    ASSERT_EQ(s.size(), 3u); // two segments, then the later hidden line drawn all the same
+    // Stored as strips from the middle: a, b, b', a' becomes b, b', a, a'.
+    EXPECT_EQ(s[0][1].x, 10.0f); // mostly along x: widened along y
+    EXPECT_EQ(s[0][1].y, 1.5f);
+    EXPECT_EQ(s[1][1].x, 11.5f); // mostly along y: widened along x
+    EXPECT_EQ(s[1][1].y, 9.0f);
+    EXPECT_EQ(s[0][0].Colour, 0xFF00FF00u);
+
+    // A hidden first line hides the whole batch.
+    source.Lines = {&hidden, &path};
+    source.Next = 0;
+    EXPECT_TRUE(Stored(Named("RendLineBatch"), render).empty());
+    EXPECT_EQ(source.Begun, 2);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "../../support/RunCommand.h"
 
 #include "RenderResourceSupport.h"
+#include "engine/object/CGameTimer.h"
 #include "engine/render/CLogo.h"
 #include "engine/render/CRender.h"
 #include "engine/render/CSprite.h"
@@ -300,6 +301,38 @@ TEST_F(SpriteTest, MultiPartFrameBoxIsCachedByFrame)
     EXPECT_EQ(found, 0);
 }
 
+// A sprite hung in a skeleton draws with its node's matrix where World2Screen puts the node,
+// and is never entered for picking, even when it names an object.
+TEST_F(SpriteTest, SpriteInASkeletonDrawsWithTheNodeMatrix)
+{
+    WriteFixtures();
+    CZelFile file;
+    ASSERT_EQ(file.Load("sprites.zel"), 0);
+    CSprite* world = Exported<CSprite>("WorldSprite");
+    ASSERT_NE(world, nullptr);
+    TestTexture t0(CRenderer::GetDevice().GetDevice(), kQuadrants);
+    world->SpriteData.pTextures[0] = t0.Record();
+    LoadTestCamera(CVector(0, -100, 80), CVector(0, 0, 0));
+
+    CVector at(15, -5, 0), turn(0, 0, 0);
+    CRender render;
+    render.Attach(&at, &turn, nullptr, nullptr);
+    render.Attach(world, 0);
+    ASSERT_NE(world->GetSkeleton(&render), nullptr);
+    ASSERT_NE(render.GetResource(), world); // the skeleton took its place
+    render.SetSelectable(HGOBJECT(0x10001));
+    render.SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
+    render.Link();
+    float invW = 0;
+    const CVector w = World2Screen(0, at, invW);
+    const std::string out = Frame(Point(w.x - 8, w.y - 8) + " " + Point(w.x + 7, w.y + 7) + " 400,400");
+    render.Unlink();
+    EXPECT_EQ(
+        out, Expect({{Point(w.x - 8, w.y - 8), "FF0000"}, {Point(w.x + 7, w.y + 7), "FFFF00"}, {"400,400", "000040"}}));
+    // The skeleton is picked as a whole; its sprite node adds no entry of its own.
+    EXPECT_EQ(CRender::pSelected - CRender::SelectedList, 1);
+}
+
 // A logo shows while its file loads: four frames of layer 4 alone, presented, and the layer
 // is switched off again. With no layer 4 it draws nothing.
 TEST_F(SpriteTest, LogoShowsWhileItsFileLoads)
@@ -375,6 +408,64 @@ TEST_F(SpriteTest, ConvertedSpritesAndTextDrawWithTheirOwnPages)
                            {"209,303", "FFFFFF"},
                            {"215,303", "000040"},
                            {"260,303", "000040"}}));
+}
+
+// A sprite converted with its own animation starts it when attached: the frame shown follows
+// the animation's keys (cyan block, then the same block yellow half a second later).
+TEST_F(SpriteTest, ConvertedSpritePlaysItsOwnAnimation)
+{
+    CZelFile::LoadChunkCategories(0x11);
+    const std::string python = std::string(MG_PYTHON) + " ";
+    ASSERT_EQ(mgtest::RunCommand(python + MG_TESTS_DIR + "/converter/import2d/asset_oracle.py sheet marked.png 2>&1")
+                  .exitCode,
+              0);
+    const mgtest::CommandResult recolour = mgtest::RunCommand(
+        python +
+        "-c \"from PIL import Image; i = Image.open('marked.png').convert('RGB'); "
+        "i.putdata([(255, 255, 0) if p == (0, 255, 255) else p for p in i.getdata()]); i.save('yellow.png')\" 2>&1");
+    ASSERT_EQ(recolour.exitCode, 0) << recolour.output;
+    {
+        std::FILE* script = std::fopen("animated.rhu", "w");
+        ASSERT_NE(script, nullptr);
+        std::fputs("Sprite ANIM Blink { marked.png 0.5 yellow.png 0.5 } SCREEN LOOP\n", script);
+        std::fclose(script);
+    }
+    const mgtest::CommandResult run = mgtest::RunCommand(std::string(MG_WEXLORN) + " . 2>&1");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    CZelFile file;
+    ASSERT_EQ(file.Load("animated.zel"), 0);
+    CSprite* sprite = Exported<CSprite>("Blink");
+    ASSERT_NE(sprite, nullptr);
+    ASSERT_NE(sprite->pAnimation, nullptr);
+
+    CVector at(100, 100, 0);
+    CRender render;
+    render.Attach(&at, nullptr, nullptr, nullptr);
+    render.Attach(sprite, 0);
+    ASSERT_NE(render.GetAnimator(), nullptr);
+    render.SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
+    render.SetViewport(7);
+    render.Link();
+    ASSERT_EQ(sprite->SpriteData.NumFrames, 2);
+    // The bottom right pixel of the frame's box lies in its block.
+    auto corner = [&](int frame) {
+        const SpriteFrame& f = sprite->SpriteData.pFrames[frame];
+        return Point(at.x + f.Right / 16 - 1, at.y + f.Bottom / 16 - 1);
+    };
+    // The frame animates every render with an animator before it draws.
+    CGameTimer::tFrameTime = 0.0f;
+    const std::string first = Frame(corner(0));
+    CGameTimer::tFrameTime = 0.6f;
+    const std::string second = Frame(corner(1));
+    EXPECT_EQ(render.Index(), 1);
+    CGameTimer::tFrameTime = 0.5f;
+    const std::string third = Frame(corner(0)); // looped back to the first frame
+    EXPECT_EQ(render.Index(), 0);
+    CGameTimer::tFrameTime = 0.0f;
+    render.Unlink();
+    EXPECT_EQ(first, Expect({{corner(0), "00FFFF"}}));
+    EXPECT_EQ(second, Expect({{corner(1), "FFFF00"}}));
+    EXPECT_EQ(third, Expect({{corner(0), "00FFFF"}}));
 }
 #endif
 

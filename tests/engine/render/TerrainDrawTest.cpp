@@ -17,6 +17,8 @@
 #include "engine/render/CRender.h"
 #include "engine/render/CRendMap.h"
 #include "engine/render/Camera.h"
+#include "engine/render/MapDecal.h"
+#include "engine/render/SpriteQuads.h"
 #include "engine/render/TerrainDraw.h"
 
 namespace {
@@ -358,6 +360,132 @@ TEST_F(TerrainShotTest, TilesOverlayDecalAndFogUnderEveryPassLimit)
         EXPECT_NEAR(shots[1][i], shots[0][i], 2) << "pass limit 2, channel " << i;
         EXPECT_NEAR(shots[2][i], shots[0][i], 2) << "pass limit 1, channel " << i;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The layer's decal-list entries.
+std::vector<DecalEntry> Decals()
+{
+    const RenderBuffer& b = CRenderer::GetDevice().GetRenderBuffers().Decals;
+    const DecalEntry* first = reinterpret_cast<const DecalEntry*>(b.pBase);
+    return std::vector<DecalEntry>(first, first + b.Count());
+}
+
+TEST_F(TerrainDrawTest, MapDecalCoversItsCellsJustAboveTheGround)
+{
+    LoadTestCamera(CVector(8, -10, 30), CVector(8, 8, 0));
+    TestMap map(8, 8, 2, CVector(10, 20, 0));
+    map.at(3, 2).Height = 32;
+    map.at(2, 2).Flags |= rhu::BACKGROUND_FLIP_SPLIT;
+    CMatrix texture;
+    texture.SetIdentity();
+    texture.m0 = 0.5f;
+    texture.m5 = 0.25f;
+    texture.m12 = 1.0f;
+    const CVector4 red(255, 0, 0, 51);
+    BeginTestLayer(0);
+    SetMapDecalStyle(3, 1, &red, 9, nullptr);
+    BeginMapDecal(map.map, 2, 2, 4, 5, texture);
+    EndMapDecal();
+    // Refused: 16 cells wide, past the map's last corner, no cells at all.
+    const int refusedRects[3][4] = {{0, 0, 16, 2}, {6, 6, 8, 7}, {3, 3, 3, 5}};
+    for (const int* refused : refusedRects) {
+        BeginMapDecal(map.map, refused[0], refused[1], refused[2], refused[3], texture);
+        EndMapDecal();
+    }
+    const std::vector<DecalEntry> decals = Decals();
+    ASSERT_EQ(decals.size(), 1u);
+    EXPECT_EQ(decals[0].SortValue, 3.0f);
+    EXPECT_EQ(decals[0].SecondKey, 9u);
+    const DrawState& s = *decals[0].pState;
+    EXPECT_NE(s.RenderFlags & DRAW_ADDITIVE, 0u);
+    EXPECT_FLOAT_EQ(s.C(16).x, 1.0f);
+    EXPECT_FLOAT_EQ(s.C(16).y, 0.0f);
+    EXPECT_FLOAT_EQ(s.C(18).w, 0.2f);
+    int cells = 0;
+    for (const DecalPiece* p = s.pDecalPieces; p; p = p->pNext)
+        cells += p->Cells;
+    EXPECT_EQ(cells, 6);
+    const DecalPiece& piece = *s.pDecalPieces;
+    ASSERT_EQ(piece.Vertices, 12);
+    const VertexPNT* v = static_cast<const VertexPNT*>(piece.pVertices);
+    // Corner (3, 2): cell coordinates, the height 2 just lifted, and coordinates from the
+    // world position (16, 24).
+    EXPECT_EQ(v[1].x, 3.0f);
+    EXPECT_EQ(v[1].y, 2.0f);
+    EXPECT_FLOAT_EQ(v[1].z, 2.00125f);
+    EXPECT_FLOAT_EQ(v[1].u, 9.0f);
+    EXPECT_FLOAT_EQ(v[1].v, 6.0f);
+    // The first cell is split the other way, as its flag says.
+    const std::vector<unsigned short> first(piece.pIndices, piece.pIndices + 12);
+    EXPECT_EQ(first, (std::vector<unsigned short>{0, 1, 4, 0, 4, 3, 1, 2, 4, 2, 5, 4}));
+    EndTestLayer();
+}
+
+// A resource that lays one blue decal on the map while the scene is drawn: its material glows
+// white, so the style's colour shows without lights.
+struct DecalMaker : CRendResource {
+    DecalMaker()
+    {
+        std::memset(&Glow, 0, sizeof Glow);
+        Glow.Emissive = CVector(1, 1, 1);
+        Glow.Alpha = 1.0f;
+    }
+    void Render(CRender*) override
+    {
+        const CVector4 blue(0, 0, 255, 255);
+        CMatrix texture;
+        texture.SetIdentity();
+        SetMapDecalStyle(0, 0, &blue, 0, &Glow);
+        BeginMapDecal(pMap, 1, 1, 3, 3, texture);
+        EndMapDecal();
+    }
+    CRendMap* pMap = nullptr;
+    Material Glow;
+};
+
+// The decal list plays where the draw list's marker sorts: the decal shows over its cells and
+// nowhere else.
+TEST_F(TerrainDrawTest, MapDecalShowsOverItsCells)
+{
+    LoadTestCamera(CVector(0, -12, 36), CVector(0, 0, 0));
+    const D3DCOLOR red[4] = {0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000};
+    TestTexture redTile(CRenderer::GetDevice().GetDevice(), red);
+    TestMap map(5, 5, 4, CVector(-8, -8, 0));
+    map.Textures({&redTile}, {});
+    CVector position(0, 0, 0), rotation(0, 0, 0);
+    CRender ground, decal;
+    DecalMaker maker;
+    maker.pMap = map.map;
+    ground.Attach(&position, &rotation, nullptr, nullptr);
+    ground.Attach(map.map, 0);
+    decal.Attach(&position, &rotation, nullptr, nullptr);
+    decal.Attach(&maker, 0);
+    ground.SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
+    decal.SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
+    float invW = 0;
+    const CVector in = World2Screen(0, CVector(-8 + 4 * 2, -8 + 4 * 2, 0), invW);
+    const CVector out = World2Screen(0, CVector(-8 + 4 * 0.5f, -8 + 4 * 0.5f, 0), invW);
+    const std::string points = std::to_string(int(in.x)) + "," + std::to_string(int(in.y)) + " " +
+                               std::to_string(int(out.x)) + "," + std::to_string(int(out.y));
+    ground.Link();
+    const std::vector<int> bare = Channels(Frame(points));
+    decal.Link();
+    const std::vector<int> covered = Channels(Frame(points));
+    decal.Unlink();
+    ground.Unlink();
+    ground.DetachResource();
+    decal.DetachResource();
+    ASSERT_EQ(bare.size(), 6u);
+    ASSERT_EQ(covered.size(), 6u);
+    EXPECT_GT(bare[0], 0);
+    EXPECT_EQ(bare[2], 0);
+    EXPECT_EQ(covered[0], 0) << "the decal's blue over the red ground";
+    EXPECT_GT(covered[2], 200);
+    EXPECT_EQ(std::vector<int>(covered.begin() + 3, covered.end()), std::vector<int>(bare.begin() + 3, bare.end()));
 }
 
 } // namespace
