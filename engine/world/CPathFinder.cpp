@@ -383,9 +383,13 @@ int CPathFinder::GetSuccessors(PathGrid cell)
 {
     if (!pAsker || !Search.HasGrid() || cell.x >= Search.GetWidth() || cell.y >= Search.GetHeight())
         return 0;
-    int indices[8];
-    return Search.Successors(
-        cell, true, [this](int, PathGrid to) { return Accept(to); }, Successors, indices);
+    int count = 0;
+    auto accept = [this](int, PathGrid to) { return Accept(to); };
+    Search.Successors(cell, true, accept, [&](int, PathGrid to) {
+        Successors[count++] = to;
+        return true;
+    });
+    return count;
 }
 
 CPathStack* CPathFinder::NewPathStack(int points)

@@ -3,6 +3,9 @@
 // of search nodes found through a per-cell lookup, the open list, the eight step directions
 // and the turning points of a finished search. The finders decide which steps are allowed,
 // what a step costs and when to stop; the core never allocates during a search.
+#include <stdlib.h>
+#include <string.h>
+
 #include "core/math/CVector.h"
 #include "engine/object/GObject.h"
 
@@ -24,10 +27,7 @@ struct CPathNode {
     BYTE NodeFlags; // EPathNodeFlags
     PathGrid Cell;
     CPathNode* pParent;
-    // The open list is a heap that pops in the order of a list sorted by total where a node
-    // goes before every node of an equal total: the newest of equal totals comes out first.
-    int iOpenSlot;
-    DWORD Order;
+    int iOpenSlot; // place in the open list's heap, -1 when not open
 };
 
 // The eight steps in the order they are tried: the four orthogonal ones, then the diagonals.
@@ -35,7 +35,10 @@ struct PathDirection {
     int dx, dy;
     BYTE Bit;
 };
-extern const PathDirection kPathDirections[8];
+inline constexpr PathDirection kPathDirections[8] = {{0, -1, 1},   {0, 1, 2},   {1, 0, 4},    {-1, 0, 8},
+                                                     {-1, -1, 32}, {1, -1, 16}, {-1, 1, 128}, {1, 1, 64}};
+// The code of each of the eight steps: (dy x 16 + dx) mod 256.
+inline constexpr BYTE kDirectionCodes[8] = {0xF0, 0x10, 0x01, 0xFF, 0xEF, 0xF1, 0x0F, 0x11};
 
 class CPathSearch {
 public:
@@ -66,7 +69,6 @@ public:
     // The cell holding p, p first moved onto the nearest cell.
     PathGrid ClampedCellOf(const CVector& p) const;
     CVector CellCentre(PathGrid cell) const;
-    static BYTE DirectionCode(int dx, int dy) { return static_cast<BYTE>(dy * 16 + dx); }
     float Estimate(PathGrid cell) const;
 
     // Forgets the previous search (its cells only) and opens the start node.
@@ -81,16 +83,19 @@ public:
 
     // The cells a step from `cell` may reach, in direction order: accept(index, to) is asked
     // for each neighbour inside the cells; with noCornerCut a diagonal also needs both
-    // orthogonal steps beside it accepted. Fills cells and indices, returns the count.
-    template <class Accept>
-    int Successors(PathGrid cell, bool noCornerCut, Accept accept, PathGrid* cells, int* indices) const
+    // orthogonal steps beside it accepted. visit(index, to) gets each accepted one and may
+    // stop the walk by returning false; the result is false when it did.
+    template <class Accept, class Visit>
+    bool Successors(PathGrid cell, bool noCornerCut, Accept& accept, Visit visit) const
     {
         DWORD open = 0;
-        int count = 0;
+        // Most cells lie inside the edge: their steps need no bounds test.
+        const bool inner = cell.x > 0 && cell.y > 0 && cell.x + 1 < Width && cell.y + 1 < Height;
+#pragma GCC unroll 8
         for (int i = 0; i < 8; ++i) {
             const PathDirection& d = kPathDirections[i];
             const int x = cell.x + d.dx, y = cell.y + d.dy;
-            if (x < 0 || y < 0 || x >= Width || y >= Height)
+            if (!inner && (x < 0 || y < 0 || x >= Width || y >= Height))
                 continue;
             if (noCornerCut && i >= 4 && !DiagonalFree(i, open))
                 continue;
@@ -98,10 +103,10 @@ public:
             if (!accept(i, to))
                 continue;
             open |= d.Bit;
-            cells[count] = to;
-            indices[count++] = i;
+            if (!visit(i, to))
+                return false;
         }
-        return count;
+        return true;
     }
 
     // Closes node and reaches its accepted neighbours: a step repeating the node's entering
@@ -110,24 +115,23 @@ public:
     template <class Accept> EExpand Expand(CPathNode* node, bool noCornerCut, float repeat, float turn, Accept accept)
     {
         node->NodeFlags = static_cast<BYTE>((node->NodeFlags & ~PATHNODE_OPEN) | PATHNODE_CLOSED);
-        PathGrid cells[8];
-        int indices[8];
-        const int count = Successors(node->Cell, noCornerCut, accept, cells, indices);
-        for (int k = 0; k < count; ++k) {
-            const PathDirection& d = kPathDirections[indices[k]];
-            const BYTE code = DirectionCode(d.dx, d.dy);
-            const float g = node->fCost + (code == node->Direction ? repeat : turn);
-            CPathNode*& slot = pLookup[cells[k].y * Width + cells[k].x];
+        const float g0 = node->fCost;
+        const BYTE entered = node->Direction;
+        const bool room = Successors(node->Cell, noCornerCut, accept, [&](int index, PathGrid to) {
+            const BYTE code = kDirectionCodes[index];
+            const float g = g0 + (code == entered ? repeat : turn);
+            CPathNode*& slot = pLookup[to.y * Width + to.x];
             if (!slot) {
                 if (NodeCount >= Budget)
-                    return POOL_USED_UP;
-                slot = Claim(cells[k]);
+                    return false;
+                slot = Claim(to);
             } else if (!(g + IMPROVEMENT <= slot->fCost)) {
-                continue;
+                return true;
             }
             Reach(slot, node, g, code);
-        }
-        return EXPANDED;
+            return true;
+        });
+        return room ? EXPANDED : POOL_USED_UP;
     }
 
     // Walks from last back to the start and marks the turning points: last, the start and
@@ -136,13 +140,30 @@ public:
     int TurningPoints(CPathNode* last, CPathNode** out) const;
 
 private:
-    static bool DiagonalFree(int index, DWORD open);
+    // The open list is a 4-ary heap that pops in the order of a list sorted by total in which
+    // a node goes before every node of an equal total: the newest of equal totals comes out
+    // first. The key packs both: totals are never negative, so their bit patterns order as
+    // the numbers do, and the low half counts insertions down.
+    typedef unsigned long long OpenKey;
+    struct OpenEntry {
+        OpenKey Key;
+        CPathNode* Node;
+    };
+    static const int HEAP_ARITY = 4;
+
+    // A diagonal step needs both orthogonal steps beside it: index 4 needs the bits of 0 and
+    // 3, 5 those of 0 and 2, 6 those of 1 and 3, 7 those of 1 and 2.
+    static bool DiagonalFree(int index, DWORD open)
+    {
+        constexpr DWORD kNeeds[4] = {1 | 8, 1 | 4, 2 | 8, 2 | 4};
+        return (open & kNeeds[index - 4]) == kNeeds[index - 4];
+    }
     CPathNode* Claim(PathGrid cell);
     void Reach(CPathNode* node, CPathNode* parent, float g, BYTE code);
-    bool Before(const CPathNode* a, const CPathNode* b) const;
-    void SiftUp(int slot);
-    void SiftDown(int slot);
-    void Place(CPathNode* node, int slot);
+    OpenKey NextKey(float total);
+    void SiftUp(int slot, OpenEntry entry);
+    void SiftDown(int slot, OpenEntry entry);
+    void Place(const OpenEntry& entry, int slot);
     void RemoveOpen(CPathNode* node);
     void PushOpen(CPathNode* node);
     void FreeAll();
@@ -153,9 +174,116 @@ private:
     int Budget;
     CPathNode* pPool;
     CPathNode** pLookup;
-    CPathNode** pOpen;
+    OpenEntry* pOpen;
     int OpenCount;
     int NodeCount;
     DWORD NextOrder;
     PathGrid Goal;
 };
+
+// The steps of the search loop are inline: the finders' loops compile into one function each.
+inline float CPathSearch::Estimate(PathGrid cell) const
+{
+    return ESTIMATE_WEIGHT * static_cast<float>(abs(cell.x - Goal.x) + abs(cell.y - Goal.y));
+}
+
+inline CPathNode* CPathSearch::Claim(PathGrid cell)
+{
+    CPathNode* node = &pPool[NodeCount++];
+    node->fCost = node->fTotal = 0.0f;
+    node->Direction = node->NodeFlags = 0;
+    node->Cell = cell;
+    node->pParent = nullptr;
+    node->iOpenSlot = -1;
+    return node;
+}
+
+// An improved node already open only moves up: its total fell and it is the newest.
+inline void CPathSearch::Reach(CPathNode* node, CPathNode* parent, float g, BYTE code)
+{
+    node->pParent = parent;
+    node->fCost = g;
+    node->NodeFlags = static_cast<BYTE>(node->NodeFlags & ~PATHNODE_CLOSED);
+    node->fTotal = g + Estimate(node->Cell);
+    node->Direction = code;
+    if (node->iOpenSlot < 0) {
+        PushOpen(node);
+        return;
+    }
+    const OpenEntry entry = {NextKey(node->fTotal), node};
+    SiftUp(node->iOpenSlot, entry);
+}
+
+inline CPathSearch::OpenKey CPathSearch::NextKey(float total)
+{
+    DWORD bits;
+    memcpy(&bits, &total, sizeof bits);
+    return static_cast<OpenKey>(bits) << 32 | (0xFFFFFFFFu - NextOrder++);
+}
+
+inline void CPathSearch::Place(const OpenEntry& entry, int slot)
+{
+    pOpen[slot] = entry;
+    entry.Node->iOpenSlot = slot;
+}
+
+inline void CPathSearch::SiftUp(int slot, OpenEntry entry)
+{
+    while (slot > 0) {
+        const int parent = (slot - 1) / HEAP_ARITY;
+        if (pOpen[parent].Key <= entry.Key)
+            break;
+        Place(pOpen[parent], slot);
+        slot = parent;
+    }
+    Place(entry, slot);
+}
+
+inline void CPathSearch::SiftDown(int slot, OpenEntry entry)
+{
+    for (;;) {
+        const int first = slot * HEAP_ARITY + 1;
+        if (first >= OpenCount)
+            break;
+        const int end = first + HEAP_ARITY < OpenCount ? first + HEAP_ARITY : OpenCount;
+        int best = first;
+        for (int child = first + 1; child < end; ++child)
+            if (pOpen[child].Key < pOpen[best].Key)
+                best = child;
+        if (entry.Key <= pOpen[best].Key)
+            break;
+        Place(pOpen[best], slot);
+        slot = best;
+    }
+    Place(entry, slot);
+}
+
+inline void CPathSearch::PushOpen(CPathNode* node)
+{
+    node->NodeFlags |= PATHNODE_OPEN;
+    const OpenEntry entry = {NextKey(node->fTotal), node};
+    SiftUp(OpenCount++, entry);
+}
+
+inline void CPathSearch::RemoveOpen(CPathNode* node)
+{
+    const int slot = node->iOpenSlot;
+    node->iOpenSlot = -1;
+    node->NodeFlags = static_cast<BYTE>(node->NodeFlags & ~PATHNODE_OPEN);
+    const OpenEntry last = pOpen[--OpenCount];
+    if (slot == OpenCount)
+        return;
+    if (slot > 0 && last.Key < pOpen[(slot - 1) / HEAP_ARITY].Key)
+        SiftUp(slot, last);
+    else
+        SiftDown(slot, last);
+}
+
+inline CPathNode* CPathSearch::PopOpen()
+{
+    if (OpenCount == 0)
+        return nullptr;
+    CPathNode* first = pOpen[0].Node;
+    RemoveOpen(first);
+    return first;
+}
