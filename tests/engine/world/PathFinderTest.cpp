@@ -308,6 +308,26 @@ TEST_F(PathFinderTest, MazeGoldensKeepTheTurningPointsOfTheOnlyRoute)
     }
 }
 
+// A local path starts where the unit stands, so its start point is left out; a unit's old path
+// is kept after it (its points first, followed last).
+TEST_F(PathFinderTest, LocalPathsLeaveTheStartOutAndKeepTheOldPath)
+{
+    Load(kWindingMaze);
+    GPhysical* unit = Unit(m_Start);
+    EPathResult result = PATHRESULT_NOT_NOW;
+    CPathStack* local = Finder().GetLocalPath(nullptr, m_Start, Centre(4, 3), unit, result);
+    EXPECT_EQ(result, PATHRESULT_FOUND);
+    EXPECT_EQ(Cells(local), "4,3 4,1");
+    CPathFinder::FreePathStack(local);
+
+    CPathStack* global = Finder().GetGlobalPath(nullptr, m_Start, m_Goal, unit, result);
+    ASSERT_EQ(result, PATHRESULT_FOUND);
+    CPathStack* detour = Finder().GetLocalPath(global, m_Start, Centre(4, 3), unit, result);
+    EXPECT_EQ(result, PATHRESULT_FOUND);
+    EXPECT_EQ(Cells(detour), std::string(kWindingPoints) + " 4,3 4,1");
+    CPathFinder::FreePathStack(detour);
+}
+
 // Seeded random levels: each finder finds a path exactly when an independent search does,
 // every leg of it is clear, and it is no longer than the estimate's weight allows.
 TEST_F(PathFinderTest, RandomLevelsAgreeWithAnIndependentSearch)
