@@ -38,7 +38,7 @@ std::string Statements(int n)
            i + " GFoo { int A = " + i + "; float B[3] = 0.5 }\nLayoutParams Child" + i + " GFoo : Base" + i +
            " { int Speed = 5; embedded = Kid" + i + "; zellabel Tag }\nString Text" + i +
            " \"A line of text \\\"quoted\\\" number " + i + " that a menu might show\\n\"\nBinary Blob" + i +
-           " blob.bin\nTrigger Action_" + std::to_string(n % 50) + " ESCAPE + SPACE onrelease = " + i +
+           " blob.bin\nTrigger Action_" + std::to_string(n % 64) + " ESCAPE + SPACE onrelease = " + i +
            "\n#ifdef PCX\nMessage \"only on the PC\"\n#endif // platform\n";
 }
 
@@ -106,10 +106,10 @@ void BenchHeaderReader(const std::string& folder)
         LoadTypeInfo(header.c_str(), "");
     }
     const double ours = Seconds(start) / rounds;
-    // The export marker means nothing to the compiler, and the name key type is a builtin of
-    // the type database only.
+    // The export marker means nothing to the compiler, and the name key and offset types are
+    // builtins of the type database only.
     const std::string check = std::string(MG_CXX " -m32 -x c++ -fsyntax-only -D__rhuexport= "
-                                                 "'-DCCRC32=unsigned long' '") +
+                                                 "'-DCCRC32=unsigned long' '-Doffset=unsigned short' '") +
                               header + "'";
     start = Clock::now();
     for (int round = 0; round < rounds; ++round)

@@ -24,6 +24,32 @@ const BuiltinType Builtins[] = {
 
 CTypeDatabase TypeDatabase;
 
+struct CTypeDatabase::Image {
+    struct Member {
+        CMember Fields;
+        int Type; // index in the list, or -1
+    };
+    struct Type {
+        std::string Name;
+        std::string BaseName;
+        int Base; // index in the list, or -1
+        std::string TargetName;
+        bool TargetIsPointer;
+        unsigned long Size;
+        int TypeKind;
+        bool HasTablePointer;
+        bool Exported;
+        ZVariant Scratch;
+        std::vector<Member> Members;
+    };
+    struct Constant {
+        std::string Name;
+        ZVariant Value;
+    };
+    std::vector<Type> Types;
+    std::vector<Constant> Constants;
+};
+
 CTypeDatabase::CTypeDatabase() : ZSearchxArray<CType>(256) { AddBuiltins(); }
 
 void CTypeDatabase::AddBuiltins()
@@ -80,6 +106,7 @@ CConstant* CTypeDatabase::FindConstantByValue(const char* prefix, const char* su
 
 CType* CTypeDatabase::NewType()
 {
+    OnlyBuiltins = false;
     CType* type = new CType;
     Add(type);
     return type;
@@ -87,6 +114,7 @@ CType* CTypeDatabase::NewType()
 
 CConstant* CTypeDatabase::NewConstant()
 {
+    OnlyBuiltins = false;
     CConstant* constant = new CConstant;
     Constants.Add(constant);
     return constant;
@@ -97,6 +125,62 @@ void CTypeDatabase::Reset()
     Constants.RemoveAll();
     RemoveAll();
     AddBuiltins();
+    OnlyBuiltins = true;
+}
+
+int CTypeDatabase::IndexOfType(const CType* type) const { return type ? IndexOf(type) : -1; }
+
+std::shared_ptr<const CTypeDatabase::Image> CTypeDatabase::Capture() const
+{
+    auto image = std::make_shared<Image>();
+    for (const CType* type : Items) {
+        Image::Type copy{type->GetName(),
+                         type->BaseName,
+                         IndexOfType(type->Base),
+                         type->TargetName,
+                         type->TargetIsPointer,
+                         type->Size,
+                         type->TypeKind,
+                         type->HasTablePointer,
+                         type->Exported,
+                         type->Scratch,
+                         {}};
+        for (const std::unique_ptr<CMember>& member : type->Members)
+            copy.Members.push_back({*member, IndexOfType(member->Type)});
+        image->Types.push_back(std::move(copy));
+    }
+    for (int i = 0; i < Constants.GetSize(); ++i)
+        image->Constants.push_back({Constants[i]->GetName(), Constants[i]->Value});
+    return image;
+}
+
+void CTypeDatabase::Restore(const Image& image)
+{
+    // The builtins are there already; every other type is made afresh, as a load makes it.
+    for (size_t i = GetSize(); i < image.Types.size(); ++i)
+        NewType()->SetName(image.Types[i].Name.c_str());
+    for (size_t i = 0; i < image.Types.size(); ++i) {
+        const Image::Type& from = image.Types[i];
+        CType& type = *Items[i];
+        type.BaseName = from.BaseName;
+        type.Base = (*this)[from.Base];
+        type.TargetName = from.TargetName;
+        type.TargetIsPointer = from.TargetIsPointer;
+        type.Size = from.Size;
+        type.TypeKind = from.TypeKind;
+        type.HasTablePointer = from.HasTablePointer;
+        type.Exported = from.Exported;
+        type.Scratch = from.Scratch;
+        for (const Image::Member& member : from.Members) {
+            type.Members.push_back(std::make_unique<CMember>(member.Fields));
+            type.Members.back()->Type = (*this)[member.Type];
+        }
+    }
+    for (const Image::Constant& constant : image.Constants) {
+        CConstant* copy = NewConstant();
+        copy->SetName(constant.Name.c_str());
+        copy->Value = constant.Value;
+    }
 }
 
 void CTypeDatabase::Diagnostic() const

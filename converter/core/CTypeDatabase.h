@@ -5,6 +5,8 @@
 #include "converter/core/ZSearchArray.h"
 #include "converter/core/ZVariant.h"
 
+#include <memory>
+
 class CConstant : public CNamedArrayElement {
 public:
     ZVariant Value; // tagged with the constant's type name
@@ -26,11 +28,23 @@ public:
     CConstant* NewConstant();
     // Back to the builtin types only.
     void Reset();
+    // Nothing added since construction or the last Reset.
+    bool HoldsOnlyBuiltins() const { return OnlyBuiltins; }
+
+    // Everything a load added to a database of builtins only, to be put back into another such
+    // database without reading the file again: the same types (builtins marked exported
+    // included), members, constants and name index.
+    struct Image;
+    std::shared_ptr<const Image> Capture() const;
+    void Restore(const Image& image);
     void Diagnostic() const;
     void Save(const char* fileName) const;
 
 private:
     void AddBuiltins();
+    int IndexOfType(const CType* type) const;
+
+    bool OnlyBuiltins = true;
 
     ZSearchxArray<CConstant> Constants{256};
 };

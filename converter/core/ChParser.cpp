@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <map>
 #include <memory>
 
 namespace {
@@ -132,6 +133,8 @@ void ChParser::ReadClass(CType* type, int node, CType* enclosing)
         }
     }
     type->ComputeLayout(exported);
+    if (!named)
+        ++m_UnnamedTypes;
     if (!enclosing || (named && declarator.empty()))
         return;
     if (declarator.empty())
@@ -214,6 +217,20 @@ void LoadTypeInfo(const char* headerFile, const char* typeFile)
 
 void LoadTypeResource(const char* resourceName)
 {
+    // Every script of a run starts from the same built-in types: they are read once and put
+    // back from their image afterwards. A reader that reports at the verbose levels reads again,
+    // so that every load says the same.
+    static std::map<std::string, std::shared_ptr<const CTypeDatabase::Image>> images;
+    const bool reusable = TypeDatabase.HoldsOnlyBuiltins() && VerboseLevel < 2;
+    if (reusable) {
+        auto known = images.find(resourceName);
+        if (known != images.end()) {
+            TypeDatabase.Restore(*known->second);
+            return;
+        }
+    }
     ChParser reader;
     reader.ParseResource(resourceName);
+    if (reusable && reader.UnnamedTypes() == 0)
+        images[resourceName] = TypeDatabase.Capture();
 }

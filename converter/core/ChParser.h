@@ -21,6 +21,10 @@ public:
     // Evaluates a constant expression node into value, which already carries the target type.
     void Evaluate(int node, ZVariant& value);
 
+    // Types read without a name: they keep the name they were made with, which differs from
+    // one reading to the next.
+    int UnnamedTypes() const { return m_UnnamedTypes; }
+
 private:
     void Read(const char* name, bool fromResource);
     void Walk(int node);
@@ -33,6 +37,8 @@ private:
     void EvaluateFactor(int factor, ZVariant& working);
     std::string DeclaredTypeName(int declaration);
     const CType* ResolveConstantType(const char* typeName, int node);
+
+    int m_UnnamedTypes = 0;
 };
 
 // Reads a header into the type database and, when typeFile is not empty, saves the type file.

@@ -10,6 +10,30 @@ const int kWindowSizes[4] = {255, 511, 1023, 2047};
 
 unsigned ReadLE16(const unsigned char* bytes) { return bytes[0] | (bytes[1] << 8); }
 
+// Runs of literal words are copied from the stream as they are.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the stream's words are little-endian, as the machine's");
+
+// Literal runs and tokens from far enough back are copied in blocks of this many words, which
+// may run past the words they need: the decoder's buffers keep a block's room beyond their end.
+const int kCopyBlockWords = 8;
+
+inline void CopyBlock(void* to, const void* from) { std::memcpy(to, from, kCopyBlockWords * 2); }
+
+// Copies a token's words from distance back. From 8 words back on, whole blocks are copied:
+// each block reads only words written before it.
+void CopyMatch(unsigned short* to, int distance, int length)
+{
+    const unsigned short* from = to - distance;
+    if (distance >= kCopyBlockWords) {
+        for (int i = 0; i < length; i += kCopyBlockWords)
+            CopyBlock(to + i, from + i);
+        return;
+    }
+    // Front to back, so that an overlapping copy repeats its words.
+    for (int i = 0; i < length; ++i)
+        to[i] = from[i];
+}
+
 bool IsWindowSize(int w)
 {
     for (int size : kWindowSizes)
@@ -275,8 +299,10 @@ bool CKzqCompressor::Decompress(Callback read, void* user)
         return m_bError;
     }
     FreeBuffers();
-    m_pInBytes = static_cast<unsigned char*>(zmalloc(kDecompressInBytes));
-    m_pWindow = static_cast<unsigned short*>(zmalloc(kWindowWords * 2));
+    // Room for the block copies' overrun beyond both buffers; the input's is read, so it is set.
+    m_pInBytes = static_cast<unsigned char*>(zmalloc(kDecompressInBytes + kCopyBlockWords * 4));
+    std::memset(m_pInBytes, 0, kDecompressInBytes + kCopyBlockWords * 4);
+    m_pWindow = static_cast<unsigned short*>(zmalloc((kWindowWords + kCopyBlockWords) * 2));
     m_nInPos = m_nInFill = m_nInLimit = 0;
     m_bInputEnded = false;
     m_nWindowFill = m_nDelivered = 0;
@@ -356,19 +382,40 @@ bool CKzqCompressor::DecompressCore()
             Fail("the stream ends before its end token");
             return true;
         }
-        unsigned flags = ReadLE16(in + pos);
+        // The group's flags with the next item's bit at the top.
+        unsigned flags = ReadLE16(in + pos) << 16;
         pos += 2;
-        for (unsigned bit = 0x8000; bit != 0; bit >>= 1) {
+        int items = 16;
+        while (items > 0) {
+            // A run of literals is copied whole.
+            int literals = flags ? __builtin_clz(flags) : items;
+            if (literals > items)
+                literals = items;
+            if (literals > 0) {
+                if (whole) {
+                    CopyBlock(out + fill, in + pos);
+                    if (literals > kCopyBlockWords)
+                        CopyBlock(out + fill + kCopyBlockWords, in + pos + 2 * kCopyBlockWords);
+                } else if (pos + 2 * literals > held) {
+                    Fail("the stream ends before its end token");
+                    return true;
+                } else
+                    std::memcpy(out + fill, in + pos, static_cast<size_t>(literals) * 2);
+                fill += literals;
+                pos += 2 * literals;
+                items -= literals;
+                flags <<= literals;
+                if (items == 0)
+                    break;
+            }
             if (!whole && pos + 2 > held) {
                 Fail("the stream ends before its end token");
                 return true;
             }
-            unsigned word = ReadLE16(in + pos);
+            const unsigned word = ReadLE16(in + pos);
             pos += 2;
-            if (!(flags & bit)) {
-                out[fill++] = static_cast<unsigned short>(word);
-                continue;
-            }
+            --items;
+            flags <<= 1;
             if (word == 0) {
                 m_bStreamEnded = true;
                 m_nInPos = pos;
@@ -381,17 +428,13 @@ bool CKzqCompressor::DecompressCore()
                 m_nWindowFill = groupOut;
                 return false;
             }
-            int length = static_cast<int>(word & m_Mask);
-            int distance = static_cast<int>(word >> m_L);
+            const int length = static_cast<int>(word & m_Mask);
+            const int distance = static_cast<int>(word >> m_L);
             if (distance == 0 || distance > fill) {
                 Fail("a token reaches back beyond the data decoded so far");
                 return true;
             }
-            // Front to back, so that even an overlapping copy repeats its words.
-            unsigned short* to = out + fill;
-            const unsigned short* from = to - distance;
-            for (int i = 0; i < length; ++i)
-                to[i] = from[i];
+            CopyMatch(out + fill, distance, length);
             fill += length;
         }
         m_nInPos = pos;

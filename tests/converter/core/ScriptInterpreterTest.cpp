@@ -47,6 +47,47 @@ TEST(ScriptInterpreter, EveryPlatformPassHasTheBuiltInTypes)
     TypeDatabase.Reset();
 }
 
+// Every type with its offsets, every constant with its value, and whether each type is found
+// by its name.
+std::string DescribeTypes(const std::string& folder)
+{
+    VerboseLevel = 2;
+    testing::internal::CaptureStdout();
+    TypeDatabase.Diagnostic();
+    std::string text = testing::internal::GetCapturedStdout();
+    TypeDatabase.Save((folder + "/types.txt").c_str());
+    VerboseLevel = 0;
+    std::ifstream saved(folder + "/types.txt");
+    for (std::string line; getline(saved, line);)
+        if (line.find("File created on") == std::string::npos)
+            text += line + "\n";
+    for (int i = 0; i < TypeDatabase.GetSize(); ++i)
+        if (TypeDatabase.FindType(TypeDatabase[i]->GetName()) != TypeDatabase[i])
+            text += std::string("not found by name: ") + TypeDatabase[i]->GetName() + "\n";
+    return text;
+}
+
+TEST(ScriptInterpreter, BuiltInTypesPutBackForTheNextScriptEqualAFreshReading)
+{
+    const std::string folder = ScratchFolder();
+    VerboseLevel = 0;
+    TypeDatabase.Reset();
+    LoadTypeResource("RhuTypes");
+    const std::string read = DescribeTypes(folder);
+    const int count = TypeDatabase.GetSize();
+    ASSERT_GT(count, 100);
+    TypeDatabase.Reset();
+    LoadTypeResource("RhuTypes");
+    EXPECT_EQ(DescribeTypes(folder), read);
+    // A database holding more than the builtins is read into, not overwritten.
+    TypeDatabase.Reset();
+    TypeDatabase.NewType()->SetName("Extra");
+    LoadTypeResource("RhuTypes");
+    EXPECT_EQ(TypeDatabase.GetSize(), count + 1);
+    EXPECT_EQ(TypeDatabase.FindType("Extra"), TypeDatabase[21]); // right after the builtins
+    TypeDatabase.Reset();
+}
+
 TEST(ScriptInterpreter, UsageListingWrapsHelpTextsWithinTheConsole)
 {
     CRhuParser parser;
