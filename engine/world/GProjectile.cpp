@@ -9,8 +9,7 @@
 
 static_assert(sizeof(CProjectileInit) == sizeof(rhu::CProjectileInit),
               "CProjectileInit differs from the record header");
-static_assert(offsetof(CProjectileInit, TargetPoint) == offsetof(rhu::CProjectileInit, TargetPoint),
-              "CProjectileInit");
+static_assert(offsetof(CProjectileInit, TargetPoint) == offsetof(rhu::CProjectileInit, TargetPoint), "CProjectileInit");
 
 IMPLEMENT_GOBJECT(GProjectile, 0x8000)
 
