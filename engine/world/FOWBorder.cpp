@@ -102,11 +102,20 @@ void GFOWManager::MarkExcludedStrips(float* base, int w, int h, const BorderExcl
         const int to = hi + STRIP_REACH < limit ? hi + STRIP_REACH : limit;
         for (int k = from; k < to; ++k) {
             switch (e->Side) {
-            case BORDER_NORTH: base[-iStride + k] = OPEN_STRIP; break;
-            case BORDER_SOUTH: base[h * iStride + k] = OPEN_STRIP; break;
-            case BORDER_EAST: base[k * iStride - 1] = OPEN_STRIP; break;
-            case BORDER_WEST: base[k * iStride + w] = OPEN_STRIP; break;
-            default: break;
+            case BORDER_NORTH:
+                base[-iStride + k] = OPEN_STRIP;
+                break;
+            case BORDER_SOUTH:
+                base[h * iStride + k] = OPEN_STRIP;
+                break;
+            case BORDER_EAST:
+                base[k * iStride - 1] = OPEN_STRIP;
+                break;
+            case BORDER_WEST:
+                base[k * iStride + w] = OPEN_STRIP;
+                break;
+            default:
+                break;
             }
         }
     }

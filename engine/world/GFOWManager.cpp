@@ -25,9 +25,9 @@ GFOWManager* GFOWManager::pThe;
 GFOWSaver* GFOWSaver::pThe;
 
 const char* const GFOWManager::FOWSpriteNames[13] = {
-    "Edge_75-100",         "Edge_50-75",         "Edge_25-50",         "Edge_0-25",        "Corner_75-100",
-    "Corner_50-75",        "Corner_25-50",       "Corner_0-25",        "InsideCorner_75-100",
-    "InsideCorner_50-75",  "InsideCorner_25-50", "InsideCorner_0-25",  "Fill_100"};
+    "Edge_75-100",        "Edge_50-75",        "Edge_25-50",  "Edge_0-25",           "Corner_75-100",
+    "Corner_50-75",       "Corner_25-50",      "Corner_0-25", "InsideCorner_75-100", "InsideCorner_50-75",
+    "InsideCorner_25-50", "InsideCorner_0-25", "Fill_100"};
 
 namespace {
 

@@ -11,7 +11,7 @@ class GFenceNode : public GEffect {
     DECLARE_GOBJECT(GFenceNode, GEffect)
 
     // RenderedIndex until the first draw numbers the list.
-    static const int NOT_RENDERED = -100;
+    static constexpr int NOT_RENDERED = -100;
 
     GFenceNode();
     ~GFenceNode() override;
