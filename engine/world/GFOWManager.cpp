@@ -262,7 +262,7 @@ void GFOWManager::PlotFOW(float r, CVector& pos)
         const float outer = R * Circle(dy / R);
         const int c0 = Clamp(Column(pos.x - outer), 0, iColumns), c1 = Clamp(Column(pos.x + outer) + 1, 0, iColumns);
         int i0 = c1, i1 = c1;
-        if (j >= firstInner && j < endInner && r > 0.0f) {
+        if (j >= firstInner && j < endInner) {
             const float inner = r * Circle(dy / r);
             i0 = Clamp(Column(pos.x - inner), c0, c1);
             i1 = Clamp(Column(pos.x + inner) + 1, i0, c1);

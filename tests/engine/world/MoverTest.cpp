@@ -234,8 +234,8 @@ class ProjectileTest : public MoverTest {
 protected:
     GProjectile* Projectile(float lifeTime, float speed, CRendResource* resource = nullptr)
     {
-        GProjectile* p = static_cast<GProjectile*>(
-            MakePhysical(resource, CVector(0.0f, 0.0f, 0.0f), 1, GProjectile::ClassId));
+        GProjectile* p =
+            static_cast<GProjectile*>(MakePhysical(resource, CVector(0.0f, 0.0f, 0.0f), 1, GProjectile::ClassId));
         p->LifeTime = lifeTime;
         p->pMover = StepMover(p, speed);
         p->SetMover(p->pMover);
@@ -389,9 +389,8 @@ TEST_F(FenceTest, PointsOutsideMoveOntoTheNearestPlaceOfTheFence)
     EXPECT_EQ(p, CVector(20.0f, 20.0f, 3.0f));
     Node(2, 0, 10);
     const Case triangle[] = {
-        {{2, 2, 7}, {2, 2, 7}},       {{10, 10, 7}, {5, 5, 7}},    {{-3, -4, 7}, {0, 0, 7}},
-        {{5, -2, 0}, {5, 0, 0}},      {{-1, 5, 0}, {0, 5, 0}},     {{12, -1, 0}, {10, 0, 0}},
-        {{0, 10.5f, 0}, {0, 10, 0}},  {{4, 4, 0}, {4, 4, 0}},
+        {{2, 2, 7}, {2, 2, 7}},  {{10, 10, 7}, {5, 5, 7}},  {{-3, -4, 7}, {0, 0, 7}},    {{5, -2, 0}, {5, 0, 0}},
+        {{-1, 5, 0}, {0, 5, 0}}, {{12, -1, 0}, {10, 0, 0}}, {{0, 10.5f, 0}, {0, 10, 0}}, {{4, 4, 0}, {4, 4, 0}},
     };
     for (const Case& c : triangle) {
         CVector q = c.In;
@@ -418,9 +417,8 @@ TEST_F(FenceTest, ConcaveFencesOfAnyLengthKeepTheNotchOutside)
         CVector In, Out;
     };
     const Case cases[] = {
-        {{1, 8, 0}, {1, 8, 0}},     {{8, 1, 0}, {8, 1, 0}},   {{4, 6, 0}, {3, 6, 0}},
-        {{5.5f, 8, 0}, {6, 8, 0}},  {{4.5f, 3.2f, 0}, {4.5f, 3, 0}}, {{4.5f, 12, 0}, {6, 9, 0}},
-        {{-2, 4, 0}, {0, 4, 0}},
+        {{1, 8, 0}, {1, 8, 0}},          {{8, 1, 0}, {8, 1, 0}},     {{4, 6, 0}, {3, 6, 0}},  {{5.5f, 8, 0}, {6, 8, 0}},
+        {{4.5f, 3.2f, 0}, {4.5f, 3, 0}}, {{4.5f, 12, 0}, {6, 9, 0}}, {{-2, 4, 0}, {0, 4, 0}},
     };
     for (const Case& c : cases) {
         CVector q = c.In;
