@@ -14,14 +14,15 @@ fi
 # strace shows the tests which system calls a program makes (files synced before a rename);
 # SDL2 gives the windows on a display, their input and the sound; Xvfb and xwd show the windows
 # to the window tests, and xdotool types into them for the input test; FFmpeg's libraries decode
-# videos, and its command-line tool makes the test and demo videos.
+# videos, and its command-line tool makes the test and demo videos; Boost's header-only graph
+# search is the path-finding benchmark's peer.
 for p in cmake g++ g++-multilib googletest python3 libstb-dev \
          python3-numpy python3-scipy python3-pil imagemagick \
          libsqlite3-dev:i386 zlib1g-dev:i386 libbenchmark-dev:i386 \
          libosmesa6-dev:i386 libosmesa6-dev liblz4-dev:i386 libenet-dev:i386 flex bison strace assimp-utils \
          libsdl2-dev:i386 xvfb xdotool x11-apps sox \
          libavformat-dev:i386 libavcodec-dev:i386 libswscale-dev:i386 libswresample-dev:i386 \
-         libavutil-dev:i386 ffmpeg; do
+         libavutil-dev:i386 ffmpeg libboost-dev; do
     have_pkg "$p" || need+=("$p")
 done
 

@@ -122,6 +122,12 @@ class GSectionMgr : public GObject {
     int GetWidth() const { return Width; }
     int GetHeight() const { return Height; }
     int GetColumnOffset() const { return ColumnOffset; }
+    // The level's extent: its minimum corner and its whole-unit size, which the path finders
+    // cut into one-unit cells.
+    float GetMinX() const { return MinX; }
+    float GetMinY() const { return MinY; }
+    int GetExtentX() const { return ExtentX; }
+    int GetExtentY() const { return ExtentY; }
     int GetRowOffset() const { return RowOffset; }
     PlotEntry* GetSection(int column, int row) const { return pGrid[row * Width + column]; }
     CPathFinder* GetPathFinder() const { return pPathFinder; }

@@ -37,6 +37,9 @@ void MgSetDebugOutputSink(MG_DEBUG_SINK sink, void* user);
 #define MG_PERF_FREQUENCY 10000000LL
 void MgUseVirtualClock(LONGLONG startTicks);
 void MgAdvanceVirtualClock(LONGLONG ticks);
+// Every read of the virtual counter moves it on by this many ticks afterwards (0: it stands
+// still), so that code timing itself by the counter sees time pass at a known rate.
+void MgSetVirtualClockStep(LONGLONG ticksPerRead);
 void MgUseRealClock(void);
 // Whether the counter is the virtual clock (nothing paced in real time reads it then).
 BOOL MgVirtualClockInUse(void);

@@ -7,6 +7,7 @@
 namespace {
 bool g_Virtual = false;
 LONGLONG g_VirtualTicks = 0;
+LONGLONG g_VirtualStep = 0;
 
 LONGLONG MonotonicTicks()
 {
@@ -20,9 +21,12 @@ void MgUseVirtualClock(LONGLONG startTicks)
 {
     g_Virtual = true;
     g_VirtualTicks = startTicks;
+    g_VirtualStep = 0;
 }
 
 void MgAdvanceVirtualClock(LONGLONG ticks) { g_VirtualTicks += ticks; }
+
+void MgSetVirtualClockStep(LONGLONG ticksPerRead) { g_VirtualStep = ticksPerRead; }
 
 void MgUseRealClock(void) { g_Virtual = false; }
 
@@ -32,7 +36,12 @@ BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count)
 {
     if (count == nullptr)
         return FALSE;
-    count->QuadPart = g_Virtual ? g_VirtualTicks : MonotonicTicks();
+    if (!g_Virtual) {
+        count->QuadPart = MonotonicTicks();
+        return TRUE;
+    }
+    count->QuadPart = g_VirtualTicks;
+    g_VirtualTicks += g_VirtualStep;
     return TRUE;
 }
 
