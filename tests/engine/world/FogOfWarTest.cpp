@@ -125,8 +125,11 @@ TEST_F(FogOfWarTest, GridCoversEveryLocationAndHandsEachItsCorner)
     float seen = 4.0f;
     CVector inside(60.5f, 24.5f, 0.0f);
     fow->WriteFOW(inside, seen);
-    const Case reads[] = {{{60.5f, 24.5f, 0}, 4.0f}, {{61.0f, 5.0f, 0}, -1.0f}, {{-0.001f, 5.0f, 0}, -1.0f},
-                          {{5.0f, 25.0f, 0}, -1.0f}, {{5.0f, -0.5f, 0}, -1.0f}};
+    const Case reads[] = {{{60.5f, 24.5f, 0}, 4.0f},
+                          {{61.0f, 5.0f, 0}, -1.0f},
+                          {{-0.001f, 5.0f, 0}, -1.0f},
+                          {{5.0f, 25.0f, 0}, -1.0f},
+                          {{5.0f, -0.5f, 0}, -1.0f}};
     for (const Case& c : reads) {
         CVector at = c.At;
         EXPECT_EQ(fow->ReadFOW(at), c.Want) << c.At.x << "," << c.At.y;

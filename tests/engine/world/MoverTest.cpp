@@ -13,6 +13,7 @@
 #include "TerrainTestSupport.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/world/CMover.h"
+#include "engine/world/CPathFinder.h"
 #include "engine/world/GFenceNode.h"
 #include "engine/world/GMover.h"
 #include "engine/world/GProjectile.h"
@@ -63,6 +64,59 @@ class TJumpMover : public GMover {
     int Slices;
 };
 IMPLEMENT_GOBJECT(TJumpMover, 0x04808000)
+
+// Moves its parent Speed units a slice along the global path the level's path finder gives,
+// asking again each slice while the search is in progress.
+class TPathMover : public CMover {
+    DECLARE_GOBJECT(TPathMover, CMover)
+
+    void MoveTo(const CVector& target) override
+    {
+        TargetVector = target;
+        pPath = nullptr;
+        AddFlag(FLAG_MOVING);
+    }
+    int ProcessTimeslice() override
+    {
+        if (!pPath && !Ask())
+            return 0;
+        if (Next < 0) {
+            Stop();
+            return 0;
+        }
+        const CVector& to = pPath->pPoints[Next];
+        const float dx = to.x - TimeslicePos.x, dy = to.y - TimeslicePos.y;
+        const float length = sqrtf(dx * dx + dy * dy);
+        if (length <= Speed) {
+            TimeslicePos = CVector(to.x, to.y, TimeslicePos.z);
+            --Next;
+        } else {
+            TimeslicePos += CVector(dx * Speed / length, dy * Speed / length, 0.0f);
+        }
+        return 0;
+    }
+    ~TPathMover() override { CPathFinder::FreePathStack(pPath); }
+
+    CPathStack* pPath;
+    int Next;
+
+private:
+    bool Ask()
+    {
+        EPathResult result = PATHRESULT_NOT_NOW;
+        CPathFinder* finder = GSectionMgr::pThe->GetPathFinder();
+        pPath = finder->GetGlobalPath(pPath, TimeslicePos, TargetVector, GPhysical::FromObject(GetParent()), result);
+        if (result == PATHRESULT_IN_PROGRESS || result == PATHRESULT_NOT_NOW)
+            return false;
+        if (!pPath || result == PATHRESULT_NO_PATH) {
+            Stop();
+            return false;
+        }
+        Next = pPath->iTop;
+        return true;
+    }
+};
+IMPLEMENT_GOBJECT(TPathMover, 0x04808000)
 
 namespace {
 
@@ -226,6 +280,34 @@ TEST_F(MoverTest, GMoverStopsAfterOneSliceWhenAskedAndClipsWhenAsked)
     EXPECT_EQ(mover->Slices, 6);
     mover->Stop();
     EXPECT_TRUE(mover->Stationary());
+}
+
+// The wall at x = 15 has one gap near the top: the mover goes round through it and never
+// stands on the wall.
+TEST_F(MoverTest, MoverFollowsThePathFindersPathAroundTheWall)
+{
+    for (int row = 17; row < 20; ++row)
+        m_Map->SetPassability(15, row, 0);
+    CollisionBlock block = CollisionBlock::Sphere(0.25f, 0x03, CVector(0.0f, 0.0f, 0.0f), 0.25f);
+    TCollidingResource resource(block.Get());
+    GPhysical* unit = MakePhysical(&resource, CVector(5.5f, 5.5f, 0.0f));
+    TPathMover* mover = static_cast<TPathMover*>(unit->Create(TPathMover::ClassId, nullptr));
+    mover->SetSpeed(0.5f);
+    mover->MoveTo(CVector(19.5f, 5.5f, 0.0f));
+    LocationEntry* location = GmvWorld::GetFirstLocation();
+    float highest = 0.0f;
+    for (int frame = 0; frame < 400 && !mover->Stationary(); ++frame) {
+        Frame(0.1f);
+        const CVector& at = unit->GetPos();
+        ASSERT_EQ(GmvWorld::GetPassibilityIndex(location, at.x, at.y), 0) << at.x << "," << at.y;
+        highest = fmaxf(highest, at.y);
+    }
+    EXPECT_TRUE(mover->Stationary());
+    ASSERT_NE(mover->pPath, nullptr);
+    // The path ends where the finder put the goal: within the goal's cell.
+    EXPECT_NEAR(unit->GetPos().x, 19.5f, 0.75f);
+    EXPECT_NEAR(unit->GetPos().y, 5.5f, 0.75f);
+    EXPECT_GE(highest, 17.0f) << "through the gap";
 }
 
 // ---- projectiles ----
