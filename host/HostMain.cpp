@@ -66,18 +66,11 @@ void SetUpLayers(CRenderer& renderer)
                          1.0f);
 }
 
-// The camera looks along its view z with y up the screen; z is up in the world.
 void SetUpCamera(const HostOptions& options)
 {
     const CVector eye(options.Camera[0], options.Camera[1], options.Camera[2]);
     const CVector target(options.LookAt[0], options.LookAt[1], options.LookAt[2]);
-    CVector forward = target - eye;
-    const bool straightDown = forward.x == 0.0f && forward.y == 0.0f;
-    CMatrix camera;
-    camera.LookAt(eye, target, straightDown ? CVector(0.0f, 1.0f, 0.0f) : CVector(0.0f, 0.0f, 1.0f));
-    for (int row = 0; row < 4; ++row)
-        camera.m[4 * row + 2] = -camera.m[4 * row + 2];
-    LoadCamera(0, camera);
+    LoadEyeCamera(0, eye, target);
     CMatrix projection;
     projection.Perspective(options.Fov * 3.14159265f / 180.0f, 640.0f / 480.0f, 1.0f, 1000.0f);
     for (int row = 0; row < 4; ++row)

@@ -1243,6 +1243,30 @@ public:
     CRecorderData* Data[0];
 };
 
+// Movement state a GMover drives: the moved object, world clipping and the state bits
+// (0x10000 stop after the next slice, 0x20000 paused, 0 stationary).
+class GMover;
+class GPosRot;
+struct RHU_EXPORT CMoverData {
+    GMover* pGMover;
+    GPosRot* pObject;
+    unsigned char bClipToWorld;
+    unsigned long Reserved[9];
+    unsigned long State;
+};
+
+// How a projectile is launched: who fired it with what, where from, and at what object or
+// point (a target point whose x is -1e38 means "at the target object").
+struct RHU_EXPORT CProjectileInit {
+    HGOBJECT Owner;
+    HGOBJECT Target;
+    HGOBJECT Weapon;
+    CVector Position;
+    CVector Rotation;
+    CVector TargetPoint;
+    unsigned long Extra[5];
+};
+
 const RHU_EXPORT unsigned long SOUND_STREAM = 1;
 const RHU_EXPORT unsigned long SOUND_ONLYONEIGNORE = 2;
 const RHU_EXPORT unsigned long SOUND_ONLYONERESTART = 4;
@@ -1491,6 +1515,8 @@ static_assert(sizeof(ParticleDef) == 156, "ParticleDef");
 static_assert(sizeof(EmitterDef) == 104, "EmitterDef");
 static_assert(sizeof(CRecorderData) == 12, "CRecorderData");
 static_assert(sizeof(CRecordedScript) == 12, "CRecordedScript");
+static_assert(sizeof(CMoverData) == 49, "CMoverData");
+static_assert(sizeof(CProjectileInit) == 68, "CProjectileInit");
 } // namespace rhu
 #endif
 

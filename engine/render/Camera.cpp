@@ -130,6 +130,21 @@ int LoadCamera(int viewport, const CMatrix& camera)
     return 0;
 }
 
+// The view looks along its z with y up the screen, while z is up in the world; looking
+// straight down, the world's y is up the screen instead.
+int LoadEyeCamera(int viewport, const CVector& eye, const CVector& focus)
+{
+    const CVector forward = focus - eye;
+    if (forward.x == 0.0f && forward.y == 0.0f && forward.z == 0.0f)
+        return 4;
+    const bool straightDown = forward.x == 0.0f && forward.y == 0.0f;
+    CMatrix camera;
+    camera.LookAt(eye, focus, straightDown ? CVector(0.0f, 1.0f, 0.0f) : CVector(0.0f, 0.0f, 1.0f));
+    for (int row = 0; row < 4; ++row)
+        camera.m[4 * row + 2] = -camera.m[4 * row + 2];
+    return LoadCamera(viewport, camera);
+}
+
 int LoadProjection(int viewport, const CMatrix& projection)
 {
     if (!InRange(viewport))

@@ -5,7 +5,8 @@
 // and spheres test against the view volume. Points are row vectors (p' = p x M); the screen
 // map is y-down: screen y = centre y + y x half height.
 //
-// Result codes: 0 success, 1 stack overflow, 2 stack underflow, 3 viewport outside 0..7.
+// Result codes: 0 success, 1 stack overflow, 2 stack underflow, 3 viewport outside 0..7, 4 no
+// direction to look in.
 // Functions returning a vector return a static result that the next call overwrites.
 #include "core/math/CMatrix.h"
 #include "core/math/CVector.h"
@@ -35,6 +36,8 @@ void ResetTransformState();
 const ViewportTransform* GetViewportTransform(int viewport);
 
 int LoadCamera(int viewport, const CMatrix& camera);
+// A camera at eye looking at focus, z up in the world; 4 (nothing loaded) when they coincide.
+int LoadEyeCamera(int viewport, const CVector& eye, const CVector& focus);
 int LoadProjection(int viewport, const CMatrix& projection);
 CMatrix* GetProjection(int viewport);
 int SetViewport(int viewport, float x, float y, float width, float height, float minZ, float maxZ);

@@ -1,21 +1,31 @@
 #pragma once
-// The camera object until the world's camera is built: a positioned object that names itself
-// the camera, so that listeners (environmental sound) find where the view stands, with the
-// point it looks at (the keyframe recorder reads and moves both).
-#include "engine/object/GPosRot.h"
+// The viewer in a level: its position is the eye and it looks at its focus point. The live
+// camera is GmvCamera::pThe; while it has a direction to look in it drives the 3-D camera of
+// the world's viewport, so whatever moves the eye or the focus moves the view.
+#include "engine/object/GPhysical.h"
 
-class GmvCamera : public GPosRot {
-    DECLARE_GOBJECT(GmvCamera, GPosRot)
+class GmvCamera : public GPhysical {
+    DECLARE_GOBJECT(GmvCamera, GPhysical)
 
     GmvCamera();
     ~GmvCamera() override;
 
+    bool Process() override;
+    const CVector& GetPos() override;
+
+    // The operations the camera adds, in table order.
+    virtual void SetFocus(CVector focus);
+    virtual void SetEye(CVector eye);
+
     const CVector& GetFocus() const { return Focus; }
-    void SetFocus(const CVector& focus) { Focus = focus; }
-    void SetEye(const CVector& eye) { SetPos(eye); }
+    // The unit vector from the eye to the focus; zero when the two coincide.
+    void GetUnitDirectionVector(CVector& out);
 
     static GmvCamera* pThe;
 
 private:
+    // Loads the renderer's camera of the world's viewport from the eye and the focus.
+    void DriveRenderer();
+
     CVector Focus;
 };

@@ -19,6 +19,8 @@
 #include "engine/render/CLightTree.h"
 #include "engine/render/CRenderer.h"
 #include "engine/render/Camera.h"
+#include "engine/render/CameraKeyframes.h"
+#include "engine/world/GmvCamera.h"
 
 namespace {
 
@@ -775,6 +777,66 @@ TEST_F(FrameBufferTest, TheOutlineSwitchAddsTheShellPass)
         ResetWorld();
         CRenderer::Shutdown();
     }
+}
+
+// The camera object drives the view: a key frame recorded at one eye and played back after the
+// camera moved elsewhere draws the mesh where World2Screen puts it for the recorded eye.
+TEST_F(FrameBufferTest, ACameraKeyFramePlayedBackDrawsWhereWorld2ScreenSays)
+{
+    ScopedGameFolder game("camera_key");
+    CRenderer* renderer = CRenderer::Create();
+    ASSERT_NE(renderer, nullptr);
+    ASSERT_EQ(renderer->Init(nullptr, 0, 0), 0);
+    CRenderDevice& device = CRenderer::GetDevice();
+    renderer->ConfigureLayers(1);
+    renderer->DefineLayer(0, RenderLayer::CLEAR_COLOUR | RenderLayer::CLEAR_DEPTH | RenderLayer::ENABLED, {0, 0, 1, 1},
+                          CVector4(0, 0, 64, 0), 1.0f);
+    CMatrix projection;
+    projection.Perspective(60.0f * 3.14159265f / 180.0f, 640.0f / 480.0f, 1.0f, 500.0f);
+    for (int row = 0; row < 4; ++row)
+        projection.m[4 * row + 1] = -projection.m[4 * row + 1];
+    LoadProjection(0, projection);
+
+    GmvCamera* camera = GmvCamera::Create();
+    ASSERT_EQ(GmvCamera::pThe, camera);
+    const CVector recordedEye(12, -20, 25), recordedFocus(4, 6, 0);
+    camera->SetFocus(recordedFocus);
+    camera->SetEye(recordedEye);
+    ClearCameraKeyframes();
+    AddCameraKeyframe();
+    camera->SetEye(CVector(-40, 30, 60));
+    camera->SetFocus(CVector(-40, 31, 0));
+
+    MeshResource mesh;
+    mesh.Build(device.GetDevice());
+    const CVector place(6, 2, 0);
+    CRender render;
+    render.Attach(&place, nullptr, nullptr, nullptr);
+    render.Attach(&mesh, 0);
+    render.SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
+    render.Link();
+
+    ToggleCameraPlayback();
+    const int shot = device.GetScreenshotCount();
+    device.SetScreenshotRequest(1);
+    renderer->Process();
+    device.SetScreenshotRequest(0);
+    ToggleCameraPlayback();
+    EXPECT_EQ(camera->GetPos(), recordedEye);
+    EXPECT_EQ(camera->GetFocus(), recordedFocus);
+
+    float invW;
+    const CVector at = World2Screen(0, place, invW);
+    const CVector centre = World2Screen(0, recordedFocus, invW);
+    EXPECT_NEAR(centre.x, 320.0f, 0.01f);
+    EXPECT_NEAR(centre.y, 240.0f, 0.01f);
+    char points[64];
+    std::snprintf(points, sizeof points, "%d,%d 2,2", int(at.x), int(at.y));
+    EXPECT_EQ(ReadShotPixels(game.Shot(shot), points),
+              "640 480\n" + std::to_string(int(at.x)) + "," + std::to_string(int(at.y)) + "=FF00FF\n2,2=000040\n");
+    render.Unlink();
+    mesh.Release();
+    ClearCameraKeyframes();
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "engine/include/RhuTypes.h"
+
 TestMap::TestMap(int width, int height, int tileWidth, const CVector& origin)
     : m_Width(width), m_Cells(width * height), m_Record(sizeof(CRendMap)), m_pMap(nullptr)
 {
@@ -52,4 +54,24 @@ void TestMap::Destroy()
     if (m_pMap)
         m_pMap->~CRendMap();
     m_pMap = nullptr;
+}
+
+void TestMap::SetBorderExcludes(const std::vector<BorderExclude>& excludes)
+{
+    m_Excludes = excludes;
+    m_Excludes.push_back(BorderExclude{0, 0, 0});
+    m_pMap->Map.pBorderExcludeList = m_Excludes.data();
+}
+
+void TestMap::SetDecals(const std::vector<CRendMap::DecalEntry>& decals)
+{
+    m_Buckets.assign(rhu::DECAL_HASH_MASK + 1, std::vector<CRendMap::DecalEntry>());
+    for (const CRendMap::DecalEntry& d : decals)
+        m_Buckets[d.Crc & rhu::DECAL_HASH_MASK].push_back(d);
+    m_HashTable.clear();
+    for (std::vector<CRendMap::DecalEntry>& bucket : m_Buckets) {
+        bucket.push_back(CRendMap::DecalEntry{0, 0});
+        m_HashTable.push_back(bucket.data());
+    }
+    m_pMap->ppDecalHashTable = m_HashTable.data();
 }

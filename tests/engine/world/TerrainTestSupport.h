@@ -23,10 +23,18 @@ public:
     // Destroys it (it leaves the world).
     void Destroy();
     CRendMap* Get() { return m_pMap; }
+    // Gives the built map a border-exclude list (the terminating record is added) and a decal
+    // hash table of name keys with their decal indices: in-memory records the loader's checks
+    // of packed data would refuse, so they are set after the build.
+    void SetBorderExcludes(const std::vector<BorderExclude>& excludes);
+    void SetDecals(const std::vector<CRendMap::DecalEntry>& decals);
 
 private:
     int m_Width;
     std::vector<BasicCell> m_Cells;
     std::vector<unsigned char> m_Record;
     CRendMap* m_pMap;
+    std::vector<BorderExclude> m_Excludes;
+    std::vector<std::vector<CRendMap::DecalEntry>> m_Buckets;
+    std::vector<CRendMap::DecalEntry*> m_HashTable;
 };
