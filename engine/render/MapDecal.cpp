@@ -65,8 +65,8 @@ DrawState* DecalState(const BackgroundBatch& m)
     state->C(18) = Scaled(material.Emissive, Style.Colour, material.Alpha * Style.Colour.w);
     state->MaterialAlpha = material.Alpha * Style.Colour.w;
     state->pTexture = DeviceTextureOf(InternalTextureOf(material.pTexture));
-    state->RenderFlags = (DRAW_DEPTH_TEST | (Style.Additive ? DRAW_ADDITIVE : DRAW_ALPHA_BLEND)) &
-                         CRenderer::GetRenderMask();
+    state->RenderFlags =
+        (DRAW_DEPTH_TEST | (Style.Additive ? DRAW_ADDITIVE : DRAW_ALPHA_BLEND)) & CRenderer::GetRenderMask();
     return state;
 }
 
@@ -77,8 +77,8 @@ void SetMapDecalStyle(int mode, unsigned flags, const CVector4* colour, int valu
     Style.Mode = mode;
     Style.Additive = (flags & 1) != 0;
     Style.Value = value;
-    Style.Colour = colour ? CVector4(colour->x / 255, colour->y / 255, colour->z / 255, colour->w / 255)
-                          : CVector4(1, 1, 1, 1);
+    Style.Colour =
+        colour ? CVector4(colour->x / 255, colour->y / 255, colour->z / 255, colour->w / 255) : CVector4(1, 1, 1, 1);
     Style.pMaterial = material;
 }
 
@@ -106,7 +106,8 @@ void EndMapDecal()
     const int cellColumns = columns - 1, cells = (columns - 1) * (rows - 1);
     CRenderDevice& device = CRenderer::GetDevice();
     VertexPNT* vertices = static_cast<VertexPNT*>(device.AllocState(sizeof(VertexPNT) * unsigned(columns * rows)));
-    unsigned short* indices = static_cast<unsigned short*>(device.AllocState(sizeof(unsigned short) * 6u * unsigned(cells)));
+    unsigned short* indices =
+        static_cast<unsigned short*>(device.AllocState(sizeof(unsigned short) * 6u * unsigned(cells)));
     DecalPiece* pieces = static_cast<DecalPiece*>(device.AllocState(sizeof(DecalPiece) * unsigned(cells)));
     DecalEntry* entry = device.AllocDecal(1);
     DrawState* state = DecalState(m);

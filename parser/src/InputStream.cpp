@@ -30,12 +30,23 @@ long QVInputStream::GetLineNumber(long pos)
     if (pos < -1 || pos > size)
         return 0;
     long end = pos < size ? pos + 1 : size;
-    long line = 1;
-    ForEachChar(0, end, [&](long, char c) {
+    // Callers ask for positions that mostly move forward (every node of a tree in turn): count
+    // on from the last answer instead of from the start, which made large texts quadratic.
+    if (end < linesCountedTo_) {
+        linesCountedTo_ = 0;
+        linesBefore_ = 1;
+    }
+    long line = linesBefore_;
+    long counted = linesCountedTo_;
+    ForEachChar(linesCountedTo_, end, [&](long at, char c) {
         if (c == '\n')
             ++line;
+        counted = at + 1;
         return true;
     });
+    // A window that could not be read ends the count early; only what was seen is kept.
+    linesCountedTo_ = counted;
+    linesBefore_ = line;
     return line;
 }
 

@@ -97,6 +97,25 @@ TEST(StreamLines, SpecifiedExamples)
     EXPECT_EQ(crlf->Tell(), 0);
 }
 
+// Line numbers are counted on from the previous query: any order of queries, forwards, backwards
+// and repeated, gives the count from the start of the text.
+TEST(StreamLines, LineNumbersInAnyQueryOrder)
+{
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += std::string(size_t(i % 7), 'x') + "\n";
+    std::unique_ptr<QVInputStream> stream(QVMemoryStream::Open(text.data(), long(text.size())));
+    unsigned seed = 7;
+    for (int query = 0; query < 400; ++query) {
+        seed = seed * 1103515245u + 12345u;
+        long pos = query < 100 ? query * 9 : long((seed >> 8) % text.size());
+        long expected = 1;
+        for (long i = 0; i <= pos; ++i)
+            expected += text[size_t(i)] == '\n' ? 1 : 0;
+        ASSERT_EQ(stream->GetLineNumber(pos), expected) << "query " << query << " at " << pos;
+    }
+}
+
 TEST(MemoryStream, ReadSeekAndEnd)
 {
     std::unique_ptr<QVInputStream> stream(QVMemoryStream::Open("abc", 0));

@@ -26,6 +26,10 @@ protected:
 
 private:
     template <typename Visit> void ForEachChar(long from, long to, Visit visit);
+
+    // The line count of the characters [0, linesCountedTo_), kept from the last line query.
+    long linesCountedTo_ = 0;
+    long linesBefore_ = 1;
 };
 
 // A stream over a caller's text buffer (not owned).
