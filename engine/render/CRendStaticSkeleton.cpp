@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "engine/include/RhuTypes.h"
-#include "engine/render/CAnimation.h"
 #include "engine/render/CRendDynamicSkeleton.h"
 #include "engine/render/CRender.h"
 #include "engine/zel/CZelFile.h"
@@ -68,19 +67,14 @@ CRendStaticSkeleton::CRendStaticSkeleton()
     const char* fault = Fault(*this);
     if (!fault)
         return;
-    Report(fault);
-    NoNodes = 0;
-    NoAttachPoints = 0;
-}
-
-void CRendStaticSkeleton::Report(const char* fault)
-{
     const char* label = CZelFixupManager::GetLabel(this);
     const char* file = CZelFile::NameOf(this);
     char text[320];
     std::snprintf(text, sizeof text, "Skeleton \"%s\" in %s: %s; it shows nothing\n", label ? label : "(unnamed)",
                   file ? file : "(no file)", fault);
     OutputDebugStringA(text);
+    NoNodes = 0;
+    NoAttachPoints = 0;
 }
 
 int CRendStaticSkeleton::NodeIndex(const StaticNode* node) const
@@ -93,26 +87,10 @@ int CRendStaticSkeleton::NodeIndex(const StaticNode* node) const
     return index < NoNodes ? int(index) : -1;
 }
 
-// The nodes' resources and the animation are records the skeleton calls into once shown: each
-// must be built by then, and of its class, whatever damage made of the pointers.
-const char* CRendStaticSkeleton::UnsoundRecord() const
-{
-    for (unsigned long n = 0; n < NoNodes; ++n)
-        if (!CZelFile::IsSoundRecordPointer(Nodes[n].pResource))
-            return "a node's resource is not a render resource record";
-    if (!CZelFile::IsSoundRecordPointer(pAnimation))
-        return "its animation is not an animation record";
-    return nullptr;
-}
-
 CRendWorkspace* CRendStaticSkeleton::OnAttach(CRender* render)
 {
     if (NoNodes == 0)
         return nullptr;
-    if (const char* fault = UnsoundRecord()) {
-        Report(fault);
-        return nullptr;
-    }
     return CRendDynamicSkeleton::Build(this, render);
 }
 

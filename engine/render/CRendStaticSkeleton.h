@@ -24,8 +24,7 @@ struct StaticNode {
 class CRendStaticSkeleton : public CRendResource {
 public:
     // A stored skeleton whose nodes, points or child links run outside its bytes, or whose
-    // child links do not form a tree, is refused: it keeps no nodes and shows nothing. So is
-    // one shown while its nodes' resources or its animation are not built records.
+    // child links do not form a tree, is refused: it keeps no nodes and shows nothing.
     CRendStaticSkeleton();
 
     CRendWorkspace* OnAttach(CRender* render) override;
@@ -52,11 +51,6 @@ public:
     unsigned long NoAttachPoints;
     unsigned long NoNodes;
     StaticNode Nodes[0];
-
-private:
-    // Why the skeleton cannot be shown, null when it can.
-    const char* UnsoundRecord() const;
-    void Report(const char* fault);
 };
 #pragma pack(pop)
 static_assert(sizeof(CAttachPoint) == 16, "CAttachPoint");

@@ -610,10 +610,8 @@ void CZelFile::ConstructTypes()
     for (unsigned long i = 0; i < count; ++i) {
         const unsigned long place = entries[2 * i + 1];
         unsigned char* segment = place == kSkippedPlace ? nullptr : pSegment[PlaceSegment(place)];
-        if (segment && run.Find(entries[2 * i]) && run.constructor) {
+        if (segment && run.Find(entries[2 * i]) && run.constructor)
             run.constructor(segment + PlaceOffset(place));
-            BuiltRecords.push_back(segment + PlaceOffset(place));
-        }
     }
 }
 
@@ -645,11 +643,6 @@ void CZelFile::ReleaseTemporary()
         return;
     DestroyTypes(SegTemp);
     ClearExports(SegTemp);
-    const unsigned char* begin = pSegment[SegTemp];
-    const unsigned char* end = begin + SegmentSize[SegTemp];
-    BuiltRecords.erase(std::remove_if(BuiltRecords.begin(), BuiltRecords.end(),
-                                      [&](const unsigned char* record) { return record >= begin && record < end; }),
-                       BuiltRecords.end());
     zfree(pSegment[SegTemp]);
     pSegment[SegTemp] = nullptr;
     SegmentSize[SegTemp] = 0;
@@ -733,16 +726,6 @@ bool CZelFile::IsTypedRecord(const void* p, unsigned long classKey)
     }
     return false;
 }
-
-bool CZelFile::IsBuiltRecord(const void* p)
-{
-    for (CZelFile* file = pFirstLive; file; file = file->pNextLive)
-        if (std::find(file->BuiltRecords.begin(), file->BuiltRecords.end(), p) != file->BuiltRecords.end())
-            return true;
-    return false;
-}
-
-bool CZelFile::IsPublishedObject(const void* p) { return CZelFixupManager::GetKey(const_cast<void*>(p)) != 0; }
 
 bool CZelFile::IsLoadedData(const void* p, unsigned long length)
 {

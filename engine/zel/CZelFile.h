@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "core/riff/CZRiffFile.h"
-#include "engine/zel/CZelStaticResource.h"
 #include "engine/include/ZelFormat.h"
 
 class CKzqCompressor;
@@ -44,24 +43,6 @@ public:
     // True when a loaded (or loading) file lists a typed record of that class key at p: a
     // record that follows an array of typed records checks each element with it.
     static bool IsTypedRecord(const void* p, unsigned long classKey);
-    // True when p is a record that a loaded (or loading) file has built: damage can point a
-    // field at a record left unbuilt (a class the engine does not know, or one not built yet),
-    // which has no table of functions to call.
-    static bool IsBuiltRecord(const void* p);
-    // A record pointer a record follows, before calling through it: null, an object the engine
-    // made and published by name, or an already built record of class T or one derived from it.
-    // Anything else is damage: bytes never fixed up, or a record never built.
-    template <class T> static bool IsSoundRecordPointer(const T* p)
-    {
-        if (!p)
-            return true;
-        if (IsLoadedData(p, 1) ? !IsBuiltRecord(p) : !IsPublishedObject(p))
-            return false;
-        auto* record = static_cast<CZelStaticResource*>(const_cast<void*>(static_cast<const void*>(p)));
-        return dynamic_cast<const T*>(record) == p;
-    }
-    // True when p is the value of a symbol outside loaded data: an object the engine published.
-    static bool IsPublishedObject(const void* p);
 
     struct ChunkKind; // how one chunk id of a block is read and kept
 
@@ -117,7 +98,6 @@ private:
     char* pName;
     unsigned long SegmentSize[SegCount];
     CZelFile* pNextLive;
-    std::vector<const unsigned char*> BuiltRecords; // in the order they were built
 
     static unsigned long ChunkCategories;
     static void (*pHackCallback)();
