@@ -41,5 +41,5 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMG_SANITIZE=ON \
 # (it waits for ever under user-mode emulation).
 export ASAN_OPTIONS="detect_leaks=0:exitcode=99${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export UBSAN_OPTIONS="halt_on_error=1:exitcode=99:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
-cmake --build "$build" -j"${MG_FUZZ_JOBS:-3}" --target fuzz_converter fuzz_engine
+cmake --build "$build" -j"${MG_FUZZ_JOBS:-2}" --target fuzz_converter fuzz_engine
 exec "$build/$driver" "$reader" "$count" "$seed" "$build/findings"

@@ -4,6 +4,7 @@
 // any stray read or write is caught.
 #include "core/riff/CZRiffFile.h"
 
+#include "ChunkTestUtil.h"
 #include "KzqTestUtil.h"
 #include "TestUtil.h"
 
@@ -78,30 +79,6 @@ std::string ChunkBytes(const char* id, const std::string& data, bool bigEndian =
     return out;
 }
 
-// Reads everything a chunk holds, descending into lists; returns the chunks visited.
-int Walk(CZRiffFile& riff, int depth, int& budget)
-{
-    int visited = 0;
-    while (budget-- > 0) {
-        ZRIFFCKINFO* chunk = riff.Descend(0, 0, true);
-        if (chunk == nullptr)
-            break;
-        ++visited;
-        if (chunk->listType != 0 && depth < 8) {
-            visited += Walk(riff, depth + 1, budget);
-        } else {
-            char buffer[64];
-            unsigned long code;
-            riff.ReadFourCC(&code);
-            riff.ReadString(sizeof buffer - 1, buffer);
-            while (!riff.Read(buffer, sizeof buffer, true) && riff.Tell() < chunk->size)
-                ;
-        }
-        riff.Ascend();
-    }
-    return visited;
-}
-
 TEST(Robustness, MutatedChunkFiles)
 {
     std::string inner = ChunkBytes("name", std::string("tree\0", 5)) +
@@ -118,7 +95,7 @@ TEST(Robustness, MutatedChunkFiles)
             if (reader.Open(path.c_str(), CZRiffFile::MakeFourCC("TEST")) == nullptr)
                 continue;
             int budget = 10000;
-            Walk(reader, 0, budget);
+            WalkChunks(reader, 0, budget);
             ASSERT_GT(budget, 0) << "trial " << trial << " did not finish";
         }
     }

@@ -7,6 +7,7 @@
 
 #include "converter/core/CDatabase.h"
 #include "converter/core/CRhuParser.h"
+#include "converter/core/CTypeDatabase.h"
 #include "converter/core/ChParser.h"
 #include "converter/core/ConsoleOutput.h"
 #include "converter/core/ScriptResource.h"
@@ -14,6 +15,7 @@
 #include "converter/import3d/ClwMesh.h"
 #include "core/riff/CZRiffFile.h"
 #include "qvrn/ParserInterface.h"
+#include "tests/core/ChunkTestUtil.h"
 #include "tests/core/KzqTestUtil.h"
 
 #include <dirent.h>
@@ -103,7 +105,8 @@ std::vector<Bytes> FilesOf(const std::string& folder, const std::string& ending)
 
 // Scripts, images and models are read in a work folder of their own: the scripts beside an
 // include file and a folder named like a file, the models beside the images their clips name.
-void PrepareWorkFolder(const std::string& reader, const std::vector<Bytes>& scripts)
+// Returns the folder, which the driver removes at the end.
+std::string PrepareWorkFolder(const std::string& reader, const std::vector<Bytes>& scripts)
 {
     char folder[] = "/tmp/mg_fuzz_work_XXXXXX";
     if (!mkdtemp(folder) || chdir(folder) != 0) {
@@ -120,10 +123,15 @@ void PrepareWorkFolder(const std::string& reader, const std::vector<Bytes>& scri
     VerboseLevel = 0;
     CzBitmap::ErrorSwitch = 0;
     LoadTypeResource("RhuTypes");
+    return folder;
 }
 
+// With the types loaded afresh, as the converter does for every script: a conversion ends by
+// emptying the type database, and a refused one leaves it as it stood.
 void ConvertScript(const Bytes& script)
 {
+    TypeDatabase.Reset();
+    LoadTypeResource("RhuTypes");
     WriteWholeFile("main.rhu", script);
     CDatabase database;
     CRhuParser parser;
@@ -168,29 +176,7 @@ void Decompress(const Bytes& stream)
         abort(); // a token expands 2 bytes to at most 255 words: more is a runaway decoder
 }
 
-int WalkChunks(CZRiffFile& riff, int depth, int& budget)
-{
-    int visited = 0;
-    while (budget-- > 0) {
-        ZRIFFCKINFO* chunk = riff.Descend(0, 0, true);
-        if (chunk == nullptr)
-            break;
-        ++visited;
-        if (chunk->listType != 0 && depth < 8) {
-            visited += WalkChunks(riff, depth + 1, budget);
-        } else {
-            char buffer[64];
-            unsigned long code;
-            riff.ReadFourCC(&code);
-            riff.ReadString(sizeof buffer - 1, buffer);
-            while (!riff.Read(buffer, sizeof buffer, true) && riff.Tell() < chunk->size)
-                ;
-        }
-        riff.Ascend();
-    }
-    return visited;
-}
-
+// Named after the driver, not the child reading the case, so that one file serves the whole run.
 std::string ChunkFilePath()
 {
     static const std::string path = "/tmp/mg_fuzz_chunk_" + std::to_string(getpid()) + ".bin";
@@ -356,9 +342,13 @@ int main(int argc, char** argv)
         findings = std::filesystem::absolute(argv[4]).string();
         argv[4] = findings.data();
     }
+    std::string workFolder;
     if (reader == "script" || reader == "image" || reader == "model" || reader == "scene")
-        PrepareWorkFolder(reader, readers[0].Corpus);
+        workFolder = PrepareWorkFolder(reader, readers[0].Corpus);
+    const std::string chunkFile = ChunkFilePath();
     const int result = Main(argc, argv, readers);
-    unlink(ChunkFilePath().c_str());
+    unlink(chunkFile.c_str());
+    if (!workFolder.empty())
+        std::filesystem::remove_all(workFolder);
     return result;
 }

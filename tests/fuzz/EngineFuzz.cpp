@@ -37,27 +37,15 @@ int g_GameBlock[8];
 
 std::string ZelName() { return "mutants/fuzz" + std::to_string(getppid()) + ".zel"; }
 
+// A refused file is abandoned where the loader stood: what it had made is removed first.
 void LoadZel(const Bytes& bytes)
 {
+    GObject::DestroyObjects();
     WriteWholeFile(std::string(ZEL_FIXTURE_DIR) + "/" + ZelName(), bytes);
     CZelFile* file = new CZelFile;
     file->Load(ZelName().c_str());
     delete file;
     GObject::DestroyObjects();
-}
-
-std::string ProfileRoot()
-{
-    char base[CZFile::kPathSize];
-    CZFile::GetPath(base, CZFile::kInProfileFolder);
-    std::string path(base);
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
-    std::string root = std::filesystem::weakly_canonical(path).string();
-    while (root.size() > 1 && root.back() == '/')
-        root.pop_back();
-    return root;
 }
 
 std::string ProfileFolder()

@@ -1,7 +1,10 @@
 #include "FuzzHarness.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <setjmp.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,9 +13,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <random>
+
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 namespace mgfuzz {
 
@@ -61,15 +69,9 @@ unsigned long long CaseSeed(unsigned long long seed, long index)
     return x ^ (x >> 29);
 }
 
-Bytes CaseInput(const Reader& reader, unsigned long long seed, long index)
-{
-    const Bytes& original = reader.Corpus[static_cast<size_t>(index) % reader.Corpus.size()];
-    return reader.Mutate(original, CaseSeed(seed, index));
-}
-
 // Runs body in a child whose output goes to errorPath (stderr, where sanitizers report) and to
-// nowhere (stdout), under an alarm that ends a hung child.
-Outcome RunInChild(const std::function<void()>& body, unsigned seconds, const std::string& errorPath)
+// nowhere (stdout).
+Outcome RunInChild(const std::function<void()>& body, const std::string& errorPath)
 {
     fflush(stdout);
     fflush(stderr);
@@ -79,7 +81,6 @@ Outcome RunInChild(const std::function<void()>& body, unsigned seconds, const st
         const int error = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(null, 1);
         dup2(error >= 0 ? error : null, 2);
-        alarm(seconds);
         body();
         fflush(stdout);
         _exit(0);
@@ -101,27 +102,124 @@ Outcome RunInChild(const std::function<void()>& body, unsigned seconds, const st
     }
 }
 
+// What a child tells the driver: the case it is reading and how many of its cases were refused,
+// in memory shared across fork, so that a child that ends in the middle of its batch still
+// names the case at fault.
+struct ChildProgress {
+    long Current;
+    long Refused;
+};
+
+ChildProgress& SharedProgress()
+{
+    static void* shared =
+        mmap(nullptr, sizeof(ChildProgress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) {
+        perror("shared progress");
+        std::exit(2);
+    }
+    return *static_cast<ChildProgress*>(shared);
+}
+
+// Set while a child reads a case: where the reader's fatal error returns to.
+sigjmp_buf* g_RefusalReturn = nullptr;
+
+// A refusal abandons what the reader held (memory, open files): a child whose leftovers have
+// grown ends its batch early, and the next child starts clean.
+bool ChildIsWorn()
+{
+    const int fd = dup(0);
+    if (fd >= 0)
+        close(fd);
+#if defined(__SANITIZE_ADDRESS__)
+    if (__sanitizer_get_current_allocated_bytes() > (512u << 20))
+        return true;
+#endif
+    return fd > 256;
+}
+
+// Cases first..last-1 one after the other, each under its own alarm, so a hung case ends
+// the child with SIGALRM while the progress names it.
+std::function<void()> CasesInChild(const Reader& reader, unsigned long long seed, long first, long last,
+                                   unsigned timeout)
+{
+    return [&reader, seed, first, last, timeout] {
+        ChildProgress& progress = SharedProgress();
+        progress.Refused = 0;
+        long index = first;
+        for (; index < last; ++index) {
+            progress.Current = index;
+            const Bytes input = CaseInput(reader, seed, index);
+            sigjmp_buf refusal;
+            if (sigsetjmp(refusal, 0) == 0) {
+                g_RefusalReturn = reader.MayEndProcess ? &refusal : nullptr;
+                alarm(timeout);
+                reader.Read(input);
+            } else {
+                ++progress.Refused;
+            }
+            alarm(0);
+            g_RefusalReturn = nullptr;
+            if (ChildIsWorn()) {
+                ++index;
+                break;
+            }
+        }
+        progress.Current = index;
+    };
+}
+
 bool IsFinding(const Reader& reader, Outcome outcome)
 {
     return !(outcome == Outcome::Ok || (outcome == Outcome::Refused && reader.MayEndProcess));
 }
 
 void ReportFinding(const Reader& reader, unsigned long long seed, long index, Outcome outcome, const Bytes& input,
-                   const std::string& folder, const std::string& errorPath)
+                   const std::string& folder, const std::string& errorPath, const char* note)
 {
     mkdir(folder.c_str(), 0755); // made on the first finding only, so a clean run leaves none
     const std::string stem = folder + "/" + reader.Name + "-" + std::to_string(seed) + "-" + std::to_string(index);
     WriteWholeFile(stem + ".input", input);
     const Bytes error = ReadWholeFile(errorPath);
     WriteWholeFile(stem + ".log", error);
-    printf("FINDING %s case %ld: %s; input %s.input, output %s.log\n", reader.Name.c_str(), index, Describe(outcome),
-           stem.c_str(), stem.c_str());
-    const size_t shown = std::min<size_t>(error.size(), 1500);
+    printf("FINDING %s case %ld: %s%s; input %s.input, output %s.log\n", reader.Name.c_str(), index, Describe(outcome),
+           note, stem.c_str(), stem.c_str());
+    // The report comes last: the cases before it in the same child may have written warnings.
+    const size_t shown = std::min<size_t>(error.size(), 3000);
     if (shown)
-        printf("%.*s\n", static_cast<int>(shown), error.data());
+        printf("%.*s\n", static_cast<int>(shown), error.data() + error.size() - shown);
+}
+
+// The case at which a child that began at first ended with a finding. Earlier cases ran in the
+// same child: the case is tried alone, and a fault that needs them is still reported, with the
+// output of the child that showed it.
+void ReportEndedCase(const Reader& reader, unsigned long long seed, long first, long at, Outcome outcome,
+                     const std::string& folder, const std::string& errorPath, unsigned timeout)
+{
+    const Bytes input = CaseInput(reader, seed, at);
+    if (at == first) {
+        ReportFinding(reader, seed, at, outcome, input, folder, errorPath, "");
+        return;
+    }
+    const std::string singlePath = errorPath + "-alone";
+    const Outcome single = RunInChild(CasesInChild(reader, seed, at, at + 1, timeout), singlePath);
+    if (IsFinding(reader, single)) {
+        ReportFinding(reader, seed, at, single, input, folder, singlePath, "");
+    } else {
+        const std::string note = " after cases " + std::to_string(first) + " to " + std::to_string(at - 1) +
+                                 " in the same process (alone it is " + Describe(single) + ")";
+        ReportFinding(reader, seed, at, outcome, input, folder, errorPath, note.c_str());
+    }
+    unlink(singlePath.c_str());
 }
 
 } // namespace
+
+Bytes CaseInput(const Reader& reader, unsigned long long seed, long index)
+{
+    const Bytes& original = reader.Corpus[static_cast<size_t>(index) % reader.Corpus.size()];
+    return reader.Mutate(original, CaseSeed(seed, index));
+}
 
 Bytes MutateBinary(const Bytes& original, unsigned long long caseSeed)
 {
@@ -236,45 +334,44 @@ int Run(const Reader& reader, long count, unsigned long long seed, const std::st
     // Beside the findings folder, so that runs of other readers sharing it never see it.
     const std::string errorPath = findingsFolder + ".stderr-" + reader.Name + "-" + std::to_string(getpid());
     const unsigned timeout = TimeoutSeconds();
-    const long batch = reader.MayEndProcess ? 1 : kBatch;
+    const time_t started = time(nullptr);
     long read = 0, refused = 0, findings = 0;
     long nextProgress = count / 10;
-    for (long start = 0; start < count; start += batch) {
-        const long end = std::min(count, start + batch);
-        auto runCases = [&](long first, long last) {
-            return [&reader, seed, first, last] {
-                for (long index = first; index < last; ++index)
-                    reader.Read(CaseInput(reader, seed, index));
-            };
-        };
-        const Outcome outcome =
-            RunInChild(runCases(start, end), timeout * static_cast<unsigned>(end - start), errorPath);
-        if (!IsFinding(reader, outcome)) {
-            (outcome == Outcome::Ok ? read : refused) += end - start;
+    // A child reads a batch of cases; one that ends early (a refusal that is the fatal error, a
+    // crash, a hang, a sanitizer report) names the case it was reading, and the next child
+    // goes on from the case after it.
+    for (long next = 0; next < count;) {
+        const long end = std::min(count, next + kBatch);
+        ChildProgress& progress = SharedProgress();
+        progress = {next, 0};
+        const Outcome outcome = RunInChild(CasesInChild(reader, seed, next, end, timeout), errorPath);
+        refused += progress.Refused;
+        if (outcome == Outcome::Ok) {
+            read += progress.Current - next - progress.Refused;
+            next = progress.Current;
         } else {
-            // The batch is run again one case at a time to name the cases at fault.
-            for (long index = start; index < end; ++index) {
-                const Outcome single =
-                    end - start == 1 ? outcome : RunInChild(runCases(index, index + 1), timeout, errorPath);
-                if (IsFinding(reader, single)) {
-                    ++findings;
-                    ReportFinding(reader, seed, index, single, CaseInput(reader, seed, index), findingsFolder,
-                                  errorPath);
-                } else {
-                    ++(single == Outcome::Ok ? read : refused);
-                }
+            const long at = std::min(end - 1, std::max(next, progress.Current));
+            read += at - next - progress.Refused;
+            if (IsFinding(reader, outcome)) {
+                ++findings;
+                ReportEndedCase(reader, seed, next, at, outcome, findingsFolder, errorPath, timeout);
+            } else {
+                ++refused;
             }
+            next = at + 1;
         }
-        if (end >= nextProgress && end < count) {
-            printf("  %s: %ld of %ld cases\n", reader.Name.c_str(), end, count);
+        if (next >= nextProgress && next < count) {
+            printf("  %s: %ld of %ld cases\n", reader.Name.c_str(), next, count);
             fflush(stdout);
-            nextProgress += std::max(1L, count / 10);
+            nextProgress = next + std::max(1L, count / 10);
         }
     }
     unlink(errorPath.c_str());
+    const long seconds = static_cast<long>(time(nullptr) - started);
     printf("%s: %ld cases from seed %llu: %ld read, %ld refused cleanly, %ld findings (crash, hang or sanitizer "
-           "report)\n",
-           reader.Name.c_str(), count, seed, read, refused, findings);
+           "report); %ld s, %.1f cases a second\n",
+           reader.Name.c_str(), count, seed, read, refused, findings, seconds,
+           static_cast<double>(count) / static_cast<double>(std::max(1L, seconds)));
     printf("%ld passed, %ld failed\n", count - findings, findings);
     return findings == 0 ? 0 : 1;
 }
@@ -317,3 +414,16 @@ void WriteWholeFile(const std::string& path, const Bytes& bytes)
 }
 
 } // namespace mgfuzz
+
+// The readers' fatal error ends the process with exit code 3 through the C library's exit. A
+// child reading a case returns from it to its case loop instead and goes on with the next case:
+// under emulation a new process costs as much as many cases, and most damaged scripts, packed
+// files and models are refused. Any other exit is the C library's.
+extern "C" [[noreturn]] void exit(int code) noexcept
+{
+    if (code == mgfuzz::kFatalExit && mgfuzz::g_RefusalReturn != nullptr)
+        siglongjmp(*mgfuzz::g_RefusalReturn, 1);
+    static const auto libraryExit = reinterpret_cast<void (*)(int)>(dlsym(RTLD_NEXT, "exit"));
+    libraryExit(code);
+    _exit(code);
+}

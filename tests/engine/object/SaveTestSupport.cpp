@@ -11,7 +11,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/file/CZFile.h"
 #include "core/names/CCRC32.h"
 #include "engine/object/CLoadSaveBuffer.h"
 
@@ -141,22 +140,6 @@ std::string DumpSavedTree()
 }
 
 GObject* FindLabel(const char* label) { return GObject::Find(CCRC32::GetCRC(label)); }
-
-std::string ProfileRoot()
-{
-    char base[CZFile::kPathSize];
-    CZFile::GetPath(base, CZFile::kInProfileFolder);
-    std::string path(base);
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
-    // Lexical, not canonical: another test process may be removing the profile folder at this
-    // moment, and resolving a path through the file system races with that.
-    std::string root = std::filesystem::absolute(path).lexically_normal().string();
-    while (root.size() > 1 && root.back() == '/')
-        root.pop_back();
-    return root;
-}
 
 std::string SlotPath(const char* profile, int slot)
 {

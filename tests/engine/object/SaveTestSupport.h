@@ -4,6 +4,7 @@
 // savedata/Profiles; test cases run as separate processes and take turns on that folder.
 #include <string>
 
+#include "ZelTestSupport.h"
 #include "core/containers/ZArray.h"
 #include "engine/zel/CZelFixupManager.h"
 #include "engine/object/GObject.h"
@@ -69,8 +70,7 @@ class GSaveBulk : public GObject {
 std::string DumpSavedTree();
 GObject* FindLabel(const char* label);
 
-// The folder of the profile manager's card, and paths inside it.
-std::string ProfileRoot();
+// Paths inside the folder of the profile manager's card (ProfileRoot).
 std::string SlotPath(const char* profile, int slot);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

@@ -2,6 +2,9 @@
 
 #include <mg_win32.h>
 
+#include <filesystem>
+
+#include "core/file/CZFile.h"
 #include "core/names/CCRC32.h"
 
 namespace {
@@ -52,4 +55,20 @@ int CountObjects(DWORD classId)
     while (GObject::SearchNext())
         ++count;
     return count;
+}
+
+std::string ProfileRoot()
+{
+    char base[CZFile::kPathSize];
+    CZFile::GetPath(base, CZFile::kInProfileFolder);
+    std::string path(base);
+    for (char& c : path)
+        if (c == '\\')
+            c = '/';
+    // Lexical, not canonical: another test process may be removing the profile folder at this
+    // moment, and resolving a path through the file system races with that.
+    std::string root = std::filesystem::absolute(path).lexically_normal().string();
+    while (root.size() > 1 && root.back() == '/')
+        root.pop_back();
+    return root;
 }

@@ -3,6 +3,7 @@
 // fixture files use, and helpers over the fixture data folder.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "engine/zel/CZelFile.h"
@@ -52,3 +53,6 @@ protected:
 // The probe record exported under the name, or null.
 CZelProbe* ExportedProbe(const char* name);
 int CountObjects(DWORD classId);
+
+// The folder of the profile manager's card, which lies beside the data folder.
+std::string ProfileRoot();
