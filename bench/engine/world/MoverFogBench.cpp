@@ -123,8 +123,8 @@ Pair Fog(GFOWManager* fow, int viewers, int runs)
                 const int y0 = std::max(0, int(eye.y - R)), y1 = std::min(kSide - 1, int(eye.y + R));
                 for (int y = y0; y <= y1; ++y)
                     for (int x = x0; x <= x1; ++x) {
-                        const float d = sqrtf((x + 0.5f - eye.x) * (x + 0.5f - eye.x) +
-                                              (y + 0.5f - eye.y) * (y + 0.5f - eye.y));
+                        const float d =
+                            sqrtf((x + 0.5f - eye.x) * (x + 0.5f - eye.x) + (y + 0.5f - eye.y) * (y + 0.5f - eye.y));
                         float& v = grid[y * kSide + x];
                         if (d <= 6.0f)
                             v = until;
