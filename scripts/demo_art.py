@@ -3,7 +3,8 @@
 squares in two blues with a soft white ring whose edge fades out in alpha (plain uncompressed
 32-bit TGA, top-down rows); and "block.lwo", a LightWave object of a stepped block (a wide
 base and a narrower tower on it, the tower's faces showing "stone.tga", a 64 by 64 wall of
-courses of stones, luminous enough to be seen unlit), written by the project's LightWave writer; and a small figure: "limb.lwo", a box, and "figure.lws", a LightWave scene (version 3)
+courses of stones, luminous enough to be seen unlit), written by the project's LightWave writer; "unit.lwo", a
+small stone post, the fog level's walking unit; and a small figure: "limb.lwo", a box, and "figure.lws", a LightWave scene (version 3)
 of a torso with two arms made of it, swinging over one second, with an attach point for a hand
 and a step event; "terrain.map", a map file of the map tool: hills of four speckled tiles
 round a flat middle; "chime.wav", a decaying major chord (22,050 Hz 16-bit mono) for the menu's
@@ -96,6 +97,16 @@ def block_spec():
     textured_box(points, polys, surf, uvs, 1, (-5, 6, -4), (5, 20, 4), 2)
     return {"surfaces": ["Plinth", "Tower"], "colours": {"Plinth": (0.85, 0.55, 0.2), "Tower": (1.0, 1.0, 1.0)},
             "clips": ["stone.tga"], "images": {"Tower": 1}, "luminous": {"Tower": 0.8},
+            "layers": [{"number": 0, "name": "", "points": points, "polys": polys, "surf": surf, "uv": uvs}]}
+
+
+def unit_spec():
+    """The fog level's unit: a stone post 1.2 units wide and 2.5 high, luminous enough to be seen
+    on the unlit fog level."""
+    points, polys, surf, uvs = [], [], [], []
+    textured_box(points, polys, surf, uvs, 0, (-0.6, 0, -0.6), (0.6, 2.5, 0.6), 1)
+    return {"surfaces": ["Unit"], "colours": {"Unit": (1.0, 0.3, 0.2)}, "clips": ["stone.tga"],
+            "images": {"Unit": 1}, "luminous": {"Unit": 1.0},
             "layers": [{"number": 0, "name": "", "points": points, "polys": polys, "surf": surf, "uv": uvs}]}
 
 
@@ -294,6 +305,7 @@ def main():
     with open(os.path.join(folder, "stone.tga"), "wb") as out:
         out.write(stone())
     make_lwo.write(os.path.join(folder, "block.lwo"), block_spec())
+    make_lwo.write(os.path.join(folder, "unit.lwo"), unit_spec())
     make_lwo.write(os.path.join(folder, "limb.lwo"), limb_box(0.2, 1.0))
     with open(os.path.join(folder, "figure.lws"), "w") as out:
         out.write(figure())
