@@ -10,6 +10,7 @@
 #include "engine/render/MiniMapMarker.h"
 #include "engine/render/NamedResource.h"
 #include "engine/render/PrimBatch.h"
+#include "engine/world/GFOWManager.h"
 #include "engine/world/GmvCamera.h"
 #include "engine/zel/CZelFixupManager.h"
 
@@ -291,6 +292,9 @@ void CRendMiniMapImage::Render(CRender* render)
     }
     EndPrimitive();
     EndPrimitives();
+    // The explored map goes over the picture, turned with it.
+    if (GFOWManager* fow = GFOWManager::pThe)
+        fow->RenderFOW(fow->OverlayCorner1, fow->OverlayCorner2, turn.On ? render->GetColour() : nullptr);
 }
 
 void CRendMiniMapCamera::Render(CRender* render)

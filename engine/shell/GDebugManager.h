@@ -31,7 +31,8 @@ class GDebugManager : public GObject {
     void ToggleCollisionRadiusDisplay(CInputData*) { CollisionRadiusDisplay = !CollisionRadiusDisplay; }
     bool IsPathLineDisplayOn() const { return PathLineDisplay; }
     bool IsFowIconOn() const { return FowIcon; }
-    void ToggleFowIcon(CInputData*) { FowIcon = !FowIcon; }
+    // Off: every square of the fog of war stays visible. On: every square counts as seen before.
+    void ToggleFowIcon(CInputData*);
     unsigned long GetDebugMode() const { return DebugMode; }
 
     static GDebugManager* pThe;

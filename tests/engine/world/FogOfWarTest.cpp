@@ -20,11 +20,17 @@
 #include "engine/object/CGameTimer.h"
 #include "engine/object/CLoadSaveBuffer.h"
 #include "engine/render/CDynamicTexture.h"
+#include "engine/render/CRendResource.h"
+#include "engine/render/CRender.h"
+#include "engine/render/CRenderDevice.h"
 #include "engine/render/CRenderer.h"
 #include "engine/render/TerrainDraw.h"
+#include "engine/shell/GDebugManager.h"
 #include "engine/world/GFOWManager.h"
 #include "engine/world/GSectionMgr.h"
 #include "engine/world/GmvWorld.h"
+#include "engine/zel/CZelFixupManager.h"
+#include "core/names/CCRC32.h"
 
 namespace {
 
@@ -317,6 +323,31 @@ TEST_F(FogOfWarTest, PlaceholderManagerBuildsTheSectionGridButNoFog)
     EXPECT_EQ(GFOWManager::pThe, fow);
 }
 
+// The debug manager's fog icon: off, every square stays visible; on, every square counts as
+// seen before, as of now.
+TEST_F(FogOfWarTest, TheFogIconSwitchSetsTheWholeGrid)
+{
+    TwoLocations();
+    GFOWManager* fow = Manager();
+    GDebugManager* debug = GDebugManager::Create();
+    ASSERT_NE(debug, nullptr);
+    CGameTimer::tGameTime = 12.345f;
+    CVector corner(0.5f, 0.5f, 0.0f), far(60.5f, 24.5f, 0.0f);
+    for (int flip = 0; flip < 2; ++flip) {
+        debug->ToggleFowIcon(nullptr);
+        for (CVector* at : {&corner, &far}) {
+            const float v = fow->ReadFOW(*at);
+            if (debug->IsFowIconOn()) {
+                EXPECT_LE(v, CGameTimer::tGameTime);
+                EXPECT_GT(v, CGameTimer::tGameTime - 0.001f);
+            } else {
+                EXPECT_EQ(v, 1.0e30f);
+            }
+        }
+    }
+    debug->Destroy();
+}
+
 // The overlay in the software device: every texel shows the state of the square it samples.
 TEST_F(FogOfWarTest, OverlayTexelsMatchTheExploredMap)
 {
@@ -339,8 +370,17 @@ TEST_F(FogOfWarTest, OverlayTexelsMatchTheExploredMap)
     float before = 2.0f;
     fow->PlotFOWEx(3.0f, b, before, 0);
     // 61 x 25 squares drawn 2 texels a square: 122 x 50 texels in a 128-texel texture.
-    CVector c1(100.0f, 100.0f, 0.0f), c2(222.0f, 150.0f, 0.0f);
-    fow->RenderFOW(c1, c2, nullptr);
+    // The mini-map's picture draws the overlay into the manager's corners.
+    fow->SetOverlayCorners(CVector(100.0f, 100.0f, 0.0f), CVector(222.0f, 150.0f, 0.0f));
+    CVector pictureAt(100.0f, 100.0f, 122.0f), pictureSize(50.0f, 0.0f, 0.0f);
+    CRender picture;
+    picture.Attach(&pictureAt, &pictureSize, nullptr, nullptr);
+    CRenderDevice& device = CRenderer::GetDevice();
+    device.BeginFrame();
+    device.BeginLayer(0);
+    static_cast<CRendResource*>(CZelFixupManager::GetAddress(CCRC32::GetCRC("RendMiniMapImage")))->Render(&picture);
+    EXPECT_EQ(device.EndLayer(), 0);
+    device.EndFrame();
     ASSERT_EQ(fow->GetOverlaySide(), 128);
     int tw = 0, th = 0;
     fow->GetOverlayExtents(tw, th);
