@@ -20,16 +20,19 @@ float CGameTimer::tSlipTime;
 bool CGameTimer::bPaused;
 bool CGameTimer::bReportPaused;
 
-namespace {
-
-__int64 ReadCounter()
+__int64 CGameTimer::ReadCounter()
 {
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
     return counter.QuadPart;
 }
 
-} // namespace
+float CGameTimer::CounterSecondsPerTick()
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return 1.0f / static_cast<float>(frequency.QuadPart);
+}
 
 CGameTimer::CGameTimer()
 {
@@ -38,9 +41,7 @@ CGameTimer::CGameTimer()
     bPaused = false;
     bReportPaused = false;
     if (SysTicks == 0) {
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        SecsPerTick = 1.0f / static_cast<float>(frequency.QuadPart);
+        SecsPerTick = CounterSecondsPerTick();
         SysTicks = ReadCounter();
         tBaseTime = SysSeconds();
     }

@@ -42,6 +42,11 @@ class CGameTimer : public GObject {
     static void Pause();
     static void Resume();
 
+    // The performance counter and its seconds per tick, for budgets measured in wall-clock time;
+    // they need no timer object.
+    static __int64 ReadCounter();
+    static float CounterSecondsPerTick();
+
     static __int64 SysTicks;
     static float SecsPerTick;
     static float tBaseTime;

@@ -24,20 +24,6 @@ const WORD SPECTATOR_PLAYER = 9;
 const DWORD GOAL_MASK = 2;
 const int MAX_CELLS_PER_SIDE = GSectionMgr::MAX_SECTIONS * GSectionMgr::SECTION_SIZE;
 
-__int64 Ticks()
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-float SecondsPerTick()
-{
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return 1.0f / static_cast<float>(frequency.QuadPart);
-}
-
 float DistanceSq2D(const CVector& a, const CVector& b) { return (a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y); }
 
 int Smaller(int a, int b) { return a < b ? a : b; }
@@ -258,7 +244,7 @@ CPathStack* CPathFinder::Begin(CPathStack* old, const CVector& from, const CVect
 
 CPathStack* CPathFinder::Resume(CPathStack* old, EPathResult& result)
 {
-    LastTick = Ticks();
+    LastTick = CGameTimer::ReadCounter();
     for (;;) {
         AddTime();
         if (TimeUsed > TimeBudget) {
@@ -290,8 +276,8 @@ CPathStack* CPathFinder::Resume(CPathStack* old, EPathResult& result)
 
 void CPathFinder::AddTime()
 {
-    static const float secondsPerTick = SecondsPerTick();
-    const __int64 now = Ticks();
+    static const float secondsPerTick = CGameTimer::CounterSecondsPerTick();
+    const __int64 now = CGameTimer::ReadCounter();
     TimeUsed += static_cast<float>(now - LastTick) * secondsPerTick;
     LastTick = now;
 }

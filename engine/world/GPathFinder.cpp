@@ -28,20 +28,6 @@ const float RING_MARGIN = 2.0f;
 // The path grid covers no more than the section grid can hold.
 const int MAX_CELLS_PER_SIDE = GSectionMgr::MAX_SECTIONS * GSectionMgr::SECTION_SIZE;
 
-__int64 Ticks()
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-float SecondsPerTick()
-{
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return 1.0f / static_cast<float>(frequency.QuadPart);
-}
-
 float DistanceSq2D(float ax, float ay, float bx, float by) { return (ax - bx) * (ax - bx) + (ay - by) * (ay - by); }
 
 int Smaller(int a, int b) { return a < b ? a : b; }
@@ -317,7 +303,7 @@ bool GPathFinder::GetSuccessor(CPathData* request, const CVector& from, PathGrid
 void GPathFinder::RunSearch()
 {
     CPathData* request = pCurrent;
-    LastTick = Ticks();
+    LastTick = CGameTimer::ReadCounter();
     for (;;) {
         if (Search.OpenIsEmpty()) {
             request->iStatus = PATHSTATUS_NO_PATH;
@@ -355,8 +341,8 @@ bool GPathFinder::OutOfTime()
 {
     if (MaxPathTime == 0.0f)
         return false;
-    static const float secondsPerTick = SecondsPerTick();
-    const __int64 now = Ticks();
+    static const float secondsPerTick = CGameTimer::CounterSecondsPerTick();
+    const __int64 now = CGameTimer::ReadCounter();
     FrameTime += static_cast<float>(now - LastTick) * secondsPerTick;
     LastTick = now;
     return FrameTime > MaxPathTime;
