@@ -1,0 +1,13 @@
+#include "engine/effects/EffectBudgetTables.h"
+
+int32_t ParticleBudgetTable[BUDGET_CHANNELS] = {1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000};
+int32_t TrailBudgetTable[BUDGET_CHANNELS] = {80, 80, 80, 80, 80, 80, 80, 80, 80, 80};
+int32_t ChannelParticleCount[BUDGET_CHANNELS];
+
+float ChannelLoad(int channel)
+{
+    if (ParticleBudgetTable[channel] == 0)
+        return 1.0f;
+    const float load = float(ChannelParticleCount[channel]) / float(ParticleBudgetTable[channel]);
+    return load < 0.0f ? 0.0f : load > 1.0f ? 1.0f : load;
+}
