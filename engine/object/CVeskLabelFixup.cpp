@@ -20,3 +20,6 @@ CVeskLabelFixup::CVeskLabelFixup()
         vbail("Cannot load packed data: the label of a CVeskLabelFixup is not terminated");
     CZelFixupManager::SetLabel(Key, pLabel);
 }
+
+// The label lies in this record's file: once the file is gone, the entry would name freed memory.
+CVeskLabelFixup::~CVeskLabelFixup() { CZelFixupManager::ClearLabel(Key, pLabel); }

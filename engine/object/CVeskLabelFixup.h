@@ -8,6 +8,7 @@
 class CVeskLabelFixup : public CZelStaticResource {
 public:
     CVeskLabelFixup();
+    ~CVeskLabelFixup() override;
 
     DWORD Key;
     char pLabel[0]; // NUL-terminated, stored inline after the record

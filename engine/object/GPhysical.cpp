@@ -5,6 +5,8 @@
 #include <new>
 
 #include "core/math/CAngles.h"
+#include "core/output/ZOutput.h"
+#include "engine/zel/CZelFile.h"
 #include "engine/world/CCollisionData.h"
 #include "engine/world/CCollisionPlotter.h"
 #include "engine/world/GmvWorld.h"
@@ -24,6 +26,16 @@ float HorizontalDistanceSq(const CVector& a, const CVector& b)
     return dx * dx + dy * dy;
 }
 
+// The resource a creation record names lies in its file: damage can point the field at any
+// bytes there, or at a record the loader left unbuilt, and a render instance calls the
+// resource's functions at once.
+void RequireRenderResource(GPhysical& object, CRendResource* resource)
+{
+    if (!CZelFile::IsSoundRecordPointer(resource))
+        vbail("Cannot load packed data: the resource of a %s in %s is not a render resource record",
+              object.GetClassName(), CZelFile::NameOf(resource));
+}
+
 } // namespace
 
 // A live object is drawn from its first frame: its render instance shows the stored resource
@@ -32,6 +44,7 @@ GPhysical::GPhysical()
 {
     if (EditableEvaluation != 0)
         return;
+    RequireRenderResource(*this, pResource);
     new (&Render) CRender();
     Render.Attach(&Position, &Rotation, nullptr, nullptr);
     Render.SetViewport(static_cast<short>(Viewports));

@@ -9,6 +9,7 @@
 #include "engine/render/CRender.h"
 #include "engine/render/CRendWorkspace.h"
 #include "engine/render/Camera.h"
+#include "engine/world/CCollisionData.h"
 #include "engine/zel/CZelFile.h"
 #include "engine/zel/CZelFixupManager.h"
 
@@ -17,12 +18,21 @@ static_assert(sizeof(CAttachPoint) == sizeof(rhu::CAttachPoint), "CAttachPoint d
 
 CRendBaseMesh::CRendBaseMesh()
 {
-    if (NumAttachPoints && CZelFile::IsLoadedData(this, sizeof *this) &&
+    if (!CZelFile::IsLoadedData(this, sizeof *this))
+        return;
+    if (NumAttachPoints &&
         (NumAttachPoints > 0x10000 || !CZelFile::IsLoadedData(pAttachPoints, NumAttachPoints * sizeof(CAttachPoint)))) {
         std::printf("Mesh %s: its %lu attach points lie outside its file; none are kept\n", MeshLabel(this),
                     NumAttachPoints);
         NumAttachPoints = 0;
         pAttachPoints = nullptr;
+    }
+    // Collision blocks are plain bytes in packed data, reached through a fixed-up pointer or an
+    // import; a pointer damage left unpatched points anywhere.
+    if (pCollisionData && !CZelFile::IsLoadedData(pCollisionData, sizeof(CCollisionData)) &&
+        !CZelFile::IsPublishedObject(pCollisionData)) {
+        std::printf("Mesh %s: its collision data lies outside its file; none is kept\n", MeshLabel(this));
+        pCollisionData = nullptr;
     }
 }
 

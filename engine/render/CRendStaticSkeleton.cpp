@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/include/RhuTypes.h"
+#include "engine/render/CAnimation.h"
 #include "engine/render/CRendDynamicSkeleton.h"
 #include "engine/render/CRender.h"
 #include "engine/zel/CZelFile.h"
@@ -67,6 +68,13 @@ CRendStaticSkeleton::CRendStaticSkeleton()
     const char* fault = Fault(*this);
     if (!fault)
         return;
+    Refuse(fault);
+}
+
+// Refused for good: the render instance still asks a skeleton it could not show for its
+// collision data and resource, which would follow the same pointers.
+void CRendStaticSkeleton::Refuse(const char* fault)
+{
     const char* label = CZelFixupManager::GetLabel(this);
     const char* file = CZelFile::NameOf(this);
     char text[320];
@@ -87,10 +95,29 @@ int CRendStaticSkeleton::NodeIndex(const StaticNode* node) const
     return index < NoNodes ? int(index) : -1;
 }
 
+// The nodes' resources and the animation are records the skeleton calls into once shown: each
+// must be built by then, and of its class, whatever damage made of the pointers. A skeleton the
+// engine made at run time was given its pointers by the engine.
+const char* CRendStaticSkeleton::UnsoundRecord() const
+{
+    if (!CZelFile::IsLoadedData(this, sizeof *this))
+        return nullptr;
+    for (unsigned long n = 0; n < NoNodes; ++n)
+        if (!CZelFile::IsSoundStoredPointer(Nodes[n].pResource))
+            return "a node's resource is not a render resource record";
+    if (!CZelFile::IsSoundStoredPointer(pAnimation))
+        return "its animation is not an animation record";
+    return nullptr;
+}
+
 CRendWorkspace* CRendStaticSkeleton::OnAttach(CRender* render)
 {
     if (NoNodes == 0)
         return nullptr;
+    if (const char* fault = UnsoundRecord()) {
+        Refuse(fault);
+        return nullptr;
+    }
     return CRendDynamicSkeleton::Build(this, render);
 }
 

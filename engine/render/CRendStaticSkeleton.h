@@ -24,7 +24,8 @@ struct StaticNode {
 class CRendStaticSkeleton : public CRendResource {
 public:
     // A stored skeleton whose nodes, points or child links run outside its bytes, or whose
-    // child links do not form a tree, is refused: it keeps no nodes and shows nothing.
+    // child links do not form a tree, is refused: it keeps no nodes and shows nothing. So is
+    // one shown while its nodes' resources or its animation are not built records.
     CRendStaticSkeleton();
 
     CRendWorkspace* OnAttach(CRender* render) override;
@@ -51,6 +52,11 @@ public:
     unsigned long NoAttachPoints;
     unsigned long NoNodes;
     StaticNode Nodes[0];
+
+private:
+    // Why the skeleton cannot be shown, null when it can.
+    const char* UnsoundRecord() const;
+    void Refuse(const char* fault);
 };
 #pragma pack(pop)
 static_assert(sizeof(CAttachPoint) == 16, "CAttachPoint");

@@ -610,8 +610,10 @@ void CZelFile::ConstructTypes()
     for (unsigned long i = 0; i < count; ++i) {
         const unsigned long place = entries[2 * i + 1];
         unsigned char* segment = place == kSkippedPlace ? nullptr : pSegment[PlaceSegment(place)];
-        if (segment && run.Find(entries[2 * i]) && run.constructor)
+        if (segment && run.Find(entries[2 * i]) && run.constructor) {
             run.constructor(segment + PlaceOffset(place));
+            BuiltRecords.insert(segment + PlaceOffset(place));
+        }
     }
 }
 
@@ -643,6 +645,10 @@ void CZelFile::ReleaseTemporary()
         return;
     DestroyTypes(SegTemp);
     ClearExports(SegTemp);
+    const unsigned char* begin = pSegment[SegTemp];
+    const unsigned char* end = begin + SegmentSize[SegTemp];
+    for (auto record = BuiltRecords.begin(); record != BuiltRecords.end();)
+        record = *record >= begin && *record < end ? BuiltRecords.erase(record) : std::next(record);
     zfree(pSegment[SegTemp]);
     pSegment[SegTemp] = nullptr;
     SegmentSize[SegTemp] = 0;
@@ -726,6 +732,16 @@ bool CZelFile::IsTypedRecord(const void* p, unsigned long classKey)
     }
     return false;
 }
+
+bool CZelFile::IsBuiltRecord(const void* p)
+{
+    for (CZelFile* file = pFirstLive; file; file = file->pNextLive)
+        if (file->BuiltRecords.count(p))
+            return true;
+    return false;
+}
+
+bool CZelFile::IsPublishedObject(const void* p) { return CZelFixupManager::GetKey(const_cast<void*>(p)) != 0; }
 
 bool CZelFile::IsLoadedData(const void* p, unsigned long length)
 {

@@ -1,9 +1,11 @@
 #pragma once
 // One packed data file in memory: its segments patched in place (pointers, imports, exports,
 // handles) and its typed records constructed over their stored bytes.
+#include <unordered_set>
 #include <vector>
 
 #include "core/riff/CZRiffFile.h"
+#include "engine/zel/CZelStaticResource.h"
 #include "engine/include/ZelFormat.h"
 
 class CKzqCompressor;
@@ -43,10 +45,38 @@ public:
     // True when a loaded (or loading) file lists a typed record of that class key at p: a
     // record that follows an array of typed records checks each element with it.
     static bool IsTypedRecord(const void* p, unsigned long classKey);
+    // True when p is a record that a loaded (or loading) file has built: damage can point a
+    // field at a record left unbuilt (a class the engine does not know, or one not built yet),
+    // which has no table of functions to call.
+    static bool IsBuiltRecord(const void* p);
+    // A record pointer an object follows, before calling through it. Where it points into loaded
+    // data, damage may have aimed it at any bytes there: it must be an already built record of
+    // class T or one derived from it. Anything outside loaded data may have been made by the
+    // engine at run time (a resource it built), which the loader has no say over.
+    template <class T> static bool IsSoundRecordPointer(const T* p)
+    {
+        return !p || (IsLoadedData(p, 1) ? IsBuiltRecord(p) && IsOfClass(p) : true);
+    }
+    // The same for a pointer stored in loaded data, which the loader has fixed up (or damage has
+    // left as raw bytes): outside loaded data it can only be an import, the value of a symbol the
+    // engine published, of class T.
+    template <class T> static bool IsSoundStoredPointer(const T* p)
+    {
+        return !p || ((IsLoadedData(p, 1) ? IsBuiltRecord(p) : IsPublishedObject(p)) && IsOfClass(p));
+    }
+    // True when p is the value of a symbol outside loaded data: an object the engine published.
+    static bool IsPublishedObject(const void* p);
 
     struct ChunkKind; // how one chunk id of a block is read and kept
 
 private:
+    // Only for p known to be a built record or an object the engine made.
+    template <class T> static bool IsOfClass(const T* p)
+    {
+        auto* record = static_cast<CZelStaticResource*>(const_cast<void*>(static_cast<const void*>(p)));
+        return dynamic_cast<const T*>(record) == p;
+    }
+
     CZelFile(const CZelFile&) = delete;
     CZelFile& operator=(const CZelFile&) = delete;
 
@@ -98,6 +128,7 @@ private:
     char* pName;
     unsigned long SegmentSize[SegCount];
     CZelFile* pNextLive;
+    std::unordered_set<const void*> BuiltRecords;
 
     static unsigned long ChunkCategories;
     static void (*pHackCallback)();

@@ -159,6 +159,13 @@ void CZelFixupManager::SetLabel(unsigned long key, const char* label)
     entry->label = label;
 }
 
+void CZelFixupManager::ClearLabel(unsigned long key, const char* label)
+{
+    HashEntry* entry = pSymbolTable ? pSymbolTable->Find(key) : nullptr;
+    if (entry && entry->label == label)
+        entry->label = nullptr;
+}
+
 int CZelFixupManager::GetKey(void* value)
 {
     if (!pSymbolTable)

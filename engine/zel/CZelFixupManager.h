@@ -88,6 +88,8 @@ public:
     static void SetAddress(unsigned long key, void* value);
     static const HashEntry* GetHashEntry(unsigned long key);
     static void SetLabel(unsigned long key, const char* label);
+    // Takes the label off the entry if it is still that one: a label stored in a file goes with it.
+    static void ClearLabel(unsigned long key, const char* label);
     static int GetKey(void* value);
     static const char* GetLabel(void* value);
     // The constructor and size registered for a record type; false for any other key. The

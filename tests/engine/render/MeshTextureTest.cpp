@@ -639,7 +639,8 @@ TEST_F(MeshTextureTest, AttachPointsArePlacedByTheRendersMatrix)
 }
 
 // Damaged files: a strip index past the vertices leaves that sub-mesh undrawn with a message
-// naming the mesh; a texture claiming more levels than its size holds ends the program with
+// naming the mesh, as a collision data pointer outside the file leaves the mesh without
+// collision data; a texture claiming more levels than its size holds ends the program with
 // its message. Both copies go beside the good file and into the working folder.
 class DamagedFileTest : public MeshTextureTest {
 protected:
@@ -676,6 +677,25 @@ TEST_F(DamagedFileTest, AnIndexPastTheVerticesLeavesTheSubMeshUndrawn)
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->pSubs[0].NumBuffers, 0);
     EXPECT_NE(Record<CRendTexture>("T565")->GetDeviceTexture(), nullptr);
+}
+
+TEST_F(DamagedFileTest, CollisionDataOutsideTheFileIsDropped)
+{
+    Damage("badcollision.zel", "collision");
+    testing::internal::CaptureStdout();
+    file = std::make_unique<CZelFile>();
+    ASSERT_EQ(file->Load("badcollision.zel"), 0);
+    const std::string out = testing::internal::GetCapturedStdout();
+    char expected[96];
+    std::snprintf(expected, sizeof expected, "Mesh 0x%08lX: its collision data lies outside its file; none is kept",
+                  static_cast<unsigned long>(CCRC32::GetCRC("Block")));
+    EXPECT_NE(out.find(expected), std::string::npos) << out;
+    CRendPCXMesh* mesh = Record<CRendPCXMesh>("Block");
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->GetCollisionData(), nullptr);
+    CRender render;
+    render.Attach(mesh, 0); // takes its plotting circle from the collision data
+    render.DetachResource();
 }
 
 TEST_F(DamagedFileTest, MoreMipLevelsThanTheSizeHoldsEndTheProgram)

@@ -212,6 +212,32 @@ TEST_F(SkeletonTest, DamagedAnimationAndSkeletonRecordsAreRefusedWithAMessage)
     EXPECT_EQ(render.GetNodeCount(), 0);
 }
 
+// A skeleton is shown by calling into its nodes' resources and its animation: when damage points
+// one at a record left unbuilt, it is refused when shown, and stays refused for the questions
+// the render asks after (collision data, resource) that follow the same pointers.
+TEST_F(SkeletonTest, ASkeletonPointingAtAnUnbuiltRecordIsRefusedWhenShown)
+{
+    CZelFile bad;
+    ASSERT_EQ(bad.Load("animbad.zel"), 0);
+    const struct {
+        const char* label;
+        const char* why;
+    } cases[] = {{"UnbuiltNodeResource", "a node's resource is not a render resource record"},
+                 {"UnbuiltAnimation", "its animation is not an animation record"}};
+    for (const auto& c : cases) {
+        std::string log;
+        MgSetDebugOutputSink(CaptureDebug, &log);
+        render.Attach(Exported<CRendStaticSkeleton>(c.label), 0);
+        MgSetDebugOutputSink(nullptr, nullptr);
+        EXPECT_NE(log.find(c.why), std::string::npos) << c.label << "\n" << log;
+        EXPECT_NE(log.find("animbad.zel"), std::string::npos) << log;
+        EXPECT_EQ(render.GetWorkspace(), nullptr) << c.label;
+        EXPECT_EQ(Exported<CRendStaticSkeleton>(c.label)->GetCollisionData(), nullptr) << c.label;
+        EXPECT_EQ(Exported<CRendStaticSkeleton>(c.label)->GetResource(&render), nullptr) << c.label;
+        render.Attach(static_cast<CRendResource*>(nullptr), 0);
+    }
+}
+
 TEST_F(SkeletonTest, AnUnknownAttachKeyEndsTheProgramWithItsMessage)
 {
     render.Attach(skeleton, 0);

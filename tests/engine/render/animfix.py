@@ -52,7 +52,7 @@ def packed(angles):
     return (x & 1023) | (y & 1023) << 10 | (z & 1023) << 20
 
 
-def skeleton_record(block, label, nodes, bad_child=False):
+def skeleton_record(block, label, nodes, bad_child=False, node_resource=None, animation=None):
     count = len(nodes)
     points = sum(len(n) for n in nodes)
     payload = struct.pack("<12f", *([0.0] * 12)) + struct.pack("<3f", 3.0, 3.0, 1.0)
@@ -60,6 +60,10 @@ def skeleton_record(block, label, nodes, bad_child=False):
     payload += b"\0" * (16 * count)
     where = block.record("CRendStaticSkeleton", payload, export=label)
     seg = block.segments[0]
+    if animation is not None:
+        block.pointer(where + 64, animation)
+    if node_resource is not None:
+        block.pointer(where + 76, node_resource)
     for i, node in enumerate(nodes):
         field = where + 76 + 16 * i
         if not node:
@@ -118,6 +122,10 @@ def write(out):
     animation_record(bad, "WideChannels", ANIMS["Walk"], None, channels=40)
     skeleton_record(bad, "StraySkeleton", NODES, bad_child=True)
     animation_record(bad, "EndlessTriggers", ANIMS["Walk"], None, end_trigger=False)
+    # Records of a class the engine does not know stay unbuilt: no table of functions to call.
+    unbuilt = bad.record("NoSuchRecordClass", b"\0" * 96)
+    skeleton_record(bad, "UnbuiltNodeResource", NODES, node_resource=unbuilt)
+    skeleton_record(bad, "UnbuiltAnimation", NODES, animation=unbuilt)
     (out / "animbad.zel").write_bytes(zelfix.zel_file([("PCX ", bad)]))
 
 

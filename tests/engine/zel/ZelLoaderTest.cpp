@@ -119,6 +119,21 @@ TEST_F(ZelLoader, UnloadClearsExportsButKeepsEntries)
     EXPECT_NE(ExportedProbe("MasterThing"), nullptr);
 }
 
+// A label lies in its file's bytes: once the file is gone its entry keeps the key but no label,
+// so that a record exported under that key later is not described with freed memory.
+TEST_F(ZelLoader, UnloadTakesTheFilesLabelsOffTheirEntries)
+{
+    const HashEntry* entry = nullptr;
+    {
+        CZelFile master;
+        ASSERT_EQ(master.Load("master.zel"), 0);
+        entry = CZelFixupManager::GetHashEntry(CCRC32::GetCRC("MasterThing"));
+        ASSERT_NE(entry, nullptr);
+        EXPECT_STREQ(entry->label, "MasterThing");
+    }
+    EXPECT_EQ(entry->label, nullptr);
+}
+
 TEST_F(ZelLoader, LookupSearchesPackThenHashedThenPlainNames)
 {
     struct Case {

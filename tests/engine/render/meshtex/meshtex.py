@@ -21,7 +21,8 @@
         pattern are left out. Exits 1 unless 95% of at least 10 points of each kind agree.
     meshtex.py damage ZEL OUT KIND
         A copy of the file with one fault: "index" makes the mesh's first strip index 65535
-        (the strips open the temporary segment), "mips" gives texture T565 nine levels."""
+        (the strips open the temporary segment), "mips" gives texture T565 nine levels,
+        "collision" points the mesh Block's collision data outside the file."""
 import sys
 
 from PIL import Image
@@ -142,7 +143,11 @@ def damage(zel_path, out, kind):
     def patch(place, offset, fmt, value):
         struct.pack_into(fmt, data, starts[place >> 28] + (place & 0x0FFFFFFF) + offset, value)
 
-    if kind == "index":
+    if kind == "collision":
+        # Block's collision data pointer (after the bounds, radii and attach points) set to an
+        # address no fixup makes: what damage leaves in a pointer whose patch entry was lost.
+        patch(zel.publics[texture_check.key("Block")], 68, "<I", 0x3F000000)
+    elif kind == "index":
         # Block -> its first sub-mesh -> buffer descriptor 0 -> the strip.
         mesh = zel.publics[texture_check.key("Block")]
         strip = word(word(word(mesh, 76), 16), 16)
