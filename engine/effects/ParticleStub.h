@@ -5,7 +5,9 @@
 // derived system hangs its own state on (a trail system's point ring).
 #include "core/math/CVector.h"
 
+namespace rhu {
 struct ParticleDef;
+}
 
 struct ParticleStub {
     CVector4 StartColor; // 0..255
@@ -21,7 +23,7 @@ struct ParticleStub {
     float Age;
     CVector Position;
     CVector Velocity; // world units per second
-    ParticleDef* pDef;
+    rhu::ParticleDef* pDef;
     void* pExtra;
 };
 static_assert(sizeof(ParticleStub) == 33 * 4, "a particle record is 33 words");
