@@ -614,14 +614,18 @@ void GParticleSystem::Eject(CRender* owner)
     PrepareEmitter();
 }
 
-void GParticleSystem::BuildQuad(const ParticleStub& p, const CVector& facing, const CVector4* tint, PrimVertex* out)
+CVector4 GParticleSystem::CurrentColour(const ParticleStub& p)
+{
+    const float t = Clamp01(p.Age * p.InvLifespan);
+    return CVector4(Lerp(p.StartColor.x, p.EndColor.x, t), Lerp(p.StartColor.y, p.EndColor.y, t),
+                    Lerp(p.StartColor.z, p.EndColor.z, t), Lerp(p.StartColor.w, p.EndColor.w, t));
+}
+
+void GParticleSystem::BuildQuad(const ParticleStub& p, const CVector& position, const CVector& facing,
+                                const CVector4& colour, PrimVertex* out)
 {
     const rhu::ParticleDef& def = *p.pDef;
     const float t = Clamp01(p.Age * p.InvLifespan);
-    CVector4 colour(Lerp(p.StartColor.x, p.EndColor.x, t), Lerp(p.StartColor.y, p.EndColor.y, t),
-                    Lerp(p.StartColor.z, p.EndColor.z, t), Lerp(p.StartColor.w, p.EndColor.w, t));
-    if (tint)
-        colour.Set(colour.x * tint->x, colour.y * tint->y, colour.z * tint->z, colour.w);
     CMatrix orient;
     RotationMatrix(LerpVector(p.StartOrient, p.EndOrient, t), orient);
     if (def.Facing != 0) {
@@ -636,7 +640,7 @@ void GParticleSystem::BuildQuad(const ParticleStub& p, const CVector& facing, co
     const float w = scale * size.x, h = scale * size.y;
     const CVector x(orient.m0 * w, orient.m1 * w, orient.m2 * w);
     const CVector y(orient.m4 * h, orient.m5 * h, orient.m6 * h);
-    const CVector& c = p.Position;
+    const CVector& c = position;
     const float corners[4][4] = {{-1, 1, 0, 0}, {1, 1, 1, 0}, {-1, -1, 0, 1}, {1, -1, 1, 1}};
     const D3DCOLOR packed = PackColour(colour);
     for (int i = 0; i < 4; ++i) {
@@ -661,14 +665,6 @@ bool SameBatch(const rhu::ParticleDef* a, const rhu::ParticleDef* b)
     return (a->Flags & 0x1E) == (b->Flags & 0x1E) && a->pTexture == b->pTexture;
 }
 
-void BeginParticleBatch(const rhu::ParticleDef& def, DWORD priority)
-{
-    BeginPrimitives(0, 1, 1);
-    SetPrimitiveStage(0, static_cast<int>((def.Flags >> 3) & 3), static_cast<int>(BlendWord(def.Flags)), nullptr);
-    SetPrimitiveTexture(0, reinterpret_cast<CRendTexture*>(def.pTexture));
-    SetPrimitivePriority(static_cast<int>(priority));
-}
-
 // The tint of the fog-of-war state at a particle: unexplored, visible now, or seen before.
 const CVector4* FogTint(const CVector& position, const CVector4 tints[3])
 {
@@ -683,15 +679,31 @@ const CVector4* FogTint(const CVector& position, const CVector4 tints[3])
 
 } // namespace
 
-bool GParticleSystem::Render()
+void GParticleSystem::BeginBatch(const rhu::ParticleDef& def, DWORD priority)
+{
+    BeginPrimitives(0, 1, 1);
+    SetPrimitiveStage(0, static_cast<int>((def.Flags >> 3) & 3), static_cast<int>(BlendWord(def.Flags)), nullptr);
+    SetPrimitiveTexture(0, reinterpret_cast<CRendTexture*>(def.pTexture));
+    SetPrimitivePriority(static_cast<int>(priority));
+}
+
+bool GParticleSystem::CameraFacing(CVector& facing)
 {
     GmvCamera* camera = GmvCamera::pThe;
-    if (!camera || ParticleCount == 0)
+    if (!camera)
         return false;
     CMatrix look;
     look.LookAway(camera->GetPos(), camera->GetFocus(), CVector(0, 0, 1));
-    CVector eye, facing;
+    CVector eye;
     look.GetEuler(CMatrix::XYZ, eye, facing);
+    return true;
+}
+
+bool GParticleSystem::Render()
+{
+    CVector facing;
+    if (ParticleCount == 0 || !CameraFacing(facing))
+        return false;
     // Stable, so particles of one definition keep their spawn order.
     std::stable_sort(pParticles, pParticles + ParticleCount, [](const ParticleStub* a, const ParticleStub* b) {
         return reinterpret_cast<uintptr_t>(a->pDef) < reinterpret_cast<uintptr_t>(b->pDef);
@@ -708,14 +720,19 @@ bool GParticleSystem::Render()
         int end = i;
         while (end < ParticleCount && SameBatch(first, pParticles[end]->pDef))
             ++end;
-        BeginParticleBatch(*first, RendPriority);
+        BeginBatch(*first, RendPriority);
         while (i < end) {
             int granted = 0;
             PrimVertex* quads = ReserveParticleQuads(3, end - i, &granted);
             if (!quads)
                 return false;
-            for (int q = 0; q < granted; ++q, ++i)
-                BuildQuad(*pParticles[i], facing, FogTint(pParticles[i]->Position, tints), quads + 4 * q);
+            for (int q = 0; q < granted; ++q, ++i) {
+                const ParticleStub& p = *pParticles[i];
+                CVector4 colour = CurrentColour(p);
+                if (const CVector4* tint = FogTint(p.Position, tints))
+                    colour.Set(colour.x * tint->x, colour.y * tint->y, colour.z * tint->z, colour.w);
+                BuildQuad(p, p.Position, facing, colour, quads + 4 * q);
+            }
             SubmitParticleQuads();
         }
         EndPrimitives();

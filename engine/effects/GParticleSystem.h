@@ -56,8 +56,19 @@ class GParticleSystem : public GEffect {
     void Interact(const CVector& push);
     void Interact(const CVector& centre, float radius, float inner, float outer);
 
-    // The four vertices of one particle's quad; facing holds the camera's facing angles.
-    static void BuildQuad(const ParticleStub& particle, const CVector& facing, const CVector4* tint, PrimVertex* out);
+    // The particle's colour at its age (0..255 per component).
+    static CVector4 CurrentColour(const ParticleStub& particle);
+    // The four vertices of one particle's quad centred on position; facing holds the camera's
+    // facing angles.
+    static void BuildQuad(const ParticleStub& particle, const CVector& position, const CVector& facing,
+                          const CVector4& colour, PrimVertex* out);
+
+    // Sets the draw state of a batch of particles of this definition's look.
+    static void BeginBatch(const rhu::ParticleDef& def, DWORD priority);
+    // The camera's facing angles; false without a camera.
+    static bool CameraFacing(CVector& facing);
+    // The rotation of the given Euler angles (no translation).
+    static void RotationMatrix(const CVector& angles, CMatrix& out);
 
     static int ActiveSystems;
     static int ActiveParticles;
@@ -102,8 +113,6 @@ class GParticleSystem : public GEffect {
 protected:
     // The system's world matrix, through the parent's attach point when there is one.
     void EmitterMatrix(CMatrix& out);
-    // The rotation of the given Euler angles (no translation).
-    static void RotationMatrix(const CVector& angles, CMatrix& out);
 
 private:
     void SetUpOwnRender(CRendResource* resource);

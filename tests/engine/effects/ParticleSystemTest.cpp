@@ -266,7 +266,7 @@ TEST_F(ParticleSystemTest, QuadVerticesGoInStripOrderWithClampedArgbColour)
     p.InvLifespan = 1.0f;
     p.Position.Set(1.0f, 2.0f, 3.0f);
     PrimVertex v[4];
-    GParticleSystem::BuildQuad(p, CVector(0, 0, 0), nullptr, v);
+    GParticleSystem::BuildQuad(p, p.Position, CVector(0, 0, 0), GParticleSystem::CurrentColour(p), v);
     const float want[4][5] = {{0, 2.5f, 3, 0, 0}, {2, 2.5f, 3, 1, 0}, {0, 1.5f, 3, 0, 1}, {2, 1.5f, 3, 1, 1}};
     for (int i = 0; i < 4; ++i) {
         EXPECT_FLOAT_EQ(v[i].x, want[i][0]) << i;
