@@ -687,22 +687,42 @@ void GParticleSystem::BeginBatch(const rhu::ParticleDef& def, DWORD priority)
     SetPrimitivePriority(static_cast<int>(priority));
 }
 
-bool GParticleSystem::CameraFacing(CVector& facing)
+bool GParticleSystem::CameraEye(int viewport, CVector& eye, CVector& focus)
 {
-    GmvCamera* camera = GmvCamera::pThe;
-    if (!camera)
+    if (GmvCamera* camera = GmvCamera::pThe) {
+        eye = camera->GetPos();
+        focus = camera->GetFocus();
+        return true;
+    }
+    // Without a camera object the viewport's loaded view still says where the eye is: its
+    // rotation columns are side, up and the reversed forward direction.
+    const ViewportTransform* view = GetViewportTransform(viewport & 7);
+    if (!view)
+        return false;
+    const CMatrix& m = view->Camera;
+    const CVector side(m.m0, m.m4, m.m8), up(m.m1, m.m5, m.m9), back(m.m2, m.m6, m.m10);
+    eye.Set(-(m.m12 * side.x + m.m13 * up.x + m.m14 * back.x), -(m.m12 * side.y + m.m13 * up.y + m.m14 * back.y),
+            -(m.m12 * side.z + m.m13 * up.z + m.m14 * back.z));
+    focus.Set(eye.x - back.x, eye.y - back.y, eye.z - back.z);
+    return back.x != 0.0f || back.y != 0.0f || back.z != 0.0f;
+}
+
+bool GParticleSystem::CameraFacing(int viewport, CVector& facing)
+{
+    CVector eye, focus;
+    if (!CameraEye(viewport, eye, focus))
         return false;
     CMatrix look;
-    look.LookAway(camera->GetPos(), camera->GetFocus(), CVector(0, 0, 1));
-    CVector eye;
-    look.GetEuler(CMatrix::XYZ, eye, facing);
+    look.LookAway(eye, focus, CVector(0, 0, 1));
+    CVector at;
+    look.GetEuler(CMatrix::XYZ, at, facing);
     return true;
 }
 
 bool GParticleSystem::Render()
 {
     CVector facing;
-    if (ParticleCount == 0 || !CameraFacing(facing))
+    if (ParticleCount == 0 || !CameraFacing(Viewport, facing))
         return false;
     // Stable, so particles of one definition keep their spawn order.
     std::stable_sort(pParticles, pParticles + ParticleCount, [](const ParticleStub* a, const ParticleStub* b) {

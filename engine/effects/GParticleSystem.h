@@ -65,8 +65,10 @@ class GParticleSystem : public GEffect {
 
     // Sets the draw state of a batch of particles of this definition's look.
     static void BeginBatch(const rhu::ParticleDef& def, DWORD priority);
+    // Where the viewport's camera stands and looks; false without one.
+    static bool CameraEye(int viewport, CVector& eye, CVector& focus);
     // The camera's facing angles; false without a camera.
-    static bool CameraFacing(CVector& facing);
+    static bool CameraFacing(int viewport, CVector& facing);
     // The rotation of the given Euler angles (no translation).
     static void RotationMatrix(const CVector& angles, CMatrix& out);
 

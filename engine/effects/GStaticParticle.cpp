@@ -143,9 +143,9 @@ bool GStaticParticle::Process()
 
 bool GStaticParticle::Render()
 {
-    CVector facing;
-    GmvCamera* camera = GmvCamera::pThe;
-    if (!Particle.pDef || !GParticleSystem::CameraFacing(facing))
+    CVector facing, eye, focus;
+    if (!Particle.pDef || !GParticleSystem::CameraFacing(Viewport, facing) ||
+        !GParticleSystem::CameraEye(Viewport, eye, focus))
         return false;
     CMatrix world;
     world.SetEuler_XYZS(Position, Rotation);
@@ -165,7 +165,6 @@ bool GStaticParticle::Render()
     CVector position(world.m12, world.m13, world.m14);
     if (!IsInFrustrum(Viewport, position, BoundingBloat))
         return false;
-    const CVector& eye = camera->GetPos();
     CVector toward(eye.x - position.x, eye.y - position.y, eye.z - position.z);
     const float distance = std::sqrt(toward.x * toward.x + toward.y * toward.y + toward.z * toward.z);
     if (distance > 0.0f)

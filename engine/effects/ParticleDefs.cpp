@@ -1,9 +1,18 @@
 #include "engine/effects/ParticleDefs.h"
 
 #include <cmath>
+#include <new>
 
 #include "core/names/CRandom.h"
 #include "engine/effects/ParticleStub.h"
+#include "engine/zel/CZelFixupManager.h"
+#include "engine/zel/CZelStaticResource.h"
+
+// Packed data holds the definitions as typed records; they are plain data, used in place.
+typedef rhu::ParticleDef ParticleDef;
+typedef rhu::EmitterDef EmitterDef;
+ZEL_REGISTER_RECORD(ParticleDef);
+ZEL_REGISTER_RECORD(EmitterDef);
 
 float UnitRandom() { return GlobalRandom.Rand(1.0f); }
 
