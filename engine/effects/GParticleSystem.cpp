@@ -627,7 +627,12 @@ void GParticleSystem::BuildQuad(const ParticleStub& p, const CVector& position, 
     const rhu::ParticleDef& def = *p.pDef;
     const float t = Clamp01(p.Age * p.InvLifespan);
     CMatrix orient;
-    RotationMatrix(LerpVector(p.StartOrient, p.EndOrient, t), orient);
+    const CVector angles = LerpVector(p.StartOrient, p.EndOrient, t);
+    // Unturned particles are the common case; their axes need no table lookups.
+    if (angles.x == 0.0f && angles.y == 0.0f && angles.z == 0.0f)
+        orient.SetIdentity();
+    else
+        RotationMatrix(angles, orient);
     if (def.Facing != 0) {
         CMatrix face;
         RotationMatrix(CVector((def.Facing & 1) ? facing.x : 0.0f, (def.Facing & 2) ? facing.y : 0.0f,

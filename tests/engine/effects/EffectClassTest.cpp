@@ -8,9 +8,11 @@
 #include "SceneEffectsSupport.h"
 #include "core/names/CRandom.h"
 #include "engine/effects/GDefinitionEdit.h"
+#include "engine/effects/GParticleLight.h"
 #include "engine/effects/GParticleSystem.h"
 #include "engine/effects/GStaticParticle.h"
 #include "engine/object/ClassTypeEntry.h"
+#include "engine/render/LightHandles.h"
 
 namespace {
 
@@ -30,6 +32,7 @@ TEST(EffectClasses, RegistrationsCarryTheirFlagsParentsAndDerivation)
         {"GWind", "GObject", 0x08008000},
         {"GEmitterEdit", "GPosRot", 0x86008000},
         {"GParticleEdit", "GPosRot", 0x86008000},
+        {"GParticleLight", "GLight", 0x86008000},
     };
     for (const auto& c : classes) {
         const DWORD id = CCRC32(c.name);
@@ -128,6 +131,44 @@ TEST_F(DefinitionEditTest, AStaticParticleEndsWithItsDefinitionChain)
     CGameTimer::tFrameTime = 0.0f;
     // 3 s of frame time ends the chain; the particle goes in the frame that crosses it.
     EXPECT_EQ(frames, 7);
+}
+
+TEST_F(DefinitionEditTest, AParticleLightIsLitOnlyByFacingDefinitionsAndEndsWithItsChain)
+{
+    rhu::ParticleDef dark = {};
+    dark.Lifespan = rhu::RangeData{0.5f, 0.5f, 1.0f};
+    rhu::ParticleDef lit = {};
+    lit.Lifespan = rhu::RangeData{0.5f, 0.5f, 1.0f};
+    lit.Facing = 1;
+    lit.MinColor.X = 200.0f;
+    lit.MaxColor.Z = 40.0f;
+    lit.Scale.Min = 8.0f;
+    lit.Size.X = 1.0f;
+    lit.pNextDef = &dark;
+    GParticleLight* light = GParticleLight::Create();
+    light->pParticleOverride = &lit;
+    auto frame = [](float seconds) {
+        CGameTimer::tFrameTime = seconds;
+        GObject::ProcessObjects();
+    };
+    auto alive = [&] {
+        for (GObject* child = GObject::GetRoot()->pChild; child; child = child->pNext)
+            if (child == light)
+                return true;
+        return false;
+    };
+    frame(0.2f);
+    unsigned long handle = light->GetLightHandle();
+    EXPECT_TRUE(LightIsEnabled(handle));
+    // Lerped toward the next definition by the stage's progress.
+    EXPECT_NEAR(light->GetDiffuse().x, 200.0f * (1.0f - light->Progress), 1e-3);
+    EXPECT_EQ(light->Radius, 8.0f * (1.0f - light->Progress));
+    frame(0.5f);
+    EXPECT_TRUE(alive());
+    EXPECT_FALSE(LightIsEnabled(handle));
+    frame(0.5f);
+    EXPECT_FALSE(alive());
+    CGameTimer::tFrameTime = 0.0f;
 }
 
 } // namespace
