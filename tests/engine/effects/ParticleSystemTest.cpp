@@ -250,6 +250,26 @@ TEST_F(ParticleSystemTest, CollisionsReflectAndAParticleAtRestIsLeftAlone)
     EXPECT_EQ(p.Position.z, 1.0f);
     EXPECT_NEAR(p.Velocity.x, 1.5f, 0.02f);
     EXPECT_NEAR(p.Velocity.z, 1.5f, 0.02f);
+
+    // Flocking pulls a particle at rest below the ground: it lands there, still at rest,
+    // instead of reflecting a direction it does not have.
+    spark.Flocking.Z = 0.5f;
+    FillData flocking;
+    flocking.Float("AltCollideHeight", 1.0f).Float("AltCollideNormal.Z", 1.0f).Int("AllowFlocking", 1);
+    GParticleSystem* flock = Make(flocking);
+    flock->SetEmitter(&stream);
+    flock->ForceSpawn(2, identity, identity, 0.0f, 0.0f, &spark);
+    ASSERT_EQ(flock->GetNumParticles(), 2);
+    ParticleStub& resting = *flock->GetParticle(0);
+    resting.Position.Set(0, 0, 1.05f);
+    resting.Velocity.Set(0, 0, 0);
+    flock->GetParticle(1)->Position.Set(0, 0, 0.5f);
+    flock->GetParticle(1)->Velocity.Set(0, 0, 0);
+    flock->Pause(true);
+    Frame(kParticleStep);
+    EXPECT_EQ(resting.Position.z, 1.0f);
+    EXPECT_EQ(resting.Velocity.x, 0.0f);
+    EXPECT_EQ(resting.Velocity.z, 0.0f);
 }
 
 TEST_F(ParticleSystemTest, QuadVerticesGoInStripOrderWithClampedArgbColour)
