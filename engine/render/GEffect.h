@@ -32,6 +32,10 @@ class GEffect : public GPosRot {
 
     int Viewport; // the render viewport the effect draws in
 
+protected:
+    // The stored switch, for the editable lists of derived effects.
+    int& MacroBudgetedField() { return MacroBudgeted; }
+
 private:
     friend class CRender;
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/names/CRandom.h"
+#include "engine/effects/ParticleDefs.h"
 #include "engine/include/RhuTypes.h"
 #include "engine/object/CGameTimer.h"
 
@@ -29,16 +30,6 @@ void StageValues(const rhu::ParticleDef& def, CVector4& colour, float& scale, CV
 }
 
 } // namespace
-
-float RangeValue(const rhu::RangeData& range)
-{
-    if (range.Min == range.Max)
-        return range.Min;
-    float r = Uniform();
-    if (range.Bias != 1.0f)
-        r = std::pow(r, range.Bias);
-    return range.Min + r * (range.Max - range.Min);
-}
 
 // The head is zeroed like every other marker: the list drawer reads it as a marker too.
 MiniMapMarker::MiniMapMarker()

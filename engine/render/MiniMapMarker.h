@@ -71,7 +71,3 @@ private:
     void SetLife(const rhu::ParticleDef& stage);
     void TakeNextValues(const rhu::ParticleDef* next);
 };
-
-// A particle range's value: its minimum when the range is empty, else a random point of it
-// leaning by its bias.
-float RangeValue(const rhu::RangeData& range);
