@@ -5,6 +5,7 @@
 #include "engine/world/CPathFinder.h"
 #include "engine/world/GFOWManager.h"
 #include "engine/world/GSectionMgr.h"
+#include "engine/world/GmvWorld.h"
 
 IMPLEMENT_GOBJECT(GDemoPathMover, 0x04808000)
 IMPLEMENT_GOBJECT(GDemoWalker, 0x80008000)
@@ -59,7 +60,15 @@ int GDemoPathMover::ProcessTimeslice()
         TimeslicePos += CVector(dx * Speed / length, dy * Speed / length, 0.0f);
         TimesliceRot.z = atan2f(dx, -dy);
     }
+    StandOnGround();
     return 0;
+}
+
+// The walk follows the hills: the feet stay on the ground under the unit.
+void GDemoPathMover::StandOnGround()
+{
+    if (GmvWorld::pThe)
+        TimeslicePos.z = GmvWorld::GetHeight(static_cast<short>(GmvWorld::pThe->Viewport), TimeslicePos);
 }
 
 int GDemoWalker::SpecifyEditable(EditableInfo*& cursor)

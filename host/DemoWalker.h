@@ -1,7 +1,7 @@
 #pragma once
 // The demo's fog-of-war unit, built into the host as a game's own classes are: it walks back and
 // forth between where the level placed it and its goal, along the paths the level's path finder
-// gives, at the height the level placed it, and reveals the fog of war around it as it goes.
+// gives, on the ground, and reveals the fog of war around it as it goes.
 #include "engine/object/GPhysical.h"
 #include "engine/world/CMover.h"
 
@@ -19,6 +19,7 @@ class GDemoPathMover : public CMover {
 
 private:
     bool Ask();
+    void StandOnGround();
 
     CPathStack* pPath;
     int Next;

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "engine/devices/GInputDevice.h"
+#include "engine/frontend/GMarkSelect.h"
 #include "engine/frontend/GMenuItem.h"
 #include "engine/render/CRenderer.h"
 #include "engine/zel/CZelFixupManager.h"
@@ -38,6 +39,7 @@ GmvPointer::GmvPointer()
     Render.SetSortModifier(static_cast<short>(kPointerSortKey - 0x8000));
     Render.SetViewport(kOverlayViewport);
     Render.SetSelectable(HGOBJECT(0));
+    SelectClassId = GMarkSelect::ClassId;
     new (&Selector) CRender();
     Selector.Attach(&Corner1, &Corner2, AllZero(SelectorRenderColor) ? nullptr : &SelectorRenderColor, nullptr);
     Selector.SetViewport(kOverlayViewport);
@@ -54,6 +56,8 @@ GmvPointer::~GmvPointer()
         return;
     if (bBound && GInputDevice::pThe)
         GInputDevice::pThe->UnRegister(GetHandle());
+    // The marks go with their pointer.
+    DeSelect();
     Selector.~CRender();
     if (pCurrent == this)
         pCurrent = nullptr;
@@ -286,37 +290,68 @@ int GmvPointer::Select(const CVector& corner1, const CVector& corner2, unsigned 
 void GmvPointer::Select(HGOBJECT handle)
 {
     GPosRot* object = GPosRot::FromObject(GObject::GetGobject(handle));
-    if (object == nullptr || IsSelect(handle))
+    if (object == nullptr)
         return;
-    Selection.Add(handle);
+    CreateSelect(object);
     object->Select(true);
 }
 
-bool GmvPointer::IsSelect(HGOBJECT handle)
+GMarkSelect* GmvPointer::CreateSelect(GPosRot* object)
 {
-    for (int i = 0; i < Selection.GetSize(); ++i)
-        if (Selection[i] == handle)
-            return true;
-    return false;
+    if (FindMark(object->GetHandle()) >= 0)
+        return nullptr;
+    GMarkSelect* mark = static_cast<GMarkSelect*>(Create(SelectClassId, nullptr));
+    if (mark == nullptr)
+        return nullptr;
+    mark->Attach(object, this);
+    Selection.Add(mark);
+    return mark;
 }
 
-GPosRot* GmvPointer::GetSelected(int index) { return GPosRot::FromObject(GObject::GetGobject(Selection[index])); }
+int GmvPointer::FindMark(HGOBJECT handle)
+{
+    for (int i = 0; i < Selection.GetSize(); ++i)
+        if (GPosRot* object = Selection[i]->GetAttached())
+            if (object->GetHandle() == handle)
+                return i;
+    return -1;
+}
+
+bool GmvPointer::IsSelect(HGOBJECT handle) { return !handle.IsNull() && FindMark(handle) >= 0; }
+
+GPosRot* GmvPointer::GetSelected(int index)
+{
+    return index >= 0 && index < Selection.GetSize() ? Selection[index]->GetAttached() : nullptr;
+}
+
+void GmvPointer::RemoveFromList(GMarkSelect* mark)
+{
+    const int index = Selection.Find(mark);
+    if (index >= 0)
+        Selection.RemoveAt(index);
+}
+
+// The mark leaves the list first: its destruction may be deferred to the end of the turn.
+void GmvPointer::TakeOff(int index)
+{
+    GMarkSelect* mark = Selection[index];
+    Selection.RemoveAt(index);
+    mark->ReleasePointer();
+    if (GPosRot* object = mark->GetAttached())
+        object->Select(false);
+    mark->Destroy();
+}
 
 void GmvPointer::DeSelect(HGOBJECT handle)
 {
-    for (int i = 0; i < Selection.GetSize(); ++i)
-        if (Selection[i] == handle) {
-            if (GPosRot* object = GPosRot::FromObject(GObject::GetGobject(handle)))
-                object->Select(false);
-            Selection.RemoveAt(i);
-            return;
-        }
+    const int index = FindMark(handle);
+    if (index >= 0)
+        TakeOff(index);
 }
 
 void GmvPointer::DeSelect()
 {
-    for (int i = 0; i < Selection.GetSize(); ++i)
-        if (GPosRot* object = GPosRot::FromObject(GObject::GetGobject(Selection[i])))
-            object->Select(false);
+    while (Selection.GetSize() > 0)
+        TakeOff(Selection.GetSize() - 1);
     Selection.RemoveAll();
 }

@@ -6,6 +6,7 @@
 #include "engine/object/GPhysical.h"
 
 class CInputData;
+class GMarkSelect;
 class GMenuItem;
 
 class GmvPointer : public GPhysical {
@@ -40,6 +41,8 @@ class GmvPointer : public GPhysical {
     virtual void Input_UpdatePositionAbsolute(CInputData* input);
     virtual void Input_Action(CInputData* input);
     virtual void Input_ActionUp(CInputData* input);
+    // A new mark on the object, or null when it carries one of this pointer's marks already.
+    virtual GMarkSelect* CreateSelect(GPosRot* object);
 
     static GmvPointer* GetCurrent() { return pCurrent; }
     static void SetCurrent(GmvPointer* pointer) { pCurrent = pointer; }
@@ -49,8 +52,13 @@ class GmvPointer : public GPhysical {
                CZArray<HGOBJECT>* out, bool add);
     void Select(HGOBJECT handle);
     bool IsSelect(HGOBJECT handle);
+    // The index-th marked object; null out of range.
     GPosRot* GetSelected(int index);
     int GetSelectedCount() const { return Selection.GetSize(); }
+    // A mark going away drops out of the selection.
+    void RemoveFromList(GMarkSelect* mark);
+    // The class of the marks CreateSelect makes (a GMarkSelect or one derived from it).
+    void SetSelectClassId(unsigned long classId) { SelectClassId = classId; }
     void Clip2Screen(CVector& point);
     bool SelectorRenderIsLinked() { return Selector.IsLinked() != 0; }
     GMenuItem* GetHovered();
@@ -64,10 +72,13 @@ class GmvPointer : public GPhysical {
     CVector Corner2;
     CVector WorldPos;
     HGOBJECT hHovered;
-    // Marked objects by handle: an object that goes away simply stops resolving.
-    CZArray<HGOBJECT> Selection;
+    // The marks: each lives under its object and leaves this list when it goes.
+    CZArray<GMarkSelect*> Selection;
+    unsigned long SelectClassId;
 
 private:
+    int FindMark(HGOBJECT handle);
+    void TakeOff(int index);
     void BindInput();
     RECT Screen();
     bool bBound;

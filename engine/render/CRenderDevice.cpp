@@ -434,7 +434,9 @@ void CRenderDevice::ApplyDrawState(const DrawState& s)
         pDevice->SetTransform(D3DTS_VIEW, &view);
         pDevice->SetRenderState(D3DRS_LIGHTING, (s.FamilyFlags & 1) ? TRUE : FALSE);
     }
-    const unsigned long changed = s.RenderFlags ^ CurrentFlags;
+    // After the caches were cleared the device's states are unknown (set directly, often to
+    // off), so every flag's state is set, whatever its bit.
+    const unsigned long changed = CurrentFlags == kFlagsUnknown ? ~0UL : s.RenderFlags ^ CurrentFlags;
     if (changed & DRAW_DEPTH_TEST)
         pDevice->SetRenderState(D3DRS_ZENABLE, (s.RenderFlags & DRAW_DEPTH_TEST) ? TRUE : FALSE);
     if (changed & DRAW_DEPTH_WRITE)

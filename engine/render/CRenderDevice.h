@@ -269,7 +269,9 @@ private:
     int CurrentBlend;
     int CurrentCull;
     IDirect3DTexture9* CurrentTexture;
+    // The render flags whose device states are set; kFlagsUnknown after the caches were cleared.
     unsigned long CurrentFlags;
+    static const unsigned long kFlagsUnknown = ~0UL;
     int CurrentKind;
     DWORD CurrentAlphaRef;
     const DrawState* pLastState;

@@ -211,7 +211,7 @@ void CRenderDevice::ClearStateCaches()
     CurrentBlend = -1;
     CurrentCull = -1;
     CurrentTexture = nullptr;
-    CurrentFlags = ~0UL;
+    CurrentFlags = kFlagsUnknown;
     CurrentKind = -1;
     CurrentAlphaRef = 127;
     ForgetAppliedLightSet();

@@ -329,3 +329,32 @@ TEST_F(HostRun, TheFigureLevelShowsTheLitFigureSwingingItsArms)
     EXPECT_EQ(first, "640 480\n320,280=945F30\n250,145=182040\n392,145=472F1A\n425,320=182040\n");
     EXPECT_EQ(later, "640 480\n320,280=945F30\n250,145=412B18\n392,145=182040\n425,320=FFFFFF\n");
 }
+
+// The demo's fog-of-war level as the main command shows it: by frame 90 the walker stands on the
+// ground in the middle of what it uncovered, drawn in front of the hills behind it; the ground it
+// never saw stays dark and the clear colour shows round the map.
+TEST_F(HostRun, TheFogLevelShowsTheWalkerInTheGroundItUncovered)
+{
+    ConvertDemo();
+    const fs::path shot = root / "PCX_Cap_000000.tga";
+    RunResult run = Execute(Host() + " --headless --frames 90 --frame-time 0.033333 --screenshot-frame 90" +
+                            " --camera 12,-4,34 --look-at 12,12,0 fogwalk.zel");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    ASSERT_TRUE(fs::exists(shot)) << run.output;
+    RunResult pixels = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " +
+                               shot.string() + " 306,230 305,240 330,235 440,180 100,100");
+    unsigned walker[2] = {}, seen = 0, unseen = 0, clear = 0;
+    ASSERT_EQ(std::sscanf(pixels.output.c_str(), "640 480\n306,230=%x\n305,240=%x\n330,235=%x\n440,180=%x\n100,100=%x",
+                          &walker[0], &walker[1], &seen, &unseen, &clear),
+              5)
+        << pixels.output;
+    auto r = [](unsigned c) { return int(c >> 16 & 0xFF); };
+    auto g = [](unsigned c) { return int(c >> 8 & 0xFF); };
+    auto b = [](unsigned c) { return int(c & 0xFF); };
+    // The post's stone is red; the sand round it bright, the never-seen ground nearly black.
+    for (unsigned c : walker)
+        EXPECT_TRUE(r(c) > 150 && g(c) < r(c) / 2 && b(c) < r(c) / 2) << pixels.output;
+    EXPECT_TRUE(r(seen) > 150 && g(seen) > 150) << pixels.output;
+    EXPECT_LT(r(unseen) + g(unseen) + b(unseen), 120) << pixels.output;
+    EXPECT_EQ(clear, 0x182040u) << pixels.output;
+}

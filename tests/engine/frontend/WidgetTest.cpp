@@ -16,8 +16,11 @@
 #include "engine/frontend/GMenuBarIndicator.h"
 #include "engine/frontend/GMenuButton.h"
 #include "engine/frontend/GMenuEditBox.h"
+#include "engine/frontend/GMarkSelect.h"
 #include "engine/frontend/GMenuListBox.h"
 #include "engine/frontend/GmvPointer.h"
+#include "engine/include/RhuTypes.h"
+#include "engine/world/GmvCamera.h"
 #include "engine/zel/CZelFixupManager.h"
 
 namespace fs = std::filesystem;
@@ -222,6 +225,118 @@ TEST_F(PointerTest, HoverFocusesAndAClickActivatesTheButtonUnderThePointer)
     EXPECT_EQ(pointer->GetPos().x, 0.0f);
     EXPECT_EQ(pointer->GetPos().y, 480.0f);
     EXPECT_FALSE(two->Is(MENUITEM_FOCUSED));
+}
+
+// The pointer holds marks: each lives under its object, goes with it and leaves the selection
+// then; taking marks off unselects their objects; a pointer that goes takes its marks along.
+TEST_F(PointerTest, MarksLiveUnderTheirObjectsAndLeaveTheSelectionWithThem)
+{
+    CRender::NewSelectableList();
+    FillData data = ItemData(0, 0, 10, 10, 0, nullptr, nullptr);
+    GMenuItem* a = Item(data, 1);
+    GMenuItem* b = Item(data, 1);
+    Drawn(a, 100, 100, 140, 140);
+    Drawn(b, 200, 100, 240, 140);
+    FillData pointerData;
+    GmvPointer* pointer = MakeItem<GmvPointer>(pointerData);
+    EXPECT_EQ(pointer->Select(CVector(90, 90, 0), CVector(300, 200, 0), 0, 15, nullptr, false), 2);
+    ASSERT_EQ(pointer->GetSelectedCount(), 2);
+    EXPECT_EQ(pointer->GetSelected(0), a);
+    EXPECT_EQ(pointer->GetSelected(1), b);
+    EXPECT_EQ(pointer->GetSelected(2), nullptr);
+    EXPECT_EQ(pointer->GetSelected(-1), nullptr);
+    GMarkSelect* mark = pointer->Selection[0];
+    EXPECT_EQ(mark->GetClassId(), GMarkSelect::ClassId);
+    EXPECT_EQ(mark->GetParent(), a);
+    EXPECT_EQ(mark->GetAttached(), a);
+    EXPECT_TRUE(a->IsSelected());
+    EXPECT_EQ(pointer->CreateSelect(a), nullptr); // one mark an object
+
+    const HGOBJECT aHandle = a->GetHandle();
+    a->Destroy();
+    EXPECT_EQ(pointer->GetSelectedCount(), 1);
+    EXPECT_FALSE(pointer->IsSelect(aHandle));
+    EXPECT_EQ(pointer->GetSelected(0), b);
+
+    pointer->DeSelect();
+    EXPECT_EQ(pointer->GetSelectedCount(), 0);
+    EXPECT_FALSE(b->IsSelected());
+
+    pointer->Select(b->GetHandle());
+    ASSERT_TRUE(pointer->IsSelect(b->GetHandle()));
+    pointer->Destroy();
+    EXPECT_FALSE(b->IsSelected());
+    b->Destroy(); // no mark is left to call back into the pointer
+}
+
+// The mark draws the near, middle or far resource by the camera's distance to its object, or
+// the frame AnimPercent picks from the band's animation table; at the object's place when no
+// world gives a ground height; nothing without an object.
+TEST_F(PointerTest, MarkChoosesItsResourceByCameraDistanceAndAnimation)
+{
+    CRender::NewSelectableList();
+    FillData data = ItemData(100, 100, 10, 10, 0, nullptr, nullptr);
+    GMenuItem* object = Item(data, 1);
+    FillData pointerData;
+    GmvPointer* pointer = MakeItem<GmvPointer>(pointerData);
+    GMarkSelect* mark = pointer->CreateSelect(object);
+    ASSERT_NE(mark, nullptr);
+    CRendResource resources[3], frames[3];
+    for (int i = 0; i < 3; ++i)
+        mark->pResources[i] = &resources[i];
+    mark->MidDistance = 10.0f;
+    mark->FarDistance = 20.0f;
+    // No camera: the near resource.
+    EXPECT_FALSE(mark->Render());
+    EXPECT_EQ(mark->GetResourceInUse(), &resources[0]);
+    EXPECT_EQ(mark->GetMarkPos(), object->GetPos());
+
+    GmvCamera* camera = GmvCamera::Create();
+    ASSERT_NE(camera, nullptr);
+    struct Case {
+        float height, mid, far;
+        int band;
+    } cases[] = {{5, 10, 20, 0}, {10, 10, 20, 1}, {19, 10, 20, 1}, {20, 10, 20, 2},
+                 {25, 0, 20, 2}, {25, 10, 0, 1},  {25, 0, 0, 0},   {0, 0, 0, 0}};
+    for (const Case& c : cases) {
+        camera->SetPos(object->GetPos() + CVector(0, 0, c.height));
+        mark->MidDistance = c.mid;
+        mark->FarDistance = c.far;
+        mark->Render();
+        EXPECT_EQ(mark->GetResourceInUse(), &resources[c.band]) << "height " << c.height;
+    }
+
+    // A table whose entry 0 lists three frames.
+    alignas(8) unsigned char frameTable[sizeof(rhu::CAnimTable) + 2 * sizeof(void*)];
+    rhu::CAnimTable* list = reinterpret_cast<rhu::CAnimTable*>(frameTable);
+    list->Count = 3;
+    list->HasResources = 1;
+    for (int i = 0; i < 3; ++i)
+        list->Data[i] = &frames[i];
+    rhu::CAnimTable table = {1, 0, {list}};
+    camera->SetPos(object->GetPos() + CVector(0, 0, 5));
+    mark->pAnimTables[0] = reinterpret_cast<CAnimTable*>(&table);
+    const struct {
+        float percent;
+        int table;
+        CRendResource* shown;
+    } anims[] = {{0.0f, 0, &frames[0]}, {0.5f, 0, &frames[1]},  {0.99f, 0, &frames[2]},
+                 {1.0f, 0, &frames[2]}, {-1.0f, 0, &frames[0]}, {0.5f, 1, &resources[0]}};
+    for (const auto& c : anims) {
+        mark->AnimPercent = c.percent;
+        mark->TableIndex = c.table;
+        mark->Render();
+        EXPECT_EQ(mark->GetResourceInUse(), c.shown) << c.percent << " " << c.table;
+    }
+    camera->Destroy();
+
+    for (int i = 0; i < 3; ++i)
+        mark->pResources[i] = nullptr;
+    mark->pAnimTables[0] = nullptr;
+    EXPECT_TRUE(mark->Render()); // nothing to draw: the instance stays empty
+    mark->pAttachedTo = nullptr;
+    EXPECT_TRUE(mark->Render());
+    pointer->DeSelect();
 }
 
 TEST_F(WidgetTest, FileListMatchesTheFolder)

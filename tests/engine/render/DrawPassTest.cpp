@@ -618,7 +618,7 @@ public:
         state->Kind = kDrawMesh;
         state->ShaderSlot = (unsigned char)ShaderSlot(Family, false);
         state->FamilyFlags = Outline ? 2 : 0;
-        state->C(18) = CVector4(1, 0, 1, 1);
+        state->C(18) = Colour;
         state->RenderFlags = DRAW_DEPTH_TEST | DRAW_DEPTH_WRITE;
         state->pVertices = Vertices;
         state->pIndices = Indices;
@@ -650,6 +650,7 @@ public:
     int Calls = 0;
     ShaderFamily Family = kFamilyBasic;
     bool Outline = false;
+    CVector4 Colour = CVector4(1, 0, 1, 1);
 };
 
 class FrameBufferTest : public ObjectTest {
@@ -736,6 +737,44 @@ TEST_F(FrameBufferTest, ALayerWithMoreDrawsThanTheBuffersHoldDrawsThemAll)
     for (CRender& r : renders)
         r.Unlink();
     mesh.Release();
+}
+
+// The first frame's draws test and write depth as their flags say, although the device started
+// with depth off: the nearer of two overlapping meshes shows whichever is drawn first.
+TEST_F(FrameBufferTest, DepthDecidesBetweenOverlappingMeshesFromTheFirstFrame)
+{
+    for (bool nearFirst : {true, false}) {
+        ScopedGameFolder game("depth_first_frame");
+        CRenderer* renderer = Start();
+        ASSERT_NE(renderer, nullptr);
+        CRenderDevice& device = CRenderer::GetDevice();
+        MeshResource nearMesh, farMesh;
+        nearMesh.Build(device.GetDevice());
+        farMesh.Build(device.GetDevice());
+        nearMesh.Colour = CVector4(0, 1, 0, 1);
+        CVector places[2] = {CVector(50, 50, 20), CVector(50, 50, 0)};
+        MeshResource* meshes[2] = {&nearMesh, &farMesh};
+        CRender renders[2];
+        for (int i = 0; i < 2; ++i) {
+            const int which = nearFirst ? i : 1 - i;
+            renders[i].Attach(&places[which], nullptr, nullptr, nullptr);
+            renders[i].Attach(meshes[which], 0);
+            renders[i].SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
+            renders[i].Link();
+        }
+        const int shot = device.GetScreenshotCount();
+        device.SetScreenshotRequest(1);
+        renderer->Process();
+        device.SetScreenshotRequest(0);
+        EXPECT_EQ(ReadShotPixels(game.Shot(shot), "320,240"), "640 480\n320,240=00FF00\n")
+            << "near first " << nearFirst;
+        for (CRender& r : renders)
+            r.Unlink();
+        nearMesh.Release();
+        farMesh.Release();
+        ResetWorld();
+        CRenderer::Shutdown();
+    }
 }
 
 // The renderer's outline switch starts as the settings say and reaches the device at the next

@@ -17,6 +17,8 @@
 #include "../object/ObjectTestSupport.h"
 #include "TerrainTestSupport.h"
 #include "core/file/CZFile.h"
+#include "engine/frontend/GMarkSelect.h"
+#include "engine/frontend/GmvPointer.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/object/CLoadSaveBuffer.h"
 #include "engine/render/CDynamicTexture.h"
@@ -305,6 +307,41 @@ TEST_F(FogOfWarTest, TintMovesColourTowardTheFogStateAndHidesWhatTheModeSays)
     EXPECT_TRUE(fow->TintFOW(2.0f, grey, &unseen, nullptr, &big));
     EXPECT_FLOAT_EQ(grey.x, 0.75f);
     EXPECT_FLOAT_EQ(grey.w, 1.0f);
+}
+
+// A selection mark follows the fog as its mode says: mode 0 ignores it, mode 1 hides the mark
+// where the ground was never seen, mode 2 also where it is not seen now; it stands on the ground.
+TEST_F(FogOfWarTest, SelectionMarksHideWhereTheirModeSaysTheFogHides)
+{
+    TwoLocations();
+    GFOWManager* fow = Manager();
+    GPosRot* object = GPosRot::FromObject(GObject::Create(GPosRot::ClassId, HGOBJECT(0), nullptr));
+    ASSERT_NE(object, nullptr);
+    CVector at(5.5f, 5.5f, 30.0f);
+    object->SetPos(at);
+    GmvPointer* pointer = static_cast<GmvPointer*>(GObject::Create(GmvPointer::ClassId, HGOBJECT(0), nullptr));
+    ASSERT_NE(pointer, nullptr);
+    GMarkSelect* mark = pointer->CreateSelect(object);
+    ASSERT_NE(mark, nullptr);
+    CRendResource marker;
+    mark->pResources[0] = &marker;
+    CVector ground = at;
+    ground.z = GmvWorld::GetHeight(static_cast<short>(GmvWorld::pThe->Viewport), ground);
+    struct Case {
+        float seen; // fog value written at the object; none when -1
+        float mode;
+        bool shown;
+    } cases[] = {{-1, 0, true}, {-1, 1, false}, {-1, 2, false}, {1, 1, true},
+                 {1, 2, false}, {20, 1, true},  {20, 2, true}};
+    for (const Case& c : cases) {
+        float value = c.seen;
+        fow->WriteFOW(at, value);
+        mark->FOWMode = c.mode;
+        EXPECT_EQ(mark->Render(), !c.shown) << "seen " << c.seen << " mode " << c.mode;
+        EXPECT_EQ(mark->GetResourceInUse(), c.shown ? &marker : nullptr) << "seen " << c.seen << " mode " << c.mode;
+        EXPECT_EQ(mark->GetMarkPos(), ground);
+    }
+    pointer->Destroy();
 }
 
 TEST_F(FogOfWarTest, PlaceholderManagerBuildsTheSectionGridButNoFog)
