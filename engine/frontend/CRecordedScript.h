@@ -24,7 +24,7 @@ public:
     CRecordedScript();
 
     float BaseTime;
-    int LoopCount; // passes after the first
+    int LoopCount;          // passes after the first
     CRecorderData* Data[1]; // in time order, ended by a null pointer
 };
 #pragma pack(pop)

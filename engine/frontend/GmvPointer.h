@@ -67,10 +67,13 @@ class GmvPointer : public GPhysical {
     // Marked objects by handle: an object that goes away simply stops resolving.
     CZArray<HGOBJECT> Selection;
 
+protected:
+    RECT Screen();
+    // Set once the pointer's triggers are bound; a pointer with triggers of its own sets it.
+    bool bBound;
+
 private:
     void BindInput();
-    RECT Screen();
-    bool bBound;
 
     static GmvPointer* pCurrent;
 };

@@ -206,7 +206,7 @@ TEST_F(Cinematics, LoopCountsPlayTheirPassesAndNegativeCountsWait)
 
     for (int frame = 0; frame <= 20; ++frame)
         FrameAt(0.25f * frame);
-    const std::vector<std::pair<float, float>> expected = {{0.0f, 1}, {1.0f, 2}, {1.25f, 1},
+    const std::vector<std::pair<float, float>> expected = {{0.0f, 1}, {1.0f, 2},  {1.25f, 1},
                                                            {2.0f, 2}, {2.25f, 1}, {3.0f, 2}};
     ASSERT_EQ(Arrivals.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
