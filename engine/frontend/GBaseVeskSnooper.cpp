@@ -38,7 +38,7 @@ GBaseVeskSnooper* GBaseVeskSnooper::GetStarter()
 {
     GObject* object = GetGobject(hStarter);
     return object != nullptr && object->IsDerivedFromClassId(ClassId) ? static_cast<GBaseVeskSnooper*>(object)
-                                                                       : nullptr;
+                                                                      : nullptr;
 }
 
 void GBaseVeskSnooper::Input_VeskIt(CInputData*)

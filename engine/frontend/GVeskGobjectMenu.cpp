@@ -12,8 +12,8 @@ namespace {
 
 const DWORD kColourBits = 0x30000;
 const DWORD kDesignBit = 0x40000;
-const CVector4 kClassColours[3] = {
-    CVector4(0.5f, 1.0f, 0.5f, 1.0f), CVector4(1.0f, 1.0f, 0.5f, 1.0f), CVector4(0.5f, 0.5f, 1.0f, 1.0f)};
+const CVector4 kClassColours[3] = {CVector4(0.5f, 1.0f, 0.5f, 1.0f), CVector4(1.0f, 1.0f, 0.5f, 1.0f),
+                                   CVector4(0.5f, 0.5f, 1.0f, 1.0f)};
 
 // The name chosen last, shown active when the list opens again.
 char LastChosen[256];

@@ -182,6 +182,35 @@ TEST_F(Cinematics, RecordedKeyFramesReadByPythonConvertAndPlayBack)
     EXPECT_EQ(GPlayback::GetPlayback(script), nullptr);
 }
 
+// Edge cases of the file: nothing recorded is the start time alone; an editor label of 64
+// characters or more is left empty; a key frame for an object that is gone records nothing.
+TEST_F(Cinematics, EmptyRecordingsLongLabelsAndDeadKeyFrameTargets)
+{
+    GRecorder::Create();
+    const std::string longName(64, 'L');
+    TCineMover* mover = MakeMover(longName.c_str());
+    CVeskExtraData::Create(longName.c_str());
+    TCineMover* gone = MakeMover("Gone");
+    const HGOBJECT goneHandle = gone->GetHandle();
+    gone->Destroy();
+    const std::string recording = (fs::path(ZEL_FIXTURE_DIR).parent_path() / "recorder.bin").string();
+
+    CGameTimer::tGameTime = 2.0f;
+    GRecorder::Start(true);
+    GRecorder::SetKeyframeTarget(goneHandle);
+    GRecorder::Keyframe();
+    GRecorder::Start(false);
+    EXPECT_EQ(mgtest::ReadFileBytes(recording), std::string("\0\0\0\x40", 4));
+
+    GRecorder::Start(true);
+    GRecorder::SetKeyframeTarget(mover->GetHandle());
+    GRecorder::Keyframe();
+    GRecorder::Start(false);
+    const std::string bytes = mgtest::ReadFileBytes(recording);
+    ASSERT_EQ(bytes.size(), 4u + 2u * (84u + 24u));
+    EXPECT_EQ(bytes[4 + 12], '\0');
+}
+
 // Two events a second apart, frames a quarter second apart: a pass ends in the frame that sends
 // its last event, the next pass is timed from that frame and starts sending in the frame after.
 const char* const LoopScript = "EventScript Looper 0 2\n"

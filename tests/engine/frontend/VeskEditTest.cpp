@@ -87,8 +87,8 @@ protected:
 
     void Convert()
     {
-        const mgtest::CommandResult run = mgtest::RunCommand("cd '" + folder.string() + "' && '" + MG_WEXLORN +
-                                                             "' '" + folder.string() + "' 2>&1");
+        const mgtest::CommandResult run =
+            mgtest::RunCommand("cd '" + folder.string() + "' && '" + MG_WEXLORN + "' '" + folder.string() + "' 2>&1");
         ASSERT_EQ(run.exitCode, 0) << run.output;
     }
 
@@ -172,6 +172,7 @@ TEST_F(VeskEdit, EditedLayoutMatchesTheGoldenFileAndConvertsBack)
     ASSERT_TRUE(edited);
     const std::string written = mgtest::ReadFileBytes((folder / "LAYOUTPARAMS.RHU").string());
     EXPECT_EQ(written, mgtest::ReadFileBytes((Sources / "golden" / "LAYOUTPARAMS.RHU").string()));
+    EXPECT_FALSE(fs::exists(folder / "LAYOUTPARAMS.RHU.NEW")); // written aside, then put in place
 
     GVeskCrate* crate = Crate("MovedCrate");
     ASSERT_NE(crate, nullptr);
@@ -184,6 +185,116 @@ TEST_F(VeskEdit, EditedLayoutMatchesTheGoldenFileAndConvertsBack)
     ASSERT_NE(Crate("CopiedCrate"), nullptr);
     EXPECT_FLOAT_EQ(Crate("CopiedCrate")->GetPos().y, 21.0f);
     EXPECT_EQ(CountCrates(), 3);
+}
+
+} // namespace
+
+namespace {
+
+// The editor pointer on its own, with objects made here.
+class VeskPointer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        editor = GVeskPointer::Create();
+        ASSERT_NE(editor, nullptr);
+    }
+    void TearDown() override { GObject::DestroyObjects(); }
+
+    GVeskCrate* MakeCrate(const CVector& at)
+    {
+        GVeskCrate* crate = static_cast<GVeskCrate*>(GObject::Create(GVeskCrate::ClassId, HGOBJECT(0), nullptr));
+        crate->SetPos(at);
+        return crate;
+    }
+
+    // Relative movement of (dx, dy) as the pointer's trigger reports it.
+    void MoveBy(float dx, float dy)
+    {
+        CInputData input = {};
+        memcpy(&input.Words[0], &dx, 4);
+        memcpy(&input.Words[1], &dy, 4);
+        editor->Input_UpdatePosition(&input);
+    }
+
+    GVeskPointer* editor = nullptr;
+};
+
+TEST_F(VeskPointer, ModifierCountsGroupMovesAndGridRotation)
+{
+    GVeskCrate* left = MakeCrate(CVector(0.0f, 0.0f, 0.0f));
+    GVeskCrate* right = MakeCrate(CVector(4.0f, 2.0f, 0.0f));
+    editor->Select(left->GetHandle());
+    editor->Select(right->GetHandle());
+    editor->ComputeOffsets();
+
+    // Both shift keys down, one released: still held, the group keeps its shape.
+    editor->Input_ShiftDown(nullptr);
+    editor->Input_ShiftDown(nullptr);
+    editor->Input_ShiftDown(nullptr);
+    EXPECT_EQ(editor->ShiftCount, 2);
+    editor->Input_ShiftUp(nullptr);
+    EXPECT_EQ(editor->ShiftCount, 1);
+    editor->WorldPos = CVector(10.0f, 10.0f, 0.0f);
+    MoveBy(0.0f, 0.0f);
+    EXPECT_FLOAT_EQ(left->GetPos().x, 8.0f);
+    EXPECT_FLOAT_EQ(left->GetPos().y, 9.0f);
+    EXPECT_FLOAT_EQ(right->GetPos().x, 12.0f);
+    EXPECT_FLOAT_EQ(right->GetPos().y, 11.0f);
+    editor->Input_ShiftUp(nullptr);
+    editor->Input_ShiftUp(nullptr);
+    EXPECT_EQ(editor->ShiftCount, 0);
+
+    // With the grid, a ctrl turn snaps to eighths of pi and continues from the unsnapped angle.
+    editor->DeSelect();
+    editor->Select(left->GetHandle());
+    editor->Input_Grid(nullptr);
+    editor->Input_CtrlDown(nullptr);
+    const float step = 0.3926991f;
+    MoveBy(0.0005f, 0.0f); // 0.5 radians
+    EXPECT_FLOAT_EQ(left->GetRot().z, step);
+    MoveBy(0.0005f, 0.0f); // 1.0 radians from the kept angle
+    EXPECT_FLOAT_EQ(left->GetRot().z, 2.0f * step);
+}
+
+TEST_F(VeskPointer, DeleteCreateAndWhatTheEditorMayPick)
+{
+    GVeskCrate* crate = MakeCrate(CVector(1.0f, 1.0f, 0.0f));
+    const HGOBJECT handle = crate->GetHandle();
+    editor->Select(handle);
+
+    // An open editor page stops object actions.
+    editor->bMenuOpen = 1;
+    editor->Input_Delete(nullptr);
+    EXPECT_NE(GObject::GetGobject(handle), nullptr);
+    editor->bMenuOpen = 0;
+    editor->Input_Delete(nullptr);
+    EXPECT_EQ(GObject::GetGobject(handle), nullptr);
+    EXPECT_EQ(editor->GetSelectedCount(), 0);
+
+    // A chosen class is created at the pointer's world point on every press, for the editor's
+    // player, until the selection is cleared.
+    GVeskPointer::SetPlayer(3);
+    editor->SetCreation(GVeskCrate::ClassId, nullptr);
+    editor->WorldPos = CVector(5.0f, 6.0f, 0.0f);
+    editor->Input_ActionDown(nullptr);
+    editor->Input_ActionDown(nullptr);
+    int made = 0;
+    for (GObject* top = GObject::GetRoot()->pChild; top != nullptr; top = top->pNext)
+        if (top->IsDerivedFromClassId(GVeskCrate::ClassId)) {
+            ++made;
+            EXPECT_EQ(top->GetHandle().Player(), 3);
+            EXPECT_FLOAT_EQ(static_cast<GVeskCrate*>(top)->GetPos().y, 6.0f);
+        }
+    EXPECT_EQ(made, 2);
+    editor->Input_ClearSelect(nullptr);
+    EXPECT_EQ(editor->CreateClass, 0u);
+
+    // Menu items are never picked as objects.
+    GObject* item = GObject::Create(GMenuItem::ClassId, HGOBJECT(0), nullptr);
+    EXPECT_EQ(editor->FilterSelect(item->GetHandle(), 0, nullptr), nullptr);
+    GVeskCrate* other = MakeCrate(CVector(0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(editor->FilterSelect(other->GetHandle(), 0, nullptr), other);
 }
 
 } // namespace
