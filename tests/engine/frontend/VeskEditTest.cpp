@@ -196,6 +196,7 @@ class VeskPointer : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        GObject::InitEditableInfo();
         editor = GVeskPointer::Create();
         ASSERT_NE(editor, nullptr);
     }
