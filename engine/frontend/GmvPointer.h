@@ -76,12 +76,15 @@ class GmvPointer : public GPhysical {
     CZArray<GMarkSelect*> Selection;
     unsigned long SelectClassId;
 
+protected:
+    RECT Screen();
+    // Set once the pointer's triggers are bound; a pointer with triggers of its own sets it.
+    bool bBound;
+
 private:
     int FindMark(HGOBJECT handle);
     void TakeOff(int index);
     void BindInput();
-    RECT Screen();
-    bool bBound;
 
     static GmvPointer* pCurrent;
 };

@@ -12,7 +12,6 @@
 #include "../../support/SoundRecords.h"
 #include "engine/devices/GStartPosition.h"
 #include "engine/frontend/CineMessages.h"
-#include "engine/frontend/GRecorder.h"
 #include "engine/zel/CZelFixupManager.h"
 #include "engine/object/CoreMessages.h"
 #include "engine/object/GPosRot.h"
@@ -59,7 +58,6 @@ protected:
     void TearDown() override
     {
         GStartPosition::pCurrent = nullptr;
-        GRecorder::pListener = nullptr;
         ObjectTest::TearDown();
     }
 
@@ -322,43 +320,6 @@ TEST_F(PosRotTest, AnimationMessagesPlayTheirSoundAtTheObject)
     EXPECT_EQ(definition->UseCount, 0);
     definition->~CSoundDefinition();
     sample->~CSoundSample();
-}
-
-std::vector<std::vector<unsigned char>> Recorded;
-
-void KeepRecorded(CMessage* message)
-{
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(message);
-    Recorded.emplace_back(bytes, bytes + message->GetSize());
-}
-
-// Only the key frame's own position and rotation reach the recorder; the messages the object
-// receives do not.
-TEST_F(PosRotTest, KeyFramesRecordThePositionAndRotationAddressedToTheObject)
-{
-    Recorded.clear();
-    GRecorder::pListener = KeepRecorded;
-    GPosRot* object = MakeAt(CVector(1.0f, 2.0f, 3.0f), 0.5f);
-    CSetPosMessage move = Message<CSetPosMessage>();
-    move.Pos = CVector(1.0f, 2.0f, 3.0f);
-    object->ReceiveMessage(&move);
-    EXPECT_TRUE(Recorded.empty());
-
-    CKeyFrameMessage keyFrame = Message<CKeyFrameMessage>();
-    EXPECT_TRUE(object->ReceiveMessage(&keyFrame));
-    ASSERT_EQ(Recorded.size(), 2u);
-    CSetPosMessage position;
-    CSetRotMessage rotation;
-    ASSERT_EQ(Recorded[0].size(), sizeof position);
-    ASSERT_EQ(Recorded[1].size(), sizeof rotation);
-    memcpy(&position, Recorded[0].data(), sizeof position);
-    memcpy(&rotation, Recorded[1].data(), sizeof rotation);
-    EXPECT_EQ(position.MessageId, 17u);
-    EXPECT_EQ(rotation.MessageId, 18u);
-    EXPECT_EQ(static_cast<DWORD>(position.hRecipient), static_cast<DWORD>(object->GetHandle()));
-    EXPECT_EQ(static_cast<DWORD>(rotation.hRecipient), static_cast<DWORD>(object->GetHandle()));
-    ExpectVector(position.Pos, 1.0f, 2.0f, 3.0f);
-    ExpectVector(rotation.Rot, 0.0f, 0.0f, 0.5f);
 }
 
 TEST_F(PosRotTest, DestroyMessagesDestroyAndOtherTypesGoToTheParent)
