@@ -69,15 +69,19 @@ public:
         return status == kReady ? &vertex : nullptr;
     }
 
-    // Shades every vertex that order uses on the batch's threads, before the primitives ask
-    // for them. A vertex's values depend on its own inputs alone, so which thread shades it
-    // and when changes nothing; each range of slots gets its own copy of the processor, whose
-    // register file is scratch.
+    // Shades every vertex that order uses before the primitives ask for them, so that the
+    // slices of primitives recorded on the batch's threads only read the cache. A vertex's
+    // values depend on its own inputs alone, so which thread shades it and when changes
+    // nothing; a large draw shades on the batch's threads, each range of slots with its own
+    // copy of the processor, whose register file is scratch.
     void ShadeAhead(RasterBatch& batch, const std::vector<int64_t>& order)
     {
         constexpr size_t kLeastSlots = 256, kMostRanges = 64;
-        if (count_ < 2 * kLeastSlots)
+        if (count_ < 2 * kLeastSlots) {
+            for (int64_t index : order)
+                Get(index);
             return;
+        }
         for (int64_t index : order) {
             int64_t slot = index - lowest_;
             if (slot >= 0 && size_t(slot) < count_)
@@ -216,50 +220,65 @@ HRESULT Device::DrawChecked(DrawCall& call)
         batch_->BeginDraw(std::move(pixels), bounds, lastPixel, DrawResources());
         stage = &batch_->Pixels();
     }
-    Rasterizer raster(*stage, state_.viewport, bounds, state_.render[D3DRS_CULLMODE], lastPixel, batch_.get());
-    VertexCache cache(processor, raster, lowest, size_t(highest - lowest + 1), shadedVertices_, vertexStatus_);
-    if (batch_)
-        cache.ShadeAhead(*batch_, order);
+    const DWORD cullMode = state_.render[D3DRS_CULLMODE];
+    auto rasterizer = [&](RecordSlice* slice) {
+        return Rasterizer(*stage, state_.viewport, bounds, cullMode, lastPixel, slice);
+    };
+    const Rasterizer prepare = rasterizer(nullptr);
+    VertexCache cache(processor, prepare, lowest, size_t(highest - lowest + 1), shadedVertices_, vertexStatus_);
 
-    auto triangle = [&](UINT a, UINT b, UINT c) {
-        const RasterVertex* va = cache.Get(order[a]);
-        const RasterVertex* vb = cache.Get(order[b]);
-        const RasterVertex* vc = cache.Get(order[c]);
-        if (va && vb && vc)
-            raster.Triangle(*va, *vb, *vc);
-    };
-    auto line = [&](UINT a, UINT b) {
-        const RasterVertex* va = cache.Get(order[a]);
-        const RasterVertex* vb = cache.Get(order[b]);
-        if (va && vb)
-            raster.Line(va->shaded, vb->shaded);
-    };
-    for (UINT p = 0; p < call.primitives; ++p) {
-        switch (call.type) {
-        case D3DPT_TRIANGLELIST:
-            triangle(3 * p, 3 * p + 1, 3 * p + 2);
-            break;
-        // Odd strip triangles swap two vertices so every triangle keeps the strip's winding.
-        case D3DPT_TRIANGLESTRIP:
-            (p & 1) ? triangle(p, p + 2, p + 1) : triangle(p, p + 1, p + 2);
-            break;
-        case D3DPT_TRIANGLEFAN:
-            triangle(p + 1, p + 2, 0);
-            break;
-        case D3DPT_LINELIST:
-            line(2 * p, 2 * p + 1);
-            break;
-        case D3DPT_LINESTRIP:
-            line(p, p + 1);
-            break;
-        case D3DPT_POINTLIST:
-            line(p, p);
-            break;
-        default:
-            break;
+    // Primitives first .. end - 1, in order.
+    auto assemble = [&](Rasterizer& raster, size_t first, size_t end) {
+        auto triangle = [&](UINT a, UINT b, UINT c) {
+            const RasterVertex* va = cache.Get(order[a]);
+            const RasterVertex* vb = cache.Get(order[b]);
+            const RasterVertex* vc = cache.Get(order[c]);
+            if (va && vb && vc)
+                raster.Triangle(*va, *vb, *vc);
+        };
+        auto line = [&](UINT a, UINT b) {
+            const RasterVertex* va = cache.Get(order[a]);
+            const RasterVertex* vb = cache.Get(order[b]);
+            if (va && vb)
+                raster.Line(va->shaded, vb->shaded);
+        };
+        for (UINT p = UINT(first); p < end; ++p) {
+            switch (call.type) {
+            case D3DPT_TRIANGLELIST:
+                triangle(3 * p, 3 * p + 1, 3 * p + 2);
+                break;
+            // Odd strip triangles swap two vertices so every triangle keeps the strip's winding.
+            case D3DPT_TRIANGLESTRIP:
+                (p & 1) ? triangle(p, p + 2, p + 1) : triangle(p, p + 1, p + 2);
+                break;
+            case D3DPT_TRIANGLEFAN:
+                triangle(p + 1, p + 2, 0);
+                break;
+            case D3DPT_LINELIST:
+                line(2 * p, 2 * p + 1);
+                break;
+            case D3DPT_LINESTRIP:
+                line(p, p + 1);
+                break;
+            case D3DPT_POINTLIST:
+                line(p, p);
+                break;
+            default:
+                break;
+            }
         }
+    };
+    if (!batch_) {
+        Rasterizer raster = rasterizer(nullptr);
+        assemble(raster, 0, call.primitives);
+        return D3D_OK;
     }
-    if (batch_ && batch_->Full())
+    cache.ShadeAhead(*batch_, order);
+    batch_->Record(call.primitives, [&](size_t first, size_t end, RecordSlice& slice) {
+        Rasterizer raster = rasterizer(&slice);
+        assemble(raster, first, end);
+    });
+    if (batch_->Full())
         batch_->Flush();
     return D3D_OK;
 }

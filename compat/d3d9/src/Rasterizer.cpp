@@ -116,9 +116,9 @@ void Lerp(const ShadedVertex& a, const ShadedVertex& b, float t, int varyings, S
 } // namespace
 
 Rasterizer::Rasterizer(const PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
-                       bool lastPixel, RasterBatch* batch)
+                       bool lastPixel, RecordSlice* slice)
     : target_{&pixels, bounds, lastPixel}, viewport_(viewport), cullMode_(cullMode), varyings_(pixels.VaryingCount()),
-      flat_(pixels.FlatShading()), batch_(batch)
+      flat_(pixels.FlatShading()), slice_(slice)
 {
     guardX_ = kGuardBandPixels / std::max(1.0f, float(viewport.Width));
     guardY_ = kGuardBandPixels / std::max(1.0f, float(viewport.Height));
@@ -261,8 +261,8 @@ void Rasterizer::Fill(const ScreenVertex& a, const ScreenVertex& b, const Screen
         return;
     const ScreenVertex& second = area > 0 ? b : c;
     const ScreenVertex& third = area > 0 ? c : b;
-    if (batch_)
-        batch_->Triangle(a, second, third);
+    if (slice_)
+        slice_->Triangle(a, second, third);
     else
         Cover(target_, a, second, third, target_.bounds);
 }
@@ -426,8 +426,8 @@ void Rasterizer::Line(const ShadedVertex& a, const ShadedVertex& b)
     ScreenVertex from, to;
     Project(first, from);
     Project(second, to);
-    if (batch_)
-        batch_->Line(from, to);
+    if (slice_)
+        slice_->Line(from, to);
     else
         CoverLine(target_, from, to, target_.bounds);
 }

@@ -57,16 +57,16 @@ struct DrawTarget {
     bool lastPixel;
 };
 
-class RasterBatch;
+class RecordSlice;
 
-// The front of the rasterizer: clipping, projection and culling, on the drawing thread. The
-// pixels of what survives are covered at once, or recorded into a batch that covers them
-// tile by tile later (Cover and CoverLine below, which give the same pixels either way).
+// The front of the rasterizer: clipping, projection and culling. The pixels of what survives
+// are covered at once, or recorded into a slice of a batch that covers them tile by tile later
+// (Cover and CoverLine below, which give the same pixels either way).
 class Rasterizer {
 public:
-    // batch: where primitives are recorded, or null to cover them at once.
+    // slice: where primitives are recorded, or null to cover them at once.
     Rasterizer(const PixelPipeline& pixels, const D3DVIEWPORT9& viewport, const RECT& bounds, DWORD cullMode,
-               bool lastPixel, RasterBatch* batch);
+               bool lastPixel, RecordSlice* slice);
 
     // Fills in the rest of a vertex once its shaded part is set.
     void Prepare(RasterVertex& v) const;
@@ -92,7 +92,7 @@ private:
     DWORD cullMode_;
     int varyings_;
     bool flat_;
-    RasterBatch* batch_;
+    RecordSlice* slice_;
     float guardX_, guardY_;
 };
 

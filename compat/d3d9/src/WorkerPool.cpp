@@ -19,35 +19,35 @@ WorkerPool::~WorkerPool()
         worker.join();
 }
 
-void WorkerPool::Run(const std::function<void()>& job)
+void WorkerPool::ForEach(size_t count, const std::function<void(size_t)>& item)
 {
-    if (workers_.empty()) {
-        job();
+    // One item is not worth waking anyone for.
+    if (workers_.empty() || count <= 1) {
+        for (size_t i = 0; i < count; ++i)
+            item(i);
         return;
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        job_ = &job;
-        busy_ = int(workers_.size());
+        item_ = &item;
+        count_ = count;
+        next_.store(0, std::memory_order_relaxed);
         ++generation_;
     }
     start_.notify_all();
-    job();
+    Drain(item, count);
+    // Every item is handed out; wait for the workers still running theirs. A worker that
+    // comes later finds the job gone.
     std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return busy_ == 0; });
-    job_ = nullptr;
+    done_.wait(lock, [this] { return joined_ == 0; });
+    item_ = nullptr;
 }
 
-void WorkerPool::ForEach(size_t count, const std::function<void(size_t)>& item)
+void WorkerPool::Drain(const std::function<void(size_t)>& item, size_t count)
 {
-    if (count == 0)
-        return;
-    next_.store(0, std::memory_order_relaxed);
-    Run([&] {
-        for (size_t i = next_.fetch_add(1, std::memory_order_relaxed); i < count;
-             i = next_.fetch_add(1, std::memory_order_relaxed))
-            item(i);
-    });
+    for (size_t i = next_.fetch_add(1, std::memory_order_relaxed); i < count;
+         i = next_.fetch_add(1, std::memory_order_relaxed))
+        item(i);
 }
 
 void WorkerPool::Work()
@@ -59,11 +59,15 @@ void WorkerPool::Work()
         if (stopping_)
             return;
         seen = generation_;
-        const std::function<void()>* job = job_;
+        if (!item_)
+            continue;
+        const std::function<void(size_t)>* item = item_;
+        const size_t count = count_;
+        ++joined_;
         lock.unlock();
-        (*job)();
+        Drain(*item, count);
         lock.lock();
-        if (--busy_ == 0)
+        if (--joined_ == 0)
             done_.notify_one();
     }
 }

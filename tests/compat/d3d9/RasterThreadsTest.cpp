@@ -1,5 +1,7 @@
 // The rasterizer's worker threads: the same frames, byte for byte, whatever the thread count;
 // resource locks ordered with the recorded draws; a multithreaded device shared by threads.
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -142,6 +144,73 @@ protected:
         device_->EndScene();
         texture->Release();
     }
+
+    // Thousands of translucent triangles and lines, one over another, in one draw of each
+    // kind of list: a triangle list on the left half of the screen (reversed draws it back to
+    // front), and on the right a strip of slivers and a fan winding round a point, whose
+    // shared vertices reach across the slice boundaries.
+    void DrawBlendedPile(bool reversed)
+    {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        device_->BeginScene();
+        FlatStates();
+        device_->SetRenderState(D3DRS_ZENABLE, FALSE);
+        device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        unsigned seed = 777;
+        auto next = [&](float range) {
+            seed = seed * 1103515245u + 12345u;
+            return float((seed >> 8) & 0xFFFF) / 65535.0f * range;
+        };
+        auto colour = [&] {
+            return (unsigned(0x50 + next(0x80)) << 24) | (unsigned(next(255)) << 16) | (unsigned(next(255)) << 8) |
+                   unsigned(next(255));
+        };
+        const float half = float(width_) / 2;
+        constexpr int kTriangles = 3000;
+        std::vector<ColourVertex> list;
+        for (int i = 0; i < kTriangles; ++i) {
+            float size = 6.0f + next(40.0f);
+            float x = next(half) - 20, y = next(float(height_)) - 8;
+            D3DCOLOR c = colour();
+            list.push_back(At(x, y, 0.5f, c));
+            list.push_back(At(x + size, y + next(size), 0.5f, colour()));
+            list.push_back(At(x + next(size), y + size, 0.5f, c));
+        }
+        if (reversed)
+            for (int i = 0; i < kTriangles / 2; ++i)
+                std::swap_ranges(list.begin() + 3 * i, list.begin() + 3 * i + 3, list.end() - 3 * (i + 1));
+        EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, kTriangles, list.data(), sizeof(ColourVertex)), D3D_OK);
+
+        const float bottom = float(height_), middle = bottom / 2, centreX = half * 1.5f, centreY = middle * 1.5f;
+        std::vector<ColourVertex> strip, fan{At(centreX, centreY, 0.5f, 0x80FFFFFF)};
+        for (int i = 0; i < 1202; ++i) {
+            float x = half + float(i) * half / 1200, y = (i % 2 ? middle : 0.0f) + next(10) - 5;
+            strip.push_back(At(x, y, 0.5f, colour()));
+            float angle = float(i) * 0.05f, radius = 5.0f + next(middle / 2);
+            fan.push_back(At(centreX + radius * std::cos(angle), centreY + radius * std::sin(angle), 0.5f, colour()));
+        }
+        EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 1200, strip.data(), sizeof(ColourVertex)), D3D_OK);
+        EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 1200, fan.data(), sizeof(ColourVertex)), D3D_OK);
+        EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_LINELIST, 600, strip.data(), sizeof(ColourVertex)), D3D_OK);
+        device_->EndScene();
+        device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        device_->SetRenderState(D3DRS_ZENABLE, TRUE);
+    }
+
+    void ExpectSameBytes(const Screen& screen, const Screen& reference)
+    {
+        ASSERT_EQ(screen.argb.size(), reference.argb.size());
+        size_t differing = 0;
+        for (size_t i = 0; i < screen.argb.size(); ++i) {
+            if (screen.argb[i] != reference.argb[i] && differing < 8)
+                ADD_FAILURE() << "pixel " << i % width_ << "," << i / width_ << ": " << std::hex << screen.argb[i]
+                              << " instead of " << reference.argb[i];
+            differing += screen.argb[i] != reference.argb[i];
+        }
+        EXPECT_EQ(differing, 0u);
+    }
 };
 
 TEST_F(RasterThreadsTest, EveryThreadCountDrawsTheSameBytes)
@@ -153,22 +222,34 @@ TEST_F(RasterThreadsTest, EveryThreadCountDrawsTheSameBytes)
         SCOPED_TRACE("threads " + std::to_string(threads));
         UseThreads(threads);
         DrawScene();
-        Screen screen = Capture();
-        ASSERT_EQ(screen.argb.size(), reference.argb.size());
-        size_t differing = 0;
-        for (size_t i = 0; i < screen.argb.size(); ++i) {
-            if (screen.argb[i] != reference.argb[i] && differing < 8)
-                ADD_FAILURE() << "pixel " << i % width_ << "," << i / width_ << ": " << std::hex << screen.argb[i]
-                              << " instead of " << reference.argb[i];
-            differing += screen.argb[i] != reference.argb[i];
-        }
-        EXPECT_EQ(differing, 0u);
+        ExpectSameBytes(Capture(), reference);
     }
     // The scene draws something on most of the screen, so the comparison means something.
     size_t background = 0;
     for (uint32_t pixel : reference.argb)
         background += (pixel & 0xFFFFFF) == 0x102030;
     EXPECT_LT(background, reference.argb.size() / 4);
+}
+
+// Draws large enough to be recorded in slices on several threads keep their primitives' order
+// in every pixel, whatever the thread count; the blended pile shows any change of that order.
+TEST_F(RasterThreadsTest, BlendedPilesKeepTheirOrderAtEveryThreadCount)
+{
+    UseThreads(0);
+    DrawBlendedPile(false);
+    const Screen reference = Capture();
+    DrawBlendedPile(true);
+    const Screen reversed = Capture();
+    size_t changed = 0;
+    for (size_t i = 0; i < reference.argb.size(); ++i)
+        changed += reference.argb[i] != reversed.argb[i];
+    EXPECT_GT(changed, reference.argb.size() / 4) << "the pile does not show the order of its triangles";
+    for (int threads : {1, 2, 8}) {
+        SCOPED_TRACE("threads " + std::to_string(threads));
+        UseThreads(threads);
+        DrawBlendedPile(false);
+        ExpectSameBytes(Capture(), reference);
+    }
 }
 
 // A lock sees every draw before it, and a draw recorded before a texture changes samples it as
