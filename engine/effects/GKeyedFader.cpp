@@ -104,8 +104,8 @@ bool GKeyedFader::Process()
     t = t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
     const rhu::ColourRGBA& a = pParticle->MinColor;
     const rhu::ColourRGBA& b = pParticle->MaxColor;
-    const CVector4 colour(t * b.Red + (1.0f - t) * a.Red, t * b.Green + (1.0f - t) * a.Green, t * b.Blue + (1.0f - t) * a.Blue,
-                          t * b.Alpha + (1.0f - t) * a.Alpha);
+    const CVector4 colour(t * b.Red + (1.0f - t) * a.Red, t * b.Green + (1.0f - t) * a.Green,
+                          t * b.Blue + (1.0f - t) * a.Blue, t * b.Alpha + (1.0f - t) * a.Alpha);
     if (CRenderer::pThe != nullptr)
         CRenderer::pThe->SetFade(colour, static_cast<int>(floorf(pParticle->Gravity)));
     return false;
