@@ -5,14 +5,15 @@
 #include "SceneEffectsSupport.h"
 #include "engine/effects/GKeyedFader.h"
 #include "engine/effects/GKeyedFlare.h"
+#include "engine/effects/GKeyedMaterial.h"
 #include "engine/effects/GSceneFader.h"
 #include "engine/effects/GScreenDecor.h"
 #include "engine/effects/GWind.h"
 
 TEST(SceneEffectClasses, RegistrationsAndEditableListsMatchTheGolden)
 {
-    const DWORD classes[] = {GWind::ClassId, GSceneFader::ClassId, GKeyedFader::ClassId, GKeyedFlare::ClassId,
-                             GScreenDecor::ClassId};
+    const DWORD classes[] = {GWind::ClassId,       GSceneFader::ClassId,    GKeyedFader::ClassId,
+                             GKeyedFlare::ClassId, GKeyedMaterial::ClassId, GScreenDecor::ClassId};
     std::string text;
     for (DWORD id : classes)
         text += DescribeClass(id);
