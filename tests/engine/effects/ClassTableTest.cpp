@@ -8,12 +8,13 @@
 #include "engine/effects/GKeyedMaterial.h"
 #include "engine/effects/GSceneFader.h"
 #include "engine/effects/GScreenDecor.h"
+#include "engine/effects/GTrailGlyph.h"
 #include "engine/effects/GWind.h"
 
 TEST(SceneEffectClasses, RegistrationsAndEditableListsMatchTheGolden)
 {
-    const DWORD classes[] = {GWind::ClassId,       GSceneFader::ClassId,    GKeyedFader::ClassId,
-                             GKeyedFlare::ClassId, GKeyedMaterial::ClassId, GScreenDecor::ClassId};
+    const DWORD classes[] = {GWind::ClassId,          GSceneFader::ClassId,  GKeyedFader::ClassId, GKeyedFlare::ClassId,
+                             GKeyedMaterial::ClassId, GScreenDecor::ClassId, GTrailGlyph::ClassId};
     std::string text;
     for (DWORD id : classes)
         text += DescribeClass(id);
