@@ -303,10 +303,8 @@ bool GTrailGlyph::Render()
         }
         if (drawable && previousDrawable) {
             for (int j = 1; j < lines; ++j) {
-                const float uv[4][2] = {{GlyphU[j - 1], previousV},
-                                        {GlyphU[j], previousV},
-                                        {GlyphU[j], v},
-                                        {GlyphU[j - 1], v}};
+                const float uv[4][2] = {
+                    {GlyphU[j - 1], previousV}, {GlyphU[j], previousV}, {GlyphU[j], v}, {GlyphU[j - 1], v}};
                 StartPrimitive(0);
                 SetPrimitiveNormal(CVector(0.0f, 0.0f, 0.0f));
                 SetPrimitiveColor(CVector4(previousColour[0], previousColour[1], previousColour[2], previousColour[3]));

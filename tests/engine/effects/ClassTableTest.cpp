@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "SceneEffectsSupport.h"
+#include "engine/effects/GDebrisField.h"
 #include "engine/effects/GKeyedFader.h"
 #include "engine/effects/GKeyedFlare.h"
 #include "engine/effects/GKeyedMaterial.h"
@@ -13,8 +14,9 @@
 
 TEST(SceneEffectClasses, RegistrationsAndEditableListsMatchTheGolden)
 {
-    const DWORD classes[] = {GWind::ClassId,          GSceneFader::ClassId,  GKeyedFader::ClassId, GKeyedFlare::ClassId,
-                             GKeyedMaterial::ClassId, GScreenDecor::ClassId, GTrailGlyph::ClassId};
+    const DWORD classes[] = {GWind::ClassId,       GSceneFader::ClassId,    GKeyedFader::ClassId,
+                             GKeyedFlare::ClassId, GKeyedMaterial::ClassId, GScreenDecor::ClassId,
+                             GTrailGlyph::ClassId, GDebrisField::ClassId};
     std::string text;
     for (DWORD id : classes)
         text += DescribeClass(id);

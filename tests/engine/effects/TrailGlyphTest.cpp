@@ -73,7 +73,9 @@ protected:
         extra.Word("pTrail", reinterpret_cast<unsigned long>(&defs[0]));
         extra.Float("TrailSpan", 1.0f).Float("TrailPeriod", 0.25f).Float("TrailScale", 1.0f);
         extra.Int("GlyphSegments", 2).Word("GlyphID", static_cast<unsigned long>(CCRC32("Left")), 0, 0);
-        extra.Word("GlyphID", static_cast<unsigned long>(CCRC32("Right")), 0, 1).Float("GlyphU", 0.0f, 0).Float("GlyphU", 1.0f, 1);
+        extra.Word("GlyphID", static_cast<unsigned long>(CCRC32("Right")), 0, 1)
+            .Float("GlyphU", 0.0f, 0)
+            .Float("GlyphU", 1.0f, 1);
         extra.Word("RendPriority", 0x60008001);
         return static_cast<GTrailGlyph*>(owner->Create(GTrailGlyph::ClassId, extra.Get()));
     }
@@ -187,8 +189,11 @@ TEST_F(TrailGlyphTest, SettingsWithoutARingOrKeysDrawNothingAndNeverOverrun)
     };
     // No span, no period, a span shorter than one period (a ring of one slot would overrun at
     // the second link), too many points, keys of no length or life.
-    const Case cases[] = {{0.0f, 0.2f, 1.0f, 2}, {1.0f, 0.0f, 1.0f, 2}, {0.1f, 0.2f, 1.0f, 2},
-                          {1.0f, 0.2f, 1.0f, 40}, {1.0f, 0.2f, 0.0f, 2}};
+    const Case cases[] = {{0.0f, 0.2f, 1.0f, 2},
+                          {1.0f, 0.0f, 1.0f, 2},
+                          {0.1f, 0.2f, 1.0f, 2},
+                          {1.0f, 0.2f, 1.0f, 40},
+                          {1.0f, 0.2f, 0.0f, 2}};
     for (const Case& c : cases) {
         defs[0].Lifespan.Min = defs[0].Lifespan.Max = c.life;
         FillData data;
