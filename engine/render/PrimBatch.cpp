@@ -1,5 +1,7 @@
 #include "engine/render/PrimBatch.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 #include "engine/render/CLightTree.h"
@@ -64,6 +66,20 @@ CMatrix CameraProjection(const CMatrix& device)
         e[2] = 2 * e[2] - e[3];
     }
     return p;
+}
+
+PrimitiveTraceFunction TraceFunction = nullptr;
+
+void Trace(const char* format, ...)
+{
+    if (!TraceFunction)
+        return;
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    TraceFunction(line);
 }
 
 PrimStage& StageOf(int stage) { return Batch.Stages[stage ? 1 : 0]; }
@@ -237,6 +253,8 @@ float StateDepth(const DrawState& s, float x, float y, float z)
     return x * row.x + y * row.y + z * row.z + row.w;
 }
 
+void SetPrimitiveTrace(PrimitiveTraceFunction trace) { TraceFunction = trace; }
+
 void InitPrimitiveBatch()
 {
     for (PrimStage& stage : Batch.Stages) {
@@ -253,6 +271,7 @@ void InitPrimitiveBatch()
 
 void BeginPrimitives(unsigned flags, unsigned stages, int space)
 {
+    Trace("BeginPrimitives %u %u %d", flags, stages, space);
     Batch.Count = 0;
     Batch.Priority = 0;
     Batch.Flags = flags & 0x7C3;
@@ -265,6 +284,8 @@ void BeginPrimitives(unsigned flags, unsigned stages, int space)
 
 void SetPrimitiveStage(int stage, int mode, int stageFlags, const void* overrideRecord)
 {
+    Trace("SetPrimitiveStage %d %d 0x%X %s", stage, mode, static_cast<unsigned>(stageFlags),
+          overrideRecord ? "record" : "default");
     PrimStage& s = StageOf(stage);
     s.Mode = mode;
     s.Flags = static_cast<unsigned short>(stageFlags);
@@ -277,6 +298,7 @@ void SetPrimitiveStage(int stage, int mode, int stageFlags, const void* override
 
 void SetPrimitiveTexture(int stage, CRendTexture* texture)
 {
+    Trace("SetPrimitiveTexture %d %s", stage, texture ? "texture" : "none");
     StageRecord& r = StageOf(stage).Record;
     if (r.pTexture != texture) {
         r.pTexture = texture;
@@ -286,6 +308,7 @@ void SetPrimitiveTexture(int stage, CRendTexture* texture)
 
 void SetPrimitiveStageValue(int stage, int value)
 {
+    Trace("SetPrimitiveStageValue %d %d", stage, value);
     StageRecord& r = StageOf(stage).Record;
     if (r.DetailMap != static_cast<unsigned long>(value)) {
         r.DetailMap = static_cast<unsigned long>(value);
@@ -295,6 +318,7 @@ void SetPrimitiveStageValue(int stage, int value)
 
 void SetPrimitiveStageFloat(int stage, float value)
 {
+    Trace("SetPrimitiveStageFloat %d %.3f", stage, double(value));
     StageRecord& r = StageOf(stage).Record;
     if (r.Alpha != value) {
         r.Alpha = value;
@@ -302,16 +326,23 @@ void SetPrimitiveStageFloat(int stage, float value)
     }
 }
 
-void SetPrimitivePriority(int priority) { Batch.Priority = static_cast<unsigned long>(priority); }
+void SetPrimitivePriority(int priority)
+{
+    Trace("SetPrimitivePriority 0x%X", static_cast<unsigned>(priority));
+    Batch.Priority = static_cast<unsigned long>(priority);
+}
 
 void StartPrimitive(int type)
 {
+    Trace("StartPrimitive %d", type);
     Batch.Type = type;
     Batch.Count = 0;
 }
 
 void SetPrimitiveColor(const CVector4& colour)
 {
+    Trace("SetPrimitiveColor %.3f %.3f %.3f %.3f", double(colour.x), double(colour.y), double(colour.z),
+          double(colour.w));
     float c[4] = {colour.x, colour.y, colour.z, colour.w};
     for (float& v : c)
         Clamp255(v);
@@ -320,6 +351,7 @@ void SetPrimitiveColor(const CVector4& colour)
 
 void SetPrimitiveNormal(const CVector& n)
 {
+    Trace("SetPrimitiveNormal %.3f %.3f %.3f", double(n.x), double(n.y), double(n.z));
     Batch.Template.nx = n.x;
     Batch.Template.ny = n.y;
     Batch.Template.nz = n.z;
@@ -327,12 +359,14 @@ void SetPrimitiveNormal(const CVector& n)
 
 void SetPrimitiveTexCoord(int, const float uv[2])
 {
+    Trace("SetPrimitiveTexCoord %.3f %.3f", double(uv[0]), double(uv[1]));
     Batch.Template.u = uv[0];
     Batch.Template.v = uv[1];
 }
 
 void AddPrimitiveVertex(const CVector& p)
 {
+    Trace("AddPrimitiveVertex %.3f %.3f %.3f", double(p.x), double(p.y), double(p.z));
     if (Batch.Count >= kMaxPrimitiveVertices)
         return;
     PrimVertex& v = Batch.Vertices[Batch.Count++];
@@ -344,6 +378,7 @@ void AddPrimitiveVertex(const CVector& p)
 
 void EndPrimitive()
 {
+    Trace("EndPrimitive");
     const int n = Batch.Count;
     Batch.Count = 0;
     const bool lines = Batch.Stages[0].Flags & STAGE_LINES;
@@ -388,7 +423,7 @@ void EndPrimitive()
     *entry = EffectEntry{Batch.Priority, StateDepth(*state, cx / float(n), cy / float(n), cz / float(n)), state, block};
 }
 
-void EndPrimitives() {}
+void EndPrimitives() { Trace("EndPrimitives"); }
 
 PrimVertex* ReserveParticleQuads(int kind, int count, int* granted)
 {

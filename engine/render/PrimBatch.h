@@ -115,6 +115,12 @@ void EndPrimitives();
 PrimVertex* ReserveParticleQuads(int kind, int count, int* granted);
 void SubmitParticleQuads();
 
+// A listener told of each immediate-mode call as one line of text with fixed precision, so
+// that what an effect hands the renderer can be compared whether or not anything is drawn.
+// Null (the start) for none.
+typedef void (*PrimitiveTraceFunction)(const char* line);
+void SetPrimitiveTrace(PrimitiveTraceFunction trace);
+
 // What the batch holds, for tests and diagnostics.
 struct PrimBatchInfo {
     int Space;

@@ -40,8 +40,6 @@ protected:
     }
 };
 
-TEST_F(WindTest, RegistrationAndEditableList) { ExpectSceneGolden("wind_class.txt", DescribeClass(GWind::ClassId)); }
-
 TEST_F(WindTest, SeededRunMatchesTheGoldenTable)
 {
     FillData data = Gusty();
