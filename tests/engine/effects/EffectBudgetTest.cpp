@@ -100,17 +100,17 @@ TEST_F(EffectBudgetTest, SpawnCountsThinOutAsTheChannelFills)
     struct Case {
         int budget, live, requested, channel, smoke, splatter;
     } cases[] = {
-        {1000, 0, 3, 0, 3, 3},       // empty channel: everything, not 2.5 rounded to even
-        {1000, 500, 3, 0, 1, 1},     // 1.95 and 1.5
-        {1000, 500, 5, 0, 2, 2},     // 2.95 and 2.5: integer parts
-        {1000, 1000, 3, 7, 0, 1},    // full: smoke stops, splatter keeps one
-        {1000, 1000, 3, 8, 1, 1},    // the channels that must always show
-        {1000, 5000, 3, 9, 1, 1},    // over budget counts as full
-        {0, 0, 4, 2, 0, 1},          // a zero budget allows nothing (not NaN)
-        {-10, 0, 4, 2, 0, 1},        // nor does a negative one (not unlimited)
-        {1000, -50, 3, 0, 3, 3},     // a count gone below 0 is an empty channel
-        {1000, 250, 1, 0, 1, 1},     // 0.75 + 0.45
-        {1000, 800, 1, 0, 0, 1},     // 0.2 + 0.45
+        {1000, 0, 3, 0, 3, 3},    // empty channel: everything, not 2.5 rounded to even
+        {1000, 500, 3, 0, 1, 1},  // 1.95 and 1.5
+        {1000, 500, 5, 0, 2, 2},  // 2.95 and 2.5: integer parts
+        {1000, 1000, 3, 7, 0, 1}, // full: smoke stops, splatter keeps one
+        {1000, 1000, 3, 8, 1, 1}, // the channels that must always show
+        {1000, 5000, 3, 9, 1, 1}, // over budget counts as full
+        {0, 0, 4, 2, 0, 1},       // a zero budget allows nothing (not NaN)
+        {-10, 0, 4, 2, 0, 1},     // nor does a negative one (not unlimited)
+        {1000, -50, 3, 0, 3, 3},  // a count gone below 0 is an empty channel
+        {1000, 250, 1, 0, 1, 1},  // 0.75 + 0.45
+        {1000, 800, 1, 0, 0, 1},  // 0.2 + 0.45
     };
     for (const Case& c : cases) {
         ParticleBudgetTable[c.channel] = c.budget;
