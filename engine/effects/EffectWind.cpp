@@ -1,3 +1,5 @@
 #include "engine/effects/EffectWind.h"
 
-CVector CurrentWind() { return CVector(0, 0, 0); }
+#include "engine/effects/GWind.h"
+
+CVector CurrentWind() { return GWind::pThe ? GWind::pThe->wind : CVector(0, 0, 0); }
