@@ -93,8 +93,8 @@ void GWind::Combine()
 
 int GWind::SpecifyLayer(EditableInfo*& cursor, Layer& layer, const char* const names[10])
 {
-    float* const members[10] = {&layer.Intensity.x, &layer.Intensity.y, &layer.Intensity.z, &layer.Variance,
-                                &layer.VarBias,     &layer.VarBiasRange, &layer.LERPBias,   &layer.LERPBiasRange,
+    float* const members[10] = {&layer.Intensity.x, &layer.Intensity.y,  &layer.Intensity.z, &layer.Variance,
+                                &layer.VarBias,     &layer.VarBiasRange, &layer.LERPBias,    &layer.LERPBiasRange,
                                 &layer.LERPTime,    &layer.LERPTimeRange};
     for (int i = 0; i < 10; ++i)
         AddEditable(cursor, names[i], "float", *members[i]);
@@ -103,11 +103,10 @@ int GWind::SpecifyLayer(EditableInfo*& cursor, Layer& layer, const char* const n
 
 int GWind::SpecifyEditable(EditableInfo*& cursor)
 {
-    static const char* const names1[10] = {"Intensity.X", "Intensity.Y", "Intensity.Z",   "Variance",
-                                           "VarBias",     "VarBiasRange", "LERPBias",     "LERPBiasRange",
-                                           "LERPTime",    "LERPTimeRange"};
-    static const char* const names2[10] = {"Intensity2.X", "Intensity2.Y", "Intensity2.Z",   "Variance2",
-                                           "VarBias2",     "VarBiasRange2", "LERPBias2",     "LERPBiasRange2",
+    static const char* const names1[10] = {"Intensity.X",  "Intensity.Y", "Intensity.Z",   "Variance", "VarBias",
+                                           "VarBiasRange", "LERPBias",    "LERPBiasRange", "LERPTime", "LERPTimeRange"};
+    static const char* const names2[10] = {"Intensity2.X", "Intensity2.Y",  "Intensity2.Z", "Variance2",
+                                           "VarBias2",     "VarBiasRange2", "LERPBias2",    "LERPBiasRange2",
                                            "LERPTime2",    "LERPTimeRange2"};
     const int count = GObject::SpecifyEditable(cursor);
     return count + SpecifyLayer(cursor, layer1, names1) + SpecifyLayer(cursor, layer2, names2);
