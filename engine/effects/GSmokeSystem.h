@@ -29,8 +29,8 @@ class GSmokeSystem : public GEffect {
     bool SimParticle(ParticleStub* particle, float seconds);
     void SmokeSpawnHelper(ParticleStub* particle, rhu::ParticleDef* def);
     // previousWeight: the share of last frame's placement; s: how far the stage has run.
-    void ForceSpawn(int count, int slot, const CMatrix& previous, const CMatrix& current, float previousWeight,
-                    float s, float presimulate);
+    void ForceSpawn(int count, int slot, const CMatrix& previous, const CMatrix& current, float previousWeight, float s,
+                    float presimulate);
     // Pushes particles within the radius away from the point, inner strength at the point and
     // outer strength at the radius.
     void Interact(const CVector& point, float radius, float inner, float outer);
