@@ -44,8 +44,12 @@ unsigned long GAutoDetailer::PassFlags(int effect)
         int bit;
         unsigned long flag;
     } map[] = {
-        {0x01, Material::REPLACE_TEXTURE}, {0x02, Material::REPLACE_ALPHA}, {0x04, Material::NO_DEPTH_WRITE},
-        {0x08, Material::ADDITIVE},        {0x10, Material::NO_CULL},       {0x20, Material::NO_DEPTH_TEST},
+        {0x01, Material::REPLACE_TEXTURE},
+        {0x02, Material::REPLACE_ALPHA},
+        {0x04, Material::NO_DEPTH_WRITE},
+        {0x08, Material::ADDITIVE},
+        {0x10, Material::NO_CULL},
+        {0x20, Material::NO_DEPTH_TEST},
         {0x40, 0x80000},
     };
     unsigned long flags = 0;

@@ -13,6 +13,7 @@
 #include "engine/effects/EffectWind.h"
 #include "engine/effects/EmitterPlacement.h"
 #include "engine/effects/GEffectBudget.h"
+#include "engine/effects/ParticleDrawing.h"
 #include "engine/effects/ParticleExtraPool.h"
 #include "engine/effects/ParticlePool.h"
 #include "engine/object/CGameTimer.h"
@@ -33,20 +34,7 @@ const float kShortestCountdown = 0.001f;
 // loops back on itself would otherwise never leave it).
 const int kMaxSlotStepsPerFrame = 1024;
 
-// The particle's stage as the packed record it is.
-rhu::ParticleDef* DefOf(const ParticleStub* p) { return reinterpret_cast<rhu::ParticleDef*>(p->pDef); }
-void SetDef(ParticleStub* p, rhu::ParticleDef* def) { p->pDef = reinterpret_cast<decltype(p->pDef)>(def); }
-
 float Fade(const ParticleStub* p) { return static_cast<const ParticleExtra*>(p->pExtra)->Fade; }
-
-float Reciprocal(float lifespan) { return lifespan > 0.0f ? 1.0f / lifespan : FLT_MAX; }
-
-CVector4 ToVector4(const rhu::CVector4& v) { return CVector4(v.X, v.Y, v.Z, v.W); }
-
-CVector4 LerpColour(const CVector4& a, const CVector4& b, float t)
-{
-    return CVector4(LerpFloat(a.x, b.x, t), LerpFloat(a.y, b.y, t), LerpFloat(a.z, b.z, t), LerpFloat(a.w, b.w, t));
-}
 
 // The looks a particle has at one end of a stage. The colour takes one random for red and green
 // and a second for blue and alpha at spawn, one for all four later on; damping and spin start
@@ -448,47 +436,6 @@ void GSmokeSystem::Interact(const CVector& push)
         ppParticles[i]->Velocity += push;
 }
 
-namespace {
-
-// Render states by the stage's flags: bit 1 alpha blending, with bit 2 additive as well.
-int SmokeRenderState(unsigned long flags)
-{
-    if ((flags & 0x6) == 0x6)
-        return 0x1812;
-    return (flags & 0x2) ? 0x812 : 0x802;
-}
-
-// Stages that share a texture and these flag bits share one batch.
-const unsigned long kBatchFlags = 0x1E;
-
-bool SameBatch(const rhu::ParticleDef* a, const rhu::ParticleDef* b)
-{
-    return a->pTexture == b->pTexture && (a->Flags & kBatchFlags) == (b->Flags & kBatchFlags);
-}
-
-D3DCOLOR PackColour(const CVector4& c)
-{
-    auto byte = [](float v) { return static_cast<unsigned long>(v < 0.0f ? 0.0f : v > 255.0f ? 255.0f : v); };
-    return (byte(c.w) << 24) | (byte(c.x) << 16) | (byte(c.y) << 8) | byte(c.z);
-}
-
-int SpinIndex(float angle) { return static_cast<int>(angle * 57.2958f * 325.9493f) & 0x7FF; }
-
-// One camera-facing quad in strip order: top left, top right, bottom left, bottom right.
-void WriteQuad(PrimVertex* v, const CVector& centre, const CVector& right, const CVector& up, float halfWidth,
-               float halfHeight, int spin, D3DCOLOR colour)
-{
-    const float sine = fmsintable[spin], cosine = fmsintable[(spin + 512) & 2047];
-    const CVector x = (right * cosine + up * sine) * halfWidth;
-    const CVector y = (up * cosine - right * sine) * halfHeight;
-    const CVector corners[4] = {centre - x + y, centre + x + y, centre - x - y, centre + x - y};
-    static const float uv[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
-    for (int i = 0; i < 4; ++i)
-        v[i] = PrimVertex{corners[i].x, corners[i].y, corners[i].z, 0, 0, 1, colour, uv[i][0], uv[i][1]};
-}
-
-} // namespace
-
 // Each particle is two quads: the first turned by spin x with the stage's width and height, the
 // second turned by spin y and as wide and high as the stage's depth, so a puff seen edge-on
 // keeps some body.
@@ -498,17 +445,16 @@ bool GSmokeSystem::Render()
         return false;
     std::stable_sort(ppParticles, ppParticles + Count,
                      [](const ParticleStub* a, const ParticleStub* b) { return DefOf(a) < DefOf(b); });
-    const ViewportTransform* view = GetViewportTransform(RenderInstance.GetViewport() & 7);
-    const CVector right(view->Camera.m[0], view->Camera.m[4], view->Camera.m[8]);
-    const CVector up(view->Camera.m[1], view->Camera.m[5], view->Camera.m[9]);
+    CVector right, up;
+    CameraAxes(RenderInstance.GetViewport(), right, up);
 
     for (int first = 0; first < Count;) {
         const rhu::ParticleDef* def = DefOf(ppParticles[first]);
         int end = first + 1;
-        while (end < Count && SameBatch(DefOf(ppParticles[end]), def))
+        while (end < Count && SameParticleBatch(DefOf(ppParticles[end]), def))
             ++end;
         BeginPrimitives((def->Flags >> 3) & 3, 1, 1);
-        SetPrimitiveStage(0, 0, SmokeRenderState(def->Flags), nullptr);
+        SetPrimitiveStage(0, 0, ParticleRenderState(def->Flags), nullptr);
         SetPrimitiveTexture(0, reinterpret_cast<CRendTexture*>(def->pTexture));
         SetPrimitivePriority(static_cast<int>(RendPriority));
         while (first < end) {
@@ -539,6 +485,6 @@ void GSmokeSystem::WriteParticle(const ParticleStub* p, PrimVertex* v, const CVe
         size = LerpVector(size, ToVector(def.pNextDef->Size), t);
     const CVector spin = LerpVector(p->StartOrient, p->EndOrient, t);
     const D3DCOLOR packed = PackColour(colour);
-    WriteQuad(v, p->Position, right, up, size.x * scale, size.y * scale, SpinIndex(spin.x), packed);
-    WriteQuad(v + 4, p->Position, right, up, size.z * scale, size.z * scale, SpinIndex(spin.y), packed);
+    WriteFacingQuad(v, p->Position, right, up, size.x * scale, size.y * scale, SpinIndex(spin.x), packed);
+    WriteFacingQuad(v + 4, p->Position, right, up, size.z * scale, size.z * scale, SpinIndex(spin.y), packed);
 }

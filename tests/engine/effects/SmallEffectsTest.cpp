@@ -6,6 +6,12 @@
 #include <functional>
 
 #include "ObjectTestSupport.h"
+#include "SceneEffectsSupport.h"
+#include "engine/effects/GEffectBudget.h"
+#include "engine/effects/GLightningBolt.h"
+#include "engine/effects/GRainSystem.h"
+#include "engine/effects/GSmokeSystem.h"
+#include "engine/effects/GSplatterSystem.h"
 #include "engine/effects/EffectModifiers.h"
 #include "engine/effects/GAutoDetailer.h"
 #include "engine/effects/GEffectBatch.h"
@@ -259,6 +265,24 @@ TEST_F(SmallEffectsTest, ShellPassDrawsWithItsOwnFieldsAndPutsEveryOneBack)
     EXPECT_TRUE(shell->Render()) << "replace hides the owner's own drawing";
     render.Detach(shell);
     render.SetResource(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Names, class flags and editable lists: the contract with the converter's creation data.
+TEST(EffectSystemClasses, RegistrationsMatchTheGolden)
+{
+    const DWORD classes[] = {
+        GEffectBudget::ClassId, GSmokeSystem::ClassId,   GSplatterSystem::ClassId, GSplatterSystemNoSave::ClassId,
+        GRainSystem::ClassId,   GLightningBolt::ClassId, GShellPass::ClassId,      GCullOverride::ClassId,
+        GSoftAttach::ClassId,   GWindAffector::ClassId,  GColorizer::ClassId,      GEffectBatch::ClassId,
+        GMeshLerper::ClassId,   GAutoDetailer::ClassId,  GGridRender::ClassId};
+    std::string text;
+    for (DWORD id : classes)
+        text += DescribeClass(id);
+    ExpectSceneGolden("effect_system_classes.txt", text);
 }
 
 } // namespace
