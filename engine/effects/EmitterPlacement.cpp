@@ -20,13 +20,6 @@ CVector Rotate(const CMatrix& m, const CVector& p)
                    p.x * m.m[2] + p.y * m.m[6] + p.z * m.m[10]);
 }
 
-void SetRow(CMatrix& m, int row, const CVector& v)
-{
-    m.m[4 * row] = v.x;
-    m.m[4 * row + 1] = v.y;
-    m.m[4 * row + 2] = v.z;
-}
-
 } // namespace
 
 CVector ToVector(const rhu::CVector& v) { return CVector(v.X, v.Y, v.Z); }
@@ -36,22 +29,10 @@ CVector LerpVector(const CVector& a, const CVector& b, float t)
     return CVector(LerpFloat(a.x, b.x, t), LerpFloat(a.y, b.y, t), LerpFloat(a.z, b.z, t));
 }
 
-CMatrix EmissionFrame(const CVector& vector)
+CMatrix EmissionFrame(const CVector& angles)
 {
-    CVector z = vector;
-    if (z.Normalize() == 0.0f)
-        z = CVector(0, 0, 1);
-    // Any axis not along z makes the frame; the cone is round, so which one does not matter.
-    CVector x = fabsf(z.x) < 0.9f ? CVector(1, 0, 0) : CVector(0, 1, 0);
-    CVector y;
-    y.Cross(z, x);
-    y.Normalize();
-    x.Cross(y, z);
     CMatrix frame;
-    frame.SetIdentity();
-    SetRow(frame, 0, x);
-    SetRow(frame, 1, y);
-    SetRow(frame, 2, z);
+    frame.SetEuler_XYZS(CVector(0, 0, 0), angles);
     return frame;
 }
 

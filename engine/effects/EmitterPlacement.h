@@ -1,6 +1,6 @@
 #pragma once
 // Where an emitter puts a new particle and which way it sends it: a random direction inside
-// the emitter's aperture cone round its emission vector, a random point of its ellipse, both
+// the emitter's aperture cone round its emission direction, a random point of its ellipse, both
 // carried into the world by a blend of last frame's and this frame's placement of the emitter,
 // so a moving emitter spreads a frame's particles along its path instead of bunching them.
 #include "core/math/CMatrix.h"
@@ -17,8 +17,9 @@ CVector LerpVector(const CVector& a, const CVector& b, float t);
 inline float LerpFloat(float a, float b, float t) { return a + t * (b - a); }
 inline float Clamp01(float value) { return value < 0.0f ? 0.0f : value > 1.0f ? 1.0f : value; }
 
-// A matrix whose third axis is the emission vector (straight up when the vector is zero).
-CMatrix EmissionFrame(const CVector& vector);
+// The emitter's orientation from its emission vector (Euler angles, radians); the aperture
+// cone opens round the orientation's third axis, straight up for no rotation.
+CMatrix EmissionFrame(const CVector& angles);
 
 // inner and outer: the aperture's angles from the emission vector, radians; previousWeight:
 // how much of last frame's placement the particle takes.

@@ -314,9 +314,9 @@ bool GSplatterSystem::Land(ParticleStub* p)
         return true;
     CreateLandingObjects(p);
     p->Position.z = rest;
-    const float absorption = def.pNextDef ? LerpFloat(def.Absorption, def.pNextDef->Absorption,
-                                                      Clamp01(p->Age * p->InvLifespan))
-                                          : def.Absorption;
+    const float absorption = def.pNextDef
+                                 ? LerpFloat(def.Absorption, def.pNextDef->Absorption, Clamp01(p->Age * p->InvLifespan))
+                                 : def.Absorption;
     const float keep = 1.0f - absorption;
     p->Velocity = (p->Velocity - normal * (2.0f * p->Velocity.Dot(normal))) * keep;
     if (!UseMeshes)
@@ -487,7 +487,7 @@ void GSplatterSystem::WriteParticle(const ParticleStub* p, PrimVertex* v, const 
     if (GFOWManager* fog = GFOWManager::pThe) {
         CVector at = p->Position;
         const float value = fog->ReadFOW(at);
-        const CVector4& tint = value < 0.0f                       ? fog->UnvisitedRGB
+        const CVector4& tint = value < 0.0f                     ? fog->UnvisitedRGB
                                : value > CGameTimer::GameTime() ? fog->VisibleRGB
                                                                 : fog->VisitedRGB;
         colour = CVector4(colour.x * tint.x, colour.y * tint.y, colour.z * tint.z, colour.w);

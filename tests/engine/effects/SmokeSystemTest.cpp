@@ -56,7 +56,7 @@ protected:
         Puff.Wind = 1;
 
         memset(&Stream, 0, sizeof Stream);
-        Stream.Vector = {{0}, {0}, {1}};
+        Stream.Vector = {{0}, {0}, {0}};
         Stream.ArpetureEx = Range(0.3f, 0.3f);
         Stream.Velocity = Range(2, 2);
         Stream.Period = Range(-1, -1);

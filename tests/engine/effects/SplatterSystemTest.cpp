@@ -36,7 +36,7 @@ protected:
             Stages[i].Gravity = 10;
         }
         memset(&Burst, 0, sizeof Burst);
-        Burst.Vector = {{0}, {0}, {1}};
+        Burst.Vector = {{0}, {0}, {0}};
         Burst.Velocity = Range(3, 3);
         Burst.Period = Range(-1, -1);
         Burst.Count = Range(30, 30); // one a step
