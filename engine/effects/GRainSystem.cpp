@@ -5,6 +5,7 @@
 #include "core/math/CMatrix.h"
 #include "engine/effects/EffectRandom.h"
 #include "engine/effects/EffectWind.h"
+#include "engine/effects/ParticleDrawing.h"
 #include "engine/render/Camera.h"
 #include "engine/render/PrimBatch.h"
 #include "engine/world/GmvCamera.h"
@@ -105,12 +106,8 @@ bool GRainSystem::InsideLimits(const RainDrop& drop) const
 
 bool GRainSystem::Render()
 {
-    if (GmvCamera::pThe == nullptr)
-        return false;
-    CVector view;
-    GmvCamera::pThe->GetUnitDirectionVector(view);
     CMatrix orientation;
-    orientation.SetEuler_XYZS(CVector(0, 0, 0), CVector(1.57f, 0.0f, atan2f(view.x, -view.y)));
+    orientation.SetEuler_XYZS(CVector(0, 0, 0), CVector(1.57f, 0.0f, CameraHeading(RenderInstance.GetViewport())));
     const CVector4& xRow = orientation.GetVector(0);
     const CVector4& yRow = orientation.GetVector(1);
     const CVector xAxis(xRow.x, xRow.y, xRow.z), yAxis(yRow.x, yRow.y, yRow.z);

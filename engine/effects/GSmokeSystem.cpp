@@ -20,7 +20,6 @@
 #include "engine/object/GPhysical.h"
 #include "engine/render/Camera.h"
 #include "engine/render/PrimBatch.h"
-#include "engine/world/GmvCamera.h"
 
 IMPLEMENT_GOBJECT(GSmokeSystem, 0x00808000)
 
@@ -441,7 +440,7 @@ void GSmokeSystem::Interact(const CVector& push)
 // keeps some body.
 bool GSmokeSystem::Render()
 {
-    if (GmvCamera::pThe == nullptr || Count == 0)
+    if (Count == 0)
         return false;
     std::stable_sort(ppParticles, ppParticles + Count,
                      [](const ParticleStub* a, const ParticleStub* b) { return DefOf(a) < DefOf(b); });

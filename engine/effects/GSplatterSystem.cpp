@@ -23,7 +23,6 @@
 #include "engine/render/Camera.h"
 #include "engine/render/PrimBatch.h"
 #include "engine/world/GFOWManager.h"
-#include "engine/world/GmvCamera.h"
 
 IMPLEMENT_GOBJECT(GSplatterSystem, 0x08808000)
 IMPLEMENT_GOBJECT(GSplatterSystemNoSave, 0x04808000)
@@ -499,7 +498,7 @@ void GSplatterSystem::WriteParticle(const ParticleStub* p, PrimVertex* v, const 
 
 bool GSplatterSystem::Render()
 {
-    if (GmvCamera::pThe == nullptr || Count == 0)
+    if (Count == 0)
         return false;
     if (UseMeshes) {
         RenderMeshes();

@@ -1,6 +1,7 @@
 #include "engine/effects/ParticleDrawing.h"
 
 #include <float.h>
+#include <math.h>
 
 #include "core/math/MathTables.h"
 #include "engine/effects/EmitterPlacement.h"
@@ -44,6 +45,12 @@ void CameraAxes(int viewport, CVector& right, CVector& up)
     const ViewportTransform* view = GetViewportTransform(viewport & 7);
     right = CVector(view->Camera.m[0], view->Camera.m[4], view->Camera.m[8]);
     up = CVector(view->Camera.m[1], view->Camera.m[5], view->Camera.m[9]);
+}
+
+float CameraHeading(int viewport)
+{
+    const ViewportTransform* view = GetViewportTransform(viewport & 7);
+    return atan2f(view->Camera.m[2], -view->Camera.m[6]);
 }
 
 void WriteFacingQuad(PrimVertex* v, const CVector& centre, const CVector& right, const CVector& up, float halfWidth,

@@ -28,6 +28,8 @@ D3DCOLOR PackColour(const CVector4& colour);
 int SpinIndex(float angle);
 // The camera's right and up axes in the world, from the viewport's camera.
 void CameraAxes(int viewport, CVector& right, CVector& up);
+// The heading of the viewport camera's view direction (from -y towards +x).
+float CameraHeading(int viewport);
 // One quad in strip order (top left, top right, bottom left, bottom right), turned in the view
 // plane by the sine-table step.
 void WriteFacingQuad(PrimVertex* v, const CVector& centre, const CVector& right, const CVector& up, float halfWidth,
