@@ -6,7 +6,8 @@ int32_t ChannelParticleCount[BUDGET_CHANNELS];
 
 float ChannelLoad(int channel)
 {
-    if (ParticleBudgetTable[channel] == 0)
+    // A budget of 0 or below allows nothing: it must not divide to NaN or to a negative load.
+    if (ParticleBudgetTable[channel] <= 0)
         return 1.0f;
     const float load = float(ChannelParticleCount[channel]) / float(ParticleBudgetTable[channel]);
     return load < 0.0f ? 0.0f : load > 1.0f ? 1.0f : load;

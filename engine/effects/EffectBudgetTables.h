@@ -10,5 +10,6 @@ extern int32_t ParticleBudgetTable[BUDGET_CHANNELS];
 extern int32_t TrailBudgetTable[BUDGET_CHANNELS];
 extern int32_t ChannelParticleCount[BUDGET_CHANNELS];
 
-// How full a channel is, 0 (empty) to 1 (at or over its budget). A budget of 0 allows nothing.
+// How full a channel is, 0 (empty) to 1 (at or over its budget). A budget of 0 or below allows
+// nothing.
 float ChannelLoad(int channel);

@@ -324,7 +324,8 @@ void GVeskPointer::Input_Delete(CInputData*)
         return;
     CZArray<HGOBJECT> doomed;
     for (int i = 0; i < GetSelectedCount(); ++i)
-        doomed.Add(Selection[i]);
+        if (GPosRot* object = GetSelected(i))
+            doomed.Add(object->GetHandle());
     GmvPointer::DeSelect();
     Offsets.RemoveAll();
     for (HGOBJECT handle : doomed)
@@ -350,7 +351,7 @@ void GVeskPointer::Clone()
 {
     CZArray<HGOBJECT> sources;
     for (int i = 0; i < GetSelectedCount() && GetSelected(i) != nullptr; ++i)
-        sources.Add(Selection[i]);
+        sources.Add(GetSelected(i)->GetHandle());
     DeSelect();
 
     CZFile file;
