@@ -15,22 +15,25 @@ namespace {
 // Counts every CType ever constructed, so generated names never repeat within a run.
 int GeneratedTypeCounter = 0;
 
-std::vector<std::string> SplitPath(const char* path)
+// Hands each name of a dotted path to visit, in order, until visit returns false; false then.
+// Records are dumped member by member through paths, so the names share one buffer instead of
+// a list of strings each.
+template <class Visit> bool ForEachPathName(const char* path, Visit visit)
 {
-    std::vector<std::string> names;
     std::string name;
-    for (const char* c = path; *c; ++c) {
-        if (*c == '.') {
-            if (!name.empty())
-                names.push_back(name);
-            name.clear();
-        } else {
+    for (const char* c = path;; ++c) {
+        if (*c != '.' && *c != 0) {
             name += *c;
+            continue;
         }
+        if (!name.empty()) {
+            if (!visit(name))
+                return false;
+            name.clear();
+        }
+        if (*c == 0)
+            return true;
     }
-    if (!name.empty())
-        names.push_back(name);
-    return names;
 }
 
 // A value whose text names a constant rather than spelling a number takes the constant's value.
@@ -184,15 +187,16 @@ CType* CType::FindMemberPath(const char* path, unsigned long& offset, CMember** 
 {
     offset = 0;
     CType* type = this;
-    for (const std::string& name : SplitPath(path)) {
+    const bool complete = ForEachPathName(path, [&](const std::string& name) {
         CMember* found = type->FindMember(name.c_str(), offset);
         if (!found)
-            return nullptr;
+            return false;
         if (member)
             *member = found;
         type = found->Type;
-    }
-    return type;
+        return true;
+    });
+    return complete ? type : nullptr;
 }
 
 CType* CType::FindNestedType(const char* path, const char* typeName)
@@ -202,15 +206,17 @@ CType* CType::FindNestedType(const char* path, const char* typeName)
     if (type->GetKey() == key)
         return type;
     unsigned long offset = 0;
-    for (const std::string& name : SplitPath(path)) {
+    CType* nested = nullptr;
+    ForEachPathName(path, [&](const std::string& name) {
         CMember* found = type->FindMember(name.c_str(), offset);
         if (!found)
-            return nullptr;
+            return false;
         type = found->Type;
         if (type->GetKey() == key)
-            return type;
-    }
-    return nullptr;
+            nested = type;
+        return nested == nullptr;
+    });
+    return nested;
 }
 
 void CType::Begin(CZelWriter& writer, const char* symbolName, bool isPublic, unsigned long alignment)

@@ -299,10 +299,11 @@ bool CKzqCompressor::Decompress(Callback read, void* user)
         return m_bError;
     }
     FreeBuffers();
-    // Room for the block copies' overrun beyond both buffers; the input's is read, so it is set.
+    // Room for the block copies' overrun beyond the input, which is read, so it is set. The
+    // window's is part of kOvershootWords.
     m_pInBytes = static_cast<unsigned char*>(zmalloc(kDecompressInBytes + kCopyBlockWords * 4));
     std::memset(m_pInBytes, 0, kDecompressInBytes + kCopyBlockWords * 4);
-    m_pWindow = static_cast<unsigned short*>(zmalloc((kWindowWords + kCopyBlockWords) * 2));
+    m_pWindow = static_cast<unsigned short*>(zmalloc(kWindowWords * 2));
     m_nInPos = m_nInFill = m_nInLimit = 0;
     m_bInputEnded = false;
     m_nWindowFill = m_nDelivered = 0;
@@ -363,18 +364,25 @@ bool CKzqCompressor::DecompressCore()
 {
     if (!m_bHeaderRead && ReadHeader())
         return true;
-    unsigned short* out = m_pWindow;
+    return DecodeGroups(m_pWindow, m_nWindowFill, kFillLimitWords);
+}
+
+// Decodes whole groups into out from fill on while fill is below limit. A group may run past
+// the limit by one longest token, 15 literals and a copy block's overrun (kOvershootWords), so
+// out must have that room beyond the limit.
+bool CKzqCompressor::DecodeGroups(unsigned short* out, int& outFill, int limit)
+{
     const unsigned char* in = m_pInBytes;
     for (;;) {
         while (m_nInPos >= m_nInLimit && !m_bInputEnded)
             if (Refill())
                 return true;
-        if (m_nWindowFill >= kFillLimitWords)
+        if (outFill >= limit)
             return false;
         const int groupIn = m_nInPos;
-        const int groupOut = m_nWindowFill;
+        const int groupOut = outFill;
         int pos = m_nInPos;
-        int fill = m_nWindowFill;
+        int fill = outFill;
         const int held = m_nInFill;
         // A whole group (flag word and 16 items) present: no item needs its own bounds check.
         const bool whole = held - pos >= 34;
@@ -419,13 +427,13 @@ bool CKzqCompressor::DecompressCore()
             if (word == 0) {
                 m_bStreamEnded = true;
                 m_nInPos = pos;
-                m_nWindowFill = fill;
+                outFill = fill;
                 return false;
             }
-            if (fill >= kFillLimitWords) {
-                // The window is full: this group is decoded again, whole, next time.
+            if (fill >= limit) {
+                // Out of room: this group is decoded again, whole, next time.
                 m_nInPos = groupIn;
-                m_nWindowFill = groupOut;
+                outFill = groupOut;
                 return false;
             }
             const int length = static_cast<int>(word & m_Mask);
@@ -438,7 +446,7 @@ bool CKzqCompressor::DecompressCore()
             fill += length;
         }
         m_nInPos = pos;
-        m_nWindowFill = fill;
+        outFill = fill;
     }
 }
 
@@ -462,10 +470,23 @@ int CKzqCompressor::Read(void* buffer, int byteCount)
         }
         if (m_bStreamEnded)
             break;
-        // Keep the last W words: tokens reach back that far.
-        int keep = m_nWindowFill < m_W ? m_nWindowFill : m_W;
-        wmemcpy(m_pWindow, m_pWindow + m_nWindowFill - keep, keep);
-        m_nWindowFill = m_nDelivered = keep;
+        if (m_bHeaderRead && delivered >= m_W && wanted - delivered > kOvershootWords) {
+            // The caller's buffer already holds the history tokens reach back to: decode
+            // straight into it, which saves copying every word out of the window. What is left
+            // then, a group cut short by the end of the buffer or fewer words than a group may
+            // overshoot by, comes through the window.
+            if (DecodeGroups(words, delivered, wanted - kOvershootWords))
+                return -1;
+            if (m_bStreamEnded)
+                break;
+            wmemcpy(m_pWindow, words + delivered - m_W, m_W);
+            m_nWindowFill = m_nDelivered = m_W;
+        } else {
+            // Keep the last W words: tokens reach back that far.
+            int keep = m_nWindowFill < m_W ? m_nWindowFill : m_W;
+            wmemcpy(m_pWindow, m_pWindow + m_nWindowFill - keep, keep);
+            m_nWindowFill = m_nDelivered = keep;
+        }
         if (DecompressCore())
             return -1;
     }

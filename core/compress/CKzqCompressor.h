@@ -28,7 +28,8 @@ public:
     // With a callback: starts decompressing; without: frees the buffers. True on error.
     bool Decompress(Callback read, void* user);
     // Bytes delivered, fewer than asked at the end of the stream, or -1 after an error
-    // (a failing callback or a damaged stream). An odd count is a fatal error.
+    // (a failing callback or a damaged stream). An odd count is a fatal error. The buffer's
+    // bytes beyond those delivered may be written over.
     int Read(void* buffer, int byteCount);
     // What went wrong, or null.
     const char* GetErrorText() const { return m_pErrorText; }
@@ -42,9 +43,11 @@ private:
     static constexpr int kRefillBytes = 16384;
     static constexpr int kGroupSlackBytes = 64;
     static constexpr int kFillLimitWords = 15872 / 2;
-    // Beyond the fill limit a group can still add one longest token and 15 literals; the window
-    // keeps room for that at the widest level, whose tokens run to 255 words.
-    static constexpr int kWindowWords = kFillLimitWords + 255 + 15;
+    // Beyond a fill limit a group can still add one longest token and 15 literals, and a block
+    // copy can write 8 words further: output keeps room for that at the widest level, whose
+    // tokens run to 255 words.
+    static constexpr int kOvershootWords = 255 + 15 + 8;
+    static constexpr int kWindowWords = kFillLimitWords + kOvershootWords;
 
     void CalcConstants();
     bool CompressCore(bool final);
@@ -55,6 +58,7 @@ private:
     void PutWord(unsigned short word);
     void UnloadOutput();
     bool DecompressCore();
+    bool DecodeGroups(unsigned short* out, int& outFill, int limit);
     bool Refill();
     bool ReadHeader();
     void Fail(const char* text);

@@ -677,17 +677,23 @@ void ParseTreeImp::Advance(QVTREEPOS& pos, bool resume)
 QVTREEPOS ParseTreeImp::StartSearch(const char* path, long start)
 {
     QVTREEPOS pos;
+    Search(pos, path, start);
+    return pos;
+}
+
+// Starts a search in pos, whose steps beyond those the path sets are never read.
+void ParseTreeImp::Search(QVTREEPOS& pos, const char* path, long start)
+{
     pos.tree = this;
     if (start <= 0)
         start = GetRoot();
     pos.valid = ParsePath(path, pos) && Valid(start);
     if (!pos.valid) {
         pos.count = 0;
-        return pos;
+        return;
     }
     pos.steps[0].base = start;
     Advance(pos, false);
-    return pos;
 }
 
 long ParseTreeImp::NextMatch(QVTREEPOS& pos)
@@ -700,8 +706,15 @@ long ParseTreeImp::NextMatch(QVTREEPOS& pos)
 
 long ParseTreeImp::FindNode(const char* path, long start)
 {
-    QVTREEPOS pos = StartSearch(path, start);
-    return pos.match;
+    // What a fresh search state holds, apart from the cleared steps.
+    findPos_.count = 0;
+    findPos_.level = -1;
+    findPos_.literal[0] = 0;
+    findPos_.literalLength = -1;
+    findPos_.valid = false;
+    findPos_.match = 0;
+    Search(findPos_, path, start);
+    return findPos_.match;
 }
 
 long ParseTreeImp::Serialize(const char* path, long offset, int write)

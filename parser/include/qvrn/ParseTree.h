@@ -168,6 +168,7 @@ private:
     long NextCandidate(QVTREEPOS& pos, long level, long current);
     void Advance(QVTREEPOS& pos, bool resume);
     bool ParsePath(const char* path, QVTREEPOS& pos);
+    void Search(QVTREEPOS& pos, const char* path, long start);
     bool Grow();
 
     QVGrammar* grammar_ = nullptr;
@@ -185,4 +186,7 @@ private:
     // Names of the instructions nodes were made by, formatted once: tree queries compare names
     // on every step of a search.
     std::unordered_map<long, std::string> instructionNames_;
+    // FindNode's search state, kept between calls: a fresh one clears some 3 KB each time, and
+    // the converter asks thousands of times per script.
+    QVTREEPOS findPos_;
 };
