@@ -103,6 +103,10 @@ void GVeskMainMenu::ItemActivated(GMenuItem* item)
         ObjectListKind = LIST_DESIGN;
         Open("VeskGobjectMenu");
     } else if (id == CCRC32::GetCRC("VeskMain_SaveLayout")) {
+        // Selection marks hang under the objects they mark; they are the editor's, not the
+        // level's, and a layout holding them would not convert back.
+        if (editor != nullptr)
+            editor->DeSelect();
         GObject::VeskTextSave(GBaseVeskSnooper::GetVeskMode(), CShell::GetCurrentLevel());
         end = true;
     } else if (id == CCRC32::GetCRC("VeskMain_StartCineRecord")) {

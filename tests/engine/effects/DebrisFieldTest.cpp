@@ -27,6 +27,8 @@ protected:
     {
         ObjectTest::SetUp();
         ResetTransformState();
+        // Seeding keeps the draw counter; whatever drew before must not shift the sequence.
+        GlobalRandom.counter = 0;
         GlobalRandom.Seed(0xDEB);
         // Looking down +Y from the origin with a 90-degree view.
         LoadEyeCamera(0, CVector(0.0f, 0.0f, 0.0f), CVector(0.0f, 1.0f, 0.0f));

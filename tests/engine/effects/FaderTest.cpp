@@ -23,6 +23,8 @@ protected:
     void SetUp() override
     {
         ObjectTest::SetUp();
+        // Seeding keeps the draw counter; whatever drew before must not shift the sequence.
+        GlobalRandom.counter = 0;
         GlobalRandom.Seed(0xFADE);
         renderer = CRenderer::Create();
         ASSERT_NE(renderer, nullptr);

@@ -16,6 +16,8 @@ protected:
     void SetUp() override
     {
         ObjectTest::SetUp();
+        // Seeding keeps the draw counter; whatever drew before must not shift the sequence.
+        GlobalRandom.counter = 0;
         GlobalRandom.Seed(0x3A7);
         parent = GPhysical::Create();
     }
