@@ -4,6 +4,8 @@
 // Recorded scripts with loop counts play their passes timed from the end of the previous one.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -55,6 +57,12 @@ protected:
     void SetUp() override
     {
         ObjectTest::SetUp();
+        // The recorder writes one file beside the data folder; tests of this program run as
+        // parallel processes, so each holds the recording lock for its whole run.
+        recorderLock =
+            open((fs::path(ZEL_FIXTURE_DIR).parent_path() / "recorder.lock").c_str(), O_RDWR | O_CREAT, 0644);
+        ASSERT_GE(recorderLock, 0);
+        ASSERT_EQ(flock(recorderLock, LOCK_EX), 0);
         CZelFile::LoadChunkCategories(0x11);
         GObject::InitEditableInfo();
         Arrivals.clear();
@@ -68,7 +76,11 @@ protected:
         ObjectTest::TearDown();
         delete file;
         fs::remove_all(folder);
+        if (recorderLock >= 0)
+            close(recorderLock);
     }
+
+    int recorderLock = -1;
 
     TCineMover* MakeMover(const char* label)
     {
