@@ -43,8 +43,9 @@ Device::Device(Direct3D9* parent, HWND window, DWORD behaviour)
     : parent_(parent), window_(window), behaviour_(behaviour), multithreaded_(behaviour & D3DCREATE_MULTITHREADED)
 {
     parent_->AddRef();
-    if (int threads = RasterThreads())
-        batch_ = std::make_unique<RasterBatch>(threads);
+    // The drawing thread covers tiles beside the workers.
+    if (int workers = RasterWorkers())
+        batch_ = std::make_unique<RasterBatch>(workers + 1);
     for (int i = 0; i < 256; ++i) {
         WORD level = WORD(i * 257);
         gamma_.red[i] = gamma_.green[i] = gamma_.blue[i] = level;
@@ -73,17 +74,18 @@ Device::~Device()
     parent_->Release();
 }
 
-int Device::RasterThreads()
+int Device::RasterWorkers()
 {
-    constexpr long kMostThreads = 64;
+    constexpr long kMostWorkers = 64;
     const char* text = std::getenv("MG_RASTER_THREADS");
     if (text && *text) {
         char* end = nullptr;
-        long threads = std::strtol(text, &end, 10);
-        if (*end == '\0' && threads >= 0)
-            return int(std::min(threads, kMostThreads));
+        long workers = std::strtol(text, &end, 10);
+        if (*end == '\0' && workers >= 0)
+            return int(std::min(workers, kMostWorkers));
     }
-    return int(std::clamp<long>(long(std::thread::hardware_concurrency()), 1, kMostThreads));
+    // One thread per core, the drawing thread among them.
+    return int(std::clamp<long>(long(std::thread::hardware_concurrency()) - 1, 0, kMostWorkers));
 }
 
 void Device::Flush()

@@ -1,8 +1,9 @@
 #pragma once
 // The software device: state setters, resource creation, presentation and the draw calls,
 // which run the vertex stage, clip and rasterize into the current render target. Draws are
-// recorded into a raster batch that worker threads cover tile by tile (MG_RASTER_THREADS
-// threads, one per core when unset, 0 to cover every primitive at once on the drawing thread);
+// recorded into a raster batch that the drawing thread and MG_RASTER_THREADS worker threads
+// cover tile by tile (one thread per core in all when unset, 0 to cover every primitive at once
+// on the drawing thread);
 // whatever reads or replaces what the draws write flushes the batch first. A device created
 // with D3DCREATE_MULTITHREADED serialises its calls, and its resources' locks, on one mutex.
 #include <cstdint>
@@ -107,8 +108,9 @@ public:
     void Flush();
     // Holds the device's mutex while it lives when the device was created multithreaded.
     std::unique_lock<std::recursive_mutex> Guard();
-    // The rasterizer's thread count MG_RASTER_THREADS asks for; one per core when unset.
-    static int RasterThreads();
+    // The raster workers MG_RASTER_THREADS asks for beside the drawing thread; when unset, one
+    // thread per core in all.
+    static int RasterWorkers();
 
     void SetCooperativeState(FakeAdapter::DeviceState state) { cooperative_ = state; }
     unsigned PresentCount() const { return presents_; }

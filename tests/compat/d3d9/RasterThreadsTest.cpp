@@ -24,8 +24,8 @@ protected:
         DeviceTest::TearDown();
     }
 
-    // A device whose rasterizer runs on the given number of threads (0: at once, on the
-    // drawing thread).
+    // A device whose rasterizer runs the given number of workers beside the drawing thread (0:
+    // every primitive at once, on the drawing thread).
     void UseThreads(int threads, UINT width = kSceneWidth, UINT height = kSceneHeight)
     {
         setenv("MG_RASTER_THREADS", std::to_string(threads).c_str(), 1);
