@@ -607,14 +607,19 @@ void CZelFile::ConstructTypes()
     else if (overlapAt)
         Damaged("typed records at %08lX and %08lX overlap", extents[overlapAt - 1].place, extents[overlapAt].place);
     run = RecordRun();
+    BuiltRecords.reserve(BuiltRecords.size() + count);
     for (unsigned long i = 0; i < count; ++i) {
         const unsigned long place = entries[2 * i + 1];
         unsigned char* segment = place == kSkippedPlace ? nullptr : pSegment[PlaceSegment(place)];
         if (segment && run.Find(entries[2 * i]) && run.constructor) {
             run.constructor(segment + PlaceOffset(place));
-            BuiltRecords.insert(segment + PlaceOffset(place));
+            BuiltRecords.push_back(segment + PlaceOffset(place));
         }
     }
+    // In place order the records of one segment come by address already; only records of
+    // several segments need sorting.
+    if (!std::is_sorted(BuiltRecords.begin(), BuiltRecords.end()))
+        std::sort(BuiltRecords.begin(), BuiltRecords.end());
 }
 
 void CZelFile::SkipUnknownType(unsigned long key, unsigned long& place)
@@ -647,8 +652,8 @@ void CZelFile::ReleaseTemporary()
     ClearExports(SegTemp);
     const unsigned char* begin = pSegment[SegTemp];
     const unsigned char* end = begin + SegmentSize[SegTemp];
-    for (auto record = BuiltRecords.begin(); record != BuiltRecords.end();)
-        record = *record >= begin && *record < end ? BuiltRecords.erase(record) : std::next(record);
+    BuiltRecords.erase(std::lower_bound(BuiltRecords.begin(), BuiltRecords.end(), (const void*)begin),
+                       std::lower_bound(BuiltRecords.begin(), BuiltRecords.end(), (const void*)end));
     zfree(pSegment[SegTemp]);
     pSegment[SegTemp] = nullptr;
     SegmentSize[SegTemp] = 0;
@@ -736,7 +741,7 @@ bool CZelFile::IsTypedRecord(const void* p, unsigned long classKey)
 bool CZelFile::IsBuiltRecord(const void* p)
 {
     for (CZelFile* file = pFirstLive; file; file = file->pNextLive)
-        if (file->BuiltRecords.count(p))
+        if (std::binary_search(file->BuiltRecords.begin(), file->BuiltRecords.end(), p))
             return true;
     return false;
 }

@@ -1,7 +1,6 @@
 #pragma once
 // One packed data file in memory: its segments patched in place (pointers, imports, exports,
 // handles) and its typed records constructed over their stored bytes.
-#include <unordered_set>
 #include <vector>
 
 #include "core/riff/CZRiffFile.h"
@@ -128,7 +127,9 @@ private:
     char* pName;
     unsigned long SegmentSize[SegCount];
     CZelFile* pNextLive;
-    std::unordered_set<const void*> BuiltRecords;
+    // The records this file built, by address: a level holds hundreds of thousands, and a sorted
+    // array costs one allocation where a hashed set costs one per record.
+    std::vector<const void*> BuiltRecords;
 
     static unsigned long ChunkCategories;
     static void (*pHackCallback)();
