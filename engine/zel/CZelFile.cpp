@@ -569,6 +569,20 @@ void CZelFile::FixupHandles()
     FreeTable(TabHndl);
 }
 
+// The records of the type table that this platform loads and the engine can build, in table
+// order, with their constructors.
+template <class Visit> void CZelFile::ForEachRecordToBuild(Visit visit)
+{
+    const Table& table = Tables[TabType];
+    RecordRun run;
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        const unsigned long place = table.Entries()[2 * i + 1];
+        unsigned char* segment = place == kSkippedPlace ? nullptr : pSegment[PlaceSegment(place)];
+        if (segment && run.Find(table.Entries()[2 * i]) && run.constructor)
+            visit(segment + PlaceOffset(place), run.constructor);
+    }
+}
+
 // A class the engine does not know has no constructor (value 0): its record is left unbuilt,
 // reported, and marked so that unloading does not call a table pointer it never got. Records
 // that overlap would overwrite each other's table pointers and fields, so they are refused
@@ -606,20 +620,19 @@ void CZelFile::ConstructTypes()
         CheckTypedExtents(extents);
     else if (overlapAt)
         Damaged("typed records at %08lX and %08lX overlap", extents[overlapAt - 1].place, extents[overlapAt].place);
-    run = RecordRun();
-    BuiltRecords.reserve(BuiltRecords.size() + count);
-    for (unsigned long i = 0; i < count; ++i) {
-        const unsigned long place = entries[2 * i + 1];
-        unsigned char* segment = place == kSkippedPlace ? nullptr : pSegment[PlaceSegment(place)];
-        if (segment && run.Find(entries[2 * i]) && run.constructor) {
-            run.constructor(segment + PlaceOffset(place));
-            BuiltRecords.push_back(segment + PlaceOffset(place));
-        }
-    }
+    // Constructors may check the records they point at, so every record is listed before any is
+    // built and marked once built: a constructor sees exactly the records built before it.
+    ForEachRecordToBuild([this](unsigned char* record, ZelInPlaceConstructor) {
+        BuiltRecords.push_back(RecordMark{record, false});
+    });
     // In place order the records of one segment come by address already; only records of
     // several segments need sorting.
     if (!std::is_sorted(BuiltRecords.begin(), BuiltRecords.end()))
         std::sort(BuiltRecords.begin(), BuiltRecords.end());
+    ForEachRecordToBuild([this](unsigned char* record, ZelInPlaceConstructor constructor) {
+        constructor(record);
+        std::lower_bound(BuiltRecords.begin(), BuiltRecords.end(), RecordMark{record, false})->built = true;
+    });
 }
 
 void CZelFile::SkipUnknownType(unsigned long key, unsigned long& place)
@@ -652,8 +665,8 @@ void CZelFile::ReleaseTemporary()
     ClearExports(SegTemp);
     const unsigned char* begin = pSegment[SegTemp];
     const unsigned char* end = begin + SegmentSize[SegTemp];
-    BuiltRecords.erase(std::lower_bound(BuiltRecords.begin(), BuiltRecords.end(), (const void*)begin),
-                       std::lower_bound(BuiltRecords.begin(), BuiltRecords.end(), (const void*)end));
+    BuiltRecords.erase(std::lower_bound(BuiltRecords.begin(), BuiltRecords.end(), RecordMark{begin, false}),
+                       std::lower_bound(BuiltRecords.begin(), BuiltRecords.end(), RecordMark{end, false}));
     zfree(pSegment[SegTemp]);
     pSegment[SegTemp] = nullptr;
     SegmentSize[SegTemp] = 0;
@@ -740,9 +753,11 @@ bool CZelFile::IsTypedRecord(const void* p, unsigned long classKey)
 
 bool CZelFile::IsBuiltRecord(const void* p)
 {
-    for (CZelFile* file = pFirstLive; file; file = file->pNextLive)
-        if (std::binary_search(file->BuiltRecords.begin(), file->BuiltRecords.end(), p))
-            return true;
+    for (CZelFile* file = pFirstLive; file; file = file->pNextLive) {
+        auto mark = std::lower_bound(file->BuiltRecords.begin(), file->BuiltRecords.end(), RecordMark{p, false});
+        if (mark != file->BuiltRecords.end() && mark->at == p)
+            return mark->built;
+    }
     return false;
 }
 

@@ -106,6 +106,7 @@ private:
     void FixupExports();
     void FixupHandles();
     void ConstructTypes();
+    template <class Visit> void ForEachRecordToBuild(Visit visit);
     void SkipUnknownType(unsigned long key, unsigned long& place);
     struct TypedExtent {
         unsigned long place;
@@ -127,9 +128,15 @@ private:
     char* pName;
     unsigned long SegmentSize[SegCount];
     CZelFile* pNextLive;
-    // The records this file built, by address: a level holds hundreds of thousands, and a sorted
-    // array costs one allocation where a hashed set costs one per record.
-    std::vector<const void*> BuiltRecords;
+    // The records this file builds, by address, each marked once its constructor has run: a
+    // level holds hundreds of thousands, and a sorted array costs one allocation where a hashed
+    // set costs one per record.
+    struct RecordMark {
+        const void* at;
+        bool built;
+        bool operator<(const RecordMark& other) const { return at < other.at; }
+    };
+    std::vector<RecordMark> BuiltRecords;
 
     static unsigned long ChunkCategories;
     static void (*pHackCallback)();
