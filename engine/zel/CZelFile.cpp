@@ -622,16 +622,22 @@ void CZelFile::ConstructTypes()
         Damaged("typed records at %08lX and %08lX overlap", extents[overlapAt - 1].place, extents[overlapAt].place);
     // Constructors may check the records they point at, so every record is listed before any is
     // built and marked once built: a constructor sees exactly the records built before it.
+    const size_t first = BuiltRecords.size();
     ForEachRecordToBuild([this](unsigned char* record, ZelInPlaceConstructor) {
         BuiltRecords.push_back(RecordMark{record, false});
     });
-    // In place order the records of one segment come by address already; only records of
-    // several segments need sorting.
-    if (!std::is_sorted(BuiltRecords.begin(), BuiltRecords.end()))
+    // In place order the records of one segment come by address already, and are then marked in
+    // the order listed; only records of several segments need sorting and searching.
+    const bool listedByAddress = std::is_sorted(BuiltRecords.begin(), BuiltRecords.end());
+    if (!listedByAddress)
         std::sort(BuiltRecords.begin(), BuiltRecords.end());
-    ForEachRecordToBuild([this](unsigned char* record, ZelInPlaceConstructor constructor) {
+    size_t next = first;
+    ForEachRecordToBuild([&](unsigned char* record, ZelInPlaceConstructor constructor) {
         constructor(record);
-        std::lower_bound(BuiltRecords.begin(), BuiltRecords.end(), RecordMark{record, false})->built = true;
+        RecordMark& mark = listedByAddress
+                               ? BuiltRecords[next++]
+                               : *std::lower_bound(BuiltRecords.begin(), BuiltRecords.end(), RecordMark{record, false});
+        mark.built = true;
     });
 }
 
