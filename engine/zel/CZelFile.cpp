@@ -569,20 +569,6 @@ void CZelFile::FixupHandles()
     FreeTable(TabHndl);
 }
 
-// The records of the type table that this platform loads and the engine can build, in table
-// order, with their constructors.
-template <class Visit> void CZelFile::ForEachRecordToBuild(Visit visit)
-{
-    const Table& table = Tables[TabType];
-    RecordRun run;
-    for (unsigned long i = 0; i < table.Count(); ++i) {
-        const unsigned long place = table.Entries()[2 * i + 1];
-        unsigned char* segment = place == kSkippedPlace ? nullptr : pSegment[PlaceSegment(place)];
-        if (segment && run.Find(table.Entries()[2 * i]) && run.constructor)
-            visit(segment + PlaceOffset(place), run.constructor);
-    }
-}
-
 // A class the engine does not know has no constructor (value 0): its record is left unbuilt,
 // reported, and marked so that unloading does not call a table pointer it never got. Records
 // that overlap would overwrite each other's table pointers and fields, so they are refused
@@ -598,14 +584,20 @@ void CZelFile::ConstructTypes()
     RecordRun run;
     bool inOrder = true;
     size_t overlapAt = 0; // the later of the first two overlapping records, 0 for none
+    // Constructors may check the records they point at, so every record is listed before any is
+    // built and marked once built: a constructor sees exactly the records built before it.
+    const size_t first = BuiltRecords.size();
     for (unsigned long i = 0; i < count; ++i) {
         const unsigned long place = entries[2 * i + 1];
         if (!run.Find(entries[2 * i])) {
             SkipUnknownType(entries[2 * i], entries[2 * i + 1]);
             continue;
         }
-        if (!PlaceQuick(place, run.size < 4 ? 4 : run.size, "a typed record"))
+        unsigned char* record = PlaceQuick(place, run.size < 4 ? 4 : run.size, "a typed record");
+        if (!record)
             continue; // its segment is not loaded on this platform
+        if (run.constructor)
+            BuiltRecords.push_back(RecordMark{record, false});
         if (!extents.empty()) {
             const TypedExtent& before = extents.back();
             if (place < before.place)
@@ -620,25 +612,25 @@ void CZelFile::ConstructTypes()
         CheckTypedExtents(extents);
     else if (overlapAt)
         Damaged("typed records at %08lX and %08lX overlap", extents[overlapAt - 1].place, extents[overlapAt].place);
-    // Constructors may check the records they point at, so every record is listed before any is
-    // built and marked once built: a constructor sees exactly the records built before it.
-    const size_t first = BuiltRecords.size();
-    ForEachRecordToBuild([this](unsigned char* record, ZelInPlaceConstructor) {
-        BuiltRecords.push_back(RecordMark{record, false});
-    });
     // In place order the records of one segment come by address already, and are then marked in
     // the order listed; only records of several segments need sorting and searching.
     const bool listedByAddress = std::is_sorted(BuiltRecords.begin(), BuiltRecords.end());
     if (!listedByAddress)
         std::sort(BuiltRecords.begin(), BuiltRecords.end());
     size_t next = first;
-    ForEachRecordToBuild([&](unsigned char* record, ZelInPlaceConstructor constructor) {
-        constructor(record);
-        RecordMark& mark = listedByAddress
-                               ? BuiltRecords[next++]
-                               : *std::lower_bound(BuiltRecords.begin(), BuiltRecords.end(), RecordMark{record, false});
-        mark.built = true;
-    });
+    run = RecordRun();
+    for (unsigned long i = 0; i < count; ++i) {
+        const unsigned long place = entries[2 * i + 1];
+        unsigned char* segment = place == kSkippedPlace ? nullptr : pSegment[PlaceSegment(place)];
+        if (!segment || !run.Find(entries[2 * i]) || !run.constructor)
+            continue;
+        unsigned char* record = segment + PlaceOffset(place);
+        run.constructor(record);
+        RecordMark* mark = listedByAddress ? &BuiltRecords[next++] : nullptr;
+        if (!mark || mark->at != record)
+            mark = &*std::lower_bound(BuiltRecords.begin(), BuiltRecords.end(), RecordMark{record, false});
+        mark->built = true;
+    }
 }
 
 void CZelFile::SkipUnknownType(unsigned long key, unsigned long& place)

@@ -106,7 +106,6 @@ private:
     void FixupExports();
     void FixupHandles();
     void ConstructTypes();
-    template <class Visit> void ForEachRecordToBuild(Visit visit);
     void SkipUnknownType(unsigned long key, unsigned long& place);
     struct TypedExtent {
         unsigned long place;
