@@ -572,25 +572,35 @@ void CZelFile::FixupHandles()
 // A class the engine does not know has no constructor (value 0): its record is left unbuilt,
 // reported, and marked so that unloading does not call a table pointer it never got. Records
 // that overlap would overwrite each other's table pointers and fields, so they are refused
-// before any is built. Records come in runs of one class and in place order, so a class is
-// looked up once per run and the overlap check needs no sorting unless the order is broken.
+// before any is built. Constructors may check the records they point at, so every record is
+// listed before any is built and marked once built: a constructor sees exactly the records
+// built before it.
 void CZelFile::ConstructTypes()
 {
-    Table& table = Tables[TabType];
-    const unsigned long count = table.Count();
-    unsigned long* entries = table.Entries();
-    std::vector<TypedExtent> extents;
-    extents.reserve(count);
-    RecordRun run;
-    bool inOrder = true;
-    size_t overlapAt = 0; // the later of the first two overlapping records, 0 for none
-    // Constructors may check the records they point at, so every record is listed before any is
-    // built and marked once built: a constructor sees exactly the records built before it.
     const size_t first = BuiltRecords.size();
-    for (unsigned long i = 0; i < count; ++i) {
-        const unsigned long place = entries[2 * i + 1];
-        if (!run.Find(entries[2 * i])) {
-            SkipUnknownType(entries[2 * i], entries[2 * i + 1]);
+    if (!ListRecords())
+        CheckTypedExtents();
+    // In place order the records of one segment come by address already, and are then marked in
+    // the order listed; only records of several segments need sorting and searching.
+    const bool listedByAddress = std::is_sorted(BuiltRecords.begin(), BuiltRecords.end());
+    if (!listedByAddress)
+        std::sort(BuiltRecords.begin(), BuiltRecords.end());
+    BuildRecords(listedByAddress ? first : BuiltRecords.size());
+}
+
+// Lists the records to build and refuses overlapping neighbours. Records come in runs of one
+// class and in place order, so a class is looked up once per run and the overlap check needs
+// no sorting: the answer is false when the order is broken and the records need sorting.
+bool CZelFile::ListRecords()
+{
+    const Table& table = Tables[TabType];
+    RecordRun run;
+    unsigned long before = kSkippedPlace, beforeSize = 0;
+    bool inOrder = true;
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        const unsigned long place = table.Entries()[2 * i + 1];
+        if (!run.Find(table.Entries()[2 * i])) {
+            SkipUnknownType(table.Entries()[2 * i], table.Entries()[2 * i + 1]);
             continue;
         }
         unsigned char* record = PlaceQuick(place, run.size < 4 ? 4 : run.size, "a typed record");
@@ -598,35 +608,31 @@ void CZelFile::ConstructTypes()
             continue; // its segment is not loaded on this platform
         if (run.constructor)
             BuiltRecords.push_back(RecordMark{record, false});
-        if (!extents.empty()) {
-            const TypedExtent& before = extents.back();
-            if (place < before.place)
-                inOrder = false;
-            else if (!overlapAt && PlaceSegment(before.place) == PlaceSegment(place) &&
-                     before.place + before.size > place)
-                overlapAt = extents.size();
-        }
-        extents.push_back(TypedExtent{place, run.size});
+        if (before != kSkippedPlace && place < before)
+            inOrder = false;
+        else if (inOrder && before != kSkippedPlace && PlaceSegment(before) == PlaceSegment(place) &&
+                 before + beforeSize > place)
+            Damaged("typed records at %08lX and %08lX overlap", before, place);
+        before = place;
+        beforeSize = run.size;
     }
-    if (!inOrder)
-        CheckTypedExtents(extents);
-    else if (overlapAt)
-        Damaged("typed records at %08lX and %08lX overlap", extents[overlapAt - 1].place, extents[overlapAt].place);
-    // In place order the records of one segment come by address already, and are then marked in
-    // the order listed; only records of several segments need sorting and searching.
-    const bool listedByAddress = std::is_sorted(BuiltRecords.begin(), BuiltRecords.end());
-    if (!listedByAddress)
-        std::sort(BuiltRecords.begin(), BuiltRecords.end());
-    size_t next = first;
-    run = RecordRun();
-    for (unsigned long i = 0; i < count; ++i) {
-        const unsigned long place = entries[2 * i + 1];
+    return inOrder;
+}
+
+// Builds the listed records in table order. From listed on, the marks are in that order;
+// without a guide (listed at the end), each is searched for.
+void CZelFile::BuildRecords(size_t listed)
+{
+    const Table& table = Tables[TabType];
+    RecordRun run;
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        const unsigned long place = table.Entries()[2 * i + 1];
         unsigned char* segment = place == kSkippedPlace ? nullptr : pSegment[PlaceSegment(place)];
-        if (!segment || !run.Find(entries[2 * i]) || !run.constructor)
+        if (!segment || !run.Find(table.Entries()[2 * i]) || !run.constructor)
             continue;
         unsigned char* record = segment + PlaceOffset(place);
         run.constructor(record);
-        RecordMark* mark = listedByAddress ? &BuiltRecords[next++] : nullptr;
+        RecordMark* mark = listed < BuiltRecords.size() ? &BuiltRecords[listed++] : nullptr;
         if (!mark || mark->at != record)
             mark = &*std::lower_bound(BuiltRecords.begin(), BuiltRecords.end(), RecordMark{record, false});
         mark->built = true;
@@ -642,9 +648,21 @@ void CZelFile::SkipUnknownType(unsigned long key, unsigned long& place)
     place = kSkippedPlace;
 }
 
-void CZelFile::CheckTypedExtents(std::vector<TypedExtent>& extents)
+// Records out of place order: their extents, sorted, must not overlap.
+void CZelFile::CheckTypedExtents()
 {
-    // Only records out of place order come here.
+    struct TypedExtent {
+        unsigned long place;
+        unsigned long size;
+    };
+    const Table& table = Tables[TabType];
+    std::vector<TypedExtent> extents;
+    RecordRun run;
+    for (unsigned long i = 0; i < table.Count(); ++i) {
+        const unsigned long place = table.Entries()[2 * i + 1];
+        if (place != kSkippedPlace && pSegment[PlaceSegment(place)] && run.Find(table.Entries()[2 * i]))
+            extents.push_back(TypedExtent{place, run.size});
+    }
     std::sort(extents.begin(), extents.end(),
               [](const TypedExtent& a, const TypedExtent& b) { return a.place < b.place; });
     for (size_t i = 1; i < extents.size(); ++i) {

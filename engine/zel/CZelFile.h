@@ -106,12 +106,10 @@ private:
     void FixupExports();
     void FixupHandles();
     void ConstructTypes();
+    bool ListRecords();
+    void BuildRecords(size_t listed);
     void SkipUnknownType(unsigned long key, unsigned long& place);
-    struct TypedExtent {
-        unsigned long place;
-        unsigned long size;
-    };
-    void CheckTypedExtents(std::vector<TypedExtent>& extents);
+    void CheckTypedExtents();
     void ReleaseTemporary();
     void DestroyTypes(int segment);
     void ClearExports(int segment);
