@@ -11,7 +11,8 @@
 #   chunk       chunk files through the chunk reader
 #   image       image files (PNG, BMP, TGA, GIF, JPEG, PSD) through the bitmap loader
 #   model       LightWave object files through the mesh import
-#   scene       LightWave scenes through the skeleton command (its tree, meshes and animation)
+#   scene       LightWave scenes (the demo figure's and the third-party ones) through the
+#               skeleton command (its tree, meshes and animation)
 #   zel         packed data files through the engine's loader
 #   profile     profile files and save slot headers through the profile manager
 #   wav         WAV files through the sound streamer
@@ -26,7 +27,7 @@ case "$reader" in
     script | grammar | compressed | chunk | image | model | scene) driver=bin/fuzz_converter ;;
     zel | profile | wav | datagram) driver=tests/engine/zel/zeldata/bin/fuzz_engine ;;
     *)
-        sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//' >&2
+        sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//' >&2
         exit 2
         ;;
 esac

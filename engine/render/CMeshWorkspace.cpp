@@ -24,6 +24,8 @@ bool CMeshWorkspace::PlaceOnScreen(CRender* render, CRendResource* resource, CMa
 {
     RECT box;
     resource->GetScreenBoundingBox(world, box);
+    // Every drawn mesh keeps its location current, so that its ground queries need no search.
+    render->UpdateLocation();
     if (!(render->GetFlags() & CRender::FLAG_NEVER_CULLED)) {
         const float radius = render->GetCullRadius();
         bool inside;

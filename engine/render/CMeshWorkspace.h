@@ -24,8 +24,9 @@ public:
     int GetMatrix(CMatrix** matrixOut) override;
     virtual void SetRender(CRender* render) { pRender = render; }
 
-    // The screen box, the culling and the selection list of a render drawing the resource
-    // under the world matrix: whether it is on screen. Skeletons cull the same way.
+    // The screen box, the render's world location, the culling and the selection list of a
+    // render drawing the resource under the world matrix: whether it is on screen. Skeletons
+    // cull the same way.
     static bool PlaceOnScreen(CRender* render, CRendResource* resource, CMatrix& world);
     // The screen rectangle of a min/max box under the matrix and the current projection;
     // corners behind the eye are left out.

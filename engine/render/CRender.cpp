@@ -14,6 +14,7 @@
 #include "engine/render/GEffect.h"
 #include "engine/render/CRendWorkspace.h"
 #include "engine/world/CCollisionData.h"
+#include "engine/world/GmvWorld.h"
 
 CRender CRender::FirstRender;
 CRender CRender::FirstAnimatedRender;
@@ -412,6 +413,32 @@ float CRender::GetPlottingRadius(CVector* centre) const
     if (centre)
         *centre = PlottingCentre;
     return PlottingRadius;
+}
+
+float CRender::GetHeightData()
+{
+    CVector normal;
+    return GetHeightData(normal);
+}
+
+float CRender::GetHeightData(CVector& normal)
+{
+    if (!pLocation || !pPos) {
+        normal = CVector(0.0f, 0.0f, 1.0f);
+        return 0.0f;
+    }
+    return CRenderer::GetHeightData(*pPos, normal, pLocation);
+}
+
+// The strict test keeps a render on a shared edge asking the world, which hands it the
+// earlier-registered of the two locations, as it does for every other query at that point.
+void CRender::UpdateLocation()
+{
+    if (!GmvWorld::pThe || !pPos)
+        return;
+    if (GmvWorld::IsLocationValid(pLocation, *pPos, Viewport))
+        return;
+    pLocation = GmvWorld::GetLocation(*pPos, 1UL << Viewport);
 }
 
 void CRender::Attach(GEffect* effect)

@@ -168,6 +168,13 @@ public:
     unsigned long GetCollisionFlags();
     float GetPlottingRadius(CVector* centre) const;
 
+    // The ground under the render: the terrain map of its location sampled at its position; 0
+    // (and "up") without a location or a position. UpdateLocation keeps the location while the
+    // render stays inside it and otherwise asks the world, so it is cheap to call every frame.
+    float GetHeightData();
+    float GetHeightData(CVector& normal);
+    void UpdateLocation();
+
     // The effect chain, newest first. Detach takes one effect off without ejecting it;
     // EjectAllEffects takes them all off and tells each (reparenting them under the object
     // root when asked, so they outlive the owner's object).

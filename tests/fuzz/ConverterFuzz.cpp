@@ -264,8 +264,35 @@ const std::vector<std::string> kSceneTokens = {"LWSC",
                                                "-1",
                                                std::string(300, 'A')};
 
+// A scene whose object line is replaced by a root null above the box the work folder holds,
+// so that the skeleton command takes its tree and reaches its envelopes.
+Bytes Rooted(Bytes scene)
+{
+    const size_t at = scene.find("LoadObjectLayer ");
+    if (at == Bytes::npos)
+        return scene;
+    const size_t end = scene.find('\n', at);
+    scene.replace(at, end == Bytes::npos ? Bytes::npos : end - at,
+                  "AddNullObject root_1_60\nLoadObjectLayer 1 limb.lwo\nParentItem 10000000");
+    return scene;
+}
+
+// The third-party scenes, each also rooted. The newer version's refusal at the header needs no
+// fuzzing: its files are relabelled as the version read, so that their bodies reach the reader.
+void AddThirdPartyScenes(std::vector<Bytes>& scenes)
+{
+    for (Bytes& scene : FilesOf(std::string(MG_TESTDATA_DIR) + "/lightwave/lws", ".lws")) {
+        if (scene.compare(0, 7, "LWSC\n5\n") == 0)
+            scene[5] = '3';
+        scenes.push_back(scene);
+        Bytes rooted = Rooted(scene);
+        if (rooted != scene)
+            scenes.push_back(rooted);
+    }
+}
+
 // Scenes the project generates: the demo's figure, and the same figure with linear and stepped
-// spans in place of its curves.
+// spans in place of its curves; then the third-party scenes.
 std::vector<Bytes> SceneCorpus()
 {
     std::vector<Bytes> scenes;
@@ -282,6 +309,7 @@ std::vector<Bytes> SceneCorpus()
             varied[time + 1] = keys++ % 2 ? '4' : '3';
     }
     scenes.push_back(varied);
+    AddThirdPartyScenes(scenes);
     return scenes;
 }
 

@@ -10,6 +10,8 @@
 
 #include "../object/ObjectTestSupport.h"
 #include "TerrainTestSupport.h"
+#include "engine/render/CMeshWorkspace.h"
+#include "engine/render/CRendResource.h"
 #include "engine/render/CRenderer.h"
 #include "engine/world/GSectionMgr.h"
 #include "engine/world/GmvWorld.h"
@@ -257,6 +259,73 @@ TEST_F(WorldTest, UnlinkRenderTakesTheLocationsOutOfTheScene)
     EXPECT_TRUE(GmvWorld::LocationArray[0]->Render.IsLinked());
     GObject::Create(GMapUnlinkRender::ClassId, HGOBJECT(0), nullptr);
     EXPECT_FALSE(GmvWorld::LocationArray[0]->Render.IsLinked());
+}
+
+// A render samples the ground through its own location, which it keeps while it stays strictly
+// inside and otherwise takes from the world; placing a mesh on screen keeps it current.
+TEST_F(WorldTest, ARenderKeepsItsLocationWhileInsideAndSamplesTheGroundThere)
+{
+    CVector pos(2.5f, 3.25f, 0.0f);
+    CRender render;
+    render.Attach(&pos, nullptr, nullptr, nullptr);
+    // Without a world nothing is looked up, and without a location the ground is flat at 0.
+    render.UpdateLocation();
+    EXPECT_EQ(render.GetLocation(), nullptr);
+    CVector normal;
+    EXPECT_EQ(render.GetHeightData(normal), 0.0f);
+    EXPECT_EQ(normal, CVector(0.0f, 0.0f, 1.0f));
+
+    std::mt19937 random(3101);
+    MakeWorld(0.02f, 0.01f);
+    TestMap& low = AddMap(11, 11, 1, CVector(0.0f, 0.0f, 0.0f));
+    TestMap& high = AddMap(11, 11, 1, CVector(5.0f, 0.0f, 0.0f));
+    Roughen(low, 11, 11, random);
+    for (int row = 0; row < 11; ++row)
+        for (int column = 0; column < 11; ++column)
+            high.Cell(column, row).Height = 160;
+    low.Build();
+    high.Build();
+    LocationEntry* first = GmvWorld::LocationArray[0];
+    LocationEntry* second = GmvWorld::LocationArray[1];
+    // In order: each step starts from the location the one before left.
+    const struct {
+        CVector at;
+        LocationEntry* location;
+    } steps[] = {
+        {CVector(2.5f, 3.25f, 0.0f), first},   {CVector(7.0f, 3.5f, 0.0f), first},
+        {CVector(12.0f, 3.0f, 0.0f), second},  {CVector(7.0f, 3.5f, 0.0f), second}, // kept where both lie
+        {CVector(15.0f, 3.0f, 0.0f), second},                                       // on its edge: asked again
+        {CVector(16.0f, 3.0f, 0.0f), nullptr}, {CVector(5.0f, 3.0f, 0.0f), first},
+    };
+    for (const auto& step : steps) {
+        pos = step.at;
+        render.UpdateLocation();
+        ASSERT_EQ(render.GetLocation(), step.location) << pos.x << "," << pos.y;
+        CVector expectedNormal(0.0f, 0.0f, 1.0f);
+        const float expected = step.location ? step.location->pMap->GetHeightData(pos, expectedNormal) : 0.0f;
+        EXPECT_EQ(render.GetHeightData(normal), expected) << pos.x << "," << pos.y;
+        EXPECT_EQ(normal, expectedNormal);
+        EXPECT_EQ(render.GetHeightData(), expected);
+    }
+    // The flat upper map: 10 units plus the shear.
+    pos = CVector(12.0f, 3.0f, 0.0f);
+    render.UpdateLocation();
+    EXPECT_NEAR(render.GetHeightData(), 10.0f + 12.0f * 0.02f + 3.0f * 0.01f, 1e-5f);
+    // Another viewport has no terrain here.
+    render.SetViewport(1);
+    render.UpdateLocation();
+    EXPECT_EQ(render.GetLocation(), nullptr);
+    EXPECT_EQ(render.GetHeightData(), 0.0f);
+
+    // A mesh placed on screen looks its location up on the way.
+    render.SetViewport(0);
+    render.SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
+    pos = CVector(3.0f, 3.0f, 0.0f);
+    CRendResource mesh;
+    CMatrix world;
+    world.SetEuler_XYZS(pos, CVector(0.0f, 0.0f, 0.0f));
+    EXPECT_TRUE(CMeshWorkspace::PlaceOnScreen(&render, &mesh, world));
+    EXPECT_EQ(render.GetLocation(), first);
 }
 
 } // namespace
