@@ -89,6 +89,11 @@ std::string PointLights()
 // Colour sums of the lit tail into r6; the alpha line follows.
 const char* const kLitSum = "mul r6, r5, c17\nadd r6, r6, c18\nmad r6, r4, c16, r6\n";
 
+// The terrain's vertex colour is its fog-of-war tint: it scales the light the ground gets, as
+// it scales the emission unlit and as the fixed-function path's colour-sourced material does.
+// Added to the light, it would wash seen ground out to white and leave unseen ground lit.
+const char* const kTerrainLitColour = "mul r6.xyz, r6, v2\nmul r6.w, v2.w, c18.w\n";
+
 // How a family's vertices become positions, coordinates and colour.
 struct Family {
     const char* name;
@@ -116,13 +121,13 @@ const Family kFamilies[kShaderFamilies] = {
      "mov oD0, c18\n", "mov r6.w, c16.w\n"},
     {"three sets A", kDeclPNC3T, kDclPNC3T, kLoad,
      "add oT0.xy, v3.xyxy, c1.zwzw\nadd oT1.xy, v3.zwzw, c2.xyxy\nadd oT2.xy, v4.xyxy, c2.zwzw\n", "mul oD0, v2, c18\n",
-     "add r6.xyz, r6, v2\nmul r6.w, v2.w, c18.w\n"},
+     kTerrainLitColour},
     {"three sets B", kDeclPNC3T, kDclPNC3T, kLoad,
      "add oT2.xy, v3.xyxy, c2.zwzw\nadd oT0.xy, v3.zwzw, c1.zwzw\nadd oT1.xy, v4.xyxy, c2.xyxy\n", "mul oD0, v2, c18\n",
-     "add r6.xyz, r6, v2\nmul r6.w, v2.w, c18.w\n"},
+     kTerrainLitColour},
     {"three sets C", kDeclPNC3T, kDclPNC3T, kLoad,
      "add oT1.xy, v3.xyxy, c2.xyxy\nadd oT2.xy, v3.zwzw, c2.zwzw\nadd oT0.xy, v4.xyxy, c1.zwzw\n", "mul oD0, v2, c18\n",
-     "add r6.xyz, r6, v2\nmul r6.w, v2.w, c18.w\n"},
+     kTerrainLitColour},
     {"material alpha", kDeclPNT, kDclPNT, kLoad, "add oT0.xy, v2, c1.zwzw\n", "mov oD0, c18\n", "mov r6.w, c18.w\n"},
 };
 

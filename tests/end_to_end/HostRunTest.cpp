@@ -169,7 +169,7 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
     // cursor one step right of home, and the bar's gold-tinted checker filled to 40 of 100: 80
     // of its 200 pixels, ending at 300.
     EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n119,100=182040\n120,100=FFFFFF\n"
-                             "225,155=293873\n225,200=FFFFFF\n320,300=293873\n440,300=949542\n30,430=182040\n"
+                             "225,155=293873\n225,200=FFFFFF\n320,300=293873\n440,300=3E3D1C\n30,430=182040\n"
                              "50,430=FFFFFF\n225,360=293873\n260,398=9B902D\n310,398=182040\n");
 
     // 70 frames of 44.1 kHz stereo (the mix starts with the level), not silent.

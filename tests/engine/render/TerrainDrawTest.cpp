@@ -17,6 +17,8 @@
 #include "engine/render/CRender.h"
 #include "engine/render/CRendMap.h"
 #include "engine/render/Camera.h"
+#include "engine/render/CLightTree.h"
+#include "engine/render/LightHandles.h"
 #include "engine/render/MapDecal.h"
 #include "engine/render/SpriteQuads.h"
 #include "engine/render/TerrainDraw.h"
@@ -55,9 +57,10 @@ struct TestMap {
         m.Map.TileWidth = (unsigned short)tileWidth;
         m.Map.ooTileWidth = 1.0f / float(tileWidth);
         m.Map.pMapCells = cells.data();
-        // Materials that leave the vertex colour as it is: no lights, no emission.
+        // Materials that glow white and take no light, so the ground shows its vertex colour.
         for (Material& material : materials) {
             std::memset(&material, 0, sizeof material);
+            material.Emissive = CVector(1, 1, 1);
             material.Alpha = 1.0f;
         }
         m.Map.pMaterialList = materials;
@@ -227,19 +230,23 @@ protected:
         CTerrainDraw::pFOW = nullptr;
         RenderResourceTest::TearDown();
     }
-    void Start(int passLimit);
+    void Start(int passLimit, const std::string& settings = "");
     std::string Shot(const std::string& points);
+    bool LitGround = false; // materials that take the light instead of glowing
 };
 
 // As the base fixture sets up, with the pass limit in the game folder's settings.
-void TerrainShotTest::Start(int passLimit)
+void TerrainShotTest::Start(int passLimit, const std::string& settings)
 {
     char cfg[96];
     std::snprintf(cfg, sizeof cfg, "width: 640\nheight: 480\nwindowed:\npasslimit: %d\n", passLimit);
     ObjectTest::SetUp();
     FakeAdapter::Configure(FakeAdapter::Default());
     ResetTransformState();
-    Game = std::make_unique<ScopedGameFolder>(std::string("terrain_shot_") + std::to_string(passLimit), cfg);
+    Game =
+        std::make_unique<ScopedGameFolder>(std::string("terrain_shot_") + std::to_string(passLimit) +
+                                               (settings.empty() ? "" : "_" + settings.substr(0, settings.find(':'))),
+                                           cfg + settings);
     Renderer = CRenderer::Create();
     ASSERT_NE(Renderer, nullptr);
     ASSERT_EQ(Renderer->Init(nullptr, 0, 0), 0);
@@ -260,6 +267,11 @@ std::string TerrainShotTest::Shot(const std::string& points)
     TestTexture redTile(device, red), greenTile(device, green), overlayTile(device, overlay), decalTile(device, decal);
     TestMap map(5, 5, 4, CVector(-8, -8, 0));
     map.Textures({&redTile, &greenTile, &overlayTile}, {&decalTile});
+    if (LitGround)
+        for (Material& material : map.materials) {
+            material.Emissive = CVector(0, 0, 0);
+            material.Ambient = material.Diffuse = CVector(1, 1, 1);
+        }
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             map.at(c, r).BaseTile = kFullTile | (c >= 2 ? 1 : 0);
@@ -359,6 +371,47 @@ TEST_F(TerrainShotTest, TilesOverlayDecalAndFogUnderEveryPassLimit)
     for (size_t i = 0; i < shots[0].size(); ++i) {
         EXPECT_NEAR(shots[1][i], shots[0][i], 2) << "pass limit 2, channel " << i;
         EXPECT_NEAR(shots[2][i], shots[0][i], 2) << "pass limit 1, channel " << i;
+    }
+}
+
+// Under a light the fog of war still tints the ground: the light scales the picture the
+// glowing ground gives unlit, seen and never-seen quads alike, and the fixed-function path
+// lights it as the shaders do.
+TEST_F(TerrainShotTest, LitGroundKeepsTheFogTint)
+{
+    const std::vector<std::pair<float, float>> cells = {{0.5f, 0.5f}, {2.5f, 0.5f}, {3.875f, 1.5f}, {3.875f, 3.5f}};
+    auto shot = [&](const char* settings, bool withLight) {
+        Start(3, settings);
+        unsigned long sun = 0;
+        if (withLight) {
+            sun = LightHandleAquire();
+            LightHandleSelect(sun);
+            LightSetType(LightRecord::TYPE_DIRECTIONAL);
+            LightSetCull(false);
+            LightSetDirection(CVector(0, 0, 1));
+            LightSetDiffuse(CVector(80, 80, 80));
+            LightSetAmbient(CVector(40, 40, 40));
+            LightEnable(sun, true);
+        }
+        LitGround = withLight;
+        const std::vector<int> out = Channels(Shot(PointsOf(cells)));
+        LitGround = false;
+        if (sun)
+            LightHandleRelease(sun);
+        TearDown();
+        return out;
+    };
+    const std::vector<int> unlit = shot("shaders:\n", false), lit = shot("shaders:\n", true),
+                           fixedFunction = shot("noshaders:\n", true);
+    ASSERT_EQ(unlit.size(), 12u);
+    ASSERT_EQ(lit.size(), 12u);
+    ASSERT_EQ(fixedFunction.size(), 12u);
+    EXPECT_GT(unlit[0], 200) << "the seen red quad";
+    EXPECT_LT(unlit[7], 120) << "the never-seen green quad is darkened";
+    const float light = (40.0f + 80.0f) / 255.0f; // ambient + diffuse straight down
+    for (size_t i = 0; i < lit.size(); ++i) {
+        EXPECT_NEAR(lit[i], unlit[i] * light, 3) << "channel " << i;
+        EXPECT_NEAR(fixedFunction[i], lit[i], 3) << "channel " << i;
     }
 }
 
