@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/heap/ZHeap.h"
+#include "engine/devices/CDirectInput.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/render/CAnimation.h"
 #include "engine/render/CAnimator.h"
@@ -12,6 +13,8 @@
 #include "engine/render/CRendResource.h"
 #include "engine/render/CRender.h"
 #include "engine/render/Camera.h"
+#include "engine/render/CameraKeyframes.h"
+#include "engine/render/GPCXRenderMessage.h"
 
 IMPLEMENT_GOBJECT(CRenderer, 0x20800001)
 IMPLEMENT_GOBJECT(GRendererConfigurator, 0x8000)
@@ -37,6 +40,31 @@ DWORD Channel(float value)
 {
     const long v = std::lround(value);
     return DWORD(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// The debug keys behind Scroll Lock reach the renderer's switches, the display mode and the
+// camera recorder; the renderer's own switch (Ctrl+F1) is the light report, which shows how
+// the frame's lights were divided among the places they reach.
+void ConnectDebugKeys()
+{
+    CInputDebugActions& a = CDirectInput::DebugActions;
+    a.ScrollLockEnabled = [] { return CRenderer::GetDevice().GetSwitches().ScrollLock != 0; };
+    a.ToggleDebugDisplayMode = [] { CRenderer::GetDevice().ToggleWindowed(); };
+    a.ToggleRendererSwitch = [] {
+        if (CRenderer::pThe)
+            CRenderer::pThe->ToggleRenderLightReport();
+    };
+    a.ToggleRenderOutlines = [] {
+        if (CRenderer::pThe)
+            CRenderer::pThe->ToggleRenderOutlines();
+    };
+    a.ToggleCameraCycle = ToggleCameraCycle;
+    a.ToggleCameraPlayback = ToggleCameraPlayback;
+    a.AddCameraKeyframe = AddCameraKeyframe;
+    a.ShortenCameraKeyframe = ShortenCameraKeyframe;
+    a.LengthenCameraKeyframe = LengthenCameraKeyframe;
+    a.ClearCameraKeyframes = ClearCameraKeyframes;
+    a.AddRenderMessage = AddRenderMessage;
 }
 
 } // namespace
@@ -81,6 +109,7 @@ int CRenderer::Init(HWND window, unsigned long engineFlags, int value)
         Device.SetGamma(1.0f);
         SupportedSettings = kSupportedSettings;
         SetRenderSettings(kSupportedSettings);
+        ConnectDebugKeys();
     }
     return result;
 }

@@ -4,10 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+
+#include <d3d9_fake_adapter.h>
 
 #include "ObjectTestSupport.h"
+#include "RenderTestSupport.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/object/CoreMessages.h"
+#include "engine/render/CLightTree.h"
+#include "engine/render/CRenderDevice.h"
 #include "engine/render/GChainLight.h"
 #include "engine/render/GDirectionalLight.h"
 #include "engine/render/GFadeLight.h"
@@ -258,6 +264,87 @@ TEST_F(LightObjectTest, AChainLightFadesIntoItsSuccessorCreatesItAndDies)
     RunFrame();
     RunFrame();
     EXPECT_EQ(GObject::GetGobject(handle), nullptr);
+}
+
+// The centre pixel of a flat square facing +z, drawn by the lit basic shader with its world
+// centre at (x, 0, 0.5) under the light set the frame's tree gives that place.
+uint32_t LitCentre(CRenderDevice& device, float x)
+{
+    IDirect3DDevice9* d = device.GetDevice();
+    device.SetDefaultRenderStates();
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ApplyLightSet(d, CLightTree::The().FindLightSet(0, CVector(x, 0, 0)), true, 0);
+    float c[19 * 4] = {};
+    c[3] = 1.0f;                                                  // c0.w
+    const float world[12] = {1, 0, 0, x, 0, 1, 0, 0, 0, 0, 1, 0}; // c4-c6: rows
+    std::memcpy(&c[4 * 4], world, sizeof world);
+    c[12 * 4 + 0] = c[13 * 4 + 1] = c[14 * 4 + 2] = c[15 * 4 + 3] = 1.0f; // on screen as given
+    for (int i = 0; i < 4; ++i)
+        c[16 * 4 + i] = c[17 * 4 + i] = 1.0f; // white diffuse and ambient material
+    d->SetVertexShaderConstantF(0, c, 19);
+    EXPECT_TRUE(device.SelectShader(ShaderSlot(kFamilyBasic, true)));
+    const float quad[4][8] = {{-1, -1, 0.5f, 0, 0, 1, 0, 0},
+                              {1, -1, 0.5f, 0, 0, 1, 1, 0},
+                              {-1, 1, 0.5f, 0, 0, 1, 0, 1},
+                              {1, 1, 0.5f, 0, 0, 1, 1, 1}};
+    d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 32);
+    IDirect3DSurface9* back = nullptr;
+    d->GetRenderTarget(0, &back);
+    D3DLOCKED_RECT locked;
+    back->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+    const uint32_t pixel = static_cast<const uint32_t*>(locked.pBits)[32 * locked.Pitch / 4 + 32];
+    back->UnlockRect();
+    back->Release();
+    return pixel;
+}
+
+// A level's sun and a red lamp limited to x of 5 and beyond, made from creation data and run
+// for a frame: left of the limit the ground takes the sun alone, right of it the lamp adds its
+// light as the Lambert formula with the lamp's attenuation says.
+TEST_F(LightObjectTest, LightObjectsLightAMeshAsTheirLightSetSays)
+{
+    FakeAdapter::Configure(FakeAdapter::Default());
+    ScopedGameFolder game("light_objects_lit", "width: 64\nheight: 64\nwindowed:\n");
+    CRenderDevice device;
+    ASSERT_EQ(device.Init(nullptr, CRenderDevice::FLAG_POINT_LIGHTS), 0);
+    FillData sunData;
+    sunData.Float("Locator.Rotation.Y", 0.8f).Float("Locator.Rotation.Z", 0.6f).Float("Intensity", 1.0f);
+    sunData.Float("difC.Blue", 200.0f).Float("ambC.Red", 20.0f).Float("ambC.Green", 20.0f).Float("ambC.Blue", 20.0f);
+    GDirectionalLight* sun = Make<GDirectionalLight>(sunData);
+    FillData lampData;
+    lampData.Float("Locator.Position.X", 6.0f).Float("Locator.Position.Z", 4.5f).Float("Intensity", 1.0f);
+    lampData.Float("difC.Red", 255.0f).Float("Radius", 16.0f).Int("NoCull", 1);
+    lampData.Float("MinX", 5.0f).Int("LimitLeft", 1);
+    GPointLight* lamp = Make<GPointLight>(lampData);
+    ASSERT_TRUE(sun && lamp);
+    RunFrame();
+    RebuildFrameLightTable(CRenderDevice::FLAG_POINT_LIGHTS, true);
+    const int aliases[8] = {0, 1, 2, 3, 4, 5, 6, 7};
+    CLightTree::The().Build(aliases, CRenderDevice::FLAG_POINT_LIGHTS);
+
+    // Lit per vertex: the square's corners are a unit away from under the lamp on x and y and
+    // four units below it, and the centre takes their value.
+    const float d = std::sqrt(1.0f + 1.0f + 16.0f);
+    const float lampRed = 255.0f * (4.0f / d) / (0.0001f + 0.0625f * d + 0.25f * d * d);
+    struct Case {
+        float X;
+        float Red, Green, Blue;
+    };
+    const Case cases[] = {{3.0f, 20.0f, 20.0f, 20.0f + 200.0f * 0.6f}, {6.0f, 20.0f + lampRed, 20.0f, 140.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.X);
+        const uint32_t pixel = LitCentre(device, c.X);
+        EXPECT_NEAR(float((pixel >> 16) & 0xFF), c.Red, 2.0f);
+        EXPECT_NEAR(float((pixel >> 8) & 0xFF), c.Green, 2.0f);
+        EXPECT_NEAR(float(pixel & 0xFF), c.Blue, 2.0f);
+    }
+    CLightTree::The().Free();
+    ForgetAppliedLightSet();
+    sun->Destroy();
+    lamp->Destroy();
+    RunFrame();
+    RebuildFrameLightTable(0, true);
+    device.Shutdown();
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <d3d9_fake_adapter.h>
 
 #include "ObjectTestSupport.h"
+#include "engine/devices/CDirectInput.h"
 #include "RenderTestSupport.h"
 #include "engine/render/CLightTree.h"
 #include "engine/render/CRenderDevice.h"
@@ -355,8 +356,9 @@ TEST_F(LightReportTest, ReportDrawsTheSplitsAndEachLeafsLights)
         return count;
     };
     for (bool on : {true, false}) {
+        // The renderer's debug switch (Ctrl+F1 behind Scroll Lock) is the report.
         if (on != bool(renderer->GetRenderLightReport()))
-            renderer->ToggleRenderLightReport();
+            CDirectInput::DebugActions.ToggleRendererSwitch();
         const int shot = device.GetScreenshotCount();
         device.SetScreenshotRequest(1);
         renderer->Process();
