@@ -29,17 +29,6 @@ struct OpenDecal {
     CMatrix World;
 } Open;
 
-const Material& DefaultMaterial()
-{
-    static Material material;
-    static bool made = false;
-    if (!made) {
-        std::memcpy(&material, &DefaultStageRecord(), sizeof material);
-        made = true;
-    }
-    return material;
-}
-
 CVector4 Scaled(const CVector& c, const CVector4& by, float w)
 {
     return CVector4(c.x * by.x, c.y * by.y, c.z * by.z, w);
@@ -58,13 +47,13 @@ DrawState* DecalState(const BackgroundBatch& m)
     PopMatrix();
     if (!state)
         return nullptr;
-    const Material& material = Style.pMaterial ? *Style.pMaterial : DefaultMaterial();
+    const Material& material = Style.pMaterial ? *Style.pMaterial : DefaultStageRecord();
     state->C(1) = CVector4(1, 0, 0, 0);
     state->C(16) = Scaled(material.Diffuse, Style.Colour, 1.0f);
     state->C(17) = Scaled(material.Ambient, Style.Colour, 1.0f);
     state->C(18) = Scaled(material.Emissive, Style.Colour, material.Alpha * Style.Colour.w);
     state->MaterialAlpha = material.Alpha * Style.Colour.w;
-    state->pTexture = DeviceTextureOf(InternalTextureOf(material.pTexture));
+    state->pTexture = DeviceTextureOf(material.pTexture);
     state->RenderFlags =
         (DRAW_DEPTH_TEST | (Style.Additive ? DRAW_ADDITIVE : DRAW_ALPHA_BLEND)) & CRenderer::GetRenderMask();
     return state;

@@ -58,6 +58,8 @@ struct Material {
     // Runs the override list over this material (a copy): every override naming it, or naming
     // no material, adds its flags and replaces or multiplies the fields its flags say.
     void ApplyOverrides(const Material* overrides);
+    // Applies one override whatever material it names.
+    void ApplyOverride(const Material& entry);
 };
 
 struct MaterialData {

@@ -1,19 +1,21 @@
 #include "engine/render/PrimBatch.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "engine/render/CLightTree.h"
 #include "engine/render/CRenderer.h"
 #include "engine/render/Camera.h"
+#include "engine/render/CRendTexture.h"
 
 namespace {
 
 struct PrimStage {
     int Mode;
     unsigned short Flags;
-    StageRecord Record;
+    Material Record;
 };
 
 // The one process-wide batch.
@@ -37,8 +39,6 @@ struct PrimBatch {
 PrimBatch Batch;
 
 const int kOverlayViewport = 7;
-
-CVector Multiply(const CVector& a, const CVector& b) { return CVector(a.x * b.x, a.y * b.y, a.z * b.z); }
 
 CVector4 WithW(const CVector& v, float w) { return CVector4(v.x, v.y, v.z, w); }
 
@@ -86,17 +86,17 @@ PrimStage& StageOf(int stage) { return Batch.Stages[stage ? 1 : 0]; }
 
 // The stage-0 material after the override pass: the override list is stage 0's record, then
 // stage 1's unless stage 0's carries the last-entry mark.
-StageRecord Stage0Material()
+Material Stage0Material()
 {
-    StageRecord material = Batch.Stages[0].Record;
-    const StageRecord* entries[2] = {&Batch.Stages[0].Record, &Batch.Stages[1].Record};
-    const int count = (Batch.Stages[0].Record.Flags & MATERIAL_LAST_ENTRY) ? 1 : 2;
+    Material material = Batch.Stages[0].Record;
+    const Material* entries[2] = {&Batch.Stages[0].Record, &Batch.Stages[1].Record};
+    const int count = (Batch.Stages[0].Record.Flags & Material::LAST_OVERRIDE) ? 1 : 2;
     for (int i = 0; i < count; ++i) {
-        const StageRecord& entry = *entries[i];
-        if ((entry.Flags & ~MATERIAL_LAST_ENTRY) == 0)
+        const Material& entry = *entries[i];
+        if ((entry.Flags & ~Material::LAST_OVERRIDE) == 0)
             continue;
         if (entry.Name == 0 || entry.Name == material.Name)
-            ApplyMaterialOverride(material, entry);
+            material.ApplyOverride(entry);
     }
     return material;
 }
@@ -110,7 +110,7 @@ DrawState* BuildState(DrawKind kind, const PrimVertex& first)
         return nullptr;
     if (Batch.Space != 1)
         SetScreenMatrices(*state);
-    const StageRecord m = Stage0Material();
+    const Material m = Stage0Material();
     const unsigned flags = Batch.Stages[0].Flags;
     const bool lit = flags & STAGE_LIT;
     state->Kind = static_cast<unsigned char>(kind);
@@ -120,12 +120,12 @@ DrawState* BuildState(DrawKind kind, const PrimVertex& first)
     state->C(17) = lit ? WithW(m.Ambient, 1.0f) : CVector4(0, 0, 0, 0);
     state->C(18) = WithW(m.Emissive, m.Alpha);
     state->MaterialAlpha = m.Alpha;
-    state->pTexture = DeviceTextureOf(InternalTextureOf(m.pTexture));
+    state->pTexture = DeviceTextureOf(m.pTexture);
     const bool fog = Batch.Space != 0 && GetCurrentViewport() != kOverlayViewport;
     state->C(1) = fog ? CVector4(1.0f, 0, 0, 0) : CVector4(0, 0, 0, 0);
     state->C(2) = state->C(3) = CVector4(0, 0, 0, 0);
     state->AlphaRef = 127;
-    const unsigned long blend = (m.Flags & (MATERIAL_REPLACE_ALPHA | MATERIAL_MULTIPLY_ALPHA))
+    const unsigned long blend = (m.Flags & (Material::REPLACE_ALPHA | Material::MULTIPLY_ALPHA))
                                     ? static_cast<unsigned long>(DRAW_ALPHA_BLEND)
                                     : 0;
     state->RenderFlags = ((Batch.Flags & 0x4043) | (flags & STAGE_RENDER_FLAGS) | blend) & CRenderer::GetRenderMask();
@@ -149,79 +149,29 @@ void Clamp255(float& c) { c = c < 0.0f ? 0.0f : c > 255.0f ? 255.0f : c; }
 
 } // namespace
 
-const StageRecord& DefaultStageRecord()
+const Material& DefaultStageRecord()
 {
-    static const StageRecord record = {0,
-                                       nullptr,
-                                       MATERIAL_LAST_ENTRY,
-                                       CVector(1, 1, 1),
-                                       CVector(0, 0, 0),
-                                       CVector(1, 1, 1),
-                                       CVector(1, 1, 1),
-                                       1.0f,
-                                       nullptr,
-                                       0,
-                                       64.0f,
-                                       1.0f,
-                                       0.0f,
-                                       0.0f,
-                                       0.0f};
+    static const Material record = {0,
+                                    nullptr,
+                                    Material::LAST_OVERRIDE,
+                                    CVector(1, 1, 1),
+                                    CVector(0, 0, 0),
+                                    CVector(1, 1, 1),
+                                    CVector(1, 1, 1),
+                                    1.0f,
+                                    nullptr,
+                                    nullptr,
+                                    64,
+                                    1.0f,
+                                    0.0f,
+                                    0.0f,
+                                    0.0f};
     return record;
 }
 
-void ApplyMaterialOverride(StageRecord& m, const StageRecord& e)
+IDirect3DTexture9* DeviceTextureOf(const CRendTexture* texture)
 {
-    m.Flags |= e.Flags;
-    if (e.Flags & MATERIAL_REPLACE_AMBIENT)
-        m.Ambient = e.Ambient;
-    if (e.Flags & MATERIAL_REPLACE_EMISSIVE)
-        m.Emissive = e.Emissive;
-    if (e.Flags & MATERIAL_REPLACE_DIFFUSE)
-        m.Diffuse = e.Diffuse;
-    if (e.Flags & MATERIAL_REPLACE_SPECULAR)
-        m.Specular = e.Specular;
-    if (e.Flags & MATERIAL_REPLACE_ALPHA)
-        m.Alpha = e.Alpha;
-    if (e.Flags & MATERIAL_REPLACE_TEXTURE)
-        m.pTexture = e.pTexture;
-    if (e.Flags & MATERIAL_REPLACE_SCROLL) {
-        m.UScroll = e.UScroll;
-        m.VScroll = e.VScroll;
-    }
-    if (e.Flags & MATERIAL_MULTIPLY_AMBIENT)
-        m.Ambient = Multiply(m.Ambient, e.Ambient);
-    if (e.Flags & MATERIAL_MULTIPLY_EMISSIVE)
-        m.Emissive = Multiply(m.Emissive, e.Emissive);
-    if (e.Flags & MATERIAL_MULTIPLY_DIFFUSE)
-        m.Diffuse = Multiply(m.Diffuse, e.Diffuse);
-    if (e.Flags & MATERIAL_MULTIPLY_SPECULAR)
-        m.Specular = Multiply(m.Specular, e.Specular);
-    if (e.Flags & MATERIAL_MULTIPLY_ALPHA)
-        m.Alpha *= e.Alpha;
-    if (e.Flags & MATERIAL_MULTIPLY_SCROLL) {
-        m.UScroll *= e.UScroll;
-        m.VScroll *= e.VScroll;
-    }
-}
-
-// A texture record's first word after construction is its device side (or, shared, the
-// device side it repeats), and the device side begins with the device texture.
-CInternalTexture* InternalTextureOf(const CRendTexture* texture)
-{
-    if (!texture)
-        return nullptr;
-    CInternalTexture* internal;
-    std::memcpy(&internal, reinterpret_cast<const unsigned char*>(texture) + 4, sizeof internal);
-    return internal;
-}
-
-IDirect3DTexture9* DeviceTextureOf(const CInternalTexture* texture)
-{
-    if (!texture)
-        return nullptr;
-    IDirect3DTexture9* device;
-    std::memcpy(&device, texture, sizeof device);
-    return device;
+    return texture ? texture->GetDeviceTexture() : nullptr;
 }
 
 void SetScreenMatrices(DrawState& state)
@@ -299,7 +249,7 @@ void SetPrimitiveStage(int stage, int mode, int stageFlags, const void* override
 void SetPrimitiveTexture(int stage, CRendTexture* texture)
 {
     Trace("SetPrimitiveTexture %d %s", stage, texture ? "texture" : "none");
-    StageRecord& r = StageOf(stage).Record;
+    Material& r = StageOf(stage).Record;
     if (r.pTexture != texture) {
         r.pTexture = texture;
         Batch.Dirty = true;
@@ -309,9 +259,11 @@ void SetPrimitiveTexture(int stage, CRendTexture* texture)
 void SetPrimitiveStageValue(int stage, int value)
 {
     Trace("SetPrimitiveStageValue %d %d", stage, value);
-    StageRecord& r = StageOf(stage).Record;
-    if (r.DetailMap != static_cast<unsigned long>(value)) {
-        r.DetailMap = static_cast<unsigned long>(value);
+    // The value takes the detail map's word, which no draw reads.
+    Material& r = StageOf(stage).Record;
+    CRendTexture* word = reinterpret_cast<CRendTexture*>(static_cast<uintptr_t>(static_cast<unsigned>(value)));
+    if (r.pDetailMap != word) {
+        r.pDetailMap = word;
         Batch.Dirty = true;
     }
 }
@@ -319,7 +271,7 @@ void SetPrimitiveStageValue(int stage, int value)
 void SetPrimitiveStageFloat(int stage, float value)
 {
     Trace("SetPrimitiveStageFloat %d %.3f", stage, double(value));
-    StageRecord& r = StageOf(stage).Record;
+    Material& r = StageOf(stage).Record;
     if (r.Alpha != value) {
         r.Alpha = value;
         Batch.Dirty = true;

@@ -6,9 +6,9 @@
 #include <d3d9.h>
 
 #include "core/math/CVector.h"
+#include "engine/render/Material.h"
 #include "engine/render/RenderShaders.h"
 
-class CInternalTexture;
 class CRendTexture;
 
 #pragma pack(push, 1)
@@ -21,46 +21,8 @@ struct PrimVertex {
     float u, v;
 };
 
-// A stage's record: the layout of a mesh material, so that it serves at once as the stage's
-// material and as an entry of the batch's override list.
-struct StageRecord {
-    unsigned long Name;
-    const void* pEffect;
-    unsigned long Flags;
-    CVector Ambient;
-    CVector Emissive;
-    CVector Diffuse;
-    CVector Specular;
-    float Alpha;
-    CRendTexture* pTexture;
-    unsigned long DetailMap;
-    float BumpDepth;
-    float BumpScale;
-    float DetailScale;
-    float UScroll;
-    float VScroll;
-};
 #pragma pack(pop)
 static_assert(sizeof(PrimVertex) == 36, "PrimVertex is the 36-byte coloured vertex");
-static_assert(sizeof(StageRecord) == 92, "StageRecord has the layout of a material");
-
-// Material flags the override pass reads.
-enum : unsigned long {
-    MATERIAL_REPLACE_AMBIENT = 0x01,
-    MATERIAL_REPLACE_EMISSIVE = 0x02,
-    MATERIAL_REPLACE_DIFFUSE = 0x04,
-    MATERIAL_REPLACE_SPECULAR = 0x08,
-    MATERIAL_REPLACE_ALPHA = 0x10,
-    MATERIAL_REPLACE_TEXTURE = 0x20,
-    MATERIAL_REPLACE_SCROLL = 0x40,
-    MATERIAL_MULTIPLY_AMBIENT = 0x80,
-    MATERIAL_MULTIPLY_EMISSIVE = 0x100,
-    MATERIAL_MULTIPLY_DIFFUSE = 0x200,
-    MATERIAL_MULTIPLY_SPECULAR = 0x400,
-    MATERIAL_MULTIPLY_ALPHA = 0x800,
-    MATERIAL_MULTIPLY_SCROLL = 0x1000,
-    MATERIAL_LAST_ENTRY = 0x20000000,
-};
 
 // Stage flags of stage 0 that the draw reads.
 enum : unsigned {
@@ -72,15 +34,12 @@ enum : unsigned {
 // Draw-state family flag of an immediate primitive drawn as a line strip.
 enum { kFamilyFlagLines = 0x04 };
 
-// The stage record every stage starts from: no name, no effect, white, opaque, untextured.
-const StageRecord& DefaultStageRecord();
+// The stage record every stage starts from: a material with no name, no effect, white,
+// opaque, untextured, marked as the last override.
+const Material& DefaultStageRecord();
 
-// Applies one override entry to a material copy the way mesh materials take them.
-void ApplyMaterialOverride(StageRecord& material, const StageRecord& entry);
-
-// The device texture of a packed texture record, and of its device side; null for none.
-CInternalTexture* InternalTextureOf(const CRendTexture* texture);
-IDirect3DTexture9* DeviceTextureOf(const CInternalTexture* texture);
+// The device texture drawn for a texture record (following shared records); null for none.
+IDirect3DTexture9* DeviceTextureOf(const CRendTexture* texture);
 
 // Sets the state's matrices to the current viewport's pixels: origin at its top left, y down,
 // world identity; the view moves z by -0.5 and the projection halves it into the device's

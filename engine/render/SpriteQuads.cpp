@@ -5,6 +5,7 @@
 #include "engine/render/CLightTree.h"
 #include "engine/render/CRenderer.h"
 #include "engine/render/Camera.h"
+#include "engine/render/CRendTexture.h"
 #include "engine/render/PrimBatch.h"
 
 namespace {
@@ -37,20 +38,20 @@ CVector4 BaseColour(const Material* overrides)
 {
     CVector emissive(0, 0, 0), diffuse(1, 1, 1);
     float alpha = 1.0f;
-    for (const StageRecord* e = reinterpret_cast<const StageRecord*>(overrides); e; ++e) {
-        const bool last = e->Flags & MATERIAL_LAST_ENTRY;
-        if (e->Name == 0 && (e->Flags & ~MATERIAL_LAST_ENTRY) != 0) {
-            if (e->Flags & MATERIAL_REPLACE_ALPHA)
+    for (const Material* e = overrides; e; ++e) {
+        const bool last = e->Flags & Material::LAST_OVERRIDE;
+        if (e->Name == 0 && (e->Flags & ~Material::LAST_OVERRIDE) != 0) {
+            if (e->Flags & Material::REPLACE_ALPHA)
                 alpha = e->Alpha;
-            if (e->Flags & MATERIAL_REPLACE_EMISSIVE)
+            if (e->Flags & Material::REPLACE_EMISSIVE)
                 emissive = e->Emissive;
-            if (e->Flags & MATERIAL_REPLACE_DIFFUSE)
+            if (e->Flags & Material::REPLACE_DIFFUSE)
                 diffuse = e->Diffuse;
-            if (e->Flags & MATERIAL_MULTIPLY_ALPHA)
+            if (e->Flags & Material::MULTIPLY_ALPHA)
                 alpha *= e->Alpha;
-            if (e->Flags & MATERIAL_MULTIPLY_EMISSIVE)
+            if (e->Flags & Material::MULTIPLY_EMISSIVE)
                 emissive = CVector(emissive.x * e->Emissive.x, emissive.y * e->Emissive.y, emissive.z * e->Emissive.z);
-            if (e->Flags & MATERIAL_MULTIPLY_DIFFUSE)
+            if (e->Flags & Material::MULTIPLY_DIFFUSE)
                 diffuse = CVector(diffuse.x * e->Diffuse.x, diffuse.y * e->Diffuse.y, diffuse.z * e->Diffuse.z);
         }
         if (last)
@@ -84,7 +85,7 @@ void SubmitSpriteQuads(const VertexPNT* vertices, int vertexCount, CInternalText
         state->AlphaRef = 127;
         state->VertexCount = UINT(vertexCount);
         state->IndexCount = UINT(vertexCount / 2);
-        state->pTexture = DeviceTextureOf(texture);
+        state->pTexture = texture ? texture->pTexture : nullptr;
         state->C(18) = colour;
         state->MaterialAlpha = colour.w;
         state->RenderFlags = renderFlags & CRenderer::GetRenderMask();
@@ -196,7 +197,8 @@ int DrawSpriteList(unsigned sortKey, const SpriteBatch* batch, const void* recor
                 const SpriteFrame& frame = batch->pFrames[f];
                 CInternalTexture* texture = nullptr;
                 if (batch->pTextures && frame.TextureIndex < batch->NumTextures)
-                    texture = InternalTextureOf(batch->pTextures[frame.TextureIndex]);
+                    if (const CRendTexture* record = batch->pTextures[frame.TextureIndex])
+                        texture = record->GetInternal();
                 const float k = 1.0f / 4096.0f;
                 const float lu = frame.LeftCoord * k, ru = frame.RightCoord * k;
                 const float tv = frame.TopCoord * k, bv = frame.BottomCoord * k;

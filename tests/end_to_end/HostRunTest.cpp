@@ -171,6 +171,11 @@ TEST_F(HostRun, RunsTheDemoGameConvertedByWexlorn)
     EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n119,100=182040\n120,100=FFFFFF\n"
                              "225,155=293873\n225,200=FFFFFF\n320,300=293873\n440,300=3E3D1C\n30,430=182040\n"
                              "50,430=FFFFFF\n225,360=293873\n260,398=9B902D\n310,398=182040\n");
+    // The focused button's label "Load" in the menu font, dark blue on white: the L's stem and the
+    // white beside it, the o's left stroke and its hole.
+    RunResult glyphs = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " +
+                               shot.string() + " 297,213 301,213 309,214 313,214");
+    EXPECT_EQ(glyphs.output, "640 480\n297,213=1A1F4D\n301,213=FFFFFF\n309,214=1A1F4D\n313,214=FFFFFF\n");
 
     // 70 frames of 44.1 kHz stereo (the mix starts with the level), not silent.
     const std::string oracle = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/dsound/wav_oracle.py ";

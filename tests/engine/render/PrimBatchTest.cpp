@@ -120,8 +120,8 @@ TEST_F(PrimBatchTest, StagesGiveTheDrawState)
     SelectViewport(0);
 
     // Stage 1 changes mark the batch dirty, yet the state they give is the same.
-    StageRecord half = DefaultStageRecord();
-    half.Flags = MATERIAL_REPLACE_ALPHA;
+    Material half = DefaultStageRecord();
+    half.Flags = Material::REPLACE_ALPHA;
     half.Alpha = 0.5f;
     BeginPrimitives(0, 2, 1);
     SetPrimitiveStage(0, 0, 0, nullptr);
@@ -136,13 +136,21 @@ TEST_F(PrimBatchTest, StagesGiveTheDrawState)
     EXPECT_EQ(std::memcmp(first->Constants, second->Constants, sizeof first->Constants), 0);
     EXPECT_EQ(first->RenderFlags, second->RenderFlags);
     // Without the mark on stage 0, stage 1's record overrides it: alpha and blending.
-    StageRecord open = DefaultStageRecord();
+    Material open = DefaultStageRecord();
     open.Flags = 0;
     SetPrimitiveStage(0, 0, 0, &open);
     Primitive(3);
     const DrawState* third = GetPrimitiveBatchInfo().pState;
     EXPECT_EQ(third->C(18).w, 0.25f);
     EXPECT_TRUE(third->RenderFlags & DRAW_ALPHA_BLEND);
+
+    // A shared texture record draws the device texture of the record it repeats.
+    const D3DCOLOR red[4] = {0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000};
+    TestTexture own(CRenderer::GetDevice().GetDevice(), red);
+    unsigned long shared[3] = {0, reinterpret_cast<unsigned long>(own.Record()), 1};
+    SetPrimitiveTexture(0, reinterpret_cast<CRendTexture*>(shared));
+    Primitive(3);
+    EXPECT_EQ(GetPrimitiveBatchInfo().pState->pTexture, own.Internal);
     EndTestLayer();
 }
 
