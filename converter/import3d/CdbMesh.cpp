@@ -219,7 +219,7 @@ void CdbMesh::Dump(CZelWriter& writer)
     writer.LogSize("MeshData");
     switch (GetDatabase()->TargetMachine) {
     case 0:
-        DumpGeneric(writer);
+        WriteGenericMesh(*this, writer);
         DumpUsedMaterials(writer);
         break;
     case 1:
@@ -244,12 +244,4 @@ void CdbMesh::Dump(CZelWriter& writer)
         break;
     }
     writer.LogSize(nullptr);
-}
-
-// The generic records (vertex and primitive batches) are written for no platform this
-// converter targets: its only platform is the PC.
-void CdbMesh::DumpGeneric(CZelWriter&)
-{
-    VerbosePrintf(1, "warning: %s: meshes are written for the PC only; nothing written for the generic target\n",
-                  GetLabel());
 }

@@ -53,10 +53,11 @@ private:
     void FoldFrames();
     void TakeCollision();
     void RemoveGeometry(CGeometry* geometry);
-    void DumpGeneric(CZelWriter& writer);
     void DumpUsedMaterials(CZelWriter& writer);
 };
 
+// The target-independent records of a mesh (the target machine word 0).
+void WriteGenericMesh(CdbMesh& mesh, CZelWriter& writer);
 // The PC records of a mesh (the target machine word 3).
 void WritePCXMesh(CdbMesh& mesh, CZelWriter& writer);
 // The Xbox records of a mesh (the target machine word 2).

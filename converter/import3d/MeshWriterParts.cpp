@@ -75,7 +75,9 @@ void SplitLayer(const CdbMesh& mesh, CGeometry& layer, SubMeshList& out)
     }
 }
 
-unsigned long MaterialDataFlags(const CdbMesh& mesh, const CMaterial& material)
+} // namespace
+
+unsigned long MaterialDataFlags(const CFormatSpecifier& bumpSource, const CMaterial& material)
 {
     unsigned long flags = material.Flags;
     if (CFormatSpecifier::Value(material.Format.Shadow))
@@ -84,7 +86,7 @@ unsigned long MaterialDataFlags(const CdbMesh& mesh, const CMaterial& material)
         flags |= Constant("MAT_DATA_LIGHT") | Constant("MAT_DATA_WRAP") | Constant("MAT_DATA_BILINEAR");
     if (CFormatSpecifier::Value(material.Format.Additive))
         flags |= Constant("MAT_DATA_ADDITIVE");
-    if (CFormatSpecifier::Value(mesh.Format.Bump))
+    if (CFormatSpecifier::Value(bumpSource.Bump))
         return flags;
     if (material.Texture) {
         const CFormatSpecifier& texture = TextureFormat(*material.Texture);
@@ -99,9 +101,17 @@ unsigned long MaterialDataFlags(const CdbMesh& mesh, const CMaterial& material)
     return flags;
 }
 
-} // namespace
-
 unsigned long SubMeshFlags(CdbMesh& mesh, const SubMesh& sub, const CMaterial* material)
+{
+    unsigned long flags = PrimitiveFlags(mesh, material, mesh.Format);
+    if (CFormatSpecifier::Value(sub.Layer->Format.SortAlpha))
+        flags |= Constant("VERT_SORT_ALPHA");
+    if (CFormatSpecifier::Value(sub.Layer->Format.SortSolid))
+        flags |= Constant("VERT_SORT_SOLID");
+    return flags;
+}
+
+unsigned long PrimitiveFlags(const CdbMesh& mesh, const CMaterial* material, CFormatSpecifier& bumpTarget)
 {
     unsigned long flags = 0;
     if (material) {
@@ -115,16 +125,12 @@ unsigned long SubMeshFlags(CdbMesh& mesh, const SubMesh& sub, const CMaterial* m
             const CFormatSpecifier& texture = TextureFormat(*material->Texture);
             if (CFormatSpecifier::Value(texture.Bump)) {
                 flags |= Constant("PRIM_BUMPMAP");
-                CFormatSpecifier::SetModifier(mesh.Format.Bump, true);
+                CFormatSpecifier::SetModifier(bumpTarget.Bump, true);
             } else if (texture.GetAlphaBits() > 0) {
                 flags |= Constant("PRIM_TEX_ALPHA");
             }
         }
     }
-    if (CFormatSpecifier::Value(sub.Layer->Format.SortAlpha))
-        flags |= Constant("VERT_SORT_ALPHA");
-    if (CFormatSpecifier::Value(sub.Layer->Format.SortSolid))
-        flags |= Constant("VERT_SORT_SOLID");
     return flags;
 }
 
@@ -173,7 +179,7 @@ void BuildStrips(SubMeshList& subs, int cacheSize, bool join, int maxStripLength
     }
 }
 
-void WriteMeshHead(RecordOut& record, CdbMesh& mesh, size_t subCount, const std::string& firstSub)
+void WriteMeshBounds(RecordOut& record, const CdbMesh& mesh)
 {
     const char* const axes[3] = {".X", ".Y", ".Z"};
     const struct {
@@ -186,11 +192,16 @@ void WriteMeshHead(RecordOut& record, CdbMesh& mesh, size_t subCount, const std:
             record.Float((std::string(vector.Name) + axes[a]).c_str(), vector.Values[a]);
     record.Float("MaxRadius", mesh.MaxRadius);
     record.Float("MaxRadiusXY", mesh.MaxRadiusXY);
-    record.Unsigned("NumSubs", subCount);
-    record.Pointer("pSubs", firstSub);
     // A mesh without a collision layer points nowhere rather than at a symbol no file defines.
     const std::string collision = std::string(mesh.GetLabel()) + "_COLLISION";
     record.Pointer("pCollisionData", mesh.GetDatabase()->FindElement(collision.c_str()) ? collision : "");
+}
+
+void WriteMeshHead(RecordOut& record, CdbMesh& mesh, size_t subCount, const std::string& firstSub)
+{
+    WriteMeshBounds(record, mesh);
+    record.Unsigned("NumSubs", subCount);
+    record.Pointer("pSubs", firstSub);
 }
 
 void WriteSubMeshes(CZelWriter& writer, CdbMesh& mesh, const SubMeshList& subs, const char* typeName,
@@ -226,7 +237,7 @@ void WriteMaterialData(CZelWriter& writer, CdbMesh& mesh, const SubMeshList& sub
             record.Pointer("pMaterial", m->GetSymbol(key));
             record.Unsigned("NormalIndex", 0);
             record.Unsigned("TexCoordIndex", 0);
-            record.Unsigned("Flags", MaterialDataFlags(mesh, *m));
+            record.Unsigned("Flags", MaterialDataFlags(mesh.Format, *m));
         }
     }
 }

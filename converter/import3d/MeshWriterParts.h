@@ -9,6 +9,7 @@
 
 class CdbMesh;
 class CGeometry;
+class CFormatSpecifier;
 class CMaterial;
 class CVertex;
 class CZelWriter;
@@ -41,6 +42,13 @@ void BuildStrips(SubMeshList& subs, int cacheSize, bool join = true, int maxStri
 // The PRIM_ and VERT_SORT_ flags of a sub-mesh (material may be null); a bump-mapped texture
 // switches the mesh's Bump modifier on.
 unsigned long SubMeshFlags(CdbMesh& mesh, const SubMesh& sub, const CMaterial* material);
+// The PRIM_ flags of a material's primitives (material may be null); a bump-mapped texture
+// switches bumpTarget's Bump modifier on.
+unsigned long PrimitiveFlags(const CdbMesh& mesh, const CMaterial* material, CFormatSpecifier& bumpTarget);
+// The MAT_DATA_ flags of a material, with bumpSource's Bump modifier standing for the mesh's.
+unsigned long MaterialDataFlags(const CFormatSpecifier& bumpSource, const CMaterial& material);
+// The bounds members and pCollisionData of a mesh record.
+void WriteMeshBounds(RecordOut& record, const CdbMesh& mesh);
 // The bounds members, NumSubs, pSubs and pCollisionData of the mesh record.
 void WriteMeshHead(RecordOut& record, CdbMesh& mesh, size_t subCount, const std::string& firstSub);
 // One sub-mesh record per sub-mesh: symbols "<label><subName>%03d", buffers "...<descName>000".

@@ -34,6 +34,13 @@ void RecordOut::Pointer(const char* path, const std::string& symbol)
     m_Type->Dump(m_Writer, path, v, false, nullptr);
 }
 
+void RecordOut::Offset(const char* path, const std::string& symbol)
+{
+    ZVariant v;
+    v.Set("offset", symbol.c_str());
+    m_Type->Dump(m_Writer, path, v, false, nullptr);
+}
+
 void RecordOut::Id(const char* path, const std::string& text)
 {
     ZVariant v;

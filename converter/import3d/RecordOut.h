@@ -17,6 +17,8 @@ public:
     void Unsigned(const char* path, unsigned long value, const char* typeName = "unsigned long");
     void Signed(const char* path, long value);
     void Pointer(const char* path, const std::string& symbol);
+    // A 16-bit offset from the member to the symbol; an empty symbol writes 0.
+    void Offset(const char* path, const std::string& symbol);
     void Id(const char* path, const std::string& text);
     // Raw bytes at a member of the record (an array of bytes).
     void Bytes(const char* member, const void* data, unsigned long size);

@@ -730,6 +730,25 @@ struct RHU_EXPORT MaterialData {
     unsigned short Flags;
 };
 
+// The members of a generic vertex batch's vertex records: positions, normals and texture
+// coordinates, one of each per frame that the batch's layout holds.
+struct RHU_EXPORT Vertex {
+    float X;
+    float Y;
+    float Z;
+};
+
+struct RHU_EXPORT Normal {
+    float X;
+    float Y;
+    float Z;
+};
+
+struct RHU_EXPORT TexCoord {
+    float U;
+    float V;
+};
+
 struct RHU_EXPORT BumpMatrix {
     signed short Ux;
     signed short Uy;

@@ -51,7 +51,8 @@ TEST(MapImport, DamagedMapFilesStopTheConversionNamingTheFile)
 
 // A texture-sharing file written byte by byte in Python: two maps whose texture name "Tiles"
 // names a texture of another uniqueifier draw with the texture carrying theirs; a third finds
-// its own by name. A map whose uniqueifier no texture carries stops the conversion.
+// its own by name. A file of another form type and a map whose uniqueifier no texture carries
+// stop the conversion.
 TEST(TambleMap, MapsFindTheirSharedTextureByUniqueifier)
 {
     const std::string folder = ScratchFolder();
@@ -65,6 +66,9 @@ TEST(TambleMap, MapsFindTheirSharedTextureByUniqueifier)
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const CommandResult check = mgtest::RunCommand(fixture + "check '" + folder + "/main.zel' 2>&1");
     EXPECT_EQ(check.output, "MapA -> Tiles_000 0..3\nMapB -> Tiles_000 0..3\nMapC -> Own 0..3\n");
+    const CommandResult other = convert("notmbl.tmb");
+    EXPECT_EQ(other.exitCode, 3);
+    EXPECT_NE(other.output.find("Bad RIFF open"), std::string::npos) << other.output;
 
     const CommandResult orphan = convert("orphan.tmb");
     EXPECT_EQ(orphan.exitCode, 3);

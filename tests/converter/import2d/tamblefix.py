@@ -6,6 +6,7 @@ converted maps draw with.
         OUTDIR/shared.tmb: a RIFF "TMBL" file ("path", "Mhdr" version 5, LIST "dbse") holding
         the textures "Tiles" (uniqueifier 7), "Tiles_000" (9) and "Own" (3), and the maps
         "MapA" and "MapB" (texture name "Tiles", uniqueifier 9) and "MapC" ("Own", 3).
+        OUTDIR/notmbl.tmb: the same with the form type "MAPS".
         OUTDIR/orphan.tmb: a map whose uniqueifier (5) no texture carries.
     tamblefix.py check ZEL
         Prints, per map, "MAP -> TEXTURE LOW..HIGH": the public texture record its Map.pTextures
@@ -64,9 +65,9 @@ def tamble_map(label, texture_name, uniqueifier):
     return element("CTambleMap", 12, body)
 
 
-def tmbl(elements):
+def tmbl(elements, form=b"TMBL"):
     path = text("maps") + text("tiles") + text("shared") + struct.pack("<I", 0) + bytes(8)
-    body = b"TMBL" + chunk(b"path", path) + chunk(b"Mhdr", struct.pack("<I", 5))
+    body = form + chunk(b"path", path) + chunk(b"Mhdr", struct.pack("<I", 5))
     body += chunk(b"LIST", b"dbse" + b"".join(elements))
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
@@ -77,6 +78,7 @@ def make(out):
     elements = [texture("Tiles", 7), texture("Tiles_000", 9), texture("Own", 3),
                 tamble_map("MapA", "Tiles", 9), tamble_map("MapB", "Tiles", 9), tamble_map("MapC", "Own", 3)]
     (out / "shared.tmb").write_bytes(tmbl(elements))
+    (out / "notmbl.tmb").write_bytes(tmbl(elements, form=b"MAPS"))
     (out / "orphan.tmb").write_bytes(tmbl([texture("Tiles", 7), tamble_map("Lost", "Tiles", 5)]))
 
 

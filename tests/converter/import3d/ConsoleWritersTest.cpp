@@ -4,6 +4,8 @@
 // texels). The Xbox mesh: packed positions against each frame's extent, clamped coordinates.
 // The PS2 mesh: strips cut into packets at the half-packet break, padding, packet headers and
 // the three vertex forms. PS2 sprite frames: one packet of frames with its texture numbers.
+// The generic target: the mesh, vertex and primitive batches, and a shadow layer's edges.
+#include "FatalTest.h"
 #include "ZelFiles.h"
 
 #include "converter/core/CDatabase.h"
@@ -11,6 +13,7 @@
 #include "converter/core/CZelWriter.h"
 #include "converter/core/ChParser.h"
 #include "converter/core/ConsoleOutput.h"
+#include "converter/import3d/CMaterial.h"
 #include "converter/import3d/CdbMesh.h"
 #include "converter/import3d/Geometry.h"
 #include "converter/import2d/CdbSprite.h"
@@ -395,6 +398,119 @@ TEST(PS2Sprite, FramesInOnePacket)
         EXPECT_EQ(Short(data, 16 + 2 * m), first[m]) << m;
     EXPECT_EQ(Short(data, 32 + 8), 8); // no continuation mark on the last piece
     EXPECT_EQ(Short(data, 32 + 10), 8 + 4096);
+}
+
+} // namespace
+
+namespace {
+
+// The generic target's records of a mesh whose one material holds a quad a, b, c, d and a
+// triangle e, f, g, in that order: the mesh record, the vertex batch, the primitive batch with
+// the triangle first (the engine reads a batch's triangles before its larger polygons), the
+// material slot and the vertices with V flipped.
+TEST(GenericMesh, QuadAndTriangleOfOneMaterial)
+{
+    const std::vector<CVertex> vertices = {Vertex(0, 0, 0, 0.0f, 0.0f), Vertex(1, 0, 0, 1.0f, 0.0f),
+                                           Vertex(1, 1, 0, 1.0f, 1.0f), Vertex(0, 1, 0, 0.0f, 1.0f),
+                                           Vertex(2, 2, 1, 0.5f, 0.25f)};
+    const Bytes data = Chunk(DumpMesh(0, false, vertices, {{0, 1, 2, 3}, {3, 2, 4}},
+                                      [](CdbMesh& mesh) {
+                                          CMaterial* plain = new CMaterial();
+                                          plain->Name = "Plain";
+                                          plain->Format.ExplicitFormat = 1;
+                                          mesh.Materials.push_back(plain);
+                                      }),
+                             "LIST/DATA");
+    // CRendMesh: 72 bytes of the base, NumMeshes, NumShadows, pBatches.
+    ASSERT_GE(data.size(), 80u + 52 + 12 + 16 + 16 + 5 * 32);
+    EXPECT_EQ(FloatAt(data, 4 + 24), 2.0f); // MaxSize.X
+    EXPECT_EQ(FloatAt(data, 4 + 44), 0.0f); // MinSize.Z
+    EXPECT_EQ(Word(data, 72), 1u);          // NumMeshes 1, NumShadows 0
+    // VertexBatch: 5 vertices of 32 bytes, normal at 12, coordinates at 24, transformed.
+    const size_t batch = 80;
+    EXPECT_EQ(Word(data, batch + 4), 5u);
+    EXPECT_EQ(Word(data, batch + 16), 0u); // no edge list
+    EXPECT_EQ(Word(data, batch + 24), 1u); // VERT_TRANSFORM
+    EXPECT_EQ(Short(data, batch + 28), 32);
+    EXPECT_EQ(Short(data, batch + 30), 0);  // PositionOffset
+    EXPECT_EQ(Short(data, batch + 32), 1);  // NumPositions
+    EXPECT_EQ(Short(data, batch + 36), 12); // NormalOffset
+    EXPECT_EQ(Short(data, batch + 38), 1);  // NumNormals
+    EXPECT_EQ(Short(data, batch + 40), 24); // TexCoordOffset
+    EXPECT_EQ(Short(data, batch + 42), 1);  // NumTexCoords
+    // PrimitiveBatch: two polygons, one triangle, no next batch, the slot behind the indices.
+    const size_t prims = batch + 52;
+    EXPECT_EQ(Short(data, prims), 2);
+    EXPECT_EQ(Short(data, prims + 2), 1);
+    EXPECT_EQ(Short(data, prims + 4), 0);
+    EXPECT_EQ(Short(data, prims + 6), 6 + 16);
+    EXPECT_EQ(Short(data, prims + 8), 1);
+    const short indices[8] = {3, 2, 4, 4, 0, 1, 2, 3};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(Short(data, prims + 12 + 2 * i), indices[i]) << i;
+    const size_t slot = prims + 12 + 16;
+    EXPECT_EQ(Short(data, slot + 14), 1 | 1024 | 2048); // lit, wrapped, filtered
+    // The vertices, each position, normal and U, 1 - V.
+    const size_t list = slot + 16;
+    for (size_t v = 0; v < vertices.size(); ++v) {
+        const size_t at = list + 32 * v;
+        EXPECT_EQ(FloatAt(data, at), vertices[v].X) << v;
+        EXPECT_EQ(FloatAt(data, at + 4), vertices[v].Y) << v;
+        EXPECT_EQ(FloatAt(data, at + 12), 0.5f) << v;
+        EXPECT_EQ(FloatAt(data, at + 24), vertices[v].U) << v;
+        EXPECT_EQ(FloatAt(data, at + 28), 1.0f - vertices[v].V) << v;
+    }
+}
+
+// A shadow layer beside LOD 0: a second vertex batch with positions only, its edge list (the
+// two triangles share side 1 -> 2 of the first as side 0 of the second; the other sides have no
+// partner) and a face normal per polygon. Its material must be named "Shadow".
+TEST(GenericMesh, ShadowLayerEdgesAndFaceNormals)
+{
+    auto make = [](const char* shadowMaterial) {
+        return [shadowMaterial](CDatabase& database) {
+            CdbMesh* mesh = new CdbMesh("Mesh", &database);
+            for (const char* name : {"Plain", shadowMaterial}) {
+                CMaterial* material = new CMaterial();
+                material->Name = name;
+                material->Format.ExplicitFormat = 1;
+                mesh->Materials.push_back(material);
+            }
+            for (const char* name : {"Mesh_LOD_0", "Mesh_SHADOW"}) {
+                CGeometry* layer = new CGeometry(mesh, name);
+                mesh->Geometries.push_back(layer);
+                for (const CVertex& v : {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0), Vertex(1, 1, 0)})
+                    layer->Verts.Verts.push_back(new CVertex(v));
+                for (const std::vector<int>& corners : {std::vector<int>{0, 1, 2}, std::vector<int>{2, 1, 3}}) {
+                    CPoly* poly = new CPoly();
+                    poly->Verts = corners;
+                    poly->Surface = layer->Name == "Mesh_SHADOW" ? shadowMaterial : "Plain";
+                    poly->Normal[2] = 1.0f;
+                    layer->Polys.push_back(poly);
+                }
+                if (layer->Name == "Mesh_SHADOW")
+                    CFormatSpecifier::SetModifier(layer->Format.Shadow, true);
+            }
+            return mesh;
+        };
+    };
+    const Bytes data = Chunk(DumpElement(0, make("Shadow")), "LIST/DATA");
+    EXPECT_EQ(Word(data, 72), 1u | 1u << 16); // one mesh, one shadow
+    const size_t shadow = 80 + 52;
+    EXPECT_EQ(Word(data, shadow + 4), 4u);
+    EXPECT_EQ(Word(data, shadow + 24), 1u | 16u); // VERT_TRANSFORM | VERT_SHADOWS
+    EXPECT_EQ(Short(data, shadow + 28), 12);      // positions only
+    EXPECT_EQ(Short(data, shadow + 38), 0);       // no normals
+    EXPECT_EQ(Short(data, shadow + 42), 0);       // no coordinates
+    // The LOD's batch (12 + 12 + 16) and 4 vertices of 32 bytes come first.
+    const size_t edges = shadow + 52 + 40 + 4 * 32;
+    EXPECT_EQ(Word(data, edges), 0x00011000u); // polygon 0 side 1 <-> polygon 1 side 0
+    EXPECT_EQ(Word(data, edges + 4), 0u);
+    EXPECT_EQ(FloatAt(data, edges + 8 + 8), 1.0f);
+    EXPECT_EQ(FloatAt(data, edges + 20 + 8), 1.0f);
+
+    EXPECT_FATAL(DumpElement(0, make("Dark")),
+                 "Materials used for shadow layers must be named Shadow!\nGeometry: Mesh_SHADOW");
 }
 
 } // namespace

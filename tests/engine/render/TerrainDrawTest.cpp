@@ -1,12 +1,13 @@
 // Terrain drawing on the software device: batches of 16 quads handed to the draw list, the
 // cells that draw and those that do not, the fog-of-war corner colours, and a screenshot of a
 // small terrain with its tiles, an overlay, a decal and a fog tint, the same under pass
-// limits 1, 2 and 3.
+// limits 1, 2 and 3; and a map file the converter made, drawn with its tiles.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -14,6 +15,7 @@
 #include <d3d9_fake_adapter.h>
 
 #include "RenderResourceSupport.h"
+#include "core/names/CCRC32.h"
 #include "engine/render/CRender.h"
 #include "engine/render/CRendMap.h"
 #include "engine/render/Camera.h"
@@ -22,6 +24,9 @@
 #include "engine/render/MapDecal.h"
 #include "engine/render/SpriteQuads.h"
 #include "engine/render/TerrainDraw.h"
+#include "engine/zel/CZelFile.h"
+#include "engine/zel/CZelFixupManager.h"
+#include "tests/support/RunCommand.h"
 
 namespace {
 
@@ -542,3 +547,64 @@ TEST_F(TerrainDrawTest, MapDecalShowsOverItsCells)
 }
 
 } // namespace
+
+#ifdef MG_WEXLORN
+namespace {
+
+// A map file written by the map file fixture, converted by wexlorn and drawn: its quads take
+// the fixture's tiles in a checkerboard, red where the tile word names tile 0 and green where it
+// names tile 1, each seen at its centre on the hilly ground where World2Screen puts it.
+TEST_F(TerrainShotTest, ConvertedMapDrawsItsTilesWhereItsQuadsLie)
+{
+    Start(3);
+    const std::string fixture = std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/converter/import2d/orvelfix.py " +
+                                std::filesystem::current_path().string() + " 2>&1";
+    ASSERT_EQ(mgtest::RunCommand(fixture).exitCode, 0);
+    const mgtest::CommandResult run = mgtest::RunCommand(std::string(MG_WEXLORN) + " . 2>&1");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    CZelFile::LoadChunkCategories(0x11);
+    CZelFile file;
+    ASSERT_EQ(file.Load("landscape.zel"), 0);
+    CRendMap* map = static_cast<CRendMap*>(CZelFixupManager::GetAddress(CCRC32::GetCRC("Landscape")));
+    ASSERT_NE(map, nullptr);
+    const int quadsX = map->Map.MapWidth - 1, quadsY = map->Map.MapHeight - 1;
+    const float tile = float(map->Map.TileWidth);
+    const CVector origin = map->Map.Origin;
+    const CVector middle = origin + CVector(quadsX * tile / 2, quadsY * tile / 2, 0);
+    LoadTestCamera(middle + CVector(0, -4, 24), middle);
+
+    std::string points;
+    for (int y = 0; y < quadsY; ++y)
+        for (int x = 0; x < quadsX; ++x) {
+            CVector centre = origin + CVector((x + 0.5f) * tile, (y + 0.5f) * tile, 0);
+            CVector normal;
+            centre.z = map->GetHeightData(centre, normal);
+            float invW = 0;
+            const CVector s = World2Screen(0, centre, invW);
+            points += std::to_string(int(s.x)) + "," + std::to_string(int(s.y)) + " ";
+        }
+    CVector position(0, 0, 0), rotation(0, 0, 0);
+    CRender render;
+    render.Attach(&position, &rotation, nullptr, nullptr);
+    render.Attach(map, 0);
+    render.SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
+    render.Link();
+    const std::string out = Frame(points);
+    render.Unlink();
+    render.DetachResource();
+
+    const std::vector<int> c = Channels(out);
+    ASSERT_EQ(c.size(), size_t(3 * quadsX * quadsY)) << out;
+    for (int y = 0; y < quadsY; ++y)
+        for (int x = 0; x < quadsX; ++x) {
+            const size_t at = size_t(3 * (y * quadsX + x));
+            const bool red = (x + y) % 2 == 0;
+            const int strong = c[at + (red ? 0 : 1)], weak = c[at + (red ? 1 : 0)];
+            EXPECT_GT(strong, 60) << "quad " << x << "," << y << "\n" << out;
+            EXPECT_LT(weak * 4, strong) << "quad " << x << "," << y << "\n" << out;
+            EXPECT_LT(c[at + 2] * 4, strong) << "quad " << x << "," << y << "\n" << out;
+        }
+}
+
+} // namespace
+#endif
