@@ -33,6 +33,8 @@ TEST(EffectClasses, RegistrationsCarryTheirFlagsParentsAndDerivation)
         {"GEmitterEdit", "GPosRot", 0x86008000},
         {"GParticleEdit", "GPosRot", 0x86008000},
         {"GParticleLight", "GLight", 0x86008000},
+        {"GTrailSystem", "GParticleSystem", 0x08008000},
+        {"GTrailInstance", "GEffect", 0x00808000},
     };
     for (const auto& c : classes) {
         const DWORD id = CCRC32(c.name);
