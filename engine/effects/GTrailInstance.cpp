@@ -46,8 +46,9 @@ GTrailInstance::GTrailInstance()
     KeyCount = 0;
     BudgetChannel = std::min(std::max(BudgetChannel, 0), BUDGET_CHANNELS - 1);
     Capacity = TrailPointCount(TrailSpan, TrailPeriod);
-    pPoints = Capacity > 0 ? static_cast<TrailPoint*>(zmalloc(static_cast<unsigned long>(Capacity) * sizeof(TrailPoint)))
-                           : nullptr;
+    pPoints = Capacity > 0
+                  ? static_cast<TrailPoint*>(zmalloc(static_cast<unsigned long>(Capacity) * sizeof(TrailPoint)))
+                  : nullptr;
     PrepareTrail();
     ++ChannelTrailCount[BudgetChannel];
 }

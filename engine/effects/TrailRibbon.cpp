@@ -9,10 +9,7 @@
 
 namespace {
 
-void Colour4(const rhu::ColourRGBA& c, float* out)
-{
-    out[0] = c.X, out[1] = c.Y, out[2] = c.Z, out[3] = c.W;
-}
+void Colour4(const rhu::ColourRGBA& c, float* out) { out[0] = c.X, out[1] = c.Y, out[2] = c.Z, out[3] = c.W; }
 
 // The key of definition d at s seconds into it, blended toward the definition after it.
 TrailKey SampleKey(const rhu::ParticleDef& d, float s)

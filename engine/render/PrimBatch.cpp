@@ -255,6 +255,18 @@ float StateDepth(const DrawState& s, float x, float y, float z)
 
 void SetPrimitiveTrace(PrimitiveTraceFunction trace) { TraceFunction = trace; }
 
+void TracePrimitiveCall(const char* format, ...)
+{
+    if (!TraceFunction)
+        return;
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    TraceFunction(line);
+}
+
 void InitPrimitiveBatch()
 {
     for (PrimStage& stage : Batch.Stages) {

@@ -124,11 +124,7 @@ TEST_F(TrailTest, KeyTablesFollowTheSpanPeriodAndDefinitionChain)
     const struct {
         float span, period;
         int keys;
-    } counts[] = {{0.3f, 0.1f, 4},
-                  {0.0f, 0.1f, 0},
-                  {1.0f, 0.0f, 0},
-                  {-1.0f, 0.1f, 0},
-                  {1.0f, 1e-12f, kMaxTrailPoints}};
+    } counts[] = {{0.3f, 0.1f, 4}, {0.0f, 0.1f, 0}, {1.0f, 0.0f, 0}, {-1.0f, 0.1f, 0}, {1.0f, 1e-12f, kMaxTrailPoints}};
     for (const auto& c : counts)
         EXPECT_EQ(TrailPointCount(c.span, c.period), c.keys) << c.span << " " << c.period;
     EXPECT_EQ(BuildTrailKeys(&tail, 0.0f, 0.1f, keys), 0);
