@@ -123,7 +123,7 @@ bool GDynaDecal::Process()
 }
 
 LocationEntry* GDynaDecal::ClipRectToLocation(int index, float& cellSize, float x0, float x1, float y0, float y1,
-                                             int range[4])
+                                              int range[4])
 {
     if (!GmvWorld::pThe || index < 0 || index >= GmvWorld::pThe->GetLocationCount())
         return nullptr;

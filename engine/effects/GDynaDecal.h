@@ -51,8 +51,7 @@ protected:
     GPosRot* ParentObject();
     // Draws the rectangle centred on centre (on the ground), turned by angle, with this colour.
     // radius is the frustum test's.
-    bool DrawRectangle(const CVector& centre, float width, float height, float angle, CVector4 colour,
-                       float radius);
+    bool DrawRectangle(const CVector& centre, float width, float height, float angle, CVector4 colour, float radius);
     // The height band's effect: false when the decal is not drawn, else alpha and size scaled.
     bool ApplyFalloff(float height, CVector4& colour, float& width, float& length) const;
     // While on (particle decals drawing), decals are counted against the per-frame cap.

@@ -122,10 +122,9 @@ bool GParticleDecal::Process()
     }
     const rhu::ParticleDef& def = *Particle.pDef;
     const float t = Clamp01(Particle.Age * Particle.InvLifespan);
-    Color = CVector4(Lerp(Particle.StartColor.x, Particle.EndColor.x, t),
-                     Lerp(Particle.StartColor.y, Particle.EndColor.y, t),
-                     Lerp(Particle.StartColor.z, Particle.EndColor.z, t),
-                     Lerp(Particle.StartColor.w, Particle.EndColor.w, t));
+    Color = CVector4(
+        Lerp(Particle.StartColor.x, Particle.EndColor.x, t), Lerp(Particle.StartColor.y, Particle.EndColor.y, t),
+        Lerp(Particle.StartColor.z, Particle.EndColor.z, t), Lerp(Particle.StartColor.w, Particle.EndColor.w, t));
     const float scale = Lerp(Particle.StartScale, Particle.EndScale, t);
     const rhu::ParticleDef* next = def.pNextDef;
     Width = (next ? Lerp(def.Size.X, next->Size.X, t) : def.Size.X) * scale;

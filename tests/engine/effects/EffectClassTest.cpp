@@ -44,6 +44,7 @@ TEST(EffectClasses, RegistrationsCarryTheirFlagsParentsAndDerivation)
         {"GParticleDecal", "GDynaDecal", 0x08008000},
         {"GParticleDecalEx", "GParticleDecal", 0x88008000},
         {"GParticleDecalNoSave", "GParticleDecal", 0x04808000},
+        {"GBeam", "GEffect", 0x04808000},
     };
     for (const auto& c : classes) {
         const DWORD id = CCRC32(c.name);
