@@ -45,6 +45,14 @@ TEST(EffectClasses, RegistrationsCarryTheirFlagsParentsAndDerivation)
         {"GParticleDecalEx", "GParticleDecal", 0x88008000},
         {"GParticleDecalNoSave", "GParticleDecal", 0x04808000},
         {"GBeam", "GEffect", 0x04808000},
+        {"GSplatterSystem", "GEffect", 0x08808000},
+        {"GSplatterSystemNoSave", "GSplatterSystem", 0x04808000},
+        {"GTrailGlyph", "GEffect", 0x04808000},
+        {"GKeyedMaterial", "GEffect", 0x04008000},
+        {"GDebrisField", "GEffect", 0x86008000},
+        {"GMeshLerper", "GEffect", 0x04808000},
+        {"GSmokeSystem", "GEffect", 0x00808000},
+        {"GEffectBudget", "GObject", 0x04808000},
     };
     for (const auto& c : classes) {
         const DWORD id = CCRC32(c.name);
