@@ -18,7 +18,7 @@ namespace {
 constexpr BYTE kPointerFlags = EDITABLE_FROM_FILLDATA | EDITABLE_RESOLVED_POINTER;
 
 const char* const kAnimatedNames[GBeam::kAnimated] = {
-    "Width",          "LeadColorRed",    "LeadColorGreen",  "LeadColorBlue",  "LeadColorAlpha",
+    "Width",         "LeadColorRed",    "LeadColorGreen", "LeadColorBlue",   "LeadColorAlpha",
     "TrailColorRed", "TrailColorGreen", "TrailColorBlue", "TrailColorAlpha",
 };
 
@@ -58,8 +58,7 @@ GBeam::GBeam()
     InvTextureScale = Reciprocal(TextureScale);
     DestroyAtEnd = 1;
     OwnRender.Attach(&Centre, &Rotation, nullptr, nullptr);
-    if (CRendResource* none =
-            static_cast<CRendResource*>(CZelFixupManager::GetAddress(CCRC32::GetCRC("RendNull"))))
+    if (CRendResource* none = static_cast<CRendResource*>(CZelFixupManager::GetAddress(CCRC32::GetCRC("RendNull"))))
         OwnRender.Attach(none, 0);
     OwnRender.Index(0);
     OwnRender.Attach(this);

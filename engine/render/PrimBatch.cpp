@@ -439,6 +439,7 @@ void EndPrimitives() { Trace("EndPrimitives"); }
 
 PrimVertex* ReserveParticleQuads(int kind, int count, int* granted)
 {
+    Trace("ReserveParticleQuads %d %d", kind, count);
     *granted = 0;
     Batch.ParticleCount = 0;
     Batch.pParticles = nullptr;

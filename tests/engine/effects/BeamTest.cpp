@@ -70,10 +70,10 @@ TEST_F(BeamTest, TheEnvelopeWaxesHoldsAndWanes)
     const struct {
         float time, width, red;
     } cases[] = {
-        {100.5f, 1.0f, 50.0f},    // half way through waxing
-        {101.0f, 2.0f, 100.0f},   // full from the wax end
-        {102.0f, 2.0f, 150.0f},   // half way through full
-        {103.5f, 1.0f, 125.0f},   // half way through waning
+        {100.5f, 1.0f, 50.0f},  // half way through waxing
+        {101.0f, 2.0f, 100.0f}, // full from the wax end
+        {102.0f, 2.0f, 150.0f}, // half way through full
+        {103.5f, 1.0f, 125.0f}, // half way through waning
     };
     for (const auto& c : cases) {
         At(c.time);
@@ -105,8 +105,8 @@ TEST_F(BeamTest, TheSegmentAndTextureRepeatFollowTheirScales)
         float segment, texture;
         float length, repeat;
     } cases[] = {
-        {0.0f, 0.0f, 10.0f, 1.0f}, // the whole beam, texture once
-        {4.0f, 2.0f, 4.0f, 2.0f},  // four units from the trail point, texture every two
+        {0.0f, 0.0f, 10.0f, 1.0f},  // the whole beam, texture once
+        {4.0f, 2.0f, 4.0f, 2.0f},   // four units from the trail point, texture every two
         {-4.0f, 2.0f, 4.0f, -2.0f}, // from the front point back
         {25.0f, 5.0f, 10.0f, 2.0f}, // longer than the beam: the whole length
     };
