@@ -35,6 +35,10 @@ mv "$demo/PCX_Cap_000000.tga" "$demo/demo_figure.tga"
 "$demo/bin/marlgate_host" --frames 90 --frame-time 0.033333 --screenshot-frame 90 \
     --camera 12,-4,34 --look-at 12,12,0 "$@" fogwalk.zel
 mv "$demo/PCX_Cap_000000.tga" "$demo/demo_fog.tga"
+# The effects level from above the map's near edge: sparks, ribbons, decals and a beam; frame 60 kept.
+"$demo/bin/marlgate_host" --frames 60 --frame-time 0.033333 --screenshot-frame 60 \
+    --camera 12,-6,16 --look-at 12,11,0 "$@" effects.zel
+mv "$demo/PCX_Cap_000000.tga" "$demo/demo_effects.tga"
 "$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 \
     --audio-out "$demo/demo_sound.wav" --input-script data/demo.input "$@"
 echo "demo: frame 31 of the opening video is in $demo/demo_video_frame.tga"

@@ -9,7 +9,12 @@ enum { BUDGET_CHANNELS = 10 };
 extern int32_t ParticleBudgetTable[BUDGET_CHANNELS];
 extern int32_t TrailBudgetTable[BUDGET_CHANNELS];
 extern int32_t ChannelParticleCount[BUDGET_CHANNELS];
+// Live trail instances per channel, read against the trail budgets.
+extern int32_t ChannelTrailCount[BUDGET_CHANNELS];
 
 // How full a channel is, 0 (empty) to 1 (at or over its budget). A budget of 0 or below allows
 // nothing.
 float ChannelLoad(int channel);
+// The trail channel's load: live trails over the trail budget, not below 0 (and 1 for a budget
+// of 0 or below).
+float TrailLoad(int channel);

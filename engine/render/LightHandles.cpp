@@ -1,4 +1,5 @@
 #include "engine/render/LightHandles.h"
+#include "engine/render/PrimBatch.h"
 
 #include <cmath>
 #include <cstring>
@@ -131,6 +132,7 @@ void RefreshDeviceRecord(LightRecord& light, bool shadersInUse)
 
 unsigned long LightHandleAquire()
 {
+    TracePrimitiveCall("LightHandleAquire");
     LightRecord* light = Records().Reserve();
     std::memset(static_cast<void*>(light), 0, sizeof *light);
     light->Flags = LightRecord::FLAG_CHANGED;
@@ -147,6 +149,7 @@ unsigned long LightHandleAquire()
 
 void LightHandleRelease(unsigned long& handle)
 {
+    TracePrimitiveCall("LightHandleRelease");
     LightRecord* light = FromHandle(handle);
     if (!light)
         return;
@@ -170,6 +173,7 @@ bool LightIsEnabled(unsigned long& handle) { return handle && (FromHandle(handle
 
 void LightEnable(unsigned long& handle, bool on)
 {
+    TracePrimitiveCall("LightEnable %d", on ? 1 : 0);
     if (LightRecord* light = FromHandle(handle))
         light->Flags = on ? light->Flags | LightRecord::FLAG_ENABLED : light->Flags & ~LightRecord::FLAG_ENABLED;
 }
@@ -193,6 +197,7 @@ void LightSetPriority(int priority)
 }
 void LightSetType(int type)
 {
+    TracePrimitiveCall("LightSetType %d", type);
     if (!g_Selected)
         return;
     g_Selected->Type = type;
@@ -213,6 +218,7 @@ void LightSetAmbient(const CVector& colour)
 }
 void LightSetDiffuse(const CVector& colour)
 {
+    TracePrimitiveCall("LightSetDiffuse %.3f %.3f %.3f", double(colour.x), double(colour.y), double(colour.z));
     if (g_Selected)
         g_Selected->Diffuse = colour;
 }
@@ -228,6 +234,7 @@ void LightSetDirection(const CVector& direction)
 }
 void LightSetPosition(const CVector& position)
 {
+    TracePrimitiveCall("LightSetPosition %.3f %.3f %.3f", double(position.x), double(position.y), double(position.z));
     if (g_Selected)
         g_Selected->Position = position;
 }
@@ -243,6 +250,7 @@ void LightSetViewport(int viewport)
 }
 void LightSetRadius(float radius)
 {
+    TracePrimitiveCall("LightSetRadius %.3f", double(radius));
     if (g_Selected)
         g_Selected->Radius = radius;
 }

@@ -63,6 +63,9 @@ DrawState* DecalState(const BackgroundBatch& m)
 
 void SetMapDecalStyle(int mode, unsigned flags, const CVector4* colour, int value, const Material* material)
 {
+    if (colour)
+        TracePrimitiveCall("SetMapDecalStyle %d %u %d %.3f %.3f %.3f %.3f", mode, flags, value, double(colour->x),
+                           double(colour->y), double(colour->z), double(colour->w));
     Style.Mode = mode;
     Style.Additive = (flags & 1) != 0;
     Style.Value = value;
@@ -73,6 +76,8 @@ void SetMapDecalStyle(int mode, unsigned flags, const CVector4* colour, int valu
 
 void BeginMapDecal(CRendMap* map, int x0, int y0, int x1, int y1, const CMatrix& world)
 {
+    TracePrimitiveCall("BeginMapDecal %d %d %d %d uv %.3f %.3f %.3f %.3f %.3f %.3f", x0, y0, x1, y1, double(world.m0),
+                       double(world.m4), double(world.m12), double(world.m1), double(world.m5), double(world.m13));
     Open.pMap = nullptr;
     if (!map || map->IsEmpty())
         return;
@@ -86,6 +91,7 @@ void BeginMapDecal(CRendMap* map, int x0, int y0, int x1, int y1, const CMatrix&
 
 void EndMapDecal()
 {
+    TracePrimitiveCall("EndMapDecal");
     CRendMap* map = Open.pMap;
     Open.pMap = nullptr;
     if (!map)

@@ -205,6 +205,18 @@ float StateDepth(const DrawState& s, float x, float y, float z)
 
 void SetPrimitiveTrace(PrimitiveTraceFunction trace) { TraceFunction = trace; }
 
+void TracePrimitiveCall(const char* format, ...)
+{
+    if (!TraceFunction)
+        return;
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    TraceFunction(line);
+}
+
 void InitPrimitiveBatch()
 {
     for (PrimStage& stage : Batch.Stages) {
@@ -379,6 +391,7 @@ void EndPrimitives() { Trace("EndPrimitives"); }
 
 PrimVertex* ReserveParticleQuads(int kind, int count, int* granted)
 {
+    Trace("ReserveParticleQuads %d %d", kind, count);
     *granted = 0;
     Batch.ParticleCount = 0;
     Batch.pParticles = nullptr;

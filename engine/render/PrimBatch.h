@@ -79,6 +79,9 @@ void SubmitParticleQuads();
 // Null (the start) for none.
 typedef void (*PrimitiveTraceFunction)(const char* line);
 void SetPrimitiveTrace(PrimitiveTraceFunction trace);
+// Hands one printf-style line to the listener; the other drawing calls effects make (terrain
+// decals, light handles) report through it too, so one trace shows all an effect asked for.
+void TracePrimitiveCall(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // What the batch holds, for tests and diagnostics.
 struct PrimBatchInfo {

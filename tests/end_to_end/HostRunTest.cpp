@@ -363,3 +363,31 @@ TEST_F(HostRun, TheFogLevelShowsTheWalkerInTheGroundItUncovered)
     EXPECT_LT(r(unseen) + g(unseen) + b(unseen), 120) << pixels.output;
     EXPECT_EQ(clear, 0x182040u) << pixels.output;
 }
+
+// The demo's effects level from above the map's near edge: by frame 60 the fountain's sparks
+// glow white, the embers' ribbons are blue, the scorch decal lies dark red on the ground and
+// the puddle decal green, and the beam's band runs white to magenta across them.
+TEST_F(HostRun, TheEffectsLevelShowsParticlesTrailsDecalsAndABeam)
+{
+    ConvertDemo();
+    const fs::path shot = root / "PCX_Cap_000000.tga";
+    RunResult run = Execute(Host() + " --headless --frames 60 --frame-time 0.033333 --screenshot-frame 60" +
+                            " --camera 12,-6,16 --look-at 12,11,0 effects.zel");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    ASSERT_TRUE(fs::exists(shot)) << run.output;
+    RunResult pixels = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " +
+                               shot.string() + " 205,180 393,185 520,250 240,120 430,272");
+    unsigned spark = 0, ribbon = 0, scorch = 0, puddle = 0, beam = 0;
+    ASSERT_EQ(std::sscanf(pixels.output.c_str(), "640 480\n205,180=%x\n393,185=%x\n520,250=%x\n240,120=%x\n430,272=%x",
+                          &spark, &ribbon, &scorch, &puddle, &beam),
+              5)
+        << pixels.output;
+    auto r = [](unsigned c) { return int(c >> 16 & 0xFF); };
+    auto g = [](unsigned c) { return int(c >> 8 & 0xFF); };
+    auto b = [](unsigned c) { return int(c & 0xFF); };
+    EXPECT_TRUE(r(spark) > 230 && g(spark) > 230) << pixels.output;
+    EXPECT_TRUE(b(ribbon) > 200 && r(ribbon) < 100) << pixels.output;
+    EXPECT_TRUE(r(scorch) > 50 && g(scorch) < 30 && b(scorch) < 30) << pixels.output;
+    EXPECT_TRUE(g(puddle) > 2 * r(puddle) && g(puddle) > b(puddle)) << pixels.output;
+    EXPECT_TRUE(r(beam) > 230 && b(beam) > 230 && g(beam) < r(beam)) << pixels.output;
+}
