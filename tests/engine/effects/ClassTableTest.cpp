@@ -4,9 +4,11 @@
 
 #include "SceneEffectsSupport.h"
 #include "engine/effects/GDebrisField.h"
+#include "engine/effects/GDecalField.h"
 #include "engine/effects/GKeyedFader.h"
 #include "engine/effects/GKeyedFlare.h"
 #include "engine/effects/GKeyedMaterial.h"
+#include "engine/effects/GObjectField.h"
 #include "engine/effects/GSceneFader.h"
 #include "engine/effects/GScreenDecor.h"
 #include "engine/effects/GTrailGlyph.h"
@@ -16,7 +18,8 @@ TEST(SceneEffectClasses, RegistrationsAndEditableListsMatchTheGolden)
 {
     const DWORD classes[] = {GWind::ClassId,       GSceneFader::ClassId,    GKeyedFader::ClassId,
                              GKeyedFlare::ClassId, GKeyedMaterial::ClassId, GScreenDecor::ClassId,
-                             GTrailGlyph::ClassId, GDebrisField::ClassId};
+                             GTrailGlyph::ClassId, GDebrisField::ClassId,   GDecalField::ClassId,
+                             GObjectField::ClassId};
     std::string text;
     for (DWORD id : classes)
         text += DescribeClass(id);
