@@ -13,6 +13,7 @@
 #include "engine/effects/EffectWind.h"
 #include "engine/effects/EmitterPlacement.h"
 #include "engine/effects/GEffectBudget.h"
+#include "engine/effects/GParticleSystem.h"
 #include "engine/effects/ParticleDrawing.h"
 #include "engine/effects/ParticleExtraPool.h"
 #include "engine/effects/ParticlePool.h"
@@ -104,6 +105,7 @@ GSmokeSystem::GSmokeSystem()
 {
     if (EditableEvaluation != 0)
         return;
+    ++GParticleSystem::ActiveSystems;
     Count = Capacity = 0;
     ppParticles = nullptr;
     if (!(CeilingFade > 0.0f)) {
@@ -126,6 +128,8 @@ GSmokeSystem::~GSmokeSystem()
     if (EditableEvaluation != 0)
         return;
     ChannelParticleCount[BudgetChannel] -= Count;
+    GParticleSystem::ActiveParticles -= Count;
+    --GParticleSystem::ActiveSystems;
     for (int i = 0; i < Count; ++i)
         Release(ppParticles[i]);
     Count = 0;
@@ -264,6 +268,7 @@ void GSmokeSystem::ForceSpawn(int count, int slot, const CMatrix& previous, cons
         }
         ppParticles[Count++] = particle;
         ++ChannelParticleCount[BudgetChannel];
+        ++GParticleSystem::ActiveParticles;
     }
 }
 
@@ -301,6 +306,7 @@ bool GSmokeSystem::SimulateAll(float frameTime)
             continue;
         }
         --ChannelParticleCount[BudgetChannel];
+        --GParticleSystem::ActiveParticles;
         Release(particle);
     }
     const bool died = kept < Count;

@@ -13,6 +13,7 @@
 #include "engine/effects/EffectRandom.h"
 #include "engine/effects/EmitterPlacement.h"
 #include "engine/effects/GEffectBudget.h"
+#include "engine/effects/GParticleSystem.h"
 #include "engine/effects/ParticleDrawing.h"
 #include "engine/effects/ParticlePool.h"
 #include "engine/object/CFillData.h"
@@ -56,6 +57,7 @@ GSplatterSystem::GSplatterSystem()
 {
     if (EditableEvaluation != 0)
         return;
+    ++GParticleSystem::ActiveSystems;
     if (BoundingBloat == 0.0f)
         BoundingBloat = 10.0f;
     BudgetChannel = ClampBudgetChannel(BudgetChannel);
@@ -77,6 +79,8 @@ GSplatterSystem::~GSplatterSystem()
     if (EditableEvaluation != 0)
         return;
     ChannelParticleCount[BudgetChannel] -= Count;
+    GParticleSystem::ActiveParticles -= Count;
+    --GParticleSystem::ActiveSystems;
     for (int i = 0; i < Count; ++i)
         ParticlePoolGive(ppParticles[i]);
     Count = 0;
@@ -165,6 +169,7 @@ void GSplatterSystem::Splatter_SpawnHelper(ParticleStub* p, rhu::ParticleDef* de
 void GSplatterSystem::Release(ParticleStub* particle)
 {
     --ChannelParticleCount[BudgetChannel];
+    --GParticleSystem::ActiveParticles;
     ParticlePoolGive(particle);
 }
 
@@ -200,6 +205,7 @@ void GSplatterSystem::ForceSpawn(int count, const CMatrix& previous, const CMatr
         }
         ppParticles[Count++] = particle;
         ++ChannelParticleCount[BudgetChannel];
+        ++GParticleSystem::ActiveParticles;
     }
 }
 
