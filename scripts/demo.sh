@@ -39,10 +39,17 @@ mv "$demo/PCX_Cap_000000.tga" "$demo/demo_fog.tga"
 "$demo/bin/marlgate_host" --frames 60 --frame-time 0.033333 --screenshot-frame 60 \
     --camera 12,-6,16 --look-at 12,11,0 "$@" effects.zel
 mv "$demo/PCX_Cap_000000.tga" "$demo/demo_effects.tga"
+# The weather level from the valley's south end: rain, chimney smoke in the wind and midges;
+# frame 60 kept.
+"$demo/bin/marlgate_host" --frames 60 --frame-time 0.033333 --screenshot-frame 60 \
+    --camera 12,-6,9 --look-at 12,12,2 "$@" weather.zel
+mv "$demo/PCX_Cap_000000.tga" "$demo/demo_weather.tga"
 "$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 \
     --audio-out "$demo/demo_sound.wav" --input-script data/demo.input "$@"
 echo "demo: frame 31 of the opening video is in $demo/demo_video_frame.tga"
 echo "demo: frame 40 of the animated figure is in $demo/demo_figure.tga"
 echo "demo: frame 90 of the fog-of-war level is in $demo/demo_fog.tga"
+echo "demo: frame 60 of the effects level is in $demo/demo_effects.tga"
+echo "demo: frame 60 of the weather level is in $demo/demo_weather.tga"
 echo "demo: frame 120 of the menu level is in $demo/PCX_Cap_000000.tga"
 echo "demo: the sound of the menu level is in $demo/demo_sound.wav"

@@ -61,3 +61,13 @@ float StageValue(const rhu::RangeData& range, const rhu::RangeData* next, float 
     const float value = RangeValue(range);
     return next ? LerpFloat(value, RangeValue(*next), s) : value;
 }
+
+void StageShape(const rhu::EmitterDef& stage, float s, CVector& vector, CVector& ellipse)
+{
+    vector = ToVector(stage.Vector);
+    ellipse = ToVector(stage.Ellipse);
+    if (const rhu::EmitterDef* next = stage.pNextDef) {
+        vector = LerpVector(vector, ToVector(next->Vector), s);
+        ellipse = LerpVector(ellipse, ToVector(next->Ellipse), s);
+    }
+}

@@ -28,3 +28,6 @@ EmitterPlacement PlaceParticle(const CMatrix& frame, float inner, float outer, c
 
 // The value of a range of the stage, blended by s with the same range of the next stage.
 float StageValue(const rhu::RangeData& range, const rhu::RangeData* next, float s);
+
+// The stage's emission vector and ellipse, blended by s with the next stage's when there is one.
+void StageShape(const rhu::EmitterDef& stage, float s, CVector& vector, CVector& ellipse);

@@ -3,7 +3,7 @@
 #include <math.h>
 
 #include "core/math/CVector.h"
-#include "core/names/CRandom.h"
+#include "engine/effects/EffectRandom.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/render/CRenderer.h"
 
@@ -27,7 +27,7 @@ GKeyedFader::GKeyedFader()
     }
     // A duration given in the data stays in force for the first key.
     if (LifeSpan <= 0.0f) {
-        LifeSpan = RandomDuration(*pParticle);
+        LifeSpan = RangeValue(pParticle->Lifespan);
         LifeUsed = 0.0f;
     }
     OOLifeSpan = LifeSpan > 0.0f ? 1.0f / LifeSpan : 0.0f;
@@ -37,17 +37,6 @@ GKeyedFader::~GKeyedFader()
 {
     if (EditableEvaluation == 0)
         ShowDestroyFade();
-}
-
-float GKeyedFader::RandomDuration(const rhu::ParticleDef& key)
-{
-    const rhu::RangeData& range = key.Lifespan;
-    if (range.Min == range.Max)
-        return range.Min;
-    float r = GlobalRandom.Rand(1.0f);
-    if (range.Bias != 1.0f)
-        r = powf(r, range.Bias);
-    return range.Min + r * (range.Max - range.Min);
 }
 
 void GKeyedFader::ShowDestroyFade()
@@ -62,7 +51,7 @@ void GKeyedFader::EnterKey(rhu::ParticleDef* key)
 {
     pParticle = key;
     LifeUsed = 0.0f;
-    LifeSpan = RandomDuration(*key);
+    LifeSpan = RangeValue(key->Lifespan);
     OOLifeSpan = LifeSpan > 0.0f ? 1.0f / LifeSpan : 0.0f;
 }
 

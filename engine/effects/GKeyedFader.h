@@ -15,9 +15,6 @@ class GKeyedFader : public GObject {
     bool Process() override;
     int SpecifyEditable(EditableInfo*& cursor) override;
 
-    // Min when the range is empty, else Min + r^Bias x (Max - Min) with r drawn in [0, 1].
-    static float RandomDuration(const rhu::ParticleDef& key);
-
     rhu::ParticleDef* pParticle; // the current key; the chain goes on through pNextDef
     float LifeSpan;              // duration of the current key
     float OOLifeSpan;

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "core/names/CRandom.h"
+#include "engine/effects/EffectRandom.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/object/GPhysical.h"
 
@@ -17,16 +18,6 @@ namespace {
 const int kMaxStepsPerFrame = 3000;
 
 float Lerp(float a, float b, float t) { return (1.0f - t) * a + t * b; }
-
-float RandomLife(const rhu::RangeData& range)
-{
-    if (range.Min == range.Max)
-        return range.Min;
-    float r = GlobalRandom.Rand(1.0f);
-    if (range.Bias != 1.0f)
-        r = powf(r, range.Bias);
-    return range.Min + r * (range.Max - range.Min);
-}
 
 // One draw for the whole group: the group's values stay in proportion.
 void DrawBetween(const float* low, const float* high, float* out, int count)
@@ -93,7 +84,7 @@ void GKeyedMaterial::PrepareKey(OverrideState& state, rhu::ParticleDef* key)
         return;
     state.pKey = key;
     state.Elapsed = 0.0f;
-    state.Life = RandomLife(key->Lifespan);
+    state.Life = RangeValue(key->Lifespan);
     state.OOLife = state.Life > 0.0f ? 1.0f / state.Life : 0.0f;
     memcpy(state.StartColour, state.EndColour, sizeof state.StartColour);
     memcpy(state.StartSecond, state.EndSecond, sizeof state.StartSecond);

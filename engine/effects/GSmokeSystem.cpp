@@ -13,6 +13,7 @@
 #include "engine/effects/EffectWind.h"
 #include "engine/effects/EmitterPlacement.h"
 #include "engine/effects/GEffectBudget.h"
+#include "engine/effects/GParticleSystem.h"
 #include "engine/effects/ParticleDrawing.h"
 #include "engine/effects/ParticleExtraPool.h"
 #include "engine/effects/ParticlePool.h"
@@ -104,6 +105,7 @@ GSmokeSystem::GSmokeSystem()
 {
     if (EditableEvaluation != 0)
         return;
+    ++GParticleSystem::ActiveSystems;
     Count = Capacity = 0;
     ppParticles = nullptr;
     if (!(CeilingFade > 0.0f)) {
@@ -126,6 +128,8 @@ GSmokeSystem::~GSmokeSystem()
     if (EditableEvaluation != 0)
         return;
     ChannelParticleCount[BudgetChannel] -= Count;
+    GParticleSystem::ActiveParticles -= Count;
+    --GParticleSystem::ActiveSystems;
     for (int i = 0; i < Count; ++i)
         Release(ppParticles[i]);
     Count = 0;
@@ -231,18 +235,7 @@ void GSmokeSystem::Release(ParticleStub* particle)
     ParticlePoolGive(particle);
 }
 
-void GSmokeSystem::Grow(int total)
-{
-    if (total <= Capacity)
-        return;
-    const int capacity = total + total / 4;
-    ParticleStub** grown = static_cast<ParticleStub**>(zmalloc(capacity * sizeof(ParticleStub*)));
-    if (Count > 0)
-        memcpy(grown, ppParticles, Count * sizeof(ParticleStub*));
-    zfree(ppParticles);
-    ppParticles = grown;
-    Capacity = capacity;
-}
+void GSmokeSystem::Grow(int total) { GrowParticleArray(ppParticles, Capacity, Count, total); }
 
 void GSmokeSystem::ForceSpawn(int count, int slot, const CMatrix& previous, const CMatrix& current,
                               float previousWeight, float s, float presimulate)
@@ -258,11 +251,8 @@ void GSmokeSystem::ForceSpawn(int count, int slot, const CMatrix& previous, cons
     const float inner = LerpFloat(state.InnerStart, state.InnerEnd, s);
     const float outer = LerpFloat(state.OuterStart, state.OuterEnd, s);
     const rhu::EmitterDef* next = stage->pNextDef;
-    CVector vector = ToVector(stage->Vector), ellipse = ToVector(stage->Ellipse);
-    if (next) {
-        vector = LerpVector(vector, ToVector(next->Vector), s);
-        ellipse = LerpVector(ellipse, ToVector(next->Ellipse), s);
-    }
+    CVector vector, ellipse;
+    StageShape(*stage, s, vector, ellipse);
     const CMatrix frame = EmissionFrame(vector);
     for (int i = 0; i < count; ++i) {
         ParticleStub* particle = ParticlePoolTake();
@@ -278,6 +268,7 @@ void GSmokeSystem::ForceSpawn(int count, int slot, const CMatrix& previous, cons
         }
         ppParticles[Count++] = particle;
         ++ChannelParticleCount[BudgetChannel];
+        ++GParticleSystem::ActiveParticles;
     }
 }
 
@@ -315,6 +306,7 @@ bool GSmokeSystem::SimulateAll(float frameTime)
             continue;
         }
         --ChannelParticleCount[BudgetChannel];
+        --GParticleSystem::ActiveParticles;
         Release(particle);
     }
     const bool died = kept < Count;
@@ -418,22 +410,10 @@ bool GSmokeSystem::Process()
 
 void GSmokeSystem::Interact(const CVector& point, float radius, float inner, float outer)
 {
-    for (int i = 0; i < Count; ++i) {
-        ParticleStub* p = ppParticles[i];
-        const CVector away = p->Position - point;
-        const float distance = away.GetLength();
-        if (!(distance < radius) || distance == 0.0f)
-            continue;
-        const float f = distance / radius;
-        p->Velocity += away * (((1.0f - f) * inner + f * outer) / distance);
-    }
+    PushParticlesFrom(ppParticles, Count, point, radius, inner, outer);
 }
 
-void GSmokeSystem::Interact(const CVector& push)
-{
-    for (int i = 0; i < Count; ++i)
-        ppParticles[i]->Velocity += push;
-}
+void GSmokeSystem::Interact(const CVector& push) { PushParticles(ppParticles, Count, push); }
 
 // Each particle is two quads: the first turned by spin x with the stage's width and height, the
 // second turned by spin y and as wide and high as the stage's depth, so a puff seen edge-on
@@ -442,32 +422,10 @@ bool GSmokeSystem::Render()
 {
     if (Count == 0)
         return false;
-    std::stable_sort(ppParticles, ppParticles + Count,
-                     [](const ParticleStub* a, const ParticleStub* b) { return DefOf(a) < DefOf(b); });
     CVector right, up;
     CameraAxes(RenderInstance.GetViewport(), right, up);
-
-    for (int first = 0; first < Count;) {
-        const rhu::ParticleDef* def = DefOf(ppParticles[first]);
-        int end = first + 1;
-        while (end < Count && SameParticleBatch(DefOf(ppParticles[end]), def))
-            ++end;
-        BeginPrimitives((def->Flags >> 3) & 3, 1, 1);
-        SetPrimitiveStage(0, 0, ParticleRenderState(def->Flags), nullptr);
-        SetPrimitiveTexture(0, reinterpret_cast<CRendTexture*>(def->pTexture));
-        SetPrimitivePriority(static_cast<int>(RendPriority));
-        while (first < end) {
-            int granted = 0;
-            PrimVertex* v = ReserveParticleQuads(4, end - first < 64 ? end - first : 64, &granted);
-            if (v == nullptr)
-                return false; // the frame's arena is full: nothing more can be drawn
-            for (int i = 0; i < granted; ++i, v += 8)
-                WriteParticle(ppParticles[first + i], v, right, up);
-            SubmitParticleQuads();
-            first += granted;
-        }
-    }
-    EndPrimitives();
+    DrawParticleBatches(ppParticles, Count, 4, RendPriority,
+                        [&](const ParticleStub* p, PrimVertex* v) { WriteParticle(p, v, right, up); });
     return false;
 }
 

@@ -13,6 +13,7 @@
 #include "engine/effects/EffectRandom.h"
 #include "engine/effects/EmitterPlacement.h"
 #include "engine/effects/GEffectBudget.h"
+#include "engine/effects/GParticleSystem.h"
 #include "engine/effects/ParticleDrawing.h"
 #include "engine/effects/ParticlePool.h"
 #include "engine/object/CFillData.h"
@@ -56,6 +57,7 @@ GSplatterSystem::GSplatterSystem()
 {
     if (EditableEvaluation != 0)
         return;
+    ++GParticleSystem::ActiveSystems;
     if (BoundingBloat == 0.0f)
         BoundingBloat = 10.0f;
     BudgetChannel = ClampBudgetChannel(BudgetChannel);
@@ -77,6 +79,8 @@ GSplatterSystem::~GSplatterSystem()
     if (EditableEvaluation != 0)
         return;
     ChannelParticleCount[BudgetChannel] -= Count;
+    GParticleSystem::ActiveParticles -= Count;
+    --GParticleSystem::ActiveSystems;
     for (int i = 0; i < Count; ++i)
         ParticlePoolGive(ppParticles[i]);
     Count = 0;
@@ -165,21 +169,11 @@ void GSplatterSystem::Splatter_SpawnHelper(ParticleStub* p, rhu::ParticleDef* de
 void GSplatterSystem::Release(ParticleStub* particle)
 {
     --ChannelParticleCount[BudgetChannel];
+    --GParticleSystem::ActiveParticles;
     ParticlePoolGive(particle);
 }
 
-void GSplatterSystem::Grow(int total)
-{
-    if (total <= Capacity)
-        return;
-    const int capacity = total + total / 4;
-    ParticleStub** grown = static_cast<ParticleStub**>(zmalloc(capacity * sizeof(ParticleStub*)));
-    if (Count > 0)
-        memcpy(grown, ppParticles, Count * sizeof(ParticleStub*));
-    zfree(ppParticles);
-    ppParticles = grown;
-    Capacity = capacity;
-}
+void GSplatterSystem::Grow(int total) { GrowParticleArray(ppParticles, Capacity, Count, total); }
 
 void GSplatterSystem::ForceSpawn(int count, const CMatrix& previous, const CMatrix& current, float previousWeight,
                                  float s)
@@ -190,11 +184,8 @@ void GSplatterSystem::ForceSpawn(int count, const CMatrix& previous, const CMatr
     count = GEffectBudget::SplatterSpawnCount(count, BudgetChannel);
     Grow(Count + count);
     const rhu::EmitterDef* next = stage->pNextDef;
-    CVector vector = ToVector(stage->Vector), ellipse = ToVector(stage->Ellipse);
-    if (next) {
-        vector = LerpVector(vector, ToVector(next->Vector), s);
-        ellipse = LerpVector(ellipse, ToVector(next->Ellipse), s);
-    }
+    CVector vector, ellipse;
+    StageShape(*stage, s, vector, ellipse);
     const CMatrix frame = EmissionFrame(vector);
     const float inner = LerpFloat(InnerStart, InnerEnd, s), outer = LerpFloat(OuterStart, OuterEnd, s);
     for (int i = 0; i < count; ++i) {
@@ -214,6 +205,7 @@ void GSplatterSystem::ForceSpawn(int count, const CMatrix& previous, const CMatr
         }
         ppParticles[Count++] = particle;
         ++ChannelParticleCount[BudgetChannel];
+        ++GParticleSystem::ActiveParticles;
     }
 }
 
@@ -461,22 +453,10 @@ void GSplatterSystem::Eject(CRender*)
 
 void GSplatterSystem::Interact(const CVector& point, float radius, float inner, float outer)
 {
-    for (int i = 0; i < Count; ++i) {
-        ParticleStub* p = ppParticles[i];
-        const CVector away = p->Position - point;
-        const float distance = away.GetLength();
-        if (!(distance < radius) || distance == 0.0f)
-            continue;
-        const float f = distance / radius;
-        p->Velocity += away * (((1.0f - f) * inner + f * outer) / distance);
-    }
+    PushParticlesFrom(ppParticles, Count, point, radius, inner, outer);
 }
 
-void GSplatterSystem::Interact(const CVector& push)
-{
-    for (int i = 0; i < Count; ++i)
-        ppParticles[i]->Velocity += push;
-}
+void GSplatterSystem::Interact(const CVector& push) { PushParticles(ppParticles, Count, push); }
 
 void GSplatterSystem::WriteParticle(const ParticleStub* p, PrimVertex* v, const CVector& right, const CVector& up)
 {
@@ -504,31 +484,10 @@ bool GSplatterSystem::Render()
         RenderMeshes();
         return false;
     }
-    std::stable_sort(ppParticles, ppParticles + Count,
-                     [](const ParticleStub* a, const ParticleStub* b) { return DefOf(a) < DefOf(b); });
     CVector right, up;
     CameraAxes(Viewport, right, up);
-    for (int first = 0; first < Count;) {
-        const rhu::ParticleDef* def = DefOf(ppParticles[first]);
-        int end = first + 1;
-        while (end < Count && SameParticleBatch(DefOf(ppParticles[end]), def))
-            ++end;
-        BeginPrimitives((def->Flags >> 3) & 3, 1, 1);
-        SetPrimitiveStage(0, 0, ParticleRenderState(def->Flags), nullptr);
-        SetPrimitiveTexture(0, reinterpret_cast<CRendTexture*>(def->pTexture));
-        SetPrimitivePriority(static_cast<int>(RendPriority));
-        while (first < end) {
-            int granted = 0;
-            PrimVertex* v = ReserveParticleQuads(3, end - first < 64 ? end - first : 64, &granted);
-            if (v == nullptr)
-                return false; // the frame's arena is full: nothing more can be drawn
-            for (int i = 0; i < granted; ++i, v += 4)
-                WriteParticle(ppParticles[first + i], v, right, up);
-            SubmitParticleQuads();
-            first += granted;
-        }
-    }
-    EndPrimitives();
+    DrawParticleBatches(ppParticles, Count, 3, RendPriority,
+                        [&](const ParticleStub* p, PrimVertex* v) { WriteParticle(p, v, right, up); });
     return false;
 }
 

@@ -2,7 +2,9 @@
 
 #include <float.h>
 #include <math.h>
+#include <string.h>
 
+#include "core/heap/ZHeap.h"
 #include "core/math/MathTables.h"
 #include "engine/effects/EmitterPlacement.h"
 #include "engine/render/Camera.h"
@@ -63,4 +65,38 @@ void WriteFacingQuad(PrimVertex* v, const CVector& centre, const CVector& right,
     static const float uv[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
     for (int i = 0; i < 4; ++i)
         v[i] = PrimVertex{corners[i].x, corners[i].y, corners[i].z, 0, 0, 1, colour, uv[i][0], uv[i][1]};
+}
+
+void GrowParticleArray(ParticleStub**& particles, int& capacity, int count, int total)
+{
+    if (total <= capacity)
+        return;
+    const int grownCapacity = total + total / 4;
+    ParticleStub** grown = static_cast<ParticleStub**>(zmalloc(grownCapacity * sizeof(ParticleStub*)));
+    if (count > 0)
+        memcpy(grown, particles, count * sizeof(ParticleStub*));
+    zfree(particles);
+    particles = grown;
+    capacity = grownCapacity;
+}
+
+void PushParticles(ParticleStub** particles, int count, const CVector& push)
+{
+    for (int i = 0; i < count; ++i)
+        particles[i]->Velocity += push;
+}
+
+void PushParticlesFrom(ParticleStub** particles, int count, const CVector& point, float radius, float inner,
+                       float outer)
+{
+    for (int i = 0; i < count; ++i) {
+        ParticleStub* p = particles[i];
+        const CVector away = p->Position - point;
+        const float distance = away.GetLength();
+        // At the point itself there is no direction to push in.
+        if (!(distance < radius) || distance == 0.0f)
+            continue;
+        const float f = distance / radius;
+        p->Velocity += away * (((1.0f - f) * inner + f * outer) / distance);
+    }
 }

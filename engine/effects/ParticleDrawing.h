@@ -3,11 +3,14 @@
 // is on, the render state and batch a stage's flags give, and camera-facing quads.
 #include <d3d9.h>
 
+#include <algorithm>
+
 #include "core/math/CVector.h"
 #include "engine/effects/ParticleStub.h"
 #include "engine/include/RhuTypes.h"
+#include "engine/render/PrimBatch.h"
 
-struct PrimVertex;
+class CRendTexture;
 
 // The particle's stage as the packed record it is.
 inline rhu::ParticleDef* DefOf(const ParticleStub* p) { return reinterpret_cast<rhu::ParticleDef*>(p->pDef); }
@@ -34,3 +37,45 @@ float CameraHeading(int viewport);
 // plane by the sine-table step.
 void WriteFacingQuad(PrimVertex* v, const CVector& centre, const CVector& right, const CVector& up, float halfWidth,
                      float halfHeight, int spin, D3DCOLOR colour);
+
+// Sorts the particles so that each stage's lie together, then draws them in batches by look:
+// one draw state for each run of stages SameParticleBatch groups, and quads of the given kind
+// (3: one quad a particle, 4: two) that write(particle, vertices) fills. Stops when the frame's
+// arena is full, as nothing more can be drawn.
+template <class Write>
+void DrawParticleBatches(ParticleStub** particles, int count, int kind, unsigned long priority, Write write)
+{
+    std::stable_sort(particles, particles + count,
+                     [](const ParticleStub* a, const ParticleStub* b) { return DefOf(a) < DefOf(b); });
+    const int stride = kind == 4 ? 8 : 4;
+    for (int first = 0; first < count;) {
+        const rhu::ParticleDef* def = DefOf(particles[first]);
+        int end = first + 1;
+        while (end < count && SameParticleBatch(DefOf(particles[end]), def))
+            ++end;
+        BeginPrimitives((def->Flags >> 3) & 3, 1, 1);
+        SetPrimitiveStage(0, 0, ParticleRenderState(def->Flags), nullptr);
+        SetPrimitiveTexture(0, reinterpret_cast<CRendTexture*>(def->pTexture));
+        SetPrimitivePriority(static_cast<int>(priority));
+        while (first < end) {
+            int granted = 0;
+            PrimVertex* v = ReserveParticleQuads(kind, end - first < 64 ? end - first : 64, &granted);
+            if (v == nullptr)
+                return;
+            for (int i = 0; i < granted; ++i, v += stride)
+                write(particles[first + i], v);
+            SubmitParticleQuads();
+            first += granted;
+        }
+    }
+    EndPrimitives();
+}
+
+// Grows the particle array to hold at least total, with a quarter to spare.
+void GrowParticleArray(ParticleStub**& particles, int& capacity, int count, int total);
+// Every particle's velocity takes the push.
+void PushParticles(ParticleStub** particles, int count, const CVector& push);
+// Particles within radius of point are pushed away from it, by inner at the point blending to
+// outer at the radius, over their distance.
+void PushParticlesFrom(ParticleStub** particles, int count, const CVector& point, float radius, float inner,
+                       float outer);

@@ -11,7 +11,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -390,4 +393,62 @@ TEST_F(HostRun, TheEffectsLevelShowsParticlesTrailsDecalsAndABeam)
     EXPECT_TRUE(r(scorch) > 50 && g(scorch) < 30 && b(scorch) < 30) << pixels.output;
     EXPECT_TRUE(g(puddle) > 2 * r(puddle) && g(puddle) > b(puddle)) << pixels.output;
     EXPECT_TRUE(r(beam) > 230 && b(beam) > 230 && g(beam) < r(beam)) << pixels.output;
+}
+
+// The demo's weather level as the main command shows it at frame 60: the dark blue clear above
+// the hills, the grey smoke over the chimney, the green slope in front, pale rain streaks over
+// the clear to the right of the map, and the midges' saturated yellow glow at the chimney's foot.
+TEST_F(HostRun, TheWeatherLevelShowsSmokeRainAndMidgesOverTheHills)
+{
+    ConvertDemo();
+    const fs::path shot = root / "PCX_Cap_000000.tga";
+    RunResult run = Execute(Host() + " --headless --frames 60 --frame-time 0.033333 --screenshot-frame 60" +
+                            " --camera 12,-6,9 --look-at 12,12,2 weather.zel");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    ASSERT_TRUE(fs::exists(shot)) << run.output;
+    // Fixed points, then two areas sampled every other pixel: the rain's and the midges'.
+    std::string points = " 100,100 320,50 350,200 330,220 300,420";
+    for (int y = 320; y < 470; y += 2)
+        for (int x = 500; x < 600; x += 2)
+            points += " " + std::to_string(x) + "," + std::to_string(y);
+    for (int y = 256; y < 290; y += 2)
+        for (int x = 260; x < 320; x += 2)
+            points += " " + std::to_string(x) + "," + std::to_string(y);
+    RunResult pixels =
+        Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " + shot.string() + points);
+    ASSERT_EQ(pixels.exitCode, 0) << pixels.output;
+    std::istringstream lines(pixels.output);
+    std::string size;
+    std::getline(lines, size);
+    EXPECT_EQ(size, "640 480");
+    std::vector<unsigned> colours;
+    std::vector<std::pair<int, int>> at;
+    for (std::string line; std::getline(lines, line);) {
+        int x = 0, y = 0;
+        unsigned c = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%d,%d=%x", &x, &y, &c), 3) << line;
+        at.emplace_back(x, y);
+        colours.push_back(c);
+    }
+    ASSERT_GE(colours.size(), 5u);
+    auto r = [](unsigned c) { return int(c >> 16 & 0xFF); };
+    auto g = [](unsigned c) { return int(c >> 8 & 0xFF); };
+    auto b = [](unsigned c) { return int(c & 0xFF); };
+    EXPECT_EQ(colours[0], 0x182040u);
+    EXPECT_EQ(colours[1], 0x182040u);
+    for (int i : {2, 3}) // smoke: grey, a touch of blue at most
+        EXPECT_TRUE(r(colours[i]) > 120 && std::abs(r(colours[i]) - g(colours[i])) < 8 &&
+                    b(colours[i]) >= r(colours[i]) - 8)
+            << std::hex << colours[i];
+    EXPECT_TRUE(g(colours[4]) > r(colours[4]) && g(colours[4]) > b(colours[4])) << std::hex << colours[4];
+    int rain = 0, midges = 0;
+    for (size_t i = 5; i < colours.size(); ++i) {
+        const unsigned c = colours[i];
+        if (at[i].second >= 320)
+            rain += r(c) > 200 && g(c) > 200 && b(c) > 200;
+        else
+            midges += r(c) == 255 && g(c) == 255 && b(c) < 230;
+    }
+    EXPECT_GE(rain, 3) << "rain streaks over the clear";
+    EXPECT_GE(midges, 3) << "the midges' glow";
 }

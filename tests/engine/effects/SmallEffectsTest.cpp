@@ -7,6 +7,7 @@
 
 #include "ObjectTestSupport.h"
 #include "SceneEffectsSupport.h"
+#include "engine/effects/GOrbitalStrike.h"
 #include "engine/effects/GEffectBudget.h"
 #include "engine/effects/GLightningBolt.h"
 #include "engine/effects/GRainSystem.h"
@@ -278,7 +279,7 @@ TEST(EffectSystemClasses, RegistrationsMatchTheGolden)
         GEffectBudget::ClassId, GSmokeSystem::ClassId,   GSplatterSystem::ClassId, GSplatterSystemNoSave::ClassId,
         GRainSystem::ClassId,   GLightningBolt::ClassId, GShellPass::ClassId,      GCullOverride::ClassId,
         GSoftAttach::ClassId,   GWindAffector::ClassId,  GColorizer::ClassId,      GEffectBatch::ClassId,
-        GMeshLerper::ClassId,   GAutoDetailer::ClassId,  GGridRender::ClassId};
+        GMeshLerper::ClassId,   GAutoDetailer::ClassId,  GGridRender::ClassId,     GOrbitalStrike::ClassId};
     std::string text;
     for (DWORD id : classes)
         text += DescribeClass(id);

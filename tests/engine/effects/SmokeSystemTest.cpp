@@ -11,6 +11,7 @@
 #include "SceneEffectsSupport.h"
 #include "core/names/CRandom.h"
 #include "engine/effects/EffectBudgetTables.h"
+#include "engine/effects/GParticleSystem.h"
 #include "engine/effects/GSmokeSystem.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/render/PrimBatch.h"
@@ -156,13 +157,18 @@ TEST_F(SmokeSystemTest, EndsInTheFrameItsLastParticleDiesAndRunsForEverWithoutAn
 {
     Stream.Lifespan = Range(0.1f, 0.1f);
     Puff.Lifespan = Range(0.3f, 0.3f);
+    // Smoke systems and their particles count among all particle systems'.
+    const int systems = GParticleSystem::ActiveSystems, particles = GParticleSystem::ActiveParticles;
     GSmokeSystem* smoke = Smoke();
+    EXPECT_EQ(GParticleSystem::ActiveSystems, systems + 1);
     int frames = 0;
     int lastCount = -1;
     while (Step(smoke, 0.05f) && frames < 100) {
         lastCount = smoke->GetNumParticles();
+        ASSERT_EQ(GParticleSystem::ActiveParticles, particles + lastCount);
         ++frames;
     }
+    EXPECT_EQ(GParticleSystem::ActiveParticles, particles);
     EXPECT_LT(frames, 100);
     EXPECT_GT(lastCount, 0) << "it went in the frame its last particle died, not later";
     EXPECT_EQ(ChannelParticleCount[0], 0);

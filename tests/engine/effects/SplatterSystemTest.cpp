@@ -11,6 +11,7 @@
 #include "core/names/CRandom.h"
 #include "engine/devices/GSoundSystem.h"
 #include "engine/effects/EffectBudgetTables.h"
+#include "engine/effects/GParticleSystem.h"
 #include "engine/effects/GSplatterSystem.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/object/GPosRot.h"
@@ -93,7 +94,10 @@ protected:
 
 TEST_F(SplatterSystemTest, EveryThirdParticleLandsAndLeavesASeededPair)
 {
+    // Splatter systems and their particles count among all particle systems'.
+    const int systems = GParticleSystem::ActiveSystems, particles = GParticleSystem::ActiveParticles;
     GSplatterSystem* s = Splatter(3);
+    EXPECT_EQ(GParticleSystem::ActiveSystems, systems + 1);
     Frames(s, 9, 1.0f / 30);
     ASSERT_EQ(s->GetNumParticles(), 9);
     for (int i = 0; i < 9; ++i)
@@ -114,6 +118,7 @@ TEST_F(SplatterSystemTest, EveryThirdParticleLandsAndLeavesASeededPair)
     for (int i = 0; i < s->GetNumParticles(); ++i)
         EXPECT_LT(s->GetParticle(i)->Position.z, 0.0f);
     EXPECT_EQ(ChannelParticleCount[0], 6);
+    EXPECT_EQ(GParticleSystem::ActiveParticles, particles + 6);
 
     // The same generator state lands the same pairs.
     ResetWorld();
