@@ -44,6 +44,10 @@ mv "$demo/PCX_Cap_000000.tga" "$demo/demo_effects.tga"
 "$demo/bin/marlgate_host" --frames 60 --frame-time 0.033333 --screenshot-frame 60 \
     --camera 12,-6,9 --look-at 12,12,2 "$@" weather.zel
 mv "$demo/PCX_Cap_000000.tga" "$demo/demo_weather.tga"
+# The cinematic level from afar: its recorded script slides the block; frame 45 kept.
+"$demo/bin/marlgate_host" --frames 45 --frame-time 0.016666667 --screenshot-frame 45 \
+    --camera 0,-70,10 --look-at 0,0,10 "$@" cinema.zel
+mv "$demo/PCX_Cap_000000.tga" "$demo/demo_cinema.tga"
 "$demo/bin/marlgate_host" --frames 120 --frame-time 0.016666667 --screenshot-frame 120 \
     --audio-out "$demo/demo_sound.wav" --input-script data/demo.input "$@"
 echo "demo: frame 31 of the opening video is in $demo/demo_video_frame.tga"
@@ -51,5 +55,6 @@ echo "demo: frame 40 of the animated figure is in $demo/demo_figure.tga"
 echo "demo: frame 90 of the fog-of-war level is in $demo/demo_fog.tga"
 echo "demo: frame 60 of the effects level is in $demo/demo_effects.tga"
 echo "demo: frame 60 of the weather level is in $demo/demo_weather.tga"
+echo "demo: frame 45 of the cinematic level is in $demo/demo_cinema.tga"
 echo "demo: frame 120 of the menu level is in $demo/PCX_Cap_000000.tga"
 echo "demo: the sound of the menu level is in $demo/demo_sound.wav"

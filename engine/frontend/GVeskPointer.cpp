@@ -8,6 +8,7 @@
 #include "engine/devices/GInputDevice.h"
 #include "engine/frontend/GBaseVeskSnooper.h"
 #include "engine/frontend/GVeskMenus.h"
+#include "engine/frontend/GVeskSelect.h"
 #include "engine/object/CFillData.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/object/CLoadSaveBuffer.h"
@@ -75,6 +76,7 @@ GVeskPointer::GVeskPointer()
         GInputDevice::pThe->Mode(kEditorInputMode);
     if (GBaseVeskSnooper* snooper = GBaseVeskSnooper::GetStarter())
         snooper->OnVeskEntry();
+    SetSelectClassId(GVeskSelect::ClassId);
     if (pVeskCursor != nullptr)
         Render.Attach(pVeskCursor, 0);
     RegisterTriggers();
@@ -145,7 +147,6 @@ void GVeskPointer::DeSelect()
     CreateClass = 0;
     pCreateTemplate = nullptr;
     GmvPointer::DeSelect();
-    Offsets.RemoveAll();
 }
 
 void GVeskPointer::SetCreation(DWORD classId, CEmbeddedFillData* fillData)
@@ -187,18 +188,26 @@ void GVeskPointer::ComputeOffsets()
         middle.x /= float(count);
         middle.y /= float(count);
     }
-    Offsets.RemoveAll();
-    for (int i = 0; i < GetSelectedCount(); ++i) {
-        GPosRot* object = GetSelected(i);
-        Offsets.Add(object != nullptr ? CVector(object->GetPos().x - middle.x, object->GetPos().y - middle.y, 0.0f)
-                                      : CVector(0.0f, 0.0f, 0.0f));
-    }
+    for (int i = 0; i < GetSelectedCount(); ++i)
+        if (GVeskSelect* mark = MarkAt(i))
+            if (GPosRot* object = mark->GetAttached())
+                mark->Offset = CVector(object->GetPos().x - middle.x, object->GetPos().y - middle.y, 0.0f);
+}
+
+// Marks another pointer class made (before the editor started) are plain marks with no offset.
+GVeskSelect* GVeskPointer::MarkAt(int index)
+{
+    if (index < 0 || index >= Selection.GetSize() || Selection[index] == nullptr ||
+        !Selection[index]->IsDerivedFromClassId(GVeskSelect::ClassId))
+        return nullptr;
+    return static_cast<GVeskSelect*>(Selection[index]);
 }
 
 const CVector& GVeskPointer::GetOffset(int index)
 {
     static const CVector none(0.0f, 0.0f, 0.0f);
-    return index < Offsets.GetSize() ? Offsets[index] : none;
+    const GVeskSelect* mark = MarkAt(index);
+    return mark != nullptr ? mark->Offset : none;
 }
 
 // The world point under the pointer: where the ray through it meets the terrain; unchanged
@@ -206,7 +215,7 @@ const CVector& GVeskPointer::GetOffset(int index)
 void GVeskPointer::UpdateWorldPos()
 {
     CVector nearPoint, farPoint;
-    if (!Screen2World(0, Position, nearPoint, farPoint))
+    if (Screen2World(0, Position, nearPoint, farPoint) != 0)
         return;
     const float t = GmvWorld::FindIntersection(0, nearPoint, farPoint, nullptr, nullptr);
     if (t >= 0.0f)
@@ -327,7 +336,6 @@ void GVeskPointer::Input_Delete(CInputData*)
         if (GPosRot* object = GetSelected(i))
             doomed.Add(object->GetHandle());
     GmvPointer::DeSelect();
-    Offsets.RemoveAll();
     for (HGOBJECT handle : doomed)
         if (GObject* object = GetGobject(handle))
             object->Destroy();

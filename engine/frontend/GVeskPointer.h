@@ -7,6 +7,7 @@
 
 class CEmbeddedFillData;
 class CRendResource;
+class GVeskSelect;
 
 class GVeskPointer : public GmvPointer {
     DECLARE_GOBJECT(GVeskPointer, GmvPointer)
@@ -45,6 +46,7 @@ class GVeskPointer : public GmvPointer {
     // Each selected object's place relative to the middle of the selection, for group moves.
     void ComputeOffsets();
     const CVector& GetOffset(int index);
+    GVeskSelect* MarkAt(int index);
     // Copies the selection through the save stream; the copies stay where their sources are.
     void Clone();
     void SetCreation(DWORD classId, CEmbeddedFillData* fillData);
@@ -63,7 +65,6 @@ class GVeskPointer : public GmvPointer {
     DWORD CreateClass;
     CEmbeddedFillData* pCreateTemplate;
     DWORD SavedInputMode;
-    CZArray<CVector> Offsets; // index-matched to the selection
 
 private:
     static BYTE Up(BYTE count) { return count < 2 ? count + 1 : 2; }

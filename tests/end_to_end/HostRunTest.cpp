@@ -314,6 +314,36 @@ TEST_F(HostRun, ATypedKeyCancelsTheVideoAndTheMenuFollows)
     EXPECT_EQ(pixels.output, "640 480\n5,5=182040\n200,100=FFFFFF\n") << "the menu level: " << after.output;
 }
 
+// The demo's cinematic level: its recorded script starts on load and slides the block from the
+// middle to the left (at 0.5 s) and the right (1 s), then plays its second pass timed from the
+// end of the first (left at 1.5 s). Screenshots show the block's stone tower where it stands.
+TEST_F(HostRun, TheCinemaLevelsRecordedScriptSlidesTheBlockTwice)
+{
+    ConvertDemo();
+    const fs::path shot = root / "PCX_Cap_000000.tga";
+    const std::string background = "182040";
+    const struct {
+        int frame;
+        const char* stands; // left, middle or right
+    } cases[] = {{20, "middle"}, {45, "left"}, {75, "right"}, {105, "left"}};
+    for (const auto& c : cases) {
+        fs::remove(shot);
+        const std::string n = std::to_string(c.frame);
+        RunResult run = Execute(Host() + " --headless --frames " + n + " --frame-time 0.016666667 --screenshot-frame " +
+                                n + " --camera 0,-70,10 --look-at 0,0,10 cinema.zel");
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        RunResult pixels = Execute(std::string(MG_PYTHON) + " " + MG_TESTS_DIR + "/compat/d3d9/tga_pixels.py " +
+                                   shot.string() + " 230,220 330,220 430,220");
+        std::istringstream lines(pixels.output);
+        std::string size, left, middle, right;
+        lines >> size >> size >> left >> middle >> right;
+        const std::string where = std::string(c.stands);
+        EXPECT_EQ(left.substr(8) != background, where == "left") << "frame " << n << ": " << pixels.output;
+        EXPECT_EQ(middle.substr(8) != background, where == "middle") << "frame " << n << ": " << pixels.output;
+        EXPECT_EQ(right.substr(8) != background, where == "right") << "frame " << n << ": " << pixels.output;
+    }
+}
+
 // The demo's figure level: the converted skeleton stands lit by its level's light (a mesh
 // without light draws black) and swings its arms, so frames 1 and 40 differ where they pass.
 TEST_F(HostRun, TheFigureLevelShowsTheLitFigureSwingingItsArms)

@@ -105,11 +105,96 @@ bool OverfullHuffmanTable(const std::vector<uint8_t>& b)
     return false;
 }
 
+uint32_t Be32(const uint8_t* p) { return Be16(p) << 16 | Be16(p + 2); }
+
+// Every PNG chunk up to the end marker must lie inside the file: the decoder grows its buffer
+// for the compressed data to whatever length a chunk states, up to a gigabyte. Returns the
+// compressed bytes the chunks hold, or -1 when a chunk runs past the end.
+long long PngCompressedBytes(const std::vector<uint8_t>& b)
+{
+    long long compressed = 0;
+    for (size_t p = 8; p + 8 <= b.size();) {
+        const uint64_t length = Be32(&b[p]);
+        if (p + 12 + length > b.size())
+            return -1;
+        if (std::memcmp(&b[p + 4], "IDAT", 4) == 0)
+            compressed += (long long)length;
+        if (std::memcmp(&b[p + 4], "IEND", 4) == 0)
+            break;
+        p += size_t(12 + length);
+    }
+    return compressed;
+}
+
+// The fewest bytes a PSD file of this header holds: the image data follows three sections of
+// stated length, then either every channel's raw samples or run-length rows of at least two
+// bytes per 128 pixels after a table of row lengths. 0 when the header cannot say.
+uint64_t PsdLeastBytes(const std::vector<uint8_t>& b, uint64_t width, uint64_t height)
+{
+    uint64_t p = 26;
+    for (int section = 0; section < 3; ++section) {
+        if (p + 4 > b.size())
+            return 0;
+        p += 4 + uint64_t(Be32(&b[size_t(p)]));
+    }
+    if (p + 2 > b.size())
+        return p + 2;
+    const uint64_t channels = Be16(&b[12]), depth = Be16(&b[22]);
+    const uint64_t rows = channels * height;
+    if (Be16(&b[size_t(p)]) == 1)
+        return p + 2 + rows * 2 + rows * ((width + 127) / 128) * 2;
+    return p + 2 + rows * width * ((depth + 7) / 8);
+}
+
+// The fewest bytes a file of this format and stored size holds. The decoders fill whatever
+// the data lacks with zeros, one byte at a time, and allocate the whole image first, so a
+// tiny file stating millions of pixels would spin for minutes and exhaust the address space
+// before failing or, worse, load as a black image. Compressed formats are bounded by the
+// best ratio their coding reaches: deflate's 1032 to 1 on one-bit rows for PNG, and that
+// same generous bound for GIF and JPEG, whose codes never cover more pixels a byte.
+uint64_t LeastBytes(const std::vector<uint8_t>& b, uint64_t width, uint64_t height)
+{
+    const uint64_t pixels = width * height;
+    const uint64_t kBestPixelsPerByte = 1032 * 8;
+    if (std::memcmp(b.data(), "8BPS", 4) == 0)
+        return PsdLeastBytes(b, width, height);
+    if (b[0] == 'B' && b[1] == 'M') {
+        // Rows padded to whole words from the stated pixel offset, the last one unpadded.
+        const uint64_t depth = uint64_t(StoredDepth(b));
+        const uint64_t rowBytes = (width * depth + 31) / 32 * 4;
+        return uint64_t(Le32(&b[10])) + (height - 1) * rowBytes + (width * depth + 7) / 8;
+    }
+    const bool compressedFormat = std::memcmp(b.data(), "\x89PNG", 4) == 0 || std::memcmp(b.data(), "GIF8", 4) == 0 ||
+                                  (b[0] == 0xFF && b[1] == 0xD8);
+    if (compressedFormat)
+        return pixels / kBestPixelsPerByte;
+    // A targa: run-length packets cover at most 128 pixels each.
+    const uint64_t pixelBytes = (uint64_t(b[16]) + 7) / 8;
+    return (b[2] & 8) ? pixels / 128 : pixels * pixelBytes;
+}
+
+// PX_OK when the file could hold the image its header states, else why not.
+int CheckStatedSize(const std::vector<uint8_t>& b)
+{
+    int width = 0, height = 0, channels = 0;
+    if (b.size() < 26 || !stbi_info_from_memory(b.data(), int(b.size()), &width, &height, &channels))
+        return PX_OK; // the decoder refuses it on its own
+    const bool png = std::memcmp(b.data(), "\x89PNG", 4) == 0;
+    if (png && PngCompressedBytes(b) < 0)
+        return PX_ERR_FORMAT;
+    uint64_t available = png ? uint64_t(PngCompressedBytes(b)) : uint64_t(b.size());
+    return LeastBytes(b, uint64_t(width), uint64_t(height)) > available ? PX_ERR_SIZE : PX_OK;
+}
+
 // Reads the file and refuses what the decoders must not see.
 int ReadImageFile(const char* fileName, std::vector<uint8_t>& bytes)
 {
-    const int result = ReadWholeFile(fileName, bytes);
-    return result >= PX_OK && OverfullHuffmanTable(bytes) ? PX_ERR_FORMAT : result;
+    int result = ReadWholeFile(fileName, bytes);
+    if (result >= PX_OK && OverfullHuffmanTable(bytes))
+        result = PX_ERR_FORMAT;
+    if (result >= PX_OK)
+        result = CheckStatedSize(bytes);
+    return result;
 }
 
 void AppendBytes(void* context, void* data, int size)

@@ -156,6 +156,108 @@ TEST_F(Fixtures, JpegHuffmanTableWithMoreThan256CodesIsRefused)
     }
 }
 
+// Big-endian and little-endian words for hand-made headers.
+void PutBe(std::vector<uint8_t>& b, uint32_t value, int bytes)
+{
+    for (int i = bytes - 1; i >= 0; --i)
+        b.push_back(uint8_t(value >> (8 * i)));
+}
+void PutLe(std::vector<uint8_t>& b, uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        b.push_back(uint8_t(value >> (8 * i)));
+}
+
+// A three-channel 8-bit PSD header of the given size, empty sections, then the compression word.
+std::vector<uint8_t> PsdHeader(uint32_t width, uint32_t height, uint16_t compression)
+{
+    std::vector<uint8_t> b = {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0};
+    PutBe(b, 3, 2);
+    PutBe(b, height, 4);
+    PutBe(b, width, 4);
+    PutBe(b, 8, 2);
+    PutBe(b, 3, 2); // RGB
+    PutBe(b, 0, 4);
+    PutBe(b, 0, 4);
+    PutBe(b, 0, 4);
+    PutBe(b, compression, 2);
+    return b;
+}
+
+std::vector<uint8_t> BmpHeader(int32_t width, int32_t height, uint16_t depth)
+{
+    std::vector<uint8_t> b = {'B', 'M'};
+    PutLe(b, 0, 4);
+    PutLe(b, 0, 4);
+    PutLe(b, 54, 4);
+    PutLe(b, 40, 4);
+    PutLe(b, uint32_t(width), 4);
+    PutLe(b, uint32_t(height), 4);
+    PutLe(b, 1, 2);
+    PutLe(b, depth, 2);
+    PutLe(b, 0, 4);
+    PutLe(b, 0, 4);
+    PutLe(b, 2835, 4);
+    PutLe(b, 2835, 4);
+    PutLe(b, 0, 4);
+    PutLe(b, 0, 4);
+    return b;
+}
+
+// Files whose header states more pixels than their data could hold: the decoders would pad
+// the image with zeros a byte at a time (minutes for millions of pixels, or a black image for
+// a cut file), or grow a buffer to a chunk's stated length. Each is refused at once, before
+// anything is allocated, while the same headers with their data still load.
+TEST_F(Fixtures, FilesStatingMoreThanTheyHoldAreRefused)
+{
+    std::vector<uint8_t> psd = PsdHeader(3, 2, 0);
+    for (int i = 0; i < 3 * 2 * 3; ++i)
+        psd.push_back(uint8_t(i * 10));
+    std::vector<uint8_t> psdRle = PsdHeader(3, 2, 1);
+    for (int row = 0; row < 6; ++row)
+        PutBe(psdRle, 2, 2);
+    for (int row = 0; row < 6; ++row)
+        psdRle.insert(psdRle.end(), {0xFE, uint8_t(row * 40)}); // three copies of one byte
+    std::vector<uint8_t> bmp = BmpHeader(2, 2, 24);
+    for (int i = 0; i < 2 * 8; ++i)
+        bmp.push_back(uint8_t(i));
+    std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE8, 0x03, 0xE8, 0x03, 24, 0};
+    tga.resize(tga.size() + 30, 0x80);
+    // A PNG whose second chunk states a gigabyte.
+    std::vector<uint8_t> png = ReadBytes(dir + "/rgb.png");
+    ASSERT_GT(png.size(), 40u);
+    const size_t second = 8 + 12 + 13;
+    png[second] = 0x3F;
+
+    const std::vector<uint8_t> psdCut(psd.begin(), psd.end() - 1);
+    const std::vector<uint8_t> bmpCut(bmp.begin(), bmp.end() - 3); // into the last row's pixels
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int info, load;
+    } cases[] = {
+        {"psd.psd", psd, PX_OK, PX_OK},
+        {"psd_rle.psd", psdRle, PX_OK, PX_OK},
+        {"bmp.bmp", bmp, PX_OK, PX_OK},
+        {"psd_wide.psd", PsdHeader(2359320, 16, 0), PX_ERR_SIZE, PX_ERR_SIZE},
+        {"psd_rle_wide.psd", PsdHeader(2359320, 16, 1), PX_ERR_SIZE, PX_ERR_SIZE},
+        {"psd_cut.psd", psdCut, PX_ERR_SIZE, PX_ERR_SIZE},
+        {"bmp_tall.bmp", BmpHeader(1, 13434881, 24), PX_ERR_SIZE, PX_ERR_SIZE},
+        {"bmp_cut.bmp", bmpCut, PX_ERR_SIZE, PX_ERR_SIZE},
+        {"tga_short.tga", tga, PX_ERR_SIZE, PX_ERR_SIZE},
+        {"png_chunk.png", png, PX_ERR_FORMAT, PX_ERR_FORMAT},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir + "/" + c.name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c.bytes.data()), c.bytes.size());
+        PxFileInfo info{};
+        Loaded loaded;
+        EXPECT_EQ(PxGetFileInfo(path.c_str(), &info), c.info) << c.name;
+        EXPECT_EQ(PxLoadFile(path.c_str(), &loaded.record, 32, PX_ORDER_RGB), c.load) << c.name;
+        EXPECT_EQ(loaded.record.storage != nullptr, c.load == PX_OK) << c.name;
+    }
+}
+
 // A record stored bottom-up in blue-first order, saved in every format, reads back in Pillow
 // as the image the record shows.
 TEST_F(Fixtures, SavedFilesReadBackInPillow)

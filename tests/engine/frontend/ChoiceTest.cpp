@@ -11,7 +11,24 @@
 #include "engine/frontend/GMenuRadioGroup.h"
 #include "engine/frontend/GMenuTextPage.h"
 #include "engine/frontend/GMenuThumbButton.h"
+#include "engine/frontend/GVeskMenus.h"
+#include "engine/frontend/GVeskPointer.h"
 #include "engine/frontend/GmvPointer.h"
+
+// Classes the editor's object lists offer: one for the layout list in the first colour, one for
+// the design list in the third, and one in neither.
+class GListGreen : public GObject {
+    DECLARE_GOBJECT(GListGreen, GObject)
+};
+IMPLEMENT_GOBJECT(GListGreen, 0x02018000)
+class GListDesign : public GObject {
+    DECLARE_GOBJECT(GListDesign, GObject)
+};
+IMPLEMENT_GOBJECT(GListDesign, 0x02078000)
+class GListUnlisted : public GObject {
+    DECLARE_GOBJECT(GListUnlisted, GObject)
+};
+IMPLEMENT_GOBJECT(GListUnlisted, 0x00018000)
 
 namespace {
 
@@ -236,6 +253,55 @@ TEST_F(ListTest, ThumbFollowsTheScrollAndDragsIt)
     pointer->SetPos(CVector(215, 100, 0));
     thumb->Process();
     EXPECT_EQ(list->FirstShown, 3);
+}
+
+// The editor's object list: opened from the main menu it lists the classes of the kind the menu
+// asks for, sorted and in their editor colours; choosing one makes it the editor's creation
+// class and closes the list, which had stopped the pointer's object actions while open.
+TEST_F(ListTest, EditorObjectListOffersTheKindsClassesAndChoosesOne)
+{
+    GVeskPointer* editor = GVeskPointer::Create();
+    ASSERT_NE(editor, nullptr);
+    GVeskMainMenu* main = static_cast<GVeskMainMenu*>(GObject::Create(GVeskMainMenu::ClassId, HGOBJECT(0), nullptr));
+    auto open = [&](int kind) {
+        main->ObjectListKind = kind;
+        GVeskGobjectMenu* menu =
+            static_cast<GVeskGobjectMenu*>(GObject::Create(GVeskGobjectMenu::ClassId, HGOBJECT(0), nullptr));
+        menu->pList = MakeList(5000); // tall enough to show every class
+        menu->DisplayMenu(main);
+        return menu;
+    };
+    auto find = [](GMenuListBox* list, const char* name) -> GMenuItem* {
+        for (int i = 0; i < list->GetSize(); ++i)
+            if (std::string(list->Get(i)->GetText()) == name)
+                return list->Get(i);
+        return nullptr;
+    };
+
+    GVeskGobjectMenu* layout = open(GVeskMainMenu::LIST_LAYOUT);
+    EXPECT_EQ(editor->bMenuOpen, 1);
+    GMenuItem* green = find(layout->pList, "GListGreen");
+    ASSERT_NE(green, nullptr);
+    EXPECT_EQ(green->IdleTextColor.y, 1.0f);
+    EXPECT_EQ(green->IdleTextColor.x, 0.5f);
+    EXPECT_EQ(find(layout->pList, "GListDesign"), nullptr);
+    EXPECT_EQ(find(layout->pList, "GListUnlisted"), nullptr);
+    for (int i = 1; i < layout->pList->GetSize(); ++i)
+        EXPECT_LE(std::string(layout->pList->Get(i - 1)->GetText()), std::string(layout->pList->Get(i)->GetText()));
+
+    green->Focus(true);
+    ASSERT_EQ(layout->pList->GetFocused(), green);
+    layout->ItemActivated(layout->pList);
+    EXPECT_EQ(editor->CreateClass, GListGreen::ClassId);
+    ObjectTest::RunFrame(); // the list goes at the end of the frame
+    EXPECT_EQ(editor->bMenuOpen, 0);
+
+    GVeskGobjectMenu* design = open(GVeskMainMenu::LIST_DESIGN);
+    GMenuItem* designed = find(design->pList, "GListDesign");
+    ASSERT_NE(designed, nullptr);
+    EXPECT_EQ(designed->IdleTextColor.z, 1.0f);
+    EXPECT_EQ(designed->IdleTextColor.x, 0.5f);
+    EXPECT_EQ(find(design->pList, "GListGreen"), nullptr);
 }
 
 } // namespace

@@ -20,6 +20,7 @@
 #include "engine/frontend/GBaseVeskSnooper.h"
 #include "engine/frontend/GVeskMenus.h"
 #include "engine/frontend/GVeskPointer.h"
+#include "engine/frontend/GVeskSelect.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/object/GPosRot.h"
 #include "engine/shell/CShell.h"
@@ -245,6 +246,9 @@ TEST_F(VeskPointer, ModifierCountsGroupMovesAndGridRotation)
     editor->Input_ShiftUp(nullptr);
     editor->Input_ShiftUp(nullptr);
     EXPECT_EQ(editor->ShiftCount, 0);
+    // The offsets live in the editor's own marks.
+    ASSERT_EQ(editor->Selection[1]->GetClassId(), GVeskSelect::ClassId);
+    EXPECT_FLOAT_EQ(static_cast<GVeskSelect*>(editor->Selection[1])->Offset.x, 2.0f);
 
     // With the grid, a ctrl turn snaps to eighths of pi and continues from the unsnapped angle.
     editor->DeSelect();
@@ -256,6 +260,25 @@ TEST_F(VeskPointer, ModifierCountsGroupMovesAndGridRotation)
     EXPECT_FLOAT_EQ(left->GetRot().z, step);
     MoveBy(0.0005f, 0.0f); // 1.0 radians from the kept angle
     EXPECT_FLOAT_EQ(left->GetRot().z, 2.0f * step);
+}
+
+// Alt turns about x by the sideways movement and about y by the upward one, each kept in
+// [0, 2pi), and leaves the heading alone.
+TEST_F(VeskPointer, AltTurnsAboutXAndYWrappingTheAngles)
+{
+    GVeskCrate* crate = MakeCrate(CVector(0.0f, 0.0f, 0.0f));
+    crate->SetRot(CVector(0.5f, 6.0f, 1.0f));
+    editor->Select(crate->GetHandle());
+    editor->Input_AltDown(nullptr);
+    MoveBy(0.01f, 0.01f); // one radian each
+    EXPECT_NEAR(crate->GetRot().x, 1.5f, 1e-5f);
+    EXPECT_NEAR(crate->GetRot().y, 7.0f - 6.2831855f, 1e-5f);
+    EXPECT_FLOAT_EQ(crate->GetRot().z, 1.0f);
+    MoveBy(-0.02f, 0.0f);
+    EXPECT_NEAR(crate->GetRot().x, 1.5f - 2.0f + 6.2831855f, 1e-5f);
+    editor->Input_AltUp(nullptr);
+    MoveBy(0.01f, 0.01f);
+    EXPECT_NEAR(crate->GetRot().x, 1.5f - 2.0f + 6.2831855f, 1e-5f);
 }
 
 TEST_F(VeskPointer, DeleteCreateAndWhatTheEditorMayPick)
