@@ -238,9 +238,12 @@ TEST_F(DrawPassTest, EveryShaderDrawsWhatTheFixedFunctionPathDraws)
                 colour = colourLayout ? CVector4(emissive.x * vertexColour.x, emissive.y * vertexColour.y,
                                                  emissive.z * vertexColour.z, 1)
                                       : emissive;
-            else if (colourLayout)
+            else if (family == kFamilyVertexColour)
                 colour =
                     CVector4(emissive.x + vertexColour.x, emissive.y + vertexColour.y, emissive.z + vertexColour.z, 1);
+            else if (colourLayout) // lit terrain: the vertex colour scales the whole lit sum
+                colour =
+                    CVector4(emissive.x * vertexColour.x, emissive.y * vertexColour.y, emissive.z * vertexColour.z, 1);
             fixed.push_back({p.x, p.y, p.z, n.x, n.y, n.z, Argb(colour), u, v});
 
             // The shader's own layout.
@@ -291,6 +294,12 @@ TEST_F(DrawPassTest, EveryShaderDrawsWhatTheFixedFunctionPathDraws)
             D3DMATERIAL9 material{};
             std::memcpy(&material.Diffuse, &diffuse, 16);
             std::memcpy(&material.Ambient, &ambient, 16);
+            if (family >= kFamilyThreeSetsA && family <= kFamilyThreeSetsC)
+                for (D3DCOLORVALUE* c : {&material.Diffuse, &material.Ambient}) {
+                    c->r *= vertexColour.x;
+                    c->g *= vertexColour.y;
+                    c->b *= vertexColour.z;
+                }
             d->SetMaterial(&material);
             d->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR1);
             d->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL);
