@@ -128,13 +128,14 @@ long long PngCompressedBytes(const std::vector<uint8_t>& b)
 
 // The fewest bytes a PSD file of this header holds: the image data follows three sections of
 // stated length, then either every channel's raw samples or run-length rows of at least two
-// bytes per 128 pixels after a table of row lengths. 0 when the header cannot say.
+// bytes per 128 pixels after a table of row lengths. A file cut inside the sections needs at
+// least the next length word.
 uint64_t PsdLeastBytes(const std::vector<uint8_t>& b, uint64_t width, uint64_t height)
 {
     uint64_t p = 26;
     for (int section = 0; section < 3; ++section) {
         if (p + 4 > b.size())
-            return 0;
+            return p + 4;
         p += 4 + uint64_t(Be32(&b[size_t(p)]));
     }
     if (p + 2 > b.size())

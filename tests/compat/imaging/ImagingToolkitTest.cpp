@@ -230,6 +230,8 @@ TEST_F(Fixtures, FilesStatingMoreThanTheyHoldAreRefused)
     png[second] = 0x3F;
 
     const std::vector<uint8_t> psdCut(psd.begin(), psd.end() - 1);
+    const std::vector<uint8_t> wide = PsdHeader(2359320, 16, 0);
+    const std::vector<uint8_t> wideInSections(wide.begin(), wide.begin() + 33);
     const std::vector<uint8_t> bmpCut(bmp.begin(), bmp.end() - 3); // into the last row's pixels
     const struct {
         const char* name;
@@ -242,6 +244,7 @@ TEST_F(Fixtures, FilesStatingMoreThanTheyHoldAreRefused)
         {"psd_wide.psd", PsdHeader(2359320, 16, 0), PX_ERR_SIZE, PX_ERR_SIZE},
         {"psd_rle_wide.psd", PsdHeader(2359320, 16, 1), PX_ERR_SIZE, PX_ERR_SIZE},
         {"psd_cut.psd", psdCut, PX_ERR_SIZE, PX_ERR_SIZE},
+        {"psd_wide_cut.psd", wideInSections, PX_ERR_SIZE, PX_ERR_SIZE},
         {"bmp_tall.bmp", BmpHeader(1, 13434881, 24), PX_ERR_SIZE, PX_ERR_SIZE},
         {"bmp_cut.bmp", bmpCut, PX_ERR_SIZE, PX_ERR_SIZE},
         {"tga_short.tga", tga, PX_ERR_SIZE, PX_ERR_SIZE},
