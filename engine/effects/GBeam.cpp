@@ -1,5 +1,6 @@
 #include "engine/effects/GBeam.h"
 
+#include "engine/effects/EffectObjects.h"
 #include <cmath>
 
 #include "engine/effects/GParticleSystem.h"
@@ -14,8 +15,6 @@
 IMPLEMENT_GOBJECT(GBeam, 0x04808000)
 
 namespace {
-
-constexpr BYTE kPointerFlags = EDITABLE_FROM_FILLDATA | EDITABLE_RESOLVED_POINTER;
 
 const char* const kAnimatedNames[GBeam::kAnimated] = {
     "Width",         "LeadColorRed",    "LeadColorGreen", "LeadColorBlue",   "LeadColorAlpha",
@@ -85,8 +84,8 @@ int GBeam::SpecifyEditable(EditableInfo*& cursor)
         AddEditable(cursor, kAnimatedNames[i], "float", Keys[i]);
     AddEditable(cursor, "SegmentScale", "float", SegmentScale);
     AddEditable(cursor, "TextureScale", "float", TextureScale);
-    AddEditable(cursor, "pTexture", "void *", pTexture, kPointerFlags);
-    AddEditable(cursor, "pChainData", "CEmbeddedFillData *", pChainData, kPointerFlags);
+    AddEditable(cursor, "pTexture", "void *", pTexture, kResolvedPointerFlags);
+    AddEditable(cursor, "pChainData", "CEmbeddedFillData *", pChainData, kResolvedPointerFlags);
     return count + 3 + kAnimated + 4;
 }
 

@@ -1,5 +1,6 @@
 #include "engine/effects/GDefinitionEdit.h"
 
+#include "engine/effects/EffectObjects.h"
 #include <cstring>
 
 #include "engine/object/CGameTimer.h"
@@ -10,7 +11,6 @@ IMPLEMENT_GOBJECT(GEmitterEdit, 0x86008000)
 IMPLEMENT_GOBJECT(GParticleEdit, 0x86008000)
 
 namespace {
-constexpr BYTE kPointerFlags = EDITABLE_FROM_FILLDATA | EDITABLE_RESOLVED_POINTER;
 }
 
 GDefinitionEditBase::GDefinitionEditBase()
@@ -78,9 +78,9 @@ bool GEmitterEdit::OnReceiveMessage(CMessage* message) { return HandleMessage(me
 int GEmitterEdit::SpecifyEditable(EditableInfo*& cursor)
 {
     const int count = GPosRot::SpecifyEditable(cursor);
-    AddEditable(cursor, "pEmitter", "EmitterDef*", pEmitter, kPointerFlags);
-    AddEditable(cursor, "Emit.pParticle", "ParticleDef*", Emit.pParticle, kPointerFlags);
-    AddEditable(cursor, "Emit.pNextDef", "EmitterDef*", Emit.pNextDef, kPointerFlags);
+    AddEditable(cursor, "pEmitter", "EmitterDef*", pEmitter, kResolvedPointerFlags);
+    AddEditable(cursor, "Emit.pParticle", "ParticleDef*", Emit.pParticle, kResolvedPointerFlags);
+    AddEditable(cursor, "Emit.pNextDef", "EmitterDef*", Emit.pNextDef, kResolvedPointerFlags);
     const struct {
         const char* name;
         float& value;
@@ -112,7 +112,7 @@ int GEmitterEdit::SpecifyEditable(EditableInfo*& cursor)
     };
     for (const auto& f : floats)
         AddEditable(cursor, f.name, "float", f.value);
-    AddEditable(cursor, "pResource", "CRendResource*", pResource, kPointerFlags);
+    AddEditable(cursor, "pResource", "CRendResource*", pResource, kResolvedPointerFlags);
     return count + 28;
 }
 
@@ -136,8 +136,8 @@ bool GParticleEdit::OnReceiveMessage(CMessage* message) { return HandleMessage(m
 int GParticleEdit::SpecifyEditable(EditableInfo*& cursor)
 {
     const int count = GPosRot::SpecifyEditable(cursor);
-    AddEditable(cursor, "pParticle", "ParticleDef*", pParticle, kPointerFlags);
-    AddEditable(cursor, "Part.pNextDef", "ParticleDef*", Part.pNextDef, kPointerFlags);
+    AddEditable(cursor, "pParticle", "ParticleDef*", pParticle, kResolvedPointerFlags);
+    AddEditable(cursor, "Part.pNextDef", "ParticleDef*", Part.pNextDef, kResolvedPointerFlags);
     const struct {
         const char* name;
         float& value;
@@ -180,6 +180,6 @@ int GParticleEdit::SpecifyEditable(EditableInfo*& cursor)
         AddEditable(cursor, f.name, "float", f.value);
     AddEditable(cursor, "Part.Flags", "DWORD", Part.Flags);
     AddEditable(cursor, "Part.Facing", "int", Part.Facing);
-    AddEditable(cursor, "pResource", "CRendResource*", pResource, kPointerFlags);
+    AddEditable(cursor, "pResource", "CRendResource*", pResource, kResolvedPointerFlags);
     return count + 38;
 }

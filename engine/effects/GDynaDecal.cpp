@@ -1,5 +1,7 @@
 #include "engine/effects/GDynaDecal.h"
 
+#include "engine/effects/EffectModifiers.h"
+#include "engine/effects/EffectObjects.h"
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -28,15 +30,6 @@ unsigned long GDynaDecal::CapFrame = 0;
 int GDynaDecal::CapCount = 0;
 
 namespace {
-
-constexpr BYTE kPointerFlags = EDITABLE_FROM_FILLDATA | EDITABLE_RESOLVED_POINTER;
-
-CRender* RenderOf(GObject* object)
-{
-    if (!object || object == GObject::GetRoot() || !object->IsDerivedFromClassId(GPhysical::ClassId))
-        return nullptr;
-    return &static_cast<GPhysical*>(object)->Render;
-}
 
 // The fraction of the band start..end that value has passed; a band of no width is passed
 // at once rather than divided by zero.
@@ -73,7 +66,7 @@ int GDynaDecal::SpecifyEditable(EditableInfo*& cursor)
     AddEditable(cursor, "Height", "float", Height);
     AddEditable(cursor, "ZOffset", "float", ZOffset);
     AddEditable(cursor, "DepthBias", "float", DepthBias);
-    AddEditable(cursor, "pTexture", "void*", pTexture, kPointerFlags);
+    AddEditable(cursor, "pTexture", "void*", pTexture, kResolvedPointerFlags);
     AddEditable(cursor, "Color.Red", "float", Color.x);
     AddEditable(cursor, "Color.Green", "float", Color.y);
     AddEditable(cursor, "Color.Blue", "float", Color.z);
@@ -89,7 +82,7 @@ int GDynaDecal::SpecifyEditable(EditableInfo*& cursor)
     AddEditable(cursor, "UseZWrite", "int", UseZWrite);
     AddEditable(cursor, "TrackParent", "int", TrackParent);
     AddEditable(cursor, "FOWMode", "float", FOWMode);
-    AddEditable(cursor, "pResource", "CRendResource*", pResource, kPointerFlags);
+    AddEditable(cursor, "pResource", "CRendResource*", pResource, kResolvedPointerFlags);
     AddEditable(cursor, "RendPriority", "DWORD", RendPriority);
     return count + 25;
 }
@@ -109,7 +102,7 @@ bool GDynaDecal::Process()
             Destroy();
             return true;
         }
-        if (CRender* render = RenderOf(GetParent()))
+        if (CRender* render = ParentRender(this))
             render->Attach(this);
         return false;
     }

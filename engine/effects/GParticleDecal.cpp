@@ -1,5 +1,6 @@
 #include "engine/effects/GParticleDecal.h"
 
+#include "engine/effects/EffectObjects.h"
 #include <cmath>
 
 #include "core/names/CRandom.h"
@@ -12,8 +13,6 @@ IMPLEMENT_GOBJECT(GParticleDecalEx, 0x88008000)
 IMPLEMENT_GOBJECT(GParticleDecalNoSave, 0x04808000)
 
 namespace {
-
-constexpr BYTE kPointerFlags = EDITABLE_FROM_FILLDATA | EDITABLE_RESOLVED_POINTER;
 
 float Unit(int raw) { return float(static_cast<unsigned long>(raw) >> 8) * (1.0f / 16777216.0f); }
 
@@ -42,8 +41,8 @@ GParticleDecal::GParticleDecal()
 int GParticleDecal::SpecifyEditable(EditableInfo*& cursor)
 {
     const int count = GDynaDecal::SpecifyEditable(cursor);
-    AddEditable(cursor, "pParticle", "ParticleDef*", pParticle, kPointerFlags);
-    AddEditable(cursor, "pParticleOverride", "ParticleDef*", pParticleOverride, kPointerFlags);
+    AddEditable(cursor, "pParticle", "ParticleDef*", pParticle, kResolvedPointerFlags);
+    AddEditable(cursor, "pParticleOverride", "ParticleDef*", pParticleOverride, kResolvedPointerFlags);
     AddEditable(cursor, "ColorTween", "int", ColorTween);
     AddEditable(cursor, "ScaleTween", "int", ScaleTween);
     AddEditable(cursor, "SpinTween", "int", SpinTween);

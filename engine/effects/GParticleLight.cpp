@@ -1,5 +1,6 @@
 #include "engine/effects/GParticleLight.h"
 
+#include "engine/effects/EffectObjects.h"
 #include "engine/effects/ParticleDefs.h"
 #include "engine/object/CGameTimer.h"
 #include "engine/object/EditableInfo.h"
@@ -9,8 +10,6 @@
 IMPLEMENT_GOBJECT(GParticleLight, 0x86008000)
 
 namespace {
-
-constexpr BYTE kPointerFlags = EDITABLE_FROM_FILLDATA | EDITABLE_RESOLVED_POINTER;
 
 CVector Colour(const rhu::ColourRGBA& c) { return CVector(c.X, c.Y, c.Z); }
 
@@ -43,8 +42,8 @@ int GParticleLight::SpecifyEditable(EditableInfo*& cursor)
     AddEditable(cursor, "SoundID", "DWORD", SoundID);
     AddEditable(cursor, "SoundOnIntensity", "float", SoundOnIntensity);
     AddEditable(cursor, "SoundOffIntensity", "float", SoundOffIntensity);
-    AddEditable(cursor, "pParticle", "ParticleDef*", pParticle, kPointerFlags);
-    AddEditable(cursor, "pParticleOverride", "ParticleDef*", pParticleOverride, kPointerFlags);
+    AddEditable(cursor, "pParticle", "ParticleDef*", pParticle, kResolvedPointerFlags);
+    AddEditable(cursor, "pParticleOverride", "ParticleDef*", pParticleOverride, kResolvedPointerFlags);
     return count + 7;
 }
 

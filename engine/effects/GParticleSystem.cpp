@@ -1,5 +1,7 @@
 #include "engine/effects/GParticleSystem.h"
 
+#include "engine/effects/EffectModifiers.h"
+#include "engine/effects/EffectObjects.h"
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -29,8 +31,6 @@ int GParticleSystem::ActiveSystems = 0;
 int GParticleSystem::ActiveParticles = 0;
 
 namespace {
-
-constexpr BYTE kPointerFlags = EDITABLE_FROM_FILLDATA | EDITABLE_RESOLVED_POINTER;
 
 CVector TransformPoint(const CVector& p, const CMatrix& m)
 {
@@ -92,14 +92,6 @@ D3DCOLOR PackColour(const CVector4& c)
     return byte(c.w) << 24 | byte(c.x) << 16 | byte(c.y) << 8 | byte(c.z);
 }
 
-// The parent's render instance, when the parent is a drawn object other than the root.
-CRender* ParentRender(GObject* parent)
-{
-    if (!parent || parent == GObject::GetRoot() || !parent->IsDerivedFromClassId(GPhysical::ClassId))
-        return nullptr;
-    return &static_cast<GPhysical*>(parent)->Render;
-}
-
 } // namespace
 
 GParticleSystem::GParticleSystem()
@@ -151,8 +143,8 @@ int GParticleSystem::SpecifyEditable(EditableInfo*& cursor)
 {
     const int count = GPosRot::SpecifyEditable(cursor);
     AddEditable(cursor, "Viewport", "int", Viewport);
-    AddEditable(cursor, "pEmitter", "EmitterDef*", pEmitter, kPointerFlags);
-    AddEditable(cursor, "pEmitOverride", "EmitterDef*", pEmitOverride, kPointerFlags);
+    AddEditable(cursor, "pEmitter", "EmitterDef*", pEmitter, kResolvedPointerFlags);
+    AddEditable(cursor, "pEmitOverride", "EmitterDef*", pEmitOverride, kResolvedPointerFlags);
     AddEditable(cursor, "PreProcess", "float", PreProcess);
     AddEditable(cursor, "BoundingBloat", "float", BoundingBloat);
     AddEditable(cursor, "ParentAttach", "DWORD", ParentAttach);
@@ -160,7 +152,7 @@ int GParticleSystem::SpecifyEditable(EditableInfo*& cursor)
     AddEditable(cursor, "SelfRender", "int", SelfRender);
     AddEditable(cursor, "SpawnEjected", "int", SpawnEjected);
     AddEditable(cursor, "SelfOrient", "int", SelfOrient);
-    AddEditable(cursor, "pResource", "CRendResource*", pResource, kPointerFlags);
+    AddEditable(cursor, "pResource", "CRendResource*", pResource, kResolvedPointerFlags);
     AddEditable(cursor, "RendPriority", "DWORD", RendPriority);
     AddEditable(cursor, "SoundID", "DWORD", SoundID);
     AddEditable(cursor, "AllowFlocking", "int", AllowFlocking);
@@ -214,7 +206,7 @@ void GParticleSystem::EmitterMatrix(CMatrix& out)
     GPosRot* owner = GPosRot::FromObject(parent);
     if (!owner)
         return;
-    CRender* render = ParentRender(parent);
+    CRender* render = ParentRender(this);
     int found = 0;
     CMatrix attach;
     if (render && render->GetResource())
@@ -278,7 +270,7 @@ bool GParticleSystem::Process()
     if (!GetOwner()) {
         if (SelfRender)
             SetUpOwnRender(pResource);
-        else if (CRender* render = ParentAttach ? ParentRender(GetParent()) : nullptr)
+        else if (CRender* render = ParentAttach ? ParentRender(this) : nullptr)
             render->Attach(this);
     }
     Accumulated = Accumulated == kNeverRun ? PreProcess : Accumulated + PreProcess;

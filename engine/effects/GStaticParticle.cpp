@@ -1,5 +1,7 @@
 #include "engine/effects/GStaticParticle.h"
 
+#include "engine/effects/EffectModifiers.h"
+#include "engine/effects/EffectObjects.h"
 #include <cmath>
 
 #include "engine/effects/GParticleSystem.h"
@@ -15,19 +17,6 @@
 IMPLEMENT_GOBJECT(GStaticParticle, 0x08808000)
 IMPLEMENT_GOBJECT(GStaticParticleNoSave, 0x04808000)
 IMPLEMENT_GOBJECT(GStaticParticleEx, 0x80808000)
-
-namespace {
-
-constexpr BYTE kPointerFlags = EDITABLE_FROM_FILLDATA | EDITABLE_RESOLVED_POINTER;
-
-CRender* ParentRender(GObject* parent)
-{
-    if (!parent || parent == GObject::GetRoot() || !parent->IsDerivedFromClassId(GPhysical::ClassId))
-        return nullptr;
-    return &static_cast<GPhysical*>(parent)->Render;
-}
-
-} // namespace
 
 GStaticParticle::GStaticParticle()
 {
@@ -54,8 +43,8 @@ int GStaticParticle::SpecifyEditable(EditableInfo*& cursor)
 {
     const int count = GPosRot::SpecifyEditable(cursor);
     AddEditable(cursor, "Viewport", "int", Viewport);
-    AddEditable(cursor, "pParticle", "ParticleDef*", pParticle, kPointerFlags);
-    AddEditable(cursor, "pParticleOverride", "ParticleDef*", pParticleOverride, kPointerFlags);
+    AddEditable(cursor, "pParticle", "ParticleDef*", pParticle, kResolvedPointerFlags);
+    AddEditable(cursor, "pParticleOverride", "ParticleDef*", pParticleOverride, kResolvedPointerFlags);
     AddEditable(cursor, "BoundingBloat", "float", BoundingBloat);
     AddEditable(cursor, "ParentAttach", "DWORD", ParentAttach);
     AddEditable(cursor, "RendPriority", "DWORD", RendPriority);
@@ -92,7 +81,7 @@ bool GStaticParticle::SetUpRender()
     if (GetOwner())
         return true;
     if (ParentAttach) {
-        if (CRender* render = ParentRender(GetParent()))
+        if (CRender* render = ParentRender(this))
             render->Attach(this);
     } else {
         OwnRender.Attach(&Position, &Rotation, nullptr, nullptr);
@@ -150,7 +139,7 @@ bool GStaticParticle::Render()
     CMatrix world;
     world.SetEuler_XYZS(Position, Rotation);
     if (ParentAttach) {
-        CRender* render = ParentRender(GetParent());
+        CRender* render = ParentRender(this);
         int found = 0;
         CMatrix attach;
         if (render && render->GetResource())

@@ -1,5 +1,7 @@
 #include "engine/effects/GTrailInstance.h"
 
+#include "engine/effects/EffectModifiers.h"
+#include "engine/effects/EffectObjects.h"
 #include <algorithm>
 
 #include "core/heap/ZHeap.h"
@@ -14,15 +16,6 @@
 IMPLEMENT_GOBJECT(GTrailInstance, 0x00808000)
 
 namespace {
-
-constexpr BYTE kPointerFlags = EDITABLE_FROM_FILLDATA | EDITABLE_RESOLVED_POINTER;
-
-CRender* ParentRender(GObject* parent)
-{
-    if (!parent || parent == GObject::GetRoot() || !parent->IsDerivedFromClassId(GPhysical::ClassId))
-        return nullptr;
-    return &static_cast<GPhysical*>(parent)->Render;
-}
 
 bool SamePoint(const CVector& a, const CVector& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
@@ -70,11 +63,11 @@ int GTrailInstance::SpecifyEditable(EditableInfo*& cursor)
 {
     const int count = GPosRot::SpecifyEditable(cursor);
     AddEditable(cursor, "Viewport", "int", Viewport);
-    AddEditable(cursor, "pTrail", "ParticleDef*", pTrail, kPointerFlags);
-    AddEditable(cursor, "pTrailOverride", "ParticleDef*", pTrailOverride, kPointerFlags);
+    AddEditable(cursor, "pTrail", "ParticleDef*", pTrail, kResolvedPointerFlags);
+    AddEditable(cursor, "pTrailOverride", "ParticleDef*", pTrailOverride, kResolvedPointerFlags);
     AddEditable(cursor, "ParentAttach", "DWORD", ParentAttach);
     AddEditable(cursor, "AutoAttach", "int", AutoAttach);
-    AddEditable(cursor, "pResource", "CRendResource*", pResource, kPointerFlags);
+    AddEditable(cursor, "pResource", "CRendResource*", pResource, kResolvedPointerFlags);
     AddEditable(cursor, "RendPriority", "DWORD", RendPriority);
     AddEditable(cursor, "TrailSpan", "float", TrailSpan);
     AddEditable(cursor, "TrailPeriod", "float", TrailPeriod);
@@ -108,7 +101,7 @@ void GTrailInstance::SetUpRender()
         OwnRender.SetCullRadius(CullRadius);
         OwnRender.Link();
     } else if (ParentAttach) {
-        if (CRender* render = ParentRender(GetParent()))
+        if (CRender* render = ParentRender(this))
             render->Attach(this);
     }
 }
@@ -126,7 +119,7 @@ void GTrailInstance::FollowHead()
     if (ParentAttach && owner) {
         CMatrix attach;
         int found = 0;
-        CRender* render = ParentRender(parent);
+        CRender* render = ParentRender(this);
         if (render && render->GetResource())
             render->GetAttachPoint(CCRC32(ParentAttach), found, &attach);
         if (!found)

@@ -1,5 +1,6 @@
 #include "engine/effects/GTrailSystem.h"
 
+#include "engine/effects/EffectObjects.h"
 #include "core/heap/ZHeap.h"
 #include "engine/effects/ParticleDefs.h"
 #include "engine/object/CGameTimer.h"
@@ -7,12 +8,6 @@
 #include "engine/render/PrimBatch.h"
 
 IMPLEMENT_GOBJECT(GTrailSystem, 0x08008000)
-
-namespace {
-
-constexpr BYTE kPointerFlags = EDITABLE_FROM_FILLDATA | EDITABLE_RESOLVED_POINTER;
-
-} // namespace
 
 GTrailSystem::GTrailSystem()
 {
@@ -36,8 +31,8 @@ GTrailSystem::~GTrailSystem()
 int GTrailSystem::SpecifyEditable(EditableInfo*& cursor)
 {
     const int count = GParticleSystem::SpecifyEditable(cursor);
-    AddEditable(cursor, "pParticle", "ParticleDef*", pParticle, kPointerFlags);
-    AddEditable(cursor, "pParticleOverride", "ParticleDef*", pParticleOverride, kPointerFlags);
+    AddEditable(cursor, "pParticle", "ParticleDef*", pParticle, kResolvedPointerFlags);
+    AddEditable(cursor, "pParticleOverride", "ParticleDef*", pParticleOverride, kResolvedPointerFlags);
     AddEditable(cursor, "TrailSpan", "float", TrailSpan);
     AddEditable(cursor, "TrailPeriod", "float", TrailPeriod);
     AddEditable(cursor, "Anchored", "int", Anchored);

@@ -3,6 +3,7 @@
 // particle through a chain of definitions draws its values here, from the engine's seeded
 // generator, so a seeded run repeats exactly.
 #include "core/math/CVector.h"
+#include "engine/effects/EffectRandom.h"
 #include "engine/include/RhuTypes.h"
 
 struct ParticleStub;
@@ -11,10 +12,6 @@ struct ParticleStub;
 constexpr float kParticleStep = 0.033333335f;
 // Accumulated time of an effect that has never run.
 constexpr float kNeverRun = -3.4028235e38f;
-
-// A range's value: its minimum when the range is empty (no number drawn), else a random point
-// of it leaning by its bias.
-float RangeValue(const rhu::RangeData& range);
 
 // A value the engine's generator draws in [0, 1].
 float UnitRandom();

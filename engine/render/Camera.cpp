@@ -257,7 +257,8 @@ int IsInFrustrum(int viewport, const CVector& centre, float radius)
         return 0;
     const ViewportTransform& v = Blocks[viewport];
     CVector4 h = Transform4(centre, v.ViewProjection);
-    auto inside = [&](float c, float scale) { return (c < 0 ? -c : c) < h.w + radius * scale; };
+    // A projection may mirror an axis (a flipped screen y): the radius widens the bound either way.
+    auto inside = [&](float c, float scale) { return (c < 0 ? -c : c) < h.w + radius * (scale < 0 ? -scale : scale); };
     return inside(h.x, v.Projection.m0) && inside(h.y, v.Projection.m5) && inside(h.z, v.Projection.m10);
 }
 

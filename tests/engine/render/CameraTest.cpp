@@ -136,6 +136,13 @@ TEST_F(CameraTest, FrustumBoundaryIsOutside)
     for (const Case& c : cases)
         EXPECT_EQ(IsInFrustrum(2, c.centre, c.radius), c.inside)
             << c.centre.x << "," << c.centre.y << "," << c.centre.z;
+    // A projection that mirrors y (as a screen whose y runs down needs) keeps the same bounds.
+    CMatrix mirrored = identity;
+    mirrored.m5 = -1.0f;
+    LoadProjection(2, mirrored);
+    EXPECT_EQ(IsInFrustrum(2, CVector(0, 1.4f, 0), 0.5f), 1);
+    EXPECT_EQ(IsInFrustrum(2, CVector(0, -1.4f, 0), 0.5f), 1);
+    EXPECT_EQ(IsInFrustrum(2, CVector(0, 1.5f, 0), 0.5f), 0);
 }
 
 // Changing the current viewport's rectangle must reach TransformPoint at once, as a new camera
