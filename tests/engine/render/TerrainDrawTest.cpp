@@ -589,7 +589,17 @@ TEST_F(TerrainShotTest, ConvertedMapDrawsItsTilesWhereItsQuadsLie)
     render.Attach(map, 0);
     render.SetFlags(CRender::FLAG_NEVER_CULLED, CRender::FLAG_NEVER_CULLED);
     render.Link();
+    // The converted materials take the light: a sun from straight above shows their tiles.
+    unsigned long sun = LightHandleAquire();
+    LightHandleSelect(sun);
+    LightSetType(LightRecord::TYPE_DIRECTIONAL);
+    LightSetCull(false);
+    LightSetDirection(CVector(0, 0, 1));
+    LightSetDiffuse(CVector(80, 80, 80));
+    LightSetAmbient(CVector(40, 40, 40));
+    LightEnable(sun, true);
     const std::string out = Frame(points);
+    LightHandleRelease(sun);
     render.Unlink();
     render.DetachResource();
 
