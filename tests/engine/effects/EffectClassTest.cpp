@@ -9,6 +9,7 @@
 #include "core/names/CRandom.h"
 #include "engine/effects/GDefinitionEdit.h"
 #include "engine/effects/GDynaDecal.h"
+#include "engine/effects/GEmitterField.h"
 #include "engine/effects/GParticleLight.h"
 #include "engine/effects/GParticleSystem.h"
 #include "engine/effects/GStaticParticle.h"
@@ -53,15 +54,18 @@ TEST(EffectClasses, RegistrationsCarryTheirFlagsParentsAndDerivation)
         {"GMeshLerper", "GEffect", 0x04808000},
         {"GSmokeSystem", "GEffect", 0x00808000},
         {"GEffectBudget", "GObject", 0x04808000},
+        {"GEmitterField", "GDebrisField", 0x06008001},
+        {"GOrbitalStrike", "GEffect", 0x84808000},
     };
     for (const auto& c : classes) {
         const DWORD id = CCRC32(c.name);
         ClassTypeEntry* entry = GObject::FindClassEntry(id);
         ASSERT_NE(entry, nullptr) << c.name;
         EXPECT_EQ(entry->Flags, c.flags) << c.name;
-        // A team colour decal outside prototype building removes itself at once: it is looked
-        // at as the registry builds prototypes, which also skips PostConstruction.
-        const bool prototype = id == GTeamColorDecal::ClassId;
+        // A team colour decal outside prototype building removes itself at once, and so does an
+        // emitter field without its particle system record: they are looked at as the registry
+        // builds prototypes, which also skips PostConstruction.
+        const bool prototype = id == GTeamColorDecal::ClassId || id == GEmitterField::ClassId;
         GObject::EditableEvaluation = prototype ? 1 : 0;
         GObject* object = GObject::Create(id, HGOBJECT(0), nullptr);
         GObject::EditableEvaluation = 0;
